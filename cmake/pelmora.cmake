@@ -1,0 +1,41 @@
+# Shared build helpers for every module.
+
+set(PELMORA_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest sources")
+
+if(PELMORA_NATIVE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=address,undefined)
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+else()
+  # One self-contained executable: no compiler runtime DLL travels with it.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
+  add_compile_options(-Wall -Wno-unused-parameter)
+endif()
+
+# pelmora_test(name SOURCES ... LIBS ...): a GoogleTest program registered with
+# ctest; on Windows builds ctest runs it through the emulator (Wine).
+function(pelmora_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  if(WIN32)
+    target_link_options(${name} PRIVATE -mconsole)
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
+
+# pelmora_fuzz(name SOURCES ... LIBS ... CORPUS dir): a fuzz target
+# (LLVMFuzzerTestOneInput) linked with our replay-and-mutate driver. ctest runs
+# the corpus plus a fixed number of seeded mutations, so every run is repeatable.
+function(pelmora_fuzz name)
+  cmake_parse_arguments(F "" "CORPUS;RUNS" "SOURCES;LIBS" ${ARGN})
+  if(NOT F_RUNS)
+    set(F_RUNS 20000)
+  endif()
+  add_executable(${name} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz_driver.cpp)
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  add_test(NAME ${name} COMMAND ${name} --runs=${F_RUNS} ${F_CORPUS})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()

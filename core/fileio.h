@@ -1,0 +1,58 @@
+// The one door to the file system: share-mode opens with retry, the open-file
+// table, deletion with retry, and the path expansion every file call passes.
+#pragma once
+#include <windows.h>
+#include <cstdio>
+#include <ctime>
+
+// Lock bits of fileopen.
+enum : int {
+  LOCK_DENY_WRITE = 1,
+  LOCK_DENY_READ = 2,
+  LOCK_EXCLUSIVE = 3,
+  LOCK_TEMP = 4,
+  LOCK_QUIET = 8,
+};
+// Open flags (the C library's values).
+enum : int {
+  OF_READONLY = 0,
+  OF_READWRITE = 2,
+  OF_APPEND = 8,
+  OF_CREATE = 0x100,
+  OF_TRUNCATE = 0x200,
+  OF_BINARY = 0x8000,
+};
+// Flags of the fopen_* wrappers.
+enum : int { FO_BINARY = 1, FO_QUIET = 8 };
+
+FILE* fileopen(const char* path, int openFlags, const char* mode, int lock);
+void fileclose(FILE* stream);
+FILE* fopen_r(const char* path, int flags);
+FILE* fopen_rtemp(const char* path, int flags);
+FILE* fopen_rlock(const char* path, int flags);
+FILE* fopen_rexcl(const char* path, int flags);
+FILE* fopen_rw(const char* path, int flags);
+FILE* fopen_a(const char* path, int flags);
+FILE* fopen_alock(const char* path, int flags);
+FILE* fopen_w(const char* path, int flags);
+FILE* fopen_wtemp(const char* path, int flags);
+FILE* openuserlock(const char* userFileName);
+void listopenfiles();
+int OpenFileCount();
+int EraseFile(const char* path);
+int EraseFileOnce(const char* path);
+int filerename(const char* oldPath, const char* newPath);
+int makedir(const char* path);
+int removedir(const char* path);
+int changedir(const char* path);
+time_t filetime(const char* path);
+long filesize(const char* path);
+int NormalisePath(const char* path, char* out);   // out: MAX_PATH bytes
+void PumpMessages();
+
+// Network connection lookup behind NormalisePath (WNetGetConnectionA); tests
+// may replace it.
+extern DWORD (*g_getNetConnection)(const char* localName, char* remoteName, DWORD* length);
+// Pre-translation of the main loop (modeless dialogs, MDI keys, accelerators);
+// the shell sets it. Returns true when the message was consumed.
+extern bool (*g_preTranslateMessage)(MSG* msg);

@@ -1,0 +1,184 @@
+#include "core/text1252.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+TEST(Text1252, CaseMapsAndClasses) {
+  EXPECT_EQ(ToUpper1252(255), 159);
+  EXPECT_EQ(ToLower1252(159), 255);
+  EXPECT_EQ(ToUpper1252(154), 138);
+  EXPECT_EQ(ToLower1252(140), 156);
+  for (int c : {247, 223, 131, 215})
+    EXPECT_EQ(ToUpper1252(c), c) << c;
+  for (int c : {247, 223, 131, 215})
+    EXPECT_EQ(ToLower1252(c), c) << c;
+  EXPECT_TRUE(IsAlpha1252(223));
+  EXPECT_FALSE(IsUpper1252(223));
+  EXPECT_FALSE(IsLower1252(223));
+  EXPECT_FALSE(IsAlpha1252(215));
+  EXPECT_FALSE(IsAlpha1252(247));
+  EXPECT_TRUE(IsAlnum1252('7'));
+  // Every cased letter round-trips through the other case.
+  for (int c = 0; c < 256; ++c) {
+    if (IsUpper1252(c)) EXPECT_EQ(ToUpper1252(ToLower1252(c)), c) << c;
+    if (IsLower1252(c) && c != 131) EXPECT_EQ(ToLower1252(ToUpper1252(c)), c) << c;
+  }
+}
+
+TEST(Text1252, SearchReplaceTrim) {
+  char text[64] = "gr\xfc\xdf" "e aus k\xf6ln";
+  EXPECT_EQ(stristr(text, "K\xd6LN"), text + 10);
+  EXPECT_EQ(stristr("ab", "abc"), nullptr);
+
+  char r[64] = "hello world";
+  EXPECT_EQ(strrepl(r, "xyz", "abc"), 1);
+  EXPECT_STREQ(r, "hello world");
+  EXPECT_EQ(strrepl(r, "world", "there, everyone"), 0);
+  EXPECT_STREQ(r, "hello there, everyone");
+  EXPECT_EQ(strirepl(r, "HELLO", "hi"), 0);
+  EXPECT_STREQ(r, "hi there, everyone");
+
+  char t[32] = "   padded  ";
+  EXPECT_STREQ(strtrim(t), "padded");
+  char l[32] = "\t tab";
+  EXPECT_STREQ(ltrim(l), "\t tab");  // only the space character is a blank
+
+  char dst[8];
+  StrCopyN(dst, "abcdefghij", 7);
+  EXPECT_STREQ(dst, "abcdefg");
+  char cat[16] = "ab";
+  StrCatN(cat, "cdefgh", 3);
+  EXPECT_STREQ(cat, "abcde");
+}
+
+TEST(Text1252, WildMatchTable) {
+  struct Case { const char* text; const char* pattern; bool match; } cases[] = {
+      {"readme.txt", "*.TXT", true},
+      {"b", "[abc]", true},
+      {"d", "[^abc]", true},
+      {"b", "[^abc]", false},
+      {"b", "[a-c]", true},
+      {"B", "[a-c]", true},
+      {"d", "[a-c]", false},
+      {"", "*", true},
+      {"", "", true},
+      {"x", "", false},
+      {"abc", "a?", false},
+      {"ab", "a?", true},
+      {"a", "a?", false},
+      {"]", "[]a]", true},
+      {"-", "[a\\-]", true},
+      {"*", "\\*", true},
+      {"x", "\\*", false},
+      {"abcabd", "*abd", true},
+      {"mississippi", "m*iss*ppi", true},
+      {"mississippi", "m*iss*ppx", false},
+      {"", "[a]", false},
+      {"abc", "a**c", true},
+  };
+  for (auto& c : cases) EXPECT_EQ(WildMatch(c.text, c.pattern), c.match) << c.text << " ~ " << c.pattern;
+}
+
+TEST(Text1252, WildMatchManyStarsStaysFast) {
+  std::string line(4096, 'a');
+  std::string pattern;
+  for (int i = 0; i < 60; ++i) pattern += "*a";
+  pattern += "*b";  // never matches: the worst case for backtracking
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(WildMatch(line.c_str(), pattern.c_str()));
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  // Not a timing assertion on speed, only a guard against exponential blow-up.
+  EXPECT_LT(ms, 5000);
+}
+
+TEST(Text1252, MatchNameList) {
+  EXPECT_TRUE(MatchNameList("john SMITH", "John_Smith"));
+  EXPECT_TRUE(MatchNameList("Mary Smithers", "nobody;*smith*"));
+  EXPECT_FALSE(MatchNameList("Mary Jones", "nobody;*smith*"));
+  EXPECT_FALSE(MatchNameList("", "*"));
+  EXPECT_FALSE(MatchNameList("x", ""));
+}
+
+TEST(Text1252, Base64) {
+  EXPECT_EQ(base64val('A'), 0);
+  EXPECT_EQ(base64val('/'), 63);
+  EXPECT_LT(base64val('='), 0);
+  EXPECT_LT(base64val(200), 0);
+  char a[32] = "SGVsbG8=";
+  EXPECT_STREQ(Base64DecodeText(a), "Hello");
+  char b[32] = "SGk";  // cut after the third character: two bytes
+  EXPECT_STREQ(Base64DecodeText(b), "Hi");
+  char c[32] = "SG!!!!";
+  EXPECT_STREQ(Base64DecodeText(c), "H");
+  char d[8] = "!";
+  EXPECT_STREQ(Base64DecodeText(d), "");
+}
+
+TEST(Text1252, EncodedWords) {
+  char q[128] = "Re: =?iso-8859-1?q?caf=E9_au_lait?= and =?iso-8859-1?Q?more?=";
+  EXPECT_STREQ(DecodeEncodedWords(q), "Re: caf\xe9 au lait and =?iso-8859-1?Q?more?=");
+  char b[128] = "=?utf-8?B?YV9i?=";
+  EXPECT_STREQ(DecodeEncodedWords(b), "a_b");
+  char open[64] = "=?iso-8859-1?Q?never closed";
+  EXPECT_STREQ(DecodeEncodedWords(open), "=?iso-8859-1?Q?never closed");
+  char plain[64] = "=?nothing here";
+  EXPECT_STREQ(DecodeEncodedWords(plain), "=?nothing here");
+}
+
+TEST(Text1252, QuotedPrintable) {
+  char s[64] = "a=3Db=\r\nc=zz_";
+  EXPECT_STREQ(qpdecode(s), "a=bc=zz_");
+  char w[64] = "a_b";
+  EXPECT_STREQ(qpdecode(w, true), "a b");
+}
+
+TEST(Text1252, ParseAddressTable) {
+  struct Case { const char* line; const char* name; const char* address; } cases[] = {
+      {"Joe Bloggs <joe@example.com>", "Joe Bloggs", "joe@example.com"},
+      {"\"Bloggs, Joe\" <joe@example.com>\r\n", "Bloggs, Joe", "joe@example.com"},
+      {"76543,210", "", "76543,210"},
+      {"Jane [76543,210]", "Jane", "76543,210"},
+      {"joe@example.com (Joe Bloggs)", "Joe Bloggs", "joe@example.com"},
+      {"INTERNET:joe@example.com", "", "joe@example.com"},
+      {"Joe <jbloggs>", "Joe", "jbloggs"},
+      {"[host]", "", "host"},
+      {"plain.address", "", "plain.address"},
+      {"=?iso-8859-1?Q?Ren=E9?= <rene@example.com>", "Ren\xe9", "rene@example.com"},
+      {"'Single' <s@example.com>", "Single", "s@example.com"},
+      {"", "", ""},
+  };
+  for (auto& c : cases) {
+    char name[128], address[128];
+    char first = ParseAddress(c.line, name, sizeof name, address, sizeof address);
+    EXPECT_STREQ(name, c.name) << c.line;
+    EXPECT_STREQ(address, c.address) << c.line;
+    EXPECT_EQ(first, c.address[0]) << c.line;
+  }
+}
+
+TEST(Text1252, ParseAddressBoundsOutputAndHostileInput) {
+  std::string longLine(1000, 'x');
+  longLine += " <" + std::string(1000, 'y') + "@z>";
+  char name[16], address[16];
+  ParseAddress(longLine.c_str(), name, sizeof name, address, sizeof address);
+  EXPECT_EQ(std::strlen(name), 15u);
+  EXPECT_EQ(std::strlen(address), 15u);
+  for (const char* bad : {"<", ">", "()", ")", "(", "<@>", "> <", "[", "]", " ]", "\"", "=?x?Q?"}) {
+    ParseAddress(bad, name, sizeof name, address, sizeof address);
+  }
+}
+
+TEST(Text1252, Uuencode) {
+  std::string m61 = "M" + std::string(60, 'A');
+  EXPECT_TRUE(IsUuencodeLine(m61.c_str()));
+  EXPECT_TRUE(IsUuencodeLine((m61 + "\n").c_str()));
+  EXPECT_TRUE(IsUuencodeLine((m61 + "\r\n").c_str()));
+  EXPECT_FALSE(IsUuencodeLine((m61 + "\r").c_str()));
+  std::string withBlank = m61;
+  withBlank[10] = ' ';
+  EXPECT_FALSE(IsUuencodeLine(withBlank.c_str()));
+  EXPECT_FALSE(IsUuencodeLine(("N" + std::string(60, 'A')).c_str()));
+}

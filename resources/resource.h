@@ -1,0 +1,2 @@
+#pragma once
+#define IDS_PROGRAM_CAPTION 5755

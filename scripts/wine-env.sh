@@ -1,0 +1,36 @@
+# Sourced by the test and run scripts: a throw-away Wine prefix inside the build
+# tree, an X display (Xvfb when none is given) and one persistent wineserver,
+# so each Windows process starts in a fraction of a second.
+# Usage: source scripts/wine-env.sh <build-dir>; pelmora_wine_stop when done.
+_pl_build=$(cd "$1" && pwd)
+export WINEPREFIX="$_pl_build/wineprefix"
+export WINEDEBUG=-all
+export WINEARCH=win32
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+_pl_started_xvfb=""
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      _pl_started_xvfb=$!
+      export DISPLAY=":$n"
+      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${n}" ] && break; sleep 0.1; done
+      break
+    fi
+  done
+fi
+mkdir -p "$WINEPREFIX"
+wineserver -p
+if [ ! -f "$WINEPREFIX/.pelmora-ready" ]; then
+  wineboot -i >/dev/null 2>&1 || true
+  # Metric-compatible faces so text measurements are the same on every machine.
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' /d 'Liberation Serif' /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Courier New' /d 'Liberation Mono' /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Arial' /d 'Liberation Sans' /f >/dev/null 2>&1
+  touch "$WINEPREFIX/.pelmora-ready"
+fi
+pelmora_wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  if [ -n "$_pl_started_xvfb" ]; then kill "$_pl_started_xvfb" 2>/dev/null || true; fi
+}

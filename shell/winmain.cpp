@@ -1,0 +1,5 @@
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  return 0;
+}
