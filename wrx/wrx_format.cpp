@@ -259,7 +259,7 @@ int DecodeFormatting(const uint8_t* data, size_t size, const std::vector<int32_t
   if (!r.marker(true)) return kErrParaFormatMissing;
   for (size_t i = 0; i < lineCount && lineIdsRead; ++i) {
     if (version < 2) {
-      uint8_t b;
+      uint8_t b = 0;
       lineIdsRead = r.u8(b);
       paraIds[i] = b;
     } else {
