@@ -632,6 +632,7 @@ char* GetWrxSelText(HWND hwnd) {
   char* result = static_cast<char*>(sAlloc(long(out.size()) + 1));
   if (!result) return nullptr;
   memcpy(result, out.data(), out.size());
+  result[out.size()] = 0;
   w->paintScope = 0;
   PaintWrx(w);
   return result;

@@ -28,6 +28,7 @@ enum : uint8_t {
 enum : uint32_t {
   LF_PARAEND = 1, LF_MARKER = 2, LF_PARAFIRST = 4, LF_PICTREGION = 8, LF_FOOTNOTE = 16,
   LF_KEEP = 32, LF_MARKED = 64, LF_LINEBREAK = 128, LF_NUMBERED = 0x100,
+  LF_ARENATEXT = 0x80000000,  // the text lives in a load arena, not its own heap block
 };
 
 // Line information flags.
@@ -123,6 +124,15 @@ struct WrxWindow {
   int32_t lineCount, lineCapacity;
   WrxLine* pool[WRX_LINEPOOL];
   int32_t poolCount;
+  // Line records come from slabs, released with the window; records beyond
+  // the pool wait in `spares`.
+  std::vector<WrxLine*> slabs;
+  std::vector<WrxLine*> spares;
+  WrxLine* slabNext;
+  int32_t slabLeft;
+  // The bytes of a loaded document, which its lines' texts point into;
+  // released when the whole document goes.
+  std::vector<char*> textArenas;
   uint8_t paraEnd, cellEnd;
   uint8_t markers[7];
   int32_t maxLineLength;
@@ -227,6 +237,8 @@ int SetAutoNumberText(WrxWindow* w, int32_t line, int number);
 int IsNumberedParaKind(WrxWindow* w, int32_t para);
 bool IsMarkerChar(const WrxWindow* w, uint8_t c);
 int AppendLine(WrxWindow* w, const char* text, int32_t length);
+int AppendLoadedLine(WrxWindow* w, const char* text, int32_t length);
+void ReleaseTextArenas(WrxWindow* w);
 void FreeAllLines(WrxWindow* w);
 void SetLineFlagsFromText(WrxWindow* w, int32_t line);
 

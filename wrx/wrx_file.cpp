@@ -6,18 +6,23 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
 namespace {
 
+// The document's bytes in a block of our own. Once loaded, the block stays
+// with the window as the arena that the lines' texts point into.
 struct DocBytes {
-  std::vector<uint8_t> fileBytes;
-  const uint8_t* data = nullptr;
+  uint8_t* owned = nullptr;
+  uint8_t* data = nullptr;
   size_t size = 0;
-  HGLOBAL locked = nullptr;
-  ~DocBytes() {
-    if (locked) GlobalUnlock(locked);
+  ~DocBytes() { free(owned); }
+  bool Allocate(size_t n) {
+    owned = static_cast<uint8_t*>(sAlloc(long(n)));
+    data = owned;
+    return owned != nullptr;
   }
 };
 
@@ -240,26 +245,22 @@ bool LoadFileBytes(WrxWindow* w, const std::string& name, DocBytes& doc) {
     CloseHandle(h);
     return WrxErrorBox(w, 27, "WrxRead") != 0;
   }
-  try {
-    doc.fileBytes.resize(low);
-  } catch (const std::bad_alloc&) {
+  if (!doc.Allocate(low)) {
     CloseHandle(h);
     return WrxErrorBox(w, 108, "WrxRead") != 0;
   }
   DWORD got = 0;
   size_t done = 0;
   while (done < low) {
-    if (!ReadFile(h, doc.fileBytes.data() + done, DWORD(low - done), &got, nullptr) || got == 0) {
+    if (!ReadFile(h, doc.data + done, DWORD(low - done), &got, nullptr) || got == 0) {
       // What was read so far is kept.
       WrxErrorBox(w, 29, "WrxRead");
       break;
     }
     done += got;
   }
-  doc.fileBytes.resize(done);
   CloseHandle(h);
-  doc.data = doc.fileBytes.data();
-  doc.size = doc.fileBytes.size();
+  doc.size = done;
   return true;
 }
 
@@ -335,30 +336,39 @@ int WrxRead(WrxWindow* w, const char* fileName) {
     }
     void* p = GlobalLock(h);
     if (!p) return WrxErrorBox(w, 50, "WrxRead");
-    doc.locked = h;
-    doc.data = static_cast<const uint8_t*>(p);
-    // Never read past the block, whatever size the caller claims.
-    doc.size = std::min<size_t>(size_t(std::max<int32_t>(w->arg.bufferSize, 0)), GlobalSize(h));
+    // Never read past the block, whatever size the caller claims. The bytes
+    // are copied: the buffer stays the caller's.
+    const size_t size = std::min<size_t>(size_t(std::max<int32_t>(w->arg.bufferSize, 0)), GlobalSize(h));
+    if (!doc.Allocate(size)) {
+      GlobalUnlock(h);
+      return WrxErrorBox(w, 108, "WrxRead");
+    }
+    memcpy(doc.data, p, size);
+    doc.size = size;
+    GlobalUnlock(h);
   }
 
   wrxfmt::WrxFileInfo info;
   const bool native = wrxfmt::ReadFileInfo(doc.data, doc.size, info);
   HCURSOR cursor = (w->flags & 0x200) ? nullptr : SetCursor(w->busyCursor);
   FreeAllLines(w);
+  try {
+    w->textArenas.push_back(reinterpret_cast<char*>(doc.owned));
+    doc.owned = nullptr;
+  } catch (const std::bad_alloc&) {
+    EmptyDocument(w);
+    return WrxErrorBox(w, 108, "WrxRead");
+  }
   const bool paraPerLine = !native && w->arg.wordWrap;
   bool truncated = false;
-  std::string line;
   const wrxfmt::TextSplit split = wrxfmt::SplitTextSection(
       doc.data, doc.size, !fromFile, uint8_t(w->arg.lineDelimiter), [&](const char* text, size_t n, bool ended) {
-        const char* p = text;
+        // Lines stay where they were read. A paragraph end takes the place
+        // of the line end that the split has already passed over.
+        char* p = reinterpret_cast<char*>(doc.data) + (text - reinterpret_cast<const char*>(doc.data));
         size_t length = n;
-        if (ended && paraPerLine) {
-          line.assign(text, n);
-          line.push_back(char(w->paraEnd));
-          p = line.data();
-          length = line.size();
-        }
-        if (!AppendLine(w, p, int32_t(length))) {
+        if (ended && paraPerLine) p[length++] = char(w->paraEnd);
+        if (!AppendLoadedLine(w, p, int32_t(length))) {
           truncated = true;
           return false;
         }
@@ -374,6 +384,7 @@ int WrxRead(WrxWindow* w, const char* fileName) {
     w->creating = 0;
   }
   if (w->lineCount == 0) EmptyDocument(w);
+  w->sections[0].lastLine = w->lineCount - 1;
   w->crlf = !fromFile ? split.crlf : 1;
   if (split.markerMet && native) {
     w->plainText = 0;

@@ -178,7 +178,9 @@ int InitWinProp(WrxWindow* w) {
 void FreeBlock(WrxWindow* w) {
   if (w->lines) {
     for (int32_t i = 0; i < w->lineCount; ++i) FreeLine(w, i);
-    for (int i = 0; i < w->poolCount; ++i) free(w->pool[i]);
+    ReleaseTextArenas(w);
+    for (WrxLine* slab : w->slabs) free(slab);
+    w->slabs.clear();
     w->poolCount = 0;
     OurFree(w->lines);
   }
@@ -327,7 +329,7 @@ void NotifyHost(WrxWindow* w, UINT code, WPARAM wp, LPARAM lp) {
 }
 
 void ResetWrxDocument(WrxWindow* w) {
-  for (int32_t i = 0; i < w->lineCount; ++i) FreeLine(w, i);
+  FreeAllLines(w);
   w->lineCount = 1;
   InitLine(w, 0);
   w->paras.assign(1, wrxfmt::WrxParaRecord{});

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -75,7 +76,7 @@ int InitLine(WrxWindow* w, int32_t line) {
 int FreeLine(WrxWindow* w, int32_t line) {
   WrxLine* l = w->lines[line];
   if (!l) return 1;
-  free(l->text);
+  if (!(l->flags & LF_ARENATEXT)) free(l->text);
   if (!IsSharedIds(l)) free(IdArray(l));
   if (l->info && (l->info->flags & LI_SECTBREAK)) w->sectionsStale = 1;
   FreeLineInfo(w, line);
@@ -83,8 +84,32 @@ int FreeLine(WrxWindow* w, int32_t line) {
 }
 
 void FreeAllLines(WrxWindow* w) {
-  for (int32_t i = 0; i < w->lineCount; ++i) FreeLine(w, i);
+  // Every record goes at once, so the slabs go whole instead of record by
+  // record through the pool.
+  for (int32_t i = 0; i < w->lineCount; ++i) {
+    WrxLine* l = w->lines[i];
+    if (!l) continue;
+    if (!(l->flags & LF_ARENATEXT)) free(l->text);
+    if (!IsSharedIds(l)) free(IdArray(l));
+    if (l->info) {
+      if (l->info->flags & LI_SECTBREAK) w->sectionsStale = 1;
+      FreeLineInfo(w, i);
+    }
+    w->lines[i] = nullptr;
+  }
   w->lineCount = 0;
+  w->poolCount = 0;
+  w->spares.clear();
+  for (WrxLine* slab : w->slabs) free(slab);
+  w->slabs.clear();
+  w->slabLeft = 0;
+  w->slabNext = nullptr;
+  ReleaseTextArenas(w);
+}
+
+void ReleaseTextArenas(WrxWindow* w) {
+  for (char* arena : w->textArenas) free(arena);
+  w->textArenas.clear();
 }
 
 int ShiftLines(WrxWindow* w, int32_t line, int32_t count, char mode) {
@@ -151,9 +176,21 @@ int LineAlloc(WrxWindow* w, int32_t line, int32_t oldLength, int32_t newLength) 
     l->fontIds = reinterpret_cast<uintptr_t>(ids);
   }
   if (newLength == 0) {
-    free(l->text);
+    if (!(l->flags & LF_ARENATEXT)) free(l->text);
+    l->flags &= ~LF_ARENATEXT;
     l->text = nullptr;
     FreeLineInfo(w, line);
+  } else if (l->flags & LF_ARENATEXT) {
+    // Arena text is followed by the next line's bytes: shorter fits where it
+    // is, longer moves to a heap block of its own.
+    if (newLength > oldLength) {
+      char* text = static_cast<char*>(sAlloc(newLength + 2));
+      if (!text) return WrxErrorBox(w, 108, "LineAlloc");
+      memcpy(text, l->text, size_t(oldLength));
+      text[newLength] = 0;
+      l->text = text;
+      l->flags &= ~LF_ARENATEXT;
+    }
   } else if (newLength != oldLength || !l->text) {
     char* text = static_cast<char*>(l->text ? sReAlloc(l->text, newLength + 2) : sAlloc(newLength + 2));
     if (!text) return WrxErrorBox(w, 108, l->text ? "LineAlloc" : "LineAlloc a");
@@ -241,7 +278,7 @@ int IsHiddenStyle(WrxWindow* w, DWORD style) {
 
 void SetLineFlagsFromText(WrxWindow* w, int32_t line) {
   WrxLine* l = w->lines[line];
-  uint32_t flags = l->flags & (LF_KEEP | LF_PICTREGION | LF_FOOTNOTE | LF_NUMBERED);
+  uint32_t flags = l->flags & (LF_KEEP | LF_PICTREGION | LF_FOOTNOTE | LF_NUMBERED | LF_ARENATEXT);
   if (l->length > 0) {
     const uint8_t last = uint8_t(l->text[l->length - 1]);
     if (last == w->paraEnd || last == w->cellEnd) flags |= LF_PARAEND;
@@ -332,5 +369,30 @@ int AppendLine(WrxWindow* w, const char* text, int32_t length) {
     w->modified = saved;
     memcpy(w->lines[line]->text, text, size_t(length));
   }
+  return 1;
+}
+
+// Adds a line read from a document; its text stays in the load arena.
+int AppendLoadedLine(WrxWindow* w, const char* text, int32_t length) {
+  // Lines arrive in order at the end, so this is InitLine without the
+  // shifting: the previous line is the one to copy the ids from.
+  if (!ExpandLineArray(w, w->lineCount + 1)) return 0;
+  const int32_t line = w->lineCount;
+  if (!AllocLinePtr(w, line)) return 0;
+  WrxLine* l = w->lines[line];
+  l->fontIds = MakeSharedIds(0);
+  l->height = 12 * (w->resY ? w->resY : 96) / 72;
+  if (line > 0) {
+    const WrxLine* prev = w->lines[line - 1];
+    l->para = prev->para;
+    l->cell = prev->cell;
+    l->frame = prev->frame;
+  }
+  if (length > 0) {
+    l->text = const_cast<char*>(text);
+    l->length = length;
+    l->flags = LF_ARENATEXT;
+  }
+  ++w->lineCount;
   return 1;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 DWORD g_wrxSharedFlags = 0;
 
@@ -70,7 +71,7 @@ void OurFree(void* p) {
 }
 
 void* sAlloc(long size) {
-  void* p = AllocationRefused() || size < 0 ? nullptr : calloc(1, size + 1);
+  void* p = AllocationRefused() || size < 0 ? nullptr : malloc(size_t(size) + 1);
   if (!p) WrxErrorBox(nullptr, 108, "sAlloc");
   return p;
 }
@@ -90,12 +91,33 @@ int AllocLinePtr(WrxWindow* w, int32_t line) {
   WrxLine* rec;
   if (w->poolCount > 0) {
     rec = w->pool[--w->poolCount];
+  } else if (!w->spares.empty()) {
+    rec = w->spares.back();
+    w->spares.pop_back();
   } else {
-    rec = AllocationRefused() ? nullptr : static_cast<WrxLine*>(malloc(sizeof(WrxLine) + 1));
-    if (!rec) {
-      WrxErrorBox(nullptr, 108, "MemAlloc");
-      return WrxErrorBox(w, 108, "AllocLinePtr");
+    if (w->slabLeft == 0) {
+      // Records are made a slab at a time: a large document loads without
+      // one heap request per line.
+      constexpr int32_t kSlab = 1024;
+      WrxLine* slab = AllocationRefused() ? nullptr : static_cast<WrxLine*>(malloc(sizeof(WrxLine) * kSlab));
+      bool kept = false;
+      if (slab) {
+        try {
+          w->slabs.push_back(slab);
+          kept = true;
+        } catch (const std::bad_alloc&) {
+          free(slab);
+        }
+      }
+      if (!kept) {
+        WrxErrorBox(nullptr, 108, "MemAlloc");
+        return WrxErrorBox(w, 108, "AllocLinePtr");
+      }
+      w->slabNext = slab;
+      w->slabLeft = kSlab;
     }
+    rec = w->slabNext++;
+    --w->slabLeft;
   }
   std::memset(rec, 0, sizeof *rec);
   w->lines[line] = rec;
@@ -105,8 +127,15 @@ int AllocLinePtr(WrxWindow* w, int32_t line) {
 int FreeLinePtr(WrxWindow* w, int32_t line) {
   WrxLine* rec = w->lines[line];
   if (rec) {
-    if (w->poolCount < WRX_LINEPOOL) w->pool[w->poolCount++] = rec;
-    else free(rec);
+    if (w->poolCount < WRX_LINEPOOL) {
+      w->pool[w->poolCount++] = rec;
+    } else {
+      try {
+        w->spares.push_back(rec);
+      } catch (const std::bad_alloc&) {
+        // The record stays in its slab until the window closes.
+      }
+    }
   }
   w->lines[line] = nullptr;
   return 1;
