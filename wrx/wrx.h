@@ -174,7 +174,7 @@ int GetWrxFieldAt(HWND hwnd, WrxFieldRec* field, long line);
 int SetWrxField(HWND hwnd, const WrxFieldRec* field);
 // Copies a line: text NUL-terminated into textSize bytes, font ids (no
 // terminator) into idsSize bytes; either buffer may be null. Returns the
-// line's length, -1 for a line out of range or a buffer too small.
+// line's length (a longer line is cut to fit), -1 for a line out of range.
 int GetWrxLine(HWND hwnd, long line, char* text, int textSize, unsigned char* ids, int idsSize);
 int SetWrxLine(HWND hwnd, long line, const char* text, const unsigned char* ids);
 int GetWrxFontInfo(HWND hwnd, int fontId, char* face, int* size, DWORD* style);

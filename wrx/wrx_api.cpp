@@ -563,9 +563,8 @@ int SetWrxField(HWND hwnd, const WrxFieldRec* f) {
         CompactFontCodes(w, line);
         SetLineFlagsFromText(w, line);
       }
-      if (f->paragraphId >= 0 && size_t(f->paragraphId) <= w->paras.size() &&
-          size_t(f->paragraphId) < w->paras.size())
-        l->para = f->paragraphId;
+      // An id equal to the count would name a paragraph past the table.
+      if (f->paragraphId >= 0 && size_t(f->paragraphId) < w->paras.size()) l->para = f->paragraphId;
       whole = true;
     }
   }
@@ -668,7 +667,7 @@ char* GetWrxWordAt(HWND hwnd, DWORD point) {
   while (begin > 0 && wordChar(l->text[begin - 1])) --begin;
   int32_t end = col;
   while (end < l->length && wordChar(l->text[end])) ++end;
-  if (begin >= l->length - 1 && end - begin <= 1) return nullptr;
+  if (begin >= l->length - 1) return nullptr;
   const int32_t n = std::min<int32_t>(end - begin, int32_t(sizeof word) - 1);
   if (n <= 0) return nullptr;
   memcpy(word, l->text + begin, size_t(n));

@@ -164,6 +164,11 @@ struct WrxWindow {
   int32_t defTabWidth;
   int32_t hiddenShown, footnoteShown, breakLinesShown;
 
+  // Word-wrap work buffers, sized from the screen.
+  HGLOBAL wrapBuf[2];
+  void* wrapPtr[2];
+  int32_t wrapBufSize, wrapLineLimit;
+
   // Editing and host binding.
   int32_t modified, firstModifyNotified;
   int32_t editStyle;

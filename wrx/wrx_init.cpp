@@ -174,6 +174,20 @@ int InitWinProp(WrxWindow* w) {
   return 1;
 }
 
+int AllocWrapBuf(WrxWindow* w) {
+  const int rows = GetSystemMetrics(SM_CYSCREEN) / std::max<int32_t>(1, w->charHeight + w->extLeading);
+  const int columns = GetSystemMetrics(SM_CXSCREEN) / std::max<int32_t>(1, w->avgCharWidth);
+  w->wrapLineLimit = rows + 5;
+  const long long product = (long long)(rows + 2) * (columns + 2);
+  w->wrapBufSize = product < 0 || product > INT32_MAX ? 20000 : int32_t(product);
+  for (int i = 0; i < 2; ++i) {
+    w->wrapBuf[i] = GlobalAlloc(GMEM_MOVEABLE, SIZE_T(w->wrapBufSize));
+    w->wrapPtr[i] = w->wrapBuf[i] ? GlobalLock(w->wrapBuf[i]) : nullptr;
+    if (!w->wrapPtr[i]) return WrxErrorBox(w, 108, i ? "AllocWrapBuf-A" : "AllocWrapBuf");
+  }
+  return 1;
+}
+
 // Releases what the block holds; the window itself is left to the caller.
 void FreeBlock(WrxWindow* w) {
   if (w->lines) {
@@ -195,6 +209,11 @@ void FreeBlock(WrxWindow* w) {
     SelectObject(w->dc, GetStockObject(SYSTEM_FONT));
     ReleaseDC(w->hwnd, w->dc);
   }
+  for (HGLOBAL h : w->wrapBuf)
+    if (h) {
+      GlobalUnlock(h);
+      GlobalFree(h);
+    }
   if (w->statusFont) DeleteObject(w->statusFont);
   if (w->rulerFont) DeleteObject(w->rulerFont);
   for (HPEN pen : w->dotPens)
@@ -302,7 +321,7 @@ int InitWrx(HWND hwnd, const CREATESTRUCTA* cs) {
   if (ok) {
     BuildInitialContent(w);
     w->creating = 1;
-    ok = InitWinProp(w);
+    ok = InitWinProp(w) && (!a.wordWrap || AllocWrapBuf(w));
     w->creating = 0;
   }
   ok = ok && WrxRead(w, a.inputKind == 'F' ? a.fileName : nullptr);
