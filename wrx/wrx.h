@@ -159,6 +159,8 @@ int WrxAllocOutBuf(HWND hwnd, long size);
 void* WrxGetOutBuf(HWND hwnd);
 int SetWrxBuffer(HWND hwnd, HGLOBAL buffer, long size, const char* title, int keep);
 int ReadWrxFile(HWND hwnd, const char* fileName);
+// Rewraps the whole document (word-wrap windows); does not repaint.
+int WrxRewrap(HWND hwnd);
 int SetWrxMargins(HWND hwnd, int left, int right, int top, int bottom, int repaint);
 int SetWrxPaintFlag(HWND hwnd, int on);
 int GetWrxReadOnly(HWND hwnd);

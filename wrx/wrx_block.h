@@ -270,6 +270,10 @@ int FontCacheEntries();
 int GetCurrentFont(WrxWindow* w);
 int RecreateFonts(WrxWindow* w, HDC dc);
 
+// Word wrap (wrx_wrap.cpp).
+int WordWrap(WrxWindow* w, int32_t first, int32_t count);
+int32_t JustifyExtra(WrxWindow* w, int32_t line, int32_t spaceIndex);
+
 // Loading and saving (wrx_file.cpp).
 int WrxRead(WrxWindow* w, const char* fileName);
 int WrxSave(WrxWindow* w, const char* fileName);

@@ -1,0 +1,288 @@
+// Word wrap: paragraphs are gathered into a parse buffer and broken again
+// into lines at the width that applies, measuring tabs and justification on
+// the way. Screen metrics only: printer metrics and frames come later.
+#include "wrx/wrx_block.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct WrapBuffer {
+  std::vector<char> text;
+  std::vector<uint8_t> ids;
+  int32_t input = 0;  // last source line consumed
+  int32_t para = 0, cell = 0, frame = 0;
+  int32_t section = 0;
+  bool endOfDocument = false;
+};
+
+// One output line, as positions into the parse buffer.
+struct WrapLine {
+  size_t start = 0, length = 0;
+  uint32_t flags = 0;
+  uint32_t infoFlags = 0;
+  int32_t tabCount = 0;
+  int32_t tabWidths[20] = {};
+  int32_t justifyExtra = 0, justifyRemainder = 0, spaces = 0, spacesBeforeTab = 0;
+};
+
+int32_t Pixels(WrxWindow* w, int32_t twips) { return MulDiv(twips, w->resX ? w->resX : 96, 1440); }
+
+int32_t CharWidth(WrxWindow* w, uint8_t id, uint8_t c) {
+  const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
+  return f.widths ? f.widths[c] : 0;
+}
+
+bool EndsFill(const WrxWindow* w, uint8_t c) {
+  return c == w->paraEnd || c == WRX_ROWEND || c == w->cellEnd || c == WRX_PAGEBREAK || c == WRX_HEADERDELIM ||
+         c == WRX_FOOTERDELIM;
+}
+
+int32_t Capacity(const WrxWindow* w) { return std::max(w->wrapBufSize, 2 * WRX_MAXLINELEN + 2048); }
+
+void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b) {
+  b.text.clear();
+  b.ids.clear();
+  b.para = b.cell = b.frame = 0;
+  b.section = 0;
+  b.input = first;
+  int32_t line = first;
+  for (; line < w->lineCount && count >= 1 && int32_t(b.text.size()) <= Capacity(w) - WRX_MAXLINELEN;
+       ++line, --count) {
+    const WrxLine* l = w->lines[line];
+    if (l->length > 0 && !b.text.empty() &&
+        (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM))
+      break;
+    for (int32_t c = 0; c < l->length; ++c) {
+      b.text.push_back(l->text[c]);
+      b.ids.push_back(uint8_t(GetCharFont(w, line, c)));
+    }
+    b.para = l->para, b.cell = l->cell, b.frame = l->frame;
+    b.input = line;
+    const uint8_t last = l->length ? uint8_t(l->text[l->length - 1]) : 0;
+    if (last == WRX_SECTBREAK && l->info && (l->info->flags & LI_SECTBREAK)) {
+      b.section = l->info->section;
+      break;
+    }
+    if (l->length && EndsFill(w, last)) break;
+  }
+  b.endOfDocument = b.input >= w->lineCount - 1;
+  if (b.endOfDocument && (b.text.empty() || uint8_t(b.text.back()) != w->paraEnd)) {
+    uint8_t id = b.ids.empty() ? 0 : b.ids.back();
+    if (id >= w->fontCount || (w->fonts[id].style & wrxfmt::kPictureStyle)) id = 0;
+    b.text.push_back(char(w->paraEnd));
+    b.ids.push_back(id);
+  }
+}
+
+// The width a line of this window may fill, in screen pixels.
+int32_t LineTextWidth(WrxWindow* w) {
+  int32_t width = w->textRect.right - w->textRect.left;
+  if (w->arg.border) width -= 2 * Pixels(w, 75);
+  return std::max(width, w->resX ? w->resX : 96);
+}
+
+int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x) {
+  const int32_t res = w->resX ? w->resX : 96;
+  const int32_t xTwips = MulDiv(x + 1, 1440, res);
+  const int32_t step = w->defTabWidth > 0 ? w->defTabWidth : 720;
+  int32_t stop = leftIndent;
+  if (stop <= xTwips) stop = leftIndent + ((xTwips - leftIndent) / step + 1) * step;
+  return MulDiv(stop, res, 1440);
+}
+
+void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, std::vector<WrapLine>& out) {
+  out.clear();
+  const wrxfmt::WrxParaRecord* para =
+      b.para >= 0 && size_t(b.para) < w->paras.size() ? &w->paras[size_t(b.para)] : nullptr;
+  const int32_t left = para ? para->leftIndent : 0;
+  const int32_t right = para ? Pixels(w, para->rightIndent) : 0;
+  int32_t firstIndent = para ? para->firstIndent : 0;
+  if (para && (para->flags & 8) && firstIndent < 0) firstIndent = 0;
+  const bool justify = para && (para->flags & 0x800);
+  const bool keepUnwrapped = para && (para->placement & 4);
+  const int32_t width = LineTextWidth(w) - right;
+  const size_t size = b.text.size();
+  size_t pos = 0;
+  bool paraStart = firstOfParagraph;
+  while (pos < size) {
+    WrapLine line;
+    line.start = pos;
+    const int32_t startX = Pixels(w, left + (paraStart ? firstIndent : 0));
+    int32_t x = startX;
+    size_t breakAt = 0;  // 0 = no break opportunity yet
+    int32_t spacesAtBreak = 0, tabsAtBreak = 0;
+    size_t i = pos;
+    for (; i < size; ++i) {
+      const uint8_t c = uint8_t(b.text[i]);
+      const uint8_t id = b.ids[i];
+      if (IsMarkerChar(w, c)) {
+        if (i == pos) ++i;  // a marker forms a line by itself
+        break;
+      }
+      const bool atCap = int32_t(i - pos) >= WRX_MAXLINELEN;
+      if (atCap || (!keepUnwrapped && x >= width && i > pos)) {
+        if (breakAt > pos) {
+          // Back to the last break opportunity.
+          i = breakAt;
+          line.spaces = spacesAtBreak;
+          line.tabCount = tabsAtBreak;
+          break;
+        }
+        if (atCap || c != w->paraEnd) break;  // a paragraph end still goes on the line
+      }
+      if (c == WRX_TAB) {
+        const int32_t stop = NextDefaultStop(w, left, x);
+        const int32_t tw = std::max(0, stop - x);
+        if (line.tabCount < 20) line.tabWidths[line.tabCount++] = tw;
+        else line.tabWidths[19] = tw;
+        x += tw;
+        line.spacesBeforeTab = line.spaces;
+      } else {
+        x += CharWidth(w, id, c);
+      }
+      if (c == WRX_LINEMARK) line.flags |= LF_MARKED;
+      if (c == ' ' || c == WRX_TAB) {
+        spacesAtBreak = line.spaces;  // the break uncounts its own space
+        if (c == ' ') ++line.spaces;
+        tabsAtBreak = line.tabCount;
+        breakAt = i + 1;
+      }
+      if (c == w->paraEnd || c == w->cellEnd || c == WRX_LINEBREAK) {
+        ++i;
+        break;
+      }
+    }
+    if (i == pos) i = pos + 1;  // a line never stays empty
+    line.length = i - pos;
+    const uint8_t last = uint8_t(b.text[i - 1]);
+    if (last == w->paraEnd || last == w->cellEnd) line.flags |= LF_PARAEND;
+    if (last == WRX_LINEBREAK) line.flags |= LF_LINEBREAK;
+    if (paraStart) line.flags |= LF_PARAFIRST;
+    if (line.length == 1 && IsMarkerChar(w, last)) {
+      line.flags |= LF_MARKER;
+      switch (last) {
+        case WRX_SECTBREAK: line.infoFlags |= LI_SECTBREAK; break;
+        case WRX_PAGEBREAK: line.infoFlags |= LI_PAGEBREAK; break;
+        case WRX_COLBREAK: line.infoFlags |= LI_COLBREAK; break;
+        case WRX_ROWEND: line.infoFlags |= LI_ROWEND; break;
+        case WRX_HEADERDELIM: line.infoFlags |= LI_HEADER; break;
+        case WRX_FOOTERDELIM: line.infoFlags |= LI_FOOTER; break;
+      }
+    }
+    if (last == w->cellEnd) line.infoFlags |= LI_CELLEND;
+    if (line.tabCount > 0) line.infoFlags |= LI_TABS;
+    // Justification spreads the slack over the spaces after the last tab.
+    const int32_t n = line.spaces - line.spacesBeforeTab;
+    int32_t lineX = startX;
+    for (size_t k = pos; k < i; ++k)
+      lineX += b.text[k] == WRX_TAB ? 0 : CharWidth(w, b.ids[k], uint8_t(b.text[k]));
+    for (int32_t t = 0; t < line.tabCount; ++t) lineX += line.tabWidths[t];
+    const int32_t slack = width - lineX;
+    if (justify && !(line.flags & (LF_PARAEND | LF_MARKER)) && slack > 0 && n > 0) {
+      line.infoFlags |= LI_JUSTIFIED;
+      line.justifyExtra = slack / n;
+      line.justifyRemainder = slack - line.justifyExtra * n;
+    }
+    out.push_back(line);
+    paraStart = (line.flags & (LF_PARAEND | LF_MARKER)) != 0;
+    pos = i;
+  }
+}
+
+// Writes one wrapped line into an existing slot.
+bool StoreLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine& wl) {
+  WrxLine* l = w->lines[slot];
+  const int32_t length = int32_t(wl.length);
+  char* text = static_cast<char*>(sAlloc(length + 2));
+  uint8_t* ids = static_cast<uint8_t*>(sAlloc(length + 2));
+  if (!text || !ids) {
+    free(text);
+    free(ids);
+    return false;
+  }
+  memcpy(text, b.text.data() + wl.start, size_t(length));
+  text[length] = 0;
+  memcpy(ids, b.ids.data() + wl.start, size_t(length));
+  ids[length] = ids[length + 1] = length ? ids[length - 1] : 0;
+  if (!(l->flags & LF_ARENATEXT)) free(l->text);
+  if (!IsSharedIds(l)) free(IdArray(l));
+  FreeLineInfo(w, slot);
+  l->text = text;
+  l->fontIds = reinterpret_cast<uintptr_t>(ids);
+  l->length = length;
+  l->flags = wl.flags | (l->flags & LF_KEEP);
+  l->para = b.para;
+  l->cell = b.cell;
+  l->frame = b.frame;
+  if (wl.infoFlags) {
+    if (!AllocLineInfo(w, slot)) return false;
+    WrxLineInfo* info = l->info;
+    info->flags = wl.infoFlags;
+    info->tabCount = (wl.flags & LF_MARKER) ? 0 : wl.tabCount;
+    memcpy(info->tabWidths, wl.tabWidths, sizeof info->tabWidths);
+    info->section = (wl.infoFlags & LI_SECTBREAK) ? b.section : 0;
+    info->justifyExtra = wl.justifyExtra;
+    info->justifyRemainder = wl.justifyRemainder;
+    info->justifySpaces = wl.spaces;
+    info->justifySpacesBeforeTab = wl.spacesBeforeTab;
+  }
+  CompactFontCodes(w, slot);
+  return true;
+}
+
+}  // namespace
+
+int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
+  if (!w->arg.wordWrap) return 1;
+  first = std::clamp(first, 0, w->lineCount - 1);
+  const int32_t savedModified = w->modified;
+  const long cursor = RowColToAbs(w, w->curLine, w->curCol);
+  WrapBuffer b;
+  std::vector<WrapLine> lines;
+  int32_t line = first, done = 0;
+  while (line < w->lineCount && done < count) {
+    FillWrapBuffer(w, line, w->lineCount - line, b);
+    const bool paraStart = line == 0 || (w->lines[line - 1]->flags & (LF_PARAEND | LF_MARKER));
+    WrapParseBuffer(w, b, paraStart, lines);
+    const int32_t consumed = b.input - line + 1;
+    const int32_t produced = int32_t(lines.size());
+    if (produced > consumed) {
+      if (!InsertDeleteLines(w, b.input + 1, produced - consumed)) return WrxErrorBox(w, 88, "WrapParseBuffer");
+    } else if (produced < consumed) {
+      InsertDeleteLines(w, line + consumed, produced - consumed);
+    }
+    for (int32_t k = 0; k < produced; ++k)
+      if (!StoreLine(w, line + k, b, lines[size_t(k)])) {
+        WrxErrorBox(w, 108, "WrapParseBuffer");
+        w->modified = savedModified;
+        return 0;
+      }
+    done += consumed;
+    line += produced;
+  }
+  int32_t curLine, curCol;
+  AbsToRowCol(w, cursor, &curLine, &curCol);
+  w->curLine = curLine;
+  w->curCol = std::min(curCol, w->lines[curLine]->length);
+  w->modified = savedModified;
+  if (first < w->staleLine) w->staleLine = first;
+  return 1;
+}
+
+int WrxRewrap(HWND hwnd) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w || !w->arg.wordWrap) return 0;
+  return WordWrap(w, 0, w->lineCount);
+}
+
+int32_t JustifyExtra(WrxWindow* w, int32_t line, int32_t spaceIndex) {
+  const WrxLineInfo* info = w->lines[line]->info;
+  if (!info || !(info->flags & LI_JUSTIFIED)) return 0;
+  const int32_t k = spaceIndex - info->justifySpacesBeforeTab;
+  if (k < 0 || spaceIndex >= info->justifySpaces) return 0;
+  return info->justifyExtra + (k < info->justifyRemainder ? 1 : 0);
+}
