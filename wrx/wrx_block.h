@@ -273,6 +273,11 @@ int RecreateFonts(WrxWindow* w, HDC dc);
 // Word wrap (wrx_wrap.cpp).
 int WordWrap(WrxWindow* w, int32_t first, int32_t count);
 int32_t JustifyExtra(WrxWindow* w, int32_t line, int32_t spaceIndex);
+int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x);
+int32_t DefaultTabWidth(WrxWindow* w, int32_t line, int32_t tabIndex, int32_t x);
+int32_t LineStartX(WrxWindow* w, int32_t line);
+int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode);
+int32_t XToColumn(WrxWindow* w, int32_t x, int32_t line);
 
 // Loading and saving (wrx_file.cpp).
 int WrxRead(WrxWindow* w, const char* fileName);

@@ -430,6 +430,8 @@ int WrxSave(WrxWindow* w, const char* fileName) {
     lineEnd.assign(1, w->arg.lineDelimiter);
     if (w->crlf) lineEnd.push_back('\n');
   }
+  // Text with line breaks writes the lines as they are wrapped now.
+  if (t == 2 && w->arg.wordWrap) WordWrap(w, 0, w->lineCount);
   std::vector<uint8_t> out;
   size_t textBytes = 0;
   for (int32_t i = 0; i < w->lineCount; ++i) textBytes += size_t(w->lines[i]->length) + lineEnd.size();

@@ -85,6 +85,8 @@ int32_t LineTextWidth(WrxWindow* w) {
   return std::max(width, w->resX ? w->resX : 96);
 }
 
+}  // namespace
+
 int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x) {
   const int32_t res = w->resX ? w->resX : 96;
   const int32_t xTwips = MulDiv(x + 1, 1440, res);
@@ -93,6 +95,8 @@ int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x) {
   if (stop <= xTwips) stop = leftIndent + ((xTwips - leftIndent) / step + 1) * step;
   return MulDiv(stop, res, 1440);
 }
+
+namespace {
 
 void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, std::vector<WrapLine>& out) {
   out.clear();
@@ -277,6 +281,71 @@ int WrxRewrap(HWND hwnd) {
   WrxWindow* w = GetWrxWindow(hwnd);
   if (!w || !w->arg.wordWrap) return 0;
   return WordWrap(w, 0, w->lineCount);
+}
+
+int32_t DefaultTabWidth(WrxWindow* w, int32_t line, int32_t tabIndex, int32_t x) {
+  const WrxLineInfo* info = line >= 0 && line < w->lineCount ? w->lines[line]->info : nullptr;
+  if (info && (info->flags & LI_TABS) && tabIndex >= 0 && tabIndex < info->tabCount)
+    return info->tabWidths[tabIndex];
+  const WrxLine* l = line >= 0 && line < w->lineCount ? w->lines[line] : nullptr;
+  const int32_t left = l && l->para >= 0 && size_t(l->para) < w->paras.size() ? w->paras[size_t(l->para)].leftIndent : 0;
+  return std::max(0, NextDefaultStop(w, left, x) - x);
+}
+
+int32_t LineStartX(WrxWindow* w, int32_t line) {
+  const WrxLine* l = w->lines[line];
+  if (l->para < 0 || size_t(l->para) >= w->paras.size()) return 0;
+  const wrxfmt::WrxParaRecord& p = w->paras[size_t(l->para)];
+  int32_t first = (w->arg.wordWrap && (l->flags & LF_PARAFIRST)) ? p.firstIndent : 0;
+  if ((p.flags & 8) && first < 0) first = 0;
+  return MulDiv(p.leftIndent + first, w->resX ? w->resX : 96, 1440);
+}
+
+namespace {
+
+// Walks a line's characters from its start x, giving each one's width as it
+// is drawn: tabs at their stored widths, justified spaces with their extra.
+struct ColumnWalker {
+  WrxWindow* w;
+  int32_t line;
+  int32_t x;
+  int32_t tabIndex = 0, spaceIndex = 0;
+  int32_t Width(int32_t k) {
+    const WrxLine* l = w->lines[line];
+    if (k >= l->length) return CharWidth(w, l->length ? uint8_t(GetCharFont(w, line, l->length - 1)) : 0, ' ');
+    const uint8_t c = uint8_t(l->text[k]);
+    const uint8_t id = uint8_t(GetCharFont(w, line, k));
+    if (c == WRX_TAB) return DefaultTabWidth(w, line, tabIndex++, x);
+    int32_t width = CharWidth(w, id, c);
+    if (c == ' ' && l->info && (l->info->flags & LI_JUSTIFIED)) width += JustifyExtra(w, line, spaceIndex);
+    if (c == ' ') ++spaceIndex;
+    return width;
+  }
+};
+
+}  // namespace
+
+int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode) {
+  if (line < 0 || line >= w->lineCount) return 0;
+  ColumnWalker walk{w, line, LineStartX(w, line)};
+  if (column < 0) return walk.x;
+  for (int32_t k = 0; k < column; ++k) walk.x += walk.Width(k);
+  if (mode == 1) walk.x += walk.Width(column) / 2;
+  return walk.x;
+}
+
+int32_t XToColumn(WrxWindow* w, int32_t x, int32_t line) {
+  if (line < 0 || line >= w->lineCount) return 0;
+  const int32_t length = std::min(w->lines[line]->length, 2048);
+  ColumnWalker walk{w, line, LineStartX(w, line)};
+  int32_t rest = x - walk.x;
+  for (int32_t k = 0; k < length; ++k) {
+    const int32_t width = walk.Width(k);
+    if (rest - width < 0) return k;
+    rest -= width;
+    walk.x += width;
+  }
+  return std::max(0, length - 1);
 }
 
 int32_t JustifyExtra(WrxWindow* w, int32_t line, int32_t spaceIndex) {

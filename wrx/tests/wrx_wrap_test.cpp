@@ -115,3 +115,50 @@ TEST_F(WrxWrapTest, TabsTakeTheDefaultStopsAndJustifiedLinesShareTheSlack) {
   EXPECT_EQ(extra, 20);
   EXPECT_EQ(w->lines[1]->info, nullptr) << "a paragraph's last line is not justified";
 }
+
+TEST_F(WrxWrapTest, ColumnsAndPixelsMapBothWays) {
+  struct Case {
+    const char* name;
+    std::string text;
+    DWORD paraFlags;
+    int32_t leftIndent;  // twips
+  } cases[] = {
+      {"plain", "The quick fox\r\n", 0, 0},
+      {"tabs", "a\tbb\tccc\td\r\n", 0, 0},
+      {"indented", "indent me\r\n", 0, 1440},
+      {"justified", "aa b cc dd ee f\r\n", 0x800, 0},
+  };
+  for (const Case& c : cases) {
+    WrxWindow* w = Wrapped(c.text);
+    for (int ch = 0; ch < 256; ++ch) w->fonts[0].widths[ch] = 3 + ch % 7;  // uneven widths
+    w->paras[0].flags |= c.paraFlags;
+    w->paras[0].leftIndent = c.leftIndent;
+    ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+    for (int32_t line = 0; line < w->lineCount; ++line) {
+      const int32_t length = w->lines[line]->length;
+      for (int32_t col = 0; col < length; ++col) {
+        const int32_t left = GetColumnX(w, col, line, 0);
+        const int32_t right = GetColumnX(w, col + 1, line, 0);
+        ASSERT_LT(left, right) << c.name << " " << line << "," << col;
+        EXPECT_EQ(XToColumn(w, left, line), col) << c.name << " left edge of " << col;
+        EXPECT_EQ(XToColumn(w, right - 1, line), col) << c.name << " right edge of " << col;
+        const int32_t middle = GetColumnX(w, col, line, 1);
+        EXPECT_EQ(XToColumn(w, middle, line), col) << c.name << " middle of " << col;
+      }
+      EXPECT_EQ(XToColumn(w, 5000, line), length - 1) << "beyond the end: the last column";
+      EXPECT_EQ(XToColumn(w, -5, line), 0);
+    }
+    EXPECT_EQ(GetColumnX(w, -1, 0, 0), MulDiv(c.leftIndent, 96, 1440));
+    EXPECT_EQ(GetColumnX(w, 0, w->lineCount, 0), 0) << "a line beyond the document";
+  }
+}
+
+TEST_F(WrxWrapTest, TextWithLineBreaksSavesEveryWrappedLine) {
+  WrxWindow* w = Wrapped("aaaa bbbb cccc dddd\r\nshort\r\n");
+  w->arg.saveType = 2;
+  ASSERT_EQ(WrxSave(w, nullptr), 1);
+  EXPECT_EQ(BufferBytes(w->hwnd), "aaaa bbbb \r\ncccc dddd\r\nshort\r\n");
+  w->arg.saveType = 1;
+  ASSERT_EQ(WrxSave(w, nullptr), 1);
+  EXPECT_EQ(BufferBytes(w->hwnd), "aaaa bbbb cccc dddd\r\nshort\r\n") << "plain text joins a paragraph's lines";
+}
