@@ -438,7 +438,18 @@ static LRESULT CALLBACK WrxClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     case WM_CLOSE:
       if (w->arg.closeAllowed) CloseWrx(hwnd, 0);
       return 0;
+    case WM_QUERYENDSESSION:
+      // Only a question: the session may still be cancelled, so the window
+      // stays until it really ends.
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wp) CloseWrx(hwnd, 0);
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_DESTROY:
+      // Destroying a window never writes its file: saving belongs to the
+      // host's close path.
       TearDownWrx(w, true);
       return 0;
   }
@@ -448,11 +459,14 @@ static LRESULT CALLBACK WrxClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
 BOOL RegisterWrxClass(HINSTANCE instance) {
   g_instance = instance;
   WNDCLASSA wc{};
-  wc.style = CS_DBLCLKS;
+  // Each window keeps its own device context for its life.
+  wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_GLOBALCLASS;
   wc.lpfnWndProc = WrxClassProc;
   wc.cbWndExtra = sizeof(LONG_PTR);
   wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_IBEAM);
+  wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = kClassName;
   return RegisterClassA(&wc) != 0;
 }

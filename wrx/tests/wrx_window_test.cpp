@@ -375,3 +375,22 @@ TEST_F(WrxWindowTest, SelectedTextAndTheWordUnderAPoint) {
   EXPECT_STREQ(word, "second");
   CloseWrx(hwnd, 0);
 }
+
+TEST_F(WrxWindowTest, DestroyingOrEndingASessionNeverWritesTheFileBehindTheHostsBack) {
+  char base[MAX_PATH];
+  GetTempPathA(MAX_PATH, base);
+  const std::string path = std::string(base) + "wrxdestroy" + std::to_string(GetCurrentProcessId()) + ".txt";
+  WriteFileBytes(path, "original\r\n");
+  WrxArgList a = HiddenArgs();
+  a.inputKind = 'F';
+  strncpy(a.fileName, path.c_str(), sizeof a.fileName - 1);
+  HWND hwnd = CreateHidden(a);
+  ASSERT_NE(hwnd, nullptr);
+  SetWrxLine(hwnd, 0, "changed", nullptr);
+  EXPECT_EQ(SendMessageA(hwnd, WM_QUERYENDSESSION, 0, 0), TRUE);
+  EXPECT_TRUE(IsWindow(hwnd)) << "the session may still be cancelled";
+  DestroyWindow(hwnd);
+  EXPECT_EQ(GetWrxWindow(hwnd), nullptr);
+  EXPECT_EQ(ReadFileBytes(path), "original\r\n");
+  DeleteFileA(path.c_str());
+}
