@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-// Special character codes in line text.
+// Control and marker codes stored in line text.
 enum : uint8_t {
   WRX_PARAEND = 21,
   WRX_CELLEND = 19,

@@ -66,7 +66,7 @@ TEST_F(WrxFileTest, PlainTextFilesRoundTripByteForByte) {
   } cases[] = {
       {"plain", 0, "first line\r\n\r\nthird \xE9t\xE9\r\n"},
       {"word wrap", WRX_WORDWRAP, "a paragraph\r\nanother one\r\n\r\n"},
-      {"special characters", 0, std::string("tab\there\x01\x7F\xFF\r\n")},
+      {"control characters", 0, std::string("tab\there\x01\x7F\xFF\r\n")},
   };
   for (const Case& c : cases) {
     const std::string path = Path(std::string(c.name) + ".txt");
