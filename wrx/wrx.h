@@ -152,6 +152,10 @@ HWND CreateWrxWindow(WrxArgList* args);
 // has WRX_ARGLIST).
 LRESULT WrxForeignProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 int CloseWrx(HWND hwnd, int save);
+// Menu states of command 600-741 for a host's menu: MF_GRAYED or MF_ENABLED,
+// MF_CHECKED or 0.
+UINT WrxMenuEnable(HWND hwnd, int command);
+UINT WrxMenuCheck(HWND hwnd, int command);
 WrxNotifyProc GetWrxMsgCallback(HWND hwnd);
 int SetWrxNotifyProc(HWND hwnd, WrxNotifyProc proc);
 int SetWrxDefTabWidth(HWND hwnd, int twips, int repaint);

@@ -163,6 +163,10 @@ struct WrxWindow {
   int32_t linkStyleMask, linkDoubleClick, protectedMarked, caretOnProtected, gridLines, rulerSnap, htmlEditing;
   int32_t defTabWidth;
   int32_t hiddenShown, footnoteShown, breakLinesShown;
+  int32_t hdrFtrShown, hdrFtrEdit;
+  int32_t protection;      // style 0x200 protects text
+  int32_t trackPointer;    // cursor shape and link clicks without the focus
+  UINT_PTR paginationTimer;
 
   // Word-wrap work buffers, sized from the screen.
   HGLOBAL wrapBuf[2];
@@ -269,6 +273,10 @@ int FontCacheUseCount(int index);
 int FontCacheEntries();
 int GetCurrentFont(WrxWindow* w);
 int RecreateFonts(WrxWindow* w, HDC dc);
+
+// Commands (wrx_commands.cpp).
+void WrxPostCommand(WrxWindow* w, UINT msg, WPARAM wp);
+LRESULT WrxCommand(WrxWindow* w, WPARAM wp);
 
 // Word wrap (wrx_wrap.cpp).
 int WordWrap(WrxWindow* w, int32_t first, int32_t count);

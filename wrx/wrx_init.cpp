@@ -190,6 +190,7 @@ int AllocWrapBuf(WrxWindow* w) {
 
 // Releases what the block holds; the window itself is left to the caller.
 void FreeBlock(WrxWindow* w) {
+  if (w->paginationTimer && w->hwnd) KillTimer(w->hwnd, w->paginationTimer);
   if (w->lines) {
     for (int32_t i = 0; i < w->lineCount; ++i) FreeLine(w, i);
     ReleaseTextArenas(w);
@@ -433,8 +434,14 @@ static LRESULT CALLBACK WrxClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
       HDC dc = BeginPaint(hwnd, &ps);
       DrawLines(w, dc);
       EndPaint(hwnd, &ps);
+      WrxPostCommand(w, msg, wp);
       return 0;
     }
+    case WM_COMMAND:
+      return WrxCommand(w, wp);
+    case 1034:  // deferred work after a host call
+      WrxPostCommand(w, msg, wp);
+      return 0;
     case WM_CLOSE:
       if (w->arg.closeAllowed) CloseWrx(hwnd, 0);
       return 0;

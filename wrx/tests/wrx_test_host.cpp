@@ -22,7 +22,7 @@ namespace {
 HWND g_host = nullptr;
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg >= 2724 && msg <= 2730) {
+  if ((msg >= 2724 && msg <= 2730) || (msg == WM_COMMAND && HIWORD(wp) == EN_CHANGE)) {
     g_notices.push_back(Notice{msg, wp});
     return 0;
   }
