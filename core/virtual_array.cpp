@@ -725,18 +725,51 @@ struct Run {
 
 }  // namespace
 
+namespace {
+// Element sizes sorted as whole records; the others go by slot numbers.
+bool SortTyped(unsigned char* data, int n, int elementSize, VirtualArrayCompare cmp) {
+  switch (elementSize) {
+    case 4: SortRecords<4>(data, n, cmp); return true;
+    case 8: SortRecords<8>(data, n, cmp); return true;
+    case 12: SortRecords<12>(data, n, cmp); return true;
+    case 16: SortRecords<16>(data, n, cmp); return true;
+    case 20: SortRecords<20>(data, n, cmp); return true;
+    case 24: SortRecords<24>(data, n, cmp); return true;
+    case 32: SortRecords<32>(data, n, cmp); return true;
+    default: return false;
+  }
+}
+}  // namespace
+
 void VirtualArray::SortChunkInPlace(unsigned char* data, int n, unsigned char* scratch) {
   if (n < 2) return;
-  switch (elementSize_) {
-    case 4: return SortRecords<4>(data, n, compare_);
-    case 8: return SortRecords<8>(data, n, compare_);
-    case 12: return SortRecords<12>(data, n, compare_);
-    case 16: return SortRecords<16>(data, n, compare_);
-    case 20: return SortRecords<20>(data, n, compare_);
-    case 24: return SortRecords<24>(data, n, compare_);
-    case 32: return SortRecords<32>(data, n, compare_);
-    default: return SortBySlots(data, n, elementSize_, compare_, scratch);
+  if (!SortTyped(data, n, elementSize_, compare_)) SortBySlots(data, n, elementSize_, compare_, scratch);
+}
+
+// When every chunk is in memory and the records have a typed sort, one sort
+// over a gathered copy beats sorting runs and merging them.
+bool VirtualArray::SortResidentWhole() {
+  if (bufferCount_ < chunkCount_ || !SortTyped(nullptr, 0, elementSize_, compare_)) return false;
+  for (int k = 0; k < chunkCount_; ++k)
+    if (!chunks_[k].buffer) return false;
+  const size_t total = static_cast<size_t>(count_) * elementSize_;
+  auto* all = static_cast<unsigned char*>(malloc(total));
+  if (!all) return false;
+  size_t at = 0;
+  for (int k = 0; k < chunkCount_; ++k) {
+    size_t bytes = static_cast<size_t>(ChunkElements(k)) * elementSize_;
+    memcpy(all + at, chunks_[k].buffer->data, bytes);
+    at += bytes;
   }
+  SortTyped(all, count_, elementSize_, compare_);
+  at = 0;
+  for (int k = 0; k < chunkCount_; ++k) {
+    size_t bytes = static_cast<size_t>(ChunkElements(k)) * elementSize_;
+    memcpy(chunks_[k].buffer->data, all + at, bytes);
+    at += bytes;
+  }
+  free(all);
+  return true;
 }
 
 void VirtualArray::Sort(VirtualArrayCompare compare) {
@@ -745,6 +778,7 @@ void VirtualArray::Sort(VirtualArrayCompare compare) {
   if (!compare_) return;
   sorted_ = 1;
   if (chunkCount_ == 0) return;
+  if (SortResidentWhole()) return;
   const size_t es = elementSize_;
   std::vector<unsigned char> scratch(chunkBytes_);
 
@@ -807,12 +841,17 @@ void VirtualArray::Sort(VirtualArrayCompare compare) {
 
   int leaves = 1;
   while (leaves < runs) leaves *= 2;
+  // Current element of each run; none once a run (or a padding leaf) is spent.
+  std::vector<const unsigned char*> current(leaves, nullptr);
+  for (int k = 0; k < runs; ++k) current[k] = run[k].current;
   std::vector<int> tree(leaves);
   const VirtualArrayCompare cmp = compare_;
   auto less = [&](int a, int b) {
-    if (a >= runs || !run[a].current) return false;
-    if (b >= runs || !run[b].current) return true;
-    int r = cmp(run[a].current, run[b].current);
+    const unsigned char* x = current[a];
+    const unsigned char* y = current[b];
+    if (!x) return false;
+    if (!y) return true;
+    int r = cmp(x, y);
     return r < 0 || (r == 0 && a < b);
   };
   // Build bottom-up: winners climb, losers stay in the nodes.
@@ -854,9 +893,15 @@ void VirtualArray::Sort(VirtualArrayCompare compare) {
           r.current = nullptr;
         }
       }
+      current[top] = r.current;
+      // Replay the winner's path; select rather than branch, as the outcome
+      // of each comparison is a coin toss on random keys.
       int w = top;
       for (int node = (leaves + w) / 2; node >= 1; node /= 2) {
-        if (less(tree[node], w)) std::swap(tree[node], w);
+        const int t = tree[node];
+        const bool swap = less(t, w);
+        tree[node] = swap ? w : t;
+        w = swap ? t : w;
       }
       top = w;
     }

@@ -121,6 +121,7 @@ class VirtualArray {
     return chunk < chunkCount_ - 1 ? perChunk_ : (count_ - 1) % perChunk_ + 1;
   }
   void SortChunkInPlace(unsigned char* data, int n, unsigned char* scratch);
+  bool SortResidentWhole();
   bool ReadStreamElements(FILE* stream, int n);
 
   const char* name_;

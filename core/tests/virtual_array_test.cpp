@@ -314,7 +314,7 @@ TEST_F(VirtualArrayTest, SortMatchesStdSortForEveryPoolAndSize) {
     int elementSize, count;
     bool poolOfThree;
   } cases[] = {{4, 100000, false}, {4, 100000, true}, {12, 30000, true},
-               {160, 3000, true},  {4097, 100, true}, {12, 5000, false}};
+               {160, 3000, true},  {160, 3000, false}, {4097, 100, true}, {12, 5000, false}};
   for (const Case& c : cases) {
     g_memory = c.poolOfThree ? 1 : 0;
     VirtualArray a("sort", c.elementSize);
