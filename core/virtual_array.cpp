@@ -512,7 +512,10 @@ int VirtualArray::Append(const void* element) {
   ElementCopy copy(element, elementSize_);
   if (!SetSize(count_ + 1)) return 0;
   void* slot = At(count_ - 1);
-  if (!slot) return 0;
+  if (!slot) {
+    SetSize(count_ - 1);   // reported; no stray element stays behind
+    return 0;
+  }
   if (!copy.get()) {
     memset(slot, 0, elementSize_);
     return 1;
