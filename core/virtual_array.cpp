@@ -296,13 +296,11 @@ int VirtualArray::SetSize(int newCount, bool discard) {
   }
 
   // Dropped chunks take their pointers with them.
-  if (!discard) {
-    for (int i = 0; i < bufferCount_; ++i) {
-      VirtualArrayBuffer* b = buffers_[i];
-      if (b->owner && b->owner - chunks_ >= newChunks) {
-        DropLocks(b);
-        b->owner = nullptr;
-      }
+  for (int i = 0; i < bufferCount_; ++i) {
+    VirtualArrayBuffer* b = buffers_[i];
+    if (b->owner && b->owner - chunks_ >= newChunks) {
+      DropLocks(b);
+      b->owner = nullptr;
     }
   }
   // Remember each buffer's chunk by index across the table's move.
