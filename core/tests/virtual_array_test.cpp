@@ -588,4 +588,50 @@ TEST_F(VirtualArrayTest, RemoveThatFailsHalfwayPutsTheElementBack) {
   EXPECT_TRUE(g_errors.empty());
 }
 
+TEST_F(VirtualArrayTest, PointersStayOnTheirElementThroughRandomEdits) {
+  PoolOfThree();
+  VirtualArray a("random edits", 4097);   // 15 per chunk: many boundaries
+  std::vector<uint32_t> model;
+  uint32_t nextKey = 1;
+  for (int i = 0; i < 200; ++i) {
+    auto r = MakeRecord(4097, nextKey);
+    ASSERT_TRUE(a.Append(r.data()));
+    model.push_back(nextKey++);
+  }
+  SmartPointer pointers[6];
+  uint32_t held[6] = {};
+  std::mt19937 rng(11);
+  auto pick = [&](int p) {
+    int at = rng() % model.size();
+    pointers[p].Get(a, at);
+    held[p] = model[at];
+  };
+  for (int p = 0; p < 6; ++p) pick(p);
+  for (int step = 0; step < 1500; ++step) {
+    int at = rng() % (model.size() + 1);
+    if (rng() % 2 && at < static_cast<int>(model.size())) {
+      ASSERT_TRUE(a.RemoveAt(at));
+      for (int p = 0; p < 6; ++p)
+        if (held[p] == model[at]) held[p] = 0;
+      model.erase(model.begin() + at);
+    } else {
+      auto r = MakeRecord(4097, nextKey);
+      ASSERT_TRUE(a.InsertAt(at, r.data()));
+      model.insert(model.begin() + at, nextKey++);
+    }
+    for (int p = 0; p < 6; ++p) {
+      if (!held[p]) {
+        ASSERT_FALSE(pointers[p].Bound()) << step;
+        pick(p);
+        continue;
+      }
+      int where = static_cast<int>(std::find(model.begin(), model.end(), held[p]) - model.begin());
+      ASSERT_EQ(pointers[p].Index(a), where) << "step " << step << " pointer " << p;
+      auto expected = MakeRecord(4097, held[p]);
+      ASSERT_EQ(memcmp(pointers[p].element, expected.data(), 4097), 0) << step;
+    }
+  }
+  EXPECT_TRUE(g_errors.empty());
+}
+
 }  // namespace
