@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "core/fileio.h"
 #include "core/resstr.h"

@@ -3,6 +3,7 @@
 // three file dialogs.
 #pragma once
 #include <windows.h>
+#include <commdlg.h>
 
 // A free name "<Message Path>pending\msw%05d.tmp" (the directory is made when
 // missing); out holds MAX_PATH bytes. Empty when no free name was found.
