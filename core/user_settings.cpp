@@ -273,6 +273,7 @@ void PlacementIniPath(char* out) {
 void ServiceSection(const char* key, char* out, size_t size) { snprintf(out, size, "Service %s", key); }
 
 void ReadBookSetNames() {
+  for (auto& name : g_bookSetNames) name[0] = 0;
   IniKey table[BOOK_SET_COUNT + 1];
   char keys[BOOK_SET_COUNT][16];
   for (int i = 0; i < BOOK_SET_COUNT; ++i) {
