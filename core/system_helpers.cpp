@@ -120,7 +120,8 @@ char* pendingtmpname(char* out) {
   if (filetime(directory) == static_cast<time_t>(-1)) makedir(directory);
   // 100000 names; give up rather than loop for ever in a full directory.
   for (int attempt = 0; attempt < 200000; ++attempt) {
-    int number = ((std::rand() << 15) ^ std::rand()) % 100000;
+    unsigned draw = (static_cast<unsigned>(std::rand()) << 15) ^ static_cast<unsigned>(std::rand());
+    int number = static_cast<int>(draw % 100000);
     char candidate[MAX_PATH + 16];
     snprintf(candidate, sizeof candidate, "%spending\\msw%05d.tmp", g_main.messagePath, number);
     if (std::strlen(candidate) >= MAX_PATH) return out;

@@ -564,6 +564,8 @@ void WriteFavourites() {
 
 bool ReadServiceSettings(const char* serviceKey) {
   if (!serviceKey || !serviceKey[0]) return false;
+  // Keys this service lacks read as empty, never as the last service's.
+  std::memset(&g_serviceAddress, 0, sizeof g_serviceAddress);
   char section[64];
   ServiceSection(serviceKey, section, sizeof section);
   readini(g_userIniName, section, g_serviceAddressTable);
@@ -600,6 +602,7 @@ void WriteServiceAddress(const char* serviceKey) {
 
 bool ReadServiceAddress(const char* serviceKey) {
   if (!serviceKey || !serviceKey[0]) return false;
+  std::memset(&g_serviceAddress, 0, sizeof g_serviceAddress);
   char section[64];
   ServiceSection(serviceKey, section, sizeof section);
   readmainini(section, g_serviceAddressTable);

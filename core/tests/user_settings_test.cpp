@@ -317,6 +317,7 @@ TEST_F(UserSettingsTest, ServiceAddressKeepsThePasswordScrambledOnDisk) {
   EXPECT_STREQ(g_serviceAddress.popPassword, "s3cret!");
   EXPECT_STREQ(g_serviceAddress.emailAddress, "joe@example.com");
   EXPECT_FALSE(ReadServiceSettings("dvn"));
+  EXPECT_STREQ(g_serviceAddress.emailAddress, "");   // not net's address
 
   // The same table in fenwold.ini; a plain stored password is used as it is.
   dir_.Write("fenwold.ini", "[Service net]\r\nPop Password=plain\r\nReal Name=Shared\r\n");
