@@ -10,8 +10,10 @@
 namespace {
 
 int g_boxes;
-int CountBox(HWND, const char*, const char*, UINT) {
+std::string g_lastBox;
+int CountBox(HWND, const char* text, const char*, UINT) {
   ++g_boxes;
+  g_lastBox = text;
   return IDOK;
 }
 
@@ -105,7 +107,23 @@ TEST_F(ServiceDirsTest, CopyFileChunked) {
 
   EXPECT_FALSE(CopyFileChunked(dir_.File("missing.bin").c_str(), dir_.File("x.bin").c_str()));
   EXPECT_EQ(g_boxes, 1);
+  EXPECT_EQ(g_lastBox, "Can't find '" + dir_.File("missing.bin") + "'");
   EXPECT_FALSE(dir_.Exists("x.bin"));
   EXPECT_FALSE(CopyFileChunked(dir_.File("big.bin").c_str(), dir_.File("nodir\\x.bin").c_str()));
   EXPECT_EQ(g_boxes, 2);
+  EXPECT_EQ(g_lastBox, "Can't create file '" + dir_.File("nodir\\x.bin") + "'");
+
+  // A write that fails part-way: failure, a message, and no partial copy.
+  static int writes;
+  writes = 0;
+  g_copyFileWrite = [](const void* data, size_t size, size_t count, FILE* file) -> size_t {
+    if (++writes == 2) return 0;
+    return std::fwrite(data, size, count, file);
+  };
+  EXPECT_FALSE(CopyFileChunked(dir_.File("big.bin").c_str(), dir_.File("partial.bin").c_str()));
+  g_copyFileWrite = std::fwrite;
+  EXPECT_EQ(g_boxes, 3);
+  EXPECT_EQ(g_lastBox, "Unable to write '" + dir_.File("partial.bin") + "'");
+  EXPECT_FALSE(dir_.Exists("partial.bin"));
+  EXPECT_TRUE(dir_.Exists("big.bin"));
 }
