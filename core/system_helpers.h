@@ -28,6 +28,10 @@ enum : int {
   IDC_FILEOPEN_MIME = 1202,
   IDC_FILEOPEN_UUENCODE = 1203,
 };
+// The hook of the "FILEOPEN" template: hides "&Erase After" and offers the
+// MIME / Uuencode choice (kept in the MIME setting) when the Internet service
+// is installed.
+UINT_PTR CALLBACK FileOpenHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Runs a file dialog; tests replace it. Returns what GetOpenFileName or
 // GetSaveFileName would.
 extern BOOL (*g_runFileDialog)(OPENFILENAMEA* dialog, bool save);
