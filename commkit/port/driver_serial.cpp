@@ -16,6 +16,10 @@ bool Overlapped(const PortObject *port) {
   return port->settings.portIndex == kPortIndexTelephony || HasExternalHandle(port);
 }
 
+// Windows says "access denied" for a line that another holds; some systems
+// report the same as a sharing violation.
+bool InUse(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
+
 void DeviceName(int index, char *name, size_t size) {
   FormatBounded(name, size, "\\\\.\\COM%d", index + 1);
 }
@@ -78,7 +82,7 @@ int SerialOpen(PortObject *port, const char *, int32_t speed, int32_t dataBits, 
     HANDLE line = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (line == INVALID_HANDLE_VALUE) {
-      port->error = GetLastError() == ERROR_ACCESS_DENIED ? kErrPortInUse : kErrInvalidPortName;
+      port->error = InUse(GetLastError()) ? kErrPortInUse : kErrInvalidPortName;
       return 0;
     }
     port->handle = line;
@@ -116,7 +120,7 @@ int SerialProbe(PortObject *port, int index) {
       CloseHandle(line);
       return 1;
     }
-    return GetLastError() == ERROR_ACCESS_DENIED;
+    return InUse(GetLastError());
   }
   if (index == kPortIndexTelephony) return port && HasExternalHandle(port);
   return 0;
