@@ -4,6 +4,10 @@
 
 extern HINSTANCE g_commkitInstance;
 
+// A deadline `units` × 100 ms ahead, for waits whose length in units does
+// not fit the 16 bits of TimeoutStart (seconds × 10 of a long wait).
+uint32_t DeadlineIn(uint32_t units);
+
 // Lets a polling wait give the core away until the next tick or message.
 void WaitYield();
 

@@ -9,7 +9,9 @@ void WaitYield() {
   MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
-uint32_t ZRTAPI TimeoutStart(uint16_t units) { return GetTickCount() + uint32_t(units) * 100; }
+uint32_t DeadlineIn(uint32_t units) { return GetTickCount() + units * 100; }
+
+uint32_t ZRTAPI TimeoutStart(uint16_t units) { return DeadlineIn(units); }
 
 int ZRTAPI TimeoutPassed(uint32_t deadline) {
   return int32_t(GetTickCount() - deadline) >= 0;
@@ -20,7 +22,7 @@ LRESULT ZRTAPI ClientPing(HWND client) {
 }
 
 int ZRTAPI ClientDelay(HWND client, uint16_t seconds) {
-  uint32_t deadline = TimeoutStart(uint16_t(seconds * 10));
+  uint32_t deadline = DeadlineIn(uint32_t(seconds) * 10);
   while (!TimeoutPassed(deadline)) {
     ClientPing(client);
     WaitYield();

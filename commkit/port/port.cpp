@@ -270,7 +270,7 @@ uint16_t ZRTAPI PortWaitChar(PortObject *port, int16_t seconds) {
   uint16_t byte = PortGetChar(port);
   if (byte != 0xFFFF || !port) return byte;
   if (seconds >= 0) {
-    uint32_t deadline = TimeoutStart(uint16_t(seconds * 10));
+    uint32_t deadline = DeadlineIn(uint32_t(seconds) * 10);
     while (!TimeoutPassed(deadline)) {
       if (StopsWait(port->error, kErrReceiving, kErrPortNotOpen, kErrLostConnection)) break;
       PortSendKeepAlive(port);
@@ -314,7 +314,7 @@ int ZRTAPI PortPutCharWait(PortObject *port, int byte, int16_t seconds) {
   if (PortPutChar(port, byte)) return 1;
   if (!port || port->error == kErrPortNotOpen) return 0;
   if (seconds >= 0) {
-    uint32_t deadline = TimeoutStart(uint16_t(seconds * 10));
+    uint32_t deadline = DeadlineIn(uint32_t(seconds) * 10);
     while (!TimeoutPassed(deadline)) {
       if (StopsWait(port->error, kErrSending, kErrPortNotOpen, kErrLostConnection)) return 0;
       PortSendKeepAlive(port);

@@ -301,3 +301,93 @@ TEST_F(ForwardedPort, MemoryLogKeepsWhatFitsAndWritesItOut) {
   EXPECT_EQ(lines[2], "hh:mm:ss<= 74 77 6F " + std::string(40, ' ') + "two");
   EXPECT_EQ(port->memoryLog, nullptr);
 }
+
+TEST(PortSettingsRecord, DefaultsAndAccessorsCutTextsToTheirFields) {
+  PortSettings settings;
+  memset(&settings, 0x5A, sizeof settings);
+  SettingsDefault(&settings);
+  EXPECT_STREQ(settings.portName, "COM1");
+  EXPECT_STREQ(settings.parityName, "None");
+  EXPECT_EQ(settings.speed, 0);
+  EXPECT_EQ(settings.dataBits, 8);
+  EXPECT_EQ(settings.stopBits, 0);
+  EXPECT_EQ(settings.flowControl, 2);
+  EXPECT_EQ(settings.carrierDetect, 1);
+  EXPECT_EQ(settings.connectTimeout, 20);
+  EXPECT_EQ(settings.tcpPort, 0);
+  EXPECT_NE(settings.hostName[0], 0);
+  EXPECT_EQ(settings.hostAddress[0], 0);
+  EXPECT_EQ(settings.unused2[255], 0);
+
+  struct TextField {
+    void(ZRTAPI *set)(PortSettings *, const char *);
+    char *(ZRTAPI *get)(PortSettings *);
+    size_t longest;
+  };
+  const TextField fields[] = {
+      {SettingsSetPortName, SettingsGetPortName, 80},
+      {SettingsSetParity, SettingsGetParity, 10},
+      {SettingsSetHostName, SettingsGetHostName, 256},
+      {SettingsSetHostAddress, SettingsGetHostAddress, 15},
+      {SettingsSetDunEntry, SettingsGetDunEntry, 80},
+  };
+  std::string tooLong(400, 'q');
+  for (const TextField &field : fields) {
+    field.set(&settings, tooLong.c_str());
+    char *got = field.get(&settings);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(strlen(got), field.longest);
+    ZrtMemFree(reinterpret_cast<void **>(&got));
+    field.set(&settings, nullptr);  // a missing text stores an empty one
+    got = field.get(&settings);
+    if (field.get == SettingsGetDunEntry) {
+      EXPECT_EQ(got, nullptr);  // an empty entry name reads as none
+    } else {
+      EXPECT_STREQ(got, "");
+    }
+    ZrtMemFree(reinterpret_cast<void **>(&got));
+  }
+  // Nothing beyond the fields was touched.
+  EXPECT_EQ(settings.speed, 0);
+  EXPECT_EQ(settings.dataBits, 8);
+  EXPECT_EQ(settings.winsockDescription[0], 0);
+  EXPECT_EQ(settings.connectTimeout, 20);
+  EXPECT_EQ(settings.tapiNumber[0], 0);
+  EXPECT_EQ(settings.dialTapiThroughDun, 0);
+
+  SettingsSetSpeed(&settings, 57600);
+  SettingsSetDataBits(&settings, 7);
+  SettingsSetStopBits(&settings, 2);
+  SettingsSetFlow(&settings, 3);
+  SettingsSetCarrier(&settings, 0);
+  SettingsSetMethod(&settings, 1);
+  SettingsSetConnectTimeout(&settings, 45);
+  SettingsSetTcpPort(&settings, 4144);
+  EXPECT_EQ(SettingsGetSpeed(&settings), 57600);
+  EXPECT_EQ(SettingsGetDataBits(&settings), 7);
+  EXPECT_EQ(SettingsGetStopBits(&settings), 2);
+  EXPECT_EQ(SettingsGetFlow(&settings), 3);
+  EXPECT_EQ(SettingsGetCarrier(&settings), 0);
+  EXPECT_EQ(SettingsGetMethod(&settings), 1);
+  EXPECT_EQ(SettingsGetConnectTimeout(&settings), 45);
+  EXPECT_EQ(SettingsGetTcpPort(&settings), 4144);
+  const uint8_t *bytes = reinterpret_cast<const uint8_t *>(&settings);
+  EXPECT_EQ(bytes[92] | bytes[93] << 8 | bytes[94] << 16, 57600);  // little-endian at 92
+  EXPECT_EQ(bytes[698] | bytes[699] << 8, 4144);
+  EXPECT_EQ(bytes[697], 45);
+}
+
+TEST_F(ForwardedPort, OpenWithSettingsUsesTheWholeRecord) {
+  PortSettings settings;
+  SettingsDefault(&settings);
+  SettingsSetPortName(&settings, "com4");
+  SettingsSetSpeed(&settings, 2400);
+  SettingsSetParity(&settings, "Odd");
+  SettingsSetHostName(&settings, "host.example");
+  ASSERT_EQ(PortOpenWithSettings(port, &settings, nullptr), 1);
+  EXPECT_EQ(PortGetSettings(port)->portIndex, 3);
+  EXPECT_EQ(PortGetSettings(port)->parityIndex, 1);
+  EXPECT_STREQ(PortGetSettings(port)->hostName, "host.example");
+  EXPECT_STREQ(client.lastSettings.portName, "com4");
+  EXPECT_EQ(client.lastSettings.speed, 2400);
+}

@@ -251,3 +251,10 @@ TEST(Time, UtcOffsetMatchesTheSystemClocks) {
   long offset = UtcOffsetMinutes();
   EXPECT_LE(labs(offset - long(minutes)), 1);
 }
+
+TEST(Time, LongWaitsKeepTheirFullLength) {
+  // 7000 seconds are 70000 units, past the 16 bits of TimeoutStart.
+  uint32_t ahead = DeadlineIn(70000) - GetTickCount();
+  EXPECT_GE(ahead, 6999000u);
+  EXPECT_LE(ahead, 7000000u);
+}
