@@ -95,6 +95,9 @@ PortObject *ZRTAPI PortCreate(HWND client) {
 
 void ZRTAPI PortDestroy(PortObject *port) {
   if (!port) return;
+  // A port destroyed while open would keep its device held until the
+  // process ends.
+  PortClose(port);
   if (port->logFile != kNoHandle) CloseHandle(port->logFile);
   ZrtMemFree(reinterpret_cast<void **>(&port->logFileName));
   ZrtMemFree(reinterpret_cast<void **>(&port->pendingErrorText));

@@ -377,6 +377,16 @@ TEST(PortSettingsRecord, DefaultsAndAccessorsCutTextsToTheirFields) {
   EXPECT_EQ(bytes[697], 45);
 }
 
+TEST(PortLife, DestroyingAnOpenPortClosesItsLine) {
+  FakeClient client;
+  PortObject *port = PortCreate(client.window);
+  PortSetForwarded(port, 1);
+  ASSERT_EQ(PortOpen(port, "COM1", 9600, 8, "None", 0, 0, 0, nullptr), 1);
+  PortDestroy(port);
+  EXPECT_EQ(client.notices[kNoticeFwdClose], 1);
+  PortDestroy(nullptr);
+}
+
 TEST_F(ForwardedPort, OpenWithSettingsUsesTheWholeRecord) {
   PortSettings settings;
   SettingsDefault(&settings);
