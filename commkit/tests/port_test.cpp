@@ -401,3 +401,16 @@ TEST_F(ForwardedPort, OpenWithSettingsUsesTheWholeRecord) {
   EXPECT_STREQ(client.lastSettings.portName, "com4");
   EXPECT_EQ(client.lastSettings.speed, 2400);
 }
+
+TEST_F(ForwardedPort, ALogThatCannotOpenLeavesTheLineOpen) {
+  TempDir dir;
+  std::string log = dir.File("no\\such\\dir\\data.log");
+  ASSERT_TRUE(Open(9600, "None", log.c_str()));
+  EXPECT_EQ(PortGetError(port), 521);
+  EXPECT_EQ(PortGetLogState(port), 0);
+  EXPECT_EQ(Take(PortErrorText(port)), "Error opening log file");
+  EXPECT_EQ(PortWrite(port, "AT\r", 3), 3);
+  EXPECT_EQ(client.written, "AT\r");
+  PortLogControl(port, 1);  // no file: nothing to resume
+  EXPECT_EQ(PortGetLogState(port), 0);
+}
