@@ -158,14 +158,15 @@ char *ZRTAPI PortErrorText(PortObject *port) {
   } else if (port->error == 594) {
     text = FormatDup(594, "WSOCK32.DLL");
   } else if (port->error == kErrTapi) {
-    text = nullptr;
+    unsigned id = 557;
     for (const TapiPair &pair : kTapiErrors)
-      if (pair.result == port->tapiLastResult) text = LoadStrDup(pair.id);
-    bool known = false;
-    for (const TapiPair &pair : kTapiErrors) known |= pair.result == port->tapiLastResult;
-    if (!known) {
+      if (pair.result == port->tapiLastResult) id = pair.id;
+    if (id != 557) {
+      text = LoadStrDup(id);
+    } else {
       char format[81];
       char buffer[sizeof format + 20];
+      text = nullptr;
       if (ZrtLoadStr(557, format, sizeof format) > 0) {
         FormatBounded(buffer, sizeof buffer, format, (unsigned long)port->tapiLastResult);
         text = StrDup(buffer);
