@@ -19,6 +19,7 @@ uint64_t g_memory = 0;   // 0: the build's own answer
 VirtualArrayHooks g_saved;
 
 void CaptureError(const char* text) { g_errors.push_back(text); }
+void* NoSwapFile() { return nullptr; }
 bool FlakyWrite(void* f, int32_t pos, const void* d, size_t n) { return !g_failWrites && g_saved.writeSwap(f, pos, d, n); }
 bool FlakyRead(void* f, int32_t pos, void* d, size_t n) { return !g_failReads && g_saved.readSwap(f, pos, d, n); }
 uint64_t Memory() { return g_memory ? g_memory : g_saved.physicalMemory(); }
@@ -517,6 +518,23 @@ TEST_F(VirtualArrayTest, FailedSwapWritesAndReadsLoseNoElement) {
   auto expected = values;
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(after, expected);
+}
+
+TEST_F(VirtualArrayTest, GrowthThatNeedsAnUncreatableSwapFileFailsAndKeepsTheArray) {
+  PoolOfThree();
+  g_virtualArrayHooks.createSwap = NoSwapFile;
+  VirtualArray a("no file", 4);
+  std::vector<uint32_t> values(16320 * 3);
+  for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint32_t>(i + 11);
+  FillU32(a, values);   // three chunks fit the pool without a file
+  EXPECT_TRUE(g_errors.empty());
+  uint32_t more = 1;
+  EXPECT_FALSE(a.Append(&more));
+  ASSERT_EQ(g_errors.size(), 1u);
+  EXPECT_NE(g_errors[0].find("Virtual array no file - Could not create temporary file"), std::string::npos);
+  EXPECT_EQ(a.Count(), 16320 * 3);
+  EXPECT_EQ(a.ChunkCount(), 3);
+  EXPECT_EQ(Contents(a), values);
 }
 
 }  // namespace
