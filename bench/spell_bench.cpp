@@ -259,20 +259,25 @@ int main(int argc, char** argv) {
   // Checking speed.
   CheckText(clx, 0, text);  // warm the file cache
   CheckRun ours = CheckText(clx, 0, text);
-  double hunStart = 1e9, hunAll = 1e9;
-  long hunRss = 0, hunStartRss = 0;
-  size_t hunFlagged = 0;
-  std::string empty = (work / "empty.txt").string();
-  { std::ofstream e(empty); }
+  // hunspell's checking rate: the same text once and five times over, so
+  // that its start-up (loading the dictionary) drops out of the difference.
+  std::string text5Path = (work / "text5.txt").string();
+  {
+    std::ofstream out(text5Path, std::ios::binary);
+    for (int i = 0; i < 5; ++i) out << text << "\n";
+  }
+  double hunOnce = 1e9, hunFive = 1e9;
+  long hunRss = 0;
+  size_t hunFlagged = 0, ignored = 0;
   const std::vector<std::string> hunArgs = {"-l", "-d", "en_US", "-i", "ISO-8859-1"};
   bool haveHunspell = true;
-  // Best of three for each, so that neither side pays for a cold file cache.
+  // Best of three for each, so that neither side pays for a cold cache.
   for (int round = 0; round < 3 && haveHunspell; ++round) {
     double t = 0;
-    haveHunspell = RunHunspell(hunArgs, empty, &t, &hunStartRss, nullptr);
-    hunStart = std::min(hunStart, t);
-    haveHunspell = haveHunspell && RunHunspell(hunArgs, textPath, &t, &hunRss, &hunFlagged);
-    hunAll = std::min(hunAll, t);
+    haveHunspell = RunHunspell(hunArgs, textPath, &t, &hunRss, &hunFlagged);
+    hunOnce = std::min(hunOnce, t);
+    haveHunspell = haveHunspell && RunHunspell(hunArgs, text5Path, &t, &hunRss, &ignored);
+    hunFive = std::min(hunFive, t);
     CheckRun again = CheckText(clx, 0, text);
     if (again.seconds < ours.seconds) ours = again;
   }
@@ -280,9 +285,9 @@ int main(int argc, char** argv) {
   printf("  engine:   %.3f s checking (opening took %.4f s), %.0f words/s, %zu reported\n", ours.seconds,
          ours.openSeconds, ours.words / ours.seconds, ours.flagged);
   if (haveHunspell) {
-    double hunCheck = std::max(1e-6, hunAll - hunStart);
-    printf("  hunspell: %.3f s in all, %.3f s of it loading; %.0f words/s checking, %zu reported\n", hunAll, hunStart,
-           ours.words / hunCheck, hunFlagged);
+    double hunCheck = std::max(1e-6, (hunFive - hunOnce) / 4);
+    printf("  hunspell: %.3f s for the text, %.3f s for five times it; %.0f words/s checking, %zu reported\n",
+           hunOnce, hunFive, ours.words / hunCheck, hunFlagged);
     printf("  ratio (engine / hunspell words per second): %.2f\n", (ours.words / ours.seconds) / (ours.words / hunCheck));
   } else {
     printf("  hunspell: not available\n");

@@ -5,12 +5,7 @@
 
 namespace {
 
-struct Tables {
-  uint8_t cls[256];
-  unsigned char fold[256];
-};
-
-unsigned char BaseLetterOf(unsigned c) {
+constexpr unsigned char BaseLetterOf(unsigned c) {
   if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
   if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c);
   unsigned small = (c >= 0xC0 && c <= 0xDE && c != 0xD7) ? c + 32 : c;
@@ -27,8 +22,8 @@ unsigned char BaseLetterOf(unsigned c) {
   return 0;
 }
 
-Tables BuildWindows1252() {
-  Tables t{};
+constexpr CharTables BuildTables() {
+  CharTables t{};
   for (unsigned c = 0; c < 256; ++c) {
     uint8_t k = 0;
     bool capital = (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
@@ -52,28 +47,9 @@ Tables BuildWindows1252() {
   return t;
 }
 
-const Tables& Page(uint16_t) {
-  // Every character set shares the Windows-1252 page: the program opens
-  // sessions with set 0 only.
-  static const Tables tables = BuildWindows1252();
-  return tables;
-}
-
 }  // namespace
 
-uint8_t CharClass(uint16_t charSet, unsigned char c) { return Page(charSet).cls[c]; }
-
-unsigned char FoldChar(uint16_t charSet, unsigned char c) { return Page(charSet).fold[c]; }
-
-unsigned char ToSmall(uint16_t charSet, unsigned char c) {
-  return (CharClass(charSet, c) & kClassCapital) ? static_cast<unsigned char>(c + 32) : c;
-}
-
-unsigned char ToCapital(uint16_t charSet, unsigned char c) {
-  // 0xDF and 0xFF have no capital form in this page.
-  if (c == 0xDF || c == 0xFF) return c;
-  return (CharClass(charSet, c) & kClassSmall) ? static_cast<unsigned char>(c - 32) : c;
-}
+constinit const CharTables kWindows1252Tables = BuildTables();
 
 int lexstrcmp(const char* a, const char* b) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(a);

@@ -19,9 +19,10 @@ template <typename Choose, typename Visit>
 int16_t DecodeSegment(const CLex* lex, const CLexSegment& seg, Choose choose, Visit visit) {
   const uint8_t* p = seg.data;
   const uint8_t* end = seg.data + seg.size;
-  char prev[kClxMaxWord + 1] = {0};
-  int prevLen = 0;
+  // One buffer serves both words: the codes that reuse the previous word
+  // only move past characters the new word has not overwritten yet.
   char word[kClxMaxWord + 1];
+  int prevLen = 0;
   while (p < end) {
     if (size_t(end - p) < sizeof(ClxSubBlockHeader)) return SORN_BAD_FORMAT;
     const auto* head = reinterpret_cast<const ClxSubBlockHeader*>(p);
@@ -38,43 +39,43 @@ int16_t DecodeSegment(const CLex* lex, const CLexSegment& seg, Choose choose, Vi
     // Words refer back only within their own sub-block, so a lookup that
     // reads one sub-block decodes the same words as a full scan.
     prevLen = 0;
+    word[0] = static_cast<char>(seg.first);
+    word[1] = static_cast<char>(seg.second);
+    word[2] = static_cast<char>(head->third);
     while (p < blockEnd) {
-      word[0] = static_cast<char>(seg.first);
-      word[1] = static_cast<char>(seg.second);
-      word[2] = static_cast<char>(head->third);
       int len = 3;
       bool atStart = true, ended = false;
-      auto append = [&](const char* text) {
-        for (; *text; ++text) {
-          if (len >= kClxMaxWord) return false;
-          word[len++] = *text;
-        }
-        return true;
-      };
       while (p < blockEnd && !ended) {
         uint8_t b = *p++;
         if (b == kClxWordStart && atStart) continue;
         atStart = false;
-        if (b == kClxEnd) {
-          ended = true;
-        } else if (b >= 32) {
+        if (b >= 32) {
           if (len >= kClxMaxWord) return SORN_BAD_FORMAT;
           word[len++] = static_cast<char>(b);
-        } else if (b >= kClxFirstFragmentA) {
-          if (!append(lex->fragmentsA[b - kClxFirstFragmentA])) return SORN_BAD_FORMAT;
-        } else if (b == kClxFragmentB) {
-          if (p >= blockEnd) return SORN_BAD_FORMAT;
-          if (!append(lex->fragmentsB[*p++])) return SORN_BAD_FORMAT;
+          if (len > prevLen) prevLen = 0;  // the previous word's rest is gone
+        } else if (b == kClxEnd) {
+          ended = true;
+        } else if (b >= kClxFirstFragmentA || b == kClxFragmentB) {
+          const char* text;
+          if (b == kClxFragmentB) {
+            if (p >= blockEnd) return SORN_BAD_FORMAT;
+            text = lex->fragmentsB[*p++];
+          } else {
+            text = lex->fragmentsA[b - kClxFirstFragmentA];
+          }
+          for (; *text; ++text) {
+            if (len >= kClxMaxWord) return SORN_BAD_FORMAT;
+            word[len++] = *text;
+          }
+          if (len > prevLen) prevLen = 0;
         } else if (b == kClxRepeatPrevious || b == kClxRepeatLessOne) {
           int to = b == kClxRepeatPrevious ? prevLen : prevLen - 1;
           if (to < len) return SORN_BAD_FORMAT;
-          memcpy(word + len, prev + len, size_t(to - len));
           len = to;
         } else if (b == kClxKeep) {
           if (p >= blockEnd) return SORN_BAD_FORMAT;
           int n = *p++;
           if (len + n > prevLen) return SORN_BAD_FORMAT;
-          memcpy(word + len, prev + len, size_t(n));
           len += n;
         } else {
           return SORN_BAD_FORMAT;
@@ -82,7 +83,6 @@ int16_t DecodeSegment(const CLex* lex, const CLexSegment& seg, Choose choose, Vi
       }
       if (!ended) return SORN_BAD_FORMAT;
       word[len] = 0;
-      memcpy(prev, word, size_t(len) + 1);
       prevLen = len;
       if (!visit(static_cast<const char*>(word))) return 0;
     }

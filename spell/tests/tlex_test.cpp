@@ -26,10 +26,10 @@ namespace {
 const int g_writerChild = [] {
   const char* job = getenv("SPELL_LEX_WRITER");
   if (!job || !*job) return 0;
-  std::string spec(job);
-  size_t a = spec.find('|'), b = spec.rfind('|');
-  std::string path = spec.substr(0, a), prefix = spec.substr(a + 1, b - a - 1);
-  int count = atoi(spec.c_str() + b + 1);
+  std::string task(job);
+  size_t a = task.find('|'), b = task.rfind('|');
+  std::string path = task.substr(0, a), prefix = task.substr(a + 1, b - a - 1);
+  int count = atoi(task.c_str() + b + 1);
   TLex lex;
   if (TLex_Open(path.c_str(), &lex) < 0) _exit(3);
   int failures = 0;
