@@ -159,7 +159,10 @@ int16_t CheckSegment(CLex* lex, int index, const char* word, uint16_t cs, bool e
           return !found;
         });
   }
-  if (rc < 0) return rc;
+  if (rc < 0) {
+    timelog("CLex_Check: damaged segment %c%c in %s", seg.first, seg.second, lex->path);
+    return rc;
+  }
   return found ? 0 : SORN_NOT_FOUND;
 }
 
@@ -182,8 +185,9 @@ int16_t CLex_GetInfo(const char* path, int16_t* type, int16_t* language) {
 
 int16_t CLex_Open(const char* path, uint32_t budget, CLex* lex) {
   memset(lex, 0, sizeof *lex);
+  // Segments are read later by the stored path, so it must be held whole.
+  FILE* in = strlen(path) < sizeof lex->path ? spellOpen(path, 0) : nullptr;
   strncpy(lex->path, path, sizeof lex->path - 1);
-  FILE* in = spellOpen(path, 0);
   if (!in) {
     timelog("CLex_Open: file open(%s) failed", path);
     return SORN_OPEN_FAILED;

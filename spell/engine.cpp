@@ -207,7 +207,8 @@ int16_t CheckWord(uint32_t options, Session* s, const char* original, char* repl
       strcpy(replacement, found);
     }
   }
-  if ((options & SORN_OPT_SENTENCE_CAPITAL) && !IsCapital(cs, first)) {
+  // Only a word that starts with a small letter wants a capital (not "1st").
+  if ((options & SORN_OPT_SENTENCE_CAPITAL) && IsSmall(cs, first)) {
     result |= SORN_CAPITALISE;
     replacement[0] = static_cast<char>(ToCapital(cs, static_cast<unsigned char>(replacement[0])));
   }

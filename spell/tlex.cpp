@@ -48,6 +48,9 @@ bool ParseHeader(const char* line, int* language, int* type) {
   return true;
 }
 
+// A path the record cannot hold whole would have later saves land elsewhere.
+bool PathFits(const TLex* lex, const char* path) { return !path || strlen(path) < sizeof lex->path; }
+
 void StorePath(TLex* lex, const char* path) {
   strncpy(lex->path, path ? path : "", sizeof lex->path - 1);
   lex->path[sizeof lex->path - 1] = 0;
@@ -201,6 +204,10 @@ int16_t syncLexFile(TLex* lex) {
 
 int16_t TLex_Open(const char* path, TLex* lex) {
   memset(lex, 0, sizeof *lex);
+  if (!PathFits(lex, path)) {
+    timelog("TLex_Open: file open error; file=%s", path);
+    return SORN_OPEN_FAILED;
+  }
   SpellLock lock;
   bool locked = spellLock(path, lock);
   FILE* in = spellOpen(path, 3);
@@ -219,6 +226,10 @@ int16_t TLex_Open(const char* path, TLex* lex) {
 
 int16_t TLex_Create(const char* path, int16_t type, int16_t language, TLex* lex) {
   memset(lex, 0, sizeof *lex);
+  if (!PathFits(lex, path)) {
+    timelog("TLex_Create: file open(%s) error", path);
+    return SORN_OPEN_FAILED;
+  }
   if (path && *path) {
     if (spellFileExists(path)) {
       timelog("TLex_Create: %s exists", path);

@@ -286,7 +286,11 @@ TEST_F(CompressedLexicon, RefusesDamagedFiles) {
     SuggestListFree(list);
     CLex_Close(&lex);
   }
-  EXPECT_NE(std::string::npos, ReadFileText(log).find("CLex_Open: unexpected lex version"));
+  std::string logged = ReadFileText(log);
+  EXPECT_NE(std::string::npos, logged.find("CLex_Open: unexpected lex version"));
+  EXPECT_NE(std::string::npos, logged.find("CLex_Check: damaged segment ab in"));
+  CLex lex;
+  EXPECT_EQ(-4, CLex_Open((std::string(300, 'n') + ".clx").c_str(), 0, &lex));
 }
 
 }  // namespace

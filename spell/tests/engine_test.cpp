@@ -71,6 +71,7 @@ TEST_F(Engine, ChecksWordsUnderTheirOptions) {
       {"THe house", SORN_OPT_REPORT_MIXED | SORN_OPT_EXACT_CASE, {"THe=17>The"}},
       {"THe house", SORN_OPT_REPORT_MIXED, {"THe=16>The"}},
       {"the house. the dog", SORN_OPT_SENTENCE_CAPITAL, {"the=8>The"}},
+      {"1st house", SORN_OPT_SENTENCE_CAPITAL, {}},
       {"the the dog", SORN_OPT_DOUBLED, {"the=128>the"}},
       {"the, the dog", SORN_OPT_DOUBLED, {}},
       {"The dog's house", SORN_OPT_POSSESSIVE, {}},

@@ -173,6 +173,11 @@ TEST_F(TextLexicon, FaultyFilesAreRefused) {
   EXPECT_EQ(-4, TLex_GetInfo(dir.Path("missing.tlx").c_str(), &type, &language));
   EXPECT_EQ(-4, TLex_Open(dir.Path("missing.tlx").c_str(), &lex));
   EXPECT_NE(std::string::npos, ReadFileText(log).find("TLex_Open: file open error; file="));
+
+  // A path longer than the record holds is refused, never cut short.
+  std::string longPath = dir.Path(std::string(300, 'n') + ".tlx");
+  EXPECT_EQ(-4, TLex_Open(longPath.c_str(), &lex));
+  EXPECT_EQ(-4, TLex_Create(longPath.c_str(), 1, 1033, &lex));
 }
 
 TEST_F(TextLexicon, CreateRefusesAnExistingFileAndWritesAHeader) {
