@@ -126,6 +126,8 @@ int16_t BlockReplaceWord(Block* b, const char* word) {
   memcpy(at, word, n);
   b->length = static_cast<uint32_t>(newLength);
   if (b->length < b->bufferSize) b->text[b->length] = 0;
+  // A replacement that does not start a word (or is empty) must not end the walk.
+  b->cursor = SkipToWord(b, b->cursor, nullptr);
   return 0;
 }
 

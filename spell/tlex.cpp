@@ -307,6 +307,14 @@ int16_t TLex_Check(TLex* lex, const char* word, uint16_t charSet, bool exact, ch
 
 int16_t TLex_Add(TLex* lex, const char* word, const char* replacement) {
   if (!word || !*word) return SORN_NEED_REPLACEMENT;
+  if (!IsPairType(lex->type)) replacement = nullptr;
+  // A line break (or, in a pair, a colon in the word) would read back as
+  // different entries.
+  bool pairs = IsPairType(lex->type);
+  if (strpbrk(word, pairs ? "\r\n:" : "\r\n") || (replacement && strpbrk(replacement, "\r\n"))) {
+    timelog("TLex_Add: %s cannot be stored", word);
+    return SORN_BAD_FORMAT;
+  }
   if (TLex_Check(lex, word, 0, true, nullptr, 0) == 0) return 0;
   SpellLock lock;
   if (HasFile(lex)) {

@@ -270,6 +270,14 @@ TEST_F(Engine, BlocksReplaceDeleteAndCount) {
   SORN_CloseBlock(session, block);
 
   EXPECT_EQ(-8, SORN_OpenBlock(session, text, 100, 50, 0));
+  char emptied[32] = "bad word here";
+  block = SORN_OpenBlock(session, emptied, uint32_t(strlen(emptied)), sizeof emptied, 0);
+  ASSERT_EQ(0, SORN_ReplaceBlockWord(session, block, ""));  // the walk goes on after an empty replacement
+  char word[SORN_WORD_SIZE], replacement[SORN_WORD_SIZE];
+  SessionOf(session)->options = 0;
+  EXPECT_EQ(SORN_NOTFOUND, SORN_CheckBlock(session, block, SORN_OPT_LOOKUP, word, replacement));
+  EXPECT_STREQ("word", word);
+  SORN_CloseBlock(session, block);
   std::string copy = "one two";
   block = SORN_OpenBlock(session, copy.data(), uint32_t(copy.size()), 32, 1);
   ASSERT_GE(block, 0);

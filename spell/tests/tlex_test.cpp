@@ -245,6 +245,11 @@ TEST_F(TextLexicon, ImageListsEveryEntryAndRefusesASmallBuffer) {
   ASSERT_EQ(2, TLex_GetImage(&lex, buffer.data(), size));
   EXPECT_EQ(std::string("adn:and\0teh:the\0\0", 17), std::string(buffer.data(), size));
   EXPECT_EQ(-8, TLex_GetImage(&lex, buffer.data(), size - 1));
+  // Words that would read back as other entries are refused.
+  EXPECT_EQ(-6, TLex_Add(&lex, "two\nlines", "x"));
+  EXPECT_EQ(-6, TLex_Add(&lex, "a:b", "x"));
+  EXPECT_EQ(-6, TLex_Add(&lex, "word", "line\nbreak"));
+  EXPECT_EQ(2u, lex.count);
   ASSERT_EQ(0, TLex_Delete(&lex, "teh"));
   ASSERT_EQ(0, TLex_Clear(&lex));
   EXPECT_EQ(0u, lex.count);
