@@ -111,7 +111,27 @@ bool RunHunspell(const std::vector<std::string>& args, const std::string& input,
 }
 
 // hunspell -a as a conversation: one word out, its answer back, timed each.
-bool HunspellSuggestLatency(const std::vector<std::string>& words, std::vector<double>& latencies) {
+// The answer line "& word n offset: first, second, ..." as its suggestions.
+std::vector<std::string> ParseHunspellAnswer(const char* line) {
+  std::vector<std::string> out;
+  const char* colon = line[0] == '&' ? strchr(line, ':') : nullptr;
+  if (!colon) return out;
+  std::string rest(colon + 1);
+  size_t at = 0;
+  while (at < rest.size()) {
+    size_t comma = rest.find(',', at);
+    std::string item = rest.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    while (!item.empty() && (item[0] == ' ')) item.erase(0, 1);
+    while (!item.empty() && (item.back() == '\n' || item.back() == ' ')) item.pop_back();
+    if (!item.empty()) out.push_back(item);
+    if (comma == std::string::npos) break;
+    at = comma + 1;
+  }
+  return out;
+}
+
+bool HunspellSuggestLatency(const std::vector<std::string>& words, std::vector<double>& latencies,
+                            std::vector<std::vector<std::string>>& answers) {
   int toChild[2], fromChild[2];
   if (pipe(toChild) || pipe(fromChild)) return false;
   pid_t pid = fork();
@@ -134,11 +154,13 @@ bool HunspellSuggestLatency(const std::vector<std::string>& words, std::vector<d
     fprintf(to, "^%s\n", w.c_str());
     fflush(to);
     bool answered = false;
+    answers.emplace_back();
     while (fgets(line, sizeof line, from)) {
       if (line[0] == '\n') {
         answered = true;
         break;
       }
+      if (answers.back().empty()) answers.back() = ParseHunspellAnswer(line);
     }
     if (!answered) break;
     latencies.push_back(Seconds(start, Clock::now()));
@@ -152,7 +174,8 @@ bool HunspellSuggestLatency(const std::vector<std::string>& words, std::vector<d
 
 // Misspellings made from list words by one edit (swap, drop, double, change),
 // none of which is itself in the lexicon.
-std::vector<std::string> MakeMisspellings(const std::vector<std::string>& words, CLex* lex, size_t count) {
+std::vector<std::string> MakeMisspellings(const std::vector<std::string>& words, CLex* lex, size_t count,
+                                          std::vector<std::string>& intended) {
   std::mt19937 rng(20261210);
   std::vector<std::string> out;
   while (out.size() < count) {
@@ -171,6 +194,7 @@ std::vector<std::string> MakeMisspellings(const std::vector<std::string>& words,
     }
     if (m == w || CLex_Check(m.c_str(), 0, false, lex) == 0) continue;
     out.push_back(m);
+    intended.push_back(w);
   }
   return out;
 }
@@ -303,12 +327,13 @@ int main(int argc, char** argv) {
     while (std::getline(in, line))
       if (Utf8To1252(line, w)) list.push_back(w);
   }
-  std::vector<std::string> typos = MakeMisspellings(list, &probe, 1000);
+  std::vector<std::string> intended;
+  std::vector<std::string> typos = MakeMisspellings(list, &probe, 1000, intended);
   CLex_Close(&probe);
   int16_t session = SORN_OpenSession();
   SORN_OpenLex(session, clx.c_str(), 0xFFFFFFFF);
   std::vector<double> ourLatency;
-  size_t hits = 0;
+  size_t hits = 0, ourFirst = 0, ourListed = 0;
   char buffer[1025];
   int16_t scores[16];
   for (size_t i = 0; i < typos.size(); ++i) {
@@ -316,16 +341,36 @@ int main(int argc, char** argv) {
     int16_t n = SORN_Suggest(session, typos[i].c_str(), kCLexLevelAuto, buffer, sizeof buffer, scores, 16);
     ourLatency.push_back(Seconds(start, Clock::now()));
     if (n > 0) ++hits;
+    int rank = 0;
+    for (const char* p = buffer; n > 0 && *p; p += strlen(p) + 1, ++rank) {
+      if (intended[i] == p) {
+        ++ourListed;
+        if (rank == 0) ++ourFirst;
+        break;
+      }
+    }
   }
   SORN_CloseSession(session);
   Percentiles o = Summarise(ourLatency);
   printf("\nsuggestions for %zu misspellings (16 at most, level 0xFFFF)\n", typos.size());
-  printf("  engine:   median %.3f ms, 99th percentile %.3f ms, %zu with suggestions\n", o.median * 1e3, o.p99 * 1e3,
-         hits);
+  printf("  engine:   median %.3f ms, 99th percentile %.3f ms, %zu with suggestions; intended word first %zu, listed %zu\n",
+         o.median * 1e3, o.p99 * 1e3, hits, ourFirst, ourListed);
   std::vector<double> hunLatency;
-  if (haveHunspell && HunspellSuggestLatency(typos, hunLatency)) {
+  std::vector<std::vector<std::string>> hunAnswers;
+  if (haveHunspell && HunspellSuggestLatency(typos, hunLatency, hunAnswers)) {
     Percentiles h = Summarise(hunLatency);
-    printf("  hunspell: median %.3f ms, 99th percentile %.3f ms\n", h.median * 1e3, h.p99 * 1e3);
+    size_t hunFirst = 0, hunListed = 0;
+    for (size_t i = 0; i < hunAnswers.size(); ++i) {
+      for (size_t r = 0; r < hunAnswers[i].size(); ++r) {
+        if (hunAnswers[i][r] == intended[i]) {
+          ++hunListed;
+          if (r == 0) ++hunFirst;
+          break;
+        }
+      }
+    }
+    printf("  hunspell: median %.3f ms, 99th percentile %.3f ms; intended word first %zu, listed %zu\n", h.median * 1e3,
+           h.p99 * 1e3, hunFirst, hunListed);
     printf("  ratio (hunspell / engine median latency): %.2f\n", h.median / o.median);
   }
 
