@@ -44,6 +44,14 @@ TEST_F(CompressedLexicon, AnswersEveryWordOfItsListExactly) {
     if (CLex_Check(w.c_str(), 0, true, &lex) != 0 && ++missing < 10) ADD_FAILURE() << "not found: " << w;
   }
   EXPECT_EQ(0u, missing);
+  // And in capitals when the check is not exact, every word's case forms.
+  for (size_t i = 0; i < WordList().size(); i += 5) {
+    std::string upper = WordList()[i];
+    if (upper.size() > kClxMaxWord) continue;
+    for (char& c : upper) c = static_cast<char>(ToCapital(0, static_cast<unsigned char>(c)));
+    if (CLex_Check(upper.c_str(), 0, false, &lex) != 0 && ++missing < 10) ADD_FAILURE() << "not found: " << upper;
+  }
+  EXPECT_EQ(0u, missing);
   CLex_Close(&lex);
 }
 
@@ -100,14 +108,14 @@ TEST_F(CompressedLexicon, BudgetEvictsTheLeastRecentlyUsedSegment) {
     if (probe.segments[i].size == largest || probe.segments[i].size < second) continue;
     second = probe.segments[i].size;
   }
+  std::vector<uint32_t> sizeOfStart(256 * 256, 0);
+  for (uint16_t i = 0; i < probe.segmentCount; ++i)
+    sizeOfStart[probe.segments[i].first * 256 + probe.segments[i].second] = probe.segments[i].size;
   for (const std::string& w : WordList()) {
     if (w.size() < 3) continue;
-    int seg = -1;
-    for (uint16_t i = 0; i < probe.segmentCount; ++i)
-      if (probe.segments[i].first == uint8_t(w[0]) && probe.segments[i].second == uint8_t(w[1])) seg = i;
-    if (seg < 0) continue;
-    if (probe.segments[seg].size == largest && firstWord.empty()) firstWord = w;
-    if (probe.segments[seg].size == second && secondWord.empty()) secondWord = w;
+    uint32_t size = sizeOfStart[uint8_t(w[0]) * 256 + uint8_t(w[1])];
+    if (size == largest && firstWord.empty()) firstWord = w;
+    if (size == second && secondWord.empty()) secondWord = w;
   }
   ASSERT_FALSE(firstWord.empty());
   ASSERT_FALSE(secondWord.empty());
