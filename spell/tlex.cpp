@@ -92,6 +92,9 @@ int16_t loadLexFile(FILE* file, TLex* lex) {
       timelog("loadLexFile: read error");
       return SORN_BAD_FORMAT;
     }
+    lex->language = 1033;  // as a file without a header
+    lex->type = SORN_LEX_ACCEPT;
+    lex->noHeader = 1;
     return 0;
   }
   int language = 0, type = 0;

@@ -111,6 +111,7 @@ TEST_F(TextLexicon, LoadsAndSavesWithOrWithoutHeader) {
       {"pairs with one bare word", "#LID 1033 0 3\nteh:the\nadn:and\nalone\n", 0, 1033,
        {"adn:and", "alone", "teh:the"}, "#LID 1033 0 4\nadn:and\nalone\nteh:the\nzebra:Z\n"},
       {"header with missing tokens is no header", "#LID 1033\nword\n", 1, 1033, {"word"}, "word\nzebra\n"},
+      {"empty file", "", 1, 1033, {}, "zebra\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
