@@ -449,7 +449,10 @@ int BP_CALL BpTransferRun(BpTransfer* t) {
     }
     BpPutBuffer(e, packet);
     CloseFile(t);
+    // Ready for the next request, but the reason of a failure stays readable.
+    uint16_t error = e->error;
     BpInit(e, t->window, 1, t->port);
+    e->error = error;
   } else if (type == '+') {
     const uint8_t ack[2] = {DLE, uint8_t('0' + e->recvSeq)};
     BpSendSignal(e, ack, 2);

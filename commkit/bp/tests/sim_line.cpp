@@ -256,6 +256,7 @@ void HostPeer::Step() {
     }
   }
   BpCheckAckTimer(e);
+  if (beforeSend) beforeSend();
   while (!outbox.empty() && BpSendPacket(e, outbox.front().data(), unsigned(outbox.front().size())))
     outbox.pop_front();
 }

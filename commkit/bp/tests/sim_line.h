@@ -87,6 +87,7 @@ struct HostPeer {
   std::vector<uint8_t> assembling;
   // Raw packets other than "+", "M" and "L"; return false to stop reading.
   std::function<void(const uint8_t* packet, size_t length)> onPacket;
+  std::function<void()> beforeSend;  // a script's turn, after the input was read
   bool fullDuplex = true;
 
   explicit HostPeer(SimEnd* end);
