@@ -37,7 +37,9 @@ TEST(BpExports, TableHoldsEveryFunctionAtItsOrdinal) {
     EXPECT_EQ(expected.at(row.ordinal), row.name);
     EXPECT_NE(row.function, nullptr);
     auto [it, fresh] = functionOf.emplace(row.name, row.function);
-    if (!fresh) EXPECT_EQ(it->second, row.function) << row.name;  // 91 and 98 are one function
+    if (!fresh) {
+      EXPECT_EQ(it->second, row.function) << row.name;  // 91 and 98 are one function
+    }
   }
 }
 
