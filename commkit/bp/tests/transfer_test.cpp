@@ -297,6 +297,20 @@ TEST_F(TransferFixture, TfDuringADownloadEmptiesTheFileAndGoesOn) {
   EXPECT_EQ(directions, (std::vector<intptr_t>{0, 0}));
 }
 
+TEST_F(TransferFixture, ClientCancelSendsFailureAAndWaitsForItsAcknowledgement) {
+  answers = [this](unsigned code, intptr_t lParam) -> intptr_t {
+    if (code == 1024 && received >= 2048) *reinterpret_cast<int32_t*>(lParam) = 1;
+    return 0;
+  };
+  DownloadScript script(*host, RandomData(20000, 10), "TDBstop.bin");
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(t->engine->error, kBpErrCancelled);
+  EXPECT_EQ(t->status, 'A');
+  ASSERT_GE(script.failure.size(), 2u);  // the host had it before the run ended
+  EXPECT_EQ(script.failure[1], 'A');
+  EXPECT_EQ(t->file, -1);
+}
+
 TEST_F(TransferFixture, ShortWriteFailsWithI) {
   answers = [](unsigned code, intptr_t lParam) -> intptr_t {
     if (code == 1040) reinterpret_cast<BpFileHook*>(lParam)->count = 3;  // disk full

@@ -153,6 +153,48 @@ TEST_F(LinkFixture, CloseWaitsForOutstandingPacketsThenFreesEverything) {
   EXPECT_EQ(host->messages[0], msg);
 }
 
+TEST_F(LinkFixture, SendGivesUpWhenThePeerStopsAnswering) {
+  StartLink();
+  host->port->onIdle = nullptr;  // the host goes silent; the line stays up
+  line.end[1].in.clear();
+  std::vector<uint8_t> msg(6000, 'd');
+  EXPECT_EQ(QvxBpSend(&s, msg.data(), unsigned(msg.size())), kQvxErrTimeout);
+  EXPECT_GT(s.engine->ackTimeouts, s.engine->retryLimit);
+  EXPECT_GT(client.Count(1026), 5);  // it asked with ENQ each time
+}
+
+TEST_F(LinkFixture, SendStopsOnTheClientsStopAnswerOrALostLine) {
+  StartLink();
+  std::vector<uint8_t> msg(6000, 'e');
+  client.handler = [](unsigned code, intptr_t lParam) -> intptr_t {
+    if (code == 1037) *reinterpret_cast<int32_t*>(lParam) = 1;
+    return 0;
+  };
+  EXPECT_EQ(QvxBpSend(&s, msg.data(), unsigned(msg.size())), kQvxErrTimeout);
+  client.handler = nullptr;
+  Settle();
+  line.end[0].lost = true;
+  EXPECT_EQ(QvxBpSend(&s, msg.data(), unsigned(msg.size())), kQvxErrTimeout);
+  EXPECT_EQ(s.engine->error, kBpErrNotResponding);
+  uint8_t buf[16];
+  EXPECT_EQ(QvxBpReceive(&s, buf, sizeof buf, 5), -1);
+  EXPECT_EQ(s.error, kQvxErrTransport);
+}
+
+TEST_F(LinkFixture, PacketOfAnUnknownTypeIsAnsweredWithAFailurePacket) {
+  StartLink();
+  std::vector<std::vector<uint8_t>> seen;
+  host->onPacket = [&](const uint8_t* p, size_t n) { seen.emplace_back(p, p + n); };
+  host->outbox.push_back({'F', 'X', 'h', 'i'});  // a failure: reported, dropped
+  host->outbox.push_back({'Q', '?'});            // unknown
+  Settle();
+  EXPECT_EQ(client.Count(1025), 2);
+  EXPECT_EQ(BpQueueCount(s.queue), 0);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(std::string(seen[0].begin(), seen[0].end()), "FEUnexpected packet type");
+  EXPECT_EQ(s.engine->error, kBpErrProtocol);
+}
+
 // Every message arrives exactly once and in order over a line that drops,
 // duplicates, reorders and corrupts packets and loses acknowledgements.
 TEST_F(LinkFixture, TenThousandMessagesSurviveAFaultyLine) {
