@@ -30,6 +30,9 @@ endfunction()
 # (LLVMFuzzerTestOneInput) linked with our replay-and-mutate driver. ctest runs
 # the corpus plus a fixed number of seeded mutations, so every run is repeatable.
 function(pelmora_fuzz name)
+  if(NOT PELMORA_NATIVE)
+    return()  # fuzzing runs natively, under the sanitizers
+  endif()
   cmake_parse_arguments(F "" "CORPUS;RUNS" "SOURCES;LIBS" ${ARGN})
   if(NOT F_RUNS)
     set(F_RUNS 20000)

@@ -29,6 +29,9 @@ if [ ! -f "$WINEPREFIX/.pelmora-ready" ]; then
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Arial' /d 'Liberation Sans' /f >/dev/null 2>&1
   touch "$WINEPREFIX/.pelmora-ready"
 fi
+# Wine's service processes start with the first program and outlive it; start
+# them now with no pipes attached, or they would hold a test's output open.
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 pelmora_wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
