@@ -55,6 +55,15 @@ TEST_F(LinkFixture, StartNegotiatesSeparateSequencesAndTheX25Check) {
   EXPECT_EQ(client.Count(1041), 1);  // the client saw the host's "+" packet
 }
 
+TEST_F(LinkFixture, HostRepeatingItsEnqStillGetsALink) {
+  host->Start();
+  host->Start();  // the host did not hear the first answer in time
+  ASSERT_TRUE(QvxBpStart(&s));
+  host->QueueMessage({'o', 'k'});
+  uint8_t buf[8];
+  EXPECT_EQ(QvxBpReceive(&s, buf, sizeof buf, 30), 2);
+}
+
 TEST_F(LinkFixture, BlockSizeRequestLimitsThePacketSize) {
   s.blockSize = 300;
   StartLink();
