@@ -2,6 +2,8 @@
 // table, deletion with retry, and the path expansion every file call passes.
 #pragma once
 #include <windows.h>
+#include <fcntl.h>
+
 #include <cstdio>
 #include <ctime>
 
@@ -13,15 +15,8 @@ enum : int {
   LOCK_TEMP = 4,
   LOCK_QUIET = 8,
 };
-// Open flags (the C library's values).
-enum : int {
-  OF_READONLY = 0,
-  OF_READWRITE = 2,
-  OF_APPEND = 8,
-  OF_CREATE = 0x100,
-  OF_TRUNCATE = 0x200,
-  OF_BINARY = 0x8000,
-};
+// Open flags are the C library's: _O_RDONLY, _O_RDWR, _O_APPEND, _O_CREAT,
+// _O_TRUNC, _O_BINARY from <fcntl.h>.
 // Flags of the fopen_* wrappers.
 enum : int { FO_BINARY = 1, FO_QUIET = 8 };
 
