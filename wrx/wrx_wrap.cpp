@@ -197,45 +197,63 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
   }
 }
 
-// Writes one wrapped line into an existing slot.
-bool StoreLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine& wl) {
-  WrxLine* l = w->lines[slot];
-  const int32_t length = int32_t(wl.length);
-  char* text = static_cast<char*>(sAlloc(length + 2));
-  uint8_t* ids = static_cast<uint8_t*>(sAlloc(length + 2));
-  if (!text || !ids) {
-    free(text);
-    free(ids);
-    return false;
+// A wrapped line made ready in memory of its own, so that a pass that runs
+// out of memory stops before it has touched the document.
+struct PreparedLine {
+  char* text = nullptr;
+  uint8_t* ids = nullptr;
+  WrxLineInfo* info = nullptr;
+};
+
+void FreePrepared(std::vector<PreparedLine>& prepared) {
+  for (PreparedLine& p : prepared) {
+    free(p.text);
+    free(p.ids);
+    free(p.info);
   }
-  memcpy(text, b.text.data() + wl.start, size_t(length));
-  text[length] = 0;
-  memcpy(ids, b.ids.data() + wl.start, size_t(length));
-  ids[length] = ids[length + 1] = length ? ids[length - 1] : 0;
+  prepared.clear();
+}
+
+bool PrepareLine(const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
+  const int32_t length = int32_t(wl.length);
+  p.text = static_cast<char*>(sAlloc(length + 2));
+  p.ids = static_cast<uint8_t*>(sAlloc(length + 2));
+  if (wl.infoFlags) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
+  if (!p.text || !p.ids || (wl.infoFlags && !p.info)) return false;
+  memcpy(p.text, b.text.data() + wl.start, size_t(length));
+  p.text[length] = 0;
+  memcpy(p.ids, b.ids.data() + wl.start, size_t(length));
+  p.ids[length] = p.ids[length + 1] = length ? p.ids[length - 1] : 0;
+  if (p.info) {
+    memset(p.info, 0, sizeof *p.info);
+    p.info->flags = wl.infoFlags;
+    p.info->tabCount = (wl.flags & LF_MARKER) ? 0 : wl.tabCount;
+    memcpy(p.info->tabWidths, wl.tabWidths, sizeof p.info->tabWidths);
+    p.info->section = (wl.infoFlags & LI_SECTBREAK) ? b.section : 0;
+    p.info->justifyExtra = wl.justifyExtra;
+    p.info->justifyRemainder = wl.justifyRemainder;
+    p.info->justifySpaces = wl.spaces;
+    p.info->justifySpacesBeforeTab = wl.spacesBeforeTab;
+  }
+  return true;
+}
+
+// Puts a prepared line into a slot; nothing here can fail.
+void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
+  WrxLine* l = w->lines[slot];
   if (!(l->flags & LF_ARENATEXT)) free(l->text);
   if (!IsSharedIds(l)) free(IdArray(l));
   FreeLineInfo(w, slot);
-  l->text = text;
-  l->fontIds = reinterpret_cast<uintptr_t>(ids);
-  l->length = length;
+  l->text = p.text;
+  l->fontIds = reinterpret_cast<uintptr_t>(p.ids);
+  l->info = p.info;
+  l->length = int32_t(wl.length);
   l->flags = wl.flags | (l->flags & LF_KEEP);
   l->para = b.para;
   l->cell = b.cell;
   l->frame = b.frame;
-  if (wl.infoFlags) {
-    if (!AllocLineInfo(w, slot)) return false;
-    WrxLineInfo* info = l->info;
-    info->flags = wl.infoFlags;
-    info->tabCount = (wl.flags & LF_MARKER) ? 0 : wl.tabCount;
-    memcpy(info->tabWidths, wl.tabWidths, sizeof info->tabWidths);
-    info->section = (wl.infoFlags & LI_SECTBREAK) ? b.section : 0;
-    info->justifyExtra = wl.justifyExtra;
-    info->justifyRemainder = wl.justifyRemainder;
-    info->justifySpaces = wl.spaces;
-    info->justifySpacesBeforeTab = wl.spacesBeforeTab;
-  }
+  p = PreparedLine{};
   CompactFontCodes(w, slot);
-  return true;
 }
 
 }  // namespace
@@ -254,17 +272,24 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     WrapParseBuffer(w, b, paraStart, lines);
     const int32_t consumed = b.input - line + 1;
     const int32_t produced = int32_t(lines.size());
+    std::vector<PreparedLine> prepared(static_cast<size_t>(produced));
+    for (int32_t k = 0; k < produced; ++k)
+      if (!PrepareLine(b, lines[size_t(k)], prepared[size_t(k)])) {
+        // Out of memory: the lines wrapped so far stay, this paragraph as it was.
+        FreePrepared(prepared);
+        w->modified = savedModified;
+        return WrxErrorBox(w, 108, "WrapParseBuffer");
+      }
     if (produced > consumed) {
-      if (!InsertDeleteLines(w, b.input + 1, produced - consumed)) return WrxErrorBox(w, 88, "WrapParseBuffer");
+      if (!InsertDeleteLines(w, b.input + 1, produced - consumed)) {
+        FreePrepared(prepared);
+        w->modified = savedModified;
+        return WrxErrorBox(w, 88, "WrapParseBuffer");
+      }
     } else if (produced < consumed) {
       InsertDeleteLines(w, line + consumed, produced - consumed);
     }
-    for (int32_t k = 0; k < produced; ++k)
-      if (!StoreLine(w, line + k, b, lines[size_t(k)])) {
-        WrxErrorBox(w, 108, "WrapParseBuffer");
-        w->modified = savedModified;
-        return 0;
-      }
+    for (int32_t k = 0; k < produced; ++k) CommitLine(w, line + k, b, lines[size_t(k)], prepared[size_t(k)]);
     done += consumed;
     line += produced;
   }

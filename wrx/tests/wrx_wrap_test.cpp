@@ -162,3 +162,25 @@ TEST_F(WrxWrapTest, TextWithLineBreaksSavesEveryWrappedLine) {
   ASSERT_EQ(WrxSave(w, nullptr), 1);
   EXPECT_EQ(BufferBytes(w->hwnd), "aaaa bbbb cccc dddd\r\nshort\r\n") << "plain text joins a paragraph's lines";
 }
+
+TEST_F(WrxWrapTest, RunningOutOfMemoryKeepsTheText) {
+  std::string text;
+  for (int i = 0; i < 30; ++i) text += "word" + std::to_string(i) + " more words here\r\n";
+  auto joined = [](WrxWindow* w) {
+    std::string all;
+    for (int32_t i = 0; i < w->lineCount; ++i) all.append(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
+    return all;
+  };
+  for (long budget : {0L, 3L, 17L, 40L}) {
+    WrxWindow* w = Wrapped(text);
+    const std::string before = joined(w);
+    WrxFailAllocationsAfter(budget);
+    const int result = WrxRewrap(w->hwnd);
+    WrxFailAllocationsAfter(-1);
+    EXPECT_EQ(result, 0) << budget;
+    EXPECT_EQ(joined(w), before) << "budget " << budget;
+    EXPECT_EQ(WrxRewrap(w->hwnd), 1);
+    EXPECT_EQ(joined(w), before);
+  }
+  EXPECT_EQ(g_errors.back(), 108);
+}
