@@ -56,9 +56,15 @@ void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b) {
     if (l->length > 0 && !b.text.empty() &&
         (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM))
       break;
-    for (int32_t c = 0; c < l->length; ++c) {
-      b.text.push_back(l->text[c]);
-      b.ids.push_back(uint8_t(GetCharFont(w, line, c)));
+    if (l->length > 0) {
+      b.text.insert(b.text.end(), l->text, l->text + l->length);
+      if (IsSharedIds(l)) {
+        const uint8_t id = SharedId(l) < w->fontCount ? SharedId(l) : 0;
+        b.ids.insert(b.ids.end(), size_t(l->length), id);
+      } else {
+        const uint8_t* ids = IdArray(l);
+        b.ids.insert(b.ids.end(), ids, ids + l->length);
+      }
     }
     b.para = l->para, b.cell = l->cell, b.frame = l->frame;
     b.input = line;
@@ -112,18 +118,25 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
   const size_t size = b.text.size();
   size_t pos = 0;
   bool paraStart = firstOfParagraph;
+  bool marker[256] = {};
+  for (const uint8_t* m = w->markers; *m; ++m) marker[*m] = true;
+  static const int32_t kNoWidths[256] = {};
+  auto widthsOf = [w](uint8_t id) -> const int32_t* {
+    const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
+    return f.widths ? f.widths : kNoWidths;
+  };
   while (pos < size) {
     WrapLine line;
     line.start = pos;
     const int32_t startX = Pixels(w, left + (paraStart ? firstIndent : 0));
     int32_t x = startX;
     size_t breakAt = 0;  // 0 = no break opportunity yet
-    int32_t spacesAtBreak = 0, tabsAtBreak = 0;
+    int32_t spacesAtBreak = 0, tabsAtBreak = 0, xAtBreak = x;
     size_t i = pos;
     for (; i < size; ++i) {
       const uint8_t c = uint8_t(b.text[i]);
       const uint8_t id = b.ids[i];
-      if (IsMarkerChar(w, c)) {
+      if (marker[c]) {
         if (i == pos) ++i;  // a marker forms a line by itself
         break;
       }
@@ -132,6 +145,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
         if (breakAt > pos) {
           // Back to the last break opportunity.
           i = breakAt;
+          x = xAtBreak;
           line.spaces = spacesAtBreak;
           line.tabCount = tabsAtBreak;
           break;
@@ -146,13 +160,14 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
         x += tw;
         line.spacesBeforeTab = line.spaces;
       } else {
-        x += CharWidth(w, id, c);
+        x += widthsOf(id)[c];
       }
       if (c == WRX_LINEMARK) line.flags |= LF_MARKED;
       if (c == ' ' || c == WRX_TAB) {
         spacesAtBreak = line.spaces;  // the break uncounts its own space
         if (c == ' ') ++line.spaces;
         tabsAtBreak = line.tabCount;
+        xAtBreak = x;
         breakAt = i + 1;
       }
       if (c == w->paraEnd || c == w->cellEnd || c == WRX_LINEBREAK) {
@@ -181,11 +196,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
     if (line.tabCount > 0) line.infoFlags |= LI_TABS;
     // Justification spreads the slack over the spaces after the last tab.
     const int32_t n = line.spaces - line.spacesBeforeTab;
-    int32_t lineX = startX;
-    for (size_t k = pos; k < i; ++k)
-      lineX += b.text[k] == WRX_TAB ? 0 : CharWidth(w, b.ids[k], uint8_t(b.text[k]));
-    for (int32_t t = 0; t < line.tabCount; ++t) lineX += line.tabWidths[t];
-    const int32_t slack = width - lineX;
+    const int32_t slack = width - x;
     if (justify && !(line.flags & (LF_PARAEND | LF_MARKER)) && slack > 0 && n > 0) {
       line.infoFlags |= LI_JUSTIFIED;
       line.justifyExtra = slack / n;
