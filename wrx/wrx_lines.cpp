@@ -127,6 +127,12 @@ int ShiftLines(WrxWindow* w, int32_t line, int32_t count, char mode) {
       w->lineCount = 1;
       if (!InitLine(w, 0)) return 0;
     }
+    // The cursor and the view never point past the text.
+    if (w->curLine >= w->lineCount) {
+      w->curLine = w->lineCount - 1;
+      w->curCol = w->lines[w->curLine] ? w->lines[w->curLine]->length : 0;
+    }
+    if (w->firstLine >= w->lineCount) w->firstLine = w->lineCount - 1;
     return 1;
   }
   const int32_t at = mode == 'A' ? line + 1 : line;
