@@ -775,6 +775,11 @@ char* BP_CALL BpErrorText(BpEngine* e) {
     if (char* t = S().port.errorText(e->port)) return t;
   if (e->error == 0 || e->error == kBpFinished || e->error < 1024 || e->error > 1041)
     return nullptr;
+  char text[84];
+  if (S().loadText && S().loadText(e->error, text, sizeof text) > 0) {
+    text[sizeof text - 1] = 0;
+    return BpStrDup(text);
+  }
   return BpStrDup(BpErrorString(e->error));
 }
 

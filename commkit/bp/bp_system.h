@@ -53,6 +53,9 @@ struct BpSystem {
   uint32_t (*ticks)();  // milliseconds, wrapping
   void* (*memAlloc)(size_t size);  // zero-filled
   void (*memFree)(void* block);
+  // Text of a message id into the buffer, its length or 0; when absent or
+  // without the text, the built-in English texts serve.
+  int (*loadText)(unsigned id, char* buffer, int size);
 };
 
 // The system in force; starts with stdio files, calloc/free and no port.

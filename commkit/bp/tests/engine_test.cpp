@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -279,6 +280,34 @@ TEST_F(EnginePair, ErrorTextFollowsTheErrorBand) {
     if (c.text) {
       ASSERT_NE(t, nullptr) << c.error;
       EXPECT_STREQ(t, c.text);
+    } else {
+      EXPECT_EQ(t, nullptr) << c.error;
+    }
+    BpSys().memFree(t);
+  }
+}
+
+// A system with its own texts (the DLL's string table) supplies them; an id it
+// has no text for falls back to the built-in one.
+TEST_F(EnginePair, ErrorTextTakesTheSystemsTextsFirst) {
+  BpSystem s = BpSys();
+  s.loadText = [](unsigned id, char* buffer, int size) -> int {
+    if (id == 1033) return 0;
+    return std::snprintf(buffer, size_t(size), "text %u %s", id, "padding to overrun a small buffer....................................................");
+  };
+  BpSetSystem(s);
+  struct { uint16_t error; const char* text; } cases[] = {
+      {1028, "text 1028 padding to overrun a small buffer"},
+      {1033, "Remote is not responding"},
+      {1040, nullptr},
+      {0, nullptr}};
+  for (auto c : cases) {
+    a->error = c.error;
+    char* t = BpErrorText(a);
+    if (c.text) {
+      ASSERT_NE(t, nullptr) << c.error;
+      EXPECT_EQ(std::string(t).substr(0, std::strlen(c.text)), c.text);
+      EXPECT_LT(std::strlen(t), 84u);
     } else {
       EXPECT_EQ(t, nullptr) << c.error;
     }
