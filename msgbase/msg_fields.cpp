@@ -9,10 +9,12 @@
 namespace {
 
 bool StartsWith(const char* text, const char* prefix) {
-  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+  return (!prefix[0] || text[0] == prefix[0]) && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
 bool StartsWithNoCase(const char* text, const char* prefix) {
+  if (!*prefix) return true;
+  if (ToUpper1252(static_cast<unsigned char>(*text)) != ToUpper1252(static_cast<unsigned char>(*prefix))) return false;
   for (; *prefix; ++prefix, ++text)
     if (ToUpper1252(static_cast<unsigned char>(*text)) != ToUpper1252(static_cast<unsigned char>(*prefix)))
       return false;
@@ -196,7 +198,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
     long n = readmsgline(r);
     if (n <= 0) return false;
     r.remaining -= n;
-    std::memcpy(line, r.line, std::strlen(r.line) + 1);
+    std::memcpy(line, r.line, r.lineLength + 1);
     if (IsHeaderOnlyLine(line)) f.headerOnlyMarker = true;
     return true;
   };

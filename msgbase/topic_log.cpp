@@ -47,7 +47,7 @@ int LoadNextBlock(LogReader& r) {
 }
 
 bool StartsWith(const char* text, const char* prefix) {
-  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+  return (!prefix[0] || text[0] == prefix[0]) && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
 // Appends a line to the header block; false when the block would reach its
@@ -178,6 +178,7 @@ void LogReaderOpen(LogReader& r, const LogSource& source, bool scrambled) {
   r.endOrError = false;
   r.remaining = 0;
   r.line[0] = 0;
+  r.lineLength = 0;
   if (r.source.seek) r.source.seek(r.source.context, 0);
 }
 
@@ -186,21 +187,46 @@ void LogReaderClose(LogReader& r) {
   r.blockLength = r.position = r.blockOffset = r.filePosition = 0;
   r.blockLoaded = false;
   r.line[0] = 0;
+  r.lineLength = 0;
 }
 
 long readmsgline(LogReader& r) {
   if (!r.open) return 0;
   size_t stored = 0;
   long count = 0, storedCRs = 0;
-  for (;;) {
+  bool done = false, byteByByte = false;
+  while (!done) {
     if (r.position >= r.blockLength) {
       int loaded = LoadNextBlock(r);
       if (loaded < 0) {
         r.line[0] = 0;
+        r.lineLength = 0;
         return 0;
       }
       if (loaded == 0) break;  // end of file: what was gathered is still a line
     }
+    // Whole runs up to the LF (or the block's end) are copied at once when no
+    // limit can be reached inside them; the byte loop below handles the rest.
+    const char* from = r.block + r.position;
+    long available = r.blockLength - r.position;
+    const char* lf =
+        byteByByte ? nullptr : static_cast<const char*>(std::memchr(from, '\n', static_cast<size_t>(available)));
+    long span = lf ? static_cast<long>(lf - from) + 1 : available;
+    if (!byteByByte && count + span <= kMaxLineCount && storedCRs + span <= kMaxStoredCRs) {
+      char* to = r.line + stored;
+      std::memcpy(to, from, static_cast<size_t>(span));
+      long crs = 0;
+      for (char* p = to; (p = static_cast<char*>(std::memchr(p, '\r', static_cast<size_t>(to + span - p)))); ++p) ++crs;
+      for (char* p = to; (p = static_cast<char*>(std::memchr(p, '\t', static_cast<size_t>(to + span - p))));) *p = ' ';
+      for (char* p = to; (p = static_cast<char*>(std::memchr(p, 0, static_cast<size_t>(to + span - p))));) *p = ' ';
+      stored += static_cast<size_t>(span);
+      count += span - crs;
+      storedCRs += crs;
+      r.position += span;
+      done = lf != nullptr || count >= kMaxLineCount;
+      continue;
+    }
+    byteByByte = true;  // a limit is near: the rest of this line goes a byte at a time
     char c = r.block[r.position++];
     if (c == '\r') {
       // CRs are not counted; beyond a bound they are not kept either, so a
@@ -213,9 +239,10 @@ long readmsgline(LogReader& r) {
     if (c == 0 || c == '\t') c = ' ';
     r.line[stored++] = c;
     ++count;
-    if (c == '\n' || count >= kMaxLineCount) break;
+    done = c == '\n' || count >= kMaxLineCount;
   }
   r.line[stored] = 0;
+  r.lineLength = stored;
   if (count) r.endOrError = false;
   return count;
 }
@@ -297,6 +324,7 @@ long ParseMessageHeader(LogReader& r, MessageHeader* out) {
   }
   if (h.number == 0) h.number = -1;
   std::memcpy(r.line, header, used + 1);
+  r.lineLength = used;
   r.remaining = h.size;
   if (out) *out = h;
   return h.number;
@@ -312,11 +340,13 @@ long IsMessageStart(LogReader& r, MessageHeader* header) {
   if (equals < 9 && !StartsWith(r.line, ">>>")) return 0;
   long offset = msgtell(r);
   char* saved = r.savedLine;
-  std::memcpy(saved, r.line, std::strlen(r.line) + 1);
+  size_t savedLength = std::strlen(r.line);
+  std::memcpy(saved, r.line, savedLength + 1);
   long number = ParseMessageHeader(r, header);
   if (!number) {
     msgseek(r, offset);
-    std::memcpy(r.line, saved, std::strlen(saved) + 1);
+    std::memcpy(r.line, saved, savedLength + 1);
+    r.lineLength = savedLength;
   }
   return number;
 }

@@ -62,6 +62,7 @@ struct LogReader {
   // header block. Counted characters stop at 4095 and stored CRs at 4096, so
   // a run of CR characters cannot overrun it.
   char line[kHeaderBufferSize + 1];
+  size_t lineLength = 0;  // bytes in line after readmsgline
 
   char headerScratch[kHeaderBufferSize + 1];  // header block while it is parsed
   char savedLine[kHeaderBufferSize + 1];      // the line a failed parse restores
