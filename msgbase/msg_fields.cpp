@@ -9,7 +9,9 @@
 namespace {
 
 bool StartsWith(const char* text, const char* prefix) {
-  return (!prefix[0] || text[0] == prefix[0]) && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+  for (; *prefix; ++prefix, ++text)
+    if (*text != *prefix) return false;
+  return true;
 }
 
 bool StartsWithNoCase(const char* text, const char* prefix) {
@@ -95,8 +97,24 @@ bool HeaderParam(const char* header, const char* name, char* out, size_t outSize
   return false;
 }
 
-const char* const kMonthWords[] = {" Jan ", " Feb ", " Mar ", " Apr ", " May ", " Jun ",
-                                   " Jul ", " Aug ", " Sep ", " Oct ", " Nov ", " Dec "};
+// Plain substring search; the summary rules run it on every candidate line,
+// so it stays linear whatever the C library does.
+bool Contains(const char* text, const char* needle) {
+  for (const char* p = text; (p = std::strchr(p, needle[0])) != nullptr; ++p)
+    if (StartsWith(p, needle)) return true;
+  return false;
+}
+
+// One of " Jan " to " Dec ": an attribution with a date.
+bool HasMonthWord(const char* line) {
+  static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  for (const char* p = line; (p = std::strchr(p, ' ')) != nullptr; ++p) {
+    if (!p[1] || !p[2] || !p[3] || p[4] != ' ') continue;
+    for (int m = 0; m < 12; ++m)
+      if (p[1] == kMonths[3 * m] && p[2] == kMonths[3 * m + 1] && p[3] == kMonths[3 * m + 2]) return true;
+  }
+  return false;
+}
 
 bool RejectedAsSummary(const char* line, const FolderKind& kind) {
   size_t textLength = TextLength(line);
@@ -117,7 +135,7 @@ bool RejectedAsSummary(const char* line, const FolderKind& kind) {
   };
   if (exactly("There is 1 reply")) return true;
   if (StartsWith(line, "There are ") && std::isdigit(static_cast<unsigned char>(line[10])) &&
-      std::strstr(line, " replies"))
+      Contains(line, " replies"))
     return true;
   if (exactly("Only the header of this message was collected") ||
       exactly("Only the header of this message was collected.") ||
@@ -131,12 +149,10 @@ bool RejectedAsSummary(const char* line, const FolderKind& kind) {
   if (!std::strchr(line, ' ') && std::strpbrk(line, ",;:")) return true;
   if (kind.mail || kind.news) {
     for (const char* p : {"wrote:", "writes:", "^^^^", "said:", "say:"})
-      if (std::strstr(line, p)) return true;
+      if (Contains(line, p)) return true;
     if (StartsWithNoCase(line, "In newsgroup ") || StartsWithNoCase(line, "In message ")) return true;
   }
-  for (const char* month : kMonthWords)
-    if (std::strstr(line, month)) return true;
-  return false;
+  return HasMonthWord(line);
 }
 
 constexpr const char kDefaultContentType[] = "text/plain; charset=us-ascii";
@@ -180,7 +196,7 @@ bool IsHeaderLine(const char* line) {
   static const char* const kKeywords[] = {"Mime-Version:", "Return-Path:", "Newsgroups:", "Received:", "Article:",
                                           "Subject:",      "From:",        "Date:",       "Path:"};
   for (const char* k : kKeywords)
-    if (StartsWithNoCase(line, k)) return std::strstr(line, ": ") || std::strstr(line, ":\t");
+    if (StartsWithNoCase(line, k)) return Contains(line, ": ") || Contains(line, ":\t");
   return false;
 }
 

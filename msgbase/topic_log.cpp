@@ -20,6 +20,22 @@ void SwapBlockNibbles(char* bytes, long length) {
   }
 }
 
+// The first byte at or after p that is CR or below (LF, TAB, NUL and the other
+// control characters), or end. Scans a machine word at a time.
+const unsigned char* SkipOrdinaryBytes(const unsigned char* p, const unsigned char* end) {
+  using Word = std::uintptr_t;
+  constexpr Word kOnes = ~Word(0) / 255;
+  constexpr Word kHigh = kOnes * 128;
+  while (end - p >= static_cast<long>(sizeof(Word))) {
+    Word w;
+    std::memcpy(&w, p, sizeof w);
+    if ((w - kOnes * ('\r' + 1)) & ~w & kHigh) break;  // some byte is CR or below
+    p += sizeof w;
+  }
+  while (p < end && *p > '\r') ++p;
+  return p;
+}
+
 void ReportReadError(LogReader& r) {
   if (!r.endOrError && r.notices.box) r.notices.box(kReadErrorText);
   r.endOrError = true;
@@ -47,7 +63,9 @@ int LoadNextBlock(LogReader& r) {
 }
 
 bool StartsWith(const char* text, const char* prefix) {
-  return (!prefix[0] || text[0] == prefix[0]) && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+  for (; *prefix; ++prefix, ++text)
+    if (*text != *prefix) return false;
+  return true;
 }
 
 // Appends a line to the header block; false when the block would reach its
@@ -157,13 +175,19 @@ bool ParseHeaderLine(const char* text, MessageHeader& h, long& statedNumber) {
   return true;
 }
 
+// "Comment to %ld" or "This is a comment to message %ld".
 bool ParseCommentLine(const char* text, long& parent) {
-  long n = 0;
-  if (std::sscanf(text, "Comment to %ld", &n) == 1 || std::sscanf(text, "This is a comment to message %ld", &n) == 1) {
-    parent = n == 0 ? -1 : n;
-    return true;
-  }
-  return false;
+  const char* rest = nullptr;
+  if (StartsWith(text, "Comment to"))
+    rest = text + 10;
+  else if (StartsWith(text, "This is a comment to message"))
+    rest = text + 28;
+  if (!rest) return false;
+  char* end = nullptr;
+  long n = std::strtol(rest, &end, 10);
+  if (end == rest) return false;
+  parent = n == 0 ? -1 : n;
+  return true;
 }
 
 }  // namespace
@@ -194,7 +218,8 @@ long readmsgline(LogReader& r) {
   if (!r.open) return 0;
   size_t stored = 0;
   long count = 0, storedCRs = 0;
-  bool done = false, byteByByte = false;
+  bool done = false;
+  char* line = r.line;
   while (!done) {
     if (r.position >= r.blockLength) {
       int loaded = LoadNextBlock(r);
@@ -205,43 +230,46 @@ long readmsgline(LogReader& r) {
       }
       if (loaded == 0) break;  // end of file: what was gathered is still a line
     }
-    // Whole runs up to the LF (or the block's end) are copied at once when no
-    // limit can be reached inside them; the byte loop below handles the rest.
-    const char* from = r.block + r.position;
-    long available = r.blockLength - r.position;
-    const char* lf =
-        byteByByte ? nullptr : static_cast<const char*>(std::memchr(from, '\n', static_cast<size_t>(available)));
-    long span = lf ? static_cast<long>(lf - from) + 1 : available;
-    if (!byteByByte && count + span <= kMaxLineCount && storedCRs + span <= kMaxStoredCRs) {
-      char* to = r.line + stored;
-      std::memcpy(to, from, static_cast<size_t>(span));
-      long crs = 0;
-      for (char* p = to; (p = static_cast<char*>(std::memchr(p, '\r', static_cast<size_t>(to + span - p)))); ++p) ++crs;
-      for (char* p = to; (p = static_cast<char*>(std::memchr(p, '\t', static_cast<size_t>(to + span - p))));) *p = ' ';
-      for (char* p = to; (p = static_cast<char*>(std::memchr(p, 0, static_cast<size_t>(to + span - p))));) *p = ' ';
-      stored += static_cast<size_t>(span);
-      count += span - crs;
-      storedCRs += crs;
-      r.position += span;
-      done = lf != nullptr || count >= kMaxLineCount;
-      continue;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(r.block) + r.position;
+    const unsigned char* end = reinterpret_cast<const unsigned char*>(r.block) + r.blockLength;
+    while (p < end) {
+      // Ordinary bytes (above CR) are copied in runs; only the few control
+      // bytes take the slow path below.
+      const unsigned char* run = SkipOrdinaryBytes(p, end);
+      if (run > p) {
+        long n = static_cast<long>(run - p);
+        if (n > kMaxLineCount - count) n = kMaxLineCount - count;
+        std::memcpy(line + stored, p, static_cast<size_t>(n));
+        stored += static_cast<size_t>(n);
+        count += n;
+        p += n;
+        if (count >= kMaxLineCount) {
+          done = true;
+          break;
+        }
+        if (p >= end) break;
+      }
+      unsigned char c = *p++;
+      if (c == '\r') {
+        // CRs are not counted; beyond a bound they are not kept either, so a
+        // long run of them cannot overrun the line.
+        if (storedCRs < kMaxStoredCRs) {
+          ++storedCRs;
+          line[stored++] = '\r';
+        }
+        continue;
+      }
+      if (c == 0 || c == '\t') c = ' ';
+      line[stored++] = static_cast<char>(c);
+      ++count;
+      if (c == '\n' || count >= kMaxLineCount) {
+        done = true;
+        break;
+      }
     }
-    byteByByte = true;  // a limit is near: the rest of this line goes a byte at a time
-    char c = r.block[r.position++];
-    if (c == '\r') {
-      // CRs are not counted; beyond a bound they are not kept either, so a
-      // long run of them cannot overrun the line.
-      if (storedCRs >= kMaxStoredCRs) continue;
-      ++storedCRs;
-      r.line[stored++] = c;
-      continue;
-    }
-    if (c == 0 || c == '\t') c = ' ';
-    r.line[stored++] = c;
-    ++count;
-    done = c == '\n' || count >= kMaxLineCount;
+    r.position = static_cast<long>(p - reinterpret_cast<const unsigned char*>(r.block));
   }
-  r.line[stored] = 0;
+  line[stored] = 0;
   r.lineLength = stored;
   if (count) r.endOrError = false;
   return count;

@@ -17,16 +17,14 @@ bool EqualsNoCase(const char* a, const char* b) {
 // The date text the index is built from.
 void MessageDateText(const MessageHeader& h, char* out, size_t size) {
   if (h.singleLine) {
-    std::snprintf(out, size, "%s", h.dateText);
+    StrCopyN(out, h.dateText, size - 1);
     return;
   }
-  char work[100];
-  std::snprintf(work, sizeof work, "%s", h.dateText);
-  for (char* p = work; *p; ++p)
+  const char* start = h.dateText;
+  while (*start == ' ' || *start == '-' || *start == '/' || *start == ',') ++start;
+  StrCopyN(out, start, size - 1);
+  for (char* p = out; *p; ++p)
     if (*p == '-' || *p == '/' || *p == ',') *p = ' ';
-  const char* start = work;
-  while (*start == ' ') ++start;
-  std::snprintf(out, size, "%s", start);
 }
 
 // Who a mail message was sent to, as the thread list shows it: the name, or
