@@ -20,7 +20,7 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 mkdir -p "$WINEPREFIX"
-wineserver -p
+wineserver -p >/dev/null 2>&1
 if [ ! -f "$WINEPREFIX/.pelmora-ready" ]; then
   wineboot -i >/dev/null 2>&1 || true
   # Metric-compatible faces so text measurements are the same on every machine.
