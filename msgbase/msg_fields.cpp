@@ -4,6 +4,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "core/folder_names.h"
+#include "core/small_text.h"
 #include "core/text1252.h"
 
 namespace {
@@ -21,10 +23,6 @@ bool StartsWithNoCase(const char* text, const char* prefix) {
     if (ToUpper1252(static_cast<unsigned char>(*text)) != ToUpper1252(static_cast<unsigned char>(*prefix)))
       return false;
   return true;
-}
-
-bool EqualsNoCase(const char* a, const char* b) {
-  return StartsWithNoCase(a, b) && std::strlen(a) == std::strlen(b);
 }
 
 // Length of the line without its trailing CR and LF characters.
@@ -68,33 +66,6 @@ bool BlankBeforeColon(const char* line) {
   const char* colon = std::strchr(line, ':');
   const char* blank = std::strchr(line, ' ');
   return blank && (!colon || blank < colon);
-}
-
-// The value of a named parameter of a header value ("name=value" or
-// "name=\"value\"", up to ";"), decoded as encoded words.
-bool HeaderParam(const char* header, const char* name, char* out, size_t outSize) {
-  size_t nameLength = std::strlen(name);
-  for (const char* p = header; (p = stristr(p, name)) != nullptr; p += nameLength) {
-    bool atStart = p == header || p[-1] == ';' || p[-1] == ' ' || p[-1] == '\t';
-    const char* q = p + nameLength;
-    while (*q == ' ') ++q;
-    if (!atStart || *q != '=') continue;
-    ++q;
-    while (*q == ' ') ++q;
-    size_t n;
-    if (*q == '"') {
-      ++q;
-      n = std::strcspn(q, "\"\r\n");
-    } else {
-      n = std::strcspn(q, "; \t\r\n");
-    }
-    if (n > outSize - 1) n = outSize - 1;
-    std::memcpy(out, q, n);
-    out[n] = 0;
-    DecodeEncodedWords(out);
-    return true;
-  }
-  return false;
 }
 
 // Plain substring search; the summary rules run it on every candidate line,
@@ -165,29 +136,12 @@ FolderKind FolderKindFromName(const char* name) {
   FolderKind kind;
   if (!name) return kind;
   kind.composite = std::strchr(name, '\xFF') != nullptr;
-  const char* colon = std::strchr(name, ':');
-  char service[64] = "";
-  if (colon) {
-    size_t n = static_cast<size_t>(colon - name);
-    if (n >= sizeof service) n = sizeof service - 1;
-    std::memcpy(service, name, n);
-    service[n] = 0;
-  }
-  const char* rest = colon ? colon + 1 : name;
-  char first[64];
-  size_t n = std::strcspn(rest, "/\\ ");
-  if (n >= sizeof first) n = sizeof first - 1;
-  std::memcpy(first, rest, n);
-  first[n] = 0;
-  kind.mail = EqualsNoCase(service, "msmail") || EqualsNoCase(service, "ccmail") || EqualsNoCase(first, "mail") ||
-              EqualsNoCase(first, "@ail");
-  kind.news = colon && (EqualsNoCase(service, "quorlnews") || EqualsNoCase(service, "net") ||
-                        EqualsNoCase(service, "internet") || EqualsNoCase(service, "delnews") ||
-                        std::strstr(name, ":usenet/") || std::strstr(name, ":@senet/") ||
-                        std::strstr(name, ":usenet_") || std::strstr(name, ":@senet_"));
-  kind.dravenet = EqualsNoCase(service, "dvn");
-  kind.quorl = EqualsNoCase(service, "quorl");
-  kind.local = StartsWithNoCase(service, "local");
+  kind.mail = ismailfolder(name);
+  kind.news = isnewsfolder(name);
+  bool hasService = std::strchr(name, ':') != nullptr;
+  kind.dravenet = hasService && sameservice(name, "dvn");
+  kind.quorl = hasService && sameservice(name, "quorl");
+  kind.local = hasService && sameservice(name, "local");
   return kind;
 }
 
@@ -287,7 +241,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
           }
           if (stristr(contentType, "multipart/")) {
             char boundary[240];
-            if (HeaderParam(contentType, "boundary", boundary, sizeof boundary) && boundary[0]) {
+            if (GetHeaderParam(contentType, "boundary", boundary, sizeof boundary) && boundary[0]) {
               std::strcpy(partSeparator, "--");
               std::strcat(partSeparator, boundary);
             }

@@ -21,7 +21,7 @@ struct FolderKind {
   const char* signatureName = "";
 };
 
-// Classifies a folder name ("service:conference/topic") by the rules above.
+// Classifies a folder name ("service:conference/topic") by the service tests.
 FolderKind FolderKindFromName(const char* folderName);
 
 struct MessageFields {

@@ -15,16 +15,19 @@ bool EqualsNoCase(const char* a, const char* b) {
 }
 
 // The date text the index is built from.
+// Separators inside the date ("12-Mar-1996", "3/5/96", "Tue,") become blanks;
+// a "-" that starts a word before a digit is a zone's sign and stays.
 void MessageDateText(const MessageHeader& h, char* out, size_t size) {
   if (h.singleLine) {
     StrCopyN(out, h.dateText, size - 1);
     return;
   }
-  const char* start = h.dateText;
-  while (*start == ' ' || *start == '-' || *start == '/' || *start == ',') ++start;
-  StrCopyN(out, start, size - 1);
-  for (char* p = out; *p; ++p)
-    if (*p == '-' || *p == '/' || *p == ',') *p = ' ';
+  StrCopyN(out, h.dateText, size - 1);
+  for (char* p = out; *p; ++p) {
+    bool zoneSign = *p == '-' && (p == out || p[-1] == ' ') && p[1] >= '0' && p[1] <= '9';
+    if ((*p == '-' && !zoneSign) || *p == '/' || *p == ',') *p = ' ';
+  }
+  ltrim(out);
 }
 
 // Who a mail message was sent to, as the thread list shows it: the name, or

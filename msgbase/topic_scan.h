@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 
+#include "core/small_text.h"
 #include "msgbase/msg_fields.h"
 #include "msgbase/records.h"
 #include "msgbase/topic_log.h"
@@ -19,7 +20,7 @@ struct ScanOptions {
   // joined to the identity is also the user's address.
   const char* quorlMailDomains[2] = {"", ""};
   // Turns the date text into seconds since 1970; null leaves dates 0.
-  time_t (*parseDate)(const char* text) = nullptr;
+  time_t (*parseDate)(const char* text) = ParseDate;
 };
 
 struct ScannedMessage {

@@ -32,7 +32,6 @@ void RecordBox(const char* text) { g_boxes.push_back(text); }
 std::vector<Found> Walk(MemoryLog& log, ScanOptions options, bool scrambled = false) {
   auto r = OpenReader(log, scrambled);
   r->notices.box = RecordBox;
-  options.parseDate = NumberDate;
   std::vector<Found> found;
   long n = ScanTopicLog(*r, options, Collect, &found);
   EXPECT_EQ(n, static_cast<long>(found.size()));
@@ -60,6 +59,7 @@ TEST_F(TopicScanTest, ConferencingLogListsEveryMessage) {
   MemoryLog log;
   log.bytes = m1 + "stray line between messages\n" + m2 + m3 + m4;
   ScanOptions o = OptionsFor("quorl:chat/general");
+  o.parseDate = NumberDate;
   auto found = Walk(log, o);
   ASSERT_EQ(found.size(), 4u);
   const uint32_t offsets[] = {0, uint32_t(m1.size() + 28), uint32_t(m1.size() + 28 + m2.size()),
@@ -92,7 +92,7 @@ TEST_F(TopicScanTest, ConferencingLogListsEveryMessage) {
 }
 
 TEST_F(TopicScanTest, MailAndNewsFlags) {
-  std::string news1 = SeparatorMessage("net:comp.lang.c/all", 10, "bob@example.com", "1",
+  std::string news1 = SeparatorMessage("net:comp.lang.c/all", 10, "bob@example.com", "Tue, 5 Mar 1996 14:07:33 -0500",
                                        "From: Bob <bob@example.com>\nSubject: Pointers\n\nQuestion text.\n");
   std::string news2 = SeparatorMessage("net:comp.lang.c/all", 11, "me@home.org", "2",
                                        "From: Me <me@home.org>\nSubject: Re: Pointers\n\n"
@@ -109,6 +109,7 @@ TEST_F(TopicScanTest, MailAndNewsFlags) {
   ASSERT_EQ(found.size(), 3u);
   EXPECT_EQ(found[0].flags, 0);
   EXPECT_EQ(found[0].subject, "Pointers");
+  EXPECT_EQ(found[0].date, 826052853);  // 5 Mar 1996 19:07:33 UTC
   EXPECT_EQ(found[1].flags, kMsgByUser | kMsgHeaderOnly);
   EXPECT_EQ(found[2].flags, kMsgConcernsUser);
 
@@ -186,6 +187,32 @@ TEST_F(TopicScanTest, DamagedLogsNeverCrashAndKeepWhatIsGood) {
     EXPECT_EQ(numbers, c.numbers) << c.name;
     EXPECT_EQ(g_boxes.size(), c.boxes) << c.name;
   }
+}
+
+}  // namespace
+
+namespace {
+
+int NoZone() { return 0; }
+
+TEST_F(TopicScanTest, DatesOfEveryForm) {
+  int (*savedZone)() = g_localZoneOffset;
+  g_localZoneOffset = NoZone;
+  const std::pair<std::string, time_t> cases[] = {
+      {SeparatorMessage("bix:c/t", 1, "a", "Tue, 5 Mar 1996 14:07:33 -0500", "x\n"), 826052853},
+      {SeparatorMessage("bix:c/t", 1, "a", "12-Mar-1996 14:05", "x\n"), 826639500},
+      {SeparatorMessage("bix:c/t", 1, "a", "3/12/96 14:05", "x\n"), 826639500},
+      {">>>bix:c/t 1 a(2)12Mar96 14:05\nx\n", 826639500},
+      {SeparatorMessage("bix:c/t", 1, "a", "", "x\n"), 0},
+  };
+  for (const auto& [text, expected] : cases) {
+    MemoryLog log;
+    log.bytes = text;
+    auto found = Walk(log, OptionsFor("bix:c/t"));
+    ASSERT_EQ(found.size(), 1u) << text;
+    EXPECT_EQ(found[0].date, expected) << text;
+  }
+  g_localZoneOffset = savedZone;
 }
 
 }  // namespace
