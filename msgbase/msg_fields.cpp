@@ -16,12 +16,19 @@ bool StartsWith(const char* text, const char* prefix) {
   return true;
 }
 
+// The 1252 upper-case map as a table: every header line is tested against
+// a dozen keywords.
+struct UpperMap {
+  unsigned char c[256];
+  UpperMap() {
+    for (int i = 0; i < 256; ++i) c[i] = ToUpper1252(static_cast<unsigned char>(i));
+  }
+};
+const UpperMap kUpper;
+
 bool StartsWithNoCase(const char* text, const char* prefix) {
-  if (!*prefix) return true;
-  if (ToUpper1252(static_cast<unsigned char>(*text)) != ToUpper1252(static_cast<unsigned char>(*prefix))) return false;
   for (; *prefix; ++prefix, ++text)
-    if (ToUpper1252(static_cast<unsigned char>(*text)) != ToUpper1252(static_cast<unsigned char>(*prefix)))
-      return false;
+    if (kUpper.c[static_cast<unsigned char>(*text)] != kUpper.c[static_cast<unsigned char>(*prefix)]) return false;
   return true;
 }
 
@@ -160,15 +167,18 @@ bool IsHeaderOnlyLine(const char* line) {
 
 int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   std::memset(&f, 0, sizeof f);
-  static char line[kHeaderBufferSize + 1];
+  // The current line: the reader's own, or the joined and decoded copy of a
+  // quoted-printable line.
+  char* line = r.line;
+  static char decoded[kHeaderBufferSize + 1];
 
-  // Reads the next body line into `line`; false at the end of the body.
+  // Reads the next body line; false at the end of the body.
   auto next = [&]() {
     if (r.remaining <= 0) return false;
     long n = readmsgline(r);
     if (n <= 0) return false;
     r.remaining -= n;
-    std::memcpy(line, r.line, r.lineLength + 1);
+    line = r.line;
     if (IsHeaderOnlyLine(line)) f.headerOnlyMarker = true;
     return true;
   };
@@ -273,13 +283,15 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
 
     // Text mode.
     if (quotedPrintable) {
-      size_t have = std::strlen(line);
+      size_t have = r.lineLength;
+      std::memcpy(decoded, line, have + 1);
+      line = decoded;
       while (have >= 2 && TextLength(line) && line[TextLength(line) - 1] == '=' && r.remaining > 0) {
         long n = readmsgline(r);
         if (n <= 0) break;
         r.remaining -= n;
         if (IsHeaderOnlyLine(r.line)) f.headerOnlyMarker = true;
-        size_t add = std::strlen(r.line);
+        size_t add = r.lineLength;
         if (have + add > kHeaderBufferSize) break;  // the rest is dropped, never overrun
         std::memcpy(line + have, r.line, add + 1);
         have += add;

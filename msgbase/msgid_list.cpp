@@ -8,39 +8,47 @@
 
 namespace {
 
-int CompareKeysThenNewest(const void* a, const void* b) {
-  int r = CompareMsgIdKeys(a, b);
-  if (r) return r;
-  int32_t na = static_cast<const MsgIdEntry*>(a)->number, nb = static_cast<const MsgIdEntry*>(b)->number;
-  return na > nb ? -1 : na < nb ? 1 : 0;
-}
+// The 1252 upper-case map as a table: the sort compares keys millions of times.
+struct UpperMap {
+  unsigned char c[256];
+  UpperMap() {
+    for (int i = 0; i < 256; ++i) c[i] = ToUpper1252(static_cast<unsigned char>(i));
+  }
+};
+const UpperMap kUpper;
 
 // Additions are appended and settled in one sort when the list is next read
-// or written, so a rebuild of n messages costs n log n, not n squared.
+// or written, so a rebuild of n messages costs n log n, not n squared. Of a
+// run of equal keys the entry with the highest number stays.
 void Settle(VirtualArray& array, void (*pump)()) {
-  int n = array.Count();
-  if (n > 1) {
-    array.Sort(CompareKeysThenNewest);
-    // The first of every run of equal keys carries the highest number.
-    MsgIdEntry previous, current;
-    int kept = 0;
-    for (int i = 0; i < n; ++i) {
-      const void* e = array.At(i);
-      if (!e) return;
-      std::memcpy(&current, e, sizeof current);
-      if (kept && CompareMsgIdKeys(&previous, &current) == 0) continue;
-      if (kept != i) {
-        void* slot = array.At(kept);
-        if (!slot) return;
-        std::memcpy(slot, &current, sizeof current);
-      }
-      previous = current;
-      ++kept;
-      if (pump && i % 1000 == 999) pump();
-    }
-    array.SetSize(kept);
-  }
   array.Sort(CompareMsgIdKeys);
+  int n = array.Count();
+  if (n < 2) return;
+  MsgIdEntry best, current;
+  int kept = 0;
+  bool haveBest = false;
+  auto keep = [&]() {
+    void* slot = array.At(kept);
+    if (!slot) return false;
+    std::memcpy(slot, &best, sizeof best);
+    ++kept;
+    return true;
+  };
+  for (int i = 0; i < n; ++i) {
+    const void* e = array.At(i);
+    if (!e) return;
+    std::memcpy(&current, e, sizeof current);
+    if (haveBest && CompareMsgIdKeys(&best, &current) == 0) {
+      if (current.number > best.number) best = current;
+      continue;
+    }
+    if (haveBest && !keep()) return;
+    best = current;
+    haveBest = true;
+    if (pump && i % 1000 == 999) pump();
+  }
+  if (haveBest && !keep()) return;
+  array.SetSize(kept);
 }
 
 void SettleBoth(MessageIdList& list) {
@@ -104,7 +112,7 @@ int CompareMsgIdKeys(const void* a, const void* b) {
   const unsigned char* x = reinterpret_cast<const unsigned char*>(static_cast<const MsgIdEntry*>(a)->key);
   const unsigned char* y = reinterpret_cast<const unsigned char*>(static_cast<const MsgIdEntry*>(b)->key);
   for (size_t i = 0; i < sizeof(MsgIdEntry::key); ++i) {
-    unsigned char cx = ToUpper1252(x[i]), cy = ToUpper1252(y[i]);
+    unsigned char cx = kUpper.c[x[i]], cy = kUpper.c[y[i]];
     if (cx != cy) return cx < cy ? -1 : 1;
     if (!cx) return 0;
   }
