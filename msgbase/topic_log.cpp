@@ -378,3 +378,10 @@ long IsMessageStart(LogReader& r, MessageHeader* header) {
   }
   return number;
 }
+
+long ReadMessageStartAt(LogReader& r, long offset, MessageHeader* header) {
+  r.remaining = 0;
+  if (msgseek(r, offset) < 0 || msgtell(r) != offset) return 0;
+  if (readmsgline(r) == 0) return 0;
+  return IsMessageStart(r, header);
+}

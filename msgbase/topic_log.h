@@ -89,3 +89,8 @@ long msgseek(LogReader& reader, long offset);
 long IsMessageStart(LogReader& reader, MessageHeader* header);
 // The parse behind IsMessageStart: message number or 0.
 long ParseMessageHeader(LogReader& reader, MessageHeader* header);
+
+// Moves the reader to a message's separator line at offset (as the index
+// gives it) and parses its header: the number found there, or 0 when no
+// valid message starts at offset. On success the reader stands on the body.
+long ReadMessageStartAt(LogReader& reader, long offset, MessageHeader* header);

@@ -216,3 +216,32 @@ TEST_F(TopicScanTest, DatesOfEveryForm) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TopicScanTest, MessagesAreFoundAgainAtTheirOffsets) {
+  MemoryLog log;
+  for (int i = 1; i <= 300; ++i)
+    log.bytes += SeparatorMessage("bix:c/t", i * 2, "ann", "", std::string(i * 37 % 500, 'x') + "\n",
+                                  i > 1 ? "Comment to " + std::to_string(i * 2 - 2) : "");
+  auto found = Walk(log, OptionsFor("bix:c/t"));
+  ASSERT_EQ(found.size(), 300u);
+  auto r = OpenReader(log);
+  // Backwards, so most seeks leave the loaded block.
+  for (auto it = found.rbegin(); it != found.rend(); ++it) {
+    MessageHeader h;
+    ASSERT_EQ(ReadMessageStartAt(*r, static_cast<long>(it->offset), &h), it->number);
+    EXPECT_EQ(h.parent, it->parent);
+    EXPECT_EQ(r->remaining, it->size);
+    readmsgline(*r);
+    EXPECT_EQ(r->line[0], it->size > 1 ? 'x' : '\n');
+  }
+  // An offset inside a message, or past the end, finds nothing.
+  MessageHeader h;
+  EXPECT_EQ(ReadMessageStartAt(*r, static_cast<long>(found[5].offset) + 3, &h), 0);
+  EXPECT_EQ(ReadMessageStartAt(*r, static_cast<long>(log.bytes.size()) + 100, &h), 0);
+  EXPECT_EQ(ReadMessageStartAt(*r, -1, &h), 0);
+  EXPECT_TRUE(g_boxes.empty());
+}
+
+}  // namespace
