@@ -14,15 +14,12 @@ bool EqualsNoCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-// The date text the index is built from.
-// Separators inside the date ("12-Mar-1996", "3/5/96", "Tue,") become blanks;
-// a "-" that starts a word before a digit is a zone's sign and stays.
+// The date text the index is built from. In the separator form, separators
+// inside the date ("12-Mar-1996", "3/5/96", "Tue,") become blanks; a "-" that
+// starts a word before a digit is a zone's sign and stays.
 void MessageDateText(const MessageHeader& h, char* out, size_t size) {
-  if (h.singleLine) {
-    StrCopyN(out, h.dateText, size - 1);
-    return;
-  }
   StrCopyN(out, h.dateText, size - 1);
+  if (h.singleLine) return;
   for (char* p = out; *p; ++p) {
     bool zoneSign = *p == '-' && (p == out || p[-1] == ' ') && p[1] >= '0' && p[1] <= '9';
     if ((*p == '-' && !zoneSign) || *p == '/' || *p == ',') *p = ' ';

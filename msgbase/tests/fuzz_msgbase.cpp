@@ -32,5 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MessageFields fields;
   GetMessageFields(*reader, options.kind, fields);
   IsHeaderLine(log.bytes.c_str());
+  // Message starts looked up at offsets an index might hold, valid or not.
+  for (size_t i = 1; i < size && i < 64; i += 7) {
+    MessageHeader header;
+    ReadMessageStartAt(*reader, static_cast<long>(data[i]) * static_cast<long>(size) / 256, &header);
+  }
   return 0;
 }
