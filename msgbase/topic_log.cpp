@@ -150,13 +150,77 @@ bool ParseSingleLine(const char* rest, MessageHeader& h, long& statedNumber) {
   return true;
 }
 
+// Reads text the way the C library's formatted input does for the few
+// directives the header patterns use; the library's own is slow on some
+// platforms, and every message passes through here.
+struct PatternScanner {
+  const char* p;
+  static bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+  void SkipSpace() {
+    while (IsSpace(*p)) ++p;
+  }
+  // Format text: a blank matches any run of white space, other characters
+  // must match exactly.
+  bool Literal(const char* format) {
+    for (; *format; ++format) {
+      if (*format == ' ')
+        SkipSpace();
+      else if (*p == *format)
+        ++p;
+      else
+        return false;
+    }
+    return true;
+  }
+  // "%Ns"
+  bool Word(char* out, size_t width) {
+    SkipSpace();
+    size_t n = 0;
+    while (*p && !IsSpace(*p) && n < width) out[n++] = *p++;
+    out[n] = 0;
+    return n > 0;
+  }
+  // "%ld"
+  bool Long(long* value) {
+    SkipSpace();
+    const char* digits = p + (*p == '+' || *p == '-');
+    if (*digits < '0' || *digits > '9') return false;
+    char* end = nullptr;
+    *value = std::strtol(p, &end, 10);
+    p = end;
+    return true;
+  }
+};
+
+}  // namespace
+
+int ScanHeaderLine(const char* text, char* folder, long* number, char* author, long* size) {
+  PatternScanner s{text};
+  // "%100s #%ld, from %200s %ld", and when that yields only two fields
+  // "%100s #%ld, %200s %ld"; both start alike, so the second goes on from
+  // the number.
+  if (!s.Word(folder, 100)) return 0;
+  if (!s.Literal(" #") || !s.Long(number)) return 1;
+  const char* afterNumber = s.p;
+  int fields = 2;
+  if (s.Literal(", from ") && s.Word(author, 200)) {
+    fields = 3;
+  } else {
+    s.p = afterNumber;
+    if (!s.Literal(", ") || !s.Word(author, 200)) return 2;
+    fields = 3;
+  }
+  if (s.Literal(" ") && s.Long(size)) ++fields;
+  return fields;
+}
+
+namespace {
+
 // "folder #number, from author, size chars, date"
 bool ParseHeaderLine(const char* text, MessageHeader& h, long& statedNumber) {
   char folder[101] = "", author[201] = "";
   long number = 0, size = 0;
-  int fields = std::sscanf(text, "%100s #%ld, from %200s %ld", folder, &number, author, &size);
-  if (fields == 2) fields = std::sscanf(text, "%100s #%ld, %200s %ld", folder, &number, author, &size);
-  if (fields != 4) return false;
+  if (ScanHeaderLine(text, folder, &number, author, &size) != 4) return false;
   size_t n = std::strlen(author);
   if (n) author[n - 1] = 0;  // the comma after the author
   std::memcpy(h.folder, folder, sizeof folder);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -251,6 +253,74 @@ TEST_F(TopicLogTest, HeaderJustBelowTheLimitStillParses) {
   EXPECT_EQ(IsMessageStart(*r, &h), 32);
   // Large enough to warn, small enough to be a header.
   EXPECT_EQ(g_boxes.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// The header line's fields must come out exactly as the library's formatted
+// input reads the two patterns.
+int LibraryScan(const char* text, char* folder, long* number, char* author, long* size) {
+  int fields = std::sscanf(text, "%100s #%ld, from %200s %ld", folder, number, author, size);
+  if (fields == 2) fields = std::sscanf(text, "%100s #%ld, %200s %ld", folder, number, author, size);
+  return fields < 0 ? 0 : fields;
+}
+
+TEST(HeaderLineScan, ReadsAsTheFormattedInputPatterns) {
+  std::vector<std::string> lines = {
+      "quorl:conf/topic #12, from jdoe, 10 chars, 12-Mar-1996 14:05",
+      "net:news/comp.lang #7, bob, 10 chars, date",
+      "a/b #7,bob, 10",
+      "a/b #7 , from x, 1",
+      "a/b#7, from x, 1",
+      "a/b # 7, from x, 1",
+      "a/b #+7, from x, -1",
+      "a/b #-, from x, 1",
+      "a/b #7, fromx, 1",
+      "a/b #7, from\tx,\t1",
+      "a/b #7, from ",
+      "a/b #7, from x,",
+      "a/b #7",
+      "a/b",
+      "",
+      "   \t  ",
+      std::string(150, 'f') + " #1, from a, 2",
+      "a/b #1, from " + std::string(250, 'a') + " 3",
+      "a/b #99999999999999999999, from a, 2",
+  };
+  // Seeded variations: every line cut at every length, and with bytes changed.
+  std::vector<std::string> all = lines;
+  for (const std::string& line : lines)
+    for (size_t cut = 0; cut < line.size(); cut += 3) all.push_back(line.substr(0, cut));
+  unsigned seed = 7;
+  for (int i = 0; i < 3000; ++i) {
+    std::string line = lines[i % lines.size()];
+    if (line.empty()) continue;
+    seed = seed * 1103515245u + 12345u;
+    line[(seed >> 8) % line.size()] = " #,-+0123456789fromx\t"[(seed >> 16) % 21];
+    all.push_back(line);
+  }
+  for (const std::string& line : all) {
+    char f1[101] = "", a1[201] = "", f2[101] = "", a2[201] = "";
+    long n1 = 0, s1 = 0, n2 = 0, s2 = 0;
+    int mine = ScanHeaderLine(line.c_str(), f1, &n1, a1, &s1);
+    int library = LibraryScan(line.c_str(), f2, &n2, a2, &s2);
+    ASSERT_EQ(mine, library) << line;
+    if (mine >= 1) {
+      EXPECT_STREQ(f1, f2) << line;
+    }
+    // Out-of-range numbers differ between C libraries; only the count matters.
+    if (mine >= 2 && n1 != LONG_MAX && n1 != LONG_MIN) {
+      EXPECT_EQ(n1, n2) << line;
+    }
+    if (mine >= 3) {
+      EXPECT_STREQ(a1, a2) << line;
+    }
+    if (mine >= 4) {
+      EXPECT_EQ(s1, s2) << line;
+    }
+  }
 }
 
 }  // namespace
