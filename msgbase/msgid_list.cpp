@@ -96,6 +96,41 @@ void DravenetShortForm(const char* id, const char* domain, char* out, size_t siz
   out[n + 2] = 0;
 }
 
+// "[subject]", cut to fit a key.
+void SubjectKey(const char* subject, char* key, size_t size) {
+  key[0] = '[';
+  StrCopyN(key + 1, subject, size - 3);
+  size_t n = std::strlen(key);
+  key[n] = ']';
+  key[n + 1] = 0;
+}
+
+// Writes "key number" or "key number,date" and a LF; false when the write fails.
+bool WriteEntry(FILE* stream, const MsgIdEntry& e, bool withDate) {
+  char line[260];
+  size_t n = std::strlen(e.key);
+  std::memcpy(line, e.key, n);
+  line[n++] = ' ';
+  auto number = [&](long value) {
+    char digits[16];
+    int d = 0;
+    unsigned long v = value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    do {
+      digits[d++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v);
+    if (value < 0) line[n++] = '-';
+    while (d) line[n++] = digits[--d];
+  };
+  number(e.number);
+  if (withDate) {
+    line[n++] = ',';
+    number(e.date);
+  }
+  line[n++] = '\n';
+  return std::fwrite(line, 1, n, stream) == n;
+}
+
 long FindKey(VirtualArray* array, const char* key) {
   if (!array) return 0;
   MsgIdEntry probe = {};
@@ -154,7 +189,7 @@ int MsgIdListAdd(MessageIdList& list, const char* messageId, const char* subject
   }
   if (subject && subject[0]) {
     char key[200];
-    std::snprintf(key, sizeof key, "[%.197s]", subject);
+    SubjectKey(subject, key, sizeof key);
     if (std::strcmp(key, "[<No Subject>]") != 0 && std::strcmp(key, "[== No Subject ==]") != 0)
       Append(list, list.subject, key, number, date);
   }
@@ -175,9 +210,9 @@ int MsgIdListSave(MessageIdList& list, FILE* stream) {
         break;
       }
       if (list.expiryDays > 0 && e->date) {
-        if (e->date > oldest) ok = std::fprintf(stream, "%s %ld,%ld\n", e->key, long(e->number), long(e->date)) > 0;
+        if (e->date > oldest) ok = WriteEntry(stream, *e, true);
       } else {
-        ok = std::fprintf(stream, "%s %ld\n", e->key, long(e->number)) > 0;
+        ok = WriteEntry(stream, *e, false);
       }
       if (list.pump && ++written % 1000 == 0) list.pump();
     }
@@ -189,7 +224,7 @@ int MsgIdListSave(MessageIdList& list, FILE* stream) {
         ok = false;
         break;
       }
-      ok = std::fprintf(stream, "%s %ld\n", e->key, long(e->number)) > 0;
+      ok = WriteEntry(stream, *e, false);
       if (list.pump && ++written % 1000 == 0) list.pump();
     }
   }
@@ -209,6 +244,6 @@ long MsgIdListFindMessageId(MessageIdList& list, const char* messageId) {
 long MsgIdListFindSubject(MessageIdList& list, const char* subject) {
   SettleBoth(list);
   char key[200];
-  std::snprintf(key, sizeof key, "[%.197s]", subject);
+  SubjectKey(subject, key, sizeof key);
   return FindKey(list.subject, key);
 }
