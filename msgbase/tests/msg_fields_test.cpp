@@ -97,6 +97,20 @@ TEST(MessageFields, HeaderCasesOfEveryService) {
       {"composite folder takes the first line", "local:results\xFF/find",
        "First line is everything\r\nSecond\r\n", "", "", "First line is everything", "", "",
        "First line is everything"},
+      {"quorl news header block", "quorlnews:rec.arts/all",
+       "Article: 1234 of rec.arts\nFrom: pat@quorl.example (Pat Doe)\nSubject: Films\n\n"
+       "pat@quorl.example (Pat Doe) writes:\n: quoted with a colon\nI liked the second one.\n",
+       "pat@quorl.example (Pat Doe)", "", "Films", "", "", "I liked the second one."},
+      {"delnews header block", "delnews:comp.misc/all",
+       "Newsgroups: comp.misc\nFrom: lee@d.example\nSubject: Hello\nDate: 1 Apr 1997 10:00\n\n"
+       "In message <a@b> lee said:\nNew text for the group.\n",
+       "lee@d.example", "", "Hello", "", "1 Apr 1997 10:00", "New text for the group."},
+      {"caucus conference text", "caucus:design/item",
+       "Hello all\n\nThe draft is on the shared disk.\n", "", "", "", "", "",
+       "The draft is on the shared disk."},
+      {"tbbs text with replies note", "tbbs:board/general",
+       "There are 2 more replies\n<G>\nNew board rules start Monday.\n", "", "", "", "", "",
+       "New board rules start Monday."},
       {"long values are cut to 99", "net:mail/inbox", "Subject: " + std::string(300, 's') + "\n\nok text\n", "", "",
        nullptr, "", "", "ok text"},
   };
