@@ -1,0 +1,329 @@
+#include "msgbase/topic_index.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "msgbase/tests/index_bytes.h"
+#include "msgbase/tests/memory_log.h"
+
+namespace {
+
+struct Arrays {
+  VirtualArray index{"index", sizeof(IndexRec)};
+  VirtualArray logCva{"log cva", sizeof(MsgIndexRec)};
+  VirtualArray synopsis{"Synopsis", sizeof(SynNode)};
+  TopicIndexArrays Refs() { return {&index, &logCva, &synopsis}; }
+
+  IndexRec Index(int i) { return *static_cast<IndexRec*>(index.At(i)); }
+  MsgIndexRec Msg(int i) { return *static_cast<MsgIndexRec*>(logCva.At(i)); }
+  SynNode Node(int i) { return *static_cast<SynNode*>(synopsis.At(i)); }
+};
+
+int Read(const std::string& bytes, Arrays& a, TopicIndexHeader* header = nullptr,
+         const TopicIndexLimits& limits = TopicIndexLimits()) {
+  MemoryLog file;
+  file.bytes = bytes;
+  return ReadTopicIndex(file.Source(), a.Refs(), header, limits);
+}
+
+std::string Write(Arrays& a, int32_t first, int32_t last, int order) {
+  StringSink sink;
+  EXPECT_EQ(1, WriteTopicIndex(sink.Sink(), a.Refs(), first, last, order));
+  return sink.bytes;
+}
+
+void Fill(Arrays& a, int n) {
+  for (int i = 0; i < n; ++i) {
+    IndexRec r{static_cast<uint32_t>(1000 * i), static_cast<uint32_t>(125 * i), 86400 * (i + 1)};
+    MsgIndexRec m{i + 1, i, static_cast<uint16_t>(i % 2 ? kMsgRead : 0)};
+    a.index.Append(&r);
+    a.logCva.Append(&m);
+  }
+}
+
+SynNode Node(int parent, int number, int slot) {
+  SynNode n{};
+  n.lastInSubtree = -1;
+  n.parent = parent;
+  n.nextRoot = -1;
+  n.previousRoot = -1;
+  n.number = number;
+  n.indexSlot = slot;
+  n.reserved = -1;
+  return n;
+}
+
+// The three messages every version's fixture describes.
+const std::vector<IndexEntry> kThree = {
+    {0, 0, 100, 1001, 0, kMsgRead},
+    {412, 125, 200, 1002, 1001, 0},
+    {980, 250, 300, 1004, 1002, kMsgKeep},
+};
+
+TEST(TopicIndex, WrittenIndexReadsBackWithItsThreadOrder) {
+  Arrays a;
+  Fill(a, 3);
+  SynNode nodes[] = {Node(-1, 1, 0), Node(0, 2, 1), Node(1, 3, 2)};
+  for (auto& n : nodes) a.synopsis.Append(&n);
+  std::string bytes = Write(a, 1, 3, 4);
+  ASSERT_EQ(11007, static_cast<unsigned char>(bytes[0]) | (static_cast<unsigned char>(bytes[1]) << 8));
+
+  Arrays b;
+  TopicIndexHeader h;
+  ASSERT_EQ(kIndexRead, Read(bytes, b, &h));
+  EXPECT_EQ(kIndexVersion11007, h.version);
+  EXPECT_EQ(1, h.first);
+  EXPECT_EQ(3, h.last);
+  ASSERT_EQ(3, b.index.Count());
+  ASSERT_EQ(3, b.logCva.Count());
+  ASSERT_EQ(3, b.synopsis.Count());
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(0, memcmp(a.index.At(i), b.index.At(i), sizeof(IndexRec))) << i;
+    EXPECT_EQ(0, memcmp(a.logCva.At(i), b.logCva.At(i), sizeof(MsgIndexRec))) << i;
+    EXPECT_EQ(0, memcmp(a.synopsis.At(i), b.synopsis.At(i), sizeof(SynNode))) << i;
+  }
+}
+
+TEST(TopicIndex, ThreadOrderIsStoredOnlyForThreadedOrders) {
+  struct Case {
+    int order;
+    bool nodes;
+    bool stored;
+  } cases[] = {{3, true, false}, {4, true, true}, {5, true, true}, {6, true, false}, {4, false, false}};
+  for (const Case& c : cases) {
+    Arrays a;
+    Fill(a, 2);
+    if (c.nodes) {
+      SynNode n = Node(-1, 1, 0);
+      a.synopsis.Append(&n);
+    }
+    std::string bytes = Write(a, 1, 2, c.order);
+    EXPECT_EQ(10 + 6 + 2 * 12 + 2 * 10 + (c.stored ? 6 + 34 : 0), static_cast<int>(bytes.size())) << c.order;
+    Arrays b;
+    ASSERT_EQ(kIndexRead, Read(bytes, b));
+    EXPECT_EQ(c.stored ? 1 : 0, b.synopsis.Count()) << c.order;
+  }
+}
+
+TEST(TopicIndex, EveryVersionReadsTheSameMessages) {
+  struct Case {
+    uint16_t version;
+    bool wideCount;
+    bool keepsThreadOffset;
+    bool keepsDate;
+    bool readsSynopsis;
+  } cases[] = {
+      {11004, false, false, false, false}, {11005, false, true, false, false}, {11005, true, true, false, false},
+      {11006, false, true, false, true},   {11006, true, true, false, true},   {11007, false, true, true, true},
+      {11007, true, true, true, true},
+  };
+  std::vector<SynNode> nodes = {Node(-1, 1001, 0), Node(0, 1002, 1)};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.version << (c.wideCount ? " wide" : ""));
+    Arrays a;
+    TopicIndexHeader h;
+    ASSERT_EQ(kIndexRead, Read(IndexFile(c.version, 1001, 1004, kThree, &nodes, c.wideCount), a, &h));
+    EXPECT_EQ(c.version, h.version);
+    EXPECT_EQ(1001, h.first);
+    EXPECT_EQ(1004, h.last);
+    ASSERT_EQ(3, a.index.Count());
+    ASSERT_EQ(3, a.logCva.Count());
+    for (int i = 0; i < 3; ++i) {
+      const IndexEntry& e = kThree[i];
+      EXPECT_EQ(e.logOffset, a.Index(i).logOffset);
+      // The oldest version keeps one thread record per message in log order.
+      EXPECT_EQ(c.keepsThreadOffset ? e.thrOffset : 125u * i, a.Index(i).thrOffset);
+      EXPECT_EQ(c.keepsDate ? e.date : 0, a.Index(i).date);
+      EXPECT_EQ(e.number, a.Msg(i).number);
+      EXPECT_EQ(e.commentTo, a.Msg(i).commentTo);
+      EXPECT_EQ(e.flags, a.Msg(i).flags);
+    }
+    EXPECT_EQ(c.readsSynopsis ? 2 : 0, a.synopsis.Count());
+  }
+}
+
+TEST(TopicIndex, OldestVersionGivesThreadOffsetsInSteps) {
+  // Offsets as the fixture states them are ignored for this version.
+  std::vector<IndexEntry> entries = {{10, 999, 5, 1, 0, 0}, {20, 999, 5, 2, 0, 0}, {30, 999, 5, 3, 0, 0}};
+  Arrays a;
+  ASSERT_EQ(kIndexRead, Read(IndexFile(11004, 1, 3, entries), a));
+  EXPECT_EQ(0u, a.Index(0).thrOffset);
+  EXPECT_EQ(125u, a.Index(1).thrOffset);
+  EXPECT_EQ(250u, a.Index(2).thrOffset);
+  EXPECT_EQ(0, a.Index(2).date);
+}
+
+// Whatever the damage, the arrays end empty and take new entries again, and
+// nothing of an earlier topic survives.
+TEST(TopicIndex, DamagedIndexAsksForRebuildAndLeavesArraysEmpty) {
+  std::vector<IndexEntry> unordered = {kThree[1], kThree[0]};
+  std::vector<IndexEntry> equalNumbers = {kThree[0], kThree[0]};
+  std::string hugeCount = IndexFile(11007, 1, 3, kThree, nullptr, true);
+  hugeCount.replace(12, 4, std::string("\xff\xff\xff\x7f", 4));
+  std::string negativeWide = IndexFile(11006, 1, 3, kThree, nullptr, true);
+  negativeWide.replace(12, 4, std::string("\x00\x00\x00\x80", 4));
+  std::string negativeOld = IndexFile(11005, 1, 3, kThree);
+  negativeOld.replace(10, 2, std::string("\xfe\xff", 2));
+  struct Case {
+    const char* what;
+    std::string bytes;
+    TopicIndexLimits limits;
+  } cases[] = {
+      {"empty file", "", {}},
+      {"header only", IndexFile(11007, 1, 3, kThree).substr(0, 10), {}},
+      {"unknown version above", IndexFile(11008, 1, 3, kThree), {}},
+      {"unknown version below", IndexFile(11003, 1, 3, kThree), {}},
+      {"no messages 11007", IndexFile(11007, 0, 0, {}), {}},
+      {"no messages 11004", IndexFile(11004, 0, 0, {}), {}},
+      {"no messages 11006", IndexFile(11006, 0, 0, {}), {}},
+      {"negative count", negativeOld, {}},
+      {"count past the file", hugeCount, {}},
+      {"negative wide count", negativeWide, {}},
+      {"numbers out of order", IndexFile(11007, 1, 3, unordered), {}},
+      {"numbers repeated", IndexFile(11005, 1, 3, equalNumbers), {}},
+      {"log offset past the log", IndexFile(11007, 1, 3, kThree), {980, -1}},
+      {"thread record past the file", IndexFile(11006, 1, 3, kThree), {-1, 374}},
+      {"11004 offset past the log", IndexFile(11004, 1, 3, kThree), {500, -1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Arrays a;
+    ASSERT_EQ(kIndexRead, Read(IndexFile(11007, 1001, 1004, kThree), a));
+    EXPECT_EQ(kIndexNeedsRebuild, Read(c.bytes, a, nullptr, c.limits));
+    EXPECT_EQ(0, a.index.Count());
+    EXPECT_EQ(0, a.logCva.Count());
+    EXPECT_EQ(0, a.synopsis.Count());
+    MsgIndexRec m{7, 0, 0};
+    EXPECT_EQ(1, a.logCva.Append(&m));
+    EXPECT_EQ(7, a.Msg(0).number);
+  }
+  // The same limits that reject the files above pass a topic that fits them.
+  Arrays a;
+  EXPECT_EQ(kIndexRead, Read(IndexFile(11006, 1, 3, kThree), a, nullptr, {981, 375}));
+}
+
+TEST(TopicIndex, EveryTruncationOfEveryVersionAsksForRebuild) {
+  for (uint16_t version : {11004, 11005, 11006, 11007}) {
+    std::string whole = IndexFile(version, 1001, 1004, kThree);
+    for (size_t cut = 0; cut < whole.size(); ++cut) {
+      Arrays a;
+      EXPECT_EQ(kIndexNeedsRebuild, Read(whole.substr(0, cut), a)) << version << " cut at " << cut;
+      EXPECT_EQ(0, a.logCva.Count());
+    }
+  }
+}
+
+TEST(TopicIndex, DamagedThreadOrderIsDroppedButIndexKept) {
+  std::vector<SynNode> good = {Node(-1, 1001, 0), Node(0, 1002, 1)};
+  std::vector<SynNode> badParent = {Node(-1, 1001, 0), Node(2, 1002, 1)};
+  std::vector<SynNode> badSlot = {Node(-1, 1001, 0), Node(0, 1002, 3)};
+  std::string truncated = IndexFile(11007, 1, 3, kThree, &good);
+  truncated.pop_back();
+  std::string oneByte = IndexFile(11007, 1, 3, kThree) + std::string(1, '\xff');
+  struct Case {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"link past the nodes", IndexFile(11007, 1, 3, kThree, &badParent)},
+      {"slot past the index", IndexFile(11006, 1, 3, kThree, &badSlot)},
+      {"truncated node", truncated},
+      {"one stray byte", oneByte},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Arrays a;
+    SynNode old = Node(-1, 5, 0);
+    a.synopsis.Append(&old);
+    ASSERT_EQ(kIndexRead, Read(c.bytes, a));
+    EXPECT_EQ(3, a.logCva.Count());
+    EXPECT_EQ(0, a.synopsis.Count());
+  }
+}
+
+TEST(TopicIndex, LargeIndexCrossesChunksThroughAFile) {
+  Arrays a;
+  const int n = 20000;  // several chunks of every array
+  Fill(a, n);
+  FILE* f = tmpfile();
+  ASSERT_NE(nullptr, f);
+  ASSERT_EQ(1, WriteTopicIndex(StdioSink(f), a.Refs(), 1, n, 6));
+  rewind(f);
+  Arrays b;
+  TopicIndexHeader h;
+  ASSERT_EQ(kIndexRead, ReadTopicIndex(StdioSource(f), b.Refs(), &h));
+  fclose(f);
+  EXPECT_EQ(n, h.last);
+  ASSERT_EQ(n, b.logCva.Count());
+  for (int i : {0, 5439, 5440, 6553, 6554, 13000, n - 1}) {
+    EXPECT_EQ(a.Index(i).logOffset, b.Index(i).logOffset) << i;
+    EXPECT_EQ(a.Index(i).date, b.Index(i).date) << i;
+    EXPECT_EQ(i + 1, b.Msg(i).number) << i;
+  }
+}
+
+TEST(TopicIndex, WriterRefusesMismatchAndReportsFailedWrites) {
+  Arrays a;
+  Fill(a, 3);
+  MsgIndexRec extra{9, 0, 0};
+  a.logCva.Append(&extra);
+  StringSink sink;
+  EXPECT_EQ(0, WriteTopicIndex(sink.Sink(), a.Refs(), 1, 3, 4));
+  EXPECT_TRUE(sink.bytes.empty());
+
+  Arrays b;
+  Fill(b, 3);
+  SynNode n = Node(-1, 1, 0);
+  b.synopsis.Append(&n);
+  const size_t whole = Write(b, 1, 3, 4).size();
+  for (size_t limit : {size_t{0}, size_t{9}, size_t{10}, size_t{30}, whole - 1}) {
+    StringSink failing;
+    failing.limit = limit;
+    EXPECT_EQ(0, WriteTopicIndex(failing.Sink(), b.Refs(), 1, 3, 4)) << limit;
+  }
+}
+
+TEST(ThreadFile, RecordsRoundTripPlainAndScrambled) {
+  for (bool scrambled : {false, true}) {
+    SCOPED_TRACE(scrambled ? "scrambled" : "plain");
+    ThreadRecord first = MakeThreadRecord("Ann Author", "Subject one");
+    // A full field carries no terminator; text after a terminator is padding.
+    ThreadRecord second = MakeThreadRecord("abcdefghijklmnopqrstuvwxyz", std::string(120, 's').c_str());
+    ThreadRecord dirty = {};
+    memcpy(dirty.author, "Bo\0leftover", 11);
+    memcpy(dirty.subject, "Re: x\0junk", 10);
+    StringSink sink;
+    for (const ThreadRecord* r : {&first, &second, &dirty}) ASSERT_EQ(1, WriteThreadRecord(sink.Sink(), *r, scrambled));
+    ASSERT_EQ(375u, sink.bytes.size());
+    EXPECT_EQ(scrambled, sink.bytes.find("Ann Author") == std::string::npos);
+    EXPECT_EQ(std::string::npos, sink.bytes.find("leftover"));
+    EXPECT_EQ(std::string::npos, sink.bytes.find(scrambled ? Scramble("junk") : "junk"));
+
+    MemoryLog file;
+    file.bytes = sink.bytes;
+    struct Expect {
+      uint32_t offset;
+      const char* author;
+      std::string subject;
+    } expects[] = {{0, "Ann Author", "Subject one"},
+                   {125, "abcdefghijklmnopqrstuvwxy", std::string(100, 's')},
+                   {250, "Bo", "Re: x"}};
+    for (const Expect& e : expects) {
+      ThreadRecord r;
+      ASSERT_EQ(1, ReadThreadRecord(file.Source(), e.offset, scrambled, &r));
+      char author[26], subject[101];
+      ThreadRecordText(r, author, subject);
+      EXPECT_STREQ(e.author, author);
+      EXPECT_EQ(e.subject, subject);
+    }
+    ThreadRecord r = first;
+    for (uint32_t bad : {251u, 375u, 0xFFFFFFFFu}) {
+      EXPECT_EQ(0, ReadThreadRecord(file.Source(), bad, scrambled, &r)) << bad;
+      EXPECT_EQ(0, r.author[0]);
+    }
+  }
+}
+
+}  // namespace
