@@ -243,6 +243,55 @@ TEST(TopicIndex, DamagedThreadOrderIsDroppedButIndexKept) {
   }
 }
 
+// A source that hands out one byte per call, or fails every read.
+struct TrickleSource {
+  std::string bytes;
+  size_t position = 0;
+  static long Read(void* context, char* buffer, size_t size) {
+    auto* s = static_cast<TrickleSource*>(context);
+    if (size == 0 || s->position >= s->bytes.size()) return 0;
+    buffer[0] = s->bytes[s->position++];
+    return 1;
+  }
+  static long Fail(void*, char*, size_t) { return -1; }
+};
+
+TEST(TopicIndex, ShortReadsAreCompletedAndReadErrorsRebuild) {
+  std::vector<SynNode> nodes = {Node(-1, 1001, 0), Node(0, 1002, 1)};
+  TrickleSource trickle{IndexFile(11007, 1001, 1004, kThree, &nodes, true)};
+  LogSource source;
+  source.context = &trickle;
+  source.read = TrickleSource::Read;
+  Arrays a;
+  ASSERT_EQ(kIndexRead, ReadTopicIndex(source, a.Refs(), nullptr));
+  EXPECT_EQ(1004, a.Msg(2).number);
+  EXPECT_EQ(2, a.synopsis.Count());
+
+  source.read = TrickleSource::Fail;
+  EXPECT_EQ(kIndexNeedsRebuild, ReadTopicIndex(source, a.Refs(), nullptr));
+  EXPECT_EQ(0, a.logCva.Count());
+}
+
+int CompareNodeNumbers(const void* x, const void* y) {
+  int32_t a = static_cast<const SynNode*>(x)->number, b = static_cast<const SynNode*>(y)->number;
+  return a < b ? -1 : a > b;
+}
+
+TEST(TopicIndex, OrderedArrayLearnsWhetherTheFileKeptItsOrder) {
+  for (bool ascending : {true, false}) {
+    std::vector<SynNode> nodes = {Node(-1, 1001, 0), Node(-1, 1002, 1), Node(-1, 1004, 2)};
+    if (!ascending) std::swap(nodes[1].number, nodes[2].number);
+    Arrays a;
+    VirtualArray ordered("Synopsis", sizeof(SynNode), CompareNodeNumbers);
+    TopicIndexArrays refs{&a.index, &a.logCva, &ordered};
+    MemoryLog file;
+    file.bytes = IndexFile(11007, 1001, 1004, kThree, &nodes);
+    ASSERT_EQ(kIndexRead, ReadTopicIndex(file.Source(), refs, nullptr));
+    ASSERT_EQ(3, ordered.Count());
+    EXPECT_EQ(ascending, ordered.Sorted());
+  }
+}
+
 TEST(TopicIndex, LargeIndexCrossesChunksThroughAFile) {
   Arrays a;
   const int n = 20000;  // several chunks of every array
