@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -280,7 +282,10 @@ int CompareNodeNumbers(const void* x, const void* y) {
 TEST(TopicIndex, OrderedArrayLearnsWhetherTheFileKeptItsOrder) {
   for (bool ascending : {true, false}) {
     std::vector<SynNode> nodes = {Node(-1, 1001, 0), Node(-1, 1002, 1), Node(-1, 1004, 2)};
-    if (!ascending) std::swap(nodes[1].number, nodes[2].number);
+    if (!ascending) {
+      nodes[1].number = 1004;  // packed fields: assigned, not swapped by reference
+      nodes[2].number = 1002;
+    }
     Arrays a;
     VirtualArray ordered("Synopsis", sizeof(SynNode), CompareNodeNumbers);
     TopicIndexArrays refs{&a.index, &a.logCva, &ordered};
@@ -289,6 +294,68 @@ TEST(TopicIndex, OrderedArrayLearnsWhetherTheFileKeptItsOrder) {
     ASSERT_EQ(kIndexRead, ReadTopicIndex(file.Source(), refs, nullptr));
     ASSERT_EQ(3, ordered.Count());
     EXPECT_EQ(ascending, ordered.Sorted());
+  }
+}
+
+// A directory of its own for one test, removed with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = std::filesystem::temp_directory_path() / ("topicidx-" + std::to_string(stamp));
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string File(const char* name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return fclose(f) == 0 && ok;
+}
+
+// The index and thread files of a topic on disk, as an open reads them: each
+// message's thread record is where its index entry says.
+TEST(TopicIndex, TopicFilesOnDiskGiveEachMessagesAuthorAndSubject) {
+  const char* authors[] = {"Ann", "Bob", "Cy"};
+  const char* subjects[] = {"First", "Re: First", "Re: Re: First"};
+  for (uint16_t version : {11004, 11005, 11006, 11007}) {
+    for (bool scrambled : {false, true}) {
+      SCOPED_TRACE(testing::Message() << version << (scrambled ? " scrambled" : ""));
+      ScratchDir dir;
+      StringSink thr;
+      for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(1, WriteThreadRecord(thr.Sink(), MakeThreadRecord(authors[i], subjects[i]), scrambled));
+      ASSERT_TRUE(WriteFile(dir.File("topic.thr"), thr.bytes));
+      ASSERT_TRUE(WriteFile(dir.File("topic.ind"), IndexFile(version, 1001, 1004, kThree)));
+
+      FILE* ind = fopen(dir.File("topic.ind").c_str(), "rb");
+      FILE* thrFile = fopen(dir.File("topic.thr").c_str(), "rb");
+      ASSERT_TRUE(ind && thrFile);
+      Arrays a;
+      TopicIndexLimits limits;
+      limits.thrSize = static_cast<long>(thr.bytes.size());
+      EXPECT_EQ(kIndexRead, ReadTopicIndex(StdioSource(ind), a.Refs(), nullptr, limits));
+      fclose(ind);
+      ASSERT_EQ(3, a.index.Count());
+      for (int i = 0; i < 3; ++i) {
+        ThreadRecord r;
+        ASSERT_EQ(1, ReadThreadRecord(StdioSource(thrFile), a.Index(i).thrOffset, scrambled, &r));
+        char author[26], subject[101];
+        ThreadRecordText(r, author, subject);
+        EXPECT_STREQ(authors[i], author);
+        EXPECT_STREQ(subjects[i], subject);
+      }
+      fclose(thrFile);
+    }
   }
 }
 
