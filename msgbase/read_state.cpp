@@ -109,6 +109,17 @@ void MarkReadUpTo(VirtualArray& logCva, long readMark) {
   }
 }
 
+long ReadMarkFromReadBits(VirtualArray& logCva, long first, long last) {
+  long previousNumber = 0;
+  for (int i = 0; i < logCva.Count(); ++i) {
+    MsgIndexRec* r = Slot(logCva, i);
+    if (!r) break;
+    if ((r->flags & kReadMask) == 0) return i == 0 ? first - 1 : previousNumber;
+    previousNumber = r->number;
+  }
+  return last;
+}
+
 long countunread(VirtualArray& logCva, const UnreadCountOptions& options, long* readMark) {
   if (options.folderName && std::strchr(options.folderName, '\xff')) return 0;
   const bool recompute = options.recomputeReadMark && readMark;

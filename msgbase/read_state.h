@@ -19,6 +19,11 @@ constexpr uint16_t kReadMask = kMsgRead | kMsgMarkedForDeletion | kMsgMissing;
 // the others; no other bit changes.
 void MarkReadUpTo(VirtualArray& logCva, long readMark);
 
+// The read mark a closing topic keeps: the number before the first message
+// that is neither read, marked for deletion nor missing (first - 1 when that is
+// the first message), or last when there is none.
+long ReadMarkFromReadBits(VirtualArray& logCva, long first, long last);
+
 struct UnreadCountOptions {
   const char* folderName = "";     // a name holding the byte 0xFF is a composite folder
   bool recomputeReadMark = false;  // the user's read-mark recomputation option

@@ -33,7 +33,9 @@ TEST(ReadState, ReadMarkRoundTripsThroughTheReadBits) {
   // 1, 2, 3 and 5 read: the folder closes with read mark 3 and reopens with
   // only 4 and 5 unread.
   Topic t({{1, 0, kMsgRead}, {2, 0, kMsgRead}, {3, 0, kMsgRead | kMsgKeep}, {4, 0, 0}, {5, 0, kMsgRead}});
-  MarkReadUpTo(t.logCva, 3);
+  long mark = ReadMarkFromReadBits(t.logCva, 1, 5);
+  EXPECT_EQ(3, mark);
+  MarkReadUpTo(t.logCva, mark);
   EXPECT_EQ(kMsgRead | kMsgKeep, t.Flags(2));  // other bits stay
   EXPECT_EQ(0, t.Flags(4));
   UnreadCountOptions options;
@@ -43,6 +45,25 @@ TEST(ReadState, ReadMarkRoundTripsThroughTheReadBits) {
   EXPECT_EQ(5, countunread(t.logCva, options, nullptr));
   MarkReadUpTo(t.logCva, 5);
   EXPECT_EQ(0, countunread(t.logCva, options, nullptr));
+}
+
+TEST(ReadState, ReadMarkAtCloseFromTheFlags) {
+  const uint16_t R = kMsgRead, D = kMsgMarkedForDeletion, M = kMsgMissing;
+  struct Case {
+    const char* what;
+    std::vector<Msg> messages;
+    long mark;
+  } cases[] = {
+      {"nothing read", {{10, 0, 0}, {11, 0, R}}, 9},
+      {"all read", {{10, 0, R}, {11, 0, R}}, 12},
+      {"deleted and missing count as read", {{10, 0, D}, {11, 0, M}, {12, 0, 0}}, 11},
+      {"unread lock does not stop the mark", {{10, 0, R | kMsgUnreadLock}, {11, 0, kMsgKeep}}, 10},
+      {"empty topic", {}, 12},
+  };
+  for (const Case& c : cases) {
+    Topic t(c.messages);
+    EXPECT_EQ(c.mark, ReadMarkFromReadBits(t.logCva, 10, 12)) << c.what;
+  }
 }
 
 TEST(ReadState, WhatCountsAsUnread) {
