@@ -1,0 +1,33 @@
+// Small system functions: scratch names in the pending directory, free disk
+// space, working-set trimming, the wheel setting, progress callbacks and the
+// three file dialogs.
+#pragma once
+#include <windows.h>
+#include <commdlg.h>
+
+// A free name "<Message Path>pending\msw%05d.tmp" (the directory is made when
+// missing); out holds MAX_PATH bytes. Empty when no free name was found.
+char* pendingtmpname(char* out);
+double DiskFree();
+void TrimWorkingSet();
+int GetWheelScrollLines();
+void FreeLib(HMODULE module);
+int SendDlgUser0(HWND dialog, int item, WPARAM value);
+int SendDlgUser2(HWND dialog, int item, WPARAM value);
+
+// path: in, the initial path; out, the chosen file (256 characters). True when
+// a file was chosen.
+bool PromptOpenFileName(HWND owner, const char* title, char* path, const char* filter, bool hook);
+bool PromptAttachFileName(HWND owner, const char* title, char* path);
+bool PromptSaveFileName(HWND owner, const char* title, char* path, const char* filter, const char* defaultExtension);
+
+// Controls of the "FILEOPEN" template that the open dialog's hook looks after.
+enum : int {
+  IDC_FILEOPEN_ERASE_AFTER = 1200,
+  IDC_FILEOPEN_ENCODE_GROUP = 1201,
+  IDC_FILEOPEN_MIME = 1202,
+  IDC_FILEOPEN_UUENCODE = 1203,
+};
+// Runs a file dialog; tests replace it. Returns what GetOpenFileName or
+// GetSaveFileName would.
+extern BOOL (*g_runFileDialog)(OPENFILENAMEA* dialog, bool save);
