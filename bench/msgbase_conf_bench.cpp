@@ -122,8 +122,20 @@ int main() {
   double mergeTime = Best([&] {
     if (!rduconf()) std::printf("rduconf failed\n");
   });
+  // The merge alone, on lists already in memory.
+  VirtualArray mine("bench user", sizeof(ConfRec), CompareConfEntries);
+  VirtualArray catalogue("bench conf", sizeof(ConfRec), CompareConfEntries);
+  VirtualArray out("bench out", sizeof(ConfRec), CompareConfEntries);
+  for (const ConfRec& rec : folders) mine.Append(&rec);
+  for (const ConfRec& rec : folders) {
+    ConfRec newer = rec;
+    newer.last += 5;
+    catalogue.Append(&newer);
+  }
+  UserMergeContext context = {"bench", 0, false, nullptr};
+  double mergeOnly = Best([&] { MergeUserFolders(mine, catalogue, out, context); });
   if (Conferences.Count() != kFolders) std::printf("merged %d folders, expected %d\n", Conferences.Count(), kFolders);
-  if (!rdconf(0)) std::printf("rdconf failed\n");
+  if (!rdconf(0)) std::printf("rdconf failed: %s\n", g_app.dataDir);
   double writeTime = Best([&] {
     if (!wtconf()) std::printf("wtconf failed\n");
   });
@@ -131,6 +143,7 @@ int main() {
   std::printf("folders: %d\n", kFolders);
   std::printf("std::sort with precomputed keys: %.2f ms\n", sortTime * 1000);
   std::printf("rduconf (read .usr + conf.ww, merge): %.2f ms  ratio %.2f\n", mergeTime * 1000, mergeTime / sortTime);
+  std::printf("merge alone (lists in memory): %.2f ms  ratio %.2f\n", mergeOnly * 1000, mergeOnly / sortTime);
   std::printf("wtconf (sort, write, replace, marker): %.2f ms  ratio %.2f\n", writeTime * 1000, writeTime / sortTime);
   for (const char* name : {"conf.ww", "confnew.ww", "bench.usr"}) DeleteFileA((dir + name).c_str());
   RemoveDirectoryA(g_app.dataDir);

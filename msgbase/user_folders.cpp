@@ -1,5 +1,6 @@
 #include "msgbase/user_folders.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -28,8 +29,9 @@ bool StartsNoCase(const char* text, const char* prefix) {
 // A name as the folder order sees it: library folders of a forum after its
 // sections, and composite folders (a 0xFF byte) apart from plain ones.
 void PrepareName(const char* name, unsigned char* out) {
-  std::memset(out, 0, kPreparedSize);
-  std::strncpy(reinterpret_cast<char*>(out), name, kPreparedSize - 1);
+  size_t n = strnlen(name, kPreparedSize - 1);
+  std::memcpy(out, name, n);
+  out[n] = 0;
   char* text = reinterpret_cast<char*>(out);
   if (StartsNoCase(text, "dvn:")) {
     char* slash = std::strchr(text, '/');
@@ -58,41 +60,55 @@ void RankSectionNumber(unsigned char* rest) {
 }
 }  // namespace
 
+void MakeFolderSortKey(const char* name, FolderSortKey* key) {
+  unsigned char prepared[kPreparedSize];
+  PrepareName(name ? name : "", prepared);
+  unsigned char* rest = prepared;
+  size_t at = std::strcspn(reinterpret_cast<char*>(prepared), "/:");
+  unsigned char* out = key->bytes;
+  // Names without a service key first, then the key, then the rest; the
+  // zero after the key makes a shorter key sort first, as it does by itself.
+  if (prepared[at] == ':') {
+    *out++ = 1;
+    for (size_t i = 0; i < at; ++i) *out++ = Fold(prepared[i]);
+    *out++ = 0;
+    rest = prepared + at + 1;
+  } else {
+    *out++ = 0;
+  }
+  RankSectionNumber(rest);
+  for (; *rest; ++rest) *out++ = Fold(*rest);
+  key->length = static_cast<int>(out - key->bytes);
+}
+
+int CompareFolderSortKeys(const FolderSortKey& a, const FolderSortKey& b) {
+  int n = a.length < b.length ? a.length : b.length;
+  int d = std::memcmp(a.bytes, b.bytes, static_cast<size_t>(n));
+  return d ? d : a.length - b.length;
+}
+
 int CompareFolderNames(const char* a, const char* b) {
   if (!a || !b) return 0;
-  unsigned char left[kPreparedSize], right[kPreparedSize];
-  PrepareName(a, left);
-  PrepareName(b, right);
-  unsigned char* restLeft = left;
-  unsigned char* restRight = right;
-  size_t at = std::strcspn(reinterpret_cast<char*>(left), "/:");
-  bool keyLeft = left[at] == ':';
-  if (keyLeft) {
-    left[at] = 0;
-    restLeft = left + at + 1;
-  }
-  at = std::strcspn(reinterpret_cast<char*>(right), "/:");
-  bool keyRight = right[at] == ':';
-  if (keyRight) {
-    right[at] = 0;
-    restRight = right + at + 1;
-  }
-  if (keyLeft != keyRight) return keyLeft ? 1 : -1;
-  if (keyLeft) {
-    int d = CompareNoCase(left, right);
-    if (d) return d;
-  }
-  RankSectionNumber(restLeft);
-  RankSectionNumber(restRight);
-  return CompareNoCase(restLeft, restRight);
+  FolderSortKey left, right;
+  MakeFolderSortKey(a, &left);
+  MakeFolderSortKey(b, &right);
+  return CompareFolderSortKeys(left, right);
+}
+
+void ConfRecSortKey(const ConfRec& rec, FolderSortKey* key) {
+  char name[sizeof rec.name + 1];
+  size_t n = strnlen(rec.name, sizeof rec.name);
+  std::memcpy(name, rec.name, n);
+  name[n] = 0;
+  MakeFolderSortKey(name, key);
 }
 
 int CompareConfEntries(const void* a, const void* b) {
   if (!a || !b) return 0;
-  char left[sizeof(ConfRec::name) + 1] = {}, right[sizeof(ConfRec::name) + 1] = {};
-  std::memcpy(left, static_cast<const ConfRec*>(a)->name, sizeof(ConfRec::name));
-  std::memcpy(right, static_cast<const ConfRec*>(b)->name, sizeof(ConfRec::name));
-  return CompareFolderNames(left, right);
+  FolderSortKey left, right;
+  ConfRecSortKey(*static_cast<const ConfRec*>(a), &left);
+  ConfRecSortKey(*static_cast<const ConfRec*>(b), &right);
+  return CompareFolderSortKeys(left, right);
 }
 
 namespace {
@@ -256,17 +272,6 @@ void NamePart(const char* name, int index, char* out, size_t size) {
   out[n] = 0;
 }
 
-bool InFolderOrder(VirtualArray& list) {
-  ConfRec previous;
-  for (int i = 0; i < list.Count(); ++i) {
-    const void* rec = list.At(i);
-    if (!rec) return false;
-    if (i > 0 && CompareConfEntries(&previous, rec) > 0) return false;
-    std::memcpy(&previous, rec, sizeof previous);
-  }
-  return true;
-}
-
 bool EqualNoCase(const char* a, const char* b) {
   return !CompareNoCase(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b));
 }
@@ -285,22 +290,40 @@ bool MailFolderBelongsTo(const char* name, const UserMergeContext& context) {
   return !(context.hasUserFile && context.hasUserFile(part));
 }
 
+namespace {
+struct KeyedFolder {
+  FolderSortKey key;
+  ConfRec rec;
+};
+
+// Copies the array out with each name's key made once; in folder order.
+bool TakeKeyed(VirtualArray& list, std::vector<KeyedFolder>& out) {
+  out.resize(static_cast<size_t>(list.Count()));
+  bool ordered = true;
+  for (int i = 0; i < list.Count(); ++i) {
+    const void* rec = list.At(i);
+    if (!rec) return false;
+    KeyedFolder& k = out[static_cast<size_t>(i)];
+    std::memcpy(&k.rec, rec, sizeof(ConfRec));
+    k.rec.name[sizeof k.rec.name - 1] = 0;
+    ConfRecSortKey(k.rec, &k.key);
+    if (i > 0 && CompareFolderSortKeys(out[static_cast<size_t>(i) - 1].key, k.key) > 0) ordered = false;
+  }
+  if (!ordered)
+    std::stable_sort(out.begin(), out.end(), [](const KeyedFolder& a, const KeyedFolder& b) {
+      return CompareFolderSortKeys(a.key, b.key) < 0;
+    });
+  return true;
+}
+}  // namespace
+
 UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFile, VirtualArray& out,
                                  const UserMergeContext& context) {
   UserMergeResult result = {false, false, true};
-  // The walk needs both lists in folder order; the arrays' own mark is not
-  // trusted for a list that came from a file.
-  if (!InFolderOrder(user)) user.Sort(CompareConfEntries);
-  if (!InFolderOrder(conferenceFile)) conferenceFile.Sort(CompareConfEntries);
-
   // The user's list is taken out and rebuilt beside conf.ww: inserts in the
   // middle of the array would move every later record each time.
-  std::vector<ConfRec> mine(static_cast<size_t>(user.Count()));
-  for (int i = 0; i < user.Count(); ++i) {
-    const void* rec = user.At(i);
-    if (!rec) return {false, false, false};
-    std::memcpy(&mine[i], rec, sizeof(ConfRec));
-  }
+  std::vector<KeyedFolder> mine, theirs;
+  if (!TakeKeyed(user, mine) || !TakeKeyed(conferenceFile, theirs)) return {false, false, false};
   std::vector<ConfRec> merged;
   merged.reserve(mine.size() + 16);
   const bool longOperation = g_messageBaseHooks.longOperation && g_messageBaseHooks.longOperation();
@@ -313,36 +336,24 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
     size_t count = before + (mine.size() - j);
     return JoinedNeighbour(name, static_cast<int>(before), static_cast<int>(count), [&](int i) -> const ConfRec* {
       size_t k = static_cast<size_t>(i);
-      return k < before ? &merged[k] : &mine[j + (k - before)];
+      return k < before ? &merged[k] : &mine[j + (k - before)].rec;
     });
   };
 
-  const int total = conferenceFile.Count();
-  int i = 0;
-  ConfRec c;
-  bool haveC = false;
-  while (true) {
-    if (!haveC && i < total) {
-      const void* rec = conferenceFile.At(i);
-      if (!rec) return {result.changed, result.added, false};
-      std::memcpy(&c, rec, sizeof c);
-      c.name[sizeof c.name - 1] = 0;
-      haveC = true;
-    }
-    if (!haveC && j >= mine.size()) break;
-    if (j < mine.size() && !mine[j].baseName[0]) {
+  size_t i = 0;
+  while (i < theirs.size() || j < mine.size()) {
+    if (j < mine.size() && !mine[j].rec.baseName[0]) {
       ++j;
       result.changed = true;
       continue;
     }
-    int order = j >= mine.size() ? -1 : !haveC ? 1 : CompareConfEntries(&c, &mine[j]);
+    int order = j >= mine.size() ? -1 : i >= theirs.size() ? 1 : CompareFolderSortKeys(theirs[i].key, mine[j].key);
     if (order > 0) {   // the user's folder is gone from conf.ww
       ++j;
       result.changed = true;
       continue;
     }
-    haveC = false;
-    ++i;
+    const ConfRec& c = theirs[i++].rec;
     const bool matched = order == 0;
     if (!c.name[0] || !std::strchr(c.name, '/')) continue;   // never a folder of anyone's
     const bool mail = ismailfolder(c.name);
@@ -359,7 +370,7 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
     else flags &= ~CONF_FILTERED;
 
     if (matched) {
-      ConfRec u = mine[j++];
+      ConfRec u = mine[j++].rec;
       if (u.first != c.first || u.last != c.last) u.flags &= ~CONF_VISITED;
       u.first = c.first;
       u.last = c.last;

@@ -10,6 +10,15 @@
 #include "msgbase/conf_list.h"
 
 int CompareFolderNames(const char* a, const char* b);
+// A name made once into bytes whose plain order is the folder order, for
+// sorting and merging many names.
+struct FolderSortKey {
+  unsigned char bytes[104];
+  int length;
+};
+void MakeFolderSortKey(const char* name, FolderSortKey* key);
+void ConfRecSortKey(const ConfRec& rec, FolderSortKey* key);
+int CompareFolderSortKeys(const FolderSortKey& a, const FolderSortKey& b);
 int CompareConfEntries(const void* a, const void* b);
 // True when a joined folder of the same conference stands in the list near
 // the position (searched forward from it, then backward).
