@@ -85,7 +85,7 @@ bool CheckUserFile(const char* userName) {
 int rduconf() {
   DebugLog("rduconf: start\n");
   char path[MAX_PATH];
-  if (g_userFileName[0]) StrCopyN(path, g_userFileName, sizeof path);
+  if (g_userFileName[0]) StrCopyN(path, g_userFileName, sizeof path - 1);
   else UserFilePath(g_app.userName, ".usr", path);
   FILE* file = fopen_r(path, FO_BINARY | FO_QUIET);
   if (!file) {
@@ -148,9 +148,9 @@ int rduconf() {
     DebugLog("rduconf: after MBW update\n");
   }
 
-  if (head.name[0]) StrCopyN(g_app.userName, head.name, sizeof g_app.userName);
+  if (head.name[0]) StrCopyN(g_app.userName, head.name, sizeof g_app.userName - 1);
   else if (!g_app.userName[0]) msgwarn("You're user details have become corrupted.\n\nPlease contact your vendor.");
-  StrCopyN(g_userPassword, head.password, sizeof g_userPassword);
+  StrCopyN(g_userPassword, head.password, sizeof g_userPassword - 1);
   g_userFoldersMerged = true;
   if (g_messageBaseHooks.loadUserInfo) g_messageBaseHooks.loadUserInfo();
   DebugLog("rduconf: end\n");
