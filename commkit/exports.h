@@ -1,6 +1,7 @@
 // The one table of commkit's exports: ordinal, function, bytes of arguments.
 // The build turns it into commkit.def (every export by ordinal only, WEP
 // also by name); exports_check.cpp holds each row against its declaration.
+// A function may stand at more than one ordinal (BpGetBuffer at 91 and 98).
 // One row per line: the .def generator reads the rows as text.
 #pragma once
 
@@ -63,6 +64,49 @@
   X(83, PortSetForwarded, 8) \
   X(84, PortGetError, 4) \
   X(85, PortHasCall, 4) \
+  X(90, BpFreeBuffers, 4) \
+  X(91, BpGetBuffer, 4) \
+  X(92, BpPutBuffer, 8) \
+  X(93, BpNegotiate, 12) \
+  X(94, BpCreate, 0) \
+  X(95, BpSetWindow, 12) \
+  X(96, BpInit, 16) \
+  X(97, BpReset, 4) \
+  X(98, BpGetBuffer, 4) \
+  X(99, BpTakePacket, 16) \
+  X(100, BpSendWait, 4) \
+  X(101, BpRestart, 4) \
+  X(102, BpRelease, 4) \
+  X(103, BpSendFailure, 12) \
+  X(104, BpSendPacket, 12) \
+  X(105, BpCheckAckTimer, 4) \
+  X(106, BpFeed, 8) \
+  X(107, BpFailureText, 16) \
+  X(112, BpQueueReset, 4) \
+  X(113, BpQueueFree, 4) \
+  X(114, BpQueueFeed, 8) \
+  X(115, BpQueueSend, 12) \
+  X(116, BpQueueCount, 4) \
+  X(117, BpQueueFirstLength, 4) \
+  X(118, BpQueueTake, 12) \
+  X(119, BpErrorText, 4) \
+  X(130, BpTransferCreate, 12) \
+  X(131, BpTransferFree, 4) \
+  X(132, BpTransferRun, 4) \
+  X(133, BpTransferReadPacket, 12) \
+  X(134, BpTransferEngine, 4) \
+  X(135, BpTransferDone, 4) \
+  X(136, BpSetPacketSize, 8) \
+  X(140, BpReceiverRun, 4) \
+  X(141, BpReceiverCreate, 12) \
+  X(142, BpReceiverFree, 4) \
+  X(220, QvxBpStart, 4) \
+  X(221, QvxBpSend, 12) \
+  X(222, QvxBpReceive, 16) \
+  X(223, QvxBpClose, 4) \
+  X(224, QvxBpSetVersion, 4) \
+  X(225, QvxBpSetWindow, 12) \
+  X(228, QvxBpErrorText, 4) \
   X(700, PortGetSettings, 4) \
   X(702, PortLogControl, 8) \
   X(703, PortBytesReceived, 4) \

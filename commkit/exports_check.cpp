@@ -1,6 +1,7 @@
 // Holds every row of the export table against the function's declaration, so
 // the argument bytes written into commkit.def can never drift from the code.
 #include "commkit.h"
+#include "commkit/bp/bp_exports.h"
 #include "exports.h"
 
 namespace {

@@ -1,4 +1,5 @@
 # Writes commkit.def from the export table: cmake -DTABLE=... -DOUT=... -P gen_def.cmake
+cmake_policy(SET CMP0057 NEW)
 file(READ "${TABLE}" table)
 string(REGEX MATCHALL "X\\([0-9]+, [A-Za-z0-9_]+, [0-9]+\\)" rows "${table}")
 set(text "LIBRARY commkit.dll\nEXPORTS\n")
@@ -9,9 +10,14 @@ foreach(row IN LISTS rows)
   set(bytes ${CMAKE_MATCH_3})
   if(name STREQUAL "WEP")
     string(APPEND text "  WEP=WEP@${bytes} @${ordinal}\n")
+  elseif(name IN_LIST seen)
+    # A further ordinal of the same function: an alias, as a .def cannot
+    # name one export twice. Clients never see the name.
+    string(APPEND text "  ${name}_${ordinal}=${name}@${bytes} @${ordinal} NONAME\n")
   else()
     string(APPEND text "  ${name}@${bytes} @${ordinal} NONAME\n")
   endif()
+  list(APPEND seen ${name})
 endforeach()
 file(WRITE "${OUT}.tmp" "${text}")
 file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)

@@ -4,6 +4,10 @@
 
 extern HINSTANCE g_commkitInstance;
 
+// Points the B-protocol code at the toolbox's ports, files, notices, clock,
+// heap and texts; the library does it on start-up.
+void BpUseToolbox();
+
 // A deadline `units` × 100 ms ahead, for waits whose length in units does
 // not fit the 16 bits of TimeoutStart (seconds × 10 of a long wait).
 uint32_t DeadlineIn(uint32_t units);

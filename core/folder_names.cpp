@@ -10,15 +10,6 @@ const char* (*g_openFolderName)() = nullptr;
 
 namespace {
 
-bool SameText(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    unsigned char ca = ToLower1252(static_cast<unsigned char>(*a));
-    unsigned char cb = ToLower1252(static_cast<unsigned char>(*b));
-    if (ca != cb) return false;
-    if (!ca) return true;
-  }
-}
-
 bool StartsWithNoCase(const char* text, const char* prefix) {
   for (; *prefix; ++text, ++prefix)
     if (ToLower1252(static_cast<unsigned char>(*text)) != ToLower1252(static_cast<unsigned char>(*prefix)))
@@ -41,8 +32,8 @@ void ServicePart(const char* text, char* part) {
     if (n + 1 < kPartSize) part[n++] = *p;
   }
   part[n] = 0;
-  if (slash || SameText(part, "local")) part[0] = 0;
-  if (SameText(part, "exchange")) std::strcpy(part, "msmail");
+  if (slash || SameText1252(part, "local")) part[0] = 0;
+  if (SameText1252(part, "exchange")) std::strcpy(part, "msmail");
 }
 
 // Replaces part by the key of the first alias entry named like it.
@@ -58,7 +49,7 @@ void ApplyAlias(char* part) {
       if (nameLen < kPartSize) {
         std::memcpy(name, entry, nameLen);
         name[nameLen] = 0;
-        if (SameText(strtrim(name), part)) {
+        if (SameText1252(strtrim(name), part)) {
           char key[kPartSize] = "";
           size_t keyLen = len - nameLen - 1;
           if (keyLen >= kPartSize) keyLen = kPartSize - 1;
@@ -75,28 +66,28 @@ void ApplyAlias(char* part) {
 }
 
 void FoldInternet(char* part) {
-  if (StartsWithNoCase(part, "net") || SameText(part, "internet")) std::strcpy(part, "net");
+  if (StartsWithNoCase(part, "net") || SameText1252(part, "internet")) std::strcpy(part, "net");
 }
 
 }  // namespace
 
 bool sameservice(const char* a, const char* b) {
   if (!a || !b) return false;
-  if (SameText(a, b)) return true;
+  if (SameText1252(a, b)) return true;
   char partA[kPartSize], partB[kPartSize];
   ServicePart(a, partA);
   ServicePart(b, partB);
   ApplyAlias(partA);
   FoldInternet(partA);
   FoldInternet(partB);
-  if (SameText(partA, partB)) return true;
-  if (!SameText(partB, "net") || !partA[0]) return false;
+  if (SameText1252(partA, partB)) return true;
+  if (!SameText1252(partB, "net") || !partA[0]) return false;
   // Every service that is not one of the known non-Internet ones is an
   // Internet service.
   static const char* const kNotInternet[] = {"bix",   "caucus", "quorl",  "dvn",      "quorlnews",
                                              "local", "msmail", "ccmail", "exchange", "tbbs"};
   for (const char* other : kNotInternet)
-    if (SameText(partA, other)) return false;
+    if (SameText1252(partA, other)) return false;
   return true;
 }
 

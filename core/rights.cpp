@@ -8,15 +8,6 @@ UserRights g_userRights;
 
 namespace {
 
-bool SameText(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    unsigned char ca = ToLower1252(static_cast<unsigned char>(*a));
-    unsigned char cb = ToLower1252(static_cast<unsigned char>(*b));
-    if (ca != cb) return false;
-    if (!ca) return true;
-  }
-}
-
 bool On(const unsigned* flag) { return flag && *flag; }
 
 }  // namespace
@@ -43,8 +34,8 @@ unsigned long ReadUserRightsFrom(FILE* file, const char* userName) {
       if (std::sscanf(line, "%199s %ld", name, &decimal) != 2) continue;
       number = static_cast<unsigned long>(decimal) & 0xFFFFFFFFUL;
     }
-    if (SameText(name, "default")) defaultWord = number;
-    if (userName && SameText(name, userName)) return number;
+    if (SameText1252(name, "default")) defaultWord = number;
+    if (userName && SameText1252(name, userName)) return number;
   }
   return defaultWord;
 }

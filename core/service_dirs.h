@@ -28,4 +28,4 @@ bool CopyFileChunked(const char* source, const char* target);
 extern size_t (*g_copyFileWrite)(const void* data, size_t size, size_t count, FILE* file);
 
 // String ids of the messages.
-enum : int { IDS_CANT_CREATE_FILE = 5031, IDS_CANT_FIND = 5061, IDS_UNABLE_TO_WRITE = 5066 };
+#include "resources/resource.h"

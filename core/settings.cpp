@@ -8,6 +8,7 @@
 
 #include "core/appstate.h"
 #include "core/fileio.h"
+#include "core/folder_names.h"
 #include "core/text1252.h"
 
 MainSettings g_main;
@@ -100,10 +101,11 @@ void ServiceKey(const char* key, char* out) {
   StrLower1252(out);
 }
 
+// Internet services and aliases share the net table.
 IniKey* OwnServiceTable(const char* key) {
-  if (strcmp(key, "net") == 0) return g_netServiceTable;
-  if (strcmp(key, "dvn") == 0) return g_dvnServiceTable;
-  if (strcmp(key, "tbbs") == 0) return g_tbbsServiceTable;
+  if (sameservice(key, "net")) return g_netServiceTable;
+  if (sameservice(key, "dvn")) return g_dvnServiceTable;
+  if (sameservice(key, "tbbs")) return g_tbbsServiceTable;
   return nullptr;
 }
 
@@ -152,6 +154,7 @@ void InitDefaults() {
     writemainini("Main", g_mainTable);
   }
   m.reservedDisplaySwitch = (m.reserved & 0x200) == 0;
+  g_folderNameSettings.serviceAliases = m.aliases;
   g_app.debugLog = m.debugLog != 0;
 }
 

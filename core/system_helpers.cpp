@@ -48,23 +48,6 @@ void SplitInitialPath(const char* path, char* directory, char* file) {
   lstrcpynA(file, slash + 1, kFileBuffer);
 }
 
-UINT_PTR CALLBACK FileOpenHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    ShowWindow(GetDlgItem(dialog, IDC_FILEOPEN_ERASE_AFTER), SW_HIDE);
-    if (HaveNet()) {
-      CheckRadioButton(dialog, IDC_FILEOPEN_MIME, IDC_FILEOPEN_UUENCODE,
-                       g_user.mime ? IDC_FILEOPEN_MIME : IDC_FILEOPEN_UUENCODE);
-    } else {
-      for (int id : {IDC_FILEOPEN_ENCODE_GROUP, IDC_FILEOPEN_MIME, IDC_FILEOPEN_UUENCODE})
-        ShowWindow(GetDlgItem(dialog, id), SW_HIDE);
-    }
-    return 1;
-  }
-  if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == CDN_FILEOK && HaveNet())
-    g_user.mime = IsDlgButtonChecked(dialog, IDC_FILEOPEN_MIME) == BST_CHECKED;
-  return 0;
-}
-
 bool RunDialog(HWND owner, const char* title, char* path, const char* filter, const char* defaultExtension,
                DWORD flags, bool save, bool hook) {
   char savedDirectory[MAX_PATH];
@@ -112,6 +95,24 @@ bool HasExplorerDialogs() {
 }  // namespace
 
 BOOL (*g_runFileDialog)(OPENFILENAMEA* dialog, bool save) = RunFileDialog;
+
+UINT_PTR CALLBACK FileOpenHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    ShowWindow(GetDlgItem(dialog, IDC_FILEOPEN_ERASE_AFTER), SW_HIDE);
+    if (HaveNet()) {
+      CheckRadioButton(dialog, IDC_FILEOPEN_MIME, IDC_FILEOPEN_UUENCODE,
+                       g_user.mime ? IDC_FILEOPEN_MIME : IDC_FILEOPEN_UUENCODE);
+    } else {
+      for (int id : {IDC_FILEOPEN_ENCODE_GROUP, IDC_FILEOPEN_MIME, IDC_FILEOPEN_UUENCODE})
+        ShowWindow(GetDlgItem(dialog, id), SW_HIDE);
+    }
+    return 1;
+  }
+  if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == CDN_FILEOK && HaveNet())
+    g_user.mime = IsDlgButtonChecked(dialog, IDC_FILEOPEN_MIME) == BST_CHECKED;
+  return 0;
+}
+
 
 char* pendingtmpname(char* out) {
   out[0] = 0;

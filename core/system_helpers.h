@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include "resources/resource.h"
+
 // A free name "<Message Path>pending\msw%05d.tmp" (the directory is made when
 // missing); out holds MAX_PATH bytes. Empty when no free name was found.
 char* pendingtmpname(char* out);
@@ -21,13 +23,11 @@ bool PromptOpenFileName(HWND owner, const char* title, char* path, const char* f
 bool PromptAttachFileName(HWND owner, const char* title, char* path);
 bool PromptSaveFileName(HWND owner, const char* title, char* path, const char* filter, const char* defaultExtension);
 
-// Controls of the "FILEOPEN" template that the open dialog's hook looks after.
-enum : int {
-  IDC_FILEOPEN_ERASE_AFTER = 1200,
-  IDC_FILEOPEN_ENCODE_GROUP = 1201,
-  IDC_FILEOPEN_MIME = 1202,
-  IDC_FILEOPEN_UUENCODE = 1203,
-};
+// The controls of the "FILEOPEN" template are in resources/resource.h.
+// The hook of the "FILEOPEN" template: hides "&Erase After" and offers the
+// MIME / Uuencode choice (kept in the MIME setting) when the Internet service
+// is installed.
+UINT_PTR CALLBACK FileOpenHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Runs a file dialog; tests replace it. Returns what GetOpenFileName or
 // GetSaveFileName would.
 extern BOOL (*g_runFileDialog)(OPENFILENAMEA* dialog, bool save);

@@ -73,6 +73,15 @@ char* strlwr_ascii(char* text) {
   return text;
 }
 
+bool SameText1252(const char* a, const char* b) {
+  const unsigned char* low = T().lower;
+  for (;; ++a, ++b) {
+    unsigned char ca = low[U(*a)], cb = low[U(*b)];
+    if (ca != cb) return false;
+    if (!ca) return true;
+  }
+}
+
 char* stristr(const char* text, const char* needle) {
   size_t tl = std::strlen(text), nl = std::strlen(needle);
   if (nl > tl) return nullptr;

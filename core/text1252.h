@@ -14,6 +14,8 @@ char* StrLower1252(char* text);
 char* strlwr_ascii(char* text);
 // Case-insensitive (by the 1252 upper-case map) search; none when the needle is
 // longer than the text. An empty needle matches at the start.
+// Equal without regard to case, by the 1252 lower-case map.
+bool SameText1252(const char* a, const char* b);
 char* stristr(const char* text, const char* needle);
 // Replace the first occurrence of old by new; 0 when replaced, 1 when absent.
 // The text buffer must have room for the longer result.

@@ -296,13 +296,11 @@ int VirtualArray::SetSize(int newCount, bool discard) {
   }
 
   // Dropped chunks take their pointers with them.
-  if (!discard) {
-    for (int i = 0; i < bufferCount_; ++i) {
-      VirtualArrayBuffer* b = buffers_[i];
-      if (b->owner && b->owner - chunks_ >= newChunks) {
-        DropLocks(b);
-        b->owner = nullptr;
-      }
+  for (int i = 0; i < bufferCount_; ++i) {
+    VirtualArrayBuffer* b = buffers_[i];
+    if (b->owner && b->owner - chunks_ >= newChunks) {
+      DropLocks(b);
+      b->owner = nullptr;
     }
   }
   // Remember each buffer's chunk by index across the table's move.
@@ -463,6 +461,43 @@ int VirtualArray::InsertSorted(const void* element) {
   return InsertAt(i, element) ? i : -1;
 }
 
+// Moves the elements from `index` to the end of chunk `top` up one slot (the
+// last slot of chunk `top` is dropped), their pointers with them. A chunk that
+// cannot be brought in stops it: *shiftedFrom is then the first index of the
+// part already moved.
+bool VirtualArray::ShiftUp(int index, int top, int* shiftedFrom) {
+  const size_t es = elementSize_;
+  const int ci = index / perChunk_;
+  const int pi = index % perChunk_;
+  for (int j = top; j > ci; --j) {
+    VirtualArrayBuffer* bj = LoadChunk(j);
+    if (!bj) {
+      *shiftedFrom = (j + 1) * perChunk_;
+      return false;
+    }
+    unsigned char* dj = bj->data;
+    memmove(dj + es, dj, (perChunk_ - 1) * es);
+    if (bj->locks) ShiftLocks(bj, dj, es);
+    VirtualArrayBuffer* bp = LoadChunk(j - 1);   // chunk j stays: it is the current one
+    if (!bp) {
+      *shiftedFrom = j * perChunk_;
+      return false;
+    }
+    unsigned char* lastOfPrevious = bp->data + (perChunk_ - 1) * es;
+    memcpy(dj, lastOfPrevious, es);
+    if (bp->locks) MoveLocks(bp, lastOfPrevious, bj, dj);
+  }
+  VirtualArrayBuffer* b = LoadChunk(ci);
+  if (!b) {
+    *shiftedFrom = (ci + 1) * perChunk_;
+    return false;
+  }
+  unsigned char* at = b->data + pi * es;
+  memmove(at + es, at, (perChunk_ - 1 - pi) * es);
+  if (b->locks) ShiftLocks(b, at, es);
+  return true;
+}
+
 int VirtualArray::InsertAt(int index, const void* element) {
   if (index < 0 || index > count_) {
     OutOfRange(index);
@@ -471,25 +506,9 @@ int VirtualArray::InsertAt(int index, const void* element) {
   ElementCopy copy(element, elementSize_);
   if (!SetSize(count_ + 1)) return 0;
   const size_t es = elementSize_;
-  const int ci = index / perChunk_;
-  const int pi = index % perChunk_;
-  for (int j = chunkCount_ - 1; j > ci; --j) {
-    VirtualArrayBuffer* bj = LoadChunk(j);
-    if (!bj) return 0;
-    unsigned char* dj = bj->data;
-    memmove(dj + es, dj, (perChunk_ - 1) * es);
-    if (bj->locks) ShiftLocks(bj, dj, es);
-    VirtualArrayBuffer* bp = LoadChunk(j - 1);   // chunk j stays: it is the current one
-    if (!bp) return 0;
-    unsigned char* lastOfPrevious = bp->data + (perChunk_ - 1) * es;
-    memcpy(dj, lastOfPrevious, es);
-    if (bp->locks) MoveLocks(bp, lastOfPrevious, bj, dj);
-  }
-  VirtualArrayBuffer* b = LoadChunk(ci);
-  if (!b) return 0;
-  unsigned char* at = b->data + pi * es;
-  memmove(at + es, at, (perChunk_ - 1 - pi) * es);
-  if (b->locks) ShiftLocks(b, at, es);
+  int shiftedFrom;
+  if (!ShiftUp(index, chunkCount_ - 1, &shiftedFrom)) return AbandonInsert(shiftedFrom);
+  unsigned char* at = chunks_[index / perChunk_].buffer->data + (index % perChunk_) * es;   // current chunk
   if (!copy.get()) {
     memset(at, 0, es);
     return 1;
@@ -506,6 +525,17 @@ int VirtualArray::InsertAt(int index, const void* element) {
     }
   }
   return 1;
+}
+
+// An insert that could not bring in a chunk has shifted every element from
+// `from` up by one; shifting them back down restores the array (the failure
+// was reported where it happened).
+int VirtualArray::AbandonInsert(int from) {
+  if (from < count_)
+    RemoveAt(from);
+  else
+    SetSize(count_ - 1);
+  return 0;
 }
 
 int VirtualArray::Append(const void* element) {
@@ -555,12 +585,18 @@ int VirtualArray::RemoveAt(int index) {
       }
     }
   }
+  ElementCopy removed(at, elementSize_);
   memmove(at, at + es, (perChunk_ - 1 - pi) * es);
   for (int j = ci; j < chunkCount_ - 1; ++j) {
     VirtualArrayBuffer* bj = LoadChunk(j);
-    if (!bj) return 0;
-    VirtualArrayBuffer* bn = LoadChunk(j + 1);   // chunk j stays: it was current
-    if (!bn) return 0;
+    VirtualArrayBuffer* bn = bj ? LoadChunk(j + 1) : nullptr;   // chunk j stays: it was current
+    if (!bn) {
+      // Reported; move the part already shifted back and put the element
+      // where it was.
+      int shiftedFrom;
+      if (ShiftUp(index, j, &shiftedFrom)) memcpy(chunks_[ci].buffer->data + pi * es, removed.get(), es);
+      return 0;
+    }
     unsigned char* last = bj->data + (perChunk_ - 1) * es;
     unsigned char* first = bn->data;
     memcpy(last, first, es);

@@ -108,6 +108,8 @@ class VirtualArray {
   friend struct SmartPointer;
   void* OutOfRange(int index);
   bool WriteBack(VirtualArrayBuffer* buffer);
+  int AbandonInsert(int from);
+  bool ShiftUp(int index, int top, int* shiftedFrom);
   bool AddBuffer();
   bool ResizeBufferTable(int newCount);
   void ReleaseBuffer(VirtualArrayBuffer* buffer);

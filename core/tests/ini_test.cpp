@@ -18,6 +18,8 @@ struct Targets {
 
 TEST(IniTable, ReadsEachTypeAndKeepsDefaultsOfMissingKeys) {
   TestDataDir dir;
+  const std::string longValue(300, 'a');
+  const std::string cut(249, 'a');   // what a string row can hold
   struct Case {
     const char* stored;   // null: key absent
     uint32_t type;
@@ -26,6 +28,7 @@ TEST(IniTable, ReadsEachTypeAndKeepsDefaultsOfMissingKeys) {
     bool found;
   } cases[] = {
       {"hello world", INI_STRING, "hello world", 0, true},
+      {longValue.c_str(), INI_STRING, cut.c_str(), 0, true},
       {nullptr, INI_STRING, "default text", 0, false},
       {"~", INI_STRING, "default text", 0, false},
       {"42", INI_UNSIGNED, nullptr, 42, true},
@@ -105,6 +108,12 @@ TEST(IniTable, WritesEveryRowAndReadsItBack) {
   EXPECT_NE(dir.Read("round.ini").find("Flag=YES"), std::string::npos);
 
   // A table that ends at once is neither read nor written.
+  uint32_t untouched = 3;
+  IniKey nullTarget[] = {{"Number", nullptr, INI_UNSIGNED, 0}, {"Flag", &untouched, INI_UNSIGNED, 0}, {"", nullptr, 0, 0}};
+  readini("round.ini", "Section", nullTarget);
+  EXPECT_EQ(nullTarget[0].found, 0u);   // skipped
+  EXPECT_EQ(untouched, 0u);             // "YES" is no number
+
   IniKey empty[] = {{"", &out.number, INI_UNSIGNED, 0}};
   EXPECT_EQ(writeini("none.ini", "Section", empty), 0);
   EXPECT_EQ(readini("none.ini", "Section", empty), 0);

@@ -125,6 +125,11 @@ TEST(ServiceSettings, LoadsBaseAndOwnTablesAndCachesANamedAccount) {
   LoadServiceSettings("tbbs");
   EXPECT_STREQ(g_service.lastMailName, "carol");
   EXPECT_STREQ(g_service.realName, "");   // net's key, not tbbs's
+
+  // An Internet service of another name reads the net table from its own section.
+  dir.Write("fenwold.ini", "[Service mailhub]\r\nReal Name=Erin\r\n");
+  LoadServiceSettings("MailHub");
+  EXPECT_STREQ(g_service.realName, "Erin");
 }
 
 TEST(ServiceSettings, SaveWritesTheServiceSection) {

@@ -47,6 +47,9 @@ TEST(ParseDate, ZonesAndForms) {
       {"3 5 2000 14:07:33 GMT", kMarch5},                            // numbers: month, day, year
       {"5 Mar 00 14:07:33 GMT", kMarch5},
       {"Sun 5 Mar 2000 GMT", kMarch5 - (14 * 3600 + 7 * 60 + 33)},    // no time: midnight
+      {"2000-03-05 14:07:33 GMT", kMarch5},
+      {"Sun, 05 Mar 2000 14:07:33 +0000 (EST)", kMarch5},
+      {"05-Mar-1999 14:07", kMarch5 - 33 - 3600 - 366 * 86400},       // "-1999" is the year
   };
   for (const Case& c : cases) EXPECT_EQ(ParseDate(c.text), c.expected) << c.text;
 }

@@ -9,6 +9,8 @@
 #include "core/fileio.h"
 #include "core/folder_names.h"
 #include "core/folder_paths.h"
+#include "core/service_dirs.h"
+#include "core/user_settings.h"
 #include "core/tests/core_util_test_dir.h"
 
 TEST(SystemHelpers, PendingNamesAreFreshAndInThePendingDirectory) {
@@ -141,4 +143,62 @@ TEST(FileDialogs, FlagsInitialDirectoryAndResult) {
   GetCurrentDirectoryA(sizeof after, after);
   EXPECT_STREQ(after, before);
   g_runFileDialog = savedDialog;
+}
+
+namespace {
+// The template's controls on a plain window stand in for the dialog.
+struct FileOpenControls {
+  HWND window;
+  explicit FileOpenControls() {
+    window = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    CreateWindowA("BUTTON", "&Erase After", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 0, 0, 90, 20, window,
+                  reinterpret_cast<HMENU>(IDC_FILEOPEN_ERASE_AFTER), nullptr, nullptr);
+    CreateWindowA("BUTTON", "Encode", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 30, 90, 60, window,
+                  reinterpret_cast<HMENU>(IDC_FILEOPEN_ENCODE_GROUP), nullptr, nullptr);
+    CreateWindowA("BUTTON", "&MIME", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 0, 40, 90, 20, window,
+                  reinterpret_cast<HMENU>(IDC_FILEOPEN_MIME), nullptr, nullptr);
+    CreateWindowA("BUTTON", "&Uuencode", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 0, 60, 90, 20, window,
+                  reinterpret_cast<HMENU>(IDC_FILEOPEN_UUENCODE), nullptr, nullptr);
+  }
+  ~FileOpenControls() { DestroyWindow(window); }
+  bool Visible(int id) const { return GetWindowLongA(GetDlgItem(window, id), GWL_STYLE) & WS_VISIBLE; }
+  bool Checked(int id) const { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
+  void Ok() const {
+    OFNOTIFYA notify = {};
+    notify.hdr.code = CDN_FILEOK;
+    FileOpenHook(window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
+  }
+};
+}  // namespace
+
+TEST(FileDialogs, OpenHookOffersTheEncodingWithTheInternetService) {
+  UtilTestDir dir;
+  dir.MakeDir("net");
+  dir.Write("net\\net.cnf", "[x]\r\n");
+  ForgetServiceDirScan();
+  g_user.mime = 1;
+  {
+    FileOpenControls controls;
+    FileOpenHook(controls.window, WM_INITDIALOG, 0, 0);
+    EXPECT_FALSE(controls.Visible(IDC_FILEOPEN_ERASE_AFTER));
+    EXPECT_TRUE(controls.Visible(IDC_FILEOPEN_MIME));
+    EXPECT_TRUE(controls.Checked(IDC_FILEOPEN_MIME));
+    EXPECT_FALSE(controls.Checked(IDC_FILEOPEN_UUENCODE));
+    CheckRadioButton(controls.window, IDC_FILEOPEN_MIME, IDC_FILEOPEN_UUENCODE, IDC_FILEOPEN_UUENCODE);
+    controls.Ok();
+    EXPECT_EQ(g_user.mime, 0u);
+  }
+  ForgetServiceDirScan();
+  DeleteFileA(dir.File("net\\net.cnf").c_str());
+  {
+    FileOpenControls controls;
+    FileOpenHook(controls.window, WM_INITDIALOG, 0, 0);
+    EXPECT_FALSE(controls.Visible(IDC_FILEOPEN_ERASE_AFTER));
+    for (int id : {IDC_FILEOPEN_ENCODE_GROUP, IDC_FILEOPEN_MIME, IDC_FILEOPEN_UUENCODE})
+      EXPECT_FALSE(controls.Visible(id)) << id;
+    g_user.mime = 1;
+    controls.Ok();
+    EXPECT_EQ(g_user.mime, 1u);   // nothing offered, nothing stored
+  }
+  ForgetServiceDirScan();
 }

@@ -14,13 +14,21 @@ namespace {
 std::vector<std::string> g_errors;
 bool g_failWrites = false;
 bool g_failReads = false;
+int g_writesBeforeFailure = -1;   // >= 0: that many writes succeed, then one fails
 uint64_t g_memory = 0;   // 0: the build's own answer
 
 VirtualArrayHooks g_saved;
 
 void CaptureError(const char* text) { g_errors.push_back(text); }
 void* NoSwapFile() { return nullptr; }
-bool FlakyWrite(void* f, int32_t pos, const void* d, size_t n) { return !g_failWrites && g_saved.writeSwap(f, pos, d, n); }
+bool FlakyWrite(void* f, int32_t pos, const void* d, size_t n) {
+  if (g_writesBeforeFailure == 0) {
+    g_writesBeforeFailure = -1;
+    return false;
+  }
+  if (g_writesBeforeFailure > 0) --g_writesBeforeFailure;
+  return !g_failWrites && g_saved.writeSwap(f, pos, d, n);
+}
 bool FlakyRead(void* f, int32_t pos, void* d, size_t n) { return !g_failReads && g_saved.readSwap(f, pos, d, n); }
 uint64_t Memory() { return g_memory ? g_memory : g_saved.physicalMemory(); }
 
@@ -30,6 +38,7 @@ class VirtualArrayTest : public ::testing::Test {
     g_saved = g_virtualArrayHooks;
     g_errors.clear();
     g_failWrites = g_failReads = false;
+    g_writesBeforeFailure = -1;
     g_memory = 0;
     g_virtualArrayHooks.showError = CaptureError;
     g_virtualArrayHooks.writeSwap = FlakyWrite;
@@ -535,6 +544,94 @@ TEST_F(VirtualArrayTest, GrowthThatNeedsAnUncreatableSwapFileFailsAndKeepsTheArr
   EXPECT_EQ(a.Count(), 16320 * 3);
   EXPECT_EQ(a.ChunkCount(), 3);
   EXPECT_EQ(Contents(a), values);
+}
+
+TEST_F(VirtualArrayTest, InsertThatFailsHalfwayShiftsEverythingBack) {
+  PoolOfThree();
+  VirtualArray a("halfway", 4);
+  std::vector<uint32_t> values(16320 * 6);
+  for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint32_t>(i * 7);
+  FillU32(a, values);
+  // The shift walks down from the last chunk; let it get part of the way.
+  for (int allowed : {0, 1, 3}) {
+    g_errors.clear();
+    g_writesBeforeFailure = allowed;
+    uint32_t v = 1;
+    EXPECT_EQ(a.InsertAt(5, &v), 0) << allowed;
+    g_writesBeforeFailure = -1;
+    ASSERT_FALSE(g_errors.empty()) << allowed;
+    EXPECT_NE(g_errors[0].find("Writing temporary file"), std::string::npos);
+    EXPECT_EQ(a.Count(), static_cast<int>(values.size())) << allowed;
+    EXPECT_EQ(Contents(a), values) << allowed;
+  }
+}
+
+TEST_F(VirtualArrayTest, RemoveThatFailsHalfwayPutsTheElementBack) {
+  PoolOfThree();
+  VirtualArray a("halfway remove", 4);
+  std::vector<uint32_t> values(16320 * 6 + 9);
+  for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint32_t>(i * 3);
+  FillU32(a, values);
+  for (int allowed : {0, 2, 4}) {
+    g_errors.clear();
+    ASSERT_NE(a.At(7), nullptr);   // the walk starts from a resident chunk 0
+    g_writesBeforeFailure = allowed;
+    EXPECT_EQ(a.RemoveAt(7), 0) << allowed;
+    g_writesBeforeFailure = -1;
+    ASSERT_FALSE(g_errors.empty()) << allowed;
+    EXPECT_EQ(Contents(a), values) << allowed;
+  }
+  g_errors.clear();
+  ASSERT_TRUE(a.RemoveAt(7));
+  values.erase(values.begin() + 7);
+  EXPECT_EQ(Contents(a), values);
+  EXPECT_TRUE(g_errors.empty());
+}
+
+TEST_F(VirtualArrayTest, PointersStayOnTheirElementThroughRandomEdits) {
+  PoolOfThree();
+  VirtualArray a("random edits", 4097);   // 15 per chunk: many boundaries
+  std::vector<uint32_t> model;
+  uint32_t nextKey = 1;
+  for (int i = 0; i < 200; ++i) {
+    auto r = MakeRecord(4097, nextKey);
+    ASSERT_TRUE(a.Append(r.data()));
+    model.push_back(nextKey++);
+  }
+  SmartPointer pointers[6];
+  uint32_t held[6] = {};
+  std::mt19937 rng(11);
+  auto pick = [&](int p) {
+    int at = rng() % model.size();
+    pointers[p].Get(a, at);
+    held[p] = model[at];
+  };
+  for (int p = 0; p < 6; ++p) pick(p);
+  for (int step = 0; step < 1500; ++step) {
+    int at = rng() % (model.size() + 1);
+    if (rng() % 2 && at < static_cast<int>(model.size())) {
+      ASSERT_TRUE(a.RemoveAt(at));
+      for (int p = 0; p < 6; ++p)
+        if (held[p] == model[at]) held[p] = 0;
+      model.erase(model.begin() + at);
+    } else {
+      auto r = MakeRecord(4097, nextKey);
+      ASSERT_TRUE(a.InsertAt(at, r.data()));
+      model.insert(model.begin() + at, nextKey++);
+    }
+    for (int p = 0; p < 6; ++p) {
+      if (!held[p]) {
+        ASSERT_FALSE(pointers[p].Bound()) << step;
+        pick(p);
+        continue;
+      }
+      int where = static_cast<int>(std::find(model.begin(), model.end(), held[p]) - model.begin());
+      ASSERT_EQ(pointers[p].Index(a), where) << "step " << step << " pointer " << p;
+      auto expected = MakeRecord(4097, held[p]);
+      ASSERT_EQ(memcmp(pointers[p].element, expected.data(), 4097), 0) << step;
+    }
+  }
+  EXPECT_TRUE(g_errors.empty());
 }
 
 }  // namespace

@@ -1,0 +1,6 @@
+add_executable(bp_bench bp_bench.cpp)
+target_link_libraries(bp_bench PRIVATE commkit_bp_testline)
+if(PELMORA_NATIVE)
+  find_package(Threads REQUIRED)
+  target_link_libraries(bp_bench PRIVATE Threads::Threads)
+endif()

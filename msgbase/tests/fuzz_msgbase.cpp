@@ -1,0 +1,41 @@
+// Feeds arbitrary bytes to the log walk (separator and header parsing, the
+// field rules) in a few folder kinds, plain and scrambled.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "msgbase/tests/memory_log.h"
+#include "msgbase/topic_scan.h"
+
+namespace {
+void Ignore(void*, const ScannedMessage&) {}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  static const char* const kFolders[] = {"net:mail/inbox", "net:comp.lang.c/all", "dvn:forum/section",
+                                         "quorl:chat/general", "local:x\xFF/y"};
+  const char* folder = kFolders[data[0] % 5];
+  bool scrambled = data[0] & 0x80;
+  MemoryLog log;
+  log.bytes.assign(reinterpret_cast<const char*>(data + 1), size - 1);
+  auto reader = OpenReader(log, scrambled);
+  ScanOptions options;
+  options.folderName = folder;
+  options.kind = FolderKindFromName(folder);
+  options.identity = "me@home.org";
+  options.nameList = "me*;Zed_*";
+  ScanTopicLog(*reader, options, Ignore, nullptr);
+  // The same bytes as one message body read for its fields.
+  msgseek(*reader, 0);
+  reader->remaining = static_cast<long>(size);
+  MessageFields fields;
+  GetMessageFields(*reader, options.kind, fields);
+  IsHeaderLine(log.bytes.c_str());
+  // Message starts looked up at offsets an index might hold, valid or not.
+  for (size_t i = 1; i < size && i < 64; i += 7) {
+    MessageHeader header;
+    ReadMessageStartAt(*reader, static_cast<long>(data[i]) * static_cast<long>(size) / 256, &header);
+  }
+  return 0;
+}

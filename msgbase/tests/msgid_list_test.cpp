@@ -1,0 +1,105 @@
+#include "msgbase/msgid_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class MsgIdListTest : public ::testing::Test {
+ protected:
+  VirtualArray ids{"msgid", sizeof(MsgIdEntry), CompareMsgIdKeys};
+  VirtualArray subjects{"subject", sizeof(MsgIdEntry), CompareMsgIdKeys};
+  MessageIdList list;
+  void SetUp() override {
+    list.msgid = &ids;
+    list.subject = &subjects;
+    MsgIdListOpen(list, nullptr);
+  }
+  // The text the list writes.
+  std::string SavedText() {
+    FILE* f = std::tmpfile();
+    EXPECT_EQ(MsgIdListSave(list, f), 1);
+    std::rewind(f);
+    std::string text;
+    for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
+    std::fclose(f);
+    return text;
+  }
+  void OpenText(const std::string& text) {
+    FILE* f = std::tmpfile();
+    std::fputs(text.c_str(), f);
+    std::rewind(f);
+    EXPECT_EQ(MsgIdListOpen(list, f), 1);
+    std::fclose(f);
+  }
+};
+
+TEST_F(MsgIdListTest, HighestNumberWins) {
+  MsgIdListAdd(list, "<a@x>", "Topic", 10, 1000);
+  MsgIdListAdd(list, "<A@X>", "topic", 7, 2000);
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<a@x>"), 10);
+  EXPECT_EQ(MsgIdListFindSubject(list, "TOPIC"), 10);
+  MsgIdListAdd(list, "<a@x>", "Topic", 12, 3000);
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<a@x>"), 12);
+  EXPECT_EQ(SavedText(), "<a@x> 12,3000\n[Topic] 12\n");
+  EXPECT_EQ(ids.Count(), 0);
+  EXPECT_EQ(subjects.Count(), 0);
+}
+
+TEST_F(MsgIdListTest, ExpiryDropsOldMessageIdsOnly) {
+  const long day = 86400, newest = 1000 * day;
+  MsgIdListAdd(list, "<new@x>", "", 1, newest);
+  MsgIdListAdd(list, "<44@x>", "", 2, newest - 44 * day);
+  MsgIdListAdd(list, "<46@x>", "Old subject", 3, newest - 46 * day);
+  MsgIdListAdd(list, "<nodate@x>", "", 4, 0);
+  EXPECT_EQ(SavedText(), "<44@x> 2,82598400\n<new@x> 1,86400000\n<nodate@x> 4\n[Old subject] 3\n");
+  list.expiryDays = 0;
+  MsgIdListAdd(list, "<46@x>", "", 3, newest - 46 * day);
+  EXPECT_EQ(SavedText(), "<46@x> 3\n");
+}
+
+TEST_F(MsgIdListTest, SubjectsAndRewrites) {
+  list.dravenetMailDomain = "dravenet.example";
+  MsgIdListAdd(list, "<mid_ABC123@dravenet.example>", "<No Subject>", 5, 0);
+  MsgIdListAdd(list, "<x_y@elsewhere.org>", "== No Subject ==", 6, 0);
+  MsgIdListAdd(list, "", "a subject with spaces", 7, 0);
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<ABC123>"), 5);
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<mid_ABC123@dravenet.example>"), 5);
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<x_y@elsewhere.org>"), 6);
+  EXPECT_EQ(subjects.Count(), 1);
+  std::string text = SavedText();
+  EXPECT_EQ(text, "<ABC123> 5\n<x_y@elsewhere.org> 6\n[a subject with spaces] 7\n");
+  // Read back: split at the last blank, so the subject keeps its blanks.
+  OpenText(text);
+  EXPECT_EQ(MsgIdListFindSubject(list, "a subject with spaces"), 7);
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<ABC123>"), 5);
+}
+
+TEST_F(MsgIdListTest, ReadingSkipsBadLinesAndKeepsLongOnesWhole) {
+  std::string longKey = "<" + std::string(300, 'k') + "@x>";
+  OpenText("<good@x> 4,500\n<zero@x> 0\n<neg@x> -3,9\nnoblank\n" + longKey + " 9,700\n[Subj] 2\r\n<dup@x> 1\n<DUP@x> 8\n");
+  EXPECT_EQ(list.newestDate, 700);
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<good@x>"), 4);
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<zero@x>"), 0);
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<neg@x>"), 0);
+  EXPECT_EQ(MsgIdListFindMessageId(list, longKey.substr(0, 199).c_str()), 9);
+  EXPECT_EQ(MsgIdListFindSubject(list, "Subj"), 2);
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<dup@x>"), 8);
+  EXPECT_EQ(ids.Count(), 3);
+}
+
+TEST_F(MsgIdListTest, ManyMessagesSettleInOneSort) {
+  const int n = 20000;
+  for (int i = 1; i <= n; ++i) {
+    std::string id = "<" + std::to_string((i * 7919) % n) + "@x>";
+    MsgIdListAdd(list, id.c_str(), ("Subject " + std::to_string(i % 500)).c_str(), i, i);
+  }
+  EXPECT_EQ(MsgIdListFindMessageId(list, "<0@x>"), n);
+  EXPECT_EQ(ids.Count(), n);
+  EXPECT_EQ(subjects.Count(), 500);
+  EXPECT_EQ(MsgIdListFindSubject(list, "Subject 0"), n);
+  for (int i = 1; i < ids.Count(); ++i) ASSERT_LT(CompareMsgIdKeys(ids.At(i - 1), ids.At(i)), 0);
+}
+
+}  // namespace

@@ -1,0 +1,247 @@
+#include "msgbase/topic_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "msgbase/tests/memory_log.h"
+
+namespace {
+
+struct Found {
+  long number, parent;
+  uint32_t offset;
+  long size;
+  time_t date;
+  std::string dateText, author, subject;
+  uint16_t flags;
+};
+
+void Collect(void* context, const ScannedMessage& m) {
+  static_cast<std::vector<Found>*>(context)->push_back(
+      {m.number, m.parent, m.logOffset, m.size, m.date, m.dateText, m.thread.author, m.thread.subject, m.flags});
+}
+
+// Dates in the tests are plain numbers of seconds.
+time_t NumberDate(const char* text) { return static_cast<time_t>(std::atol(text)); }
+
+std::vector<std::string> g_boxes;
+void RecordBox(const char* text) { g_boxes.push_back(text); }
+
+std::vector<Found> Walk(MemoryLog& log, ScanOptions options, bool scrambled = false) {
+  auto r = OpenReader(log, scrambled);
+  r->notices.box = RecordBox;
+  std::vector<Found> found;
+  long n = ScanTopicLog(*r, options, Collect, &found);
+  EXPECT_EQ(n, static_cast<long>(found.size()));
+  return found;
+}
+
+ScanOptions OptionsFor(const char* folder) {
+  ScanOptions o;
+  o.folderName = folder;
+  o.kind = FolderKindFromName(folder);
+  return o;
+}
+
+class TopicScanTest : public ::testing::Test {
+ protected:
+  void SetUp() override { g_boxes.clear(); }
+};
+
+TEST_F(TopicScanTest, ConferencingLogListsEveryMessage) {
+  std::string m1 = SeparatorMessage("quorl:chat/general", 1, "ann", "1000", "Welcome to the topic.\r\n");
+  std::string m2 = SeparatorMessage("quorl:chat/general", 2, "bob", "2000", "Hi Ann,\r\n\r\nGlad to be here.\r\n",
+                                    "Comment to 1");
+  std::string m3 = ">>>quorl:chat/general 3 cy(10)5Mar96 14:07 c2\nShort one\n";
+  std::string m4 = SeparatorMessage("quorl:chat/general", 4, "dee", "", "No date.\n", "Comment to 0");
+  MemoryLog log;
+  log.bytes = m1 + "stray line between messages\n" + m2 + m3 + m4;
+  ScanOptions o = OptionsFor("quorl:chat/general");
+  o.parseDate = NumberDate;
+  auto found = Walk(log, o);
+  ASSERT_EQ(found.size(), 4u);
+  const uint32_t offsets[] = {0, uint32_t(m1.size() + 28), uint32_t(m1.size() + 28 + m2.size()),
+                              uint32_t(m1.size() + 28 + m2.size() + m3.size())};
+  const long parents[] = {0, 1, 2, -1};
+  const char* authors[] = {"ann", "bob", "cy", "dee"};
+  const char* subjects[] = {"", "Glad to be here.", "Short one", ""};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(found[i].number, i + 1);
+    EXPECT_EQ(found[i].offset, offsets[i]) << i;
+    EXPECT_EQ(found[i].parent, parents[i]) << i;
+    EXPECT_EQ(found[i].author, authors[i]) << i;
+    EXPECT_EQ(found[i].subject, subjects[i]) << i;
+    EXPECT_EQ(found[i].flags, 0) << i;
+  }
+  EXPECT_EQ(found[0].date, 1000);
+  EXPECT_EQ(found[1].date, 2000);
+  EXPECT_EQ(found[2].dateText, "05-Mar-1996 14:07");
+  EXPECT_EQ(found[3].date, 0);
+  EXPECT_EQ(found[0].size, 22);
+  // The scrambled form of the same log walks the same.
+  MemoryLog scrambled;
+  scrambled.bytes = Scramble(log.bytes);
+  auto again = Walk(scrambled, o, true);
+  ASSERT_EQ(again.size(), found.size());
+  for (size_t i = 0; i < found.size(); ++i) {
+    EXPECT_EQ(again[i].offset, found[i].offset);
+    EXPECT_EQ(again[i].subject, found[i].subject);
+  }
+}
+
+TEST_F(TopicScanTest, MailAndNewsFlags) {
+  std::string news1 = SeparatorMessage("net:comp.lang.c/all", 10, "bob@example.com", "Tue, 5 Mar 1996 14:07:33 -0500",
+                                       "From: Bob <bob@example.com>\nSubject: Pointers\n\nQuestion text.\n");
+  std::string news2 = SeparatorMessage("net:comp.lang.c/all", 11, "me@home.org", "2",
+                                       "From: Me <me@home.org>\nSubject: Re: Pointers\n\n"
+                                       "Only the header of this message was collected\n",
+                                       "Comment to 10");
+  std::string news3 = SeparatorMessage("net:comp.lang.c/all", 12, "zed@x.org", "3",
+                                       "From: Zed Smith <zed@x.org>\nSubject: Other\n\nMy answer.\n");
+  MemoryLog log;
+  log.bytes = news1 + news2 + news3;
+  ScanOptions o = OptionsFor("net:comp.lang.c/all");
+  o.identity = "me@home.org";
+  o.nameList = "Zed_*";
+  auto found = Walk(log, o);
+  ASSERT_EQ(found.size(), 3u);
+  EXPECT_EQ(found[0].flags, 0);
+  EXPECT_EQ(found[0].subject, "Pointers");
+  EXPECT_EQ(found[0].date, 826052853);  // 5 Mar 1996 19:07:33 UTC
+  EXPECT_EQ(found[1].flags, kMsgByUser | kMsgHeaderOnly);
+  EXPECT_EQ(found[2].flags, kMsgConcernsUser);
+
+  // The information folder never counts as header-only.
+  MemoryLog info;
+  info.bytes = SeparatorMessage("net:actions/information", 1, "x", "", "*** Header Only ***\n");
+  EXPECT_EQ(Walk(info, OptionsFor("net:actions/information"))[0].flags, 0);
+
+  // Mail to the user shows the recipient, marked with "!".
+  std::string mail = SeparatorMessage("net:mail/inbox", 5, "me@home.org", "",
+                                      "From: Me <me@home.org>\nTo: \"Ann Example\" <me@home.org>\nSubject: Note\n\nhi\n");
+  std::string mail2 = SeparatorMessage("net:mail/inbox", 6, "ann@x.org", "",
+                                       "From: Ann <ann@x.org>\nTo: Bob <bob@x.org>\nSubject: Note\n\nhi\n");
+  MemoryLog mails;
+  mails.bytes = mail + mail2;
+  ScanOptions mo = OptionsFor("net:mail/inbox");
+  mo.identity = "me@home.org";
+  auto inbox = Walk(mails, mo);
+  ASSERT_EQ(inbox.size(), 2u);
+  EXPECT_EQ(inbox[0].author, "!Ann Example");
+  EXPECT_EQ(inbox[0].flags, kMsgByUser);
+  EXPECT_EQ(inbox[1].author, "ann@x.org");
+
+  // Quorl mail: the service's domains leave the recipient, and the identity
+  // at the primary domain is the user.
+  std::string quorl = SeparatorMessage("quorl:mail/in", 7, "jdoe@quorl.example", "",
+                                       "From: jdoe@quorl.example\nTo: pal@quorl.example\nSubject: q\n\nx\n");
+  MemoryLog q;
+  q.bytes = quorl;
+  ScanOptions qo = OptionsFor("quorl:mail/in");
+  qo.identity = "jdoe";
+  qo.quorlMailDomains[0] = "quorl.example";
+  qo.quorlMailDomains[1] = "mail.quorl.example";
+  auto qf = Walk(q, qo);
+  ASSERT_EQ(qf.size(), 1u);
+  EXPECT_EQ(qf[0].flags, kMsgByUser);
+}
+
+TEST_F(TopicScanTest, DamagedLogsNeverCrashAndKeepWhatIsGood) {
+  std::string good = SeparatorMessage("bix:c/t", 1, "ann", "", "Text one.\n");
+  std::string bigHeader = "==========\nbix:c/t #2, from bob, 5 chars, d\n";
+  while (bigHeader.size() < 10 * 1024) bigHeader += "X-Pad: some padding text here\n";
+  bigHeader += "-\nbody\n";
+  std::string after = SeparatorMessage("bix:c/t", 3, "cy", "", "Text three.\n");
+  struct DamageCase {
+    const char* name;
+    std::string log;
+    std::vector<long> numbers;
+    size_t boxes;
+  };
+  const DamageCase cases[] = {
+      {"truncated inside a header", good + "==========\nbix:c/t #2, from bob, 5 chars, d\nComment to", {1}, 0},
+      {"truncated inside a body", good + SeparatorMessage("bix:c/t", 2, "bob", "", "Only part of the bo", "", 500),
+       {1, 2}, 0},
+      {"size past the end of the file", SeparatorMessage("bix:c/t", 1, "ann", "", "Text.\n", "", 99999999),
+       {1}, 0},
+      {"size swallowing the next separator", SeparatorMessage("bix:c/t", 1, "ann", "", "x\n", "", 40) + after,
+       {1}, 0},
+      {"header of 10 KB", good + bigHeader + after, {1, 3}, 1},
+      {"bare CR runs",
+       good + std::string(20000, '\r') + "\n" +
+           SeparatorMessage("bix:c/t", 3, "cy", "", "a" + std::string(9000, '\r') + "b\n") + after,
+       {1, 3, 3}, 0},
+      {"last message without final LF", good + SeparatorMessage("bix:c/t", 2, "bob", "", "no LF"), {1, 2}, 0},
+      {"empty log", "", {}, 0},
+      {"separators only", "==========\n==========\n>>>\n", {}, 0},
+  };
+  for (const DamageCase& c : cases) {
+    g_boxes.clear();
+    MemoryLog log;
+    log.bytes = c.log;
+    auto found = Walk(log, OptionsFor("bix:c/t"));
+    std::vector<long> numbers;
+    for (const Found& f : found) numbers.push_back(f.number);
+    EXPECT_EQ(numbers, c.numbers) << c.name;
+    EXPECT_EQ(g_boxes.size(), c.boxes) << c.name;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+int NoZone() { return 0; }
+
+TEST_F(TopicScanTest, DatesOfEveryForm) {
+  int (*savedZone)() = g_localZoneOffset;
+  g_localZoneOffset = NoZone;
+  const std::pair<std::string, time_t> cases[] = {
+      {SeparatorMessage("bix:c/t", 1, "a", "Tue, 5 Mar 1996 14:07:33 -0500", "x\n"), 826052853},
+      {SeparatorMessage("bix:c/t", 1, "a", "12-Mar-1996 14:05", "x\n"), 826639500},
+      {SeparatorMessage("bix:c/t", 1, "a", "3/12/96 14:05", "x\n"), 826639500},
+      {">>>bix:c/t 1 a(2)12Mar96 14:05\nx\n", 826639500},
+      {SeparatorMessage("bix:c/t", 1, "a", "", "x\n"), 0},
+  };
+  for (const auto& [text, expected] : cases) {
+    MemoryLog log;
+    log.bytes = text;
+    auto found = Walk(log, OptionsFor("bix:c/t"));
+    ASSERT_EQ(found.size(), 1u) << text;
+    EXPECT_EQ(found[0].date, expected) << text;
+  }
+  g_localZoneOffset = savedZone;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TopicScanTest, MessagesAreFoundAgainAtTheirOffsets) {
+  MemoryLog log;
+  for (int i = 1; i <= 300; ++i)
+    log.bytes += SeparatorMessage("bix:c/t", i * 2, "ann", "", std::string(i * 37 % 500, 'x') + "\n",
+                                  i > 1 ? "Comment to " + std::to_string(i * 2 - 2) : "");
+  auto found = Walk(log, OptionsFor("bix:c/t"));
+  ASSERT_EQ(found.size(), 300u);
+  auto r = OpenReader(log);
+  // Backwards, so most seeks leave the loaded block.
+  for (auto it = found.rbegin(); it != found.rend(); ++it) {
+    MessageHeader h;
+    ASSERT_EQ(ReadMessageStartAt(*r, static_cast<long>(it->offset), &h), it->number);
+    EXPECT_EQ(h.parent, it->parent);
+    EXPECT_EQ(r->remaining, it->size);
+    readmsgline(*r);
+    EXPECT_EQ(r->line[0], it->size > 1 ? 'x' : '\n');
+  }
+  // An offset inside a message, or past the end, finds nothing.
+  MessageHeader h;
+  EXPECT_EQ(ReadMessageStartAt(*r, static_cast<long>(found[5].offset) + 3, &h), 0);
+  EXPECT_EQ(ReadMessageStartAt(*r, static_cast<long>(log.bytes.size()) + 100, &h), 0);
+  EXPECT_EQ(ReadMessageStartAt(*r, -1, &h), 0);
+  EXPECT_TRUE(g_boxes.empty());
+}
+
+}  // namespace

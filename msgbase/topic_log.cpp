@@ -1,0 +1,451 @@
+#include "msgbase/topic_log.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr const char kReadErrorText[] = "Unable to read message file.  Possible index file error.";
+constexpr long kMaxStoredCRs = 4096;
+
+// Scrambled folders store every byte with its two halves exchanged. Every
+// byte of the block is swapped, a zero byte included, so text after a stray
+// NUL is not left scrambled.
+void SwapBlockNibbles(char* bytes, long length) {
+  for (long i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    bytes[i] = static_cast<char>((c << 4) | (c >> 4));
+  }
+}
+
+// The first byte at or after p that is CR or below (LF, TAB, NUL and the other
+// control characters), or end. Scans a machine word at a time.
+const unsigned char* SkipOrdinaryBytes(const unsigned char* p, const unsigned char* end) {
+  using Word = std::uintptr_t;
+  constexpr Word kOnes = ~Word(0) / 255;
+  constexpr Word kHigh = kOnes * 128;
+  while (end - p >= static_cast<long>(sizeof(Word))) {
+    Word w;
+    std::memcpy(&w, p, sizeof w);
+    if ((w - kOnes * ('\r' + 1)) & ~w & kHigh) break;  // some byte is CR or below
+    p += sizeof w;
+  }
+  while (p < end && *p > '\r') ++p;
+  return p;
+}
+
+void ReportReadError(LogReader& r) {
+  if (!r.endOrError && r.notices.box) r.notices.box(kReadErrorText);
+  r.endOrError = true;
+}
+
+// Reads the next block at the source's position. 1 loaded, 0 end of file,
+// -1 read error.
+int LoadNextBlock(LogReader& r) {
+  long n = r.source.read ? r.source.read(r.source.context, r.block, kLogBlockSize) : -1;
+  if (n < 0 || n > static_cast<long>(kLogBlockSize)) {
+    r.blockLength = 0;
+    r.position = 0;
+    ReportReadError(r);
+    return -1;
+  }
+  if (n == 0) return 0;
+  r.blockOffset = r.filePosition;
+  r.filePosition += n;
+  r.blockLength = n;
+  r.position = 0;
+  r.blockLoaded = true;
+  r.block[n] = 0;
+  if (r.scrambled) SwapBlockNibbles(r.block, n);
+  return 1;
+}
+
+bool StartsWith(const char* text, const char* prefix) {
+  for (; *prefix; ++prefix, ++text)
+    if (*text != *prefix) return false;
+  return true;
+}
+
+// Appends a line to the header block; false when the block would reach its
+// limit, which makes the header invalid.
+bool AppendToHeader(char* header, size_t& used, const char* line) {
+  size_t n = std::strlen(line);
+  if (used + n >= kHeaderBufferSize) return false;
+  std::memcpy(header + used, line, n + 1);
+  used += n;
+  return true;
+}
+
+const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+int MonthFromName(const char* name) {
+  for (int i = 0; i < 12; ++i)
+    if (std::strlen(name) == 3 && std::toupper(static_cast<unsigned char>(name[0])) == kMonths[i][0] &&
+        std::tolower(static_cast<unsigned char>(name[1])) == kMonths[i][1] &&
+        std::tolower(static_cast<unsigned char>(name[2])) == kMonths[i][2])
+      return i + 1;
+  return 0;
+}
+
+bool ValidHeader(const MessageHeader& h, long statedNumber) {
+  const char* slash = std::strchr(h.folder, '/');
+  if (!slash || !slash[1]) return false;
+  if (!h.author[0]) return false;
+  // A negative number would sort before every real message; the log never
+  // states one, so it is hostile or damaged text.
+  if (statedNumber < 0 || statedNumber >= kMaxMessageNumber) return false;
+  return true;
+}
+
+// ">>>folder number author(size)dMonyy hh:mm [cParent]"
+bool ParseSingleLine(const char* rest, MessageHeader& h, long& statedNumber) {
+  char folder[101] = "", author[201] = "", dateToken[21] = "", fifth[10] = "";
+  long number = 0;
+  int fields = std::sscanf(rest, "%100s %ld %200s %20s %9s", folder, &number, author, dateToken, fifth);
+  if (fields < 4) return false;
+  std::memcpy(h.folder, folder, sizeof folder);
+  statedNumber = number;
+  h.number = number;
+  char* open = std::strchr(author, '(');
+  if (open) {
+    *open = 0;
+    h.size = std::strtol(open + 1, nullptr, 10);
+    if (h.size < 0) h.size = 0;
+  }
+  std::memcpy(h.author, author, sizeof author);
+  if (fifth[0] == 'c') {
+    char digits[11] = "";
+    size_t n = 0;
+    for (const char* p = fifth + 1; *p && n < 10; ++p)
+      if (std::isdigit(static_cast<unsigned char>(*p))) digits[n++] = *p;
+    digits[n] = 0;
+    h.parent = std::strtol(digits, nullptr, 10);
+    if (h.parent == 0) h.parent = -1;
+  }
+  // The date follows the ")" in the line itself.
+  const char* close = std::strchr(rest, ')');
+  if (close) {
+    int day = 0, year = 0, hour = 0, minute = 0;
+    char month[4] = "";
+    if (std::sscanf(close + 1, "%2d%3[A-Za-z]%2d %d:%d", &day, month, &year, &hour, &minute) == 5) {
+      int m = MonthFromName(month);
+      if (m) {
+        if (year < 70)
+          year += 2000;
+        else if (year < 1900)
+          year += 1900;
+        h.day = day;
+        h.month = m;
+        h.year = year;
+        h.hour = hour;
+        h.minute = minute;
+        std::snprintf(h.dateText, sizeof h.dateText, "%02d-%s-%04d %d:%02d", day, kMonths[m - 1], year,
+                      hour, minute);
+      }
+    }
+  }
+  return true;
+}
+
+// Reads text the way the C library's formatted input does for the few
+// directives the header patterns use; the library's own is slow on some
+// platforms, and every message passes through here.
+struct PatternScanner {
+  const char* p;
+  static bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+  void SkipSpace() {
+    while (IsSpace(*p)) ++p;
+  }
+  // Format text: a blank matches any run of white space, other characters
+  // must match exactly.
+  bool Literal(const char* format) {
+    for (; *format; ++format) {
+      if (*format == ' ')
+        SkipSpace();
+      else if (*p == *format)
+        ++p;
+      else
+        return false;
+    }
+    return true;
+  }
+  // "%Ns"
+  bool Word(char* out, size_t width) {
+    SkipSpace();
+    size_t n = 0;
+    while (*p && !IsSpace(*p) && n < width) out[n++] = *p++;
+    out[n] = 0;
+    return n > 0;
+  }
+  // "%ld"
+  bool Long(long* value) {
+    SkipSpace();
+    const char* digits = p + (*p == '+' || *p == '-');
+    if (*digits < '0' || *digits > '9') return false;
+    char* end = nullptr;
+    *value = std::strtol(p, &end, 10);
+    p = end;
+    return true;
+  }
+};
+
+}  // namespace
+
+int ScanHeaderLine(const char* text, char* folder, long* number, char* author, long* size) {
+  PatternScanner s{text};
+  // "%100s #%ld, from %200s %ld", and when that yields only two fields
+  // "%100s #%ld, %200s %ld"; both start alike, so the second goes on from
+  // the number.
+  if (!s.Word(folder, 100)) return 0;
+  if (!s.Literal(" #") || !s.Long(number)) return 1;
+  const char* afterNumber = s.p;
+  int fields = 2;
+  if (s.Literal(", from ") && s.Word(author, 200)) {
+    fields = 3;
+  } else {
+    s.p = afterNumber;
+    if (!s.Literal(", ") || !s.Word(author, 200)) return 2;
+    fields = 3;
+  }
+  if (s.Literal(" ") && s.Long(size)) ++fields;
+  return fields;
+}
+
+namespace {
+
+// "folder #number, from author, size chars, date"
+bool ParseHeaderLine(const char* text, MessageHeader& h, long& statedNumber) {
+  char folder[101] = "", author[201] = "";
+  long number = 0, size = 0;
+  if (ScanHeaderLine(text, folder, &number, author, &size) != 4) return false;
+  size_t n = std::strlen(author);
+  if (n) author[n - 1] = 0;  // the comma after the author
+  std::memcpy(h.folder, folder, sizeof folder);
+  std::memcpy(h.author, author, sizeof author);
+  statedNumber = number;
+  h.number = number;
+  h.size = size < 0 ? 0 : size;
+  const char* chars = std::strstr(text, " chars, ");
+  if (chars) {
+    const char* from = chars + 8;
+    size_t len = std::strcspn(from, "\r\n");
+    if (len > 90) len = 90;
+    std::memcpy(h.dateText, from, len);
+    h.dateText[len] = 0;
+  }
+  return true;
+}
+
+// "Comment to %ld" or "This is a comment to message %ld".
+bool ParseCommentLine(const char* text, long& parent) {
+  const char* rest = nullptr;
+  if (StartsWith(text, "Comment to"))
+    rest = text + 10;
+  else if (StartsWith(text, "This is a comment to message"))
+    rest = text + 28;
+  if (!rest) return false;
+  char* end = nullptr;
+  long n = std::strtol(rest, &end, 10);
+  if (end == rest) return false;
+  parent = n == 0 ? -1 : n;
+  return true;
+}
+
+}  // namespace
+
+void LogReaderOpen(LogReader& r, const LogSource& source, bool scrambled) {
+  r.source = source;
+  r.scrambled = scrambled;
+  r.open = true;
+  r.blockLength = r.position = r.blockOffset = 0;
+  r.filePosition = 0;
+  r.blockLoaded = false;
+  r.endOrError = false;
+  r.remaining = 0;
+  r.line[0] = 0;
+  r.lineLength = 0;
+  if (r.source.seek) r.source.seek(r.source.context, 0);
+}
+
+void LogReaderClose(LogReader& r) {
+  r.open = false;
+  r.blockLength = r.position = r.blockOffset = r.filePosition = 0;
+  r.blockLoaded = false;
+  r.line[0] = 0;
+  r.lineLength = 0;
+}
+
+long readmsgline(LogReader& r) {
+  if (!r.open) return 0;
+  size_t stored = 0;
+  long count = 0, storedCRs = 0;
+  bool done = false;
+  char* line = r.line;
+  while (!done) {
+    if (r.position >= r.blockLength) {
+      int loaded = LoadNextBlock(r);
+      if (loaded < 0) {
+        r.line[0] = 0;
+        r.lineLength = 0;
+        return 0;
+      }
+      if (loaded == 0) break;  // end of file: what was gathered is still a line
+    }
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(r.block) + r.position;
+    const unsigned char* end = reinterpret_cast<const unsigned char*>(r.block) + r.blockLength;
+    while (p < end) {
+      // Ordinary bytes (above CR) are copied in runs; only the few control
+      // bytes take the slow path below.
+      const unsigned char* run = SkipOrdinaryBytes(p, end);
+      if (run > p) {
+        long n = static_cast<long>(run - p);
+        if (n > kMaxLineCount - count) n = kMaxLineCount - count;
+        std::memcpy(line + stored, p, static_cast<size_t>(n));
+        stored += static_cast<size_t>(n);
+        count += n;
+        p += n;
+        if (count >= kMaxLineCount) {
+          done = true;
+          break;
+        }
+        if (p >= end) break;
+      }
+      unsigned char c = *p++;
+      if (c == '\r') {
+        // CRs are not counted; beyond a bound they are not kept either, so a
+        // long run of them cannot overrun the line.
+        if (storedCRs < kMaxStoredCRs) {
+          ++storedCRs;
+          line[stored++] = '\r';
+        }
+        continue;
+      }
+      if (c == 0 || c == '\t') c = ' ';
+      line[stored++] = static_cast<char>(c);
+      ++count;
+      if (c == '\n' || count >= kMaxLineCount) {
+        done = true;
+        break;
+      }
+    }
+    r.position = static_cast<long>(p - reinterpret_cast<const unsigned char*>(r.block));
+  }
+  line[stored] = 0;
+  r.lineLength = stored;
+  if (count) r.endOrError = false;
+  return count;
+}
+
+long msgtell(const LogReader& r) {
+  if (!r.open) return 0;
+  return r.blockOffset + r.position;
+}
+
+long msgseek(LogReader& r, long offset) {
+  if (!r.open || offset < 0) return -1;
+  if (r.blockLoaded && offset >= r.blockOffset && offset <= r.blockOffset + r.blockLength) {
+    r.position = offset - r.blockOffset;
+    return r.blockOffset;
+  }
+  long at = r.source.seek ? r.source.seek(r.source.context, offset) : -1;
+  if (at != offset) {
+    if (r.notices.status) r.notices.status("Seek error");
+    at = r.source.seek ? r.source.seek(r.source.context, 0) : -1;
+    if (at != 0) {
+      r.blockLength = r.position = 0;
+      r.blockLoaded = false;
+      ReportReadError(r);
+      return -1;
+    }
+  }
+  r.filePosition = at;
+  long n = r.source.read ? r.source.read(r.source.context, r.block, kLogBlockSize) : -1;
+  if (n < 0 || n > static_cast<long>(kLogBlockSize)) {
+    r.blockLength = r.position = 0;
+    r.blockLoaded = false;
+    ReportReadError(r);
+    return -1;
+  }
+  r.blockOffset = at;
+  r.filePosition = at + n;
+  r.blockLength = n;
+  r.position = 0;
+  r.blockLoaded = true;
+  r.block[n] = 0;
+  if (r.scrambled) SwapBlockNibbles(r.block, n);
+  return r.blockOffset;
+}
+
+long ParseMessageHeader(LogReader& r, MessageHeader* out) {
+  MessageHeader h;
+  char* header = r.headerScratch;
+  size_t used = 0;
+  header[0] = 0;
+  if (!AppendToHeader(header, used, r.line)) return 0;
+  long stated = 0;
+
+  if (StartsWith(r.line, ">>>")) {
+    if (!ParseSingleLine(r.line + 3, h, stated) || !ValidHeader(h, stated)) return 0;
+    h.singleLine = true;
+  } else {
+    if (readmsgline(r) == 0) return 0;
+    if (!AppendToHeader(header, used, r.line)) return 0;
+    if (!ParseHeaderLine(r.line, h, stated) || !ValidHeader(h, stated)) return 0;
+    bool warned = false;
+    bool first = true;
+    for (;;) {
+      if (readmsgline(r) == 0) return 0;  // the log ends inside the header
+      if (!AppendToHeader(header, used, r.line)) return 0;
+      if (used >= kHeaderBufferSize - 50 && !warned && !r.suppressHeaderWarning) {
+        warned = true;
+        if (r.notices.box) {
+          char text[64];
+          std::snprintf(text, sizeof text, "\nCorrupted header in message %ld\n", h.number);
+          r.notices.box(text);
+        }
+      }
+      if (first) {
+        first = false;
+        if (ParseCommentLine(r.line, h.parent)) continue;
+      }
+      if (r.line[0] == '-') break;
+    }
+  }
+  if (h.number == 0) h.number = -1;
+  std::memcpy(r.line, header, used + 1);
+  r.lineLength = used;
+  r.remaining = h.size;
+  if (out) *out = h;
+  return h.number;
+}
+
+long IsMessageStart(LogReader& r, MessageHeader* header) {
+  const char* p = r.line;
+  int equals = 0;
+  while (*p == '=' && equals < 9) {
+    ++p;
+    ++equals;
+  }
+  if (equals < 9 && !StartsWith(r.line, ">>>")) return 0;
+  long offset = msgtell(r);
+  char* saved = r.savedLine;
+  size_t savedLength = std::strlen(r.line);
+  std::memcpy(saved, r.line, savedLength + 1);
+  long number = ParseMessageHeader(r, header);
+  if (!number) {
+    msgseek(r, offset);
+    std::memcpy(r.line, saved, savedLength + 1);
+    r.lineLength = savedLength;
+  }
+  return number;
+}
+
+long ReadMessageStartAt(LogReader& r, long offset, MessageHeader* header) {
+  r.remaining = 0;
+  if (msgseek(r, offset) < 0 || msgtell(r) != offset) return 0;
+  if (readmsgline(r) == 0) return 0;
+  return IsMessageStart(r, header);
+}

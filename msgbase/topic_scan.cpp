@@ -1,0 +1,130 @@
+#include "msgbase/topic_scan.h"
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "core/text1252.h"
+
+namespace {
+
+bool EqualsNoCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b)
+    if (ToUpper1252(static_cast<unsigned char>(*a)) != ToUpper1252(static_cast<unsigned char>(*b))) return false;
+  return *a == *b;
+}
+
+// The date text the index is built from. In the separator form, separators
+// inside the date ("12-Mar-1996", "3/5/96", "Tue,") become blanks; a "-" that
+// starts a word before a digit is a zone's sign and stays.
+void MessageDateText(const MessageHeader& h, char* out, size_t size) {
+  StrCopyN(out, h.dateText, size - 1);
+  if (h.singleLine) return;
+  for (char* p = out; *p; ++p) {
+    bool zoneSign = *p == '-' && (p == out || p[-1] == ' ') && p[1] >= '0' && p[1] <= '9';
+    if ((*p == '-' && !zoneSign) || *p == '/' || *p == ',') *p = ' ';
+  }
+  ltrim(out);
+}
+
+// Who a mail message was sent to, as the thread list shows it: the name, or
+// the address when there is none.
+void RecipientText(const ScanOptions& o, const char* recipients, char* text, size_t textSize, char* address,
+                   size_t addressSize) {
+  char name[100];
+  ParseAddress(recipients, name, sizeof name, address, addressSize);
+  StrCopyN(text, name[0] ? name : address, textSize - 1);
+  strtrim(text);
+  size_t n = std::strlen(text);
+  if (n && text[n - 1] == ',') text[n - 1] = 0;
+  if (o.kind.quorl) {
+    for (const char* domain : o.quorlMailDomains)
+      if (domain && domain[0])
+        while (strirepl(text, domain, "") == 0) {
+        }
+  }
+}
+
+uint16_t InvolvementFlags(const ScanOptions& o, const ScannedMessage& m) {
+  char senderName[100], senderAddress[100];
+  ParseAddress(m.fields.sender, senderName, sizeof senderName, senderAddress, sizeof senderAddress);
+  uint16_t flags = 0;
+  const char* author = m.header.author;
+  if (o.nameList && o.nameList[0] &&
+      (MatchNameList(author, o.nameList) || (senderName[0] && MatchNameList(senderName, o.nameList)) ||
+       (senderAddress[0] && MatchNameList(senderAddress, o.nameList))))
+    flags |= kMsgConcernsUser;
+  bool byUser = false;
+  if (o.identity && o.identity[0] && (EqualsNoCase(o.identity, author) || EqualsNoCase(o.identity, senderAddress)))
+    byUser = true;
+  if (o.personalAddress && o.personalAddress[0] && EqualsNoCase(o.personalAddress, senderAddress)) byUser = true;
+  if (o.kind.quorl && o.identity && o.identity[0] && o.quorlMailDomains[0] && o.quorlMailDomains[0][0]) {
+    char own[200];
+    const char* domain = o.quorlMailDomains[0];
+    std::snprintf(own, sizeof own, "%s%s%s", o.identity, domain[0] == '@' ? "" : "@", domain);
+    if (EqualsNoCase(own, author) || EqualsNoCase(own, senderAddress)) byUser = true;
+  }
+  if (byUser) flags |= kMsgByUser;
+  return flags;
+}
+
+bool TracksHeaderOnly(const ScanOptions& o) {
+  if (o.kind.dravenet) return true;
+  return o.kind.news && !stristr(o.folderName ? o.folderName : "", ":actions/information");
+}
+
+}  // namespace
+
+long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, void* context) {
+  if (!r.open) return 0;
+  if (msgseek(r, 0) < 0) return 0;
+  static ScannedMessage m;
+  long found = 0;
+  for (;;) {
+    long offset = msgtell(r);
+    if (readmsgline(r) == 0) break;
+    m = ScannedMessage();
+    long number = IsMessageStart(r, &m.header);
+    if (!number) continue;
+    m.number = number;
+    m.parent = m.header.parent;
+    m.logOffset = static_cast<uint32_t>(offset);
+    m.size = m.header.size;
+    MessageDateText(m.header, m.dateText, sizeof m.dateText);
+    m.date = o.parseDate && m.dateText[0] ? o.parseDate(m.dateText) : 0;
+
+    GetMessageFields(r, o.kind, m.fields);
+    // Lines GetMessageFields left unread (it stops at a base64 body) still
+    // count for the header-only mark.
+    bool headerOnly = m.fields.headerOnlyMarker;
+    while (r.remaining > 0) {
+      long n = readmsgline(r);
+      if (n <= 0) break;
+      r.remaining -= n;
+      if (IsHeaderOnlyLine(r.line)) headerOnly = true;
+    }
+
+    StrCopyN(m.thread.author, m.header.author, sizeof m.thread.author - 1);
+    if (m.parent < 1) {
+      StrCopyN(m.thread.subject, m.fields.subject, sizeof m.thread.subject - 1);
+      if (o.kind.mail) {
+        char text[100], address[100];
+        RecipientText(o, m.fields.recipients, text, sizeof text, address, sizeof address);
+        bool toUser = (o.identity && o.identity[0] && EqualsNoCase(address, o.identity)) ||
+                      (o.kind.dravenet && EqualsNoCase(address, "you"));
+        if (toUser) {
+          m.thread.author[0] = '!';
+          StrCopyN(m.thread.author + 1, text, 23);
+        }
+      }
+    } else {
+      StrCopyN(m.thread.subject, m.fields.summary, sizeof m.thread.subject - 1);
+    }
+
+    m.flags = InvolvementFlags(o, m);
+    if (TracksHeaderOnly(o) && headerOnly) m.flags |= kMsgHeaderOnly;
+    ++found;
+    if (callback) callback(context, m);
+  }
+  return found;
+}

@@ -1,0 +1,43 @@
+// Walks a whole topic log and yields, per message, what the index, the thread
+// file, the message-id list and the involvement flags are built from. The
+// arrays and files themselves are the caller's.
+#pragma once
+#include <cstdint>
+#include <ctime>
+
+#include "core/small_text.h"
+#include "msgbase/msg_fields.h"
+#include "msgbase/records.h"
+#include "msgbase/topic_log.h"
+
+struct ScanOptions {
+  const char* folderName = "";
+  FolderKind kind;
+  const char* identity = "";         // "Email Address" for net folders, else "Name"
+  const char* personalAddress = "";  // "Personal Address"
+  const char* nameList = "";         // the service's name patterns (MatchNameList)
+  // The Quorl service's two mail domains: removed from recipients; the first
+  // joined to the identity is also the user's address.
+  const char* quorlMailDomains[2] = {"", ""};
+  // Turns the date text into seconds since 1970; null leaves dates 0.
+  time_t (*parseDate)(const char* text) = ParseDate;
+};
+
+struct ScannedMessage {
+  long number = 0;
+  long parent = 0;         // 0 none; -1 a comment to an unknown message
+  uint32_t logOffset = 0;  // offset of the separator line
+  long size = 0;           // body size the header states
+  time_t date = 0;
+  char dateText[100] = "";
+  MessageHeader header;
+  MessageFields fields = {};
+  ThreadRecord thread = {};  // plain text; the thread-file writer scrambles it when the folder is
+  uint16_t flags = 0;        // kMsgByUser, kMsgConcernsUser, kMsgHeaderOnly
+};
+
+using ScanCallback = void (*)(void* context, const ScannedMessage& message);
+
+// Reads the log from offset 0 to its end and calls back once per message, in
+// log order. Returns the number of messages found.
+long ScanTopicLog(LogReader& reader, const ScanOptions& options, ScanCallback callback, void* context);

@@ -1,0 +1,42 @@
+// Compressed lexicons (.clx): a read-only main dictionary whose segments (the
+// words of one two-letter start) are loaded on demand within a memory budget.
+#pragma once
+#include <cstdint>
+
+#include "spell/clex_format.h"
+#include "spell/suggest.h"
+
+struct CLexSegment {
+  uint32_t offset;
+  uint32_t size;
+  uint8_t* data;  // none while not loaded
+  uint32_t lastUse;
+  uint8_t first;
+  uint8_t second;
+};
+
+struct CLex {
+  uint16_t smallWordCount;
+  uint8_t smallWords[kClxMaxSmallWords][2];
+  CLexSegment* segments;
+  uint16_t segmentCount;
+  uint32_t budget;     // bytes still free for segments when limited
+  uint8_t limited;     // a budget was given (0 at open means unlimited)
+  uint32_t useCounter;
+  uint16_t language;
+  char fragmentsA[kClxFragmentsA][kClxFragmentSize];
+  char fragmentsB[kClxFragmentsB][kClxFragmentSize];
+  char path[260];
+  uint32_t segmentReads;  // segments read from the file so far
+};
+
+// The suggestion level that starts at 1 and goes on while nothing is offered.
+constexpr uint16_t kCLexLevelAuto = 0xFFFF;
+
+int16_t CLex_GetInfo(const char* path, int16_t* type, int16_t* language);
+int16_t CLex_Open(const char* path, uint32_t budget, CLex* lex);
+void CLex_Close(CLex* lex);
+int16_t CLex_Check(const char* word, uint16_t charSet, bool exact, CLex* lex);
+int16_t CLex_Suggest(uint16_t level, const char* word, uint16_t charSet, ScoreFunction score, SuggestList& list,
+                     CLex* lex);
+int16_t loadSeg(CLex* lex, uint16_t segment);

@@ -1,0 +1,186 @@
+// Word wrap over injected width tables: every character is 10 pixels wide and
+// the window 100 pixels, so the results do not depend on fonts.
+#include "wrx/tests/wrx_test_host.h"
+#include "wrx/wrx_block.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace wrxtest;
+
+namespace {
+
+class WrxWrapTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetRecords(); }
+  void TearDown() override {
+    for (HWND hwnd : windows_) {
+      SetWrxModify(hwnd, 0);
+      CloseWrx(hwnd, 0);
+    }
+    EXPECT_TRUE(g_boxes.empty());
+  }
+  WrxWindow* Wrapped(const std::string& text, int charWidth = 10) {
+    HWND hwnd = CreateFromText(text, WRX_WORDWRAP);
+    windows_.push_back(hwnd);
+    WrxWindow* w = GetWrxWindow(hwnd);
+    for (int c = 0; c < 256; ++c) w->fonts[0].widths[c] = charWidth;
+    w->resX = 96;
+    w->textRect = RECT{0, 0, 100, 400};
+    return w;
+  }
+  static std::vector<std::string> Lines(WrxWindow* w) {
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < w->lineCount; ++i) out.emplace_back(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
+    return out;
+  }
+  std::vector<HWND> windows_;
+};
+
+}  // namespace
+
+TEST_F(WrxWrapTest, BreaksAtTheLastSpaceBeforeTheWidth) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"words", "aaaa bbbb cccc dddd\r\n", {"aaaa bbbb ", "cccc dddd\x15"}},
+      {"a word longer than the width", "abcdefghijklmno\r\n", {"abcdefghij", "klmno\x15"}},
+      {"short lines stay", "ab\r\ncd\r\n", {"ab\x15", "cd\x15"}},
+      {"a page break forms its own line", std::string("ab\x0C") + "cd\r\n", {"ab", "\x0C", "cd\x15"}},
+      {"a line break ends the line", std::string("ab\x0F") + "cd\r\n", {"ab\x0F", "cd\x15"}},
+  };
+  for (const Case& c : cases) {
+    WrxWindow* w = Wrapped(c.text);
+    ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
+    EXPECT_EQ(Lines(w), c.lines) << c.name;
+  }
+  // Wrapping again changes nothing; joining narrow lines back works too.
+  WrxWindow* w = Wrapped("aaaa bbbb cccc dddd\r\n");
+  WrxRewrap(w->hwnd);
+  WrxRewrap(w->hwnd);
+  EXPECT_EQ(Lines(w), (std::vector<std::string>{"aaaa bbbb ", "cccc dddd\x15"}));
+  w->textRect.right = 300;
+  WrxRewrap(w->hwnd);
+  EXPECT_EQ(Lines(w), (std::vector<std::string>{"aaaa bbbb cccc dddd\x15"}));
+  EXPECT_EQ(w->modified, 0) << "wrapping is no modification";
+}
+
+TEST_F(WrxWrapTest, LongParagraphsAreCutAtTheLineLimit) {
+  WrxWindow* w = Wrapped("x\r\n", 0);  // nothing is ever too wide
+  std::string text(5000, 'z');
+  ASSERT_EQ(SetWrxLine(w->hwnd, 0, text.substr(0, 2047).c_str(), nullptr), 1);
+  // Build the 5000-character paragraph over three stored lines.
+  SetWrxLine(w->hwnd, 1, text.substr(0, 2047).c_str(), nullptr);
+  SetWrxLine(w->hwnd, 2, (text.substr(0, 906) + "\x15").c_str(), nullptr);
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  int32_t total = 0;
+  for (int32_t i = 0; i < w->lineCount; ++i) {
+    EXPECT_LE(w->lines[i]->length, WRX_MAXLINELEN) << i;
+    total += w->lines[i]->length;
+  }
+  EXPECT_EQ(total, 5001);
+  EXPECT_EQ(w->lineCount, 3);
+}
+
+TEST_F(WrxWrapTest, TheLastParagraphGetsItsEnd) {
+  WrxWindow* w = Wrapped("");
+  SetWrxLine(w->hwnd, 0, "no end", nullptr);
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  EXPECT_EQ(Lines(w), (std::vector<std::string>{"no end\x15"}));
+  EXPECT_TRUE(w->lines[0]->flags & LF_PARAEND);
+}
+
+TEST_F(WrxWrapTest, TabsTakeTheDefaultStopsAndJustifiedLinesShareTheSlack) {
+  WrxWindow* w = Wrapped("a\tb\r\n");
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  ASSERT_NE(w->lines[0]->info, nullptr);
+  EXPECT_TRUE(w->lines[0]->info->flags & LI_TABS);
+  EXPECT_EQ(w->lines[0]->info->tabCount, 1);
+  EXPECT_EQ(w->lines[0]->info->tabWidths[0], 48 - 10) << "720 twips at 96 pixels per inch, from x 10";
+
+  // "aa b cc dd": the first line "aa b cc " holds 8 characters (80 pixels)
+  // and 3 spaces, the last of which ends it: 20 pixels over 2 spaces.
+  w = Wrapped("aa b cc dd\r\n");
+  w->paras[0].flags |= 0x800;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  ASSERT_EQ(Lines(w), (std::vector<std::string>{"aa b cc ", "dd\x15"}));
+  ASSERT_NE(w->lines[0]->info, nullptr);
+  EXPECT_TRUE(w->lines[0]->info->flags & LI_JUSTIFIED);
+  int32_t extra = 0;
+  for (int32_t k = 0; k < 4; ++k) extra += JustifyExtra(w, 0, k);
+  EXPECT_EQ(extra, 20);
+  EXPECT_EQ(w->lines[1]->info, nullptr) << "a paragraph's last line is not justified";
+}
+
+TEST_F(WrxWrapTest, ColumnsAndPixelsMapBothWays) {
+  struct Case {
+    const char* name;
+    std::string text;
+    DWORD paraFlags;
+    int32_t leftIndent;  // twips
+  } cases[] = {
+      {"plain", "The quick fox\r\n", 0, 0},
+      {"tabs", "a\tbb\tccc\td\r\n", 0, 0},
+      {"indented", "indent me\r\n", 0, 1440},
+      {"justified", "aa b cc dd ee f\r\n", 0x800, 0},
+  };
+  for (const Case& c : cases) {
+    WrxWindow* w = Wrapped(c.text);
+    for (int ch = 0; ch < 256; ++ch) w->fonts[0].widths[ch] = 3 + ch % 7;  // uneven widths
+    w->paras[0].flags |= c.paraFlags;
+    w->paras[0].leftIndent = c.leftIndent;
+    ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+    for (int32_t line = 0; line < w->lineCount; ++line) {
+      const int32_t length = w->lines[line]->length;
+      for (int32_t col = 0; col < length; ++col) {
+        const int32_t left = GetColumnX(w, col, line, 0);
+        const int32_t right = GetColumnX(w, col + 1, line, 0);
+        ASSERT_LT(left, right) << c.name << " " << line << "," << col;
+        EXPECT_EQ(XToColumn(w, left, line), col) << c.name << " left edge of " << col;
+        EXPECT_EQ(XToColumn(w, right - 1, line), col) << c.name << " right edge of " << col;
+        const int32_t middle = GetColumnX(w, col, line, 1);
+        EXPECT_EQ(XToColumn(w, middle, line), col) << c.name << " middle of " << col;
+      }
+      EXPECT_EQ(XToColumn(w, 5000, line), length - 1) << "beyond the end: the last column";
+      EXPECT_EQ(XToColumn(w, -5, line), 0);
+    }
+    EXPECT_EQ(GetColumnX(w, -1, 0, 0), MulDiv(c.leftIndent, 96, 1440));
+    EXPECT_EQ(GetColumnX(w, 0, w->lineCount, 0), 0) << "a line beyond the document";
+  }
+}
+
+TEST_F(WrxWrapTest, TextWithLineBreaksSavesEveryWrappedLine) {
+  WrxWindow* w = Wrapped("aaaa bbbb cccc dddd\r\nshort\r\n");
+  w->arg.saveType = 2;
+  ASSERT_EQ(WrxSave(w, nullptr), 1);
+  EXPECT_EQ(BufferBytes(w->hwnd), "aaaa bbbb \r\ncccc dddd\r\nshort\r\n");
+  w->arg.saveType = 1;
+  ASSERT_EQ(WrxSave(w, nullptr), 1);
+  EXPECT_EQ(BufferBytes(w->hwnd), "aaaa bbbb cccc dddd\r\nshort\r\n") << "plain text joins a paragraph's lines";
+}
+
+TEST_F(WrxWrapTest, RunningOutOfMemoryKeepsTheText) {
+  std::string text;
+  for (int i = 0; i < 30; ++i) text += "word" + std::to_string(i) + " more words here\r\n";
+  auto joined = [](WrxWindow* w) {
+    std::string all;
+    for (int32_t i = 0; i < w->lineCount; ++i) all.append(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
+    return all;
+  };
+  for (long budget : {0L, 3L, 17L, 40L}) {
+    WrxWindow* w = Wrapped(text);
+    const std::string before = joined(w);
+    WrxFailAllocationsAfter(budget);
+    const int result = WrxRewrap(w->hwnd);
+    WrxFailAllocationsAfter(-1);
+    EXPECT_EQ(result, 0) << budget;
+    EXPECT_EQ(joined(w), before) << "budget " << budget;
+    EXPECT_EQ(WrxRewrap(w->hwnd), 1);
+    EXPECT_EQ(joined(w), before);
+  }
+  EXPECT_EQ(g_errors.back(), 108);
+}

@@ -1,0 +1,212 @@
+// Host interface of the rich-text control (window class "Wrx32Class").
+// Every function takes the control's window handle first and returns 0 (or
+// null) for a handle that is no control window, leaving error 129 as the
+// last error. Lines and columns are 0-based.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#pragma pack(push, 1)
+// The creation record a host fills and passes to CreateWrxWindow.
+struct WrxArgList {
+  int32_t x, y, width, height;
+  int32_t maxLines;        // 0 = unlimited
+  int32_t wordWrap;
+  int32_t printView;
+  int32_t pageMode;
+  int32_t pageViewOption;
+  int32_t statusLine;
+  int32_t menu;
+  int32_t hScroll;
+  int32_t vScroll;
+  int32_t ruler;
+  int32_t toolbar;
+  int32_t closeAllowed;
+  int32_t border;
+  int32_t readOnly;
+  int32_t initialLine;     // 1-based
+  char inputKind;          // 'F' file, 'B' memory buffer
+  char fileName[131];
+  HGLOBAL bufferHandle;
+  int32_t bufferSize;
+  char lineDelimiter;      // 13 = lines end with CR LF
+  char padding[3];
+  int32_t saveType;        // 0 native, 1 text, 2 text with line breaks, 3 RTF, 4 as loaded
+  HINSTANCE instance;
+  HWND parent;
+  HWND window;             // written back at creation
+  DWORD style;
+  char typeface[28];
+  int32_t pointSize;
+  int32_t open;            // written back as 1 once created
+  int32_t modified;
+};
+static_assert(sizeof(WrxArgList) == 280);
+
+// The record through which a host reads and sets a window's state at a line.
+struct WrxFieldRec {
+  int32_t size;            // must hold 4416
+  int32_t cursorColumn;
+  int32_t paintOn;
+  int32_t rewrapState;
+  int32_t cursorRow;
+  int32_t firstLine;
+  int32_t cursorLine;
+  COLORREF backColor;
+  COLORREF statusBackColor;
+  COLORREF statusTextColor;
+  int32_t highlightKind;
+  int32_t highlightFirstColumn, highlightLastColumn, highlightFirstLine, highlightLastLine;
+  int32_t selecting;
+  char text[2048];
+  unsigned char fontIds[2048];
+  int32_t paragraphId;
+  int32_t lineLength;
+  int32_t lineOperation;   // 0 none, 1 replace cursor line, 2 insert before, 3 insert after
+  int32_t reclaimIds;
+  int32_t protectedMarked;
+  int32_t linkByDoubleClick;
+  int32_t caretOnProtected;
+  int32_t linkStyleMask;
+  COLORREF linkColor;
+  int32_t rulerSnap;
+  int32_t htmlEditing;
+  int32_t cellGridLines;
+  HWND window;
+  HDC dc;
+  RECT textRect;
+  RECT innerTextRect;
+  int32_t lineCount;
+  int32_t pointerLine;
+  int32_t limitWord;
+  int32_t paragraphCount, fontCount, styleCount;
+  int32_t charsPerLine;
+  int32_t linesPerWindow;
+  int32_t horizontalOffset;
+  int32_t pointerColumn;
+  int32_t modified;
+  int32_t wordWrap;
+  int32_t leftIndent, rightIndent, firstIndent;
+  int32_t paragraphFlags;
+  int32_t tabId;
+  int32_t cellId;
+  int32_t paragraphWord10;
+  int32_t frameId;
+  int32_t spaceBefore, spaceAfter, lineSpacing;
+  int32_t paragraphStyleId;
+  int32_t paragraphWord15;
+  int32_t section;
+  int32_t sectionMargins[4];  // left, right, top, bottom (twips)
+  int32_t sectionColumns;
+  int32_t currentPage, pageCount;
+  int32_t pointerX, pointerY;
+  int32_t printView, pageMode, pageViewOption;
+  int32_t breakLinesShown;
+  int32_t hiddenTextShown;
+  int32_t controlId;
+  int32_t frameFlags;
+};
+static_assert(sizeof(WrxFieldRec) == 4416);
+#pragma pack(pop)
+
+// Control style bits (low word of the window style).
+enum : DWORD {
+  WRX_WORDWRAP = 0x0001,
+  WRX_PRINTVIEW = 0x0002,
+  WRX_HSCROLL = 0x0004,
+  WRX_VSCROLL = 0x0008,
+  WRX_STATUSLINE = 0x0010,
+  WRX_RULER = 0x0020,
+  WRX_BORDER = 0x0040,
+  WRX_SAVERTF = 0x0080,
+  WRX_ARGLIST = 0x0100,
+  WRX_READONLY = 0x0200,
+  WRX_PAGEMODE = 0x0400,
+  WRX_TOOLBAR = 0x0800,
+  WRX_HIDDEN = 0x1000,
+  WRX_PAGEVIEW = 0x2000,
+};
+
+// Window flag word bits.
+enum : DWORD {
+  WRXF_SILENT = 0x0004,  // errors go to the last-error record, no message box
+};
+
+// Notifications sent to the host.
+enum : UINT {
+  WRXN_CLOSING = 2724,
+  WRXN_FIRSTMODIFY = 2725,
+  WRXN_SAVEDECLINED = 2728,
+};
+
+typedef LRESULT(CALLBACK* WrxNotifyProc)(HWND, UINT, WPARAM, LPARAM);
+
+BOOL RegisterWrxClass(HINSTANCE instance);
+void UnloadWrx();
+
+HWND CreateWrxWindow(WrxArgList* args);
+// A window of another class that carries a control passes its WM_CREATE and
+// WM_DESTROY here (the creation parameter may be a WrxArgList when its style
+// has WRX_ARGLIST).
+LRESULT WrxForeignProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+int CloseWrx(HWND hwnd, int save);
+// Menu states of command 600-741 for a host's menu: MF_GRAYED or MF_ENABLED,
+// MF_CHECKED or 0.
+UINT WrxMenuEnable(HWND hwnd, int command);
+UINT WrxMenuCheck(HWND hwnd, int command);
+WrxNotifyProc GetWrxMsgCallback(HWND hwnd);
+int SetWrxNotifyProc(HWND hwnd, WrxNotifyProc proc);
+int SetWrxDefTabWidth(HWND hwnd, int twips, int repaint);
+int WrxAllocOutBuf(HWND hwnd, long size);
+void* WrxGetOutBuf(HWND hwnd);
+int SetWrxBuffer(HWND hwnd, HGLOBAL buffer, long size, const char* title, int keep);
+int ReadWrxFile(HWND hwnd, const char* fileName);
+// Rewraps the whole document (word-wrap windows); does not repaint.
+int WrxRewrap(HWND hwnd);
+int SetWrxMargins(HWND hwnd, int left, int right, int top, int bottom, int repaint);
+int SetWrxPaintFlag(HWND hwnd, int on);
+int GetWrxReadOnly(HWND hwnd);
+int SetWrxModify(HWND hwnd, int flag);
+int WrxInsertString(HWND hwnd, const char* text, int fontId, int paraId, int repaint);
+int InsertWrxText(HWND hwnd, const char* text, int fontId, int paraId, int cellId, int frameId, int repaint);
+int SelectWrxText(HWND hwnd, long line1, int col1, long line2, int col2, int repaint);
+int DeselectWrxText(HWND hwnd, int repaint);
+int SetWrxCursorPos(HWND hwnd, long line, int col, int repaint);
+int GetWrxCursorPos(HWND hwnd, long* line, int* col);
+int GetWrxField(HWND hwnd, WrxFieldRec* field);
+int GetWrxFieldAt(HWND hwnd, WrxFieldRec* field, long line);
+int SetWrxField(HWND hwnd, const WrxFieldRec* field);
+// Copies a line: text NUL-terminated into textSize bytes, font ids (no
+// terminator) into idsSize bytes; either buffer may be null. Returns the
+// line's length (a longer line is cut to fit), -1 for a line out of range.
+int GetWrxLine(HWND hwnd, long line, char* text, int textSize, unsigned char* ids, int idsSize);
+int SetWrxLine(HWND hwnd, long line, const char* text, const unsigned char* ids);
+int GetWrxFontInfo(HWND hwnd, int fontId, char* face, int* size, DWORD* style);
+int GetWrxFontColors(HWND hwnd, int fontId, COLORREF* text, COLORREF* back);
+int WrxPosToLineCol(HWND hwnd, long position, long* line, int* col);
+// The highlighted text as a new string; free it with WrxMemFree.
+char* GetWrxSelText(HWND hwnd);
+// The word under a client point (x low word, y high word), in a shared buffer.
+char* GetWrxWordAt(HWND hwnd, DWORD point);
+int WrxMemFree(void* block);
+
+int SetWrxFont(HWND hwnd, int id, int keepMatching, const char* face, int pointSize, DWORD style,
+               COLORREF text, COLORREF back, int kind, int extra);
+int SetWrxDefaultFont(HWND hwnd, const char* face, int pointSize, DWORD style, COLORREF text, int repaint);
+int SetWrxFontFace(HWND hwnd, const char* face, int repaint);
+int SetWrxPointSize(HWND hwnd, int pointSize, int repaint);
+int WrxSetCharStyle(HWND hwnd, DWORD style, int on, int repaint);
+int GetWrxCharFont(HWND hwnd, long line, int col);
+
+// Error reporting. The window flag WRXF_SILENT (and the shared flag word for
+// errors reported without a window) turns message boxes into last-error
+// records. The box and an observer of every reported code are seams.
+DWORD SetWrxFlags(HWND hwnd, DWORD flags);  // returns the previous flags, 0 for no window
+DWORD SetWrxSharedFlags(DWORD flags);
+int GetWrxLastError(char* routine, int routineSize);
+typedef int (*WrxMessageBoxProc)(HWND owner, const char* text, const char* title, UINT type);
+WrxMessageBoxProc SetWrxMessageBoxProc(WrxMessageBoxProc proc);  // null restores MessageBoxA
+typedef void (*WrxErrorObserver)(int code, const char* routine);
+WrxErrorObserver SetWrxErrorObserver(WrxErrorObserver observer);

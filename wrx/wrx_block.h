@@ -1,0 +1,299 @@
+// The per-window block of the rich-text control and the routines inside the
+// control that take it first. Not for hosts: they use wrx.h.
+#pragma once
+
+#include "wrx/wrx.h"
+#include "wrx/wrx_format.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Control and marker codes stored in line text.
+enum : uint8_t {
+  WRX_PARAEND = 21,
+  WRX_CELLEND = 19,
+  WRX_LINEBREAK = 15,
+  WRX_PAGEBREAK = 12,
+  WRX_COLBREAK = 22,
+  WRX_SECTBREAK = 20,
+  WRX_ROWEND = 18,
+  WRX_HEADERDELIM = 17,
+  WRX_FOOTERDELIM = 16,
+  WRX_LINEMARK = 14,
+  WRX_TAB = 9,
+};
+
+// Line flags.
+enum : uint32_t {
+  LF_PARAEND = 1, LF_MARKER = 2, LF_PARAFIRST = 4, LF_PICTREGION = 8, LF_FOOTNOTE = 16,
+  LF_KEEP = 32, LF_MARKED = 64, LF_LINEBREAK = 128, LF_NUMBERED = 0x100,
+  LF_ARENATEXT = 0x80000000,  // the text lives in a load arena, not its own heap block
+};
+
+// Line information flags.
+enum : uint32_t {
+  LI_TABS = 1, LI_SECTBREAK = 2, LI_PAGEBREAK = 4, LI_COLBREAK = 8, LI_CELLEND = 16, LI_ROWEND = 32,
+  LI_JUSTIFIED = 128, LI_HEADER = 0x100, LI_FOOTER = 0x200, LI_AUTONUMBER = 0x1000,
+};
+
+struct WrxLineInfo {
+  uint32_t flags;
+  int32_t tabCount;
+  int32_t tabWidths[20];
+  int32_t section;
+  int32_t justifyRemainder, justifyExtra, justifySpaces, justifySpacesBeforeTab;
+  int32_t charFlagCount;
+  uint8_t* charFlags;
+};
+
+struct WrxLine {
+  char* text;          // length + 2 bytes, null when empty
+  uintptr_t fontIds;   // array pointer, or 0xFFFF in the low half and the shared id in the third byte
+  int32_t length;
+  WrxLineInfo* info;
+  int32_t para;
+  int32_t height;
+  int32_t pageY, pageWord;
+  int32_t cell;
+  int32_t frame;
+  uint32_t flags;
+};
+
+inline bool IsSharedIds(const WrxLine* l) { return (l->fontIds & 0xFFFF) == 0xFFFF; }
+inline uint8_t SharedId(const WrxLine* l) { return uint8_t(l->fontIds >> 16); }
+inline uintptr_t MakeSharedIds(uint8_t id) { return 0xFFFF | (uintptr_t(id) << 16); }
+inline uint8_t* IdArray(const WrxLine* l) { return reinterpret_cast<uint8_t*>(l->fontIds); }
+
+// Picture payload of a font entry whose style has the picture bit.
+struct WrxPictData {
+  std::string linkName;
+  int32_t height = 0, width = 0;
+  int32_t wordA = 0, wordB = 0, objectType = 0, alignMode = 0;
+  std::vector<uint8_t> image, info, object;
+};
+
+struct WrxFont {
+  HFONT font;
+  int32_t cacheIndex;     // -1 = private font
+  char face[32];
+  int32_t pointSize;
+  COLORREF textColor, backColor;
+  int32_t attribute, styleItem;
+  int32_t pictAlign;
+  WrxPictData* pict;
+  int32_t lineHeight, baseLine, boxAllowance;
+  DWORD style;
+  int32_t inUse;
+  int32_t* widths;        // 256 screen widths
+  int32_t kind;
+  int32_t extra;
+  int32_t flags;
+  int32_t extLeading;
+};
+
+constexpr int WRX_MAXFONTS = 253;
+constexpr int WRX_MAXLINELEN = 2046;
+constexpr int WRX_LINEPOOL = 150;
+
+struct WrxWindow {
+  WrxArgList arg;  // the creation record, kept under the same names
+
+  // Window and device.
+  HWND hwnd;
+  HDC dc;
+  HFONT statusFont, rulerFont;
+  int32_t statusHeight, rulerHeight;
+  int32_t charHeight, extLeading, avgCharWidth;
+  int32_t resX, resY;
+  HPEN dotPens[2];
+  HCURSOR busyCursor;
+  HACCEL accel;
+
+  // View.
+  int32_t firstLine, curLine, curCol, curRow, linesPerWindow, hOffset;
+  RECT textRect, winRect;
+  int32_t paintOn;
+  int32_t paintScope;
+  int32_t rewrapState;
+  int32_t rememberedX;
+  int32_t zoom;
+
+  // Text.
+  WrxLine** lines;
+  int32_t lineCount, lineCapacity;
+  WrxLine* pool[WRX_LINEPOOL];
+  int32_t poolCount;
+  // Line records come from slabs, released with the window; records beyond
+  // the pool wait in `spares`.
+  std::vector<WrxLine*> slabs;
+  std::vector<WrxLine*> spares;
+  WrxLine* slabNext;
+  int32_t slabLeft;
+  // The bytes of a loaded document, which its lines' texts point into;
+  // released when the whole document goes.
+  std::vector<char*> textArenas;
+  uint8_t paraEnd, cellEnd;
+  uint8_t markers[7];
+  int32_t maxLineLength;
+  int32_t staleLine;
+  int32_t sectionsStale;
+  int32_t wrapInput;
+
+  // Fonts.
+  WrxFont* fonts;
+  int32_t fontCapacity, fontCount, reservedFont, inputFont;
+  int32_t matching;      // new requests may match existing entries
+  int32_t reclaimIds;
+
+  // Formatting tables owned by later layers, carried as records.
+  std::vector<wrxfmt::WrxParaRecord> paras;
+  std::vector<wrxfmt::WrxTabRecord> tabs;
+  std::vector<wrxfmt::WrxSectionRecord> sections;
+  std::vector<wrxfmt::WrxRowRecord> rows;
+  std::vector<wrxfmt::WrxCellRecord> cells;
+  std::vector<wrxfmt::WrxFrameRecord> frames;
+  std::vector<wrxfmt::WrxStyleRecord> styles;
+
+  // Selection.
+  int32_t hilight, hlFirstLine, hlFirstCol, hlLastLine, hlLastCol, selecting;
+
+  // Colours and options.
+  COLORREF backColor, statusBack, statusText, linkColor;
+  int32_t linkStyleMask, linkDoubleClick, protectedMarked, caretOnProtected, gridLines, rulerSnap, htmlEditing;
+  int32_t defTabWidth;
+  int32_t hiddenShown, footnoteShown, breakLinesShown;
+  int32_t hdrFtrShown, hdrFtrEdit;
+  int32_t protection;      // style 0x200 protects text
+  int32_t trackPointer;    // cursor shape and link clicks without the focus
+  UINT_PTR paginationTimer;
+
+  // Word-wrap work buffers, sized from the screen.
+  HGLOBAL wrapBuf[2];
+  void* wrapPtr[2];
+  int32_t wrapBufSize, wrapLineLimit;
+
+  // Editing and host binding.
+  int32_t modified, firstModifyNotified;
+  int32_t editStyle;
+  WrxNotifyProc notify;
+  WrxNotifyProc notify2;
+  int32_t foreign;
+  uint8_t accelEnabled[200];
+  HGLOBAL outBuf;
+  void* outPtr;
+  DWORD flags;           // window flag word
+  int32_t creating, open, closing;
+  int32_t hostReadOnly;  // the creation record's read-only word
+
+  // File.
+  int32_t plainText;
+  int32_t crlf;
+  wrxfmt::WrxFileInfo fileInfo;
+};
+
+// Memory layer (wrx_memory.cpp).
+void* OurAlloc(long size);
+void* OurRealloc(void* p, long size);
+void OurFree(void* p);
+void* sAlloc(long size);
+void* sReAlloc(void* p, long size);
+int AllocLinePtr(WrxWindow* w, int32_t line);
+int FreeLinePtr(WrxWindow* w, int32_t line);
+int AllocLineInfo(WrxWindow* w, int32_t line);
+int AllocLineCharInfo(WrxWindow* w, int32_t line);
+int FreeLineInfo(WrxWindow* w, int32_t line);
+void FarMove(const void* src, void* dest, long count);
+void FarMemSet(void* p, int byte, long count);
+long RoundToMultiple(long value, long step);
+void SwapInts(int32_t* a, int32_t* b);
+int RangeHasParaEnd(WrxWindow* w, int32_t line1, int32_t col1, int32_t line2, int32_t col2);
+int WrxErrorBox(WrxWindow* w, int code, const char* routine);
+int WrxAsk(WrxWindow* w, int code, const char* title, UINT type);
+void WrxFatalError(const char* message);
+const char* WrxErrorText(int code);
+extern DWORD g_wrxSharedFlags;
+
+// Window bookkeeping (wrx_init.cpp).
+WrxWindow* GetWrxWindow(HWND hwnd);
+int InitWrx(HWND hwnd, const CREATESTRUCTA* cs);
+int InitSection(WrxWindow* w, int section);
+void ResetWrxDocument(WrxWindow* w);
+void TearDownWrx(WrxWindow* w, bool destroying);
+void NotifyHost(WrxWindow* w, UINT code, WPARAM wp, LPARAM lp);
+void PaintWrx(WrxWindow* w);
+extern int g_wrxWindowCount;
+constexpr int WRX_SLOTS = 200;
+struct WrxSlot { int32_t inUse; HWND hwnd; WrxWindow* block; };
+extern WrxSlot g_wrxSlots[WRX_SLOTS];
+extern int g_wrxSlotsUsed;
+
+// Line store (wrx_lines.cpp).
+int ExpandLineArray(WrxWindow* w, int32_t needed);
+int ExpandTable(long recordSize, void** table, int32_t* capacity, int32_t newCapacity, int32_t maximum);
+int InsertDeleteLines(WrxWindow* w, int32_t line, int32_t count);
+int ShiftLines(WrxWindow* w, int32_t line, int32_t count, char mode);
+int InitLine(WrxWindow* w, int32_t line);
+int FreeLine(WrxWindow* w, int32_t line);
+int LineAlloc(WrxWindow* w, int32_t line, int32_t oldLength, int32_t newLength);
+int AdjustFontCodes(WrxWindow* w, int32_t line, int32_t col, int32_t count, char mode);
+long RowColToAbs(WrxWindow* w, int32_t line, int32_t col);
+void AbsToRowCol(WrxWindow* w, long pos, int32_t* line, int32_t* col);
+int PutLineEnd(WrxWindow* w, int index, char* text, uint8_t* fonts);
+int IsHiddenStyle(WrxWindow* w, DWORD style);
+int InsertMarkerLine(WrxWindow* w, int32_t line, uint8_t marker, int fontId, int32_t para, uint32_t infoFlags, int32_t cell);
+int SetAutoNumberText(WrxWindow* w, int32_t line, int number);
+int IsNumberedParaKind(WrxWindow* w, int32_t para);
+bool IsMarkerChar(const WrxWindow* w, uint8_t c);
+int AppendLine(WrxWindow* w, const char* text, int32_t length);
+int AppendLoadedLine(WrxWindow* w, const char* text, int32_t length);
+void ReleaseTextArenas(WrxWindow* w);
+void FreeAllLines(WrxWindow* w);
+void SetLineFlagsFromText(WrxWindow* w, int32_t line);
+
+// Font table (wrx_fonts.cpp).
+uint8_t* OpenFontCodes(WrxWindow* w, int32_t line);
+void CloseFontCodes(WrxWindow* w, int32_t line);
+void CompactFontCodes(WrxWindow* w, int32_t line);
+int ExpandFontCodes(WrxWindow* w, int32_t line);
+int GetCharFont(WrxWindow* w, int32_t line, int32_t col);
+int AddFontEntry(WrxWindow* w);
+int ExpandFontTable(WrxWindow* w, int32_t count);
+int FindOrAddFont(WrxWindow* w, HDC dc, int hint, const char* face, int size, DWORD style, COLORREF text,
+                  COLORREF back, int kind, int extra, int attribute, int styleItem);
+int CreateOneFont(WrxWindow* w, HDC dc, int id, int forScreen);
+int MeasureCharWidths(WrxWindow* w, HDC dc, int id, int forScreen);
+void InitFontEntry(WrxWindow* w, int id);
+void FreeFontEntry(WrxWindow* w, int id);
+void ReleaseFontHandle(WrxWindow* w, int id);
+int GetFontCache(const LOGFONTA* lf);
+void PurgeFontCache();
+void ReleaseFontCache();
+int FontCacheUseCount(int index);
+int FontCacheEntries();
+int GetCurrentFont(WrxWindow* w);
+int RecreateFonts(WrxWindow* w, HDC dc);
+
+// Commands (wrx_commands.cpp).
+void WrxPostCommand(WrxWindow* w, UINT msg, WPARAM wp);
+LRESULT WrxCommand(WrxWindow* w, WPARAM wp);
+
+// Word wrap (wrx_wrap.cpp).
+int WordWrap(WrxWindow* w, int32_t first, int32_t count);
+int32_t JustifyExtra(WrxWindow* w, int32_t line, int32_t spaceIndex);
+int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x);
+int32_t DefaultTabWidth(WrxWindow* w, int32_t line, int32_t tabIndex, int32_t x);
+int32_t LineStartX(WrxWindow* w, int32_t line);
+int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode);
+int32_t XToColumn(WrxWindow* w, int32_t x, int32_t line);
+
+// Loading and saving (wrx_file.cpp).
+int WrxRead(WrxWindow* w, const char* fileName);
+int WrxSave(WrxWindow* w, const char* fileName);
+int AttachSectionData(WrxWindow* w);
+long GetDocSaveSize(WrxWindow* w);
+
+// Test seam: fail every allocation of the memory layer after `count` more
+// succeed (-1 = never).
+void WrxFailAllocationsAfter(long count);
+void WrxSetLastError(int code, const char* routine);

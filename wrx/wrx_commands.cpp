@@ -1,0 +1,417 @@
+// The control's commands 600-741: one table gives each command's guard, the
+// conditions under which it is enabled and when it shows checked; commands
+// whose work has not joined the control yet are refused without effect.
+#include "wrx/wrx_block.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Conditions that must all hold for a command to be enabled.
+enum Need : uint64_t {
+  N_EDITABLE = 1ull << 0,       // writable and no style being edited
+  N_WRITABLE = 1ull << 1,
+  N_WRAP = 1ull << 2,
+  N_NOWRAP = 1ull << 3,
+  N_NOT_FOOTNOTE = 1ull << 4,
+  N_LINE_BLOCK = 1ull << 5,
+  N_HIGHLIGHT = 1ull << 6,
+  N_INPUT_FILE = 1ull << 7,
+  N_PASTE = 1ull << 8,          // the clipboard holds what a paste takes
+  N_LINK_PASTE = 1ull << 9,     // ... or what the object linking hook takes
+  N_UNDO = 1ull << 10,
+  N_PRINTER = 1ull << 11,
+  N_PARA_FORMAT = 1ull << 12,   // word wrap and no character style being edited
+  N_PRINT_VIEW = 1ull << 13,
+  N_PAGE_MODE = 1ull << 14,
+  N_PAGE_VIEW = 1ull << 15,
+  N_CLOSE = 1ull << 16,
+  N_PROTECTION_OFF = 1ull << 17,
+  N_NO_STYLE_EDIT = 1ull << 18,
+  N_HAS_TABS = 1ull << 19,
+  N_COLUMNS = 1ull << 20,       // the section has 2 or more columns
+  N_HDRFTR_VIEW_OFF = 1ull << 21,
+  N_PICTURE = 1ull << 22,       // the cursor character is a picture
+  N_IN_CELL = 1ull << 23,
+  N_TABLE_START = 1ull << 24,   // no paragraph frame, not a cell-end or row-end line
+  N_IN_FRAME = 1ull << 25,
+  N_DRAW_FRAME = 1ull << 26,    // the frame is a drawing object
+  N_NO_HDRFTR_PARA = 1ull << 27,
+  N_LINKED = 1ull << 28,        // a picture with a linked object
+  N_POS_EDITABLE = 1ull << 29,
+  N_NEVER = 1ull << 30,
+};
+
+// When a command shows checked.
+enum Check : uint8_t {
+  C_NONE, C_STYLE, C_PARA_FLAG, C_LEFT_INDENT, C_RIGHT_INDENT, C_FIRST_INDENT, C_PAGE_MODE, C_HDRFTR_EDIT,
+  C_HDRFTR_SHOWN, C_RULER, C_TOOLBAR, C_STATUS, C_HIDDEN_SHOWN, C_PROTECTION, C_BORDERS, C_BREAK_LINES, C_GRID,
+  C_TRACKING, C_PREVIEW, C_PAGE_NUMBER, C_SPACING, C_FOOTNOTE_SHOWN, C_RULER_SNAP, C_BULLET, C_STYLE_EDIT,
+  C_CHAR_STYLE, C_PARA_STYLE, C_ZOOM, C_BACKGROUND, C_PAGE_VIEW, C_CHAR14,
+};
+
+enum Action : uint8_t {
+  A_NONE,         // no work of its own here yet: refused
+  A_SELECT_ALL,
+  A_SAVE,
+  A_CLOSE,
+  A_CHAR_STYLE,   // toggle the style bits in `bits`
+  A_PLAIN,
+  A_TOGGLE_RULER, A_TOGGLE_TOOLBAR, A_TOGGLE_STATUS, A_TOGGLE_HIDDEN, A_TOGGLE_PROTECTION, A_TOGGLE_BREAKS,
+  A_TOGGLE_GRID, A_TOGGLE_TRACKING, A_TOGGLE_SNAP,
+};
+
+struct CommandRow {
+  uint16_t id;
+  bool writeGuard;   // W: ignored in a read-only window
+  bool wrapGuard;    // ignored in word-wrap mode
+  uint64_t needs;
+  Check check;
+  uint32_t bits;     // style bits or paragraph flags for the check and the action
+  Action action;
+};
+
+constexpr uint64_t kAs615 = N_EDITABLE | N_NOWRAP | N_NOT_FOOTNOTE;
+constexpr uint64_t kAs632 = N_EDITABLE | N_NOT_FOOTNOTE;
+constexpr uint64_t kAs695 = N_EDITABLE | N_PRINT_VIEW | N_IN_CELL;
+constexpr uint64_t kAs718 = N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW;
+constexpr uint64_t kAs735 = N_EDITABLE | N_WRAP | N_PAGE_MODE | N_IN_FRAME;
+
+const CommandRow kCommands[] = {
+    {600, false, false, 0, C_NONE, 0, A_NONE},
+    {601, false, false, 0, C_NONE, 0, A_NONE},
+    {602, false, false, 0, C_NONE, 0, A_NONE},
+    {603, false, false, 0, C_NONE, 0, A_NONE},
+    {604, false, false, 0, C_NONE, 0, A_NONE},
+    {605, false, false, 0, C_NONE, 0, A_NONE},
+    {606, true, false, 0, C_NONE, 0, A_NONE},
+    {608, false, false, 0, C_NONE, 0, A_NONE},
+    {614, false, false, 0, C_NONE, 0, A_NONE},
+    {609, false, false, 0, C_NONE, 0, A_NONE},
+    {610, false, false, 0, C_NONE, 0, A_NONE},
+    {611, false, false, 0, C_NONE, 0, A_NONE},
+    {612, false, false, 0, C_NONE, 0, A_NONE},
+    {613, false, false, 0, C_NONE, 0, A_NONE},
+    {615, true, true, kAs615, C_NONE, 0, A_NONE},
+    {616, true, true, kAs615, C_NONE, 0, A_NONE},
+    {617, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
+    {618, true, true, kAs615, C_NONE, 0, A_NONE},
+    {619, true, true, kAs615, C_NONE, 0, A_NONE},
+    {620, false, false, 0, C_NONE, 0, A_NONE},
+    {621, false, false, 0, C_NONE, 0, A_NONE},
+    {622, false, false, 0, C_NONE, 0, A_NONE},
+    {623, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_NONE},
+    {624, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_NONE},
+    {625, false, false, N_EDITABLE, C_NONE, 0, A_SELECT_ALL},
+    {626, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
+    {627, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
+    {628, true, false, N_EDITABLE | N_HIGHLIGHT, C_NONE, 0, A_NONE},
+    {629, false, false, N_HIGHLIGHT, C_NONE, 0, A_NONE},
+    {630, true, false, N_EDITABLE | N_POS_EDITABLE | N_NOT_FOOTNOTE | N_PASTE, C_NONE, 0, A_NONE},
+    {631, true, false, N_EDITABLE | N_WRAP | N_POS_EDITABLE | N_NOT_FOOTNOTE | N_LINK_PASTE, C_NONE, 0, A_NONE},
+    {693, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
+    {632, true, false, kAs632, C_NONE, 0, A_NONE},
+    {633, false, false, 0, C_NONE, 0, A_NONE},
+    {634, false, false, 0, C_NONE, 0, A_NONE},
+    {635, false, false, 0, C_NONE, 0, A_NONE},
+    {636, true, false, N_EDITABLE, C_NONE, 0, A_NONE},
+    {637, false, false, 0, C_NONE, 0, A_NONE},
+    {638, true, false, N_EDITABLE | N_UNDO, C_NONE, 0, A_NONE},
+    {639, true, false, 0, C_NONE, 0, A_NONE},
+    {640, true, false, N_EDITABLE, C_NONE, 0, A_SAVE},
+    {641, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
+    {642, false, false, N_CLOSE, C_NONE, 0, A_CLOSE},
+    {643, false, false, N_PRINTER, C_NONE, 0, A_NONE},
+    {644, false, false, N_EDITABLE, C_NONE, 0, A_NONE},
+    {645, false, false, N_PRINTER, C_NONE, 0, A_NONE},
+    {646, false, false, 0, C_NONE, 0, A_NONE},
+    {647, true, false, N_WRITABLE, C_NONE, 0, A_PLAIN},
+    {648, true, false, N_WRITABLE, C_STYLE, 0x02, A_CHAR_STYLE},
+    {649, true, false, N_WRITABLE, C_STYLE, 0x01, A_CHAR_STYLE},
+    {650, true, false, N_WRITABLE, C_STYLE, 0x04, A_CHAR_STYLE},
+    {651, true, false, N_WRITABLE, C_STYLE, 0x08, A_CHAR_STYLE},
+    {652, true, false, N_WRITABLE, C_STYLE, 0x10, A_CHAR_STYLE},
+    {653, true, false, N_WRITABLE, C_STYLE, 0x20, A_CHAR_STYLE},
+    {687, true, false, N_WRITABLE, C_STYLE, 0x40, A_CHAR_STYLE},
+    {688, true, false, N_WRITABLE, C_STYLE, 0x100, A_CHAR_STYLE},
+    {689, true, false, N_WRITABLE | N_PROTECTION_OFF, C_STYLE, 0x200, A_CHAR_STYLE},
+    {725, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_STYLE, 0x2000, A_CHAR_STYLE},
+    {654, true, false, N_WRITABLE, C_NONE, 0, A_NONE},
+    {711, true, false, N_WRITABLE, C_NONE, 0, A_NONE},
+    {655, true, false, N_WRITABLE, C_NONE, 0, A_NONE},
+    {656, true, false, N_PARA_FORMAT, C_NONE, 0, A_NONE},
+    {657, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0001, A_NONE},
+    {658, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0002, A_NONE},
+    {661, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0004, A_NONE},
+    {663, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0800, A_NONE},
+    {723, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x4000, A_NONE},
+    {724, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x8000, A_NONE},
+    {659, true, false, N_PARA_FORMAT, C_LEFT_INDENT, 0, A_NONE},
+    {660, true, false, N_PARA_FORMAT, C_RIGHT_INDENT, 0, A_NONE},
+    {662, true, false, N_PARA_FORMAT, C_FIRST_INDENT, 0, A_NONE},
+    {666, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_NONE},
+    {667, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_NONE},
+    {670, true, false, N_EDITABLE | N_WRAP | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
+    {671, false, false, N_EDITABLE | N_WRAP | N_PRINT_VIEW, C_NONE, 0, A_NONE},
+    {672, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_HDRFTR_VIEW_OFF, C_NONE, 0, A_NONE},
+    {673, false, false, N_EDITABLE, C_NONE, 0, A_NONE},
+    {674, false, false, N_PRINT_VIEW, C_PAGE_MODE, 0, A_NONE},
+    {675, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_COLUMNS, C_NONE, 0, A_NONE},
+    {676, false, false, N_PRINT_VIEW, C_HDRFTR_EDIT, 0, A_NONE},
+    {677, false, false, N_EDITABLE, C_HDRFTR_SHOWN, 0, A_NONE},
+    {680, false, false, 0, C_RULER, 0, A_TOGGLE_RULER},
+    {681, false, false, 0, C_TOOLBAR, 0, A_TOGGLE_TOOLBAR},
+    {682, false, false, 0, C_STATUS, 0, A_TOGGLE_STATUS},
+    {685, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PICTURE, C_NONE, 0, A_NONE},
+    {686, false, false, N_EDITABLE, C_HIDDEN_SHOWN, 0, A_TOGGLE_HIDDEN},
+    {690, true, false, N_EDITABLE, C_PROTECTION, 0, A_TOGGLE_PROTECTION},
+    {691, true, false, N_PARA_FORMAT, C_BORDERS, 0, A_NONE},
+    {692, false, false, N_EDITABLE | N_WRAP, C_BREAK_LINES, 0, A_TOGGLE_BREAKS},
+    {694, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_TABLE_START, C_NONE, 0, A_NONE},
+    {695, true, false, kAs695, C_NONE, 0, A_NONE},
+    {696, true, false, kAs695, C_NONE, 0, A_NONE},
+    {697, true, false, kAs695, C_NONE, 0, A_NONE},
+    {698, true, false, kAs695, C_NONE, 0, A_NONE},
+    {699, false, false, N_PAGE_MODE, C_GRID, 0, A_TOGGLE_GRID},
+    {700, true, false, kAs695, C_NONE, 0, A_NONE},
+    {701, true, false, kAs695, C_NONE, 0, A_NONE},
+    {702, true, false, kAs695, C_NONE, 0, A_NONE},
+    {703, true, false, kAs695, C_NONE, 0, A_NONE},
+    {704, true, false, kAs695, C_NONE, 0, A_NONE},
+    {710, false, false, 0, C_TRACKING, 0, A_TOGGLE_TRACKING},
+    {715, false, false, 0, C_NONE, 0, A_NONE},
+    {716, false, false, 0, C_NONE, 0, A_NONE},
+    {717, false, false, N_PRINTER, C_PREVIEW, 0, A_NONE},
+    {718, true, false, kAs718, C_NONE, 0, A_NONE},
+    {719, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_PAGE_NUMBER, 0, A_NONE},
+    {720, true, false, N_PARA_FORMAT, C_SPACING, 0, A_NONE},
+    {721, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_NO_HDRFTR_PARA, C_NONE, 0, A_NONE},
+    {722, false, false, N_EDITABLE | N_PAGE_VIEW, C_FOOTNOTE_SHOWN, 0, A_NONE},
+    {726, true, false, kAs718, C_NONE, 0, A_NONE},
+    {727, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_LINKED, C_NONE, 0, A_NONE},
+    {728, true, false, N_EDITABLE, C_RULER_SNAP, 0, A_TOGGLE_SNAP},
+    {729, true, false, N_PARA_FORMAT, C_BULLET, 0, A_NONE},
+    {730, true, false, N_WRITABLE, C_STYLE_EDIT, 0, A_NONE},
+    {731, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_CHAR_STYLE, 0, A_NONE},
+    {732, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_PARA_STYLE, 0, A_NONE},
+    {733, false, false, 0, C_ZOOM, 0, A_NONE},
+    {734, true, false, N_PARA_FORMAT, C_NONE, 0, A_NONE},
+    {735, true, false, kAs735, C_NONE, 0, A_NONE},
+    {736, true, false, kAs735 | N_DRAW_FRAME, C_NONE, 0, A_NONE},
+    {737, false, false, 0, C_BACKGROUND, 0, A_NONE},
+    {738, true, false, kAs632, C_NONE, 0, A_NONE},
+    {739, false, false, N_PRINT_VIEW, C_PAGE_VIEW, 0, A_NONE},
+    {740, true, false, N_EDITABLE | N_POS_EDITABLE, C_CHAR14, 0, A_NONE},
+    {741, false, false, N_EDITABLE | N_NEVER, C_NONE, 0, A_NONE},
+};
+
+const CommandRow* FindCommand(int id) {
+  for (const CommandRow& row : kCommands)
+    if (row.id == id) return &row;
+  return nullptr;
+}
+
+const WrxFont& CursorFont(WrxWindow* w) {
+  const WrxLine* l = w->lines[w->curLine];
+  return w->fonts[w->curCol < l->length ? GetCharFont(w, w->curLine, w->curCol) : GetCurrentFont(w)];
+}
+
+uint8_t CursorChar(WrxWindow* w) {
+  const WrxLine* l = w->lines[w->curLine];
+  return w->curCol < l->length ? uint8_t(l->text[w->curCol]) : 0;
+}
+
+const wrxfmt::WrxParaRecord* CursorPara(WrxWindow* w) {
+  const int32_t p = w->lines[w->curLine]->para;
+  return p >= 0 && size_t(p) < w->paras.size() ? &w->paras[size_t(p)] : nullptr;
+}
+
+int32_t FrameFlags(WrxWindow* w, int32_t frame) {
+  if (frame <= 0 || size_t(frame) >= w->frames.size()) return 0;
+  int32_t flags;
+  memcpy(&flags, w->frames[size_t(frame)].bytes + 40, 4);
+  return flags;
+}
+
+bool Holds(WrxWindow* w, Need need) {
+  const bool writable = !w->arg.readOnly;
+  const WrxLine* line = w->lines[w->curLine];
+  switch (need) {
+    case N_EDITABLE: return writable && w->editStyle < 0;
+    case N_WRITABLE: return writable;
+    case N_WRAP: return w->arg.wordWrap != 0;
+    case N_NOWRAP: return !w->arg.wordWrap;
+    case N_NOT_FOOTNOTE: return !(CursorFont(w).style & (0x800 | 0x1000));
+    case N_LINE_BLOCK: return w->hilight == 1;
+    case N_HIGHLIGHT: return w->hilight != 0;
+    case N_INPUT_FILE: return w->arg.inputKind == 'F';
+    case N_PASTE:
+      return IsClipboardFormatAvailable(CF_TEXT) ||
+             (w->arg.wordWrap && (IsClipboardFormatAvailable(RegisterClipboardFormatA("Rich Text Format")) ||
+                                  IsClipboardFormatAvailable(CF_BITMAP) || IsClipboardFormatAvailable(CF_DIB) ||
+                                  IsClipboardFormatAvailable(CF_METAFILEPICT)));
+    case N_LINK_PASTE:
+      return IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(CF_BITMAP) ||
+             IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_METAFILEPICT) ||
+             IsClipboardFormatAvailable(RegisterClipboardFormatA("Rich Text Format")) ||
+             IsClipboardFormatAvailable(RegisterClipboardFormatA("OwnerLink")) ||
+             IsClipboardFormatAvailable(RegisterClipboardFormatA("ObjectLink"));
+    case N_UNDO: return false;     // the undo store is always empty so far
+    case N_PRINTER: return false;  // no printer is bound so far
+    case N_PARA_FORMAT: return w->arg.wordWrap && w->editStyle < 0;
+    case N_PRINT_VIEW: return w->arg.printView != 0;
+    case N_PAGE_MODE: return w->arg.pageMode != 0;
+    case N_PAGE_VIEW: return w->arg.pageViewOption != 0;
+    case N_CLOSE: return w->arg.closeAllowed != 0;
+    case N_PROTECTION_OFF: return !w->protection;
+    case N_NO_STYLE_EDIT: return w->editStyle < 0;
+    case N_HAS_TABS: return CursorPara(w) && CursorPara(w)->tabId != 0;
+    case N_COLUMNS: return w->sections[0].columns >= 2;
+    case N_HDRFTR_VIEW_OFF: return !w->hdrFtrShown;
+    case N_PICTURE: return CursorFont(w).style & wrxfmt::kPictureStyle;
+    case N_IN_CELL:
+      return line->cell != 0 || (w->hilight == 2 && ((w->hlFirstLine >= 0 && w->hlFirstLine < w->lineCount &&
+                                                       w->lines[w->hlFirstLine]->cell) ||
+                                                      (w->hlLastLine >= 0 && w->hlLastLine < w->lineCount &&
+                                                       w->lines[w->hlLastLine]->cell)));
+    case N_TABLE_START: return line->frame == 0 && !(line->info && (line->info->flags & (LI_CELLEND | LI_ROWEND)));
+    case N_IN_FRAME: return line->frame != 0;
+    case N_DRAW_FRAME: return (FrameFlags(w, line->frame) & 0x380) != 0;
+    case N_NO_HDRFTR_PARA: return !(CursorPara(w) && (CursorPara(w)->flags & 0x3000));
+    case N_LINKED: {
+      const WrxFont& f = CursorFont(w);
+      return (f.style & wrxfmt::kPictureStyle) && f.pict && (!f.pict->object.empty() || !f.pict->linkName.empty());
+    }
+    case N_POS_EDITABLE: return !(w->protection && (CursorFont(w).style & 0x200));
+    case N_NEVER: return false;
+  }
+  return true;
+}
+
+bool Enabled(WrxWindow* w, const CommandRow& row) {
+  for (uint64_t bit = 1; bit <= N_NEVER; bit <<= 1)
+    if ((row.needs & bit) && !Holds(w, Need(bit))) return false;
+  return true;
+}
+
+bool Checked(WrxWindow* w, const CommandRow& row) {
+  const wrxfmt::WrxParaRecord* p = CursorPara(w);
+  switch (row.check) {
+    case C_NONE: return false;
+    case C_STYLE: return (w->fonts[GetCurrentFont(w)].style & row.bits) == row.bits;
+    case C_PARA_FLAG: return p && (p->flags & int32_t(row.bits));
+    case C_LEFT_INDENT: return p && p->leftIndent > 0;
+    case C_RIGHT_INDENT: return p && p->rightIndent > 0;
+    case C_FIRST_INDENT: return p && p->firstIndent != 0;
+    case C_PAGE_MODE: return w->arg.pageMode;
+    case C_HDRFTR_EDIT: return w->hdrFtrEdit;
+    case C_HDRFTR_SHOWN: return w->hdrFtrShown;
+    case C_RULER: return w->arg.ruler;
+    case C_TOOLBAR: return w->arg.toolbar;
+    case C_STATUS: return w->arg.statusLine;
+    case C_HIDDEN_SHOWN: return w->hiddenShown;
+    case C_PROTECTION: return w->protection;
+    case C_BORDERS: return p && (p->flags & 0xF0);
+    case C_BREAK_LINES: return w->breakLinesShown;
+    case C_GRID: return w->gridLines && w->arg.pageMode;
+    case C_TRACKING: return w->trackPointer;
+    case C_PREVIEW: return false;
+    case C_PAGE_NUMBER: return CursorFont(w).kind == 1 && !(CursorFont(w).style & wrxfmt::kPictureStyle);
+    case C_SPACING: return p && (p->spaceBefore || p->spaceAfter || p->lineSpacing);
+    case C_FOOTNOTE_SHOWN: return w->footnoteShown;
+    case C_RULER_SNAP: return w->rulerSnap;
+    case C_BULLET: return p && (p->flags & 8);
+    case C_STYLE_EDIT: return w->editStyle >= 0;
+    case C_CHAR_STYLE: return w->fonts[GetCurrentFont(w)].styleItem != 0;
+    case C_PARA_STYLE: return p && p->styleId != 0;
+    case C_ZOOM: return w->zoom != 100;
+    case C_BACKGROUND: return false;
+    case C_PAGE_VIEW: return w->arg.pageMode && w->arg.pageViewOption;
+    case C_CHAR14: return CursorChar(w) == WRX_LINEMARK;
+  }
+  return false;
+}
+
+void SelectAll(WrxWindow* w) {
+  w->hilight = 2;
+  w->hlFirstLine = w->hlFirstCol = 0;
+  w->hlLastLine = w->lineCount - 1;
+  w->hlLastCol = w->lines[w->lineCount - 1]->length;
+  PaintWrx(w);
+}
+
+void ToggleCharStyle(WrxWindow* w, DWORD bits) {
+  const bool on = (w->fonts[GetCurrentFont(w)].style & bits) != bits;
+  WrxSetCharStyle(w->hwnd, bits, on, 1);
+}
+
+}  // namespace
+
+UINT WrxMenuEnable(HWND hwnd, int command) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w) return MF_ENABLED;
+  const CommandRow* row = FindCommand(command);
+  return row && !Enabled(w, *row) ? MF_GRAYED : MF_ENABLED;
+}
+
+UINT WrxMenuCheck(HWND hwnd, int command) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w) return 0;
+  const CommandRow* row = FindCommand(command);
+  return row && Checked(w, *row) ? MF_CHECKED : 0;
+}
+
+void WrxPostCommand(WrxWindow* w, UINT msg, WPARAM wp) {
+  const int command = msg == WM_COMMAND ? LOWORD(wp) : 0;
+  if (command < 600 || command > 603) w->rememberedX = -1;
+  if (!w->firstModifyNotified && w->modified > 0 && !w->arg.readOnly) {
+    w->firstModifyNotified = 1;
+    if (w->notify) w->notify(w->hwnd, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
+    else if (w->notify2) w->notify2(w->hwnd, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
+    else if (w->arg.parent) SendMessageA(w->arg.parent, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
+    if (w->arg.parent)
+      SendMessageA(w->arg.parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w->hwnd), EN_CHANGE), LPARAM(w->hwnd));
+  }
+  // Large documents paginate from a timer so that editing stays quick.
+  if (w->arg.printView && w->lineCount >= 5000 && !w->paginationTimer)
+    w->paginationTimer = SetTimer(w->hwnd, 9182, 5000, nullptr) ? 9182 : 0;
+}
+
+// Runs one command; returns the window procedure's answer.
+LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
+  const int command = LOWORD(wp);
+  const CommandRow* row = FindCommand(command);
+  if (!row) return DefWindowProcA(w->hwnd, WM_COMMAND, wp, 0);
+  if ((row->writeGuard && w->arg.readOnly) || (row->wrapGuard && w->arg.wordWrap) || !Enabled(w, *row)) {
+    WrxPostCommand(w, WM_COMMAND, wp);
+    return 0;
+  }
+  switch (row->action) {
+    case A_NONE: break;
+    case A_SELECT_ALL: SelectAll(w); break;
+    case A_SAVE: WrxSave(w, w->arg.fileName); break;
+    case A_CLOSE: CloseWrx(w->hwnd, 0); return 0;  // the block is gone
+    case A_CHAR_STYLE: ToggleCharStyle(w, row->bits); break;
+    case A_PLAIN: {
+      DWORD bits = 0x3F | 0x100 | (w->hiddenShown ? 0x40 : 0) | (w->protection ? 0 : 0x200);
+      WrxSetCharStyle(w->hwnd, bits, 0, 1);
+      break;
+    }
+    case A_TOGGLE_RULER: w->arg.ruler = !w->arg.ruler; break;
+    case A_TOGGLE_TOOLBAR: w->arg.toolbar = !w->arg.toolbar; break;
+    case A_TOGGLE_STATUS: w->arg.statusLine = !w->arg.statusLine; break;
+    case A_TOGGLE_HIDDEN:
+      w->hiddenShown = !w->hiddenShown;
+      RecreateFonts(w, w->dc);
+      PaintWrx(w);
+      break;
+    case A_TOGGLE_PROTECTION: w->protection = !w->protection; break;
+    case A_TOGGLE_BREAKS: w->breakLinesShown = !w->breakLinesShown; break;
+    case A_TOGGLE_GRID: w->gridLines = !w->gridLines; break;
+    case A_TOGGLE_TRACKING: w->trackPointer = !w->trackPointer; break;
+    case A_TOGGLE_SNAP: w->rulerSnap = !w->rulerSnap; break;
+  }
+  if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
+  return 0;
+}

@@ -1,0 +1,393 @@
+// Word wrap: paragraphs are gathered into a parse buffer and broken again
+// into lines at the width that applies, measuring tabs and justification on
+// the way. Screen metrics only: printer metrics and frames come later.
+#include "wrx/wrx_block.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct WrapBuffer {
+  std::vector<char> text;
+  std::vector<uint8_t> ids;
+  int32_t input = 0;  // last source line consumed
+  int32_t para = 0, cell = 0, frame = 0;
+  int32_t section = 0;
+  bool endOfDocument = false;
+};
+
+// One output line, as positions into the parse buffer.
+struct WrapLine {
+  size_t start = 0, length = 0;
+  uint32_t flags = 0;
+  uint32_t infoFlags = 0;
+  int32_t tabCount = 0;
+  int32_t tabWidths[20] = {};
+  int32_t justifyExtra = 0, justifyRemainder = 0, spaces = 0, spacesBeforeTab = 0;
+};
+
+int32_t Pixels(WrxWindow* w, int32_t twips) { return MulDiv(twips, w->resX ? w->resX : 96, 1440); }
+
+int32_t CharWidth(WrxWindow* w, uint8_t id, uint8_t c) {
+  const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
+  return f.widths ? f.widths[c] : 0;
+}
+
+bool EndsFill(const WrxWindow* w, uint8_t c) {
+  return c == w->paraEnd || c == WRX_ROWEND || c == w->cellEnd || c == WRX_PAGEBREAK || c == WRX_HEADERDELIM ||
+         c == WRX_FOOTERDELIM;
+}
+
+int32_t Capacity(const WrxWindow* w) { return std::max(w->wrapBufSize, 2 * WRX_MAXLINELEN + 2048); }
+
+void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b) {
+  b.text.clear();
+  b.ids.clear();
+  b.para = b.cell = b.frame = 0;
+  b.section = 0;
+  b.input = first;
+  int32_t line = first;
+  for (; line < w->lineCount && count >= 1 && int32_t(b.text.size()) <= Capacity(w) - WRX_MAXLINELEN;
+       ++line, --count) {
+    const WrxLine* l = w->lines[line];
+    if (l->length > 0 && !b.text.empty() &&
+        (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM))
+      break;
+    if (l->length > 0) {
+      b.text.insert(b.text.end(), l->text, l->text + l->length);
+      if (IsSharedIds(l)) {
+        const uint8_t id = SharedId(l) < w->fontCount ? SharedId(l) : 0;
+        b.ids.insert(b.ids.end(), size_t(l->length), id);
+      } else {
+        const uint8_t* ids = IdArray(l);
+        b.ids.insert(b.ids.end(), ids, ids + l->length);
+      }
+    }
+    b.para = l->para, b.cell = l->cell, b.frame = l->frame;
+    b.input = line;
+    const uint8_t last = l->length ? uint8_t(l->text[l->length - 1]) : 0;
+    if (last == WRX_SECTBREAK && l->info && (l->info->flags & LI_SECTBREAK)) {
+      b.section = l->info->section;
+      break;
+    }
+    if (l->length && EndsFill(w, last)) break;
+  }
+  b.endOfDocument = b.input >= w->lineCount - 1;
+  if (b.endOfDocument && (b.text.empty() || uint8_t(b.text.back()) != w->paraEnd)) {
+    uint8_t id = b.ids.empty() ? 0 : b.ids.back();
+    if (id >= w->fontCount || (w->fonts[id].style & wrxfmt::kPictureStyle)) id = 0;
+    b.text.push_back(char(w->paraEnd));
+    b.ids.push_back(id);
+  }
+}
+
+// The width a line of this window may fill, in screen pixels.
+int32_t LineTextWidth(WrxWindow* w) {
+  int32_t width = w->textRect.right - w->textRect.left;
+  if (w->arg.border) width -= 2 * Pixels(w, 75);
+  return std::max(width, w->resX ? w->resX : 96);
+}
+
+}  // namespace
+
+int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x) {
+  const int32_t res = w->resX ? w->resX : 96;
+  const int32_t xTwips = MulDiv(x + 1, 1440, res);
+  const int32_t step = w->defTabWidth > 0 ? w->defTabWidth : 720;
+  int32_t stop = leftIndent;
+  if (stop <= xTwips) stop = leftIndent + ((xTwips - leftIndent) / step + 1) * step;
+  return MulDiv(stop, res, 1440);
+}
+
+namespace {
+
+void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, std::vector<WrapLine>& out) {
+  out.clear();
+  const wrxfmt::WrxParaRecord* para =
+      b.para >= 0 && size_t(b.para) < w->paras.size() ? &w->paras[size_t(b.para)] : nullptr;
+  const int32_t left = para ? para->leftIndent : 0;
+  const int32_t right = para ? Pixels(w, para->rightIndent) : 0;
+  int32_t firstIndent = para ? para->firstIndent : 0;
+  if (para && (para->flags & 8) && firstIndent < 0) firstIndent = 0;
+  const bool justify = para && (para->flags & 0x800);
+  const bool keepUnwrapped = para && (para->placement & 4);
+  const int32_t width = LineTextWidth(w) - right;
+  const size_t size = b.text.size();
+  size_t pos = 0;
+  bool paraStart = firstOfParagraph;
+  bool marker[256] = {};
+  for (const uint8_t* m = w->markers; *m; ++m) marker[*m] = true;
+  static const int32_t kNoWidths[256] = {};
+  auto widthsOf = [w](uint8_t id) -> const int32_t* {
+    const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
+    return f.widths ? f.widths : kNoWidths;
+  };
+  while (pos < size) {
+    WrapLine line;
+    line.start = pos;
+    const int32_t startX = Pixels(w, left + (paraStart ? firstIndent : 0));
+    int32_t x = startX;
+    size_t breakAt = 0;  // 0 = no break opportunity yet
+    int32_t spacesAtBreak = 0, tabsAtBreak = 0, xAtBreak = x;
+    size_t i = pos;
+    for (; i < size; ++i) {
+      const uint8_t c = uint8_t(b.text[i]);
+      const uint8_t id = b.ids[i];
+      if (marker[c]) {
+        if (i == pos) ++i;  // a marker forms a line by itself
+        break;
+      }
+      const bool atCap = int32_t(i - pos) >= WRX_MAXLINELEN;
+      if (atCap || (!keepUnwrapped && x >= width && i > pos)) {
+        if (breakAt > pos) {
+          // Back to the last break opportunity.
+          i = breakAt;
+          x = xAtBreak;
+          line.spaces = spacesAtBreak;
+          line.tabCount = tabsAtBreak;
+          break;
+        }
+        if (atCap || c != w->paraEnd) break;  // a paragraph end still goes on the line
+      }
+      if (c == WRX_TAB) {
+        const int32_t stop = NextDefaultStop(w, left, x);
+        const int32_t tw = std::max(0, stop - x);
+        if (line.tabCount < 20) line.tabWidths[line.tabCount++] = tw;
+        else line.tabWidths[19] = tw;
+        x += tw;
+        line.spacesBeforeTab = line.spaces;
+      } else {
+        x += widthsOf(id)[c];
+      }
+      if (c == WRX_LINEMARK) line.flags |= LF_MARKED;
+      if (c == ' ' || c == WRX_TAB) {
+        spacesAtBreak = line.spaces;  // the break uncounts its own space
+        if (c == ' ') ++line.spaces;
+        tabsAtBreak = line.tabCount;
+        xAtBreak = x;
+        breakAt = i + 1;
+      }
+      if (c == w->paraEnd || c == w->cellEnd || c == WRX_LINEBREAK) {
+        ++i;
+        break;
+      }
+    }
+    if (i == pos) i = pos + 1;  // a line never stays empty
+    line.length = i - pos;
+    const uint8_t last = uint8_t(b.text[i - 1]);
+    if (last == w->paraEnd || last == w->cellEnd) line.flags |= LF_PARAEND;
+    if (last == WRX_LINEBREAK) line.flags |= LF_LINEBREAK;
+    if (paraStart) line.flags |= LF_PARAFIRST;
+    if (line.length == 1 && IsMarkerChar(w, last)) {
+      line.flags |= LF_MARKER;
+      switch (last) {
+        case WRX_SECTBREAK: line.infoFlags |= LI_SECTBREAK; break;
+        case WRX_PAGEBREAK: line.infoFlags |= LI_PAGEBREAK; break;
+        case WRX_COLBREAK: line.infoFlags |= LI_COLBREAK; break;
+        case WRX_ROWEND: line.infoFlags |= LI_ROWEND; break;
+        case WRX_HEADERDELIM: line.infoFlags |= LI_HEADER; break;
+        case WRX_FOOTERDELIM: line.infoFlags |= LI_FOOTER; break;
+      }
+    }
+    if (last == w->cellEnd) line.infoFlags |= LI_CELLEND;
+    if (line.tabCount > 0) line.infoFlags |= LI_TABS;
+    // Justification spreads the slack over the spaces after the last tab.
+    const int32_t n = line.spaces - line.spacesBeforeTab;
+    const int32_t slack = width - x;
+    if (justify && !(line.flags & (LF_PARAEND | LF_MARKER)) && slack > 0 && n > 0) {
+      line.infoFlags |= LI_JUSTIFIED;
+      line.justifyExtra = slack / n;
+      line.justifyRemainder = slack - line.justifyExtra * n;
+    }
+    out.push_back(line);
+    paraStart = (line.flags & (LF_PARAEND | LF_MARKER)) != 0;
+    pos = i;
+  }
+}
+
+// A wrapped line made ready in memory of its own, so that a pass that runs
+// out of memory stops before it has touched the document.
+struct PreparedLine {
+  char* text = nullptr;
+  uint8_t* ids = nullptr;
+  WrxLineInfo* info = nullptr;
+};
+
+void FreePrepared(std::vector<PreparedLine>& prepared) {
+  for (PreparedLine& p : prepared) {
+    free(p.text);
+    free(p.ids);
+    free(p.info);
+  }
+  prepared.clear();
+}
+
+bool PrepareLine(const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
+  const int32_t length = int32_t(wl.length);
+  p.text = static_cast<char*>(sAlloc(length + 2));
+  p.ids = static_cast<uint8_t*>(sAlloc(length + 2));
+  if (wl.infoFlags) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
+  if (!p.text || !p.ids || (wl.infoFlags && !p.info)) return false;
+  memcpy(p.text, b.text.data() + wl.start, size_t(length));
+  p.text[length] = 0;
+  memcpy(p.ids, b.ids.data() + wl.start, size_t(length));
+  p.ids[length] = p.ids[length + 1] = length ? p.ids[length - 1] : 0;
+  if (p.info) {
+    memset(p.info, 0, sizeof *p.info);
+    p.info->flags = wl.infoFlags;
+    p.info->tabCount = (wl.flags & LF_MARKER) ? 0 : wl.tabCount;
+    memcpy(p.info->tabWidths, wl.tabWidths, sizeof p.info->tabWidths);
+    p.info->section = (wl.infoFlags & LI_SECTBREAK) ? b.section : 0;
+    p.info->justifyExtra = wl.justifyExtra;
+    p.info->justifyRemainder = wl.justifyRemainder;
+    p.info->justifySpaces = wl.spaces;
+    p.info->justifySpacesBeforeTab = wl.spacesBeforeTab;
+  }
+  return true;
+}
+
+// Puts a prepared line into a slot; nothing here can fail.
+void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
+  WrxLine* l = w->lines[slot];
+  if (!(l->flags & LF_ARENATEXT)) free(l->text);
+  if (!IsSharedIds(l)) free(IdArray(l));
+  FreeLineInfo(w, slot);
+  l->text = p.text;
+  l->fontIds = reinterpret_cast<uintptr_t>(p.ids);
+  l->info = p.info;
+  l->length = int32_t(wl.length);
+  l->flags = wl.flags | (l->flags & LF_KEEP);
+  l->para = b.para;
+  l->cell = b.cell;
+  l->frame = b.frame;
+  p = PreparedLine{};
+  CompactFontCodes(w, slot);
+}
+
+}  // namespace
+
+int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
+  if (!w->arg.wordWrap) return 1;
+  first = std::clamp(first, 0, w->lineCount - 1);
+  const int32_t savedModified = w->modified;
+  const long cursor = RowColToAbs(w, w->curLine, w->curCol);
+  WrapBuffer b;
+  std::vector<WrapLine> lines;
+  int32_t line = first, done = 0;
+  while (line < w->lineCount && done < count) {
+    FillWrapBuffer(w, line, w->lineCount - line, b);
+    const bool paraStart = line == 0 || (w->lines[line - 1]->flags & (LF_PARAEND | LF_MARKER));
+    WrapParseBuffer(w, b, paraStart, lines);
+    const int32_t consumed = b.input - line + 1;
+    const int32_t produced = int32_t(lines.size());
+    std::vector<PreparedLine> prepared(static_cast<size_t>(produced));
+    for (int32_t k = 0; k < produced; ++k)
+      if (!PrepareLine(b, lines[size_t(k)], prepared[size_t(k)])) {
+        // Out of memory: the lines wrapped so far stay, this paragraph as it was.
+        FreePrepared(prepared);
+        w->modified = savedModified;
+        return WrxErrorBox(w, 108, "WrapParseBuffer");
+      }
+    if (produced > consumed) {
+      if (!InsertDeleteLines(w, b.input + 1, produced - consumed)) {
+        FreePrepared(prepared);
+        w->modified = savedModified;
+        return WrxErrorBox(w, 88, "WrapParseBuffer");
+      }
+    } else if (produced < consumed) {
+      InsertDeleteLines(w, line + consumed, produced - consumed);
+    }
+    for (int32_t k = 0; k < produced; ++k) CommitLine(w, line + k, b, lines[size_t(k)], prepared[size_t(k)]);
+    done += consumed;
+    line += produced;
+  }
+  int32_t curLine, curCol;
+  AbsToRowCol(w, cursor, &curLine, &curCol);
+  w->curLine = curLine;
+  w->curCol = std::min(curCol, w->lines[curLine]->length);
+  w->modified = savedModified;
+  if (first < w->staleLine) w->staleLine = first;
+  return 1;
+}
+
+int WrxRewrap(HWND hwnd) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w || !w->arg.wordWrap) return 0;
+  return WordWrap(w, 0, w->lineCount);
+}
+
+int32_t DefaultTabWidth(WrxWindow* w, int32_t line, int32_t tabIndex, int32_t x) {
+  const WrxLineInfo* info = line >= 0 && line < w->lineCount ? w->lines[line]->info : nullptr;
+  if (info && (info->flags & LI_TABS) && tabIndex >= 0 && tabIndex < info->tabCount)
+    return info->tabWidths[tabIndex];
+  const WrxLine* l = line >= 0 && line < w->lineCount ? w->lines[line] : nullptr;
+  const int32_t left = l && l->para >= 0 && size_t(l->para) < w->paras.size() ? w->paras[size_t(l->para)].leftIndent : 0;
+  return std::max(0, NextDefaultStop(w, left, x) - x);
+}
+
+int32_t LineStartX(WrxWindow* w, int32_t line) {
+  const WrxLine* l = w->lines[line];
+  if (l->para < 0 || size_t(l->para) >= w->paras.size()) return 0;
+  const wrxfmt::WrxParaRecord& p = w->paras[size_t(l->para)];
+  int32_t first = (w->arg.wordWrap && (l->flags & LF_PARAFIRST)) ? p.firstIndent : 0;
+  if ((p.flags & 8) && first < 0) first = 0;
+  return MulDiv(p.leftIndent + first, w->resX ? w->resX : 96, 1440);
+}
+
+namespace {
+
+// Walks a line's characters from its start x, giving each one's width as it
+// is drawn: tabs at their stored widths, justified spaces with their extra.
+struct ColumnWalker {
+  WrxWindow* w;
+  int32_t line;
+  int32_t x;
+  int32_t tabIndex = 0, spaceIndex = 0;
+  int32_t Width(int32_t k) {
+    const WrxLine* l = w->lines[line];
+    if (k >= l->length) return CharWidth(w, l->length ? uint8_t(GetCharFont(w, line, l->length - 1)) : 0, ' ');
+    const uint8_t c = uint8_t(l->text[k]);
+    const uint8_t id = uint8_t(GetCharFont(w, line, k));
+    if (c == WRX_TAB) return DefaultTabWidth(w, line, tabIndex++, x);
+    int32_t width = CharWidth(w, id, c);
+    if (c == ' ' && l->info && (l->info->flags & LI_JUSTIFIED)) width += JustifyExtra(w, line, spaceIndex);
+    if (c == ' ') ++spaceIndex;
+    return width;
+  }
+};
+
+}  // namespace
+
+int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode) {
+  if (line < 0 || line >= w->lineCount) return 0;
+  ColumnWalker walk{w, line, LineStartX(w, line)};
+  if (column < 0) return walk.x;
+  for (int32_t k = 0; k < column; ++k) walk.x += walk.Width(k);
+  if (mode == 1) walk.x += walk.Width(column) / 2;
+  return walk.x;
+}
+
+int32_t XToColumn(WrxWindow* w, int32_t x, int32_t line) {
+  if (line < 0 || line >= w->lineCount) return 0;
+  const int32_t length = std::min(w->lines[line]->length, 2048);
+  ColumnWalker walk{w, line, LineStartX(w, line)};
+  int32_t rest = x - walk.x;
+  for (int32_t k = 0; k < length; ++k) {
+    const int32_t width = walk.Width(k);
+    if (rest - width < 0) return k;
+    rest -= width;
+    walk.x += width;
+  }
+  return std::max(0, length - 1);
+}
+
+int32_t JustifyExtra(WrxWindow* w, int32_t line, int32_t spaceIndex) {
+  const WrxLineInfo* info = w->lines[line]->info;
+  if (!info || !(info->flags & LI_JUSTIFIED)) return 0;
+  const int32_t k = spaceIndex - info->justifySpacesBeforeTab;
+  if (k < 0 || spaceIndex >= info->justifySpaces) return 0;
+  return info->justifyExtra + (k < info->justifyRemainder ? 1 : 0);
+}
