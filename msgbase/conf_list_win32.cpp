@@ -11,6 +11,7 @@
 #include "core/settings.h"
 #include "msgbase/conf_files.h"
 #include "msgbase/conf_list.h"
+#include "msgbase/user_folders.h"
 
 namespace {
 struct HeldList {
@@ -110,7 +111,7 @@ int wtconf() {
     DebugLog("wtconf: end\n");
     return 0;
   }
-  Conferences.Sort();
+  SortConfList(Conferences);
   ConferencesBusy = 1;
   bool ok = s_conferences.file ? RewriteHeldConfList(s_conferences.file, path, Conferences, s_header)
                                : ReplaceConfList(path, Conferences, s_header);
@@ -178,7 +179,7 @@ int wtconfpuva() {
     ReportDamaged(path);
     return 0;
   }
-  ConfPuva.Sort();
+  SortConfList(ConfPuva);
   bool ok = s_puva.file ? RewriteHeldConfList(s_puva.file, path, ConfPuva, s_header)
                         : ReplaceConfList(path, ConfPuva, s_header);
   ReleaseHold(s_puva);

@@ -317,6 +317,22 @@ bool TakeKeyed(VirtualArray& list, std::vector<KeyedFolder>& out) {
 }
 }  // namespace
 
+bool SortConfList(VirtualArray& list) {
+  // A list already in order (the usual case) is checked with one key per
+  // name instead of being sorted again.
+  FolderSortKey previous, current;
+  bool ordered = true;
+  for (int i = 0; i < list.Count() && ordered; ++i) {
+    const ConfRec* rec = static_cast<const ConfRec*>(list.At(i));
+    if (!rec) return false;
+    ConfRecSortKey(*rec, &current);
+    if (i > 0 && CompareFolderSortKeys(previous, current) > 0) ordered = false;
+    previous = current;
+  }
+  if (!ordered) list.Sort(CompareConfEntries);
+  return true;
+}
+
 UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFile, VirtualArray& out,
                                  const UserMergeContext& context) {
   UserMergeResult result = {false, false, true};

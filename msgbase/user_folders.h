@@ -20,6 +20,9 @@ void MakeFolderSortKey(const char* name, FolderSortKey* key);
 void ConfRecSortKey(const ConfRec& rec, FolderSortKey* key);
 int CompareFolderSortKeys(const FolderSortKey& a, const FolderSortKey& b);
 int CompareConfEntries(const void* a, const void* b);
+// Puts a list of ConfRec in folder order, making each name's key once; false
+// when the array could not be read or written.
+bool SortConfList(VirtualArray& list);
 // True when a joined folder of the same conference stands in the list near
 // the position (searched forward from it, then backward).
 bool UserHasConference(const char* name, int position);
