@@ -26,58 +26,52 @@ bool StartsNoCase(const char* text, const char* prefix) {
   return true;
 }
 
-// A name as the folder order sees it: library folders of a forum after its
-// sections, and composite folders (a 0xFF byte) apart from plain ones.
-void PrepareName(const char* name, unsigned char* out) {
-  size_t n = strnlen(name, kPreparedSize - 1);
-  std::memcpy(out, name, n);
-  out[n] = 0;
-  char* text = reinterpret_cast<char*>(out);
-  if (StartsNoCase(text, "dvn:")) {
-    char* slash = std::strchr(text, '/');
-    if (slash && (slash[1] == 'L' || slash[1] == 'l') && slash[2] >= '0' && slash[2] <= '9' &&
-        std::strchr(slash + 3, '_'))
-      slash[1] = '\xff';
-  }
-  if (std::strchr(text, '\xff')) {
-    char* slash = std::strchr(text, '/');
-    if (slash && slash[1]) slash[1] = static_cast<char>(static_cast<unsigned char>(slash[1]) + 128);
-  }
-}
-
-// Two-digit section numbers 10 to 29 after the single digits: the character
-// two before the first "_" from the first "/" on turns "1" into ":" and "2"
-// into ";". Only characters of the searched part are changed.
-void RankSectionNumber(unsigned char* rest) {
-  char* text = reinterpret_cast<char*>(rest);
-  char* from = std::strchr(text, '/');
-  if (!from) from = text;
-  char* underscore = std::strchr(from, '_');
-  if (!underscore || underscore - from < 2) return;
-  char& c = underscore[-2];
-  if (c == '1') c = ':';
-  else if (c == '2') c = ';';
-}
 }  // namespace
 
+// The steps of the folder order, done once per name: library folders of a
+// forum after its sections, composite folders (a 0xFF byte) apart from plain
+// ones, names without a service key first, two-digit section numbers 10 to
+// 29 after the single digits, and no regard to case.
 void MakeFolderSortKey(const char* name, FolderSortKey* key) {
-  unsigned char prepared[kPreparedSize];
-  PrepareName(name ? name : "", prepared);
-  unsigned char* rest = prepared;
-  size_t at = std::strcspn(reinterpret_cast<char*>(prepared), "/:");
+  if (!name) name = "";
+  unsigned char text[kPreparedSize];
+  const size_t n = strnlen(name, kPreparedSize - 1);
+  std::memcpy(text, name, n);
+  text[n] = 0;
+  unsigned char* const end = text + n;
+  unsigned char* slash = static_cast<unsigned char*>(std::memchr(text, '/', n));
+  // text[n] is zero, so slash[1] and slash[2] are in bounds when tested in order.
+  if (slash && StartsNoCase(reinterpret_cast<char*>(text), "dvn:") && (slash[1] == 'L' || slash[1] == 'l') &&
+      slash[2] >= '0' && slash[2] <= '9' && std::memchr(slash + 3, '_', static_cast<size_t>(end - (slash + 3))))
+    slash[1] = 0xFF;
+  if (slash && slash[1] && std::memchr(text, 0xFF, n)) slash[1] = static_cast<unsigned char>(slash[1] + 128);
+
+  // Split at the first "/" or ":": a ":" ends the service key.
+  const size_t headLength = slash ? static_cast<size_t>(slash - text) : n;
+  unsigned char* colon = static_cast<unsigned char*>(std::memchr(text, ':', headLength));
+  unsigned char* rest = colon ? colon + 1 : text;
+
+  // The character two before the first "_" from the first "/" on (or the
+  // start): "1" becomes ":" and "2" becomes ";". It never reaches before
+  // the searched part.
+  unsigned char* from = slash ? slash : rest;
+  if (auto* underscore = static_cast<unsigned char*>(std::memchr(from, '_', static_cast<size_t>(end - from)));
+      underscore && underscore - from >= 2) {
+    unsigned char& c = underscore[-2];
+    if (c == '1') c = ':';
+    else if (c == '2') c = ';';
+  }
+
   unsigned char* out = key->bytes;
-  // Names without a service key first, then the key, then the rest; the
-  // zero after the key makes a shorter key sort first, as it does by itself.
-  if (prepared[at] == ':') {
+  // The zero after the key makes a shorter key sort first, as it does by itself.
+  if (colon) {
     *out++ = 1;
-    for (size_t i = 0; i < at; ++i) *out++ = Fold(prepared[i]);
+    for (unsigned char* p = text; p < colon; ++p) *out++ = Fold(*p);
     *out++ = 0;
-    rest = prepared + at + 1;
   } else {
     *out++ = 0;
   }
-  RankSectionNumber(rest);
-  for (; *rest; ++rest) *out++ = Fold(*rest);
+  for (unsigned char* p = rest; p < end; ++p) *out++ = Fold(*p);
   key->length = static_cast<int>(out - key->bytes);
 }
 
@@ -293,26 +287,34 @@ bool MailFolderBelongsTo(const char* name, const UserMergeContext& context) {
 namespace {
 struct KeyedFolder {
   FolderSortKey key;
-  ConfRec rec;
+  int index;   // of the record in its array
 };
 
-// Copies the array out with each name's key made once; in folder order.
+// Each name's key made once, in folder order; the records stay in the array.
 bool TakeKeyed(VirtualArray& list, std::vector<KeyedFolder>& out) {
   out.resize(static_cast<size_t>(list.Count()));
   bool ordered = true;
   for (int i = 0; i < list.Count(); ++i) {
-    const void* rec = list.At(i);
+    const ConfRec* rec = static_cast<const ConfRec*>(list.At(i));
     if (!rec) return false;
     KeyedFolder& k = out[static_cast<size_t>(i)];
-    std::memcpy(&k.rec, rec, sizeof(ConfRec));
-    k.rec.name[sizeof k.rec.name - 1] = 0;
-    ConfRecSortKey(k.rec, &k.key);
+    k.index = i;
+    ConfRecSortKey(*rec, &k.key);
     if (i > 0 && CompareFolderSortKeys(out[static_cast<size_t>(i) - 1].key, k.key) > 0) ordered = false;
   }
   if (!ordered)
     std::stable_sort(out.begin(), out.end(), [](const KeyedFolder& a, const KeyedFolder& b) {
       return CompareFolderSortKeys(a.key, b.key) < 0;
     });
+  return true;
+}
+
+// A terminated copy of the record behind a key.
+bool RecordOf(VirtualArray& list, const KeyedFolder& k, ConfRec* out) {
+  const void* rec = list.At(k.index);
+  if (!rec) return false;
+  std::memcpy(out, rec, sizeof *out);
+  out->name[sizeof out->name - 1] = 0;
   return true;
 }
 }  // namespace
@@ -340,6 +342,10 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
   // middle of the array would move every later record each time.
   std::vector<KeyedFolder> mine, theirs;
   if (!TakeKeyed(user, mine) || !TakeKeyed(conferenceFile, theirs)) return {false, false, false};
+  // The user's records still to come, copied out so that `out` may be `user`.
+  std::vector<ConfRec> mineRecs(mine.size());
+  for (size_t k = 0; k < mine.size(); ++k)
+    if (!RecordOf(user, mine[k], &mineRecs[k])) return {false, false, false};
   std::vector<ConfRec> merged;
   merged.reserve(mine.size() + 16);
   const bool longOperation = g_messageBaseHooks.longOperation && g_messageBaseHooks.longOperation();
@@ -352,13 +358,13 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
     size_t count = before + (mine.size() - j);
     return JoinedNeighbour(name, static_cast<int>(before), static_cast<int>(count), [&](int i) -> const ConfRec* {
       size_t k = static_cast<size_t>(i);
-      return k < before ? &merged[k] : &mine[j + (k - before)].rec;
+      return k < before ? &merged[k] : &mineRecs[j + (k - before)];
     });
   };
 
   size_t i = 0;
   while (i < theirs.size() || j < mine.size()) {
-    if (j < mine.size() && !mine[j].rec.baseName[0]) {
+    if (j < mine.size() && !mineRecs[j].baseName[0]) {
       ++j;
       result.changed = true;
       continue;
@@ -369,7 +375,8 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
       result.changed = true;
       continue;
     }
-    const ConfRec& c = theirs[i++].rec;
+    ConfRec c;
+    if (!RecordOf(conferenceFile, theirs[i++], &c)) return {result.changed, result.added, false};
     const bool matched = order == 0;
     if (!c.name[0] || !std::strchr(c.name, '/')) continue;   // never a folder of anyone's
     const bool mail = ismailfolder(c.name);
@@ -386,7 +393,7 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
     else flags &= ~CONF_FILTERED;
 
     if (matched) {
-      ConfRec u = mine[j++].rec;
+      ConfRec u = mineRecs[j++];
       if (u.first != c.first || u.last != c.last) u.flags &= ~CONF_VISITED;
       u.first = c.first;
       u.last = c.last;

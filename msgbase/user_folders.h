@@ -64,7 +64,7 @@ struct UserMergeResult {
   bool ok;        // false when the array could not take the result
 };
 // Merges the user's list with the records of conf.ww (either in any order):
-// `out` (which may be `user`) then holds exactly the user's folders with the
+// `out` (which may be `user`, not `conferenceFile`) then holds exactly the user's folders with the
 // current numbers, in folder order.
 UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFile, VirtualArray& out,
                                  const UserMergeContext& context);
