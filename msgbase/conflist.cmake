@@ -28,9 +28,5 @@ if(NOT PELMORA_NATIVE)
   target_link_libraries(confwriter PRIVATE msgbase_conf)
   target_link_options(confwriter PRIVATE -mconsole)
   add_dependencies(msgbase_conf_tests confwriter)
-
-  add_executable(msgbase_conf_bench ${PROJECT_SOURCE_DIR}/bench/msgbase_conf_bench.cpp)
-  target_link_libraries(msgbase_conf_bench PRIVATE msgbase_conf)
-  target_link_options(msgbase_conf_bench PRIVATE -mconsole)
 endif()
 # --- end of conference list and user folder files ---------------------------
