@@ -1,0 +1,151 @@
+// Log-in merge of the user folder file with conf.ww, and the conference list
+// write, each against std::sort of the same records by precomputed keys, all
+// measured in one run. Prints the ratios; the goal is a merge within 2x of
+// the sort.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/appstate.h"
+#include "core/fileio.h"
+#include "core/folder_names.h"
+#include "core/settings.h"
+#include "core/ui_seams.h"
+#include "core/user_settings.h"
+#include "msgbase/conf_list.h"
+#include "msgbase/user_folders.h"
+
+namespace {
+constexpr int kFolders = 16000;
+constexpr int kRounds = 5;
+
+double Now() {
+  LARGE_INTEGER f, c;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&c);
+  return static_cast<double>(c.QuadPart) / f.QuadPart;
+}
+
+template <typename F>
+double Best(F run) {
+  double best = 1e30;
+  for (int i = 0; i < kRounds; ++i) {
+    double t0 = Now();
+    run();
+    best = std::min(best, Now() - t0);
+  }
+  return best;
+}
+
+ConfRec Folder(int i) {
+  ConfRec rec = {};
+  std::snprintf(rec.name, sizeof rec.name, "%s:conf%04d/S%d_topic", i % 3 ? "quorl" : "dvn", i / 8, i % 8 + 5);
+  std::snprintf(rec.baseName, sizeof rec.baseName, "q\\f%05d.log", i);
+  rec.first = 1;
+  rec.last = 100 + i;
+  rec.readMark = 50;
+  rec.order = -1;
+  return rec;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+}  // namespace
+
+int main() {
+  g_ui.messageBox = [](HWND, const char* text, const char*, UINT) {
+    std::printf("box: %s\n", text);
+    return IDOK;
+  };
+  g_ui.setStatusText = [](const char*) {};
+  char base[MAX_PATH];
+  GetTempPathA(sizeof base, base);
+  std::snprintf(g_app.dataDir, sizeof g_app.dataDir, "%splconfbench%lu\\", base, GetCurrentProcessId());
+  CreateDirectoryA(g_app.dataDir, nullptr);
+  InitDefaults();
+  std::strcpy(g_main.messagePathExpanded, g_app.dataDir);
+  std::strcpy(g_app.userName, "bench");
+  std::string dir = g_app.dataDir;
+
+  std::vector<ConfRec> folders;
+  for (int i = 0; i < kFolders; ++i) folders.push_back(Folder(i));
+  std::sort(folders.begin(), folders.end(),
+            [](const ConfRec& a, const ConfRec& b) { return CompareConfEntries(&a, &b) < 0; });
+
+  // conf.ww with newer numbers than the user's copy, so every entry is updated.
+  std::string conf(10, '\0');
+  conf[4] = conf[5] = '\xff';
+  uint32_t n = kFolders;
+  std::memcpy(&conf[6], &n, 4);
+  for (ConfRec rec : folders) {
+    rec.last += 5;
+    conf.append(reinterpret_cast<const char*>(&rec), sizeof rec);
+  }
+  WriteFile(dir + "conf.ww", conf);
+  std::string usr("Version5.00");
+  usr.resize(20, '\0');
+  char field[21] = {};
+  std::strcpy(field, "bench");
+  nibbleswap(field);
+  usr.append(field, 20);
+  usr.append(20, '\0');
+  usr.append(reinterpret_cast<const char*>(&n), 4);
+  for (const ConfRec& rec : folders) usr.append(reinterpret_cast<const char*>(&rec), sizeof rec);
+  WriteFile(dir + "bench.usr", usr);
+
+  // The reference: std::sort of the same records by keys made beforehand.
+  struct Keyed {
+    std::string key;
+    ConfRec rec;
+  };
+  std::vector<Keyed> keyed;
+  for (int i = kFolders - 1; i >= 0; --i) {
+    std::string key = folders[i].name;
+    for (char& c : key) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    keyed.push_back({key, folders[i]});
+  }
+  std::vector<Keyed> work;
+  double sortTime = Best([&] {
+    work = keyed;
+    std::sort(work.begin(), work.end(), [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+  });
+  double copyTime = Best([&] { work = keyed; });
+  sortTime = std::max(sortTime - copyTime, 1e-9);
+
+  double mergeTime = Best([&] {
+    if (!rduconf()) std::printf("rduconf failed\n");
+  });
+  // The merge alone, on lists already in memory.
+  VirtualArray mine("bench user", sizeof(ConfRec), CompareConfEntries);
+  VirtualArray catalogue("bench conf", sizeof(ConfRec), CompareConfEntries);
+  VirtualArray out("bench out", sizeof(ConfRec), CompareConfEntries);
+  for (const ConfRec& rec : folders) mine.Append(&rec);
+  for (const ConfRec& rec : folders) {
+    ConfRec newer = rec;
+    newer.last += 5;
+    catalogue.Append(&newer);
+  }
+  UserMergeContext context = {"bench", 0, false, nullptr};
+  double mergeOnly = Best([&] { MergeUserFolders(mine, catalogue, out, context); });
+  if (Conferences.Count() != kFolders) std::printf("merged %d folders, expected %d\n", Conferences.Count(), kFolders);
+  if (!rdconf(0)) std::printf("rdconf failed: %s\n", g_app.dataDir);
+  double writeTime = Best([&] {
+    if (!wtconf()) std::printf("wtconf failed\n");
+  });
+
+  std::printf("folders: %d\n", kFolders);
+  std::printf("std::sort with precomputed keys: %.2f ms\n", sortTime * 1000);
+  std::printf("rduconf (read .usr + conf.ww, merge): %.2f ms  ratio %.2f\n", mergeTime * 1000, mergeTime / sortTime);
+  std::printf("merge alone (lists in memory): %.2f ms  ratio %.2f\n", mergeOnly * 1000, mergeOnly / sortTime);
+  std::printf("wtconf (sort, write, replace, marker): %.2f ms  ratio %.2f\n", writeTime * 1000, writeTime / sortTime);
+  for (const char* name : {"conf.ww", "confnew.ww", "bench.usr"}) DeleteFileA((dir + name).c_str());
+  RemoveDirectoryA(g_app.dataDir);
+  return 0;
+}
