@@ -8,6 +8,7 @@
 
 #include "core/folder_names.h"
 #include "core/text1252.h"
+#include "msgbase/conf_list.h"
 
 namespace {
 
@@ -221,26 +222,34 @@ bool FolderOrderPath(const char* userPath, char* out, size_t size) {
   return true;
 }
 
-void LoadFolderOrder(const LogSource& odr, FolderOrderItem* items, int count) {
-  if (!items || count <= 0) return;
-  for (int i = 0; i < count; ++i) items[i].order = 0;
+void LoadFolderOrder(const LogSource& odr, VirtualArray& conferences) {
+  const int count = conferences.Count();
+  if (count <= 0) return;
+  auto record = [&](int i) { return static_cast<ConfRec*>(conferences.At(i)); };
+  for (int i = 0; i < count; ++i)
+    if (ConfRec* r = record(i)) r->order = 0;
   int32_t counter = 1;
   LineReader lines(odr);
   std::string line(kOrderLineSize, '\0');
-  char name[kOrderLineSize];
+  char name[sizeof(ConfRec::name) + 1];
   while (lines.Next(&line[0])) {
     PreparePattern(&line[0]);
     if (!line[0]) continue;
     for (int i = 0; i < count; ++i) {
-      if (items[i].order != 0) continue;
-      std::snprintf(name, sizeof name, "%s", items[i].name ? items[i].name : "");
+      ConfRec* r = record(i);
+      if (!r || r->order != 0) continue;
+      size_t n = strnlen(r->name, sizeof r->name);
+      std::memcpy(name, r->name, n);
+      name[n] = 0;
       if (isnewsfolder(name) && !ismailfolder(name)) {
         if (char* slash = std::strchr(name, '/')) *slash = '.';
       }
       StrLower1252(name);
-      if (WildMatch(name, line.c_str())) items[i].order = counter++;
+      if (WildMatch(name, line.c_str())) r->order = counter++;
     }
   }
-  for (int i = 0; i < count; ++i)
-    if (items[i].order == 0) items[i].order = counter++;
+  for (int i = 0; i < count; ++i) {
+    ConfRec* r = record(i);
+    if (r && r->order == 0) r->order = counter++;
+  }
 }

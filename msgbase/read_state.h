@@ -85,17 +85,11 @@ struct OwnAddressDomains {
 void MakeOwnAddress(const char* folderName, const char* settingsName, const char* settingsAddress,
                     const OwnAddressDomains& domains, char* out, size_t size);
 
-// One folder of the conference list as the order file sees it.
-struct FolderOrderItem {
-  const char* name = "";
-  int32_t order = 0;  // set by LoadFolderOrder, from 1
-};
-
 // The order file's path: the user's path with ".odr" for its extension.
 // False when the user's path has no extension.
 bool FolderOrderPath(const char* userPath, char* out, size_t size);
 
-// Orders the folders by the file's patterns, one a line: each line numbers the
-// folders it matches that no earlier line matched, and the rest follow in list
-// order. Does nothing for an empty list.
-void LoadFolderOrder(const LogSource& odr, FolderOrderItem* items, int count);
+// Sets `order` of every ConfRec of the list by the file's patterns, one a
+// line: each line numbers, from 1, the folders it matches that no earlier line
+// matched, and the rest follow in list order. Does nothing for an empty list.
+void LoadFolderOrder(const LogSource& odr, VirtualArray& conferences);

@@ -10,7 +10,7 @@ pelmora_fuzz(fuzz_topic_index SOURCES tests/fuzz_topic_index.cpp LIBS msgbase_to
              CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/topic_index RUNS 20000)
 
 add_library(msgbase_read_state STATIC read_state.cpp)
-target_link_libraries(msgbase_read_state PUBLIC msgbase_portable)
+target_link_libraries(msgbase_read_state PUBLIC msgbase_portable msgbase_conf_portable)
 pelmora_test(msgbase_read_state_tests SOURCES tests/read_state_test.cpp LIBS msgbase_read_state)
 pelmora_fuzz(fuzz_folder_order SOURCES tests/fuzz_folder_order.cpp LIBS msgbase_read_state
              CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/folder_order RUNS 5000)

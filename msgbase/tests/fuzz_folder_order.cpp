@@ -1,9 +1,11 @@
 // Feeds arbitrary order files to LoadFolderOrder: every folder must end with
 // its own order number, 1 to the number of folders.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "msgbase/conf_list.h"
 #include "msgbase/read_state.h"
 #include "msgbase/tests/memory_log.h"
 
@@ -12,15 +14,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                          "net:mail/inbox", "dvn:Cooking_Forum/Recipes", "quorlnews:pelmora/announce",
                                          "Bookmarks\xff" "1"};
   const int n = sizeof kFolders / sizeof kFolders[0];
-  FolderOrderItem items[n];
-  for (int i = 0; i < n; ++i) items[i].name = kFolders[i];
+  VirtualArray conferences("Conferences", sizeof(ConfRec));
+  for (const char* name : kFolders) {
+    ConfRec r = {};
+    snprintf(r.name, sizeof r.name, "%s", name);
+    conferences.Append(&r);
+  }
   MemoryLog odr;
   odr.bytes.assign(reinterpret_cast<const char*>(data), size);
-  LoadFolderOrder(odr.Source(), items, n);
+  LoadFolderOrder(odr.Source(), conferences);
   std::vector<bool> seen(n + 1, false);
-  for (const FolderOrderItem& item : items) {
-    if (item.order < 1 || item.order > n || seen[item.order]) abort();
-    seen[item.order] = true;
+  for (int i = 0; i < n; ++i) {
+    int32_t order = static_cast<ConfRec*>(conferences.At(i))->order;
+    if (order < 1 || order > n || seen[order]) abort();
+    seen[order] = true;
   }
   return 0;
 }

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "msgbase/conf_list.h"
 #include "msgbase/tests/memory_log.h"
 
 namespace {
@@ -228,13 +230,18 @@ TEST(ReadState, OwnAddressByService) {
 }
 
 std::vector<int32_t> Order(const std::string& file, const std::vector<const char*>& names) {
-  std::vector<FolderOrderItem> items(names.size());
-  for (size_t i = 0; i < names.size(); ++i) items[i].name = names[i];
+  VirtualArray conferences("Conferences", sizeof(ConfRec));
+  for (const char* name : names) {
+    ConfRec r = {};
+    snprintf(r.name, sizeof r.name, "%s", name);
+    r.order = 99;
+    conferences.Append(&r);
+  }
   MemoryLog odr;
   odr.bytes = file;
-  LoadFolderOrder(odr.Source(), items.data(), static_cast<int>(items.size()));
+  LoadFolderOrder(odr.Source(), conferences);
   std::vector<int32_t> orders;
-  for (const auto& item : items) orders.push_back(item.order);
+  for (int i = 0; i < conferences.Count(); ++i) orders.push_back(static_cast<ConfRec*>(conferences.At(i))->order);
   return orders;
 }
 
