@@ -1,0 +1,640 @@
+// Opening and closing the one open topic, and the lookups of its messages.
+#include "msgbase/topic_open.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/appstate.h"
+#include "core/debuglog.h"
+#include "core/fileio.h"
+#include "core/folder_lookup.h"
+#include "core/folder_names.h"
+#include "core/resstr.h"
+#include "core/rights.h"
+#include "core/service_keys.h"
+#include "core/settings.h"
+#include "core/small_text.h"
+#include "msgbase/conf_files.h"
+#include "msgbase/msg_fields.h"
+#include "msgbase/msgid_list.h"
+#include "msgbase/read_state.h"
+#include "msgbase/service_config.h"
+#include "msgbase/topic_index.h"
+#include "msgbase/topic_scan.h"
+#include "msgbase/user_folders.h"
+#include "msgbase/user_info.h"
+
+OpenTopicState g_topic;
+LogReader g_logReader;
+TopicOpenHooks g_topicOpenHooks = {};
+
+namespace {
+
+constexpr unsigned long kRightKeepMarks = 0x400;
+constexpr int kMaxLogCvaRecords = 999999;
+
+VirtualArray s_msgIds("msgid", sizeof(MsgIdEntry), CompareMsgIdKeys);
+VirtualArray s_subjects("subject", sizeof(MsgIdEntry), CompareMsgIdKeys);
+
+ConfRec* Folder() { return CurrentFolder.Bound() ? static_cast<ConfRec*>(CurrentFolder.element) : nullptr; }
+
+bool LongOperation() { return g_messageBaseHooks.longOperation && g_messageBaseHooks.longOperation(); }
+bool BrowserOpen() { return g_topicOpenHooks.browserOpen && g_topicOpenHooks.browserOpen(); }
+void CloseBrowser() {
+  if (g_topicOpenHooks.closeBrowser) g_topicOpenHooks.closeBrowser();
+}
+void Call(void (*hook)()) {
+  if (hook) hook();
+}
+int MessageOrder() { return g_topicOpenHooks.messageOrder ? g_topicOpenHooks.messageOrder() : 4; }
+
+const char* OpenFolderName() { return g_topic.log ? g_topic.openName : nullptr; }
+
+void Copy(char* to, const char* from, size_t size) { lstrcpynA(to, from ? from : "", static_cast<int>(size)); }
+
+// A path beside the log with another extension.
+void PathWithExtension(const char* logPath, const char* extension, char* out) {
+  Copy(out, logPath, MAX_PATH);
+  setext(out, extension, MAX_PATH);
+}
+
+void ReloadServiceConfig() {
+  char key[SERVICE_KEY_MAX + 1] = "";
+  if (g_topic.log) getservice(key, g_topic.openName);
+  LoadFolderConf(key);
+}
+
+struct LogCvaIgnored {
+  static bool Test(void*, long number) { return g_topicOpenHooks.isIgnored && g_topicOpenHooks.isIgnored(number); }
+};
+
+// Rewrites a file through a temporary one beside it; the old file stays
+// until the new one is whole.
+struct TempRewrite {
+  char path[MAX_PATH] = "";
+  char temp[MAX_PATH] = "";
+  FILE* file = nullptr;
+
+  bool Begin(const char* target) {
+    Copy(path, target, sizeof path);
+    std::snprintf(temp, sizeof temp, "%s~", target);
+    EraseFileOnce(temp);  // left by an earlier run that stopped half way
+    file = CreateTempBeside(temp);
+    return file != nullptr;
+  }
+  bool Finish(bool ok) {
+    if (file) ok = CloseTemp(file) && ok;
+    file = nullptr;
+    ok = ok && MoveOver(temp, path);
+    if (!ok) EraseFileOnce(temp);
+    return ok;
+  }
+};
+
+bool WriteIndexFile(const char* indexPath, long first, long last) {
+  TempRewrite out;
+  bool ok = out.Begin(indexPath);
+  int error = ok ? 0 : errno;
+  if (ok) {
+    TopicIndexArrays arrays{&IndexArray, &LogCva, &Synopsis};
+    ok = WriteTopicIndex(StdioSink(out.file), arrays, first, last, MessageOrder()) == 1;
+    if (!ok) error = errno;
+  }
+  if (!out.Finish(ok)) {
+    if (!error) error = static_cast<int>(GetLastError());
+    WarnBoxF("Index File Error. File Name: %s;  Dos Error Code:%d\n", indexPath, error);
+    return false;
+  }
+  return true;
+}
+
+// ---- the reindex path of scanmsg ----
+
+struct Rebuild {
+  FILE* thr = nullptr;
+  bool scrambled = false;
+  MessageIdList* ids = nullptr;
+  bool ok = true;
+  long first = kReindexNumber, last = 0;
+};
+
+int32_t NumberAt(int slot) { return static_cast<MsgIndexRec*>(LogCva.At(slot))->number; }
+
+// The slot of the first record whose number is not below `number`.
+int LowerBound(long number) {
+  int low = 0, high = LogCva.Count();
+  while (low < high) {
+    int mid = low + (high - low) / 2;
+    if (NumberAt(mid) < number) low = mid + 1;
+    else high = mid;
+  }
+  return low;
+}
+
+void DropOldest(Rebuild& b) {
+  LogCva.RemoveAt(0);
+  IndexArray.RemoveAt(0);
+  if (LogCva.Count() > 0) b.first = NumberAt(0);
+}
+
+void AddScanned(void* context, const ScannedMessage& m) {
+  Rebuild& b = *static_cast<Rebuild*>(context);
+  IndexRec index = {m.logOffset, 0, static_cast<int32_t>(m.date)};
+  long thrOffset = std::ftell(b.thr);
+  if (thrOffset < 0 || !WriteThreadRecord(StdioSink(b.thr), m.thread, b.scrambled)) b.ok = false;
+  index.thrOffset = static_cast<uint32_t>(thrOffset < 0 ? 0 : thrOffset);
+  MsgIndexRec rec = {static_cast<int32_t>(m.number), static_cast<int32_t>(m.parent), m.flags};
+
+  int count = LogCva.Count();
+  if (count == 0 || NumberAt(count - 1) < m.number) {
+    if (count >= kMaxLogCvaRecords) DropOldest(b);
+    LogCva.Append(&rec);
+    IndexArray.Append(&index);
+  } else {
+    int slot = LowerBound(m.number);
+    if (slot < count && NumberAt(slot) == m.number) {
+      std::memcpy(LogCva.At(slot), &rec, sizeof rec);
+      std::memcpy(IndexArray.At(slot), &index, sizeof index);
+    } else {
+      if (count >= kMaxLogCvaRecords) {
+        DropOldest(b);
+        slot = slot > 0 ? slot - 1 : 0;
+      }
+      LogCva.InsertAt(slot, &rec);
+      IndexArray.InsertAt(slot, &index);
+    }
+  }
+  if (LogCva.Count() > 0) {
+    b.first = NumberAt(0);
+    if (m.number > b.last) b.last = m.number;
+  }
+  if (b.ids) {
+    char replySubject[100];
+    MsgIdListAdd(*b.ids, m.fields.messageId, StripReplyPrefix(m.fields.subject, replySubject), m.number,
+                 static_cast<long>(m.date));
+  }
+}
+
+void CantOpen(const char* path) {
+  char text[MAX_PATH + 32];
+  std::snprintf(text, sizeof text, "Can't open '%s'", path);
+  msgnote(text);
+}
+
+int ReindexOpenTopic() {
+  ConfRec* rec = Folder();
+  if (!g_topic.log || !rec) return 0;
+  BeginWait();
+  g_topic.cachedNumber = kNoCachedMessage;
+  FolderKind kind = FolderKindFromName(g_topic.openName);
+  LogCva.SetSize(0);
+  IndexArray.SetSize(0);
+  bool browserWasOpen = BrowserOpen();
+  if (browserWasOpen) CloseBrowser();
+
+  char indexPath[MAX_PATH], thrPath[MAX_PATH], idPath[MAX_PATH];
+  PathWithExtension(g_topic.logPath, ".ind", indexPath);
+  PathWithExtension(indexPath, ".thr", thrPath);
+  PathWithExtension(g_topic.logPath, ".id", idPath);
+  TempRewrite thr, ids;
+  if (!thr.Begin(thrPath)) {
+    CantOpen(thrPath);
+    EndWait();
+    return 0;
+  }
+  bool keepIds = kind.mail || kind.news;
+  if (keepIds && !ids.Begin(idPath)) {
+    thr.Finish(false);
+    CantOpen(idPath);
+    EndWait();
+    return 0;
+  }
+  MessageIdList list;
+  list.msgid = &s_msgIds;
+  list.subject = &s_subjects;
+  list.pump = PumpMessages;
+  if (keepIds) MsgIdListOpen(list, nullptr);
+
+  char key[SERVICE_KEY_MAX + 1] = "";
+  getservice(key, g_topic.openName);
+  LoadServiceSettings(key);
+  ScanOptions options;
+  options.folderName = g_topic.openName;
+  options.kind = kind;
+  options.identity = sameservice(key, "net") ? g_service.emailAddress : g_service.name;
+
+  Rebuild build;
+  build.thr = thr.file;
+  build.scrambled = (rec->flags & CONF_SCRAMBLED) != 0;
+  build.ids = keepIds ? &list : nullptr;
+  ScanTopicLog(g_logReader, options, AddScanned, &build);
+
+  if (!thr.Finish(build.ok)) CantOpen(thrPath);
+  if (keepIds && !ids.Finish(MsgIdListSave(list, ids.file) == 1)) CantOpen(idPath);
+
+  if (LogCva.Count() > 0) {
+    g_topic.first = build.first;
+    g_topic.last = build.last;
+  }
+  rec->first = g_topic.first;
+  rec->last = g_topic.last;
+  // Written now as well as at close, so a topic that is never closed (a
+  // stopped program) does not rebuild again at its next open.
+  WriteIndexFile(indexPath, g_topic.first > g_topic.last ? 0 : g_topic.first, g_topic.last);
+  g_topic.indexChanged = true;
+  if (browserWasOpen) Call(g_topicOpenHooks.browse);
+  EndWait();
+  return 1;
+}
+
+void ReportMissing(long number) {
+  if (g_topic.opening) throw TopicRecovery{};
+  if (number >= g_topic.first && number <= g_topic.last) {
+    msgwarn("Index File Error");
+  } else {
+    char text[300];
+    Copy(text, "%PROGRAM% has detected an index range error in your message database.\n\n"
+               "To correct the problem please run Reindex.", sizeof text);
+    ExpandTextMacros(text);
+    msgwarn(text);
+  }
+  WarnBoxF("first %ld last %ld current %ld num %ld\n", g_topic.first, g_topic.last, g_topic.readMark, number);
+  Call(g_topicOpenHooks.abortCommand);
+}
+
+// ---- logopen ----
+
+void ReportOpenFailure(const ConfRec& rec, const char* path, int error) {
+  DebugLogF("logopen(): fn=%s, errno=%d\n", path, error);
+  if (g_topic.exclusiveOpen) return;
+  char name[101];
+  Copy(name, rec.name, sizeof name);
+  FixNameCase(name);
+  DWORD attributes = GetFileAttributesA(path);
+  bool missing = attributes == INVALID_FILE_ATTRIBUTES &&
+                 (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
+  if (!missing && error == EACCES) {
+    WarnBoxF("'%s' is locked by another user or program.\n\nFilename is '%s'", name, path);
+    return;
+  }
+  if (!missing) {
+    char base[sizeof rec.baseName + 1] = {};
+    std::memcpy(base, rec.baseName, strnlen(rec.baseName, sizeof rec.baseName));
+    char status[128];
+    std::snprintf(status, sizeof status, "%s: File error %d", base, error);
+    setstatus(status);
+  }
+  WarnBoxF("Can't find message file for folder '%s'", name);
+}
+
+// The read mark kept in the record, brought inside the range the index gives;
+// true when the first message must show unread afterwards.
+bool ReconcileLoadedReadMark(ConfRec& rec) {
+  bool firstUnread = false;
+  long mark = rec.readMark;
+  if (mark > g_topic.last) mark = g_topic.last;
+  if (mark < g_topic.first) {
+    mark = g_topic.first;
+    firstUnread = true;
+  }
+  rec.readMark = mark;
+  g_topic.readMark = mark;
+  MarkReadUpTo(LogCva, mark);
+  ReadUserInfo();
+  return firstUnread;
+}
+
+bool LoadIndex(ConfRec& rec, const char* indexPath) {
+  FILE* file = fileopen(indexPath, _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
+  if (!file) return false;
+  char thrPath[MAX_PATH];
+  PathWithExtension(indexPath, ".thr", thrPath);
+  TopicIndexLimits limits;
+  limits.logSize = filesize(g_topic.logPath);
+  // A thread file that is gone makes every record of the index point nowhere.
+  limits.thrSize = GetFileAttributesA(thrPath) == INVALID_FILE_ATTRIBUTES ? 0 : filesize(thrPath);
+  TopicIndexHeader header;
+  TopicIndexArrays arrays{&IndexArray, &LogCva, &Synopsis};
+  int result = ReadTopicIndex(StdioSource(file), arrays, &header, limits);
+  fileclose(file);
+  if (result != kIndexRead) return false;
+  if (Synopsis.Count() > 1) Synopsis.Sort(CompareSynNodes);
+  g_topic.first = header.first;
+  g_topic.last = header.last;
+  rec.first = header.first;
+  rec.last = header.last;
+  return true;
+}
+
+void RebuildOnOpen(ConfRec& rec, const char* indexPath) {
+  LogCva.SetSize(0);
+  IndexArray.SetSize(0);
+  Synopsis.SetSize(0);
+  setstatus("Recreating .ind file");
+  g_topic.last = 0;
+  g_topic.first = kReindexNumber;
+  scanmsg(kReindexNumber);
+  if (!LongOperation()) {
+    FILE* check = fopen_r(indexPath, FO_BINARY | FO_QUIET);
+    if (check) fileclose(check);
+    else setstatus("Message file is corrupted; Cannot create index");
+  }
+  if (g_topic.first > g_topic.last || LogCva.Count() == 0) g_topic.first = g_topic.last = 0;
+  rec.first = g_topic.first;
+  rec.last = g_topic.last;
+  long mark = rec.readMark;
+  // first - 1 stands for "nothing read" and stays so.
+  if (mark > g_topic.last || mark < g_topic.first - 1) mark = g_topic.last;
+  if (mark < 0) mark = 0;
+  rec.readMark = mark;
+  g_topic.readMark = mark;
+  MarkReadUpTo(LogCva, mark);
+  g_topic.indexTime = -1;
+}
+
+// Steps of the open after the recovery point; 1 opened, 0 not (nothing open).
+int OpenTopicSteps(bool repair) {
+  DebugLog("logopen() start\n");
+  BeginWait();
+  g_topic.indexChanged = false;
+  if (!findconf(CurrentFolder, g_topic.openName)) {
+    EndWait();
+    return 0;
+  }
+  ConfRec& rec = *Folder();
+  char base[sizeof rec.baseName + 1] = {};
+  std::memcpy(base, rec.baseName, strnlen(rec.baseName, sizeof rec.baseName));
+  char joined[MAX_PATH * 2];
+  std::snprintf(joined, sizeof joined, "%s%s", g_app.dataDir, base);
+  NormalisePath(joined, g_topic.logPath);
+  rec.flags &= ~CONF_VISITED;
+  g_topic.openFlags = rec.flags;
+
+  bool exclusive = g_topic.exclusiveOpen;
+  errno = 0;
+  FILE* log = fileopen(g_topic.logPath, _O_RDONLY | _O_BINARY, "rb", (exclusive ? LOCK_EXCLUSIVE : 0) | LOCK_QUIET);
+  int error = errno;
+  if (!log) {
+    ReportOpenFailure(rec, g_topic.logPath, error);
+    g_topic.exclusiveOpen = false;
+    g_topic.log = nullptr;
+    EndWait();
+    return 0;
+  }
+  g_topic.exclusiveOpen = false;
+  g_topic.log = log;
+  g_openFolderName = OpenFolderName;
+  g_topic.logTime = filetime(g_topic.logPath);
+  DebugLogF("logopen(): _logtime=%d\n", static_cast<int>(g_topic.logTime));
+  LogReaderOpen(g_logReader, StdioSource(log), (rec.flags & CONF_SCRAMBLED) != 0);
+  g_logReader.notices.status = setstatus;
+  g_logReader.notices.box = msgwarn;
+  g_topic.cachedNumber = kNoCachedMessage;
+
+  char indexPath[MAX_PATH];
+  PathWithExtension(g_topic.logPath, ".ind", indexPath);
+  g_topic.indexTime = filetime(indexPath);
+  IndexArray.SetSize(0);
+  g_topic.readMark = 0;
+  bool firstUnread = false;
+  if (!repair && LoadIndex(rec, indexPath)) {
+    firstUnread = ReconcileLoadedReadMark(rec);
+  } else {
+    RebuildOnOpen(rec, indexPath);
+  }
+  if (firstUnread && LogCva.Count() > 0) static_cast<MsgIndexRec*>(LogCva.At(0))->flags &= ~kMsgRead;
+  if (std::strchr(g_topic.openName, '\xFF')) MarkReadUpTo(LogCva, g_topic.last);
+
+  DebugLog("logopen() after index file has been loaded\n");
+  if (!LongOperation()) {
+    setstatus("");
+    ReloadServiceConfig();
+    Call(g_topicOpenHooks.setMainTitle);
+    if (g_messageBaseHooks.selectFolder) g_messageBaseHooks.selectFolder(g_topic.openName);
+    Call(g_topicOpenHooks.repaintStatusBar);
+    Call(g_topicOpenHooks.updateCommandStates);
+    rec.flags &= ~CONF_RESIGNED;
+    Call(g_topicOpenHooks.browse);
+  }
+  EndWait();
+  return 1;
+}
+
+// Gives up what a failed open left behind.
+void DropHalfOpenTopic() {
+  CloseBrowser();
+  if (g_topic.log) fileclose(g_topic.log);
+  g_topic.log = nullptr;
+  LogReaderClose(g_logReader);
+}
+
+bool OwnMailFolder() {
+  if (!ismailfolder(g_topic.openName) || !g_app.userName[0]) return false;
+  const char* after = std::strpbrk(g_topic.openName, "/ ");
+  return after && lstrcmpiA(after + 1, g_app.userName) == 0;
+}
+
+}  // namespace
+
+int logopen() {
+  if (g_topic.guard) return 0;
+  g_topic.guard = true;
+  g_topic.opening = true;
+  bool repair = false;
+  int result = 0;
+  for (;;) {
+    try {
+      result = OpenTopicSteps(repair);
+      break;
+    } catch (const TopicRecovery&) {
+      g_topic.opening = false;
+      EndWait();
+      DropHalfOpenTopic();
+      char name[101];
+      Copy(name, g_topic.openName, sizeof name);
+      FixNameCase(name);
+      char question[400];
+      std::snprintf(question, sizeof question,
+                    "%%PROGRAM%% has detected a problem with folder '%s'.\n\n"
+                    "Do you want %%PROGRAM%% to try to repair the file ?",
+                    name);
+      ExpandTextMacros(question);
+      // A repair that meets the same problem again is not offered twice.
+      if (repair || !askyesno(question)) {
+        result = 0;
+        break;
+      }
+      repair = true;
+      g_topic.opening = true;
+    }
+  }
+  g_topic.guard = false;
+  g_topic.opening = false;
+  DebugLog("logopen() close\n");
+  return result;
+}
+
+void logclose() {
+  if (g_topic.guard || !g_topic.log) return;
+  g_topic.guard = true;
+  BeginWait();
+  ConfRec* rec = Folder();
+  long mark = ReadMarkFromReadBits(LogCva, g_topic.first, g_topic.last);
+  g_topic.readMark = mark;
+  if (rec) {
+    rec->first = g_topic.first;
+    rec->last = g_topic.last;
+    rec->readMark = mark;
+    UnreadCountOptions options;
+    options.folderName = g_topic.openName;
+    options.last = g_topic.last;
+    options.isIgnored = LogCvaIgnored::Test;
+    long unusedMark = mark;
+    rec->waiting = countunread(LogCva, options, &unusedMark);
+  }
+
+  bool write = OwnMailFolder() || LongOperation() || HasRight(kRightKeepMarks) || g_topic.indexChanged;
+  if (write) {
+    char indexPath[MAX_PATH];
+    PathWithExtension(g_topic.logPath, ".ind", indexPath);
+    // Another instance that rewrote the index since our open wins.
+    if (g_topic.indexTime == -1 || filetime(indexPath) == g_topic.indexTime)
+      WriteIndexFile(indexPath, g_topic.first, g_topic.last);
+    PumpMessages();
+  }
+
+  if (BrowserOpen()) CloseBrowser();
+  PumpMessages();
+  if (!LongOperation() && g_app.userName[0]) {
+    WriteUserInfo();
+    wtuconf();
+  }
+  fileclose(g_topic.log);
+  g_topic.log = nullptr;
+  LogReaderClose(g_logReader);
+  if (!LongOperation()) {
+    Call(g_topicOpenHooks.updateCommandStates);
+    Call(g_topicOpenHooks.repaintStatusBar);
+  }
+  Copy(g_topic.previousName, g_topic.openName, sizeof g_topic.previousName);
+  if (!g_topic.switching) ReloadServiceConfig();
+  Call(g_topicOpenHooks.setMainTitle);
+  Call(g_topicOpenHooks.repaintList);
+  Call(g_topicOpenHooks.updateFolderView);
+  EndWait();
+  g_topic.guard = false;
+}
+
+void SwitchTopic(const char* name) {
+  if (g_topic.guard) return;
+  char wanted[100], old[100];
+  Copy(wanted, name, sizeof wanted);
+  Copy(old, g_topic.openName, sizeof old);
+  g_topic.switching = true;
+  if (g_topic.log) logclose();
+  Copy(g_topic.requestedName, wanted, sizeof g_topic.requestedName);
+  Copy(g_topic.openName, wanted, sizeof g_topic.openName);
+  Copy(g_topic.previousName, old, sizeof g_topic.previousName);
+  logopen();
+  g_topic.switching = false;
+  if (!g_topic.log) ReloadServiceConfig();
+  EndWait();
+}
+
+int ReopenTopic() {
+  if (!g_topic.previousName[0]) {
+    msgnote("No folder to rejoin");
+    return 0;
+  }
+  char previous[100];
+  Copy(previous, g_topic.previousName, sizeof previous);
+  if (g_topic.log) logclose();
+  Copy(g_topic.requestedName, previous, sizeof g_topic.requestedName);
+  Copy(g_topic.openName, previous, sizeof g_topic.openName);
+  int result = logopen();
+  g_topic.previousName[0] = 0;
+  return result;
+}
+
+void NextWaitingFolder() {
+  ConfRec* open = g_topic.log ? Folder() : nullptr;
+  if (!open) {
+    Call(g_topicOpenHooks.nextNewMessage);
+    return;
+  }
+  open->flags |= CONF_VISITED;
+  bool any = false, unvisited = false;
+  for (int i = 0; i < Conferences.Count(); ++i) {
+    ConfRec* c = static_cast<ConfRec*>(Conferences.At(i));
+    if (!c || (c->flags & CONF_RESIGNED) || c->waiting == 0) continue;
+    if (g_topicOpenHooks.resignFilter && g_topicOpenHooks.resignFilter(c)) continue;
+    if (lstrcmpiA(c->name, g_topic.openName) == 0) continue;
+    any = true;
+    if (!(c->flags & CONF_VISITED)) unvisited = true;
+  }
+  if (!any) {
+    msgnote("No messages waiting in other folders");
+    return;
+  }
+  if (!unvisited) {
+    for (int i = 0; i < Conferences.Count(); ++i) {
+      ConfRec* c = static_cast<ConfRec*>(Conferences.At(i));
+      if (c) c->flags &= ~CONF_VISITED;
+    }
+  }
+  logclose();
+  SmartPointer closed;
+  if (findconf(closed, g_topic.previousName)) {
+    ConfRec* c = static_cast<ConfRec*>(closed.element);
+    if (c->waiting > 0) c->flags |= CONF_VISITED;
+  }
+  Call(g_topicOpenHooks.nextNewMessage);
+}
+
+int scanmsg(long number) {
+  if (!g_topic.log) return 0;
+  g_logReader.remaining = 0;
+  if (number > kMaxMessageNumber) return ReindexOpenTopic();
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    long offset;
+    if (number != g_topic.cachedNumber || number == 0) {
+      if (number < g_topic.first || number > g_topic.last) return 0;
+      int slot = findmsgidx(static_cast<int32_t>(number));
+      if (slot < 0) return 0;
+      offset = static_cast<long>(static_cast<IndexRec*>(IndexArray.At(slot))->logOffset);
+      DebugLogF("scanmsg(%ld): Seeking to offset %ld\n", number, offset);
+      g_topic.cachedNumber = number;
+      g_topic.cachedOffset = offset;
+    } else {
+      offset = g_topic.cachedOffset;
+    }
+    MessageHeader header;
+    if (ReadMessageStartAt(g_logReader, offset, &header) == number) return 1;
+    if (attempt == 0 && !ReindexOpenTopic()) return 0;
+    g_topic.cachedNumber = kNoCachedMessage;
+  }
+  return 0;
+}
+
+int msgindex(long number, int quiet) {
+  if (!CurrentFolder.Bound()) return 0;
+  int slot = -1;
+  if (number >= g_topic.first && number <= g_topic.last) slot = findmsgidx(static_cast<int32_t>(number));
+  if (slot >= 0) return slot;
+  if (!quiet) ReportMissing(number);
+  return -1;
+}
+
+MsgIndexRec* getmsghdr(long number, int quiet) {
+  static MsgIndexRec standBy;
+  int slot = msgindex(number, quiet);
+  if (slot >= 0 && CurrentFolder.Bound()) {
+    MsgIndexRec* rec = static_cast<MsgIndexRec*>(LogCva.At(slot));
+    if (rec) return rec;
+  }
+  standBy = {static_cast<int32_t>(number), 0, kMsgMissing};
+  return &standBy;
+}
