@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "msgbase/conf_list.h"
+#include "msgbase/service_config.h"
 #include "msgbase/tests/conf_test_util.h"
 #include "msgbase/tests/index_bytes.h"
 #include "msgbase/tests/memory_log.h"
@@ -75,6 +76,7 @@ class TopicOpenTest : public DataDirTest {
     g_throwOnBrowse = 0;
     g_topicOpenHooks = {};
     g_topicOpenHooks.browse = Browse;
+    g_hconf.warned = true;  // the fixtures have no service configuration files
     Conferences.SetSize(0);
     AddFolder(kNews, "clc.log", 0);
     AddFolder(kChat, "chat.log", CONF_SCRAMBLED);
@@ -90,6 +92,7 @@ class TopicOpenTest : public DataDirTest {
   void AddFolder(const char* name, const char* base, uint32_t flags) {
     ConfRec rec = MakeConf(name, base, 0, 0, flags);
     rec.readMark = 0;
+    rec.waiting = 0;
     Conferences.Append(&rec);
   }
   ConfRec* Record(const char* name) {
@@ -430,6 +433,44 @@ TEST_F(TopicOpenTest, MissingLogIsReportedAndNothingStaysOpen) {
   EXPECT_EQ(Recorded().boxes[0], "Can't find message file for folder 'Net:Comp.Lang.C/All'");
   EXPECT_EQ(Open("net:no.such/folder"), 0);
   EXPECT_FALSE(g_topic.guard);
+}
+
+}  // namespace
+
+namespace {
+
+int g_nextNewCalls = 0;
+
+TEST_F(TopicOpenTest, NextWaitingFolderSkipsResignedHiddenAndVisitedFolders) {
+  WriteWholeFile(Path("clc.log"), NewsLog());
+  AddFolder("quorl:old/resigned", "old.log", CONF_RESIGNED);
+  AddFolder("quorl:other/hidden", "hidden.log", 0);
+  g_nextNewCalls = 0;
+  g_topicOpenHooks.nextNewMessage = [] { ++g_nextNewCalls; };
+  g_topicOpenHooks.resignFilter = [](const ConfRec* rec) { return std::strstr(rec->name, "hidden") != nullptr; };
+  for (const char* name : {"quorl:old/resigned", "quorl:other/hidden"}) Record(name)->waiting = 4;
+
+  // Only folders that are resigned or hidden wait: nothing to move to.
+  Record(kNews)->readMark = 9;
+  ASSERT_EQ(Open(kNews), 1);
+  NextWaitingFolder();
+  EXPECT_NE(g_topic.log, nullptr) << "the open topic stays open";
+  EXPECT_EQ(g_nextNewCalls, 0);
+  ASSERT_EQ(Recorded().boxes.size(), 1u);
+  EXPECT_EQ(Recorded().boxes[0], "No messages waiting in other folders");
+
+  // A visited folder still counts: a new cycle starts.
+  Record(kChat)->waiting = 2;
+  Record(kChat)->flags |= CONF_VISITED;
+  NextWaitingFolder();
+  EXPECT_EQ(g_topic.log, nullptr);
+  EXPECT_EQ(g_nextNewCalls, 1);
+  EXPECT_EQ(Record(kChat)->flags & CONF_VISITED, 0u);
+  EXPECT_NE(Record(kNews)->flags & CONF_VISITED, 0u) << "the closed folder still has unread messages";
+
+  // With no topic open it goes straight to the next new message.
+  NextWaitingFolder();
+  EXPECT_EQ(g_nextNewCalls, 2);
 }
 
 }  // namespace
