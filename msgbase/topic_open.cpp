@@ -192,6 +192,8 @@ int ReindexOpenTopic() {
   FolderKind kind = FolderKindFromName(g_topic.openName);
   LogCva.SetSize(0);
   IndexArray.SetSize(0);
+  // The thread order points into the old slots; the browser builds it anew.
+  Synopsis.SetSize(0);
   bool browserWasOpen = BrowserOpen();
   if (browserWasOpen) CloseBrowser();
 
@@ -238,6 +240,8 @@ int ReindexOpenTopic() {
   if (LogCva.Count() > 0) {
     g_topic.first = build.first;
     g_topic.last = build.last;
+  } else {
+    g_topic.first = g_topic.last = 0;
   }
   rec->first = g_topic.first;
   rec->last = g_topic.last;

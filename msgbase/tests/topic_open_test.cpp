@@ -474,3 +474,39 @@ TEST_F(TopicOpenTest, NextWaitingFolderSkipsResignedHiddenAndVisitedFolders) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TopicOpenTest, IndexThatPointsAtTheWrongMessageIsRebuiltByTheFirstRead) {
+  WriteWholeFile(Path("clc.log"), NewsLog());
+  ASSERT_EQ(Open(kNews), 1);
+  std::vector<IndexEntry> entries = Entries();
+  logclose();
+  std::swap(entries[0].logOffset, entries[2].logOffset);
+  WriteWholeFile(Path("clc.ind"), IndexFile(11007, 10, 12, entries));
+
+  Recorded() = UiRecord{};
+  ASSERT_EQ(Open(kNews), 1);
+  EXPECT_FALSE(Rebuilt());
+  EXPECT_EQ(scanmsg(10), 1) << "the miss rebuilds the index and finds the message";
+  EXPECT_TRUE(g_topic.indexChanged);
+  EXPECT_EQ(Listing(false), kNewsListing);
+  EXPECT_EQ(scanmsg(12), 1);
+  logclose();
+  EXPECT_EQ(ReadWholeFile(Path("clc.log")), NewsLog());
+}
+
+TEST_F(TopicOpenTest, EmptyLogOpensWithNoMessages) {
+  WriteWholeFile(Path("clc.log"), "");
+  Record(kNews)->readMark = 7;
+  ASSERT_EQ(Open(kNews), 1);
+  EXPECT_EQ(LogCva.Count(), 0);
+  EXPECT_EQ(g_topic.first, 0);
+  EXPECT_EQ(g_topic.last, 0);
+  EXPECT_EQ(scanmsg(1), 0);
+  logclose();
+  EXPECT_EQ(Record(kNews)->waiting, 0);
+  EXPECT_EQ(Record(kNews)->readMark, 0);
+}
+
+}  // namespace
