@@ -1,0 +1,127 @@
+// Opens a topic of news messages of about 3 KB (100,000 by default) twice:
+// once without an index (the rebuild through the log walk), once with the
+// index the first open wrote; each beside a plain read of the file it reads.
+// Usage: topic_open_bench [messages] [directory]
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/appstate.h"
+#include "core/settings.h"
+#include "core/ui_seams.h"
+#include "msgbase/conf_list.h"
+#include "msgbase/service_config.h"
+#include "msgbase/topic_open.h"
+
+namespace {
+
+const char kFolder[] = "net:comp.lang.c/all";
+
+std::string NewsMessage(long number) {
+  std::string body;
+  body += "From: Poster " + std::to_string(number % 977) + " <poster" + std::to_string(number % 977) +
+          "@example.com>\r\n";
+  body += "Subject: " + std::string(number % 2 ? "Re: " : "") + "Question number " + std::to_string(number / 2) +
+          " about pointers\r\n";
+  body += "Message-ID: <" + std::to_string(number) + "@example.com>\r\n\r\n";
+  while (body.size() < 2900)
+    body += "This is the text of the message, written to fill about three kilobytes of body.\r\n";
+  size_t size = 0;
+  for (char c : body)
+    if (c != '\r') ++size;
+  std::string m = "==========\r\n" + std::string(kFolder) + " #" + std::to_string(number) + ", from poster" +
+                  std::to_string(number % 977) + "@example.com, " + std::to_string(size) +
+                  " chars, Tue, 5 Mar 1996 14:07:33 -0500\r\n";
+  if (number % 2) m += "Comment to " + std::to_string(number - 1) + "\r\n";
+  return m + "----------\r\n" + body;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+double PlainRead(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  static char buffer[8192];
+  auto start = std::chrono::steady_clock::now();
+  DWORD got = 0;
+  while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+  }
+  double s = Seconds(start);
+  CloseHandle(h);
+  return s;
+}
+
+double OpenAndClose(long* messages) {
+  std::strcpy(g_topic.openName, kFolder);
+  auto start = std::chrono::steady_clock::now();
+  int opened = logopen();
+  double s = Seconds(start);
+  *messages = opened ? LogCva.Count() : -1;
+  logclose();
+  return s;
+}
+
+int Quiet(HWND, const char* text, const char*, UINT) {
+  std::fprintf(stderr, "box: %s\n", text);
+  return IDOK;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long count = argc > 1 ? std::atol(argv[1]) : 100000;
+  std::string dir = argc > 2 ? argv[2] : ".";
+  if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  g_ui.messageBox = Quiet;
+  lstrcpynA(g_app.dataDir, dir.c_str(), sizeof g_app.dataDir);
+  InitDefaults();
+  g_hconf.warned = true;  // no service configuration files beside the bench's log
+
+  std::string log = dir + "topic_open_bench.log", ind = dir + "topic_open_bench.ind";
+  FILE* out = std::fopen(log.c_str(), "wb");
+  if (!out) {
+    std::fprintf(stderr, "cannot create %s\n", log.c_str());
+    return 1;
+  }
+  for (long i = 1; i <= count; ++i) {
+    std::string m = NewsMessage(i);
+    std::fwrite(m.data(), 1, m.size(), out);
+  }
+  std::fclose(out);
+  ConfRec rec = {};
+  std::strcpy(rec.name, kFolder);
+  std::strcpy(rec.baseName, "topic_open_bench.log");
+  Conferences.SetSize(0);
+  Conferences.Append(&rec);
+
+  PlainRead(log);  // warm the file cache for both sides
+  double raw = 1e9, rebuild = 1e9, rawIndex = 1e9, open = 1e9;
+  long rebuilt = 0, opened = 0;
+  for (int round = 0; round < 3; ++round) {
+    DeleteFileA(ind.c_str());
+    double r = PlainRead(log);
+    double b = OpenAndClose(&rebuilt);
+    double ri = PlainRead(ind);
+    double o = OpenAndClose(&opened);
+    if (r < raw) raw = r;
+    if (b < rebuild) rebuild = b;
+    if (ri < rawIndex) rawIndex = ri;
+    if (o < open) open = o;
+  }
+  std::printf("messages: rebuilt %ld, opened %ld\n", rebuilt, opened);
+  std::printf("rebuild through logopen %.3f s, plain read of the log %.3f s: ratio %.2f (goal within 3)\n", rebuild,
+              raw, raw > 0 ? rebuild / raw : 0.0);
+  std::printf("logopen of the index %.3f s, plain read of the index %.4f s: ratio %.2f (goal within 2)\n", open,
+              rawIndex, rawIndex > 0 ? open / rawIndex : 0.0);
+  DeleteFileA(log.c_str());
+  DeleteFileA(ind.c_str());
+  DeleteFileA((dir + "topic_open_bench.thr").c_str());
+  DeleteFileA((dir + "topic_open_bench.id").c_str());
+  return 0;
+}
