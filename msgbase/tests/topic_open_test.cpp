@@ -510,3 +510,26 @@ TEST_F(TopicOpenTest, EmptyLogOpensWithNoMessages) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TopicOpenTest, RebuildKeepsTheReadMarkWhenItFitsTheNewRange) {
+  WriteWholeFile(Path("clc.log"), NewsLog());
+  struct Mark {
+    int32_t stored;
+    int unreadAfter;
+  } cases[] = {{9, 3}, {11, 1}, {12, 0}, {500, 0}, {3, 0}};
+  for (const Mark& m : cases) {
+    SCOPED_TRACE(m.stored);
+    DeleteFileA(Path("clc.ind").c_str());
+    Record(kNews)->readMark = m.stored;
+    ASSERT_EQ(Open(kNews), 1);
+    int unread = 0;
+    for (int i = 0; i < LogCva.Count(); ++i) unread += !(static_cast<MsgIndexRec*>(LogCva.At(i))->flags & kMsgRead);
+    EXPECT_EQ(unread, m.unreadAfter);
+    logclose();
+    EXPECT_EQ(Record(kNews)->waiting, m.unreadAfter);
+  }
+}
+
+}  // namespace
