@@ -115,6 +115,7 @@ bool WriteIndexFile(const char* indexPath, long first, long last) {
 
 struct Rebuild {
   FILE* thr = nullptr;
+  uint32_t thrLength = 0;  // the thread file starts empty
   bool scrambled = false;
   MessageIdList* ids = nullptr;
   bool ok = true;
@@ -143,9 +144,9 @@ void DropOldest(Rebuild& b) {
 void AddScanned(void* context, const ScannedMessage& m) {
   Rebuild& b = *static_cast<Rebuild*>(context);
   IndexRec index = {m.logOffset, 0, static_cast<int32_t>(m.date)};
-  long thrOffset = std::ftell(b.thr);
-  if (thrOffset < 0 || !WriteThreadRecord(StdioSink(b.thr), m.thread, b.scrambled)) b.ok = false;
-  index.thrOffset = static_cast<uint32_t>(thrOffset < 0 ? 0 : thrOffset);
+  index.thrOffset = b.thrLength;
+  if (!WriteThreadRecord(StdioSink(b.thr), m.thread, b.scrambled)) b.ok = false;
+  b.thrLength += sizeof(ThreadRecord);
   MsgIndexRec rec = {static_cast<int32_t>(m.number), static_cast<int32_t>(m.parent), m.flags};
 
   int count = LogCva.Count();
@@ -389,6 +390,8 @@ int OpenTopicSteps(bool repair) {
     return 0;
   }
   g_topic.exclusiveOpen = false;
+  // The line reader has its own block buffer; a second one only copies.
+  setvbuf(log, nullptr, _IONBF, 0);
   g_topic.log = log;
   g_openFolderName = OpenFolderName;
   g_topic.logTime = filetime(g_topic.logPath);
