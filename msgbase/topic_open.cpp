@@ -364,6 +364,12 @@ void RebuildOnOpen(ConfRec& rec, const char* indexPath) {
 int OpenTopicSteps(bool repair) {
   DebugLog("logopen() start\n");
   BeginWait();
+  if (g_topic.remergeUserFolders && !LongOperation()) {
+    wtuconf();
+    rduconf();
+    Call(g_messageBaseHooks.loadUserInfo);
+    g_topic.remergeUserFolders = false;
+  }
   g_topic.indexChanged = false;
   if (!findconf(CurrentFolder, g_topic.openName)) {
     EndWait();

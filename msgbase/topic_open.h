@@ -23,6 +23,7 @@ struct OpenTopicState {
   time_t indexTime = -1;         // the .ind file's time at open; -1 writes it at close whatever
   bool indexChanged = false;     // a reindex ran: the index is written at close
   bool exclusiveOpen = false;    // pruning asks for the next log to be opened denying all sharing
+  bool remergeUserFolders = false;  // the next open writes and re-reads the user folder file first
   bool opening = false;
   bool guard = false;
   bool switching = false;
