@@ -533,3 +533,26 @@ TEST_F(TopicOpenTest, RebuildKeepsTheReadMarkWhenItFitsTheNewRange) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TopicOpenTest, ExclusiveOpenRequestIsClearedByEveryAttempt) {
+  // Failing quietly: pruning reports for itself.
+  g_topic.exclusiveOpen = true;
+  EXPECT_EQ(Open(kNews), 0);
+  EXPECT_FALSE(g_topic.exclusiveOpen);
+  EXPECT_TRUE(Recorded().boxes.empty());
+
+  WriteWholeFile(Path("clc.log"), NewsLog());
+  g_topic.exclusiveOpen = true;
+  ASSERT_EQ(Open(kNews), 1);
+  EXPECT_FALSE(g_topic.exclusiveOpen);
+  // Others may not even read the log while it is held this way.
+  HANDLE other = CreateFileA(Path("clc.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  logclose();
+}
+
+}  // namespace
