@@ -6,6 +6,8 @@ target_link_libraries(msgbase_index_carryover PUBLIC msgbase_topic_index)
 pelmora_test(msgbase_index_carryover_tests
   SOURCES tests/index_carryover_test.cpp
   LIBS msgbase_index_carryover)
+pelmora_fuzz(fuzz_index_carryover SOURCES tests/fuzz_index_carryover.cpp LIBS msgbase_index_carryover
+             CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/index_carryover RUNS 20000)
 
 if(NOT PELMORA_NATIVE)
   add_library(msgbase_uinfo STATIC index_carryover_win32.cpp)
