@@ -282,6 +282,9 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp);
 int WordWrap(WrxWindow* w, int32_t first, int32_t count);
 int32_t JustifyExtra(WrxWindow* w, int32_t line, int32_t spaceIndex);
 int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x);
+// The next tab stop after x (pixels) of a paragraph with the given tab record;
+// type 0 left, 1 right, 2 centre, 3 decimal.
+int NextTabStop(WrxWindow* w, int32_t para, int32_t tabId, int32_t x, int32_t* position, int32_t* type, int screen);
 int32_t DefaultTabWidth(WrxWindow* w, int32_t line, int32_t tabIndex, int32_t x);
 int32_t LineStartX(WrxWindow* w, int32_t line);
 int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode);

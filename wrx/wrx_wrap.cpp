@@ -1,6 +1,8 @@
 // Word wrap: paragraphs are gathered into a parse buffer and broken again
 // into lines at the width that applies, measuring tabs and justification on
-// the way. Screen metrics only: printer metrics and frames come later.
+// the way: default and paragraph tab stops (left, right, centre, decimal),
+// justification, markers. Screen metrics only: printer metrics and frames
+// come later.
 #include "wrx/wrx_block.h"
 
 #include <algorithm>
@@ -93,6 +95,53 @@ int32_t LineTextWidth(WrxWindow* w) {
 
 }  // namespace
 
+namespace {
+
+// The stops of a tab record: count, positions (twips) and kinds.
+struct TabStops {
+  int32_t count = 0;
+  int32_t positions[20] = {};
+  int32_t kinds[20] = {};
+};
+
+TabStops ReadTabStops(const WrxWindow* w, int32_t tabId) {
+  TabStops t;
+  if (tabId <= 0 || size_t(tabId) >= w->tabs.size()) return t;
+  const uint8_t* bytes = w->tabs[size_t(tabId)].bytes;
+  memcpy(&t.count, bytes, 4);
+  t.count = std::clamp(t.count, 0, 20);
+  memcpy(t.positions, bytes + 4, sizeof t.positions);
+  memcpy(t.kinds, bytes + 84, sizeof t.kinds);
+  for (int32_t& k : t.kinds) k = std::clamp(k, 0, 3);
+  return t;
+}
+
+}  // namespace
+
+int NextTabStop(WrxWindow* w, int32_t para, int32_t tabId, int32_t x, int32_t* position, int32_t* type,
+                int screen) {
+  (void)screen;  // the screen is the formatting device until printers join
+  const int32_t res = w->resX ? w->resX : 96;
+  const int32_t xTwips = MulDiv(x + 1, 1440, res);
+  const int32_t left = para >= 0 && size_t(para) < w->paras.size() ? w->paras[size_t(para)].leftIndent : 0;
+  const TabStops t = ReadTabStops(w, tabId);
+  for (int32_t k = 0; k < t.count; ++k) {
+    if (left > xTwips && left < t.positions[k]) {
+      *position = MulDiv(left, res, 1440);
+      *type = 0;
+      return 1;
+    }
+    if (t.positions[k] > xTwips) {
+      *position = MulDiv(t.positions[k], res, 1440);
+      *type = t.kinds[k];
+      return 1;
+    }
+  }
+  *position = NextDefaultStop(w, left, x);
+  *type = 0;
+  return 1;
+}
+
 int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x) {
   const int32_t res = w->resX ? w->resX : 96;
   const int32_t xTwips = MulDiv(x + 1, 1440, res);
@@ -114,6 +163,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
   if (para && (para->flags & 8) && firstIndent < 0) firstIndent = 0;
   const bool justify = para && (para->flags & 0x800);
   const bool keepUnwrapped = para && (para->placement & 4);
+  const int32_t tabId = para ? para->tabId : 0;
   const int32_t width = LineTextWidth(w) - right;
   const size_t size = b.text.size();
   size_t pos = 0;
@@ -130,6 +180,24 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
     line.start = pos;
     const int32_t startX = Pixels(w, left + (paraStart ? firstIndent : 0));
     int32_t x = startX;
+    // A right, centre or decimal tab whose width waits for its text.
+    struct PendingTab {
+      int32_t slot, stop, type, sum;
+      bool seenPoint;
+    } pending{-1, 0, 0, 0, false};
+    auto settle = [&](int32_t& atX, int32_t endingWidth) {
+      if (pending.slot < 0) return;
+      const int32_t xNow = atX - endingWidth;
+      const int32_t sum = pending.sum - (pending.type == 1 ? 0 : std::min(endingWidth, pending.sum));
+      int32_t width = pending.stop - xNow;
+      if (pending.type == 2) width += sum / 2;
+      if (pending.type == 3) width += sum;
+      width = std::max(0, width);
+      line.tabWidths[pending.slot] = width;
+      atX += width;
+      pending.slot = -1;
+    };
+    bool endedByMarker = false;
     size_t breakAt = 0;  // 0 = no break opportunity yet
     int32_t spacesAtBreak = 0, tabsAtBreak = 0, xAtBreak = x;
     size_t i = pos;
@@ -138,6 +206,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
       const uint8_t id = b.ids[i];
       if (marker[c]) {
         if (i == pos) ++i;  // a marker forms a line by itself
+        else endedByMarker = true;
         break;
       }
       const bool atCap = int32_t(i - pos) >= WRX_MAXLINELEN;
@@ -153,14 +222,26 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
         if (atCap || c != w->paraEnd) break;  // a paragraph end still goes on the line
       }
       if (c == WRX_TAB) {
-        const int32_t stop = NextDefaultStop(w, left, x);
-        const int32_t tw = std::max(0, stop - x);
-        if (line.tabCount < 20) line.tabWidths[line.tabCount++] = tw;
-        else line.tabWidths[19] = tw;
-        x += tw;
+        settle(x, 0);
+        int32_t stop = 0, type = 0;
+        NextTabStop(w, b.para, tabId, x, &stop, &type, 1);
+        const int32_t slot = line.tabCount < 20 ? line.tabCount++ : 19;
+        if (type == 0) {
+          line.tabWidths[slot] = std::max(0, stop - x);
+          x += line.tabWidths[slot];
+        } else {
+          // Right, centre and decimal stops wait for the text that follows.
+          line.tabWidths[slot] = 0;
+          pending = {slot, stop, type, 0, false};
+        }
         line.spacesBeforeTab = line.spaces;
       } else {
-        x += widthsOf(id)[c];
+        const int32_t cw = widthsOf(id)[c];
+        x += cw;
+        if (pending.slot >= 0) {
+          if (pending.type == 3 && c == '.') pending.seenPoint = true;
+          if (pending.type == 2 || (pending.type == 3 && pending.seenPoint)) pending.sum += cw;
+        }
       }
       if (c == WRX_LINEMARK) line.flags |= LF_MARKED;
       if (c == ' ' || c == WRX_TAB) {
@@ -178,6 +259,8 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
     if (i == pos) i = pos + 1;  // a line never stays empty
     line.length = i - pos;
     const uint8_t last = uint8_t(b.text[i - 1]);
+    if (endedByMarker) settle(x, 0);
+    else if (last == w->paraEnd || last == w->cellEnd) settle(x, widthsOf(b.ids[i - 1])[last]);
     if (last == w->paraEnd || last == w->cellEnd) line.flags |= LF_PARAEND;
     if (last == WRX_LINEBREAK) line.flags |= LF_LINEBREAK;
     if (paraStart) line.flags |= LF_PARAFIRST;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,66 @@ TEST_F(WrxWrapTest, TabsTakeTheDefaultStopsAndJustifiedLinesShareTheSlack) {
   for (int32_t k = 0; k < 4; ++k) extra += JustifyExtra(w, 0, k);
   EXPECT_EQ(extra, 20);
   EXPECT_EQ(w->lines[1]->info, nullptr) << "a paragraph's last line is not justified";
+}
+
+// A tab record with the given stops (twips) and kinds.
+wrxfmt::WrxTabRecord TabRecord(std::vector<std::pair<int32_t, int32_t>> stops) {
+  wrxfmt::WrxTabRecord r{};
+  const int32_t count = int32_t(stops.size());
+  memcpy(r.bytes, &count, 4);
+  for (size_t k = 0; k < stops.size(); ++k) {
+    memcpy(r.bytes + 4 + 4 * k, &stops[k].first, 4);
+    memcpy(r.bytes + 84 + 4 * k, &stops[k].second, 4);
+  }
+  return r;
+}
+
+TEST_F(WrxWrapTest, RightCentreAndDecimalStopsAlignTheTextAfterThem) {
+  // 15 twips to the pixel; every character 10 pixels.
+  const auto stops = TabRecord({{1200, 1}, {2400, 2}, {3600, 3}, {4500, 0}});
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<int32_t> widths;
+  } cases[] = {
+      // "bb" ends at 80, "cc" is centred on 160, the point of "1.25" stands
+      // at 240, "z" starts at the left stop 300.
+      {"all four kinds", "a\tbb\tcc\tx1.25\tz\r\n", {50, 70, 50, 30}},
+      {"text wider than the room before a right stop", "\tabcdefghij\r\n", {0}},
+      {"settled at the paragraph end", "\tab\r\n", {60}},
+      {"a decimal stop without a point aligns the end", "aaaaaaaaaaaaaaaaa\t12\r\n", {50}},
+  };
+  for (const Case& c : cases) {
+    WrxWindow* w = Wrapped(c.text);
+    w->textRect.right = 400;
+    w->tabs.push_back(stops);
+    w->paras[0].tabId = int32_t(w->tabs.size()) - 1;
+    ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
+    ASSERT_EQ(w->lineCount, 1) << c.name;
+    ASSERT_NE(w->lines[0]->info, nullptr) << c.name;
+    const WrxLineInfo& info = *w->lines[0]->info;
+    EXPECT_EQ(std::vector<int32_t>(info.tabWidths, info.tabWidths + info.tabCount), c.widths) << c.name;
+  }
+  WrxWindow* w = Wrapped("a\tbb\tcc\tx1.25\tz\r\n");
+  w->textRect.right = 400;
+  w->tabs.push_back(stops);
+  w->paras[0].tabId = int32_t(w->tabs.size()) - 1;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  EXPECT_EQ(GetColumnX(w, 4, 0, 0), 80) << "after the right-aligned text";
+  EXPECT_EQ(GetColumnX(w, 10, 0, 0), 240) << "the decimal point";
+  EXPECT_EQ(GetColumnX(w, 14, 0, 0), 300) << "the left stop";
+  EXPECT_EQ(XToColumn(w, 245, 0), 10);
+
+  // A left indent between x and the first stop is a stop of its own.
+  int32_t position = 0, type = -1;
+  w->paras[0].leftIndent = 720;
+  ASSERT_EQ(NextTabStop(w, 0, w->paras[0].tabId, 0, &position, &type, 1), 1);
+  EXPECT_EQ(position, 48);
+  EXPECT_EQ(type, 0);
+  // Past the last stop: multiples of the default width from the left indent.
+  ASSERT_EQ(NextTabStop(w, 0, w->paras[0].tabId, 300, &position, &type, 1), 1);
+  EXPECT_EQ(position, MulDiv(720 + 6 * 720, 96, 1440));
+  EXPECT_EQ(type, 0);
 }
 
 TEST_F(WrxWrapTest, ColumnsAndPixelsMapBothWays) {
