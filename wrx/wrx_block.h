@@ -166,6 +166,14 @@ struct WrxWindow {
   int32_t hdrFtrShown, hdrFtrEdit;
   int32_t protection;      // style 0x200 protects text
   int32_t trackPointer;    // cursor shape and link clicks without the focus
+  int32_t caretShown, caretCreate, caretHeight;
+  int32_t helpMode;
+  int32_t translating, refused;  // accelerator translation in progress, its command refused
+  UINT lastMsg;
+  int32_t lastCommand;
+  int32_t pointerReleased;
+  int32_t anchorLine, anchorCol;  // where a mouse selection started
+  int32_t controlId;       // the embedded form control that sent the last command
   UINT_PTR paginationTimer;
 
   // Word-wrap work buffers, sized from the screen.
@@ -277,6 +285,32 @@ int RecreateFonts(WrxWindow* w, HDC dc);
 // Commands (wrx_commands.cpp).
 void WrxPostCommand(WrxWindow* w, UINT msg, WPARAM wp);
 LRESULT WrxCommand(WrxWindow* w, WPARAM wp);
+
+void WrxMenuUpdate(WrxWindow* w, HMENU menu);
+
+// Window procedure, caret, notifications (wrx_proc.cpp).
+LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+int WrxAccelFilter(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, HACCEL table);
+LRESULT NotifyWrxParent(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, int disable);
+LRESULT WrxLinkClicked(WrxWindow* w, int activation);
+int IsLinkFont(const WrxWindow* w, int id);
+void ShowWrxCaret(WrxWindow* w);
+void HideWrxCaret(WrxWindow* w);
+int CreateWrxCaret(WrxWindow* w, int32_t line, int32_t col);
+BOOL WrxShowHelp(HWND hwnd, UINT command, ULONG_PTR data);
+void DrawWrxLines(WrxWindow* w, HDC dc);
+
+// Lines and pixels (wrx_geometry.cpp).
+int32_t GetLineTextHeight(WrxWindow* w, int32_t line, int32_t* base, int32_t* leading);
+int CalcParaSpacing(WrxWindow* w, int32_t line, int32_t height, int32_t* before, int32_t* after, int screen);
+int GetLineParaSpacing(WrxWindow* w, int32_t line, int32_t height, int32_t* before, int32_t* after, int screen);
+int32_t GetLineHeight(WrxWindow* w, int32_t line);
+int32_t CalcLineY(WrxWindow* w, int32_t line);
+int32_t GetLineTop(WrxWindow* w, int32_t line);
+int32_t YToLine(WrxWindow* w, int32_t x, int32_t y);
+int ScrollLineIntoView(WrxWindow* w, int32_t line);
+int32_t GetLineTextWidth(WrxWindow* w, int32_t line);
+int32_t GetLineWidth(WrxWindow* w, int32_t line, int32_t startX, int keepTrailing);
 
 // Word wrap (wrx_wrap.cpp).
 int WordWrap(WrxWindow* w, int32_t first, int32_t count);

@@ -60,6 +60,7 @@ enum Action : uint8_t {
   A_PLAIN,
   A_TOGGLE_RULER, A_TOGGLE_TOOLBAR, A_TOGGLE_STATUS, A_TOGGLE_HIDDEN, A_TOGGLE_PROTECTION, A_TOGGLE_BREAKS,
   A_TOGGLE_GRID, A_TOGGLE_TRACKING, A_TOGGLE_SNAP,
+  A_HELP_INDEX,
 };
 
 struct CommandRow {
@@ -116,7 +117,7 @@ const CommandRow kCommands[] = {
     {634, false, false, 0, C_NONE, 0, A_NONE},
     {635, false, false, 0, C_NONE, 0, A_NONE},
     {636, true, false, N_EDITABLE, C_NONE, 0, A_NONE},
-    {637, false, false, 0, C_NONE, 0, A_NONE},
+    {637, false, false, 0, C_NONE, 0, A_HELP_INDEX},
     {638, true, false, N_EDITABLE | N_UNDO, C_NONE, 0, A_NONE},
     {639, true, false, 0, C_NONE, 0, A_NONE},
     {640, true, false, N_EDITABLE, C_NONE, 0, A_SAVE},
@@ -362,9 +363,17 @@ UINT WrxMenuCheck(HWND hwnd, int command) {
   return row && Checked(w, *row) ? MF_CHECKED : 0;
 }
 
+void WrxMenuUpdate(WrxWindow* w, HMENU menu) {
+  for (const CommandRow& row : kCommands) {
+    EnableMenuItem(menu, row.id, MF_BYCOMMAND | (Enabled(w, row) ? MF_ENABLED : MF_GRAYED));
+    if (row.check != C_NONE) CheckMenuItem(menu, row.id, MF_BYCOMMAND | (Checked(w, row) ? MF_CHECKED : MF_UNCHECKED));
+  }
+}
+
 void WrxPostCommand(WrxWindow* w, UINT msg, WPARAM wp) {
   const int command = msg == WM_COMMAND ? LOWORD(wp) : 0;
   if (command < 600 || command > 603) w->rememberedX = -1;
+  ShowWrxCaret(w);
   if (!w->firstModifyNotified && w->modified > 0 && !w->arg.readOnly) {
     w->firstModifyNotified = 1;
     if (w->notify) w->notify(w->hwnd, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
@@ -411,6 +420,7 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_TOGGLE_GRID: w->gridLines = !w->gridLines; break;
     case A_TOGGLE_TRACKING: w->trackPointer = !w->trackPointer; break;
     case A_TOGGLE_SNAP: w->rulerSnap = !w->rulerSnap; break;
+    case A_HELP_INDEX: WrxShowHelp(w->hwnd, HELP_INDEX, 0); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
   return 0;

@@ -376,6 +376,7 @@ void ResetWrxDocument(WrxWindow* w) {
 void TearDownWrx(WrxWindow* w, bool destroying) {
   HWND hwnd = w->hwnd;
   HWND parent = w->arg.parent;
+  if (w->caretShown) DestroyCaret();
   HCURSOR old = (w->flags & 0x200) ? nullptr : SetCursor(w->busyCursor);
   DetachBlock(w);
   FreeBlock(w);
@@ -392,34 +393,35 @@ void PaintWrx(WrxWindow* w) {
   InvalidateRect(w->hwnd, nullptr, TRUE);
 }
 
-// Draws the visible lines plainly: one run per font id.
-static void DrawLines(WrxWindow* w, HDC dc) {
+// Draws the visible lines plainly: one run per font id, each line as high as
+// the mapping of lines to y says, so that mouse hits meet what is drawn.
+void DrawWrxLines(WrxWindow* w, HDC dc) {
   RECT rc;
   GetClientRect(w->hwnd, &rc);
   HBRUSH back = CreateSolidBrush(w->backColor);
   FillRect(dc, &rc, back);
   DeleteObject(back);
-  int y = 0;
+  int y = w->textRect.top;
   for (int32_t line = w->firstLine; line < w->lineCount && y < rc.bottom; ++line) {
     const WrxLine* l = w->lines[line];
-    int x = -w->hOffset;
-    int height = w->charHeight + w->extLeading;
+    int x = w->textRect.left + LineStartX(w, line) - w->hOffset;
     for (int32_t col = 0; col < l->length;) {
       int id = GetCharFont(w, line, col);
       int32_t end = col + 1;
-      while (end < l->length && GetCharFont(w, line, end) == id) ++end;
+      while (end < l->length && GetCharFont(w, line, end) == id && l->text[end] != WRX_TAB) ++end;
       const WrxFont& f = w->fonts[id];
-      if (f.font && !(f.style & wrxfmt::kPictureStyle)) {
+      if (l->text[col] == WRX_TAB) {
+        end = col + 1;
+      } else if (f.font && !(f.style & wrxfmt::kPictureStyle)) {
         SelectObject(dc, f.font);
         SetTextColor(dc, f.textColor);
         SetBkColor(dc, f.backColor);
         TextOutA(dc, x, y, l->text + col, end - col);
-        for (int32_t c = col; c < end; ++c) x += f.widths[uint8_t(l->text[c])];
-        height = std::max(height, int(f.lineHeight));
       }
+      x = w->textRect.left + GetColumnX(w, end, line, 0) - w->hOffset;
       col = end;
     }
-    y += height;
+    y += GetLineHeight(w, line);
   }
   SelectObject(dc, GetStockObject(SYSTEM_FONT));
 }
@@ -427,21 +429,8 @@ static void DrawLines(WrxWindow* w, HDC dc) {
 static LRESULT CALLBACK WrxClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_CREATE) return InitWrx(hwnd, reinterpret_cast<CREATESTRUCTA*>(lp)) ? 0 : -1;
   WrxWindow* w = reinterpret_cast<WrxWindow*>(GetWindowLongPtrA(hwnd, 0));
-  if (!w || w->creating) return DefWindowProcA(hwnd, msg, wp, lp);
+  if (!w || w->creating || !w->open) return DefWindowProcA(hwnd, msg, wp, lp);
   switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      DrawLines(w, dc);
-      EndPaint(hwnd, &ps);
-      WrxPostCommand(w, msg, wp);
-      return 0;
-    }
-    case WM_COMMAND:
-      return WrxCommand(w, wp);
-    case 1034:  // deferred work after a host call
-      WrxPostCommand(w, msg, wp);
-      return 0;
     case WM_CLOSE:
       if (w->arg.closeAllowed) CloseWrx(hwnd, 0);
       return 0;
@@ -452,15 +441,13 @@ static LRESULT CALLBACK WrxClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     case WM_ENDSESSION:
       if (wp) CloseWrx(hwnd, 0);
       return 0;
-    case WM_GETDLGCODE:
-      return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_DESTROY:
       // Destroying a window never writes its file: saving belongs to the
       // host's close path.
       TearDownWrx(w, true);
       return 0;
   }
-  return DefWindowProcA(hwnd, msg, wp, lp);
+  return WrxWndProc(w, hwnd, msg, wp, lp);
 }
 
 BOOL RegisterWrxClass(HINSTANCE instance) {

@@ -86,12 +86,6 @@ void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b) {
   }
 }
 
-// The width a line of this window may fill, in screen pixels.
-int32_t LineTextWidth(WrxWindow* w) {
-  int32_t width = w->textRect.right - w->textRect.left;
-  if (w->arg.border) width -= 2 * Pixels(w, 75);
-  return std::max(width, w->resX ? w->resX : 96);
-}
 
 }  // namespace
 
@@ -164,7 +158,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
   const bool justify = para && (para->flags & 0x800);
   const bool keepUnwrapped = para && (para->placement & 4);
   const int32_t tabId = para ? para->tabId : 0;
-  const int32_t width = LineTextWidth(w) - right;
+  const int32_t width = GetLineTextWidth(w, b.input) - right;
   const size_t size = b.text.size();
   size_t pos = 0;
   bool paraStart = firstOfParagraph;
