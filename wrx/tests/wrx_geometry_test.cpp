@@ -1,0 +1,167 @@
+// Lines and pixels over injected metrics: every character 10 pixels wide and
+// 20 high (base line 16), 96 pixels per inch, a text area of 100 x 200.
+#include "wrx/tests/wrx_test_host.h"
+#include "wrx/wrx_block.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace wrxtest;
+
+namespace {
+
+class WrxGeometryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetRecords(); }
+  void TearDown() override {
+    for (HWND hwnd : windows_) {
+      SetWrxModify(hwnd, 0);
+      CloseWrx(hwnd, 0);
+    }
+    EXPECT_TRUE(g_boxes.empty());
+  }
+  WrxWindow* Window(const std::string& text, DWORD style = 0) {
+    HWND hwnd = CreateFromText(text, style);
+    windows_.push_back(hwnd);
+    WrxWindow* w = GetWrxWindow(hwnd);
+    for (int c = 0; c < 256; ++c) w->fonts[0].widths[c] = 10;
+    w->fonts[0].lineHeight = 20;
+    w->fonts[0].baseLine = 16;
+    w->fonts[0].extLeading = 0;
+    w->resX = w->resY = 96;
+    w->textRect = RECT{0, 0, 100, 200};
+    w->linesPerWindow = 10;
+    return w;
+  }
+  static std::string Numbered(int lines) {
+    std::string text;
+    for (int i = 0; i < lines; ++i) text += "line " + std::to_string(i) + "\r\n";
+    return text;
+  }
+  std::vector<HWND> windows_;
+};
+
+}  // namespace
+
+TEST_F(WrxGeometryTest, ParagraphSpacingIsAddedWhereTheParagraphSaysSo) {
+  // "aaaa bbbb cccc" wraps into a first and a last line of one paragraph.
+  struct Case {
+    const char* name;
+    int32_t textHeight, flags, lineSpacing, spaceBefore, spaceAfter;
+    int32_t firstBefore, firstAfter, lastBefore, lastAfter;
+  } cases[] = {
+      {"plain", 20, 0, 0, 0, 0, 0, 0, 0, 0},
+      {"exact 12 points around 12-pixel text: shared above and below", 12, 0, -240, 0, 0, 2, 2, 2, 2},
+      {"at least 24 points: the rest above", 20, 0, 480, 0, 0, 12, 0, 12, 0},
+      {"at most the text height adds nothing", 20, 0, 150, 0, 0, 0, 0, 0, 0},
+      {"double spacing", 20, 4, 0, 0, 0, 0, 20, 0, 20},
+      {"space before the first and after the last line", 20, 0, 0, 300, 150, 20, 0, 0, 10},
+  };
+  for (const Case& c : cases) {
+    WrxWindow* w = Window("aaaa bbbb cccc\r\n", WRX_WORDWRAP);
+    w->fonts[0].lineHeight = c.textHeight;
+    w->fonts[0].baseLine = c.textHeight - 4;
+    w->paras[0].flags = c.flags;
+    w->paras[0].lineSpacing = c.lineSpacing;
+    w->paras[0].spaceBefore = c.spaceBefore;
+    w->paras[0].spaceAfter = c.spaceAfter;
+    ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
+    ASSERT_EQ(w->lineCount, 2) << c.name;
+    int32_t before = -1, after = -1;
+    GetLineParaSpacing(w, 0, 0, &before, &after, 1);
+    EXPECT_EQ(before, c.firstBefore) << c.name;
+    EXPECT_EQ(after, c.firstAfter) << c.name;
+    GetLineParaSpacing(w, 1, 0, &before, &after, 1);
+    EXPECT_EQ(before, c.lastBefore) << c.name;
+    EXPECT_EQ(after, c.lastAfter) << c.name;
+    EXPECT_EQ(GetLineHeight(w, 0), c.textHeight + c.firstBefore + c.firstAfter) << c.name;
+    EXPECT_EQ(CalcLineY(w, 1), GetLineHeight(w, 0)) << c.name;
+  }
+}
+
+TEST_F(WrxGeometryTest, TheTallestFontOfALineGivesItsHeight) {
+  WrxWindow* w = Window("ab\r\n");
+  const int big = SetWrxFont(w->hwnd, -1, 0, "Arial", 30, 0, 0, 0xFFFFFF, 0, 0);
+  ASSERT_GT(big, 0);
+  w->fonts[big].lineHeight = 40;
+  w->fonts[big].baseLine = 30;
+  w->fonts[big].extLeading = 3;
+  const unsigned char ids[] = {0, static_cast<unsigned char>(big)};
+  ASSERT_EQ(SetWrxLine(w->hwnd, 0, "ab", ids), 1);
+  int32_t base = 0, leading = 0;
+  EXPECT_EQ(GetLineTextHeight(w, 0, &base, &leading), 40);
+  EXPECT_EQ(base, 30);
+  EXPECT_EQ(leading, 3);
+  EXPECT_EQ(GetLineTextHeight(w, 7, &base, &leading), 20) << "beyond the document: the default font";
+}
+
+TEST_F(WrxGeometryTest, LinesMapToYAndBack) {
+  WrxWindow* w = Window(Numbered(30));
+  for (int32_t first : {0, 3, 25}) {
+    w->firstLine = first;
+    for (int32_t line = 0; line < w->lineCount; ++line) {
+      const int32_t y = CalcLineY(w, line);
+      EXPECT_EQ(y, (line - first) * 20) << first << " " << line;
+      EXPECT_EQ(YToLine(w, 5, y), line) << first << " top of " << line;
+      EXPECT_EQ(YToLine(w, 5, y + 19), line) << first << " bottom of " << line;
+      EXPECT_EQ(GetLineTop(w, line), y);
+    }
+    EXPECT_EQ(YToLine(w, 5, 100000), w->lineCount - 1) << "below the text: the last line";
+  }
+  EXPECT_EQ(GetLineTop(w, -1), 200) << "the bottom of the text";
+}
+
+TEST_F(WrxGeometryTest, GoingToALineCentresItOrPutsItFirst) {
+  WrxWindow* w = Window(Numbered(100));
+  w->linesPerWindow = 40;
+  struct Case {
+    long line;
+    int keep;
+    int32_t cursor, first;
+  } cases[] = {
+      {3, 0, 3, 0},     // too near the top to be centred
+      {50, 0, 50, 30},
+      {50, 1, 50, 50},
+      {500, 1, 99, 99},  // beyond the document: the last line
+      {-4, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    w->curCol = 3;
+    ASSERT_EQ(WrxGoToLine(w->hwnd, c.line, c.keep), 1) << c.line;
+    EXPECT_EQ(w->curLine, c.cursor) << c.line;
+    EXPECT_EQ(w->curCol, 0) << c.line;
+    EXPECT_EQ(w->firstLine, c.first) << c.line << " keep " << c.keep;
+  }
+  EXPECT_EQ(WrxGoToLine(HostWindow(), 1, 1), 0);
+}
+
+TEST_F(WrxGeometryTest, ScrollingALineIntoViewMovesTheFirstLineOnlyAsFarAsNeeded) {
+  WrxWindow* w = Window(Numbered(30));  // ten lines of 20 fit in 200
+  struct Case {
+    int32_t first, line, expectFirst;
+  } cases[] = {
+      {0, 5, 0},    // already shown
+      {0, 15, 6},   // just enough for line 15 to be the last shown
+      {6, 2, 2},    // above: it becomes the first
+      {0, 99, 20},  // beyond the document: the last line
+  };
+  for (const Case& c : cases) {
+    w->firstLine = c.first;
+    ASSERT_EQ(ScrollLineIntoView(w, c.line), 1);
+    EXPECT_EQ(w->firstLine, c.expectFirst) << c.first << " " << c.line;
+  }
+}
+
+TEST_F(WrxGeometryTest, LineWidthsLeaveOutTheParagraphEndAndTrailingBlanks) {
+  WrxWindow* w = Window("ab  \r\n", WRX_WORDWRAP);
+  w->textRect.right = 300;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  EXPECT_EQ(GetLineWidth(w, 0, 0, 0), 20);
+  EXPECT_EQ(GetLineWidth(w, 0, 0, 1), 40);
+  EXPECT_EQ(GetLineWidth(w, 5, 0, 0), 0);
+  EXPECT_EQ(GetLineTextWidth(w, 0), 300);
+  w->textRect.right = 20;
+  EXPECT_EQ(GetLineTextWidth(w, 0), 96) << "never narrower than an inch";
+}
