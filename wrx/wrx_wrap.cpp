@@ -29,7 +29,11 @@ struct WrapLine {
   int32_t tabCount = 0;
   int32_t tabWidths[20] = {};
   int32_t justifyExtra = 0, justifyRemainder = 0, spaces = 0, spacesBeforeTab = 0;
+  bool boxed = false;  // holds field text drawn in boxes
 };
+
+constexpr DWORD kFieldStyle = 0x2000;
+constexpr int32_t kBoxAllowanceTwips = 40;
 
 int32_t Pixels(WrxWindow* w, int32_t twips) { return MulDiv(twips, w->resX ? w->resX : 96, 1440); }
 
@@ -192,6 +196,8 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
       pending.slot = -1;
     };
     bool endedByMarker = false;
+    bool inField = false;
+    const int32_t box = Pixels(w, kBoxAllowanceTwips);
     size_t breakAt = 0;  // 0 = no break opportunity yet
     int32_t spacesAtBreak = 0, tabsAtBreak = 0, xAtBreak = x;
     size_t i = pos;
@@ -232,6 +238,13 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
       } else {
         const int32_t cw = widthsOf(id)[c];
         x += cw;
+        // Entering or leaving field text adds the room of its box.
+        const bool field = (w->fonts[id < w->fontCount ? id : 0].style & kFieldStyle) != 0;
+        if (field != inField) {
+          x += box;
+          line.boxed = true;
+          inField = field;
+        }
         if (pending.slot >= 0) {
           if (pending.type == 3 && c == '.') pending.seenPoint = true;
           if (pending.type == 2 || (pending.type == 3 && pending.seenPoint)) pending.sum += cw;
@@ -271,6 +284,12 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
     }
     if (last == w->cellEnd) line.infoFlags |= LI_CELLEND;
     if (line.tabCount > 0) line.infoFlags |= LI_TABS;
+    if (line.boxed) {
+      // Only lines that still hold field text after a break keep the mark.
+      line.boxed = false;
+      for (size_t k = line.start; k < line.start + line.length && !line.boxed; ++k)
+        line.boxed = (w->fonts[b.ids[k] < w->fontCount ? b.ids[k] : 0].style & kFieldStyle) != 0;
+    }
     // Justification spreads the slack over the spaces after the last tab.
     const int32_t n = line.spaces - line.spacesBeforeTab;
     const int32_t slack = width - x;
@@ -297,17 +316,19 @@ void FreePrepared(std::vector<PreparedLine>& prepared) {
   for (PreparedLine& p : prepared) {
     free(p.text);
     free(p.ids);
+    if (p.info) free(p.info->charFlags);
     free(p.info);
   }
   prepared.clear();
 }
 
-bool PrepareLine(const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
+bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
   const int32_t length = int32_t(wl.length);
   p.text = static_cast<char*>(sAlloc(length + 2));
   p.ids = static_cast<uint8_t*>(sAlloc(length + 2));
-  if (wl.infoFlags) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
-  if (!p.text || !p.ids || (wl.infoFlags && !p.info)) return false;
+  const bool needInfo = wl.infoFlags || wl.boxed;
+  if (needInfo) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
+  if (!p.text || !p.ids || (needInfo && !p.info)) return false;
   memcpy(p.text, b.text.data() + wl.start, size_t(length));
   p.text[length] = 0;
   memcpy(p.ids, b.ids.data() + wl.start, size_t(length));
@@ -322,6 +343,22 @@ bool PrepareLine(const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
     p.info->justifyRemainder = wl.justifyRemainder;
     p.info->justifySpaces = wl.spaces;
     p.info->justifySpacesBeforeTab = wl.spacesBeforeTab;
+    if (wl.boxed) {
+      // 1 marks the first and 2 the last character of each run of field text.
+      p.info->charFlags = static_cast<uint8_t*>(sAlloc(length + 1));
+      if (!p.info->charFlags) return false;
+      memset(p.info->charFlags, 0, size_t(length) + 1);
+      p.info->charFlagCount = length;
+      auto isField = [&](int32_t k) {
+        const uint8_t id = b.ids[wl.start + size_t(k)];
+        return (w->fonts[id < w->fontCount ? id : 0].style & kFieldStyle) != 0;
+      };
+      for (int32_t k = 0; k < length; ++k) {
+        if (!isField(k)) continue;
+        if (k == 0 || !isField(k - 1)) p.info->charFlags[k] |= 1;
+        if (k == length - 1 || !isField(k + 1)) p.info->charFlags[k] |= 2;
+      }
+    }
   }
   return true;
 }
@@ -362,7 +399,7 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     const int32_t produced = int32_t(lines.size());
     std::vector<PreparedLine> prepared(static_cast<size_t>(produced));
     for (int32_t k = 0; k < produced; ++k)
-      if (!PrepareLine(b, lines[size_t(k)], prepared[size_t(k)])) {
+      if (!PrepareLine(w, b, lines[size_t(k)], prepared[size_t(k)])) {
         // Out of memory: the lines wrapped so far stay, this paragraph as it was.
         FreePrepared(prepared);
         w->modified = savedModified;
@@ -432,8 +469,14 @@ struct ColumnWalker {
     int32_t width = CharWidth(w, id, c);
     if (c == ' ' && l->info && (l->info->flags & LI_JUSTIFIED)) width += JustifyExtra(w, line, spaceIndex);
     if (c == ' ') ++spaceIndex;
-    return width;
+    return LeftBox(k) + width + RightBox(k);
   }
+  uint8_t BoxFlags(int32_t k) const {
+    const WrxLineInfo* info = w->lines[line]->info;
+    return info && info->charFlags && k < info->charFlagCount ? info->charFlags[k] : 0;
+  }
+  int32_t LeftBox(int32_t k) const { return (BoxFlags(k) & 1) ? Pixels(w, kBoxAllowanceTwips) : 0; }
+  int32_t RightBox(int32_t k) const { return (BoxFlags(k) & 2) ? Pixels(w, kBoxAllowanceTwips) : 0; }
 };
 
 }  // namespace
@@ -443,7 +486,11 @@ int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode) {
   ColumnWalker walk{w, line, LineStartX(w, line)};
   if (column < 0) return walk.x;
   for (int32_t k = 0; k < column; ++k) walk.x += walk.Width(k);
-  if (mode == 1) walk.x += walk.Width(column) / 2;
+  // At the column itself: its left box, and in mode 1 half of what lies
+  // between its boxes.
+  const int32_t left = walk.LeftBox(column), right = walk.RightBox(column);
+  if (mode == 1) walk.x += left + (walk.Width(column) - left - right) / 2;
+  else walk.x += left;
   return walk.x;
 }
 

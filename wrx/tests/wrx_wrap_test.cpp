@@ -177,6 +177,54 @@ TEST_F(WrxWrapTest, RightCentreAndDecimalStopsAlignTheTextAfterThem) {
   EXPECT_EQ(type, 0);
 }
 
+TEST_F(WrxWrapTest, FieldTextIsBoxedOnEveryLineItReaches) {
+  // The box allowance is 40 twips: 3 pixels at 96 pixels per inch.
+  struct Case {
+    const char* name;
+    std::string text;
+    size_t fieldFrom, fieldTo;  // the field text's characters
+    std::vector<std::string> lines;
+    std::vector<std::vector<uint8_t>> boxes;  // per line, empty = none
+  } cases[] = {
+      {"a field inside a line", "abFIELDcd", 2, 7, {"abFIELDcd\x15"}, {{0, 0, 1, 0, 0, 0, 2, 0, 0, 0}}},
+      {"a field cut by the wrap is closed and opened again", "aaaa bbbb cccc", 0, 14,
+       {"aaaa bbbb ", "cccc\x15"}, {{1, 0, 0, 0, 0, 0, 0, 0, 0, 2}, {1, 0, 0, 0, 2}}},
+      {"no field, no boxes", "plain", 0, 0, {"plain\x15"}, {{}}},
+  };
+  for (const Case& c : cases) {
+    WrxWindow* w = Wrapped("x\r\n");
+    const int field = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, 0x2000, 0, 0xFFFFFF, 0, 0);
+    ASSERT_GT(field, 0);
+    for (int ch = 0; ch < 256; ++ch) w->fonts[field].widths[ch] = 10;
+    std::vector<unsigned char> ids(c.text.size(), 0);
+    for (size_t k = c.fieldFrom; k < c.fieldTo; ++k) ids[k] = static_cast<unsigned char>(field);
+    ASSERT_EQ(SetWrxLine(w->hwnd, 0, c.text.c_str(), ids.data()), 1);
+    ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
+    ASSERT_EQ(Lines(w), c.lines) << c.name;
+    for (size_t line = 0; line < c.boxes.size(); ++line) {
+      const WrxLineInfo* info = w->lines[line]->info;
+      std::vector<uint8_t> got;
+      if (info && info->charFlags) got.assign(info->charFlags, info->charFlags + info->charFlagCount);
+      EXPECT_EQ(got, c.boxes[line]) << c.name << " line " << line;
+    }
+  }
+  // The boxes take room beside their characters, and a point inside a box
+  // belongs to the character it stands beside.
+  WrxWindow* w = Wrapped("x\r\n");
+  const int field = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, 0x2000, 0, 0xFFFFFF, 0, 0);
+  for (int ch = 0; ch < 256; ++ch) w->fonts[field].widths[ch] = 10;
+  const unsigned char ids[] = {0, 0, uint8_t(field), uint8_t(field), 0};
+  SetWrxLine(w->hwnd, 0, "abFFc", ids);
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  EXPECT_EQ(GetColumnX(w, 2, 0, 0), 23) << "after the left box";
+  EXPECT_EQ(GetColumnX(w, 3, 0, 0), 33);
+  EXPECT_EQ(GetColumnX(w, 4, 0, 0), 46) << "after the right box";
+  EXPECT_EQ(GetColumnX(w, 2, 0, 1), 28) << "the middle of the character, boxes aside";
+  EXPECT_EQ(XToColumn(w, 21, 0), 2);
+  EXPECT_EQ(XToColumn(w, 44, 0), 3);
+  EXPECT_EQ(XToColumn(w, 46, 0), 4);
+}
+
 TEST_F(WrxWrapTest, ColumnsAndPixelsMapBothWays) {
   struct Case {
     const char* name;
