@@ -312,6 +312,13 @@ int ScrollLineIntoView(WrxWindow* w, int32_t line);
 int32_t GetLineTextWidth(WrxWindow* w, int32_t line);
 int32_t GetLineWidth(WrxWindow* w, int32_t line, int32_t startX, int keepTrailing);
 
+// Paragraph frames and line objects (wrx_frames.cpp).
+int32_t FrameWordValue(const WrxWindow* w, int32_t frame, int word);  // 0-based word of a frame record
+int GetParaFrameSlot(WrxWindow* w);
+int GetLineObjectRect(WrxWindow* w, int32_t frame, int32_t* x1, int32_t* y1, int32_t* x2, int32_t* y2);
+int SetLineObjectRect(WrxWindow* w, int32_t frame, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+int MergeParaBorders(WrxWindow* w, int32_t line);
+
 // Word wrap (wrx_wrap.cpp).
 int WordWrap(WrxWindow* w, int32_t first, int32_t count);
 int32_t JustifyExtra(WrxWindow* w, int32_t line, int32_t spaceIndex);

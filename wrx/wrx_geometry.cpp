@@ -139,7 +139,14 @@ int ScrollLineIntoView(WrxWindow* w, int32_t line) {
 }
 
 int32_t GetLineTextWidth(WrxWindow* w, int32_t line) {
-  (void)line;  // page and column widths come with the print view
+  if (w->arg.wordWrap && w->arg.printView && line >= 0 && line < w->lineCount) {
+    // A line in a paragraph frame fills the frame inside its border space.
+    const int32_t frame = w->lines[line]->frame;
+    if (frame > 0 && FrameWordValue(w, frame, 0)) {
+      const int32_t twips = FrameWordValue(w, frame, 4) - 2 * FrameWordValue(w, frame, 5);
+      return std::max(1, MulDiv(twips, ResX(w), 1440));
+    }
+  }
   int32_t width = w->textRect.right - w->textRect.left;
   if (w->arg.border) width -= 2 * MulDiv(75, ResX(w), 1440);
   return std::max(width, ResX(w));

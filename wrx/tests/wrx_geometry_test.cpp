@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -164,4 +165,108 @@ TEST_F(WrxGeometryTest, LineWidthsLeaveOutTheParagraphEndAndTrailingBlanks) {
   EXPECT_EQ(GetLineTextWidth(w, 0), 300);
   w->textRect.right = 20;
   EXPECT_EQ(GetLineTextWidth(w, 0), 96) << "never narrower than an inch";
+}
+
+namespace {
+
+void SetFrameWord(WrxWindow* w, int32_t frame, int word, int32_t value) {
+  memcpy(w->frames[size_t(frame)].bytes + 4 * word, &value, 4);
+}
+
+}  // namespace
+
+TEST_F(WrxGeometryTest, FrameSlotsAreReclaimedWhenNoLineUsesThem) {
+  WrxWindow* w = Window("a\r\nb\r\n");
+  EXPECT_EQ(GetParaFrameSlot(w), 1) << "slot 0 is never given out";
+  SetFrameWord(w, 1, 0, 1);
+  w->lines[0]->frame = 1;
+  EXPECT_EQ(GetParaFrameSlot(w), 2);
+  SetFrameWord(w, 2, 0, 1);  // in use, yet no line refers to it
+  EXPECT_EQ(GetParaFrameSlot(w), 2);
+  SetFrameWord(w, 2, 0, 1);
+  w->reclaimIds = 0;
+  EXPECT_EQ(GetParaFrameSlot(w), 3);
+  // A full table reports error 110 under the routine's name.
+  while (w->frames.size() < size_t(wrxfmt::kMaxParaFrames)) w->frames.push_back(wrxfmt::WrxFrameRecord{});
+  for (size_t f = 0; f < w->frames.size(); ++f) SetFrameWord(w, int32_t(f), 0, 1);
+  ResetRecords();
+  EXPECT_EQ(GetParaFrameSlot(w), -1);
+  ASSERT_EQ(g_errors.size(), 1u);
+  EXPECT_EQ(g_errors[0], 110);
+  EXPECT_EQ(g_routines[0], "GetParaFrameSlot");
+  w->frames.resize(2);
+  w->reclaimIds = 1;
+}
+
+TEST_F(WrxGeometryTest, LineObjectsKeepTheirEndPoints) {
+  WrxWindow* w = Window("a\r\n");
+  const int32_t frame = GetParaFrameSlot(w);
+  SetFrameWord(w, frame, 0, 1);
+  SetFrameWord(w, frame, 10, 0x100);
+  struct Case {
+    const char* name;
+    int32_t x1, y1, x2, y2;
+    int32_t direction;
+    int32_t gx1, gy1, gx2, gy2;  // as read back
+  } cases[] = {
+      {"horizontal", 100, 50, 400, 50, 1, 100, 50, 400, 50},
+      {"vertical", 100, 300, 100, 50, 0, 100, 50, 100, 300},
+      {"falling", 100, 50, 400, 300, 2, 100, 50, 400, 300},
+      {"rising", 100, 300, 400, 50, 3, 100, 300, 400, 50},
+      {"given right to left", 400, 300, 100, 50, 2, 100, 50, 400, 300},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(SetLineObjectRect(w, frame, c.x1, c.y1, c.x2, c.y2), 1) << c.name;
+    EXPECT_EQ(FrameWordValue(w, frame, 12), c.direction) << c.name;
+    int32_t x1, y1, x2, y2;
+    ASSERT_EQ(GetLineObjectRect(w, frame, &x1, &y1, &x2, &y2), 1);
+    EXPECT_EQ((std::vector<int32_t>{x1, y1, x2, y2}), (std::vector<int32_t>{c.gx1, c.gy1, c.gx2, c.gy2})) << c.name;
+  }
+  // A text frame is no line: its rectangle stays.
+  SetFrameWord(w, frame, 10, 0x80);
+  SetFrameWord(w, frame, 1, 7);
+  SetLineObjectRect(w, frame, 1, 2, 3, 4);
+  EXPECT_EQ(FrameWordValue(w, frame, 1), 7);
+  EXPECT_EQ(GetLineObjectRect(w, 99, nullptr, nullptr, nullptr, nullptr), 0);
+}
+
+TEST_F(WrxGeometryTest, ParagraphBordersMergeOverLinesOfTheSameBox) {
+  WrxWindow* w = Window("a\r\nb\r\nc\r\nd\r\ne\r\n");
+  wrxfmt::WrxParaRecord boxed{};
+  boxed.flags = 16 | 32 | 64 | 128;
+  wrxfmt::WrxParaRecord indented = boxed;
+  indented.leftIndent = 720;
+  w->paras = {wrxfmt::WrxParaRecord{}, boxed, boxed, indented};
+  const int32_t paraOf[] = {1, 1, 2, 3, 0};
+  for (int32_t line = 0; line < 5; ++line) w->lines[line]->para = paraOf[line];
+  struct Case {
+    int32_t line;
+    int sides;
+  } cases[] = {
+      {0, 16 | 64 | 128},        // top of the box
+      {1, 64 | 128},             // inside it
+      {2, 32 | 64 | 128},        // another paragraph of the same format: still the same box
+      {3, 16 | 32 | 64 | 128},   // an indent of its own makes its own box
+      {4, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MergeParaBorders(w, c.line), c.sides) << c.line;
+  w->lines[2]->cell = 1;
+  EXPECT_EQ(MergeParaBorders(w, 1), 32 | 64 | 128) << "a line in a cell belongs to another box";
+}
+
+TEST_F(WrxGeometryTest, LinesOfAParagraphFrameWrapAtTheFramesWidth) {
+  WrxWindow* w = Window("aaa bbb ccc\r\n", WRX_WORDWRAP | WRX_PRINTVIEW);
+  w->arg.printView = 1;
+  const int32_t frame = GetParaFrameSlot(w);
+  SetFrameWord(w, frame, 0, 1);
+  SetFrameWord(w, frame, 4, 1200);  // 80 pixels wide
+  SetFrameWord(w, frame, 5, 150);   // less 10 on each side
+  w->lines[0]->frame = frame;
+  EXPECT_EQ(GetLineTextWidth(w, 0), 60);
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  ASSERT_EQ(w->lineCount, 3);
+  EXPECT_EQ(std::string(w->lines[0]->text, size_t(w->lines[0]->length)), "aaa ");
+  for (int32_t line = 0; line < 3; ++line) EXPECT_EQ(w->lines[line]->frame, frame) << line;
+  w->lines[0]->frame = w->lines[1]->frame = w->lines[2]->frame = 0;
+  EXPECT_EQ(GetLineTextWidth(w, 0), 100) << "outside frames: the window";
 }
