@@ -116,6 +116,7 @@ struct WrxWindow {
   int32_t paintOn;
   int32_t paintScope;
   int32_t rewrapState;
+  int32_t wrapLevel;       // pending wrap: 1 the cursor line only, 2 from the line before it, 3 the range
   int32_t rememberedX;
   int32_t zoom;
 

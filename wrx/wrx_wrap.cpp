@@ -383,15 +383,50 @@ void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine&
 
 }  // namespace
 
+namespace {
+
+// Whether typing left the cursor line in need of a rewrap: it is too wide,
+// ends with a marker, or holds measured tabs or markers.
+bool CursorLineNeedsWrap(WrxWindow* w) {
+  const int32_t line = w->curLine;
+  const WrxLine* l = w->lines[line];
+  if (l->info && (l->info->flags & 0xF2F)) return true;
+  const wrxfmt::WrxParaRecord* p =
+      l->para >= 0 && size_t(l->para) < w->paras.size() ? &w->paras[size_t(l->para)] : nullptr;
+  if (p && (p->flags & 0x3000) && l->length > 1 && l->height == 0) return true;
+  if (l->length > 0 && IsMarkerChar(w, uint8_t(l->text[l->length - 1]))) return true;
+  const int32_t right = p ? Pixels(w, p->rightIndent) : 0;
+  return GetColumnX(w, l->length, line, 0) > GetLineTextWidth(w, line) - right;
+}
+
+}  // namespace
+
 int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   if (!w->arg.wordWrap) return 1;
+  int level = w->wrapLevel ? w->wrapLevel : 3;
+  w->wrapLevel = 0;
   first = std::clamp(first, 0, w->lineCount - 1);
+  // The range always reaches the cursor line.
+  if (w->curLine < first) count += first - w->curLine, first = w->curLine;
+  if (first + count <= w->curLine) count = w->curLine - first + 1;
+  if (level == 1) {
+    if (!CursorLineNeedsWrap(w)) return 1;  // the line still fits: nothing moves
+    level = 2;
+  }
+  if (level == 2) {
+    first = w->curLine;
+    if (first > 0 && !(w->lines[first - 1]->flags & (LF_PARAEND | LF_MARKER))) --first;
+  }
   const int32_t savedModified = w->modified;
   const long cursor = RowColToAbs(w, w->curLine, w->curCol);
+  // Characters from the range start to the cursor: at level 2 the pass ends
+  // once the output has gone past them.
+  const long cursorOffset = cursor - RowColToAbs(w, first, 0);
+  long charsDone = 0;
   WrapBuffer b;
   std::vector<WrapLine> lines;
   int32_t line = first, done = 0;
-  while (line < w->lineCount && done < count) {
+  while (line < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
     FillWrapBuffer(w, line, w->lineCount - line, b);
     const bool paraStart = line == 0 || (w->lines[line - 1]->flags & (LF_PARAEND | LF_MARKER));
     WrapParseBuffer(w, b, paraStart, lines);
@@ -417,6 +452,7 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     for (int32_t k = 0; k < produced; ++k) CommitLine(w, line + k, b, lines[size_t(k)], prepared[size_t(k)]);
     done += consumed;
     line += produced;
+    for (const WrapLine& wl : lines) charsDone += long(wl.length);
   }
   int32_t curLine, curCol;
   AbsToRowCol(w, cursor, &curLine, &curCol);

@@ -177,6 +177,39 @@ TEST_F(WrxWrapTest, RightCentreAndDecimalStopsAlignTheTextAfterThem) {
   EXPECT_EQ(type, 0);
 }
 
+TEST_F(WrxWrapTest, TypingRewrapsOnlyWhatTheCursorLineNeeds) {
+  struct Case {
+    const char* name;
+    int level;
+    int32_t cursorLine;
+    std::vector<std::string> before, after;
+  } cases[] = {
+      {"level 1, the line still fits: nothing moves", 1, 1,
+       {"aaaa ", "bb\x15", "dddd eeee ffff\x15"}, {"aaaa ", "bb\x15", "dddd eeee ffff\x15"}},
+      {"level 1, the line grew too wide: its paragraph is rewrapped", 1, 1,
+       {"aaaa bbbb ", "cccc dddd eeee\x15", "ff\x15"}, {"aaaa bbbb ", "cccc dddd ", "eeee\x15", "ff\x15"}},
+      {"level 2 stops after the cursor's paragraph", 2, 0,
+       {"aaaa bbbb cccc\x15", "dddd eeee ffff\x15"}, {"aaaa bbbb ", "cccc\x15", "dddd eeee ffff\x15"}},
+      {"level 2 starts on the line before when it continues there", 2, 1,
+       {"aaaa ", "bbbb cccc\x15", "dddd eeee ffff\x15"}, {"aaaa bbbb ", "cccc\x15", "dddd eeee ffff\x15"}},
+      {"level 3 takes the whole range", 3, 0,
+       {"aaaa bbbb cccc\x15", "dddd eeee ffff\x15"}, {"aaaa bbbb ", "cccc\x15", "dddd eeee ", "ffff\x15"}},
+  };
+  for (const Case& c : cases) {
+    WrxWindow* w = Wrapped("x\r\n");
+    for (size_t k = 0; k < c.before.size(); ++k)
+      ASSERT_EQ(SetWrxLine(w->hwnd, long(k), c.before[k].c_str(), nullptr), 1) << c.name;
+    ASSERT_EQ(Lines(w), c.before) << c.name;
+    for (int32_t line = 0; line < w->lineCount; ++line) SetLineFlagsFromText(w, line);
+    w->curLine = c.cursorLine;
+    w->curCol = 1;
+    w->wrapLevel = c.level;
+    ASSERT_EQ(WordWrap(w, 0, w->lineCount), 1) << c.name;
+    EXPECT_EQ(Lines(w), c.after) << c.name;
+    EXPECT_EQ(w->wrapLevel, 0) << "the request is consumed";
+  }
+}
+
 TEST_F(WrxWrapTest, FieldTextIsBoxedOnEveryLineItReaches) {
   // The box allowance is 40 twips: 3 pixels at 96 pixels per inch.
   struct Case {
