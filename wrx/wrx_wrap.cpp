@@ -167,6 +167,8 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
   size_t pos = 0;
   bool paraStart = firstOfParagraph;
   bool marker[256] = {};
+  bool fieldFont[256] = {};
+  for (int id = 0; id < 256; ++id) fieldFont[id] = (w->fonts[id < w->fontCount ? id : 0].style & kFieldStyle) != 0;
   for (const uint8_t* m = w->markers; *m; ++m) marker[*m] = true;
   static const int32_t kNoWidths[256] = {};
   auto widthsOf = [w](uint8_t id) -> const int32_t* {
@@ -239,7 +241,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
         const int32_t cw = widthsOf(id)[c];
         x += cw;
         // Entering or leaving field text adds the room of its box.
-        const bool field = (w->fonts[id < w->fontCount ? id : 0].style & kFieldStyle) != 0;
+        const bool field = fieldFont[id];
         if (field != inField) {
           x += box;
           line.boxed = true;
