@@ -13,6 +13,7 @@ int g_wrxSlotsUsed = 0;
 namespace {
 
 HINSTANCE g_instance = nullptr;
+bool g_classRegistered = false;
 const char kClassName[] = "Wrx32Class";
 
 bool IsOwnClass(HWND hwnd) {
@@ -451,6 +452,7 @@ static LRESULT CALLBACK WrxClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
 }
 
 BOOL RegisterWrxClass(HINSTANCE instance) {
+  if (g_classRegistered) return TRUE;  // a second start-up call finds it in place
   g_instance = instance;
   WNDCLASSA wc{};
   // Each window keeps its own device context for its life.
@@ -462,11 +464,13 @@ BOOL RegisterWrxClass(HINSTANCE instance) {
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = kClassName;
-  return RegisterClassA(&wc) != 0;
+  g_classRegistered = RegisterClassA(&wc) != 0;
+  return g_classRegistered;
 }
 
 void UnloadWrx() {
-  if (g_instance) UnregisterClassA(kClassName, g_instance);
+  if (g_classRegistered) UnregisterClassA(kClassName, g_instance);
+  g_classRegistered = false;
 }
 
 // A window of another class that carries a control forwards its creation
