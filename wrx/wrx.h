@@ -178,6 +178,9 @@ int WrxRewrap(HWND hwnd);
 // Makes `line` the cursor line at column 0: the first screen line with keep,
 // else in the middle of the window.
 int WrxGoToLine(HWND hwnd, long line, int keep);
+// Inserts a footnote at the cursor: the mark, the note's own mark and its
+// text (`style` gives the mark's other style bits, e.g. 16 superscript).
+int FootnoteParam(HWND hwnd, const char* marker, const char* text, DWORD style, int repaint);
 int SetWrxMargins(HWND hwnd, int left, int right, int top, int bottom, int repaint);
 int SetWrxPaintFlag(HWND hwnd, int on);
 int GetWrxReadOnly(HWND hwnd);

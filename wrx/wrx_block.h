@@ -116,7 +116,8 @@ struct WrxWindow {
   int32_t paintOn;
   int32_t paintScope;
   int32_t rewrapState;
-  int32_t wrapLevel;       // pending wrap: 1 the cursor line only, 2 from the line before it, 3 the range
+  int32_t wrapLevel;
+  int32_t currentPage;     // 0 until pages are laid out       // pending wrap: 1 the cursor line only, 2 from the line before it, 3 the range
   int32_t rememberedX;
   int32_t zoom;
 
@@ -319,6 +320,9 @@ int GetParaFrameSlot(WrxWindow* w);
 int GetLineObjectRect(WrxWindow* w, int32_t frame, int32_t* x1, int32_t* y1, int32_t* x2, int32_t* y2);
 int SetLineObjectRect(WrxWindow* w, int32_t frame, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 int MergeParaBorders(WrxWindow* w, int32_t line);
+
+// Page-number fields and footnotes (wrx_fields.cpp).
+int InsertPageNumber(WrxWindow* w);
 
 // Word wrap (wrx_wrap.cpp).
 int WordWrap(WrxWindow* w, int32_t first, int32_t count);

@@ -61,6 +61,7 @@ enum Action : uint8_t {
   A_TOGGLE_RULER, A_TOGGLE_TOOLBAR, A_TOGGLE_STATUS, A_TOGGLE_HIDDEN, A_TOGGLE_PROTECTION, A_TOGGLE_BREAKS,
   A_TOGGLE_GRID, A_TOGGLE_TRACKING, A_TOGGLE_SNAP,
   A_HELP_INDEX,
+  A_PAGE_NUMBER,
 };
 
 struct CommandRow {
@@ -185,7 +186,7 @@ const CommandRow kCommands[] = {
     {716, false, false, 0, C_NONE, 0, A_NONE},
     {717, false, false, N_PRINTER, C_PREVIEW, 0, A_NONE},
     {718, true, false, kAs718, C_NONE, 0, A_NONE},
-    {719, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_PAGE_NUMBER, 0, A_NONE},
+    {719, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_PAGE_NUMBER, 0, A_PAGE_NUMBER},
     {720, true, false, N_PARA_FORMAT, C_SPACING, 0, A_NONE},
     {721, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_NO_HDRFTR_PARA, C_NONE, 0, A_NONE},
     {722, false, false, N_EDITABLE | N_PAGE_VIEW, C_FOOTNOTE_SHOWN, 0, A_NONE},
@@ -421,6 +422,7 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_TOGGLE_TRACKING: w->trackPointer = !w->trackPointer; break;
     case A_TOGGLE_SNAP: w->rulerSnap = !w->rulerSnap; break;
     case A_HELP_INDEX: WrxShowHelp(w->hwnd, HELP_INDEX, 0); break;
+    case A_PAGE_NUMBER: InsertPageNumber(w); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
   return 0;
