@@ -318,7 +318,7 @@ bool Checked(WrxWindow* w, const CommandRow& row) {
     case C_BREAK_LINES: return w->breakLinesShown;
     case C_GRID: return w->gridLines && w->arg.pageMode;
     case C_TRACKING: return w->trackPointer;
-    case C_PREVIEW: return false;
+    case C_PREVIEW: return w->preview != 0;
     case C_PAGE_NUMBER: return CursorFont(w).kind == 1 && !(CursorFont(w).style & wrxfmt::kPictureStyle);
     case C_SPACING: return p && (p->spaceBefore || p->spaceAfter || p->lineSpacing);
     case C_FOOTNOTE_SHOWN: return w->footnoteShown;
@@ -354,6 +354,7 @@ UINT WrxMenuEnable(HWND hwnd, int command) {
   WrxWindow* w = GetWrxWindow(hwnd);
   if (!w) return MF_ENABLED;
   const CommandRow* row = FindCommand(command);
+  if (w->preview && command != 717) return MF_GRAYED;
   return row && !Enabled(w, *row) ? MF_GRAYED : MF_ENABLED;
 }
 
@@ -366,12 +367,14 @@ UINT WrxMenuCheck(HWND hwnd, int command) {
 
 void WrxMenuUpdate(WrxWindow* w, HMENU menu) {
   for (const CommandRow& row : kCommands) {
-    EnableMenuItem(menu, row.id, MF_BYCOMMAND | (Enabled(w, row) ? MF_ENABLED : MF_GRAYED));
+    const bool enabled = Enabled(w, row) && (!w->preview || row.id == 717);
+    EnableMenuItem(menu, row.id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
     if (row.check != C_NONE) CheckMenuItem(menu, row.id, MF_BYCOMMAND | (Checked(w, row) ? MF_CHECKED : MF_UNCHECKED));
   }
 }
 
 void WrxPostCommand(WrxWindow* w, UINT msg, WPARAM wp) {
+  if (w->preview) return;
   const int command = msg == WM_COMMAND ? LOWORD(wp) : 0;
   if (command < 600 || command > 603) w->rememberedX = -1;
   ShowWrxCaret(w);

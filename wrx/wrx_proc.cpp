@@ -349,7 +349,7 @@ void ShowWrxCaret(WrxWindow* w) {
     HideWrxCaret(w);
     return;
   }
-  if (GetFocus() != w->hwnd || !IsWindowVisible(w->hwnd)) {
+  if (w->preview || GetFocus() != w->hwnd || !IsWindowVisible(w->hwnd)) {
     HideWrxCaret(w);
     return;
   }
@@ -394,6 +394,13 @@ int WrxAccelFilter(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, HACCEL table) {
 LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   w->lastMsg = msg;
   if (msg == WM_COMMAND) w->lastCommand = LOWORD(wp);
+  if (w->preview) {
+    // The preview owns the window: typing, dropped files and the mouse go
+    // by, and only paging and leaving the preview are commands.
+    if (msg == WM_CHAR || msg == WM_DROPFILES || (msg >= WM_MOUSEFIRST && msg <= 0x20A))
+      return DefWindowProcA(hwnd, msg, wp, lp);
+    if (msg == WM_COMMAND && LOWORD(wp) != 600 && LOWORD(wp) != 601 && LOWORD(wp) != 717) return 0;
+  }
   if (WrxAccelFilter(w, msg, wp, lp, w->accel)) return 1;
   switch (msg) {
     case WM_SETFOCUS:
@@ -428,7 +435,7 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_GETDLGCODE:
       return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SETCURSOR:
-      if (LOWORD(lp) == HTCLIENT && (GetFocus() == hwnd || w->trackPointer)) return 1;
+      if (LOWORD(lp) == HTCLIENT && (GetFocus() == hwnd || w->trackPointer) && !w->preview) return 1;
       break;
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:

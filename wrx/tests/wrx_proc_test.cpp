@@ -334,3 +334,34 @@ TEST_F(WrxProcTest, ScrollBarsMoveTheFirstLine) {
   SendMessageA(hwnd, WM_HSCROLL, SB_PAGELEFT, 0);
   EXPECT_EQ(w->hOffset, 0);
 }
+
+TEST_F(WrxProcTest, PrintPreviewLeavesOnlyPagingAndItsOwnCommand) {
+  WrxWindow* w = Window("one two\r\nthree\r\n");
+  HWND hwnd = w->hwnd;
+  w->preview = 1;
+  EXPECT_EQ(WrxMenuEnable(hwnd, 600), UINT(MF_GRAYED));
+  EXPECT_EQ(WrxMenuEnable(hwnd, 680), UINT(MF_GRAYED));
+  EXPECT_EQ(WrxMenuCheck(hwnd, 717), UINT(MF_CHECKED));
+  SendMessageA(hwnd, WM_COMMAND, 625, 0);
+  EXPECT_EQ(w->hilight, 0) << "select all answers nothing";
+  SendMessageA(hwnd, WM_COMMAND, 680, 0);
+  EXPECT_EQ(w->arg.ruler, 0);
+  SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, Point(25, 25));
+  SendMessageA(hwnd, WM_LBUTTONUP, 0, Point(25, 25));
+  EXPECT_EQ(w->curLine, 0) << "the mouse goes by";
+  // A menu of the window shows every item grayed (a child window has no
+  // menu of its own, so the update is called as WM_INITMENU would).
+  HMENU menu = CreateMenu();
+  AppendMenuA(menu, MF_STRING, 680, "Ruler");
+  AppendMenuA(menu, MF_STRING, 625, "All");
+  WrxMenuUpdate(w, menu);
+  EXPECT_TRUE(GetMenuState(menu, 680, MF_BYCOMMAND) & MF_GRAYED);
+  w->preview = 0;
+  WrxMenuUpdate(w, menu);
+  EXPECT_FALSE(GetMenuState(menu, 680, MF_BYCOMMAND) & MF_GRAYED);
+  SendMessageA(hwnd, WM_COMMAND, 680, 0);
+  EXPECT_EQ(w->arg.ruler, 1);
+  WrxMenuUpdate(w, menu);
+  EXPECT_TRUE(GetMenuState(menu, 680, MF_BYCOMMAND) & MF_CHECKED);
+  DestroyMenu(menu);
+}
