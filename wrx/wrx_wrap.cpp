@@ -460,6 +460,12 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   AbsToRowCol(w, cursor, &curLine, &curCol);
   w->curLine = curLine;
   w->curCol = std::min(curCol, w->lines[curLine]->length);
+  // The first screen line follows a cursor that the new lines moved away.
+  const int32_t rows = std::max(1, w->linesPerWindow);
+  if (w->curLine < w->firstLine) w->firstLine = w->curLine;
+  else if (w->curLine >= w->firstLine + rows) w->firstLine = w->curLine - rows + 1;
+  w->firstLine = std::clamp(w->firstLine, 0, w->lineCount - 1);
+  w->curRow = w->curLine - w->firstLine;
   w->modified = savedModified;
   if (first < w->staleLine) w->staleLine = first;
   return 1;

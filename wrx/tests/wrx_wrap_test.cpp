@@ -210,6 +210,26 @@ TEST_F(WrxWrapTest, TypingRewrapsOnlyWhatTheCursorLineNeeds) {
   }
 }
 
+TEST_F(WrxWrapTest, TheCursorKeepsItsPlaceInTheTextAndStaysOnScreen) {
+  // Forty words of four letters, two to a line at width 100.
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "w" + std::to_string(100 + i) + " ";
+  WrxWindow* w = Wrapped(text + "\r\n");
+  w->textRect.right = 100000;  // first wrapped as one long line
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  ASSERT_EQ(w->lineCount, 1);
+  w->curCol = 5 * 37 + 2;  // inside "w137"
+  w->linesPerWindow = 5;
+  w->textRect.right = 100;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  ASSERT_EQ(w->lineCount, 21) << "the paragraph end goes on a line of its own";
+  EXPECT_EQ(w->curLine, 18);
+  EXPECT_EQ(std::string(w->lines[18]->text + w->curCol, 2), "37");
+  EXPECT_GE(w->curLine, w->firstLine);
+  EXPECT_LT(w->curLine, w->firstLine + 5) << "the view followed the cursor";
+  EXPECT_EQ(w->curRow, w->curLine - w->firstLine);
+}
+
 TEST_F(WrxWrapTest, FieldTextIsBoxedOnEveryLineItReaches) {
   // The box allowance is 40 twips: 3 pixels at 96 pixels per inch.
   struct Case {
