@@ -121,6 +121,11 @@ void SelectWordAtCursor(WrxWindow* w) {
   PaintWrx(w);
 }
 
+// Whether the block still belongs to the window after the host had a say.
+bool StillOpen(HWND hwnd, const WrxWindow* w) {
+  return IsWindow(hwnd) && reinterpret_cast<WrxWindow*>(GetWindowLongPtrA(hwnd, 0)) == w;
+}
+
 bool CursorOnLink(WrxWindow* w) {
   const WrxLine* l = w->lines[w->curLine];
   return w->curCol < l->length && IsLinkFont(w, CharFontAt(w, w->curLine, w->curCol));
@@ -200,29 +205,39 @@ LRESULT MouseMessage(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
       ButtonDown(w, msg, lp);
-      if (!w->linkDoubleClick && CursorOnLink(w) && WrxLinkClicked(w, msg == WM_LBUTTONDOWN ? 1 : 0)) {
-        // The host took the link: no selection follows the press.
-        w->pointerReleased = 1;
-        w->selecting = 0;
-        ReleaseCapture();
+      if (!w->linkDoubleClick && CursorOnLink(w)) {
+        const LRESULT taken = WrxLinkClicked(w, msg == WM_LBUTTONDOWN ? 1 : 0);
+        if (!StillOpen(hwnd, w)) return 0;
+        if (taken) {
+          // The host took the link: no selection follows the press.
+          w->pointerReleased = 1;
+          w->selecting = 0;
+          ReleaseCapture();
+        }
       }
       WrxPostCommand(w, msg, wp);
       return 0;
-    case WM_LBUTTONDBLCLK:
-      if (w->linkDoubleClick && CursorOnLink(w) && WrxLinkClicked(w, 1)) {
-        WrxPostCommand(w, msg, wp);
-        return 0;
+    case WM_LBUTTONDBLCLK: {
+      LRESULT taken = 0;
+      if (w->linkDoubleClick && CursorOnLink(w)) {
+        taken = WrxLinkClicked(w, 1);
+        if (!StillOpen(hwnd, w)) return 0;
       }
-      SelectWordAtCursor(w);
+      if (!taken) SelectWordAtCursor(w);
       WrxPostCommand(w, msg, wp);
       return 0;
+    }
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
       EndSelection(w);
       w->pointerReleased = 1;
       if (GetCapture() == hwnd) ReleaseCapture();
-      if (msg == WM_RBUTTONUP && CursorOnLink(w) && WrxLinkClicked(w, 0)) return 1;
+      if (msg == WM_RBUTTONUP && CursorOnLink(w)) {
+        const LRESULT taken = WrxLinkClicked(w, 0);
+        if (taken) return 1;
+        if (!StillOpen(hwnd, w)) return 0;
+      }
       WrxPostCommand(w, msg, wp);
       return 0;
     case WM_MOUSEMOVE:
@@ -265,11 +280,12 @@ LRESULT NotifyWrxParent(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, int disabl
   if (w->foreign) return 0;
   HWND parent = w->arg.parent ? w->arg.parent : GetParent(w->hwnd);
   if (!parent) return 0;
+  HWND self = w->hwnd;  // the host may close the control while it answers
   HWND focus = GetFocus();
-  const bool wasEnabled = IsWindowEnabled(w->hwnd) != 0;
-  if (disable) EnableWindow(w->hwnd, FALSE);
+  const bool wasEnabled = IsWindowEnabled(self) != 0;
+  if (disable) EnableWindow(self, FALSE);
   const LRESULT answer = SendMessageA(parent, msg, wp, lp);
-  if (disable && wasEnabled && IsWindow(w->hwnd)) EnableWindow(w->hwnd, TRUE);
+  if (disable && wasEnabled && IsWindow(self)) EnableWindow(self, TRUE);
   if (focus && IsWindow(focus) && GetFocus() != focus) SetFocus(focus);
   return answer;
 }
@@ -376,7 +392,7 @@ int WrxAccelFilter(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, HACCEL table) {
   w->translating = 1;
   w->refused = 0;
   const int translated = TranslateAcceleratorA(hwnd, table, &m);
-  if (GetWrxWindow(hwnd) != w) return translated;  // the command closed the window
+  if (!StillOpen(hwnd, w)) return translated;  // the command closed the window
   w->translating = 0;
   if (!translated || w->refused) return 0;
   // The key's own follow-up messages must not act a second time.
@@ -496,7 +512,6 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         PostMessageA(hwnd, WM_KEYDOWN, VK_RETURN, 0);
       }
       return 0;
-    case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:

@@ -187,6 +187,25 @@ TEST_F(WrxProcTest, LinkTextReportsItsCodeAndTextToTheHost) {
   EXPECT_EQ(w->hilight, 0);
 }
 
+LRESULT CALLBACK CloseOnLink(HWND hwnd, UINT msg, WPARAM, LPARAM) {
+  if (msg == WRXN_LINK) DestroyWindow(hwnd);
+  return 0;
+}
+
+TEST_F(WrxProcTest, AHostThatClosesTheWindowOnALinkLeavesNothingBehind) {
+  for (UINT click : {UINT(WM_LBUTTONDBLCLK), UINT(WM_RBUTTONUP), UINT(WM_LBUTTONDOWN)}) {
+    WrxWindow* w = LinkWindow();
+    HWND hwnd = w->hwnd;
+    SetWrxNotifyProc(hwnd, CloseOnLink);
+    if (click == WM_LBUTTONDOWN) w->linkDoubleClick = 0;
+    if (click == WM_RBUTTONUP) SendMessageA(hwnd, WM_RBUTTONDOWN, MK_RBUTTON, Point(125, 5));
+    else if (click == WM_LBUTTONDBLCLK) SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, Point(125, 5));
+    EXPECT_EQ(SendMessageA(hwnd, click, 0, Point(125, 5)), 0) << click;
+    EXPECT_FALSE(IsWindow(hwnd)) << click;
+    windows_.pop_back();
+  }
+}
+
 TEST_F(WrxProcTest, TheLinkTestFollowsTheWindowsMaskAndColour) {
   WrxWindow* w = Window("x\r\n");
   struct Case {
