@@ -384,3 +384,46 @@ TEST_F(WrxProcTest, PrintPreviewLeavesOnlyPagingAndItsOwnCommand) {
   EXPECT_TRUE(GetMenuState(menu, 680, MF_BYCOMMAND) & MF_CHECKED);
   DestroyMenu(menu);
 }
+
+LRESULT CALLBACK AnswerColours(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_CTLCOLOREDIT ? 77 : 0; }
+
+TEST_F(WrxProcTest, NotificationsGoToTheInstalledProcedureElseToTheParent) {
+  WrxWindow* w = LinkWindow();
+  HWND hwnd = w->hwnd;
+  // Without a procedure the parent hears of the link; the control is usable
+  // again afterwards.
+  SetWrxNotifyProc(hwnd, nullptr);
+  SetWrxModify(hwnd, 0);  // no first-modification notice in between
+  ResetRecords();
+  SendMessageA(hwnd, WM_RBUTTONDOWN, MK_RBUTTON, Point(125, 5));
+  SendMessageA(hwnd, WM_RBUTTONUP, 0, Point(125, 5));
+  ASSERT_EQ(g_notices.size(), 1u);
+  EXPECT_EQ(g_notices[0].code, UINT(WRXN_LINK));
+  EXPECT_EQ(g_notices[0].wp, WPARAM(hwnd));
+  EXPECT_TRUE(IsWindowEnabled(hwnd));
+  // Colour requests of embedded controls get the host's answer.
+  SetWrxNotifyProc(hwnd, AnswerColours);
+  EXPECT_EQ(SendMessageA(hwnd, WM_CTLCOLOREDIT, 0, 0), 77);
+
+  // The background is filled with the window's own colour.
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  w->backColor = RGB(10, 20, 30);
+  EXPECT_EQ(SendMessageA(hwnd, WM_ERASEBKGND, WPARAM(dc), 0), 1);
+  EXPECT_EQ(GetPixel(dc, 1, 1), RGB(10, 20, 30));
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  w->backColor = 0xFFFFFF;
+
+  // The pointer keeps its shape over the text only with the focus or with
+  // tracking switched on.
+  SetFocus(nullptr);
+  w->trackPointer = 1;
+  EXPECT_EQ(SendMessageA(hwnd, WM_SETCURSOR, WPARAM(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), 1);
+  SendMessageA(hwnd, WM_COMMAND, 710, 0);
+  EXPECT_EQ(w->trackPointer, 0) << "command 710 switches tracking";
+}
