@@ -5,6 +5,7 @@
 #include "wrx/wrx_block.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -18,6 +19,15 @@ const wrxfmt::WrxParaRecord* LinePara(const WrxWindow* w, int32_t line) {
 }
 
 const WrxFont& FontOf(const WrxWindow* w, int id) { return w->fonts[id >= 0 && id < w->fontCount ? id : 0]; }
+
+// The section that holds a line (0 when no other claims it).
+int LineSection(const WrxWindow* w, int32_t line) {
+  for (size_t i = 1; i < w->sections.size(); ++i) {
+    const wrxfmt::WrxSectionRecord& s = w->sections[i];
+    if (s.inUse && s.firstLine <= line && line <= s.lastLine) return int(i);
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -146,6 +156,17 @@ int32_t GetLineTextWidth(WrxWindow* w, int32_t line) {
       const int32_t twips = FrameWordValue(w, frame, 4) - 2 * FrameWordValue(w, frame, 5);
       return std::max(1, MulDiv(twips, ResX(w), 1440));
     }
+    // The page less the margins of the line's section, shared by its columns
+    // (headers and footers span the page).
+    const wrxfmt::WrxSectionRecord& s = w->sections[size_t(LineSection(w, line))];
+    const int32_t res = ResX(w);
+    int32_t width = int32_t(std::lround((w->paperWidth - s.leftMargin - s.rightMargin) * float(res)));
+    if (w->arg.pageViewOption) width = w->textRect.right - w->textRect.left;
+    const wrxfmt::WrxParaRecord* p = LinePara(w, line);
+    if (p && (p->flags & 0x3000)) return std::max(width, 1);
+    const int32_t columns = std::clamp(s.columns, 1, 100);
+    const int32_t gap = int32_t(std::lround(s.columnSpace * float(res)));
+    return std::max(width - (columns - 1) * gap, res) / columns;
   }
   int32_t width = w->textRect.right - w->textRect.left;
   if (w->arg.border) width -= 2 * MulDiv(75, ResX(w), 1440);

@@ -79,6 +79,8 @@ void SetWrxDefaults(WrxWindow* w) {
   w->gridLines = 1;
   w->rulerSnap = 1;
   w->zoom = 100;
+  w->paperWidth = 8.5f;
+  w->paperHeight = 11.0f;
   w->paraEnd = WRX_PARAEND;
   w->cellEnd = WRX_CELLEND;
   const uint8_t markers[7] = {12, 20, 22, 18, 17, 16, 0};

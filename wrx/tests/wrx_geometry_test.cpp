@@ -268,5 +268,30 @@ TEST_F(WrxGeometryTest, LinesOfAParagraphFrameWrapAtTheFramesWidth) {
   EXPECT_EQ(std::string(w->lines[0]->text, size_t(w->lines[0]->length)), "aaa ");
   for (int32_t line = 0; line < 3; ++line) EXPECT_EQ(w->lines[line]->frame, frame) << line;
   w->lines[0]->frame = w->lines[1]->frame = w->lines[2]->frame = 0;
-  EXPECT_EQ(GetLineTextWidth(w, 0), 100) << "outside frames: the window";
+  EXPECT_EQ(GetLineTextWidth(w, 0), 576) << "outside frames: 8.5 inches less 2 x 1.25 of margins";
+}
+
+TEST_F(WrxGeometryTest, PrintViewLinesShareThePageWithTheirColumns) {
+  WrxWindow* w = Window("text\r\n", WRX_WORDWRAP | WRX_PRINTVIEW);
+  w->arg.printView = 1;
+  w->sections[0].leftMargin = w->sections[0].rightMargin = 1.0f;  // 6.5 inches of text
+  struct Case {
+    int32_t columns;
+    float gap;
+    int32_t paraFlags;
+    int32_t width;
+  } cases[] = {
+      {1, 0.5f, 0, 624},
+      {3, 0.5f, 0, (624 - 2 * 48) / 3},  // (6.5 - 1) / 3 inches each
+      {3, 0.5f, 0x1000, 624},            // a header spans the page
+      {4, 3.0f, 0, 96 / 4},              // never less than an inch to share
+  };
+  for (const Case& c : cases) {
+    w->sections[0].columns = c.columns;
+    w->sections[0].columnSpace = c.gap;
+    w->paras[0].flags = c.paraFlags;
+    EXPECT_EQ(GetLineTextWidth(w, 0), c.width) << c.columns << " columns, flags " << c.paraFlags;
+  }
+  w->arg.printView = 0;
+  EXPECT_EQ(GetLineTextWidth(w, 0), 100) << "without print view: the window";
 }
