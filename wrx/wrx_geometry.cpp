@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -150,6 +151,13 @@ int ScrollLineIntoView(WrxWindow* w, int32_t line) {
 
 int32_t GetLineTextWidth(WrxWindow* w, int32_t line) {
   if (w->arg.wordWrap && w->arg.printView && line >= 0 && line < w->lineCount) {
+    // A line in a table cell fills the cell inside its margins.
+    const int32_t cell = w->lines[line]->cell;
+    if (cell > 0 && size_t(cell) < w->cells.size()) {
+      int32_t cellWord[12];
+      memcpy(cellWord, w->cells[size_t(cell)].bytes, sizeof cellWord);
+      if (cellWord[0]) return std::max(1, MulDiv(cellWord[5] - 2 * cellWord[11], ResX(w), 1440));
+    }
     // A line in a paragraph frame fills the frame inside its border space.
     const int32_t frame = w->lines[line]->frame;
     if (frame > 0 && FrameWordValue(w, frame, 0)) {

@@ -292,6 +292,14 @@ TEST_F(WrxGeometryTest, PrintViewLinesShareThePageWithTheirColumns) {
     w->paras[0].flags = c.paraFlags;
     EXPECT_EQ(GetLineTextWidth(w, 0), c.width) << c.columns << " columns, flags " << c.paraFlags;
   }
+  // A line in a table cell: the cell's width less its margin on each side.
+  wrxfmt::WrxCellRecord cell{};
+  const int32_t words[12] = {1, 1, -1, -1, 0, 1800, 0, 0, 0, 0, 0, 60};
+  memcpy(cell.bytes, words, sizeof words);
+  w->cells.push_back(cell);
+  w->lines[0]->cell = int32_t(w->cells.size()) - 1;
+  EXPECT_EQ(GetLineTextWidth(w, 0), 112);
+  w->lines[0]->cell = 0;
   w->arg.printView = 0;
   EXPECT_EQ(GetLineTextWidth(w, 0), 100) << "without print view: the window";
 }
