@@ -1,8 +1,8 @@
 // Word wrap: paragraphs are gathered into a parse buffer and broken again
-// into lines at the width that applies, measuring tabs and justification on
-// the way: default and paragraph tab stops (left, right, centre, decimal),
-// justification, markers. Screen metrics only: printer metrics and frames
-// come later.
+// into lines at the width that applies (window, page, column, cell or frame),
+// measuring on the way tab stops (left, right, centre, decimal), justified
+// spaces, the boxes of field text and markers. Widths are screen widths;
+// printer metrics, frame gaps and stored line heights are not measured here.
 #include "wrx/wrx_block.h"
 
 #include <algorithm>
