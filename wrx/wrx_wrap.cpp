@@ -168,7 +168,14 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
   bool paraStart = firstOfParagraph;
   bool marker[256] = {};
   bool fieldFont[256] = {};
-  for (int id = 0; id < 256; ++id) fieldFont[id] = (w->fonts[id < w->fontCount ? id : 0].style & kFieldStyle) != 0;
+  uint32_t fontLineFlags[256] = {};  // what a character of the font adds to its line's flags
+  for (int id = 0; id < 256; ++id) {
+    const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
+    fieldFont[id] = (f.style & kFieldStyle) != 0;
+    if (f.style & 0x400) fontLineFlags[id] |= LF_FOOTNOTE;
+    if ((f.style & wrxfmt::kPictureStyle) && f.pictAlign == 2) fontLineFlags[id] |= LF_PICTREGION;
+  }
+  const uint32_t numbered = IsNumberedParaKind(w, b.para) ? LF_NUMBERED : 0;
   for (const uint8_t* m = w->markers; *m; ++m) marker[*m] = true;
   static const int32_t kNoWidths[256] = {};
   auto widthsOf = [w](uint8_t id) -> const int32_t* {
@@ -273,6 +280,8 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
     if (last == w->paraEnd || last == w->cellEnd) line.flags |= LF_PARAEND;
     if (last == WRX_LINEBREAK) line.flags |= LF_LINEBREAK;
     if (paraStart) line.flags |= LF_PARAFIRST;
+    line.flags |= numbered;
+    for (size_t k = pos; k < i; ++k) line.flags |= fontLineFlags[b.ids[k]];
     if (line.length == 1 && IsMarkerChar(w, last)) {
       line.flags |= LF_MARKER;
       switch (last) {

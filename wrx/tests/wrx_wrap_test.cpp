@@ -230,6 +230,26 @@ TEST_F(WrxWrapTest, TheCursorKeepsItsPlaceInTheTextAndStaysOnScreen) {
   EXPECT_EQ(w->curRow, w->curLine - w->firstLine);
 }
 
+TEST_F(WrxWrapTest, LineFlagsTellOfFootnoteMarksAndNumberedParagraphs) {
+  WrxWindow* w = Wrapped("aaaa bbbb cccc\r\n");
+  w->textRect.right = 1000;
+  const int mark = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, 0x400, 0, 0xFFFFFF, 0, 0);
+  ASSERT_GT(mark, 0);
+  std::vector<unsigned char> ids(14, 0);
+  ids[12] = static_cast<unsigned char>(mark);
+  SetWrxLine(w->hwnd, 0, "aaaa bbbb cccc", ids.data());
+  w->textRect.right = 100;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  ASSERT_EQ(w->lineCount, 2);
+  EXPECT_FALSE(w->lines[0]->flags & LF_FOOTNOTE);
+  EXPECT_TRUE(w->lines[1]->flags & LF_FOOTNOTE) << "the line that holds the mark";
+  EXPECT_FALSE(w->lines[0]->flags & LF_NUMBERED);
+  w->paras[0].numbering = 0x600;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  EXPECT_TRUE(w->lines[0]->flags & LF_NUMBERED);
+  EXPECT_TRUE(w->lines[1]->flags & LF_NUMBERED);
+}
+
 TEST_F(WrxWrapTest, FieldTextIsBoxedOnEveryLineItReaches) {
   // The box allowance is 40 twips: 3 pixels at 96 pixels per inch.
   struct Case {
