@@ -169,11 +169,13 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
   bool marker[256] = {};
   bool fieldFont[256] = {};
   uint32_t fontLineFlags[256] = {};  // what a character of the font adds to its line's flags
+  bool anyFontLineFlags = false;
   for (int id = 0; id < 256; ++id) {
     const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
     fieldFont[id] = (f.style & kFieldStyle) != 0;
     if (f.style & 0x400) fontLineFlags[id] |= LF_FOOTNOTE;
     if ((f.style & wrxfmt::kPictureStyle) && f.pictAlign == 2) fontLineFlags[id] |= LF_PICTREGION;
+    anyFontLineFlags |= fontLineFlags[id] != 0;
   }
   const uint32_t numbered = IsNumberedParaKind(w, b.para) ? LF_NUMBERED : 0;
   for (const uint8_t* m = w->markers; *m; ++m) marker[*m] = true;
@@ -281,7 +283,8 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
     if (last == WRX_LINEBREAK) line.flags |= LF_LINEBREAK;
     if (paraStart) line.flags |= LF_PARAFIRST;
     line.flags |= numbered;
-    for (size_t k = pos; k < i; ++k) line.flags |= fontLineFlags[b.ids[k]];
+    if (anyFontLineFlags)
+      for (size_t k = pos; k < i; ++k) line.flags |= fontLineFlags[b.ids[k]];
     if (line.length == 1 && IsMarkerChar(w, last)) {
       line.flags |= LF_MARKER;
       switch (last) {
