@@ -180,10 +180,23 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
   const uint32_t numbered = IsNumberedParaKind(w, b.para) ? LF_NUMBERED : 0;
   for (const uint8_t* m = w->markers; *m; ++m) marker[*m] = true;
   static const int32_t kNoWidths[256] = {};
-  auto widthsOf = [w](uint8_t id) -> const int32_t* {
+  const int32_t* widthTable[256];
+  for (int id = 0; id < 256; ++id) {
     const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
-    return f.widths ? f.widths : kNoWidths;
-  };
+    widthTable[id] = f.widths ? f.widths : kNoWidths;
+  }
+  auto widthsOf = [&widthTable](uint8_t id) -> const int32_t* { return widthTable[id]; };
+  // Characters that need more than their width, so that ordinary text takes
+  // one test.
+  enum : uint8_t { K_MARKER = 1, K_TAB = 2, K_SPACE = 4, K_ENDS = 8, K_LINEMARK = 16 };
+  uint8_t kind[256] = {};
+  for (int c = 0; c < 256; ++c) {
+    if (marker[c]) kind[c] |= K_MARKER;
+    if (c == w->paraEnd || c == w->cellEnd || c == WRX_LINEBREAK) kind[c] |= K_ENDS;
+  }
+  kind[WRX_TAB] |= K_TAB;
+  kind[uint8_t(' ')] |= K_SPACE;
+  kind[WRX_LINEMARK] |= K_LINEMARK;
   while (pos < size) {
     WrapLine line;
     line.start = pos;
@@ -215,7 +228,8 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
     for (; i < size; ++i) {
       const uint8_t c = uint8_t(b.text[i]);
       const uint8_t id = b.ids[i];
-      if (marker[c]) {
+      const uint8_t k = kind[c];
+      if (k & K_MARKER) {
         if (i == pos) ++i;  // a marker forms a line by itself
         else endedByMarker = true;
         break;
@@ -232,7 +246,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
         }
         if (atCap || c != w->paraEnd) break;  // a paragraph end still goes on the line
       }
-      if (c == WRX_TAB) {
+      if (k & K_TAB) {
         settle(x, 0);
         int32_t stop = 0, type = 0;
         NextTabStop(w, b.para, tabId, x, &stop, &type, 1);
@@ -261,15 +275,16 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
           if (pending.type == 2 || (pending.type == 3 && pending.seenPoint)) pending.sum += cw;
         }
       }
-      if (c == WRX_LINEMARK) line.flags |= LF_MARKED;
-      if (c == ' ' || c == WRX_TAB) {
+      if (!k) continue;
+      if (k & K_LINEMARK) line.flags |= LF_MARKED;
+      if (k & (K_SPACE | K_TAB)) {
         spacesAtBreak = line.spaces;  // the break uncounts its own space
-        if (c == ' ') ++line.spaces;
+        if (k & K_SPACE) ++line.spaces;
         tabsAtBreak = line.tabCount;
         xAtBreak = x;
         breakAt = i + 1;
       }
-      if (c == w->paraEnd || c == w->cellEnd || c == WRX_LINEBREAK) {
+      if (k & K_ENDS) {
         ++i;
         break;
       }
