@@ -421,7 +421,12 @@ void DrawWrxLines(WrxWindow* w, HDC dc) {
         SetBkColor(dc, f.backColor);
         TextOutA(dc, x, y, l->text + col, end - col);
       }
-      x = w->textRect.left + GetColumnX(w, end, line, 0) - w->hOffset;
+      if (l->text[col] == WRX_TAB || l->info) {
+        // Tabs, justified spaces and boxes: where the mapping puts the next run.
+        x = w->textRect.left + GetColumnX(w, end, line, 0) - w->hOffset;
+      } else if (f.widths) {
+        for (int32_t c = col; c < end; ++c) x += f.widths[uint8_t(l->text[c])];
+      }
       col = end;
     }
     y += GetLineHeight(w, line);

@@ -332,7 +332,8 @@ void HideWrxCaret(WrxWindow* w) {
 }
 
 int CreateWrxCaret(WrxWindow* w, int32_t line, int32_t col) {
-  bool allowed = line >= 0 && line < w->lineCount;
+  // Only lines on screen can hold it (tested first: it is cheap).
+  bool allowed = line >= 0 && line < w->lineCount && line >= w->firstLine && line <= w->firstLine + w->linesPerWindow;
   if (allowed) {
     const int32_t x = w->textRect.left + GetColumnX(w, col, line, 0) - w->hOffset;
     const int32_t y = CalcLineY(w, line);
@@ -370,6 +371,10 @@ void ShowWrxCaret(WrxWindow* w) {
     return;
   }
   const int32_t line = std::clamp(w->curLine, 0, w->lineCount - 1);
+  if (line < w->firstLine || line > w->firstLine + w->linesPerWindow) {
+    HideWrxCaret(w);  // off screen
+    return;
+  }
   int32_t top = CalcLineY(w, line);
   int32_t height = GetLineHeight(w, line);
   if (top < w->textRect.top) height -= w->textRect.top - top, top = w->textRect.top;
