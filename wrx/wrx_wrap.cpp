@@ -151,7 +151,38 @@ int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x) {
 
 namespace {
 
-void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, std::vector<WrapLine>& out) {
+// Per-font and per-character tables of a wrap pass, built once so that the
+// inner loop takes one lookup per character.
+struct WrapTables {
+  enum : uint8_t { K_MARKER = 1, K_TAB = 2, K_SPACE = 4, K_ENDS = 8, K_LINEMARK = 16 };
+  uint8_t kind[256] = {};        // what a character needs beyond its width
+  bool fieldFont[256] = {};
+  uint32_t fontLineFlags[256] = {};  // what a character of the font adds to its line's flags
+  bool anyFontLineFlags = false;
+  const int32_t* widths[256] = {};
+
+  explicit WrapTables(const WrxWindow* w) {
+    static const int32_t kNoWidths[256] = {};
+    for (int id = 0; id < 256; ++id) {
+      const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
+      widths[id] = f.widths ? f.widths : kNoWidths;
+      fieldFont[id] = (f.style & kFieldStyle) != 0;
+      if (f.style & 0x400) fontLineFlags[id] |= LF_FOOTNOTE;
+      if ((f.style & wrxfmt::kPictureStyle) && f.pictAlign == 2) fontLineFlags[id] |= LF_PICTREGION;
+      anyFontLineFlags |= fontLineFlags[id] != 0;
+    }
+    for (const uint8_t* m = w->markers; *m; ++m) kind[*m] |= K_MARKER;
+    kind[w->paraEnd] |= K_ENDS;
+    kind[w->cellEnd] |= K_ENDS;
+    kind[WRX_LINEBREAK] |= K_ENDS;
+    kind[WRX_TAB] |= K_TAB;
+    kind[uint8_t(' ')] |= K_SPACE;
+    kind[WRX_LINEMARK] |= K_LINEMARK;
+  }
+};
+
+void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, bool firstOfParagraph,
+                     std::vector<WrapLine>& out) {
   out.clear();
   const wrxfmt::WrxParaRecord* para =
       b.para >= 0 && size_t(b.para) < w->paras.size() ? &w->paras[size_t(b.para)] : nullptr;
@@ -166,37 +197,14 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
   const size_t size = b.text.size();
   size_t pos = 0;
   bool paraStart = firstOfParagraph;
-  bool marker[256] = {};
-  bool fieldFont[256] = {};
-  uint32_t fontLineFlags[256] = {};  // what a character of the font adds to its line's flags
-  bool anyFontLineFlags = false;
-  for (int id = 0; id < 256; ++id) {
-    const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
-    fieldFont[id] = (f.style & kFieldStyle) != 0;
-    if (f.style & 0x400) fontLineFlags[id] |= LF_FOOTNOTE;
-    if ((f.style & wrxfmt::kPictureStyle) && f.pictAlign == 2) fontLineFlags[id] |= LF_PICTREGION;
-    anyFontLineFlags |= fontLineFlags[id] != 0;
-  }
   const uint32_t numbered = IsNumberedParaKind(w, b.para) ? LF_NUMBERED : 0;
-  for (const uint8_t* m = w->markers; *m; ++m) marker[*m] = true;
-  static const int32_t kNoWidths[256] = {};
-  const int32_t* widthTable[256];
-  for (int id = 0; id < 256; ++id) {
-    const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
-    widthTable[id] = f.widths ? f.widths : kNoWidths;
-  }
-  auto widthsOf = [&widthTable](uint8_t id) -> const int32_t* { return widthTable[id]; };
-  // Characters that need more than their width, so that ordinary text takes
-  // one test.
-  enum : uint8_t { K_MARKER = 1, K_TAB = 2, K_SPACE = 4, K_ENDS = 8, K_LINEMARK = 16 };
-  uint8_t kind[256] = {};
-  for (int c = 0; c < 256; ++c) {
-    if (marker[c]) kind[c] |= K_MARKER;
-    if (c == w->paraEnd || c == w->cellEnd || c == WRX_LINEBREAK) kind[c] |= K_ENDS;
-  }
-  kind[WRX_TAB] |= K_TAB;
-  kind[uint8_t(' ')] |= K_SPACE;
-  kind[WRX_LINEMARK] |= K_LINEMARK;
+  const uint8_t* kind = t.kind;
+  const bool* fieldFont = t.fieldFont;
+  auto widthsOf = [&t](uint8_t id) -> const int32_t* { return t.widths[id]; };
+  enum : uint8_t {
+    K_MARKER = WrapTables::K_MARKER, K_TAB = WrapTables::K_TAB, K_SPACE = WrapTables::K_SPACE,
+    K_ENDS = WrapTables::K_ENDS, K_LINEMARK = WrapTables::K_LINEMARK,
+  };
   while (pos < size) {
     WrapLine line;
     line.start = pos;
@@ -207,8 +215,9 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
       int32_t slot, stop, type, sum;
       bool seenPoint;
     } pending{-1, 0, 0, 0, false};
-    auto settle = [&](int32_t& atX, int32_t endingWidth) {
-      if (pending.slot < 0) return;
+    // Gives the pending tab its width and returns it (0 when none waits).
+    auto settle = [&](int32_t atX, int32_t endingWidth) -> int32_t {
+      if (pending.slot < 0) return 0;
       const int32_t xNow = atX - endingWidth;
       const int32_t sum = pending.sum - (pending.type == 1 ? 0 : std::min(endingWidth, pending.sum));
       int32_t width = pending.stop - xNow;
@@ -216,8 +225,8 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
       if (pending.type == 3) width += sum;
       width = std::max(0, width);
       line.tabWidths[pending.slot] = width;
-      atX += width;
       pending.slot = -1;
+      return width;
     };
     bool endedByMarker = false;
     bool inField = false;
@@ -247,7 +256,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
         if (atCap || c != w->paraEnd) break;  // a paragraph end still goes on the line
       }
       if (k & K_TAB) {
-        settle(x, 0);
+        x += settle(x, 0);
         int32_t stop = 0, type = 0;
         NextTabStop(w, b.para, tabId, x, &stop, &type, 1);
         const int32_t slot = line.tabCount < 20 ? line.tabCount++ : 19;
@@ -292,14 +301,14 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
     if (i == pos) i = pos + 1;  // a line never stays empty
     line.length = i - pos;
     const uint8_t last = uint8_t(b.text[i - 1]);
-    if (endedByMarker) settle(x, 0);
-    else if (last == w->paraEnd || last == w->cellEnd) settle(x, widthsOf(b.ids[i - 1])[last]);
+    if (endedByMarker) x += settle(x, 0);
+    else if (last == w->paraEnd || last == w->cellEnd) x += settle(x, widthsOf(b.ids[i - 1])[last]);
     if (last == w->paraEnd || last == w->cellEnd) line.flags |= LF_PARAEND;
     if (last == WRX_LINEBREAK) line.flags |= LF_LINEBREAK;
     if (paraStart) line.flags |= LF_PARAFIRST;
     line.flags |= numbered;
-    if (anyFontLineFlags)
-      for (size_t k = pos; k < i; ++k) line.flags |= fontLineFlags[b.ids[k]];
+    if (t.anyFontLineFlags)
+      for (size_t k = pos; k < i; ++k) line.flags |= t.fontLineFlags[b.ids[k]];
     if (line.length == 1 && IsMarkerChar(w, last)) {
       line.flags |= LF_MARKER;
       switch (last) {
@@ -454,11 +463,12 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   long charsDone = 0;
   WrapBuffer b;
   std::vector<WrapLine> lines;
+  const WrapTables tables(w);
   int32_t line = first, done = 0;
   while (line < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
     FillWrapBuffer(w, line, w->lineCount - line, b);
     const bool paraStart = line == 0 || (w->lines[line - 1]->flags & (LF_PARAEND | LF_MARKER));
-    WrapParseBuffer(w, b, paraStart, lines);
+    WrapParseBuffer(w, tables, b, paraStart, lines);
     const int32_t consumed = b.input - line + 1;
     const int32_t produced = int32_t(lines.size());
     std::vector<PreparedLine> prepared(static_cast<size_t>(produced));
