@@ -158,6 +158,7 @@ struct WrapTables {
   uint8_t kind[256] = {};        // what a character needs beyond its width
   bool fieldFont[256] = {};
   uint32_t fontLineFlags[256] = {};  // what a character of the font adds to its line's flags
+  uint32_t fontInfoFlags[256] = {};  // ... and to its information flags
   bool anyFontLineFlags = false;
   const int32_t* widths[256] = {};
 
@@ -169,7 +170,8 @@ struct WrapTables {
       fieldFont[id] = (f.style & kFieldStyle) != 0;
       if (f.style & 0x400) fontLineFlags[id] |= LF_FOOTNOTE;
       if ((f.style & wrxfmt::kPictureStyle) && f.pictAlign == 2) fontLineFlags[id] |= LF_PICTREGION;
-      anyFontLineFlags |= fontLineFlags[id] != 0;
+      if (f.kind == 1 && !(f.style & wrxfmt::kPictureStyle)) fontInfoFlags[id] |= LI_AUTONUMBER;
+      anyFontLineFlags |= (fontLineFlags[id] | fontInfoFlags[id]) != 0;
     }
     for (const uint8_t* m = w->markers; *m; ++m) kind[*m] |= K_MARKER;
     kind[w->paraEnd] |= K_ENDS;
@@ -308,7 +310,10 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     if (paraStart) line.flags |= LF_PARAFIRST;
     line.flags |= numbered;
     if (t.anyFontLineFlags)
-      for (size_t k = pos; k < i; ++k) line.flags |= t.fontLineFlags[b.ids[k]];
+      for (size_t k = pos; k < i; ++k) {
+        line.flags |= t.fontLineFlags[b.ids[k]];
+        line.infoFlags |= t.fontInfoFlags[b.ids[k]];
+      }
     if (line.length == 1 && IsMarkerChar(w, last)) {
       line.flags |= LF_MARKER;
       switch (last) {

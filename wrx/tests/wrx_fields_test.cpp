@@ -55,6 +55,13 @@ TEST_F(WrxFieldsTest, ThePageNumberGoesInAsAFieldAtTheCursor) {
   EXPECT_EQ(WrxMenuCheck(hwnd, 719), UINT(MF_CHECKED)) << "the cursor stands on the field";
   SetWrxCursorPos(hwnd, 0, 0, 0);
   EXPECT_EQ(WrxMenuCheck(hwnd, 719), 0u);
+  // In word wrap the line that holds the number says so in its information.
+  HWND wrapped = Window("abcd\r\n", WRX_WORDWRAP);
+  SetWrxCursorPos(wrapped, 0, 2, 0);
+  SendMessageA(wrapped, WM_COMMAND, 719, 0);
+  WrxWindow* ww = GetWrxWindow(wrapped);
+  ASSERT_NE(ww->lines[0]->info, nullptr);
+  EXPECT_TRUE(ww->lines[0]->info->flags & LI_AUTONUMBER);
   // A read-only window takes no field.
   HWND readOnly = Window("abcd\r\n", WRX_READONLY);
   SendMessageA(readOnly, WM_COMMAND, 719, 0);
