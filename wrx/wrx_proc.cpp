@@ -291,7 +291,7 @@ LRESULT NotifyWrxParent(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, int disabl
 }
 
 LRESULT WrxLinkClicked(WrxWindow* w, int activation) {
-  if (!w->arg.parent && !GetParent(w->hwnd) && !w->notify && !w->notify2) return 0;
+  if (!w->arg.parent && !GetParent(w->hwnd)) return 0;
   if (!CursorOnLink(w)) return 0;
   // The link text is the run of link characters around the cursor; the code
   // is the run of hidden characters that ends where the link begins.
