@@ -181,6 +181,9 @@ int WrxGoToLine(HWND hwnd, long line, int keep);
 // Inserts a footnote at the cursor: the mark, the note's own mark and its
 // text (`style` gives the mark's other style bits, e.g. 16 superscript).
 int FootnoteParam(HWND hwnd, const char* marker, const char* text, DWORD style, int repaint);
+// Sets the background picture: a picture id of the window, 0 for none (-1
+// asks for a file); mode 1 stretches it over the window.
+int SetWrxBackground(HWND hwnd, int pictureId, int mode, int repaint);
 int SetWrxMargins(HWND hwnd, int left, int right, int top, int bottom, int repaint);
 int SetWrxPaintFlag(HWND hwnd, int on);
 int GetWrxReadOnly(HWND hwnd);

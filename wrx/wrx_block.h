@@ -119,7 +119,8 @@ struct WrxWindow {
   int32_t wrapLevel;
   int32_t currentPage;     // 0 until pages are laid out
   int32_t preview;         // print preview is showing
-  float paperWidth, paperHeight;  // inches       // pending wrap: 1 the cursor line only, 2 from the line before it, 3 the range
+  float paperWidth, paperHeight;  // inches
+  int32_t backgroundPicture, backgroundMode;  // font id of the picture (0 none); 1 stretched       // pending wrap: 1 the cursor line only, 2 from the line before it, 3 the range
   int32_t rememberedX;
   int32_t zoom;
 

@@ -62,6 +62,7 @@ enum Action : uint8_t {
   A_TOGGLE_GRID, A_TOGGLE_TRACKING, A_TOGGLE_SNAP,
   A_HELP_INDEX,
   A_PAGE_NUMBER,
+  A_BACKGROUND,
 };
 
 struct CommandRow {
@@ -201,7 +202,7 @@ const CommandRow kCommands[] = {
     {734, true, false, N_PARA_FORMAT, C_NONE, 0, A_NONE},
     {735, true, false, kAs735, C_NONE, 0, A_NONE},
     {736, true, false, kAs735 | N_DRAW_FRAME, C_NONE, 0, A_NONE},
-    {737, false, false, 0, C_BACKGROUND, 0, A_NONE},
+    {737, false, false, 0, C_BACKGROUND, 0, A_BACKGROUND},
     {738, true, false, kAs632, C_NONE, 0, A_NONE},
     {739, false, false, N_PRINT_VIEW, C_PAGE_VIEW, 0, A_NONE},
     {740, true, false, N_EDITABLE | N_POS_EDITABLE, C_CHAR14, 0, A_NONE},
@@ -328,7 +329,7 @@ bool Checked(WrxWindow* w, const CommandRow& row) {
     case C_CHAR_STYLE: return w->fonts[GetCurrentFont(w)].styleItem != 0;
     case C_PARA_STYLE: return p && p->styleId != 0;
     case C_ZOOM: return w->zoom != 100;
-    case C_BACKGROUND: return false;
+    case C_BACKGROUND: return w->backgroundPicture != 0;
     case C_PAGE_VIEW: return w->arg.pageMode && w->arg.pageViewOption;
     case C_CHAR14: return CursorChar(w) == WRX_LINEMARK;
   }
@@ -426,6 +427,7 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_TOGGLE_SNAP: w->rulerSnap = !w->rulerSnap; break;
     case A_HELP_INDEX: WrxShowHelp(w->hwnd, HELP_INDEX, 0); break;
     case A_PAGE_NUMBER: InsertPageNumber(w); break;
+    case A_BACKGROUND: SetWrxBackground(w->hwnd, w->backgroundPicture ? 0 : -1, 1, 1); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
   return 0;

@@ -206,3 +206,24 @@ int WrxGoToLine(HWND hwnd, long line, int keep) {
   ShowWrxCaret(w);
   return 1;
 }
+
+int SetWrxBackground(HWND hwnd, int pictureId, int mode, int repaint) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w) return 0;
+  // Choosing a picture file belongs to the picture dialogs.
+  if (pictureId < 0) return 0;
+  if (pictureId > 0 && (pictureId >= w->fontCount || !w->fonts[pictureId].inUse ||
+                        !(w->fonts[pictureId].style & wrxfmt::kPictureStyle)))
+    return 0;
+  const int previous = w->backgroundPicture;
+  if (previous > 0 && previous != pictureId && previous < w->fontCount) FreeFontEntry(w, previous);
+  w->backgroundPicture = pictureId;
+  w->backgroundMode = mode;
+  if (pictureId > 0 && mode == 1 && w->fonts[pictureId].pict) {
+    // Stretched: the picture takes the size of the text area (points).
+    w->fonts[pictureId].pict->height = MulDiv(w->textRect.bottom - w->textRect.top, 72, ResY(w));
+    w->fonts[pictureId].pict->width = MulDiv(w->textRect.right - w->textRect.left, 72, ResX(w));
+  }
+  if (repaint) PaintWrx(w);
+  return 1;
+}

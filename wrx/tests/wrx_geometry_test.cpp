@@ -303,3 +303,35 @@ TEST_F(WrxGeometryTest, PrintViewLinesShareThePageWithTheirColumns) {
   w->arg.printView = 0;
   EXPECT_EQ(GetLineTextWidth(w, 0), 100) << "without print view: the window";
 }
+
+TEST_F(WrxGeometryTest, TheBackgroundPictureIsAPictureOfTheWindowAndCanBeStretched) {
+  WrxWindow* w = Window("text\r\n");
+  HWND hwnd = w->hwnd;
+  const int plain = SetWrxFont(hwnd, -1, 0, "Arial", 10, 0, 0, 0xFFFFFF, 0, 0);
+  auto makePicture = [w]() {
+    const int id = AddFontEntry(w);
+    w->fonts[id].style = wrxfmt::kPictureStyle;
+    w->fonts[id].inUse = 1;
+    w->fonts[id].pict = new WrxPictData;
+    return id;
+  };
+  const int first = makePicture();
+  EXPECT_EQ(SetWrxBackground(hwnd, plain, 1, 0), 0) << "a font is no picture";
+  EXPECT_EQ(SetWrxBackground(hwnd, 200, 1, 0), 0) << "not in use";
+  EXPECT_EQ(SetWrxBackground(hwnd, -1, 1, 0), 0) << "choosing a file is the dialogs' part";
+  ASSERT_EQ(SetWrxBackground(hwnd, first, 1, 0), 1);
+  EXPECT_EQ(w->fonts[first].pict->width, 75) << "100 pixels at 96 per inch, in points";
+  EXPECT_EQ(w->fonts[first].pict->height, 150);
+  EXPECT_EQ(WrxMenuCheck(hwnd, 737), UINT(MF_CHECKED));
+  // A new picture replaces the old one, whose entry is freed.
+  const int second = makePicture();
+  ASSERT_EQ(SetWrxBackground(hwnd, second, 0, 0), 1);
+  EXPECT_FALSE(w->fonts[first].inUse);
+  EXPECT_EQ(w->fonts[second].pict->width, 0) << "not stretched";
+  // Command 737 removes it.
+  SendMessageA(hwnd, WM_COMMAND, 737, 0);
+  EXPECT_EQ(w->backgroundPicture, 0);
+  EXPECT_FALSE(w->fonts[second].inUse);
+  EXPECT_EQ(WrxMenuCheck(hwnd, 737), 0u);
+  EXPECT_EQ(SetWrxBackground(HostWindow(), 0, 0, 0), 0);
+}
