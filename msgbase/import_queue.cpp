@@ -109,10 +109,11 @@ bool SaveImportQueue() {
 bool QueueImport(const char* service, const char* path, const char* kind, uint32_t flags) {
   if (!LockImportQueue(true)) return false;
 
+  // A path that doesn't fit the entry is refused rather than cut short.
   char full[MAX_PATH];
-  if (path[0] == '~') {
+  if (path[0] == '~' && std::strlen(path) < sizeof full) {
     StrCopyN(full, path, sizeof full - 1);
-  } else if (!_fullpath(full, path, sizeof full)) {
+  } else if (path[0] == '~' || !_fullpath(full, path, sizeof full)) {
     SaveImportQueue();
     return false;
   }

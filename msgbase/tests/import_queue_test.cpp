@@ -110,6 +110,10 @@ TEST_F(ImportQueueFiles, MissingFileIsRefusedAndTheQueueKept) {
   std::string before = ReadWholeFile(Path("import.dat"));
   EXPECT_FALSE(QueueImport("net", Path("gone.tmp").c_str(), "", 0));
   EXPECT_EQ(ReadWholeFile(Path("import.dat")), before);
+  std::string tooLong = "~" + std::string(300, 'x');
+  EXPECT_FALSE(QueueImport("net", tooLong.c_str(), "", 0));
+  EXPECT_FALSE(QueueImport("net", (dir_ + std::string(300, 'y')).c_str(), "", 0));
+  EXPECT_EQ(ReadWholeFile(Path("import.dat")), before);
   EXPECT_TRUE(Recorded().boxes.empty());
 }
 
