@@ -26,14 +26,6 @@ void PutU32(unsigned char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-// Bytes left in a seekable stream from here; -1 when it cannot tell.
-long BytesLeft(FILE* stream) {
-  long here = std::ftell(stream);
-  if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0) return -1;
-  long end = std::ftell(stream);
-  std::fseek(stream, here, SEEK_SET);
-  return end < here ? -1 : end - here;
-}
 
 // Copies a string field of at most `width` bytes into a zeroed destination.
 void CopyField(char* dest, size_t destSize, const char* source, size_t width) {
@@ -101,37 +93,37 @@ bool ConfRecUsable(const ConfRec& rec) {
   return n > 0 && std::memchr(rec.name, '/', n) && strnlen(rec.baseName, sizeof rec.baseName) > 0;
 }
 
-ConfFileResult ReadConfList(FILE* stream, VirtualArray& list, uint32_t* header) {
-  list.SetSize(0);
-  unsigned char head[6];
-  if (std::fread(head, 1, 6, stream) != 6) return CONFFILE_CORRUPT;
-  if (header) *header = LittleU32(head);
-  int16_t marker = static_cast<int16_t>(LittleU16(head + 4));
-  long left = BytesLeft(stream);
-  if (marker == -1) {
-    unsigned char wide[4];
-    if (std::fread(wide, 1, 4, stream) != 4) return CONFFILE_CORRUPT;
-    int32_t count = static_cast<int32_t>(LittleU32(wide));
-    if (count < 0) return CONFFILE_CORRUPT;
-    if (count == 0) return CONFFILE_OK;
-    // The count must fit what the file holds; a longer file keeps an old tail.
-    if (left >= 0 && static_cast<int64_t>(count) * static_cast<int64_t>(sizeof(ConfRec)) > left - 4) return CONFFILE_CORRUPT;
-    if (!list.ReadElements(stream, count)) return CONFFILE_CORRUPT;
-    // Stored names are NUL-terminated; a damaged one must not run past its field.
-    for (int32_t i = 0; i < count; ++i) {
-      ConfRec* rec = static_cast<ConfRec*>(list.At(i));
-      if (!rec) {
-        list.SetSize(0);
-        return CONFFILE_NO_MEMORY;
-      }
-      rec->name[sizeof rec->name - 1] = 0;
-      rec->baseName[sizeof rec->baseName - 1] = 0;
+long BytesLeft(FILE* stream) {
+  long here = std::ftell(stream);
+  if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0) return -1;
+  long end = std::ftell(stream);
+  std::fseek(stream, here, SEEK_SET);
+  return end < here ? -1 : end - here;
+}
+
+ConfFileResult ReadConfRecords(FILE* stream, VirtualArray& list, int64_t count, long left) {
+  if (count < 0 || count > 0x7FFFFFFF) return CONFFILE_CORRUPT;
+  if (count == 0) return CONFFILE_OK;
+  // The count must fit what the file holds; a longer file keeps an old tail.
+  if (left >= 0 && count * static_cast<int64_t>(sizeof(ConfRec)) > left) return CONFFILE_CORRUPT;
+  if (!list.ReadElements(stream, static_cast<int>(count))) return CONFFILE_CORRUPT;
+  // Stored names are NUL-terminated; a damaged one must not run past its field.
+  for (int i = 0; i < list.Count(); ++i) {
+    ConfRec* rec = static_cast<ConfRec*>(list.At(i));
+    if (!rec) {
+      list.SetSize(0);
+      return CONFFILE_NO_MEMORY;
     }
-    return CONFFILE_OK;
+    rec->name[sizeof rec->name - 1] = 0;
+    rec->baseName[sizeof rec->baseName - 1] = 0;
   }
-  if (marker <= 0) return CONFFILE_OK;
-  if (left >= 0 && static_cast<int64_t>(marker) * static_cast<int64_t>(sizeof(OldConfRec)) > left) return CONFFILE_CORRUPT;
-  for (int i = 0; i < marker; ++i) {
+  return CONFFILE_OK;
+}
+
+ConfFileResult ReadOldConfRecords(FILE* stream, VirtualArray& list, int64_t count, long left) {
+  if (count <= 0) return CONFFILE_OK;
+  if (left >= 0 && count * static_cast<int64_t>(sizeof(OldConfRec)) > left) return CONFFILE_CORRUPT;
+  for (int64_t i = 0; i < count; ++i) {
     OldConfRec old;
     if (std::fread(&old, sizeof old, 1, stream) != 1) {
       list.SetSize(0);
@@ -145,6 +137,22 @@ ConfFileResult ReadConfList(FILE* stream, VirtualArray& list, uint32_t* header) 
     }
   }
   return CONFFILE_OK;
+}
+
+ConfFileResult ReadConfList(FILE* stream, VirtualArray& list, uint32_t* header) {
+  list.SetSize(0);
+  unsigned char head[6];
+  if (std::fread(head, 1, 6, stream) != 6) return CONFFILE_CORRUPT;
+  if (header) *header = LittleU32(head);
+  int16_t marker = static_cast<int16_t>(LittleU16(head + 4));
+  long left = BytesLeft(stream);
+  if (marker == -1) {
+    unsigned char wide[4];
+    if (std::fread(wide, 1, 4, stream) != 4) return CONFFILE_CORRUPT;
+    int32_t count = static_cast<int32_t>(LittleU32(wide));
+    return ReadConfRecords(stream, list, count, left >= 0 ? left - 4 : -1);
+  }
+  return ReadOldConfRecords(stream, list, marker, left);
 }
 
 bool WriteConfList(FILE* stream, VirtualArray& list, uint32_t header) {

@@ -62,6 +62,14 @@ enum ConfFileResult : int {
   CONFFILE_NO_MEMORY, // the array could not take the records
 };
 
+// Bytes left in a seekable stream from here; -1 when it cannot tell.
+long BytesLeft(FILE* stream);
+// Read `count` records of the current form, or of the old 118-byte form
+// converted, into the empty array; `left` is what the file still holds (-1:
+// unknown), checked before anything is allocated. A failure empties the array.
+ConfFileResult ReadConfRecords(FILE* stream, VirtualArray& list, int64_t count, long left);
+ConfFileResult ReadOldConfRecords(FILE* stream, VirtualArray& list, int64_t count, long left);
+
 // Reads conf.ww from the stream's current position into the array (emptied
 // first): either record form. A failure leaves the array empty.
 ConfFileResult ReadConfList(FILE* stream, VirtualArray& list, uint32_t* header);

@@ -155,13 +155,6 @@ void Unswap(const unsigned char* field, char* out) {
   nibbleswap(out);
 }
 
-long BytesLeft(FILE* stream) {
-  long here = std::ftell(stream);
-  if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0) return -1;
-  long end = std::ftell(stream);
-  std::fseek(stream, here, SEEK_SET);
-  return end < here ? -1 : end - here;
-}
 }  // namespace
 
 UserFileResult ReadUserFileHead(FILE* stream, UserFileHead* head) {
@@ -186,43 +179,20 @@ UserFileResult ReadUserFolders(FILE* stream, VirtualArray& list, UserFileHead* h
   UserFileResult result = ReadUserFileHead(stream, head);
   if (result != USERFILE_OK) return result;
   long left = BytesLeft(stream);
+  ConfFileResult read;
   if (head->version == USERFILE_VERSION_5) {
     unsigned char wide[4];
     if (std::fread(wide, 1, 4, stream) != 4) return USERFILE_CORRUPT;
     uint32_t count = wide[0] | (wide[1] << 8) | (wide[2] << 16) | (static_cast<uint32_t>(wide[3]) << 24);
-    if (count > 0x7FFFFFFFu) return USERFILE_CORRUPT;
-    if (left >= 0 && static_cast<int64_t>(count) * static_cast<int64_t>(sizeof(ConfRec)) > left - 4) return USERFILE_CORRUPT;
-    if (count == 0) return USERFILE_OK;
-    if (!list.ReadElements(stream, static_cast<int>(count))) return USERFILE_CORRUPT;
-    for (uint32_t i = 0; i < count; ++i) {
-      ConfRec* rec = static_cast<ConfRec*>(list.At(static_cast<int>(i)));
-      if (!rec) {
-        list.SetSize(0);
-        return USERFILE_NO_MEMORY;
-      }
-      rec->name[sizeof rec->name - 1] = 0;
-      rec->baseName[sizeof rec->baseName - 1] = 0;
-    }
-    return USERFILE_OK;
+    read = ReadConfRecords(stream, list, count, left >= 0 ? left - 4 : -1);
+  } else {
+    unsigned char narrow[2];
+    if (std::fread(narrow, 1, 2, stream) != 2) return USERFILE_CORRUPT;
+    unsigned count = narrow[0] | (narrow[1] << 8);
+    read = ReadOldConfRecords(stream, list, count, left >= 0 ? left - 2 : -1);
   }
-  unsigned char narrow[2];
-  if (std::fread(narrow, 1, 2, stream) != 2) return USERFILE_CORRUPT;
-  unsigned count = narrow[0] | (narrow[1] << 8);
-  if (left >= 0 && static_cast<int64_t>(count) * static_cast<int64_t>(sizeof(OldConfRec)) > left - 2) return USERFILE_CORRUPT;
-  for (unsigned i = 0; i < count; ++i) {
-    OldConfRec old;
-    if (std::fread(&old, sizeof old, 1, stream) != 1) {
-      list.SetSize(0);
-      return USERFILE_CORRUPT;
-    }
-    ConfRec rec;
-    ConvertOldConfRec(old, &rec);
-    if (!list.Append(&rec)) {
-      list.SetSize(0);
-      return USERFILE_NO_MEMORY;
-    }
-  }
-  return USERFILE_OK;
+  if (read == CONFFILE_NO_MEMORY) return USERFILE_NO_MEMORY;
+  return read == CONFFILE_OK ? USERFILE_OK : USERFILE_CORRUPT;
 }
 
 bool WriteUserFolders(FILE* stream, VirtualArray& list, const char* name, const char* password) {

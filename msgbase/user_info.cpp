@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "msgbase/conf_list.h"
+
 namespace {
 #pragma pack(push, 1)
 struct UserInfoRecord {
@@ -11,14 +13,6 @@ struct UserInfoRecord {
 };
 static_assert(sizeof(UserInfoRecord) == 10);
 #pragma pack(pop)
-
-long BytesLeft(FILE* stream) {
-  long here = std::ftell(stream);
-  if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0) return -1;
-  long end = std::ftell(stream);
-  std::fseek(stream, here, SEEK_SET);
-  return end < here ? -1 : end - here;
-}
 
 bool ReadLe(FILE* stream, void* out, size_t n) { return std::fread(out, 1, n, stream) == n; }
 }  // namespace

@@ -109,6 +109,15 @@ struct WrxFieldRec {
   int32_t frameFlags;
 };
 static_assert(sizeof(WrxFieldRec) == 4416);
+
+// The hyperlink record passed by address with notification 2726.
+struct WrxLinkRec {
+  HWND window;
+  char code[2050];  // the hidden text right before the link text
+  char text[2050];  // the link text
+  int32_t activation;  // 1 left click or double click, 0 right-button release
+};
+static_assert(sizeof(WrxLinkRec) == 4108);
 #pragma pack(pop)
 
 // Control style bits (low word of the window style).
@@ -138,6 +147,7 @@ enum : DWORD {
 enum : UINT {
   WRXN_CLOSING = 2724,
   WRXN_FIRSTMODIFY = 2725,
+  WRXN_LINK = 2726,
   WRXN_SAVEDECLINED = 2728,
 };
 
@@ -165,6 +175,15 @@ int SetWrxBuffer(HWND hwnd, HGLOBAL buffer, long size, const char* title, int ke
 int ReadWrxFile(HWND hwnd, const char* fileName);
 // Rewraps the whole document (word-wrap windows); does not repaint.
 int WrxRewrap(HWND hwnd);
+// Makes `line` the cursor line at column 0: the first screen line with keep,
+// else in the middle of the window.
+int WrxGoToLine(HWND hwnd, long line, int keep);
+// Inserts a footnote at the cursor: the mark, the note's own mark and its
+// text (`style` gives the mark's other style bits, e.g. 16 superscript).
+int FootnoteParam(HWND hwnd, const char* marker, const char* text, DWORD style, int repaint);
+// Sets the background picture: a picture id of the window, 0 for none (-1
+// asks for a file); mode 1 stretches it over the window.
+int SetWrxBackground(HWND hwnd, int pictureId, int mode, int repaint);
 int SetWrxMargins(HWND hwnd, int left, int right, int top, int bottom, int repaint);
 int SetWrxPaintFlag(HWND hwnd, int on);
 int GetWrxReadOnly(HWND hwnd);
@@ -208,5 +227,8 @@ DWORD SetWrxSharedFlags(DWORD flags);
 int GetWrxLastError(char* routine, int routineSize);
 typedef int (*WrxMessageBoxProc)(HWND owner, const char* text, const char* title, UINT type);
 WrxMessageBoxProc SetWrxMessageBoxProc(WrxMessageBoxProc proc);  // null restores MessageBoxA
+// Help of the control ("wrx.hlp"); null restores WinHelpA.
+typedef BOOL (*WrxHelpProc)(HWND window, const char* file, UINT command, ULONG_PTR data);
+WrxHelpProc SetWrxHelpProc(WrxHelpProc proc);
 typedef void (*WrxErrorObserver)(int code, const char* routine);
 WrxErrorObserver SetWrxErrorObserver(WrxErrorObserver observer);

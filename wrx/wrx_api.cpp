@@ -642,26 +642,13 @@ char* GetWrxWordAt(HWND hwnd, DWORD point) {
   WrxWindow* w = GetWrxWindow(hwnd);
   if (!w) return nullptr;
   word[0] = 0;
-  const int x = int(short(LOWORD(point))) + w->hOffset, y = int(short(HIWORD(point)));
+  const int x = int(short(LOWORD(point))) - w->textRect.left + w->hOffset, y = int(short(HIWORD(point)));
   // The line under the point, measured as the lines are drawn.
-  int top = 0;
-  int32_t line = w->firstLine;
-  for (; line < w->lineCount; ++line) {
-    int height = w->charHeight + w->extLeading;
-    const WrxLine* l = w->lines[line];
-    for (int32_t c = 0; c < l->length; ++c) height = std::max(height, int(w->fonts[GetCharFont(w, line, c)].lineHeight));
-    if (y < top + height) break;
-    top += height;
-  }
-  if (line >= w->lineCount) return nullptr;
+  const int32_t line = YToLine(w, x, y);
+  if (y >= CalcLineY(w, line) + GetLineHeight(w, line)) return nullptr;  // below the text
   const WrxLine* l = w->lines[line];
   if (l->length == 0) return nullptr;
-  int32_t col = 0;
-  for (int left = 0; col < l->length; ++col) {
-    left += w->fonts[GetCharFont(w, line, col)].widths[uint8_t(l->text[col])];
-    if (x < left) break;
-  }
-  if (col >= l->length) col = l->length - 1;
+  const int32_t col = XToColumn(w, x, line);
   auto wordChar = [](char c) { return IsCharAlphaNumericA(c) || c == '<' || c == '>'; };
   int32_t begin = col;
   while (begin > 0 && wordChar(l->text[begin - 1])) --begin;

@@ -116,6 +116,11 @@ struct WrxWindow {
   int32_t paintOn;
   int32_t paintScope;
   int32_t rewrapState;
+  int32_t wrapLevel;
+  int32_t currentPage;     // 0 until pages are laid out
+  int32_t preview;         // print preview is showing
+  float paperWidth, paperHeight;  // inches
+  int32_t backgroundPicture, backgroundMode;  // font id of the picture (0 none); 1 stretched       // pending wrap: 1 the cursor line only, 2 from the line before it, 3 the range
   int32_t rememberedX;
   int32_t zoom;
 
@@ -166,6 +171,14 @@ struct WrxWindow {
   int32_t hdrFtrShown, hdrFtrEdit;
   int32_t protection;      // style 0x200 protects text
   int32_t trackPointer;    // cursor shape and link clicks without the focus
+  int32_t caretShown, caretCreate, caretHeight;
+  int32_t helpMode;
+  int32_t translating, refused;  // accelerator translation in progress, its command refused
+  UINT lastMsg;
+  int32_t lastCommand;
+  int32_t pointerReleased;
+  int32_t anchorLine, anchorCol;  // where a mouse selection started
+  int32_t controlId;       // the embedded form control that sent the last command
   UINT_PTR paginationTimer;
 
   // Word-wrap work buffers, sized from the screen.
@@ -278,10 +291,49 @@ int RecreateFonts(WrxWindow* w, HDC dc);
 void WrxPostCommand(WrxWindow* w, UINT msg, WPARAM wp);
 LRESULT WrxCommand(WrxWindow* w, WPARAM wp);
 
+void WrxMenuUpdate(WrxWindow* w, HMENU menu);
+
+// Window procedure, caret, notifications (wrx_proc.cpp).
+LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+int WrxAccelFilter(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, HACCEL table);
+LRESULT NotifyWrxParent(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, int disable);
+LRESULT WrxLinkClicked(WrxWindow* w, int activation);
+int IsLinkFont(const WrxWindow* w, int id);
+void ShowWrxCaret(WrxWindow* w);
+void HideWrxCaret(WrxWindow* w);
+int CreateWrxCaret(WrxWindow* w, int32_t line, int32_t col);
+BOOL WrxShowHelp(HWND hwnd, UINT command, ULONG_PTR data);
+void DrawWrxLines(WrxWindow* w, HDC dc);
+
+// Lines and pixels (wrx_geometry.cpp).
+int32_t GetLineTextHeight(WrxWindow* w, int32_t line, int32_t* base, int32_t* leading);
+int CalcParaSpacing(WrxWindow* w, int32_t line, int32_t height, int32_t* before, int32_t* after, int screen);
+int GetLineParaSpacing(WrxWindow* w, int32_t line, int32_t height, int32_t* before, int32_t* after, int screen);
+int32_t GetLineHeight(WrxWindow* w, int32_t line);
+int32_t CalcLineY(WrxWindow* w, int32_t line);
+int32_t GetLineTop(WrxWindow* w, int32_t line);
+int32_t YToLine(WrxWindow* w, int32_t x, int32_t y);
+int ScrollLineIntoView(WrxWindow* w, int32_t line);
+int32_t GetLineTextWidth(WrxWindow* w, int32_t line);
+int32_t GetLineWidth(WrxWindow* w, int32_t line, int32_t startX, int keepTrailing);
+
+// Paragraph frames and line objects (wrx_frames.cpp).
+int32_t FrameWordValue(const WrxWindow* w, int32_t frame, int word);  // 0-based word of a frame record
+int GetParaFrameSlot(WrxWindow* w);
+int GetLineObjectRect(WrxWindow* w, int32_t frame, int32_t* x1, int32_t* y1, int32_t* x2, int32_t* y2);
+int SetLineObjectRect(WrxWindow* w, int32_t frame, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+int MergeParaBorders(WrxWindow* w, int32_t line);
+
+// Page-number fields and footnotes (wrx_fields.cpp).
+int InsertPageNumber(WrxWindow* w);
+
 // Word wrap (wrx_wrap.cpp).
 int WordWrap(WrxWindow* w, int32_t first, int32_t count);
 int32_t JustifyExtra(WrxWindow* w, int32_t line, int32_t spaceIndex);
 int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x);
+// The next tab stop after x (pixels) of a paragraph with the given tab record;
+// type 0 left, 1 right, 2 centre, 3 decimal.
+int NextTabStop(WrxWindow* w, int32_t para, int32_t tabId, int32_t x, int32_t* position, int32_t* type, int screen);
 int32_t DefaultTabWidth(WrxWindow* w, int32_t line, int32_t tabIndex, int32_t x);
 int32_t LineStartX(WrxWindow* w, int32_t line);
 int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode);

@@ -60,6 +60,9 @@ enum Action : uint8_t {
   A_PLAIN,
   A_TOGGLE_RULER, A_TOGGLE_TOOLBAR, A_TOGGLE_STATUS, A_TOGGLE_HIDDEN, A_TOGGLE_PROTECTION, A_TOGGLE_BREAKS,
   A_TOGGLE_GRID, A_TOGGLE_TRACKING, A_TOGGLE_SNAP,
+  A_HELP_INDEX,
+  A_PAGE_NUMBER,
+  A_BACKGROUND,
 };
 
 struct CommandRow {
@@ -116,7 +119,7 @@ const CommandRow kCommands[] = {
     {634, false, false, 0, C_NONE, 0, A_NONE},
     {635, false, false, 0, C_NONE, 0, A_NONE},
     {636, true, false, N_EDITABLE, C_NONE, 0, A_NONE},
-    {637, false, false, 0, C_NONE, 0, A_NONE},
+    {637, false, false, 0, C_NONE, 0, A_HELP_INDEX},
     {638, true, false, N_EDITABLE | N_UNDO, C_NONE, 0, A_NONE},
     {639, true, false, 0, C_NONE, 0, A_NONE},
     {640, true, false, N_EDITABLE, C_NONE, 0, A_SAVE},
@@ -184,7 +187,7 @@ const CommandRow kCommands[] = {
     {716, false, false, 0, C_NONE, 0, A_NONE},
     {717, false, false, N_PRINTER, C_PREVIEW, 0, A_NONE},
     {718, true, false, kAs718, C_NONE, 0, A_NONE},
-    {719, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_PAGE_NUMBER, 0, A_NONE},
+    {719, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_PAGE_NUMBER, 0, A_PAGE_NUMBER},
     {720, true, false, N_PARA_FORMAT, C_SPACING, 0, A_NONE},
     {721, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_NO_HDRFTR_PARA, C_NONE, 0, A_NONE},
     {722, false, false, N_EDITABLE | N_PAGE_VIEW, C_FOOTNOTE_SHOWN, 0, A_NONE},
@@ -199,7 +202,7 @@ const CommandRow kCommands[] = {
     {734, true, false, N_PARA_FORMAT, C_NONE, 0, A_NONE},
     {735, true, false, kAs735, C_NONE, 0, A_NONE},
     {736, true, false, kAs735 | N_DRAW_FRAME, C_NONE, 0, A_NONE},
-    {737, false, false, 0, C_BACKGROUND, 0, A_NONE},
+    {737, false, false, 0, C_BACKGROUND, 0, A_BACKGROUND},
     {738, true, false, kAs632, C_NONE, 0, A_NONE},
     {739, false, false, N_PRINT_VIEW, C_PAGE_VIEW, 0, A_NONE},
     {740, true, false, N_EDITABLE | N_POS_EDITABLE, C_CHAR14, 0, A_NONE},
@@ -316,7 +319,7 @@ bool Checked(WrxWindow* w, const CommandRow& row) {
     case C_BREAK_LINES: return w->breakLinesShown;
     case C_GRID: return w->gridLines && w->arg.pageMode;
     case C_TRACKING: return w->trackPointer;
-    case C_PREVIEW: return false;
+    case C_PREVIEW: return w->preview != 0;
     case C_PAGE_NUMBER: return CursorFont(w).kind == 1 && !(CursorFont(w).style & wrxfmt::kPictureStyle);
     case C_SPACING: return p && (p->spaceBefore || p->spaceAfter || p->lineSpacing);
     case C_FOOTNOTE_SHOWN: return w->footnoteShown;
@@ -326,7 +329,7 @@ bool Checked(WrxWindow* w, const CommandRow& row) {
     case C_CHAR_STYLE: return w->fonts[GetCurrentFont(w)].styleItem != 0;
     case C_PARA_STYLE: return p && p->styleId != 0;
     case C_ZOOM: return w->zoom != 100;
-    case C_BACKGROUND: return false;
+    case C_BACKGROUND: return w->backgroundPicture != 0;
     case C_PAGE_VIEW: return w->arg.pageMode && w->arg.pageViewOption;
     case C_CHAR14: return CursorChar(w) == WRX_LINEMARK;
   }
@@ -352,6 +355,7 @@ UINT WrxMenuEnable(HWND hwnd, int command) {
   WrxWindow* w = GetWrxWindow(hwnd);
   if (!w) return MF_ENABLED;
   const CommandRow* row = FindCommand(command);
+  if (w->preview && command != 717) return MF_GRAYED;
   return row && !Enabled(w, *row) ? MF_GRAYED : MF_ENABLED;
 }
 
@@ -362,9 +366,19 @@ UINT WrxMenuCheck(HWND hwnd, int command) {
   return row && Checked(w, *row) ? MF_CHECKED : 0;
 }
 
+void WrxMenuUpdate(WrxWindow* w, HMENU menu) {
+  for (const CommandRow& row : kCommands) {
+    const bool enabled = Enabled(w, row) && (!w->preview || row.id == 717);
+    EnableMenuItem(menu, row.id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    if (row.check != C_NONE) CheckMenuItem(menu, row.id, MF_BYCOMMAND | (Checked(w, row) ? MF_CHECKED : MF_UNCHECKED));
+  }
+}
+
 void WrxPostCommand(WrxWindow* w, UINT msg, WPARAM wp) {
+  if (w->preview) return;
   const int command = msg == WM_COMMAND ? LOWORD(wp) : 0;
   if (command < 600 || command > 603) w->rememberedX = -1;
+  ShowWrxCaret(w);
   if (!w->firstModifyNotified && w->modified > 0 && !w->arg.readOnly) {
     w->firstModifyNotified = 1;
     if (w->notify) w->notify(w->hwnd, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
@@ -411,6 +425,9 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_TOGGLE_GRID: w->gridLines = !w->gridLines; break;
     case A_TOGGLE_TRACKING: w->trackPointer = !w->trackPointer; break;
     case A_TOGGLE_SNAP: w->rulerSnap = !w->rulerSnap; break;
+    case A_HELP_INDEX: WrxShowHelp(w->hwnd, HELP_INDEX, 0); break;
+    case A_PAGE_NUMBER: InsertPageNumber(w); break;
+    case A_BACKGROUND: SetWrxBackground(w->hwnd, w->backgroundPicture ? 0 : -1, 1, 1); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
   return 0;

@@ -13,6 +13,7 @@ int g_wrxSlotsUsed = 0;
 namespace {
 
 HINSTANCE g_instance = nullptr;
+bool g_classRegistered = false;
 const char kClassName[] = "Wrx32Class";
 
 bool IsOwnClass(HWND hwnd) {
@@ -78,6 +79,8 @@ void SetWrxDefaults(WrxWindow* w) {
   w->gridLines = 1;
   w->rulerSnap = 1;
   w->zoom = 100;
+  w->paperWidth = 8.5f;
+  w->paperHeight = 11.0f;
   w->paraEnd = WRX_PARAEND;
   w->cellEnd = WRX_CELLEND;
   const uint8_t markers[7] = {12, 20, 22, 18, 17, 16, 0};
@@ -376,6 +379,7 @@ void ResetWrxDocument(WrxWindow* w) {
 void TearDownWrx(WrxWindow* w, bool destroying) {
   HWND hwnd = w->hwnd;
   HWND parent = w->arg.parent;
+  if (w->caretShown) DestroyCaret();
   HCURSOR old = (w->flags & 0x200) ? nullptr : SetCursor(w->busyCursor);
   DetachBlock(w);
   FreeBlock(w);
@@ -392,34 +396,40 @@ void PaintWrx(WrxWindow* w) {
   InvalidateRect(w->hwnd, nullptr, TRUE);
 }
 
-// Draws the visible lines plainly: one run per font id.
-static void DrawLines(WrxWindow* w, HDC dc) {
+// Draws the visible lines plainly: one run per font id, each line as high as
+// the mapping of lines to y says, so that mouse hits meet what is drawn.
+void DrawWrxLines(WrxWindow* w, HDC dc) {
   RECT rc;
   GetClientRect(w->hwnd, &rc);
   HBRUSH back = CreateSolidBrush(w->backColor);
   FillRect(dc, &rc, back);
   DeleteObject(back);
-  int y = 0;
+  int y = w->textRect.top;
   for (int32_t line = w->firstLine; line < w->lineCount && y < rc.bottom; ++line) {
     const WrxLine* l = w->lines[line];
-    int x = -w->hOffset;
-    int height = w->charHeight + w->extLeading;
+    int x = w->textRect.left + LineStartX(w, line) - w->hOffset;
     for (int32_t col = 0; col < l->length;) {
       int id = GetCharFont(w, line, col);
       int32_t end = col + 1;
-      while (end < l->length && GetCharFont(w, line, end) == id) ++end;
+      while (end < l->length && GetCharFont(w, line, end) == id && l->text[end] != WRX_TAB) ++end;
       const WrxFont& f = w->fonts[id];
-      if (f.font && !(f.style & wrxfmt::kPictureStyle)) {
+      if (l->text[col] == WRX_TAB) {
+        end = col + 1;
+      } else if (f.font && !(f.style & wrxfmt::kPictureStyle)) {
         SelectObject(dc, f.font);
         SetTextColor(dc, f.textColor);
         SetBkColor(dc, f.backColor);
         TextOutA(dc, x, y, l->text + col, end - col);
+      }
+      if (l->text[col] == WRX_TAB || l->info) {
+        // Tabs, justified spaces and boxes: where the mapping puts the next run.
+        x = w->textRect.left + GetColumnX(w, end, line, 0) - w->hOffset;
+      } else if (f.widths) {
         for (int32_t c = col; c < end; ++c) x += f.widths[uint8_t(l->text[c])];
-        height = std::max(height, int(f.lineHeight));
       }
       col = end;
     }
-    y += height;
+    y += GetLineHeight(w, line);
   }
   SelectObject(dc, GetStockObject(SYSTEM_FONT));
 }
@@ -427,21 +437,8 @@ static void DrawLines(WrxWindow* w, HDC dc) {
 static LRESULT CALLBACK WrxClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_CREATE) return InitWrx(hwnd, reinterpret_cast<CREATESTRUCTA*>(lp)) ? 0 : -1;
   WrxWindow* w = reinterpret_cast<WrxWindow*>(GetWindowLongPtrA(hwnd, 0));
-  if (!w || w->creating) return DefWindowProcA(hwnd, msg, wp, lp);
+  if (!w || w->creating || !w->open) return DefWindowProcA(hwnd, msg, wp, lp);
   switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      DrawLines(w, dc);
-      EndPaint(hwnd, &ps);
-      WrxPostCommand(w, msg, wp);
-      return 0;
-    }
-    case WM_COMMAND:
-      return WrxCommand(w, wp);
-    case 1034:  // deferred work after a host call
-      WrxPostCommand(w, msg, wp);
-      return 0;
     case WM_CLOSE:
       if (w->arg.closeAllowed) CloseWrx(hwnd, 0);
       return 0;
@@ -452,18 +449,17 @@ static LRESULT CALLBACK WrxClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     case WM_ENDSESSION:
       if (wp) CloseWrx(hwnd, 0);
       return 0;
-    case WM_GETDLGCODE:
-      return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_DESTROY:
       // Destroying a window never writes its file: saving belongs to the
       // host's close path.
       TearDownWrx(w, true);
       return 0;
   }
-  return DefWindowProcA(hwnd, msg, wp, lp);
+  return WrxWndProc(w, hwnd, msg, wp, lp);
 }
 
 BOOL RegisterWrxClass(HINSTANCE instance) {
+  if (g_classRegistered) return TRUE;  // a second start-up call finds it in place
   g_instance = instance;
   WNDCLASSA wc{};
   // Each window keeps its own device context for its life.
@@ -475,11 +471,13 @@ BOOL RegisterWrxClass(HINSTANCE instance) {
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = kClassName;
-  return RegisterClassA(&wc) != 0;
+  g_classRegistered = RegisterClassA(&wc) != 0;
+  return g_classRegistered;
 }
 
 void UnloadWrx() {
-  if (g_instance) UnregisterClassA(kClassName, g_instance);
+  if (g_classRegistered) UnregisterClassA(kClassName, g_instance);
+  g_classRegistered = false;
 }
 
 // A window of another class that carries a control forwards its creation

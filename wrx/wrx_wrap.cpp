@@ -1,6 +1,8 @@
 // Word wrap: paragraphs are gathered into a parse buffer and broken again
-// into lines at the width that applies, measuring tabs and justification on
-// the way. Screen metrics only: printer metrics and frames come later.
+// into lines at the width that applies (window, page, column, cell or frame),
+// measuring on the way tab stops (left, right, centre, decimal), justified
+// spaces, the boxes of field text and markers. Widths are screen widths;
+// printer metrics, frame gaps and stored line heights are not measured here.
 #include "wrx/wrx_block.h"
 
 #include <algorithm>
@@ -27,7 +29,11 @@ struct WrapLine {
   int32_t tabCount = 0;
   int32_t tabWidths[20] = {};
   int32_t justifyExtra = 0, justifyRemainder = 0, spaces = 0, spacesBeforeTab = 0;
+  bool boxed = false;  // holds field text drawn in boxes
 };
+
+constexpr DWORD kFieldStyle = 0x2000;
+constexpr int32_t kBoxAllowanceTwips = 40;
 
 int32_t Pixels(WrxWindow* w, int32_t twips) { return MulDiv(twips, w->resX ? w->resX : 96, 1440); }
 
@@ -84,14 +90,55 @@ void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b) {
   }
 }
 
-// The width a line of this window may fill, in screen pixels.
-int32_t LineTextWidth(WrxWindow* w) {
-  int32_t width = w->textRect.right - w->textRect.left;
-  if (w->arg.border) width -= 2 * Pixels(w, 75);
-  return std::max(width, w->resX ? w->resX : 96);
+
+}  // namespace
+
+namespace {
+
+// The stops of a tab record: count, positions (twips) and kinds.
+struct TabStops {
+  int32_t count = 0;
+  int32_t positions[20] = {};
+  int32_t kinds[20] = {};
+};
+
+TabStops ReadTabStops(const WrxWindow* w, int32_t tabId) {
+  TabStops t;
+  if (tabId <= 0 || size_t(tabId) >= w->tabs.size()) return t;
+  const uint8_t* bytes = w->tabs[size_t(tabId)].bytes;
+  memcpy(&t.count, bytes, 4);
+  t.count = std::clamp(t.count, 0, 20);
+  memcpy(t.positions, bytes + 4, sizeof t.positions);
+  memcpy(t.kinds, bytes + 84, sizeof t.kinds);
+  for (int32_t& k : t.kinds) k = std::clamp(k, 0, 3);
+  return t;
 }
 
 }  // namespace
+
+int NextTabStop(WrxWindow* w, int32_t para, int32_t tabId, int32_t x, int32_t* position, int32_t* type,
+                int screen) {
+  (void)screen;  // the screen is the formatting device until printers join
+  const int32_t res = w->resX ? w->resX : 96;
+  const int32_t xTwips = MulDiv(x + 1, 1440, res);
+  const int32_t left = para >= 0 && size_t(para) < w->paras.size() ? w->paras[size_t(para)].leftIndent : 0;
+  const TabStops t = ReadTabStops(w, tabId);
+  for (int32_t k = 0; k < t.count; ++k) {
+    if (left > xTwips && left < t.positions[k]) {
+      *position = MulDiv(left, res, 1440);
+      *type = 0;
+      return 1;
+    }
+    if (t.positions[k] > xTwips) {
+      *position = MulDiv(t.positions[k], res, 1440);
+      *type = t.kinds[k];
+      return 1;
+    }
+  }
+  *position = NextDefaultStop(w, left, x);
+  *type = 0;
+  return 1;
+}
 
 int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x) {
   const int32_t res = w->resX ? w->resX : 96;
@@ -104,7 +151,40 @@ int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x) {
 
 namespace {
 
-void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, std::vector<WrapLine>& out) {
+// Per-font and per-character tables of a wrap pass, built once so that the
+// inner loop takes one lookup per character.
+struct WrapTables {
+  enum : uint8_t { K_MARKER = 1, K_TAB = 2, K_SPACE = 4, K_ENDS = 8, K_LINEMARK = 16 };
+  uint8_t kind[256] = {};        // what a character needs beyond its width
+  bool fieldFont[256] = {};
+  uint32_t fontLineFlags[256] = {};  // what a character of the font adds to its line's flags
+  uint32_t fontInfoFlags[256] = {};  // ... and to its information flags
+  bool anyFontLineFlags = false;
+  const int32_t* widths[256] = {};
+
+  explicit WrapTables(const WrxWindow* w) {
+    static const int32_t kNoWidths[256] = {};
+    for (int id = 0; id < 256; ++id) {
+      const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
+      widths[id] = f.widths ? f.widths : kNoWidths;
+      fieldFont[id] = (f.style & kFieldStyle) != 0;
+      if (f.style & 0x400) fontLineFlags[id] |= LF_FOOTNOTE;
+      if ((f.style & wrxfmt::kPictureStyle) && f.pictAlign == 2) fontLineFlags[id] |= LF_PICTREGION;
+      if (f.kind == 1 && !(f.style & wrxfmt::kPictureStyle)) fontInfoFlags[id] |= LI_AUTONUMBER;
+      anyFontLineFlags |= (fontLineFlags[id] | fontInfoFlags[id]) != 0;
+    }
+    for (const uint8_t* m = w->markers; *m; ++m) kind[*m] |= K_MARKER;
+    kind[w->paraEnd] |= K_ENDS;
+    kind[w->cellEnd] |= K_ENDS;
+    kind[WRX_LINEBREAK] |= K_ENDS;
+    kind[WRX_TAB] |= K_TAB;
+    kind[uint8_t(' ')] |= K_SPACE;
+    kind[WRX_LINEMARK] |= K_LINEMARK;
+  }
+};
+
+void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, bool firstOfParagraph,
+                     std::vector<WrapLine>& out) {
   out.clear();
   const wrxfmt::WrxParaRecord* para =
       b.para >= 0 && size_t(b.para) < w->paras.size() ? &w->paras[size_t(b.para)] : nullptr;
@@ -114,30 +194,55 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
   if (para && (para->flags & 8) && firstIndent < 0) firstIndent = 0;
   const bool justify = para && (para->flags & 0x800);
   const bool keepUnwrapped = para && (para->placement & 4);
-  const int32_t width = LineTextWidth(w) - right;
+  const int32_t tabId = para ? para->tabId : 0;
+  const int32_t width = GetLineTextWidth(w, b.input) - right;
   const size_t size = b.text.size();
   size_t pos = 0;
   bool paraStart = firstOfParagraph;
-  bool marker[256] = {};
-  for (const uint8_t* m = w->markers; *m; ++m) marker[*m] = true;
-  static const int32_t kNoWidths[256] = {};
-  auto widthsOf = [w](uint8_t id) -> const int32_t* {
-    const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
-    return f.widths ? f.widths : kNoWidths;
+  const uint32_t numbered = IsNumberedParaKind(w, b.para) ? LF_NUMBERED : 0;
+  const uint8_t* kind = t.kind;
+  const bool* fieldFont = t.fieldFont;
+  auto widthsOf = [&t](uint8_t id) -> const int32_t* { return t.widths[id]; };
+  enum : uint8_t {
+    K_MARKER = WrapTables::K_MARKER, K_TAB = WrapTables::K_TAB, K_SPACE = WrapTables::K_SPACE,
+    K_ENDS = WrapTables::K_ENDS, K_LINEMARK = WrapTables::K_LINEMARK,
   };
   while (pos < size) {
     WrapLine line;
     line.start = pos;
     const int32_t startX = Pixels(w, left + (paraStart ? firstIndent : 0));
     int32_t x = startX;
+    // A right, centre or decimal tab whose width waits for its text.
+    struct PendingTab {
+      int32_t slot, stop, type, sum;
+      bool seenPoint;
+    } pending{-1, 0, 0, 0, false};
+    // Gives the pending tab its width and returns it (0 when none waits).
+    auto settle = [&](int32_t atX, int32_t endingWidth) -> int32_t {
+      if (pending.slot < 0) return 0;
+      const int32_t xNow = atX - endingWidth;
+      const int32_t sum = pending.sum - (pending.type == 1 ? 0 : std::min(endingWidth, pending.sum));
+      int32_t width = pending.stop - xNow;
+      if (pending.type == 2) width += sum / 2;
+      if (pending.type == 3) width += sum;
+      width = std::max(0, width);
+      line.tabWidths[pending.slot] = width;
+      pending.slot = -1;
+      return width;
+    };
+    bool endedByMarker = false;
+    bool inField = false;
+    const int32_t box = Pixels(w, kBoxAllowanceTwips);
     size_t breakAt = 0;  // 0 = no break opportunity yet
     int32_t spacesAtBreak = 0, tabsAtBreak = 0, xAtBreak = x;
     size_t i = pos;
     for (; i < size; ++i) {
       const uint8_t c = uint8_t(b.text[i]);
       const uint8_t id = b.ids[i];
-      if (marker[c]) {
+      const uint8_t k = kind[c];
+      if (k & K_MARKER) {
         if (i == pos) ++i;  // a marker forms a line by itself
+        else endedByMarker = true;
         break;
       }
       const bool atCap = int32_t(i - pos) >= WRX_MAXLINELEN;
@@ -152,25 +257,45 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
         }
         if (atCap || c != w->paraEnd) break;  // a paragraph end still goes on the line
       }
-      if (c == WRX_TAB) {
-        const int32_t stop = NextDefaultStop(w, left, x);
-        const int32_t tw = std::max(0, stop - x);
-        if (line.tabCount < 20) line.tabWidths[line.tabCount++] = tw;
-        else line.tabWidths[19] = tw;
-        x += tw;
+      if (k & K_TAB) {
+        x += settle(x, 0);
+        int32_t stop = 0, type = 0;
+        NextTabStop(w, b.para, tabId, x, &stop, &type, 1);
+        const int32_t slot = line.tabCount < 20 ? line.tabCount++ : 19;
+        if (type == 0) {
+          line.tabWidths[slot] = std::max(0, stop - x);
+          x += line.tabWidths[slot];
+        } else {
+          // Right, centre and decimal stops wait for the text that follows.
+          line.tabWidths[slot] = 0;
+          pending = {slot, stop, type, 0, false};
+        }
         line.spacesBeforeTab = line.spaces;
       } else {
-        x += widthsOf(id)[c];
+        const int32_t cw = widthsOf(id)[c];
+        x += cw;
+        // Entering or leaving field text adds the room of its box.
+        const bool field = fieldFont[id];
+        if (field != inField) {
+          x += box;
+          line.boxed = true;
+          inField = field;
+        }
+        if (pending.slot >= 0) {
+          if (pending.type == 3 && c == '.') pending.seenPoint = true;
+          if (pending.type == 2 || (pending.type == 3 && pending.seenPoint)) pending.sum += cw;
+        }
       }
-      if (c == WRX_LINEMARK) line.flags |= LF_MARKED;
-      if (c == ' ' || c == WRX_TAB) {
+      if (!k) continue;
+      if (k & K_LINEMARK) line.flags |= LF_MARKED;
+      if (k & (K_SPACE | K_TAB)) {
         spacesAtBreak = line.spaces;  // the break uncounts its own space
-        if (c == ' ') ++line.spaces;
+        if (k & K_SPACE) ++line.spaces;
         tabsAtBreak = line.tabCount;
         xAtBreak = x;
         breakAt = i + 1;
       }
-      if (c == w->paraEnd || c == w->cellEnd || c == WRX_LINEBREAK) {
+      if (k & K_ENDS) {
         ++i;
         break;
       }
@@ -178,9 +303,17 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
     if (i == pos) i = pos + 1;  // a line never stays empty
     line.length = i - pos;
     const uint8_t last = uint8_t(b.text[i - 1]);
+    if (endedByMarker) x += settle(x, 0);
+    else if (last == w->paraEnd || last == w->cellEnd) x += settle(x, widthsOf(b.ids[i - 1])[last]);
     if (last == w->paraEnd || last == w->cellEnd) line.flags |= LF_PARAEND;
     if (last == WRX_LINEBREAK) line.flags |= LF_LINEBREAK;
     if (paraStart) line.flags |= LF_PARAFIRST;
+    line.flags |= numbered;
+    if (t.anyFontLineFlags)
+      for (size_t k = pos; k < i; ++k) {
+        line.flags |= t.fontLineFlags[b.ids[k]];
+        line.infoFlags |= t.fontInfoFlags[b.ids[k]];
+      }
     if (line.length == 1 && IsMarkerChar(w, last)) {
       line.flags |= LF_MARKER;
       switch (last) {
@@ -194,6 +327,12 @@ void WrapParseBuffer(WrxWindow* w, const WrapBuffer& b, bool firstOfParagraph, s
     }
     if (last == w->cellEnd) line.infoFlags |= LI_CELLEND;
     if (line.tabCount > 0) line.infoFlags |= LI_TABS;
+    if (line.boxed) {
+      // Only lines that still hold field text after a break keep the mark.
+      line.boxed = false;
+      for (size_t k = line.start; k < line.start + line.length && !line.boxed; ++k)
+        line.boxed = (w->fonts[b.ids[k] < w->fontCount ? b.ids[k] : 0].style & kFieldStyle) != 0;
+    }
     // Justification spreads the slack over the spaces after the last tab.
     const int32_t n = line.spaces - line.spacesBeforeTab;
     const int32_t slack = width - x;
@@ -220,17 +359,19 @@ void FreePrepared(std::vector<PreparedLine>& prepared) {
   for (PreparedLine& p : prepared) {
     free(p.text);
     free(p.ids);
+    if (p.info) free(p.info->charFlags);
     free(p.info);
   }
   prepared.clear();
 }
 
-bool PrepareLine(const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
+bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
   const int32_t length = int32_t(wl.length);
   p.text = static_cast<char*>(sAlloc(length + 2));
   p.ids = static_cast<uint8_t*>(sAlloc(length + 2));
-  if (wl.infoFlags) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
-  if (!p.text || !p.ids || (wl.infoFlags && !p.info)) return false;
+  const bool needInfo = wl.infoFlags || wl.boxed;
+  if (needInfo) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
+  if (!p.text || !p.ids || (needInfo && !p.info)) return false;
   memcpy(p.text, b.text.data() + wl.start, size_t(length));
   p.text[length] = 0;
   memcpy(p.ids, b.ids.data() + wl.start, size_t(length));
@@ -245,6 +386,22 @@ bool PrepareLine(const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
     p.info->justifyRemainder = wl.justifyRemainder;
     p.info->justifySpaces = wl.spaces;
     p.info->justifySpacesBeforeTab = wl.spacesBeforeTab;
+    if (wl.boxed) {
+      // 1 marks the first and 2 the last character of each run of field text.
+      p.info->charFlags = static_cast<uint8_t*>(sAlloc(length + 1));
+      if (!p.info->charFlags) return false;
+      memset(p.info->charFlags, 0, size_t(length) + 1);
+      p.info->charFlagCount = length;
+      auto isField = [&](int32_t k) {
+        const uint8_t id = b.ids[wl.start + size_t(k)];
+        return (w->fonts[id < w->fontCount ? id : 0].style & kFieldStyle) != 0;
+      };
+      for (int32_t k = 0; k < length; ++k) {
+        if (!isField(k)) continue;
+        if (k == 0 || !isField(k - 1)) p.info->charFlags[k] |= 1;
+        if (k == length - 1 || !isField(k + 1)) p.info->charFlags[k] |= 2;
+      }
+    }
   }
   return true;
 }
@@ -269,23 +426,59 @@ void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine&
 
 }  // namespace
 
+namespace {
+
+// Whether typing left the cursor line in need of a rewrap: it is too wide,
+// ends with a marker, or holds measured tabs or markers.
+bool CursorLineNeedsWrap(WrxWindow* w) {
+  const int32_t line = w->curLine;
+  const WrxLine* l = w->lines[line];
+  if (l->info && (l->info->flags & 0xF2F)) return true;
+  const wrxfmt::WrxParaRecord* p =
+      l->para >= 0 && size_t(l->para) < w->paras.size() ? &w->paras[size_t(l->para)] : nullptr;
+  if (p && (p->flags & 0x3000) && l->length > 1 && l->height == 0) return true;
+  if (l->length > 0 && IsMarkerChar(w, uint8_t(l->text[l->length - 1]))) return true;
+  const int32_t right = p ? Pixels(w, p->rightIndent) : 0;
+  return GetColumnX(w, l->length, line, 0) > GetLineTextWidth(w, line) - right;
+}
+
+}  // namespace
+
 int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   if (!w->arg.wordWrap) return 1;
+  int level = w->wrapLevel ? w->wrapLevel : 3;
+  w->wrapLevel = 0;
   first = std::clamp(first, 0, w->lineCount - 1);
+  // The range always reaches the cursor line.
+  if (w->curLine < first) count += first - w->curLine, first = w->curLine;
+  if (first + count <= w->curLine) count = w->curLine - first + 1;
+  if (level == 1) {
+    if (!CursorLineNeedsWrap(w)) return 1;  // the line still fits: nothing moves
+    level = 2;
+  }
+  if (level == 2) {
+    first = w->curLine;
+    if (first > 0 && !(w->lines[first - 1]->flags & (LF_PARAEND | LF_MARKER))) --first;
+  }
   const int32_t savedModified = w->modified;
   const long cursor = RowColToAbs(w, w->curLine, w->curCol);
+  // Characters from the range start to the cursor: at level 2 the pass ends
+  // once the output has gone past them.
+  const long cursorOffset = cursor - RowColToAbs(w, first, 0);
+  long charsDone = 0;
   WrapBuffer b;
   std::vector<WrapLine> lines;
+  const WrapTables tables(w);
   int32_t line = first, done = 0;
-  while (line < w->lineCount && done < count) {
+  while (line < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
     FillWrapBuffer(w, line, w->lineCount - line, b);
     const bool paraStart = line == 0 || (w->lines[line - 1]->flags & (LF_PARAEND | LF_MARKER));
-    WrapParseBuffer(w, b, paraStart, lines);
+    WrapParseBuffer(w, tables, b, paraStart, lines);
     const int32_t consumed = b.input - line + 1;
     const int32_t produced = int32_t(lines.size());
     std::vector<PreparedLine> prepared(static_cast<size_t>(produced));
     for (int32_t k = 0; k < produced; ++k)
-      if (!PrepareLine(b, lines[size_t(k)], prepared[size_t(k)])) {
+      if (!PrepareLine(w, b, lines[size_t(k)], prepared[size_t(k)])) {
         // Out of memory: the lines wrapped so far stay, this paragraph as it was.
         FreePrepared(prepared);
         w->modified = savedModified;
@@ -303,11 +496,18 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     for (int32_t k = 0; k < produced; ++k) CommitLine(w, line + k, b, lines[size_t(k)], prepared[size_t(k)]);
     done += consumed;
     line += produced;
+    for (const WrapLine& wl : lines) charsDone += long(wl.length);
   }
   int32_t curLine, curCol;
   AbsToRowCol(w, cursor, &curLine, &curCol);
   w->curLine = curLine;
   w->curCol = std::min(curCol, w->lines[curLine]->length);
+  // The first screen line follows a cursor that the new lines moved away.
+  const int32_t rows = std::max(1, w->linesPerWindow);
+  if (w->curLine < w->firstLine) w->firstLine = w->curLine;
+  else if (w->curLine >= w->firstLine + rows) w->firstLine = w->curLine - rows + 1;
+  w->firstLine = std::clamp(w->firstLine, 0, w->lineCount - 1);
+  w->curRow = w->curLine - w->firstLine;
   w->modified = savedModified;
   if (first < w->staleLine) w->staleLine = first;
   return 1;
@@ -355,8 +555,14 @@ struct ColumnWalker {
     int32_t width = CharWidth(w, id, c);
     if (c == ' ' && l->info && (l->info->flags & LI_JUSTIFIED)) width += JustifyExtra(w, line, spaceIndex);
     if (c == ' ') ++spaceIndex;
-    return width;
+    return LeftBox(k) + width + RightBox(k);
   }
+  uint8_t BoxFlags(int32_t k) const {
+    const WrxLineInfo* info = w->lines[line]->info;
+    return info && info->charFlags && k < info->charFlagCount ? info->charFlags[k] : 0;
+  }
+  int32_t LeftBox(int32_t k) const { return (BoxFlags(k) & 1) ? Pixels(w, kBoxAllowanceTwips) : 0; }
+  int32_t RightBox(int32_t k) const { return (BoxFlags(k) & 2) ? Pixels(w, kBoxAllowanceTwips) : 0; }
 };
 
 }  // namespace
@@ -366,7 +572,11 @@ int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode) {
   ColumnWalker walk{w, line, LineStartX(w, line)};
   if (column < 0) return walk.x;
   for (int32_t k = 0; k < column; ++k) walk.x += walk.Width(k);
-  if (mode == 1) walk.x += walk.Width(column) / 2;
+  // At the column itself: its left box, and in mode 1 half of what lies
+  // between its boxes.
+  const int32_t left = walk.LeftBox(column), right = walk.RightBox(column);
+  if (mode == 1) walk.x += left + (walk.Width(column) - left - right) / 2;
+  else walk.x += left;
   return walk.x;
 }
 

@@ -64,6 +64,14 @@ TEST_F(WrxWindowTest, CreatesHiddenWindowsFromACreationRecord) {
   CloseWrx(hwnd, 0);
 }
 
+TEST_F(WrxWindowTest, RegisteringTheClassAgainKeepsItInPlace) {
+  EXPECT_TRUE(RegisterWrxClass(GetModuleHandleA(nullptr)));
+  WNDCLASSA wc{};
+  ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "Wrx32Class", &wc));
+  EXPECT_EQ(wc.style, UINT(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_GLOBALCLASS));
+  EXPECT_EQ(wc.cbWndExtra, int(sizeof(LONG_PTR)));
+}
+
 TEST_F(WrxWindowTest, AWindowCreatedWithoutARecordTakesTheDefaults) {
   HWND hwnd = CreateWindowExA(0, "Wrx32Class", "", WS_CHILD | WRX_WORDWRAP, 0, 0, 300, 200, HostWindow(), nullptr,
                               GetModuleHandleA(nullptr), nullptr);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,187 @@ TEST_F(WrxWrapTest, TabsTakeTheDefaultStopsAndJustifiedLinesShareTheSlack) {
   for (int32_t k = 0; k < 4; ++k) extra += JustifyExtra(w, 0, k);
   EXPECT_EQ(extra, 20);
   EXPECT_EQ(w->lines[1]->info, nullptr) << "a paragraph's last line is not justified";
+}
+
+// A tab record with the given stops (twips) and kinds.
+wrxfmt::WrxTabRecord TabRecord(std::vector<std::pair<int32_t, int32_t>> stops) {
+  wrxfmt::WrxTabRecord r{};
+  const int32_t count = int32_t(stops.size());
+  memcpy(r.bytes, &count, 4);
+  for (size_t k = 0; k < stops.size(); ++k) {
+    memcpy(r.bytes + 4 + 4 * k, &stops[k].first, 4);
+    memcpy(r.bytes + 84 + 4 * k, &stops[k].second, 4);
+  }
+  return r;
+}
+
+TEST_F(WrxWrapTest, RightCentreAndDecimalStopsAlignTheTextAfterThem) {
+  // 15 twips to the pixel; every character 10 pixels.
+  const auto stops = TabRecord({{1200, 1}, {2400, 2}, {3600, 3}, {4500, 0}});
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<int32_t> widths;
+  } cases[] = {
+      // "bb" ends at 80, "cc" is centred on 160, the point of "1.25" stands
+      // at 240, "z" starts at the left stop 300.
+      {"all four kinds", "a\tbb\tcc\tx1.25\tz\r\n", {50, 70, 50, 30}},
+      {"text wider than the room before a right stop", "\tabcdefghij\r\n", {0}},
+      {"settled at the paragraph end", "\tab\r\n", {60}},
+      {"a decimal stop without a point aligns the end", "aaaaaaaaaaaaaaaaa\t12\r\n", {50}},
+  };
+  for (const Case& c : cases) {
+    WrxWindow* w = Wrapped(c.text);
+    w->textRect.right = 400;
+    w->tabs.push_back(stops);
+    w->paras[0].tabId = int32_t(w->tabs.size()) - 1;
+    ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
+    ASSERT_EQ(w->lineCount, 1) << c.name;
+    ASSERT_NE(w->lines[0]->info, nullptr) << c.name;
+    const WrxLineInfo& info = *w->lines[0]->info;
+    EXPECT_EQ(std::vector<int32_t>(info.tabWidths, info.tabWidths + info.tabCount), c.widths) << c.name;
+  }
+  WrxWindow* w = Wrapped("a\tbb\tcc\tx1.25\tz\r\n");
+  w->textRect.right = 400;
+  w->tabs.push_back(stops);
+  w->paras[0].tabId = int32_t(w->tabs.size()) - 1;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  EXPECT_EQ(GetColumnX(w, 4, 0, 0), 80) << "after the right-aligned text";
+  EXPECT_EQ(GetColumnX(w, 10, 0, 0), 240) << "the decimal point";
+  EXPECT_EQ(GetColumnX(w, 14, 0, 0), 300) << "the left stop";
+  EXPECT_EQ(XToColumn(w, 245, 0), 10);
+
+  // A left indent between x and the first stop is a stop of its own.
+  int32_t position = 0, type = -1;
+  w->paras[0].leftIndent = 720;
+  ASSERT_EQ(NextTabStop(w, 0, w->paras[0].tabId, 0, &position, &type, 1), 1);
+  EXPECT_EQ(position, 48);
+  EXPECT_EQ(type, 0);
+  // Past the last stop: multiples of the default width from the left indent.
+  ASSERT_EQ(NextTabStop(w, 0, w->paras[0].tabId, 300, &position, &type, 1), 1);
+  EXPECT_EQ(position, MulDiv(720 + 6 * 720, 96, 1440));
+  EXPECT_EQ(type, 0);
+}
+
+TEST_F(WrxWrapTest, TypingRewrapsOnlyWhatTheCursorLineNeeds) {
+  struct Case {
+    const char* name;
+    int level;
+    int32_t cursorLine;
+    std::vector<std::string> before, after;
+  } cases[] = {
+      {"level 1, the line still fits: nothing moves", 1, 1,
+       {"aaaa ", "bb\x15", "dddd eeee ffff\x15"}, {"aaaa ", "bb\x15", "dddd eeee ffff\x15"}},
+      {"level 1, the line grew too wide: its paragraph is rewrapped", 1, 1,
+       {"aaaa bbbb ", "cccc dddd eeee\x15", "ff\x15"}, {"aaaa bbbb ", "cccc dddd ", "eeee\x15", "ff\x15"}},
+      {"level 2 stops after the cursor's paragraph", 2, 0,
+       {"aaaa bbbb cccc\x15", "dddd eeee ffff\x15"}, {"aaaa bbbb ", "cccc\x15", "dddd eeee ffff\x15"}},
+      {"level 2 starts on the line before when it continues there", 2, 1,
+       {"aaaa ", "bbbb cccc\x15", "dddd eeee ffff\x15"}, {"aaaa bbbb ", "cccc\x15", "dddd eeee ffff\x15"}},
+      {"level 3 takes the whole range", 3, 0,
+       {"aaaa bbbb cccc\x15", "dddd eeee ffff\x15"}, {"aaaa bbbb ", "cccc\x15", "dddd eeee ", "ffff\x15"}},
+  };
+  for (const Case& c : cases) {
+    WrxWindow* w = Wrapped("x\r\n");
+    for (size_t k = 0; k < c.before.size(); ++k)
+      ASSERT_EQ(SetWrxLine(w->hwnd, long(k), c.before[k].c_str(), nullptr), 1) << c.name;
+    ASSERT_EQ(Lines(w), c.before) << c.name;
+    for (int32_t line = 0; line < w->lineCount; ++line) SetLineFlagsFromText(w, line);
+    w->curLine = c.cursorLine;
+    w->curCol = 1;
+    w->wrapLevel = c.level;
+    ASSERT_EQ(WordWrap(w, 0, w->lineCount), 1) << c.name;
+    EXPECT_EQ(Lines(w), c.after) << c.name;
+    EXPECT_EQ(w->wrapLevel, 0) << "the request is consumed";
+  }
+}
+
+TEST_F(WrxWrapTest, TheCursorKeepsItsPlaceInTheTextAndStaysOnScreen) {
+  // Forty words of four letters, two to a line at width 100.
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "w" + std::to_string(100 + i) + " ";
+  WrxWindow* w = Wrapped(text + "\r\n");
+  w->textRect.right = 100000;  // first wrapped as one long line
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  ASSERT_EQ(w->lineCount, 1);
+  w->curCol = 5 * 37 + 2;  // inside "w137"
+  w->linesPerWindow = 5;
+  w->textRect.right = 100;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  ASSERT_EQ(w->lineCount, 21) << "the paragraph end goes on a line of its own";
+  EXPECT_EQ(w->curLine, 18);
+  EXPECT_EQ(std::string(w->lines[18]->text + w->curCol, 2), "37");
+  EXPECT_GE(w->curLine, w->firstLine);
+  EXPECT_LT(w->curLine, w->firstLine + 5) << "the view followed the cursor";
+  EXPECT_EQ(w->curRow, w->curLine - w->firstLine);
+}
+
+TEST_F(WrxWrapTest, LineFlagsTellOfFootnoteMarksAndNumberedParagraphs) {
+  WrxWindow* w = Wrapped("aaaa bbbb cccc\r\n");
+  w->textRect.right = 1000;
+  const int mark = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, 0x400, 0, 0xFFFFFF, 0, 0);
+  ASSERT_GT(mark, 0);
+  std::vector<unsigned char> ids(14, 0);
+  ids[12] = static_cast<unsigned char>(mark);
+  SetWrxLine(w->hwnd, 0, "aaaa bbbb cccc", ids.data());
+  w->textRect.right = 100;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  ASSERT_EQ(w->lineCount, 2);
+  EXPECT_FALSE(w->lines[0]->flags & LF_FOOTNOTE);
+  EXPECT_TRUE(w->lines[1]->flags & LF_FOOTNOTE) << "the line that holds the mark";
+  EXPECT_FALSE(w->lines[0]->flags & LF_NUMBERED);
+  w->paras[0].numbering = 0x600;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  EXPECT_TRUE(w->lines[0]->flags & LF_NUMBERED);
+  EXPECT_TRUE(w->lines[1]->flags & LF_NUMBERED);
+}
+
+TEST_F(WrxWrapTest, FieldTextIsBoxedOnEveryLineItReaches) {
+  // The box allowance is 40 twips: 3 pixels at 96 pixels per inch.
+  struct Case {
+    const char* name;
+    std::string text;
+    size_t fieldFrom, fieldTo;  // the field text's characters
+    std::vector<std::string> lines;
+    std::vector<std::vector<uint8_t>> boxes;  // per line, empty = none
+  } cases[] = {
+      {"a field inside a line", "abFIELDcd", 2, 7, {"abFIELDcd\x15"}, {{0, 0, 1, 0, 0, 0, 2, 0, 0, 0}}},
+      {"a field cut by the wrap is closed and opened again", "aaaa bbbb cccc", 0, 14,
+       {"aaaa bbbb ", "cccc\x15"}, {{1, 0, 0, 0, 0, 0, 0, 0, 0, 2}, {1, 0, 0, 0, 2}}},
+      {"no field, no boxes", "plain", 0, 0, {"plain\x15"}, {{}}},
+  };
+  for (const Case& c : cases) {
+    WrxWindow* w = Wrapped("x\r\n");
+    const int field = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, 0x2000, 0, 0xFFFFFF, 0, 0);
+    ASSERT_GT(field, 0);
+    for (int ch = 0; ch < 256; ++ch) w->fonts[field].widths[ch] = 10;
+    std::vector<unsigned char> ids(c.text.size(), 0);
+    for (size_t k = c.fieldFrom; k < c.fieldTo; ++k) ids[k] = static_cast<unsigned char>(field);
+    ASSERT_EQ(SetWrxLine(w->hwnd, 0, c.text.c_str(), ids.data()), 1);
+    ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
+    ASSERT_EQ(Lines(w), c.lines) << c.name;
+    for (size_t line = 0; line < c.boxes.size(); ++line) {
+      const WrxLineInfo* info = w->lines[line]->info;
+      std::vector<uint8_t> got;
+      if (info && info->charFlags) got.assign(info->charFlags, info->charFlags + info->charFlagCount);
+      EXPECT_EQ(got, c.boxes[line]) << c.name << " line " << line;
+    }
+  }
+  // The boxes take room beside their characters, and a point inside a box
+  // belongs to the character it stands beside.
+  WrxWindow* w = Wrapped("x\r\n");
+  const int field = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, 0x2000, 0, 0xFFFFFF, 0, 0);
+  for (int ch = 0; ch < 256; ++ch) w->fonts[field].widths[ch] = 10;
+  const unsigned char ids[] = {0, 0, uint8_t(field), uint8_t(field), 0};
+  SetWrxLine(w->hwnd, 0, "abFFc", ids);
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  EXPECT_EQ(GetColumnX(w, 2, 0, 0), 23) << "after the left box";
+  EXPECT_EQ(GetColumnX(w, 3, 0, 0), 33);
+  EXPECT_EQ(GetColumnX(w, 4, 0, 0), 46) << "after the right box";
+  EXPECT_EQ(GetColumnX(w, 2, 0, 1), 28) << "the middle of the character, boxes aside";
+  EXPECT_EQ(XToColumn(w, 21, 0), 2);
+  EXPECT_EQ(XToColumn(w, 44, 0), 3);
+  EXPECT_EQ(XToColumn(w, 46, 0), 4);
 }
 
 TEST_F(WrxWrapTest, ColumnsAndPixelsMapBothWays) {
