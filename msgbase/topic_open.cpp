@@ -17,6 +17,7 @@
 #include "core/service_keys.h"
 #include "core/settings.h"
 #include "core/small_text.h"
+#include "msgbase/change_detect.h"
 #include "msgbase/conf_files.h"
 #include "msgbase/msg_fields.h"
 #include "msgbase/msgid_list.h"
@@ -401,6 +402,7 @@ int OpenTopicSteps(bool repair) {
   g_topic.log = log;
   g_openFolderName = OpenFolderName;
   g_topic.logTime = filetime(g_topic.logPath);
+  g_logTime = g_topic.logTime;  // the poll's change test starts from the open
   DebugLogF("logopen(): _logtime=%d\n", static_cast<int>(g_topic.logTime));
   LogReaderOpen(g_logReader, StdioSource(log), (rec.flags & CONF_SCRAMBLED) != 0);
   g_logReader.notices.status = setstatus;
