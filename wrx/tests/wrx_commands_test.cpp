@@ -10,17 +10,8 @@ using namespace wrxtest;
 
 namespace {
 
-class WrxCommandsTest : public ::testing::Test {
+class WrxCommandsTest : public WrxHostTest {
  protected:
-  void SetUp() override { ResetRecords(); }
-  void TearDown() override {
-    for (HWND hwnd : windows_)
-      if (IsWindow(hwnd)) {
-        SetWrxModify(hwnd, 0);
-        CloseWrx(hwnd, 0);
-      }
-    EXPECT_TRUE(g_boxes.empty());
-  }
   HWND Make(DWORD style, char inputKind = 'B', int closeAllowed = 0, const std::string& text = "text\r\n") {
     WrxArgList a = HiddenArgs(style);
     a.inputKind = inputKind;
@@ -38,7 +29,6 @@ class WrxCommandsTest : public ::testing::Test {
     windows_.push_back(hwnd);
     return hwnd;
   }
-  std::vector<HWND> windows_;
 };
 
 bool Grayed(HWND hwnd, int command) { return WrxMenuEnable(hwnd, command) == MF_GRAYED; }

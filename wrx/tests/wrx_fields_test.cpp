@@ -11,16 +11,8 @@ using namespace wrxtest;
 
 namespace {
 
-class WrxFieldsTest : public ::testing::Test {
+class WrxFieldsTest : public WrxHostTest {
  protected:
-  void SetUp() override { ResetRecords(); }
-  void TearDown() override {
-    for (HWND hwnd : windows_) {
-      SetWrxModify(hwnd, 0);
-      CloseWrx(hwnd, 0);
-    }
-    EXPECT_TRUE(g_boxes.empty());
-  }
   HWND Window(const std::string& text, DWORD style = 0) {
     HWND hwnd = CreateFromText(text, style);
     windows_.push_back(hwnd);
@@ -37,7 +29,6 @@ class WrxFieldsTest : public ::testing::Test {
     }
     return out;
   }
-  std::vector<HWND> windows_;
 };
 
 }  // namespace

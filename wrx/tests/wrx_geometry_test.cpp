@@ -13,16 +13,8 @@ using namespace wrxtest;
 
 namespace {
 
-class WrxGeometryTest : public ::testing::Test {
+class WrxGeometryTest : public WrxHostTest {
  protected:
-  void SetUp() override { ResetRecords(); }
-  void TearDown() override {
-    for (HWND hwnd : windows_) {
-      SetWrxModify(hwnd, 0);
-      CloseWrx(hwnd, 0);
-    }
-    EXPECT_TRUE(g_boxes.empty());
-  }
   WrxWindow* Window(const std::string& text, DWORD style = 0) {
     HWND hwnd = CreateFromText(text, style);
     windows_.push_back(hwnd);
@@ -41,7 +33,6 @@ class WrxGeometryTest : public ::testing::Test {
     for (int i = 0; i < lines; ++i) text += "line " + std::to_string(i) + "\r\n";
     return text;
   }
-  std::vector<HWND> windows_;
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include "wrx/wrx.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -40,5 +42,21 @@ std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string LineText(HWND hwnd, long line);
 std::string BufferBytes(HWND hwnd);  // the document buffer a window holds
+
+// A test that makes control windows: records start empty, and every window
+// the test made is closed unmodified at the end with no box shown.
+class WrxHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetRecords(); }
+  void TearDown() override {
+    for (HWND hwnd : windows_)
+      if (IsWindow(hwnd)) {
+        SetWrxModify(hwnd, 0);
+        CloseWrx(hwnd, 0);
+      }
+    EXPECT_TRUE(g_boxes.empty());
+  }
+  std::vector<HWND> windows_;
+};
 
 }  // namespace wrxtest

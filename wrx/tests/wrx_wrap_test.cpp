@@ -13,16 +13,8 @@ using namespace wrxtest;
 
 namespace {
 
-class WrxWrapTest : public ::testing::Test {
+class WrxWrapTest : public WrxHostTest {
  protected:
-  void SetUp() override { ResetRecords(); }
-  void TearDown() override {
-    for (HWND hwnd : windows_) {
-      SetWrxModify(hwnd, 0);
-      CloseWrx(hwnd, 0);
-    }
-    EXPECT_TRUE(g_boxes.empty());
-  }
   WrxWindow* Wrapped(const std::string& text, int charWidth = 10) {
     HWND hwnd = CreateFromText(text, WRX_WORDWRAP);
     windows_.push_back(hwnd);
@@ -37,7 +29,6 @@ class WrxWrapTest : public ::testing::Test {
     for (int32_t i = 0; i < w->lineCount; ++i) out.emplace_back(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
     return out;
   }
-  std::vector<HWND> windows_;
 };
 
 }  // namespace
