@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/appstate.h"
@@ -101,6 +102,14 @@ int CFolder::Open(const char* name) {
   lstrcpynA(m_threadPath, logPath, sizeof m_threadPath);
   setext(m_threadPath, ".thr", sizeof m_threadPath);
 
+  // The thread file is stamped before the index is read: a rebuild between
+  // the two then shows as a changed thread file, never as a matching one.
+  HANDLE thread = OpenThreadFile(m_threadPath);
+  if (thread != INVALID_HANDLE_VALUE) {
+    m_hasThread = StampOf(thread, &m_threadStamp);
+    CloseHandle(thread);
+  }
+
   if (FILE* index = OpenIndex(path)) {
     // An offset past the log means the index is not this log's: read as
     // none. Thread records are not held to the thread file here, as a record
@@ -118,11 +127,6 @@ int CFolder::Open(const char* name) {
     }
   }
 
-  HANDLE thread = OpenThreadFile(m_threadPath);
-  if (thread != INVALID_HANDLE_VALUE) {
-    m_hasThread = StampOf(thread, &m_threadStamp);
-    CloseHandle(thread);
-  }
   return 1;
 }
 
