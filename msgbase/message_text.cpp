@@ -173,10 +173,10 @@ int FindHeaderField(std::string_view message, const char* field, char* buffer, s
   return 0;
 }
 
-std::string BatchMessageText(BatchForm form, std::string_view message, long number, long length) {
+std::string BatchMessageText(BatchForm form, std::string_view logHeader, std::string_view body, long number,
+                             long length) {
   std::string out;
-  size_t firstEnd = message.find('\n');
-  std::string_view rest = firstEnd == std::string_view::npos ? std::string_view() : message.substr(firstEnd + 1);
+  std::string rest(body);
   char head[64];
   switch (form) {
     case BatchForm::Memo:
@@ -188,8 +188,7 @@ std::string BatchMessageText(BatchForm form, std::string_view message, long numb
       out = head;
       break;
     case BatchForm::Log:
-      // The log's own header line, with the line end written below.
-      rest = message;
+      rest = std::string(logHeader) + rest;
       break;
   }
   const bool bareLineFeeds = form == BatchForm::Rnews;

@@ -28,9 +28,10 @@ int FindHeaderField(std::string_view message, const char* field, char* buffer, s
 
 // The forms in which a message is appended to a batch or archive file.
 enum class BatchForm { Memo, Rnews, Log };
-// message is the message as read from the log, its header line first; length
-// is the message's stated length.
-std::string BatchMessageText(BatchForm form, std::string_view message, long number, long length);
+// logHeader is the message's header as read from the log (written only in
+// the log form), body its text; length is the message's stated length.
+std::string BatchMessageText(BatchForm form, std::string_view logHeader, std::string_view body, long number,
+                             long length);
 
 // The cancel line of a terminal service, made from the service's configured
 // format: the first "%s" is the folder, the second "-", "%d"/"%ld" the number

@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MakeUsenetName(name.data());
   FindHeaderField(text, "From", small, sizeof small, false);
   FindHeaderField(text, "a", big, sizeof big, true);
-  BatchMessageText(BatchForm::Memo, text, 1, long(size));
-  BatchMessageText(BatchForm::Rnews, text, 1, long(size));
+  BatchMessageText(BatchForm::Log, text, text, 1, long(size));
+  BatchMessageText(BatchForm::Rnews, "", text, 1, long(size));
   CancelLine(text, "f", 3);
   return 0;
 }

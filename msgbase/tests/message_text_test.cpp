@@ -121,14 +121,15 @@ TEST(FindHeaderField, KeepsTheValueWithinTheBuffer) {
 }
 
 TEST(BatchMessageText, WritesEachForm) {
-  const char message[] = "==== mail #7 from ann (11)\r\nHi\nthere\r\n";
+  const char header[] = "==========\nmail #7, from ann, 9 chars, date\n----------\n";
+  const char body[] = "Hi\nthere\r\n";
   struct Case { BatchForm form; const char* out; } cases[] = {
       {BatchForm::Memo, "Memo #7 (11)\r\nHi\r\nthere\r\n\r\n"},
       {BatchForm::Rnews, "#! rnews 11\r\nHi\nthere\n\n"},
-      {BatchForm::Log, "==== mail #7 from ann (11)\r\nHi\r\nthere\r\n\r\n"},
+      {BatchForm::Log, "==========\r\nmail #7, from ann, 9 chars, date\r\n----------\r\nHi\r\nthere\r\n\r\n"},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(BatchMessageText(c.form, message, 7, 11), c.out) << int(c.form);
+    EXPECT_EQ(BatchMessageText(c.form, header, body, 7, 11), c.out) << int(c.form);
 }
 
 TEST(CancelLine, SubstitutesOnlyItsOwnTokens) {
