@@ -157,13 +157,16 @@ int FindHeaderField(std::string_view message, const char* field, char* buffer, s
     std::string_view value = withoutLineEnd(line.substr(fieldLength + 1));
     while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
     BoundedOut out{buffer, size};
+    // A stray CR inside a value must not start a new line where the value is
+    // written out (action files).
+    auto plain = [](char c) { return c == '\r' ? ' ' : c; };
     for (char c : value)
-      if (!out.Put(c)) break;
+      if (!out.Put(plain(c))) break;
     size_t before = pos;
     while (nextLine(line) && !line.empty() && IsBlank(line[0])) {
       std::string_view more = withoutLineEnd(line);
       if (out.length + more.size() >= size) break;
-      for (char c : more) out.Put(c);
+      for (char c : more) out.Put(plain(c));
       before = pos;
     }
     pos = before;

@@ -190,6 +190,41 @@ TEST_F(MessageOpsTest, NewsCancelOnlyForTheUsersOwnArticles) {
             "CancelArticle\ncomp.lang.c\nAnn <ann@x.org>\nann@x.org\n<5@x.org>\n");
 }
 
+TEST_F(MessageOpsTest, OtherFoldersGoThroughTheOutbasket) {
+  const char kChat[] = "quorl:chat/general";
+  const char kLibrary[] = "dvn:forum/l1_files";
+  const char kComposite[] = "dvn:forum/all\xff";
+  struct Case { const char* folder; const char* body; int scriptResult; int answer; int result;
+                const char* command; const char* box; } cases[] = {
+      {kChat, "Text.\n", 2, IDOK, 1, "withdraw", "Message 3 will be cancelled"},
+      {kChat, "Text.\n", 0, IDOK, 0, "withdraw", nullptr},
+      {kLibrary, "file.zip 1200 bytes\n", 2, IDOK, 0, nullptr, "Deleting files from library lists is not supported."},
+      {kComposite, "file.zip 1200 bytes\n", 2, IDYES, 1, "modera file.zip", "Do you want to erase 'file.zip' ?"},
+      {kComposite, "file.zip 1200 bytes\n", 2, IDNO, 0, nullptr, "Do you want to erase 'file.zip' ?"},
+  };
+  static int scriptResult;
+  g_messageOpsHooks.makeScriptCmd = [](const char* command) {
+    Rec().scriptCommands.push_back(command);
+    return scriptResult;
+  };
+  for (const Case& c : cases) {
+    logclose();
+    Conferences.SetSize(0);
+    AddFolder(c.folder, "other.log");
+    WriteWholeFile(Path("other.log"), SeparatorMessage(c.folder, 3, "bob", kDate, c.body));
+    DeleteFileA(Path("other.ind").c_str());
+    ASSERT_EQ(Open(c.folder), 1) << c.folder;
+    scriptResult = c.scriptResult;
+    Rec().scriptCommands.clear();
+    Recorded().boxes.clear();
+    Recorded().answer = c.answer;
+    EXPECT_EQ(EraseMessage(3), c.result) << c.folder;
+    EXPECT_EQ(Rec().scriptCommands, c.command ? std::vector<std::string>{c.command} : std::vector<std::string>{})
+        << c.folder;
+    EXPECT_EQ(Recorded().boxes, c.box ? std::vector<std::string>{c.box} : std::vector<std::string>{}) << c.folder;
+  }
+}
+
 TEST_F(MessageOpsTest, WriteBatchMessageInEachForm) {
   FILE* batch = std::fopen(Path("batch.txt").c_str(), "wb");
   ASSERT_NE(batch, nullptr);

@@ -89,6 +89,7 @@ const char kMessage[] =
     "Subject: a long\r\n"
     "  folded subject\r\n"
     "newsgroups:  comp.lang  \r\n"
+    "X-Cr: a\rb\r\n"
     "\r\n"
     "Body-Field: not a header\r\n"
     "Text\n";
@@ -98,6 +99,7 @@ TEST(FindHeaderField, FindsFieldsOfTheHeaderOnly) {
       {"from", false, 1, "Joe <joe@example.com>"},
       {"Subject", false, 1, "a long  folded subject"},
       {"Newsgroups", false, 1, "comp.lang"},
+      {"X-Cr", false, 1, "a b"},
       {"Body-Field", false, 0, ""},
       {"Body-Field", true, 1, "not a header"},
       {"Missing", true, 0, ""},
