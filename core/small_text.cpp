@@ -9,10 +9,27 @@ MessageLineReader g_messageLines = {nullptr, nullptr, nullptr};
 
 namespace {
 
+// The 1252 lower-case map as a table: the date reader folds every letter of
+// every date of a topic.
+struct LowerMap {
+  unsigned char c[256];
+  bool alpha[256];
+  LowerMap() {
+    for (int i = 0; i < 256; ++i) {
+      c[i] = ToLower1252(static_cast<unsigned char>(i));
+      alpha[i] = IsAlpha1252(static_cast<unsigned char>(i));
+    }
+  }
+};
+const LowerMap& Lower() {
+  static const LowerMap map;
+  return map;
+}
+
 bool StartsWithNoCase(const char* text, const char* prefix) {
+  const unsigned char* low = Lower().c;
   for (; *prefix; ++text, ++prefix)
-    if (ToLower1252(static_cast<unsigned char>(*text)) != ToLower1252(static_cast<unsigned char>(*prefix)))
-      return false;
+    if (low[static_cast<unsigned char>(*text)] != low[static_cast<unsigned char>(*prefix)]) return false;
   return true;
 }
 
@@ -75,14 +92,29 @@ time_t ParseDate(const char* text) {
   long hour = -1, minute = 0, second = 0;
   bool zoneSet = false;
   int zone = 0;
-  for (int i = 0; i < 12 && !month; ++i)
-    if (stristr(text, kMonths[i])) month = i + 1;
+  // The earliest month in the year whose name appears anywhere, in any case;
+  // one pass over the text instead of one search per month.
+  const unsigned char* low = Lower().c;
+  for (const char* p = text; p[0] && p[1] && p[2] && month != 1; ++p) {
+    unsigned char a = low[static_cast<unsigned char>(p[0])];
+    if (a < 'a' || a > 's') continue;
+    unsigned char b = low[static_cast<unsigned char>(p[1])];
+    unsigned char c = low[static_cast<unsigned char>(p[2])];
+    for (int i = 0; i < 12; ++i)
+      if (a == static_cast<unsigned char>(kMonths[i][0]) && b == static_cast<unsigned char>(kMonths[i][1]) &&
+          c == static_cast<unsigned char>(kMonths[i][2])) {
+        if (!month || i + 1 < month) month = i + 1;
+        break;
+      }
+  }
 
   for (const char* p = text; *p;) {
     unsigned char c = static_cast<unsigned char>(*p);
-    if (IsAlpha1252(c)) {
+    if (Lower().alpha[c]) {
       bool matched = false;
+      const unsigned char first = low[c];
       for (const ZoneName& z : kZones) {
+        if (low[static_cast<unsigned char>(z.name[0])] != first) continue;
         size_t len = std::strlen(z.name);
         if (StartsWithNoCase(p, z.name) && !IsAlnum1252(static_cast<unsigned char>(p[len]))) {
           if (!zoneSet) {
@@ -95,7 +127,7 @@ time_t ParseDate(const char* text) {
         }
       }
       if (!matched)
-        while (IsAlpha1252(static_cast<unsigned char>(*p))) ++p;
+        while (Lower().alpha[static_cast<unsigned char>(*p)]) ++p;
       continue;
     }
     if ((c == '+' || c == '-') && (p[1] == '0' || p[1] == '1') && IsDigit(p[2]) && IsDigit(p[3]) &&

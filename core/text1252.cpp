@@ -377,8 +377,12 @@ char ParseAddress(const char* line, char* name, size_t nameSize, char* address, 
   strtrim(buf);
   n = std::strlen(buf);
 
+  // Only the terminators are set: clearing 4 KB per address showed up in
+  // every reindex.
   char work[4096];
-  char nameTmp[4096] = "";
+  char nameTmp[4096];
+  work[0] = 0;
+  nameTmp[0] = 0;
   char* lt = std::strrchr(buf, '<');
   char* gt = std::strrchr(buf, '>');
   bool angle = lt && gt && lt < gt;

@@ -100,13 +100,21 @@ void PreparePattern(char* line) {
 }  // namespace
 
 void MarkReadUpTo(VirtualArray& logCva, long readMark) {
-  for (int i = 0; i < logCva.Count(); ++i) {
-    MsgIndexRec* r = Slot(logCva, i);
-    if (!r) return;
-    if (r->number <= readMark)
-      r->flags |= kMsgRead;
-    else
-      r->flags &= static_cast<uint16_t>(~kMsgRead);
+  // A chunk at a time: its records lie side by side, so one lookup serves
+  // them all.
+  const int count = logCva.Count(), perChunk = logCva.PerChunk();
+  const size_t step = static_cast<size_t>(logCva.ElementSize());
+  for (int start = 0; start < count; start += perChunk) {
+    auto* run = static_cast<unsigned char*>(logCva.At(start));
+    if (!run) return;
+    const int n = count - start < perChunk ? count - start : perChunk;
+    for (int j = 0; j < n; ++j) {
+      MsgIndexRec& r = *reinterpret_cast<MsgIndexRec*>(run + static_cast<size_t>(j) * step);
+      if (r.number <= readMark)
+        r.flags |= kMsgRead;
+      else
+        r.flags &= static_cast<uint16_t>(~kMsgRead);
+    }
   }
 }
 

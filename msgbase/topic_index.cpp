@@ -95,13 +95,21 @@ bool ReadRecords(Input& in, VirtualArray& array, uint32_t n, size_t storedSize, 
     if (m > perChunk) m = perChunk;
     stored.resize(static_cast<size_t>(m) * storedSize);
     if (!in.Bytes(stored.data(), stored.size())) return false;
-    if (!array.SetSize(done + m)) return false;
+    // Growing the array costs work per chunk already held; doubling keeps
+    // the total linear while never asking for more than twice what arrived.
+    if (done + m > array.Count()) {
+      int64_t grown = static_cast<int64_t>(array.Count()) * 2;
+      if (grown < done + m) grown = done + m;
+      if (grown > static_cast<int64_t>(n)) grown = n;
+      if (!array.SetSize(static_cast<int>(grown))) return false;
+    }
     VirtualArrayBuffer* buffer = array.ChunkBuffer(chunk);
     if (!buffer) return false;
     for (int j = 0; j < m; ++j)
       if (!convert(stored.data() + j * storedSize, buffer->data + j * elementSize, done + j)) return false;
     done += m;
   }
+  if (array.Count() != done && !array.SetSize(done)) return false;
   // An array kept in order by its compare function must know whether the
   // file gave it that order.
   if (array.Compare())

@@ -80,6 +80,7 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
   if (msgseek(r, 0) < 0) return 0;
   static ScannedMessage m;
   long found = 0;
+  const bool tracksHeaderOnly = TracksHeaderOnly(o);
   for (;;) {
     long offset = msgtell(r);
     if (readmsgline(r) == 0) break;
@@ -122,7 +123,7 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
     }
 
     m.flags = InvolvementFlags(o, m);
-    if (TracksHeaderOnly(o) && headerOnly) m.flags |= kMsgHeaderOnly;
+    if (tracksHeaderOnly && headerOnly) m.flags |= kMsgHeaderOnly;
     ++found;
     if (callback) callback(context, m);
   }
