@@ -12,6 +12,7 @@
 #include "msgbase/tests/index_bytes.h"
 #include "msgbase/tests/memory_log.h"
 #include "msgbase/tests/msgbase_test_dir.h"
+#include "msgbase/tests/topic_fixture.h"
 #include "msgbase/topic_index.h"
 #include "msgbase/topic_open.h"
 
@@ -33,11 +34,6 @@ std::string SideLog(const char* folder) {
 std::string OpenLog() {
   return SeparatorMessage(kOpen, 500, "kim@x.org", kDate, "From: Kim <kim@x.org>\nSubject: Open one\n\nHello.\n") +
          SeparatorMessage(kOpen, 501, "lee@x.org", kDate, "From: Lee <lee@x.org>\nSubject: Open two\n\nHi.\n");
-}
-
-std::string Scrambled(std::string bytes) {
-  for (char& c : bytes) c = static_cast<char>(((c & 0x0F) << 4) | ((c >> 4) & 0x0F));
-  return bytes;
 }
 
 void NoBrowse() {}
@@ -77,32 +73,14 @@ TopicSnapshot Snapshot() {
   return s;
 }
 
-class SideFolderTest : public DataDirTest {
+class SideFolderTest : public TopicFixture {
  protected:
   void SetUp() override {
-    DataDirTest::SetUp();
-    g_topic = OpenTopicState();
-    g_topicOpenHooks = {};
+    TopicFixture::SetUp();
     g_topicOpenHooks.browse = NoBrowse;
-    g_hconf.warned = true;  // the fixtures have no service configuration files
-    Conferences.SetSize(0);
     AddFolder(kNews, "clc.log", 0);
     AddFolder(kChat, "chat.log", CONF_SCRAMBLED);
     AddFolder(kOpen, "open.log", 0);
-  }
-  void TearDown() override {
-    logclose();
-    g_topic = OpenTopicState();
-    CurrentFolder.Detach();
-    Conferences.SetSize(0);
-    g_topicOpenHooks = {};
-    DataDirTest::TearDown();
-  }
-  void AddFolder(const char* name, const char* base, uint32_t flags) {
-    ConfRec rec = MakeConf(name, base, 0, 0, flags);
-    rec.readMark = 0;
-    rec.waiting = 0;
-    Conferences.Append(&rec);
   }
   int OpenTopic(const char* name) {
     lstrcpynA(g_topic.openName, name, sizeof g_topic.openName);

@@ -13,6 +13,7 @@
 #include "msgbase/tests/index_bytes.h"
 #include "msgbase/tests/memory_log.h"
 #include "msgbase/tests/msgbase_test_dir.h"
+#include "msgbase/tests/topic_fixture.h"
 #include "msgbase/topic_index.h"
 
 namespace {
@@ -52,11 +53,6 @@ const std::vector<Listed> kNewsListing = {
     {12, 0, 0, kDateSeconds, "zed@x.org", "Other"},
 };
 
-std::string Scrambled(std::string bytes) {
-  for (char& c : bytes) c = static_cast<char>(((c & 0x0F) << 4) | ((c >> 4) & 0x0F));
-  return bytes;
-}
-
 int g_browseCalls = 0;
 int g_throwOnBrowse = 0;  // browse calls that meet a missing message
 void Browse() {
@@ -67,33 +63,15 @@ void Browse() {
   }
 }
 
-class TopicOpenTest : public DataDirTest {
+class TopicOpenTest : public TopicFixture {
  protected:
   void SetUp() override {
-    DataDirTest::SetUp();
-    g_topic = OpenTopicState();
+    TopicFixture::SetUp();
     g_browseCalls = 0;
     g_throwOnBrowse = 0;
-    g_topicOpenHooks = {};
     g_topicOpenHooks.browse = Browse;
-    g_hconf.warned = true;  // the fixtures have no service configuration files
-    Conferences.SetSize(0);
     AddFolder(kNews, "clc.log", 0);
     AddFolder(kChat, "chat.log", CONF_SCRAMBLED);
-  }
-  void TearDown() override {
-    logclose();
-    g_topic = OpenTopicState();
-    CurrentFolder.Detach();
-    Conferences.SetSize(0);
-    g_topicOpenHooks = {};
-    DataDirTest::TearDown();
-  }
-  void AddFolder(const char* name, const char* base, uint32_t flags) {
-    ConfRec rec = MakeConf(name, base, 0, 0, flags);
-    rec.readMark = 0;
-    rec.waiting = 0;
-    Conferences.Append(&rec);
   }
   ConfRec* Record(const char* name) {
     for (int i = 0; i < Conferences.Count(); ++i) {
