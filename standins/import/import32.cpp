@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,84 @@ ConfRec* AddConf(VirtualArray& list, const std::string& name) {
   return FindConf(list, name);
 }
 
+struct StringSource {
+  const std::string* bytes;
+  long position;
+  static long Read(void* context, char* buffer, size_t size) {
+    auto* s = static_cast<StringSource*>(context);
+    long left = static_cast<long>(s->bytes->size()) - s->position;
+    if (left <= 0) return 0;
+    long n = left < static_cast<long>(size) ? left : static_cast<long>(size);
+    std::memcpy(buffer, s->bytes->data() + s->position, static_cast<size_t>(n));
+    s->position += n;
+    return n;
+  }
+  static long Seek(void* context, long offset) {
+    auto* s = static_cast<StringSource*>(context);
+    if (offset < 0) return -1;
+    s->position = offset;
+    return offset;
+  }
+};
+
+// The bytes [start, end) of a message in a log as the reader finds it;
+// false when the log holds no message with that number.
+bool FindMessage(const std::string& log, bool scrambled, long number, size_t* start, size_t* end) {
+  StringSource bytes{&log, 0};
+  LogSource source;
+  source.context = &bytes;
+  source.read = StringSource::Read;
+  source.seek = StringSource::Seek;
+  auto reader = std::make_unique<LogReader>();
+  LogReaderOpen(*reader, source, scrambled);
+  bool inside = false;
+  for (;;) {
+    long at = msgtell(*reader);
+    if (readmsgline(*reader) <= 0) break;
+    MessageHeader header;
+    long n = IsMessageStart(*reader, &header);
+    if (!n) continue;
+    if (inside) {
+      *end = static_cast<size_t>(at);
+      return true;
+    }
+    if (n == number) {
+      *start = static_cast<size_t>(at);
+      inside = true;
+    }
+  }
+  LogReaderClose(*reader);
+  if (inside) *end = log.size();
+  return inside;
+}
+
+std::string Scramble(std::string text) {
+  for (char& c : text) {
+    unsigned char u = static_cast<unsigned char>(c);
+    c = static_cast<char>((u << 4) | (u >> 4));
+  }
+  return text;
+}
+
+bool WriteAll(FILE* f, const std::string& bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0 &&
+         _commit(_fileno(f)) == 0;
+}
+
+// Puts text in place of the message's bytes: the new log is written beside
+// the old one and takes its place only when complete.
+bool ReplaceMessage(const std::string& logPath, const std::string& log, size_t start, size_t end,
+                    const std::string& text) {
+  std::string tempPath = logPath.substr(0, logPath.find_last_of('.')) + ".imp";
+  FILE* f = fileopen(tempPath.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
+  if (!f) return false;
+  bool ok = WriteAll(f, log.substr(0, start) + text + log.substr(end));
+  fileclose(f);
+  if (ok) ok = MoveFileExA(tempPath.c_str(), logPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (!ok) DeleteFileA(tempPath.c_str());
+  return ok;
+}
+
 std::string IndexPathOf(const std::string& logPath) {
   size_t dot = logPath.find_last_of('.');
   size_t slash = logPath.find_last_of("\\/");
@@ -251,16 +330,26 @@ std::string Import(const ParsedFile& parsed, int* written) {
     text += "----------\r\n" + m.body;
     // The next separator must start a line of its own.
     if (!m.body.empty() && m.body.back() != '\n') text += "\r\n";
-    FILE* log = fileopen(logPath.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, "ab", LOCK_DENY_WRITE | LOCK_QUIET);
-    if (!log) { error = "can't open " + logPath; break; }
-    bool ok = std::fwrite(text.data(), 1, text.size(), log) == text.size() && std::fflush(log) == 0 &&
-              _commit(_fileno(log)) == 0;
-    fileclose(log);
-    if (!ok) { error = "can't write " + logPath; break; }
+    bool scrambled = (rec->flags & CONF_SCRAMBLED) != 0;
+    if (scrambled) text = Scramble(text);
+    // A number the topic already holds replaces that message.
+    std::string existing;
+    size_t start = 0, end = 0;
+    bool replace = m.number && m.number <= rec->last && ReadWhole(logPath, &existing) &&
+                   FindMessage(existing, scrambled, m.number, &start, &end);
+    if (replace) {
+      if (!ReplaceMessage(logPath, existing, start, end, text)) { error = "can't rewrite " + logPath; break; }
+    } else {
+      FILE* log = fileopen(logPath.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, "ab", LOCK_DENY_WRITE | LOCK_QUIET);
+      if (!log) { error = "can't open " + logPath; break; }
+      bool ok = WriteAll(log, text);
+      fileclose(log);
+      if (!ok) { error = "can't write " + logPath; break; }
+    }
     DeleteFileA(IndexPathOf(logPath).c_str());
-    if (rec->first == 0) rec->first = number;
+    if (rec->first == 0 || number < rec->first) rec->first = number;
     if (number > rec->last) rec->last = number;
-    ++rec->waiting;
+    if (!replace) ++rec->waiting;
     ++*written;
   }
   // Readers look folders up by name in the list's stored order.

@@ -77,7 +77,7 @@ class Import32Test : public TopicFixture {
   std::map<long, Seen> ReadLog(const ConfRec& rec) {
     MemoryLog log;
     log.bytes = ReadWholeFile(Path(rec.baseName));
-    auto reader = OpenReader(log);
+    auto reader = OpenReader(log, (rec.flags & CONF_SCRAMBLED) != 0);
     std::map<long, Seen> out;
     while (readmsgline(*reader) > 0) {
       MessageHeader h;
@@ -99,7 +99,7 @@ TEST_F(Import32Test, QueuedFilesLandInTheirTopicsInOrder) {
   ConfRec chat = MakeConf("quorl:news/chat", "chat.log", 7, 7);
   WriteConf({chat});
   WriteWholeFile(Path("chat.log"),
-                 ImportMessageText({"quorl:news/chat", 7, "old", kDate, 0}, "Earlier\r\n"));
+                 SeparatorMessage("quorl:news/chat", 7, "old", kDate, "Earlier\n"));
   WriteWholeFile(Path("chat.ind"), "stale");
 
   WriteWholeFile(Path("local.tmp"), NewFolderPragma("notes", "mine") +
@@ -167,6 +167,37 @@ TEST_F(Import32Test, QueuedFilesLandInTheirTopicsInOrder) {
     EXPECT_EQ(seen[w.number].author, w.author);
     EXPECT_EQ(seen[w.number].subject, w.subject);
   }
+}
+
+TEST_F(Import32Test, KnownNumberReplacesItsMessageInAScrambledTopic) {
+  ConfRec chat = MakeConf("quorl:news/secret", "secret.log", 3, 4, CONF_SCRAMBLED);
+  WriteConf({chat});
+  WriteWholeFile(Path("secret.log"),
+                 Scramble(SeparatorMessage("quorl:news/secret", 3, "dave", kDate, "Oops\nsent too soon\n") +
+                          SeparatorMessage("quorl:news/secret", 4, "erin", kDate, "Re: Oops\nsaw it\n", "Comment to 3.")));
+  WriteWholeFile(Path("erase.tmp"), WithdrawalText({"quorl:news/secret", 3, "dave", kDate, 0}, false) +
+                                        ImportMessageText({"quorl:news/secret", 0, "fred", kDate, 4}, "Re: Oops\r\nme too\r\n"));
+  Queue({{"erase.tmp", "quorl", 0}});
+
+  ASSERT_EQ(Run(), 0u);
+  ASSERT_EQ(rdconf(0), 1);
+  ConfRec* rec = Record("quorl:news/secret");
+  ASSERT_TRUE(rec);
+  EXPECT_EQ(rec->last, 5);
+  auto seen = ReadLog(*rec);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[3].author, "dave");
+  EXPECT_EQ(seen[3].subject, " ** Withdrawn by author            ** ");
+  EXPECT_EQ(seen[4].subject, "Re: Oops");
+  EXPECT_EQ(seen[4].parent, 3);
+  EXPECT_EQ(seen[5].author, "fred");
+  EXPECT_EQ(seen[5].parent, 4);
+
+  lstrcpynA(g_topic.openName, rec->name, sizeof g_topic.openName);
+  ASSERT_EQ(logopen(), 1);
+  EXPECT_EQ(g_topic.first, 3);
+  EXPECT_EQ(g_topic.last, 5);
+  EXPECT_EQ(LogCva.Count(), 3);
 }
 
 }  // namespace
