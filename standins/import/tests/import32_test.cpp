@@ -200,4 +200,49 @@ TEST_F(Import32Test, KnownNumberReplacesItsMessageInAScrambledTopic) {
   EXPECT_EQ(LogCva.Count(), 3);
 }
 
+TEST_F(Import32Test, MalformedFilesAreReportedKeptAndSkipped) {
+  WriteConf({MakeConf("quorl:news/chat", "chat.log", 0, 0)});
+  const std::string good = ImportMessageText({"quorl:news/chat", 0, "gina", kDate, 0}, "Fine\r\n");
+  struct Bad {
+    const char* file;
+    std::string text;
+    const char* reason;
+  };
+  const Bad bads[] = {
+      {"short.tmp", "==========\r\nquorl:news/chat #0, from x, 500 chars, Mon\r\n----------\r\nhi\r\n",
+       "shorter than its stated length"},
+      {"noend.tmp", "==========\r\nquorl:news/chat #0, from x, 2 chars, Mon\r\nhi\r\n", "without its end line"},
+      {"nohead.tmp", "==========\r\n", "without a header line"},
+      {"block.tmp", "!start quorl:news/chat File\r\ntext\r\n", "without \"!end\""},
+      {"junk.tmp", "hello\r\n", "unexpected line"},
+      {"folder.tmp", "#pragma newfolder=nofolder\r\n", "bad new folder"},
+  };
+  std::vector<Queued> queue;
+  for (const Bad& b : bads) {
+    // Each bad file carries a good message first: none of a bad file is taken.
+    WriteWholeFile(Path(b.file), good + b.text);
+    queue.push_back({b.file, "quorl", IMPORT_DELETE_AFTER});
+  }
+  WriteWholeFile(Path("good.tmp"), good);
+  queue.push_back({"good.tmp", "quorl", 0});
+  Queue(queue);
+
+  ASSERT_EQ(Run(), 0u);
+  std::string report = ReadWholeFile(Path("import.log"));
+  for (const Bad& b : bads) {
+    SCOPED_TRACE(b.file);
+    EXPECT_TRUE(FileExists(Path(b.file)));
+    size_t at = report.find(std::string(b.file) + ": not imported: ");
+    ASSERT_NE(at, std::string::npos) << report;
+    EXPECT_NE(report.find(b.reason, at), std::string::npos) << report;
+  }
+  EXPECT_NE(report.find("good.tmp: 1 messages imported"), std::string::npos) << report;
+  EXPECT_EQ(ReadWholeFile(Path("import.dat"))[IMPORT_QUEUE_HEADER_BYTES], '\0');
+  ASSERT_EQ(rdconf(0), 1);
+  ConfRec* rec = Record("quorl:news/chat");
+  ASSERT_TRUE(rec);
+  EXPECT_EQ(rec->last, 1);
+  EXPECT_EQ(ReadLog(*rec).size(), 1u);
+}
+
 }  // namespace
