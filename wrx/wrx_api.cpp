@@ -7,12 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-constexpr int kFieldSize = 4416;
-constexpr int kMaxSetLength = 2047;
-constexpr UINT kDeferredUpdate = 1034;
-
 int GetLineSection(WrxWindow* w, int32_t line) {
   if (!w->arg.wordWrap || w->sections.size() < 2) return 0;
   for (size_t i = 1; i < w->sections.size(); ++i) {
@@ -21,6 +15,12 @@ int GetLineSection(WrxWindow* w, int32_t line) {
   }
   return 0;
 }
+
+namespace {
+
+constexpr int kFieldSize = 4416;
+constexpr int kMaxSetLength = 2047;
+constexpr UINT kDeferredUpdate = 1034;
 
 void Repaint(WrxWindow* w, int repaint) {
   if (repaint) PaintWrx(w);
