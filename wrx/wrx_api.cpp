@@ -642,7 +642,8 @@ char* GetWrxWordAt(HWND hwnd, DWORD point) {
   WrxWindow* w = GetWrxWindow(hwnd);
   if (!w) return nullptr;
   word[0] = 0;
-  const int x = int(short(LOWORD(point))) - w->textRect.left + w->hOffset, y = int(short(HIWORD(point)));
+  const int x = int(short(LOWORD(point))) - w->textRect.left + w->hOffset;
+  const int y = int(short(HIWORD(point))) + w->vScrollPos;
   // The line under the point, measured as the lines are drawn.
   const int32_t line = YToLine(w, x, y);
   if (y >= CalcLineY(w, line) + GetLineHeight(w, line)) return nullptr;  // below the text

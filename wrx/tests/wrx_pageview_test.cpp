@@ -291,7 +291,7 @@ TEST_F(WrxPageViewTest, WrappedTextFlowsAroundAFrameAndBelowOneThatFillsTheWidth
   ASSERT_EQ(SetPageTable(w, table, 1), 1);
   const int32_t frame = GetParaFrameSlot(w);
   SetParaFrameWord(w, frame, 0, 1);
-  SetParaFrameWord(w, frame, 1, 1200);  // 80 pixels from the margin
+  SetParaFrameWord(w, frame, 1, 1275);  // 85 pixels from the margin
   SetParaFrameWord(w, frame, 4, 600);   // 40 wide
   SetParaFrameWord(w, frame, 7, 600);   // 40 high: beside the first two lines
   ASSERT_EQ(WrxRewrap(w->hwnd), 1);
@@ -302,12 +302,12 @@ TEST_F(WrxPageViewTest, WrappedTextFlowsAroundAFrameAndBelowOneThatFillsTheWidth
     EXPECT_EQ(l->height, 20) << line;
     for (int32_t col = 0; col < l->length - 1; ++col) {
       const int32_t left = GetColumnX(w, col, line, 0);
-      EXPECT_TRUE(left + 10 <= 80 || left >= 120) << "line " << line << " column " << col << " lies in the frame";
+      EXPECT_TRUE(left + 10 <= 85 || left >= 125) << "line " << line << " column " << col << " lies in the frame";
     }
   }
   const WrxLine* first = w->lines[0];
-  EXPECT_EQ(GetColumnX(w, first->info->gapColumn, 0, 0), 120) << "the text goes on after the frame";
-  EXPECT_EQ(XToColumn(w, 125, 0), first->info->gapColumn);
+  EXPECT_EQ(GetColumnX(w, first->info->gapColumn, 0, 0), 125) << "the text goes on right after the frame";
+  EXPECT_EQ(XToColumn(w, 127, 0), first->info->gapColumn);
   EXPECT_TRUE(!w->lines[2]->info || !(w->lines[2]->info->flags & LI_FRAMEGAP)) << "below the frame";
 
   // A frame across the whole width: an empty line as high as the frame, then the text.
