@@ -448,3 +448,35 @@ TEST_F(WrxPageModeTest, ScrollingKeepsTheCursorsPlaceInTheWindowWhileTheLineFits
   w->vScrollPos = 70;
   EXPECT_EQ(GetLineTop(w, -1), 200 + 70) << "the bottom of the text follows the scroll";
 }
+
+TEST_F(WrxPageViewTest, PrinterMetricLinesStoreTheirHeightsInDevicePixels) {
+  // The device has 192 pixels per inch: 20-pixel text is 40 there, and 150
+  // twips of space after the paragraph 20.
+  const std::string text = std::string("ab\x0C") + "cd\x12" + "ef\r\n";
+  WrxWindow* w = PrintWindow(text);
+  w->prnResX = w->prnResY = 192;
+  w->paras[0].spaceAfter = 150;
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  struct Case {
+    std::string text;
+    int32_t height;
+  } cases[] = {
+      {"ab", 40}, {"\x0C", 40}, {"cd", 40}, {"\x12", 0}, {"ef\x15", 60},
+  };
+  ASSERT_GE(w->lineCount, 5);
+  for (int32_t line = 0; line < 5; ++line) {
+    const WrxLine* l = w->lines[line];
+    EXPECT_EQ(std::string(l->text, size_t(l->length)), cases[line].text) << line;
+    EXPECT_EQ(l->height, cases[line].height) << line;
+  }
+  w->arg.pageMode = 1;
+  EXPECT_EQ(GetLineHeight(w, 4), 30) << "page mode shows stored heights at screen size";
+  EXPECT_EQ(GetLineHeight(w, 3), 0);
+
+  // Without printer metrics the wrap leaves heights alone.
+  WrxWindow* plain = Window(text, WRX_WORDWRAP);
+  plain->prnResY = 192;
+  for (int32_t line = 0; line < plain->lineCount; ++line) plain->lines[line]->height = 7;
+  ASSERT_EQ(WrxRewrap(plain->hwnd), 1);
+  EXPECT_EQ(plain->lines[0]->height, 7);
+}
