@@ -123,8 +123,8 @@ CopyTimes PlainCopy(const std::string& dir, const std::vector<std::string>& inpu
   size_t next = 0;
   for (const std::string& path : inputs) {
     if (!ok) break;
-    HANDLE in = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                            nullptr);
+    HANDLE in = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (in == INVALID_HANDLE_VALUE) {
       ok = false;
       break;
@@ -232,12 +232,18 @@ int Bench(const std::string& dir, long count, const std::string& program) {
   if (bytes < 0) return 1;
   std::printf("batch: %ld messages in %ld files over %ld topics, %lld bytes\n", count, files, topics, bytes);
 
-  long long copied = 0;
-  CopyTimes copy = PlainCopy(dir, batch, &copied);
-  RemoveCopies(dir);
-  if (copy.copy < 0 || copied != bytes) {
-    std::fprintf(stderr, "plain copy failed (%lld of %lld bytes)\n", copied, bytes);
-    return 1;
+  // The best of three copies: the first also warms the file cache for the import.
+  CopyTimes copy;
+  for (int round = 0; round < 3; ++round) {
+    long long copied = 0;
+    CopyTimes times = PlainCopy(dir, batch, &copied);
+    RemoveCopies(dir);
+    if (times.copy < 0 || copied != bytes) {
+      std::fprintf(stderr, "plain copy failed (%lld of %lld bytes)\n", copied, bytes);
+      return 1;
+    }
+    if (copy.copy < 0 || times.copy < copy.copy) copy.copy = times.copy;
+    if (copy.flush < 0 || times.flush < copy.flush) copy.flush = times.flush;
   }
 
   for (const std::string& path : batch) {
@@ -280,8 +286,8 @@ int Bench(const std::string& dir, long count, const std::string& program) {
   double importRate = MegabytesPerSecond(bytes, importSeconds);
   double copyRate = MegabytesPerSecond(bytes, copy.copy);
   std::printf("bytes: %lld (%.1f MB)\n", bytes, static_cast<double>(bytes) / (1024.0 * 1024.0));
-  std::printf("plain copy (ReadFile/WriteFile, 64 KB, into %ld files): %.3f s, %.1f MB/s\n", kCopyOutputs, copy.copy,
-              copyRate);
+  std::printf("plain copy (ReadFile/WriteFile, 64 KB, into %ld files, best of 3): %.3f s, %.1f MB/s\n",
+              kCopyOutputs, copy.copy, copyRate);
   std::printf("  one flush of each copy output afterwards: %.3f s more\n", copy.flush);
   std::printf("import32.exe (start to exit): %.3f s, %.1f MB/s, %.0f messages/s\n", importSeconds, importRate,
               importSeconds > 0 ? count / importSeconds : 0.0);
