@@ -179,6 +179,10 @@ long RunImportProgram(const std::string& program, const std::string& dir, double
   std::string command = "import32.exe \"" + dir + "\"";
   STARTUPINFOA si = {};
   si.cb = sizeof si;
+  // Minimised and inactive, as the program starts it unless the user asked
+  // for the import in the foreground.
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_SHOWMINNOACTIVE;
   PROCESS_INFORMATION pi = {};
   auto start = Clock::now();
   if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
