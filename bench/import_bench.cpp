@@ -43,19 +43,19 @@ std::string TopicName(long topic) {
   return name;
 }
 
-// The k-th message (from 1) of a topic: a news article of about 3 KB whose odd
-// numbers answer the message before them, as a threaded group would.
+// The k-th message (from 1) of a topic: a news article of about 3 KB; each
+// even-numbered one answers the message before it, as in a threaded group.
 std::string NewsMessage(long topic, long k) {
   long poster = (topic * 131 + k) % 977;
   std::string body;
   body += "From: Poster " + std::to_string(poster) + " <poster" + std::to_string(poster) + "@example.com>\r\n";
-  body += "Newsgroups: bench.group" + std::to_string(topic + 1) + "\r\n";
+  std::string folder = TopicName(topic);
+  body += "Newsgroups: " + folder.substr(4, folder.find('/') - 4) + "\r\n";
   body += "Subject: " + std::string(k % 2 == 0 ? "Re: " : "") + "Question number " + std::to_string((k + 1) / 2) +
           " about pointers\r\n";
   body += "Message-ID: <" + std::to_string(topic) + "." + std::to_string(k) + "@example.com>\r\n\r\n";
   while (body.size() < 2900)
     body += "This is the text of the message, written to fill about three kilobytes of body.\r\n";
-  std::string folder = TopicName(topic);
   std::string author = "poster" + std::to_string(poster) + "@example.com";
   ImportMessage m;
   m.folder = folder;
