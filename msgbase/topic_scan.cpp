@@ -82,6 +82,8 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
   long found = 0;
   const bool tracksHeaderOnly = TracksHeaderOnly(o);
   for (;;) {
+    // Only a line beginning "=" or ">" can open a message.
+    SkipUnwantedLines(r, "=>", nullptr);
     long offset = msgtell(r);
     if (readmsgline(r) == 0) break;
     m = ScannedMessage();
@@ -99,6 +101,8 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
     // count for the header-only mark.
     bool headerOnly = m.fields.headerOnlyMarker;
     while (r.remaining > 0) {
+      SkipUnwantedLines(r, "O*", &r.remaining);  // lines that cannot be the notice
+      if (r.remaining <= 0) break;
       long n = readmsgline(r);
       if (n <= 0) break;
       r.remaining -= n;
