@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <io.h>
+
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -60,6 +63,27 @@ void Copy(char* to, const char* from, size_t size) { lstrcpynA(to, from ? from :
 void PathWithExtension(const char* logPath, const char* extension, char* out) {
   Copy(out, logPath, MAX_PATH);
   setext(out, extension, MAX_PATH);
+}
+
+// The file's time exactly as filetime gives it (the same conversion), from
+// its directory entry in one call: the directory search behind filetime
+// costs more under some systems than reading a whole index.
+time_t FileTimeOf(const char* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
+  FILETIME when = data.ftLastWriteTime;
+  if (!when.dwLowDateTime && !when.dwHighDateTime) when = data.ftCreationTime;
+  SYSTEMTIME st;
+  if (!FileTimeToSystemTime(&when, &st)) return -1;
+  struct tm fields = {};
+  fields.tm_year = st.wYear - 1900;
+  fields.tm_mon = st.wMonth - 1;
+  fields.tm_mday = st.wDay;
+  fields.tm_hour = st.wHour;
+  fields.tm_min = st.wMinute;
+  fields.tm_sec = st.wSecond;
+  fields.tm_isdst = -1;
+  return mktime(&fields);
 }
 
 void ReloadServiceConfig() {
@@ -332,11 +356,19 @@ bool LoadIndex(ConfRec& rec, const char* indexPath) {
   char thrPath[MAX_PATH];
   PathWithExtension(indexPath, ".thr", thrPath);
   TopicIndexLimits limits;
-  limits.logSize = filesize(g_topic.logPath);
+  // Sizes from the open log's handle and the thread file's directory entry:
+  // opening a file only to measure it costs more than reading the index.
+  long logSize = _filelength(_fileno(g_topic.log));
+  limits.logSize = logSize < 0 ? 0 : logSize;
   // A thread file that is gone makes every record of the index point nowhere.
-  limits.thrSize = GetFileAttributesA(thrPath) == INVALID_FILE_ATTRIBUTES ? 0 : filesize(thrPath);
+  WIN32_FILE_ATTRIBUTE_DATA thr;
+  limits.thrSize = GetFileAttributesExA(thrPath, GetFileExInfoStandard, &thr) && thr.nFileSizeHigh == 0 &&
+                           thr.nFileSizeLow <= static_cast<DWORD>(LONG_MAX)
+                       ? static_cast<long>(thr.nFileSizeLow)
+                       : 0;
   TopicIndexHeader header;
   TopicIndexArrays arrays{&IndexArray, &LogCva, &Synopsis};
+  arrays.logCvaByNumber = true;
   int result = ReadTopicIndex(StdioSource(file), arrays, &header, limits);
   fileclose(file);
   if (result != kIndexRead) return false;
@@ -414,7 +446,7 @@ int OpenTopicSteps(bool repair) {
   setvbuf(log, nullptr, _IONBF, 0);
   g_topic.log = log;
   g_openFolderName = OpenFolderName;
-  g_topic.logTime = filetime(g_topic.logPath);
+  g_topic.logTime = FileTimeOf(g_topic.logPath);
   g_logTime = g_topic.logTime;  // the poll's change test starts from the open
   DebugLogF("logopen(): _logtime=%d\n", static_cast<int>(g_topic.logTime));
   LogReaderOpen(g_logReader, StdioSource(log), (rec.flags & CONF_SCRAMBLED) != 0);
@@ -424,7 +456,10 @@ int OpenTopicSteps(bool repair) {
 
   char indexPath[MAX_PATH];
   PathWithExtension(g_topic.logPath, ".ind", indexPath);
-  g_topic.indexTime = filetime(indexPath);
+  g_topic.indexTime = FileTimeOf(indexPath);
+  // Each open empties and refills these; the blocks of the last topic serve
+  // the next rather than going back to the system and being asked for again.
+  for (VirtualArray* array : {&IndexArray, &LogCva, &Synopsis}) array->KeepBlocksWhenEmptied(true);
   IndexArray.SetSize(0);
   g_topic.readMark = 0;
   bool firstUnread = false;
@@ -530,7 +565,7 @@ void logclose() {
     char indexPath[MAX_PATH];
     PathWithExtension(g_topic.logPath, ".ind", indexPath);
     // Another instance that rewrote the index since our open wins.
-    if (g_topic.indexTime == -1 || filetime(indexPath) == g_topic.indexTime)
+    if (g_topic.indexTime == -1 || FileTimeOf(indexPath) == g_topic.indexTime)
       WriteIndexFile(indexPath, g_topic.first, g_topic.last);
     PumpMessages();
   }
