@@ -69,8 +69,9 @@ void Add(MessageIdList& list, MsgIdAdditions& added, const char* key, long numbe
   size_t n = 0;
   while (n < kMaxKeyLength && key[n]) ++n;
   uint32_t at = static_cast<uint32_t>(added.keys.size());
-  added.keys.insert(added.keys.end(), key, key + n);
-  added.keys.push_back(0);
+  added.keys.resize(at + n + 1);
+  std::memcpy(&added.keys[at], key, n);
+  added.keys[at + n] = 0;
   added.entries.push_back({at, static_cast<int32_t>(number), static_cast<int32_t>(date)});
   list.settled = false;
 }
@@ -167,13 +168,20 @@ bool ReadWholeLine(FILE* stream, std::string& line) {
 // The short form of a Dravenet Message-ID: "<" the text after its first "_"
 // up to the first at sign ">".
 void DravenetShortForm(const char* id, const char* domain, char* out, size_t size) {
-  StrCopyN(out, id, size - 1);
+  // Copied and searched in one pass: every message of a rebuild comes here.
+  const char* underscore = nullptr;
+  size_t n = 0;
+  for (; id[n] && n < size - 1; ++n) {
+    out[n] = id[n];
+    if (id[n] == '_' && !underscore) underscore = id + n;
+  }
+  out[n] = 0;
+  if (!underscore && id[n]) underscore = std::strchr(id + n, '_');
   if (!domain || !domain[0]) return;
-  const char* underscore = std::strchr(id, '_');
   if (!underscore || !stristr(id, domain)) return;
   const char* start = underscore + 1;
   const char* at = std::strchr(start, '@');
-  size_t n = at ? static_cast<size_t>(at - start) : std::strcspn(start, ">");
+  n = at ? static_cast<size_t>(at - start) : std::strcspn(start, ">");
   if (n > size - 3) n = size - 3;
   out[0] = '<';
   std::memcpy(out + 1, start, n);
@@ -184,8 +192,8 @@ void DravenetShortForm(const char* id, const char* domain, char* out, size_t siz
 // "[subject]", cut to fit a key.
 void SubjectKey(const char* subject, char* key, size_t size) {
   key[0] = '[';
-  StrCopyN(key + 1, subject, size - 3);
-  size_t n = std::strlen(key);
+  size_t n = 1;
+  for (; *subject && n < size - 2; ++subject) key[n++] = *subject;
   key[n] = ']';
   key[n + 1] = 0;
 }

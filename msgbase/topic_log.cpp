@@ -91,6 +91,53 @@ __attribute__((target("sse2"))) const unsigned char* FindLineBreakByVector(const
   return p;
 }
 
+unsigned CountBits16(unsigned x) {
+  x = x - ((x >> 1) & 0x5555u);
+  x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+  x = (x + (x >> 4)) & 0x0F0Fu;
+  return (x + (x >> 8)) & 0x1Fu;
+}
+
+// Bits from..to-1 of a 16-bit mask (0 <= from <= to <= 16).
+inline unsigned BitRange(unsigned from, unsigned to) { return ((1u << to) - 1) & ~((1u << from) - 1); }
+
+// SkipUnwantedLines over whole 16-byte vectors: every LF of a vector ends a
+// line without a call or a byte loop. line starts a line that may be passed;
+// returns where the passing stopped (before the first line it may not pass,
+// or within the last 15 bytes, which the caller finishes).
+__attribute__((target("sse2"))) const unsigned char* PassLinesByVector(const unsigned char* line,
+                                                                        const unsigned char* end,
+                                                                        const char* wanted, long* remaining,
+                                                                        long* passed) {
+  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+  long crsBefore = 0;  // CRs of the current line in the vectors already passed
+  for (const unsigned char* q = line; end - q >= 16; q += 16) {
+    if (q - line > kMaxLineCount) break;  // the plain reader splits it
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+    const unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+    unsigned from = static_cast<unsigned>(line - q);  // 0 when the line began earlier
+    if (line < q) from = 0;
+    while (ends) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctz(ends));
+      ends &= ends - 1;
+      const long bytes = static_cast<long>(q + bit + 1 - line);
+      if (bytes > kMaxLineCount) return line;
+      const long count = bytes - crsBefore - static_cast<long>(crs ? CountBits16(crs & BitRange(from, bit)) : 0);
+      *passed += count;
+      if (remaining) *remaining -= count;
+      line = q + bit + 1;
+      crsBefore = 0;
+      from = bit + 1;
+      if (line >= end || (remaining && *remaining <= 0)) return line;
+      for (const char* w = wanted; *w; ++w)
+        if (*line == static_cast<unsigned char>(*w)) return line;
+    }
+    if (crs) crsBefore += CountBits16(crs & BitRange(from, 16));
+  }
+  return line;
+}
+
 bool HaveVectors() {
 #if defined(__SSE2__)
   return true;
@@ -105,6 +152,7 @@ const ByteScan FindLineBreak = kVectors ? FindLineBreakByVector : FindLineBreakB
 #else
 const ByteScan SkipOrdinaryBytes = SkipOrdinaryBytesByWord;
 const ByteScan FindLineBreak = FindLineBreakByWord;
+const bool kVectors = false;
 #endif
 
 void ReportReadError(LogReader& r) {
@@ -457,12 +505,25 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
   const unsigned char* p = base + r.position;
   const unsigned char* const end = base + r.blockLength;
   long passed = 0;
+  bool vectorsTried = !kVectors;
   while (p < end && (!remaining || *remaining > 0)) {
     // The plain reader stores a NUL or TAB first byte as a blank, which no
     // caller wants, so the raw byte decides.
     bool stop = false;
     for (const char* w = wanted; *w && !stop; ++w) stop = *p == static_cast<unsigned char>(*w);
     if (stop) break;
+#ifdef PELMORA_VECTOR_SCAN
+    if (!vectorsTried) {
+      // The bulk goes by vectors; the lines they leave (near the block's
+      // end, or one they stop before) by the loop below.
+      vectorsTried = true;
+      const unsigned char* at = PassLinesByVector(p, end, wanted, remaining, &passed);
+      if (at != p) {
+        p = at;
+        continue;
+      }
+    }
+#endif
     // The line's count is its bytes less its CRs; a line that may reach the
     // line limit is left whole to the plain reader, which splits it.
     const unsigned char* limit = end - p > kMaxLineCount ? p + kMaxLineCount : end;

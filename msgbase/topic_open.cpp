@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/appstate.h"
 #include "core/debuglog.h"
@@ -138,8 +139,36 @@ bool WriteIndexFile(const char* indexPath, long first, long last) {
 
 // ---- the reindex path of scanmsg ----
 
+// The thread file's records gathered and written a large piece at a time:
+// a record is 125 bytes, and there is one per message.
+struct ThreadFileWriter {
+  FILE* file = nullptr;
+  std::vector<unsigned char> bytes;
+  bool ok = true;
+
+  static bool Add(void* context, const void* data, size_t size) {
+    auto& w = *static_cast<ThreadFileWriter*>(context);
+    const auto* p = static_cast<const unsigned char*>(data);
+    w.bytes.insert(w.bytes.end(), p, p + size);
+    return w.bytes.size() < kPiece || w.Flush();
+  }
+  // False once any write failed.
+  bool Flush() {
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) ok = false;
+    bytes.clear();
+    return ok;
+  }
+  ByteSink Sink() {
+    ByteSink sink;
+    sink.context = this;
+    sink.write = Add;
+    return sink;
+  }
+  static constexpr size_t kPiece = 1 << 16;
+};
+
 struct Rebuild {
-  FILE* thr = nullptr;
+  ThreadFileWriter thr;
   uint32_t thrLength = 0;  // the thread file starts empty
   bool scrambled = false;
   MessageIdList* ids = nullptr;
@@ -170,7 +199,7 @@ void AddScanned(void* context, const ScannedMessage& m) {
   Rebuild& b = *static_cast<Rebuild*>(context);
   IndexRec index = {m.logOffset, 0, static_cast<int32_t>(m.date)};
   index.thrOffset = b.thrLength;
-  if (!WriteThreadRecord(StdioSink(b.thr), m.thread, b.scrambled)) b.ok = false;
+  if (!WriteThreadRecord(b.thr.Sink(), m.thread, b.scrambled)) b.ok = false;
   b.thrLength += sizeof(ThreadRecord);
   MsgIndexRec rec = {static_cast<int32_t>(m.number), static_cast<int32_t>(m.parent), m.flags};
 
@@ -265,15 +294,14 @@ int ReindexOpenTopic() {
     options.quorlMailDomains[1] = quorlDomains[1];
   }
 
-  // A record is 125 bytes; a large buffer makes the file a few large writes.
-  setvbuf(thr.file, nullptr, _IOFBF, 1 << 16);
   Rebuild build;
-  build.thr = thr.file;
+  build.thr.file = thr.file;
+  build.thr.bytes.reserve(ThreadFileWriter::kPiece + sizeof(ThreadRecord));
   build.scrambled = (rec->flags & CONF_SCRAMBLED) != 0;
   build.ids = keepIds ? &list : nullptr;
   ScanTopicLog(g_logReader, options, AddScanned, &build);
 
-  if (!thr.Finish(build.ok)) CantOpen(thrPath);
+  if (!thr.Finish(build.thr.Flush() && build.ok)) CantOpen(thrPath);
   if (keepIds && !ids.Finish(MsgIdListSave(list, ids.file) == 1)) CantOpen(idPath);
 
   if (LogCva.Count() > 0) {
