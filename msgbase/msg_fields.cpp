@@ -220,7 +220,8 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   static char decoded[kHeaderBufferSize + 1];
 
   bool headerMode = false, mime = false, haveSummary = false;
-  char partSeparator[260] = "";
+  char partSeparator[260];
+  partSeparator[0] = 0;
 
   // Reads the next body line; false at the end of the body.
   auto next = [&]() {

@@ -25,15 +25,16 @@ void SwapBlockNibbles(char* bytes, long length) {
   }
 }
 
-// Byte scans over the block. Every block byte passes through one of them, so
-// where the processor has 16-byte vectors (every one the program meets in
-// practice) they are used; the word-at-a-time forms give the same answers.
+// Byte scans over the block. Every byte of a log passes through them, so
+// where the processor has 16-byte vectors (all it meets in practice) the
+// bulk goes by vectors; the word-at-a-time forms give the same answers
+// elsewhere and take what the vectors leave.
 using ByteScan = const unsigned char* (*)(const unsigned char* p, const unsigned char* end);
 
 constexpr std::uintptr_t kOnes = ~std::uintptr_t(0) / 255;
 constexpr std::uintptr_t kHigh = kOnes * 128;
 
-// A word with a zero byte where w has one (exact for the lowest such byte).
+// Non-zero when some byte of w is zero.
 inline std::uintptr_t ZeroBytes(std::uintptr_t w) { return (w - kOnes) & ~w & kHigh; }
 
 // The first byte at or after p that is CR or below (LF, TAB, NUL and the other
@@ -78,19 +79,6 @@ __attribute__((target("sse2"))) const unsigned char* SkipOrdinaryBytesByVector(c
   return p;
 }
 
-__attribute__((target("sse2"))) const unsigned char* FindLineBreakByVector(const unsigned char* p,
-                                                                            const unsigned char* end) {
-  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
-  while (end - p >= 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
-    if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
-    p += 16;
-  }
-  while (p < end && *p != '\n' && *p != '\r') ++p;
-  return p;
-}
-
 unsigned CountBits16(unsigned x) {
   x = x - ((x >> 1) & 0x5555u);
   x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
@@ -116,8 +104,7 @@ __attribute__((target("sse2"))) const unsigned char* PassLinesByVector(const uns
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
     unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
     const unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
-    unsigned from = static_cast<unsigned>(line - q);  // 0 when the line began earlier
-    if (line < q) from = 0;
+    unsigned from = line > q ? static_cast<unsigned>(line - q) : 0;  // 0: the line began earlier
     while (ends) {
       const unsigned bit = static_cast<unsigned>(__builtin_ctz(ends));
       ends &= ends - 1;
@@ -146,14 +133,21 @@ bool HaveVectors() {
   return __builtin_cpu_supports("sse2");
 #endif
 }
-const bool kVectors = HaveVectors();
-const ByteScan SkipOrdinaryBytes = kVectors ? SkipOrdinaryBytesByVector : SkipOrdinaryBytesByWord;
-const ByteScan FindLineBreak = kVectors ? FindLineBreakByVector : FindLineBreakByWord;
+// Asked on first use, so a reader used while other modules start works too.
+bool Vectors() {
+  static const bool vectors = HaveVectors();
+  return vectors;
+}
 #else
-const ByteScan SkipOrdinaryBytes = SkipOrdinaryBytesByWord;
-const ByteScan FindLineBreak = FindLineBreakByWord;
-const bool kVectors = false;
+bool Vectors() { return false; }
 #endif
+
+ByteScan SkipOrdinaryBytesScan() {
+#ifdef PELMORA_VECTOR_SCAN
+  if (Vectors()) return SkipOrdinaryBytesByVector;
+#endif
+  return SkipOrdinaryBytesByWord;
+}
 
 void ReportReadError(LogReader& r) {
   if (!r.endOrError && r.notices.box) r.notices.box(kReadErrorText);
@@ -230,10 +224,9 @@ long ParseDecimal(const char* text, const char** end) {
   return negative ? static_cast<long>(0UL - magnitude) : static_cast<long>(magnitude);
 }
 
-// Appends a line to the header block; false when the block would reach its
-// limit, which makes the header invalid.
-bool AppendToHeader(char* header, size_t& used, const char* line) {
-  size_t n = TextLength(line);
+// Appends a line of n bytes to the header block; false when the block would
+// reach its limit, which makes the header invalid.
+bool AppendToHeader(char* header, size_t& used, const char* line, size_t n) {
   if (used + n >= kHeaderBufferSize) return false;
   std::memcpy(header + used, line, n + 1);
   used += n;
@@ -378,13 +371,10 @@ namespace {
 
 // "folder #number, from author, size chars, date"
 bool ParseHeaderLine(const char* text, MessageHeader& h, long& statedNumber) {
-  char folder[101] = "", author[201] = "";
   long number = 0, size = 0;
-  if (ScanHeaderLine(text, folder, &number, author, &size) != 4) return false;
-  size_t n = TextLength(author);
-  if (n) author[n - 1] = 0;  // the comma after the author
-  std::memcpy(h.folder, folder, sizeof folder);
-  std::memcpy(h.author, author, sizeof author);
+  if (ScanHeaderLine(text, h.folder, &number, h.author, &size) != 4) return false;
+  size_t n = TextLength(h.author);
+  if (n) h.author[n - 1] = 0;  // the comma after the author
   statedNumber = number;
   h.number = number;
   h.size = size < 0 ? 0 : size;
@@ -440,6 +430,7 @@ void LogReaderClose(LogReader& r) {
 
 long readmsgline(LogReader& r) {
   if (!r.open) return 0;
+  const ByteScan skipOrdinaryBytes = SkipOrdinaryBytesScan();
   size_t stored = 0;
   long count = 0, storedCRs = 0;
   bool done = false;
@@ -459,7 +450,7 @@ long readmsgline(LogReader& r) {
     while (p < end) {
       // Ordinary bytes (above CR) are copied in runs; only the few control
       // bytes take the slow path below.
-      const unsigned char* run = SkipOrdinaryBytes(p, end);
+      const unsigned char* run = skipOrdinaryBytes(p, end);
       if (run > p) {
         long n = static_cast<long>(run - p);
         if (n > kMaxLineCount - count) n = kMaxLineCount - count;
@@ -505,7 +496,7 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
   const unsigned char* p = base + r.position;
   const unsigned char* const end = base + r.blockLength;
   long passed = 0;
-  bool vectorsTried = !kVectors;
+  bool vectorsTried = !Vectors();
   while (p < end && (!remaining || *remaining > 0)) {
     // The plain reader stores a NUL or TAB first byte as a blank, which no
     // caller wants, so the raw byte decides.
@@ -530,7 +521,7 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
     const unsigned char* q = p;
     long crs = 0;
     for (;;) {
-      q = FindLineBreak(q, limit);
+      q = FindLineBreakByWord(q, limit);
       if (q >= limit || *q == '\n') break;
       ++crs;
       ++q;
@@ -591,7 +582,7 @@ long ParseMessageHeader(LogReader& r, MessageHeader* out) {
   char* header = r.headerScratch;
   size_t used = 0;
   header[0] = 0;
-  if (!AppendToHeader(header, used, r.line)) return 0;
+  if (!AppendToHeader(header, used, r.line, TextLength(r.line))) return 0;
   long stated = 0;
 
   if (StartsWith(r.line, ">>>")) {
@@ -599,13 +590,13 @@ long ParseMessageHeader(LogReader& r, MessageHeader* out) {
     h.singleLine = true;
   } else {
     if (readmsgline(r) == 0) return 0;
-    if (!AppendToHeader(header, used, r.line)) return 0;
+    if (!AppendToHeader(header, used, r.line, r.lineLength)) return 0;
     if (!ParseHeaderLine(r.line, h, stated) || !ValidHeader(h, stated)) return 0;
     bool warned = false;
     bool first = true;
     for (;;) {
       if (readmsgline(r) == 0) return 0;  // the log ends inside the header
-      if (!AppendToHeader(header, used, r.line)) return 0;
+      if (!AppendToHeader(header, used, r.line, r.lineLength)) return 0;
       if (used >= kHeaderBufferSize - 50 && !warned && !r.suppressHeaderWarning) {
         warned = true;
         if (r.notices.box) {
