@@ -139,7 +139,7 @@ bool WriteIndexFile(const char* indexPath, long first, long last) {
 
 // ---- the reindex path of scanmsg ----
 
-// The thread file's records gathered and written a large piece at a time:
+// The thread file's records gathered and written 64 KB at a time:
 // a record is 125 bytes, and there is one per message.
 struct ThreadFileWriter {
   FILE* file = nullptr;
@@ -150,7 +150,7 @@ struct ThreadFileWriter {
     auto& w = *static_cast<ThreadFileWriter*>(context);
     const auto* p = static_cast<const unsigned char*>(data);
     w.bytes.insert(w.bytes.end(), p, p + size);
-    return w.bytes.size() < kPiece || w.Flush();
+    return w.bytes.size() < kFlushSize || w.Flush();
   }
   // False once any write failed.
   bool Flush() {
@@ -164,7 +164,7 @@ struct ThreadFileWriter {
     sink.write = Add;
     return sink;
   }
-  static constexpr size_t kPiece = 1 << 16;
+  static constexpr size_t kFlushSize = 1 << 16;
 };
 
 struct Rebuild {
@@ -296,7 +296,7 @@ int ReindexOpenTopic() {
 
   Rebuild build;
   build.thr.file = thr.file;
-  build.thr.bytes.reserve(ThreadFileWriter::kPiece + sizeof(ThreadRecord));
+  build.thr.bytes.reserve(ThreadFileWriter::kFlushSize + sizeof(ThreadRecord));
   build.scrambled = (rec->flags & CONF_SCRAMBLED) != 0;
   build.ids = keepIds ? &list : nullptr;
   ScanTopicLog(g_logReader, options, AddScanned, &build);
