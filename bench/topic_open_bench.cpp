@@ -1,6 +1,8 @@
 // Opens a topic of news messages of about 3 KB (100,000 by default) twice:
 // once without an index (the rebuild through the log walk), once with the
 // index the first open wrote; each beside a plain read of the file it reads.
+// The best of five rounds counts. The open's reload of the service
+// configuration is also timed alone and shown apart.
 // Usage: topic_open_bench [messages] [directory]
 #include <windows.h>
 
@@ -67,6 +69,17 @@ double OpenAndClose(long* messages) {
   return s;
 }
 
+// What an open spends reloading its service's configuration: the close
+// before it left the configuration of no folder.
+double ConfigurationReload() {
+  LoadFolderConf("");
+  auto start = std::chrono::steady_clock::now();
+  LoadFolderConf("net");
+  double s = Seconds(start);
+  LoadFolderConf("");
+  return s;
+}
+
 int Quiet(HWND, const char* text, const char*, UINT) {
   std::fprintf(stderr, "box: %s\n", text);
   return IDOK;
@@ -101,14 +114,16 @@ int main(int argc, char** argv) {
   Conferences.Append(&rec);
 
   PlainRead(log);  // warm the file cache for both sides
-  double raw = 1e9, rebuild = 1e9, rawIndex = 1e9, open = 1e9;
+  double raw = 1e9, rebuild = 1e9, rawIndex = 1e9, open = 1e9, configuration = 1e9;
   long rebuilt = 0, opened = 0;
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < 5; ++round) {
     DeleteFileA(ind.c_str());
     double r = PlainRead(log);
     double b = OpenAndClose(&rebuilt);
     double ri = PlainRead(ind);
     double o = OpenAndClose(&opened);
+    double c = ConfigurationReload();
+    if (c < configuration) configuration = c;
     if (r < raw) raw = r;
     if (b < rebuild) rebuild = b;
     if (ri < rawIndex) rawIndex = ri;
@@ -117,8 +132,12 @@ int main(int argc, char** argv) {
   std::printf("messages: rebuilt %ld, opened %ld\n", rebuilt, opened);
   std::printf("rebuild through logopen %.3f s, plain read of the log %.3f s: ratio %.2f (goal within 3)\n", rebuild,
               raw, raw > 0 ? rebuild / raw : 0.0);
-  std::printf("logopen of the index %.3f s, plain read of the index %.4f s: ratio %.2f (goal within 2)\n", open,
+  std::printf("logopen of the index %.4f s, plain read of the index %.4f s: ratio %.2f (goal within 2)\n", open,
               rawIndex, rawIndex > 0 ? open / rawIndex : 0.0);
+  // The configuration is the service configuration layer's, read file by
+  // file and key by key; shown apart so the message base's share is clear.
+  std::printf("  of which reloading the service configuration %.4f s; without it ratio %.2f\n", configuration,
+              rawIndex > 0 ? (open - configuration) / rawIndex : 0.0);
   DeleteFileA(log.c_str());
   DeleteFileA(ind.c_str());
   DeleteFileA((dir + "topic_open_bench.thr").c_str());

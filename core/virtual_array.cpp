@@ -89,7 +89,25 @@ VirtualArray::VirtualArray(const char* name, int elementSize, VirtualArrayCompar
   chunkBytes_ = perChunk_ * elementSize_;
 }
 
-VirtualArray::~VirtualArray() { ClearAll(); }
+VirtualArray::~VirtualArray() {
+  ClearAll();
+  FreeSpare(0);
+}
+
+void VirtualArray::KeepBlocksWhenEmptied(bool keep) {
+  keepBlocks_ = keep;
+  if (!keep) FreeSpare(0);
+}
+
+// Frees spare blocks beyond the first `keep`.
+void VirtualArray::FreeSpare(int keep) {
+  while (spareCount_ > keep) free(spare_[--spareCount_]);
+  if (spareCount_ == 0) {
+    free(spare_);
+    spare_ = nullptr;
+    spareCapacity_ = 0;
+  }
+}
 
 void VirtualArray::Fail(const char* module, unsigned line, const char* text) {
   char message[600];
@@ -155,7 +173,8 @@ bool VirtualArray::ResizeBufferTable(int newCount) {
 bool VirtualArray::AddBuffer() {
   if (!ResizeBufferTable(bufferCount_ + 1)) return false;
   auto* buffer = static_cast<VirtualArrayBuffer*>(calloc(1, sizeof(VirtualArrayBuffer)));
-  void* memory = buffer ? malloc(chunkBytes_) : nullptr;
+  void* memory = nullptr;
+  if (buffer) memory = spareCount_ > 0 ? spare_[--spareCount_] : malloc(chunkBytes_);
   if (!memory) {
     free(buffer);
     return false;
@@ -169,7 +188,22 @@ bool VirtualArray::AddBuffer() {
 void VirtualArray::ReleaseBuffer(VirtualArrayBuffer* buffer) {
   DropLocks(buffer);
   if (buffer->owner) buffer->owner->buffer = nullptr;
-  free(buffer->memory);
+  bool kept = false;
+  if (emptying_) {
+    if (spareCount_ == spareCapacity_) {
+      int capacity = spareCapacity_ ? spareCapacity_ * 2 : 16;
+      void* table = realloc(spare_, sizeof(void*) * capacity);
+      if (table) {
+        spare_ = static_cast<void**>(table);
+        spareCapacity_ = capacity;
+      }
+    }
+    if (spareCount_ < spareCapacity_) {
+      spare_[spareCount_++] = buffer->memory;
+      kept = true;
+    }
+  }
+  if (!kept) free(buffer->memory);
   free(buffer);
 }
 
@@ -230,7 +264,11 @@ VirtualArrayBuffer* VirtualArray::GetFreeBuffer() {
   return chosen;
 }
 
-VirtualArrayBuffer* VirtualArray::LoadChunk(int k) {
+VirtualArrayBuffer* VirtualArray::LoadChunk(int k) { return BringIn(k, 0); }
+
+// A chunk never written starts cleared, apart from the first keepBytes that
+// the caller overwrites at once.
+VirtualArrayBuffer* VirtualArray::BringIn(int k, size_t keepBytes) {
   VirtualArrayChunk* chunk = &chunks_[k];
   if (chunk->buffer) {
     lastChunk_ = k;
@@ -239,7 +277,8 @@ VirtualArrayBuffer* VirtualArray::LoadChunk(int k) {
   VirtualArrayBuffer* buffer = GetFreeBuffer();
   if (!buffer) return nullptr;
   if (chunk->filePos < 0) {
-    memset(buffer->data, 0, chunkBytes_);
+    if (keepBytes > static_cast<size_t>(chunkBytes_)) keepBytes = chunkBytes_;
+    memset(buffer->data + keepBytes, 0, chunkBytes_ - keepBytes);
   } else if (!tempFile_ ||
              !g_virtualArrayHooks.readSwap(tempFile_, chunk->filePos, buffer->data, chunkBytes_)) {
     // The chunk stays on disk; the buffer is left free rather than half-filled.
@@ -254,9 +293,24 @@ VirtualArrayBuffer* VirtualArray::LoadChunk(int k) {
 
 VirtualArrayBuffer* VirtualArray::ChunkBuffer(int k) { return LoadChunk(k); }
 
+VirtualArrayBuffer* VirtualArray::ChunkBufferToFill(int k, size_t bytes) {
+  if (k < 0 || k >= chunkCount_) return nullptr;
+  return BringIn(k, bytes);
+}
+
 int VirtualArray::SetSize(int newCount, bool discard) {
   if (newCount < 0) return 0;
   if (newCount == count_) return 1;
+  if (newCount == 0 && keepBlocks_) {
+    // Keep as many blocks as the array used: spares beyond that go back.
+    const int used = bufferCount_;
+    FreeSpare(0);
+    emptying_ = true;
+    ClearAll();
+    emptying_ = false;
+    FreeSpare(used);
+    return 1;
+  }
   const int newChunks = newCount == 0 ? 0 : (newCount - 1) / perChunk_ + 1;
   if (newChunks == chunkCount_) {
     count_ = newCount;

@@ -54,6 +54,10 @@ class VirtualArray {
   VirtualArray& operator=(const VirtualArray&) = delete;
 
   int SetSize(int newCount, bool discard = false);
+  // With keep set, emptying the array keeps its chunk blocks (as many as it
+  // used then) for the next growth instead of returning them to the system;
+  // for arrays that are emptied and refilled often, such as the open topic's.
+  void KeepBlocksWhenEmptied(bool keep);
 
   // Element i, or null (reported) when out of range or its chunk cannot be
   // brought in. The pointer stays valid until the next access of the array.
@@ -71,6 +75,9 @@ class VirtualArray {
   void* operator[](int index) { return At(index); }
 
   VirtualArrayBuffer* ChunkBuffer(int chunk);
+  // As ChunkBuffer, for a caller about to overwrite the chunk's first
+  // `bytes` bytes: a chunk never written has only the rest cleared.
+  VirtualArrayBuffer* ChunkBufferToFill(int chunk, size_t bytes);
   VirtualArrayBuffer* LoadChunk(int chunk);
   VirtualArrayBuffer* GetFreeBuffer();
 
@@ -108,11 +115,13 @@ class VirtualArray {
   friend struct SmartPointer;
   void* OutOfRange(int index);
   bool WriteBack(VirtualArrayBuffer* buffer);
+  VirtualArrayBuffer* BringIn(int chunk, size_t keepBytes);
   int AbandonInsert(int from);
   bool ShiftUp(int index, int top, int* shiftedFrom);
   bool AddBuffer();
   bool ResizeBufferTable(int newCount);
   void ReleaseBuffer(VirtualArrayBuffer* buffer);
+  void FreeSpare(int keep);
   void FreeHeads(int from, int to);
   void ClearAll();
   bool EnsureTempFile();
@@ -138,6 +147,11 @@ class VirtualArray {
   VirtualArrayCompare compare_;
   int sorted_;
   void* tempFile_ = nullptr;
+  bool keepBlocks_ = false;
+  bool emptying_ = false;          // released blocks go to the spare ones
+  void** spare_ = nullptr;         // blocks kept from the last emptying
+  int spareCount_ = 0;
+  int spareCapacity_ = 0;
   VirtualArrayBuffer** buffers_ = nullptr;   // records stay put when the table grows
   VirtualArrayChunk* chunks_ = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <initializer_list>
+#include <string_view>
 
 #include "core/folder_names.h"
 #include "core/small_text.h"
@@ -32,29 +33,39 @@ bool StartsWithNoCase(const char* text, const char* prefix) {
   return true;
 }
 
-// Length of the line without its trailing CR and LF characters.
-size_t TextLength(const char* line) {
-  size_t n = std::strlen(line);
+// The text functions below run on every header line and summary candidate;
+// they are kept inline rather than calls into the C library's module.
+size_t Length(const char* text) {
+  const char* p = text;
+  while (*p) ++p;
+  return static_cast<size_t>(p - text);
+}
+
+// Length of the line (of length bytes) without its trailing CR and LF characters.
+size_t TextLength(const char* line, size_t length) {
+  size_t n = length;
   while (n && (line[n - 1] == '\r' || line[n - 1] == '\n')) --n;
   return n;
 }
+size_t TextLength(const char* line) { return TextLength(line, Length(line)); }
 
-bool IsEmptyLine(const char* line) { return TextLength(line) == 0; }
-
-void TrimLineEnd(char* text) {
-  size_t n = std::strlen(text);
+void TrimLineEnd(char* text, size_t length) {
+  size_t n = length;
   while (n && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '\t')) --n;
   text[n] = 0;
 }
+void TrimLineEnd(char* text) { TrimLineEnd(text, Length(text)); }
 
-// Copies at most size - 1 characters of text, without trailing CR, LF and blanks.
-void CopyValue(char* dest, size_t size, const char* text) {
-  size_t n = TextLength(text);
+// Copies at most size - 1 characters of text (of length bytes), without
+// trailing CR, LF and blanks.
+void CopyValue(char* dest, size_t size, const char* text, size_t length) {
+  size_t n = TextLength(text, length);
   if (n > size - 1) n = size - 1;
   std::memcpy(dest, text, n);
   dest[n] = 0;
-  TrimLineEnd(dest);
+  TrimLineEnd(dest, n);
 }
+void CopyValue(char* dest, size_t size, const char* text) { CopyValue(dest, size, text, Length(text)); }
 
 // The value of a header line: after the keyword and any blanks after it.
 const char* ValueOf(const char* line, size_t keywordLength) {
@@ -63,39 +74,79 @@ const char* ValueOf(const char* line, size_t keywordLength) {
   return p;
 }
 
-void FillOnce(char* dest, size_t size, const char* line, size_t keywordLength) {
-  if (!dest[0]) CopyValue(dest, size, ValueOf(line, keywordLength));
+// A line of length bytes.
+void FillOnce(char* dest, size_t size, const char* line, size_t length, size_t keywordLength) {
+  if (dest[0]) return;
+  const char* value = ValueOf(line, keywordLength);
+  CopyValue(dest, size, value, length - static_cast<size_t>(value - line));
 }
 
 // A blank before the first ":" (or a blank and no ":" at all): the line is
 // prose, not a header.
 bool BlankBeforeColon(const char* line) {
-  const char* colon = std::strchr(line, ':');
-  const char* blank = std::strchr(line, ' ');
-  return blank && (!colon || blank < colon);
+  for (const char* p = line; *p; ++p) {
+    if (*p == ' ') return true;
+    if (*p == ':') return false;
+  }
+  return false;
 }
 
 // Plain substring search; the summary rules run it on every candidate line,
 // so it stays linear whatever the C library does.
 bool Contains(const char* text, const char* needle) {
-  for (const char* p = text; (p = std::strchr(p, needle[0])) != nullptr; ++p)
-    if (StartsWith(p, needle)) return true;
+  for (const char* p = text; *p; ++p)
+    if (*p == needle[0] && StartsWith(p, needle)) return true;
   return false;
 }
 
-// One of " Jan " to " Dec ": an attribution with a date.
-bool HasMonthWord(const char* line) {
+// What one pass over a summary candidate finds; every candidate line is
+// tested against all the rules, so they share the walk.
+struct LineTraits {
+  size_t withLineEnd = 0;     // characters other than CR
+  bool blank = false;
+  bool punctuation = false;   // ",", ";" or ":"
+  bool attribution = false;   // "wrote:", "writes:", "^^^^", "said:" or "say:"
+  bool monthWord = false;     // one of " Jan " to " Dec ": an attribution with a date
+};
+
+LineTraits TraitsOf(const char* line) {
   static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  for (const char* p = line; (p = std::strchr(p, ' ')) != nullptr; ++p) {
-    if (!p[1] || !p[2] || !p[3] || p[4] != ' ') continue;
-    for (int m = 0; m < 12; ++m)
-      if (p[1] == kMonths[3 * m] && p[2] == kMonths[3 * m + 1] && p[3] == kMonths[3 * m + 2]) return true;
+  LineTraits t;
+  for (const char* p = line; *p; ++p) {
+    switch (*p) {
+      case '\r':
+        continue;
+      case ' ':
+        t.blank = true;
+        if (!t.monthWord && p[1] && p[2] && p[3] && p[4] == ' ')
+          for (int m = 0; m < 12; ++m)
+            if (p[1] == kMonths[3 * m] && p[2] == kMonths[3 * m + 1] && p[3] == kMonths[3 * m + 2]) t.monthWord = true;
+        break;
+      case ',':
+      case ';':
+      case ':':
+        t.punctuation = true;
+        break;
+      case 'w':
+        if (StartsWith(p, "wrote:") || StartsWith(p, "writes:")) t.attribution = true;
+        break;
+      case '^':
+        if (StartsWith(p, "^^^^")) t.attribution = true;
+        break;
+      case 's':
+        if (StartsWith(p, "said:") || StartsWith(p, "say:")) t.attribution = true;
+        break;
+      default:
+        break;
+    }
+    ++t.withLineEnd;
   }
-  return false;
+  return t;
 }
 
-bool RejectedAsSummary(const char* line, const FolderKind& kind) {
-  size_t textLength = TextLength(line);
+// A line of length bytes.
+bool RejectedAsSummary(const char* line, size_t length, const FolderKind& kind) {
+  size_t textLength = TextLength(line, length);
   if (textLength == 0) return true;
   for (const char* p : {">", "|", ":", ")", "<<", "\r", "\n"})
     if (StartsWith(line, p)) return true;
@@ -105,12 +156,10 @@ bool RejectedAsSummary(const char* line, const FolderKind& kind) {
                         "Message text written by ", "From:", "**COPIED FROM: >>>"})
     if (StartsWith(line, p)) return true;
   if (kind.signatureName && kind.signatureName[0] && StartsWith(line, kind.signatureName)) {
-    unsigned char next = static_cast<unsigned char>(line[std::strlen(kind.signatureName)]);
+    unsigned char next = static_cast<unsigned char>(line[Length(kind.signatureName)]);
     if (next && next < 32) return true;
   }
-  auto exactly = [&](const char* text) {
-    return textLength == std::strlen(text) && std::strncmp(line, text, textLength) == 0;
-  };
+  auto exactly = [&](std::string_view text) { return textLength == text.size() && StartsWith(line, text.data()); };
   if (exactly("There is 1 reply")) return true;
   if (StartsWith(line, "There are ") && std::isdigit(static_cast<unsigned char>(line[10])) &&
       Contains(line, " replies"))
@@ -119,18 +168,15 @@ bool RejectedAsSummary(const char* line, const FolderKind& kind) {
       exactly("Only the header of this message was collected.") ||
       exactly("[Mark the message for collection]"))
     return true;
-  size_t withLineEnd = std::strlen(line);
-  for (const char* p = line; *p; ++p)
-    if (*p == '\r') --withLineEnd;
+  const LineTraits t = TraitsOf(line);
   for (const char* p : {"Dear ", "Hello ", "Hi ", "Yo "})
-    if (StartsWith(line, p) && withLineEnd <= 24) return true;
-  if (!std::strchr(line, ' ') && std::strpbrk(line, ",;:")) return true;
+    if (StartsWith(line, p) && t.withLineEnd <= 24) return true;
+  if (!t.blank && t.punctuation) return true;
   if (kind.mail || kind.news) {
-    for (const char* p : {"wrote:", "writes:", "^^^^", "said:", "say:"})
-      if (Contains(line, p)) return true;
+    if (t.attribution) return true;
     if (StartsWithNoCase(line, "In newsgroup ") || StartsWithNoCase(line, "In message ")) return true;
   }
-  return HasMonthWord(line);
+  return t.monthWord;
 }
 
 constexpr const char kDefaultContentType[] = "text/plain; charset=us-ascii";
@@ -170,15 +216,28 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   // The current line: the reader's own, or the joined and decoded copy of a
   // quoted-printable line.
   char* line = r.line;
+  size_t lineLength = 0;  // bytes in line
   static char decoded[kHeaderBufferSize + 1];
+
+  bool headerMode = false, mime = false, haveSummary = false;
+  char partSeparator[260];
+  partSeparator[0] = 0;
 
   // Reads the next body line; false at the end of the body.
   auto next = [&]() {
     if (r.remaining <= 0) return false;
+    // Once the summary is settled and the text is plain, a line matters only
+    // when it is a header-only notice or a part separator; the others are
+    // passed over without being copied.
+    if (haveSummary && !headerMode) {
+      SkipUnwantedLines(r, mime && partSeparator[0] ? "O*-" : "O*", &r.remaining);
+      if (r.remaining <= 0) return false;
+    }
     long n = readmsgline(r);
     if (n <= 0) return false;
     r.remaining -= n;
     line = r.line;
+    lineLength = r.lineLength;
     if (IsHeaderOnlyLine(line)) f.headerOnlyMarker = true;
     return true;
   };
@@ -191,12 +250,11 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
     return 1;
   }
 
-  bool headerMode = kind.mail || (!kind.local && (kind.news || kind.dravenet));
-  bool mime = false, quotedPrintable = false, inIncluded = false, haveSummary = false;
+  headerMode = kind.mail || (!kind.local && (kind.news || kind.dravenet));
+  bool quotedPrintable = false, inIncluded = false;
   bool firstLine = true, pending = false;
   static char contentType[kUnfoldLimit + 1];
   char encoding[100];
-  char partSeparator[260] = "";
   std::strcpy(contentType, kDefaultContentType);
   std::strcpy(encoding, kDefaultEncoding);
 
@@ -220,7 +278,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
     }
 
     if (headerMode) {
-      if (IsEmptyLine(line)) {
+      if (TextLength(line, lineLength) == 0) {
         if (!bodyBegins()) break;
         continue;
       }
@@ -260,22 +318,22 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
           CopyValue(encoding, sizeof encoding, ValueOf(line, 26));
           if (stristr(encoding, "quoted-printable")) quotedPrintable = true;
         } else if (StartsWithNoCase(line, "From:")) {
-          FillOnce(f.sender, sizeof f.sender, line, 5);
+          FillOnce(f.sender, sizeof f.sender, line, lineLength, 5);
         } else if (StartsWithNoCase(line, "Fm:")) {
-          FillOnce(f.sender, sizeof f.sender, line, 3);
+          FillOnce(f.sender, sizeof f.sender, line, lineLength, 3);
         } else if (StartsWithNoCase(line, "To:")) {
-          FillOnce(f.recipients, sizeof f.recipients, line, 3);
+          FillOnce(f.recipients, sizeof f.recipients, line, lineLength, 3);
         } else if (StartsWithNoCase(line, "Subject:")) {
-          FillOnce(f.subject, sizeof f.subject, line, 8);
+          FillOnce(f.subject, sizeof f.subject, line, lineLength, 8);
         } else if (StartsWithNoCase(line, "Subj:")) {
-          FillOnce(f.subject, sizeof f.subject, line, 5);
+          FillOnce(f.subject, sizeof f.subject, line, lineLength, 5);
         } else if (StartsWithNoCase(line, "Message-Id:")) {
           if (!f.messageId[0]) {
             CopyValue(f.messageId, sizeof f.messageId, ValueOf(line, 11));
             if (std::strcmp(f.messageId, "<>") == 0) f.messageId[0] = 0;
           }
         } else if (StartsWithNoCase(line, "Date:")) {
-          FillOnce(f.date, sizeof f.date, line, 5);
+          FillOnce(f.date, sizeof f.date, line, lineLength, 5);
         }
         continue;
       }
@@ -297,6 +355,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
         have += add;
       }
       qpdecode(line);
+      lineLength = Length(line);
     }
     if (haveSummary) continue;
     if (inIncluded) {
@@ -307,8 +366,8 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
       inIncluded = true;
       continue;
     }
-    if (!RejectedAsSummary(line, kind)) {
-      CopyValue(f.summary, sizeof f.summary, line);
+    if (!RejectedAsSummary(line, lineLength, kind)) {
+      CopyValue(f.summary, sizeof f.summary, line, lineLength);
       haveSummary = true;
     }
   }

@@ -43,5 +43,7 @@ bool IsHeaderLine(const char* line);
 bool IsHeaderOnlyLine(const char* line);
 
 // Reads on from the reader's position while reader.remaining lasts (each line
-// read is subtracted) and fills the fields; 1.
+// read is subtracted) and fills the fields; 1. Once the fields are settled,
+// lines that cannot change them are passed without being copied, so the
+// reader's line buffer need not hold the body's last line afterwards.
 int GetMessageFields(LogReader& reader, const FolderKind& kind, MessageFields& fields);

@@ -1,5 +1,6 @@
 #include "msgbase/msgid_list.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -51,13 +52,6 @@ void Settle(VirtualArray& array, void (*pump)()) {
   array.SetSize(kept);
 }
 
-void SettleBoth(MessageIdList& list) {
-  if (list.settled) return;
-  if (list.msgid) Settle(*list.msgid, list.pump);
-  if (list.subject) Settle(*list.subject, list.pump);
-  list.settled = true;
-}
-
 void Append(MessageIdList& list, VirtualArray* array, const char* key, long number, long date) {
   if (!array) return;
   MsgIdEntry e = {};
@@ -66,6 +60,98 @@ void Append(MessageIdList& list, VirtualArray* array, const char* key, long numb
   e.date = static_cast<int32_t>(date);
   array->Append(&e);
   list.settled = false;
+}
+
+// Keys are cut to what an element holds.
+constexpr size_t kMaxKeyLength = sizeof(MsgIdEntry::key) - 1;
+
+void Add(MessageIdList& list, MsgIdAdditions& added, const char* key, long number, long date) {
+  size_t n = 0;
+  while (n < kMaxKeyLength && key[n]) ++n;
+  uint32_t at = static_cast<uint32_t>(added.keys.size());
+  added.keys.resize(at + n + 1);
+  std::memcpy(&added.keys[at], key, n);
+  added.keys[at + n] = 0;
+  added.entries.push_back({at, static_cast<int32_t>(number), static_cast<int32_t>(date)});
+  list.settled = false;
+}
+
+void MoveIntoArray(MessageIdList& list, MsgIdAdditions& added, VirtualArray* array) {
+  if (array)
+    for (const MsgIdAdditions::Entry& e : added.entries) Append(list, array, &added.keys[e.key], e.number, e.date);
+  added.Clear();
+}
+
+void SettleBoth(MessageIdList& list) {
+  if (list.settled) return;
+  MoveIntoArray(list, list.addedIds, list.msgid);
+  MoveIntoArray(list, list.addedSubjects, list.subject);
+  if (list.msgid) Settle(*list.msgid, list.pump);
+  if (list.subject) Settle(*list.subject, list.pump);
+  list.settled = true;
+}
+
+// The added entries in the arrays' order, one per key: of equal keys the
+// first added with the highest number, as adding them one by one to a
+// settled list would keep.
+std::vector<const MsgIdAdditions::Entry*> SettledOrder(const MsgIdAdditions& added) {
+  // Each key upper-cased once into whole 4-byte words, first byte highest
+  // and zeros after the key's end, so a comparison takes four bytes a step
+  // as one integer comparison. The first two words sit in the item and
+  // decide most comparisons by themselves.
+  std::vector<uint32_t> words;
+  struct Item {
+    uint32_t head[2];
+    uint32_t word;  // first word of the key in words
+    uint32_t slot;  // entry
+  };
+  std::vector<Item> items(added.entries.size());
+  words.reserve(added.keys.size() / 4 + 2 * items.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    const unsigned char* key = reinterpret_cast<const unsigned char*>(&added.keys[added.entries[i].key]);
+    const uint32_t first = static_cast<uint32_t>(words.size());
+    // At least two words, the last holding a zero.
+    for (bool ended = false; !ended || words.size() - first < 2;) {
+      uint32_t w = 0;
+      for (int b = 3; b >= 0; --b) {
+        unsigned char c = ended ? 0 : kUpper.c[*key];
+        if (!c) {
+          ended = true;
+          continue;
+        }
+        w |= static_cast<uint32_t>(c) << (8 * b);
+        ++key;
+      }
+      words.push_back(w);
+    }
+    items[i] = {{words[first], words[first + 1]}, first, static_cast<uint32_t>(i)};
+  }
+  auto hasZero = [](uint32_t w) { return ((w - 0x01010101u) & ~w & 0x80808080u) != 0; };
+  auto compareKeys = [&](const Item& a, const Item& b) {
+    if (a.head[0] != b.head[0]) return a.head[0] < b.head[0] ? -1 : 1;
+    if (hasZero(a.head[0])) return 0;
+    if (a.head[1] != b.head[1]) return a.head[1] < b.head[1] ? -1 : 1;
+    if (hasZero(a.head[1])) return 0;
+    for (const uint32_t *x = &words[a.word + 2], *y = &words[b.word + 2];; ++x, ++y) {
+      if (*x != *y) return *x < *y ? -1 : 1;
+      if (hasZero(*x)) return 0;
+    }
+  };
+  // Stable, so equal keys stay in the order they were added.
+  std::stable_sort(items.begin(), items.end(), [&](const Item& a, const Item& b) { return compareKeys(a, b) < 0; });
+  std::vector<const MsgIdAdditions::Entry*> order;
+  order.reserve(items.size());
+  for (size_t i = 0; i < items.size();) {
+    const MsgIdAdditions::Entry* best = &added.entries[items[i].slot];
+    size_t j = i + 1;
+    for (; j < items.size() && compareKeys(items[i], items[j]) == 0; ++j) {
+      const MsgIdAdditions::Entry* e = &added.entries[items[j].slot];
+      if (e->number > best->number) best = e;
+    }
+    order.push_back(best);
+    i = j;
+  }
+  return order;
 }
 
 // A whole line of any length; false at the end of the stream.
@@ -82,13 +168,20 @@ bool ReadWholeLine(FILE* stream, std::string& line) {
 // The short form of a Dravenet Message-ID: "<" the text after its first "_"
 // up to the first at sign ">".
 void DravenetShortForm(const char* id, const char* domain, char* out, size_t size) {
-  StrCopyN(out, id, size - 1);
+  // Copied and searched in one pass: every message of a rebuild comes here.
+  const char* underscore = nullptr;
+  size_t n = 0;
+  for (; id[n] && n < size - 1; ++n) {
+    out[n] = id[n];
+    if (id[n] == '_' && !underscore) underscore = id + n;
+  }
+  out[n] = 0;
+  if (!underscore && id[n]) underscore = std::strchr(id + n, '_');
   if (!domain || !domain[0]) return;
-  const char* underscore = std::strchr(id, '_');
   if (!underscore || !stristr(id, domain)) return;
   const char* start = underscore + 1;
   const char* at = std::strchr(start, '@');
-  size_t n = at ? static_cast<size_t>(at - start) : std::strcspn(start, ">");
+  n = at ? static_cast<size_t>(at - start) : std::strcspn(start, ">");
   if (n > size - 3) n = size - 3;
   out[0] = '<';
   std::memcpy(out + 1, start, n);
@@ -99,37 +192,63 @@ void DravenetShortForm(const char* id, const char* domain, char* out, size_t siz
 // "[subject]", cut to fit a key.
 void SubjectKey(const char* subject, char* key, size_t size) {
   key[0] = '[';
-  StrCopyN(key + 1, subject, size - 3);
-  size_t n = std::strlen(key);
+  size_t n = 1;
+  for (; *subject && n < size - 2; ++subject) key[n++] = *subject;
   key[n] = ']';
   key[n + 1] = 0;
 }
 
-// Writes "key number" or "key number,date" and a LF; false when the write fails.
-bool WriteEntry(FILE* stream, const MsgIdEntry& e, bool withDate) {
-  char line[260];
-  size_t n = std::strlen(e.key);
-  std::memcpy(line, e.key, n);
-  line[n++] = ' ';
-  auto number = [&](long value) {
-    char digits[16];
+// The file's lines gathered in one large buffer, so the stream sees a few
+// large writes rather than one small one per entry.
+class EntryWriter {
+ public:
+  explicit EntryWriter(FILE* stream) : stream_(stream) { buffer_.resize(kSize); }
+  // Adds "key number" or "key number,date" and a LF.
+  void Entry(const char* key, int32_t number, int32_t date, bool withDate) {
+    if (used_ + kLongestLine > kSize) Flush();
+    char* line = buffer_.data() + used_;
+    size_t n = 0;
+    while (n < kMaxKeyLength && key[n]) {
+      line[n] = key[n];
+      ++n;
+    }
+    line[n++] = ' ';
+    n += Digits(number, line + n);
+    if (withDate) {
+      line[n++] = ',';
+      n += Digits(date, line + n);
+    }
+    line[n++] = '\n';
+    used_ += n;
+  }
+  // False when any write failed.
+  bool Flush() {
+    if (used_ && std::fwrite(buffer_.data(), 1, used_, stream_) != used_) ok_ = false;
+    used_ = 0;
+    return ok_;
+  }
+
+ private:
+  static constexpr size_t kSize = 1 << 16;
+  static constexpr size_t kLongestLine = kMaxKeyLength + 2 * 12 + 3;
+  static size_t Digits(int32_t value, char* out) {
+    char digits[12];
     int d = 0;
-    unsigned long v = value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    uint32_t v = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
     do {
       digits[d++] = static_cast<char>('0' + v % 10);
       v /= 10;
     } while (v);
-    if (value < 0) line[n++] = '-';
-    while (d) line[n++] = digits[--d];
-  };
-  number(e.number);
-  if (withDate) {
-    line[n++] = ',';
-    number(e.date);
+    size_t n = 0;
+    if (value < 0) out[n++] = '-';
+    while (d) out[n++] = digits[--d];
+    return n;
   }
-  line[n++] = '\n';
-  return std::fwrite(line, 1, n, stream) == n;
-}
+  FILE* stream_;
+  std::vector<char> buffer_;
+  size_t used_ = 0;
+  bool ok_ = true;
+};
 
 long FindKey(VirtualArray* array, const char* key) {
   if (!array) return 0;
@@ -157,6 +276,8 @@ int CompareMsgIdKeys(const void* a, const void* b) {
 int MsgIdListOpen(MessageIdList& list, FILE* stream) {
   if (list.msgid) list.msgid->SetSize(0, true);
   if (list.subject) list.subject->SetSize(0, true);
+  list.addedIds.Clear();
+  list.addedSubjects.Clear();
   list.newestDate = 0;
   list.settled = true;
   if (!stream) return 0;
@@ -185,52 +306,64 @@ int MsgIdListAdd(MessageIdList& list, const char* messageId, const char* subject
     char key[200];
     DravenetShortForm(messageId, list.dravenetMailDomain, key, sizeof key);
     if (date > list.newestDate) list.newestDate = static_cast<int32_t>(date);
-    Append(list, list.msgid, key, number, date);
+    if (list.msgid) Add(list, list.addedIds, key, number, date);
   }
   if (subject && subject[0]) {
     char key[200];
     SubjectKey(subject, key, sizeof key);
-    if (std::strcmp(key, "[<No Subject>]") != 0 && std::strcmp(key, "[== No Subject ==]") != 0)
-      Append(list, list.subject, key, number, date);
+    if (std::strcmp(key, "[<No Subject>]") != 0 && std::strcmp(key, "[== No Subject ==]") != 0 && list.subject)
+      Add(list, list.addedSubjects, key, number, date);
   }
   return 1;
 }
 
 int MsgIdListSave(MessageIdList& list, FILE* stream) {
   if (!stream) return 0;
-  SettleBoth(list);
+  // A list that was only added to (the index rebuild) is written straight
+  // from its additions; one that was read or searched goes through the arrays.
+  const bool onlyAdded =
+      (!list.msgid || list.msgid->Count() == 0) && (!list.subject || list.subject->Count() == 0);
+  if (!onlyAdded) SettleBoth(list);
+  EntryWriter out(stream);
   bool ok = true;
   long written = 0;
   const long oldest = list.expiryDays > 0 ? static_cast<long>(list.newestDate) - list.expiryDays * 86400L : 0;
-  if (list.msgid) {
-    for (int i = 0, n = list.msgid->Count(); i < n && ok; ++i) {
-      const MsgIdEntry* e = static_cast<const MsgIdEntry*>(list.msgid->At(i));
+  auto writeId = [&](const char* key, int32_t number, int32_t date) {
+    if (list.expiryDays > 0 && date) {
+      if (date > oldest) out.Entry(key, number, date, true);
+    } else {
+      out.Entry(key, number, date, false);
+    }
+    if (list.pump && ++written % 1000 == 0) list.pump();
+  };
+  auto writeSubject = [&](const char* key, int32_t number, int32_t) {
+    out.Entry(key, number, 0, false);
+    if (list.pump && ++written % 1000 == 0) list.pump();
+  };
+  auto writeList = [&](VirtualArray* array, const MsgIdAdditions& added, auto write) {
+    if (!array || !ok) return;
+    if (onlyAdded) {
+      for (const MsgIdAdditions::Entry* e : SettledOrder(added)) write(&added.keys[e->key], e->number, e->date);
+      return;
+    }
+    for (int i = 0, n = array->Count(); i < n; ++i) {
+      const MsgIdEntry* e = static_cast<const MsgIdEntry*>(array->At(i));
       if (!e) {
         ok = false;
-        break;
+        return;
       }
-      if (list.expiryDays > 0 && e->date) {
-        if (e->date > oldest) ok = WriteEntry(stream, *e, true);
-      } else {
-        ok = WriteEntry(stream, *e, false);
-      }
-      if (list.pump && ++written % 1000 == 0) list.pump();
+      write(e->key, e->number, e->date);
     }
-  }
-  if (list.subject) {
-    for (int i = 0, n = list.subject->Count(); i < n && ok; ++i) {
-      const MsgIdEntry* e = static_cast<const MsgIdEntry*>(list.subject->At(i));
-      if (!e) {
-        ok = false;
-        break;
-      }
-      ok = WriteEntry(stream, *e, false);
-      if (list.pump && ++written % 1000 == 0) list.pump();
-    }
-  }
+  };
+  writeList(list.msgid, list.addedIds, writeId);
+  writeList(list.subject, list.addedSubjects, writeSubject);
+  if (!out.Flush()) ok = false;
   if (std::fflush(stream) != 0) ok = false;
   if (list.msgid) list.msgid->SetSize(0, true);
   if (list.subject) list.subject->SetSize(0, true);
+  list.addedIds.Clear();
+  list.addedSubjects.Clear();
+  list.settled = true;
   return ok ? 1 : 0;
 }
 

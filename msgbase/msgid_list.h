@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "core/virtual_array.h"
 
@@ -22,6 +23,23 @@ static_assert(sizeof(MsgIdEntry) == 208);
 // Case-insensitive comparison of the keys: the order of both arrays.
 int CompareMsgIdKeys(const void* a, const void* b);
 
+// Entries added since the arrays were last settled, packed: a rebuild adds a
+// short key or two per message, and the arrays' 208-byte records would cost
+// ten times the memory and a sort of large records.
+struct MsgIdAdditions {
+  struct Entry {
+    uint32_t key;  // offset of the key in keys
+    int32_t number;
+    int32_t date;
+  };
+  std::vector<char> keys;  // terminated keys, one after another
+  std::vector<Entry> entries;
+  void Clear() {
+    keys.clear();
+    entries.clear();
+  }
+};
+
 struct MessageIdList {
   VirtualArray* msgid = nullptr;    // elements MsgIdEntry, compare CompareMsgIdKeys
   VirtualArray* subject = nullptr;  // the same
@@ -31,7 +49,8 @@ struct MessageIdList {
   // stored in its short form. Empty turns the rewrite off.
   const char* dravenetMailDomain = "";
   void (*pump)() = nullptr;  // called every 1000 lines or entries
-  bool settled = true;       // both arrays sorted and free of duplicate keys
+  bool settled = true;       // both arrays sorted and free of duplicate keys, nothing added
+  MsgIdAdditions addedIds, addedSubjects;
 };
 
 // Empties both arrays and reads the file's entries (stream null: nothing to

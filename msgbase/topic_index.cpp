@@ -118,6 +118,35 @@ bool ReadRecords(Input& in, VirtualArray& array, uint32_t n, size_t storedSize, 
   return true;
 }
 
+// Reads n records whose stored form is the element's own (every field
+// little-endian, as the target keeps them) straight into the array's chunks,
+// then checks each chunk where it lies with check(data, count, firstSlot);
+// the array grows as bytes arrive, as above. One read per chunk, no copy.
+template <class Check>
+bool ReadRecordsInPlace(Input& in, VirtualArray& array, uint32_t n, Check check) {
+  array.SetSize(0, true);
+  if (n > static_cast<uint32_t>(INT_MAX)) return false;
+  const int perChunk = array.PerChunk();
+  const size_t elementSize = static_cast<size_t>(array.ElementSize());
+  int done = 0;
+  for (int chunk = 0; done < static_cast<int>(n); ++chunk) {
+    int m = static_cast<int>(n) - done;
+    if (m > perChunk) m = perChunk;
+    if (done + m > array.Count()) {
+      int64_t grown = static_cast<int64_t>(array.Count()) * 2;
+      if (grown < done + m) grown = done + m;
+      if (grown > static_cast<int64_t>(n)) grown = n;
+      if (!array.SetSize(static_cast<int>(grown))) return false;
+    }
+    const size_t bytes = static_cast<size_t>(m) * elementSize;
+    VirtualArrayBuffer* buffer = array.ChunkBufferToFill(chunk, bytes);
+    if (!buffer || !in.Bytes(buffer->data, bytes) || !check(buffer->data, m, done)) return false;
+    done += m;
+  }
+  if (array.Count() != done && !array.SetSize(done)) return false;
+  return true;
+}
+
 // A count in stored-array form: a u16, or 0xFFFF and a u32.
 bool ReadStoredCount(Input& in, uint16_t shortCount, uint32_t* n) {
   if (shortCount != kWideCount) {
@@ -147,22 +176,69 @@ struct IndexChecks {
       return false;
     return true;
   }
+  // The same test over a run of stored records, without a branch per record.
+  bool AllFit(const unsigned char* data, int count) const {
+    const int64_t logEnd = limits.logSize >= 0 ? limits.logSize : INT64_MAX;
+    const int64_t lastThr =
+        limits.thrSize >= 0 ? limits.thrSize - static_cast<int64_t>(sizeof(ThreadRecord)) : INT64_MAX;
+    bool bad = false;
+    for (int j = 0; j < count; ++j, data += sizeof(IndexRec)) {
+      const int64_t logOffset = LoadU32(data), thrOffset = LoadU32(data + 4);
+      bad |= logOffset >= logEnd;
+      bad |= thrOffset > lastThr;
+    }
+    return !bad;
+  }
 };
 
 // "log cva" is searched by number, so numbers must rise from slot to slot.
-bool ReadLogCva(Input& in, VirtualArray& logCva, uint32_t n) {
+bool ReadLogCva(Input& in, VirtualArray& logCva, uint32_t n, bool orderedByNumber) {
   int32_t previous = INT32_MIN;
   bool firstSlot = true;
-  return ReadRecords(in, logCva, n, sizeof(MsgIndexRec),
-                     [&](const unsigned char* stored, unsigned char* element, int) {
-                       MsgIndexRec r;
-                       std::memcpy(&r, stored, sizeof r);
-                       if (!firstSlot && r.number <= previous) return false;
-                       firstSlot = false;
-                       previous = r.number;
-                       std::memcpy(element, &r, sizeof r);
-                       return true;
-                     });
+  auto rising = [&](const unsigned char* element) {
+    MsgIndexRec r;
+    std::memcpy(&r, element, sizeof r);
+    if (!firstSlot && r.number <= previous) return false;
+    firstSlot = false;
+    previous = r.number;
+    return true;
+  };
+  if (logCva.ElementSize() == sizeof(MsgIndexRec)) {
+    bool ok = ReadRecordsInPlace(in, logCva, n, [&](const unsigned char* data, int count, int) {
+      bool bad = false;
+      int32_t before = previous;
+      for (int j = 0; j < count; ++j, data += sizeof(MsgIndexRec)) {
+        int32_t number = static_cast<int32_t>(LoadU32(data));
+        bad |= !firstSlot && number <= before;
+        firstSlot = false;
+        before = number;
+      }
+      previous = before;
+      return !bad;
+    });
+    if (!ok) return false;
+    // Rising numbers are the order of an array kept by number; any other
+    // order the array keeps is checked.
+    if (logCva.Compare() && !orderedByNumber) {
+      const int count = logCva.Count(), perChunk = logCva.PerChunk();
+      VirtualArrayCompare compare = logCva.Compare();
+      for (int start = 0; start < count; start += perChunk) {
+        const int m = count - start < perChunk ? count - start : perChunk;
+        VirtualArrayBuffer* buffer = logCva.ChunkBuffer(start / perChunk);
+        if (!buffer) return false;
+        for (int j = 1; j < m; ++j)
+          if (compare(buffer->data + (j - 1) * sizeof(MsgIndexRec), buffer->data + j * sizeof(MsgIndexRec)) > 0)
+            logCva.CheckOrderAt(start + j);
+        if (start > 0) logCva.CheckOrderAt(start);
+      }
+    }
+    return true;
+  }
+  return ReadRecords(in, logCva, n, sizeof(MsgIndexRec), [&](const unsigned char* stored, unsigned char* element, int) {
+    if (!rising(stored)) return false;
+    std::memcpy(element, stored, sizeof(MsgIndexRec));
+    return true;
+  });
 }
 
 // The thread order is dropped, not the index, when it does not hold together:
@@ -197,13 +273,22 @@ int ReadBody(Input& in, const TopicIndexArrays& arrays, uint16_t version, const 
     case kIndexVersion11007: {
       uint16_t shortCount;
       if (!in.U16(&shortCount) || !ReadStoredCount(in, shortCount, &n) || n == 0) return kIndexNeedsRebuild;
-      bool ok = ReadRecords(in, index, n, sizeof(IndexRec), [&](const unsigned char* stored, unsigned char* element, int) {
+      auto fits = [&](const unsigned char* stored) {
         IndexRec r;
         std::memcpy(&r, stored, sizeof r);
-        if (!checks.Fits(r)) return false;
-        std::memcpy(element, &r, sizeof r);
-        return true;
-      });
+        return checks.Fits(r);
+      };
+      bool ok = index.ElementSize() == sizeof(IndexRec)
+                    ? ReadRecordsInPlace(in, index, n,
+                                         [&](const unsigned char* data, int count, int) {
+                                           return checks.AllFit(data, count);
+                                         })
+                    : ReadRecords(in, index, n, sizeof(IndexRec),
+                                  [&](const unsigned char* stored, unsigned char* element, int) {
+                                    if (!fits(stored)) return false;
+                                    std::memcpy(element, stored, sizeof(IndexRec));
+                                    return true;
+                                  });
       if (!ok) return kIndexNeedsRebuild;
       hasSynopsis = true;
       break;
@@ -239,7 +324,7 @@ int ReadBody(Input& in, const TopicIndexArrays& arrays, uint16_t version, const 
     default:
       return kIndexNeedsRebuild;  // unknown version: nothing of it can be trusted
   }
-  if (!ReadLogCva(in, *arrays.logCva, n)) return kIndexNeedsRebuild;
+  if (!ReadLogCva(in, *arrays.logCva, n, arrays.logCvaByNumber)) return kIndexNeedsRebuild;
   if (arrays.synopsis && (!hasSynopsis || !ReadSynopsis(in, *arrays.synopsis, static_cast<int>(n))))
     arrays.synopsis->SetSize(0, true);
   return kIndexRead;

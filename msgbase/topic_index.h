@@ -31,6 +31,10 @@ struct TopicIndexArrays {
   VirtualArray* index = nullptr;     // IndexRec
   VirtualArray* logCva = nullptr;    // MsgIndexRec
   VirtualArray* synopsis = nullptr;  // SynNode
+  // The "log cva" array's own order is by message number, which the reader
+  // checks as it reads; otherwise the reader checks the array's compare
+  // function against every pair.
+  bool logCvaByNumber = false;
 };
 
 struct TopicIndexHeader {

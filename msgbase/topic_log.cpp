@@ -1,9 +1,14 @@
 #include "msgbase/topic_log.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -20,12 +25,22 @@ void SwapBlockNibbles(char* bytes, long length) {
   }
 }
 
+// Byte scans over the block. Every byte of a log passes through them, so
+// where the processor has 16-byte vectors (all it meets in practice) the
+// bulk goes by vectors; the word-at-a-time forms give the same answers
+// elsewhere and take what the vectors leave.
+using ByteScan = const unsigned char* (*)(const unsigned char* p, const unsigned char* end);
+
+constexpr std::uintptr_t kOnes = ~std::uintptr_t(0) / 255;
+constexpr std::uintptr_t kHigh = kOnes * 128;
+
+// Non-zero when some byte of w is zero.
+inline std::uintptr_t ZeroBytes(std::uintptr_t w) { return (w - kOnes) & ~w & kHigh; }
+
 // The first byte at or after p that is CR or below (LF, TAB, NUL and the other
-// control characters), or end. Scans a machine word at a time.
-const unsigned char* SkipOrdinaryBytes(const unsigned char* p, const unsigned char* end) {
+// control characters), or end.
+const unsigned char* SkipOrdinaryBytesByWord(const unsigned char* p, const unsigned char* end) {
   using Word = std::uintptr_t;
-  constexpr Word kOnes = ~Word(0) / 255;
-  constexpr Word kHigh = kOnes * 128;
   while (end - p >= static_cast<long>(sizeof(Word))) {
     Word w;
     std::memcpy(&w, p, sizeof w);
@@ -34,6 +49,104 @@ const unsigned char* SkipOrdinaryBytes(const unsigned char* p, const unsigned ch
   }
   while (p < end && *p > '\r') ++p;
   return p;
+}
+
+// The first CR or LF at or after p, or end.
+const unsigned char* FindLineBreakByWord(const unsigned char* p, const unsigned char* end) {
+  using Word = std::uintptr_t;
+  while (end - p >= static_cast<long>(sizeof(Word))) {
+    Word w;
+    std::memcpy(&w, p, sizeof w);
+    if (ZeroBytes(w ^ (kOnes * '\n')) | ZeroBytes(w ^ (kOnes * '\r'))) break;
+    p += sizeof w;
+  }
+  while (p < end && *p != '\n' && *p != '\r') ++p;
+  return p;
+}
+
+#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+#define PELMORA_VECTOR_SCAN 1
+__attribute__((target("sse2"))) const unsigned char* SkipOrdinaryBytesByVector(const unsigned char* p,
+                                                                                const unsigned char* end) {
+  const __m128i cr = _mm_set1_epi8('\r');
+  while (end - p >= 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, cr), v));  // bytes up to CR
+    if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+  while (p < end && *p > '\r') ++p;
+  return p;
+}
+
+unsigned CountBits16(unsigned x) {
+  x = x - ((x >> 1) & 0x5555u);
+  x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+  x = (x + (x >> 4)) & 0x0F0Fu;
+  return (x + (x >> 8)) & 0x1Fu;
+}
+
+// Bits from..to-1 of a 16-bit mask (0 <= from <= to <= 16).
+inline unsigned BitRange(unsigned from, unsigned to) { return ((1u << to) - 1) & ~((1u << from) - 1); }
+
+// SkipUnwantedLines over whole 16-byte vectors: every LF of a vector ends a
+// line without a call or a byte loop. line starts a line that may be passed;
+// returns where the passing stopped (before the first line it may not pass,
+// or within the last 15 bytes, which the caller finishes).
+__attribute__((target("sse2"))) const unsigned char* PassLinesByVector(const unsigned char* line,
+                                                                        const unsigned char* end,
+                                                                        const char* wanted, long* remaining,
+                                                                        long* passed) {
+  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+  long crsBefore = 0;  // CRs of the current line in the vectors already passed
+  for (const unsigned char* q = line; end - q >= 16; q += 16) {
+    if (q - line > kMaxLineCount) break;  // the plain reader splits it
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+    const unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+    unsigned from = line > q ? static_cast<unsigned>(line - q) : 0;  // 0: the line began earlier
+    while (ends) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctz(ends));
+      ends &= ends - 1;
+      const long bytes = static_cast<long>(q + bit + 1 - line);
+      if (bytes > kMaxLineCount) return line;
+      const long count = bytes - crsBefore - static_cast<long>(crs ? CountBits16(crs & BitRange(from, bit)) : 0);
+      *passed += count;
+      if (remaining) *remaining -= count;
+      line = q + bit + 1;
+      crsBefore = 0;
+      from = bit + 1;
+      if (line >= end || (remaining && *remaining <= 0)) return line;
+      for (const char* w = wanted; *w; ++w)
+        if (*line == static_cast<unsigned char>(*w)) return line;
+    }
+    if (crs) crsBefore += CountBits16(crs & BitRange(from, 16));
+  }
+  return line;
+}
+
+bool HaveVectors() {
+#if defined(__SSE2__)
+  return true;
+#else
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("sse2");
+#endif
+}
+// Asked on first use, so a reader used while other modules start works too.
+bool Vectors() {
+  static const bool vectors = HaveVectors();
+  return vectors;
+}
+#else
+bool Vectors() { return false; }
+#endif
+
+ByteScan SkipOrdinaryBytesScan() {
+#ifdef PELMORA_VECTOR_SCAN
+  if (Vectors()) return SkipOrdinaryBytesByVector;
+#endif
+  return SkipOrdinaryBytesByWord;
 }
 
 void ReportReadError(LogReader& r) {
@@ -68,10 +181,52 @@ bool StartsWith(const char* text, const char* prefix) {
   return true;
 }
 
-// Appends a line to the header block; false when the block would reach its
-// limit, which makes the header invalid.
-bool AppendToHeader(char* header, size_t& used, const char* line) {
-  size_t n = std::strlen(line);
+// The few text functions every header goes through, kept inline: the C
+// library's are calls into another module on the target, and its strtol
+// consults the locale.
+size_t TextLength(const char* text) {
+  const char* p = text;
+  while (*p) ++p;
+  return static_cast<size_t>(p - text);
+}
+
+const char* FindText(const char* text, const char* needle) {
+  for (; *text; ++text)
+    if (*text == *needle && StartsWith(text, needle)) return text;
+  return nullptr;
+}
+
+// A decimal number as strtol reads it in base 10: leading white space, a
+// sign, the digits; out of range it gives the nearest limit. *end is text
+// when there are no digits.
+long ParseDecimal(const char* text, const char** end) {
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  if (*p < '0' || *p > '9') {
+    *end = text;
+    return 0;
+  }
+  const unsigned long limit =
+      negative ? 0UL - static_cast<unsigned long>(LONG_MIN) : static_cast<unsigned long>(LONG_MAX);
+  unsigned long magnitude = 0;
+  bool overflow = false;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    unsigned long digit = static_cast<unsigned long>(*p - '0');
+    if (overflow || magnitude > (limit - digit) / 10)
+      overflow = true;
+    else
+      magnitude = magnitude * 10 + digit;
+  }
+  *end = p;
+  if (overflow) return negative ? LONG_MIN : LONG_MAX;
+  return negative ? static_cast<long>(0UL - magnitude) : static_cast<long>(magnitude);
+}
+
+// Appends a line of n bytes to the header block; false when the block would
+// reach its limit, which makes the header invalid.
+bool AppendToHeader(char* header, size_t& used, const char* line, size_t n) {
   if (used + n >= kHeaderBufferSize) return false;
   std::memcpy(header + used, line, n + 1);
   used += n;
@@ -185,9 +340,7 @@ struct PatternScanner {
     SkipSpace();
     const char* digits = p + (*p == '+' || *p == '-');
     if (*digits < '0' || *digits > '9') return false;
-    char* end = nullptr;
-    *value = std::strtol(p, &end, 10);
-    p = end;
+    *value = ParseDecimal(p, &p);
     return true;
   }
 };
@@ -218,21 +371,18 @@ namespace {
 
 // "folder #number, from author, size chars, date"
 bool ParseHeaderLine(const char* text, MessageHeader& h, long& statedNumber) {
-  char folder[101] = "", author[201] = "";
   long number = 0, size = 0;
-  if (ScanHeaderLine(text, folder, &number, author, &size) != 4) return false;
-  size_t n = std::strlen(author);
-  if (n) author[n - 1] = 0;  // the comma after the author
-  std::memcpy(h.folder, folder, sizeof folder);
-  std::memcpy(h.author, author, sizeof author);
+  if (ScanHeaderLine(text, h.folder, &number, h.author, &size) != 4) return false;
+  size_t n = TextLength(h.author);
+  if (n) h.author[n - 1] = 0;  // the comma after the author
   statedNumber = number;
   h.number = number;
   h.size = size < 0 ? 0 : size;
-  const char* chars = std::strstr(text, " chars, ");
+  const char* chars = FindText(text, " chars, ");
   if (chars) {
     const char* from = chars + 8;
-    size_t len = std::strcspn(from, "\r\n");
-    if (len > 90) len = 90;
+    size_t len = 0;
+    while (len < 90 && from[len] && from[len] != '\r' && from[len] != '\n') ++len;
     std::memcpy(h.dateText, from, len);
     h.dateText[len] = 0;
   }
@@ -247,8 +397,8 @@ bool ParseCommentLine(const char* text, long& parent) {
   else if (StartsWith(text, "This is a comment to message"))
     rest = text + 28;
   if (!rest) return false;
-  char* end = nullptr;
-  long n = std::strtol(rest, &end, 10);
+  const char* end = nullptr;
+  long n = ParseDecimal(rest, &end);
   if (end == rest) return false;
   parent = n == 0 ? -1 : n;
   return true;
@@ -280,6 +430,7 @@ void LogReaderClose(LogReader& r) {
 
 long readmsgline(LogReader& r) {
   if (!r.open) return 0;
+  const ByteScan skipOrdinaryBytes = SkipOrdinaryBytesScan();
   size_t stored = 0;
   long count = 0, storedCRs = 0;
   bool done = false;
@@ -299,7 +450,7 @@ long readmsgline(LogReader& r) {
     while (p < end) {
       // Ordinary bytes (above CR) are copied in runs; only the few control
       // bytes take the slow path below.
-      const unsigned char* run = SkipOrdinaryBytes(p, end);
+      const unsigned char* run = skipOrdinaryBytes(p, end);
       if (run > p) {
         long n = static_cast<long>(run - p);
         if (n > kMaxLineCount - count) n = kMaxLineCount - count;
@@ -337,6 +488,53 @@ long readmsgline(LogReader& r) {
   r.lineLength = stored;
   if (count) r.endOrError = false;
   return count;
+}
+
+long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
+  if (!r.open) return 0;
+  const unsigned char* base = reinterpret_cast<const unsigned char*>(r.block);
+  const unsigned char* p = base + r.position;
+  const unsigned char* const end = base + r.blockLength;
+  long passed = 0;
+  bool vectorsTried = !Vectors();
+  while (p < end && (!remaining || *remaining > 0)) {
+    // The plain reader stores a NUL or TAB first byte as a blank, which no
+    // caller wants, so the raw byte decides.
+    bool stop = false;
+    for (const char* w = wanted; *w && !stop; ++w) stop = *p == static_cast<unsigned char>(*w);
+    if (stop) break;
+#ifdef PELMORA_VECTOR_SCAN
+    if (!vectorsTried) {
+      // The bulk goes by vectors; the lines they leave (near the block's
+      // end, or one they stop before) by the loop below.
+      vectorsTried = true;
+      const unsigned char* at = PassLinesByVector(p, end, wanted, remaining, &passed);
+      if (at != p) {
+        p = at;
+        continue;
+      }
+    }
+#endif
+    // The line's count is its bytes less its CRs; a line that may reach the
+    // line limit is left whole to the plain reader, which splits it.
+    const unsigned char* limit = end - p > kMaxLineCount ? p + kMaxLineCount : end;
+    const unsigned char* q = p;
+    long crs = 0;
+    for (;;) {
+      q = FindLineBreakByWord(q, limit);
+      if (q >= limit || *q == '\n') break;
+      ++crs;
+      ++q;
+    }
+    if (q >= limit) break;
+    long count = static_cast<long>(q + 1 - p) - crs;
+    p = q + 1;
+    passed += count;
+    if (remaining) *remaining -= count;
+  }
+  r.position = static_cast<long>(p - base);
+  if (passed) r.endOrError = false;
+  return passed;
 }
 
 long msgtell(const LogReader& r) {
@@ -384,7 +582,7 @@ long ParseMessageHeader(LogReader& r, MessageHeader* out) {
   char* header = r.headerScratch;
   size_t used = 0;
   header[0] = 0;
-  if (!AppendToHeader(header, used, r.line)) return 0;
+  if (!AppendToHeader(header, used, r.line, TextLength(r.line))) return 0;
   long stated = 0;
 
   if (StartsWith(r.line, ">>>")) {
@@ -392,13 +590,13 @@ long ParseMessageHeader(LogReader& r, MessageHeader* out) {
     h.singleLine = true;
   } else {
     if (readmsgline(r) == 0) return 0;
-    if (!AppendToHeader(header, used, r.line)) return 0;
+    if (!AppendToHeader(header, used, r.line, r.lineLength)) return 0;
     if (!ParseHeaderLine(r.line, h, stated) || !ValidHeader(h, stated)) return 0;
     bool warned = false;
     bool first = true;
     for (;;) {
       if (readmsgline(r) == 0) return 0;  // the log ends inside the header
-      if (!AppendToHeader(header, used, r.line)) return 0;
+      if (!AppendToHeader(header, used, r.line, r.lineLength)) return 0;
       if (used >= kHeaderBufferSize - 50 && !warned && !r.suppressHeaderWarning) {
         warned = true;
         if (r.notices.box) {
@@ -432,7 +630,7 @@ long IsMessageStart(LogReader& r, MessageHeader* header) {
   if (equals < 9 && !StartsWith(r.line, ">>>")) return 0;
   long offset = msgtell(r);
   char* saved = r.savedLine;
-  size_t savedLength = std::strlen(r.line);
+  size_t savedLength = TextLength(r.line);
   std::memcpy(saved, r.line, savedLength + 1);
   long number = ParseMessageHeader(r, header);
   if (!number) {

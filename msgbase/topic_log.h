@@ -78,6 +78,15 @@ void LogReaderClose(LogReader& reader);
 // included. 0 at the end of the file, on a read error or when no log is open.
 // The last line of a log without a final LF is returned too.
 long readmsgline(LogReader& reader);
+// Moves the reader past the lines that readmsgline would return next, as
+// long as each lies wholly in the loaded block, is shorter than the line
+// limit and begins with none of the bytes of `wanted` (printable characters
+// only). Stops before any other line, which the plain reader then takes; with
+// remaining given, also once *remaining (less each line's count) is used up.
+// Returns the characters passed, counted as readmsgline counts them; the
+// line buffer keeps what it held. Callers that look only at the starts of
+// the lines they read use it to pass the rest without copying them.
+long SkipUnwantedLines(LogReader& reader, const char* wanted, long* remaining);
 // File offset of the next unread byte; 0 when no log is open.
 long msgtell(const LogReader& reader);
 // Moves the reader to a byte offset: the block's file offset, or -1.

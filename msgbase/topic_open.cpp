@@ -3,9 +3,13 @@
 
 #include <windows.h>
 
+#include <io.h>
+
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/appstate.h"
 #include "core/debuglog.h"
@@ -62,6 +66,27 @@ void PathWithExtension(const char* logPath, const char* extension, char* out) {
   setext(out, extension, MAX_PATH);
 }
 
+// The file's time exactly as filetime gives it (the same conversion), from
+// its directory entry in one call: the directory search behind filetime
+// costs more under some systems than reading a whole index.
+time_t FileTimeOf(const char* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
+  FILETIME when = data.ftLastWriteTime;
+  if (!when.dwLowDateTime && !when.dwHighDateTime) when = data.ftCreationTime;
+  SYSTEMTIME st;
+  if (!FileTimeToSystemTime(&when, &st)) return -1;
+  struct tm fields = {};
+  fields.tm_year = st.wYear - 1900;
+  fields.tm_mon = st.wMonth - 1;
+  fields.tm_mday = st.wDay;
+  fields.tm_hour = st.wHour;
+  fields.tm_min = st.wMinute;
+  fields.tm_sec = st.wSecond;
+  fields.tm_isdst = -1;
+  return mktime(&fields);
+}
+
 void ReloadServiceConfig() {
   char key[SERVICE_KEY_MAX + 1] = "";
   if (g_topic.log) getservice(key, g_topic.openName);
@@ -114,8 +139,36 @@ bool WriteIndexFile(const char* indexPath, long first, long last) {
 
 // ---- the reindex path of scanmsg ----
 
+// The thread file's records gathered and written 64 KB at a time:
+// a record is 125 bytes, and there is one per message.
+struct ThreadFileWriter {
+  FILE* file = nullptr;
+  std::vector<unsigned char> bytes;
+  bool ok = true;
+
+  static bool Add(void* context, const void* data, size_t size) {
+    auto& w = *static_cast<ThreadFileWriter*>(context);
+    const auto* p = static_cast<const unsigned char*>(data);
+    w.bytes.insert(w.bytes.end(), p, p + size);
+    return w.bytes.size() < kFlushSize || w.Flush();
+  }
+  // False once any write failed.
+  bool Flush() {
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) ok = false;
+    bytes.clear();
+    return ok;
+  }
+  ByteSink Sink() {
+    ByteSink sink;
+    sink.context = this;
+    sink.write = Add;
+    return sink;
+  }
+  static constexpr size_t kFlushSize = 1 << 16;
+};
+
 struct Rebuild {
-  FILE* thr = nullptr;
+  ThreadFileWriter thr;
   uint32_t thrLength = 0;  // the thread file starts empty
   bool scrambled = false;
   MessageIdList* ids = nullptr;
@@ -146,7 +199,7 @@ void AddScanned(void* context, const ScannedMessage& m) {
   Rebuild& b = *static_cast<Rebuild*>(context);
   IndexRec index = {m.logOffset, 0, static_cast<int32_t>(m.date)};
   index.thrOffset = b.thrLength;
-  if (!WriteThreadRecord(StdioSink(b.thr), m.thread, b.scrambled)) b.ok = false;
+  if (!WriteThreadRecord(b.thr.Sink(), m.thread, b.scrambled)) b.ok = false;
   b.thrLength += sizeof(ThreadRecord);
   MsgIndexRec rec = {static_cast<int32_t>(m.number), static_cast<int32_t>(m.parent), m.flags};
 
@@ -242,12 +295,13 @@ int ReindexOpenTopic() {
   }
 
   Rebuild build;
-  build.thr = thr.file;
+  build.thr.file = thr.file;
+  build.thr.bytes.reserve(ThreadFileWriter::kFlushSize + sizeof(ThreadRecord));
   build.scrambled = (rec->flags & CONF_SCRAMBLED) != 0;
   build.ids = keepIds ? &list : nullptr;
   ScanTopicLog(g_logReader, options, AddScanned, &build);
 
-  if (!thr.Finish(build.ok)) CantOpen(thrPath);
+  if (!thr.Finish(build.thr.Flush() && build.ok)) CantOpen(thrPath);
   if (keepIds && !ids.Finish(MsgIdListSave(list, ids.file) == 1)) CantOpen(idPath);
 
   if (LogCva.Count() > 0) {
@@ -330,11 +384,19 @@ bool LoadIndex(ConfRec& rec, const char* indexPath) {
   char thrPath[MAX_PATH];
   PathWithExtension(indexPath, ".thr", thrPath);
   TopicIndexLimits limits;
-  limits.logSize = filesize(g_topic.logPath);
+  // Sizes from the open log's handle and the thread file's directory entry:
+  // opening a file only to measure it costs more than reading the index.
+  long logSize = _filelength(_fileno(g_topic.log));
+  limits.logSize = logSize < 0 ? 0 : logSize;
   // A thread file that is gone makes every record of the index point nowhere.
-  limits.thrSize = GetFileAttributesA(thrPath) == INVALID_FILE_ATTRIBUTES ? 0 : filesize(thrPath);
+  WIN32_FILE_ATTRIBUTE_DATA thr;
+  limits.thrSize = GetFileAttributesExA(thrPath, GetFileExInfoStandard, &thr) && thr.nFileSizeHigh == 0 &&
+                           thr.nFileSizeLow <= static_cast<DWORD>(LONG_MAX)
+                       ? static_cast<long>(thr.nFileSizeLow)
+                       : 0;
   TopicIndexHeader header;
   TopicIndexArrays arrays{&IndexArray, &LogCva, &Synopsis};
+  arrays.logCvaByNumber = true;
   int result = ReadTopicIndex(StdioSource(file), arrays, &header, limits);
   fileclose(file);
   if (result != kIndexRead) return false;
@@ -412,7 +474,7 @@ int OpenTopicSteps(bool repair) {
   setvbuf(log, nullptr, _IONBF, 0);
   g_topic.log = log;
   g_openFolderName = OpenFolderName;
-  g_topic.logTime = filetime(g_topic.logPath);
+  g_topic.logTime = FileTimeOf(g_topic.logPath);
   g_logTime = g_topic.logTime;  // the poll's change test starts from the open
   DebugLogF("logopen(): _logtime=%d\n", static_cast<int>(g_topic.logTime));
   LogReaderOpen(g_logReader, StdioSource(log), (rec.flags & CONF_SCRAMBLED) != 0);
@@ -422,7 +484,10 @@ int OpenTopicSteps(bool repair) {
 
   char indexPath[MAX_PATH];
   PathWithExtension(g_topic.logPath, ".ind", indexPath);
-  g_topic.indexTime = filetime(indexPath);
+  g_topic.indexTime = FileTimeOf(indexPath);
+  // Each open empties and refills these; the blocks of the last topic serve
+  // the next rather than going back to the system and being asked for again.
+  for (VirtualArray* array : {&IndexArray, &LogCva, &Synopsis}) array->KeepBlocksWhenEmptied(true);
   IndexArray.SetSize(0);
   g_topic.readMark = 0;
   bool firstUnread = false;
@@ -528,7 +593,7 @@ void logclose() {
     char indexPath[MAX_PATH];
     PathWithExtension(g_topic.logPath, ".ind", indexPath);
     // Another instance that rewrote the index since our open wins.
-    if (g_topic.indexTime == -1 || filetime(indexPath) == g_topic.indexTime)
+    if (g_topic.indexTime == -1 || FileTimeOf(indexPath) == g_topic.indexTime)
       WriteIndexFile(indexPath, g_topic.first, g_topic.last);
     PumpMessages();
   }

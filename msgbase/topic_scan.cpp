@@ -46,6 +46,10 @@ void RecipientText(const ScanOptions& o, const char* recipients, char* text, siz
 }
 
 uint16_t InvolvementFlags(const ScanOptions& o, const ScannedMessage& m) {
+  // Nothing to match against: the sender need not be parsed.
+  if (!(o.nameList && o.nameList[0]) && !(o.identity && o.identity[0]) &&
+      !(o.personalAddress && o.personalAddress[0]))
+    return 0;
   char senderName[100], senderAddress[100];
   ParseAddress(m.fields.sender, senderName, sizeof senderName, senderAddress, sizeof senderAddress);
   uint16_t flags = 0;
@@ -82,11 +86,15 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
   long found = 0;
   const bool tracksHeaderOnly = TracksHeaderOnly(o);
   for (;;) {
+    // Only a line beginning "=" or ">" can open a message.
+    SkipUnwantedLines(r, "=>", nullptr);
     long offset = msgtell(r);
     if (readmsgline(r) == 0) break;
-    m = ScannedMessage();
     long number = IsMessageStart(r, &m.header);
     if (!number) continue;
+    // Every other member is set below; the thread record's fields are
+    // filled by prefix, so it starts clear.
+    m.thread = ThreadRecord();
     m.number = number;
     m.parent = m.header.parent;
     m.logOffset = static_cast<uint32_t>(offset);
@@ -99,6 +107,8 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
     // count for the header-only mark.
     bool headerOnly = m.fields.headerOnlyMarker;
     while (r.remaining > 0) {
+      SkipUnwantedLines(r, "O*", &r.remaining);  // lines that cannot be the notice
+      if (r.remaining <= 0) break;
       long n = readmsgline(r);
       if (n <= 0) break;
       r.remaining -= n;

@@ -634,4 +634,43 @@ TEST_F(VirtualArrayTest, PointersStayOnTheirElementThroughRandomEdits) {
   EXPECT_TRUE(g_errors.empty());
 }
 
+TEST_F(VirtualArrayTest, ArrayThatKeepsItsBlocksRefillsAsAFreshOne) {
+  for (bool smallPool : {false, true}) {
+    if (smallPool) PoolOfThree();
+    VirtualArray a("kept", 4, CompareU32);
+    a.KeepBlocksWhenEmptied(true);
+    const int perChunk = a.PerChunk();
+    std::vector<uint32_t> first(static_cast<size_t>(perChunk) * 6 + 5);
+    for (size_t i = 0; i < first.size(); ++i) first[i] = 0xA5A5A5A5u - static_cast<uint32_t>(i);
+    FillU32(a, first);
+    ASSERT_TRUE(a.SetSize(0));
+    EXPECT_TRUE(a.Sorted());
+    // The old blocks serve again: grown elements still start cleared, and
+    // a chunk filled by the caller has only its tail cleared.
+    ASSERT_TRUE(a.SetSize(perChunk * 2 + 3));
+    for (int i = 0; i < a.Count(); ++i) ASSERT_EQ(U32(a, i), 0u) << i;
+    VirtualArrayBuffer* b = a.ChunkBufferToFill(1, 8);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(a.ChunkBufferToFill(a.ChunkCount(), 8), nullptr);
+    uint32_t two[2] = {7, 8};
+    memcpy(b->data, two, sizeof two);
+    EXPECT_EQ(U32(a, perChunk), 7u);
+    EXPECT_EQ(U32(a, perChunk + 1), 8u);
+    EXPECT_EQ(U32(a, perChunk + 2), 0u);
+    // Emptied again, then refilled past the earlier size, through swaps when
+    // the pool is small.
+    ASSERT_TRUE(a.SetSize(0));
+    std::vector<uint32_t> second(static_cast<size_t>(perChunk) * 8);
+    for (size_t i = 0; i < second.size(); ++i) second[i] = static_cast<uint32_t>(i * 3);
+    FillU32(a, second);
+    EXPECT_EQ(Contents(a), second);
+    // Without keeping, emptying gives everything back as before.
+    a.KeepBlocksWhenEmptied(false);
+    ASSERT_TRUE(a.SetSize(0));
+    FillU32(a, {3, 1, 2});
+    EXPECT_EQ(Contents(a), (std::vector<uint32_t>{3, 1, 2}));
+  }
+  EXPECT_TRUE(g_errors.empty());
+}
+
 }  // namespace

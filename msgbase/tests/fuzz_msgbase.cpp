@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "msgbase/tests/line_walks.h"
 #include "msgbase/tests/memory_log.h"
 #include "msgbase/topic_scan.h"
 
@@ -36,6 +37,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 1; i < size && i < 64; i += 7) {
     MessageHeader header;
     ReadMessageStartAt(*reader, static_cast<long>(data[i]) * static_cast<long>(size) / 256, &header);
+  }
+  // Passing the lines a caller does not want reads the log as the plain
+  // reader does, over the whole file and over a body's size.
+  for (const char* wanted : {"O*", "=>"}) {
+    MemoryLog a, b;
+    a.bytes = b.bytes = log.bytes;
+    auto plain = OpenReader(a, scrambled);
+    auto skipping = OpenReader(b, scrambled);
+    long body = data[0] & 1 ? static_cast<long>(size / 2) : 0;
+    if (!CompareWalks(WalkLines(*plain, nullptr, body), WalkLines(*skipping, wanted, body), wanted).empty())
+      __builtin_trap();
   }
   return 0;
 }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -100,6 +102,50 @@ TEST_F(MsgIdListTest, ManyMessagesSettleInOneSort) {
   EXPECT_EQ(subjects.Count(), 500);
   EXPECT_EQ(MsgIdListFindSubject(list, "Subject 0"), n);
   for (int i = 1; i < ids.Count(); ++i) ASSERT_LT(CompareMsgIdKeys(ids.At(i - 1), ids.At(i)), 0);
+}
+
+TEST_F(MsgIdListTest, AddedListWritesAsTheSettledOneDoes) {
+  // Keys about the comparison's word edges, sharing long beginnings,
+  // differing only in case or in 1252 letters, cut at the key's length, and
+  // the same key again with lower and higher numbers.
+  std::vector<std::string> keys = {"<a>", "<abcdef>", "<abcdefg>", "<abcdefgh>", "<abcdefghi>", "<ABCDEFG>",
+                                   "<\xe9t\xe9@x>", "<\xc9T\xc9@X>", "<" + std::string(250, 'k') + "@x>",
+                                   "<" + std::string(198, 'k') + ">", "<" + std::string(197, 'k') + "@>"};
+  for (int i = 0; i < 300; ++i) keys.push_back("<common-beginning-of-a-long-key-" + std::to_string(i * 7 % 101) + "@x>");
+  auto fill = [&](MessageIdList& l) {
+    long number = 1;
+    for (const std::string& key : keys) {
+      std::string subject = key.substr(1, key.size() % 40);
+      MsgIdListAdd(l, key.c_str(), subject.c_str(), number * 37 % 1009 + 1, 86400L * (number % 50));
+      ++number;
+    }
+  };
+  fill(list);
+  std::string added = SavedText();
+
+  VirtualArray otherIds{"msgid", sizeof(MsgIdEntry), CompareMsgIdKeys};
+  VirtualArray otherSubjects{"subject", sizeof(MsgIdEntry), CompareMsgIdKeys};
+  MessageIdList settled;
+  settled.msgid = &otherIds;
+  settled.subject = &otherSubjects;
+  MsgIdListOpen(settled, nullptr);
+  fill(settled);
+  MsgIdListFindMessageId(settled, "<a>");  // settles the additions into the arrays
+  FILE* f = std::tmpfile();
+  ASSERT_EQ(MsgIdListSave(settled, f), 1);
+  std::rewind(f);
+  std::string text;
+  for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
+  std::fclose(f);
+  EXPECT_EQ(added, text);
+  EXPECT_GT(std::count(added.begin(), added.end(), '\n'), 100);
+}
+
+TEST_F(MsgIdListTest, OfEqualKeysAndNumbersTheFirstAddedStays) {
+  MsgIdListAdd(list, "<same@x>", "", 5, 100);
+  MsgIdListAdd(list, "<SAME@X>", "", 5, 200);
+  MsgIdListAdd(list, "<Same@x>", "", 4, 300);
+  EXPECT_EQ(SavedText(), "<same@x> 5,100\n");
 }
 
 }  // namespace

@@ -380,6 +380,67 @@ TEST(TopicIndex, LargeIndexCrossesChunksThroughAFile) {
   }
 }
 
+int CompareNumbersUp(const void* x, const void* y) {
+  int32_t a, b;
+  std::memcpy(&a, x, 4);
+  std::memcpy(&b, y, 4);
+  return a < b ? -1 : a > b;
+}
+int CompareNumbersDown(const void* x, const void* y) { return CompareNumbersUp(y, x); }
+
+TEST(TopicIndex, ReadInPlaceKeepsEveryCheckAcrossChunks) {
+  Arrays source;
+  const int n = 20000;
+  Fill(source, n);
+  StringSink sink;
+  ASSERT_EQ(1, WriteTopicIndex(sink.Sink(), source.Refs(), 1, n, 6));
+  const std::string good = sink.bytes;
+  const size_t indexAt = 16, logCvaAt = indexAt + n * sizeof(IndexRec);
+  struct Case {
+    const char* name;
+    VirtualArrayCompare compare;
+    bool byNumber;
+    size_t patchAt;         // 0: none
+    uint32_t patchValue;
+    int result;
+    bool sorted;
+  };
+  const Case cases[] = {
+      {"by number", CompareNumbersUp, true, 0, 0, kIndexRead, true},
+      {"compare checked", CompareNumbersUp, false, 0, 0, kIndexRead, true},
+      {"other order learnt", CompareNumbersDown, false, 0, 0, kIndexRead, false},
+      // A number that falls back, in the last chunk and at a chunk's start.
+      {"falls back late", CompareNumbersUp, true, logCvaAt + (n - 1) * sizeof(MsgIndexRec), 5, kIndexNeedsRebuild, false},
+      {"falls back at edge", CompareNumbersUp, true, logCvaAt + 6528 * sizeof(MsgIndexRec), 6528, kIndexNeedsRebuild, false},
+      // Offsets past the log and the thread file, deep in the array.
+      {"log offset", CompareNumbersUp, true, indexAt + 15000 * sizeof(IndexRec), 20000000, kIndexNeedsRebuild, false},
+      {"thread offset", CompareNumbersUp, true, indexAt + 5440 * sizeof(IndexRec) + 4, 125 * n, kIndexNeedsRebuild, false},
+  };
+  for (const Case& c : cases) {
+    std::string bytes = good;
+    if (c.patchAt) std::memcpy(&bytes[c.patchAt], &c.patchValue, 4);
+    Arrays a;
+    VirtualArray logCva("log cva", sizeof(MsgIndexRec), c.compare);
+    TopicIndexArrays refs{&a.index, &logCva, &a.synopsis};
+    refs.logCvaByNumber = c.byNumber;
+    TopicIndexLimits limits;
+    limits.logSize = 1000L * n;
+    limits.thrSize = 125L * n;
+    MemoryLog file;
+    file.bytes = bytes;
+    ASSERT_EQ(c.result, ReadTopicIndex(file.Source(), refs, nullptr, limits)) << c.name;
+    if (c.result != kIndexRead) {
+      EXPECT_EQ(0, logCva.Count()) << c.name;
+      EXPECT_EQ(0, a.index.Count()) << c.name;
+      continue;
+    }
+    ASSERT_EQ(n, logCva.Count()) << c.name;
+    EXPECT_EQ(c.sorted, logCva.Sorted()) << c.name;
+    EXPECT_EQ(n, static_cast<MsgIndexRec*>(logCva.At(n - 1))->number) << c.name;
+    EXPECT_EQ(1000u * (n - 1), a.Index(n - 1).logOffset) << c.name;
+  }
+}
+
 TEST(TopicIndex, WriterRefusesMismatchAndReportsFailedWrites) {
   Arrays a;
   Fill(a, 3);

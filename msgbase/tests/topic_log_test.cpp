@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "msgbase/tests/line_walks.h"
 #include "msgbase/tests/memory_log.h"
 
 namespace {
@@ -321,6 +322,84 @@ TEST(HeaderLineScan, ReadsAsTheFormattedInputPatterns) {
       EXPECT_EQ(s1, s2) << line;
     }
   }
+}
+
+// A log of lines that are hard on a reader: candidates of every kind, CR
+// runs and lone CRs, TAB and NUL first bytes, lines about the line limit,
+// empty lines, chosen by seed; with final false the last line has no LF.
+std::string TrickyLog(unsigned seed, size_t size, bool final) {
+  static const std::string kLines[] = {
+      "ordinary text of a message body\r\n",
+      "Only the header of this message was collected\r\n",
+      "*** Header Only ***\n",
+      "==========\r\n",
+      ">>>bix:c/t 5 ann(3)5Mar96 14:07\n",
+      "--boundary\r\n",
+      "\r\r\r\r\r\n",
+      "a lone\rcarriage return\n",
+      "\tOnly the header of this message was collected\n",
+      std::string("\0*** Header Only ***\n", 21),
+      "\n",
+      "\r\n",
+      "Other line beginning with O\n",
+  };
+  std::string log;
+  while (log.size() < size) {
+    seed = seed * 1103515245u + 12345u;
+    unsigned pick = (seed >> 16) % 20;
+    if (pick < 13) {
+      log += kLines[pick];
+    } else if (pick < 18) {
+      static const size_t kLong[] = {4093, 4094, 4095, 4096, 5000};
+      size_t n = kLong[pick - 13];
+      std::string line(n, 'x');
+      line[0] = (seed >> 8) & 1 ? 'O' : 'x';
+      if ((seed >> 9) & 1) line[n - 2] = '\r';
+      line[n - 1] = '\n';
+      log += line;
+    } else {
+      log += std::string((seed >> 4) % 300, (seed >> 12) & 1 ? '\r' : 'y') + "\n";
+    }
+  }
+  if (!final) log += "Only the header of this message was collected, without a line end";
+  return log;
+}
+
+TEST_F(TopicLogTest, SkippedLinesAreExactlyTheOnesThePlainReaderWouldPassOver) {
+  std::vector<std::string> logs;
+  for (unsigned seed = 1; seed <= 40; ++seed) logs.push_back(TrickyLog(seed, 30000 + seed * 517, seed % 3 != 0));
+  // A wanted line starting at every place around the first block edge, and
+  // separators split across it.
+  for (int shift = -4; shift <= 4; ++shift) {
+    std::string before(static_cast<size_t>(static_cast<long>(kLogBlockSize) + shift), 'z');
+    for (size_t i = 80; i < before.size(); i += 81) before[i] = '\n';
+    before.back() = '\n';
+    logs.push_back(before + "Only the header of this message was collected\r\nafter\n");
+    logs.push_back(before + "==========\r\nmore\n");
+    logs.push_back(before + "\r\r\r\r\r\r\r\r\r\r\nend\n");
+  }
+  logs.push_back("");
+  logs.push_back("no line end at all");
+  for (size_t i = 0; i < logs.size(); ++i) {
+    for (bool scrambled : {false, true}) {
+      for (const char* wanted : {"O*", "=>", "O*-"}) {
+        MemoryLog plainLog, skippingLog;
+        plainLog.bytes = skippingLog.bytes = scrambled ? Scramble(logs[i]) : logs[i];
+        auto a = Open(plainLog, scrambled);
+        auto b = Open(skippingLog, scrambled);
+        std::string difference = CompareWalks(WalkLines(*a, nullptr, 0), WalkLines(*b, wanted, 0), wanted);
+        ASSERT_EQ(difference, "") << "log " << i << " wanted " << wanted << " scrambled " << scrambled;
+        // Bodies of every size end on the same line either way.
+        for (long size : {1L, 2L, 100L, 4095L, 8191L, 8192L, 8193L, 20000L}) {
+          auto c = Open(plainLog, scrambled);
+          auto d = Open(skippingLog, scrambled);
+          difference = CompareWalks(WalkLines(*c, nullptr, size), WalkLines(*d, wanted, size), wanted);
+          ASSERT_EQ(difference, "") << "log " << i << " size " << size << " wanted " << wanted;
+        }
+      }
+    }
+  }
+  EXPECT_TRUE(g_boxes.empty());
 }
 
 }  // namespace

@@ -244,4 +244,43 @@ TEST_F(TopicScanTest, MessagesAreFoundAgainAtTheirOffsets) {
   EXPECT_TRUE(g_boxes.empty());
 }
 
+TEST_F(TopicScanTest, HeaderOnlyNoticesAreFoundWhereverTheBlocksEnd) {
+  // News messages of many lengths, so notices, separators and summary lines
+  // fall on every side of the reader's block edges; some bodies end without
+  // a final LF before the next separator would be read.
+  MemoryLog log;
+  std::vector<bool> headerOnly;
+  std::vector<uint32_t> offsets;
+  for (int i = 1; i <= 400; ++i) {
+    std::string body = "From: Poster <p@example.com>\r\nSubject: Topic " + std::to_string(i) + "\r\n\r\n";
+    body += "First line of text " + std::to_string(i) + "\r\n";
+    const int fill = (i * 131) % 97;
+    for (int k = 0; k < fill; ++k) body += std::string(static_cast<size_t>((i * 7 + k * 13) % 90), 'f') + "\r\n";
+    switch (i % 6) {
+      case 0: body += "Only the header of this message was collected\r\n"; break;
+      case 1: body += "*** Header Only ***\n"; break;
+      case 2: body += "\tOnly the header of this message was collected\r\n"; break;   // stored as a blank first
+      case 3: body += " *** Header Only ***\r\n"; break;
+      // The line limit splits this line: the notice starts the second part.
+      case 4: body += std::string(4095, 'L') + "*** Header Only ***\n"; break;
+      default: body += "\r\r\r\r\r\r\nOnly the header of this message was collected\n"; break;
+    }
+    body += "last line\r\n";
+    headerOnly.push_back(i % 6 != 2 && i % 6 != 3);
+    offsets.push_back(static_cast<uint32_t>(log.bytes.size()));
+    log.bytes += SeparatorMessage("net:comp.lang.c/all", i, "p@example.com", "", body);
+  }
+  for (bool scrambled : {false, true}) {
+    MemoryLog copy;
+    copy.bytes = scrambled ? Scramble(log.bytes) : log.bytes;
+    auto found = Walk(copy, OptionsFor("net:comp.lang.c/all"), scrambled);
+    ASSERT_EQ(found.size(), headerOnly.size());
+    for (size_t i = 0; i < found.size(); ++i) {
+      EXPECT_EQ(found[i].number, static_cast<long>(i + 1));
+      EXPECT_EQ(found[i].offset, offsets[i]) << i;
+      EXPECT_EQ((found[i].flags & kMsgHeaderOnly) != 0, headerOnly[i]) << "message " << i + 1;
+    }
+  }
+}
+
 }  // namespace
