@@ -1080,8 +1080,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
   int code = RunQueue();
   // import.ok tells the rebuild that its topic was rebuilt.
   if (g_buildMode && g_buildsDone > 0 && g_buildsFailed == 0) Touch("import.ok");
-  if (g_checkWindow) DestroyWindow(g_checkWindow);
-  if (g_window) DestroyWindow(g_window);
+  // The windows go with the process.
   CloseHandle(lock);
   return code;
 }
