@@ -114,8 +114,10 @@ bool ParseHeaderLine(std::string_view line, ImportedMessage* m, long* size) {
     if (digits < line.size() && line[digits] != ' ') continue;
     m->author = OneWord(line.substr(authorStart, comma - authorStart), kMaxAuthor);
     *size = value;
-    size_t chars = line.find(" chars, ", digits);
-    m->date = chars == digits ? Clip(line.substr(chars + 8), kMaxDate) : std::string();
+    // A count filled in afterwards is padded with blanks.
+    size_t chars = digits;
+    while (chars < line.size() && line[chars] == ' ') ++chars;
+    m->date = line.compare(chars, 7, "chars, ") == 0 ? Clip(line.substr(chars + 7), kMaxDate) : std::string();
     return !m->author.empty();
   }
   return false;
@@ -203,8 +205,9 @@ bool AtElementStart(std::string_view text, size_t pos, bool logForm) {
   }
   if (StartsWith(line, ">>>")) return !logForm || ParseSingleLine(line, &scratch, &size);
   if (logForm) return false;
+  // "begin ": an attachment the editor put after the body it counted.
   return StartsWith(line, "#pragma ") || StartsWith(line, "!start ") || StartsWith(line, "#! rnews ") ||
-         StartsWith(line, "Memo #");
+         StartsWith(line, "Memo #") || StartsWith(line, "begin ");
 }
 
 // Where a body of the stated size that starts at pos ends. Import text states
@@ -222,6 +225,9 @@ bool BodyEnd(std::string_view text, size_t pos, long size, bool logForm, size_t*
     ++at;
   }
   if (counted == size) byChars = at;
+  // A count that runs a line end past the end of the file still means all of it.
+  if (byBytes == std::string_view::npos && byChars == std::string_view::npos && static_cast<size_t>(size) <= left + 2)
+    byBytes = text.size();
   if (logForm) {
     *end = byChars != std::string_view::npos ? byChars : text.size();
     return true;
@@ -396,7 +402,7 @@ class Parser {
         continue;
       }
       first = false;
-      m.extraHeader += std::string(line) + "\r\n";
+      if (!line.empty()) m.extraHeader += std::string(line) + "\r\n";
     }
     if (!ended) {
       if (options_.logForm) {
@@ -407,8 +413,39 @@ class Parser {
       return false;
     }
     if (!TakeBody(m, size) || !Place(m)) return false;
+    TakeAttachments(m);
     out_.messages.push_back(std::move(m));
     return true;
+  }
+
+  // The editor appends a message's attachments uuencoded after the body it
+  // counted; they belong to the message.
+  void TakeAttachments(ImportedMessage& m) {
+    if (options_.logForm) return;
+    for (;;) {
+      Cursor look = cursor_;
+      std::string_view line;
+      while (look.Next(&line) && line.empty()) {
+      }
+      if (!StartsWith(line, "begin ") || line.size() < 10) return;
+      std::string attachment = std::string(line) + "\r\n";
+      bool ended = false;
+      while (look.Next(&line)) {
+        attachment += std::string(line) + "\r\n";
+        if (line == "end") {
+          ended = true;
+          break;
+        }
+      }
+      if (!ended) return;  // judged as text of its own
+      if (!m.ownsBody) {
+        m.ownedBody = std::string(m.body);
+        m.ownsBody = true;
+      }
+      if (!m.ownedBody.empty() && m.ownedBody.back() != '\n') m.ownedBody += "\r\n";
+      m.ownedBody += attachment;
+      cursor_ = look;
+    }
   }
 
   bool SingleLineMessage(std::string_view line) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
 #include <string>
 
@@ -68,6 +69,45 @@ TEST(ImportParse, EveryWriterOfTheProgramReadsBack) {
     EXPECT_EQ(m.commentTo, c.commentTo);
     EXPECT_FALSE(m.date.empty());
   }
+}
+
+// Writers elsewhere in the program: the editor (character count, attachments
+// after the body), the mail collector (attachment lines counted), a message
+// joined from parts (LF lines, count padded with blanks), a mailing (memo).
+TEST(ImportParse, EditorCollectorAndMailingFormsRead) {
+  std::string editor = "==========\r\nnotes/mine #0, from Ann_Smith, 22 chars, Thu\r\nComment to 3.\r\n----------\r\n"
+                       "Subject: Hi\r\n\r\nbody\r\ntext\r\n\r\nbegin 644 a.bin\r\n#86)C\r\n`\r\nend\r\n";
+  ImportFile f = Parse(editor, "local");
+  ASSERT_EQ(f.error, "");
+  ASSERT_EQ(f.messages.size(), 1u);
+  EXPECT_EQ(f.messages[0].commentTo, 3);
+  EXPECT_EQ(std::string(f.messages[0].Body()),
+            "Subject: Hi\r\n\r\nbody\r\ntext\r\nbegin 644 a.bin\r\n#86)C\r\n`\r\nend\r\n");
+
+  std::string collected = "==========\r\nmail/ann #0, from Bo_Lee, 31 chars, Thu\r\n----------\r\n"
+                          "Attachment: C:\\x (x)\r\nHello Ann\r\n\r\n";
+  f = Parse(collected + collected, "msmail");
+  ASSERT_EQ(f.error, "");
+  ASSERT_EQ(f.messages.size(), 2u);
+  EXPECT_EQ(f.messages[1].folder, "msmail:mail/ann");
+  EXPECT_EQ(std::string(f.messages[1].Body()), "Attachment: C:\\x (x)\r\nHello Ann");
+
+  std::string joined = "==========\nnet:alt/bin #0, from cy, 12         chars, Thu, 10 Dec 2026 14:00\n----------\n"
+                       "part1\npart2\n";
+  f = Parse(joined, "net");
+  ASSERT_EQ(f.error, "");
+  ASSERT_EQ(f.messages.size(), 1u);
+  EXPECT_EQ(f.messages[0].date, "Thu, 10 Dec 2026 14:00");
+  EXPECT_EQ(std::string(f.messages[0].Body()), "part1\npart2\n");
+
+  std::string memo = "From: ann\r\nTo: bob\r\n\r\nhi\r\n";
+  char head[32];
+  std::snprintf(head, sizeof head, "Memo #0 (%010u)\r\n", static_cast<unsigned>(memo.size() + 22 - 21));
+  f = Parse(head + memo, "local", "bob");
+  ASSERT_EQ(f.error, "");
+  ASSERT_EQ(f.messages.size(), 1u);
+  EXPECT_EQ(f.messages[0].folder, "mail/bob");
+  EXPECT_EQ(std::string(f.messages[0].Body()), memo);
 }
 
 TEST(ImportParse, PragmasSteerWhatFollows) {
