@@ -748,8 +748,28 @@ bool CopyRange(FILE* from, FILE* to, long start, long end) {
   return true;
 }
 
-// A log with messages to replace is written whole beside itself (".imp");
-// the old one steps aside (".imo") and stays until the file is committed.
+// Writes source's bytes over target's from its start and cuts it to their
+// length.
+bool CopyInto(const std::string& source, const std::string& target) {
+  FILE* in = fileopen(source.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
+  if (!in) return false;
+  FILE* out = fileopen(target.c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_DENY_WRITE | LOCK_QUIET);
+  if (!out) {
+    fileclose(in);
+    return false;
+  }
+  std::fseek(in, 0, SEEK_END);
+  long length = std::ftell(in);
+  bool ok = length >= 0 && std::fseek(out, 0, SEEK_SET) == 0 && CopyRange(in, out, 0, length) &&
+            std::fflush(out) == 0 && _chsize(_fileno(out), length) == 0 && _commit(_fileno(out)) == 0;
+  fileclose(out);
+  fileclose(in);
+  return ok;
+}
+
+// A log with messages to replace is written whole beside itself (".imp"),
+// then over itself once a copy of the old one (".imo") is safe; the copy
+// stays until the file is committed.
 std::string RewriteLog(const ImportFile& parsed, const Plan& plan, const LogWork& w, Progress& progress) {
   std::string temp = w.path + ".imp", old = w.path + ".imo";
   FILE* in = fileopen(w.path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
@@ -797,15 +817,19 @@ std::string RewriteLog(const ImportFile& parsed, const Plan& plan, const LogWork
     DeleteFileA(temp.c_str());
     return "can't write " + temp;
   }
-  DieAt("rewritten");
-  DeleteFileA(old.c_str());
-  if (!MoveFileExA(w.path.c_str(), old.c_str(), MOVEFILE_WRITE_THROUGH)) {
+  // The old log is kept whole (".imo", named only once complete) before it
+  // is written over in place: a reader holding it open keeps its handle.
+  std::string copying = old + ".tmp";
+  if (!CopyFileA(w.path.c_str(), copying.c_str(), FALSE) ||
+      !MoveFileExA(copying.c_str(), old.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileA(copying.c_str());
     DeleteFileA(temp.c_str());
-    return "can't move " + w.path + " aside";
+    return "can't keep a copy of " + w.path;
   }
+  DieAt("rewritten");
+  if (!CopyInto(temp, w.path)) return "can't write " + w.path;
   DieAt("swap");
-  if (!MoveFileExA(temp.c_str(), w.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return "can't put " + temp + " in place";
+  DeleteFileA(temp.c_str());
   return {};
 }
 
@@ -822,8 +846,10 @@ bool RollBack(const Journal& j, bool restoreConf) {
   for (const JournalLog& log : j.logs) {
     std::string temp = log.path + ".imp", old = log.path + ".imo";
     if (log.rewrite) {
-      if (Exists(old) && !MoveFileExA(old.c_str(), log.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return false;
+      // Without a whole copy the log was never written over.
+      if (Exists(old) && !CopyInto(old, log.path)) return false;
+      DeleteFileA(old.c_str());
+      DeleteFileA((old + ".tmp").c_str());
       DeleteFileA(temp.c_str());
     } else if (log.length < 0) {
       if (Exists(log.path) && !DeleteFileA(log.path.c_str())) return false;
