@@ -27,7 +27,7 @@ struct Journal {
   bool committed = false;  // every byte is on disk; only the queue and tidying remain
   uint32_t entryFlags = 0;
   long long entrySize = 0;
-  uint32_t entryHash = 0;  // of the queued file's bytes: tells it from a later file of that name
+  uint32_t entryHash = 0;  // identifies the queued file's bytes: tells it from a later file of that name
   long messages = 0;       // how many the import wrote, for the report
   std::string entryPath;   // as queued
   std::vector<JournalLog> logs;
