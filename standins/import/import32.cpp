@@ -881,6 +881,7 @@ bool RollBack(const Journal& j, bool restoreConf) {
     }
     DeleteFileA(IndexPathOf(log.path).c_str());
   }
+  DieAt("undoing");
   if (!restoreConf) return true;
   ConfFile conf;
   std::string error;
@@ -942,7 +943,7 @@ bool Recover() {
     AppendReport(j.entryPath + ": interrupted import undone; importing it again");
     return true;
   }
-  RemoveEntry(j.entryPath.c_str(), &j.entryHash);
+  if (!RemoveEntry(j.entryPath.c_str(), &j.entryHash)) return false;
   Finish(j);
   return true;
 }
@@ -966,6 +967,11 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   MappedFile file;
   if (!file.Open(path)) {
     if (g_stop) return EntryResult::Stopped;
+    // A file that is there but held elsewhere waits for the next run.
+    if (Exists(path)) {
+      AppendReport(std::string(entry.path) + ": stopped: can't read the file");
+      return EntryResult::Failed;
+    }
     return skip("can't read the file");
   }
   std::string now = NowText();
@@ -1024,7 +1030,7 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   DieAt("conf");
 
   j.committed = true;
-  if (!WriteJournal(j)) return EntryResult::Failed;  // the next run finishes it
+  if (!WriteJournal(j)) return EntryResult::Failed;  // still pending: the next run undoes it
   DieAt("committed");
   if (!RemoveEntry(entry.path)) return EntryResult::Failed;
   DieAt("removed");
