@@ -504,4 +504,21 @@ TEST_F(Import32Test, PastesRethreadsAndSavedBatchesLandWhereTheyBelong) {
   }
 }
 
+// Two imports never work on one data directory at once: a second start
+// leaves the queue to the one running.
+TEST_F(Import32Test, ASecondStartLeavesTheQueueToTheFirst) {
+  WriteConf({MakeConf("quorl:news/chat", "chat.log", 0, 0)});
+  WriteWholeFile(Path("one.tmp"), ImportMessageText({"quorl:news/chat", 0, "al", kDate, 0}, "Hello\r\n"));
+  Queue({{"one.tmp", "quorl", 0}});
+  HANDLE running = CreateFileA(Path("import.lck").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+  ASSERT_NE(running, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_FALSE(QueueEmpty());
+  EXPECT_FALSE(FileExists(Path("chat.log")));
+  CloseHandle(running);
+  ASSERT_EQ(Run(), 0u);
+  EXPECT_TRUE(QueueEmpty());
+  EXPECT_TRUE(FileExists(Path("chat.log")));
+}
+
 }  // namespace
