@@ -48,6 +48,7 @@ IniKey g_serviceTable[] = {
     {"Name", g_service.name, INI_STRING, 0},
     {"Pass", g_service.pass, INI_STRING, 0},
     {"Group Names", g_service.groupNames, INI_STRING, 0},
+    {"Personal Address", g_service.personalAddress, INI_STRING, 0},
     {"Skip Duplicates", &g_service.skipDuplicates, INI_FLAG, 0},
     {"Thread Mail By Subject", &g_service.threadMailBySubject, INI_FLAG, 0},
     {"Thread By Subject", &g_service.threadBySubject, INI_FLAG, 0},
@@ -203,7 +204,7 @@ void LoadServiceSettings(const char* serviceKey) {
   if (strcmp(key, g_loadedService) == 0 && g_service.name[0]) return;
   CopyText(g_loadedService, sizeof g_loadedService, key);
   ServiceSettings& s = g_service;
-  s.name[0] = s.pass[0] = s.groupNames[0] = s.realName[0] = s.emailAddress[0] = '\0';
+  s.name[0] = s.pass[0] = s.groupNames[0] = s.personalAddress[0] = s.realName[0] = s.emailAddress[0] = '\0';
   s.mailName[0] = s.lastMailName[0] = '\0';
   snprintf(s.forumFile, sizeof s.forumFile, "%s%s\\confs.sel", g_app.dataDir, key);
   s.threadBySubject = s.threadMailBySubject = s.threadMicrosoftMail = 1;
@@ -212,6 +213,26 @@ void LoadServiceSettings(const char* serviceKey) {
   ServiceSection(key, section, sizeof section);
   readmainini(section, g_serviceTable);
   if (IniKey* own = OwnServiceTable(key)) readmainini(section, own);
+}
+
+void ServiceMailDomains(const char* serviceKey, char* first, char* second) {
+  first[0] = second[0] = '\0';
+  char key[9];
+  ServiceKey(serviceKey, key);
+  if (!key[0]) return;
+  char section[32];
+  ServiceSection(key, section, sizeof section);
+  const char* p = GetIniString(section, "Mail Domains");
+  char* out[2] = {first, second};
+  for (char* o : out) {
+    while (*p == ' ' || *p == '\t') ++p;
+    size_t n = 0;
+    while (*p && *p != ' ' && *p != '\t') {
+      if (n < 255) o[n++] = *p;
+      ++p;
+    }
+    o[n] = '\0';
+  }
 }
 
 void SaveServiceSettings(const char* serviceKey) {

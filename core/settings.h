@@ -52,6 +52,7 @@ struct ServiceSettings {
   char name[kIniStringValue];
   char pass[kIniStringValue];
   char groupNames[kIniStringValue];
+  char personalAddress[kIniStringValue];  // a second address that is also the user's
   uint32_t skipDuplicates;
   uint32_t threadMailBySubject;
   uint32_t threadBySubject;
@@ -78,6 +79,10 @@ const char* TimeZoneAbbrev();
 // Greenwich positive); out holds 64 bytes.
 void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out);
 void LoadServiceSettings(const char* serviceKey);
+// The service's mail domains ("Mail Domains": up to two, blank-separated) as
+// the message base needs them: the Quorl domains removed from recipients and
+// the Dravenet domain that marks a rewritable Message-ID. Each out holds 256.
+void ServiceMailDomains(const char* serviceKey, char* first, char* second);
 void SaveServiceSettings(const char* serviceKey);
 const char* MailingListsName(const char* key);
 void SetMailingListsName(const char* key, const char* name);

@@ -17,6 +17,7 @@
 #include "msgbase/change_detect.h"
 #include "msgbase/import_queue.h"
 #include "msgbase/import_text.h"
+#include "msgbase/service_config.h"
 #include "msgbase/topic_open.h"
 
 MessageOpsHooks g_messageOpsHooks;
@@ -183,7 +184,10 @@ int EraseMessage(long number) {
   char service[SERVICE_KEY_MAX + 1] = "";
   getservice(service, folder);
   if (SameText1252(service, "dvn")) {
-    const char* format = g_messageOpsHooks.cancelFormat ? g_messageOpsHooks.cancelFormat() : nullptr;
+    // The service file's "z" line holds the cancel format unless the caller supplies one.
+    const char* format = g_messageOpsHooks.cancelFormat ? g_messageOpsHooks.cancelFormat()
+                         : g_hconf.slots                ? g_hconf.slots[HCONF_Z]
+                                                        : nullptr;
     if (format && *format) return CancelTerminalMessage(number, format);
   }
   if (SameText1252(service, "net")) return CancelNewsMessage(number);

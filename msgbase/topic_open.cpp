@@ -220,6 +220,9 @@ int ReindexOpenTopic() {
   list.msgid = &s_msgIds;
   list.subject = &s_subjects;
   list.pump = PumpMessages;
+  char dravenetDomain[256], unused[256];
+  ServiceMailDomains("dvn", dravenetDomain, unused);
+  list.dravenetMailDomain = dravenetDomain;
   if (keepIds) MsgIdListOpen(list, nullptr);
 
   char key[SERVICE_KEY_MAX + 1] = "";
@@ -229,6 +232,14 @@ int ReindexOpenTopic() {
   options.folderName = g_topic.openName;
   options.kind = kind;
   options.identity = sameservice(key, "net") ? g_service.emailAddress : g_service.name;
+  options.personalAddress = g_service.personalAddress;
+  options.nameList = g_service.groupNames;
+  char quorlDomains[2][256];
+  ServiceMailDomains(key, quorlDomains[0], quorlDomains[1]);
+  if (kind.quorl) {
+    options.quorlMailDomains[0] = quorlDomains[0];
+    options.quorlMailDomains[1] = quorlDomains[1];
+  }
 
   Rebuild build;
   build.thr = thr.file;
@@ -427,6 +438,7 @@ int OpenTopicSteps(bool repair) {
   if (!LongOperation()) {
     setstatus("");
     ReloadServiceConfig();
+    if (g_topicOpenHooks.ghostsChanged && g_topicOpenHooks.ghostsChanged()) Call(g_topicOpenHooks.refreshGhosts);
     Call(g_topicOpenHooks.setMainTitle);
     if (g_messageBaseHooks.selectFolder) g_messageBaseHooks.selectFolder(g_topic.openName);
     Call(g_topicOpenHooks.repaintStatusBar);

@@ -51,6 +51,8 @@ struct TopicOpenHooks {
   void (*setMainTitle)();
   void (*repaintStatusBar)();
   bool (*isIgnored)(long number);                // IsIgnored
+  bool (*ghostsChanged)();                       // GhostsChanged (the outbasket)
+  void (*refreshGhosts)();                       // RefreshGhosts
   // AbortCommand: abandons the current command through the fatal-error
   // guard. Unset, the lookup returns as a quiet one would.
   void (*abortCommand)();

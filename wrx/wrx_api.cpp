@@ -7,12 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-constexpr int kFieldSize = 4416;
-constexpr int kMaxSetLength = 2047;
-constexpr UINT kDeferredUpdate = 1034;
-
 int GetLineSection(WrxWindow* w, int32_t line) {
   if (!w->arg.wordWrap || w->sections.size() < 2) return 0;
   for (size_t i = 1; i < w->sections.size(); ++i) {
@@ -21,6 +15,12 @@ int GetLineSection(WrxWindow* w, int32_t line) {
   }
   return 0;
 }
+
+namespace {
+
+constexpr int kFieldSize = 4416;
+constexpr int kMaxSetLength = 2047;
+constexpr UINT kDeferredUpdate = 1034;
 
 void Repaint(WrxWindow* w, int repaint) {
   if (repaint) PaintWrx(w);
@@ -642,7 +642,8 @@ char* GetWrxWordAt(HWND hwnd, DWORD point) {
   WrxWindow* w = GetWrxWindow(hwnd);
   if (!w) return nullptr;
   word[0] = 0;
-  const int x = int(short(LOWORD(point))) - w->textRect.left + w->hOffset, y = int(short(HIWORD(point)));
+  const int x = int(short(LOWORD(point))) - w->textRect.left + w->hOffset;
+  const int y = int(short(HIWORD(point))) + w->vScrollPos;
   // The line under the point, measured as the lines are drawn.
   const int32_t line = YToLine(w, x, y);
   if (y >= CalcLineY(w, line) + GetLineHeight(w, line)) return nullptr;  // below the text

@@ -34,7 +34,10 @@ enum : uint32_t {
 // Line information flags.
 enum : uint32_t {
   LI_TABS = 1, LI_SECTBREAK = 2, LI_PAGEBREAK = 4, LI_COLBREAK = 8, LI_CELLEND = 16, LI_ROWEND = 32,
-  LI_JUSTIFIED = 128, LI_HEADER = 0x100, LI_FOOTER = 0x200, LI_AUTONUMBER = 0x1000,
+  LI_JUSTIFIED = 128, LI_HEADER = 0x100, LI_FOOTER = 0x200,
+  LI_FRAMEGAP = 0x400,   // the line jumps over a frame (printer metrics)
+  LI_BLOCKED = 0x800,    // a frame left no room: an empty line as high as blockHeight
+  LI_AUTONUMBER = 0x1000,
 };
 
 struct WrxLineInfo {
@@ -45,6 +48,10 @@ struct WrxLineInfo {
   int32_t justifyRemainder, justifyExtra, justifySpaces, justifySpacesBeforeTab;
   int32_t charFlagCount;
   uint8_t* charFlags;
+  // Around frames: the character before which x jumps over the frame and by
+  // how much (screen pixels); the height of a blocked line (device pixels).
+  int32_t gapColumn, gapWidth;
+  int32_t blockHeight;
 };
 
 struct WrxLine {
@@ -53,8 +60,8 @@ struct WrxLine {
   int32_t length;
   WrxLineInfo* info;
   int32_t para;
-  int32_t height;
-  int32_t pageY, pageWord;
+  int32_t height;        // formatting-device pixels (0 = not measured)
+  int32_t pageY, pageWord;  // y on its page (device pixels), set by the page layout
   int32_t cell;
   int32_t frame;
   uint32_t flags;
@@ -90,6 +97,46 @@ struct WrxFont {
   int32_t extra;
   int32_t flags;
   int32_t extLeading;
+};
+
+#pragma pack(push, 1)
+// One area of the page view (header, column, cell, paragraph frame, drawing
+// object or filler). Positions are printer units while the layout runs and
+// screen pixels after it; the page view's frames are the current page and
+// its neighbour.
+struct WrxTextFrame {
+  int32_t noText;          // 1: holds no lines
+  int32_t firstLine, lastLine;
+  int32_t pageX;           // x offset of the frame's page in the view
+  int32_t originY;         // y origin of the frame's page in the view
+  int32_t x, y;
+  int32_t screenX, screenY;
+  int32_t width, height;
+  int32_t laidHeight;
+  int32_t screenWidth, screenHeight;
+  int32_t rowBase;         // entry of the first line in the screen-line table
+  int32_t section;
+  int32_t borderSides;     // 1 top, 2 bottom, 4 left, 8 right
+  int32_t borderWidths[4];  // twips: top, bottom, left, right
+  int32_t endsAtBreak;
+  int32_t row, cell;
+  int32_t spaceAbove, spaceBelow, spaceLeft, spaceRight;
+  int32_t cellFlags;
+  int32_t paraFrame;       // paragraph frame or drawing object (0 none)
+  int32_t flags;           // 1 last column of its section, 8 line or rectangle object, 16 unfilled
+  uint32_t background;
+};
+static_assert(sizeof(WrxTextFrame) == 128);
+#pragma pack(pop)
+
+// Per screen row: top (document pixels), height and x offset (the frame's
+// left plus indents and alignment). A page-view frame's rows start at its
+// rowBase.
+constexpr int WRX_SCREENROWS = 2000;
+struct ScreenLineTable {
+  int32_t top[WRX_SCREENROWS];
+  int32_t height[WRX_SCREENROWS];
+  int32_t x[WRX_SCREENROWS];
 };
 
 constexpr int WRX_MAXFONTS = 253;
@@ -180,6 +227,19 @@ struct WrxWindow {
   int32_t anchorLine, anchorCol;  // where a mouse selection started
   int32_t controlId;       // the embedded form control that sent the last command
   UINT_PTR paginationTimer;
+
+  // Pages and the page view. The page table holds the first line of each
+  // page (the complement of the break line after a hard break) and, behind
+  // the last page, the line count.
+  std::vector<int32_t> pageTable;
+  int32_t pageCount;           // 0 until pages are laid out
+  int32_t pageTableCapacity;
+  WrxTextFrame* textFrames;    // global memory
+  int32_t textFrameCount, textFrameCapacity;
+  ScreenLineTable screenLines;
+  int32_t vScrollPos;          // page mode: document pixels above the window
+  int32_t cursorOffset;        // page mode: the cursor line's top in the window
+  int32_t prnResX, prnResY;    // the formatting device (the screen without a printer)
 
   // Word-wrap work buffers, sized from the screen.
   HGLOBAL wrapBuf[2];
@@ -316,6 +376,32 @@ int32_t YToLine(WrxWindow* w, int32_t x, int32_t y);
 int ScrollLineIntoView(WrxWindow* w, int32_t line);
 int32_t GetLineTextWidth(WrxWindow* w, int32_t line);
 int32_t GetLineWidth(WrxWindow* w, int32_t line, int32_t startX, int keepTrailing);
+int ParaSpacingFor(WrxWindow* w, const wrxfmt::WrxParaRecord* p, uint32_t lineFlags, int32_t height, int32_t* before,
+                   int32_t* after, int screen);
+void SyncWindowOrigin(WrxWindow* w);
+int32_t DeviceResX(const WrxWindow* w);
+int32_t DeviceResY(const WrxWindow* w);
+
+// Pages and the page view (wrx_pageview.cpp).
+int SetPageTable(WrxWindow* w, const int32_t* firstLines, int32_t pages);
+int32_t PageFirstLine(const WrxWindow* w, int32_t page);
+int32_t PageLastLine(const WrxWindow* w, int32_t page);
+int32_t PageOfLine(const WrxWindow* w, int32_t line);  // no side effect
+int32_t GetLinePage(WrxWindow* w, int32_t line);
+int32_t GetPageLineNumber(WrxWindow* w);
+int InitFrameSlot(WrxWindow* w, int32_t index);
+void FreeTextFrames(WrxWindow* w);
+int32_t GetLineFrameId(WrxWindow* w, int32_t line);
+int32_t GetScreenLineX(WrxWindow* w, int32_t line);
+int32_t GetScreenLineEntry(WrxWindow* w, int32_t line);
+bool IsHdrFtrLine(const WrxWindow* w, int32_t line);
+int32_t FrameTop(const WrxTextFrame& f);      // in the view, screen pixels
+int32_t FrameTextTop(const WrxTextFrame& f);  // below the space above its text
+int32_t FrameLeft(const WrxTextFrame& f);
+int32_t LineYInFrame(WrxWindow* w, int32_t frame, int32_t line);
+
+// The section that holds a line (wrx_api.cpp).
+int GetLineSection(WrxWindow* w, int32_t line);
 
 // Paragraph frames and line objects (wrx_frames.cpp).
 int32_t FrameWordValue(const WrxWindow* w, int32_t frame, int word);  // 0-based word of a frame record
@@ -323,6 +409,12 @@ int GetParaFrameSlot(WrxWindow* w);
 int GetLineObjectRect(WrxWindow* w, int32_t frame, int32_t* x1, int32_t* y1, int32_t* x2, int32_t* y2);
 int SetLineObjectRect(WrxWindow* w, int32_t frame, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 int MergeParaBorders(WrxWindow* w, int32_t line);
+int WrapAroundFrames(WrxWindow* w, int32_t line, const RECT* rect, int32_t* gapStart, int32_t* gapWidth,
+                     int32_t* blocking);
+// The frame gap of a line at a page position, for the wrap (whose new line
+// takes its ids from the parse buffer); rect in device pixels.
+int FrameGapAt(WrxWindow* w, int32_t page, int32_t section, const RECT* rect, int32_t* gapStart, int32_t* gapWidth,
+               int32_t* blocking);
 
 // Page-number fields and footnotes (wrx_fields.cpp).
 int InsertPageNumber(WrxWindow* w);

@@ -1,6 +1,6 @@
 // Paragraph frames and line-shaped drawing objects as geometry: the slot
-// table, the end points of a line object, and the box sides a paragraph
-// border shows on a line.
+// table, the end points of a line object, the gap a frame cuts into the
+// lines beside it, and the box sides a paragraph border shows on a line.
 #include "wrx/wrx_block.h"
 
 #include <algorithm>
@@ -11,11 +11,14 @@ namespace {
 
 // Words of a paragraph-frame record (0-based index of the 32-bit word).
 enum FrameWord : int {
-  FW_INUSE = 0, FW_X = 1, FW_Y = 2, FW_YREL = 3, FW_WIDTH = 4, FW_BORDER = 5, FW_HEIGHT = 7, FW_FLAGS = 10,
+  FW_INUSE = 0, FW_X = 1, FW_Y = 2, FW_YREL = 3, FW_WIDTH = 4, FW_BORDER = 5, FW_HEIGHT = 7, FW_DISTANCE = 8,
+  FW_PAGE = 9, FW_FLAGS = 10,
   FW_DIRECTION = 12,  // a line object's direction: 0 vertical, 1 horizontal, 2 falling, 3 rising
 };
 
 constexpr int32_t kLineObject = 0x100;
+constexpr int32_t kDrawingObject = 0x380;
+constexpr int32_t kXFromPage = 0x01;
 
 void SetWord(wrxfmt::WrxFrameRecord& r, int word, int32_t value) { memcpy(r.bytes + 4 * word, &value, 4); }
 
@@ -130,4 +133,52 @@ int MergeParaBorders(WrxWindow* w, int32_t line) {
   if ((flags & 16) && (line == 0 || !SameParaFormat(w, line - 1, line))) sides |= 16;
   if ((flags & 32) && (line == w->lineCount - 1 || !SameParaFormat(w, line, line + 1))) sides |= 32;
   return sides;
+}
+
+int FrameGapAt(WrxWindow* w, int32_t page, int32_t section, const RECT* rect, int32_t* gapStart, int32_t* gapWidth,
+               int32_t* blocking) {
+  *gapStart = *gapWidth = *blocking = 0;
+  if (!w->arg.printView || !rect) return 1;
+  const int32_t resX = DeviceResX(w), resY = DeviceResY(w);
+  const float leftMargin =
+      section >= 0 && size_t(section) < w->sections.size() ? w->sections[size_t(section)].leftMargin : 0.0f;
+  int32_t low = INT32_MAX, high = INT32_MIN, lowest = INT32_MIN;
+  for (size_t f = 1; f < w->frames.size(); ++f) {
+    const wrxfmt::WrxFrameRecord& r = w->frames[f];
+    const int32_t flags = WordOf(r, FW_FLAGS);
+    if (!WordOf(r, FW_INUSE) || (flags & kDrawingObject) || WordOf(r, FW_PAGE) != page) continue;
+    // Positions are twips from the left margin (or the page) and from the
+    // page top; the text keeps the frame's distance from it on every side.
+    int32_t x = WordOf(r, FW_X);
+    if (flags & kXFromPage) x -= int32_t(leftMargin * 1440.0f + 0.5f);
+    const int32_t y = WordOf(r, FW_Y);
+    const int32_t distance = std::max(0, WordOf(r, FW_DISTANCE));
+    const int32_t left = MulDiv(x - distance, resX, 1440);
+    const int32_t right = MulDiv(x + std::max(0, WordOf(r, FW_WIDTH)) + distance, resX, 1440);
+    const int32_t top = MulDiv(y - distance, resY, 1440);
+    const int32_t bottom = MulDiv(y + std::max(0, WordOf(r, FW_HEIGHT)) + distance, resY, 1440);
+    if (bottom <= rect->top || top >= rect->bottom) continue;
+    if (right <= rect->left || left >= rect->right) continue;
+    low = std::min(low, left);
+    high = std::max(high, right);
+    lowest = std::max(lowest, bottom);
+  }
+  if (low > high) return 1;
+  low = std::max(low, int32_t(rect->left));
+  high = std::min(high, int32_t(rect->right));
+  if (low <= rect->left && high >= rect->right) {
+    // No room beside the frames: the line is as high as the rest of them.
+    *blocking = std::max(1, lowest - int32_t(rect->top));
+    return 1;
+  }
+  *gapStart = low;
+  *gapWidth = high - low;
+  return 1;
+}
+
+int WrapAroundFrames(WrxWindow* w, int32_t line, const RECT* rect, int32_t* gapStart, int32_t* gapWidth,
+                     int32_t* blocking) {
+  *gapStart = *gapWidth = *blocking = 0;
+  if (line < 0 || line >= w->lineCount || w->lines[line]->frame > 0 || w->lines[line]->cell > 0) return 1;
+  return FrameGapAt(w, PageOfLine(w, line), GetLineSection(w, line), rect, gapStart, gapWidth, blocking);
 }

@@ -107,6 +107,11 @@ int AllocArrayMem(WrxWindow* w) {
   } catch (const std::bad_alloc&) {
     return WrxErrorBox(w, 108, "AllocArrayMem(a)");
   }
+  // The page view's frames: room for many pages' worth when pages are laid out.
+  const int32_t frames = (w->arg.printView || w->arg.pageMode) ? 1500 : 1;
+  w->textFrames = static_cast<WrxTextFrame*>(OurAlloc(long(frames) * long(sizeof(WrxTextFrame))));
+  if (!w->textFrames) return WrxErrorBox(w, 108, "AllocArrayMem(a)");
+  w->textFrameCapacity = frames;
   return 1;
 }
 
@@ -131,6 +136,9 @@ int InitWinProp(WrxWindow* w) {
   if (!w->dc) return WrxErrorBox(w, 104, nullptr);
   w->resX = GetDeviceCaps(w->dc, LOGPIXELSX);
   w->resY = GetDeviceCaps(w->dc, LOGPIXELSY);
+  // Without a printer the screen is the formatting device.
+  w->prnResX = w->resX;
+  w->prnResY = w->resY;
   for (int i = 0; i < w->fontCapacity; ++i) w->fonts[i].inUse = 0;
   w->fontCount = 1;
   InitFontEntry(w, 0);
@@ -209,6 +217,7 @@ void FreeBlock(WrxWindow* w) {
     }
     OurFree(w->fonts);
   }
+  FreeTextFrames(w);
   if (w->dc) {
     SelectObject(w->dc, GetStockObject(SYSTEM_FONT));
     ReleaseDC(w->hwnd, w->dc);

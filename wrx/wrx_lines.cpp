@@ -63,7 +63,7 @@ int InitLine(WrxWindow* w, int32_t line) {
   if (!AllocLinePtr(w, line)) return 0;
   WrxLine* l = w->lines[line];
   l->fontIds = MakeSharedIds(0);
-  l->height = 12 * (w->resY ? w->resY : 96) / 72;
+  l->height = 12 * DeviceResY(w) / 72;
   const WrxLine* prev = line > 0 ? w->lines[line - 1] : (line + 1 < w->lineCount ? w->lines[line + 1] : nullptr);
   if (prev) {
     l->para = prev->para < int32_t(std::max<size_t>(w->paras.size(), 1)) ? prev->para : 0;
@@ -387,7 +387,7 @@ int AppendLoadedLine(WrxWindow* w, const char* text, int32_t length) {
   if (!AllocLinePtr(w, line)) return 0;
   WrxLine* l = w->lines[line];
   l->fontIds = MakeSharedIds(0);
-  l->height = 12 * (w->resY ? w->resY : 96) / 72;
+  l->height = 12 * DeviceResY(w) / 72;
   if (line > 0) {
     const WrxLine* prev = w->lines[line - 1];
     l->para = prev->para;

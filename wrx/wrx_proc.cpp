@@ -45,7 +45,7 @@ bool StepForward(WrxWindow* w, int32_t& line, int32_t& col) {
 // The point of a mouse message in line coordinates.
 void PointToCursor(WrxWindow* w, LPARAM lp, int32_t* line, int32_t* col) {
   const int32_t x = int32_t(short(LOWORD(lp))) - w->textRect.left + w->hOffset;
-  const int32_t y = int32_t(short(HIWORD(lp)));
+  const int32_t y = int32_t(short(HIWORD(lp))) + w->vScrollPos;  // page mode: document pixels
   *line = YToLine(w, x, y);
   const WrxLine* l = w->lines[*line];
   // Beyond the end of the text the cursor goes after the last character,

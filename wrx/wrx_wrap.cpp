@@ -1,8 +1,9 @@
 // Word wrap: paragraphs are gathered into a parse buffer and broken again
 // into lines at the width that applies (window, page, column, cell or frame),
 // measuring on the way tab stops (left, right, centre, decimal), justified
-// spaces, the boxes of field text and markers. Widths are screen widths;
-// printer metrics, frame gaps and stored line heights are not measured here.
+// spaces, the boxes of field text and markers. Widths are screen widths.
+// With printer metrics (print view) lines also flow around the paragraph
+// frames of their page and get their heights in formatting-device pixels.
 #include "wrx/wrx_block.h"
 
 #include <algorithm>
@@ -30,6 +31,9 @@ struct WrapLine {
   int32_t tabWidths[20] = {};
   int32_t justifyExtra = 0, justifyRemainder = 0, spaces = 0, spacesBeforeTab = 0;
   bool boxed = false;  // holds field text drawn in boxes
+  int32_t gapColumn = -1, gapWidth = 0;  // x jumps over a frame before this character
+  int32_t blockHeight = 0;
+  int32_t height = -1;  // device pixels; -1 = not measured (no printer metrics)
 };
 
 constexpr DWORD kFieldStyle = 0x2000;
@@ -183,8 +187,42 @@ struct WrapTables {
   }
 };
 
+// The height of a new line in device pixels, as pagination will stack it.
+int32_t MeasureWrapLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& line, const wrxfmt::WrxParaRecord* para,
+                        int32_t slot) {
+  if (line.infoFlags & LI_BLOCKED) return line.blockHeight;
+  const int32_t screenY = w->resY ? w->resY : 96, deviceY = DeviceResY(w);
+  const uint8_t last = uint8_t(b.text[line.start + line.length - 1]);
+  if (line.length == 1 && IsMarkerChar(w, last)) {
+    if (last != WRX_PAGEBREAK && last != WRX_SECTBREAK && last != WRX_COLBREAK) return 0;
+    // Break lines are drawn as labels as high as a line of the default font.
+    if (w->arg.pageMode) return MulDiv(w->fonts[0].lineHeight, deviceY, screenY);
+  }
+  if (line.length == 1 && para && (para->flags & 0x3000) && !w->hdrFtrShown) {
+    // The empty line of a header or footer that is not shown takes no room.
+    auto isDelimiter = [w](int32_t k) {
+      const WrxLine* l = k >= 0 && k < w->lineCount ? w->lines[k] : nullptr;
+      return l && l->length > 0 && (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM);
+    };
+    if (isDelimiter(slot - 1) && isDelimiter(b.input + 1)) return 0;
+  }
+  int32_t base = 0, below = 0, leading = 0;
+  size_t count = line.length;
+  if (count > 1 && last == w->paraEnd) --count;
+  for (size_t k = line.start; k < line.start + count; ++k) {
+    const WrxFont& f = w->fonts[b.ids[k] < w->fontCount ? b.ids[k] : 0];
+    base = std::max(base, f.baseLine);
+    below = std::max(below, f.lineHeight - f.baseLine - f.extLeading);
+    leading = std::max(leading, f.extLeading);
+  }
+  const int32_t text = MulDiv(base + below + leading, deviceY, screenY);
+  int32_t before = 0, after = 0;
+  ParaSpacingFor(w, para, line.flags, text, &before, &after, 0);
+  return text + before + after;
+}
+
 void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, bool firstOfParagraph,
-                     std::vector<WrapLine>& out) {
+                     int32_t firstOutput, std::vector<WrapLine>& out) {
   out.clear();
   const wrxfmt::WrxParaRecord* para =
       b.para >= 0 && size_t(b.para) < w->paras.size() ? &w->paras[size_t(b.para)] : nullptr;
@@ -197,6 +235,15 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
   const int32_t tabId = para ? para->tabId : 0;
   const int32_t width = GetLineTextWidth(w, b.input) - right;
   const size_t size = b.text.size();
+  // Printer metrics: lines are measured for the page, and body text flows
+  // around the frames of its page, from where the first line stood.
+  const bool printerMetrics = w->arg.printView != 0;
+  const bool aroundFrames = printerMetrics && b.frame == 0 && b.cell == 0 && w->frames.size() > 1;
+  const int32_t screenX = w->resX ? w->resX : 96, deviceX = DeviceResX(w);
+  const int32_t firstSlot = std::clamp(firstOutput, 0, w->lineCount - 1);
+  const int32_t page = aroundFrames ? PageOfLine(w, firstSlot) : 0;
+  const int32_t section = aroundFrames ? GetLineSection(w, firstSlot) : 0;
+  int32_t pageY = w->lines[firstSlot]->pageY;
   size_t pos = 0;
   bool paraStart = firstOfParagraph;
   const uint32_t numbered = IsNumberedParaKind(w, b.para) ? LF_NUMBERED : 0;
@@ -212,6 +259,34 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     line.start = pos;
     const int32_t startX = Pixels(w, left + (paraStart ? firstIndent : 0));
     int32_t x = startX;
+    int32_t lineWidth = width;
+    int32_t gapAt = 0, gapEnd = 0;
+    bool gapPending = false, besideFrame = false;
+    if (aroundFrames) {
+      const int32_t slot = firstOutput + int32_t(out.size());
+      const int32_t known = slot < w->lineCount ? w->lines[slot]->height : 0;
+      const int32_t height =
+          known > 0 ? known : MulDiv(w->fonts[0].lineHeight, DeviceResY(w), w->resY ? w->resY : 96);
+      const RECT r{MulDiv(startX, deviceX, screenX), pageY, MulDiv(width, deviceX, screenX), pageY + std::max(1, height)};
+      int32_t gapStart = 0, gapWidth = 0, blocked = 0;
+      FrameGapAt(w, page, section, &r, &gapStart, &gapWidth, &blocked);
+      if (blocked > 0) {
+        // No room beside the frame: an empty line as high as the frame.
+        line.infoFlags = LI_BLOCKED;
+        line.blockHeight = blocked;
+        line.height = blocked;
+        out.push_back(line);
+        pageY += blocked;
+        continue;
+      }
+      if (gapWidth > 0) {
+        besideFrame = true;
+        gapAt = MulDiv(gapStart, screenX, deviceX);
+        gapEnd = MulDiv(gapStart + gapWidth, screenX, deviceX);
+        if (gapEnd >= width) lineWidth = gapAt;  // a frame at the right edge narrows the line
+        else gapPending = true;
+      }
+    }
     // A right, centre or decimal tab whose width waits for its text.
     struct PendingTab {
       int32_t slot, stop, type, sum;
@@ -246,16 +321,24 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
         break;
       }
       const bool atCap = int32_t(i - pos) >= WRX_MAXLINELEN;
-      if (atCap || (!keepUnwrapped && x >= width && i > pos)) {
+      if (atCap || (!keepUnwrapped && x >= lineWidth && i > pos)) {
         if (breakAt > pos) {
           // Back to the last break opportunity.
           i = breakAt;
           x = xAtBreak;
           line.spaces = spacesAtBreak;
           line.tabCount = tabsAtBreak;
+          if (line.gapColumn >= int32_t(i - pos)) line.gapColumn = -1, line.gapWidth = 0;
           break;
         }
         if (atCap || c != w->paraEnd) break;  // a paragraph end still goes on the line
+      }
+      if (gapPending && (x >= gapAt || (!(k & K_TAB) && x + widthsOf(id)[c] > gapAt))) {
+        // The character would run into the frame: it goes after it.
+        line.gapColumn = int32_t(i - pos);
+        line.gapWidth = std::max(0, gapEnd - x);
+        x += line.gapWidth;
+        gapPending = false;
       }
       if (k & K_TAB) {
         x += settle(x, 0);
@@ -327,6 +410,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     }
     if (last == w->cellEnd) line.infoFlags |= LI_CELLEND;
     if (line.tabCount > 0) line.infoFlags |= LI_TABS;
+    if (line.gapColumn >= 0) line.infoFlags |= LI_FRAMEGAP;
     if (line.boxed) {
       // Only lines that still hold field text after a break keep the mark.
       line.boxed = false;
@@ -336,10 +420,14 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     // Justification spreads the slack over the spaces after the last tab.
     const int32_t n = line.spaces - line.spacesBeforeTab;
     const int32_t slack = width - x;
-    if (justify && !(line.flags & (LF_PARAEND | LF_MARKER)) && slack > 0 && n > 0) {
+    if (justify && !besideFrame && !(line.flags & (LF_PARAEND | LF_MARKER)) && slack > 0 && n > 0) {
       line.infoFlags |= LI_JUSTIFIED;
       line.justifyExtra = slack / n;
       line.justifyRemainder = slack - line.justifyExtra * n;
+    }
+    if (printerMetrics) {
+      line.height = MeasureWrapLine(w, b, line, para, firstOutput + int32_t(out.size()));
+      pageY += line.height;
     }
     out.push_back(line);
     paraStart = (line.flags & (LF_PARAEND | LF_MARKER)) != 0;
@@ -386,6 +474,9 @@ bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, Prepared
     p.info->justifyRemainder = wl.justifyRemainder;
     p.info->justifySpaces = wl.spaces;
     p.info->justifySpacesBeforeTab = wl.spacesBeforeTab;
+    p.info->gapColumn = wl.gapColumn;
+    p.info->gapWidth = wl.gapWidth;
+    p.info->blockHeight = wl.blockHeight;
     if (wl.boxed) {
       // 1 marks the first and 2 the last character of each run of field text.
       p.info->charFlags = static_cast<uint8_t*>(sAlloc(length + 1));
@@ -420,6 +511,7 @@ void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine&
   l->para = b.para;
   l->cell = b.cell;
   l->frame = b.frame;
+  if (wl.height >= 0) l->height = wl.height;
   p = PreparedLine{};
   CompactFontCodes(w, slot);
 }
@@ -439,7 +531,9 @@ bool CursorLineNeedsWrap(WrxWindow* w) {
   if (p && (p->flags & 0x3000) && l->length > 1 && l->height == 0) return true;
   if (l->length > 0 && IsMarkerChar(w, uint8_t(l->text[l->length - 1]))) return true;
   const int32_t right = p ? Pixels(w, p->rightIndent) : 0;
-  return GetColumnX(w, l->length, line, 0) > GetLineTextWidth(w, line) - right;
+  // Measured from the indent, wherever the page view puts the line.
+  const int32_t end = GetColumnX(w, l->length, line, 0) - GetColumnX(w, -1, line, 0) + LineStartX(w, line);
+  return end > GetLineTextWidth(w, line) - right;
 }
 
 }  // namespace
@@ -473,7 +567,7 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   while (line < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
     FillWrapBuffer(w, line, w->lineCount - line, b);
     const bool paraStart = line == 0 || (w->lines[line - 1]->flags & (LF_PARAEND | LF_MARKER));
-    WrapParseBuffer(w, tables, b, paraStart, lines);
+    WrapParseBuffer(w, tables, b, paraStart, line, lines);
     const int32_t consumed = b.input - line + 1;
     const int32_t produced = int32_t(lines.size());
     std::vector<PreparedLine> prepared(static_cast<size_t>(produced));
@@ -561,15 +655,35 @@ struct ColumnWalker {
     const WrxLineInfo* info = w->lines[line]->info;
     return info && info->charFlags && k < info->charFlagCount ? info->charFlags[k] : 0;
   }
-  int32_t LeftBox(int32_t k) const { return (BoxFlags(k) & 1) ? Pixels(w, kBoxAllowanceTwips) : 0; }
+  // What comes before a character: its box, and the frame gap when the line
+  // jumps over a frame there.
+  int32_t LeftBox(int32_t k) const {
+    const WrxLineInfo* info = w->lines[line]->info;
+    const int32_t gap = info && (info->flags & LI_FRAMEGAP) && k == info->gapColumn ? info->gapWidth : 0;
+    return gap + ((BoxFlags(k) & 1) ? Pixels(w, kBoxAllowanceTwips) : 0);
+  }
   int32_t RightBox(int32_t k) const { return (BoxFlags(k) & 2) ? Pixels(w, kBoxAllowanceTwips) : 0; }
 };
 
 }  // namespace
 
+namespace {
+
+// Where a line's text starts: in page mode its row of the page view (the
+// frame's left, indents and alignment) on its page, else its indent.
+int32_t ScreenStartX(WrxWindow* w, int32_t line) {
+  if (w->arg.pageMode) {
+    const int32_t f = GetLineFrameId(w, line);
+    if (f >= 0 && f < w->textFrameCount) return w->textFrames[f].pageX + GetScreenLineX(w, line);
+  }
+  return LineStartX(w, line);
+}
+
+}  // namespace
+
 int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode) {
   if (line < 0 || line >= w->lineCount) return 0;
-  ColumnWalker walk{w, line, LineStartX(w, line)};
+  ColumnWalker walk{w, line, ScreenStartX(w, line)};
   if (column < 0) return walk.x;
   for (int32_t k = 0; k < column; ++k) walk.x += walk.Width(k);
   // At the column itself: its left box, and in mode 1 half of what lies
@@ -583,7 +697,7 @@ int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode) {
 int32_t XToColumn(WrxWindow* w, int32_t x, int32_t line) {
   if (line < 0 || line >= w->lineCount) return 0;
   const int32_t length = std::min(w->lines[line]->length, 2048);
-  ColumnWalker walk{w, line, LineStartX(w, line)};
+  ColumnWalker walk{w, line, ScreenStartX(w, line)};
   int32_t rest = x - walk.x;
   for (int32_t k = 0; k < length; ++k) {
     const int32_t width = walk.Width(k);

@@ -177,6 +177,16 @@ TEST_F(MessageOpsTest, TerminalCancelFormatIsNeverAPrintfFormat) {
   EXPECT_EQ(Recorded().boxes.back(), "Can't open '" + Rec().actionFile + "'");
 }
 
+TEST_F(MessageOpsTest, TerminalCancelFormatComesFromTheServiceFileByDefault) {
+  ASSERT_EQ(Open(kTerm), 1);
+  g_messageOpsHooks.cancelFormat = nullptr;
+  ASSERT_TRUE(AllocServiceConfig());
+  lstrcpynA(g_hconf.slots[HCONF_Z], "KILL %s%s%ld", HCONF_SLOT_SIZE);
+  EXPECT_EQ(EraseMessage(9), 1);
+  EXPECT_NE(ReadWholeFile(Rec().actionFile).find("\nKILL dvn:forum/topic-9\n"), std::string::npos);
+  g_hconf.slots[HCONF_Z][0] = '\0';
+}
+
 TEST_F(MessageOpsTest, NewsCancelOnlyForTheUsersOwnArticles) {
   Rec().actionFile = Path("net.bsc");
   ASSERT_EQ(Open(kNews), 1);

@@ -534,3 +534,42 @@ TEST_F(TopicOpenTest, ExclusiveOpenRequestIsClearedByEveryAttempt) {
 }
 
 }  // namespace
+
+namespace {
+
+int g_ghostChecks = 0, g_ghostRefreshes = 0;
+bool g_ghostsChanged = false;
+
+// The user's own addresses and the group's names come from the service's
+// settings, so a rebuild marks what the user wrote and what the group wrote.
+TEST_F(TopicOpenTest, RebuildMarksInvolvementFromTheServiceSettings) {
+  ASSERT_TRUE(WriteIniString("Service net", "Name", "Me"));
+  ASSERT_TRUE(WriteIniString("Service net", "Email Address", "me@home.example"));
+  ASSERT_TRUE(WriteIniString("Service net", "Personal Address", "bob@example.com"));
+  ASSERT_TRUE(WriteIniString("Service net", "Group Names", "carol_jones;*zed*"));
+  g_service = ServiceSettings{};  // settings of an earlier test are not this directory's
+  WriteWholeFile(Path("clc.log"), NewsLog());
+  ASSERT_EQ(Open(kNews), 1);
+  std::vector<Listed> expected = kNewsListing;
+  expected[0].flags |= kMsgByUser;        // the personal address
+  expected[2].flags |= kMsgConcernsUser;  // a group name
+  EXPECT_EQ(Listing(false), expected);
+  logclose();
+  g_service = ServiceSettings{};
+}
+
+TEST_F(TopicOpenTest, OpenRefreshesTheOutbasketGhostsOnlyWhenTheyChanged) {
+  WriteWholeFile(Path("clc.log"), NewsLog());
+  g_topicOpenHooks.ghostsChanged = [] { ++g_ghostChecks; return g_ghostsChanged; };
+  g_topicOpenHooks.refreshGhosts = [] { ++g_ghostRefreshes; };
+  for (bool changed : {false, true}) {
+    g_ghostChecks = g_ghostRefreshes = 0;
+    g_ghostsChanged = changed;
+    ASSERT_EQ(Open(kNews), 1);
+    EXPECT_EQ(g_ghostChecks, 1);
+    EXPECT_EQ(g_ghostRefreshes, changed ? 1 : 0);
+    logclose();
+  }
+}
+
+}  // namespace
