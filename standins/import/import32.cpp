@@ -18,6 +18,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -48,11 +49,13 @@ constexpr size_t kWriteChunk = 1 << 20;
 constexpr size_t kTailBytes = 256;
 constexpr char kTitle[] = "Message Import";
 
+constexpr UINT kShowProgress = WM_APP + 1;
+
 std::string g_dir;  // data directory, ending in a backslash
-bool g_stop = false;
+std::atomic<bool> g_stop{false};  // set by the window thread
 bool g_buildMode = false;
 int g_buildsDone = 0, g_buildsFailed = 0;
-HWND g_window = nullptr;
+std::atomic<HWND> g_window{nullptr};  // set once the windows exist
 std::string g_dieAt;  // test hook: the point at which to end the process hard
 
 std::string DataFile(const char* name) { return g_dir + name; }
@@ -75,6 +78,8 @@ long long SizeOf(const std::string& path) {
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// Messages of the importing thread (the file layer pumps them while it
+// waits for a lock); the windows have a thread of their own.
 void PumpAll() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -88,6 +93,21 @@ void PumpAll() {
 }
 
 // ---- the windows -------------------------------------------------------------
+//
+// The windows live on a thread of their own, so that they answer the
+// program (and a request to stop) while a file is being written, and so that
+// the import never waits for them.
+
+CRITICAL_SECTION g_progressLock;
+std::string g_progressItem, g_progressTitle = kTitle;
+
+void ApplyProgress(HWND window) {
+  EnterCriticalSection(&g_progressLock);
+  std::string item = g_progressItem, title = g_progressTitle;
+  LeaveCriticalSection(&g_progressLock);
+  SetDlgItemTextA(window, kProgressItem, item.c_str());
+  SetWindowTextA(window, title.c_str());
+}
 
 void RequestStop() {
   g_stop = true;
@@ -96,8 +116,9 @@ void RequestStop() {
 
 void OnCommand(int id) {
   if (id == kCommandForeground) {
-    if (IsIconic(g_window)) ShowWindow(g_window, SW_RESTORE);
-    SetForegroundWindow(g_window);
+    HWND window = g_window;
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
   } else if (id == IDCANCEL) {
     RequestStop();
   }
@@ -111,6 +132,9 @@ LRESULT CALLBACK ImportWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_CLOSE:
       RequestStop();
       return 0;
+    case kShowProgress:
+      ApplyProgress(window);
+      return 0;
     case WM_SIZE:
       if (HWND item = GetDlgItem(window, kProgressItem)) MoveWindow(item, 8, 8, LOWORD(lParam) - 16, 20, TRUE);
       return 0;
@@ -121,7 +145,7 @@ LRESULT CALLBACK ImportWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 // The window the program looks for to tell whether the import runs; it
 // passes commands on to the main window.
 LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_COMMAND && g_window) return SendMessageA(g_window, message, wParam, lParam);
+  if (HWND main = g_window; message == WM_COMMAND && main) return SendMessageA(main, message, wParam, lParam);
   if (message == WM_CLOSE) {
     RequestStop();
     return 0;
@@ -142,25 +166,44 @@ void CreateWindows(HINSTANCE instance, int show) {
   wc.lpfnWndProc = CheckWindowProc;
   wc.lpszClassName = "PLCheckClass";
   RegisterClassA(&wc);
-  g_window = CreateWindowA("MsgImport", kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                           CW_USEDEFAULT, CW_USEDEFAULT, 360, 90, nullptr, nullptr, instance, nullptr);
-  if (!g_window) return;
-  CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 8, 8, 330, 20, g_window,
+  HWND window = CreateWindowA("MsgImport", kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                              CW_USEDEFAULT, CW_USEDEFAULT, 360, 90, nullptr, nullptr, instance, nullptr);
+  if (!window) return;
+  CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 8, 8, 330, 20, window,
                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressItem)), instance, nullptr);
-  g_checkWindow = CreateWindowA("PLCheckClass", "", WS_POPUP, 0, 0, 0, 0, g_window, nullptr, instance, nullptr);
-  ShowWindow(g_window, show);
-  PumpAll();
+  g_checkWindow = CreateWindowA("PLCheckClass", "", WS_POPUP, 0, 0, 0, 0, window, nullptr, instance, nullptr);
+  ApplyProgress(window);
+  ShowWindow(window, show);
+  g_window = window;
+}
+
+struct WindowStart {
+  HINSTANCE instance;
+  int show;
+};
+
+DWORD WINAPI WindowThread(void* parameter) {
+  auto* start = static_cast<WindowStart*>(parameter);
+  CreateWindows(start->instance, start->show);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
 }
 
 // Item 4292 names the file while one is being imported (the program's
 // status bar animates while it holds 3 characters or more); the title ends
 // in the figure the program's progress bar shows.
 void ShowProgress(const std::string& file, int percent) {
-  if (!g_window) return;
   std::string item = file.empty() ? std::string() : "Importing " + file;
-  SetDlgItemTextA(g_window, kProgressItem, item.c_str());
   std::string title = file.empty() ? std::string(kTitle) : std::string(kTitle) + " " + std::to_string(percent) + "%";
-  SetWindowTextA(g_window, title.c_str());
+  EnterCriticalSection(&g_progressLock);
+  g_progressItem = item;
+  g_progressTitle = title;
+  LeaveCriticalSection(&g_progressLock);
+  if (HWND window = g_window) PostMessageA(window, kShowProgress, 0, 0);
 }
 
 // ---- small file helpers ------------------------------------------------------
@@ -459,6 +502,7 @@ struct LogWork {
   bool mustBeNew = false;   // a rebuilt topic goes to a log of its own
   std::vector<size_t> messages;
   std::set<long> replaceNumbers;
+  FILE* file = nullptr;  // an existing log to append to, open from its measuring on
 };
 
 struct Plan {
@@ -467,6 +511,14 @@ struct Plan {
   std::vector<size_t> order;   // messages in writing order
   std::vector<LogWork> logs;
   Journal journal;
+  ~Plan() { CloseLogs(); }
+  void CloseLogs() {
+    for (LogWork& w : logs)
+      if (w.file) {
+        fileclose(w.file);
+        w.file = nullptr;
+      }
+  }
 };
 
 // The path of the log a rebuilt topic gets: where the handed-back copy came
@@ -599,14 +651,15 @@ std::string PlanImport(ImportFile& parsed, ConfFile& conf, bool build, const std
     log.rewrite = w.rewrite;
     log.path = w.path;
     log.length = -1;
-    if (!w.rewrite && Exists(w.path)) {
-      FILE* f = fileopen(w.path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
-      if (!f) return "can't open " + w.path;
-      std::fseek(f, 0, SEEK_END);
-      log.length = std::ftell(f);
-      bool ok = log.length >= 0 && TailHash(f, log.length, &log.tailHash);
-      fileclose(f);
-      if (!ok) return "can't read " + w.path;
+    if (!w.rewrite && !w.mustBeNew) {
+      // Opened once: measured now, appended to later.
+      w.file = fileopen(w.path.c_str(), _O_RDWR | _O_APPEND | _O_BINARY, "a+b", LOCK_DENY_WRITE | LOCK_QUIET);
+      if (!w.file && Exists(w.path)) return "can't open " + w.path;
+    }
+    if (w.file) {
+      std::fseek(w.file, 0, SEEK_END);
+      log.length = std::ftell(w.file);
+      if (log.length < 0 || !TailHash(w.file, log.length, &log.tailHash)) return "can't read " + w.path;
     }
     plan->journal.logs.push_back(log);
   }
@@ -636,7 +689,6 @@ class LogWriter {
     buffer_.clear();
     return ok && ok_;
   }
-  bool Commit() { return Flush() && Durable(file_); }
 
  private:
   FILE* file_;
@@ -682,12 +734,17 @@ struct Progress {
   }
 };
 
-std::string AppendToLog(const ImportFile& parsed, const Plan& plan, const LogWork& w, Progress& progress) {
-  if (!MakeDirectories(w.path.substr(g_dir.size()))) return "can't make the directory of " + w.path;
-  int create = w.mustBeNew ? _O_EXCL : 0;
-  FILE* f = fileopen(w.path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | create | _O_BINARY, "ab",
-                     LOCK_DENY_WRITE | LOCK_QUIET);
+std::string AppendToLog(const ImportFile& parsed, const Plan& plan, LogWork& w, Progress& progress) {
+  FILE* f = w.file;
+  w.file = nullptr;
+  if (!f) {
+    // A new log.
+    if (!MakeDirectories(w.path.substr(g_dir.size()))) return "can't make the directory of " + w.path;
+    f = fileopen(w.path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_EXCL | _O_BINARY, "ab",
+                 LOCK_DENY_WRITE | LOCK_QUIET);
+  }
   if (!f) return "can't open " + w.path;
+  std::fseek(f, 0, SEEK_END);
   LogWriter out(f, w.scrambled);
   bool ok = true;
   bool first = true;
@@ -701,7 +758,9 @@ std::string AppendToLog(const ImportFile& parsed, const Plan& plan, const LogWor
     if (out.Full() && !(ok = out.Flush())) break;
     progress.Step();
   }
-  ok = ok && out.Commit();
+  // Flushed, not synced: a kill loses nothing written, and the journal, not
+  // a sync of every log, makes the file's import all or nothing.
+  ok = ok && out.Flush();
   fileclose(f);
   return ok ? std::string() : "can't write " + w.path;
 }
@@ -822,7 +881,7 @@ std::string RewriteLog(const ImportFile& parsed, const Plan& plan, const LogWork
     if (writer.Full()) ok = ok && writer.Flush();
     progress.Step();
   }
-  ok = ok && writer.Commit();
+  ok = ok && writer.Flush() && Durable(out);
   fileclose(out);
   fileclose(in);
   for (size_t i = replacement.size() + appended.size(); i < w.messages.size(); ++i) progress.Step();
@@ -1012,11 +1071,12 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
 
   progress.total = parsed.messages.size();
   for (size_t k = 0; k < plan.logs.size() && error.empty(); ++k) {
-    const LogWork& w = plan.logs[k];
+    LogWork& w = plan.logs[k];
     error = w.rewrite ? RewriteLog(parsed, plan, w, progress) : AppendToLog(parsed, plan, w, progress);
     if (error.empty()) DeleteFileA(IndexPathOf(w.path).c_str());
   }
   DieAt("flushed");
+  plan.CloseLogs();  // undoing opens them again
   if (error.empty() && !conf.Save()) error = "can't write conf.ww";
   conf.Close();
   if (!error.empty()) {
@@ -1120,12 +1180,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     Sleep(1000);  // a rebuild waits for the running import to end
   }
 
-  CreateWindows(instance, show);
+  InitializeCriticalSection(&g_progressLock);
+  static WindowStart start;
+  start = {instance, show};
+  CloseHandle(CreateThread(nullptr, 0, WindowThread, &start, 0, nullptr));
   if (g_buildMode) DeleteFileA(DataFile("import.ok").c_str());
   int code = RunQueue();
   // import.ok tells the rebuild that its topic was rebuilt.
   if (g_buildMode && g_buildsDone > 0 && g_buildsFailed == 0) Touch("import.ok");
-  // The windows go with the process.
+  // The windows and their thread go with the process.
   CloseHandle(lock);
   return code;
 }
