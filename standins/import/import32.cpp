@@ -475,9 +475,15 @@ std::string NewBaseName(ConfFile& conf, const std::string& folder) {
   std::string service = colon == std::string::npos ? "local" : folder.substr(0, colon);
   std::string rest = colon == std::string::npos ? folder : folder.substr(colon + 1);
   size_t slash = rest.find('/');
-  std::string dir = FilePart(Lower(service), 8) + "\\" + FilePart(Lower(rest.substr(0, slash)), 8);
-  size_t room = sizeof(ConfRec::baseName) - 1 - dir.size() - 1 - 3;
-  std::string stem = dir + "\\" + FilePart(Lower(rest.substr(slash + 1)), room);
+  std::string serviceDir = FilePart(Lower(service), 8);
+  std::string conference = rest.substr(0, slash), topic = rest.substr(slash + 1);
+  // The 29 characters are shared out so that a short topic leaves its
+  // conference whole; 3 are kept for a number that makes the name unique.
+  size_t room = sizeof(ConfRec::baseName) - 1 - serviceDir.size() - 2 - 3;
+  size_t conferenceRoom = room - std::min(topic.size(), room / 2);
+  std::string dir = serviceDir + "\\" + FilePart(Lower(conference), conferenceRoom);
+  size_t topicRoom = room - std::min(std::max<size_t>(conference.size(), 1), conferenceRoom);
+  std::string stem = dir + "\\" + FilePart(Lower(topic), topicRoom);
   std::set<std::string> used;
   for (const ConfRec& rec : conf.recs) used.insert(Lower(BaseNameOf(rec)));
   std::string base = stem;

@@ -472,7 +472,8 @@ TEST_F(Import32Test, PastesRethreadsAndSavedBatchesLandWhereTheyBelong) {
   // Message 2 made a root again, in its own single-line form.
   WriteWholeFile(Path("thread.tmp"), "#pragma thread=no\r\n>>>quorl:news/chat 2 bo(8)10Dec26 14:00\r\nTwo\r\ntwo\r\n\r\n");
   std::string article = "From: Cy <cy@example.org>\nNewsgroups: comp.misc\nSubject: hi\n\nhello\n";
-  WriteWholeFile(Path("news.tmp"), "#! rnews " + std::to_string(article.size()) + "\n" + article);
+  WriteWholeFile(Path("news.tmp"), "#pragma newfolder=bench.group01/all\r\n#! rnews " + std::to_string(article.size()) +
+                                       "\n" + article);
   Queue({{"paste.tmp", "local", 0}, {"asis.tmp", "local", 0}, {"thread.tmp", "quorl", 0}, {"news.tmp", "net", 0}});
 
   ASSERT_EQ(Run(), 0u);
@@ -493,6 +494,11 @@ TEST_F(Import32Test, PastesRethreadsAndSavedBatchesLandWhereTheyBelong) {
   EXPECT_EQ(chat[2].subject, "Two");
   ConfRec* news = Record("net:comp/misc");
   ASSERT_TRUE(news);
+  // New logs lie where a rebuild of the message base looks for them.
+  EXPECT_STREQ(news->baseName, "net\\comp\\misc");
+  ConfRec* made = Record("net:bench.group01/all");
+  ASSERT_TRUE(made);
+  EXPECT_STREQ(made->baseName, "net\\bench_group01\\all");
   auto articles = ReadLog(*news);
   ASSERT_EQ(articles.size(), 1u);
   EXPECT_EQ(articles[1].author, "cy@example.org");
