@@ -2,12 +2,18 @@
 // appends their messages to the topic logs and leaves each topic's index to
 // be rebuilt at its next open.
 //
-// Nothing a queued file brings is half there after a crash: before the first
+// Nothing a queued file brings is half there after a kill: before the first
 // byte of a file goes to a log, import.jnl records each log's length (or that
 // it is rewritten, keeping the old one beside it) and each folder's numbers.
 // A run that finds a pending journal cuts the logs back and restores the
 // numbers, then imports the file again, which gives its messages the same
 // numbers. A committed journal only has the queue entry and tidying left.
+// The journal, conf.ww and import.dat are synced; the logs are flushed, so a
+// killed run loses nothing it wrote.
+//
+// The windows (MsgImport, which the program asks to come forward or to stop,
+// and PLCheckClass, by which it knows the import runs) have a thread of
+// their own; the import itself runs on the main thread.
 //
 // Command line: "build" imports the queue and writes import.ok when the
 // topics handed back for rebuilding were rebuilt; an absolute directory is
@@ -850,6 +856,8 @@ bool CopyInto(const std::string& source, const std::string& target) {
 // stays until the file is committed.
 std::string RewriteLog(const ImportFile& parsed, const Plan& plan, const LogWork& w, Progress& progress) {
   std::string temp = w.path + ".imp", old = w.path + ".imo";
+  // A copy left by an earlier, committed import must not pass for ours.
+  DeleteFileA(old.c_str());
   FILE* in = fileopen(w.path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
   if (!in) return "can't open " + w.path;
   std::fseek(in, 0, SEEK_END);
