@@ -518,6 +518,7 @@ struct LogWork {
 };
 
 struct Plan {
+  bool busy = false;  // a log could not be opened: the file waits, it is not refused
   std::vector<long> numbers;  // per message
   std::vector<bool> replaces;  // per message: may take the place of its number
   std::vector<size_t> order;   // messages in writing order
@@ -666,12 +667,18 @@ std::string PlanImport(ImportFile& parsed, ConfFile& conf, bool build, const std
     if (!w.rewrite && !w.mustBeNew) {
       // Opened once: measured now, appended to later.
       w.file = fileopen(w.path.c_str(), _O_RDWR | _O_APPEND | _O_BINARY, "a+b", LOCK_DENY_WRITE | LOCK_QUIET);
-      if (!w.file && Exists(w.path)) return "can't open " + w.path;
+      if (!w.file && Exists(w.path)) {
+        plan->busy = true;
+        return "can't open " + w.path;
+      }
     }
     if (w.file) {
       std::fseek(w.file, 0, SEEK_END);
       log.length = std::ftell(w.file);
-      if (log.length < 0 || !TailHash(w.file, log.length, &log.tailHash)) return "can't read " + w.path;
+      if (log.length < 0 || !TailHash(w.file, log.length, &log.tailHash)) {
+        plan->busy = true;
+        return "can't read " + w.path;
+      }
     }
     plan->journal.logs.push_back(log);
   }
@@ -1068,7 +1075,9 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   error = PlanImport(parsed, conf, build, path, &plan);
   if (!error.empty()) {
     conf.Close();
-    return skip("not imported: " + error);
+    if (!plan.busy) return skip("not imported: " + error);
+    AppendReport(std::string(entry.path) + ": stopped: " + error);
+    return EntryResult::Failed;
   }
   Journal& j = plan.journal;
   j.entryPath = entry.path;

@@ -527,4 +527,42 @@ TEST_F(Import32Test, ASecondStartLeavesTheQueueToTheFirst) {
   EXPECT_TRUE(FileExists(Path("chat.log")));
 }
 
+// A file that fails part way through its writing leaves nothing of itself
+// behind and stays queued; once the trouble is gone it imports whole, with
+// the same numbers.
+TEST_F(Import32Test, AFailedWriteUndoesTheWholeFile) {
+  WriteConf({MakeConf("quorl:news/chat", "chat.log", 7, 7)});
+  const std::string before = SeparatorMessage("quorl:news/chat", 7, "old", kDate, "Earlier\n");
+  WriteWholeFile(Path("chat.log"), before);
+  const std::string confBefore = ReadWholeFile(Path("conf.ww"));
+  WriteWholeFile(Path("one.tmp"), ImportMessageText({"quorl:news/chat", 0, "al", kDate, 0}, "First\r\n") +
+                                      ImportMessageText({"quorl:notes/mine", 0, "bo", kDate, 0}, "Second\r\n"));
+  Queue({{"one.tmp", "quorl", IMPORT_DELETE_AFTER}});
+  // A file where the new folder's directory must go: its log can't be made.
+  CreateDirectoryA(Path("quorl").c_str(), nullptr);
+  WriteWholeFile(Path("quorl\\notes"), "in the way");
+
+  EXPECT_EQ(Run(), 1u);
+  std::string report = ReadWholeFile(Path("import.log"));
+  EXPECT_NE(report.find("one.tmp: stopped: "), std::string::npos) << report;
+  EXPECT_NE(report.find("nothing of it kept"), std::string::npos) << report;
+  EXPECT_EQ(ReadWholeFile(Path("chat.log")), before);
+  EXPECT_EQ(ReadWholeFile(Path("conf.ww")).substr(0, confBefore.size()), confBefore);
+  EXPECT_FALSE(QueueEmpty());
+  EXPECT_TRUE(FileExists(Path("one.tmp")));
+  EXPECT_FALSE(FileExists(Path("import.jnl")));
+
+  DeleteFileA(Path("quorl\\notes").c_str());
+  ASSERT_EQ(Run(), 0u);
+  EXPECT_TRUE(QueueEmpty());
+  EXPECT_FALSE(FileExists(Path("one.tmp")));
+  ASSERT_EQ(rdconf(0), 1);
+  auto chat = ReadLog(*Record("quorl:news/chat"));
+  ASSERT_EQ(chat.size(), 2u);
+  EXPECT_EQ(chat[8].author, "al");
+  ConfRec* mine = Record("quorl:notes/mine");
+  ASSERT_TRUE(mine);
+  EXPECT_EQ(ReadLog(*mine)[1].author, "bo");
+}
+
 }  // namespace
