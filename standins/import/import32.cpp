@@ -718,9 +718,8 @@ class LogWriter {
 
 void PutMessage(LogWriter& out, const ImportedMessage& m, long number, long parent) {
   std::string_view body = m.Body();
-  long chars = 0;
-  for (char c : body)
-    if (c != '\r') ++chars;
+  long chars = static_cast<long>(body.size());
+  for (size_t cr = body.find('\r'); cr != std::string_view::npos; cr = body.find('\r', cr + 1)) --chars;
   std::string head = "==========\r\n" + m.folder + " #" + std::to_string(number) + ", from " + m.author + ", " +
                      std::to_string(chars) + " chars, " + m.date + "\r\n";
   if (parent > 0) head += "Comment to " + std::to_string(parent) + ".\r\n";

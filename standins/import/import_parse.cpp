@@ -214,21 +214,26 @@ bool AtElementStart(std::string_view text, size_t pos, bool logForm) {
 // a body's bytes; a message in the log's form (a rethread, a paste, a saved
 // batch) states its characters without CR. The one that lands on the next
 // element (or the end) is the right one.
+// Where size characters other than CR, from pos, end; npos when the text
+// runs out first. Runs between CRs are skipped whole.
+size_t EndByChars(std::string_view text, size_t pos, long size) {
+  size_t wanted = static_cast<size_t>(size), counted = 0, at = pos;
+  while (counted < wanted) {
+    size_t cr = text.find('\r', at);
+    size_t run = (cr == std::string_view::npos ? text.size() : cr) - at;
+    if (counted + run >= wanted) return at + (wanted - counted);
+    if (cr == std::string_view::npos) return std::string_view::npos;
+    counted += run;
+    at = cr + 1;
+  }
+  return at;
+}
+
 bool BodyEnd(std::string_view text, size_t pos, long size, bool logForm, size_t* end) {
   size_t left = text.size() - pos;
   size_t byBytes = static_cast<size_t>(size) <= left ? pos + static_cast<size_t>(size) : std::string_view::npos;
-  size_t byChars = std::string_view::npos;
-  long counted = 0;
-  size_t at = pos;
-  while (at < text.size() && counted < size) {
-    if (text[at] != '\r') ++counted;
-    ++at;
-  }
-  if (counted == size) byChars = at;
-  // A count that runs a line end past the end of the file still means all of it.
-  if (byBytes == std::string_view::npos && byChars == std::string_view::npos && static_cast<size_t>(size) <= left + 2)
-    byBytes = text.size();
   if (logForm) {
+    size_t byChars = EndByChars(text, pos, size);
     *end = byChars != std::string_view::npos ? byChars : text.size();
     return true;
   }
@@ -242,8 +247,14 @@ bool BodyEnd(std::string_view text, size_t pos, long size, bool logForm, size_t*
     *end = byBytes;
     return true;
   }
+  size_t byChars = EndByChars(text, pos, size);
   if (fits(byChars)) {
     *end = byChars;
+    return true;
+  }
+  // A count that runs a line end past the end of the file still means all of it.
+  if (byBytes == std::string_view::npos && byChars == std::string_view::npos && static_cast<size_t>(size) <= left + 2) {
+    *end = text.size();
     return true;
   }
   // Ending on a line of its own, the body is taken as stated; what follows
