@@ -517,6 +517,34 @@ struct LogWork {
   FILE* file = nullptr;  // an existing log to append to, open from its measuring on
 };
 
+// Logs appended to stay open from one queued file to the next: a batch
+// spread over many files over the same topics opens each log once. They are
+// closed before anything else of this program opens them (a rewrite, an
+// undo) and at the end of the run.
+std::map<std::string, FILE*> g_openLogs;  // lower-case path -> log
+
+FILE* OpenLogForAppend(const std::string& path, bool create) {
+  std::string key = Lower(path);
+  auto it = g_openLogs.find(key);
+  if (it != g_openLogs.end()) return it->second;
+  int flags = _O_RDWR | _O_APPEND | _O_BINARY | (create ? _O_CREAT | _O_EXCL : 0);
+  FILE* f = fileopen(path.c_str(), flags, "a+b", LOCK_DENY_WRITE | LOCK_QUIET);
+  if (f) g_openLogs[key] = f;
+  return f;
+}
+
+void CloseLog(const std::string& path) {
+  auto it = g_openLogs.find(Lower(path));
+  if (it == g_openLogs.end()) return;
+  fileclose(it->second);
+  g_openLogs.erase(it);
+}
+
+void CloseAllLogs() {
+  for (auto& [key, f] : g_openLogs) fileclose(f);
+  g_openLogs.clear();
+}
+
 struct Plan {
   bool busy = false;  // a log could not be opened: the file waits, it is not refused
   std::vector<long> numbers;  // per message
@@ -524,14 +552,6 @@ struct Plan {
   std::vector<size_t> order;   // messages in writing order
   std::vector<LogWork> logs;
   Journal journal;
-  ~Plan() { CloseLogs(); }
-  void CloseLogs() {
-    for (LogWork& w : logs)
-      if (w.file) {
-        fileclose(w.file);
-        w.file = nullptr;
-      }
-  }
 };
 
 // The path of the log a rebuilt topic gets: where the handed-back copy came
@@ -666,7 +686,7 @@ std::string PlanImport(ImportFile& parsed, ConfFile& conf, bool build, const std
     log.length = -1;
     if (!w.rewrite && !w.mustBeNew) {
       // Opened once: measured now, appended to later.
-      w.file = fileopen(w.path.c_str(), _O_RDWR | _O_APPEND | _O_BINARY, "a+b", LOCK_DENY_WRITE | LOCK_QUIET);
+      w.file = OpenLogForAppend(w.path, false);
       if (!w.file && Exists(w.path)) {
         plan->busy = true;
         return "can't open " + w.path;
@@ -758,8 +778,7 @@ std::string AppendToLog(const ImportFile& parsed, const Plan& plan, LogWork& w, 
   if (!f) {
     // A new log.
     if (!MakeDirectories(w.path.substr(g_dir.size()))) return "can't make the directory of " + w.path;
-    f = fileopen(w.path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_EXCL | _O_BINARY, "ab",
-                 LOCK_DENY_WRITE | LOCK_QUIET);
+    f = OpenLogForAppend(w.path, true);
   }
   if (!f) return "can't open " + w.path;
   std::fseek(f, 0, SEEK_END);
@@ -779,7 +798,7 @@ std::string AppendToLog(const ImportFile& parsed, const Plan& plan, LogWork& w, 
   // Flushed, not synced: a kill loses nothing written, and the journal, not
   // a sync of every log, makes the file's import all or nothing.
   ok = ok && out.Flush();
-  fileclose(f);
+  if (!ok) CloseLog(w.path);
   return ok ? std::string() : "can't write " + w.path;
 }
 
@@ -1094,14 +1113,15 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   progress.total = parsed.messages.size();
   for (size_t k = 0; k < plan.logs.size() && error.empty(); ++k) {
     LogWork& w = plan.logs[k];
+    if (w.rewrite) CloseLog(w.path);
     error = w.rewrite ? RewriteLog(parsed, plan, w, progress) : AppendToLog(parsed, plan, w, progress);
     if (error.empty()) DeleteFileA(IndexPathOf(w.path).c_str());
   }
   DieAt("flushed");
-  plan.CloseLogs();  // undoing opens them again
   if (error.empty() && !conf.Save()) error = "can't write conf.ww";
   conf.Close();
   if (!error.empty()) {
+    CloseAllLogs();  // undoing opens them again
     // Nothing of this file stays: the logs go back, the entry stays queued.
     bool undone = RollBack(j, true);
     if (undone) DeleteFileA(JournalPath().c_str());
@@ -1140,6 +1160,7 @@ int RunQueue() {
     }
     if (result == EntryResult::Stopped) break;
   }
+  CloseAllLogs();
   return code;
 }
 
