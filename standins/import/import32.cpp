@@ -549,7 +549,6 @@ struct Plan {
   bool busy = false;  // a log could not be opened: the file waits, it is not refused
   std::vector<long> numbers;  // per message
   std::vector<bool> replaces;  // per message: may take the place of its number
-  std::vector<size_t> order;   // messages in writing order
   std::vector<LogWork> logs;
   Journal journal;
 };
@@ -648,7 +647,6 @@ std::string PlanImport(ImportFile& parsed, ConfFile& conf, bool build, const std
     for (auto& [number, i] : byNumber) {
       plan->numbers[i] = number;
       w.messages.push_back(i);
-      plan->order.push_back(i);
     }
     rec->first = byNumber.begin()->first;
     rec->last = last;
@@ -673,7 +671,6 @@ std::string PlanImport(ImportFile& parsed, ConfFile& conf, bool build, const std
       plan->numbers[i] = number;
       plan->replaces[i] = replaces;
       w.messages.push_back(i);
-      plan->order.push_back(i);
       if (rec->first == 0 || number < rec->first) rec->first = number;
       if (number > rec->last) rec->last = number;
     }
@@ -726,13 +723,12 @@ class LogWriter {
   bool Flush() {
     bool ok = buffer_.empty() || WriteAll(file_, buffer_.data(), buffer_.size());
     buffer_.clear();
-    return ok && ok_;
+    return ok;
   }
 
  private:
   FILE* file_;
   bool scrambled_;
-  bool ok_ = true;
   std::string buffer_;
 };
 
