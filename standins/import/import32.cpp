@@ -1,175 +1,220 @@
 // The message-import program: takes the files queued in import.dat in order,
 // appends their messages to the topic logs and leaves each topic's index to
-// be rebuilt at its next open. Runs without a window; the data directory is
-// the command line (or the current directory).
+// be rebuilt at its next open.
+//
+// Nothing a queued file brings is half there after a kill: before the first
+// byte of a file goes to a log, import.jnl records each log's length (or that
+// it is rewritten, keeping the old one beside it) and each folder's numbers.
+// A run that finds a pending journal cuts the logs back and restores the
+// numbers, then imports the file again, which gives its messages the same
+// numbers. A committed journal only has the queue entry and tidying left.
+// The journal, conf.ww and import.dat are synced; the logs are flushed, so a
+// killed run loses nothing it wrote.
+//
+// The windows (MsgImport, which the program asks to come forward or to stop,
+// and PLCheckClass, by which it knows the import runs) have a thread of
+// their own; the import itself runs on the main thread.
+//
+// Command line: "build" imports the queue and writes import.ok when the
+// topics handed back for rebuilding were rebuilt; an absolute directory is
+// the data directory (else the current directory); other words (the user
+// name) change nothing.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "core/appstate.h"
 #include "core/fileio.h"
 #include "core/virtual_array.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/import_queue_file.h"
+#include "msgbase/import_text.h"
 #include "msgbase/topic_log.h"
 #include "msgbase/user_folders.h"
+#include "standins/import/import_journal.h"
+#include "standins/import/import_parse.h"
 
 namespace {
 
+constexpr int kCommandForeground = 4481;  // QueueImport's wake-up
+constexpr int kProgressItem = 4292;       // the status bar's animation reads it
+constexpr size_t kWriteChunk = 1 << 20;
+constexpr size_t kTailBytes = 256;
+constexpr char kTitle[] = "Message Import";
+
+constexpr UINT kShowProgress = WM_APP + 1;
+
 std::string g_dir;  // data directory, ending in a backslash
+std::atomic<bool> g_stop{false};  // set by the window thread
+bool g_buildMode = false;
+int g_buildsDone = 0, g_buildsFailed = 0;
+std::atomic<HWND> g_window{nullptr};  // set once the windows exist
+std::string g_dieAt;  // test hook: the point at which to end the process hard
 
 std::string DataFile(const char* name) { return g_dir + name; }
 
-struct Parsed {
-  std::string folder;
-  long number = 0;
-  std::string author;
-  std::string date;
-  long commentTo = 0;
-  std::string body;
+// Tests stop the program dead at a named point, as a crash or a kill would.
+void DieAt(const char* point) {
+  if (!g_dieAt.empty() && g_dieAt == point) TerminateProcess(GetCurrentProcess(), 99);
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+long long SizeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Messages of the importing thread (the file layer pumps them while it
+// waits for a lock); the windows have a thread of their own.
+void PumpAll() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      g_stop = true;
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// ---- the windows -------------------------------------------------------------
+//
+// The windows live on a thread of their own, so that they answer the
+// program (and a request to stop) while a file is being written, and so that
+// the import never waits for them.
+
+CRITICAL_SECTION g_progressLock;
+std::string g_progressItem, g_progressTitle = kTitle;
+
+void ApplyProgress(HWND window) {
+  EnterCriticalSection(&g_progressLock);
+  std::string item = g_progressItem, title = g_progressTitle;
+  LeaveCriticalSection(&g_progressLock);
+  SetDlgItemTextA(window, kProgressItem, item.c_str());
+  SetWindowTextA(window, title.c_str());
+}
+
+void RequestStop() {
+  g_stop = true;
+  g_app.cancelTask = true;  // a wait for a locked file gives up at once
+}
+
+void OnCommand(int id) {
+  if (id == kCommandForeground) {
+    HWND window = g_window;
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+  } else if (id == IDCANCEL) {
+    RequestStop();
+  }
+}
+
+LRESULT CALLBACK ImportWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam));
+      return 0;
+    case WM_CLOSE:
+      RequestStop();
+      return 0;
+    case kShowProgress:
+      ApplyProgress(window);
+      return 0;
+    case WM_SIZE:
+      if (HWND item = GetDlgItem(window, kProgressItem)) MoveWindow(item, 8, 8, LOWORD(lParam) - 16, 20, TRUE);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The window the program looks for to tell whether the import runs; it
+// passes commands on to the main window.
+LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (HWND main = g_window; message == WM_COMMAND && main) return SendMessageA(main, message, wParam, lParam);
+  if (message == WM_CLOSE) {
+    RequestStop();
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND g_checkWindow = nullptr;
+
+void CreateWindows(HINSTANCE instance, int show) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = ImportWindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = "MsgImport";
+  RegisterClassA(&wc);
+  wc.lpfnWndProc = CheckWindowProc;
+  wc.lpszClassName = "PLCheckClass";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowA("MsgImport", kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                              CW_USEDEFAULT, CW_USEDEFAULT, 360, 90, nullptr, nullptr, instance, nullptr);
+  if (!window) return;
+  CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 8, 8, 330, 20, window,
+                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressItem)), instance, nullptr);
+  g_checkWindow = CreateWindowA("PLCheckClass", "", WS_POPUP, 0, 0, 0, 0, window, nullptr, instance, nullptr);
+  ApplyProgress(window);
+  ShowWindow(window, show);
+  g_window = window;
+}
+
+struct WindowStart {
+  HINSTANCE instance;
+  int show;
 };
 
-struct ParsedFile {
-  std::vector<Parsed> messages;
-  std::vector<std::string> newFolders;
-  std::string error;  // empty when the whole file parsed
-};
-
-bool ReadWhole(const std::string& path, std::string* out) {
-  FILE* f = fileopen(path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
-  if (!f) return false;
-  char buffer[8192];
-  size_t n;
-  out->clear();
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out->append(buffer, n);
-  bool ok = !std::ferror(f);
-  fileclose(f);
-  return ok;
-}
-
-// The next line from pos without its CR LF; false at the end.
-bool NextLine(const std::string& text, size_t* pos, std::string* line) {
-  if (*pos >= text.size()) return false;
-  size_t end = text.find('\n', *pos);
-  size_t next = end == std::string::npos ? text.size() : end + 1;
-  if (end == std::string::npos) end = text.size();
-  *line = text.substr(*pos, end - *pos);
-  while (!line->empty() && line->back() == '\r') line->pop_back();
-  *pos = next;
-  return true;
-}
-
-std::string FolderName(const std::string& service, const std::string& name) {
-  if (service.empty() || !_stricmp(service.c_str(), "local") || name.find(':') != std::string::npos) return name;
-  return service + ":" + name;
-}
-
-bool ParseHeader(const std::string& line, Parsed* m, long* bodySize, std::string* error) {
-  char folder[101] = "", author[201] = "";
-  long number = 0, size = 0;
-  if (line.size() > 4000 || ScanHeaderLine(line.c_str(), folder, &number, author, &size) != 4 || size < 0 ||
-      number < 0 || number > kMaxMessageNumber || !std::strchr(folder, '/')) {
-    *error = "bad header line \"" + line.substr(0, 80) + "\"";
-    return false;
+DWORD WINAPI WindowThread(void* parameter) {
+  auto* start = static_cast<WindowStart*>(parameter);
+  CreateWindows(start->instance, start->show);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
   }
-  m->folder = folder;
-  m->number = number;
-  m->author = author;
-  if (!m->author.empty() && m->author.back() == ',') m->author.pop_back();
-  *bodySize = size;
-  size_t at = line.find(" chars, ");
-  m->date = at == std::string::npos ? std::string() : line.substr(at + 8);
-  return true;
+  return 0;
 }
 
-ParsedFile ParseImportText(const std::string& text, const std::string& queuedService) {
-  ParsedFile out;
-  std::string service = queuedService;
-  size_t pos = 0;
-  std::string line;
-  while (NextLine(text, &pos, &line)) {
-    if (line.empty()) continue;
-    if (line.rfind("#pragma ", 0) == 0) {
-      std::string rest = line.substr(8);
-      size_t eq = rest.find('=');
-      std::string name = rest.substr(0, eq), value = eq == std::string::npos ? "" : rest.substr(eq + 1);
-      if (name == "service") service = value;
-      else if (name == "newfolder") {
-        if (value.find('/') == std::string::npos || value.size() > 99) {
-          out.error = "bad new folder \"" + value.substr(0, 80) + "\"";
-          return out;
-        }
-        out.newFolders.push_back(FolderName(service, value));
-      }
-      continue;
-    }
-    if (line == "==========") {
-      Parsed m;
-      std::string header;
-      long size = 0;
-      if (!NextLine(text, &pos, &header) || !ParseHeader(header, &m, &size, &out.error)) {
-        if (out.error.empty()) out.error = "message without a header line";
-        return out;
-      }
-      bool ended = false;
-      while (NextLine(text, &pos, &line)) {
-        if (line == "----------") { ended = true; break; }
-        long parent = 0;
-        char dot = 0;
-        if (std::sscanf(line.c_str(), "Comment to %ld%c", &parent, &dot) == 2 && dot == '.' && parent > 0)
-          m.commentTo = parent;
-      }
-      if (!ended) {
-        out.error = "header without its end line";
-        return out;
-      }
-      // Import text states the body's bytes, CRs included; the log counts
-      // characters without CR, and the writer below restates it so.
-      if (static_cast<size_t>(size) > text.size() - pos) {
-        out.error = "message body shorter than its stated length";
-        return out;
-      }
-      m.body = text.substr(pos, static_cast<size_t>(size));
-      pos += static_cast<size_t>(size);
-      out.messages.push_back(std::move(m));
-      continue;
-    }
-    if (line.rfind("!start ", 0) == 0) {
-      std::string rest = line.substr(7);
-      size_t blank = rest.find(' ');
-      Parsed m;
-      m.folder = FolderName(service, rest.substr(0, blank));
-      m.author = blank == std::string::npos ? "Import" : rest.substr(blank + 1);
-      if (m.folder.find('/') == std::string::npos || m.folder.size() > 100) {
-        out.error = "bad block folder";
-        return out;
-      }
-      bool ended = false;
-      while (NextLine(text, &pos, &line)) {
-        if (line == "!end") { ended = true; break; }
-        m.body += line + "\r\n";
-      }
-      if (!ended) {
-        out.error = "block without \"!end\"";
-        return out;
-      }
-      out.messages.push_back(std::move(m));
-      continue;
-    }
-    out.error = "unexpected line \"" + line.substr(0, 80) + "\"";
-    return out;
-  }
-  return out;
+// Item 4292 names the file while one is being imported (the program's
+// status bar animates while it holds 3 characters or more); the title ends
+// in the figure the program's progress bar shows.
+void ShowProgress(const std::string& file, int percent) {
+  std::string item = file.empty() ? std::string() : "Importing " + file;
+  std::string title = file.empty() ? std::string(kTitle) : std::string(kTitle) + " " + std::to_string(percent) + "%";
+  EnterCriticalSection(&g_progressLock);
+  g_progressItem = item;
+  g_progressTitle = title;
+  LeaveCriticalSection(&g_progressLock);
+  if (HWND window = g_window) PostMessageA(window, kShowProgress, 0, 0);
 }
 
-void AppendLog(const std::string& line) {
+// ---- small file helpers ------------------------------------------------------
+
+void AppendReport(const std::string& line) {
   FILE* f = fileopen(DataFile("import.log").c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, "ab",
                      LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!f) return;
@@ -177,114 +222,40 @@ void AppendLog(const std::string& line) {
   fileclose(f);
 }
 
-ConfRec* FindConf(VirtualArray& list, const std::string& name) {
-  for (int i = 0; i < list.Count(); ++i) {
-    auto* rec = static_cast<ConfRec*>(list.At(i));
-    if (rec && !_stricmp(rec->name, name.c_str())) return rec;
-  }
-  return nullptr;
+bool WriteAll(FILE* f, const char* bytes, size_t size) {
+  return std::fwrite(bytes, 1, size, f) == size && std::fflush(f) == 0;
 }
 
-bool BaseNameUsed(VirtualArray& list, const std::string& base) {
-  for (int i = 0; i < list.Count(); ++i) {
-    auto* rec = static_cast<ConfRec*>(list.At(i));
-    if (rec && !_strnicmp(rec->baseName, base.c_str(), sizeof rec->baseName)) return true;
-  }
-  return GetFileAttributesA(DataFile(base.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Durable(FILE* f) { return std::fflush(f) == 0 && _commit(_fileno(f)) == 0; }
 
-ConfRec* AddConf(VirtualArray& list, const std::string& name) {
-  std::string stem;
-  for (char c : name.substr(name.find(':') == std::string::npos ? 0 : name.find(':') + 1)) {
-    if (stem.size() >= 16) break;
-    stem += (std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
-  }
-  std::string base = stem + ".log";
-  for (int n = 1; BaseNameUsed(list, base) && n < 100000; ++n) base = stem + std::to_string(n) + ".log";
-  ConfRec rec = {};
-  lstrcpynA(rec.name, name.c_str(), sizeof rec.name);
-  lstrcpynA(rec.baseName, base.c_str(), sizeof rec.baseName);
-  rec.order = -1;
-  if (list.Append(&rec) < 0) return nullptr;
-  return FindConf(list, name);
-}
-
-struct StringSource {
-  const std::string* bytes;
-  long position;
-  static long Read(void* context, char* buffer, size_t size) {
-    auto* s = static_cast<StringSource*>(context);
-    long left = static_cast<long>(s->bytes->size()) - s->position;
-    if (left <= 0) return 0;
-    long n = left < static_cast<long>(size) ? left : static_cast<long>(size);
-    std::memcpy(buffer, s->bytes->data() + s->position, static_cast<size_t>(n));
-    s->position += n;
-    return n;
-  }
-  static long Seek(void* context, long offset) {
-    auto* s = static_cast<StringSource*>(context);
-    if (offset < 0) return -1;
-    s->position = offset;
-    return offset;
-  }
-};
-
-// The bytes [start, end) of a message in a log as the reader finds it;
-// false when the log holds no message with that number.
-bool FindMessage(const std::string& log, bool scrambled, long number, size_t* start, size_t* end) {
-  StringSource bytes{&log, 0};
-  LogSource source;
-  source.context = &bytes;
-  source.read = StringSource::Read;
-  source.seek = StringSource::Seek;
-  auto reader = std::make_unique<LogReader>();
-  LogReaderOpen(*reader, source, scrambled);
-  bool inside = false;
-  for (;;) {
-    long at = msgtell(*reader);
-    if (readmsgline(*reader) <= 0) break;
-    MessageHeader header;
-    long n = IsMessageStart(*reader, &header);
-    if (!n) continue;
-    if (inside) {
-      *end = static_cast<size_t>(at);
-      return true;
-    }
-    if (n == number) {
-      *start = static_cast<size_t>(at);
-      inside = true;
-    }
-  }
-  LogReaderClose(*reader);
-  if (inside) *end = log.size();
-  return inside;
-}
-
-std::string Scramble(std::string text) {
-  for (char& c : text) {
-    unsigned char u = static_cast<unsigned char>(c);
-    c = static_cast<char>((u << 4) | (u >> 4));
-  }
-  return text;
-}
-
-bool WriteAll(FILE* f, const std::string& bytes) {
-  return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0 &&
-         _commit(_fileno(f)) == 0;
-}
-
-// Puts text in place of the message's bytes: the new log is written beside
-// the old one and takes its place only when complete.
-bool ReplaceMessage(const std::string& logPath, const std::string& log, size_t start, size_t end,
-                    const std::string& text) {
-  std::string tempPath = logPath.substr(0, logPath.find_last_of('.')) + ".imp";
-  FILE* f = fileopen(tempPath.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
+bool ReadSmallFile(const std::string& path, std::string* out) {
+  FILE* f = fileopen(path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
   if (!f) return false;
-  bool ok = WriteAll(f, log.substr(0, start) + text + log.substr(end));
+  char buffer[8192];
+  size_t n;
+  out->clear();
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && out->size() < (64u << 20)) out->append(buffer, n);
+  bool ok = !std::ferror(f);
   fileclose(f);
-  if (ok) ok = MoveFileExA(tempPath.c_str(), logPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  if (!ok) DeleteFileA(tempPath.c_str());
   return ok;
+}
+
+// Written beside the old file and then put in its place, so a reader finds
+// the old or the new one whole.
+bool ReplaceFileWith(const std::string& path, const std::string& bytes) {
+  std::string temp = path + ".new";
+  FILE* f = fileopen(temp.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
+  if (!f) return false;
+  bool ok = WriteAll(f, bytes.data(), bytes.size()) && Durable(f);
+  fileclose(f);
+  if (ok) ok = MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (!ok) DeleteFileA(temp.c_str());
+  return ok;
+}
+
+void Touch(const char* name) {
+  if (FILE* f = fileopen(DataFile(name).c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, "wb", LOCK_QUIET))
+    fileclose(f);
 }
 
 std::string IndexPathOf(const std::string& logPath) {
@@ -294,75 +265,83 @@ std::string IndexPathOf(const std::string& logPath) {
   return logPath.substr(0, dot) + ".ind";
 }
 
-// Writes a parsed file's messages; an error text, or empty on success.
-std::string Import(const ParsedFile& parsed, int* written) {
-  *written = 0;
-  std::string confPath = DataFile("conf.ww");
-  FILE* conf = fileopen(confPath.c_str(), _O_RDWR | _O_CREAT | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
-  if (!conf) return "can't open conf.ww";
-  VirtualArray list("Import conferences", sizeof(ConfRec), CompareConfEntries);
-  uint32_t header = 0;
-  std::fseek(conf, 0, SEEK_END);
-  bool empty = std::ftell(conf) == 0;
-  std::fseek(conf, 0, SEEK_SET);
-  if (!empty && ReadConfList(conf, list, &header) != CONFFILE_OK) {
-    fileclose(conf);
-    return "conf.ww is damaged";
-  }
-  std::string error;
-  for (const std::string& name : parsed.newFolders)
-    if (!FindConf(list, name) && !AddConf(list, name)) error = "no room for a new folder";
-  for (const Parsed& m : parsed.messages) {
-    if (!error.empty()) break;
-    ConfRec* rec = FindConf(list, m.folder);
-    if (!rec) rec = AddConf(list, m.folder);
-    if (!rec) { error = "no room for a new folder"; break; }
-    char base[sizeof rec->baseName + 1] = {};
-    std::memcpy(base, rec->baseName, strnlen(rec->baseName, sizeof rec->baseName));
-    std::string logPath = g_dir + base;
-    long number = m.number ? m.number : rec->last + 1;
-    if (number > kMaxMessageNumber) { error = "folder full"; break; }
-    std::string text = "==========\r\n" + m.folder + " #" + std::to_string(number) + ", from " + m.author + ", ";
-    long chars = 0;
-    for (char c : m.body) if (c != '\r') ++chars;
-    text += std::to_string(chars) + " chars, " + m.date + "\r\n";
-    if (m.commentTo) text += "Comment to " + std::to_string(m.commentTo) + ".\r\n";
-    text += "----------\r\n" + m.body;
-    // The next separator must start a line of its own.
-    if (!m.body.empty() && m.body.back() != '\n') text += "\r\n";
-    bool scrambled = (rec->flags & CONF_SCRAMBLED) != 0;
-    if (scrambled) text = Scramble(text);
-    // A number the topic already holds replaces that message.
-    std::string existing;
-    size_t start = 0, end = 0;
-    bool replace = m.number && m.number <= rec->last && ReadWhole(logPath, &existing) &&
-                   FindMessage(existing, scrambled, m.number, &start, &end);
-    if (replace) {
-      if (!ReplaceMessage(logPath, existing, start, end, text)) { error = "can't rewrite " + logPath; break; }
-    } else {
-      FILE* log = fileopen(logPath.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, "ab", LOCK_DENY_WRITE | LOCK_QUIET);
-      if (!log) { error = "can't open " + logPath; break; }
-      bool ok = WriteAll(log, text);
-      fileclose(log);
-      if (!ok) { error = "can't write " + logPath; break; }
-    }
-    DeleteFileA(IndexPathOf(logPath).c_str());
-    if (rec->first == 0 || number < rec->first) rec->first = number;
-    if (number > rec->last) rec->last = number;
-    if (!replace) ++rec->waiting;
-    ++*written;
-  }
-  // Readers look folders up by name in the list's stored order.
-  SortConfList(list);
-  std::fseek(conf, 0, SEEK_SET);
-  bool saved = WriteConfList(conf, list, header) && std::fflush(conf) == 0 && _commit(_fileno(conf)) == 0;
-  fileclose(conf);
-  if (!saved && error.empty()) error = "can't write conf.ww";
-  if (FILE* touch = fileopen(DataFile("confnew.ww").c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, "wb",
-                             LOCK_QUIET))
-    fileclose(touch);
-  return error;
+std::string NowText() {
+  std::time_t now = std::time(nullptr);
+  std::tm* local = std::localtime(&now);
+  return local ? ImportDate(*local) : std::string();
 }
+
+// A queued path: "~" stands for the data directory.
+std::string EntryFile(const char* queued) {
+  std::string path = queued;
+  if (!path.empty() && path[0] == '~') path = g_dir + path.substr(1);
+  return path;
+}
+
+// The queued file's bytes, mapped rather than read so that a large batch
+// costs no copy; the file stays open and write-locked meanwhile.
+class MappedFile {
+ public:
+  ~MappedFile() { Close(); }
+  bool Open(const std::string& path) {
+    file_ = fileopen(path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
+    if (!file_) return false;
+    long long size = SizeOf(path);
+    if (size < 0 || size > 0x70000000LL) return false;
+    size_ = static_cast<size_t>(size);
+    if (size_ == 0) return true;
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_)));
+    mapping_ = CreateFileMappingA(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!mapping_) return false;
+    data_ = static_cast<const char*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+    return data_ != nullptr;
+  }
+  void Close() {
+    if (data_) UnmapViewOfFile(data_);
+    if (mapping_) CloseHandle(mapping_);
+    if (file_) fileclose(file_);
+    data_ = nullptr;
+    mapping_ = nullptr;
+    file_ = nullptr;
+  }
+  std::string_view Bytes() const { return data_ ? std::string_view(data_, size_) : std::string_view(); }
+
+ private:
+  FILE* file_ = nullptr;
+  HANDLE mapping_ = nullptr;
+  const char* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+// Tells a queued file from a later file of the same name: its length and
+// its first and last 64 KB are enough, and cost nothing on a large batch.
+uint32_t IdentityOf(std::string_view bytes) {
+  constexpr size_t kEnds = 65536;
+  uint64_t size = bytes.size();
+  uint32_t hash = HashBytes(&size, sizeof size);
+  if (bytes.size() <= 2 * kEnds) return HashBytes(bytes.data(), bytes.size(), hash);
+  hash = HashBytes(bytes.data(), kEnds, hash);
+  return HashBytes(bytes.data() + bytes.size() - kEnds, kEnds, hash);
+}
+
+uint32_t HashOfFile(const std::string& path, bool* readable) {
+  MappedFile file;
+  *readable = file.Open(path);
+  return IdentityOf(file.Bytes());
+}
+
+// The hash of the last bytes of a log before length.
+bool TailHash(FILE* f, long length, uint32_t* hash) {
+  long from = length > static_cast<long>(kTailBytes) ? length - static_cast<long>(kTailBytes) : 0;
+  char buffer[kTailBytes];
+  if (std::fseek(f, from, SEEK_SET) != 0) return false;
+  size_t want = static_cast<size_t>(length - from);
+  if (std::fread(buffer, 1, want, f) != want) return false;
+  *hash = HashBytes(buffer, want);
+  return true;
+}
+
+// ---- the queue -----------------------------------------------------------------
 
 // Under the queue's lock: the oldest entry, or false when none is left.
 bool FirstEntry(ImportQueueEntry* entry) {
@@ -375,60 +354,847 @@ bool FirstEntry(ImportQueueEntry* entry) {
   return found;
 }
 
-// Under the queue's lock: removes the entry with this path.
-bool RemoveEntry(const char* path) {
+// Under the queue's lock: removes the first entry with this path; with
+// onlyIfHash, only while the file still holds the bytes that were imported.
+bool RemoveEntry(const char* path, const uint32_t* onlyIfHash = nullptr) {
   FILE* q = fileopen(DataFile("import.dat").c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!q) return false;
   VirtualArray queue("Import queue", sizeof(ImportQueueEntry));
   bool ok = ReadImportQueue(q, queue) == IMPORTQ_OK;
   for (int i = 0; ok && i < queue.Count(); ++i) {
-    if (!_stricmp(static_cast<ImportQueueEntry*>(queue.At(i))->path, path)) {
-      queue.RemoveAt(i);
-      std::fseek(q, 0, SEEK_SET);
-      ok = WriteImportQueue(q, queue);
-      break;
+    if (_stricmp(static_cast<ImportQueueEntry*>(queue.At(i))->path, path)) continue;
+    if (onlyIfHash) {
+      bool readable = false;
+      uint32_t hash = HashOfFile(EntryFile(path), &readable);
+      if (!readable || hash != *onlyIfHash) break;
     }
+    queue.RemoveAt(i);
+    std::fseek(q, 0, SEEK_SET);
+    ok = WriteImportQueue(q, queue) && _commit(_fileno(q)) == 0;
+    break;
   }
   fileclose(q);
   return ok;
 }
 
-int RunQueue() {
-  ImportQueueEntry entry;
-  int files = 0;
-  while (FirstEntry(&entry)) {
-    std::string path = entry.path;
-    if (!path.empty() && path[0] == '~') path = g_dir + path.substr(1);
-    std::string text;
-    if (!ReadWhole(path, &text)) {
-      AppendLog(std::string(entry.path) + ": can't read the file");
-    } else {
-      ParsedFile parsed = ParseImportText(text, entry.service);
-      if (!parsed.error.empty()) {
-        AppendLog(std::string(entry.path) + ": not imported: " + parsed.error);
+// ---- the conference list ---------------------------------------------------
+
+struct ConfFile {
+  FILE* file = nullptr;
+  uint32_t header = 0;
+  std::vector<ConfRec> recs;
+  std::string original;  // the bytes as read, put back if a write fails
+  std::map<std::string, size_t> byName;  // lower-case name -> recs index
+
+  ~ConfFile() { Close(); }
+  void Close() {
+    if (file) fileclose(file);
+    file = nullptr;
+  }
+  // Held open, unshared, until Close: the lock every writer of conf.ww takes.
+  bool Open(std::string* error) {
+    file = fileopen(DataFile("conf.ww").c_str(), _O_RDWR | _O_CREAT | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
+    if (!file) {
+      *error = "can't open conf.ww";
+      return false;
+    }
+    std::fseek(file, 0, SEEK_END);
+    long size = std::ftell(file);
+    std::fseek(file, 0, SEEK_SET);
+    if (size > 0) {
+      original.resize(static_cast<size_t>(size));
+      if (std::fread(original.data(), 1, original.size(), file) != original.size()) {
+        *error = "can't read conf.ww";
+        return false;
+      }
+      std::fseek(file, 0, SEEK_SET);
+      VirtualArray list("Import conferences", sizeof(ConfRec), CompareConfEntries);
+      if (ReadConfList(file, list, &header) != CONFFILE_OK) {
+        *error = "conf.ww is damaged";
+        return false;
+      }
+      for (int i = 0; i < list.Count(); ++i) recs.push_back(*static_cast<ConfRec*>(list.At(i)));
+    }
+    for (size_t i = 0; i < recs.size(); ++i) byName[Lower(recs[i].name)] = i;
+    return true;
+  }
+  ConfRec* Find(const std::string& name) {
+    auto it = byName.find(Lower(name));
+    return it == byName.end() ? nullptr : &recs[it->second];
+  }
+  ConfRec* Add(const ConfRec& rec) {
+    recs.push_back(rec);
+    byName[Lower(rec.name)] = recs.size() - 1;
+    return &recs.back();
+  }
+  void Remove(const std::string& name) {
+    auto it = byName.find(Lower(name));
+    if (it == byName.end()) return;
+    recs.erase(recs.begin() + static_cast<long>(it->second));
+    byName.clear();
+    for (size_t i = 0; i < recs.size(); ++i) byName[Lower(recs[i].name)] = i;
+  }
+  // One write of the whole list: a kill can't leave half of it.
+  bool Write(const std::string& bytes) {
+    int fd = _fileno(file);
+    return std::fflush(file) == 0 && _lseek(fd, 0, SEEK_SET) == 0 &&
+           _write(fd, bytes.data(), static_cast<unsigned>(bytes.size())) == static_cast<int>(bytes.size()) &&
+           _commit(fd) == 0;
+  }
+  bool Save() {
+    VirtualArray list("Import conferences", sizeof(ConfRec), CompareConfEntries);
+    for (const ConfRec& rec : recs)
+      if (list.Append(&rec) < 0) return false;
+    // Readers look folders up by name in the list's stored order.
+    SortConfList(list);
+    std::string bytes(10, '\0');
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((header >> (8 * i)) & 0xFF);
+    bytes[4] = bytes[5] = static_cast<char>(0xFF);
+    uint32_t count = static_cast<uint32_t>(list.Count());
+    for (int i = 0; i < 4; ++i) bytes[6 + i] = static_cast<char>((count >> (8 * i)) & 0xFF);
+    for (int i = 0; i < list.Count(); ++i) bytes.append(static_cast<const char*>(list.At(i)), sizeof(ConfRec));
+    if (Write(bytes)) return true;
+    if (!original.empty()) Write(original);
+    return false;
+  }
+};
+
+std::string BaseNameOf(const ConfRec& rec) {
+  return std::string(rec.baseName, strnlen(rec.baseName, sizeof rec.baseName));
+}
+
+// A part of a folder name as a directory or file name the rebuild's walk
+// takes: no dots, no separators.
+std::string FilePart(const std::string& text, size_t limit) {
+  std::string out;
+  for (char c : text) {
+    if (out.size() >= limit) break;
+    out += std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' ? c : '_';
+  }
+  return out.empty() ? "_" : out;
+}
+
+// A new folder's log lies where a rebuild of the message base looks for it:
+// service directory, conference directory, topic file without extension.
+std::string NewBaseName(ConfFile& conf, const std::string& folder) {
+  size_t colon = folder.find(':');
+  std::string service = colon == std::string::npos ? "local" : folder.substr(0, colon);
+  std::string rest = colon == std::string::npos ? folder : folder.substr(colon + 1);
+  size_t slash = rest.find('/');
+  std::string serviceDir = FilePart(Lower(service), 8);
+  std::string conference = rest.substr(0, slash), topic = rest.substr(slash + 1);
+  // The 29 characters are shared out so that a short topic leaves its
+  // conference whole; 3 are kept for a number that makes the name unique.
+  size_t room = sizeof(ConfRec::baseName) - 1 - serviceDir.size() - 2 - 3;
+  size_t conferenceRoom = room - std::min(topic.size(), room / 2);
+  std::string dir = serviceDir + "\\" + FilePart(Lower(conference), conferenceRoom);
+  size_t topicRoom = room - std::min(std::max<size_t>(conference.size(), 1), conferenceRoom);
+  std::string stem = dir + "\\" + FilePart(Lower(topic), topicRoom);
+  std::set<std::string> used;
+  for (const ConfRec& rec : conf.recs) used.insert(Lower(BaseNameOf(rec)));
+  std::string base = stem;
+  for (int n = 1; (used.count(Lower(base)) || Exists(g_dir + base)) && n < 1000; ++n) base = stem + std::to_string(n);
+  return base;
+}
+
+bool MakeDirectories(const std::string& baseName) {
+  for (size_t at = baseName.find('\\'); at != std::string::npos; at = baseName.find('\\', at + 1)) {
+    std::string dir = g_dir + baseName.substr(0, at);
+    if (!CreateDirectoryA(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return true;
+}
+
+// ---- planning a file's import ------------------------------------------------
+
+struct LogWork {
+  std::string path;  // absolute
+  bool scrambled = false;
+  bool rewrite = false;     // some message may replace one already there
+  bool mustBeNew = false;   // a rebuilt topic goes to a log of its own
+  std::vector<size_t> messages;
+  std::set<long> replaceNumbers;
+  FILE* file = nullptr;  // an existing log to append to, open from its measuring on
+};
+
+// Logs appended to stay open from one queued file to the next: a batch
+// spread over many files over the same topics opens each log once. They are
+// closed before anything else of this program opens them (a rewrite, an
+// undo) and at the end of the run.
+std::map<std::string, FILE*> g_openLogs;  // lower-case path -> log
+
+FILE* OpenLogForAppend(const std::string& path, bool create) {
+  std::string key = Lower(path);
+  auto it = g_openLogs.find(key);
+  if (it != g_openLogs.end()) return it->second;
+  int flags = _O_RDWR | _O_APPEND | _O_BINARY | (create ? _O_CREAT | _O_EXCL : 0);
+  FILE* f = fileopen(path.c_str(), flags, "a+b", LOCK_DENY_WRITE | LOCK_QUIET);
+  if (f) g_openLogs[key] = f;
+  return f;
+}
+
+void CloseLog(const std::string& path) {
+  auto it = g_openLogs.find(Lower(path));
+  if (it == g_openLogs.end()) return;
+  fileclose(it->second);
+  g_openLogs.erase(it);
+}
+
+void CloseAllLogs() {
+  for (auto& [key, f] : g_openLogs) fileclose(f);
+  g_openLogs.clear();
+}
+
+struct Plan {
+  bool busy = false;  // a log could not be opened: the file waits, it is not refused
+  std::vector<long> numbers;  // per message
+  std::vector<bool> replaces;  // per message: may take the place of its number
+  std::vector<LogWork> logs;
+  Journal journal;
+};
+
+// The path of the log a rebuilt topic gets: where the handed-back copy came
+// from, relative to the data directory.
+bool RebuildTarget(const std::string& copyPath, std::string* baseName) {
+  std::string path = copyPath;
+  size_t dot = path.find_last_of('.');
+  size_t slash = path.find_last_of('\\');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.erase(dot);
+  std::string dir = g_dir;
+  auto strip = [&](const std::string& prefix) {
+    if (path.size() > prefix.size() && !_strnicmp(path.c_str(), prefix.c_str(), prefix.size())) {
+      *baseName = path.substr(prefix.size());
+      return true;
+    }
+    return false;
+  };
+  bool inside = strip(dir) || (dir.size() > 2 && dir[1] == ':' && strip(dir.substr(2)));
+  return inside && !baseName->empty() && baseName->size() < sizeof(ConfRec::baseName);
+}
+
+std::string PlanImport(ImportFile& parsed, ConfFile& conf, bool build, const std::string& entryPath, Plan* plan) {
+  const size_t n = parsed.messages.size();
+  plan->numbers.assign(n, 0);
+  plan->replaces.assign(n, false);
+  std::map<std::string, size_t> logByBase;
+  std::map<std::string, JournalFolder> originals;
+  auto remember = [&](const ConfRec& rec, bool existed) {
+    std::string key = Lower(rec.name);
+    if (originals.count(key)) return;
+    JournalFolder f;
+    f.existed = existed;
+    f.first = rec.first;
+    f.last = rec.last;
+    f.waiting = rec.waiting;
+    f.baseName = BaseNameOf(rec);
+    f.name = rec.name;
+    originals[key] = f;
+  };
+  auto folderRec = [&](const std::string& name, const std::string& baseName) -> ConfRec* {
+    if (ConfRec* rec = conf.Find(name)) {
+      remember(*rec, true);
+      return rec;
+    }
+    if (conf.recs.size() >= 16000) return nullptr;
+    ConfRec rec = {};
+    lstrcpynA(rec.name, name.c_str(), sizeof rec.name);
+    std::string base = baseName.empty() ? NewBaseName(conf, name) : baseName;
+    lstrcpynA(rec.baseName, base.c_str(), sizeof rec.baseName);
+    rec.order = -1;
+    ConfRec* added = conf.Add(rec);
+    remember(*added, false);
+    return added;
+  };
+  auto logFor = [&](ConfRec* rec) -> LogWork& {
+    std::string base = BaseNameOf(*rec);
+    auto it = logByBase.find(Lower(base));
+    if (it != logByBase.end()) return plan->logs[it->second];
+    LogWork w;
+    w.path = g_dir + base;
+    w.scrambled = (rec->flags & CONF_SCRAMBLED) != 0;
+    logByBase[Lower(base)] = plan->logs.size();
+    plan->logs.push_back(w);
+    return plan->logs.back();
+  };
+
+  for (const std::string& name : parsed.newFolders)
+    if (!folderRec(name, "")) return "no room for a new folder";
+
+  if (build) {
+    // A topic handed back whole: its messages in number order, a number met
+    // twice keeping its later copy, into a log of its own.
+    std::string baseName;
+    if (!RebuildTarget(entryPath, &baseName)) return "the topic's copy lies outside the data directory";
+    if (Exists(g_dir + baseName)) return "its log " + baseName + " exists again";
+    if (n == 0) return "no messages";
+    std::string folder = parsed.messages[0].folder;
+    ConfRec* rec = conf.Find(folder);
+    if (rec && _stricmp(BaseNameOf(*rec).c_str(), baseName.c_str())) return "folder " + folder + " has another log";
+    rec = folderRec(folder, baseName);
+    if (!rec) return "no room for a new folder";
+    std::map<long, size_t> byNumber;
+    std::vector<size_t> unnumbered;
+    for (size_t i = 0; i < n; ++i) {
+      parsed.messages[i].folder = folder;
+      if (parsed.messages[i].number > 0) byNumber[parsed.messages[i].number] = i;
+      else unnumbered.push_back(i);
+    }
+    long last = byNumber.empty() ? 0 : byNumber.rbegin()->first;
+    for (size_t i : unnumbered) byNumber[++last] = i;
+    if (last >= kMaxMessageNumber) return "folder full";
+    LogWork& w = logFor(rec);
+    w.mustBeNew = true;
+    for (auto& [number, i] : byNumber) {
+      plan->numbers[i] = number;
+      w.messages.push_back(i);
+    }
+    rec->first = byNumber.begin()->first;
+    rec->last = last;
+    rec->waiting = static_cast<long>(byNumber.size());
+  } else {
+    for (size_t i = 0; i < n; ++i) {
+      ImportedMessage& m = parsed.messages[i];
+      ConfRec* rec = folderRec(m.folder, "");
+      if (!rec) return "no room for a new folder";
+      bool held = rec->last > 0 && m.number >= rec->first && m.number <= rec->last;
+      long number = m.number;
+      if (number == 0 || (held && m.neverReplace)) number = rec->last + 1;
+      if (number >= kMaxMessageNumber) return "folder " + m.folder + " is full";
+      LogWork& w = logFor(rec);
+      bool replaces = held && !m.neverReplace && Exists(w.path);
+      if (replaces) {
+        w.rewrite = true;
+        w.replaceNumbers.insert(number);
       } else {
-        int written = 0;
-        std::string error = Import(parsed, &written);
-        if (!error.empty()) {
-          AppendLog(std::string(entry.path) + ": " + std::to_string(written) + " messages imported, stopped: " + error);
-          return 1;  // the entry stays queued for the next run
-        }
-        AppendLog(std::string(entry.path) + ": " + std::to_string(written) + " messages imported");
-        if (entry.flags & IMPORT_DELETE_AFTER) DeleteFileA(path.c_str());
+        ++rec->waiting;
+      }
+      plan->numbers[i] = number;
+      plan->replaces[i] = replaces;
+      w.messages.push_back(i);
+      if (rec->first == 0 || number < rec->first) rec->first = number;
+      if (number > rec->last) rec->last = number;
+    }
+  }
+
+  for (LogWork& w : plan->logs) {
+    JournalLog log;
+    log.rewrite = w.rewrite;
+    log.path = w.path;
+    log.length = -1;
+    if (!w.rewrite && !w.mustBeNew) {
+      // Opened once: measured now, appended to later.
+      w.file = OpenLogForAppend(w.path, false);
+      if (!w.file && Exists(w.path)) {
+        plan->busy = true;
+        return "can't open " + w.path;
       }
     }
-    if (!RemoveEntry(entry.path)) return 1;
-    ++files;
+    if (w.file) {
+      std::fseek(w.file, 0, SEEK_END);
+      log.length = std::ftell(w.file);
+      if (log.length < 0 || !TailHash(w.file, log.length, &log.tailHash)) {
+        plan->busy = true;
+        return "can't read " + w.path;
+      }
+    }
+    plan->journal.logs.push_back(log);
   }
-  return 0;
+  for (auto& [key, folder] : originals) plan->journal.folders.push_back(folder);
+  return {};
+}
+
+// ---- writing the logs ------------------------------------------------------------
+
+// Appends through one large buffer; a scrambled folder's bytes are swapped
+// as they go in.
+class LogWriter {
+ public:
+  LogWriter(FILE* f, bool scrambled) : file_(f), scrambled_(scrambled) { buffer_.reserve(kWriteChunk + 65536); }
+  void Put(std::string_view bytes) {
+    size_t at = buffer_.size();
+    buffer_.append(bytes.data(), bytes.size());
+    if (scrambled_)
+      for (size_t i = at; i < buffer_.size(); ++i) {
+        unsigned char u = static_cast<unsigned char>(buffer_[i]);
+        buffer_[i] = static_cast<char>((u << 4) | (u >> 4));
+      }
+  }
+  bool Full() const { return buffer_.size() >= kWriteChunk; }
+  bool Flush() {
+    bool ok = buffer_.empty() || WriteAll(file_, buffer_.data(), buffer_.size());
+    buffer_.clear();
+    return ok;
+  }
+
+ private:
+  FILE* file_;
+  bool scrambled_;
+  std::string buffer_;
+};
+
+void PutMessage(LogWriter& out, const ImportedMessage& m, long number, long parent) {
+  std::string_view body = m.Body();
+  long chars = static_cast<long>(body.size());
+  for (size_t cr = body.find('\r'); cr != std::string_view::npos; cr = body.find('\r', cr + 1)) --chars;
+  std::string head = "==========\r\n" + m.folder + " #" + std::to_string(number) + ", from " + m.author + ", " +
+                     std::to_string(chars) + " chars, " + m.date + "\r\n";
+  if (parent > 0) head += "Comment to " + std::to_string(parent) + ".\r\n";
+  head += m.extraHeader;
+  head += "----------\r\n";
+  out.Put(head);
+  out.Put(body);
+  // The next separator must start a line of its own.
+  if (!body.empty() && body.back() != '\n') out.Put("\r\n");
+}
+
+long ParentOf(const ImportFile& parsed, const Plan& plan, size_t i) {
+  const ImportedMessage& m = parsed.messages[i];
+  if (m.parentIndex >= 0) return plan.numbers[static_cast<size_t>(m.parentIndex)];
+  return m.commentTo;
+}
+
+struct Progress {
+  std::string file;
+  size_t done = 0, total = 1;
+  int shown = 0;
+  void Step() {
+    ++done;
+    int percent = static_cast<int>(done * 100 / (total ? total : 1));
+    if (percent != shown) {
+      shown = percent;
+      ShowProgress(file, percent);
+    }
+    if (done % 256 == 0) PumpAll();
+  }
+};
+
+std::string AppendToLog(const ImportFile& parsed, const Plan& plan, LogWork& w, Progress& progress) {
+  FILE* f = w.file;
+  w.file = nullptr;
+  if (!f) {
+    // A new log.
+    if (!MakeDirectories(w.path.substr(g_dir.size()))) return "can't make the directory of " + w.path;
+    f = OpenLogForAppend(w.path, true);
+  }
+  if (!f) return "can't open " + w.path;
+  std::fseek(f, 0, SEEK_END);
+  LogWriter out(f, w.scrambled);
+  bool ok = true;
+  bool first = true;
+  for (size_t i : w.messages) {
+    PutMessage(out, parsed.messages[i], plan.numbers[i], ParentOf(parsed, plan, i));
+    if (first && g_dieAt == "append") {
+      out.Flush();
+      DieAt("append");  // part of the file's messages on disk
+    }
+    first = false;
+    if (out.Full() && !(ok = out.Flush())) break;
+    progress.Step();
+  }
+  // Flushed, not synced: a kill loses nothing written, and the journal, not
+  // a sync of every log, makes the file's import all or nothing.
+  ok = ok && out.Flush();
+  if (!ok) CloseLog(w.path);
+  return ok ? std::string() : "can't write " + w.path;
+}
+
+struct FileSource {
+  FILE* f;
+  static long Read(void* context, char* buffer, size_t size) {
+    auto* s = static_cast<FileSource*>(context);
+    size_t n = std::fread(buffer, 1, size, s->f);
+    return std::ferror(s->f) ? -1 : static_cast<long>(n);
+  }
+  static long Seek(void* context, long offset) {
+    auto* s = static_cast<FileSource*>(context);
+    return offset >= 0 && std::fseek(s->f, offset, SEEK_SET) == 0 ? offset : -1;
+  }
+};
+
+// Where each of the numbers starts and ends in the log, as the reader finds
+// them; a number found twice counts where the reader last finds it.
+std::map<long, std::pair<long, long>> FindMessages(FILE* f, bool scrambled, const std::set<long>& numbers,
+                                                   long length) {
+  std::map<long, std::pair<long, long>> found;
+  FileSource bytes{f};
+  LogSource source;
+  source.context = &bytes;
+  source.read = FileSource::Read;
+  source.seek = FileSource::Seek;
+  auto reader = std::make_unique<LogReader>();
+  LogReaderOpen(*reader, source, scrambled);
+  long open = -1;  // the number whose end is still to be found
+  for (;;) {
+    long at = msgtell(*reader);
+    if (readmsgline(*reader) <= 0) break;
+    MessageHeader header;
+    long number = IsMessageStart(*reader, &header);
+    if (!number) continue;
+    if (open >= 0) found[open].second = at;
+    open = -1;
+    if (numbers.count(number)) {
+      found[number] = {at, length};
+      open = number;
+    }
+  }
+  LogReaderClose(*reader);
+  return found;
+}
+
+bool CopyRange(FILE* from, FILE* to, long start, long end) {
+  if (std::fseek(from, start, SEEK_SET) != 0) return false;
+  std::vector<char> buffer(kWriteChunk);
+  for (long left = end - start; left > 0;) {
+    size_t want = static_cast<size_t>(std::min<long>(left, static_cast<long>(buffer.size())));
+    if (std::fread(buffer.data(), 1, want, from) != want || std::fwrite(buffer.data(), 1, want, to) != want)
+      return false;
+    left -= static_cast<long>(want);
+  }
+  return true;
+}
+
+// Writes source's bytes over target's from its start and cuts it to their
+// length.
+bool CopyInto(const std::string& source, const std::string& target) {
+  FILE* in = fileopen(source.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
+  if (!in) return false;
+  FILE* out = fileopen(target.c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_DENY_WRITE | LOCK_QUIET);
+  if (!out) {
+    fileclose(in);
+    return false;
+  }
+  std::fseek(in, 0, SEEK_END);
+  long length = std::ftell(in);
+  bool ok = length >= 0 && std::fseek(out, 0, SEEK_SET) == 0 && CopyRange(in, out, 0, length) &&
+            std::fflush(out) == 0 && _chsize(_fileno(out), length) == 0 && _commit(_fileno(out)) == 0;
+  fileclose(out);
+  fileclose(in);
+  return ok;
+}
+
+// A log with messages to replace is written whole beside itself (".imp"),
+// then over itself once a copy of the old one (".imo") is safe; the copy
+// stays until the file is committed.
+std::string RewriteLog(const ImportFile& parsed, const Plan& plan, const LogWork& w, Progress& progress) {
+  std::string temp = w.path + ".imp", old = w.path + ".imo";
+  // A copy left by an earlier, committed import must not pass for ours.
+  DeleteFileA(old.c_str());
+  FILE* in = fileopen(w.path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
+  if (!in) return "can't open " + w.path;
+  std::fseek(in, 0, SEEK_END);
+  long length = std::ftell(in);
+  auto found = FindMessages(in, w.scrambled, w.replaceNumbers, length);
+  FILE* out = fileopen(temp.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
+  if (!out) {
+    fileclose(in);
+    return "can't create " + temp;
+  }
+  // The last message of the file for each number takes its place; the rest,
+  // and numbers the log turned out not to hold, go to the end.
+  std::map<long, size_t> replacement;
+  std::vector<size_t> appended;
+  for (size_t i : w.messages)
+    if (plan.replaces[i] && found.count(plan.numbers[i])) replacement[plan.numbers[i]] = i;
+  for (size_t i : w.messages)
+    if (!plan.replaces[i] || !found.count(plan.numbers[i])) appended.push_back(i);
+  std::vector<std::pair<std::pair<long, long>, size_t>> cuts;
+  for (auto& [number, i] : replacement) cuts.push_back({found[number], i});
+  std::sort(cuts.begin(), cuts.end());
+
+  LogWriter writer(out, w.scrambled);
+  bool ok = true;
+  long at = 0;
+  for (auto& [range, i] : cuts) {
+    ok = ok && writer.Flush() && CopyRange(in, out, at, range.first);
+    PutMessage(writer, parsed.messages[i], plan.numbers[i], ParentOf(parsed, plan, i));
+    at = range.second;
+    progress.Step();
+  }
+  ok = ok && writer.Flush() && CopyRange(in, out, at, length);
+  for (size_t i : appended) {
+    PutMessage(writer, parsed.messages[i], plan.numbers[i], ParentOf(parsed, plan, i));
+    if (writer.Full()) ok = ok && writer.Flush();
+    progress.Step();
+  }
+  ok = ok && writer.Flush() && Durable(out);
+  fileclose(out);
+  fileclose(in);
+  for (size_t i = replacement.size() + appended.size(); i < w.messages.size(); ++i) progress.Step();
+  if (!ok) {
+    DeleteFileA(temp.c_str());
+    return "can't write " + temp;
+  }
+  // The old log is kept whole (".imo", named only once complete) before it
+  // is written over in place: a reader holding it open keeps its handle.
+  std::string copying = old + ".tmp";
+  if (!CopyFileA(w.path.c_str(), copying.c_str(), FALSE) ||
+      !MoveFileExA(copying.c_str(), old.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileA(copying.c_str());
+    DeleteFileA(temp.c_str());
+    return "can't keep a copy of " + w.path;
+  }
+  DieAt("rewritten");
+  if (!CopyInto(temp, w.path)) return "can't write " + w.path;
+  DieAt("swap");
+  DeleteFileA(temp.c_str());
+  return {};
+}
+
+// ---- the journal ---------------------------------------------------------------
+
+std::string JournalPath() { return DataFile("import.jnl"); }
+
+bool WriteJournal(const Journal& journal) { return ReplaceFileWith(JournalPath(), FormatJournal(journal)); }
+
+// Undoes what a journal's import wrote: each log back to its length, each
+// rewritten log back to its old copy, each folder's numbers back. Only bytes
+// this program appended are cut: a log that changed otherwise is left alone.
+bool RollBack(const Journal& j, bool restoreConf) {
+  for (const JournalLog& log : j.logs) {
+    std::string temp = log.path + ".imp", old = log.path + ".imo";
+    if (log.rewrite) {
+      // Without a whole copy the log was never written over.
+      if (Exists(old) && !CopyInto(old, log.path)) return false;
+      DeleteFileA(old.c_str());
+      DeleteFileA((old + ".tmp").c_str());
+      DeleteFileA(temp.c_str());
+    } else if (log.length < 0) {
+      if (Exists(log.path) && !DeleteFileA(log.path.c_str())) return false;
+    } else if (Exists(log.path)) {
+      FILE* f = fileopen(log.path.c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_DENY_WRITE | LOCK_QUIET);
+      if (!f) return false;
+      std::fseek(f, 0, SEEK_END);
+      long size = std::ftell(f);
+      uint32_t hash = 0;
+      bool ours = size >= log.length && TailHash(f, log.length, &hash) && hash == log.tailHash;
+      bool ok = true;
+      if (ours && size > log.length) ok = _chsize(_fileno(f), log.length) == 0 && _commit(_fileno(f)) == 0;
+      fileclose(f);
+      if (!ours) AppendReport(log.path + ": changed since the interrupted import; left as it is");
+      if (!ok) return false;
+    }
+    DeleteFileA(IndexPathOf(log.path).c_str());
+  }
+  DieAt("undoing");
+  if (!restoreConf) return true;
+  ConfFile conf;
+  std::string error;
+  if (!conf.Open(&error)) return false;
+  for (const JournalFolder& f : j.folders) {
+    ConfRec* rec = conf.Find(f.name);
+    if (!rec) continue;
+    if (!f.existed) {
+      if (!_stricmp(BaseNameOf(*rec).c_str(), f.baseName.c_str())) conf.Remove(f.name);
+      continue;
+    }
+    rec->first = f.first;
+    rec->last = f.last;
+    rec->waiting = f.waiting;
+  }
+  bool saved = conf.Save();
+  conf.Close();
+  Touch("confnew.ww");
+  return saved;
+}
+
+std::string FileNameOf(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// After the entry has left the queue: the old copies of rewritten logs go,
+// and the file too when it asked to be deleted (while it still holds what
+// was imported).
+void Finish(const Journal& j) {
+  for (const JournalLog& log : j.logs)
+    if (log.rewrite) DeleteFileA((log.path + ".imo").c_str());
+  if (j.entryFlags & IMPORT_DELETE_AFTER) {
+    std::string path = EntryFile(j.entryPath.c_str());
+    bool readable = false;
+    if (HashOfFile(path, &readable) == j.entryHash && readable) DeleteFileA(path.c_str());
+  }
+  DeleteFileA(JournalPath().c_str());
+  AppendReport(j.entryPath + ": " + std::to_string(j.messages) + " messages imported");
+}
+
+// At start: a journal left behind means the last run died inside a file.
+bool Recover() {
+  DeleteFileA((JournalPath() + ".new").c_str());
+  if (!Exists(JournalPath())) return true;
+  std::string text;
+  Journal j;
+  if (!ReadSmallFile(JournalPath(), &text)) return false;
+  if (!ParseJournal(text, &j)) {
+    // Never written torn (it is replaced whole), so someone else's damage:
+    // kept for a look, and the queue goes on.
+    MoveFileExA(JournalPath().c_str(), (JournalPath() + ".bad").c_str(), MOVEFILE_REPLACE_EXISTING);
+    AppendReport("import.jnl: damaged; kept as import.jnl.bad");
+    return true;
+  }
+  if (!j.committed) {
+    if (!RollBack(j, true)) return false;
+    DeleteFileA(JournalPath().c_str());
+    AppendReport(j.entryPath + ": interrupted import undone; importing it again");
+    return true;
+  }
+  if (!RemoveEntry(j.entryPath.c_str(), &j.entryHash)) return false;
+  Finish(j);
+  return true;
+}
+
+// ---- one queued file -------------------------------------------------------------
+
+enum class EntryResult { Imported, Skipped, Stopped, Failed };
+
+EntryResult ImportEntry(const ImportQueueEntry& entry) {
+  std::string path = EntryFile(entry.path);
+  bool build = !_stricmp(entry.kind, "build");
+  Progress progress;
+  progress.file = FileNameOf(path);
+  ShowProgress(progress.file, 0);
+  auto skip = [&](const std::string& why) {
+    AppendReport(std::string(entry.path) + ": " + why);
+    if (build) ++g_buildsFailed;
+    return RemoveEntry(entry.path) ? EntryResult::Skipped : EntryResult::Failed;
+  };
+
+  MappedFile file;
+  if (!file.Open(path)) {
+    if (g_stop) return EntryResult::Stopped;
+    // A file that is there but held elsewhere waits for the next run.
+    if (Exists(path)) {
+      AppendReport(std::string(entry.path) + ": stopped: can't read the file");
+      return EntryResult::Failed;
+    }
+    return skip("can't read the file");
+  }
+  std::string now = NowText();
+  ImportParseOptions options;
+  options.service = entry.service;
+  options.kind = entry.kind;
+  options.now = now;
+  options.logForm = build;
+  ImportFile parsed = ParseImportText(file.Bytes(), options);
+  if (!parsed.error.empty()) return skip("not imported: " + parsed.error);
+  if (g_stop) return EntryResult::Stopped;
+
+  ConfFile conf;
+  std::string error;
+  if (!conf.Open(&error)) {
+    if (g_stop) return EntryResult::Stopped;
+    AppendReport(std::string(entry.path) + ": stopped: " + error);
+    return EntryResult::Failed;
+  }
+  Plan plan;
+  error = PlanImport(parsed, conf, build, path, &plan);
+  if (!error.empty()) {
+    conf.Close();
+    if (!plan.busy) return skip("not imported: " + error);
+    AppendReport(std::string(entry.path) + ": stopped: " + error);
+    return EntryResult::Failed;
+  }
+  Journal& j = plan.journal;
+  j.entryPath = entry.path;
+  j.entryFlags = entry.flags;
+  std::string_view bytes = file.Bytes();
+  j.entrySize = static_cast<long long>(bytes.size());
+  j.entryHash = IdentityOf(bytes);
+  j.messages = static_cast<long>(parsed.messages.size());
+  if (!WriteJournal(j)) {
+    AppendReport(std::string(entry.path) + ": stopped: can't write import.jnl");
+    return EntryResult::Failed;
+  }
+  DieAt("journal");
+
+  progress.total = parsed.messages.size();
+  for (size_t k = 0; k < plan.logs.size() && error.empty(); ++k) {
+    LogWork& w = plan.logs[k];
+    if (w.rewrite) CloseLog(w.path);
+    error = w.rewrite ? RewriteLog(parsed, plan, w, progress) : AppendToLog(parsed, plan, w, progress);
+    if (error.empty()) DeleteFileA(IndexPathOf(w.path).c_str());
+  }
+  DieAt("flushed");
+  if (error.empty() && !conf.Save()) error = "can't write conf.ww";
+  conf.Close();
+  if (!error.empty()) {
+    CloseAllLogs();  // undoing opens them again
+    // Nothing of this file stays: the logs go back, the entry stays queued.
+    bool undone = RollBack(j, true);
+    if (undone) DeleteFileA(JournalPath().c_str());
+    AppendReport(std::string(entry.path) + ": stopped: " + error + (undone ? "; nothing of it kept" : ""));
+    return EntryResult::Failed;
+  }
+  Touch("confnew.ww");
+  DieAt("conf");
+
+  j.committed = true;
+  if (!WriteJournal(j)) return EntryResult::Failed;  // still pending: the next run undoes it
+  DieAt("committed");
+  if (!RemoveEntry(entry.path)) return EntryResult::Failed;
+  DieAt("removed");
+  file.Close();
+  Finish(j);
+  if (build) ++g_buildsDone;
+  return EntryResult::Imported;
+}
+
+int RunQueue() {
+  if (!Recover()) {
+    AppendReport("import.jnl: the interrupted import could not be undone yet");
+    return 1;
+  }
+  ImportQueueEntry entry;
+  int code = 0;
+  while (!g_stop) {
+    PumpAll();
+    if (g_stop || !FirstEntry(&entry)) break;
+    EntryResult result = ImportEntry(entry);
+    ShowProgress("", 0);
+    if (result == EntryResult::Failed) {
+      code = 1;  // the entry stays queued for the next run
+      break;
+    }
+    if (result == EntryResult::Stopped) break;
+  }
+  CloseAllLogs();
+  return code;
+}
+
+std::vector<std::string> Arguments(const char* commandLine) {
+  std::vector<std::string> out;
+  std::string word;
+  bool quoted = false, any = false;
+  for (const char* p = commandLine ? commandLine : ""; *p; ++p) {
+    if (*p == '"') {
+      quoted = !quoted;
+      any = true;
+    } else if (!quoted && (*p == ' ' || *p == '\t')) {
+      if (any) out.push_back(word);
+      word.clear();
+      any = false;
+    } else {
+      word += *p;
+      any = true;
+    }
+  }
+  if (any) out.push_back(word);
+  return out;
+}
+
+bool IsAbsoluteDirectory(const std::string& text) {
+  bool absolute = (text.size() > 2 && text[1] == ':') || (text.size() > 1 && (text[0] == '\\' || text[0] == '/'));
+  DWORD attributes = GetFileAttributesA(text.c_str());
+  return absolute && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
-  std::string dir = commandLine ? commandLine : "";
-  while (!dir.empty() && (dir.back() == ' ' || dir.back() == '"')) dir.pop_back();
-  while (!dir.empty() && (dir.front() == ' ' || dir.front() == '"')) dir.erase(0, 1);
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
+  std::string dir;
+  for (const std::string& word : Arguments(commandLine)) {
+    if (!_stricmp(word.c_str(), "build")) g_buildMode = true;
+    else if (dir.empty() && IsAbsoluteDirectory(word)) dir = word;
+  }
   if (dir.empty()) {
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
@@ -436,5 +1202,32 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   }
   if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
   g_dir = dir;
-  return RunQueue();
+  char die[64] = "";
+  if (GetEnvironmentVariableA("IMPORT32_TEST_DIE_AT", die, sizeof die) < sizeof die) g_dieAt = die;
+
+  // One import at a time per data directory; a second start wakes the first.
+  std::string lockPath = DataFile("import.lck");
+  HANDLE lock = INVALID_HANDLE_VALUE;
+  for (int tries = 0; lock == INVALID_HANDLE_VALUE; ++tries) {
+    lock = CreateFileA(lockPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (lock != INVALID_HANDLE_VALUE) break;
+    if (!g_buildMode || tries >= 180) {
+      if (HWND running = FindWindowA("MsgImport", nullptr))
+        PostMessageA(running, WM_COMMAND, kCommandForeground, 0);
+      return g_buildMode ? 1 : 0;
+    }
+    Sleep(1000);  // a rebuild waits for the running import to end
+  }
+
+  InitializeCriticalSection(&g_progressLock);
+  static WindowStart start;
+  start = {instance, show};
+  CloseHandle(CreateThread(nullptr, 0, WindowThread, &start, 0, nullptr));
+  if (g_buildMode) DeleteFileA(DataFile("import.ok").c_str());
+  int code = RunQueue();
+  // import.ok tells the rebuild that its topic was rebuilt.
+  if (g_buildMode && g_buildsDone > 0 && g_buildsFailed == 0) Touch("import.ok");
+  // The windows and their thread go with the process.
+  CloseHandle(lock);
+  return code;
 }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "msgbase/import_queue_file.h"
 #include "msgbase/import_text.h"
@@ -20,6 +22,7 @@ struct Queued {
   std::string file;
   const char* service;
   uint32_t flags;
+  const char* kind = "messages";
 };
 
 class Import32Test : public TopicFixture {
@@ -30,7 +33,7 @@ class Import32Test : public TopicFixture {
       ImportQueueEntry e = {};
       lstrcpynA(e.path, Path(q.file.c_str()).c_str(), sizeof e.path);
       lstrcpynA(e.service, q.service, sizeof e.service);
-      lstrcpynA(e.kind, "messages", sizeof e.kind);
+      lstrcpynA(e.kind, q.kind, sizeof e.kind);
       e.flags = q.flags;
       queue.Append(&e);
     }
@@ -47,19 +50,40 @@ class Import32Test : public TopicFixture {
     ASSERT_TRUE(WriteConfList(f, list, 0));
     std::fclose(f);
   }
-  DWORD Run() {
-    std::string command = std::string("import32.exe \"") + dir_ + "\"";
+  // Starts the program on the data directory: named on its command line, or
+  // (inDir) as its current directory, as the program starts it.
+  PROCESS_INFORMATION Start(const std::string& args = "", bool inDir = false) {
+    std::string command = "import32.exe " + (inDir ? args : "\"" + dir_ + "\" " + args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWMINNOACTIVE;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(IMPORT32_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-      return 0xFFFFFFFF;
+    if (!CreateProcessA(IMPORT32_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        inDir ? dir_.c_str() : nullptr, &si, &pi))
+      pi.hProcess = nullptr;
+    return pi;
+  }
+  static DWORD Finish(PROCESS_INFORMATION pi) {
+    if (!pi.hProcess) return 0xFFFFFFFF;
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 0xFFFFFFFF;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return code;
+  }
+  DWORD Run(const std::string& args = "", bool inDir = false) { return Finish(Start(args, inDir)); }
+  // A run that ends itself hard at the named point, as a kill would.
+  DWORD RunDyingAt(const char* point) {
+    SetEnvironmentVariableA("IMPORT32_TEST_DIE_AT", point);
+    DWORD code = Run();
+    SetEnvironmentVariableA("IMPORT32_TEST_DIE_AT", nullptr);
+    return code;
+  }
+  bool QueueEmpty() {
+    std::string dat = ReadWholeFile(Path("import.dat"));
+    return dat.size() > static_cast<size_t>(IMPORT_QUEUE_HEADER_BYTES) && dat[IMPORT_QUEUE_HEADER_BYTES] == '\0';
   }
   ConfRec* Record(const char* name) {
     for (int i = 0; i < Conferences.Count(); ++i) {
@@ -179,7 +203,13 @@ TEST_F(Import32Test, KnownNumberReplacesItsMessageInAScrambledTopic) {
                                         ImportMessageText({"quorl:news/secret", 0, "fred", kDate, 4}, "Re: Oops\r\nme too\r\n"));
   Queue({{"erase.tmp", "quorl", 0}});
 
-  ASSERT_EQ(Run(), 0u);
+  // The program reads the open topic's log while the import writes it.
+  HANDLE reader = CreateFileA(Path("secret.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  ASSERT_EQ(Run(), 0u) << ReadWholeFile(Path("import.log"));
+  CloseHandle(reader);
+  EXPECT_FALSE(FileExists(Path("secret.log.imo")));
   ASSERT_EQ(rdconf(0), 1);
   ConfRec* rec = Record("quorl:news/secret");
   ASSERT_TRUE(rec);
@@ -243,6 +273,296 @@ TEST_F(Import32Test, MalformedFilesAreReportedKeptAndSkipped) {
   ASSERT_TRUE(rec);
   EXPECT_EQ(rec->last, 1);
   EXPECT_EQ(ReadLog(*rec).size(), 1u);
+}
+
+// A batch whose import is killed at each point in turn and then run again:
+// every message lands exactly once, with the numbers an unbroken run gives.
+TEST_F(Import32Test, AKilledImportLosesAndRepeatsNothing) {
+  // Where the first run dies, and where the run that undoes it dies too.
+  struct Kill {
+    const char* point;
+    const char* thenAt;
+  };
+  const Kill kills[] = {{"journal", nullptr}, {"rewritten", nullptr},  {"swap", nullptr},
+                        {"append", nullptr},  {"flushed", nullptr},    {"conf", nullptr},
+                        {"committed", nullptr}, {"removed", nullptr},  {"swap", "undoing"},
+                        {"conf", "undoing"}};
+  for (const Kill& kill : kills) {
+    const char* point = kill.point;
+    SCOPED_TRACE(std::string(point) + (kill.thenAt ? std::string(" then ") + kill.thenAt : ""));
+    Recorded().boxes.clear();
+    WriteConf({MakeConf("quorl:news/chat", "chat.log", 7, 8)});
+    WriteWholeFile(Path("chat.log"),
+                   SeparatorMessage("quorl:news/chat", 7, "dave", kDate, "Oops\nsent too soon\n") +
+                       SeparatorMessage("quorl:news/chat", 8, "erin", kDate, "Re: Oops\nsaw it\n", "Comment to 7."));
+    // The first file withdraws a message (the topic's log is rewritten) and
+    // starts a new folder (its log is appended to); the second adds to both.
+    WriteWholeFile(Path("one.tmp"), NewFolderPragma("notes", "mine") +
+                                        WithdrawalText({"quorl:news/chat", 7, "dave", kDate, 0}, false) +
+                                        ImportMessageText({"quorl:news/chat", 0, "bob", kDate, 8}, "Re: Oops\r\nbob\r\n") +
+                                        ImportMessageText({"quorl:notes/mine", 0, "al", kDate, 0}, "List\r\nmilk\r\n") +
+                                        ImportMessageText({"quorl:notes/mine", 0, "cy", kDate, 1}, "Re: List\r\neggs\r\n"));
+    WriteWholeFile(Path("two.tmp"), ImportMessageText({"quorl:news/chat", 0, "fred", kDate, 9}, "Re: Oops\r\nfred\r\n") +
+                                        ImportMessageText({"quorl:notes/mine", 0, "gus", kDate, 0}, "Other\r\ngus\r\n"));
+    Queue({{"one.tmp", "quorl", IMPORT_DELETE_AFTER}, {"two.tmp", "quorl", 0}});
+
+    EXPECT_EQ(RunDyingAt(point), 99u);
+    if (kill.thenAt) {
+      EXPECT_EQ(RunDyingAt(kill.thenAt), 99u);
+    }
+    ASSERT_EQ(Run(), 0u) << ReadWholeFile(Path("import.log"));
+
+    EXPECT_TRUE(QueueEmpty());
+    EXPECT_FALSE(FileExists(Path("one.tmp")));
+    EXPECT_TRUE(FileExists(Path("two.tmp")));
+    EXPECT_FALSE(FileExists(Path("import.jnl")));
+    EXPECT_FALSE(FileExists(Path("chat.log.imo")));
+    EXPECT_FALSE(FileExists(Path("chat.log.imp")));
+    EXPECT_FALSE(FileExists(Path("chat.log.imo.tmp")));
+    ASSERT_EQ(rdconf(0), 1);
+    struct Want {
+      const char* folder;
+      long first, last;
+      std::vector<std::pair<long, std::string>> messages;  // number, author
+    };
+    const Want wants[] = {
+        {"quorl:news/chat", 7, 10, {{7, "dave"}, {8, "erin"}, {9, "bob"}, {10, "fred"}}},
+        {"quorl:notes/mine", 1, 3, {{1, "al"}, {2, "cy"}, {3, "gus"}}},
+    };
+    for (const Want& w : wants) {
+      SCOPED_TRACE(w.folder);
+      ConfRec* rec = Record(w.folder);
+      ASSERT_TRUE(rec);
+      EXPECT_EQ(rec->first, w.first);
+      EXPECT_EQ(rec->last, w.last);
+      // Read the way the program reads: each number once, the whole log parsed.
+      auto seen = ReadLog(*rec);
+      ASSERT_EQ(seen.size(), w.messages.size());
+      for (auto& [number, author] : w.messages) EXPECT_EQ(seen[number].author, author);
+      lstrcpynA(g_topic.openName, w.folder, sizeof g_topic.openName);
+      ASSERT_EQ(logopen(), 1);
+      EXPECT_EQ(LogCva.Count(), static_cast<int>(w.messages.size()));
+      logclose();
+    }
+    EXPECT_EQ(ReadLog(*Record("quorl:news/chat"))[7].subject, " ** Withdrawn by author            ** ");
+    EXPECT_EQ(ReadLog(*Record("quorl:notes/mine"))[2].parent, 1);
+    EXPECT_TRUE(Recorded().boxes.empty());
+
+    // Next round starts from nothing.
+    logclose();
+    Conferences.SetSize(0);
+    for (const char* name : {"conf.ww", "chat.log", "two.tmp", "import.dat", "import.log", "chat.ind"})
+      DeleteFileA(Path(name).c_str());
+    DeleteFileA(Path("quorl\\notes\\mine").c_str());
+    DeleteFileA(Path("quorl\\notes\\mine.ind").c_str());
+    DeleteFileA(Path("quorl\\notes\\mine.thr").c_str());
+    DeleteFileA(Path("chat.thr").c_str());
+  }
+}
+
+// The program finds the running import by its windows and asks it to stop;
+// it stops without leaving half a file behind, and the next run takes it.
+TEST_F(Import32Test, StopsCleanlyWhenAskedThroughItsWindow) {
+  WriteConf({MakeConf("quorl:news/chat", "chat.log", 0, 0)});
+  WriteWholeFile(Path("one.tmp"), ImportMessageText({"quorl:news/chat", 0, "al", kDate, 0}, "Hello\r\n"));
+  Queue({{"one.tmp", "quorl", 0}});
+  // While another instance holds the conference list, the import waits for it.
+  HANDLE held = CreateFileA(Path("conf.ww").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  PROCESS_INFORMATION pi = Start();
+  ASSERT_TRUE(pi.hProcess);
+  HWND window = nullptr;
+  char item[128] = "", title[128] = "";
+  for (int i = 0; i < 600 && !(window && std::strlen(item) >= 3); ++i) {
+    Sleep(100);
+    window = FindWindowA("MsgImport", nullptr);
+    if (window) GetDlgItemTextA(window, 4292, item, sizeof item);
+  }
+  if (!window) {
+    TerminateProcess(pi.hProcess, 1);  // ours: don't leave it waiting
+    Finish(pi);
+    CloseHandle(held);
+    FAIL() << "no window of class MsgImport";
+  }
+  EXPECT_NE(std::string(item).find("one.tmp"), std::string::npos) << item;
+  GetWindowTextA(window, title, sizeof title);
+  EXPECT_NE(std::string(title).find('%'), std::string::npos) << title;
+  EXPECT_TRUE(FindWindowA("PLCheckClass", nullptr));
+  PostMessageA(window, WM_COMMAND, 2, 0);
+  EXPECT_EQ(Finish(pi), 0u);
+  CloseHandle(held);
+
+  EXPECT_FALSE(FindWindowA("MsgImport", nullptr));
+  EXPECT_FALSE(QueueEmpty());
+  EXPECT_FALSE(FileExists(Path("chat.log")));
+  EXPECT_FALSE(FileExists(Path("import.jnl")));
+
+  ASSERT_EQ(Run(), 0u);
+  EXPECT_TRUE(QueueEmpty());
+  ASSERT_EQ(rdconf(0), 1);
+  ConfRec* rec = Record("quorl:news/chat");
+  ASSERT_TRUE(rec);
+  auto seen = ReadLog(*rec);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[1].author, "al");
+}
+
+// A topic whose index was found inconsistent comes back as a copy of its log
+// queued as "build": it is rebuilt in number order and import.ok says so.
+TEST_F(Import32Test, BuildRebuildsAHandedBackTopic) {
+  WriteConf({MakeConf("quorl:news/other", "other.log", 0, 0)});
+  CreateDirectoryA(Path("quorl").c_str(), nullptr);
+  CreateDirectoryA(Path("quorl\\news").c_str(), nullptr);
+  WriteWholeFile(Path("quorl\\news\\chat.tmp"),
+                 SeparatorMessage("quorl:news/chat", 5, "eve", kDate, "Five\nfirst copy\n") + "stray text\r\n" +
+                     SeparatorMessage("quorl:news/chat", 3, "cy", kDate, "Three\nthree\n") +
+                     SeparatorMessage("quorl:news/chat", 5, "eve", kDate, "Five\nlater copy\n") +
+                     SeparatorMessage("quorl:news/chat", 4, "di", kDate, "Four\nfour\n", "Comment to 3."));
+  Queue({{"quorl\\news\\chat.tmp", "quorl", 0x00000C00, "build"}});
+  WriteWholeFile(Path("import.ok"), "");  // left from an earlier rebuild
+
+  ASSERT_EQ(Run("build", true), 0u) << ReadWholeFile(Path("import.log"));
+  EXPECT_TRUE(FileExists(Path("import.ok"))) << ReadWholeFile(Path("import.log"));
+  EXPECT_FALSE(FileExists(Path("quorl\\news\\chat.tmp")));
+  EXPECT_TRUE(QueueEmpty());
+  ASSERT_EQ(rdconf(0), 1);
+  ConfRec* rec = Record("quorl:news/chat");
+  ASSERT_TRUE(rec);
+  EXPECT_STREQ(rec->baseName, "quorl\\news\\chat");
+  EXPECT_EQ(rec->first, 3);
+  EXPECT_EQ(rec->last, 5);
+  // In number order, the later copy of 5 kept.
+  std::string log = ReadWholeFile(Path("quorl\\news\\chat"));
+  size_t three = log.find("#3,"), four = log.find("#4,"), five = log.find("#5,");
+  EXPECT_LT(three, four);
+  EXPECT_LT(four, five);
+  EXPECT_EQ(log.find("first copy"), std::string::npos);
+  auto seen = ReadLog(*rec);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[4].parent, 3);
+  lstrcpynA(g_topic.openName, rec->name, sizeof g_topic.openName);
+  ASSERT_EQ(logopen(), 1);
+  EXPECT_EQ(LogCva.Count(), 3);
+  logclose();
+
+  // A copy whose log has come back meanwhile is not built over it.
+  WriteWholeFile(Path("quorl\\news\\chat.tmp"), SeparatorMessage("quorl:news/chat", 6, "fay", kDate, "Six\nsix\n"));
+  Queue({{"quorl\\news\\chat.tmp", "quorl", 0x00000C00, "build"}});
+  ASSERT_EQ(Run("build", true), 0u);
+  EXPECT_FALSE(FileExists(Path("import.ok")));
+  EXPECT_TRUE(FileExists(Path("quorl\\news\\chat.tmp")));
+  EXPECT_NE(ReadWholeFile(Path("import.log")).find("chat.tmp: not imported"), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(Path("quorl\\news\\chat")), log);
+}
+
+// Pastes, rethreads, single-line headers and saved news reach their folders
+// with the numbers the program expects.
+TEST_F(Import32Test, PastesRethreadsAndSavedBatchesLandWhereTheyBelong) {
+  WriteConf({MakeConf("quorl:news/chat", "chat.log", 1, 2), MakeConf("notes/keep", "keep.log", 1, 1)});
+  WriteWholeFile(Path("chat.log"), SeparatorMessage("quorl:news/chat", 1, "al", kDate, "One\none\n") +
+                                       SeparatorMessage("quorl:news/chat", 2, "bo", kDate, "Two\ntwo\n"));
+  WriteWholeFile(Path("keep.log"), SeparatorMessage("notes/keep", 1, "me", kDate, "Mine\nmine\n"));
+  // Copied messages as the copy buffer holds them (log headers, sizes
+  // without CR); the second comments on the first.
+  std::string copied = "==========\r\nquorl:news/chat #1, from al, 8 chars, Mon\r\n----------\r\nOne\r\none\r\n"
+                       "==========\r\nquorl:news/chat #2, from bo, 8 chars, Mon\r\nComment to 1.\r\n----------\r\n"
+                       "Two\r\ntwo\r\n";
+  WriteWholeFile(Path("paste.tmp"), "#pragma overridenumber=yes\r\n#pragma override=notes/keep\r\n\r\n" + copied);
+  WriteWholeFile(Path("asis.tmp"), "#pragma override=notes/keep\r\n\r\n" + copied);
+  // Message 2 made a root again, in its own single-line form.
+  WriteWholeFile(Path("thread.tmp"), "#pragma thread=no\r\n>>>quorl:news/chat 2 bo(8)10Dec26 14:00\r\nTwo\r\ntwo\r\n\r\n");
+  std::string article = "From: Cy <cy@example.org>\nNewsgroups: comp.misc\nSubject: hi\n\nhello\n";
+  WriteWholeFile(Path("news.tmp"), "#pragma newfolder=bench.group01/all\r\n#! rnews " + std::to_string(article.size()) +
+                                       "\n" + article);
+  Queue({{"paste.tmp", "local", 0}, {"asis.tmp", "local", 0}, {"thread.tmp", "quorl", 0}, {"news.tmp", "net", 0}});
+
+  ASSERT_EQ(Run(), 0u);
+  EXPECT_TRUE(QueueEmpty());
+  ASSERT_EQ(rdconf(0), 1);
+  auto keep = ReadLog(*Record("notes/keep"));
+  ASSERT_EQ(keep.size(), 5u);
+  EXPECT_EQ(keep[1].author, "me");  // never overwritten by a paste
+  EXPECT_EQ(keep[2].author, "al");
+  EXPECT_EQ(keep[3].author, "bo");
+  EXPECT_EQ(keep[3].parent, 2);  // follows its parent's new number
+  EXPECT_EQ(keep[4].author, "al");  // 1 was taken: the next number
+  EXPECT_EQ(keep[5].author, "bo");
+  EXPECT_EQ(keep[5].parent, 1);  // kept as stated
+  auto chat = ReadLog(*Record("quorl:news/chat"));
+  ASSERT_EQ(chat.size(), 2u);
+  EXPECT_EQ(chat[2].parent, 0);
+  EXPECT_EQ(chat[2].subject, "Two");
+  ConfRec* news = Record("net:comp/misc");
+  ASSERT_TRUE(news);
+  // New logs lie where a rebuild of the message base looks for them.
+  EXPECT_STREQ(news->baseName, "net\\comp\\misc");
+  ConfRec* made = Record("net:bench.group01/all");
+  ASSERT_TRUE(made);
+  EXPECT_STREQ(made->baseName, "net\\bench_group01\\all");
+  auto articles = ReadLog(*news);
+  ASSERT_EQ(articles.size(), 1u);
+  EXPECT_EQ(articles[1].author, "cy@example.org");
+  for (const char* folder : {"notes/keep", "quorl:news/chat", "net:comp/misc"}) {
+    SCOPED_TRACE(folder);
+    lstrcpynA(g_topic.openName, folder, sizeof g_topic.openName);
+    ASSERT_EQ(logopen(), 1);
+    logclose();
+  }
+}
+
+// Two imports never work on one data directory at once: a second start
+// leaves the queue to the one running.
+TEST_F(Import32Test, ASecondStartLeavesTheQueueToTheFirst) {
+  WriteConf({MakeConf("quorl:news/chat", "chat.log", 0, 0)});
+  WriteWholeFile(Path("one.tmp"), ImportMessageText({"quorl:news/chat", 0, "al", kDate, 0}, "Hello\r\n"));
+  Queue({{"one.tmp", "quorl", 0}});
+  HANDLE running = CreateFileA(Path("import.lck").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+  ASSERT_NE(running, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_FALSE(QueueEmpty());
+  EXPECT_FALSE(FileExists(Path("chat.log")));
+  CloseHandle(running);
+  ASSERT_EQ(Run(), 0u);
+  EXPECT_TRUE(QueueEmpty());
+  EXPECT_TRUE(FileExists(Path("chat.log")));
+}
+
+// A file that fails part way through its writing leaves nothing of itself
+// behind and stays queued; once the trouble is gone it imports whole, with
+// the same numbers.
+TEST_F(Import32Test, AFailedWriteUndoesTheWholeFile) {
+  WriteConf({MakeConf("quorl:news/chat", "chat.log", 7, 7)});
+  const std::string before = SeparatorMessage("quorl:news/chat", 7, "old", kDate, "Earlier\n");
+  WriteWholeFile(Path("chat.log"), before);
+  const std::string confBefore = ReadWholeFile(Path("conf.ww"));
+  WriteWholeFile(Path("one.tmp"), ImportMessageText({"quorl:news/chat", 0, "al", kDate, 0}, "First\r\n") +
+                                      ImportMessageText({"quorl:notes/mine", 0, "bo", kDate, 0}, "Second\r\n"));
+  Queue({{"one.tmp", "quorl", IMPORT_DELETE_AFTER}});
+  // A file where the new folder's directory must go: its log can't be made.
+  CreateDirectoryA(Path("quorl").c_str(), nullptr);
+  WriteWholeFile(Path("quorl\\notes"), "in the way");
+
+  EXPECT_EQ(Run(), 1u);
+  std::string report = ReadWholeFile(Path("import.log"));
+  EXPECT_NE(report.find("one.tmp: stopped: "), std::string::npos) << report;
+  EXPECT_NE(report.find("nothing of it kept"), std::string::npos) << report;
+  EXPECT_EQ(ReadWholeFile(Path("chat.log")), before);
+  EXPECT_EQ(ReadWholeFile(Path("conf.ww")).substr(0, confBefore.size()), confBefore);
+  EXPECT_FALSE(QueueEmpty());
+  EXPECT_TRUE(FileExists(Path("one.tmp")));
+  EXPECT_FALSE(FileExists(Path("import.jnl")));
+
+  DeleteFileA(Path("quorl\\notes").c_str());
+  ASSERT_EQ(Run(), 0u);
+  EXPECT_TRUE(QueueEmpty());
+  EXPECT_FALSE(FileExists(Path("one.tmp")));
+  ASSERT_EQ(rdconf(0), 1);
+  auto chat = ReadLog(*Record("quorl:news/chat"));
+  ASSERT_EQ(chat.size(), 2u);
+  EXPECT_EQ(chat[8].author, "al");
+  ConfRec* mine = Record("quorl:notes/mine");
+  ASSERT_TRUE(mine);
+  EXPECT_EQ(ReadLog(*mine)[1].author, "bo");
 }
 
 }  // namespace
