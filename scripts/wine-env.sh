@@ -9,7 +9,14 @@ export WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 _pl_started_xvfb=""
 if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 140); do
+  for n in $(seq 90 400); do
+    # A lock left by a server that is gone frees its display.
+    if [ -e "/tmp/.X${n}-lock" ]; then
+      _pl_pid=$(tr -d ' ' <"/tmp/.X${n}-lock" 2>/dev/null)
+      if [ -n "$_pl_pid" ] && ! kill -0 "$_pl_pid" 2>/dev/null; then
+        rm -f "/tmp/.X${n}-lock" "/tmp/.X11-unix/X${n}" 2>/dev/null || true
+      fi
+    fi
     if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
       Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
       _pl_started_xvfb=$!
