@@ -132,8 +132,16 @@ TEST_F(Import32Test, QueuedFilesLandInTheirTopicsInOrder) {
   WriteWholeFile(Path("batch.tmp"),
                  ImportMessageText({"quorl:news/chat", 0, "bob", kDate, 0}, "First topic\r\nbody one\r\n") +
                      ImportMessageText({"quorl:news/chat", 0, "carol", kDate, 8}, "Re: First topic\r\nagreed\r\n"));
+  // A withdrawal of the local message, and a news batch for a new group.
+  WriteWholeFile(Path("withdraw.tmp"), WithdrawalText({"notes/mine", 1, "alice", kDate, 0}, false));
+  WriteWholeFile(Path("news.tmp"),
+                 NewFolderPragma("comp.test", "all") +
+                     ImportMessageText({"net:comp.test/all", 0, "eve@x.org", kDate, 0}, "Asking\r\nquestion\r\n") +
+                     ImportMessageText({"net:comp.test/all", 0, "fay@x.org", kDate, 1}, "Re: Asking\r\nanswer\r\n") +
+                     ImportMessageText({"net:comp.test/all", 0, "gus@x.org", kDate, 1},
+                                       "Re: Asking\r\nOnly the header of this message was collected\r\n"));
   Queue({{"local.tmp", "local", IMPORT_DELETE_AFTER}, {"bad.tmp", "quorl", IMPORT_DELETE_AFTER},
-         {"batch.tmp", "quorl", 0}});
+         {"batch.tmp", "quorl", 0}, {"withdraw.tmp", "local", IMPORT_DELETE_AFTER}, {"news.tmp", "net", 0}});
 
   ASSERT_EQ(Run(), 0u);
 
@@ -151,6 +159,7 @@ TEST_F(Import32Test, QueuedFilesLandInTheirTopicsInOrder) {
   EXPECT_NE(report.find("local.tmp: 1 messages imported"), std::string::npos) << report;
   EXPECT_NE(report.find("bad.tmp: not imported"), std::string::npos) << report;
   EXPECT_NE(report.find("batch.tmp: 2 messages imported"), std::string::npos) << report;
+  EXPECT_NE(report.find("news.tmp: 3 messages imported"), std::string::npos) << report;
 
   ASSERT_EQ(rdconf(0), 1);
   ConfRec* mine = Record("notes/mine");
@@ -168,12 +177,16 @@ TEST_F(Import32Test, QueuedFilesLandInTheirTopicsInOrder) {
     const char* author;
     const char* subject;
     long parent;
+    uint16_t flags;  // read bits aside
   };
   const Want wants[] = {
-      {"notes/mine", 1, "alice", "Shopping", 0},
-      {"quorl:news/chat", 7, "old", "Earlier", 0},
-      {"quorl:news/chat", 8, "bob", "First topic", 0},
-      {"quorl:news/chat", 9, "carol", "Re: First topic", 8},
+      {"notes/mine", 1, "alice", " ** Withdrawn by author            ** ", 0, 0},
+      {"quorl:news/chat", 7, "old", "Earlier", 0, 0},
+      {"quorl:news/chat", 8, "bob", "First topic", 0, 0},
+      {"quorl:news/chat", 9, "carol", "Re: First topic", 8, 0},
+      {"net:comp.test/all", 1, "eve@x.org", "Asking", 0, 0},
+      {"net:comp.test/all", 2, "fay@x.org", "Re: Asking", 1, 0},
+      {"net:comp.test/all", 3, "gus@x.org", "Re: Asking", 1, kMsgHeaderOnly},
   };
   for (const Want& w : wants) {
     SCOPED_TRACE(std::string(w.folder) + " #" + std::to_string(w.number));
@@ -185,6 +198,7 @@ TEST_F(Import32Test, QueuedFilesLandInTheirTopicsInOrder) {
     ASSERT_TRUE(hdr);
     EXPECT_EQ(hdr->number, w.number);
     EXPECT_EQ(hdr->commentTo, w.parent);
+    EXPECT_EQ(hdr->flags & ~kMsgRead, w.flags);
     logclose();
     auto seen = ReadLog(*rec);
     ASSERT_TRUE(seen.count(w.number));
