@@ -237,6 +237,31 @@ int ReadServiceFiles(const ReadInputs& inputs, int force) {
   g_hconf.lastReadKept = s_lastRead.valid;
   return result;
 }
+// Passes through the service's directory and ends in the data directory.
+// A load that finds the files unchanged and the process still where the last
+// load left it would end in the same place, so it skips the two changes
+// (each costs more than the rest of such a load); a network path always
+// takes them, as their failure is reported.
+void ChangeToDataDirectory(const char* service, bool restored) {
+  static std::string s_leftFor, s_leftIn;   // data directory and service; where the load left the process
+  const std::string key = std::string(g_app.dataDir) + '|' + service;
+  char now[MAX_PATH];
+  DWORD length = GetCurrentDirectoryA(sizeof now, now);
+  const bool network = g_app.dataDir[0] == '\\' && g_app.dataDir[1] == '\\';
+  if (restored && !network && length > 0 && length < sizeof now && key == s_leftFor && s_leftIn == now) return;
+  const char* dir = g_app.dataDir;
+  char serviceDir[MAX_PATH];
+  std::snprintf(serviceDir, sizeof serviceDir, "%s%s", dir, service);
+  changedir(serviceDir);
+  char dataDir[MAX_PATH];
+  StrCopyN(dataDir, dir, sizeof dataDir - 1);
+  size_t n = std::strlen(dataDir);
+  if (n > 1 && (dataDir[n - 1] == '\\' || dataDir[n - 1] == '/')) dataDir[n - 1] = 0;
+  changedir(dataDir);
+  length = GetCurrentDirectoryA(sizeof now, now);
+  s_leftFor = key;
+  s_leftIn = length > 0 && length < sizeof now ? now : "";
+}
 }  // namespace
 
 int rdhconf(const char* service, int force) {
@@ -299,8 +324,10 @@ int rdhconf(const char* service, int force) {
   }
 
   int result;
+  bool restored = false;
   if (s_lastRead.valid && g_hconf.lastReadKept && s_lastRead.inputs == inputs && RestoreRead()) {
     result = s_lastRead.result;
+    restored = true;
   } else {
     result = ReadServiceFiles(inputs, force);
   }
@@ -312,14 +339,7 @@ int rdhconf(const char* service, int force) {
     return 0;
   }
 
-  char serviceDir[MAX_PATH];
-  std::snprintf(serviceDir, sizeof serviceDir, "%s%s", dir, service);
-  changedir(serviceDir);
-  char dataDir[MAX_PATH];
-  StrCopyN(dataDir, dir, sizeof dataDir - 1);
-  size_t n = std::strlen(dataDir);
-  if (n > 1 && (dataDir[n - 1] == '\\' || dataDir[n - 1] == '/')) dataDir[n - 1] = 0;
-  changedir(dataDir);
+  ChangeToDataDirectory(service, restored);
   EndWait();
   RebuildMenu();
   DebugLogF("rdhconf('%s'): finished\n", service);

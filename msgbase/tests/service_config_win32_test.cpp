@@ -203,6 +203,22 @@ TEST_F(ServiceConfigReload, AChangedOrMovedFileIsReadAgain) {
   }
 }
 
+TEST_F(ServiceConfigReload, EveryLoadEndsInTheDataDirectory) {
+  auto current = [] {
+    char now[MAX_PATH];
+    GetCurrentDirectoryA(sizeof now, now);
+    return std::string(now) + "\\";
+  };
+  std::string elsewhere = MakeTempDir("msgbase_cwd");
+  for (int round = 0; round < 3; ++round) {
+    SetCurrentDirectoryA(elsewhere.c_str());
+    ASSERT_EQ(round ? Reload() : rdhconf("dvn", 0), 1);
+    EXPECT_EQ(current(), dir_) << round;
+  }
+  ASSERT_EQ(Reload(), 1);
+  EXPECT_EQ(current(), dir_);
+}
+
 TEST_F(ServiceConfigReload, AFileWrittenJustNowIsReadAgainWhateverItsStamp) {
   // Written now, changed again at once with its size and time kept: on
   // systems with coarse file times nothing else would tell the two apart.
