@@ -42,7 +42,7 @@ class ServiceConfigFiles : public DataDirTest {
   static inline int menuBuilds_ = 0;
 };
 
-// Sets a file's write time, e.g. to some minutes back, as for a file installed
+// Sets a file's write time, e.g. some minutes back, as a file installed
 // some time before the program started would have.
 void SetWriteTime(const std::string& path, FILETIME when) {
   HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
