@@ -263,15 +263,34 @@ int changedir(const char* path) {
   return _chdir(full) == 0 ? 0 : -1;
 }
 
+namespace {
+// The directory search also answers for names with wild cards and for a
+// directory named with a closing backslash, as it always has; any other name
+// is looked up directly, which costs far less under some systems.
+bool NeedsDirectorySearch(const char* path) {
+  size_t n = std::strlen(path);
+  return std::strpbrk(path, "*?") != nullptr || (n && (path[n - 1] == '\\' || path[n - 1] == '/'));
+}
+}  // namespace
+
 time_t filetime(const char* path) {
   char expanded[MAX_PATH];
   NormalisePath(path, expanded);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(expanded, &found);
-  if (search == INVALID_HANDLE_VALUE) return -1;
-  FindClose(search);
-  FILETIME when = found.ftLastWriteTime;
-  if (!when.dwLowDateTime && !when.dwHighDateTime) when = found.ftCreationTime;
+  FILETIME when, created;
+  if (NeedsDirectorySearch(expanded)) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(expanded, &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    FindClose(search);
+    when = found.ftLastWriteTime;
+    created = found.ftCreationTime;
+  } else {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(expanded, GetFileExInfoStandard, &data)) return -1;
+    when = data.ftLastWriteTime;
+    created = data.ftCreationTime;
+  }
+  if (!when.dwLowDateTime && !when.dwHighDateTime) when = created;
   SYSTEMTIME st;
   if (!FileTimeToSystemTime(&when, &st)) return -1;
   struct tm fields = {};
@@ -283,6 +302,32 @@ time_t filetime(const char* path) {
   fields.tm_sec = st.wSecond;
   fields.tm_isdst = -1;
   return mktime(&fields);
+}
+
+FileStamp FileStamp::Of(const char* path) {
+  FileStamp stamp;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!path || !path[0] || !GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return stamp;
+  stamp.present = true;
+  stamp.sizeHigh = data.nFileSizeHigh;
+  stamp.sizeLow = data.nFileSizeLow;
+  stamp.written = data.ftLastWriteTime;
+  return stamp;
+}
+
+bool FileStamp::operator==(const FileStamp& o) const {
+  return present == o.present && sizeHigh == o.sizeHigh && sizeLow == o.sizeLow &&
+         written.dwLowDateTime == o.written.dwLowDateTime && written.dwHighDateTime == o.written.dwHighDateTime;
+}
+
+bool FileStamp::Settled() const {
+  if (!present) return true;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const ULONGLONG current = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  const ULONGLONG at = (static_cast<ULONGLONG>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+  constexpr ULONGLONG kSettleTime = 3ull * 10000000ull;   // 3 seconds in 100 ns steps
+  return at + kSettleTime <= current;
 }
 
 long filesize(const char* path) {

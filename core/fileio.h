@@ -41,6 +41,21 @@ int makedir(const char* path);
 int removedir(const char* path);
 int changedir(const char* path);
 time_t filetime(const char* path);
+// A file's size and last write time as its directory entry gives them, or
+// that it is absent: what a cache of something read from the file compares
+// to learn whether the file changed.
+struct FileStamp {
+  bool present = false;
+  DWORD sizeHigh = 0, sizeLow = 0;
+  FILETIME written = {};
+
+  static FileStamp Of(const char* path);
+  bool operator==(const FileStamp& other) const;
+  // False while the file was written within the last few seconds: file times
+  // are coarse on some systems, so a second change may leave the stamp as it
+  // was. A cache keeps nothing read from an unsettled file.
+  bool Settled() const;
+};
 long filesize(const char* path);
 int NormalisePath(const char* path, char* out);   // out: MAX_PATH bytes
 void PumpMessages();

@@ -349,7 +349,11 @@ void CentreDialog(HWND parent, HWND dialog) {
 }
 
 static void ShowBusyCursor() {
-  SetCursor(LoadCursor(nullptr, g_app.busyCount > 0 ? IDC_WAIT : IDC_ARROW));
+  // The system's cursors are shared and never freed, so each is looked up once.
+  static HCURSOR wait = nullptr, arrow = nullptr;
+  HCURSOR& cursor = g_app.busyCount > 0 ? wait : arrow;
+  if (!cursor) cursor = LoadCursor(nullptr, g_app.busyCount > 0 ? IDC_WAIT : IDC_ARROW);
+  SetCursor(cursor);
 }
 
 void BeginWait() {

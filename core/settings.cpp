@@ -198,10 +198,35 @@ const char* TimeZoneAbbrev() {
   return abbrev;
 }
 
+namespace {
+// The settings as the last load left them, and the file they came from: a
+// load of the same service while neither changed would give them again.
+struct ServiceSettingsRead {
+  bool valid = false;
+  char key[9] = "";
+  char iniPath[MAX_PATH] = "";
+  char dataDir[sizeof g_app.dataDir] = "";
+  FileStamp ini;
+  ServiceSettings after;
+};
+ServiceSettingsRead s_lastServiceRead;
+
+bool SameAsLastServiceRead(const char* key, const char* iniPath, const FileStamp& ini) {
+  const ServiceSettingsRead& r = s_lastServiceRead;
+  return r.valid && strcmp(r.key, key) == 0 && strcmp(r.iniPath, iniPath) == 0 &&
+         strcmp(r.dataDir, g_app.dataDir) == 0 && r.ini == ini &&
+         memcmp(&r.after, &g_service, sizeof g_service) == 0;
+}
+}  // namespace
+
 void LoadServiceSettings(const char* serviceKey) {
   char key[9];
   ServiceKey(serviceKey, key);
   if (strcmp(key, g_loadedService) == 0 && g_service.name[0]) return;
+  char iniPath[MAX_PATH];
+  IniFilePath("fenwold.ini", iniPath);
+  const FileStamp ini = FileStamp::Of(iniPath);
+  if (strcmp(key, g_loadedService) == 0 && SameAsLastServiceRead(key, iniPath, ini)) return;
   CopyText(g_loadedService, sizeof g_loadedService, key);
   ServiceSettings& s = g_service;
   s.name[0] = s.pass[0] = s.groupNames[0] = s.personalAddress[0] = s.realName[0] = s.emailAddress[0] = '\0';
@@ -213,6 +238,13 @@ void LoadServiceSettings(const char* serviceKey) {
   ServiceSection(key, section, sizeof section);
   readmainini(section, g_serviceTable);
   if (IniKey* own = OwnServiceTable(key)) readmainini(section, own);
+  ServiceSettingsRead& r = s_lastServiceRead;
+  r.valid = ini.Settled();
+  CopyText(r.key, sizeof r.key, key);
+  CopyText(r.iniPath, sizeof r.iniPath, iniPath);
+  CopyText(r.dataDir, sizeof r.dataDir, g_app.dataDir);
+  r.ini = ini;
+  memcpy(&r.after, &g_service, sizeof g_service);
 }
 
 void ServiceMailDomains(const char* serviceKey, char* first, char* second) {

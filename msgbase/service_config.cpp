@@ -60,6 +60,7 @@ void FreeServiceConfig() {
   g_hconf.commandCount = 0;
   AddMenuEnd();
   g_hconf.cacheValid = false;
+  g_hconf.lastReadKept = false;
 }
 
 void ResetScriptCommands() {

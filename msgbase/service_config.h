@@ -53,6 +53,7 @@ struct ServiceConfig {
   bool cachedAdmin = false;
   bool cacheValid = false;
   bool warned = false;
+  bool lastReadKept = false;   // a copy of the last read may stand in for reading unchanged files again
   char loadedService[16] = "";
 };
 extern ServiceConfig g_hconf;

@@ -168,6 +168,39 @@ TEST_F(FileIo, UserLockFileBesideTheUserFileOrInTheDataDirectory) {
   EXPECT_TRUE(Recorded().boxes.empty());
 }
 
+TEST_F(FileIo, TimesOfFilesPatternsAndDirectories) {
+  std::string a = dir_ + "stamp.txt";
+  Touch(a, "12345");
+  const time_t t = filetime(a.c_str());
+  ASSERT_NE(t, static_cast<time_t>(-1));
+  // A name with wild cards gives the time of the first file it matches.
+  EXPECT_EQ(filetime((dir_ + "stamp.t?t").c_str()), t);
+  EXPECT_EQ(filetime((dir_ + "*.txt").c_str()), t);
+  EXPECT_EQ(filetime((dir_ + "*.none").c_str()), static_cast<time_t>(-1));
+  // A directory has a time; named with a closing backslash it has none, as
+  // callers that test for a file's presence have always been told.
+  std::string sub = dir_ + "timed";
+  ASSERT_EQ(makedir(sub.c_str()), 0);
+  EXPECT_NE(filetime(sub.c_str()), static_cast<time_t>(-1));
+  EXPECT_EQ(filetime((sub + "\\").c_str()), static_cast<time_t>(-1));
+  EXPECT_EQ(filetime((dir_ + "gone.txt").c_str()), static_cast<time_t>(-1));
+
+  // A stamp tells a file's change of size or time, and its absence.
+  const FileStamp first = FileStamp::Of(a.c_str());
+  EXPECT_TRUE(first.present);
+  EXPECT_EQ(first.sizeLow, 5u);
+  EXPECT_TRUE(FileStamp::Of(a.c_str()) == first);
+  EXPECT_FALSE(first.Settled()) << "written just now";
+  Touch(a, "123456");
+  EXPECT_FALSE(FileStamp::Of(a.c_str()) == first);
+  FileStamp gone = FileStamp::Of((dir_ + "gone.txt").c_str());
+  EXPECT_FALSE(gone.present);
+  EXPECT_TRUE(gone.Settled());
+  FileStamp old = first;
+  old.written.dwHighDateTime -= 1;   // about seven minutes earlier
+  EXPECT_TRUE(old.Settled());
+}
+
 TEST_F(FileIo, EraseRenameDirectoriesAndTimes) {
   std::string a = dir_ + "a.txt", b = dir_ + "b.txt";
   Touch(a, "12345");

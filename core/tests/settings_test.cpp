@@ -132,6 +132,66 @@ TEST(ServiceSettings, LoadsBaseAndOwnTablesAndCachesANamedAccount) {
   EXPECT_STREQ(g_service.realName, "Erin");
 }
 
+// Sets a file's write time some seconds back, as for a file written before
+// the program started.
+void WrittenSecondsAgo(const std::string& path, int seconds) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULONGLONG t = ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime) -
+                static_cast<ULONGLONG>(seconds) * 10000000ull;
+  FILETIME when = {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &when));
+  CloseHandle(h);
+}
+
+TEST(ServiceSettings, AnUnnamedAccountIsReadAgainWhenItsFileOrItsSettingsChanged) {
+  TestDataDir dir;
+  dir.Write("fenwold.ini", "[Service net]\r\nReal Name=Bob B\r\n[Service tbbs]\r\nLast Mail Name=carol\r\n");
+  WrittenSecondsAgo(dir.File("fenwold.ini"), 600);
+  LoadServiceSettings("net");
+  ASSERT_STREQ(g_service.realName, "Bob B");
+  ASSERT_STREQ(g_service.name, "");
+
+  // Settings changed in memory: the load gives the file's again.
+  snprintf(g_service.realName, sizeof g_service.realName, "only in memory");
+  g_service.skipDuplicates = 1;
+  LoadServiceSettings("net");
+  EXPECT_STREQ(g_service.realName, "Bob B");
+  EXPECT_EQ(g_service.skipDuplicates, 0u);
+
+  // The file changed, its size kept.
+  dir.Write("fenwold.ini", "[Service net]\r\nReal Name=Bob C\r\n[Service tbbs]\r\nLast Mail Name=carol\r\n");
+  WrittenSecondsAgo(dir.File("fenwold.ini"), 300);
+  LoadServiceSettings("net");
+  EXPECT_STREQ(g_service.realName, "Bob C");
+
+  // Another service between two loads.
+  LoadServiceSettings("tbbs");
+  EXPECT_STREQ(g_service.realName, "");
+  EXPECT_STREQ(g_service.lastMailName, "carol");
+  LoadServiceSettings("net");
+  EXPECT_STREQ(g_service.realName, "Bob C");
+  EXPECT_STREQ(g_service.lastMailName, "");
+
+  // Another data directory with a file of the same size and time.
+  TestDataDir other;
+  other.Write("fenwold.ini", "[Service net]\r\nReal Name=Bob D\r\n[Service tbbs]\r\nLast Mail Name=carol\r\n");
+  HANDLE h = CreateFileA(dir.File("fenwold.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  FILETIME when;
+  GetFileTime(h, nullptr, nullptr, &when);
+  CloseHandle(h);
+  h = CreateFileA(other.File("fenwold.ini").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(h, nullptr, nullptr, &when);
+  CloseHandle(h);
+  LoadServiceSettings("net");
+  EXPECT_STREQ(g_service.realName, "Bob D");
+  EXPECT_STREQ(g_service.forumFile, (other.path() + "net\\confs.sel").c_str());
+}
+
 TEST(ServiceSettings, SaveWritesTheServiceSection) {
   TestDataDir dir;
   LoadServiceSettings("quorl");
