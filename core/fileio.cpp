@@ -273,6 +273,20 @@ bool NeedsDirectorySearch(const char* path) {
 }
 }  // namespace
 
+time_t CalendarTime(const FILETIME& when) {
+  SYSTEMTIME st;
+  if (!FileTimeToSystemTime(&when, &st)) return -1;
+  struct tm fields = {};
+  fields.tm_year = st.wYear - 1900;
+  fields.tm_mon = st.wMonth - 1;
+  fields.tm_mday = st.wDay;
+  fields.tm_hour = st.wHour;
+  fields.tm_min = st.wMinute;
+  fields.tm_sec = st.wSecond;
+  fields.tm_isdst = -1;
+  return mktime(&fields);
+}
+
 time_t filetime(const char* path) {
   char expanded[MAX_PATH];
   NormalisePath(path, expanded);
@@ -291,17 +305,7 @@ time_t filetime(const char* path) {
     created = data.ftCreationTime;
   }
   if (!when.dwLowDateTime && !when.dwHighDateTime) when = created;
-  SYSTEMTIME st;
-  if (!FileTimeToSystemTime(&when, &st)) return -1;
-  struct tm fields = {};
-  fields.tm_year = st.wYear - 1900;
-  fields.tm_mon = st.wMonth - 1;
-  fields.tm_mday = st.wDay;
-  fields.tm_hour = st.wHour;
-  fields.tm_min = st.wMinute;
-  fields.tm_sec = st.wSecond;
-  fields.tm_isdst = -1;
-  return mktime(&fields);
+  return CalendarTime(when);
 }
 
 FileStamp FileStamp::Of(const char* path) {

@@ -41,6 +41,8 @@ int makedir(const char* path);
 int removedir(const char* path);
 int changedir(const char* path);
 time_t filetime(const char* path);
+// A file time as filetime gives it: local calendar seconds, -1 when it cannot be converted.
+time_t CalendarTime(const FILETIME& when);
 // A file's size and last write time as its directory entry gives them, or
 // that it is absent: what a cache of something read from the file compares
 // to learn whether the file changed.

@@ -74,17 +74,7 @@ time_t FileTimeOf(const char* path) {
   if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
   FILETIME when = data.ftLastWriteTime;
   if (!when.dwLowDateTime && !when.dwHighDateTime) when = data.ftCreationTime;
-  SYSTEMTIME st;
-  if (!FileTimeToSystemTime(&when, &st)) return -1;
-  struct tm fields = {};
-  fields.tm_year = st.wYear - 1900;
-  fields.tm_mon = st.wMonth - 1;
-  fields.tm_mday = st.wDay;
-  fields.tm_hour = st.wHour;
-  fields.tm_min = st.wMinute;
-  fields.tm_sec = st.wSecond;
-  fields.tm_isdst = -1;
-  return mktime(&fields);
+  return CalendarTime(when);
 }
 
 void ReloadServiceConfig() {

@@ -8,6 +8,12 @@ export WINEDEBUG=-all
 export WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 _pl_started_xvfb=""
+# A display this build tree started earlier and is still up is reused: the
+# persistent wineserver stays bound to the display it first saw.
+if [ -z "${DISPLAY:-}" ] && [ -f "$_pl_build/wine-display" ]; then
+  read -r _pl_display _pl_pid <"$_pl_build/wine-display" || true
+  if [ -n "${_pl_pid:-}" ] && kill -0 "$_pl_pid" 2>/dev/null; then export DISPLAY="$_pl_display"; fi
+fi
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 90 400); do
     # A lock left by a server that is gone frees its display.
@@ -21,6 +27,7 @@ if [ -z "${DISPLAY:-}" ]; then
       Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
       _pl_started_xvfb=$!
       export DISPLAY=":$n"
+      echo ":$n $_pl_started_xvfb" >"$_pl_build/wine-display"
       for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${n}" ] && break; sleep 0.1; done
       break
     fi
@@ -42,5 +49,10 @@ wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 pelmora_wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
+  if [ -f "$_pl_build/wine-display" ]; then
+    read -r _ _pl_pid <"$_pl_build/wine-display" || true
+    if [ -n "${_pl_pid:-}" ]; then kill "$_pl_pid" 2>/dev/null || true; fi
+    rm -f "$_pl_build/wine-display"
+  fi
   if [ -n "$_pl_started_xvfb" ]; then kill "$_pl_started_xvfb" 2>/dev/null || true; fi
 }
