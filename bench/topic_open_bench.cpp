@@ -47,17 +47,17 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
+// One read of a file: open, read it through in 8 KB blocks, close.
 double PlainRead(const std::string& path) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return -1;
   static char buffer[8192];
   auto start = std::chrono::steady_clock::now();
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return -1;
   DWORD got = 0;
   while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) {
   }
-  double s = Seconds(start);
   CloseHandle(h);
-  return s;
+  return Seconds(start);
 }
 
 double OpenAndClose(long* messages) {
@@ -119,7 +119,10 @@ int Quiet(HWND, const char* text, const char*, UINT) {
 
 int main(int argc, char** argv) {
   long count = argc > 1 ? std::atol(argv[1]) : 100000;
-  std::string dir = argc > 2 ? argv[2] : ".";
+  // Absolute: loading a service configuration changes the current directory.
+  char full[MAX_PATH];
+  if (!GetFullPathNameA(argc > 2 ? argv[2] : ".", sizeof full, full, nullptr)) return 1;
+  std::string dir = full;
   if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
   g_ui.messageBox = Quiet;
   lstrcpynA(g_app.dataDir, dir.c_str(), sizeof g_app.dataDir);
