@@ -278,8 +278,8 @@ int ReindexOpenTopic() {
   options.personalAddress = g_service.personalAddress;
   options.nameList = g_service.groupNames;
   char quorlDomains[2][256];
-  ServiceMailDomains(key, quorlDomains[0], quorlDomains[1]);
   if (kind.quorl) {
+    ServiceMailDomains(key, quorlDomains[0], quorlDomains[1]);
     options.quorlMailDomains[0] = quorlDomains[0];
     options.quorlMailDomains[1] = quorlDomains[1];
   }
