@@ -2,6 +2,13 @@
 
 set(PELMORA_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest sources")
 
+# Several checkouts of the same sources share one compiler cache.
+find_program(PELMORA_CCACHE ccache)
+if(PELMORA_CCACHE)
+  set(CMAKE_C_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${PROJECT_SOURCE_DIR} CCACHE_NOHASHDIR=1 ${PELMORA_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${CMAKE_C_COMPILER_LAUNCHER})
+endif()
+
 if(PELMORA_NATIVE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -g)
   add_link_options(-fsanitize=address,undefined)
