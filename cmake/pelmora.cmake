@@ -49,3 +49,10 @@ function(pelmora_fuzz name)
   add_test(NAME ${name} COMMAND ${name} --runs=${F_RUNS} ${F_CORPUS})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
 endfunction()
+
+# pelmora_program_library(lib): a static library that goes into pl32.exe. The
+# program's libraries call each other both ways, so they link as one group;
+# window tests that need the whole program link the `program_libs` target.
+function(pelmora_program_library lib)
+  set_property(GLOBAL APPEND PROPERTY PELMORA_PROGRAM_LIBS ${lib})
+endfunction()
