@@ -9,6 +9,7 @@
 
 #include "core/appstate.h"
 #include "core/fileio.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "resources/resource.h"
 
@@ -23,7 +24,7 @@ void RootOfCurrentDrive(char* out, size_t size, const char* name) {
   char root[4] = "";
   std::memcpy(root, dir, 3);
   root[3] = 0;
-  std::snprintf(out, size, "%s%s", root, name);
+  JoinPath(out, size, {root, name});
 }
 
 // "%d %b %Y %H:%M:%S" with English month names whatever the locale.
@@ -75,10 +76,10 @@ void CheckLogSizes() {
   RootOfCurrentDrive(files[0].path, MAX_PATH, "debug.txt");
   files[0].threshold = 5000000;
   files[0].question = IDS_DEBUG_LOG_LARGE;
-  std::snprintf(files[1].path, MAX_PATH, "%simport.log", g_app.dataDir);
+  JoinPath(files[1].path, MAX_PATH, {g_app.dataDir, "import.log"});
   files[1].threshold = 1000000;
   files[1].question = IDS_IMPORT_LOG_LARGE;
-  std::snprintf(files[2].path, MAX_PATH, "%spostits.log", g_app.dataDir);
+  JoinPath(files[2].path, MAX_PATH, {g_app.dataDir, "postits.log"});
   files[2].threshold = 1000000;
   files[2].question = IDS_POSTITS_LOG_LARGE;
   for (auto& file : files) {

@@ -13,6 +13,7 @@
 
 #include "core/appstate.h"
 #include "core/debuglog.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/text1252.h"
 #include "resources/resource.h"
@@ -173,7 +174,7 @@ FILE* openuserlock(const char* userFileName) {
   if (dot && (!slash || dot > slash)) std::strcpy(dot, ".ulk");
   char path[MAX_PATH];
   if (!slash)
-    std::snprintf(path, sizeof path, "%s%s", g_app.dataDir, name);
+    JoinPath(path, sizeof path, {g_app.dataDir, name});
   else
     StrCopyN(path, name, sizeof path - 1);
   return fileopen(path, _O_RDWR | _O_CREAT | _O_TRUNC, "w", LOCK_TEMP | LOCK_QUIET);

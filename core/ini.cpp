@@ -11,6 +11,7 @@
 #include "core/appstate.h"
 #include "core/debuglog.h"
 #include "core/fileio.h"
+#include "core/paths.h"
 #include "core/text1252.h"
 
 namespace {
@@ -48,8 +49,7 @@ void IniFilePath(const char* fileName, char* out) {
     return;
   }
   char joined[2 * MAX_PATH];
-  size_t n = strlen(g_app.dataDir);
-  snprintf(joined, sizeof joined, "%s%s%s", g_app.dataDir, n && g_app.dataDir[n - 1] != '\\' ? "\\" : "", fileName);
+  JoinPath(joined, sizeof joined, {g_app.dataDir, fileName});
   joined[MAX_PATH - 1] = '\0';
   NormalisePath(joined, out);
 }

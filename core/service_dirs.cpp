@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "core/fileio.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/settings.h"
 #include "core/text1252.h"
@@ -39,10 +40,12 @@ bool IsServiceDir(const char* name) {
     if (!IsAlnum1252(static_cast<unsigned char>(*p))) return false;
   if (lstrcmpiA(name, "local") == 0) return true;
   if (std::strlen(name) > 64) return false;
-  char path[2 * MAX_PATH];
-  snprintf(path, sizeof path, "%s%s\\%sint.cnf", g_main.messagePath, name, name);
+  char path[2 * MAX_PATH], file[80];
+  snprintf(file, sizeof file, "%sint.cnf", name);
+  JoinPath(path, sizeof path, {g_main.messagePath, name, file});
   if (Exists(path)) return true;
-  snprintf(path, sizeof path, "%s%s\\%s.cnf", g_main.messagePath, name, name);
+  snprintf(file, sizeof file, "%s.cnf", name);
+  JoinPath(path, sizeof path, {g_main.messagePath, name, file});
   return Exists(path);
 }
 

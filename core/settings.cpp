@@ -9,6 +9,7 @@
 #include "core/appstate.h"
 #include "core/fileio.h"
 #include "core/folder_names.h"
+#include "core/paths.h"
 #include "core/text1252.h"
 
 MainSettings g_main;
@@ -231,7 +232,7 @@ void LoadServiceSettings(const char* serviceKey) {
   ServiceSettings& s = g_service;
   s.name[0] = s.pass[0] = s.groupNames[0] = s.personalAddress[0] = s.realName[0] = s.emailAddress[0] = '\0';
   s.mailName[0] = s.lastMailName[0] = '\0';
-  snprintf(s.forumFile, sizeof s.forumFile, "%s%s\\confs.sel", g_app.dataDir, key);
+  JoinPath(s.forumFile, sizeof s.forumFile, {g_app.dataDir, key, "confs.sel"});
   s.threadBySubject = s.threadMailBySubject = s.threadMicrosoftMail = 1;
   s.skipDuplicates = s.keepOwnMessages = s.setOptions = 0;
   char section[32];
@@ -247,7 +248,8 @@ void LoadServiceSettings(const char* serviceKey) {
   memcpy(&r.after, &g_service, sizeof g_service);
 }
 
-void ServiceMailDomains(const char* serviceKey, char* first, char* second) {
+void ServiceMailDomains(const char* serviceKey, char* first, char* second, size_t size) {
+  if (size == 0) return;
   first[0] = second[0] = '\0';
   char key[9];
   ServiceKey(serviceKey, key);
@@ -260,7 +262,7 @@ void ServiceMailDomains(const char* serviceKey, char* first, char* second) {
     while (*p == ' ' || *p == '\t') ++p;
     size_t n = 0;
     while (*p && *p != ' ' && *p != '\t') {
-      if (n < 255) o[n++] = *p;
+      if (n + 1 < size) o[n++] = *p;
       ++p;
     }
     o[n] = '\0';

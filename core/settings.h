@@ -82,7 +82,7 @@ void LoadServiceSettings(const char* serviceKey);
 // The service's mail domains ("Mail Domains": up to two, blank-separated) as
 // the message base needs them: the Quorl domains removed from recipients and
 // the Dravenet domain that marks a rewritable Message-ID. Each out holds 256.
-void ServiceMailDomains(const char* serviceKey, char* first, char* second);
+void ServiceMailDomains(const char* serviceKey, char* first, char* second, size_t size);
 void SaveServiceSettings(const char* serviceKey);
 const char* MailingListsName(const char* key);
 void SetMailingListsName(const char* key, const char* name);

@@ -2,6 +2,7 @@
 
 #include "core/text1252.h"
 
+#include <cstdio>
 #include <cstring>
 
 int (*g_localZoneOffset)() = LocalZoneOffsetNow;
@@ -192,7 +193,9 @@ time_t ParseDate(const char* text) {
   return static_cast<time_t>(seconds);
 }
 
-const char* StripReplyPrefix(const char* subject, char* replySubject) {
+const char* StripReplyPrefix(const char* subject) { return StripReplyPrefix(subject, nullptr, 0); }
+
+const char* StripReplyPrefix(const char* subject, char* replySubject, size_t replySize) {
   static char buffer[200];
   StrCopyN(buffer, subject ? subject : "", sizeof buffer - 1);
   size_t len = std::strlen(buffer);
@@ -245,9 +248,9 @@ const char* StripReplyPrefix(const char* subject, char* replySubject) {
   // twice after other text) shrinks to one; a single one is the author's.
   while (char* twice = stristr(buffer, "Re: Re: ")) std::memmove(twice, twice + 4, std::strlen(twice + 4) + 1);
 
-  if (replySubject) {
-    std::strcpy(replySubject, "Re: ");
-    StrCatN(replySubject, buffer, 199 - 4);
+  if (replySubject && replySize > 0) {
+    const size_t room = (replySize < 200 ? replySize : 200) - 1;
+    std::snprintf(replySubject, room + 1, "Re: %s", buffer);
   }
   return buffer;
 }

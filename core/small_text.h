@@ -14,8 +14,10 @@ int LocalZoneOffsetNow();
 time_t ParseDate(const char* text);
 
 // The subject without reply and forward prefixes, in a 200-byte static
-// buffer. With replySubject (200 bytes) also the subject of a reply to it.
-const char* StripReplyPrefix(const char* subject, char* replySubject = nullptr);
+// buffer. With replySubject also the subject of a reply to it, "Re: " and the
+// subject cut to fit replySize bytes (at most 199 characters).
+const char* StripReplyPrefix(const char* subject);
+const char* StripReplyPrefix(const char* subject, char* replySubject, size_t replySize);
 
 // Backslash, CR and LF as two-character escapes, so a value fits one line;
 // static buffers, the result cut (never mid-escape) when it would not fit.

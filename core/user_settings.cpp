@@ -8,6 +8,7 @@
 #include "core/appstate.h"
 #include "core/folder_names.h"
 #include "core/password_scramble.h"
+#include "core/paths.h"
 #include "core/rights.h"
 #include "core/settings.h"
 #include "core/text1252.h"
@@ -264,9 +265,8 @@ void PlacementIniPath(char* out) {
     UserIniPath(out);
     return;
   }
-  size_t n = std::strlen(dir);
   char joined[2 * MAX_PATH];
-  snprintf(joined, sizeof joined, "%s%s%s", dir, dir[n - 1] == '\\' ? "" : "\\", g_userIniName);
+  JoinPath(joined, sizeof joined, {dir, g_userIniName});
   CopyText(out, MAX_PATH, joined);
 }
 

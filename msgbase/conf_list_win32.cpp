@@ -7,6 +7,7 @@
 #include "core/appstate.h"
 #include "core/debuglog.h"
 #include "core/fileio.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/settings.h"
 #include "msgbase/conf_files.h"
@@ -23,7 +24,7 @@ HeldList s_conferences;
 HeldList s_puva;
 uint32_t s_header = 0;   // conf.ww's header word, written back as read
 
-void DataPath(const char* name, char* out) { std::snprintf(out, MAX_PATH, "%s%s", g_app.dataDir, name); }
+void DataPath(const char* name, char* out) { JoinPath(out, MAX_PATH, {g_app.dataDir, name}); }
 
 void ReportDamaged(const char* path) {
   WarnBoxF("The folder list '%s' is damaged and was not read; it has not been changed.", path);

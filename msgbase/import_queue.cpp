@@ -6,9 +6,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/appstate.h"
 #include "core/fileio.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/text1252.h"
 #include "core/user_settings.h"
@@ -19,7 +21,7 @@ namespace {
 
 FILE* g_queueFile = nullptr;   // set while this instance holds import.dat
 
-void QueuePath(char* out, size_t size) { std::snprintf(out, size, "%simport.dat", g_app.dataDir); }
+void QueuePath(char* out, size_t size) { JoinPath(out, size, {g_app.dataDir, "import.dat"}); }
 
 const char* DamageText(ImportQueueReadResult result) {
   switch (result) {
@@ -28,6 +30,46 @@ const char* DamageText(ImportQueueReadResult result) {
     case IMPORTQ_BAD_ENTRY: return "an entry is damaged";
     default: return "out of memory";
   }
+}
+
+// Copies the damaged queue's bytes to import.bad (import1.bad, ... when that
+// exists), then writes the readable entries over the held file. False when
+// the copy could not be made: the damaged file then stays as it was.
+bool RepairQueue(FILE* held, const char* path, ImportQueueReadResult damage) {
+  std::vector<char> bytes;
+  bool read = std::fseek(held, 0, SEEK_END) == 0;
+  long size = read ? std::ftell(held) : -1;
+  read = size >= 0 && std::fseek(held, 0, SEEK_SET) == 0;
+  if (read) {
+    bytes.resize(static_cast<size_t>(size));
+    read = std::fread(bytes.data(), 1, bytes.size(), held) == bytes.size();
+  }
+  char aside[MAX_PATH] = "";
+  bool kept = false;
+  for (int n = 0; read && !kept && n < 100; ++n) {
+    char name[32];
+    if (n == 0) std::snprintf(name, sizeof name, "import.bad");
+    else std::snprintf(name, sizeof name, "import%d.bad", n);
+    if (!JoinPath(aside, sizeof aside, {g_app.dataDir, name})) break;
+    FILE* out = fileopen(aside, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
+    if (!out) continue;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
+    fileclose(out);
+    if (written) kept = true;
+    else remove(aside);
+  }
+  if (!kept) {
+    WarnBoxF("The import queue '%s' can't be read: %s. It was left as it is.", path, DamageText(damage));
+    return false;
+  }
+  if (!WriteImportQueue(held, ImportQueue)) {
+    WarnBoxF("Can't write '%s'", path);
+    return false;
+  }
+  WarnBoxF("The import queue '%s' was damaged: %s. It was kept as '%s', and the queue was made again from the "
+           "%d entries that could be read.",
+           path, DamageText(damage), aside, ImportQueue.Count());
+  return true;
 }
 
 int FindEntry(const char* path) {
@@ -76,6 +118,19 @@ bool LockImportQueue(bool lock) {
   std::fseek(f, 0, SEEK_END);
   bool fresh = std::ftell(f) == 0;   // just created: an empty queue
   ImportQueueReadResult result = fresh ? IMPORTQ_OK : ReadImportQueue(f, ImportQueue);
+  if (result != IMPORTQ_OK && result != IMPORTQ_NO_MEMORY) {
+    int skipped = 0;
+    SalvageImportQueue(f, ImportQueue, &skipped);
+    // Unlocked readers take what can be read; the holder of the lock keeps
+    // the damaged bytes aside and writes the queue anew, so that later
+    // additions are not refused forever.
+    if (lock && !RepairQueue(f, path, result)) {
+      fileclose(f);
+      ImportQueue.SetSize(0);
+      return false;
+    }
+    result = IMPORTQ_OK;
+  }
   if (result != IMPORTQ_OK) {
     fileclose(f);
     WarnBoxF("The import queue '%s' can't be read: %s. It was left as it is.", path, DamageText(result));

@@ -53,6 +53,26 @@ ImportQueueReadResult ReadImportQueue(FILE* stream, VirtualArray& queue) {
   return result;
 }
 
+void SalvageImportQueue(FILE* stream, VirtualArray& queue, int* skipped) {
+  queue.SetSize(0);
+  int passedOver = 0;
+  if (std::fseek(stream, IMPORT_QUEUE_HEADER_BYTES, SEEK_SET) == 0) {
+    for (;;) {
+      ImportQueueEntry entry;
+      size_t n = std::fread(&entry, 1, sizeof entry, stream);
+      if (n == 0) break;
+      if (entry.path[0] == 0) break;
+      if (n < sizeof entry || !EntryWellFormed(entry)) {
+        ++passedOver;
+        if (n < sizeof entry) break;
+        continue;
+      }
+      if (!queue.Append(&entry)) break;
+    }
+  }
+  if (skipped) *skipped = passedOver;
+}
+
 bool WriteImportQueue(FILE* stream, VirtualArray& queue) {
   if (std::fseek(stream, 0, SEEK_SET) != 0) return false;
   if (std::fwrite(kHeader101, 1, sizeof kHeader101, stream) != sizeof kHeader101) return false;

@@ -39,6 +39,13 @@ enum ImportQueueReadResult : int {
 // array is left empty.
 ImportQueueReadResult ReadImportQueue(FILE* stream, VirtualArray& queue);
 
+// What a damaged queue still holds: every whole, well-formed entry from the
+// header's end up to the terminating record, whatever the header says. Broken
+// entries are passed over, as the records behind them still lie on record
+// boundaries. The number passed over (a cut last record counts) goes to
+// *skipped when given.
+void SalvageImportQueue(FILE* stream, VirtualArray& queue, int* skipped);
+
 // Writes the current header, every entry and the terminating record from the
 // stream's start, and flushes. Bytes beyond are left as they are. False on
 // any short write.

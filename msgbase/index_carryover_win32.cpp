@@ -8,7 +8,9 @@
 #include "core/debuglog.h"
 #include "core/fileio.h"
 #include "core/folder_names.h"
+#include "core/paths.h"
 #include "core/resstr.h"
+#include "core/user_settings.h"
 #include "msgbase/conf_files.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/index_carryover.h"
@@ -28,7 +30,7 @@ bool IndexPath(const ConfRec& folder, char* out) {
   char base[sizeof folder.baseName + 1];
   std::memcpy(base, folder.baseName, n);
   base[n] = 0;
-  std::snprintf(out, MAX_PATH, "%s%s", g_app.dataDir, base);
+  if (!JoinPath(out, MAX_PATH, {g_app.dataDir, base})) return false;
   setindext(out, MAX_PATH);
   return true;
 }
@@ -118,6 +120,7 @@ int ConvertIndexFile(const char* indexFile, const char* olderFile) {
 }
 
 void LoadUserInfo() {
+  g_recomputeReadMark = g_user.alwaysRefreshUnread != 0;
   if (g_messageBaseHooks.longOperation && g_messageBaseHooks.longOperation()) return;
   // The arrays it fills are the open topic's.
   if (g_openFolderName && g_openFolderName()) return;

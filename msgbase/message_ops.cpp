@@ -10,6 +10,7 @@
 
 #include "core/appstate.h"
 #include "core/folder_names.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/rights.h"
 #include "core/service_keys.h"
@@ -148,7 +149,9 @@ int WithdrawLocalMessage(long number) {
   char path[MAX_PATH];
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    std::snprintf(path, sizeof path, "%smsw%d.tmp", g_app.dataDir, std::rand());
+    char name[32];
+    std::snprintf(name, sizeof name, "msw%d.tmp", std::rand());
+    if (!JoinPath(path, sizeof path, {g_app.dataDir, name})) break;
     file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   if (file == INVALID_HANDLE_VALUE) {

@@ -99,6 +99,8 @@ void PreparePattern(char* line) {
 
 }  // namespace
 
+bool g_recomputeReadMark = false;
+
 void MarkReadUpTo(VirtualArray& logCva, long readMark) {
   // A chunk at a time: its records lie side by side, so one lookup serves
   // them all.

@@ -24,6 +24,10 @@ void MarkReadUpTo(VirtualArray& logCva, long readMark);
 // the first message), or last when there is none.
 long ReadMarkFromReadBits(VirtualArray& logCva, long first, long last);
 
+// The user's read-mark recomputation option ("Always Refresh Unread"), set at
+// log-in; the open topic's close counts with it.
+extern bool g_recomputeReadMark;
+
 struct UnreadCountOptions {
   const char* folderName = "";     // a name holding the byte 0xFF is a composite folder
   bool recomputeReadMark = false;  // the user's read-mark recomputation option

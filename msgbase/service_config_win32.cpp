@@ -8,6 +8,7 @@
 #include "core/debuglog.h"
 #include "core/fileio.h"
 #include "core/folder_names.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/rights.h"
 #include "core/service_keys.h"
@@ -218,8 +219,8 @@ int ReadServiceFiles(const ReadInputs& inputs, int force) {
   if (!file) {
     g_hconf.intVariant = 0;
     char second[MAX_PATH];
-    std::snprintf(second, sizeof second, "%s%s\\%s.cnf", g_app.dataDir, inputs.service.c_str(),
-                  inputs.service.c_str());
+    std::string name = inputs.service + ".cnf";
+    JoinPath(second, sizeof second, {g_app.dataDir, inputs.service.c_str(), name.c_str()});
     file = fopen_r(second, FO_QUIET);
     asStamped = asStamped && inputs.paths[ReadInputs::kSecond] == second &&
                 (file != nullptr) == inputs.stamps[ReadInputs::kSecond].present;
@@ -251,7 +252,7 @@ void ChangeToDataDirectory(const char* service, bool restored) {
   if (restored && !network && length > 0 && length < sizeof now && key == s_leftFor && s_leftIn == now) return;
   const char* dir = g_app.dataDir;
   char serviceDir[MAX_PATH];
-  std::snprintf(serviceDir, sizeof serviceDir, "%s%s", dir, service);
+  JoinPath(serviceDir, sizeof serviceDir, {dir, service});
   changedir(serviceDir);
   char dataDir[MAX_PATH];
   StrCopyN(dataDir, dir, sizeof dataDir - 1);
@@ -299,9 +300,10 @@ int rdhconf(const char* service, int force) {
   inputs.delnewsFolder = g_hconfContext.delnewsFolder;
   g_hconf.forumFirstKind = g_hconf.forumOtherKind = false;
   if (sameservice(service, "dvn")) {
-    char forum[9], path[MAX_PATH];
+    char forum[9], name[16], path[MAX_PATH];
     ForumStem(forum);
-    std::snprintf(path, sizeof path, "%s%s\\%s.nam", dir, service, forum);
+    std::snprintf(name, sizeof name, "%s.nam", forum);
+    JoinPath(path, sizeof path, {dir, service, name});
     inputs.paths[ReadInputs::kNames] = path;
   }
   inputs.before = CarriedState::Now();
@@ -310,10 +312,12 @@ int rdhconf(const char* service, int force) {
     std::snprintf(path, sizeof path, "%sspecial.cnf", dir);
     inputs.paths[ReadInputs::kSpecial] = path;
   }
-  char intName[9], first[MAX_PATH], second[MAX_PATH];
+  char intName[9], name[80], first[MAX_PATH], second[MAX_PATH];
   std::snprintf(intName, sizeof intName, "%sint", service);
-  std::snprintf(first, sizeof first, "%s%s\\%s.cnf", dir, service, intName);
-  std::snprintf(second, sizeof second, "%s%s\\%s.cnf", dir, service, service);
+  std::snprintf(name, sizeof name, "%s.cnf", intName);
+  JoinPath(first, sizeof first, {dir, service, name});
+  std::snprintf(name, sizeof name, "%s.cnf", service);
+  JoinPath(second, sizeof second, {dir, service, name});
   inputs.paths[ReadInputs::kFirst] = first;
   // Taken before the files are opened: a change made while they are read
   // then shows as a change at the next load.

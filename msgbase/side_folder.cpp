@@ -10,6 +10,7 @@
 #include "core/fileio.h"
 #include "core/folder_lookup.h"
 #include "core/folder_names.h"
+#include "core/paths.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/records.h"
 #include "msgbase/topic_index.h"
@@ -92,7 +93,7 @@ int CFolder::Open(const char* name) {
   char base[sizeof rec.baseName + 1] = {};
   std::memcpy(base, rec.baseName, strnlen(rec.baseName, sizeof rec.baseName));
   char joined[MAX_PATH * 2];
-  std::snprintf(joined, sizeof joined, "%s%s", g_app.dataDir, base);
+  JoinPath(joined, sizeof joined, {g_app.dataDir, base});
   char logPath[MAX_PATH];
   NormalisePath(joined, logPath);
 

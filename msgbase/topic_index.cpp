@@ -375,6 +375,18 @@ bool StdioWrite(void* context, const void* data, size_t size) {
   return fwrite(data, 1, size, static_cast<FILE*>(context)) == size;
 }
 
+// The header's range is what the open topic and conf.ww take over, and the
+// next import numbers from its last: it must be a possible range, and every
+// record of the index must lie inside it.
+bool RangeCoversRecords(const TopicIndexHeader& h, VirtualArray& logCva) {
+  if (h.first < 0 || h.first > h.last || h.last > kMaxMessageNumber) return false;
+  for (int i = 0; i < logCva.Count(); ++i) {
+    const auto* r = static_cast<const MsgIndexRec*>(logCva.At(i));
+    if (!r || r->number < h.first || r->number > h.last) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 LogSource StdioSource(FILE* stream) {
@@ -406,6 +418,7 @@ int ReadTopicIndex(const LogSource& source, const TopicIndexArrays& arrays, Topi
     h.first = static_cast<int32_t>(first);
     h.last = static_cast<int32_t>(last);
     result = ReadBody(in, arrays, h.version, limits);
+    if (result == kIndexRead && !RangeCoversRecords(h, *arrays.logCva)) result = kIndexNeedsRebuild;
   }
   if (result != kIndexRead) {
     arrays.index->SetSize(0, true);

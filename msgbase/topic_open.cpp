@@ -16,6 +16,7 @@
 #include "core/fileio.h"
 #include "core/folder_lookup.h"
 #include "core/folder_names.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/rights.h"
 #include "core/service_keys.h"
@@ -217,8 +218,7 @@ void AddScanned(void* context, const ScannedMessage& m) {
     if (m.number > b.last) b.last = m.number;
   }
   if (b.ids) {
-    char replySubject[100];
-    MsgIdListAdd(*b.ids, m.fields.messageId, StripReplyPrefix(m.fields.subject, replySubject), m.number,
+    MsgIdListAdd(*b.ids, m.fields.messageId, StripReplyPrefix(m.fields.subject), m.number,
                  static_cast<long>(m.date));
   }
 }
@@ -264,7 +264,7 @@ int ReindexOpenTopic() {
   list.subject = &s_subjects;
   list.pump = PumpMessages;
   char dravenetDomain[256], unused[256];
-  ServiceMailDomains("dvn", dravenetDomain, unused);
+  ServiceMailDomains("dvn", dravenetDomain, unused, sizeof dravenetDomain);
   list.dravenetMailDomain = dravenetDomain;
   if (keepIds) MsgIdListOpen(list, nullptr);
 
@@ -279,7 +279,7 @@ int ReindexOpenTopic() {
   options.nameList = g_service.groupNames;
   char quorlDomains[2][256];
   if (kind.quorl) {
-    ServiceMailDomains(key, quorlDomains[0], quorlDomains[1]);
+    ServiceMailDomains(key, quorlDomains[0], quorlDomains[1], sizeof quorlDomains[0]);
     options.quorlMailDomains[0] = quorlDomains[0];
     options.quorlMailDomains[1] = quorlDomains[1];
   }
@@ -303,8 +303,11 @@ int ReindexOpenTopic() {
   rec->first = g_topic.first;
   rec->last = g_topic.last;
   // Written now as well as at close, so a topic that is never closed (a
-  // stopped program) does not rebuild again at its next open.
-  WriteIndexFile(indexPath, g_topic.first > g_topic.last ? 0 : g_topic.first, g_topic.last);
+  // stopped program) does not rebuild again at its next open. The file just
+  // written is the one close compares with: the time noted at open would
+  // make close take it for another instance's and skip later changes.
+  if (WriteIndexFile(indexPath, g_topic.first > g_topic.last ? 0 : g_topic.first, g_topic.last))
+    g_topic.indexTime = FileTimeOf(indexPath);
   g_topic.indexChanged = true;
   if (browserWasOpen) Call(g_topicOpenHooks.browse);
   EndWait();
@@ -443,7 +446,7 @@ int OpenTopicSteps(bool repair) {
   char base[sizeof rec.baseName + 1] = {};
   std::memcpy(base, rec.baseName, strnlen(rec.baseName, sizeof rec.baseName));
   char joined[MAX_PATH * 2];
-  std::snprintf(joined, sizeof joined, "%s%s", g_app.dataDir, base);
+  JoinPath(joined, sizeof joined, {g_app.dataDir, base});
   NormalisePath(joined, g_topic.logPath);
   rec.flags &= ~CONF_VISITED;
   g_topic.openFlags = rec.flags;
@@ -574,8 +577,10 @@ void logclose() {
     options.folderName = g_topic.openName;
     options.last = g_topic.last;
     options.isIgnored = LogCvaIgnored::Test;
-    long unusedMark = mark;
-    rec->waiting = countunread(LogCva, options, &unusedMark);
+    options.recomputeReadMark = g_recomputeReadMark;
+    // The record keeps the mark of the read bits; the option recomputes the
+    // open topic's own.
+    rec->waiting = countunread(LogCva, options, &g_topic.readMark);
   }
 
   bool write = OwnMailFolder() || LongOperation() || HasRight(kRightKeepMarks) || g_topic.indexChanged;

@@ -7,6 +7,7 @@
 #include "core/debuglog.h"
 #include "core/fileio.h"
 #include "core/folder_names.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/settings.h"
 #include "core/text1252.h"
@@ -21,10 +22,7 @@ namespace {
 const char* MessagePath() { return g_main.messagePathExpanded[0] ? g_main.messagePathExpanded : g_app.dataDir; }
 
 void InMessagePath(const char* name, char* out) {
-  const char* dir = MessagePath();
-  size_t n = std::strlen(dir);
-  const char* separator = n && dir[n - 1] != '\\' && dir[n - 1] != '/' ? "\\" : "";
-  std::snprintf(out, MAX_PATH, "%s%s%s", dir, separator, name);
+  JoinPath(out, MAX_PATH, {MessagePath(), name});
 }
 
 bool IsDefaultUserFile(const char* path) {

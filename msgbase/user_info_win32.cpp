@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/fileio.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/appstate.h"
 #include "msgbase/conf_files.h"
@@ -26,8 +27,7 @@ bool UserInfoPaths(const ConfRec& folder, char* dir, char* file) {
   // The base name is relative to the data directory and may name a
   // subdirectory; it must not lead out of the user's directory.
   if (!base[0] || base[0] == '\\' || base[0] == '/' || std::strchr(base, ':') || std::strstr(base, "..")) return false;
-  std::snprintf(file, MAX_PATH, "%s\\%s", dir, base);
-  return true;
+  return JoinPath(file, MAX_PATH, {dir, base});
 }
 
 // Makes the user's directory and any subdirectory the file's name holds.

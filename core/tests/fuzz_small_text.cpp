@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   g_localZoneOffset = [] { return 0; };
   ParseDate(text.c_str());
   char reply[200];
-  StripReplyPrefix(text.c_str(), reply);
+  StripReplyPrefix(text.c_str(), reply, sizeof reply);
   std::string escaped = EscapeLine(text.c_str());
   if (escaped.size() < ESCAPED_LINE_MAX / 2 && text.size() < ESCAPED_LINE_MAX / 2 &&
       std::string(UnescapeLine(escaped.c_str())) != text)

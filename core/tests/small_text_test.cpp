@@ -107,11 +107,18 @@ TEST(StripReplyPrefix, PrefixesAndEndings) {
   for (const Case& c : cases) EXPECT_STREQ(StripReplyPrefix(c.subject), c.stripped) << c.subject;
 
   char reply[200];
-  StripReplyPrefix("Re: Re: Budget", reply);
+  StripReplyPrefix("Re: Re: Budget", reply, sizeof reply);
   EXPECT_STREQ(reply, "Re: Budget");
   std::string longSubject(500, 'a');
-  EXPECT_EQ(std::strlen(StripReplyPrefix(longSubject.c_str(), reply)), 199u);
+  EXPECT_EQ(std::strlen(StripReplyPrefix(longSubject.c_str(), reply, sizeof reply)), 199u);
   EXPECT_EQ(std::strlen(reply), 199u);
+  // A smaller buffer gets what fits, and nothing past its end (the heap
+  // copy lets the address checker see the end).
+  for (size_t size : {1u, 5u, 100u}) {
+    std::vector<char> small(size, 'x');
+    StripReplyPrefix(longSubject.c_str(), small.data(), small.size());
+    EXPECT_EQ(std::strlen(small.data()), size - 1);
+  }
 }
 
 TEST(EscapeLine, RoundTripsAndStaysOneLine) {

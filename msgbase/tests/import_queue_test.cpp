@@ -148,32 +148,43 @@ TEST_F(ImportQueueFiles, OlderQueueKeepsItsEntriesAndIsWrittenInTheCurrentForm) 
                 EntryBytes(Stored(a).c_str(), "net", "messages", 0x800) + kTerminator);
 }
 
-TEST_F(ImportQueueFiles, DamagedQueueIsReportedAndLeftAsItIs) {
+TEST_F(ImportQueueFiles, DamagedQueueIsKeptAsideAndRebuiltFromWhatReadsWhole) {
   std::string a = MakeFile("msw1.tmp");
   std::string one = EntryBytes("\\q\\msw8.tmp", "net", "messages", 0);
+  std::string two = EntryBytes("\\q\\msw9.tmp", "local", "inbox", 0x800);
   std::string noNul = one;
   std::memset(noNul.data() + 270, 'k', 64);
+  std::string pathNoNul = one;
+  std::memset(pathNoNul.data(), 'p', 260);
+  const Listed first = {"\\q\\msw8.tmp", "net", "messages", 0}, second = {"\\q\\msw9.tmp", "local", "inbox", 0x800},
+               added = {Stored(a), "net", "messages", 0};
   struct Case {
     const char* what;
     std::string bytes;
+    std::vector<Listed> queue;
   } cases[] = {
-      {"short header", kHeader101.substr(0, 12)},
-      {"unknown header", "GARBAGE GARBAGE GARB" + one},
-      {"cut inside an entry", kHeader101 + one + one.substr(0, 200)},
-      {"kind without its end", kHeader101 + noNul + kTerminator},
+      {"short header", kHeader101.substr(0, 12), {added}},
+      {"unknown header", "GARBAGE GARBAGE GARB" + one, {first, added}},
+      {"cut inside an entry", kHeader101 + one + one.substr(0, 200), {first, added}},
+      {"kind without its end", kHeader101 + noNul + kTerminator, {added}},
+      {"path without its end between good ones", kHeader101 + one + pathNoNul + two + kTerminator,
+       {first, second, added}},
   };
   for (auto& c : cases) {
     WriteWholeFile(Path("import.dat"), c.bytes);
+    DeleteFileA(Path("import.bad").c_str());
     Recorded().boxes.clear();
-    EXPECT_FALSE(QueueImport("net", a.c_str(), "", 0)) << c.what;
-    EXPECT_FALSE(UnqueueImport("\\q\\msw8.tmp")) << c.what;
-    EXPECT_EQ(ReadWholeFile(Path("import.dat")), c.bytes) << c.what;
-    ASSERT_EQ(Recorded().boxes.size(), 2u) << c.what;
-    EXPECT_NE(Recorded().boxes[0].find("import.dat"), std::string::npos) << Recorded().boxes[0];
-    // The lock was let go: a good queue works again at once.
-    WriteWholeFile(Path("import.dat"), kHeader101 + kTerminator);
     EXPECT_TRUE(QueueImport("net", a.c_str(), "", 0)) << c.what;
+    EXPECT_EQ(Queue(), c.queue) << c.what;
+    EXPECT_EQ(ReadWholeFile(Path("import.bad")), c.bytes) << c.what;
+    ASSERT_EQ(Recorded().boxes.size(), 1u) << c.what;
+    EXPECT_NE(Recorded().boxes[0].find("import.bad"), std::string::npos) << Recorded().boxes[0];
+    EXPECT_TRUE(UnqueueImport(Stored(a).c_str())) << c.what;
   }
+  // A second damaged queue does not overwrite the first one kept.
+  WriteWholeFile(Path("import.dat"), "junk");
+  EXPECT_TRUE(QueueImport("net", a.c_str(), "", 0));
+  EXPECT_EQ(ReadWholeFile(Path("import1.bad")), "junk");
 }
 
 TEST_F(ImportQueueFiles, QueueThatCantBeWrittenIsAFailure) {

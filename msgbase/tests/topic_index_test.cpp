@@ -163,11 +163,11 @@ TEST(TopicIndex, OldestVersionGivesThreadOffsetsInSteps) {
 TEST(TopicIndex, DamagedIndexAsksForRebuildAndLeavesArraysEmpty) {
   std::vector<IndexEntry> unordered = {kThree[1], kThree[0]};
   std::vector<IndexEntry> equalNumbers = {kThree[0], kThree[0]};
-  std::string hugeCount = IndexFile(11007, 1, 3, kThree, nullptr, true);
+  std::string hugeCount = IndexFile(11007, 1001, 1004, kThree, nullptr, true);
   hugeCount.replace(12, 4, std::string("\xff\xff\xff\x7f", 4));
-  std::string negativeWide = IndexFile(11006, 1, 3, kThree, nullptr, true);
+  std::string negativeWide = IndexFile(11006, 1001, 1004, kThree, nullptr, true);
   negativeWide.replace(12, 4, std::string("\x00\x00\x00\x80", 4));
-  std::string negativeOld = IndexFile(11005, 1, 3, kThree);
+  std::string negativeOld = IndexFile(11005, 1001, 1004, kThree);
   negativeOld.replace(10, 2, std::string("\xfe\xff", 2));
   struct Case {
     const char* what;
@@ -175,20 +175,27 @@ TEST(TopicIndex, DamagedIndexAsksForRebuildAndLeavesArraysEmpty) {
     TopicIndexLimits limits;
   } cases[] = {
       {"empty file", "", {}},
-      {"header only", IndexFile(11007, 1, 3, kThree).substr(0, 10), {}},
-      {"unknown version above", IndexFile(11008, 1, 3, kThree), {}},
-      {"unknown version below", IndexFile(11003, 1, 3, kThree), {}},
+      {"header only", IndexFile(11007, 1001, 1004, kThree).substr(0, 10), {}},
+      {"unknown version above", IndexFile(11008, 1001, 1004, kThree), {}},
+      {"unknown version below", IndexFile(11003, 1001, 1004, kThree), {}},
       {"no messages 11007", IndexFile(11007, 0, 0, {}), {}},
       {"no messages 11004", IndexFile(11004, 0, 0, {}), {}},
       {"no messages 11006", IndexFile(11006, 0, 0, {}), {}},
       {"negative count", negativeOld, {}},
       {"count past the file", hugeCount, {}},
       {"negative wide count", negativeWide, {}},
-      {"numbers out of order", IndexFile(11007, 1, 3, unordered), {}},
-      {"numbers repeated", IndexFile(11005, 1, 3, equalNumbers), {}},
-      {"log offset past the log", IndexFile(11007, 1, 3, kThree), {980, -1}},
-      {"thread record past the file", IndexFile(11006, 1, 3, kThree), {-1, 374}},
-      {"11004 offset past the log", IndexFile(11004, 1, 3, kThree), {500, -1}},
+      {"numbers out of order", IndexFile(11007, 1001, 1004, unordered), {}},
+      {"numbers repeated", IndexFile(11005, 1001, 1004, equalNumbers), {}},
+      {"log offset past the log", IndexFile(11007, 1001, 1004, kThree), {980, -1}},
+      {"thread record past the file", IndexFile(11006, 1001, 1004, kThree), {-1, 374}},
+      {"11004 offset past the log", IndexFile(11004, 1001, 1004, kThree), {500, -1}},
+      // Ranges the open would hand on to conf.ww and the next import.
+      {"last at the largest 32-bit number", IndexFile(11007, 1001, 2147483647, kThree), {}},
+      {"last past the largest message number", IndexFile(11007, 1001, 100000000, kThree), {}},
+      {"first above last", IndexFile(11007, 1004, 1001, kThree), {}},
+      {"negative first", IndexFile(11007, -5, 1004, kThree), {}},
+      {"first above a record", IndexFile(11007, 1002, 1004, kThree), {}},
+      {"last below a record", IndexFile(11006, 1001, 1003, kThree), {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -204,7 +211,7 @@ TEST(TopicIndex, DamagedIndexAsksForRebuildAndLeavesArraysEmpty) {
   }
   // The same limits that reject the files above pass a topic that fits them.
   Arrays a;
-  EXPECT_EQ(kIndexRead, Read(IndexFile(11006, 1, 3, kThree), a, nullptr, {981, 375}));
+  EXPECT_EQ(kIndexRead, Read(IndexFile(11006, 1001, 1004, kThree), a, nullptr, {981, 375}));
 }
 
 TEST(TopicIndex, EveryTruncationOfEveryVersionAsksForRebuild) {
@@ -222,15 +229,15 @@ TEST(TopicIndex, DamagedThreadOrderIsDroppedButIndexKept) {
   std::vector<SynNode> good = {Node(-1, 1001, 0), Node(0, 1002, 1)};
   std::vector<SynNode> badParent = {Node(-1, 1001, 0), Node(2, 1002, 1)};
   std::vector<SynNode> badSlot = {Node(-1, 1001, 0), Node(0, 1002, 3)};
-  std::string truncated = IndexFile(11007, 1, 3, kThree, &good);
+  std::string truncated = IndexFile(11007, 1001, 1004, kThree, &good);
   truncated.pop_back();
-  std::string oneByte = IndexFile(11007, 1, 3, kThree) + std::string(1, '\xff');
+  std::string oneByte = IndexFile(11007, 1001, 1004, kThree) + std::string(1, '\xff');
   struct Case {
     const char* what;
     std::string bytes;
   } cases[] = {
-      {"link past the nodes", IndexFile(11007, 1, 3, kThree, &badParent)},
-      {"slot past the index", IndexFile(11006, 1, 3, kThree, &badSlot)},
+      {"link past the nodes", IndexFile(11007, 1001, 1004, kThree, &badParent)},
+      {"slot past the index", IndexFile(11006, 1001, 1004, kThree, &badSlot)},
       {"truncated node", truncated},
       {"one stray byte", oneByte},
   };

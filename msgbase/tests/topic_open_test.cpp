@@ -474,6 +474,69 @@ TEST_F(TopicOpenTest, IndexThatPointsAtTheWrongMessageIsRebuiltByTheFirstRead) {
   EXPECT_EQ(ReadWholeFile(Path("clc.log")), NewsLog());
 }
 
+// The file's write time moved by the given number of seconds.
+void ShiftFileTime(const std::string& path, long long seconds) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  FILETIME written;
+  GetFileTime(h, nullptr, nullptr, &written);
+  ULARGE_INTEGER t{{written.dwLowDateTime, written.dwHighDateTime}};
+  t.QuadPart += static_cast<unsigned long long>(seconds * 10000000LL);
+  written = {t.LowPart, t.HighPart};
+  SetFileTime(h, nullptr, nullptr, &written);
+  CloseHandle(h);
+}
+
+TEST_F(TopicOpenTest, MarksMadeAfterARebuildOfTheOpenTopicAreKeptAtClose) {
+  WriteWholeFile(Path("clc.log"), NewsLog());
+  ASSERT_EQ(Open(kNews), 1);
+  logclose();
+  // The index an earlier session wrote, well before this open.
+  ShiftFileTime(Path("clc.ind"), -3600);
+  ASSERT_EQ(Open(kNews), 1);
+
+  // The import program rewrote the log meanwhile: every message moved.
+  WriteWholeFile(Path("clc.log"), SeparatorMessage(kNews, 9, "eve@x.org", kDate, "From: eve@x.org\nSubject: First\n\nHi.\n") +
+                                      NewsLog());
+  ASSERT_EQ(scanmsg(12), 1) << "the miss rebuilds the index and finds the message";
+  int slot = msgindex(12, 1);
+  ASSERT_GE(slot, 0);
+  static_cast<MsgIndexRec*>(LogCva.At(slot))->flags |= kMsgKeep;
+  logclose();
+
+  ASSERT_EQ(Open(kNews), 1);
+  EXPECT_EQ(g_topic.first, 9);
+  ASSERT_GE(msgindex(12, 1), 0);
+  EXPECT_TRUE(static_cast<MsgIndexRec*>(LogCva.At(msgindex(12, 1)))->flags & kMsgKeep) << "the mark was lost";
+}
+
+TEST_F(TopicOpenTest, ImpossibleRangeInTheIndexHeaderRebuilds) {
+  WriteWholeFile(Path("clc.log"), NewsLog());
+  ASSERT_EQ(Open(kNews), 1);
+  std::vector<IndexEntry> entries = Entries();
+  logclose();
+  WriteWholeFile(Path("clc.ind"), IndexFile(11007, 10, 2147483647, entries));
+  Recorded() = UiRecord{};
+  ASSERT_EQ(Open(kNews), 1);
+  EXPECT_TRUE(Rebuilt());
+  EXPECT_EQ(g_topic.last, 12);
+  EXPECT_EQ(Record(kNews)->last, 12) << "conf.ww would number the next import from it";
+}
+
+TEST_F(TopicOpenTest, RebuildTakesSubjectsOfAnyLength) {
+  // The rebuild keeps each subject for threading by subject; a long one once
+  // ran past a buffer on the stack.
+  std::string subject(180, 's');
+  WriteWholeFile(Path("clc.log"), SeparatorMessage(kNews, 10, "bob@example.com", kDate,
+                                                   "From: Bob <bob@example.com>\nSubject: Re: " + subject +
+                                                       "\n\nText.\n"));
+  ASSERT_EQ(Open(kNews), 1);
+  EXPECT_TRUE(Rebuilt());
+  ASSERT_EQ(LogCva.Count(), 1);
+  EXPECT_EQ(scanmsg(10), 1);
+}
+
 TEST_F(TopicOpenTest, EmptyLogOpensWithNoMessages) {
   WriteWholeFile(Path("clc.log"), "");
   Record(kNews)->readMark = 7;

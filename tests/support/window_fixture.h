@@ -1,0 +1,36 @@
+// Helpers for tests that drive windows by messages under Xvfb: dispatching
+// what is queued, waiting for a condition with a bound, and saving what a
+// window shows as a bitmap for a person to look at.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace testwin {
+
+// Dispatches every message queued for this thread.
+void PumpPending();
+
+// Pumps messages until done() holds or timeoutMs passes; true when it held.
+// Tests fail with their own message on false rather than hang.
+template <typename Condition>
+bool PumpUntil(Condition done, DWORD timeoutMs = 5000) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    PumpPending();
+    if (done()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(5);
+  }
+}
+
+// Saves the window as it is drawn now as a 24-bit BMP file; false when the
+// window has no area or the file could not be written. Convert it for
+// viewing (convert shot.bmp shot.png).
+bool SaveWindowBitmap(HWND window, const std::string& path);
+
+// The directory window tests save their pictures in: PELMORA_SCREENSHOTS when
+// set, else the current directory; ends with a separator.
+std::string ScreenshotDirectory();
+
+}  // namespace testwin
