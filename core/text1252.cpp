@@ -315,17 +315,26 @@ char* qpdecode(char* text, bool underscoreIsBlank) {
 }
 
 char* DecodeEncodedWords(char* text) {
-  char* start = std::strstr(text, "=?");
-  if (!start) return text;
-  // The encoding letter follows the charset name of this same word; looking
-  // further would pair this word's start with another word's encoding.
-  char* charsetEnd = std::strchr(start + 2, '?');
-  if (!charsetEnd) return text;
-  char kind = static_cast<char>(AsciiUpper(charsetEnd[1]));
-  if ((kind != 'Q' && kind != 'B') || charsetEnd[2] != '?') return text;
-  char* body = charsetEnd + 3;
-  char* close = std::strstr(body, "?=");
-  if (!close) return text;
+  // The first well-formed word is decoded: a malformed one before it (no
+  // charset, an unknown encoding letter, no end) stays as text. The encoding
+  // letter is read right after each word's own charset, never from a later
+  // word.
+  char* start = text;
+  char* body = nullptr;
+  char* close = nullptr;
+  char kind = 0;
+  for (;; start += 2) {
+    start = std::strstr(start, "=?");
+    if (!start) return text;
+    char* charsetEnd = std::strchr(start + 2, '?');
+    if (!charsetEnd) return text;
+    kind = static_cast<char>(AsciiUpper(charsetEnd[1]));
+    if (charsetEnd == start + 2 || (kind != 'Q' && kind != 'B') || charsetEnd[2] != '?') continue;
+    body = charsetEnd + 3;
+    close = std::strstr(body, "?=");
+    if (!close) return text;
+    break;
+  }
   size_t bodyLen = static_cast<size_t>(close - body);
   char decoded[4100];
   if (bodyLen >= sizeof decoded) bodyLen = sizeof decoded - 1;

@@ -126,6 +126,21 @@ TEST(Text1252, EncodedWords) {
   EXPECT_STREQ(DecodeEncodedWords(open), "=?iso-8859-1?Q?never closed");
   char plain[64] = "=?nothing here";
   EXPECT_STREQ(DecodeEncodedWords(plain), "=?nothing here");
+  // A malformed word first stays as text and the next good one is decoded.
+  struct Case {
+    const char* text;
+    const char* decoded;
+  } cases[] = {
+      {"=?x?Z?bad?= =?iso-8859-1?Q?caf=E9?=", "=?x?Z?bad?= caf\xe9"},
+      {"=??Q?nocharset?= =?utf-8?B?YV9i?=", "=??Q?nocharset?= a_b"},
+      {"=?x?QQ?odd?= then =?a?q?ok?=", "=?x?QQ?odd?= then ok"},
+      {"=?=?a?Q?ok?=", "=?ok"},
+  };
+  for (const Case& c : cases) {
+    char text[128];
+    std::strcpy(text, c.text);
+    EXPECT_STREQ(DecodeEncodedWords(text), c.decoded) << c.text;
+  }
 }
 
 TEST(Text1252, QuotedPrintable) {

@@ -58,6 +58,7 @@ TEST(ReadState, ReadMarkAtCloseFromTheFlags) {
   } cases[] = {
       {"nothing read", {{10, 0, 0}, {11, 0, R}}, 9},
       {"all read", {{10, 0, R}, {11, 0, R}}, 12},
+      {"the second message the first unread", {{10, 0, R}, {11, 0, 0}, {12, 0, R}}, 10},
       {"deleted and missing count as read", {{10, 0, D}, {11, 0, M}, {12, 0, 0}}, 11},
       {"unread lock does not stop the mark", {{10, 0, R | kMsgUnreadLock}, {11, 0, kMsgKeep}}, 10},
       {"empty topic", {}, 12},
@@ -104,6 +105,7 @@ TEST(ReadState, RecomputedReadMarkStopsBeforeTheFirstUnread) {
   } cases[] = {
       {"all read", {{1, 0, R}, {2, 0, R}, {4, 0, R}}, 9},
       {"first unread later", {{1, 0, R}, {2, 0, R}, {4, 0, 0}, {7, 0, 0}}, 2},
+      {"the second message the first unread", {{1, 0, R}, {2, 0, 0}, {4, 0, R}}, 1},
       {"the first message unread", {{1, 0, 0}, {2, 0, R}, {4, 0, R}}, 0},
       {"first and a later one unread", {{1, 0, 0}, {2, 0, R}, {4, 0, 0}}, 0},
       {"empty topic", {}, 9},
