@@ -43,13 +43,16 @@ void CloseFile(BpTransfer* t) {
   t->file = -1;
 }
 
+// The reason goes to the client with notice 1027 and, as a letter, to the
+// host; the engine itself is left with 1028 (the transfer failed) and the
+// transfer's status with the letter.
 void Fail(BpTransfer* t, uint16_t error, char letter) {
   BpEngine* e = t->engine;
   e->error = error;
   const char* text = BpErrorString(error);
   BpNotify(t->window, 1027, reinterpret_cast<intptr_t>(text));
   if (letter) BpSendFailure(e, letter, text);
-  e->error = error;
+  e->error = kBpErrProtocol;
   t->status = letter ? uint16_t(uint8_t(letter)) : error;
   CloseFile(t);
 }
@@ -449,10 +452,9 @@ int BP_CALL BpTransferRun(BpTransfer* t) {
     }
     BpPutBuffer(e, packet);
     CloseFile(t);
-    // Ready for the next request, but the reason of a failure stays readable.
-    uint16_t error = e->error;
+    // Ready for the next request: the re-init clears the engine's error as a
+    // reset does; the reason went out with notice 1027 and stays in the status.
     BpInit(e, t->window, 1, t->port);
-    e->error = error;
   } else if (type == '+') {
     const uint8_t ack[2] = {DLE, uint8_t('0' + e->recvSeq)};
     BpSendSignal(e, ack, 2);

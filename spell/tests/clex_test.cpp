@@ -137,6 +137,51 @@ TEST_F(CompressedLexicon, BudgetEvictsTheLeastRecentlyUsedSegment) {
   CLex_Close(&roomy);
 }
 
+TEST_F(CompressedLexicon, FullBudgetGivesUpTheSegmentUsedLongestAgo) {
+  CLex probe;
+  ASSERT_EQ(0, CLex_Open(path_.c_str(), 0, &probe));
+  // The three largest segments that hold a word of the list: the budget holds
+  // the two larger ones (so any two, and every segment alone), never all three.
+  std::vector<uint32_t> sizeOfStart(256 * 256, 0);
+  for (uint16_t i = 0; i < probe.segmentCount; ++i)
+    sizeOfStart[probe.segments[i].first * 256 + probe.segments[i].second] = probe.segments[i].size;
+  std::vector<std::string> wordOfStart(256 * 256);
+  for (const std::string& w : WordList()) {
+    if (w.size() < 3) continue;
+    int start = uint8_t(w[0]) * 256 + uint8_t(w[1]);
+    if (sizeOfStart[start] && wordOfStart[start].empty()) wordOfStart[start] = w;
+  }
+  std::vector<int> starts;
+  for (int start = 0; start < 256 * 256; ++start)
+    if (!wordOfStart[start].empty()) starts.push_back(start);
+  ASSERT_GE(starts.size(), 3u);
+  std::partial_sort(starts.begin(), starts.begin() + 3, starts.end(),
+                    [&](int a, int b) { return sizeOfStart[a] > sizeOfStart[b]; });
+  starts.resize(3);
+  std::vector<std::string> words = {wordOfStart[starts[0]], wordOfStart[starts[1]], wordOfStart[starts[2]]};
+  uint32_t largest = 0;
+  for (uint16_t i = 0; i < probe.segmentCount; ++i) largest = std::max(largest, probe.segments[i].size);
+  const uint32_t budget = std::max(largest, sizeOfStart[starts[0]] + sizeOfStart[starts[1]]);
+  ASSERT_LT(budget, sizeOfStart[starts[0]] + sizeOfStart[starts[1]] + sizeOfStart[starts[2]]);
+  CLex_Close(&probe);
+
+  CLex lex;
+  ASSERT_EQ(0, CLex_Open(path_.c_str(), budget, &lex));
+  auto loaded = [&](int k) {
+    for (uint16_t i = 0; i < lex.segmentCount; ++i)
+      if (lex.segments[i].first * 256 + lex.segments[i].second == starts[k]) return lex.segments[i].data != nullptr;
+    return false;
+  };
+  // A, then B, then A again: B is now the one used longest ago, so C's
+  // arrival gives B up and keeps A.
+  for (int k : {0, 1, 0, 2}) ASSERT_EQ(0, CLex_Check(words[k].c_str(), 0, true, &lex)) << words[k];
+  EXPECT_TRUE(loaded(0)) << "the segment used last but one was given up";
+  EXPECT_FALSE(loaded(1)) << "the segment used longest ago was kept";
+  EXPECT_TRUE(loaded(2));
+  EXPECT_EQ(3u, lex.segmentReads);
+  CLex_Close(&lex);
+}
+
 TEST_F(CompressedLexicon, SuggestsTheIntendedWord) {
   CLex lex;
   ASSERT_EQ(0, CLex_Open(path_.c_str(), 0, &lex));

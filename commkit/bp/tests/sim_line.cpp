@@ -1,6 +1,7 @@
 #include "commkit/bp/tests/sim_line.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -126,6 +127,15 @@ void SimLine::Deliver() {
 bool SimLine::InFlight() const { return !flight[0].empty() || !flight[1].empty(); }
 
 void SimLine::Step(int waiting) {
+  ++steps;
+  if (!stalled && (steps > maxSteps || now > maxSimulatedMs ||
+                   ((steps & 4095) == 0 &&
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() > maxRealSeconds))) {
+    stalled = true;
+    std::fprintf(stderr, "the simulated line was waited on %ld times over %.0f simulated seconds: the engine stalls; "
+                 "the line is cut so the test ends\n", steps, now / 1000);
+    end[0].lost = end[1].lost = true;
+  }
   Deliver();
   SimEnd& other = end[1 - waiting];
   if (other.onIdle) other.onIdle();

@@ -4,6 +4,7 @@
 // delivered as units (one flushed output buffer each), which is how the
 // engine writes packets and signals.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -51,6 +52,16 @@ struct SimLine {
   bool holding[2] = {false, false};
   std::vector<uint8_t> held[2];
   long dropped = 0, duplicated = 0, reordered = 0, corrupted = 0, acksLost = 0;
+  // Bounds of one test's line: an engine that keeps waiting past them has
+  // stalled. The line then says so on the error output and is cut, so every
+  // wait ends and the test fails at once instead of hanging until its
+  // time-out.
+  long steps = 0;
+  long maxSteps = 20000000;
+  double maxSimulatedMs = 6.0 * 3600 * 1000;
+  double maxRealSeconds = 120;
+  bool stalled = false;
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 
   SimLine();
   void Write(int fromSide, std::vector<uint8_t> bytes);

@@ -106,6 +106,7 @@ struct TransferFixture : ::testing::Test {
   std::function<intptr_t(unsigned, intptr_t)> answers;  // the client's own answers
   long received = 0, sent = 0;
   std::vector<intptr_t> directions;
+  std::vector<std::string> failures;  // texts of notice 1027
 
   void SetUp() override {
     oldCwd = fs::current_path();
@@ -118,6 +119,7 @@ struct TransferFixture : ::testing::Test {
       if (code == 1030) received += lParam;
       if (code == 1031) sent += lParam;
       if (code == 1033) directions.push_back(lParam);
+      if (code == 1027 && lParam) failures.push_back(reinterpret_cast<const char*>(lParam));
       return answers ? answers(code, lParam) : 0;
     };
     NewLine();
@@ -140,6 +142,7 @@ struct TransferFixture : ::testing::Test {
     ASSERT_NE(t, nullptr);
     received = sent = 0;
     directions.clear();
+    failures.clear();
   }
   // The terminal side recognises DLE "B" before it hands over to the transfer.
   int Run() {
@@ -151,6 +154,15 @@ struct TransferFixture : ::testing::Test {
     EXPECT_EQ(in[1], 'B');
     in.erase(in.begin(), in.begin() + 2);
     return BpTransferRun(t);
+  }
+  // A failed transfer tells the client the reason with notice 1027 and keeps
+  // the letter as its status; the engine is ready for the next request, its
+  // error cleared by the re-init.
+  void ExpectFailure(uint16_t reason, int status) {
+    ASSERT_FALSE(failures.empty());
+    EXPECT_EQ(failures.back(), BpErrorString(reason));
+    EXPECT_EQ(t->status, status);
+    EXPECT_EQ(t->engine->error, 0);
   }
   // Lets the host read what the client sent last.
   void Drain() {
@@ -256,7 +268,7 @@ TEST_F(TransferFixture, ExistingFileAnsweredWithCancelSendsFailureC) {
   };
   DownloadScript script(*host, RandomData(100, 5), "TDAkeep.txt");
   EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(t->engine->error, kBpErrCancelled);
+  ExpectFailure(kBpErrCancelled, 'C');
   Drain();
   ASSERT_GE(script.failure.size(), 2u);
   EXPECT_EQ(script.failure[1], 'C');
@@ -271,7 +283,21 @@ TEST_F(TransferFixture, BadRequestsFailWithAnNPacket) {
     NewLine();
     DownloadScript script(*host, {}, c.request);
     EXPECT_EQ(Run(), 0) << c.request;
-    EXPECT_EQ(t->engine->error, c.error) << c.request;
+    ASSERT_FALSE(failures.empty()) << c.request;
+    EXPECT_EQ(failures.back(), BpErrorString(c.error)) << c.request;
+    EXPECT_EQ(t->status, 'N') << c.request;
+    // A request that is no transfer at all leaves the engine as it is: its
+    // error says the transfer failed, not why.
+    uint16_t engineError = c.request[0] == 'T' ? 0 : kBpErrProtocol;
+    EXPECT_EQ(t->engine->error, engineError) << c.request;
+    char* text = BpErrorText(t->engine);
+    if (engineError) {
+      ASSERT_NE(text, nullptr) << c.request;
+      EXPECT_STREQ(text, BpErrorString(kBpErrProtocol)) << c.request;
+    } else {
+      EXPECT_EQ(text, nullptr) << c.request;
+    }
+    BpSys().memFree(text);
     Drain();
     ASSERT_GE(script.failure.size(), 2u) << c.request;
     EXPECT_EQ(script.failure[1], 'N') << c.request;
@@ -304,8 +330,7 @@ TEST_F(TransferFixture, ClientCancelSendsFailureAAndWaitsForItsAcknowledgement) 
   };
   DownloadScript script(*host, RandomData(20000, 10), "TDBstop.bin");
   EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(t->engine->error, kBpErrCancelled);
-  EXPECT_EQ(t->status, 'A');
+  ExpectFailure(kBpErrCancelled, 'A');
   ASSERT_GE(script.failure.size(), 2u);  // the host had it before the run ended
   EXPECT_EQ(script.failure[1], 'A');
   EXPECT_EQ(t->file, -1);
@@ -318,7 +343,7 @@ TEST_F(TransferFixture, ShortWriteFailsWithI) {
   };
   DownloadScript script(*host, RandomData(2000, 7), "TDBfull.bin");
   EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(t->engine->error, kBpErrFile);
+  ExpectFailure(kBpErrFile, 'I');
   Drain();
   ASSERT_GE(script.failure.size(), 2u);
   EXPECT_EQ(script.failure[1], 'I');
@@ -409,8 +434,7 @@ TEST_F(TransferFixture, UploadStopsWhenTheHostSendsAFailure) {
 TEST_F(TransferFixture, UploadOfAMissingFileFailsWithM) {
   UploadScript script(*host, "TUBnothere.bin");
   EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(t->engine->error, kBpErrFile);
-  EXPECT_EQ(t->status, 'M');
+  ExpectFailure(kBpErrFile, 'M');
 }
 
 TEST_F(TransferFixture, PlusPacketFinishesAsANegotiation) {

@@ -253,4 +253,15 @@ TEST_F(LinkFixture, TenThousandMessagesSurviveAFaultyLine) {
   EXPECT_GT(line.acksLost, 0);
 }
 
+TEST(SimulatedLine, AStalledWaitEndsAtTheLinesBoundsInsteadOfHanging) {
+  SimLine line;
+  SimInstall(&line);
+  line.maxSimulatedMs = 5000;
+  // Nothing will ever arrive: a wait of a day ends once the line gives up.
+  EXPECT_EQ(SimPortOps().waitChar(&line.end[0], 86400), kBpNoChar);
+  EXPECT_TRUE(line.stalled);
+  EXPECT_LT(line.now, 86400.0 * 1000);
+  SimInstall(nullptr);
+}
+
 }  // namespace
