@@ -6,15 +6,18 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 "$root/scripts/setup.sh"
 cache=${PELMORA_CACHE:-$HOME/.cache/pelmora}
-cmake --preset win32 -DPELMORA_LIBJPEG_DIR="$cache/libjpeg-i686" >/dev/null
-cmake --build --preset win32 --target pl32
+# The program is i686; a machine that cannot run 32-bit code runs an x86_64
+# build of the same sources under 64-bit Wine.
+windows=$(bash "$root/scripts/windows-arch.sh")
+cmake --preset "$windows" -DPELMORA_LIBJPEG_DIR="$cache/libjpeg-i686" >/dev/null
+cmake --build --preset "$windows"
 had_display=${DISPLAY:-}
-source "$root/scripts/wine-env.sh" "$root/build/win32"
+source "$root/scripts/wine-env.sh" "$root/build/$windows"
 trap pelmora_wine_stop EXIT
 
 demo="$root/build/demo"
 "$root/scripts/make-demo.sh" "$demo"
-cp "$root/build/win32/shell/pl32.exe" "$demo/program/pl32.exe"
+cp "$root/build/$windows/shell/pl32.exe" "$demo/program/pl32.exe"
 cd "$demo/program"
 if [ -n "$had_display" ]; then
   wine pl32.exe "$@"
