@@ -30,14 +30,13 @@ bool FolderFlags(const char* folder, unsigned long* flags) {
   return false;
 }
 
-struct NoteState {
-  char* line;
-};
+// The note's own copy of its line.
+const char kLineProp[] = "PostitLine";
 
 void PaintNote(HWND window) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
-  auto* line = reinterpret_cast<const char*>(GetWindowLongPtrA(window, 0));
+  auto* line = static_cast<const char*>(GetPropA(window, kLineProp));
   PostitLine parsed;
   if (line && ParsePostitLine(line, &parsed)) {
     char text[400];
@@ -58,7 +57,7 @@ void PaintNote(HWND window) {
 }
 
 void OpenNoteFolder(HWND window) {
-  auto* line = reinterpret_cast<const char*>(GetWindowLongPtrA(window, 0));
+  auto* line = static_cast<const char*>(GetPropA(window, kLineProp));
   PostitLine parsed;
   if (!line || !ParsePostitLine(line, &parsed)) return;
   SwitchTopic(parsed.folder);
@@ -70,15 +69,12 @@ LRESULT NoteProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE: {
       auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
       auto* mdi = static_cast<MDICREATESTRUCTA*>(create->lpCreateParams);
-      SetWindowLongPtrA(window, 0, mdi ? static_cast<LONG_PTR>(mdi->lParam) : 0);
+      if (mdi) SetPropA(window, kLineProp, reinterpret_cast<HANDLE>(mdi->lParam));
       break;
     }
     case WM_PAINT: PaintNote(window); return 0;
     case WM_LBUTTONDBLCLK: OpenNoteFolder(window); return 0;
-    case WM_DESTROY:
-      std::free(reinterpret_cast<char*>(GetWindowLongPtrA(window, 0)));
-      SetWindowLongPtrA(window, 0, 0);
-      break;
+    case WM_DESTROY: std::free(RemovePropA(window, kLineProp)); break;
   }
   return DefChildProc(window, message, wParam, lParam);
 }

@@ -13,3 +13,20 @@ if(NOT PELMORA_NATIVE)
   target_link_libraries(shell PUBLIC shell_portable core core_util settings msgbase_conf msgbase_import
                         msgbase_topic_open online_login_script wrx)
 endif()
+
+# Window tests under Wine: the shell's windows in process, and pl32.exe run as
+# a user runs it.
+if(NOT PELMORA_NATIVE)
+  pelmora_test(shell_windows_tests
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/shell_windows_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests/shell_windows_test.rc
+    LIBS program_libs)
+  target_include_directories(shell_windows_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  target_compile_definitions(shell_windows_tests PRIVATE
+    SHOT_DIR="${CMAKE_BINARY_DIR}" CHILDPROC_EXE="$<TARGET_FILE:childproc>" SCHEDULER_EXE="$<TARGET_FILE:plschd32>")
+  add_dependencies(shell_windows_tests childproc plschd32)
+
+  pelmora_test(shell_program_tests SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/shell_program_test.cpp
+               LIBS msgbase_conf core_util)
+  target_compile_definitions(shell_program_tests PRIVATE PL32_EXE="$<TARGET_FILE:pl32>")
+  add_dependencies(shell_program_tests pl32)
+endif()
