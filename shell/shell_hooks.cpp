@@ -1,6 +1,7 @@
 #include "shell/shell_hooks.h"
 
 #include "core/resstr.h"
+#include "core/user_settings.h"
 #include "msgbase/conf_list.h"
 #include "resources/shell_ids.h"
 
@@ -16,8 +17,9 @@ bool EveryFolder(const ConfRec*) { return true; }
 LRESULT NoRow(UINT, LPARAM) { return 0; }
 void NoMenu(HWND, POINT) {}
 void NoBookmarkMenu(HWND, POINT, int) {}
-int FirstSet() { return 0; }
-const char* NoSetName(int) { return ""; }
+// The user's settings know the current set and the sets' names.
+int CurrentSet() { return g_user.currentBookSet < BOOK_SET_COUNT ? static_cast<int>(g_user.currentBookSet) : 0; }
+const char* SetName(int set) { return set >= 0 && set < BOOK_SET_COUNT ? g_bookSetNames[set] : ""; }
 void NoSet(int) {}
 const char* NoFolder() { return ""; }
 void NoSelect(long, const char*, int) {}
@@ -55,8 +57,8 @@ ShellHooks g_shellHooks = {
     Nothing,         // fillThreadList
     No,              // threadListRefillPending
     NoSelect,        // selectMessage
-    FirstSet,        // currentBookmarkSet
-    NoSetName,       // bookmarkSetName
+    CurrentSet,      // currentBookmarkSet
+    SetName,         // bookmarkSetName
     NoSet,           // selectBookmarkSet
     Nothing,         // loadBookmarks
     Nothing,         // saveBookmarks

@@ -30,3 +30,14 @@ if(NOT PELMORA_NATIVE)
   target_compile_definitions(shell_program_tests PRIVATE PL32_EXE="$<TARGET_FILE:pl32>")
   add_dependencies(shell_program_tests pl32)
 endif()
+
+# The resource compiler's includes are not tracked: the program's resources
+# are rebuilt when the shell's resource file or its pictures change.
+if(NOT PELMORA_NATIVE)
+  file(GLOB shell_art CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/shell_art/*)
+  set(shell_resources ${PROJECT_SOURCE_DIR}/resources/shell.rc ${PROJECT_SOURCE_DIR}/resources/shell_ids.h ${shell_art})
+  set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/pl32.rc DIRECTORY ${PROJECT_SOURCE_DIR}
+               APPEND PROPERTY OBJECT_DEPENDS ${shell_resources})
+  set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/tests/shell_windows_test.rc
+               APPEND PROPERTY OBJECT_DEPENDS ${shell_resources})
+endif()
