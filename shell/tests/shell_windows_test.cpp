@@ -244,6 +244,65 @@ TEST_F(ShellWindows, PollPeriodDecidesWhichTicksPoll) {
   g_main.pollPeriod = 0;
 }
 
+TEST_F(ShellWindows, ChangedFolderListIsReadAgainOrWaitsForTheImport) {
+  g_user.alwaysRefreshUnread = 1;
+  g_frame.pollNow = true;
+  SendMessageA(g_shell.frame, WM_TIMER, FRAME_TIMER, 0);  // settles what was changed before
+  SetStatusText("");
+  WriteText(s_data + "confnew.ww", "changed");
+  HANDLE marker =
+      CreateFileA((s_data + "confnew.ww").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  FILETIME later;
+  GetSystemTimeAsFileTime(&later);
+  reinterpret_cast<ULARGE_INTEGER*>(&later)->QuadPart += 5 * 10000000ull;
+  SetFileTime(marker, nullptr, nullptr, &later);
+  CloseHandle(marker);
+  g_frame.pollNow = true;
+  SendMessageA(g_shell.frame, WM_TIMER, FRAME_TIMER, 0);
+  EXPECT_STREQ(StatusBarText(), "The folder list has been updated");
+  EXPECT_FALSE(g_importWaiting);
+
+  // With the option off, the bar's import cell says that new messages wait.
+  g_user.alwaysRefreshUnread = 0;
+  reinterpret_cast<ULARGE_INTEGER*>(&later)->QuadPart += 5 * 10000000ull;
+  marker =
+      CreateFileA((s_data + "confnew.ww").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(marker, nullptr, nullptr, &later);
+  CloseHandle(marker);
+  g_frame.pollNow = true;
+  SendMessageA(g_shell.frame, WM_TIMER, FRAME_TIMER, 0);
+  EXPECT_TRUE(g_importWaiting);
+  g_importWaiting = false;
+  g_user.alwaysRefreshUnread = 1;
+  SetStatusText("");
+}
+
+TEST_F(ShellWindows, ImportAnimationRunsWhileTheImportProgramWorks) {
+  // The import program's window class, as the status bar looks for it.
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = g_app.instance;
+  wc.lpszClassName = "MsgImport";
+  RegisterClassA(&wc);
+  HWND import = CreateWindowA("MsgImport", "Message Import 40%", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                              g_app.instance, nullptr);
+  HWND item = CreateWindowA("static", "chat.tmp", WS_CHILD, 0, 0, 10, 10, import, reinterpret_cast<HMENU>(4292),
+                            g_app.instance, nullptr);
+  std::vector<int> frames;
+  for (int i = 0; i < 7; ++i) {
+    PollImportTool();
+    frames.push_back(ImportAnimationFrame());
+  }
+  EXPECT_EQ(frames, (std::vector<int>{1, 2, 3, 4, 5, 1, 2}));
+  EXPECT_TRUE(screenshot::SaveWindow(g_shell.statusBar, ShotPath("shell_status_bar_import.png")));
+  SetWindowTextA(item, "ab");
+  PollImportTool();
+  EXPECT_EQ(ImportAnimationFrame(), 0) << "fewer than 3 characters: the import is idle";
+  DestroyWindow(import);
+  PollImportTool();
+  EXPECT_EQ(ImportAnimationFrame(), 0);
+}
+
 TEST_F(ShellWindows, BroadcastsShowNewLinesAndObeyControlLines) {
   std::string path = s_data + "broadcst.txt";
   WriteText(path, "older line\n.shutdown\n");
