@@ -18,6 +18,12 @@ void BroadcastPath(char* out) { std::snprintf(out, MAX_PATH, "%sbroadcst.txt", g
 
 }  // namespace
 
+long PolledFileSize(const char* path) {
+  FileStamp stamp = FileStamp::Of(path);
+  if (!stamp.present) return -1;
+  return stamp.sizeHigh || stamp.sizeLow > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<long>(stamp.sizeLow);
+}
+
 void ResetBroadcastPosition() { s_position = -1; }
 
 void PollBroadcasts() {
@@ -26,11 +32,11 @@ void PollBroadcasts() {
   if (s_position < 0) {
     s_position = 0;
     // The size from the directory: nothing older than this instance is shown.
-    long size = filesize(path);
+    long size = PolledFileSize(path);
     if (size > 0) s_position = size;
     return;
   }
-  if (filesize(path) <= s_position) return;
+  if (PolledFileSize(path) <= s_position) return;
   FILE* file = fopen_r(path, FO_BINARY | FO_QUIET);
   if (!file) return;
   if (std::fseek(file, s_position, SEEK_SET) != 0) {

@@ -9,6 +9,7 @@
 #include "core/user_settings.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/topic_open.h"
+#include "shell/broadcast.h"
 #include "shell/poll_rules.h"
 #include "shell/postits.h"
 #include "shell/shell_hooks.h"
@@ -112,7 +113,7 @@ HWND OpenPostitWindow(const char* line) {
 long PostitsPending() {
   char path[MAX_PATH];
   PostitsPath(path);
-  long size = filesize(path);
+  long size = PolledFileSize(path);
   return size > 0 ? size : 0;
 }
 
@@ -120,7 +121,7 @@ int PollPostits() {
   if (!g_user.showPostIts) return 0;
   char path[MAX_PATH];
   PostitsPath(path);
-  long size = filesize(path);
+  long size = PolledFileSize(path);
   if (size < 0) return 0;
   long seen = static_cast<long>(g_user.lastPostIt);
   // A log cut shorter than what was seen starts again from its beginning.
