@@ -43,7 +43,7 @@ char s_connectList[400] = "";
 // Links queued for message 33269 by this program, by ticket.
 std::vector<std::string> s_pendingLinks;
 
-bool LongTask() { return g_shellHooks.longTaskRunning() || g_app.busyCount > 0 && g_app.modalOwner != nullptr; }
+bool LongTask() { return g_shellHooks.longTaskRunning() || (g_app.busyCount > 0 && g_app.modalOwner != nullptr); }
 
 void WritePlacements() {
   if (UserLoggedIn()) WriteWindowPlacements(WINDOW_MAIN);

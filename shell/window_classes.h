@@ -4,9 +4,10 @@
 #pragma once
 #include <windows.h>
 
-// The window procedures of classes whose windows other subsystems build. Each
-// defaults to a child that passes everything to DefChildProc; the owners'
-// procedures go in here before RegisterWindowClasses runs.
+// The window procedures of classes whose windows other subsystems build. The
+// owners' procedures go in here before RegisterWindowClasses runs, which then
+// registers them in the table's order; a class left null is not registered
+// here (its owner may register it itself).
 struct WindowClassProcs {
   WNDPROC browser;        // "Lindle Cask"
   WNDPROC outbasket;      // "Marrowfold"

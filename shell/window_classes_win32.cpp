@@ -11,10 +11,6 @@
 
 namespace {
 
-LRESULT CALLBACK PlainChildProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefChildProc(window, message, wParam, lParam);
-}
-
 LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -40,11 +36,12 @@ struct ClassRow {
 
 }  // namespace
 
+// Classes whose owners are not wired in are left to them: an owner that
+// registers its class itself finds the name free.
 WindowClassProcs g_windowClassProcs = {
-    PlainChildProc, PlainChildProc, PlainWindowProc, PlainWindowProc, PlainChildProc,   PlainChildProc,
-    PlainChildProc, PlainChildProc, PlainChildProc,  PlainChildProc,  PlainChildProc,   PlainChildProc,
-    PlainChildProc, PlainChildProc, PlainWindowProc, PlainChildProc,  PlainWindowProc,  PlainWindowProc,
-    NoControl,      NoControl,      NoControl,       NoControl,       RegisterWrxClass,
+    nullptr, nullptr, nullptr,   nullptr,   nullptr,   nullptr,   nullptr,          nullptr,
+    nullptr, nullptr, nullptr,   nullptr,   nullptr,   nullptr,   nullptr,          nullptr,
+    nullptr, nullptr, NoControl, NoControl, NoControl, NoControl, RegisterWrxClass,
 };
 
 BOOL RegisterWindowClasses(HINSTANCE instance) {
@@ -78,6 +75,7 @@ BOOL RegisterWindowClasses(HINSTANCE instance) {
       {"Mossgrove", STYLE_REDRAW, 0, nullptr, nullptr, PlainWindowProc},
   };
   for (const ClassRow& row : rows) {
+    if (row.proc && !*row.proc) continue;
     WNDCLASSA wc = {};
     wc.style = row.style;
     wc.lpfnWndProc = row.proc ? *row.proc : row.ownProc;

@@ -244,6 +244,16 @@ TEST_F(ShellWindows, PollPeriodDecidesWhichTicksPoll) {
   g_main.pollPeriod = 0;
 }
 
+FILETIME FileTimeFromNow(int seconds) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER value;
+  value.LowPart = now.dwLowDateTime;
+  value.HighPart = now.dwHighDateTime;
+  value.QuadPart += static_cast<ULONGLONG>(seconds) * 10000000ull;
+  return {value.LowPart, value.HighPart};
+}
+
 TEST_F(ShellWindows, ChangedFolderListIsReadAgainOrWaitsForTheImport) {
   g_user.alwaysRefreshUnread = 1;
   g_frame.pollNow = true;
@@ -252,9 +262,7 @@ TEST_F(ShellWindows, ChangedFolderListIsReadAgainOrWaitsForTheImport) {
   WriteText(s_data + "confnew.ww", "changed");
   HANDLE marker =
       CreateFileA((s_data + "confnew.ww").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  FILETIME later;
-  GetSystemTimeAsFileTime(&later);
-  reinterpret_cast<ULARGE_INTEGER*>(&later)->QuadPart += 5 * 10000000ull;
+  FILETIME later = FileTimeFromNow(5);
   SetFileTime(marker, nullptr, nullptr, &later);
   CloseHandle(marker);
   g_frame.pollNow = true;
@@ -264,7 +272,7 @@ TEST_F(ShellWindows, ChangedFolderListIsReadAgainOrWaitsForTheImport) {
 
   // With the option off, the bar's import cell says that new messages wait.
   g_user.alwaysRefreshUnread = 0;
-  reinterpret_cast<ULARGE_INTEGER*>(&later)->QuadPart += 5 * 10000000ull;
+  later = FileTimeFromNow(10);
   marker =
       CreateFileA((s_data + "confnew.ww").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   SetFileTime(marker, nullptr, nullptr, &later);
@@ -373,6 +381,105 @@ TEST_F(ShellWindows, AboutBoxShowsTheVersion) {
   Pump(100);
   EXPECT_TRUE(screenshot::SaveWindow(about, ShotPath("shell_about.png")));
   DestroyWindow(about);
+}
+
+TEST_F(ShellWindows, SplashShowsThePictureBesideTheProgramOrNothing) {
+  char buffer[MAX_PATH];
+  SplashPicturePath("C:\\Program Files\\Pelmora\\PL32.EXE", buffer);
+  EXPECT_STREQ(buffer, "c:\\program files\\pelmora\\pl.bmp");
+  char program[MAX_PATH];
+  GetModuleFileNameA(nullptr, program, sizeof program);
+  char picture[MAX_PATH];
+  SplashPicturePath(program, picture);
+  DeleteFileA(picture);
+  EXPECT_FALSE(CreateWindowA("Halden Harbour Pride", "Pelmora", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, nullptr, nullptr, g_app.instance, nullptr))
+      << "no picture, no splash";
+
+  // A 96 by 48 picture of our own: a frame around a band.
+  const int width = 96, height = 48, stride = width * 3;
+  std::string bmp(54 + stride * height, '\0');
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  put32(2, static_cast<uint32_t>(bmp.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, width);
+  put32(22, height);
+  bmp[26] = 1;
+  bmp[28] = 24;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      bool edge = x < 3 || y < 3 || x >= width - 3 || y >= height - 3;
+      size_t at = 54 + y * stride + x * 3;
+      bmp[at] = static_cast<char>(edge ? 90 : 30);
+      bmp[at + 1] = static_cast<char>(edge ? 40 : 160);
+      bmp[at + 2] = static_cast<char>(edge ? 40 : 220);
+    }
+  WriteText(picture, bmp);
+  HWND splash = CreateWindowA("Halden Harbour Pride", "Pelmora", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, nullptr, nullptr, g_app.instance, nullptr);
+  ASSERT_TRUE(splash);
+  RECT r;
+  GetWindowRect(splash, &r);
+  EXPECT_EQ(r.right - r.left, width);
+  EXPECT_EQ(r.bottom - r.top, height);
+  EXPECT_EQ(r.left, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2);
+  EXPECT_TRUE(IsWindowVisible(splash));
+  Pump(100);
+  EXPECT_TRUE(screenshot::SaveWindow(splash, ShotPath("shell_splash.png")));
+  DestroyWindow(splash);
+  DeleteFileA(picture);
+}
+
+std::vector<std::string> g_followed;
+void RecordLink(const char* link) { g_followed.push_back(link); }
+
+TEST_F(ShellWindows, FrameFollowsOnlyLinksItQueuedItself) {
+  g_shellHooks.followLink = RecordLink;
+  g_followed.clear();
+  SendMessageA(g_shell.frame, MSG_FOLLOW_LINK, 0, reinterpret_cast<LPARAM>("pl:quorl:chat/main"));
+  SendMessageA(g_shell.frame, MSG_FOLLOW_LINK, 0, 12345);
+  EXPECT_TRUE(g_followed.empty()) << "a pointer or number from elsewhere is no link";
+  LPARAM ticket = QueueFrameLink("pl:quorl:chat/main");
+  SendMessageA(g_shell.frame, MSG_FOLLOW_LINK, 0, ticket);
+  SendMessageA(g_shell.frame, MSG_FOLLOW_LINK, 0, ticket);
+  ASSERT_EQ(g_followed.size(), 1u) << "a ticket is good once";
+  EXPECT_EQ(g_followed[0], "pl:quorl:chat/main");
+
+  // A second start's switches, as WM_COPYDATA brings them.
+  g_followed.clear();
+  const char* sent[] = {"/go=news:chat.main /readmail", "/go=news:comp.lang.c"};
+  for (const char* text : sent) {
+    COPYDATASTRUCT data = {0, static_cast<DWORD>(std::strlen(text) + 1), const_cast<char*>(text)};
+    SendMessageA(g_shell.frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+  }
+  ASSERT_EQ(g_followed.size(), 2u);
+  EXPECT_EQ(g_followed[0], "pl:quorl:chat/main") << "the newsgroup named a folder of the list";
+  EXPECT_EQ(g_followed[1], "pl:comp.lang.c") << "no such folder";
+  std::string tooLong = "/go=" + std::string(300, 'x');
+  COPYDATASTRUCT big = {0, static_cast<DWORD>(tooLong.size() + 1), tooLong.data()};
+  SendMessageA(g_shell.frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&big));
+  EXPECT_EQ(g_followed.size(), 2u) << "refused";
+}
+
+TEST_F(ShellWindows, MinimisedFramePollsOnlyBroadcastsAndTheImport) {
+  std::string path = s_data + "postits.log";
+  WriteText(path, "");
+  g_user.lastPostIt = 0;
+  int before = CountNotes();
+  WriteText(path, "local:mail/demo 11 bob\n");
+  ShowWindow(g_shell.frame, SW_MINIMIZE);
+  g_frame.pollNow = true;
+  SendMessageA(g_shell.frame, WM_TIMER, FRAME_TIMER, 0);
+  EXPECT_EQ(CountNotes(), before);
+  ShowWindow(g_shell.frame, SW_RESTORE);
+  g_frame.pollNow = true;
+  SendMessageA(g_shell.frame, WM_TIMER, FRAME_TIMER, 0);
+  EXPECT_EQ(CountNotes(), before + 1);
 }
 
 // The sign-in dialog, answered by a timer while it runs.
