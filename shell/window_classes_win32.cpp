@@ -25,6 +25,10 @@ enum : UINT {
   STYLE_GLOBAL = STYLE_REDRAW | CS_GLOBALCLASS,
 };
 
+// The table's 4 extra bytes hold a pointer: as wide as one wherever the
+// program is built.
+constexpr int kPointerExtra = sizeof(LONG_PTR);
+
 struct ClassRow {
   const char* name;
   UINT style;
@@ -51,20 +55,20 @@ BOOL RegisterWindowClasses(HINSTANCE instance) {
       {"PL", STYLE_REDRAW, 0, "a", nullptr, FrameWndProc},
       {"PL2", STYLE_REDRAW, 0, "a", nullptr, FrameWndProc},
       {"Lindle Cask", STYLE_REDRAW, 0, "threads", &p.browser, nullptr},
-      {"Marrowfold", STYLE_DBLCLKS, 4, "review", &p.outbasket, nullptr},
-      {"Quenby Gold", STYLE_DBLCLKS, 12, nullptr, &p.toolbar, nullptr},
+      {"Marrowfold", STYLE_DBLCLKS, kPointerExtra, "review", &p.outbasket, nullptr},
+      {"Quenby Gold", STYLE_DBLCLKS, 3 * kPointerExtra, nullptr, &p.toolbar, nullptr},
       {"Haskel Dark", STYLE_SAVEBITS, 0, nullptr, &p.toolbarTip, nullptr},
       {"Corrin Pale", STYLE_REDRAW, 0, "Connect", &p.connect, nullptr},
       {"Harrow Mild", STYLE_REDRAW, 0, "Subscrib", &p.subscribe, nullptr},
       {"Carrow Porter", STYLE_REDRAW, 0, "bookmark", &p.bookmarks, nullptr},
       {"Tollicks Pale Ale", STYLE_REDRAW, 0, "resumes", &p.resumes, nullptr},
-      {"Thrimby Bitter", STYLE_DBLCLKS, 4, "postit", nullptr, PostitProc},
-      {"Tandry Ale", STYLE_REDRAW, 4, "file", &p.fileList, nullptr},
+      {"Thrimby Bitter", STYLE_DBLCLKS, kPointerExtra, "postit", nullptr, PostitProc},
+      {"Tandry Ale", STYLE_REDRAW, kPointerExtra, "file", &p.fileList, nullptr},
       {"Kestle Gold", STYLE_REDRAW, 0, "sched", &p.scheduler, nullptr},
       {"Old Wendle", STYLE_REDRAW, 0, "mugs", &p.portrait, nullptr},
       {"Old Harl", STYLE_REDRAW, 0, "joinwind", &p.messageBase, nullptr},
-      {"Brackle Stout", STYLE_REDRAW, 4, "addr1", &p.addressBook, nullptr},
-      {"Bramblewick", STYLE_REDRAW, 4, "notepad", &p.editor, nullptr},
+      {"Brackle Stout", STYLE_REDRAW, kPointerExtra, "addr1", &p.addressBook, nullptr},
+      {"Bramblewick", STYLE_REDRAW, kPointerExtra, "notepad", &p.editor, nullptr},
       {"Cask Reserve", STYLE_REDRAW, 0, nullptr, &p.messageWindow, nullptr},
       {"Old Thistle", STYLE_REDRAW, 0, "book02", &p.libraryList, nullptr},
       {"Frostmere", STYLE_REDRAW, 0, nullptr, nullptr, StatusWindowProc},

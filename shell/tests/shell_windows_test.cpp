@@ -548,6 +548,40 @@ TEST_F(ShellWindows, AbortInsideADialogInsideACommandUnwindsToTheFrame) {
   EXPECT_EQ(GetFileAttributesA((s_data + "demo.ulk").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// Self-registration through the sign-in dialog's "new".
+std::vector<std::string> g_answers;
+size_t g_nextAnswer = 0;
+bool AnswerPrompt(const char*, const char*, char* answer, size_t size, bool) {
+  if (g_nextAnswer >= g_answers.size()) return false;
+  std::snprintf(answer, size, "%s", g_answers[g_nextAnswer++].c_str());
+  return true;
+}
+
+TEST_F(ShellWindows, NewUsersRegisterWithAPrintableFreeIdAndAPassword) {
+  g_main.newUsers = 1;
+  g_nameToType = "new";
+  g_passwordToType = "";
+  g_okPresses = 0;
+  g_answers = {"has blank", "fenwoldx", "demo", "newbie", "", "pw1"};
+  g_nextAnswer = 0;
+  g_prompt.answer = AnswerPrompt;
+  UINT_PTR timer = SetTimer(nullptr, 0, 100, AnswerSignIn);
+  InteractiveLogin("");
+  KillTimer(nullptr, timer);
+  g_prompt.answer = nullptr;
+  EXPECT_STREQ(g_app.userName, "newbie");
+  EXPECT_STREQ(g_userPassword, "pw1");
+  ASSERT_EQ(g_boxes.size(), 4u);
+  EXPECT_NE(g_boxes[0].find("printable characters"), std::string::npos);
+  EXPECT_NE(g_boxes[1].find("conflicts with a reserved"), std::string::npos);
+  EXPECT_NE(g_boxes[2].find("first eight characters"), std::string::npos);
+  EXPECT_NE(g_boxes[3].find("must define a password"), std::string::npos);
+  EXPECT_NE(GetFileAttributesA((s_data + "newbie.usr").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA((s_data + "newbie.ulk").c_str()), INVALID_FILE_ATTRIBUTES) << "held like any account";
+  ReleaseUserLock();
+  g_main.newUsers = 0;
+}
+
 class ChildProcesses : public ::testing::Test {};
 
 int g_ticks = 0;
