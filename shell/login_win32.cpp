@@ -207,6 +207,21 @@ bool AdminFileExists() {
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A user file still in its 2.00 form is kept as .bak before this version
+// writes it in its own.
+void KeepOldUserFile() {
+  if (!g_app.userName[0] || !g_userPassword[0]) return;
+  char path[MAX_PATH], backup[MAX_PATH];
+  UserFilePath(g_app.userName, ".usr", path);
+  UserFilePath(g_app.userName, ".bak", backup);
+  FILE* file = fopen_r(path, FO_BINARY | FO_QUIET);
+  if (!file) return;
+  UserFileHead head = {};
+  bool old = ReadUserFileHead(file, &head) == USERFILE_OK && head.version == USERFILE_VERSION_2;
+  fileclose(file);
+  if (old) CopyFileA(path, backup, FALSE);
+}
+
 void PrepareMessageBase() {
   char path[MAX_PATH];
   std::snprintf(path, sizeof path, "%sconf.ww", g_app.dataDir);
@@ -373,6 +388,7 @@ void LoginUser(const char* userName, const char* password) {
   g_shellHooks.loadBookmarks();
   if (g_user.addressBookOpen) g_shellHooks.openAddressBook();
   g_shellHooks.selectBookmarkSet(g_shellHooks.currentBookmarkSet());
+  KeepOldUserFile();
   if (g_user.userFlags & 4) g_userRights.administratorMode = true;
   DebugLogF("LoginUser: '%s' logged in\n", g_app.userName);
 }

@@ -223,6 +223,80 @@ TEST_F(ShellWindows, ClosingAsksAboutTheOutbasketAndYesConnects) {
   DeleteFileA((s_data + "net\\net.bsc").c_str());
 }
 
+bool g_terminal = false;
+bool Terminal() { return g_terminal; }
+
+TEST_F(ShellWindows, CloseIsRefusedBeforeStartUpDuringACommandAndInATerminalSession) {
+  g_user.warnOnReplys = 0;
+  g_app.frameReady = false;
+  SendMessageA(g_shell.frame, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(g_shell.frame));
+  g_app.frameReady = true;
+  g_frame.idle = false;
+  SendMessageA(g_shell.frame, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(g_shell.frame));
+  g_frame.idle = true;
+  g_shellHooks.terminalSession = Terminal;
+  g_terminal = true;
+  SendMessageA(g_shell.frame, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(g_shell.frame));
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_NE(g_boxes[0].find("You are in a terminal session."), std::string::npos);
+  g_terminal = false;
+  g_user.warnOnReplys = 1;
+}
+
+HWND OpenChild(const char* title) {
+  MDICREATESTRUCTA create = {};
+  create.szClass = "Frostmere";
+  create.szTitle = title;
+  create.hOwner = g_app.instance;
+  create.x = create.y = create.cx = create.cy = CW_USEDEFAULT;
+  return reinterpret_cast<HWND>(SendMessageA(g_shell.mdiClient, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
+}
+
+TEST_F(ShellWindows, NewChildrenFollowAMaximisedFirstChildAndAllCloseTogether) {
+  HWND first = OpenChild("first");
+  ASSERT_TRUE(first);
+  HWND second = OpenChild("second");
+  EXPECT_FALSE(IsZoomed(second));
+  SendMessageA(g_shell.mdiClient, WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(second), 0);
+  HWND third = OpenChild("third");
+  EXPECT_TRUE(IsZoomed(third)) << "the first child is maximised, so the new one is too";
+  EXPECT_TRUE(IsActiveChildMaximized(g_shell.mdiClient));
+  SendMessageA(g_shell.mdiClient, WM_MDIRESTORE, reinterpret_cast<WPARAM>(third), 0);
+  ShowWindow(first, SW_MINIMIZE);
+  CloseAllChildren();
+  EXPECT_FALSE(GetWindow(g_shell.mdiClient, GW_CHILD)) << "minimised children close too";
+  EXPECT_FALSE(g_shell.statusWindow);
+}
+
+TEST_F(ShellWindows, NextFocusWrapsAndSkipsButtonsFromAnEdit) {
+  HWND parent = CreateWindowA("static", "", WS_CHILD | WS_VISIBLE, 0, 0, 300, 100, g_shell.frame, nullptr,
+                              g_app.instance, nullptr);
+  HWND edit1 = CreateWindowA("edit", "", WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, parent, nullptr, g_app.instance, nullptr);
+  HWND button =
+      CreateWindowA("button", "b", WS_CHILD | WS_VISIBLE, 60, 0, 50, 20, parent, nullptr, g_app.instance, nullptr);
+  HWND label =
+      CreateWindowA("static", "s", WS_CHILD | WS_VISIBLE, 120, 0, 50, 20, parent, nullptr, g_app.instance, nullptr);
+  HWND edit2 =
+      CreateWindowA("edit", "", WS_CHILD | WS_VISIBLE, 180, 0, 50, 20, parent, nullptr, g_app.instance, nullptr);
+  SetForegroundWindow(g_shell.frame);
+  SetFocus(edit1);
+  NextFocus(true);
+  EXPECT_EQ(GetFocus(), edit2) << "from an edit the button and the label are passed over";
+  NextFocus(true);
+  EXPECT_EQ(GetFocus(), edit1) << "from the last control to the first";
+  SetFocus(button);
+  NextFocus(false);
+  EXPECT_EQ(GetFocus(), edit1);
+  SetFocus(edit1);
+  NextFocus(false);
+  EXPECT_EQ(GetFocus(), edit2);
+  (void)label;
+  DestroyWindow(parent);
+}
+
 TEST_F(ShellWindows, PollPeriodDecidesWhichTicksPoll) {
   struct Case {
     unsigned period;
