@@ -334,6 +334,9 @@ int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
   if (g_commandLine.programName[0])
     StrCopyN(g_app.programName, g_commandLine.programName, sizeof g_app.programName - 1);
   g_topicOpenHooks.abortCommand = TopicOpenAbort;
+  g_topicOpenHooks.setMainTitle = SetMainTitle;
+  g_topicOpenHooks.repaintStatusBar = RepaintStatusBar;
+  g_topicOpenHooks.updateCommandStates = UpdateCommandStates;
   InitControlsAndAccelerators();
   if (!RegisterWindowClasses(instance)) {
     FreeResourceDll();
