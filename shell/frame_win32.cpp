@@ -399,7 +399,7 @@ LRESULT OnClose(HWND window) {
 void OnDestroy(HWND window) {
   DebugLog("DOWN: WindProc - WM_DESTROY #1\n");
   g_app.fatalError = true;
-  if (!g_loginFailed && UserLoggedIn()) g_shellHooks.genericCall(32, 7);
+  if (!g_loginFailed && UserLoggedIn()) g_shellHooks.genericCall(64, 7);
   DebugLog("DOWN: WindProc - WM_DESTROY #2\n");
   CloseAllChildren();
   CloseHelp();
