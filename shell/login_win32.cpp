@@ -256,7 +256,7 @@ void PrepareMessageBase() {
       setstatus("");
       if (Conferences.Count() == 0) Fail();
     }
-    g_shellHooks.genericCall(0xFFFF, 4);   // every installed tool
+    g_shellHooks.genericCall(0xFFFF, 4);  // every installed tool
   }
 }
 
