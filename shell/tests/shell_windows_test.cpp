@@ -652,6 +652,8 @@ TEST_F(ShellWindows, NewUsersRegisterWithAPrintableFreeIdAndAPassword) {
   EXPECT_NE(g_boxes[3].find("must define a password"), std::string::npos);
   EXPECT_NE(GetFileAttributesA((s_data + "newbie.usr").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(GetFileAttributesA((s_data + "newbie.ulk").c_str()), INVALID_FILE_ATTRIBUTES) << "held like any account";
+  EXPECT_EQ(g_user.lastPostIt, static_cast<uint32_t>(ReadAll(s_data + "postits.log").size()))
+      << "a new user starts at the end of the notes";
   ReleaseUserLock();
   g_main.newUsers = 0;
 }
