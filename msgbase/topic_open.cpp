@@ -706,6 +706,34 @@ int scanmsg(long number) {
   return 0;
 }
 
+int IsOwnMessage(long number) {
+  OwnMessageQuery query;
+  MessageHeader header;
+  // scanmsg keeps the message's offset; the header is read again from it for
+  // the author, and the fields follow it.
+  query.found = scanmsg(number) == 1 &&
+                ReadMessageStartAt(g_logReader, g_topic.cachedOffset, &header) == number;
+  if (!query.found) return 0;
+  MessageFields fields = {};
+  GetMessageFields(g_logReader, FolderKindFromName(g_topic.openName), fields);
+  char key[SERVICE_KEY_MAX + 1] = "";
+  getservice(key, g_topic.openName);
+  LoadServiceSettings(key);
+  char quorl[256], bix[256], unused[256], own[512];
+  ServiceMailDomains("quorl", quorl, unused, sizeof quorl);
+  ServiceMailDomains("bix", bix, unused, sizeof bix);
+  OwnAddressDomains domains;
+  domains.quorl = quorl;
+  domains.bix = bix;
+  MakeOwnAddress(g_topic.openName, g_service.name, g_service.emailAddress, domains, own, sizeof own);
+  query.dravenet = sameservice(g_topic.openName, "dvn");
+  query.author = header.author;
+  query.from = fields.sender;
+  query.serviceUserName = g_service.name;
+  query.ownAddress = own;
+  return IsOwnMessage(query);
+}
+
 int msgindex(long number, int quiet) {
   if (!CurrentFolder.Bound()) return 0;
   int slot = -1;

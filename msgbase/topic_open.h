@@ -73,6 +73,12 @@ void NextWaitingFolder();
 // (0 when the files cannot be made).
 int scanmsg(long number);
 
+// 1 when the user wrote the message of the open topic (looked up by number;
+// 0 when it cannot be read): its author in a Dravenet folder, else an author
+// beginning with "!" or the user's own address of the folder's service in
+// its "From" field.
+int IsOwnMessage(long number);
+
 // The message's slot in "log cva"; -1 when it is missing. Not quiet: while a
 // topic opens, a missing message leads to the repair question; otherwise it is
 // reported and the command abandoned.

@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "core/folder_names.h"
+#include "core/user_settings.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/index_carryover.h"
+#include "msgbase/read_state.h"
 #include "msgbase/tests/conf_test_util.h"
 #include "msgbase/tests/index_bytes.h"
 #include "msgbase/tests/memory_log.h"
@@ -149,6 +151,16 @@ TEST_F(IndexFiles, ReadIndexFileFillsTheArraysAndTheRangeOfTheCurrentFolder) {
   EXPECT_EQ(damaged, ReadWholeFile(Path("topic.ind")));
   DeleteFileA(Path("topic.ind").c_str());
   EXPECT_EQ(0, ReadIndexFile());
+}
+
+TEST_F(IndexFiles, LogInTakesTheReadMarkRecomputationOptionFromTheUserSettings) {
+  for (uint32_t setting : {1u, 0u}) {
+    g_user.alwaysRefreshUnread = setting;
+    g_recomputeReadMark = !setting;
+    LoadUserInfo();
+    EXPECT_EQ(g_recomputeReadMark, setting != 0) << setting;
+  }
+  g_recomputeReadMark = false;
 }
 
 TEST_F(IndexFiles, LogInCountsUnreadFromTheUsersFilesOfFoldersWithNews) {

@@ -14,6 +14,7 @@
 #include "msgbase/tests/memory_log.h"
 #include "msgbase/tests/msgbase_test_dir.h"
 #include "msgbase/tests/topic_fixture.h"
+#include "msgbase/read_state.h"
 #include "msgbase/topic_index.h"
 
 namespace {
@@ -617,6 +618,34 @@ TEST_F(TopicOpenTest, RebuildMarksInvolvementFromTheServiceSettings) {
   expected[0].flags |= kMsgByUser;        // the personal address
   expected[2].flags |= kMsgConcernsUser;  // a group name
   EXPECT_EQ(Listing(false), expected);
+  logclose();
+  g_service = ServiceSettings{};
+}
+
+TEST_F(TopicOpenTest, CloseRecomputesTheReadMarkOnlyWithTheUsersOption) {
+  WriteWholeFile(Path("clc.log"), NewsLog());
+  for (bool option : {false, true}) {
+    g_recomputeReadMark = option;
+    ASSERT_EQ(Open(kNews), 1);
+    MarkReadUpTo(LogCva, 0);  // nothing read: the first message is the first unread
+    logclose();
+    EXPECT_EQ(Record(kNews)->readMark, 9) << option;
+    EXPECT_EQ(Record(kNews)->waiting, 3) << option;
+    EXPECT_EQ(g_topic.readMark, option ? 0 : 9) << option;
+  }
+  g_recomputeReadMark = false;
+}
+
+TEST_F(TopicOpenTest, OwnMessagesAreFoundByNumberFromTheirFromField) {
+  ASSERT_TRUE(WriteIniString("Service net", "Email Address", "ANN@x.org"));
+  g_service = ServiceSettings{};
+  WriteWholeFile(Path("clc.log"), NewsLog());
+  ASSERT_EQ(Open(kNews), 1);
+  EXPECT_EQ(IsOwnMessage(11), 1) << "From: Ann <ann@x.org>";
+  EXPECT_EQ(IsOwnMessage(10), 0);
+  EXPECT_EQ(IsOwnMessage(12), 0);
+  EXPECT_EQ(IsOwnMessage(500), 0) << "not in the folder";
+  EXPECT_EQ(scanmsg(12), 1) << "the reader moves on as before";
   logclose();
   g_service = ServiceSettings{};
 }
