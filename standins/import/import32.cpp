@@ -343,12 +343,63 @@ bool TailHash(FILE* f, long length, uint32_t* hash) {
 
 // ---- the queue -----------------------------------------------------------------
 
+const char* QueueDamageText(ImportQueueReadResult result) {
+  switch (result) {
+    case IMPORTQ_BAD_HEADER: return "it is not an import queue";
+    case IMPORTQ_TRUNCATED: return "it ends inside an entry";
+    case IMPORTQ_BAD_ENTRY: return "an entry is damaged";
+    default: return "out of memory";
+  }
+}
+
+// Under the queue's lock: reads the held queue. A damaged one is copied to
+// import.bad (import1.bad, ... when taken) and written again from the entries
+// that still read whole, with a line in import.log, so that a broken entry
+// does not stop every later run; nothing readable is lost.
+bool ReadHeldQueue(FILE* q, VirtualArray& queue) {
+  ImportQueueReadResult result = ReadImportQueue(q, queue);
+  if (result == IMPORTQ_OK) return true;
+  if (result == IMPORTQ_NO_MEMORY) return false;
+  std::string bytes;
+  std::fseek(q, 0, SEEK_END);
+  long size = std::ftell(q);
+  bool read = size >= 0 && std::fseek(q, 0, SEEK_SET) == 0;
+  if (read) {
+    bytes.resize(static_cast<size_t>(size));
+    read = std::fread(bytes.data(), 1, bytes.size(), q) == bytes.size();
+  }
+  std::string aside;
+  for (int n = 0; read && aside.empty() && n < 100; ++n) {
+    std::string candidate = DataFile(n ? ("import" + std::to_string(n) + ".bad").c_str() : "import.bad");
+    FILE* out = fileopen(candidate.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
+    if (!out) continue;
+    bool written = WriteAll(out, bytes.data(), bytes.size()) && std::fflush(out) == 0;
+    fileclose(out);
+    if (written) aside = candidate;
+    else DeleteFileA(candidate.c_str());
+  }
+  if (aside.empty()) {
+    AppendReport(std::string("import.dat: damaged (") + QueueDamageText(result) + "); it could not be kept aside");
+    return false;
+  }
+  int skipped = 0;
+  SalvageImportQueue(q, queue, &skipped);
+  if (!WriteImportQueue(q, queue) || _commit(_fileno(q)) != 0) {
+    AppendReport("import.dat: damaged, and can't be written again");
+    return false;
+  }
+  AppendReport(std::string("import.dat: damaged (") + QueueDamageText(result) + "); kept as " + aside.substr(aside.find_last_of("\\/") + 1) +
+               ", " + std::to_string(queue.Count()) + " entries read, " + std::to_string(skipped) +
+               " damaged ones set aside");
+  return true;
+}
+
 // Under the queue's lock: the oldest entry, or false when none is left.
 bool FirstEntry(ImportQueueEntry* entry) {
   FILE* q = fileopen(DataFile("import.dat").c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!q) return false;
   VirtualArray queue("Import queue", sizeof(ImportQueueEntry));
-  bool found = ReadImportQueue(q, queue) == IMPORTQ_OK && queue.Count() > 0;
+  bool found = ReadHeldQueue(q, queue) && queue.Count() > 0;
   if (found) *entry = *static_cast<ImportQueueEntry*>(queue.At(0));
   fileclose(q);
   return found;
@@ -360,7 +411,7 @@ bool RemoveEntry(const char* path, const uint32_t* onlyIfHash = nullptr) {
   FILE* q = fileopen(DataFile("import.dat").c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!q) return false;
   VirtualArray queue("Import queue", sizeof(ImportQueueEntry));
-  bool ok = ReadImportQueue(q, queue) == IMPORTQ_OK;
+  bool ok = ReadHeldQueue(q, queue);
   for (int i = 0; ok && i < queue.Count(); ++i) {
     if (_stricmp(static_cast<ImportQueueEntry*>(queue.At(i))->path, path)) continue;
     if (onlyIfHash) {
@@ -587,6 +638,25 @@ bool RebuildTarget(const std::string& copyPath, std::string* baseName) {
   return inside && !baseName->empty() && baseName->size() < sizeof(ConfRec::baseName);
 }
 
+// A folder's range from conf.ww before numbering from it: false when its last
+// number leaves no room (the folder is full). A range no folder can have (a
+// negative number, first past last) is repaired with a line in import.log;
+// the folder's next open rebuilds its index and takes the range from the log.
+bool RepairRange(ConfRec& rec) {
+  if (rec.last >= kMaxMessageNumber) return false;
+  long first = rec.first, last = rec.last;
+  if (last < 0) last = 0;
+  if (first < 0 || first > last || (last == 0 && first != 0)) first = 0;
+  if (first != rec.first || last != rec.last) {
+    AppendReport("conf.ww: folder " + std::string(rec.name, strnlen(rec.name, sizeof rec.name)) +
+                 " had the impossible range " + std::to_string(rec.first) + " to " + std::to_string(rec.last) +
+                 "; taken as " + std::to_string(first) + " to " + std::to_string(last));
+    rec.first = first;
+    rec.last = last;
+  }
+  return true;
+}
+
 std::string PlanImport(ImportFile& parsed, ConfFile& conf, bool build, const std::string& entryPath, Plan* plan) {
   const size_t n = parsed.messages.size();
   plan->numbers.assign(n, 0);
@@ -671,6 +741,7 @@ std::string PlanImport(ImportFile& parsed, ConfFile& conf, bool build, const std
       ImportedMessage& m = parsed.messages[i];
       ConfRec* rec = folderRec(m.folder, "");
       if (!rec) return "no room for a new folder";
+      if (!RepairRange(*rec)) return "folder " + m.folder + " is full";
       bool held = rec->last > 0 && m.number >= rec->first && m.number <= rec->last;
       long number = m.number;
       if (number == 0 || (held && m.neverReplace)) number = rec->last + 1;
@@ -1073,6 +1144,17 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
     return RemoveEntry(entry.path) ? EntryResult::Skipped : EntryResult::Failed;
   };
 
+  // Entries that can never be read would stop every run: a directory, or one
+  // of this program's own files, which it holds itself.
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return skip("not imported: it is a directory");
+  for (const char* own : {"import.dat", "import.jnl", "import.lck", "import.log", "conf.ww"}) {
+    char full[MAX_PATH], ownFull[MAX_PATH];
+    if (_fullpath(full, path.c_str(), sizeof full) && _fullpath(ownFull, DataFile(own).c_str(), sizeof ownFull) &&
+        !_stricmp(full, ownFull))
+      return skip(std::string("not imported: it is the import program's own ") + own);
+  }
   MappedFile file;
   if (!file.Open(path)) {
     if (g_stop) return EntryResult::Stopped;

@@ -289,6 +289,65 @@ TEST_F(Import32Test, MalformedFilesAreReportedKeptAndSkipped) {
   EXPECT_EQ(ReadLog(*rec).size(), 1u);
 }
 
+TEST_F(Import32Test, DamagedQueueAndEntriesThatCanNeverBeReadAreReportedAndTheRestImported) {
+  WriteConf({MakeConf("quorl:news/chat", "chat.log", 0, 0)});
+  for (const char* name : {"one.tmp", "two.tmp"})
+    WriteWholeFile(Path(name), ImportMessageText({"quorl:news/chat", 0, name, kDate, 0}, "Hello\r\n"));
+  CreateDirectoryA(Path("sub").c_str(), nullptr);
+  Queue({{"sub", "quorl", 0}, {"import.dat", "quorl", 0}, {"one.tmp", "quorl", 0}});
+  // Then an entry whose path has lost its end, and a good one behind it.
+  std::string dat = ReadWholeFile(Path("import.dat"));
+  dat.resize(dat.size() - sizeof(ImportQueueEntry));
+  ImportQueueEntry broken = {}, two = {};
+  std::memset(broken.path, 'p', sizeof broken.path);
+  lstrcpynA(two.path, Path("two.tmp").c_str(), sizeof two.path);
+  lstrcpynA(two.service, "quorl", sizeof two.service);
+  lstrcpynA(two.kind, "messages", sizeof two.kind);
+  dat.append(reinterpret_cast<const char*>(&broken), sizeof broken);
+  dat.append(reinterpret_cast<const char*>(&two), sizeof two);
+  const std::string damaged = dat + "cut";
+  WriteWholeFile(Path("import.dat"), damaged);
+
+  ASSERT_EQ(Run(), 0u);
+  std::string report = ReadWholeFile(Path("import.log"));
+  EXPECT_NE(report.find("import.dat: damaged"), std::string::npos) << report;
+  EXPECT_NE(report.find("sub: not imported: it is a directory"), std::string::npos) << report;
+  EXPECT_NE(report.find("not imported: it is the import program's own import.dat"), std::string::npos) << report;
+  EXPECT_NE(report.find("one.tmp: 1 messages imported"), std::string::npos) << report;
+  EXPECT_NE(report.find("two.tmp: 1 messages imported"), std::string::npos) << report;
+  EXPECT_EQ(ReadWholeFile(Path("import.bad")), damaged);
+  EXPECT_TRUE(QueueEmpty());
+  ASSERT_EQ(rdconf(0), 1);
+  ConfRec* rec = Record("quorl:news/chat");
+  ASSERT_TRUE(rec);
+  EXPECT_EQ(rec->last, 2);
+}
+
+TEST_F(Import32Test, ImpossibleRangesInTheFolderListAreRepairedOrRefused) {
+  WriteConf({MakeConf("quorl:news/negative", "neg.log", 0, -5), MakeConf("quorl:news/backwards", "back.log", 20, 10),
+             MakeConf("quorl:news/top", "top.log", 1, 2147483647)});
+  std::vector<Queued> queue;
+  for (const char* folder : {"quorl:news/negative", "quorl:news/backwards", "quorl:news/top"}) {
+    std::string file = std::string(folder + 11) + ".tmp";
+    WriteWholeFile(Path(file.c_str()), ImportMessageText({folder, 0, "gina", kDate, 0}, "Hello\r\n"));
+    queue.push_back({file, "quorl", 0});
+  }
+  Queue(queue);
+  ASSERT_EQ(Run(), 0u);
+  std::string report = ReadWholeFile(Path("import.log"));
+  EXPECT_NE(report.find("folder quorl:news/negative had the impossible range 0 to -5"), std::string::npos) << report;
+  EXPECT_NE(report.find("folder quorl:news/backwards had the impossible range 20 to 10"), std::string::npos) << report;
+  EXPECT_NE(report.find("top.tmp: not imported: folder quorl:news/top is full"), std::string::npos) << report;
+  ASSERT_EQ(rdconf(0), 1);
+  EXPECT_EQ(Record("quorl:news/negative")->first, 1);
+  EXPECT_EQ(Record("quorl:news/negative")->last, 1);
+  EXPECT_EQ(ReadLog(*Record("quorl:news/negative")).count(1), 1u);
+  EXPECT_EQ(Record("quorl:news/backwards")->first, 11);
+  EXPECT_EQ(Record("quorl:news/backwards")->last, 11);
+  EXPECT_EQ(Record("quorl:news/top")->last, 2147483647);
+  EXPECT_FALSE(FileExists(Path("top.log")));
+}
+
 // A batch whose import is killed at each point in turn and then run again:
 // every message lands exactly once, with the numbers an unbroken run gives.
 TEST_F(Import32Test, AKilledImportLosesAndRepeatsNothing) {
