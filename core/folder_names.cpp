@@ -10,13 +10,6 @@ const char* (*g_openFolderName)() = nullptr;
 
 namespace {
 
-bool StartsWithNoCase(const char* text, const char* prefix) {
-  for (; *prefix; ++text, ++prefix)
-    if (ToLower1252(static_cast<unsigned char>(*text)) != ToLower1252(static_cast<unsigned char>(*prefix)))
-      return false;
-  return true;
-}
-
 // A service part is never long; anything longer is cut, which can only make
 // two different long names compare unequal, never two equal ones.
 constexpr size_t kPartSize = 64;

@@ -9,13 +9,6 @@ unsigned long g_serviceFeatures = 0;
 
 namespace {
 
-bool StartsWithNoCase(const char* text, const char* prefix) {
-  for (; *prefix; ++text, ++prefix)
-    if (ToLower1252(static_cast<unsigned char>(*text)) != ToLower1252(static_cast<unsigned char>(*prefix)))
-      return false;
-  return true;
-}
-
 // "CSI:" and "x400:" name mail gateways, not services.
 bool IsGatewayAddress(const char* name) {
   return StartsWithNoCase(name, "CSI:") || StartsWithNoCase(name, "x400:");

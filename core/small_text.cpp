@@ -27,13 +27,6 @@ const LowerMap& Lower() {
   return map;
 }
 
-bool StartsWithNoCase(const char* text, const char* prefix) {
-  const unsigned char* low = Lower().c;
-  for (; *prefix; ++text, ++prefix)
-    if (low[static_cast<unsigned char>(*text)] != low[static_cast<unsigned char>(*prefix)]) return false;
-  return true;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Days from 1970-01-01 to the given civil date (proleptic Gregorian).
@@ -250,7 +243,10 @@ const char* StripReplyPrefix(const char* subject, char* replySubject, size_t rep
 
   if (replySubject && replySize > 0) {
     const size_t room = (replySize < 200 ? replySize : 200) - 1;
-    std::snprintf(replySubject, room + 1, "Re: %s", buffer);
+    size_t n = 0;
+    for (const char* p = "Re: "; *p && n < room; ++p) replySubject[n++] = *p;
+    for (const char* p = buffer; *p && n < room; ++p) replySubject[n++] = *p;
+    replySubject[n] = 0;
   }
   return buffer;
 }

@@ -57,6 +57,20 @@ bool IsAlnum1252(unsigned char c) { return T().cls[c] & (kLetter | kDigit); }
 unsigned char ToUpper1252(unsigned char c) { return T().upper[c]; }
 unsigned char ToLower1252(unsigned char c) { return T().lower[c]; }
 
+bool StartsWithNoCase(const char* text, const char* prefix) {
+  const unsigned char* lower = T().lower;
+  for (; *prefix; ++text, ++prefix)
+    if (lower[U(*text)] != lower[U(*prefix)]) return false;
+  return true;
+}
+
+void CopyBounded(char* dest, size_t size, const char* source, size_t length) {
+  if (!dest || size == 0) return;
+  if (length >= size) length = size - 1;
+  std::memcpy(dest, source, length);
+  dest[length] = 0;
+}
+
 char* StrUpper1252(char* text) {
   for (char* p = text; *p; ++p) *p = static_cast<char>(T().upper[U(*p)]);
   return text;

@@ -24,6 +24,10 @@ int strirepl(char* text, const char* oldText, const char* newText);
 char* strtrim(char* text);
 char* rtrim(char* text);
 char* ltrim(char* text);
+// True when text begins with prefix, without regard to case (the 1252 map).
+bool StartsWithNoCase(const char* text, const char* prefix);
+// Copies length bytes of source, at most size - 1, and ends the copy.
+void CopyBounded(char* dest, size_t size, const char* source, size_t length);
 // Appends at most n characters of source.
 void StrCatN(char* dest, const char* source, size_t n);
 // Copies at most n characters; dest holds n + 1 bytes.

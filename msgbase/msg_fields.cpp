@@ -17,22 +17,6 @@ bool StartsWith(const char* text, const char* prefix) {
   return true;
 }
 
-// The 1252 upper-case map as a table: every header line is tested against
-// a dozen keywords.
-struct UpperMap {
-  unsigned char c[256];
-  UpperMap() {
-    for (int i = 0; i < 256; ++i) c[i] = ToUpper1252(static_cast<unsigned char>(i));
-  }
-};
-const UpperMap kUpper;
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-  for (; *prefix; ++prefix, ++text)
-    if (kUpper.c[static_cast<unsigned char>(*text)] != kUpper.c[static_cast<unsigned char>(*prefix)]) return false;
-  return true;
-}
-
 // The text functions below run on every header line and summary candidate;
 // they are kept inline rather than calls into the C library's module.
 size_t Length(const char* text) {

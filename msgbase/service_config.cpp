@@ -15,23 +15,11 @@ void Status(const char* text) {
   if (g_hconfContext.status) g_hconfContext.status(text);
 }
 
-void CopyBounded(char* dest, size_t size, const char* source, size_t length) {
-  if (length >= size) length = size - 1;
-  std::memcpy(dest, source, length);
-  dest[length] = 0;
-}
-
 void SetSlot(int slot, const char* rest) {
   if (!g_hconf.slots) return;
   char* out = g_hconf.slots[slot];
   StrCopyN(out, rest, HCONF_SLOT_SIZE - 1);
   hconfpath(out);
-}
-
-bool StartsWithNoCase1252(const char* text, const char* prefix) {
-  for (; *prefix; ++text, ++prefix)
-    if (ToUpper1252(static_cast<unsigned char>(*text)) != ToUpper1252(static_cast<unsigned char>(*prefix))) return false;
-  return true;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -212,6 +200,6 @@ void ReadServiceConfigLines(FILE* stream, int force) {
 void ReadForumKind(FILE* nameList) {
   char line[262];
   for (int i = 0; i < 6 && std::fgets(line, sizeof line, nameList); ++i)
-    if (StartsWithNoCase1252(line, "Voze forum")) g_hconf.forumFirstKind = true;
+    if (StartsWithNoCase(line, "Voze forum")) g_hconf.forumFirstKind = true;
   if (!g_hconf.forumFirstKind) g_hconf.forumOtherKind = true;
 }
