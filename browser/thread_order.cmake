@@ -1,5 +1,5 @@
 # --- Thread order: the Synopsis built from the open topic's index -----------
-add_library(browser_thread_order STATIC thread_order.cpp)
+add_library(browser_thread_order STATIC thread_order.cpp bookmarks.cpp)
 target_include_directories(browser_thread_order PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(browser_thread_order PUBLIC msgbase_conf_portable virtual_array)
 

@@ -72,6 +72,13 @@ inline bool WritePng(const std::string& path, int width, int height, const std::
 // Paints the window and saves its whole area (frame included) as a PNG; the
 // window must be on top of a visible display.
 inline bool SaveWindow(HWND window, const std::string& path) {
+  SetForegroundWindow(window);
+  // Let the display catch up with the window before reading it back.
+  for (int i = 0; i < 20; ++i) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    Sleep(10);
+  }
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   RECT r;
   GetWindowRect(window, &r);
