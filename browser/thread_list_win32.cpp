@@ -249,24 +249,17 @@ int PrepareThreadOrder() {
   if (g_rowCache)
     for (int i = 0; i < kRowCacheRows; ++i) std::memset(g_rowCache + i * kRowCacheRowBytes, 0xFF, 4);
   g_rowCacheNext = 0;
-  if (kept) {
-    for (int i = 0; i < Synopsis.Count(); ++i) {
-      auto* n = static_cast<SynNode*>(Synopsis.At(i));
-      if (!n) continue;
-      n->rowCacheSlot = -1;
-      n->flags &= static_cast<uint16_t>(~kSynIgnored);
-    }
-  }
+  if (kept) ResetKeptNodes();
   int result = MessageOrder >= kOrderChronological ? BuildChronoOrder(first.slot, hideMask)
                                                    : syn_scan(first.slot, hideMask, kept);
   if (!result) return 0;
   if (kept) {
     bool hasIgnored, hasEntries;
     FolderBookmarkState(&hasIgnored, &hasEntries);
-    for (int i = 0; i < Synopsis.Count(); ++i) {
+    for (int i = 0; hasEntries && i < Synopsis.Count(); ++i) {
       auto* n = static_cast<SynNode*>(Synopsis.At(i));
       if (!n) continue;
-      if (hasEntries && IsBookmarkedInSet(n->number))
+      if (IsBookmarkedInSet(n->number))
         n->flags |= kSynBookmarked;
       else
         n->flags &= static_cast<uint16_t>(~kSynBookmarked);
@@ -368,22 +361,22 @@ void FillThreadList() {
     return;
   }
   const bool wholeThreads = MessageOrder == kOrderUnreadOnly || MessageOrder == kOrderThreads;
-  SynNode n;
+  const std::vector<SynNode> nodes = CopyOfSynopsis();
+  auto valid = [&](int node) { return node >= 0 && node < static_cast<int>(nodes.size()); };
   int root = 0;
   long rootSteps = 0;
-  do {
-    if (!Node(root, &n)) break;
+  while (valid(root) && rootSteps++ < kMaxLinkSteps) {
     List(kVlbAddRow, root);
     if (wholeThreads) {
-      int node = n.next;
-      SynNode m;
-      for (long steps = 0; node != root && steps < kMaxLinkSteps && Node(node, &m); ++steps) {
+      int node = nodes[root].next;
+      for (long steps = 0; node != root && valid(node) && steps < kMaxLinkSteps; ++steps) {
         List(kVlbAddRow, node);
-        node = m.next;
+        node = nodes[node].next;
       }
     }
-    root = n.nextRoot;
-  } while (root != 0 && root >= 0 && root < count && ++rootSteps < kMaxLinkSteps);
+    root = nodes[root].nextRoot;
+    if (root == 0) break;
+  }
   SetRedraw(true);
 }
 

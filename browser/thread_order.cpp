@@ -9,34 +9,48 @@
 
 namespace {
 
+// Whole arrays move a chunk at a time: the elements of one chunk lie together.
+bool CopyOut(VirtualArray& array, void* out) {
+  auto* to = static_cast<unsigned char*>(out);
+  const int per = array.PerChunk(), size = array.ElementSize();
+  for (int first = 0; first < array.Count(); first += per) {
+    const int n = std::min(per, array.Count() - first);
+    const void* p = array.At(first);
+    if (!p) return false;
+    std::memcpy(to + static_cast<size_t>(first) * size, p, static_cast<size_t>(n) * size);
+  }
+  return true;
+}
+
+bool CopyIn(VirtualArray& array, const void* in) {
+  const auto* from = static_cast<const unsigned char*>(in);
+  const int per = array.PerChunk(), size = array.ElementSize();
+  for (int first = 0; first < array.Count(); first += per) {
+    const int n = std::min(per, array.Count() - first);
+    void* p = array.At(first);
+    if (!p) return false;
+    std::memcpy(p, from + static_cast<size_t>(first) * size, static_cast<size_t>(n) * size);
+  }
+  return true;
+}
+
 std::vector<MsgIndexRec> LoadIndex() {
   std::vector<MsgIndexRec> all(static_cast<size_t>(LogCva.Count()));
-  for (int i = 0; i < LogCva.Count(); ++i) {
-    const void* p = LogCva.At(i);
-    if (p)
-      std::memcpy(&all[i], p, sizeof(MsgIndexRec));
-    else
-      all[i] = MsgIndexRec{0, 0, 0};
-  }
+  if (!all.empty() && !CopyOut(LogCva, all.data())) std::memset(all.data(), 0, all.size() * sizeof(MsgIndexRec));
   return all;
 }
 
 void StoreFlags(const std::vector<MsgIndexRec>& all, const std::vector<uint16_t>& before) {
-  for (size_t i = 0; i < all.size(); ++i) {
-    if (all[i].flags == before[i]) continue;
-    if (auto* p = static_cast<MsgIndexRec*>(LogCva.At(static_cast<int>(i)))) p->flags = all[i].flags;
-  }
+  for (size_t i = 0; i < all.size(); ++i)
+    if (all[i].flags != before[i]) {
+      CopyIn(LogCva, all.data());
+      return;
+    }
 }
 
 std::vector<SynNode> LoadNodes() {
   std::vector<SynNode> nodes(static_cast<size_t>(Synopsis.Count()));
-  for (int i = 0; i < Synopsis.Count(); ++i) {
-    const void* p = Synopsis.At(i);
-    if (p)
-      std::memcpy(&nodes[i], p, sizeof(SynNode));
-    else
-      nodes[i] = SynNode{};
-  }
+  if (!nodes.empty() && !CopyOut(Synopsis, nodes.data())) nodes.clear();
   return nodes;
 }
 
@@ -45,12 +59,7 @@ bool StoreNodes(const std::vector<SynNode>& nodes) {
   const int n = static_cast<int>(nodes.size());
   if (Synopsis.Count() != n && !Synopsis.SetSize(n)) return false;
   if (Synopsis.Count() != n) return false;
-  for (int i = 0; i < n; ++i) {
-    void* p = Synopsis.At(i);
-    if (!p) return false;
-    std::memcpy(p, &nodes[i], sizeof(SynNode));
-  }
-  return true;
+  return n == 0 || CopyIn(Synopsis, nodes.data());
 }
 
 SynNode NewNode(const ThreadOrderServices& s, const MsgIndexRec& rec, int slot, int self) {
@@ -131,6 +140,13 @@ bool MarkInvolvement(const ThreadOrderServices& s, std::vector<SynNode>& nodes, 
   return true;
 }
 
+// A stored order read back in number order needs no sort; anything else is
+// sorted so findsynnode can search it.
+void SortSynopsis(VirtualArrayCompare compare) {
+  if (Synopsis.Sorted() && Synopsis.Compare() == compare) return;
+  Synopsis.Sort(compare);
+}
+
 }  // namespace
 
 int NormaliseMessageOrder(int stored) { return stored >= 3 && stored <= 7 ? stored : kOrderRootsOnly; }
@@ -150,7 +166,7 @@ FirstShown FindFirstShown(uint16_t hideMask) {
 }
 
 int ScanThreadOrder(const ThreadOrderServices& s, int firstSlot, uint16_t hideMask, bool kept) {
-  Synopsis.Sort(CompareSynNodes);
+  SortSynopsis(CompareSynNodes);
   std::vector<MsgIndexRec> index = LoadIndex();
   std::vector<uint16_t> before(index.size());
   for (size_t i = 0; i < index.size(); ++i) before[i] = index[i].flags;
@@ -213,7 +229,7 @@ int ScanThreadOrder(const ThreadOrderServices& s, int firstSlot, uint16_t hideMa
 int BuildChronologicalOrder(const ThreadOrderServices& s, int firstSlot, uint16_t hideMask, bool newestFirst) {
   const int count = LogCva.Count();
   if (firstSlot < 0 || (count > 0 && firstSlot >= count)) return 0;
-  Synopsis.Sort(newestFirst ? CompareSynNodesReverse : CompareSynNodes);
+  SortSynopsis(newestFirst ? CompareSynNodesReverse : CompareSynNodes);
   std::vector<MsgIndexRec> index = LoadIndex();
   std::vector<SynNode> nodes;
   nodes.reserve(static_cast<size_t>(std::max(0, count - firstSlot)));
@@ -246,3 +262,14 @@ bool WriteSynNode(int node, const SynNode& in) {
   std::memcpy(p, &in, sizeof in);
   return true;
 }
+
+void ResetKeptNodes() {
+  std::vector<SynNode> nodes = LoadNodes();
+  for (SynNode& n : nodes) {
+    n.rowCacheSlot = -1;
+    n.flags &= static_cast<uint16_t>(~(kSynIgnored | kSynBookmarked));
+  }
+  if (!nodes.empty()) CopyIn(Synopsis, nodes.data());
+}
+
+std::vector<SynNode> CopyOfSynopsis() { return LoadNodes(); }

@@ -5,6 +5,7 @@
 // program through a ThreadOrderServices record the caller fills.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "msgbase/records.h"
 
@@ -56,6 +57,13 @@ struct FirstShown {
   int notDeleted;
 };
 FirstShown FindFirstShown(uint16_t hideMask);
+
+// A stored order about to be reused: no node has a cache row, none is ignored
+// until the marking pass says so.
+void ResetKeptNodes();
+
+// Every node, read in one pass (empty when the array cannot be read).
+std::vector<SynNode> CopyOfSynopsis();
 
 // Reads and writes one node, bounded.
 bool ReadSynNode(int node, SynNode* out);

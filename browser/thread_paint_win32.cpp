@@ -42,16 +42,37 @@ COLORREF BackColour(bool selected) {
 
 int Setting(uint32_t value, int fallback) { return value ? static_cast<int>(value) : fallback; }
 
+// One memory bitmap for every row, grown when a row is larger, and one
+// device context for the icons: made once, not per row.
+HDC g_rowDc, g_iconDc;
+HBITMAP g_rowBitmap, g_firstBitmap;
+int g_rowWidth, g_rowHeight;
+
+HDC RowSurface(HDC target, int width, int height) {
+  if (!g_rowDc) {
+    g_rowDc = CreateCompatibleDC(target);
+    g_iconDc = CreateCompatibleDC(target);
+  }
+  if (!g_rowBitmap || width > g_rowWidth || height > g_rowHeight) {
+    HBITMAP grown = CreateCompatibleBitmap(target, width, height);
+    HGDIOBJ old = SelectObject(g_rowDc, grown);
+    if (!g_firstBitmap) g_firstBitmap = static_cast<HBITMAP>(old);
+    if (g_rowBitmap) DeleteObject(g_rowBitmap);
+    g_rowBitmap = grown;
+    g_rowWidth = width;
+    g_rowHeight = height;
+  }
+  return g_rowDc;
+}
+
 void DrawIcon(HDC dc, int icon, bool selected, int x, int y) {
   HBITMAP bitmap = StateIconBitmap(icon, selected);
   if (!bitmap) return;
   BITMAP info;
   GetObjectA(bitmap, sizeof info, &info);
-  HDC source = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(source, bitmap);
-  BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
-  SelectObject(source, old);
-  DeleteDC(source);
+  HGDIOBJ old = SelectObject(g_iconDc, bitmap);
+  BitBlt(dc, x, y, info.bmWidth, info.bmHeight, g_iconDc, 0, 0, SRCCOPY);
+  SelectObject(g_iconDc, old);
 }
 
 // The author as the row shows it.
@@ -178,9 +199,7 @@ void PaintThreadRow(HWND list, int id, int row, int32_t node, HDC target, const 
   SynNode n;
   if (!g_browser.open || !ReadSynNode(node, &n)) return;
   const int width = rect->right - rect->left, height = rect->bottom - rect->top;
-  HDC dc = CreateCompatibleDC(target);
-  HBITMAP bitmap = CreateCompatibleBitmap(target, width, height);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  HDC dc = RowSurface(target, width, height);
   HGDIOBJ oldFont = g_browser.threadFont ? SelectObject(dc, g_browser.threadFont) : nullptr;
   TEXTMETRICA tm;
   GetTextMetricsA(dc, &tm);
@@ -275,7 +294,4 @@ void PaintThreadRow(HWND list, int id, int row, int32_t node, HDC target, const 
 
   BitBlt(target, rect->left, rect->top, width, height, dc, 0, 0, SRCCOPY);
   if (oldFont) SelectObject(dc, oldFont);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
 }
