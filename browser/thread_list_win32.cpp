@@ -361,22 +361,25 @@ void FillThreadList() {
     return;
   }
   const bool wholeThreads = MessageOrder == kOrderUnreadOnly || MessageOrder == kOrderThreads;
-  const std::vector<SynNode> nodes = CopyOfSynopsis();
+  const std::vector<SynNode>& nodes = CopyOfSynopsis();
   auto valid = [&](int node) { return node >= 0 && node < static_cast<int>(nodes.size()); };
+  std::vector<int32_t> rows;
+  rows.reserve(nodes.size());
   int root = 0;
   long rootSteps = 0;
   while (valid(root) && rootSteps++ < kMaxLinkSteps) {
-    List(kVlbAddRow, root);
+    rows.push_back(root);
     if (wholeThreads) {
       int node = nodes[root].next;
       for (long steps = 0; node != root && valid(node) && steps < kMaxLinkSteps; ++steps) {
-        List(kVlbAddRow, node);
+        rows.push_back(node);
         node = nodes[node].next;
       }
     }
     root = nodes[root].nextRoot;
     if (root == 0) break;
   }
+  VlbAppendRows(g_browser.list, rows.data(), static_cast<int>(rows.size()));
   SetRedraw(true);
 }
 

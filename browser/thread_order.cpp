@@ -34,8 +34,22 @@ bool CopyIn(VirtualArray& array, const void* in) {
   return true;
 }
 
-std::vector<MsgIndexRec> LoadIndex() {
-  std::vector<MsgIndexRec> all(static_cast<size_t>(LogCva.Count()));
+// Working copies, kept between folders like the topic's own arrays keep their
+// blocks: a large folder reopens without asking the system for fresh memory.
+struct Scratch {
+  std::vector<MsgIndexRec> index;
+  std::vector<uint16_t> before;
+  std::vector<SynNode> nodes;
+  std::vector<int32_t> lastDescendant, parentOf;
+};
+Scratch& Work() {
+  static Scratch scratch;
+  return scratch;
+}
+
+std::vector<MsgIndexRec>& LoadIndex() {
+  std::vector<MsgIndexRec>& all = Work().index;
+  all.resize(static_cast<size_t>(LogCva.Count()));
   if (!all.empty() && !CopyOut(LogCva, all.data())) std::memset(all.data(), 0, all.size() * sizeof(MsgIndexRec));
   return all;
 }
@@ -48,8 +62,9 @@ void StoreFlags(const std::vector<MsgIndexRec>& all, const std::vector<uint16_t>
     }
 }
 
-std::vector<SynNode> LoadNodes() {
-  std::vector<SynNode> nodes(static_cast<size_t>(Synopsis.Count()));
+std::vector<SynNode>& LoadNodes() {
+  std::vector<SynNode>& nodes = Work().nodes;
+  nodes.resize(static_cast<size_t>(Synopsis.Count()));
   if (!nodes.empty() && !CopyOut(Synopsis, nodes.data())) nodes.clear();
   return nodes;
 }
@@ -167,21 +182,26 @@ FirstShown FindFirstShown(uint16_t hideMask) {
 
 int ScanThreadOrder(const ThreadOrderServices& s, int firstSlot, uint16_t hideMask, bool kept) {
   SortSynopsis(CompareSynNodes);
-  std::vector<MsgIndexRec> index = LoadIndex();
-  std::vector<uint16_t> before(index.size());
+  std::vector<MsgIndexRec>& index = LoadIndex();
+  std::vector<uint16_t>& before = Work().before;
+  before.resize(index.size());
   for (size_t i = 0; i < index.size(); ++i) before[i] = index[i].flags;
-  std::vector<SynNode> nodes;
+  std::vector<SynNode>& nodes = Work().nodes;
   const int count = static_cast<int>(index.size());
   if (kept || firstSlot < 0 || firstSlot >= count) {
-    nodes = LoadNodes();
+    LoadNodes();
   } else {
+    nodes.clear();
     s.debugLog("syn_scan() before thread ordering\n");
     nodes.reserve(static_cast<size_t>(count - firstSlot));
     nodes.push_back(NewNode(s, index[firstSlot], firstSlot, 0));
     const int32_t lowest = index[firstSlot].number;
     // The last node of each node's subtree and each node's parent, so a reply
     // finds its place without walking its parent's descendants.
-    std::vector<int32_t> lastDescendant{0}, parentOf{-1};
+    std::vector<int32_t>& lastDescendant = Work().lastDescendant;
+    std::vector<int32_t>& parentOf = Work().parentOf;
+    lastDescendant.assign(1, 0);
+    parentOf.assign(1, -1);
     lastDescendant.reserve(nodes.capacity());
     parentOf.reserve(nodes.capacity());
     int lastRoot = 0;
@@ -230,8 +250,9 @@ int BuildChronologicalOrder(const ThreadOrderServices& s, int firstSlot, uint16_
   const int count = LogCva.Count();
   if (firstSlot < 0 || (count > 0 && firstSlot >= count)) return 0;
   SortSynopsis(newestFirst ? CompareSynNodesReverse : CompareSynNodes);
-  std::vector<MsgIndexRec> index = LoadIndex();
-  std::vector<SynNode> nodes;
+  std::vector<MsgIndexRec>& index = LoadIndex();
+  std::vector<SynNode>& nodes = Work().nodes;
+  nodes.clear();
   nodes.reserve(static_cast<size_t>(std::max(0, count - firstSlot)));
   int lastRoot = 0;
   const int step = newestFirst ? -1 : 1;
@@ -264,7 +285,7 @@ bool WriteSynNode(int node, const SynNode& in) {
 }
 
 void ResetKeptNodes() {
-  std::vector<SynNode> nodes = LoadNodes();
+  std::vector<SynNode>& nodes = LoadNodes();
   for (SynNode& n : nodes) {
     n.rowCacheSlot = -1;
     n.flags &= static_cast<uint16_t>(~(kSynIgnored | kSynBookmarked));
@@ -272,4 +293,4 @@ void ResetKeptNodes() {
   if (!nodes.empty()) CopyIn(Synopsis, nodes.data());
 }
 
-std::vector<SynNode> CopyOfSynopsis() { return LoadNodes(); }
+const std::vector<SynNode>& CopyOfSynopsis() { return LoadNodes(); }

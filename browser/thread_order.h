@@ -62,8 +62,9 @@ FirstShown FindFirstShown(uint16_t hideMask);
 // until the marking pass says so.
 void ResetKeptNodes();
 
-// Every node, read in one pass (empty when the array cannot be read).
-std::vector<SynNode> CopyOfSynopsis();
+// Every node, read in one pass into a working copy that the next call of this
+// module replaces (empty when the array cannot be read).
+const std::vector<SynNode>& CopyOfSynopsis();
 
 // Reads and writes one node, bounded.
 bool ReadSynNode(int node, SynNode* out);

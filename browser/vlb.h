@@ -17,6 +17,10 @@ BOOL RegisterVlbClass(HINSTANCE instance);
 LRESULT CALLBACK flVLBProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT VlbCommand(HWND window, UINT operation, WPARAM wParam, LPARAM lParam);
 
+// Appends many rows as 33773 would one at a time: 0, or -2 at the first row
+// that does not fit (the rows before it stay); -1 without a list.
+LRESULT VlbAppendRows(HWND window, const int32_t* values, int count);
+
 // The list's state (tests and the thread list read it); null without one.
 VlbState* VlbStateOf(HWND window);
 

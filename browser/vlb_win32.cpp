@@ -157,6 +157,24 @@ void DrawRow(HWND window, VlbState* s, HDC dc, int row, const RECT& rect, HBRUSH
   }
 }
 
+// One back buffer for every list, grown to the largest client area painted.
+HDC g_backDc;
+HBITMAP g_backBitmap;
+int g_backWidth, g_backHeight;
+
+HDC BackBuffer(HDC screen, int width, int height) {
+  if (!g_backDc) g_backDc = CreateCompatibleDC(screen);
+  if (!g_backBitmap || width > g_backWidth || height > g_backHeight) {
+    g_backWidth = width > g_backWidth ? width : g_backWidth;
+    g_backHeight = height > g_backHeight ? height : g_backHeight;
+    HBITMAP grown = CreateCompatibleBitmap(screen, g_backWidth, g_backHeight);
+    SelectObject(g_backDc, grown);
+    if (g_backBitmap) DeleteObject(g_backBitmap);
+    g_backBitmap = grown;
+  }
+  return g_backDc;
+}
+
 void OnPaint(HWND window, VlbState* s) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
@@ -174,15 +192,23 @@ void OnPaint(HWND window, VlbState* s) {
       InvalidateRect(window, &ps.rcPaint, FALSE);
       s->repaintPending = 1;
     } else {
-      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-      SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+      // The rows go to a back buffer first and reach the screen in one copy.
+      HDC back = BackBuffer(dc, client.right, client.bottom);
+      HGDIOBJ backFont = s->font ? SelectObject(back, s->font) : nullptr;
+      HGDIOBJ backBrush = SelectObject(back, brush);
+      SetTextColor(back, GetSysColor(COLOR_WINDOWTEXT));
+      SetBkColor(back, GetSysColor(COLOR_WINDOW));
       const int rows = s->rowsPerPage + (s->exactFit ? 0 : 1);
       for (int i = 0; i < rows; ++i) {
         RECT r = {client.left, i * s->rowHeight, client.right, (i + 1) * s->rowHeight};
         RECT hit;
         if (!IntersectRect(&hit, &r, &ps.rcPaint)) continue;
-        DrawRow(window, s, dc, s->top + i, r, brush);
+        DrawRow(window, s, back, s->top + i, r, brush);
       }
+      const RECT& p = ps.rcPaint;
+      BitBlt(dc, p.left, p.top, p.right - p.left, p.bottom - p.top, back, p.left, p.top, SRCCOPY);
+      SelectObject(back, backBrush);
+      if (backFont) SelectObject(back, backFont);
     }
     if (oldFont) SelectObject(dc, oldFont);
   }
@@ -259,6 +285,16 @@ LRESULT VlbCommand(HWND window, UINT operation, WPARAM wParam, LPARAM lParam) {
       return VlbModelCommand(*s, v, static_cast<int>(operation), wParam, lParam);
     }
   }
+}
+
+LRESULT VlbAppendRows(HWND window, const int32_t* values, int count) {
+  if (!IsWindow(window)) return 0;
+  VlbState* s = VlbStateOf(window);
+  if (!s) return -1;
+  VlbView v = ViewOf(window);
+  for (int i = 0; i < count; ++i)
+    if (VlbAddRow(*s, v, static_cast<uint32_t>(values[i])) != 0) return -2;
+  return 0;
 }
 
 LRESULT CALLBACK flVLBProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
