@@ -8,3 +8,5 @@ if(NOT PELMORA_NATIVE)
   pelmora_program_library(browser_thread_order)
 endif()
 # --- end of thread order -----------------------------------------------------
+pelmora_fuzz(fuzz_thread_order SOURCES tests/fuzz_thread_order.cpp LIBS browser_thread_order
+             CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/thread_order)
