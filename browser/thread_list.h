@@ -96,7 +96,3 @@ bool IsDownloadQueued(long number);
 
 // True when lower-casing (Windows-1252) changes some character.
 bool HasUpperCase(const char* text);
-
-// Fills the message base's calls into the browser (g_topicOpenHooks); start-up
-// runs it once.
-void InstallBrowserTopicHooks();

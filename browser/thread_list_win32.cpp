@@ -645,9 +645,3 @@ void RefreshGhostRows() {
 
 bool IsFileDownloaded(long) { return false; }
 bool IsDownloadQueued(long) { return false; }
-
-namespace {
-int CurrentMessageOrder() { return MessageOrder; }
-}  // namespace
-
-void InstallBrowserTopicHooks() { g_topicOpenHooks.messageOrder = CurrentMessageOrder; }

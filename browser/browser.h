@@ -1,0 +1,38 @@
+// The browser window: an MDI child ("Lindle Cask") holding the thread list,
+// the pane bar ("Cask Reserve") and the message view of the open folder.
+#pragma once
+#include <windows.h>
+
+#include "browser/browser_state.h"
+
+constexpr int kPaneBarId = 4307;
+constexpr int kBrowserPlacementSlot = 10;
+
+BOOL RegisterBrowserClasses(HINSTANCE instance);
+void browse();
+void CloseBrowser();
+HWND OpenBrowserWindow();
+LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK PaneBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void LayoutBrowser(LPARAM size);
+void ShowCurrentMessage();
+// The information bar text of a message: pieces of the field flags, values
+// between two 0xFE marks; out holds `size` bytes.
+void BuildInfoBar(char* out, size_t size, long number, unsigned fields);
+bool BrowsingVirtualFolder();
+// Fills the message base's calls into the browser (g_topicOpenHooks) and the
+// thread list's into the window; start-up runs it once.
+void InstallBrowserTopicHooks();
+
+// The pane bar's text (tests read it).
+const char* PaneBarText();
+
+// The message view until the reading subsystem provides it: creating it in
+// the browser and showing a message in it.
+struct MessageViewHooks {
+  HWND (*create)(HWND browser);
+  void (*show)(HWND view, long number);
+};
+extern MessageViewHooks g_messageViewHooks;
+// The browser's share of the height for the list.
+extern float g_splitRatio;

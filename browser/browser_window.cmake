@@ -1,0 +1,13 @@
+# --- The browser window: its panes, their layout and the current message ----
+add_library(browser_layout STATIC browser_layout.cpp)
+target_include_directories(browser_layout PUBLIC ${PROJECT_SOURCE_DIR})
+pelmora_test(browser_layout_tests SOURCES tests/browser_layout_test.cpp LIBS browser_layout)
+
+if(NOT PELMORA_NATIVE)
+  pelmora_program_library(browser_layout)
+  add_library(browser_window STATIC browser_window_win32.cpp pane_bar_win32.cpp)
+  target_link_libraries(browser_window PUBLIC browser_layout browser_thread_list shell)
+  pelmora_program_library(browser_window)
+  pelmora_test(browser_window_tests SOURCES tests/browser_window_test.cpp LIBS browser_window)
+endif()
+# --- end of the browser window -----------------------------------------------

@@ -1,0 +1,181 @@
+#include "browser/browser.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "browser/tests/screenshot.h"
+#include "browser/thread_list.h"
+#include "browser/thread_order.h"
+#include "browser/vlb.h"
+#include "core/user_settings.h"
+#include "msgbase/conf_list.h"
+#include "msgbase/tests/memory_log.h"
+#include "msgbase/tests/topic_fixture.h"
+#include "msgbase/topic_open.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+const char kNews[] = "net:comp.test/all";
+const char kEmpty[] = "net:comp.empty/all";
+const char kDate[] = "Tue, 5 Mar 1996 14:07:33 -0500";
+
+std::string Message(long number, long parent, const char* author, const char* subject) {
+  std::string body = std::string("From: ") + author + "\nSubject: " + subject + "\n\nText.\n";
+  return SeparatorMessage(kNews, number, author, kDate, body, parent ? "Comment to " + std::to_string(parent) : "");
+}
+
+// Three threads; 1, 2 and 4 will be read.
+std::string Topic() {
+  return Message(1, 0, "ann@x.org", "Welcome") + Message(2, 1, "bob@x.org", "Re: Welcome") +
+         Message(3, 0, "cy@x.org", "Pictures") + Message(4, 3, "dee@x.org", "Re: Pictures") +
+         Message(5, 4, "eve@x.org", "Re: Pictures") + Message(6, 0, "fay@x.org", "Lunch");
+}
+
+std::vector<long> g_shown;
+
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefFrameProcA(window, g_shell.mdiClient, message, wParam, lParam);
+}
+
+class BrowserWindowTest : public TopicFixture {
+ protected:
+  static void SetUpTestSuite() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    RegisterBrowserClasses(instance);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = instance;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+    wc.lpszClassName = "BrowserTestFrame";
+    RegisterClassA(&wc);
+  }
+  void SetUp() override {
+    TopicFixture::SetUp();
+    AddFolder(kNews, "news.log", 0);
+    AddFolder(kEmpty, "empty.log", 0);
+    g_browser = BrowserState();
+    g_shown.clear();
+    g_messageViewHooks.show = [](HWND, long number) { g_shown.push_back(number); };
+    frame_ = CreateWindowA("BrowserTestFrame", "Frame", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 760,
+                           560, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    CLIENTCREATESTRUCT ccs = {nullptr, 1000};
+    g_shell.frame = frame_;
+    g_shell.mdiClient = CreateWindowA("MDICLIENT", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 740, 500,
+                                      frame_, nullptr, GetModuleHandleA(nullptr), &ccs);
+    g_windowPlacements[kBrowserPlacementSlot] = {0, 0, 700, 460, 0};
+    g_user.readingMode = kOrderThreads;
+    InstallBrowserTopicHooks();
+  }
+  void TearDown() override {
+    logclose();
+    if (g_browser.window) DestroyWindow(g_browser.window);
+    DestroyWindow(frame_);
+    g_shell = ShellWindows();
+    g_browser = BrowserState();
+    TopicFixture::TearDown();
+  }
+  void WriteTopic(const char* file, const std::string& log) { WriteWholeFile(Path(file), log); }
+  // Opens the folder once to build its index, marks messages read, and
+  // opens it again the way a user does.
+  void OpenWithRead(const char* folder, const std::vector<long>& read) {
+    lstrcpynA(g_topic.openName, folder, sizeof g_topic.openName);
+    ASSERT_EQ(1, logopen());
+    for (int i = 0; i < LogCva.Count(); ++i) {
+      auto* rec = static_cast<MsgIndexRec*>(LogCva.At(i));
+      for (long n : read)
+        if (rec->number == n) rec->flags |= kMsgRead;
+    }
+    CloseBrowser();
+    browse();
+  }
+  std::vector<long> Rows() {
+    std::vector<long> out;
+    LRESULT count = VlbCommand(g_browser.list, kVlbRowCount, 0, 0);
+    for (int row = 0; row < count; ++row) {
+      SynNode n;
+      ReadSynNode(static_cast<int>(VlbCommand(g_browser.list, kVlbRowValue, 0, row)), &n);
+      out.push_back(n.number);
+    }
+    return out;
+  }
+  HWND frame_ = nullptr;
+};
+
+TEST_F(BrowserWindowTest, OpeningSelectsTheFirstUnreadMessageOfTheFirstThreadThatHasOne) {
+  WriteTopic("news.log", Topic());
+  OpenWithRead(kNews, {1, 2, 3});
+  ASSERT_TRUE(g_browser.open);
+  ASSERT_TRUE(IsWindow(g_browser.window));
+  char title[100];
+  GetWindowTextA(g_browser.window, title, sizeof title);
+  EXPECT_STREQ("net:comp.test.all", title);
+  EXPECT_EQ(4, g_browser.currentMessage) << "thread 3 has the first unread message, 4";
+  EXPECT_EQ((std::vector<long>{1, 2, 3, 4, 5, 6}), Rows());
+  ShowCurrentMessage();
+  ASSERT_FALSE(g_shown.empty());
+  EXPECT_EQ(4, g_shown.back()) << "the view shows the selected message";
+  const std::string bar = PaneBarText();
+  EXPECT_NE(std::string::npos, bar.find("message  \xFE"
+                                        "4\xFE"))
+      << bar;
+  EXPECT_NE(std::string::npos, bar.find("from  \xFE"
+                                        "dee@x.org\xFE"))
+      << bar;
+  RECT barRect;
+  GetWindowRect(g_browser.paneBar, &barRect);
+  EXPECT_TRUE(IsWindowVisible(g_browser.paneBar));
+  UpdateWindow(g_browser.paneBar);
+  {
+    HDC dc = GetDC(g_browser.paneBar);
+    int dark = 0;
+    for (int x = 0; x < 400; ++x)
+      for (int y = 0; y < 24; ++y) dark += GetPixel(dc, x, y) == RGB(0, 0, 0);
+    ReleaseDC(g_browser.paneBar, dc);
+    EXPECT_GT(dark, 20) << "the information text is drawn";
+  }
+  CreateDirectoryA("screenshots", nullptr);
+  EXPECT_TRUE(screenshot::SaveWindow(frame_, "screenshots/browser.png"));
+
+  // Everything read: the last row.
+  OpenWithRead(kNews, {1, 2, 3, 4, 5, 6});
+  EXPECT_EQ(6, g_browser.currentMessage);
+  EXPECT_EQ(5, VlbCommand(g_browser.list, kVlbCaret, 0, 0));
+}
+
+TEST_F(BrowserWindowTest, AnEmptyFolderSaysSo) {
+  WriteTopic("empty.log", "");
+  OpenWithRead(kEmpty, {});
+  ASSERT_TRUE(g_browser.open);
+  EXPECT_STREQ("This folder is empty", PaneBarText());
+  EXPECT_TRUE(g_shown.empty());
+}
+
+TEST_F(BrowserWindowTest, AStoredOrderOfZeroOpensAsRootsOnlyAndClosingTakesThePanesDown) {
+  WriteTopic("news.log", Topic());
+  g_user.readingMode = 0;
+  OpenWithRead(kNews, {});
+  EXPECT_EQ(kOrderRootsOnly, MessageOrder);
+  EXPECT_EQ((std::vector<long>{1, 3, 6}), Rows());
+  logclose();
+  EXPECT_FALSE(g_browser.open);
+  EXPECT_EQ(nullptr, g_browser.list);
+}
+
+TEST_F(BrowserWindowTest, OrderCommandsRebuildTheListAroundTheCurrentMessage) {
+  WriteTopic("news.log", Topic());
+  OpenWithRead(kNews, {});
+  SelectMessage(5, kNews, 1);
+  SetMessageOrder(1792);
+  EXPECT_EQ(kOrderReverseChronological, MessageOrder);
+  EXPECT_EQ((std::vector<long>{6, 5, 4, 3, 2, 1}), Rows());
+  EXPECT_EQ(5, g_browser.currentMessage);
+  SetMessageOrder(1789);
+  EXPECT_EQ((std::vector<long>{1, 3, 4, 5, 6}), Rows()) << "roots only, with 5's thread opened to show it";
+  EXPECT_EQ(5, g_browser.currentMessage);
+}
+
+}  // namespace
