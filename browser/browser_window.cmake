@@ -1,7 +1,8 @@
 # --- The browser window: its panes, their layout and the current message ----
-add_library(browser_layout STATIC browser_layout.cpp)
+add_library(browser_layout STATIC browser_layout.cpp name_text.cpp)
 target_include_directories(browser_layout PUBLIC ${PROJECT_SOURCE_DIR})
-pelmora_test(browser_layout_tests SOURCES tests/browser_layout_test.cpp LIBS browser_layout)
+target_link_libraries(browser_layout PUBLIC core_portable)
+pelmora_test(browser_layout_tests SOURCES tests/browser_layout_test.cpp tests/name_text_test.cpp LIBS browser_layout)
 
 if(NOT PELMORA_NATIVE)
   pelmora_program_library(browser_layout)

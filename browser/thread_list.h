@@ -93,6 +93,3 @@ HBITMAP StateIconBitmap(int icon, bool selected);
 // Files of the open folder's announcements (none until their lists exist).
 bool IsFileDownloaded(long number);
 bool IsDownloadQueued(long number);
-
-// True when lower-casing (Windows-1252) changes some character.
-bool HasUpperCase(const char* text);

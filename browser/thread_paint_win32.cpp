@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "browser/name_text.h"
 #include "browser/thread_list.h"
 #include "browser/thread_order.h"
 #include "browser/vlb.h"
@@ -188,11 +189,6 @@ int IconForThread(unsigned summary, bool unread, bool rootRead, const SynNode& n
 
 }  // namespace
 
-bool HasUpperCase(const char* text) {
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
-    if (ToLower1252(*p) != *p) return true;
-  return false;
-}
 
 void PaintThreadRow(HWND list, int id, int row, int32_t node, HDC target, const RECT* rect, BOOL caretWithFocus,
                     BOOL selected) {
