@@ -20,6 +20,12 @@ void ShowCurrentMessage();
 // between two 0xFE marks; out holds `size` bytes.
 void BuildInfoBar(char* out, size_t size, long number, unsigned fields);
 bool BrowsingVirtualFolder();
+// Zoom modes: 0 list and view, 1 list only, 2 view only; the commands
+// 1736, 1734 and 1735 choose them.
+void SetZoomMode(int mode);
+int ZoomModeOfCommand(int command);  // -1 for another command
+bool ViewHasFocus();
+void ToggleBrowserFocus();
 // Fills the message base's calls into the browser (g_topicOpenHooks) and the
 // thread list's into the window; start-up runs it once.
 void InstallBrowserTopicHooks();

@@ -10,6 +10,7 @@
 #include "browser/vlb.h"
 #include "core/debuglog.h"
 #include "core/folder_names.h"
+#include "core/resstr.h"
 #include "core/user_settings.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/topic_open.h"
@@ -25,7 +26,8 @@ constexpr unsigned kDefaultInfoFields = 0x80 | 0x01 | 0x02 | 0x08;
 HWND NoView(HWND) { return nullptr; }
 void NoShowMessage(HWND, long) {}
 
-long g_lastEmptyNotice = -2;  // the message for which "This folder is empty" was last set
+long g_lastEmptyNotice = -2;
+int g_previousZoomMode = 0;  // the message for which "This folder is empty" was last set
 
 bool IsRootNode(const SynNode& n) { return n.level == 0; }
 
@@ -245,6 +247,35 @@ void CloseBrowser() {
   ReleaseThreadOrder();
   g_lastEmptyNotice = -2;
   if (g_browser.window) InvalidateRect(g_browser.window, nullptr, TRUE);
+}
+
+int ZoomModeOfCommand(int command) {
+  switch (command) {
+    case 1736: return 0;
+    case 1734: return 1;
+    case 1735: return 2;
+    default: return -1;
+  }
+}
+
+void SetZoomMode(int mode) {
+  if (mode < 0 || mode > 2 || mode == g_browser.zoomMode || g_browser.composite) return;
+  g_previousZoomMode = g_browser.zoomMode;
+  g_browser.zoomMode = mode;
+  LayoutBrowser(0);
+  for (HWND pane : {g_browser.window, g_browser.list, g_browser.paneBar, g_browser.view})
+    if (pane) RedrawWindow(pane, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+bool ViewHasFocus() {
+  if (g_browser.composite || g_browser.zoomMode == 1) return false;
+  if (g_browser.zoomMode == 2) return true;
+  return g_browser.view && GetFocus() == g_browser.view;
+}
+
+void ToggleBrowserFocus() {
+  HWND target = ViewHasFocus() || !g_browser.view ? g_browser.list : g_browser.view;
+  if (target) FocusIfActive(target);
 }
 
 void BuildInfoBar(char* out, size_t size, long number, unsigned fields) {

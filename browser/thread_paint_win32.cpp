@@ -189,7 +189,6 @@ int IconForThread(unsigned summary, bool unread, bool rootRead, const SynNode& n
 
 }  // namespace
 
-
 void PaintThreadRow(HWND list, int id, int row, int32_t node, HDC target, const RECT* rect, BOOL caretWithFocus,
                     BOOL selected) {
   SynNode n;

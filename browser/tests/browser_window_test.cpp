@@ -178,4 +178,32 @@ TEST_F(BrowserWindowTest, OrderCommandsRebuildTheListAroundTheCurrentMessage) {
   EXPECT_EQ(5, g_browser.currentMessage);
 }
 
+TEST_F(BrowserWindowTest, ZoomModesLayThePanesOut) {
+  WriteTopic("news.log", Topic());
+  g_messageViewHooks.create = [](HWND browser) {
+    return CreateWindowA("STATIC", "view", WS_CHILD | WS_BORDER, 0, 0, 10, 10, browser, nullptr, nullptr, nullptr);
+  };
+  OpenWithRead(kNews, {});
+  auto height = [](HWND w) {
+    RECT r;
+    GetWindowRect(w, &r);
+    return r.bottom - r.top;
+  };
+  RECT client;
+  GetClientRect(g_browser.window, &client);
+  struct Case {
+    int command;
+    bool listShown, viewShown;
+  } cases[] = {{1734, true, false}, {1735, false, true}, {1736, true, true}};
+  for (const Case& c : cases) {
+    SetZoomMode(ZoomModeOfCommand(c.command));
+    EXPECT_EQ(c.listShown, height(g_browser.list) > 0) << c.command;
+    EXPECT_EQ(c.viewShown, height(g_browser.view) > 2) << c.command;
+    EXPECT_EQ(c.command == 1735, ViewHasFocus()) << c.command;
+  }
+  EXPECT_EQ(0, height(g_browser.list) % VlbStateOf(g_browser.list)->rowHeight) << "mixed mode: whole rows";
+  EXPECT_EQ(-1, ZoomModeOfCommand(1737));
+  g_messageViewHooks.create = [](HWND) -> HWND { return nullptr; };
+}
+
 }  // namespace
