@@ -26,6 +26,10 @@ void SetZoomMode(int mode);
 int ZoomModeOfCommand(int command);  // -1 for another command
 bool ViewHasFocus();
 void ToggleBrowserFocus();
+// Follows a link: "pl:folder" and "PL://folder#number" open the folder and
+// select the message; any other link is logged and nothing is run.
+void FollowLink(const char* url);
+
 // Fills the message base's calls into the browser (g_topicOpenHooks) and the
 // thread list's into the window; start-up runs it once.
 void InstallBrowserTopicHooks();

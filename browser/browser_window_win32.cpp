@@ -29,8 +29,6 @@ void NoShowMessage(HWND, long) {}
 long g_lastEmptyNotice = -2;
 int g_previousZoomMode = 0;  // the message for which "This folder is empty" was last set
 
-bool IsRootNode(const SynNode& n) { return n.level == 0; }
-
 void SetPaneText(const char* text) {
   if (g_browser.paneBar) SetWindowTextA(g_browser.paneBar, text);
 }

@@ -178,6 +178,24 @@ TEST_F(BrowserWindowTest, OrderCommandsRebuildTheListAroundTheCurrentMessage) {
   EXPECT_EQ(5, g_browser.currentMessage);
 }
 
+TEST_F(BrowserWindowTest, OwnLinksOpenTheFolderAtTheMessageAndOthersRunNothing) {
+  WriteTopic("news.log", Topic());
+  WriteTopic("empty.log", "");
+  FollowLink("PL://net:comp.test/all#5");
+  ASSERT_TRUE(g_browser.open);
+  EXPECT_STREQ(kNews, g_topic.openName);
+  EXPECT_EQ(5, g_browser.currentMessage);
+  FollowLink("pl:net:comp.test/all#2");
+  EXPECT_EQ(2, g_browser.currentMessage) << "the same folder stays open";
+  FollowLink("http://example.com/");
+  FollowLink("pl:net:comp.test/all#x");
+  EXPECT_STREQ(kNews, g_topic.openName);
+  EXPECT_EQ(2, g_browser.currentMessage);
+  FollowLink("pl:net:comp.empty/all");
+  EXPECT_STREQ(kEmpty, g_topic.openName);
+  EXPECT_STREQ("This folder is empty", PaneBarText());
+}
+
 TEST_F(BrowserWindowTest, ZoomModesLayThePanesOut) {
   WriteTopic("news.log", Topic());
   g_messageViewHooks.create = [](HWND browser) {
