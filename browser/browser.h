@@ -26,6 +26,11 @@ void SetZoomMode(int mode);
 int ZoomModeOfCommand(int command);  // -1 for another command
 bool ViewHasFocus();
 void ToggleBrowserFocus();
+// Copies the selected messages of the thread list to the clipboard (text,
+// "500_MESSAGE", "500_MESSAGE_LINK"); with cut, marks them for deletion.
+// The number of messages copied.
+int CopyMessagesToClipboard(int cut);
+
 // Follows a link: "pl:folder" and "PL://folder#number" open the folder and
 // select the message; any other link is logged and nothing is run.
 void FollowLink(const char* url);

@@ -196,6 +196,43 @@ TEST_F(BrowserWindowTest, OwnLinksOpenTheFolderAtTheMessageAndOthersRunNothing) 
   EXPECT_STREQ("This folder is empty", PaneBarText());
 }
 
+std::string ClipboardFormat(const char* name) {
+  UINT format = name ? RegisterClipboardFormatA(name) : CF_TEXT;
+  std::string out;
+  if (!OpenClipboard(nullptr)) return out;
+  if (HANDLE h = GetClipboardData(format)) {
+    if (const char* p = static_cast<const char*>(GlobalLock(h))) out = p;
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return out;
+}
+
+TEST_F(BrowserWindowTest, CopyPutsTextReferencesAndLinksOnTheClipboard) {
+  std::string withId = SeparatorMessage(kNews, 1, "ann@x.org", kDate,
+                                        "From: ann@x.org\nSubject: Hello\nMessage-ID: <abc@x.org>\n\nFirst line.\n");
+  WriteTopic("news.log", withId + Message(2, 1, "bob@x.org", "Re: Hello"));
+  OpenWithRead(kNews, {});
+  VlbCommand(g_browser.list, kVlbSelectAll, 0, 0);
+  EXPECT_EQ(2, CopyMessagesToClipboard(0));
+  EXPECT_EQ("PL:net:comp.test/all#1\nPL:net:comp.test/all#2\n", ClipboardFormat("500_MESSAGE"));
+  EXPECT_EQ("PL:net:comp.test/all#<abc@x.org> PL:net:comp.test/all#2 ", ClipboardFormat("500_MESSAGE_LINK"));
+  const std::string text = ClipboardFormat(nullptr);
+  EXPECT_NE(std::string::npos, text.find("First line.\r\n")) << text;
+  for (int i = 0; i < LogCva.Count(); ++i)
+    EXPECT_FALSE(static_cast<MsgIndexRec*>(LogCva.At(i))->flags & kMsgMarkedForDeletion) << "copy marks nothing";
+
+  // A Quorl folder names its messages by number; a cut marks them.
+  const char kChat[] = "quorl:chat/general";
+  AddFolder(kChat, "chat.log", 0);
+  WriteTopic("chat.log", SeparatorMessage(kChat, 7, "ann", kDate, "Hello.\n"));
+  FollowLink("pl:quorl:chat/general#7");
+  ASSERT_STREQ(kChat, g_topic.openName);
+  EXPECT_EQ(1, CopyMessagesToClipboard(1));
+  EXPECT_EQ("quorl:chat/general:7 ", ClipboardFormat("500_MESSAGE_LINK"));
+  EXPECT_TRUE(static_cast<MsgIndexRec*>(LogCva.At(0))->flags & kMsgMarkedForDeletion);
+}
+
 TEST_F(BrowserWindowTest, ZoomModesLayThePanesOut) {
   WriteTopic("news.log", Topic());
   g_messageViewHooks.create = [](HWND browser) {
