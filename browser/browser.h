@@ -31,6 +31,27 @@ void ToggleBrowserFocus();
 // The number of messages copied.
 int CopyMessagesToClipboard(int cut);
 
+// The mark commands on the thread list's selection (Ctrl: whole threads;
+// Shift: keep the read state), each followed by its movement setting when
+// one row was marked. Results: rows marked.
+int MarkReadCommand();
+int MarkUnreadCmd();
+int MarkDeleteCmd();
+int MarkKeepCmd();
+int MarkUnreadLockCmd();
+int MarkBookmarkCmd();
+int MarkIgnoreCmd();
+// The move after a mark by "Movement Mode <letter>": 0 stay, 1 down one,
+// 2 next thread, 3 next unread here, 4 next unread anywhere. 0 when the list
+// or the folder is gone.
+int AdvanceAfterMark(char letter);
+void ThreadListPageUp();
+void ThreadListPageDown();
+struct MarkHooks {
+  bool (*canModerateTopic)(const char* folder);  // CanModerateTopic
+};
+extern MarkHooks g_markHooks;
+
 // Follows a link: "pl:folder" and "PL://folder#number" open the folder and
 // select the message; any other link is logged and nothing is run.
 void FollowLink(const char* url);

@@ -225,6 +225,7 @@ void ReleaseThreadOrder() {
 }
 
 int PrepareThreadOrder() {
+  SetBookmarkFolder(g_topic.openName);
   MessageOrder = NormaliseMessageOrder(MessageOrder);
   uint16_t hideMask = MessageOrder == kOrderUnreadOnly ? kMsgRead : 0;
   if (g_user.hideDeleted) hideMask |= kMsgMarkedForDeletion;

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "browser/bookmarks.h"
 #include "browser/tests/screenshot.h"
 #include "browser/thread_list.h"
 #include "browser/thread_order.h"
@@ -231,6 +233,69 @@ TEST_F(BrowserWindowTest, CopyPutsTextReferencesAndLinksOnTheClipboard) {
   EXPECT_EQ(1, CopyMessagesToClipboard(1));
   EXPECT_EQ("quorl:chat/general:7 ", ClipboardFormat("500_MESSAGE_LINK"));
   EXPECT_TRUE(static_cast<MsgIndexRec*>(LogCva.At(0))->flags & kMsgMarkedForDeletion);
+}
+
+uint16_t FlagsOf(long number) {
+  int slot = findmsgidx(static_cast<int32_t>(number));
+  return slot >= 0 ? static_cast<MsgIndexRec*>(LogCva.At(slot))->flags : 0;
+}
+
+TEST_F(BrowserWindowTest, MarksToggleFromTheFirstMessageAndMoveByTheirSetting) {
+  WriteTopic("news.log", Topic());
+  g_user.movementModeD = 2;
+  g_user.movementModeK = 1;
+  OpenWithRead(kNews, {});
+  SelectMessage(1, kNews, 1);
+  EXPECT_EQ(1, MarkDeleteCmd());
+  EXPECT_TRUE(FlagsOf(1) & kMsgMarkedForDeletion);
+  EXPECT_TRUE(FlagsOf(1) & kMsgRead);
+  EXPECT_EQ(3, g_browser.currentMessage) << "Movement Mode D = 2: the next thread";
+  EXPECT_EQ((std::vector<long>{1, 3, 4, 5, 6}), Rows()) << "the marked thread is collapsed";
+
+  // Two rows: both marked, the caret stays; the first decides the direction.
+  VlbCommand(g_browser.list, kVlbSelectRow, 0, 0);
+  SendMessageA(g_browser.list, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT,
+               MAKELPARAM(5, VlbStateOf(g_browser.list)->rowHeight + 2));
+  SendMessageA(g_browser.list, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(2, MarkDeleteCmd());
+  EXPECT_EQ(1, VlbCommand(g_browser.list, kVlbCaret, 0, 0));
+  EXPECT_FALSE(FlagsOf(1) & kMsgMarkedForDeletion) << "1 was marked: the command clears";
+  EXPECT_FALSE(FlagsOf(3) & kMsgMarkedForDeletion);
+
+  // Keep moves down one; Unread never moves.
+  SelectMessage(4, kNews, 1);
+  MarkKeepCmd();
+  EXPECT_TRUE(FlagsOf(4) & kMsgKeep);
+  EXPECT_EQ(5, g_browser.currentMessage);
+  MarkUnreadCmd();
+  EXPECT_EQ(5, g_browser.currentMessage);
+  EXPECT_FALSE(FlagsOf(5) & kMsgRead);
+
+  // Bookmark and ignore through the bookmark table.
+  SelectMessage(6, kNews, 1);
+  g_user.movementModeB = 0;
+  MarkBookmarkCmd();
+  EXPECT_TRUE(IsBookmarkedInSet(6));
+  EXPECT_EQ(6, g_browser.currentMessage);
+
+  // Moderated folders refuse delete and keep and say so.
+  g_topic.openFlags |= 0x0008;
+  EXPECT_EQ(0, MarkDeleteCmd());
+  ASSERT_FALSE(Recorded().status.empty());
+  g_topic.openFlags &= ~0x0008u;
+}
+
+TEST_F(BrowserWindowTest, NextUnreadWithNoneLeftClosesTheBrowser) {
+  WriteTopic("news.log", Topic());
+  g_user.movementModeK = 4;
+  OpenWithRead(kNews, {1, 2, 3, 4, 5, 6});
+  HWND browser = g_browser.window;
+  SelectMessage(2, kNews, 1);
+  MarkKeepCmd();
+  EXPECT_NE(Recorded().status.end(), std::find(Recorded().status.begin(), Recorded().status.end(), "No new messages"));
+  EXPECT_FALSE(IsWindow(browser));
+  EXPECT_FALSE(g_browser.open);
+  EXPECT_EQ(nullptr, g_topic.log);
 }
 
 TEST_F(BrowserWindowTest, ZoomModesLayThePanesOut) {
