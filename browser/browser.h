@@ -47,6 +47,12 @@ int MarkIgnoreCmd();
 int AdvanceAfterMark(char letter);
 void ThreadListPageUp();
 void ThreadListPageDown();
+// The thread list's keys before the list box sees them: 0 handled, 1 left
+// to the list.
+int ThreadListKey(int key);
+LRESULT CALLBACK ThreadListSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void SubclassThreadList(HWND list);
+
 struct MarkHooks {
   bool (*canModerateTopic)(const char* folder);  // CanModerateTopic
 };

@@ -183,6 +183,7 @@ void browse() {
   VlbCommand(g_browser.list, kVlbModeMultiple, 0, 0);
   VlbCommand(g_browser.list, kVlbSetDrawCallback, 0, reinterpret_cast<LPARAM>(PaintThreadRow));
   SendMessageA(g_browser.list, WM_SETFONT, reinterpret_cast<WPARAM>(g_browser.threadFont), 0);
+  SubclassThreadList(g_browser.list);
   g_browser.paneBar = CreateWindowA("Cask Reserve", "", WS_CHILD, 0, 0, 10, kBarHeight, g_browser.window,
                                     reinterpret_cast<HMENU>(kPaneBarId), instance, nullptr);
   if (!g_browser.paneBar) {

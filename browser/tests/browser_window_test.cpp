@@ -298,6 +298,46 @@ TEST_F(BrowserWindowTest, NextUnreadWithNoneLeftClosesTheBrowser) {
   EXPECT_EQ(nullptr, g_topic.log);
 }
 
+TEST_F(BrowserWindowTest, PaneKeysShiftTheTreeExpandAndPage) {
+  WriteTopic("news.log", Topic());
+  g_user.readingMode = kOrderRootsOnly;
+  OpenWithRead(kNews, {});
+  struct Step {
+    const char* name;
+    int key;
+    bool ctrl;
+    int offset;
+    std::vector<long> rows;
+  } steps[] = {
+      {"Ctrl+Left at 0 changes nothing", VK_LEFT, true, 0, {1, 3, 6}},
+      {"Ctrl+Right shifts the tree", VK_RIGHT, true, 1, {1, 3, 6}},
+      {"Right expands the collapsed thread", VK_RIGHT, false, 1, {1, 2, 3, 6}},
+  };
+  SelectMessage(1, kNews, 1);
+  for (const Step& s : steps) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = s.ctrl ? 0x80 : 0;
+    SetKeyboardState(keys);
+    SendMessageA(g_browser.list, WM_KEYDOWN, s.key, 0);
+    EXPECT_EQ(s.offset, g_browser.levelOffset) << s.name;
+    EXPECT_EQ(s.rows, Rows()) << s.name;
+  }
+  g_browser.levelOffset = 99;
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  SendMessageA(g_browser.list, WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_EQ(99, g_browser.levelOffset) << "Ctrl+Right at 99 changes nothing";
+  // Without a view, Page Down moves the caret; on the last page to the last row.
+  SendMessageA(g_browser.list, WM_KEYDOWN, VK_NEXT, 0);
+  EXPECT_EQ(3, VlbCommand(g_browser.list, kVlbCaret, 0, 0));
+  EXPECT_EQ(6, g_browser.currentMessage);
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+}
+
 TEST_F(BrowserWindowTest, ZoomModesLayThePanesOut) {
   WriteTopic("news.log", Topic());
   g_messageViewHooks.create = [](HWND browser) {
