@@ -50,7 +50,7 @@ bool CurrentIsRoot() {
 void OnWheel(short delta) {
   UINT lines = 3;
   SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-  int step = lines == WHEEL_PAGESCROLL ? static_cast<int>(List(kVlbRowsPerPage)) - 1 : static_cast<int>(lines);
+  int step = lines == static_cast<UINT>(-1) ? static_cast<int>(List(kVlbRowsPerPage)) - 1 : static_cast<int>(lines);
   LRESULT top = List(kVlbTopRow) + (delta > 0 ? -step : step);
   const LRESULT last = List(kVlbRowCount) - 1;
   if (top > last) top = last;
