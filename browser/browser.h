@@ -62,9 +62,10 @@ extern MarkHooks g_markHooks;
 // select the message; any other link is logged and nothing is run.
 void FollowLink(const char* url);
 
-// Fills the message base's calls into the browser (g_topicOpenHooks) and the
-// thread list's into the window; start-up runs it once.
-void InstallBrowserTopicHooks();
+// Puts the browser into the tables that call it: the message base's
+// (g_topicOpenHooks), the shell's (g_shellHooks, g_windowClassProcs) and the
+// thread list's. Start-up runs it once, before the classes are registered.
+void InstallBrowserHooks();
 
 // The pane bar's text (tests read it).
 const char* PaneBarText();

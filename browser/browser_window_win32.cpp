@@ -14,7 +14,9 @@
 #include "core/user_settings.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/topic_open.h"
+#include "shell/shell_hooks.h"
 #include "shell/shell_state.h"
+#include "shell/window_classes.h"
 
 namespace {
 
@@ -87,6 +89,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 bool CurrentOfTopic() { return g_browser.open; }
+HWND BrowserWindowOfShell() { return g_browser.window; }
+HWND ThreadListOfShell() { return g_browser.list; }
+void SelectMessageOfShell(long number, const char* folder, int show) { SelectMessage(number, folder, show); }
 int OrderOfBrowser() { return MessageOrder; }
 
 }  // namespace
@@ -341,10 +346,22 @@ LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   return DefMDIChildProcA(window, message, wParam, lParam);
 }
 
-void InstallBrowserTopicHooks() {
+void InstallBrowserHooks() {
   g_topicOpenHooks.messageOrder = OrderOfBrowser;
   g_topicOpenHooks.browse = browse;
   g_topicOpenHooks.closeBrowser = CloseBrowser;
   g_topicOpenHooks.browserOpen = CurrentOfTopic;
   g_browserHooks.showCurrentMessage = ShowCurrentMessage;
+  g_shellHooks.browserOpen = CurrentOfTopic;
+  g_shellHooks.browserWindow = BrowserWindowOfShell;
+  g_shellHooks.threadList = ThreadListOfShell;
+  g_shellHooks.closeBrowser = CloseBrowser;
+  g_shellHooks.loadStateIcons = LoadStateIcons;
+  g_shellHooks.freeStateIcons = FreeStateIcons;
+  g_shellHooks.selectMessage = SelectMessageOfShell;
+  g_shellHooks.browsingComposite = BrowsingVirtualFolder;
+  g_shellHooks.followLink = FollowLink;
+  g_windowClassProcs.browser = BrowserWindowProc;
+  g_windowClassProcs.messageWindow = PaneBarProc;
+  g_windowClassProcs.registerVlbClass = RegisterVlbClass;
 }

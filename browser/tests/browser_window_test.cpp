@@ -70,7 +70,7 @@ class BrowserWindowTest : public TopicFixture {
                                       frame_, nullptr, GetModuleHandleA(nullptr), &ccs);
     g_windowPlacements[kBrowserPlacementSlot] = {0, 0, 700, 460, 0};
     g_user.readingMode = kOrderThreads;
-    InstallBrowserTopicHooks();
+    InstallBrowserHooks();
   }
   void TearDown() override {
     logclose();
