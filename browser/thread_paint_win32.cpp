@@ -143,6 +143,13 @@ void DrawTreeLines(HDC dc, int node, const SynNode& n, int treeX, int unit, int 
   DeleteObject(pen);
 }
 
+// One line of text, vertically centred and clipped to its box, without
+// prefix processing.
+void TextInBox(HDC dc, const RECT& box, const char* text, int textHeight) {
+  const int y = box.top + (box.bottom - box.top - textHeight) / 2;
+  ExtTextOutA(dc, box.left, y, ETO_CLIPPED, &box, text, lstrlenA(text), nullptr);
+}
+
 int IconForMessage(uint16_t flags, const SynNode& n, int slot) {
   switch (slot) {
     case 0:
@@ -275,16 +282,16 @@ void PaintThreadRow(HWND list, int id, int row, int32_t node, HDC target, const 
   int used = commentsElsewhere ? snprintf(text, sizeof text, " ...") : 0;
   if (g_browser.numberColumn) snprintf(text + used, sizeof text - used, format, static_cast<long>(n.number));
   RECT field = {textX, 0, fromX - 4, height};
-  DrawTextA(dc, text, -1, &field, DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER | DT_LEFT);
+  TextInBox(dc, field, text, tm.tmHeight);
 
   ThreadRecord record;
   BuildThreadRow(reinterpret_cast<char*>(&record), node);
   char author[64];
   DisplayAuthor(record.author, author, sizeof author);
   RECT from = {fromX, 0, subjectX - 4, height};
-  DrawTextA(dc, author, -1, &from, DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
+  TextInBox(dc, from, author, tm.tmHeight);
   RECT subject = {subjectX, 0, width, height};
-  DrawTextA(dc, record.subject, -1, &subject, DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
+  TextInBox(dc, subject, record.subject, tm.tmHeight);
   if (caretWithFocus) DrawFocusRect(dc, &all);
 
   BitBlt(target, rect->left, rect->top, width, height, dc, 0, 0, SRCCOPY);
