@@ -34,19 +34,42 @@ struct MsgIndexRec {
 };
 static_assert(sizeof(MsgIndexRec) == 10);
 
-// One node of the thread order "Synopsis".
+// One node of the thread order "Synopsis". A thread's nodes form a circular
+// list in display order (the root's previous is the thread's last node); the
+// roots form a second ring through nextRoot/previousRoot, node 0 first. The
+// message base only stores the nodes; the browser gives them their meaning.
+// The index reader still checks the first two links under their older names.
 struct SynNode {
-  int32_t lastInSubtree;
-  int32_t parent;
+  union {
+    int32_t next;
+    int32_t lastInSubtree;
+  };
+  union {
+    int32_t previous;
+    int32_t parent;
+  };
   int32_t nextRoot;
   int32_t previousRoot;
-  int32_t level;
+  int32_t level;  // 0 for a root
   int32_t number;
-  int32_t indexSlot;
-  int32_t reserved;  // -1 when the node is made
-  uint16_t flags;
+  int32_t indexSlot;  // the message's slot in "log cva" and "index"
+  union {
+    int32_t rowCacheSlot;  // the thread list's cache row; -1 none
+    int32_t reserved;
+  };
+  uint16_t flags;  // kSyn* bits
 };
 static_assert(sizeof(SynNode) == 34);
+
+// Flags of SynNode.
+enum : uint16_t {
+  kSynInvolved = 0x0001,    // the user wrote in the thread
+  kSynIgnored = 0x0002,     // the thread is ignored
+  kSynBookmarked = 0x0004,  // in the current bookmark set
+  kSynReplyQueued = 0x0008,
+  kSynCancelQueued = 0x0010,
+  kSynGroup = 0x0020,  // a member of the group list wrote in the thread
+};
 
 // One record of the thread file. Both fields are NUL-padded and, in scrambled
 // folders, stored nibble-swapped.

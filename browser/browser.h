@@ -1,0 +1,81 @@
+// The browser window: an MDI child ("Lindle Cask") holding the thread list,
+// the pane bar ("Cask Reserve") and the message view of the open folder.
+#pragma once
+#include <windows.h>
+
+#include "browser/browser_state.h"
+
+constexpr int kPaneBarId = 4307;
+constexpr int kBrowserPlacementSlot = 10;
+
+BOOL RegisterBrowserClasses(HINSTANCE instance);
+void browse();
+void CloseBrowser();
+HWND OpenBrowserWindow();
+LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK PaneBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void LayoutBrowser(LPARAM size);
+void ShowCurrentMessage();
+// The information bar text of a message: pieces of the field flags, values
+// between two 0xFE marks; out holds `size` bytes.
+void BuildInfoBar(char* out, size_t size, long number, unsigned fields);
+bool BrowsingVirtualFolder();
+// Zoom modes: 0 list and view, 1 list only, 2 view only; the commands
+// 1736, 1734 and 1735 choose them.
+void SetZoomMode(int mode);
+int ZoomModeOfCommand(int command);  // -1 for another command
+bool ViewHasFocus();
+void ToggleBrowserFocus();
+// Copies the selected messages of the thread list to the clipboard (text,
+// "500_MESSAGE", "500_MESSAGE_LINK"); with cut, marks them for deletion.
+// The number of messages copied.
+int CopyMessagesToClipboard(int cut);
+
+// The mark commands on the thread list's selection (Ctrl: whole threads;
+// Shift: keep the read state), each followed by its movement setting when
+// one row was marked. Results: rows marked.
+int MarkReadCommand();
+int MarkUnreadCmd();
+int MarkDeleteCmd();
+int MarkKeepCmd();
+int MarkUnreadLockCmd();
+int MarkBookmarkCmd();
+int MarkIgnoreCmd();
+// The move after a mark by "Movement Mode <letter>": 0 stay, 1 down one,
+// 2 next thread, 3 next unread here, 4 next unread anywhere. 0 when the list
+// or the folder is gone.
+int AdvanceAfterMark(char letter);
+void ThreadListPageUp();
+void ThreadListPageDown();
+// The thread list's keys before the list box sees them: 0 handled, 1 left
+// to the list.
+int ThreadListKey(int key);
+LRESULT CALLBACK ThreadListSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void SubclassThreadList(HWND list);
+
+struct MarkHooks {
+  bool (*canModerateTopic)(const char* folder);  // CanModerateTopic
+};
+extern MarkHooks g_markHooks;
+
+// Follows a link: "pl:folder" and "PL://folder#number" open the folder and
+// select the message; any other link is logged and nothing is run.
+void FollowLink(const char* url);
+
+// Puts the browser into the tables that call it: the message base's
+// (g_topicOpenHooks), the shell's (g_shellHooks, g_windowClassProcs) and the
+// thread list's. Start-up runs it once, before the classes are registered.
+void InstallBrowserHooks();
+
+// The pane bar's text (tests read it).
+const char* PaneBarText();
+
+// The message view until the reading subsystem provides it: creating it in
+// the browser and showing a message in it.
+struct MessageViewHooks {
+  HWND (*create)(HWND browser);
+  void (*show)(HWND view, long number);
+};
+extern MessageViewHooks g_messageViewHooks;
+// The browser's share of the height for the list.
+extern float g_splitRatio;

@@ -1,0 +1,369 @@
+#include "browser/browser.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "browser/bookmarks.h"
+#include "browser/tests/screenshot.h"
+#include "browser/thread_list.h"
+#include "browser/thread_order.h"
+#include "browser/vlb.h"
+#include "core/user_settings.h"
+#include "msgbase/conf_list.h"
+#include "msgbase/tests/memory_log.h"
+#include "msgbase/tests/topic_fixture.h"
+#include "msgbase/topic_open.h"
+#include "shell/shell_state.h"
+
+namespace {
+
+const char kNews[] = "net:comp.test/all";
+const char kEmpty[] = "net:comp.empty/all";
+const char kDate[] = "Tue, 5 Mar 1996 14:07:33 -0500";
+
+std::string Message(long number, long parent, const char* author, const char* subject) {
+  std::string body = std::string("From: ") + author + "\nSubject: " + subject + "\n\nText.\n";
+  return SeparatorMessage(kNews, number, author, kDate, body, parent ? "Comment to " + std::to_string(parent) : "");
+}
+
+// Three threads; 1, 2 and 4 will be read.
+std::string Topic() {
+  return Message(1, 0, "ann@x.org", "Welcome") + Message(2, 1, "bob@x.org", "Re: Welcome") +
+         Message(3, 0, "cy@x.org", "Pictures") + Message(4, 3, "dee@x.org", "Re: Pictures") +
+         Message(5, 4, "eve@x.org", "Re: Pictures") + Message(6, 0, "fay@x.org", "Lunch");
+}
+
+std::vector<long> g_shown;
+
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefFrameProcA(window, g_shell.mdiClient, message, wParam, lParam);
+}
+
+class BrowserWindowTest : public TopicFixture {
+ protected:
+  static void SetUpTestSuite() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    RegisterBrowserClasses(instance);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = instance;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+    wc.lpszClassName = "BrowserTestFrame";
+    RegisterClassA(&wc);
+  }
+  void SetUp() override {
+    TopicFixture::SetUp();
+    AddFolder(kNews, "news.log", 0);
+    AddFolder(kEmpty, "empty.log", 0);
+    g_browser = BrowserState();
+    g_shown.clear();
+    g_messageViewHooks.show = [](HWND, long number) { g_shown.push_back(number); };
+    frame_ = CreateWindowA("BrowserTestFrame", "Frame", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 760,
+                           560, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    CLIENTCREATESTRUCT ccs = {nullptr, 1000};
+    g_shell.frame = frame_;
+    g_shell.mdiClient = CreateWindowA("MDICLIENT", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 740, 500,
+                                      frame_, nullptr, GetModuleHandleA(nullptr), &ccs);
+    g_windowPlacements[kBrowserPlacementSlot] = {0, 0, 700, 460, 0};
+    g_user.readingMode = kOrderThreads;
+    InstallBrowserHooks();
+  }
+  void TearDown() override {
+    logclose();
+    if (g_browser.window) DestroyWindow(g_browser.window);
+    DestroyWindow(frame_);
+    g_shell = ShellWindows();
+    g_browser = BrowserState();
+    TopicFixture::TearDown();
+  }
+  void WriteTopic(const char* file, const std::string& log) { WriteWholeFile(Path(file), log); }
+  // Opens the folder once to build its index, marks messages read, and
+  // opens it again the way a user does.
+  void OpenWithRead(const char* folder, const std::vector<long>& read) {
+    lstrcpynA(g_topic.openName, folder, sizeof g_topic.openName);
+    ASSERT_EQ(1, logopen());
+    for (int i = 0; i < LogCva.Count(); ++i) {
+      auto* rec = static_cast<MsgIndexRec*>(LogCva.At(i));
+      for (long n : read)
+        if (rec->number == n) rec->flags |= kMsgRead;
+    }
+    CloseBrowser();
+    browse();
+  }
+  std::vector<long> Rows() {
+    std::vector<long> out;
+    LRESULT count = VlbCommand(g_browser.list, kVlbRowCount, 0, 0);
+    for (int row = 0; row < count; ++row) {
+      SynNode n;
+      ReadSynNode(static_cast<int>(VlbCommand(g_browser.list, kVlbRowValue, 0, row)), &n);
+      out.push_back(n.number);
+    }
+    return out;
+  }
+  HWND frame_ = nullptr;
+};
+
+TEST_F(BrowserWindowTest, OpeningSelectsTheFirstUnreadMessageOfTheFirstThreadThatHasOne) {
+  WriteTopic("news.log", Topic());
+  OpenWithRead(kNews, {1, 2, 3});
+  ASSERT_TRUE(g_browser.open);
+  ASSERT_TRUE(IsWindow(g_browser.window));
+  char title[100];
+  GetWindowTextA(g_browser.window, title, sizeof title);
+  EXPECT_STREQ("net:comp.test.all", title);
+  EXPECT_EQ(4, g_browser.currentMessage) << "thread 3 has the first unread message, 4";
+  EXPECT_EQ((std::vector<long>{1, 2, 3, 4, 5, 6}), Rows());
+  ShowCurrentMessage();
+  ASSERT_FALSE(g_shown.empty());
+  EXPECT_EQ(4, g_shown.back()) << "the view shows the selected message";
+  const std::string bar = PaneBarText();
+  EXPECT_NE(std::string::npos, bar.find("message  \xFE"
+                                        "4\xFE"))
+      << bar;
+  EXPECT_NE(std::string::npos, bar.find("from  \xFE"
+                                        "dee@x.org\xFE"))
+      << bar;
+  RECT barRect;
+  GetWindowRect(g_browser.paneBar, &barRect);
+  EXPECT_TRUE(IsWindowVisible(g_browser.paneBar));
+  UpdateWindow(g_browser.paneBar);
+  {
+    HDC dc = GetDC(g_browser.paneBar);
+    int dark = 0;
+    for (int x = 0; x < 400; ++x)
+      for (int y = 0; y < 24; ++y) dark += GetPixel(dc, x, y) == RGB(0, 0, 0);
+    ReleaseDC(g_browser.paneBar, dc);
+    EXPECT_GT(dark, 20) << "the information text is drawn";
+  }
+  CreateDirectoryA("screenshots", nullptr);
+  EXPECT_TRUE(screenshot::SaveWindow(frame_, "screenshots/browser.png"));
+
+  // Everything read: the last row.
+  OpenWithRead(kNews, {1, 2, 3, 4, 5, 6});
+  EXPECT_EQ(6, g_browser.currentMessage);
+  EXPECT_EQ(5, VlbCommand(g_browser.list, kVlbCaret, 0, 0));
+}
+
+TEST_F(BrowserWindowTest, AnEmptyFolderSaysSo) {
+  WriteTopic("empty.log", "");
+  OpenWithRead(kEmpty, {});
+  ASSERT_TRUE(g_browser.open);
+  EXPECT_STREQ("This folder is empty", PaneBarText());
+  EXPECT_TRUE(g_shown.empty());
+}
+
+TEST_F(BrowserWindowTest, AStoredOrderOfZeroOpensAsRootsOnlyAndClosingTakesThePanesDown) {
+  WriteTopic("news.log", Topic());
+  g_user.readingMode = 0;
+  OpenWithRead(kNews, {});
+  EXPECT_EQ(kOrderRootsOnly, MessageOrder);
+  EXPECT_EQ((std::vector<long>{1, 3, 6}), Rows());
+  logclose();
+  EXPECT_FALSE(g_browser.open);
+  EXPECT_EQ(nullptr, g_browser.list);
+}
+
+TEST_F(BrowserWindowTest, OrderCommandsRebuildTheListAroundTheCurrentMessage) {
+  WriteTopic("news.log", Topic());
+  OpenWithRead(kNews, {});
+  SelectMessage(5, kNews, 1);
+  SetMessageOrder(1792);
+  EXPECT_EQ(kOrderReverseChronological, MessageOrder);
+  EXPECT_EQ((std::vector<long>{6, 5, 4, 3, 2, 1}), Rows());
+  EXPECT_EQ(5, g_browser.currentMessage);
+  SetMessageOrder(1789);
+  EXPECT_EQ((std::vector<long>{1, 3, 4, 5, 6}), Rows()) << "roots only, with 5's thread opened to show it";
+  EXPECT_EQ(5, g_browser.currentMessage);
+}
+
+TEST_F(BrowserWindowTest, OwnLinksOpenTheFolderAtTheMessageAndOthersRunNothing) {
+  WriteTopic("news.log", Topic());
+  WriteTopic("empty.log", "");
+  FollowLink("PL://net:comp.test/all#5");
+  ASSERT_TRUE(g_browser.open);
+  EXPECT_STREQ(kNews, g_topic.openName);
+  EXPECT_EQ(5, g_browser.currentMessage);
+  FollowLink("pl:net:comp.test/all#2");
+  EXPECT_EQ(2, g_browser.currentMessage) << "the same folder stays open";
+  FollowLink("http://example.com/");
+  FollowLink("pl:net:comp.test/all#x");
+  EXPECT_STREQ(kNews, g_topic.openName);
+  EXPECT_EQ(2, g_browser.currentMessage);
+  FollowLink("pl:net:comp.empty/all");
+  EXPECT_STREQ(kEmpty, g_topic.openName);
+  EXPECT_STREQ("This folder is empty", PaneBarText());
+}
+
+std::string ClipboardFormat(const char* name) {
+  UINT format = name ? RegisterClipboardFormatA(name) : CF_TEXT;
+  std::string out;
+  if (!OpenClipboard(nullptr)) return out;
+  if (HANDLE h = GetClipboardData(format)) {
+    if (const char* p = static_cast<const char*>(GlobalLock(h))) out = p;
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return out;
+}
+
+TEST_F(BrowserWindowTest, CopyPutsTextReferencesAndLinksOnTheClipboard) {
+  std::string withId = SeparatorMessage(kNews, 1, "ann@x.org", kDate,
+                                        "From: ann@x.org\nSubject: Hello\nMessage-ID: <abc@x.org>\n\nFirst line.\n");
+  WriteTopic("news.log", withId + Message(2, 1, "bob@x.org", "Re: Hello"));
+  OpenWithRead(kNews, {});
+  VlbCommand(g_browser.list, kVlbSelectAll, 0, 0);
+  EXPECT_EQ(2, CopyMessagesToClipboard(0));
+  EXPECT_EQ("PL:net:comp.test/all#1\nPL:net:comp.test/all#2\n", ClipboardFormat("500_MESSAGE"));
+  EXPECT_EQ("PL:net:comp.test/all#<abc@x.org> PL:net:comp.test/all#2 ", ClipboardFormat("500_MESSAGE_LINK"));
+  const std::string text = ClipboardFormat(nullptr);
+  EXPECT_NE(std::string::npos, text.find("First line.\r\n")) << text;
+  for (int i = 0; i < LogCva.Count(); ++i)
+    EXPECT_FALSE(static_cast<MsgIndexRec*>(LogCva.At(i))->flags & kMsgMarkedForDeletion) << "copy marks nothing";
+
+  // A Quorl folder names its messages by number; a cut marks them.
+  const char kChat[] = "quorl:chat/general";
+  AddFolder(kChat, "chat.log", 0);
+  WriteTopic("chat.log", SeparatorMessage(kChat, 7, "ann", kDate, "Hello.\n"));
+  FollowLink("pl:quorl:chat/general#7");
+  ASSERT_STREQ(kChat, g_topic.openName);
+  EXPECT_EQ(1, CopyMessagesToClipboard(1));
+  EXPECT_EQ("quorl:chat/general:7 ", ClipboardFormat("500_MESSAGE_LINK"));
+  EXPECT_TRUE(static_cast<MsgIndexRec*>(LogCva.At(0))->flags & kMsgMarkedForDeletion);
+}
+
+uint16_t FlagsOf(long number) {
+  int slot = findmsgidx(static_cast<int32_t>(number));
+  return slot >= 0 ? static_cast<MsgIndexRec*>(LogCva.At(slot))->flags : 0;
+}
+
+TEST_F(BrowserWindowTest, MarksToggleFromTheFirstMessageAndMoveByTheirSetting) {
+  WriteTopic("news.log", Topic());
+  g_user.movementModeD = 2;
+  g_user.movementModeK = 1;
+  OpenWithRead(kNews, {});
+  SelectMessage(1, kNews, 1);
+  EXPECT_EQ(1, MarkDeleteCmd());
+  EXPECT_TRUE(FlagsOf(1) & kMsgMarkedForDeletion);
+  EXPECT_TRUE(FlagsOf(1) & kMsgRead);
+  EXPECT_EQ(3, g_browser.currentMessage) << "Movement Mode D = 2: the next thread";
+  EXPECT_EQ((std::vector<long>{1, 3, 4, 5, 6}), Rows()) << "the marked thread is collapsed";
+
+  // Two rows: both marked, the caret stays; the first decides the direction.
+  VlbCommand(g_browser.list, kVlbSelectRow, 0, 0);
+  SendMessageA(g_browser.list, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT,
+               MAKELPARAM(5, VlbStateOf(g_browser.list)->rowHeight + 2));
+  SendMessageA(g_browser.list, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(2, MarkDeleteCmd());
+  EXPECT_EQ(1, VlbCommand(g_browser.list, kVlbCaret, 0, 0));
+  EXPECT_FALSE(FlagsOf(1) & kMsgMarkedForDeletion) << "1 was marked: the command clears";
+  EXPECT_FALSE(FlagsOf(3) & kMsgMarkedForDeletion);
+
+  // Keep moves down one; Unread never moves.
+  SelectMessage(4, kNews, 1);
+  MarkKeepCmd();
+  EXPECT_TRUE(FlagsOf(4) & kMsgKeep);
+  EXPECT_EQ(5, g_browser.currentMessage);
+  MarkUnreadCmd();
+  EXPECT_EQ(5, g_browser.currentMessage);
+  EXPECT_FALSE(FlagsOf(5) & kMsgRead);
+
+  // Bookmark and ignore through the bookmark table.
+  SelectMessage(6, kNews, 1);
+  g_user.movementModeB = 0;
+  MarkBookmarkCmd();
+  EXPECT_TRUE(IsBookmarkedInSet(6));
+  EXPECT_EQ(6, g_browser.currentMessage);
+
+  // Moderated folders refuse delete and keep and say so.
+  g_topic.openFlags |= 0x0008;
+  EXPECT_EQ(0, MarkDeleteCmd());
+  ASSERT_FALSE(Recorded().status.empty());
+  g_topic.openFlags &= ~0x0008u;
+}
+
+TEST_F(BrowserWindowTest, NextUnreadWithNoneLeftClosesTheBrowser) {
+  WriteTopic("news.log", Topic());
+  g_user.movementModeK = 4;
+  OpenWithRead(kNews, {1, 2, 3, 4, 5, 6});
+  HWND browser = g_browser.window;
+  SelectMessage(2, kNews, 1);
+  MarkKeepCmd();
+  EXPECT_NE(Recorded().status.end(), std::find(Recorded().status.begin(), Recorded().status.end(), "No new messages"));
+  EXPECT_FALSE(IsWindow(browser));
+  EXPECT_FALSE(g_browser.open);
+  EXPECT_EQ(nullptr, g_topic.log);
+}
+
+TEST_F(BrowserWindowTest, PaneKeysShiftTheTreeExpandAndPage) {
+  WriteTopic("news.log", Topic());
+  g_user.readingMode = kOrderRootsOnly;
+  OpenWithRead(kNews, {});
+  struct Step {
+    const char* name;
+    int key;
+    bool ctrl;
+    int offset;
+    std::vector<long> rows;
+  } steps[] = {
+      {"Ctrl+Left at 0 changes nothing", VK_LEFT, true, 0, {1, 3, 6}},
+      {"Ctrl+Right shifts the tree", VK_RIGHT, true, 1, {1, 3, 6}},
+      {"Right expands the collapsed thread", VK_RIGHT, false, 1, {1, 2, 3, 6}},
+  };
+  SelectMessage(1, kNews, 1);
+  for (const Step& s : steps) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = s.ctrl ? 0x80 : 0;
+    SetKeyboardState(keys);
+    SendMessageA(g_browser.list, WM_KEYDOWN, s.key, 0);
+    EXPECT_EQ(s.offset, g_browser.levelOffset) << s.name;
+    EXPECT_EQ(s.rows, Rows()) << s.name;
+  }
+  g_browser.levelOffset = 99;
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  SendMessageA(g_browser.list, WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_EQ(99, g_browser.levelOffset) << "Ctrl+Right at 99 changes nothing";
+  // Without a view, Page Down moves the caret; on the last page to the last row.
+  SendMessageA(g_browser.list, WM_KEYDOWN, VK_NEXT, 0);
+  EXPECT_EQ(3, VlbCommand(g_browser.list, kVlbCaret, 0, 0));
+  EXPECT_EQ(6, g_browser.currentMessage);
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+}
+
+TEST_F(BrowserWindowTest, ZoomModesLayThePanesOut) {
+  WriteTopic("news.log", Topic());
+  g_messageViewHooks.create = [](HWND browser) {
+    return CreateWindowA("STATIC", "view", WS_CHILD | WS_BORDER, 0, 0, 10, 10, browser, nullptr, nullptr, nullptr);
+  };
+  OpenWithRead(kNews, {});
+  auto height = [](HWND w) {
+    RECT r;
+    GetWindowRect(w, &r);
+    return r.bottom - r.top;
+  };
+  RECT client;
+  GetClientRect(g_browser.window, &client);
+  struct Case {
+    int command;
+    bool listShown, viewShown;
+  } cases[] = {{1734, true, false}, {1735, false, true}, {1736, true, true}};
+  for (const Case& c : cases) {
+    SetZoomMode(ZoomModeOfCommand(c.command));
+    EXPECT_EQ(c.listShown, height(g_browser.list) > 0) << c.command;
+    EXPECT_EQ(c.viewShown, height(g_browser.view) > 2) << c.command;
+    EXPECT_EQ(c.command == 1735, ViewHasFocus()) << c.command;
+  }
+  EXPECT_EQ(0, height(g_browser.list) % VlbStateOf(g_browser.list)->rowHeight) << "mixed mode: whole rows";
+  EXPECT_EQ(-1, ZoomModeOfCommand(1737));
+  g_messageViewHooks.create = [](HWND) -> HWND { return nullptr; };
+}
+
+}  // namespace
