@@ -346,7 +346,13 @@ LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   return DefMDIChildProcA(window, message, wParam, lParam);
 }
 
+// The main loop's idle step shows the message the list moved to once input
+// has stopped arriving.
+static bool MessageShowPending() { return g_browser.refreshPending; }
+
 void InstallBrowserHooks() {
+  g_shellHooks.threadListRefillPending = MessageShowPending;
+  g_shellHooks.fillThreadList = ShowCurrentMessage;
   g_topicOpenHooks.messageOrder = OrderOfBrowser;
   g_topicOpenHooks.browse = browse;
   g_topicOpenHooks.closeBrowser = CloseBrowser;

@@ -16,6 +16,7 @@
 #include "msgbase/import_queue.h"
 #include "msgbase/topic_open.h"
 #include "resources/shell_ids.h"
+#include "browser/browser.h"
 #include "shell/commands.h"
 #include "shell/frame.h"
 #include "shell/login.h"
@@ -337,6 +338,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
   g_topicOpenHooks.setMainTitle = SetMainTitle;
   g_topicOpenHooks.repaintStatusBar = RepaintStatusBar;
   g_topicOpenHooks.updateCommandStates = UpdateCommandStates;
+  InstallBrowserHooks();
   InitControlsAndAccelerators();
   if (!RegisterWindowClasses(instance)) {
     FreeResourceDll();
