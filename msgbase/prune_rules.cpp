@@ -304,3 +304,29 @@ std::vector<int32_t> ComputeThreadAges(const MsgIndexRec* records, size_t count,
   }
   return ages;
 }
+
+std::vector<PruneAction> PlanPrune(const MsgIndexRec* records, const int32_t* ages, size_t count, long lastNumber,
+                                   bool servicePrefix, int32_t days) {
+  std::vector<PruneAction> plan(count, PruneAction::kKeep);
+  bool anyKept = false;
+  for (size_t i = 0; i < count; ++i) {
+    const MsgIndexRec& m = records[i];
+    const bool missing = (m.flags & kMsgMissing) != 0;
+    PruneAction action;
+    if (servicePrefix && m.number == lastNumber && !missing)
+      action = PruneAction::kKeep;
+    else if (missing)
+      action = PruneAction::kDrop;
+    else if (m.flags & kMsgKeep)
+      action = PruneAction::kKeep;
+    else if (m.flags & kMsgMarkedForDeletion)
+      action = PruneAction::kArchive;
+    else
+      action = days >= 0 && ages[i] > days ? PruneAction::kArchive : PruneAction::kKeep;
+    plan[i] = action;
+    anyKept = anyKept || action == PruneAction::kKeep;
+  }
+  if (!anyKept && lastNumber != 0 && count > 0 && !(records[count - 1].flags & kMsgMissing))
+    plan[count - 1] = PruneAction::kKeep;
+  return plan;
+}

@@ -78,3 +78,16 @@ long CalendarDayNumber(int year, int month, int mday);  // month 1-12
 // Linear in the number of records, whatever the threads' shape.
 std::vector<int32_t> ComputeThreadAges(const MsgIndexRec* records, size_t count, long firstNumber,
                                        int32_t (*ageOf)(void* context, size_t slot), void* context);
+
+// What a pass does with each record of a topic (number order).
+enum class PruneAction : uint8_t {
+  kKeep,     // copied to the new log
+  kArchive,  // dropped; archived when the folder archives
+  kDrop,     // missing from the log: nothing to copy
+};
+// The messages marked keep and (in a folder with a service prefix) the last
+// one stay; those marked for deletion go; the rest by their thread's age
+// against `days` (negative: kept). When nothing would stay, the last
+// message does, so numbering goes on after it.
+std::vector<PruneAction> PlanPrune(const MsgIndexRec* records, const int32_t* ages, size_t count, long lastNumber,
+                                   bool servicePrefix, int32_t days);

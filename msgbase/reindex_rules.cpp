@@ -27,6 +27,10 @@ LogKind LogKindOf(const char* relativeDir, const char* fileName) {
 
 std::string FolderNameOfEntry(const char* entry) {
   std::string name = entry ? entry : "";
+  // The log's extension says only how it is stored.
+  size_t dot = name.find_last_of('.');
+  size_t slash = name.find_last_of("\\/");
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) name.erase(dot);
   bool first = true;
   for (char& c : name) {
     if (c == '\\' || c == '/') {

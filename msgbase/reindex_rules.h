@@ -21,7 +21,8 @@ LogKind LogKindOf(const char* relativeDir, const char* fileName);
 LogKind LogKindOfExtension(const char* fileName);
 
 // "service\conference\topic[.ext]" lower-cased into the folder name
-// "service:conference/topic[.ext]".
+// "service:conference/topic": logs that differ only in their extension hold
+// the same folder.
 std::string FolderNameOfEntry(const char* entry);
 
 // A base name that stays inside the data directory: relative, no drive, no

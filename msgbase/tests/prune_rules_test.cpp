@@ -117,3 +117,29 @@ TEST(ThreadAges, ALongChainAsksOneAge) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PlanPrune, KeepMarksDeletionMarksAgesAndTheLastMessage) {
+  using A = PruneAction;
+  std::vector<MsgIndexRec> recs = {{1, 0, 0},
+                                   {2, 0, kMsgKeep},
+                                   {3, 0, kMsgMarkedForDeletion},
+                                   {4, 0, kMsgMissing},
+                                   {5, 0, 0},
+                                   {6, 0, kMsgKeep | kMsgMissing},
+                                   {7, 0, 0}};
+  std::vector<int32_t> ages = {50, 50, 1, 1, 3, 50, 50};
+  EXPECT_EQ(PlanPrune(recs.data(), ages.data(), recs.size(), 7, true, 10),
+            (std::vector<A>{A::kArchive, A::kKeep, A::kArchive, A::kDrop, A::kKeep, A::kDrop, A::kKeep}));
+  // Without a service prefix the last message has no special place; -1 keeps all but deletions.
+  EXPECT_EQ(PlanPrune(recs.data(), ages.data(), recs.size(), 7, false, 10)[6], A::kArchive);
+  EXPECT_EQ(PlanPrune(recs.data(), ages.data(), recs.size(), 7, false, -1),
+            (std::vector<A>{A::kKeep, A::kKeep, A::kArchive, A::kDrop, A::kKeep, A::kDrop, A::kKeep}));
+  // Everything old: the last message still stays.
+  std::vector<MsgIndexRec> old = {{1, 0, 0}, {2, 0, 0}};
+  std::vector<int32_t> oldAges = {99, 99};
+  EXPECT_EQ(PlanPrune(old.data(), oldAges.data(), 2, 2, false, 5), (std::vector<A>{A::kArchive, A::kKeep}));
+}
+
+}  // namespace

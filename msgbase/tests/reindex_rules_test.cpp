@@ -29,7 +29,7 @@ TEST(LogKind, OnlyConferenceDirectoriesAndLogExtensions) {
 }
 
 TEST(LogKind, EntryBecomesFolderName) {
-  EXPECT_EQ(FolderNameOfEntry("QUORL\\Chat\\General.c"), "quorl:chat/general.c");
+  EXPECT_EQ(FolderNameOfEntry("QUORL\\Chat\\General.c"), "quorl:chat/general");
   EXPECT_EQ(FolderNameOfEntry("net\\comp.lang\\all"), "net:comp.lang/all");
 }
 

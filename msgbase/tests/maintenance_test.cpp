@@ -1,0 +1,335 @@
+// Reindex, prune, delete and statistics on small data directories.
+#include "msgbase/maintenance.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "msgbase/tests/maint_fixture.h"
+
+namespace {
+
+const char kGeneral[] = "quorl:chat/general";
+
+std::vector<std::string> Entries() {
+  std::vector<std::string> out;
+  for (int i = 0; i < Filenames.Count(); ++i) out.push_back(static_cast<const char*>(Filenames.At(i)));
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// ---- reindex ----
+
+using ReindexTest = MaintFixture;
+
+TEST_F(ReindexTest, OnlyLogsInConferenceDirectoriesAreTaken) {
+  MakeDir("quorl\\chat");
+  MakeDir("quorl\\.hidden");
+  MakeDir("notaservice");
+  MakeDir("notaservice\\chat");
+  MakeDir("quorl\\me.ui");
+  for (const char* file : {"quorl\\chat\\general.C", "quorl\\chat\\plain", "quorl\\chat\\notes.txt", "quorl\\direct",
+                           "notaservice\\chat\\x", "quorl\\me.ui\\y", "quorl\\.hidden\\z"})
+    WriteLog(file, "x");
+  Filenames.SetSize(0);
+  ScanForLogs();
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"quorl\\chat\\general.c", "quorl\\chat\\plain"}));
+}
+
+TEST_F(ReindexTest, RebuildsTheListFromTheLogsAndKeepsFlagsFromTheBackup) {
+  MakeDir("quorl\\chat");
+  WriteLog("quorl\\chat\\general.C", Scramble(LogOf(kGeneral, {{1, 3}, {2, 2, 1}})));
+  WriteLog("quorl\\chat\\other", LogOf("quorl:chat/other", {{7, 1}}));
+  ConfRec old = MakeConf(kGeneral, "quorl\\chat\\general.c", 1, 1, 0xFFFF);
+  WriteConf({old, MakeConf("quorl:gone/topic", "quorl\\gone\\topic")});
+
+  ASSERT_EQ(RebuildMessageBase(false), 1) << AllStatus();
+  auto conf = ReadConf();
+  ASSERT_EQ(conf.size(), 2u) << AllStatus();
+  const ConfRec& general = conf[kGeneral];
+  EXPECT_STREQ(general.baseName, "quorl\\chat\\general.c");
+  EXPECT_EQ(general.first, 1);
+  EXPECT_EQ(general.last, 2);
+  // Scrambled by its extension, and only the flags 0x998 come from the backup.
+  EXPECT_EQ(general.flags & ~CONF_FILTERED, CONF_SCRAMBLED | 0x998u);
+  EXPECT_EQ(conf["quorl:chat/other"].last, 7);
+  EXPECT_TRUE(FileExists(Path("confww.bak")));
+  EXPECT_TRUE(FileExists(Path("quorl\\chat\\other.ind")));
+  EXPECT_FALSE(FileExists(Path("usrlock")));
+}
+
+TEST_F(ReindexTest, TwoLogsOfOneFolderAndAnEmptyLogAreReported) {
+  MakeDir("quorl\\chat");
+  WriteLog("quorl\\chat\\general", LogOf(kGeneral, {{1, 1}}));
+  WriteLog("quorl\\chat\\general.r", LogOf(kGeneral, {{2, 1}}));
+  WriteLog("quorl\\chat\\empty", "");
+  WriteWholeFile(Path("conf.ww"), "tiny");  // 10 bytes or less: no backup
+
+  ASSERT_EQ(RebuildMessageBase(false), 1);
+  std::string status = AllStatus();
+  EXPECT_NE(status.find("Files quorl\\chat\\general and quorl\\chat\\general.r both hold messages from "
+                        "quorl:chat/general\n"),
+            std::string::npos)
+      << status;
+  EXPECT_NE(status.find("Message file quorl\\chat\\empty contains no messages\n"), std::string::npos) << status;
+  auto conf = ReadConf();
+  EXPECT_EQ(conf.size(), 1u);
+  EXPECT_EQ(conf[kGeneral].last, 1);
+  EXPECT_FALSE(FileExists(Path("confww.bak")));
+}
+
+#ifdef IMPORT32_EXE
+TEST_F(ReindexTest, AFaultyIndexIsRebuiltByTheImportProgram) {
+  MakeDir("quorl\\chat");
+  // Message 5 claims to comment on a later message; the log is out of order.
+  WriteLog("quorl\\chat\\general", LogOf(kGeneral, {{5, 2, 6}, {3, 3}, {6, 1, 3}}));
+  ASSERT_EQ(RebuildMessageBase(false), 1);
+  std::string status = AllStatus();
+  EXPECT_NE(status.find("File quorl\\chat\\general has errors:\r\n"), std::string::npos) << status;
+  EXPECT_NE(status.find("Index error: message 5 claims to be a comment to message 6\r\n"), std::string::npos);
+  EXPECT_NE(status.find("-- Errors fixed by Message Import\r\n"), std::string::npos) << status;
+  std::string log = ReadWholeFile(Path("quorl\\chat\\general"));
+  EXPECT_LT(log.find("#3,"), log.find("#5,"));
+  EXPECT_LT(log.find("#5,"), log.find("#6,"));
+  EXPECT_FALSE(FileExists(Path("quorl\\chat\\general.tmp")));
+  auto conf = ReadConf();
+  EXPECT_EQ(conf[kGeneral].first, 3);
+  EXPECT_EQ(conf[kGeneral].last, 6);
+}
+#endif
+
+TEST_F(ReindexTest, WithoutImportOkTheLogIsPutBack) {
+  MakeDir("quorl\\chat");
+  std::string bytes = LogOf(kGeneral, {{5, 2, 6}, {6, 1}});
+  WriteLog("quorl\\chat\\general", bytes);
+  g_maintenanceHooks.runAndWait = [](const char*) { return true; };  // the program does nothing
+  ASSERT_EQ(RebuildMessageBase(false), 1);
+  EXPECT_NE(AllStatus().find("-- ERROR: file"), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(Path("quorl\\chat\\general")), bytes);
+  EXPECT_FALSE(FileExists(Path("quorl\\chat\\general.tmp")));
+  // Nor is the copy left queued for the program.
+  EXPECT_EQ(ReadWholeFile(Path("import.dat")).find("general.tmp"), std::string::npos);
+}
+
+TEST_F(ReindexTest, ACancelledReindexPutsTheOldListBack) {
+  MakeDir("quorl\\chat");
+  WriteLog("quorl\\chat\\general", LogOf(kGeneral, {{1, 1}}));
+  WriteConf({MakeConf(kGeneral, "quorl\\chat\\general"), MakeConf("quorl:x/y", "quorl\\x\\y")});
+  std::string before = ReadWholeFile(Path("conf.ww"));
+  g_maintenanceHooks.dieAt = [](const char* point) {
+    if (!std::strcmp(point, "scan")) g_app.cancelTask = true;
+  };
+  g_app.unattended = false;
+  EXPECT_EQ(RebuildMessageBase(false), 0);
+  EXPECT_EQ(ReadWholeFile(Path("conf.ww")), before);
+  ASSERT_FALSE(Recorded().boxes.empty());
+  EXPECT_NE(Recorded().boxes.back().find("put back"), std::string::npos) << Recorded().boxes.back();
+}
+
+TEST_F(ReindexTest, ASecondClaimFindsTheBaseHeld) {
+  ASSERT_EQ(ClaimMessageBase(), 1);
+  // Another instance: the held "usrlock" cannot be opened.
+  HANDLE other =
+      CreateFileA(Path("usrlock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+}
+
+TEST_F(ReindexTest, CopyFileSwapsHalvesAndKeepsTheSourceOnFailure) {
+  WriteWholeFile(Path("a"), "AB\r\n");
+  ASSERT_EQ(copyfile(Path("a").c_str(), Path("b").c_str()), 1);
+  EXPECT_FALSE(FileExists(Path("a")));
+  EXPECT_EQ(ReadWholeFile(Path("b")), Scramble("AB\r\n"));
+  // A destination that cannot be made leaves the source alone.
+  EXPECT_EQ(copyfile(Path("b").c_str(), Path("missing\\dir\\c").c_str()), 0);
+  EXPECT_TRUE(FileExists(Path("b")));
+}
+
+// ---- prune ----
+
+class PruneTest : public MaintFixture {
+ protected:
+  void SetUp() override {
+    MaintFixture::SetUp();
+    MakeDir("quorl\\chat");
+  }
+  // Lists the folders in conf.ww and reads it back held, as the command does.
+  void Folders(const std::vector<std::pair<const char*, std::string>>& folders) {
+    std::vector<ConfRec> recs;
+    for (auto& [name, bytes] : folders) {
+      std::string topic = std::string(name).substr(std::string(name).find('/') + 1);
+      std::string base = "quorl\\chat\\" + topic;
+      WriteLog(base.c_str(), bytes);
+      recs.push_back(MakeConf(name, base.c_str(), 0, 0));
+    }
+    WriteConf(recs);
+  }
+  void Settings(int defaultDays, bool purge, const char* archive) {
+    ReadPruneSettings();
+    g_pruneSettings.defaultDays = defaultDays;
+    g_pruneSettings.purge = purge;
+    g_pruneSettings.firstPrune = false;
+    lstrcpynA(g_pruneSettings.fileName, archive, sizeof g_pruneSettings.fileName);
+    WritePruneSettings();
+  }
+  void MarkForDeletion(const char* name, long number) {
+    lstrcpynA(g_topic.openName, name, sizeof g_topic.openName);
+    ASSERT_EQ(rdconf(0), 1);
+    ASSERT_EQ(logopen(), 1);
+    int slot = msgindex(number, 1);
+    ASSERT_GE(slot, 0);
+    static_cast<MsgIndexRec*>(LogCva.At(slot))->flags |= kMsgMarkedForDeletion;
+    g_topic.indexChanged = true;
+    logclose();
+    ASSERT_EQ(wtconf(), 1);
+  }
+};
+
+TEST_F(PruneTest, RulesDaysKeepTheLastMessageArchiveAndPurge) {
+  const std::string general = LogOf(kGeneral, {{1, 100}, {2, 90, 1}, {3, 1}, {4, 2, 3}, {5, 60}});
+  const std::string never = LogOf("quorl:chat/never", {{1, 400}, {2, 300}});
+  const std::string deleting = LogOf("quorl:chat/deleting", {{1, 400}, {2, 300}, {3, 200}});
+  const std::string dormant = LogOf("quorl:chat/dormant", {{9, 50}});
+  Folders({{kGeneral, general},
+           {"quorl:chat/never", never},
+           {"quorl:chat/deleting", deleting},
+           {"quorl:chat/dormant", dormant}});
+  // The prefix entry stands first; the exact entry still wins for "general".
+  WriteWholeFile(Path("conf.pru"),
+                 "quorl:chat 10\nquorl:chat/general 5\nquorl:chat/never -2\nquorl:chat/deleting -1\n");
+  Settings(30, true, "arc_%s_%c.txt");
+  MarkForDeletion("quorl:chat/deleting", 2);
+
+  PruneMessageBase(false);
+
+  // general: thread 1-2 is old; 3-4 is young; 5 is old but the last message.
+  EXPECT_EQ(ReadWholeFile(Path("quorl\\chat\\general")),
+            MessageText(kGeneral, {3, 1}) + MessageText(kGeneral, {4, 2, 3}) + MessageText(kGeneral, {5, 60}));
+  EXPECT_EQ(ReadWholeFile(Path("quorl\\chat\\never")), never);
+  EXPECT_EQ(ReadWholeFile(Path("quorl\\chat\\deleting")),
+            MessageText("quorl:chat/deleting", {1, 400}) + MessageText("quorl:chat/deleting", {3, 200}));
+  EXPECT_FALSE(FileExists(Path("quorl\\chat\\dormant")));
+
+  // Each dropped message once, in log form, after its service's line.
+  std::string archive = ReadWholeFile(Path("arc_quorl_chat.txt"));
+  EXPECT_EQ(archive, "\r\n#pragma service=quorl\r\n" + MessageText(kGeneral, {1, 100}) +
+                         MessageText(kGeneral, {2, 90, 1}) + "\r\n#pragma service=quorl\r\n" +
+                         MessageText("quorl:chat/deleting", {2, 300}) + "\r\n#pragma service=quorl\r\n" +
+                         MessageText("quorl:chat/dormant", {9, 50}));
+
+  auto conf = ReadConf();
+  EXPECT_EQ(conf.count("quorl:chat/dormant"), 0u);
+  EXPECT_EQ(conf[kGeneral].first, 3);
+  EXPECT_EQ(conf[kGeneral].last, 5);
+  EXPECT_EQ(conf["quorl:chat/deleting"].first, 1);
+  EXPECT_EQ(conf["quorl:chat/deleting"].last, 3);
+  EXPECT_NE(AllStatus().find("Removing 'quorl:chat/dormant'\r\n"), std::string::npos);
+  for (const char* left : {"prune.tmp", "prune.arc", "prune.jnl"}) EXPECT_FALSE(FileExists(Path(left))) << left;
+}
+
+TEST_F(PruneTest, AFormatErrorPrunesNothing) {
+  const std::string general = LogOf(kGeneral, {{1, 100}, {2, 1}});
+  Folders({{kGeneral, general}});
+  WriteWholeFile(Path("conf.pru"), "quorl:chat/general\n");
+  Settings(5, false, "");
+  g_app.unattended = false;
+  Recorded().answer = IDYES;
+  PruneMessageBase(false);
+  EXPECT_EQ(ReadWholeFile(Path("quorl\\chat\\general")), general);
+  bool reported = false;
+  for (const std::string& box : Recorded().boxes) reported |= box.find("format error in CONF.PRU") != std::string::npos;
+  EXPECT_TRUE(reported);
+}
+
+TEST_F(PruneTest, UnattendedZeroDaysChangesNothing) {
+  const std::string general = LogOf(kGeneral, {{1, 100}, {2, 1}});
+  Folders({{kGeneral, general}});
+  Settings(0, false, "");
+  PruneMessageBase(false);
+  EXPECT_EQ(ReadWholeFile(Path("quorl\\chat\\general")), general);
+  EXPECT_TRUE(Recorded().boxes.empty());
+}
+
+// ---- delete and resign ----
+
+using DeleteTest = MaintFixture;
+
+TEST_F(DeleteTest, AConferenceTakesItsTopicsAndOnlyEmptyDirectoriesGo) {
+  MakeDir("quorl\\chat");
+  MakeDir("quorl\\keep");
+  MakeDir("me.ui");
+  MakeDir("me.ui\\quorl");
+  MakeDir("me.ui\\quorl\\chat");
+  for (const char* file :
+       {"quorl\\chat\\a", "quorl\\chat\\a.ind", "quorl\\chat\\a.thr", "quorl\\chat\\b", "quorl\\chat\\b.id",
+        "quorl\\chat.NAM", "me.ui\\quorl\\chat\\a", "quorl\\keep\\t", "quorl\\keep\\other.txt", "quorl\\keep.NAM"})
+    WriteLog(file, "x");
+  for (auto rec : {MakeConf("quorl:chat/a", "quorl\\chat\\a"), MakeConf("quorl:chat/b", "quorl\\chat\\b"),
+                   MakeConf("quorl:keep/t", "quorl\\keep\\t"), MakeConf("quorl:chatter/x", "quorl\\chatter\\x")})
+    Conferences.InsertSorted(&rec);
+  WriteWholeFile(Path("conf.pru"), "quorl:chat/a 3\nquorl:keep/t 4\n");
+
+  DeleteFolder("quorl:chat", true);
+  EXPECT_EQ(NamesOf(Conferences), (std::vector<std::string>{"quorl:chatter/x", "quorl:keep/t"}));
+  for (const char* gone : {"quorl\\chat", "quorl\\chat.NAM", "me.ui\\quorl"})
+    EXPECT_FALSE(FileExists(Path(gone))) << gone;
+  EXPECT_TRUE(FileExists(Path("me.ui")));
+  EXPECT_EQ(ReadWholeFile(Path("conf.pru")), "quorl:keep/t 4\n");
+
+  DeleteFolder("quorl:keep/t", true);
+  EXPECT_TRUE(FileExists(Path("quorl\\keep\\other.txt")));
+  EXPECT_TRUE(FileExists(Path("quorl\\keep.NAM")));
+  EXPECT_FALSE(FileExists(Path("conf.pru")));  // no entry left
+
+  // A base name that leaves the data directory touches nothing there.
+  WriteWholeFile(Path("..\\outside_victim"), "keep me");
+  auto hostile = MakeConf("quorl:bad/x", "..\\outside_victim");
+  Conferences.InsertSorted(&hostile);
+  DeleteFolder("quorl:bad/x", true);
+  EXPECT_TRUE(FileExists(Path("..\\outside_victim")));
+  DeleteFileA(Path("..\\outside_victim").c_str());
+
+  DeleteFolder("quorl:none/x", true);
+  EXPECT_EQ(Recorded().status.back(), "No folder 'quorl:none/x'");
+}
+
+TEST_F(DeleteTest, ResigningANewsgroupRewritesItsLineInPlace) {
+  MakeService("net");
+  const std::string before = "comp.lang.c f\r\nrec.arts h\r\nalt.test f\r\n";
+  WriteWholeFile(Path("net\\confs.sel"), before);
+  EXPECT_EQ(UnsubscribeConfsSel("net", "net:rec/arts"), 1);
+  EXPECT_EQ(UnsubscribeConfsSel("net", "net:comp.lang/c"), 1);
+  EXPECT_EQ(UnsubscribeConfsSel("net", "net:no/such"), 0);
+  std::string after = ReadWholeFile(Path("net\\confs.sel"));
+  EXPECT_EQ(after, "comp.lang.c d\r\nrec.arts d\r\nalt.test f\r\n");
+  EXPECT_EQ(after.size(), before.size());
+}
+
+// ---- statistics ----
+
+using StatsTest = MaintFixture;
+
+TEST_F(StatsTest, LinesAndTotalsFromTheListAndTheIndexes) {
+  MakeDir("quorl\\chat");
+  WriteLog("quorl\\chat\\general", LogOf(kGeneral, {{1, 1}, {2, 1}, {3, 1}}));
+  WriteConf({MakeConf(kGeneral, "quorl\\chat\\general", 0, 0), MakeConf("quorl:chat/missing", "quorl\\chat\\missing")});
+  ASSERT_EQ(rdconf(0), 1);
+  lstrcpynA(g_topic.openName, kGeneral, sizeof g_topic.openName);
+  ASSERT_EQ(logopen(), 1);
+  logclose();
+  std::vector<std::string> lines;
+  StatsTotals totals;
+  FillStats(&lines, &totals);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].substr(0, lines[0].find('\t')), "Quorl:Chat/General");
+  EXPECT_NE(lines[0].find("\t1\t3\t3\t1"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("\t0\t0\t0\t1"), std::string::npos) << lines[1];
+  EXPECT_EQ(totals.folders, 2);
+  EXPECT_EQ(totals.messages, 3);
+  EXPECT_EQ(totals.bytes / 1024, 2u);
+}
+
+}  // namespace
