@@ -671,6 +671,7 @@ void PruneMessageBase(bool ask) {
           "%PROGRAM% is unable to prune messages from the messagebase at this time.\n\nPlease try again later.");
     } else {
       removed = PrunePass(scope);
+      DieAt("folder-list write");
       wtconf();
       // Swap files a stopped program left in the work directory.
       WIN32_FIND_DATAA found;

@@ -92,28 +92,39 @@ bool EnterForLogs(void*, const char* relative) {
   return true;
 }
 
-// A topic's ".tmp" copy whose log is gone goes back in the log's place.
-void PutBackHandedCopy(const char* relativeDir, const char* name) {
+// A topic's ".tmp" copy whose log is gone goes back in the log's place (the
+// copy is plain, whatever the log was). True when it was put back.
+bool PutBackHandedCopy(const char* relativeDir, const char* name) {
   std::string temp = DataFile((std::string(relativeDir) + "\\" + name).c_str());
   std::string log = temp.substr(0, temp.size() - 4);
   for (const char* extension : {"", ".r", ".c", ".rc"}) {
-    if (Exists(log + extension)) return;  // the import program rebuilt it, or it never left
+    if (Exists(log + extension)) return false;  // the import program rebuilt it, or it never left
   }
   UnqueueImport(temp.c_str());
-  if (MoveFileA(temp.c_str(), log.c_str())) {
-    char line[MAX_PATH + 64];
-    std::snprintf(line, sizeof line, "-- %s was put back from its copy\r\n", log.c_str());
-    StatusPrint(line);
-  }
+  if (!MoveFileA(temp.c_str(), log.c_str())) return false;
+  char line[MAX_PATH + 64];
+  std::snprintf(line, sizeof line, "-- %s was put back from its copy\r\n", log.c_str());
+  StatusPrint(line);
+  return true;
 }
 
-void TakeLog(void*, const char* relativeDir, const char* name) {
+// Copies handed to the import program, found by the walk and put back after it.
+struct HandedCopies {
+  std::vector<std::pair<std::string, std::string>> found;  // directory, name
+};
+
+void AppendEntry(const char* relativeDir, const char* name);
+
+void TakeLog(void* context, const char* relativeDir, const char* name) {
   const char* dot = std::strrchr(name, '.');
   if (dot && SameText1252(dot, ".tmp") && LogKindOf(relativeDir, "x") != kNotALog) {
-    PutBackHandedCopy(relativeDir, name);
-    name = nullptr;
+    static_cast<HandedCopies*>(context)->found.emplace_back(relativeDir, name);
     return;
   }
+  AppendEntry(relativeDir, name);
+}
+
+void AppendEntry(const char* relativeDir, const char* name) {
   if (LogKindOf(relativeDir, name) == kNotALog) return;
   char entry[MAX_PATH];
   std::snprintf(entry, sizeof entry, "%s\\%s", relativeDir, name);
@@ -323,9 +334,9 @@ int ClaimMessageBase() {
 }
 
 void ReleaseMessageBase() {
+  // Closing deletes it.
   if (s_userLock) fileclose(s_userLock);
   s_userLock = nullptr;
-  EraseFileOnce(DataFile("usrlock").c_str());
 }
 
 // ---- the walk ----
@@ -337,7 +348,12 @@ void WalkDataDirectory(const char* dir, bool (*enter)(void* context, const char*
 
 void ScanForLogs() {
   s_fullWarned = false;
-  WalkDataDirectory(g_app.dataDir, EnterForLogs, TakeLog, nullptr);
+  HandedCopies copies;
+  WalkDataDirectory(g_app.dataDir, EnterForLogs, TakeLog, &copies);
+  for (const auto& [dir, name] : copies.found) {
+    if (!PutBackHandedCopy(dir.c_str(), name.c_str())) continue;
+    AppendEntry(dir.c_str(), name.substr(0, name.size() - 4).c_str());
+  }
 }
 
 // ---- one topic ----
@@ -458,7 +474,7 @@ int RebuildMessageBase(bool ask) {
   lstrcpynA(remembered, g_topic.openName, sizeof remembered);
   bool wasOpen = g_topic.log != nullptr;
   if (wasOpen) logclose();
-  rdconf(0);
+  const bool listRead = rdconf(0) != 0;
   std::vector<std::string> marked;
   for (int i = 0; i < Conferences.Count(); ++i) {
     const ConfRec* rec = static_cast<ConfRec*>(Conferences.At(i));
@@ -480,7 +496,12 @@ int RebuildMessageBase(bool ask) {
     WarnBoxF("Can't write '%s'", DataFile("confww.bak").c_str());
     ok = false;
   }
-  ok = ok && wtconf() && rdconf(1);
+  // A list that could not be read is kept in the backup; an empty one takes its place.
+  if (ok && !listRead) {
+    VirtualArray empty("Conferences empty", sizeof(ConfRec));
+    ok = ReplaceConfList(list.c_str(), empty, 0);
+  }
+  ok = ok && rdconf(1);
   if (!ok) {
     DestroyScanDialog();
     ReleaseMessageBase();

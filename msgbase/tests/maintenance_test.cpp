@@ -333,3 +333,114 @@ TEST_F(StatsTest, LinesAndTotalsFromTheListAndTheIndexes) {
 }
 
 }  // namespace
+
+// ---- a reindex and a prune stopped dead at each step, then run again ----
+
+#if defined(MAINTRUNNER_EXE) && defined(IMPORT32_EXE)
+namespace {
+
+class KillTest : public MaintFixture {
+ protected:
+  // What a run leaves that a user would miss: every log and archive byte for
+  // byte, and the folder list's names, files, numbers and flags.
+  std::map<std::string, std::string> Snapshot() {
+    std::map<std::string, std::string> out;
+    for (auto& [name, rec] : ReadConf()) {
+      char line[300];
+      std::snprintf(line, sizeof line, "%s %ld %ld %lx", rec.baseName, static_cast<long>(rec.first),
+                    static_cast<long>(rec.last), static_cast<unsigned long>(rec.flags & ~CONF_FILTERED));
+      out["conf " + name] = line;
+    }
+    for (const char* file : {"quorl\\chat\\general", "quorl\\chat\\secret.c", "quorl\\chat\\secret",
+                             "quorl\\chat\\jumbled", "quorl\\chat\\dormant", "arc_quorl.txt"})
+      out[file] = FileExists(Path(file)) ? ReadWholeFile(Path(file)) : "(none)";
+    return out;
+  }
+  void Fixture() {
+    MakeDir("quorl\\chat");
+    WriteLog("quorl\\chat\\general", LogOf("quorl:chat/general", {{1, 100}, {2, 90, 1}, {3, 1}, {4, 2, 3}, {5, 60}}));
+    WriteLog("quorl\\chat\\secret.c", Scramble(LogOf("quorl:chat/secret", {{1, 100, 2}, {2, 1}})));
+    // A comment to a later message: its index is rebuilt by the import program.
+    WriteLog("quorl\\chat\\jumbled", LogOf("quorl:chat/jumbled", {{8, 80, 9}, {7, 70}, {9, 1}}));
+    WriteLog("quorl\\chat\\dormant", LogOf("quorl:chat/dormant", {{4, 50}}));
+    WriteWholeFile(Path("fenwold.ini"),
+                   "[Prune]\r\nDefault Days=10\r\nPurge=YES\r\nFirst Prune=NO\r\n"
+                   "Filename=arc_%s.txt\r\n");
+    WriteWholeFile(Path("conf.pru"), "quorl:chat/general 5\n");
+  }
+  DWORD Run(const char* mode, const char* dieAt = "", int count = 1) {
+    SetEnvironmentVariableA("MAINT_DIE_AT", dieAt);
+    SetEnvironmentVariableA("MAINT_DIE_COUNT", std::to_string(count).c_str());
+    std::string command = std::string("maintrunner \"") + dir_ + "\" " + mode + " \"" + IMPORT32_EXE + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    DWORD code = 0xFFFFFFFF;
+    if (CreateProcessA(MAINTRUNNER_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+      WaitForSingleObject(pi.hProcess, INFINITE);
+      GetExitCodeProcess(pi.hProcess, &code);
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    }
+    SetEnvironmentVariableA("MAINT_DIE_AT", nullptr);
+    return code;
+  }
+  // The test's own files only.
+  void Clear() {
+    for (const char* f : {"conf.ww", "confww.bak", "confnew.ww", "conf.pru", "fenwold.ini", "import.dat", "import.log",
+                          "import.ok", "import.jnl", "arc_quorl.txt", "prune.tmp", "prune.arc", "prune.jnl", "usrlock"})
+      DeleteFileA(Path(f).c_str());
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(Path("quorl\\chat\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do DeleteFileA(Path((std::string("quorl\\chat\\") + found.cFileName).c_str()).c_str());
+      while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+  }
+};
+
+TEST_F(KillTest, APruneStoppedAtEachStepEndsAsAnUnstoppedOne) {
+  Fixture();
+  ASSERT_EQ(Run("reindex"), 0u);
+  auto indexed = Snapshot();
+  ASSERT_EQ(Run("prune"), 0u);
+  auto expected = Snapshot();
+  ASSERT_NE(expected["arc_quorl.txt"], "(none)");
+  for (const char* point : {"scan", "journal", "archive append", "index move", "log replace", "folder-list write"}) {
+    for (int count : {1, 2}) {
+      SCOPED_TRACE(std::string(point) + " #" + std::to_string(count));
+      Clear();
+      Fixture();
+      ASSERT_EQ(Run("reindex"), 0u);
+      ASSERT_EQ(Snapshot(), indexed);
+      DWORD code = Run("prune", point, count);
+      EXPECT_TRUE(code == 99u || (code == 0u && count > 1)) << code;
+      // Stopped: each log is as it was or fully pruned, never lost.
+      for (const char* log : {"quorl\\chat\\general", "quorl\\chat\\jumbled"}) {
+        std::string now = Snapshot()[log];
+        EXPECT_TRUE(now == indexed[log] || now == expected[log]) << log;
+      }
+      ASSERT_EQ(Run("prune"), 0u);
+      EXPECT_EQ(Snapshot(), expected);
+    }
+  }
+}
+
+TEST_F(KillTest, AReindexStoppedAtEachStepEndsAsAnUnstoppedOne) {
+  Fixture();
+  ASSERT_EQ(Run("reindex"), 0u);
+  auto expected = Snapshot();
+  for (const char* point : {"index move", "scan", "log move", "copyfile", "folder-list write"}) {
+    SCOPED_TRACE(point);
+    Clear();
+    Fixture();
+    EXPECT_EQ(Run("reindex", point), 99u);
+    EXPECT_EQ(Snapshot()["quorl\\chat\\general"], expected["quorl\\chat\\general"]);
+    ASSERT_EQ(Run("reindex"), 0u);
+    EXPECT_EQ(Snapshot(), expected);
+  }
+}
+
+}  // namespace
+#endif
