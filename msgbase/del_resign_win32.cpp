@@ -19,6 +19,7 @@
 #include "core/settings.h"
 #include "core/text1252.h"
 #include "core/ui_seams.h"
+#include "msgbase/del_resign_rules.h"
 #include "msgbase/maintenance.h"
 #include "msgbase/maintenance_internal.h"
 #include "msgbase/message_ops.h"
@@ -40,26 +41,6 @@ bool s_hide = false, s_delete = false, s_resign = false;
 bool CanModerate(const char* name) {
   return HasRight(kRightAdministrator) ||
          (g_messageOpsHooks.canModerateTopic && g_messageOpsHooks.canModerateTopic(name));
-}
-
-// A topic name matches itself; a conference name every topic under it.
-bool Covers(const char* selected, const char* folder) {
-  if (std::strchr(selected, '/')) return SameText1252(selected, folder);
-  size_t length = std::strlen(selected);
-  return std::strlen(folder) > length && folder[length] == '/' && !_strnicmp(folder, selected, length);
-}
-
-std::vector<std::string> SplitNames(const char* text) {
-  std::vector<std::string> names;
-  std::string all = text ? text : "";
-  size_t at = 0;
-  while (at < all.size()) {
-    size_t end = all.find(' ', at);
-    if (end == std::string::npos) end = all.size();
-    if (end > at) names.push_back(all.substr(at, end - at));
-    at = end + 1;
-  }
-  return names;
 }
 
 std::string ShownName(const char* name) {
@@ -114,24 +95,12 @@ void DeleteFolderFiles(const ConfRec& rec, bool withUserInfo) {
   if (withUserInfo) DeleteUserInfoFiles(base);
 }
 
-// The newsgroup line's state letter made " d" in place.
-bool MarkLineResigned(char* line) {
-  bool changed = false;
-  for (const char* from : {" f", " h"}) {
-    if (char* at = std::strstr(line, from)) {
-      at[1] = 'd';
-      changed = true;
-    }
-  }
-  return changed;
-}
-
 // ---- the dialog ----
 
 INT_PTR CALLBACK DelResignProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
-      for (const std::string& name : SplitNames(reinterpret_cast<const char*>(lParam)))
+      for (const std::string& name : SplitSelection(reinterpret_cast<const char*>(lParam)))
         SendDlgItemMessageA(dialog, IDC_DELRESIGN_LIST, LB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(ShownName(name.c_str()).c_str()));
       CheckDlgButton(dialog, IDC_DELRESIGN_HIDE, s_hide || s_delete ? BST_CHECKED : BST_UNCHECKED);
@@ -166,45 +135,16 @@ std::string CurrentSelection() {
 }
 
 void ResignFolder(const char* name) {
-  std::string service = name;
-  service = service.substr(0, service.find(':'));
-  char command[200];
-  if (!_strnicmp(name, "dvn:usenet/", 11)) {
-    if (!CanModerate(name)) return;
-    std::snprintf(command, sizeof command, "useresign %s", name + 11);
-    AddFolderScriptCmd(service.c_str(), name, command);
-    return;
+  ResignPlan plan = PlanResign(name, CanModerate(name));
+  switch (plan.kind) {
+    case ResignKind::kNone: break;
+    case ResignKind::kScriptCommand: AddFolderScriptCmd(plan.service.c_str(), name, plan.command.c_str()); break;
+    case ResignKind::kMessageSections: g_maintenanceHooks.editMessageSections(name); break;
+    case ResignKind::kConfsSel: UnsubscribeConfsSel(plan.service.c_str(), name); break;
   }
-  if (sameservice(name, "local") || !std::strchr(name, ':') || ismailfolder(name) || sameservice(name, "quorlnews") ||
-      sameservice(name, "delnews") || IsDvnLibraryFolder(name) || std::strchr(name, '\xFF') || !CanModerate(name))
-    return;
-  if (sameservice(name, "dvn")) {
-    g_maintenanceHooks.editMessageSections(name);
-    return;  // the list edit is the whole resign: no command to send
-  }
-  if (sameservice(name, "net")) {
-    UnsubscribeConfsSel("net", name);
-    return;
-  }
-  const char* after = std::strchr(name, ':') + 1;
-  if (!_strnicmp(after, "usenet_", 7)) {
-    char group[101];
-    lstrcpynA(group, name, sizeof group);
-    MakeUsenetName(group);
-    std::snprintf(command, sizeof command, "useresign %s", group);
-  } else {
-    std::snprintf(command, sizeof command, "rresign %s", after);
-  }
-  AddFolderScriptCmd(service.c_str(), name, command);
 }
 
 }  // namespace
-
-int NameMatches(const char* name, const char* pattern, int substring) {
-  if (!name || !pattern) return 0;
-  if (!substring) return WildMatch(name, pattern) ? 1 : 0;
-  return stristr(name, pattern) ? 1 : 0;
-}
 
 int FolderExists(const char* service, const char* name) {
   char wanted[120];
@@ -225,7 +165,7 @@ void DeleteFolder(const char* name, bool withUserInfo) {
   bool matched = false;
   for (int i = 0; i < Conferences.Count();) {
     ConfRec rec = *static_cast<ConfRec*>(Conferences.At(i));
-    if (!Covers(name, rec.name)) {
+    if (!FolderCovers(name, rec.name)) {
       ++i;
       continue;
     }
@@ -268,12 +208,10 @@ int UnsubscribeConfsSel(const char* service, const char* folderName) {
     return 0;
   }
   std::vector<char> line(4097);
-  const size_t groupLength = std::strlen(group);
   for (;;) {
     long start = std::ftell(file);
     if (!std::fgets(line.data(), static_cast<int>(line.size()), file)) break;
-    if (_strnicmp(line.data(), group, groupLength) != 0) continue;
-    if (!MarkLineResigned(line.data())) continue;
+    if (!MarkConfsSelLine(line.data(), group)) continue;
     // Same length: the line goes back where it was.
     size_t length = std::strlen(line.data());
     std::fseek(file, start, SEEK_SET);
@@ -288,7 +226,7 @@ int UnsubscribeConfsSel(const char* service, const char* folderName) {
 void DoDelResign() {
   if (g_messageBaseHooks.refreshList) g_messageBaseHooks.refreshList();
   std::string selection = CurrentSelection();
-  std::vector<std::string> names = SplitNames(selection.c_str());
+  std::vector<std::string> names = SplitSelection(selection.c_str());
   if (names.empty()) return;
   for (const std::string& n : names) {
     if (n.find(':') == std::string::npos || n.back() == ':') {
@@ -310,7 +248,7 @@ void DoDelResign() {
     for (const std::string& n : names) {
       for (int i = 0; i < Conferences.Count(); ++i) {
         auto* rec = static_cast<ConfRec*>(Conferences.At(i));
-        if (!Covers(n.c_str(), rec->name)) continue;
+        if (!FolderCovers(n.c_str(), rec->name)) continue;
         rec->flags |= CONF_RESIGNED;
         if (g_topic.log && SameText1252(g_topic.openName, rec->name)) {
           logclose();

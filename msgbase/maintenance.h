@@ -10,6 +10,7 @@
 
 #include "core/virtual_array.h"
 #include "msgbase/conf_list.h"
+#include "msgbase/del_resign_rules.h"
 #include "msgbase/msgbase_stats.h"
 #include "msgbase/prune_rules.h"
 
@@ -105,7 +106,6 @@ void DoDelResign();
 void DeleteFolder(const char* name, bool withUserInfo);
 int UnsubscribeConfsSel(const char* service, const char* folderName);
 int FolderExists(const char* service, const char* name);
-int NameMatches(const char* name, const char* pattern, int substring);
 void DrawFolderNode(HDC dc, int x, int y, bool closed, bool conference);
 void FillServiceCombo(HWND combo, const char* service);
 
