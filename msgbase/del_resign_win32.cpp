@@ -32,14 +32,13 @@
 
 namespace {
 
-constexpr unsigned long kRightAdministrator = 0x8000;
 const char* const kFolderExtensions[] = {".ind", ".thr", ".fli", ".fil", ".ond", ".id", ".mod", ".fdr", ".dir"};
 
 // The dialog's choices, kept between uses.
 bool s_hide = false, s_delete = false, s_resign = false;
 
 bool CanModerate(const char* name) {
-  return HasRight(kRightAdministrator) ||
+  return HasRight(RIGHT_ADMINISTRATOR) ||
          (g_messageOpsHooks.canModerateTopic && g_messageOpsHooks.canModerateTopic(name));
 }
 

