@@ -11,7 +11,6 @@ struct AppState {
   bool debugLog = false;    // [Main] "Debug Log"
   bool beep = false;        // beep before warning boxes
   bool britishEnglish = false;
-  bool unattended = false;   // "/prune", "/build", "/connect=": no box may wait for an answer
   char userName[64] = "";
   char dataDir[MAX_PATH] = "";  // with a trailing backslash
   char programName[31] = "Pelmora";

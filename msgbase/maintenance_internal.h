@@ -12,7 +12,7 @@ std::string DataFile(const char* name);
 std::string FolderLog(const char* baseName);
 
 // A line for the status window.
-void StatusPrint(const char* text);
+void PrintStatusLine(const char* text);
 // Asks yes or no; an unattended run takes `unattendedAnswer` (the answer that
 // changes nothing) without asking, and logs the question.
 bool AskUnlessUnattended(const char* question, bool unattendedAnswer);

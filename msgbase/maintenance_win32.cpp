@@ -77,7 +77,7 @@ std::string FolderLog(const char* baseName) {
   return DataFile(base);
 }
 
-void StatusPrint(const char* text) {
+void PrintStatusLine(const char* text) {
   DebugLogF("%s", text);
   if (g_ui.statusPrint) g_ui.statusPrint(text);
 }

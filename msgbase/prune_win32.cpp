@@ -344,12 +344,12 @@ bool PruneOneFolder(int& i, int32_t days, bool archiving, long* removed, int mar
   long long logLength = logPath.empty() ? -1 : FileLength(logPath);
   if (logLength < 0) {
     std::snprintf(line, sizeof line, "Can't open file for %s: skipped\r\n", rec.name);
-    StatusPrint(line);
+    PrintStatusLine(line);
     return true;
   }
   if (!DiskHasRoomFor(logLength)) {
     std::snprintf(line, sizeof line, "%s - insufficient disk space: skipped\r\n", rec.name);
-    StatusPrint(line);
+    PrintStatusLine(line);
     return true;
   }
   g_topic.exclusiveOpen = true;
@@ -357,7 +357,7 @@ bool PruneOneFolder(int& i, int32_t days, bool archiving, long* removed, int mar
     g_topic.exclusiveOpen = false;
     std::snprintf(line, sizeof line,
                   "Unable to prune messages from %s because another user is accessing the folder\r\n", rec.name);
-    StatusPrint(line);
+    PrintStatusLine(line);
     return true;
   }
   // Work: anything marked for deletion, or, for a folder pruned by age, an old first message.
@@ -461,7 +461,7 @@ bool PruneOneFolder(int& i, int32_t days, bool archiving, long* removed, int mar
     if (dormant) {
       if (CommitFolder(rec, logPath, archive, true) == Commit::Failed) return false;
       std::snprintf(line, sizeof line, "Removing '%s'\r\n", rec.name);
-      StatusPrint(line);
+      PrintStatusLine(line);
       DeleteFolder(rec.name, true);
       FinishCommit();
       --i;  // the list shrank

@@ -110,7 +110,7 @@ bool PutBackHandedCopy(const char* relativeDir, const char* name) {
   if (!MoveFileA(temp.c_str(), log.c_str())) return false;
   char line[MAX_PATH + 64];
   std::snprintf(line, sizeof line, "-- %s was put back from its copy\r\n", log.c_str());
-  StatusPrint(line);
+  PrintStatusLine(line);
   return true;
 }
 
@@ -138,7 +138,7 @@ void AppendEntry(const char* relativeDir, const char* name) {
   if (std::strlen(entry) >= kFilenameSize) {
     char line[MAX_PATH + 64];
     std::snprintf(line, sizeof line, "File name %s is too long: skipped\r\n", entry);
-    StatusPrint(line);
+    PrintStatusLine(line);
     return;
   }
   if (Filenames.Count() >= MAX_CONFERENCES) {
@@ -261,7 +261,7 @@ bool RebuildEntry(int& slot, DWORD started, int total) {
     // Another log holds this folder: its index (the same file) stays as built.
     std::snprintf(line, sizeof line, "Files %.*s and %s both hold messages from %s\n",
                   static_cast<int>(sizeof other->baseName), other->baseName, entry.c_str(), rec.name);
-    StatusPrint(line);
+    PrintStatusLine(line);
     return true;
   }
   std::string index = WithExtension(log, ".ind"), older = WithExtension(log, ".ond");
@@ -281,7 +281,7 @@ bool RebuildEntry(int& slot, DWORD started, int total) {
     EraseFileOnce(index.c_str());
     EraseFileOnce(WithExtension(log, ".thr").c_str());
     EraseFileOnce(older.c_str());
-    StatusPrint(line);
+    PrintStatusLine(line);
     RemoveFolder(rec.name);
     return true;
   }
@@ -329,11 +329,11 @@ int ClaimMessageBase() {
     std::vector<std::string> users = OtherUsersLoggedOn();
     if (users.empty()) return 1;
     if (!listed) {
-      StatusPrint("Waiting for all users to log off\r\n");
-      StatusPrint("Users currently logged on:\r\n");
+      PrintStatusLine("Waiting for all users to log off\r\n");
+      PrintStatusLine("Users currently logged on:\r\n");
       listed = true;
     }
-    for (const std::string& user : users) StatusPrint(("  " + user + "\r\n").c_str());
+    for (const std::string& user : users) PrintStatusLine(("  " + user + "\r\n").c_str());
     if (!AskUnlessUnattended("Continue waiting ?", false)) {
       ReleaseMessageBase();
       return 0;
@@ -375,8 +375,8 @@ ConfRec* CheckTopicIndex() {
   if (fault.empty()) return rec;
   char head[200];
   std::snprintf(head, sizeof head, "File %.*s has errors:\r\n", static_cast<int>(sizeof rec->baseName), rec->baseName);
-  StatusPrint(head);
-  StatusPrint(fault.c_str());
+  PrintStatusLine(head);
+  PrintStatusLine(fault.c_str());
   return nullptr;
 }
 
@@ -439,7 +439,7 @@ void RebuildTopic(int slot) {
   char line[MAX_PATH + 64];
   if (!Exists(DataFile("import.ok"))) {
     std::snprintf(line, sizeof line, "-- ERROR: file %s requires manual processing\r\n", log.c_str());
-    StatusPrint(line);
+    PrintStatusLine(line);
     // The log goes back as it was, and the program is not asked again.
     if (!Exists(log)) {
       UnqueueHandedCopy(temp);
@@ -450,7 +450,7 @@ void RebuildTopic(int slot) {
     }
   } else {
     EraseFileOnce(temp.c_str());
-    StatusPrint("-- Errors fixed by Message Import\r\n");
+    PrintStatusLine("-- Errors fixed by Message Import\r\n");
   }
   rdconf(1);
 }

@@ -16,6 +16,7 @@
 #include "core/settings.h"
 #include "core/ui_seams.h"
 #include "msgbase/maintenance.h"
+#include "msgbase/user_folders.h"
 #include "msgbase/tests/memory_log.h"
 #include "msgbase/tests/topic_fixture.h"
 
@@ -30,9 +31,10 @@ inline std::string AllStatus() {
   return all;
 }
 
-// A message date `days` days before now, in the form the logs carry.
+// A message date `days` days before today, at noon, in the form the logs
+// carry: the same text all day, so a test can write a message twice.
 inline std::string DaysAgo(int days) {
-  time_t when = std::time(nullptr) - static_cast<time_t>(days) * 86400;
+  time_t when = (std::time(nullptr) / 86400 - days) * 86400 + 43200;
   char text[64];
   std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S +0000", std::gmtime(&when));
   return text;
@@ -87,6 +89,7 @@ class MaintFixture : public TopicFixture {
   void WriteConf(const std::vector<ConfRec>& recs) {
     VirtualArray list("l", sizeof(ConfRec));
     for (const ConfRec& r : recs) list.Append(&r);
+    SortConfList(list);  // as the program keeps it, for the lookups by name
     FILE* f = std::fopen(Path("conf.ww").c_str(), "wb");
     ASSERT_TRUE(f);
     ASSERT_TRUE(WriteConfList(f, list, 0));
