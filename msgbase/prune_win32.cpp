@@ -49,6 +49,8 @@ namespace {
 constexpr char kPruneTemp[] = "prune.tmp";
 constexpr char kPruneArchiveStretch[] = "prune.arc";
 constexpr char kPruneJournal[] = "prune.jnl";
+// Dormant folders deleted by a pass whose folder list is not yet written.
+constexpr char kPruneDeleted[] = "prune.del";
 constexpr size_t kMaxPruneListBytes = 4 << 20;
 
 FILE* s_pruneLock = nullptr;
@@ -463,6 +465,9 @@ bool PruneOneFolder(int& i, int32_t days, bool archiving, long* removed, int mar
       std::snprintf(line, sizeof line, "Removing '%s'\r\n", rec.name);
       PrintStatusLine(line);
       DeleteFolder(rec.name, true);
+      std::string deleted;
+      ReadSmallFile(DataFile(kPruneDeleted), &deleted, 1 << 20);
+      WriteFileSynced(DataFile(kPruneDeleted), deleted + rec.name + "\r\n");
       FinishCommit();
       --i;  // the list shrank
     }
@@ -623,8 +628,28 @@ bool AssignPruneDays(std::vector<int32_t>* days) {
 
 // ---- the pass ----
 
+// Folders deleted by a pass that stopped before it wrote the folder list go
+// from the list now.
+void ForgetDeletedFolders() {
+  std::string deleted;
+  if (!Exists(DataFile(kPruneDeleted)) || !ReadSmallFile(DataFile(kPruneDeleted), &deleted, 1 << 20)) return;
+  size_t at = 0;
+  while (at < deleted.size()) {
+    size_t end = deleted.find("\r\n", at);
+    if (end == std::string::npos) break;
+    std::string name = deleted.substr(at, end - at);
+    at = end + 2;
+    for (int i = 0; i < Conferences.Count(); ++i) {
+      if (!SameText1252(static_cast<ConfRec*>(Conferences.At(i))->name, name.c_str())) continue;
+      DeleteFolder(name.c_str(), true);
+      break;
+    }
+  }
+}
+
 long PrunePass(int scope) {
   RecoverStoppedPrune(true);
+  ForgetDeletedFolders();
   std::vector<char> marks;
   int marked = 0;
   for (int i = 0; i < Conferences.Count(); ++i) {
@@ -680,7 +705,7 @@ void PruneMessageBase(bool ask) {
     } else {
       removed = PrunePass(scope);
       DieAt("folder-list write");
-      wtconf();
+      if (wtconf()) EraseFileOnce(DataFile(kPruneDeleted).c_str());
       // Swap files a stopped program left in the work directory.
       WIN32_FIND_DATAA found;
       std::string pattern = DataFile("temp\\MSW*");

@@ -382,7 +382,9 @@ class KillTest : public MaintFixture {
   DWORD Run(const char* mode, const char* dieAt = "", int count = 1) {
     SetEnvironmentVariableA("MAINT_DIE_AT", dieAt);
     SetEnvironmentVariableA("MAINT_DIE_COUNT", std::to_string(count).c_str());
-    std::string command = std::string("maintrunner \"") + dir_ + "\" " + mode + " \"" + IMPORT32_EXE + "\"";
+    // Without its last backslash, which would escape the closing quote.
+    std::string command =
+        std::string("maintrunner \"") + dir_.substr(0, dir_.size() - 1) + "\" " + mode + " \"" + IMPORT32_EXE + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -439,14 +441,28 @@ TEST_F(KillTest, APruneStoppedAtEachStepEndsAsAnUnstoppedOne) {
 }
 
 TEST_F(KillTest, AReindexStoppedAtEachStepEndsAsAnUnstoppedOne) {
-  Fixture();
-  ASSERT_EQ(Run("reindex"), 0u);
-  auto expected = Snapshot();
-  for (const char* point : {"index move", "scan", "log move", "copyfile", "folder-list write"}) {
-    SCOPED_TRACE(point);
+  // A first reindex gives the logs indexes to set aside; the handed-back
+  // scrambled log becomes a plain one, so its copy step is met only the first time.
+  struct Step {
+    const char* point;
+    bool indexedBefore;
+  } steps[] = {
+      {"index move", true}, {"scan", false}, {"log move", false}, {"copyfile", false}, {"folder-list write", true}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.point);
     Clear();
     Fixture();
-    EXPECT_EQ(Run("reindex", point), 99u);
+    if (step.indexedBefore) {
+      ASSERT_EQ(Run("reindex"), 0u);
+    }
+    ASSERT_EQ(Run("reindex"), 0u);
+    auto expected = Snapshot();
+    Clear();
+    Fixture();
+    if (step.indexedBefore) {
+      ASSERT_EQ(Run("reindex"), 0u);
+    }
+    EXPECT_EQ(Run("reindex", step.point), 99u);
     EXPECT_EQ(Snapshot()["quorl\\chat\\general"], expected["quorl\\chat\\general"]);
     ASSERT_EQ(Run("reindex"), 0u);
     EXPECT_EQ(Snapshot(), expected);

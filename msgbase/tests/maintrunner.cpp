@@ -55,10 +55,12 @@ int main(int argc, char** argv) {
   if (GetEnvironmentVariableA("MAINT_DIE_AT", value, sizeof value) && value[0]) g_dieAt = value;
   if (GetEnvironmentVariableA("MAINT_DIE_COUNT", value, sizeof value)) g_dieCount = std::atoi(value);
   g_import = argv[3];
-  lstrcpynA(g_app.dataDir, argv[1], sizeof g_app.dataDir);
+  std::string dir = argv[1];
+  if (dir.empty() || dir.back() != '\\') dir += '\\';
+  lstrcpynA(g_app.dataDir, dir.c_str(), sizeof g_app.dataDir);
   InitDefaults();
-  lstrcpynA(g_main.messagePath, argv[1], sizeof g_main.messagePath);
-  lstrcpynA(g_main.messagePathExpanded, argv[1], sizeof g_main.messagePathExpanded);
+  lstrcpynA(g_main.messagePath, dir.c_str(), sizeof g_main.messagePath);
+  lstrcpynA(g_main.messagePathExpanded, dir.c_str(), sizeof g_main.messagePathExpanded);
   g_hconf.warned = true;
   g_app.unattended = true;
   g_ui.messageBox = PrintBox;
