@@ -24,11 +24,14 @@ if(NOT PELMORA_NATIVE)
 
   # The passes end to end on fixtures; the dialogs driven by messages.
   pelmora_test(msgbase_maint_tests
-    SOURCES tests/maintenance_test.cpp tests/maint_dialogs_test.cpp ${PROJECT_SOURCE_DIR}/resources/msgbase.rc
+    SOURCES tests/maint_dialogs_test.cpp tests/maintenance_test.cpp ${PROJECT_SOURCE_DIR}/resources/msgbase.rc
     LIBS msgbase_maint)
   # The import program is defined later in the tree; the generator expression waits for it.
   target_compile_definitions(msgbase_maint_tests PRIVATE IMPORT32_EXE="$<TARGET_FILE:import32>")
   add_dependencies(msgbase_maint_tests import32)
+  # Claiming the message base stops any running import program, which would
+  # reach another test's: these tests run alone.
+  set_tests_properties(msgbase_maint_tests PROPERTIES RUN_SERIAL TRUE)
   # The kill test's other process: a reindex or prune that a test ends at a named point.
   add_executable(maintrunner tests/maintrunner.cpp ${PROJECT_SOURCE_DIR}/resources/msgbase.rc)
   target_link_libraries(maintrunner PRIVATE msgbase_maint)

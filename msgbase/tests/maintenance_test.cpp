@@ -90,7 +90,8 @@ TEST_F(ReindexTest, AFaultyIndexIsRebuiltByTheImportProgram) {
   std::string status = AllStatus();
   EXPECT_NE(status.find("File quorl\\chat\\general has errors:\r\n"), std::string::npos) << status;
   EXPECT_NE(status.find("Index error: message 5 claims to be a comment to message 6\r\n"), std::string::npos);
-  EXPECT_NE(status.find("-- Errors fixed by Message Import\r\n"), std::string::npos) << status;
+  EXPECT_NE(status.find("-- Errors fixed by Message Import\r\n"), std::string::npos)
+      << status << ReadWholeFile(Path("import.log"));
   std::string log = ReadWholeFile(Path("quorl\\chat\\general"));
   EXPECT_LT(log.find("#3,"), log.find("#5,"));
   EXPECT_LT(log.find("#5,"), log.find("#6,"));
