@@ -35,7 +35,7 @@ std::string DateDaysAgo(int days) {
   return text;
 }
 
-// Thread t (of ten messages) is t % 200 days old: half the threads are older than 100 days.
+// Thread t (of ten messages) is (7t + 150) % 200 days old (the first one old, as a pass looks at it first): about half the threads are older than 100 days.
 std::string TopicLog(int topic, int messages) {
   std::string log;
   log.reserve(static_cast<size_t>(messages) * 2200);
@@ -45,7 +45,7 @@ std::string TopicLog(int topic, int messages) {
     std::string body = "Subject: thread " + std::to_string(thread) + "\n\n";
     while (body.size() < 2000) body += "The text of a message of about two kilobytes, line after line.\n";
     log += "==========\n" + folder + " #" + std::to_string(k) + ", from poster" + std::to_string(k % 97) + ", " +
-           std::to_string(body.size()) + " chars, " + DateDaysAgo(thread % 200) + "\n";
+           std::to_string(body.size()) + " chars, " + DateDaysAgo((thread * 7 + 150) % 200) + "\n";
     if ((k - 1) % 10) log += "Comment to " + std::to_string(k - 1) + ".\n";
     log += "----------\n" + body;
   }
