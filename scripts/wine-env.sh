@@ -20,7 +20,8 @@ if [ "$(basename "$_pl_build")" = "win64" ]; then
 else
   export WINEARCH=win32
 fi
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# A crash ends the program at once instead of waiting in the debugger.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 _pl_started_xvfb=""
 # A display this build tree started earlier and is still up is reused: the
 # persistent wineserver stays bound to the display it first saw.
