@@ -1,5 +1,6 @@
 #include "core/appstate.h"
 
+#include "core/debuglog.h"
 #include "core/ui_seams.h"
 
 AppState g_app;
@@ -55,5 +56,7 @@ static BOOL DefaultWinHelp(HWND window, const char* file, UINT command, ULONG_PT
   return WinHelpA(window, file, command, data);
 }
 
-UiSeams g_ui = {WINAPI_MessageBox, DefaultDialogBox, NoStatusBar, DefaultWinHelp};
+static void StatusPrintToLog(const char* text) { DebugLogF("%s", text); }
+
+UiSeams g_ui = {WINAPI_MessageBox, DefaultDialogBox, NoStatusBar, DefaultWinHelp, StatusPrintToLog};
 PromptSeam g_prompt = {nullptr};

@@ -12,6 +12,8 @@ struct UiSeams {
   void (*setStatusText)(const char* text);
   // WinHelpA.
   BOOL (*winHelp)(HWND window, const char* file, UINT command, ULONG_PTR data);
+  // StatusPrint: a line for the status window; by default it goes to the debug log.
+  void (*statusPrint)(const char* text);
 };
 
 extern UiSeams g_ui;

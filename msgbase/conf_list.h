@@ -111,6 +111,15 @@ struct MessageBaseHooks {
   bool (*longOperation)();                       // a reindex or prune is running
   void (*applyFolderOrder)();                    // re-applies the user's folder order file
   void (*loadUserInfo)();                        // per-folder user information
+  // Maintenance: the message-base window's selection (folder names separated
+  // by blanks; null or empty: none), whether the window exists and is the
+  // active MDI window, refreshing its list keeping the selection, and
+  // refreshing the folders after the base changed underneath.
+  const char* (*selection)();
+  bool (*windowExists)();
+  bool (*windowActive)();
+  void (*refreshList)();
+  void (*refreshFolders)();
 };
 extern MessageBaseHooks g_messageBaseHooks;
 bool PassesFolderFilter(const ConfRec& rec);

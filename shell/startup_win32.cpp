@@ -17,6 +17,8 @@
 #include "msgbase/topic_open.h"
 #include "resources/shell_ids.h"
 #include "browser/browser.h"
+#include "msgbase/maintenance.h"
+#include "core/ui_seams.h"
 #include "shell/commands.h"
 #include "shell/frame.h"
 #include "shell/login.h"
@@ -210,6 +212,18 @@ void StartupAfterGuard(int showState) {
   if (g_commandLine.prune || g_commandLine.build) SendMessageA(g_shell.frame, WM_CLOSE, 0, 0);
 }
 
+// Reindex and prune from the command line run without questions: their
+// answers are the ones that change nothing.
+void RebuildFromStartup() { RebuildMessageBase(!g_app.unattended); }
+void PruneFromStartup() { PruneMessageBase(!g_app.unattended); }
+
+void InstallMaintenanceHooks() {
+  g_shellHooks.rebuildMessageBase = RebuildFromStartup;
+  g_shellHooks.pruneMessageBase = PruneFromStartup;
+  g_ui.statusPrint = StatusPrint;
+  g_messageBaseHooks.longOperation = MaintenanceRunning;
+}
+
 void EndStartup() {
   RestoreCursor();
   g_app.aborted = true;
@@ -339,6 +353,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
   g_topicOpenHooks.repaintStatusBar = RepaintStatusBar;
   g_topicOpenHooks.updateCommandStates = UpdateCommandStates;
   InstallBrowserHooks();
+  InstallMaintenanceHooks();
   InitControlsAndAccelerators();
   if (!RegisterWindowClasses(instance)) {
     FreeResourceDll();

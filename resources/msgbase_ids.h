@@ -1,0 +1,50 @@
+// Control ids of the message base's maintenance dialogs.
+#pragma once
+
+// Scan (progress of a reindex or prune)
+#define IDC_SCAN_FOLDER 4067
+#define IDC_SCAN_MESSAGE 4095
+#define IDC_SCAN_STATUS 4088
+#define IDC_SCAN_TIME 4154
+#define IDC_SCAN_COMPLETE 4153
+
+// WhichBuild / WhichPrune
+#define IDC_WHICH_CURRENT 4304
+#define IDC_WHICH_SELECTED 4305
+#define IDC_WHICH_ALL 4503
+#ifndef IDC_HELP_BUTTON
+#define IDC_HELP_BUTTON 4078
+#endif
+
+// SetPrune
+#define IDC_PRUNE_LIST 4118
+#define IDC_PRUNE_DAYS 4183
+#define IDC_PRUNE_NEVER 4184
+#define IDC_PRUNE_DELETE_ONLY 4185
+#define IDC_PRUNE_NUM_DAYS 4051
+#define IDC_PRUNE_ARCHIVE 4114
+#define IDC_PRUNE_PURGE 4119
+#define IDC_PRUNE_ADD 4010
+#define IDC_PRUNE_REMOVE 4054
+
+// Topics (the folder picker)
+#define IDC_TOPICS_LIST 4098
+
+// DelResign
+#define IDC_DELRESIGN_HIDE 4276
+#define IDC_DELRESIGN_DELETE 4054
+#define IDC_DELRESIGN_RESIGN 4230
+#define IDC_DELRESIGN_LIST 4098
+
+// ShowStats
+#define IDC_STATS_FOLDER 4024
+#define IDC_STATS_FIRST 5903
+#define IDC_STATS_LAST 5904
+#define IDC_STATS_MESSAGES 5905
+#define IDC_STATS_SIZE 5906
+#define IDC_STATS_LIST 4084
+#define IDC_STATS_PRINT 4116
+#define IDC_STATS_SAVE 4067
+#define IDC_STATS_TOTAL_FOLDERS 4427
+#define IDC_STATS_TOTAL_SIZE 4426
+#define IDC_STATS_TOTAL_MESSAGES 4407
