@@ -839,8 +839,9 @@ bool Walker::ChooseAlternative() {
     }
     if (!StartsWithNoCase(text_, "content-type:")) continue;
     std::string type = text_ + 13;
-    while (Next() && (text_[0] == ' ' || text_[0] == '\t')) type += text_;
-    Back();
+    bool more;
+    while ((more = Next()) && (text_[0] == ' ' || text_[0] == '\t')) type += text_;
+    if (more) Back();
     bool chosen = o_.avoidHtml ? stristr(type.c_str(), "text/plain") != nullptr
                                : stristr(type.c_str(), "text/html") || stristr(type.c_str(), "text/enriched") ||
                                      stristr(type.c_str(), "text/rtf");
