@@ -9,11 +9,22 @@
 #include "core/small_text.h"
 #include "core/text1252.h"
 
+namespace {
+// The alphabet as a table: large attachments are decoded a character at a time.
+struct Base64Table {
+  signed char value[256];
+  Base64Table() {
+    for (int c = 0; c < 256; ++c) value[c] = static_cast<signed char>(base64val(static_cast<unsigned char>(c)));
+  }
+};
+const Base64Table kBase64;
+}  // namespace
+
 size_t Base64Decoder::Line(const char* text, size_t size, unsigned char* out) {
   size_t n = 0;
   for (size_t i = 0; i < size; ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    int v = base64val(c);
+    int v = kBase64.value[c];
     if (v < 0) {
       if (c == '=') n += Finish(out + n);
       break;
