@@ -27,7 +27,7 @@ struct MessageViewHooks {
   // 0 after the last. Split postings are looked for in this order.
   long (*nextInViewOrder)(long number);
   // The "OVERWRITE" question (1 overwrite, 2 save as, 3 cancel; never is
-  // "&Never ask this again"). Until the dialog exists nothing is overwritten.
+  // "&Never ask this again"); AskOverwrite by default.
   int (*askOverwrite)(const char* path, bool* never);
 };
 extern MessageViewHooks g_messageViewHooks;
@@ -42,3 +42,8 @@ extern bool g_viewSource;
 void BuildMessageDisplay(HWND control, bool noColonQuotes, bool ownHeader, long number, bool append, bool copy);
 void SetMessageFonts(HWND control, bool print);
 HWND ResetMessageView(HWND parent);
+
+// "File '%s' already exists!" through the "OVERWRITE" dialog (owned by
+// owner): 1 overwrite, 2 save as, 3 cancel; never is "&Never ask this again".
+int AskOverwrite(HWND owner, const char* path, bool* never);
+INT_PTR CALLBACK OverwriteDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -43,10 +43,7 @@ void RtfAsItStands(HWND control, const char* text, size_t size) {
 void NoHost(HWND, HWND) {}
 bool PictureNotPlaced(HWND, const char*) { return false; }
 long NextByNumber(long number) { return number < g_topic.last ? number + 1 : 0; }
-int NeverOverwrite(const char*, bool* never) {
-  *never = false;
-  return 3;
-}
+int AskOverwriteOfFrame(const char* path, bool* never) { return AskOverwrite(GetActiveWindow(), path, never); }
 
 // One build: lines wait here until something else must go into the control,
 // so a walk that starts again can take back what it added.
@@ -173,8 +170,8 @@ MimeOptions ViewOptions(long number) {
 
 }  // namespace
 
-MessageViewHooks g_messageViewHooks = {InsertPlainLine,  HtmlCannotBeRead, RtfAsItStands, NoHost,
-                                       PictureNotPlaced, NextByNumber,     NeverOverwrite};
+MessageViewHooks g_messageViewHooks = {InsertPlainLine,  HtmlCannotBeRead, RtfAsItStands,      NoHost,
+                                       PictureNotPlaced, NextByNumber,     AskOverwriteOfFrame};
 SavedNames g_savedNames;
 int g_viewProgress = 0;
 bool g_viewCancel = false;

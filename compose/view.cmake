@@ -11,12 +11,12 @@ pelmora_fuzz(fuzz_mime_walker SOURCES tests/fuzz_mime_walker.cpp LIBS compose_mi
 
 # The view on the rich-text control (Win32).
 if(NOT PELMORA_NATIVE)
-  add_library(compose_view STATIC message_view_win32.cpp attachments_win32.cpp)
+  add_library(compose_view STATIC message_view_win32.cpp attachments_win32.cpp overwrite_dlg_win32.cpp)
   target_link_libraries(compose_view PUBLIC compose_mime msgbase_topic_open wrx core_util settings core)
   pelmora_program_library(compose_view)
 
   pelmora_test(compose_view_tests
-    SOURCES tests/message_view_test.cpp
+    SOURCES tests/message_view_test.cpp tests/overwrite_dlg_test.cpp tests/view_test.rc
     LIBS compose_view msgbase_topic_open msgbase_import_portable)
   target_compile_definitions(compose_view_tests PRIVATE IMPORT32_EXE="$<TARGET_FILE:import32>"
                              SCREENSHOT_DIR="${CMAKE_CURRENT_BINARY_DIR}")
