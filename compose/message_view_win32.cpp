@@ -248,7 +248,10 @@ void BuildMessageDisplay(HWND control, bool noColonQuotes, bool ownHeader, long 
   bool quiet = append || copy;
   if (number > 0 && !scanmsg(number)) return;
   if (!quiet) {
-    SetWrxBuffer(control, nullptr, 0, "", 0);
+    // An empty document from an empty buffer, which stays ours.
+    HGLOBAL empty = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 1);
+    SetWrxBuffer(control, empty, 0, nullptr, 0);
+    if (empty) GlobalFree(empty);
     BeginWait();
   }
   SetWrxCursorPos(control, 0, 0, 0);
