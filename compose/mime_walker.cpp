@@ -164,6 +164,7 @@ class Walker {
   char sender_[101] = "";
   std::vector<Level> levels_;
   size_t partHeaderStored_ = 0;  // where the current part's header began in the stored copy
+  size_t topBodyStored_ = 0;     // where the message's own body begins in it
   long followNumber_ = 0;        // the message whose lines are being read
 };
 
@@ -343,6 +344,7 @@ void Walker::HeaderField() {
 
 void Walker::EndOfHeader() {
   inHeader_ = false;
+  if (topHeader_ && w_.stored) topBodyStored_ = pushed_ ? storedBefore_ : w_.stored->size();
   contentField_ = 0;
   strtrim(&encoding_[0]);
   encoding_.resize(std::strlen(encoding_.c_str()));
@@ -545,8 +547,32 @@ void Walker::StoreReplacement(const std::string& notice) {
   // The part's header and data give way to a plain part holding the notice;
   // a line read ahead (the next boundary) stays after it.
   std::string ahead = pushed_ ? w_.stored->substr(storedBefore_) : "";
-  w_.stored->resize(partHeaderStored_);
-  if (!levels_.empty()) *w_.stored += "Content-Type: text/plain\r\n\r\n";
+  if (levels_.empty()) {
+    // The message itself was the attachment: its header stays, but says
+    // that plain text follows.
+    std::string header = w_.stored->substr(0, topBodyStored_);
+    std::string kept;
+    bool dropping = false;
+    for (size_t at = 0; at < header.size();) {
+      size_t end = header.find('\n', at);
+      end = end == std::string::npos ? header.size() : end + 1;
+      std::string line = header.substr(at, end - at);
+      at = end;
+      if (line[0] == ' ' || line[0] == '\t') {
+        if (!dropping) kept += line;
+        continue;
+      }
+      dropping = StartsWithNoCase(line.c_str(), "content-type:") ||
+                 StartsWithNoCase(line.c_str(), "content-transfer-encoding:") ||
+                 StartsWithNoCase(line.c_str(), "content-disposition:");
+      if (line == "\r\n" || line == "\n") kept += "Content-Type: text/plain\r\n";
+      if (!dropping) kept += line;
+    }
+    *w_.stored = kept;
+  } else {
+    w_.stored->resize(partHeaderStored_);
+    *w_.stored += "Content-Type: text/plain\r\n\r\n";
+  }
   *w_.stored += notice.substr(0, notice.find_last_not_of('\n') + 1);
   *w_.stored += "\r\n";
   storedBefore_ = w_.stored->size();

@@ -527,6 +527,28 @@ TEST_F(MimeWalkerTest, RemovingAttachmentsKeepsEverythingElse) {
   EXPECT_EQ(Show(stored), "T Keep me.|T |T And me.|T [Attachment decoded to FILE://" + Path("z.zip") + "]|");
 }
 
+TEST_F(MimeWalkerTest, RemovingAWholeMessageAttachmentKeepsItsHeader) {
+  const std::string data = Binary(300, 10);
+  std::string message =
+      "From: a@b.org\r\nSubject: File\r\nMIME-Version: 1.0\r\nContent-Type: application/pdf;\r\n"
+      " name=\"f.pdf\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+      Base64Encode(data, 76);
+  options_.headerMode = 2;
+  Show(message);
+  ASSERT_EQ(Saved("f.pdf"), data);
+  std::string stored;
+  stored_ = &stored;
+  Show(message);
+  stored_ = nullptr;
+  EXPECT_EQ(stored,
+            "From: a@b.org\r\nSubject: File\r\nMIME-Version: 1.0\r\nContent-Type: text/plain\r\n\r\n"
+            "[Attachment decoded to FILE://" +
+                Path("f.pdf") + "]\r\n");
+  saved_.Clear();
+  options_.headerMode = 1;
+  EXPECT_EQ(Show(stored), "H From: a@b.org|H Subject: File|T |T [Attachment decoded to FILE://" + Path("f.pdf") + "]|");
+}
+
 TEST(MimeDecoders, Base64CarriesStateAcrossLines) {
   Base64Decoder d;
   unsigned char out[16];
