@@ -514,11 +514,14 @@ long Walker::Run() {
   total_ = w_.remaining;
   Mark start = Tell();
   startPosition_ = out_.position(out_.context);
+  int ownBudget = 8;
+  int* budget = w_.rebuilds ? w_.rebuilds : &ownBudget;
   for (int pass = 0; pass < 3; ++pass) {
     PassEnd end = Pass();
     if (end == PassEnd::Cancelled) return WALK_CANCELLED;
     if (end == PassEnd::Restart) return restartNumber_;
-    if (end == PassEnd::Done) break;
+    // Enclosed messages share one budget, so nesting cannot multiply the passes.
+    if (end == PassEnd::Done || --*budget < 0) break;
     out_.clearFrom(out_.context, startPosition_);
     Seek(start);
   }
@@ -925,6 +928,8 @@ void Walker::Enclosed() {
   inner.options.appendAlign = true;
   inner.saved = w_.saved;
   inner.out = out_;
+  int budget = 8;
+  inner.rebuilds = w_.rebuilds ? w_.rebuilds : &budget;
   long result = WalkMessage(inner);
   LogReaderClose(*reader);
   std::fclose(f);

@@ -96,6 +96,9 @@ struct MimeWalk {
   // a plain part holding its notice; nothing is written or asked. Filled
   // only when set (the attachment remover).
   std::string* stored = nullptr;
+  // Passes that walks inside this one (enclosed messages) may still start
+  // again; null gives the walk a budget of its own.
+  int* rebuilds = nullptr;
   int depth = 0;
   MimeOptions options;
   SavedNames* saved = nullptr;
