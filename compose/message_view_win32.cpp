@@ -305,7 +305,12 @@ void BuildMessageDisplay(HWND control, bool noColonQuotes, bool ownHeader, long 
     walk.options = options;
     result = WalkMessage(walk);
   }
-  if (result == WALK_CANCELLED) return;
+  if (result == WALK_CANCELLED) {
+    // The build stops where it stands: what was read so far stays.
+    Flush(build);
+    if (!quiet) EndWait();
+    return;
+  }
   Flush(build);
   WrxRewrap(control);
   SetWrxCursorPos(control, 0, 0, 0);
