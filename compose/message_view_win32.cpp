@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "core/system_helpers.h"
 #include "core/text1252.h"
 #include "core/user_settings.h"
+#include "msgbase/conf_list.h"
 #include "msgbase/msg_fields.h"
 #include "msgbase/topic_open.h"
 #include "wrx/wrx.h"
@@ -267,6 +269,20 @@ void BuildMessageDisplay(HWND control, bool noColonQuotes, bool ownHeader, long 
     std::string text = line;
     if (rec && rec->commentTo > 0) text += " (reply to " + std::to_string(rec->commentTo) + ")";
     build.pending.push_back(text);
+    int slot = msgindex(number, 1);
+    auto* index = slot >= 0 ? static_cast<IndexRec*>(IndexArray.At(slot)) : nullptr;
+    MessageHeader header;
+    if (!ownHeader && index &&
+        ReadMessageStartAt(g_logReader, static_cast<long>(index->logOffset), &header) == number) {
+      std::string author = header.author;
+      if (!author.empty() && author.back() == ',') author.pop_back();
+      build.pending.push_back("From:\t\t" + author);
+      time_t when = index->date;
+      char date[100] = "";
+      if (std::tm* t = when ? std::localtime(&when) : nullptr) std::strftime(date, sizeof date, "%#c", t);
+      build.pending.push_back(std::string("Date:\t\t") + date);
+    }
+    if (!scanmsg(number)) return;
   }
   MimeWalk walk;
   walk.reader = &g_logReader;
