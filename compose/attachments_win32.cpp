@@ -198,7 +198,9 @@ int ReassemblePartials() {
     if (static_cast<int>(order.size()) != total) continue;  // a part is missing: left alone
     if (JoinPartialMessage(order)) ++joined;
   }
-  ReopenTopic();
+  // The topic is opened again so its index sees what the import appends.
+  logclose();
+  logopen();
   RunImportProgram();
   EndWait();
   return joined;
