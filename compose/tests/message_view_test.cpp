@@ -49,6 +49,7 @@ class MessageViewTest : public TopicFixture {
     lstrcpynA(g_user.decodePath, dir_.c_str(), sizeof g_user.decodePath);
   }
   void TearDown() override {
+    g_importProgram = savedImportProgram_;
     if (control_) CloseWrx(control_, 0);
     DestroyWindow(host_);
     TopicFixture::TearDown();
@@ -135,6 +136,7 @@ class MessageViewTest : public TopicFixture {
 
   HWND host_ = nullptr;
   HWND control_ = nullptr;
+  ImportProgramSeam savedImportProgram_ = g_importProgram;
 };
 
 const std::string kHeader =
