@@ -438,9 +438,10 @@ PassEnd Walker::Pass() {
       ++boundaryCount_;
       if (current.chosen || closing) {
         // The preferred alternative has been shown, or the multipart ends.
+        bool chosen = current.chosen;
         levels_.resize(level);
         inHeader_ = false;
-        if (current.chosen && !closing) {
+        if (chosen && !closing) {
           if (levels_.empty()) return PassEnd::Done;
           skipping_ = true;
         }
