@@ -99,6 +99,7 @@ class MessageViewTest : public TopicFixture {
     for (long i = 0;; ++i) {
       int n = GetWrxLine(control_, i, text, sizeof text, nullptr, 0);
       if (n < 0) break;
+      if (n > static_cast<int>(sizeof text) - 1) n = sizeof text - 1;  // the length is the whole line's
       // The paragraph mark of a wrapped line is the control's, not the text's.
       while (n > 0 && static_cast<unsigned char>(text[n - 1]) < ' ') --n;
       lines.emplace_back(text, n);
