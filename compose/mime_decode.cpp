@@ -22,7 +22,21 @@ const Base64Table kBase64;
 
 size_t Base64Decoder::Line(const char* text, size_t size, unsigned char* out) {
   size_t n = 0;
-  for (size_t i = 0; i < size; ++i) {
+  size_t i = 0;
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
+  // Whole quanta at once while no partial one is pending.
+  while (count == 0 && i + 4 <= size) {
+    int a = kBase64.value[in[i]], b = kBase64.value[in[i + 1]], c = kBase64.value[in[i + 2]],
+        d = kBase64.value[in[i + 3]];
+    if ((a | b | c | d) < 0) break;
+    unsigned v = static_cast<unsigned>(a) << 18 | static_cast<unsigned>(b) << 12 | static_cast<unsigned>(c) << 6 |
+                 static_cast<unsigned>(d);
+    out[n++] = static_cast<unsigned char>(v >> 16);
+    out[n++] = static_cast<unsigned char>(v >> 8);
+    out[n++] = static_cast<unsigned char>(v);
+    i += 4;
+  }
+  for (; i < size; ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     int v = kBase64.value[c];
     if (v < 0) {
