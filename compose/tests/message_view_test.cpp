@@ -92,7 +92,11 @@ class MessageViewTest : public TopicFixture {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
   }
+  // Each display on a view of its own, as a view window makes it.
   std::vector<std::string> Show(long number) {
+    if (control_) CloseWrx(control_, 0);
+    control_ = ResetMessageView(host_);
+    EXPECT_TRUE(control_);
     BuildMessageDisplay(control_, false, true, number, false, false);
     std::vector<std::string> lines;
     char text[4100];
