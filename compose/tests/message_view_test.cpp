@@ -100,14 +100,20 @@ class MessageViewTest : public TopicFixture {
     BuildMessageDisplay(control_, false, true, number, false, false);
     std::vector<std::string> lines;
     char text[4100];
+    // Rows wrapped at the window's width join up to the paragraph mark.
+    std::string paragraph;
     for (long i = 0;; ++i) {
       int n = GetWrxLine(control_, i, text, sizeof text, nullptr, 0);
       if (n < 0) break;
       if (n > static_cast<int>(sizeof text) - 1) n = sizeof text - 1;  // the length is the whole line's
-      // The paragraph mark of a wrapped line is the control's, not the text's.
+      bool ends = n == 0 || static_cast<unsigned char>(text[n - 1]) < ' ';
       while (n > 0 && static_cast<unsigned char>(text[n - 1]) < ' ') --n;
-      lines.emplace_back(text, n);
+      paragraph.append(text, n);
+      if (!ends) continue;
+      lines.push_back(paragraph);
+      paragraph.clear();
     }
+    if (!paragraph.empty()) lines.push_back(paragraph);
     while (!lines.empty() && lines.back().empty()) lines.pop_back();
     while (!lines.empty() && lines.front().empty()) lines.erase(lines.begin());
     return lines;
@@ -179,17 +185,23 @@ TEST_F(MessageViewTest, ImportedMessagesShowWithTheirPartsAndFiles) {
     int mode;
     std::vector<std::string> expected;
   } cases[] = {
-      {1, 0, {from, "Newsgroups: comp.test", date, "Message-ID: <m@example.org>", "Subject: Choices",
-              "Reply-To: desk@example.org", "MIME-Version: 1.0", "Content-Type: multipart/alternative; boundary=a",
-              "", "Content-Type: text/html", "", "[Unsupported HTML]"}},
-      {1, 1, {from, "Newsgroups: comp.test", date, "Subject: Choices", "Reply-To: desk@example.org", "", "",
-              "[Unsupported HTML]"}},
+      {1,
+       0,
+       {from, "Newsgroups: comp.test", date, "Message-ID: <m@example.org>", "Subject: Choices",
+        "Reply-To: desk@example.org", "MIME-Version: 1.0", "Content-Type: multipart/alternative; boundary=a", "",
+        "Content-Type: text/html", "", "[Unsupported HTML]"}},
+      {1,
+       1,
+       {from, "Newsgroups: comp.test", date, "Subject: Choices", "Reply-To: desk@example.org", "", "",
+        "[Unsupported HTML]"}},
       {1, 2, {"[Unsupported HTML]"}},
       {2, 2, {"See the photo.", "", "[Attachment decoded to FILE://" + dir_ + "photo.gif]"}},
       {3, 2, {"____________________Quoted Message____________________", "Inner text."}},
-      {3, 1, {from, "Newsgroups: comp.test", date, "Subject: Forwarded", "",
-              "____________________Quoted Message____________________", "From:\t\tCarl <carl@example.org>",
-              "Subject:\tInner", "", "Inner text."}},
+      {3,
+       1,
+       {from, "Newsgroups: comp.test", date, "Subject: Forwarded", "",
+        "____________________Quoted Message____________________", "From:  Carl <carl@example.org>", "Subject: Inner",
+        "", "Inner text."}},
       {5, 2, {"[Attachment decoded to FILE://" + dir_ + "file.bin]"}},
       {7, 2, {"All of it shows."}},
   };

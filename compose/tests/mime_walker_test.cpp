@@ -158,7 +158,8 @@ class MimeWalkerTest : public ::testing::Test {
     return out;
   }
   std::string Saved(const char* name) { return ReadFile(dir_ / name); }
-  std::string Path(const char* name) { return (dir_ / name).string(); }
+  // As the walk names it: the decode directory's text and the name.
+  std::string Path(const char* name) { return options_.decodePath + name; }
   std::vector<std::string> Files() {
     std::vector<std::string> out;
     for (auto& e : fs::directory_iterator(dir_)) out.push_back(e.path().filename().string());
