@@ -4,7 +4,8 @@
 add_library(shell_models STATIC
   ${CMAKE_CURRENT_LIST_DIR}/menus_model.cpp
   ${CMAKE_CURRENT_LIST_DIR}/toolbar_model.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/progress_bar_model.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/progress_bar_model.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tab_ctrl_layout.cpp)
 target_include_directories(shell_models PUBLIC ${PROJECT_SOURCE_DIR})
 
 pelmora_test(shell_models_test
@@ -19,7 +20,8 @@ if(NOT PELMORA_NATIVE)
     ${CMAKE_CURRENT_LIST_DIR}/menus_win32.cpp
     ${CMAKE_CURRENT_LIST_DIR}/toolbar_win32.cpp
     ${CMAKE_CURRENT_LIST_DIR}/toolbar_tips_win32.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/progress_bar_win32.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/progress_bar_win32.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tab_ctrl_win32.cpp)
   target_link_libraries(shell PUBLIC shell_models core_util settings core_arrays msgbase_topic_open msgbase_import
                         msgbase_conf)
   pelmora_program_library(shell_models)
@@ -53,4 +55,10 @@ if(NOT PELMORA_NATIVE)
             ${PROJECT_SOURCE_DIR}/resources/pl32.rc
     LIBS program_libs)
   pelmora_attach_glyphs(shell_commands_test ${PROJECT_SOURCE_DIR}/resources/pl32.rc)
+
+  pelmora_test(shell_tab_ctrl_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/tab_ctrl_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/tests/shell_test_host.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/tests/tab_ctrl_test.rc
+    LIBS program_libs)
 endif()

@@ -158,3 +158,26 @@ TEST(ProgressBar, BlocksHaveTheHeightAsPitchAndTheLastIsCut) {
 }
 
 }  // namespace
+
+#include "shell/tab_ctrl_layout.h"
+
+namespace {
+
+TEST(TabLayout, TabsFallIntoStaggeredRowsTheFirstNextToThePage) {
+  TabRect tabs[8];
+  EXPECT_EQ(LayoutTabRows(300, 60, 20, 4, tabs), 1);
+  EXPECT_EQ(tabs[3].left, 180);
+  EXPECT_EQ(tabs[0].top, 0);
+  // Wider than half the control: one tab per row, each shifted by half a tab.
+  ASSERT_EQ(LayoutTabRows(300, 160, 20, 3, tabs), 3);
+  EXPECT_EQ(tabs[0].top, 40);  // the first row lowest
+  EXPECT_EQ(tabs[0].bottom, 60);
+  EXPECT_EQ(tabs[1].left, 80);
+  EXPECT_EQ(tabs[1].top, 20);
+  EXPECT_EQ(tabs[2].left, 160);
+  EXPECT_EQ(tabs[2].top, 0);
+  // A row always takes one tab, even one wider than the control.
+  EXPECT_EQ(LayoutTabRows(100, 150, 20, 2, tabs), 2);
+}
+
+}  // namespace
