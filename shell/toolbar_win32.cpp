@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/appstate.h"
 #include "core/help.h"
@@ -19,6 +20,10 @@
 #include "shell/toolbar.h"
 
 ToolbarSettings g_toolbarSettings;
+
+namespace {
+void ForgetToolbarImage();
+}
 int* g_toolbarButtons = nullptr;
 ToolbarButton* g_toolbarRows = nullptr;
 bool g_toolbarCommand = false;
@@ -191,11 +196,11 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
   if (!bitmap) return;
   BITMAP info;
   GetObject(bitmap, sizeof info, &info);
-  HDC source = CreateCompatibleDC(dc);
+  // One source context for every glyph: making one per button costs more than the copies.
+  static HDC source = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(source, bitmap);
   BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
   SelectObject(source, old);
-  DeleteDC(source);
 }
 
 void Line(HDC dc, int x0, int y0, int x1, int y1, int colour) {
@@ -525,21 +530,51 @@ void DrawButtonFace(HDC dc, HBITMAP glyph, int x, int y, bool pressed, bool rais
 }
 
 void FlushToolbarGlyphs() {
+  ForgetToolbarImage();
   for (auto& entry : GlyphCache())
     if (entry.second) DeleteObject(entry.second);
   GlyphCache().clear();
 }
 
-void PaintToolbar(HDC dc, int width, int height) {
+namespace {
+
+// The last composed picture of the toolbar and the state it shows, so a
+// repaint that changes nothing (most mouse moves) is one copy.
+struct ToolbarImage {
+  HDC dc = nullptr;  // holds the bitmap selected
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ original = nullptr;
+  int width = 0, height = 0;
+  std::vector<int32_t> key;
+};
+ToolbarImage s_image;
+
+void ForgetToolbarImage() {
+  if (s_image.dc) {
+    SelectObject(s_image.dc, s_image.original);
+    DeleteDC(s_image.dc);
+  }
+  if (s_image.bitmap) DeleteObject(s_image.bitmap);
+  s_image = ToolbarImage{};
+}
+
+void ImageKey(int hot, std::vector<int32_t>& key) {
+  key.clear();
+  key.push_back(g_toolbarSettings.large | g_toolbarSettings.totempole << 1);
+  for (int i = 0; g_toolbarRows && i < TOOLBAR_MAX_ROWS && g_toolbarRows[i].id; ++i) {
+    const ToolbarButton& row = g_toolbarRows[i];
+    key.push_back(row.id);
+    key.push_back(row.enabled | LooksDown(row) << 1 | (i == hot) << 2);
+    key.push_back(row.rect.left | row.rect.top << 16);
+  }
+}
+
+void ComposeToolbar(HDC dc, int width, int height, int hot) {
   RECT all = {0, 0, width, height};
   FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
   Line(dc, 0, 0, width, 0, COLOR_BTNSHADOW);
   Line(dc, 0, 1, width, 1, COLOR_BTNHIGHLIGHT);
   if (!g_toolbarRows) return;
-  POINT cursor;
-  GetCursorPos(&cursor);
-  if (g_shell.toolbar) ScreenToClient(g_shell.toolbar, &cursor);
-  int hot = g_shell.toolbar ? RowAt(cursor) : -1;
   for (int i = 0; i < TOOLBAR_MAX_ROWS && g_toolbarRows[i].id; ++i) {
     const ToolbarButton& row = g_toolbarRows[i];
     const ToolbarRect& r = row.rect;
@@ -572,4 +607,31 @@ void PaintToolbar(HDC dc, int width, int height) {
     DrawButtonFace(dc, glyph, r.left, r.top, down, !down && i == hot && row.enabled);
     if (owned && glyph) DeleteObject(glyph);
   }
+}
+
+}  // namespace
+
+void PaintToolbar(HDC dc, int width, int height) {
+  int hot = -1;
+  if (g_shell.toolbar) {
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ScreenToClient(g_shell.toolbar, &cursor);
+    hot = RowAt(cursor);
+  }
+  static std::vector<int32_t> key;
+  ImageKey(hot, key);
+  if (!s_image.dc || s_image.width != width || s_image.height != height) {
+    ForgetToolbarImage();
+    s_image.dc = CreateCompatibleDC(dc);
+    s_image.bitmap = CreateCompatibleBitmap(dc, width, height);
+    s_image.original = SelectObject(s_image.dc, s_image.bitmap);
+    s_image.width = width;
+    s_image.height = height;
+  }
+  if (s_image.key != key) {
+    ComposeToolbar(s_image.dc, width, height, hot);
+    s_image.key = key;
+  }
+  BitBlt(dc, 0, 0, width, height, s_image.dc, 0, 0, SRCCOPY);
 }
