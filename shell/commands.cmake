@@ -20,6 +20,7 @@ if(NOT PELMORA_NATIVE)
     ${CMAKE_CURRENT_LIST_DIR}/menus_win32.cpp
     ${CMAKE_CURRENT_LIST_DIR}/toolbar_win32.cpp
     ${CMAKE_CURRENT_LIST_DIR}/toolbar_tips_win32.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/toolbar_commands_win32.cpp
     ${CMAKE_CURRENT_LIST_DIR}/progress_bar_win32.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tab_ctrl_win32.cpp)
   target_link_libraries(shell PUBLIC shell_models core_util settings core_arrays msgbase_topic_open msgbase_import

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -399,6 +400,42 @@ TEST_F(ShellCommands, ProgressBarFillsWithDarkBlueBlocks) {
   }
   EXPECT_TRUE(SaveWindowBitmap(g_shell.frame, "shell_progress.bmp"));
   for (HWND bar : bars) DestroyWindow(bar);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ShellCommands, OptionsPageListsTheMenuCommands) {
+  g_userRights.administratorMode = true;
+  LoadMainMenu();
+  HWND list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED, 0, 0, 200, 300,
+                              g_shell.frame, nullptr, GetModuleHandleA(nullptr), nullptr);
+  AddMenuCommands(list, g_shell.mainMenu);
+  int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+  std::vector<int> ids;
+  for (int i = 0; i < count; ++i) ids.push_back(static_cast<int>(SendMessageA(list, LB_GETITEMDATA, i, 0)));
+  ASSERT_FALSE(ids.empty());
+  EXPECT_EQ(ids.front(), TOOLBAR_SEPARATOR);
+  auto has = [&](int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); };
+  EXPECT_TRUE(has(1719));  // Full headers stands for the header cycle
+  EXPECT_FALSE(has(1785));
+  EXPECT_FALSE(has(1786));
+  EXPECT_FALSE(has(7001 + 100));
+  EXPECT_TRUE(has(1117));
+  EXPECT_TRUE(has(1250));
+  // Each entry draws its glyph and name.
+  HDC dc = GetDC(list);
+  DRAWITEMSTRUCT item{};
+  item.CtlType = ODT_LISTBOX;
+  item.itemID = 1;
+  item.hDC = dc;
+  item.rcItem = {0, 0, 200, 26};
+  item.itemData = 1145;
+  DrawCommandItem(&item);
+  EXPECT_EQ(GetPixel(dc, 150, 2), GetSysColor(COLOR_WINDOW));
+  ReleaseDC(list, dc);
+  DestroyWindow(list);
 }
 
 }  // namespace
