@@ -63,3 +63,6 @@ if(NOT PELMORA_NATIVE)
             ${CMAKE_CURRENT_LIST_DIR}/tests/tab_ctrl_test.rc
     LIBS program_libs)
 endif()
+
+pelmora_fuzz(fuzz_shell_models SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/fuzz_shell_models.cpp LIBS shell_models
+             CORPUS ${CMAKE_CURRENT_LIST_DIR}/tests/corpus/toolbar_buttons)

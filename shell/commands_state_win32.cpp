@@ -211,7 +211,13 @@ void UpdateCommandStates() {
   if (HWND mbw = g_commandHooks.WindowOf(ActiveChild::MessageBase))
     if (HWND properties = GetDlgItem(mbw, 4331)) EnableWindow(properties, s.admin);
   g_menuState.justRebuilt = false;
-  if (g_shell.mainMenu && g_shell.frame) {
+  // A rebuild that still leaves a pop-up disabled must not rebuild again.
+  static bool rebuilding = false;
+  if (g_shell.mainMenu && g_shell.frame && !rebuilding) {
+    struct Guard {
+      Guard() { rebuilding = true; }
+      ~Guard() { rebuilding = false; }
+    } guard;
     HMENU menu = g_shell.mainMenu;
     int n = GetMenuItemCount(menu);
     for (int i = 0; i < n; ++i) {
