@@ -164,6 +164,7 @@ enum class ActiveChild {
   X(bool, EditorWordWrap, (), false)                     \
   X(bool, StartupMacroSet, (), false)                    \
   X(bool, ImportWaiting, (), false)                      \
+  X(bool, TopicHasUnread, (), false)                     \
   X(void, PushHistory, (), void())                       \
   X(bool, StartupFinished, (), true)                     \
   X(HBITMAP, GetToolBitmap, (const char* tool), nullptr) \

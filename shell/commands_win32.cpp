@@ -86,7 +86,7 @@ const char* FolderForQueue() { return TopicOpen() || H().MessageBaseOpen() ? H()
 // Next Unread Message: in the open topic, else through the folders.
 void NextUnread(int, LPARAM) {
   H().PushHistory();
-  if (TopicOpen() && H().BrowserOpen()) {
+  if (TopicOpen() && H().TopicHasUnread()) {
     H().SelectMessageAt(3);
     return;
   }

@@ -11,6 +11,7 @@
 
 #include "core/appstate.h"
 #include "core/help.h"
+#include "core/resstr.h"
 #include "core/user_settings.h"
 #include "shell/commands.h"
 #include "shell/commands_hooks.h"
@@ -297,7 +298,7 @@ void OnRightUp(HWND window, POINT point) {
     ShowHelp(g_toolbarRows[row].id, nullptr);
     return;
   }
-  HMENU menu = LoadMenuA(g_app.instance, "PopToolbarMenu");
+  HMENU menu = LoadMenuA(StringModule(), "PopToolbarMenu");
   if (!menu) return;
   POINT screen = point;
   ClientToScreen(window, &screen);

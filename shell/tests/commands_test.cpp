@@ -55,8 +55,11 @@ class ShellCommands : public UiTest {
     ForgetServiceDirScan();
     UiTest::TearDown();
   }
+  // A service directory holds the service's configuration file.
   void AddService(const char* key) {
     CreateDirectoryA((dir_ + key).c_str(), nullptr);
+    std::string config = dir_ + key + "\\" + key + ".cnf";
+    if (FILE* f = std::fopen(config.c_str(), "w")) std::fclose(f);
     ForgetServiceDirScan();
   }
   std::string dir_;
@@ -436,6 +439,55 @@ TEST_F(ShellCommands, OptionsPageListsTheMenuCommands) {
   EXPECT_EQ(GetPixel(dc, 150, 2), GetSysColor(COLOR_WINDOW));
   ReleaseDC(list, dc);
   DestroyWindow(list);
+}
+
+}  // namespace
+
+#include "core/folder_names.h"
+#include "msgbase/service_config.h"
+#include "msgbase/topic_open.h"
+
+namespace {
+
+std::vector<std::string>& ScriptsQueued() {
+  static std::vector<std::string> queued;
+  return queued;
+}
+
+TEST_F(ShellCommands, ServiceScriptItemsRunByTheirText) {
+  AddService("quorl");
+  FILE* log = std::fopen((dir_ + "general.log").c_str(), "w+");
+  ASSERT_NE(log, nullptr);
+  g_topic.log = log;
+  std::snprintf(g_topic.openName, sizeof g_topic.openName, "quorl:chat/general");
+  auto savedOpen = g_openFolderName;
+  g_openFolderName = [] { return static_cast<const char*>("quorl:chat/general"); };
+  const char* lines[][2] = {{"Read Resumes", "resume"}, {"-", ""}, {"Download Digest", "digest"}, {".", ""}};
+  g_hconf.commandCount = 4;
+  for (int i = 0; i < 4; ++i) {
+    std::snprintf(g_hconf.commands[i].menuName, sizeof g_hconf.commands[i].menuName, "%s", lines[i][0]);
+    std::snprintf(g_hconf.commands[i].keyword, sizeof g_hconf.commands[i].keyword, "%s", lines[i][1]);
+  }
+  ScriptsQueued().clear();
+  g_commandHooks.MakeScriptCmd = [](const char* command) {
+    ScriptsQueued().push_back(command);
+    return 2;
+  };
+  LoadMainMenu();
+  EXPECT_EQ(TextOf(g_shell.mainMenu, 1489), "R&ead Resumes");  // D, U and R belong to the fixed items
+  EXPECT_EQ(TextOf(g_shell.mainMenu, 1491), "D&ownload Digest");
+  FrameCommand(1491, 0);
+  FrameCommand(1489, 0);
+  EXPECT_EQ(ScriptsQueued(), (std::vector<std::string>{"digest", "resume"}));
+  Recorded().status.clear();
+  FrameCommand(1600, 0);  // no such item: handed to the MDI system, nothing said
+  EXPECT_TRUE(Recorded().status.empty());
+  g_hconf.commandCount = 0;
+  g_openFolderName = savedOpen;
+  g_topic.log = nullptr;
+  g_topic.openName[0] = 0;
+  std::fclose(log);
+  DeleteFileA((dir_ + "general.log").c_str());
 }
 
 }  // namespace
