@@ -183,8 +183,8 @@ bool CommandEnabledNow(int id) {
 }
 
 void UpdateCommandStates() {
-  if (g_menuState.creatingChild) {
-    g_menuState.rebuildPending = true;
+  if (g_shell.childBeingCreated) {
+    g_shell.menuChangeRequested = true;
     return;
   }
   if (g_app.fatalError) return;

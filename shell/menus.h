@@ -5,8 +5,6 @@
 #include <windows.h>
 
 struct MenuState {
-  bool creatingChild = false;   // set by the MDI client while WM_MDICREATE runs
-  bool rebuildPending = false;  // a rebuild asked for during a child's creation
   bool justRebuilt = false;
   int testMenuSet = 0;  // the test switch's number: PL_TEST%d instead of PL_FULL
   char macroSlots[20][261] = {};
@@ -25,5 +23,3 @@ void DestroyMenuTree(HMENU menu);
 const char* ExpectedMenuTitles();
 // The text of a frame-menu item, "&" removed and cut at a tab when asked.
 bool MenuItemText(HMENU menu, int id, char* out, int size, bool cutAtTab);
-// The end of a child's creation: runs a rebuild asked for meanwhile.
-void EndChildCreation();

@@ -355,16 +355,10 @@ bool MenuItemText(HMENU menu, int id, char* out, int size, bool cutAtTab) {
   return true;
 }
 
-void EndChildCreation() {
-  g_menuState.creatingChild = false;
-  if (!g_menuState.rebuildPending) return;
-  g_menuState.rebuildPending = false;
-  LoadMainMenu();
-}
-
 void LoadMainMenu() {
-  if (g_menuState.creatingChild) {
-    g_menuState.rebuildPending = true;
+  // While the MDI client creates a child it rebuilds once the child is there.
+  if (g_shell.childBeingCreated) {
+    g_shell.menuChangeRequested = true;
     return;
   }
   if (g_app.fatalError || !g_shell.frame) return;

@@ -57,6 +57,7 @@ bool EnsureTables() {
     g_toolbarButtons = static_cast<int*>(std::calloc(TOOLBAR_MAX_ROWS, sizeof(int)));
     if (!g_toolbarButtons) return false;
     ParseToolbarButtons("", g_toolbarButtons);
+    if (g_app.userName[0]) LoadToolbarSettings(g_app.userName);
   }
   if (!g_toolbarRows) {
     g_toolbarRows = static_cast<ToolbarButton*>(std::calloc(TOOLBAR_MAX_ROWS, sizeof(ToolbarButton)));
@@ -369,7 +370,13 @@ void LoadToolbarSettings(const char* user) {
   GetPrivateProfileStringA("Tools", "Buttons", "", value, sizeof value, ini);
   ParseToolbarButtons(value, g_toolbarButtons);
   g_frameLayout.largeButtons = g_toolbarSettings.large;
+  g_shell.largeButtons = g_toolbarSettings.large;
+  g_shell.toolbarAtLeft = g_toolbarSettings.totempole;
   FlushToolbarGlyphs();
+  if (g_shell.toolbar && g_toolbarRows) {
+    LayoutToolbar();
+    Repaint();
+  }
 }
 
 void SaveToolbarSettings(const char* user) {
@@ -403,6 +410,8 @@ void LayoutToolbar() {
 int ToolbarThickness() { return g_toolbarSettings.large ? 37 : 29; }
 
 void CreateToolbar() {
+  // The settings of whoever logs in later are read through the user settings.
+  if (!g_userSettingsHooks.readToolbarSettings) g_userSettingsHooks.readToolbarSettings = ReadToolbarSettingsOfUser;
   if (!EnsureTables() || !g_shell.frame) return;
   if (!RegisterToolbarClass()) return;
   g_shell.toolbar = CreateWindowExA(0, kToolbarClass, "TBX2", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0,
