@@ -29,7 +29,6 @@ enum class ActiveChild {
   X(void, ShowToolManager, (), ())                                                     \
   X(int, CheckHotkey, (int value), (value))                                            \
   X(void, ToggleAdministrator, (), ())                                                 \
-  X(void, SendBroadcast, (), ())                                                       \
   X(void, RebuildMessageBase, (), ())                                                  \
   X(void, CommsSetup, (const char* service), (service))                                \
   X(void, EditUsers, (), ())                                                           \
@@ -40,13 +39,10 @@ enum class ActiveChild {
   X(void, DoShowStats, (), ())                                                         \
   X(void, MarkAllRead, (int command), (command))                                       \
   X(void, DoOptions, (int page), (page))                                               \
-  X(void, RefreshFolders, (), ())                                                      \
   X(void, ShowTips, (), ())                                                            \
   X(void, MessageRulesDialog, (int command), (command))                                \
-  X(void, StartScheduler, (), ())                                                      \
   X(void, NewFolder, (), ())                                                           \
   X(void, ProxyDialog, (), ())                                                         \
-  X(void, CloseAllChildren, (), ())                                                    \
   X(void, MacroRecord, (), ())                                                         \
   X(void, PlayMacroFile, (const char* path), (path))                                   \
   X(void, MacroLoad, (), ())                                                           \

@@ -16,11 +16,16 @@
 #include "msgbase/service_config.h"
 #include "msgbase/topic_open.h"
 #include "resources/menus_ids.h"
+#include "shell/broadcast.h"
+#include "shell/child_process.h"
 #include "shell/commands.h"
 #include "shell/commands_hooks.h"
 #include "shell/commands_table.h"
 #include "shell/menus.h"
 #include "shell/shell_state.h"
+#include "shell/startup.h"
+#include "shell/status_bar.h"
+#include "shell/window_classes.h"
 
 namespace {
 
@@ -44,13 +49,6 @@ void FillSelectionText() {
   s_selectionText[0] = 0;
   if (H().ViewCanCopy()) H().GetViewSelText(s_selectionText, 80);
   s_selectionText[80] = 0;
-}
-
-void RepaintStatusBar() {
-  if (g_topicOpenHooks.repaintStatusBar) g_topicOpenHooks.repaintStatusBar();
-}
-void SetMainTitle() {
-  if (g_topicOpenHooks.setMainTitle) g_topicOpenHooks.setMainTitle();
 }
 
 // After log-in or log-out as administrator: the service's rules and the menu
@@ -91,7 +89,7 @@ void NextUnread(int, LPARAM) {
     return;
   }
   logclose();
-  if (H().ImportWaiting() && ImportQueueEmpty()) H().RefreshFolders();
+  if (H().ImportWaiting() && ImportQueueEmpty()) RefreshFolders();
   H().NextNewMessage();
   if (!TopicOpen()) {
     setstatusid(IDS_NO_NEW_MESSAGES);
@@ -109,7 +107,7 @@ void ShowBrowserOrNext(int, LPARAM) {
     }
     return;
   }
-  if (H().ImportWaiting() && ImportQueueEmpty()) H().RefreshFolders();
+  if (H().ImportWaiting() && ImportQueueEmpty()) RefreshFolders();
   H().NextNewMessage();
   if (!TopicOpen() && g_conferenceList && g_conferenceList->Count() > 0) {
     SmartPointer first;
@@ -244,7 +242,7 @@ const CommandRow kRows[] = {
      DO(H().PushHistory(); H().NextBookmarked();
         if (!TopicOpen() && g_topicOpenHooks.closeBrowser) g_topicOpenHooks.closeBrowser()),
      OP(NextBookmarked)},
-    {1115, 1115, RIGHT_ADMINISTRATOR, DO(H().SendBroadcast()), OP(SendBroadcast)},
+    {1115, 1115, RIGHT_ADMINISTRATOR, DO(SendBroadcast()), nullptr},
     {1117, 1117, RIGHT_REINDEX, DO(H().RebuildMessageBase()), OP(RebuildMessageBase)},
     {1120, 1120, 0, DO(ToEditor(id, lParam)), nullptr},
     {1134, 1134, 0, DO(H().ReplyToMessage(nullptr)), OP(ReplyToMessage)},
@@ -341,7 +339,7 @@ const CommandRow kRows[] = {
     {1455, 1464, 0, DO(Forward(H().WindowOf(ActiveChild::FileList), id, lParam)), nullptr},
     {1468, 1468, 0, DO(H().PageSetup()), OP(PageSetup)},
     {1469, 1469, 0, DO(H().GoBack()), OP(GoBack)},
-    {1472, 1472, 0, DO(H().RefreshFolders()), OP(RefreshFolders)},
+    {1472, 1472, 0, DO(RefreshFolders()), nullptr},
     {1476, 1476, 0, DO(H().FollowLink("", 1, nullptr)), OP(FollowLink)},
     {1477, 1486, 0, DO(if (g_favourites[id - 1477][0]) SwitchTopic(g_favourites[id - 1477])), nullptr},
     {1487, 1487, 0, DO(H().ShowResume()), OP(ShowResume)},
@@ -354,7 +352,7 @@ const CommandRow kRows[] = {
     {1717, 1717, 0, DO(H().ForwardSelected()), OP(ForwardSelected)},
     {1719, 1719, 0, DO(SetHeaderMode(g_user.headerMode >= 2 ? 0 : g_user.headerMode + 1)), nullptr},
     {1721, 1721, 0, DO(H().MessageRulesDialog(id)), OP(MessageRulesDialog)},
-    {1723, 1723, RIGHT_ADMINISTRATOR, DO(H().StartScheduler()), OP(StartScheduler)},
+    {1723, 1723, RIGHT_ADMINISTRATOR, DO(StartScheduler()), nullptr},
     {1724, 1724, 0, DO(H().MessageRulesDialog(id)), OP(MessageRulesDialog)},
     {1729, 1729, 0, DO(H().ReplyByMail("all")), OP(ReplyByMail)},
     {1730, 1730, 0, DO(H().ReplyByMail("sender")), OP(ReplyByMail)},
@@ -406,7 +404,7 @@ const CommandRow kRows[] = {
     {3018, 3018, 0, DO(ToEditor(id, lParam)), nullptr},
     {7001, 7001, 0, DO(SendMessageA(g_shell.mdiClient, WM_MDITILE, 0, 0)), nullptr},
     {7002, 7002, 0, DO(SendMessageA(g_shell.mdiClient, WM_MDICASCADE, 0, 0)), nullptr},
-    {7003, 7003, 0, DO(H().CloseAllChildren()), OP(CloseAllChildren)},
+    {7003, 7003, 0, DO(CloseAllChildren()), nullptr},
     {7004, 7004, 0, DO(SendMessageA(g_shell.mdiClient, WM_MDIICONARRANGE, 0, 0)), nullptr},
     {14003, 14003, 0, DO(H().ToggleBrowserFocus()), OP(ToggleBrowserFocus)},
     {14004, 14004, 0, DO(H().MarkReadCommand()), OP(MarkReadCommand)},
