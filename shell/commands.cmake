@@ -66,3 +66,10 @@ endif()
 
 pelmora_fuzz(fuzz_shell_models SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/fuzz_shell_models.cpp LIBS shell_models
              CORPUS ${CMAKE_CURRENT_LIST_DIR}/tests/corpus/toolbar_buttons)
+
+# Two test programs make a frame titled "Pelmora:demo" on the same display; a
+# second start looking for the running instance must not find the other's.
+if(NOT PELMORA_NATIVE)
+  cmake_language(DEFER CALL set_tests_properties shell_windows_tests shell_program_tests
+                 PROPERTIES RESOURCE_LOCK pelmora_demo_frame)
+endif()
