@@ -68,8 +68,11 @@ pelmora_fuzz(fuzz_shell_models SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/fuzz_shel
              CORPUS ${CMAKE_CURRENT_LIST_DIR}/tests/corpus/toolbar_buttons)
 
 # Two test programs make a frame titled "Pelmora:demo" on the same display; a
-# second start looking for the running instance must not find the other's.
+# second start looking for the running instance must not find the other's. The
+# program test also reads the debug log in the drive's root, which the core
+# tests write, so it runs alone.
 if(NOT PELMORA_NATIVE)
   cmake_language(DEFER CALL set_tests_properties shell_windows_tests shell_program_tests
                  PROPERTIES RESOURCE_LOCK pelmora_demo_frame)
+  cmake_language(DEFER CALL set_tests_properties shell_program_tests PROPERTIES RUN_SERIAL TRUE)
 endif()
