@@ -148,7 +148,7 @@ TEST_F(ShellWindows, FrameIsTitledForTheUserWithClientAndStatusBar) {
   GetWindowRect(g_shell.statusBar, &bar);
   EXPECT_EQ(bar.bottom - bar.top, StatusBarHeight());
   EXPECT_EQ(bar.right - bar.left, client.right);
-  EXPECT_EQ((mdi.bottom - mdi.top) + (bar.bottom - bar.top), client.bottom);
+  EXPECT_EQ(g_shell.toolbarHeight + (mdi.bottom - mdi.top) + (bar.bottom - bar.top), client.bottom);
   EXPECT_TRUE(screenshot::SaveWindow(g_shell.frame, ShotPath("shell_frame.png")));
 }
 
