@@ -27,3 +27,16 @@ pelmora_test(online_outbasket_tests
 pelmora_fuzz(fuzz_action_file SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/fuzz_action_file.cpp
              LIBS online_ghosts
              CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/action_file RUNS 20000)
+
+# The files: queuing, loading with the merge, the safe rewrite, the connect lock.
+if(NOT PELMORA_NATIVE)
+  add_library(online_outbasket STATIC ${CMAKE_CURRENT_SOURCE_DIR}/outbasket_files_win32.cpp)
+  target_link_libraries(online_outbasket PUBLIC online_outbasket_portable core core_util msgbase_conf)
+  pelmora_program_library(online_outbasket)
+  add_executable(outbasket_saver ${CMAKE_CURRENT_SOURCE_DIR}/tests/outbasket_saver.cpp)
+  target_link_libraries(outbasket_saver PRIVATE online_outbasket)
+  target_link_options(outbasket_saver PRIVATE -mconsole)
+  pelmora_test(online_outbasket_files_tests SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/outbasket_files_test.cpp
+               LIBS online_outbasket)
+  add_dependencies(online_outbasket_files_tests outbasket_saver)
+endif()
