@@ -112,9 +112,13 @@ TEST_F(OutbasketFiles, ConnectLockIsHeldWhileOpen) {
 }
 
 TEST_F(OutbasketFiles, AKillDuringASaveLeavesAWholeFile) {
-  std::string a, b;
-  for (int n = 0; n < 3000; n++) a += Script("a", "Download messages", ("folder/a" + std::to_string(n)).c_str());
-  for (int n = 0; n < 2000; n++) b += Script("b", "Join", ("folder/b" + std::to_string(n)).c_str());
+  // Large enough that a rewrite takes a while.
+  std::string a, b, body(4000, 'x');
+  for (int n = 0; n < 1500; n++) {
+    a += Script("a", "Download messages", ("folder/a" + std::to_string(n)).c_str());
+    a += ";-; id:\ta type:\tedit\r\nMessageStart: 1.0\r\nBody: 4000\r\n" + body + "\r\nMessageEnd:\r\n";
+  }
+  for (int n = 0; n < 1000; n++) b += Script("b", "Join", ("folder/b" + std::to_string(n)).c_str());
   WriteAll(dir_ + "a.txt", a);
   WriteAll(dir_ + "b.txt", b);
   WriteAll(dir_ + "cix.bsc", a);
@@ -124,7 +128,7 @@ TEST_F(OutbasketFiles, AKillDuringASaveLeavesAWholeFile) {
   saver = saver.substr(0, saver.find_last_of('\\') + 1) + "outbasket_saver.exe";
   ASSERT_TRUE(Exists(saver)) << saver;
   int seenB = 0;
-  for (int round = 0; round < 6; round++) {
+  for (int round = 0; round < 8; round++) {
     std::string command =
         "\"" + saver + "\" \"" + dir_.substr(0, dir_.size() - 1) + "\" \"" + dir_ + "a.txt\" \"" + dir_ + "b.txt\"";
     STARTUPINFOA startup = {};
@@ -132,7 +136,8 @@ TEST_F(OutbasketFiles, AKillDuringASaveLeavesAWholeFile) {
     PROCESS_INFORMATION process = {};
     ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
     // Once it is rewriting, kill it at a different moment each round.
-    for (int wait = 0; wait < 400 && ReadAll(dir_ + "cix.bsc") != b; wait++) Sleep(25);
+    DeleteFileA((dir_ + "saving").c_str());
+    for (int wait = 0; wait < 400 && !Exists(dir_ + "saving"); wait++) Sleep(25);
     Sleep(3 + 7 * round);
     TerminateProcess(process.hProcess, 9);
     WaitForSingleObject(process.hProcess, 5000);

@@ -22,5 +22,10 @@ int main(int argc, char** argv) {
     fclose(file);
     ParseActionFile(bytes.data(), bytes.size(), "cix", &lists[k]);
   }
-  for (unsigned n = 0;; n++) SaveOutbasketFile(&lists[n % 2], "cix");
+  // The test waits for this mark rather than reading the file while it is written.
+  std::string mark = std::string(g_app.dataDir) + "saving";
+  for (unsigned n = 0;; n++) {
+    SaveOutbasketFile(&lists[n % 2], "cix");
+    if (n == 1) fclose(fopen(mark.c_str(), "wb"));
+  }
 }
