@@ -1,0 +1,14 @@
+// The ghosts' defaults off Windows: no data directory of the program's own.
+#include "core/folder_names.h"
+#include "online/ghosts.h"
+
+time_t GhostFileTime(const char* path);
+bool GhostReadFile(const char* path, std::vector<char>* bytes);
+
+namespace {
+const char* OpenTopicName() { return g_openFolderName ? g_openFolderName() : nullptr; }
+const char* NoDataDirectory() { return ""; }
+void NoRepaint() {}
+}  // namespace
+
+GhostHooks g_ghostHooks = {OpenTopicName, NoDataDirectory, GhostFileTime, GhostReadFile, NoRepaint};

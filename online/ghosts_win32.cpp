@@ -1,0 +1,22 @@
+// The ghosts' defaults in the program: the data directory of the running
+// instance, and the open topic's hooks.
+#include "core/appstate.h"
+#include "core/folder_names.h"
+#include "msgbase/topic_open.h"
+#include "online/ghosts.h"
+
+time_t GhostFileTime(const char* path);
+bool GhostReadFile(const char* path, std::vector<char>* bytes);
+
+namespace {
+const char* OpenTopicName() { return g_openFolderName ? g_openFolderName() : nullptr; }
+const char* DataDirectory() { return g_app.dataDir; }
+void NoRepaint() {}
+}  // namespace
+
+GhostHooks g_ghostHooks = {OpenTopicName, DataDirectory, GhostFileTime, GhostReadFile, NoRepaint};
+
+void InstallGhostHooks() {
+  g_topicOpenHooks.ghostsChanged = GhostsChanged;
+  g_topicOpenHooks.refreshGhosts = RefreshGhosts;
+}
