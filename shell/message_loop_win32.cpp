@@ -10,6 +10,7 @@
 #include "msgbase/topic_open.h"
 #include "msgbase/user_folders.h"
 #include "resources/shell_ids.h"
+#include "shell/toolbar.h"
 #include "shell/commands.h"
 #include "shell/shell_hooks.h"
 #include "shell/shell_state.h"
@@ -50,6 +51,7 @@ bool PreTranslateSeam(MSG* msg) { return PreTranslateAppMessage(msg); }
 bool IsRefreshing() { return s_refreshing; }
 
 bool PreTranslateAppMessage(MSG* msg) {
+  CheckToolTipMessage(msg);
   const AcceleratorTables& a = g_accelerators;
   HWND frame = g_shell.frame;
   HWND focus = GetFocus();

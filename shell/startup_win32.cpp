@@ -18,6 +18,13 @@
 #include "resources/shell_ids.h"
 #include "browser/browser.h"
 #include "msgbase/maintenance.h"
+#include "online/ghosts.h"
+#include "browser/thread_list.h"
+#include "browser/browser_state.h"
+#include "shell/commands_hooks.h"
+#include "shell/progress_bar.h"
+#include "shell/tab_ctrl.h"
+#include "shell/window_classes.h"
 #include "core/ui_seams.h"
 #include "shell/commands.h"
 #include "shell/frame.h"
@@ -217,11 +224,42 @@ void StartupAfterGuard(int showState) {
 void RebuildFromStartup() { RebuildMessageBase(!g_app.unattended); }
 void PruneFromStartup() { PruneMessageBase(!g_app.unattended); }
 
+void RebuildCommand() { RebuildMessageBase(true); }
+void PruneCommand(int interactive) { PruneMessageBase(interactive != 0); }
+
 void InstallMaintenanceHooks() {
   g_shellHooks.rebuildMessageBase = RebuildFromStartup;
   g_shellHooks.pruneMessageBase = PruneFromStartup;
+  g_commandHooks.RebuildMessageBase = RebuildCommand;
+  g_commandHooks.PruneMessageBase = PruneCommand;
+  g_commandHooks.SetPruneDialog = SetPrune;
+  g_commandHooks.DoDelResign = DoDelResign;
+  g_commandHooks.DoShowStats = ShowStats;
   g_ui.statusPrint = StatusPrint;
   g_messageBaseHooks.longOperation = MaintenanceRunning;
+}
+
+// The outbasket's queued replies and withdrawals show against the messages
+// of the open topic.
+int GhostKindOfBrowser(long number) { return GetGhostKind(number); }
+bool NextGhostOfBrowser(int* position, long* number, bool* reply, bool* cancel) {
+  int isReply = 0, isWithdraw = 0;
+  if (!NextGhost(position, number, &isReply, &isWithdraw)) return false;
+  *reply = isReply != 0;
+  *cancel = isWithdraw != 0;
+  return true;
+}
+
+void InstallOutbasketHooks() {
+  InstallGhostHooks();
+  g_ghostHooks.refreshGhostRows = RefreshGhostRows;
+  g_browserHooks.getGhostKind = GhostKindOfBrowser;
+  g_browserHooks.nextGhost = NextGhostOfBrowser;
+}
+
+void InstallCommandParts() {
+  g_windowClassProcs.registerProgressBar = [](HINSTANCE instance) -> BOOL { return RegisterProgressBar(instance); };
+  g_windowClassProcs.registerTabControl = [](HINSTANCE instance) -> BOOL { return TabCtrlModule(instance); };
 }
 
 void EndStartup() {
@@ -354,6 +392,8 @@ int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
   g_topicOpenHooks.updateCommandStates = UpdateCommandStates;
   InstallBrowserHooks();
   InstallMaintenanceHooks();
+  InstallOutbasketHooks();
+  InstallCommandParts();
   InitControlsAndAccelerators();
   if (!RegisterWindowClasses(instance)) {
     FreeResourceDll();
