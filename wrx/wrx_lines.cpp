@@ -36,7 +36,7 @@ int ExpandLineArray(WrxWindow* w, int32_t needed) {
   if (w->lineCapacity > needed) return 1;
   int32_t capacity = std::max(w->lineCapacity + w->lineCapacity / 4, needed + 1);
   if (w->arg.maxLines > 0 && capacity > w->arg.maxLines) capacity = w->arg.maxLines;
-  void* p = OurRealloc(w->lines, long(capacity) * 4 + 5);
+  void* p = OurRealloc(w->lines, long(capacity) * long(sizeof(WrxLine*)) + 5);
   if (!p) return 0;
   w->lines = static_cast<WrxLine**>(p);
   for (int32_t i = w->lineCapacity; i <= capacity; ++i) w->lines[i] = nullptr;
@@ -118,7 +118,7 @@ int ShiftLines(WrxWindow* w, int32_t line, int32_t count, char mode) {
     line = std::clamp(line, 0, w->lineCount);
     count = std::min(count, w->lineCount - line);
     for (int32_t i = line; i < line + count; ++i) FreeLine(w, i);
-    FarMove(w->lines + line + count, w->lines + line, long(w->lineCount - line - count) * 4);
+    FarMove(w->lines + line + count, w->lines + line, long(w->lineCount - line - count) * long(sizeof(WrxLine*)));
     w->lineCount -= count;
     for (int32_t i = w->lineCount; i < w->lineCount + count; ++i) w->lines[i] = nullptr;
     LowerStaleLine(w, line - 1);
@@ -137,14 +137,14 @@ int ShiftLines(WrxWindow* w, int32_t line, int32_t count, char mode) {
   }
   const int32_t at = mode == 'A' ? line + 1 : line;
   if (at < 0 || at > w->lineCount || w->lineCount + count > w->lineCapacity) return 0;
-  FarMove(w->lines + at, w->lines + at + count, long(w->lineCount - at) * 4);
+  FarMove(w->lines + at, w->lines + at + count, long(w->lineCount - at) * long(sizeof(WrxLine*)));
   for (int32_t i = at; i < at + count; ++i) w->lines[i] = nullptr;
   w->lineCount += count;
   for (int32_t i = at; i < at + count; ++i) {
     if (!InitLine(w, i)) {
       // Take the opened slots out again; the document stays as it was.
       for (int32_t k = at; k < i; ++k) FreeLine(w, k);
-      FarMove(w->lines + at + count, w->lines + at, long(w->lineCount - at - count) * 4);
+      FarMove(w->lines + at + count, w->lines + at, long(w->lineCount - at - count) * long(sizeof(WrxLine*)));
       w->lineCount -= count;
       return 0;
     }
