@@ -554,10 +554,16 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     if (first > 0 && !(w->lines[first - 1]->flags & (LF_PARAEND | LF_MARKER))) --first;
   }
   const int32_t savedModified = w->modified;
-  const long cursor = RowColToAbs(w, w->curLine, w->curCol);
-  // Characters from the range start to the cursor: at level 2 the pass ends
-  // once the output has gone past them.
-  const long cursorOffset = cursor - RowColToAbs(w, first, 0);
+  // Characters from the range start to the cursor (the lines above the range
+  // do not change): at level 2 the pass ends once the output has gone past
+  // them.
+  long cursorOffset = 0;
+  for (int32_t k = first; k < w->curLine; ++k) cursorOffset += w->lines[k]->length;
+  {
+    // As RowColToAbs counts a column past the line's end.
+    const int32_t length = w->lines[w->curLine]->length;
+    cursorOffset += w->curCol > length ? length - 1 : std::max(0, w->curCol);
+  }
   long charsDone = 0;
   WrapBuffer b;
   std::vector<WrapLine> lines;
@@ -592,8 +598,15 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     line += produced;
     for (const WrapLine& wl : lines) charsDone += long(wl.length);
   }
-  int32_t curLine, curCol;
-  AbsToRowCol(w, cursor, &curLine, &curCol);
+  int32_t curLine = w->lineCount - 1, curCol = std::max(0, w->lines[w->lineCount - 1]->length - 1);
+  long rest = cursorOffset;
+  for (int32_t k = first; k < w->lineCount; ++k) {
+    if (rest < w->lines[k]->length) {
+      curLine = k, curCol = int32_t(rest);
+      break;
+    }
+    rest -= w->lines[k]->length;
+  }
   w->curLine = curLine;
   w->curCol = std::min(curCol, w->lines[curLine]->length);
   // The first screen line follows a cursor that the new lines moved away.

@@ -243,6 +243,31 @@ TEST_F(WrxPaintTest, MarksLabelsBlankLinesBulletsPicturesAndPaintingOff) {
   }
 }
 
+TEST_F(WrxPaintTest, ACharacterChangedInAParagraphRewrapsItAndDrawsOneRow) {
+  std::string text;
+  for (int k = 0; k < 2000; ++k)
+    text += "one paragraph of a few words that wraps onto two or three rows here and goes on a while\r\n";
+  HWND hwnd = Shown(text, WRX_WORDWRAP, 300, 300);
+  WrxWindow* w = GetWrxWindow(hwnd);
+  WrxRewrap(hwnd);
+  ASSERT_GE(w->lineCount, 6000);
+  // The cursor in the middle of the paragraph on the second row.
+  w->curLine = 1, w->curCol = 3;
+  const std::string before = LineText(hwnd, 1);
+  std::string changed = before;
+  changed[3] = 'X';
+  std::vector<unsigned char> ids(changed.size(), 0);
+  ASSERT_EQ(SetWrxLine(hwnd, 1, changed.c_str(), ids.data()), 1);
+  const long wrapped = w->linesWrapped;
+  w->wrapLevel = 1;  // as a typed character asks
+  w->paintScope = 2;
+  w->paintByCommand = 1;
+  PaintWrx(w);
+  EXPECT_EQ(w->rowsDrawn, 1) << "only the cursor's row";
+  EXPECT_LE(w->linesWrapped - wrapped, 3) << "no line outside the paragraph";
+  EXPECT_EQ(LineText(hwnd, 1), changed);
+}
+
 TEST_F(WrxPaintTest, AScreenshotOfAFormattedDocument) {
   HWND hwnd = Shown("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n", WRX_WORDWRAP, 520, 300);
   WrxWindow* w = GetWrxWindow(hwnd);
