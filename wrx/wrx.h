@@ -208,6 +208,9 @@ int SetWrxField(HWND hwnd, const WrxFieldRec* field);
 // line's length (a longer line is cut to fit), -1 for a line out of range.
 int GetWrxLine(HWND hwnd, long line, char* text, int textSize, unsigned char* ids, int idsSize);
 int SetWrxLine(HWND hwnd, long line, const char* text, const unsigned char* ids);
+// Inserts RTF (size < 0: up to its NUL) at a line and column; the cursor ends
+// after the inserted text.
+int InsertWrxRtf(HWND hwnd, const char* buffer, long size, long line, int col, int repaint);
 int GetWrxFontInfo(HWND hwnd, int fontId, char* face, int* size, DWORD* style);
 int GetWrxFontColors(HWND hwnd, int fontId, COLORREF* text, COLORREF* back);
 int WrxPosToLineCol(HWND hwnd, long position, long* line, int* col);

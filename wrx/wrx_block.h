@@ -600,6 +600,10 @@ int LineColumnXs(WrxWindow* w, int32_t line, int32_t* xs, int32_t count);
 // Box room before a character (field text) and the frame gap, in pixels.
 int32_t ColumnLeftBox(WrxWindow* w, int32_t line, int32_t column);
 
+// The RTF reader (wrx_rtf_read.cpp): mode 0 and 1 replace the document, mode
+// 2 inserts at the cursor. Returns 0 when the bytes are no RTF.
+int RtfRead(WrxWindow* w, int mode, const uint8_t* data, size_t size);
+
 // Loading and saving (wrx_file.cpp).
 int WrxRead(WrxWindow* w, const char* fileName);
 int WrxSave(WrxWindow* w, const char* fileName);
