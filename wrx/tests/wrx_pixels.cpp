@@ -81,6 +81,33 @@ Pixels CaptureClient(HWND hwnd) {
   return p;
 }
 
+Pixels CaptureScreen(const RECT& r) {
+  Pixels p;
+  p.width = r.right - r.left, p.height = r.bottom - r.top;
+  if (p.width <= 0 || p.height <= 0) return p;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = p.width;
+  bi.bmiHeader.biHeight = -p.height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  BitBlt(mem, 0, 0, p.width, p.height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  p.rgb.resize(size_t(p.width) * size_t(p.height));
+  const auto* src = static_cast<const uint32_t*>(bits);
+  for (size_t i = 0; i < p.rgb.size(); ++i) p.rgb[i] = src[i] & 0xFFFFFF;
+  SelectObject(mem, old);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return p;
+}
+
 bool SavePng(const std::string& path, const Pixels& p) {
   std::string raw;
   for (int y = 0; y < p.height; ++y) {

@@ -21,6 +21,8 @@ struct Pixels {
 
 // The client area of a window as it is on the screen.
 Pixels CaptureClient(HWND hwnd);
+// A rectangle of the screen (for another process's windows).
+Pixels CaptureScreen(const RECT& r);
 // Saves as PNG (8-bit RGB); returns false when the file cannot be written.
 bool SavePng(const std::string& path, const Pixels& p);
 // Where screenshots go: $PELMORA_SCREENSHOTS, else the working directory.
