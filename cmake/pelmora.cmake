@@ -31,6 +31,18 @@ function(pelmora_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  pelmora_win64_skips(${name})
+endfunction()
+
+# The x86_64 test build (for machines that cannot run 32-bit code) leaves out
+# the cases listed in tests/win64_skips.cmake.
+function(pelmora_win64_skips name)
+  if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+    include(${PROJECT_SOURCE_DIR}/tests/win64_skips.cmake)
+    if(DEFINED PELMORA_WIN64_SKIP_${name})
+      set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "GTEST_FILTER=-${PELMORA_WIN64_SKIP_${name}}")
+    endif()
+  endif()
 endfunction()
 
 # pelmora_fuzz(name SOURCES ... LIBS ... CORPUS dir): a fuzz target
