@@ -98,7 +98,7 @@ void SetWrxDefaults(WrxWindow* w) {
 }
 
 int AllocArrayMem(WrxWindow* w) {
-  w->lines = static_cast<WrxLine**>(OurAlloc(long(w->lineCapacity) * long(sizeof(WrxLine*)) + 4));
+  w->lines = static_cast<WrxLine**>(OurAlloc(long(w->lineCapacity + 1) * long(sizeof(WrxLine*))));
   if (!w->lines) return WrxErrorBox(w, 108, "AllocArrayMem");
   w->fonts = static_cast<WrxFont*>(OurAlloc(long(w->fontCapacity + 1) * long(sizeof(WrxFont))));
   if (!w->fonts) return WrxErrorBox(w, 108, "AllocArrayMem(a)");

@@ -36,7 +36,7 @@ int ExpandLineArray(WrxWindow* w, int32_t needed) {
   if (w->lineCapacity > needed) return 1;
   int32_t capacity = std::max(w->lineCapacity + w->lineCapacity / 4, needed + 1);
   if (w->arg.maxLines > 0 && capacity > w->arg.maxLines) capacity = w->arg.maxLines;
-  void* p = OurRealloc(w->lines, long(capacity) * long(sizeof(WrxLine*)) + 5);
+  void* p = OurRealloc(w->lines, (long(capacity) + 1) * long(sizeof(WrxLine*)));
   if (!p) return 0;
   w->lines = static_cast<WrxLine**>(p);
   for (int32_t i = w->lineCapacity; i <= capacity; ++i) w->lines[i] = nullptr;
