@@ -23,9 +23,19 @@ struct CharProps {
   int32_t unicodeSkip = 1;
 };
 
+// Tab stops being collected for a paragraph: positions (twips) and kinds
+// (0 left, 1 right, 2 centre, 3 decimal), in the order given.
+struct TabSet {
+  int32_t count = 0;
+  int32_t positions[20] = {};
+  int32_t kinds[20] = {};
+  int32_t nextKind = 0;
+};
+
 struct GroupState {
   CharProps chars;
   wrxfmt::WrxParaRecord para{};
+  TabSet tabs;
   enum Dest : uint8_t { kText, kSkip, kFontTable, kColourTable } dest = kText;
 };
 
@@ -91,6 +101,10 @@ enum Word : uint8_t {
   W_OPTHYPHEN,
   W_PNTEXT,
   W_SECT,
+  W_TX,
+  W_TQR,
+  W_TQC,
+  W_TQDEC,
 };
 
 struct WordRow {
@@ -177,6 +191,10 @@ const WordRow kWords[] = {
     {"-", W_OPTHYPHEN},
     {"pntext", W_PNTEXT},
     {"sect", W_SECT},
+    {"tx", W_TX},
+    {"tqr", W_TQR},
+    {"tqc", W_TQC},
+    {"tqdec", W_TQDEC},
 };
 
 Word Lookup(const std::string& word) {
@@ -305,7 +323,7 @@ class Reader {
     Paragraph& p = Current();
     p.text.push_back(char(mark));
     p.ids.push_back(uint8_t(FontId()));
-    const int32_t para = ParaId(Top().para);
+    const int32_t para = ParaId(WithTabs(Top()));
     // Every line of the paragraph takes the formatting at its mark.
     for (size_t k = paragraphs.size(); k-- > 0;) {
       if (paragraphs[k].para >= 0 && k + 1 != paragraphs.size()) break;
@@ -322,6 +340,31 @@ class Reader {
     p.para = 0;
     paragraphs.push_back(p);
     ended_ = true;
+  }
+
+  // The paragraph record with the id of its tab stops' record, found or added
+  // (at most 300 records; beyond them the paragraph keeps none).
+  wrxfmt::WrxParaRecord WithTabs(const GroupState& g) {
+    wrxfmt::WrxParaRecord r = g.para;
+    if (g.tabs.count == 0) return r;
+    wrxfmt::WrxTabRecord t{};
+    memcpy(t.bytes, &g.tabs.count, 4);
+    memcpy(t.bytes + 4, g.tabs.positions, sizeof g.tabs.positions);
+    memcpy(t.bytes + 84, g.tabs.kinds, sizeof g.tabs.kinds);
+    for (size_t k = 1; k < w_->tabs.size(); ++k)
+      if (!memcmp(w_->tabs[k].bytes, t.bytes, sizeof t.bytes)) {
+        r.tabId = int32_t(k);
+        return r;
+      }
+    if (w_->tabs.empty()) w_->tabs.push_back(wrxfmt::WrxTabRecord{});
+    if (w_->tabs.size() >= size_t(wrxfmt::kMaxTabRecords)) {
+      if (!tabsFull_) WrxErrorBox(w_, 115, "FindOrAddTab");
+      tabsFull_ = true;
+      return r;
+    }
+    w_->tabs.push_back(t);
+    r.tabId = int32_t(w_->tabs.size() - 1);
+    return r;
   }
 
   int32_t ParaId(const wrxfmt::WrxParaRecord& r) {
@@ -401,7 +444,22 @@ class Reader {
       case W_PLAIN: g.chars = CharProps{-1, 0, 0, 0, g.chars.unicodeSkip}; return;
       case W_CF: g.chars.colour = std::max(0, p); return;
       case W_PAR: EndParagraph(w_->paraEnd); return;
-      case W_PARD: g.para = defaultPara_; return;
+      case W_PARD:
+        g.para = defaultPara_;
+        g.tabs = TabSet{};
+        return;
+      case W_TQR: g.tabs.nextKind = 1; return;
+      case W_TQC: g.tabs.nextKind = 2; return;
+      case W_TQDEC: g.tabs.nextKind = 3; return;
+      case W_TX:
+        // Stops in increasing order, as the wrap reads them.
+        if (g.tabs.count < 20 && t.param > 0 && t.param <= 31680 &&
+            (g.tabs.count == 0 || t.param > g.tabs.positions[g.tabs.count - 1])) {
+          g.tabs.positions[g.tabs.count] = t.param;
+          g.tabs.kinds[g.tabs.count++] = g.tabs.nextKind;
+        }
+        g.tabs.nextKind = 0;
+        return;
       case W_QL: g.para.flags = (g.para.flags & ~(PF_CENTRED | PF_RIGHT | PF_JUSTIFIED)) | PF_LEFT; return;
       case W_QC: g.para.flags = (g.para.flags & ~(PF_RIGHT | PF_JUSTIFIED | PF_LEFT)) | PF_CENTRED; return;
       case W_QR: g.para.flags = (g.para.flags & ~(PF_CENTRED | PF_JUSTIFIED | PF_LEFT)) | PF_RIGHT; return;
@@ -444,7 +502,7 @@ class Reader {
 
   void Finish() {
     if (!paragraphs.empty() && paragraphs.back().para < 0) {
-      const int32_t para = ParaId(Top().para);
+      const int32_t para = ParaId(WithTabs(Top()));
       for (size_t k = paragraphs.size(); k-- > 0 && paragraphs[k].para < 0;) paragraphs[k].para = para;
     }
     for (Paragraph& p : paragraphs)
@@ -463,6 +521,7 @@ class Reader {
   uint32_t pendingColour_ = 0;
   int32_t skipChars_ = 0;
   bool ignorable_ = false;
+  bool tabsFull_ = false;
   bool ended_ = false;
 };
 

@@ -58,6 +58,28 @@ TEST_F(WrxRtfTest, ReadsFontsEmphasisColoursAndParagraphs) {
   EXPECT_EQ(w->lines[2]->para, 0) << "a plain paragraph shares the default record";
 }
 
+TEST_F(WrxRtfTest, TabStopsBecomeSharedTabRecords) {
+  WrxWindow* w = FromRtf(
+      "{\\rtf1\\pard\\tx1440\\tqr\\tx4320 a\\tab b\\par\\pard\\tx1440\\tqr\\tx4320 c\\par"
+      "\\pard\\tx720\\tx500 d\\par}");
+  ASSERT_GE(w->lineCount, 3);
+  const int32_t tab0 = w->paras[size_t(w->lines[0]->para)].tabId;
+  EXPECT_GT(tab0, 0);
+  EXPECT_EQ(w->paras[size_t(w->lines[1]->para)].tabId, tab0) << "equal stops share one record";
+  int32_t stops[3];
+  memcpy(stops, w->tabs[size_t(tab0)].bytes, sizeof stops);
+  EXPECT_EQ(stops[0], 2);
+  EXPECT_EQ(stops[1], 1440);
+  EXPECT_EQ(stops[2], 4320);
+  int32_t kind;
+  memcpy(&kind, w->tabs[size_t(tab0)].bytes + 84 + 4, 4);
+  EXPECT_EQ(kind, 1) << "right stop";
+  const int32_t tab2 = w->paras[size_t(w->lines[2]->para)].tabId;
+  int32_t count;
+  memcpy(&count, w->tabs[size_t(tab2)].bytes, 4);
+  EXPECT_EQ(count, 1) << "a stop left of the one before is dropped";
+}
+
 TEST_F(WrxRtfTest, InsertsAtTheCursor) {
   HWND hwnd = CreateFromText("before after\r\nnext\r\n", WRX_WORDWRAP);
   windows_.push_back(hwnd);
