@@ -11,3 +11,10 @@ if(NOT PELMORA_NATIVE)
   target_link_libraries(wrx_wrap_bench PRIVATE wrx)
   target_link_options(wrx_wrap_bench PRIVATE -mconsole)
 endif()
+
+# Painting: paging through a large document against plain ExtTextOut.
+if(NOT PELMORA_NATIVE)
+  add_executable(wrx_page_bench wrx_page_bench.cpp)
+  target_link_libraries(wrx_page_bench PRIVATE wrx)
+  target_link_options(wrx_page_bench PRIVATE -mconsole)
+endif()

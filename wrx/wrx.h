@@ -193,6 +193,12 @@ int FootnoteParam(HWND hwnd, const char* marker, const char* text, DWORD style, 
 int SetWrxBackground(HWND hwnd, int pictureId, int mode, int repaint);
 int SetWrxMargins(HWND hwnd, int left, int right, int top, int bottom, int repaint);
 int SetWrxPaintFlag(HWND hwnd, int on);
+// Lays the window out again and repaints it (with erase: the whole client
+// area is first filled with the background).
+int WrxRefreshWindow(HWND hwnd, int erase);
+// Installs a host's key table (null keeps the window's own) and lets the
+// window track the pointer without the focus.
+int WrxSetHostData(HWND hwnd, HACCEL table);
 int GetWrxReadOnly(HWND hwnd);
 int SetWrxModify(HWND hwnd, int flag);
 int WrxInsertString(HWND hwnd, const char* text, int fontId, int paraId, int repaint);
@@ -209,6 +215,9 @@ int SetWrxField(HWND hwnd, const WrxFieldRec* field);
 // line's length (a longer line is cut to fit), -1 for a line out of range.
 int GetWrxLine(HWND hwnd, long line, char* text, int textSize, unsigned char* ids, int idsSize);
 int SetWrxLine(HWND hwnd, long line, const char* text, const unsigned char* ids);
+// Inserts RTF (size < 0: up to its NUL) at a line and column; the cursor ends
+// after the inserted text.
+int InsertWrxRtf(HWND hwnd, const char* buffer, long size, long line, int col, int repaint);
 int GetWrxFontInfo(HWND hwnd, int fontId, char* face, int* size, DWORD* style);
 int GetWrxFontColors(HWND hwnd, int fontId, COLORREF* text, COLORREF* back);
 int WrxPosToLineCol(HWND hwnd, long position, long* line, int* col);
@@ -238,4 +247,12 @@ WrxMessageBoxProc SetWrxMessageBoxProc(WrxMessageBoxProc proc);  // null restore
 typedef BOOL (*WrxHelpProc)(HWND window, const char* file, UINT command, ULONG_PTR data);
 WrxHelpProc SetWrxHelpProc(WrxHelpProc proc);
 typedef void (*WrxErrorObserver)(int code, const char* routine);
+// Trace lines of the control (debug lines, the readers' traces); the program
+// gives its debug log. Null restores the default, which appends the line to a
+// "DBWin" window when one exists and drops it otherwise.
+typedef void (*WrxDebugProc)(const char* line);
+WrxDebugProc SetWrxDebugProc(WrxDebugProc proc);
+// A refused key or edit beeps through this; null restores MessageBeep.
+typedef void (*WrxBeepProc)(UINT type);
+WrxBeepProc SetWrxBeepProc(WrxBeepProc proc);
 WrxErrorObserver SetWrxErrorObserver(WrxErrorObserver observer);

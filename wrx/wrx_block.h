@@ -31,6 +31,23 @@ enum : uint32_t {
   LF_ARENATEXT = 0x80000000,  // the text lives in a load arena, not its own heap block
 };
 
+// Paragraph flag word.
+enum : int32_t {
+  PF_CENTRED = 0x0001, PF_RIGHT = 0x0002, PF_DOUBLESPACE = 0x0004, PF_BULLET = 0x0008,
+  PF_BORDERTOP = 0x0010, PF_BORDERBOTTOM = 0x0020, PF_BORDERLEFT = 0x0040, PF_BORDERRIGHT = 0x0080,
+  PF_BORDERSIDES = 0x00F0, PF_BORDERDOUBLE = 0x0100, PF_BORDERTHICK = 0x0200,
+  PF_LEFT = 0x0400, PF_JUSTIFIED = 0x0800, PF_HEADER = 0x1000, PF_FOOTER = 0x2000,
+  PF_KEEP = 0x4000, PF_KEEPNEXT = 0x8000,
+};
+// Paragraph placement word: the paragraph is not broken into lines.
+constexpr int32_t PP_UNWRAPPED = 4;
+
+// The first-line indent that applies (twips): a bulleted paragraph hangs its
+// bullet, so a negative indent does not move its text.
+inline int32_t EffectiveFirstIndent(const wrxfmt::WrxParaRecord& p) {
+  return (p.flags & PF_BULLET) && p.firstIndent < 0 ? 0 : p.firstIndent;
+}
+
 // Line information flags.
 enum : uint32_t {
   LI_TABS = 1, LI_SECTBREAK = 2, LI_PAGEBREAK = 4, LI_COLBREAK = 8, LI_CELLEND = 16, LI_ROWEND = 32,
@@ -137,6 +154,45 @@ struct ScreenLineTable {
   int32_t top[WRX_SCREENROWS];
   int32_t height[WRX_SCREENROWS];
   int32_t x[WRX_SCREENROWS];
+};
+
+// One segment drawn while picture slots are active (over a background picture
+// or beside embedded control windows): an unchanged segment is not drawn
+// again, and a changed one gets back the pixels it covered.
+struct PictSlot {
+  int32_t inUse;
+  std::string chars;
+  int32_t count;
+  int32_t x, y;
+  RECT rect;
+  COLORREF text, back;
+  int32_t fontId;
+  uint32_t boxFlags;
+  int32_t para;
+  int32_t inlineGap;
+  uint32_t generation;
+  HBITMAP saved;  // the screen under the rectangle, when drawn transparently
+};
+constexpr int WRX_MAXPICTSLOTS = 100;
+
+// What the run drawing last set on the window DC, so that each is set only
+// when it changes.
+struct WrxRunState {
+  int32_t x;
+  int32_t fontId;
+  HFONT selected;
+  COLORREF text, back;
+  int32_t bkMode;
+  int32_t kind;          // colour kind the colours were set for
+  bool valid;
+  int32_t para;
+  int32_t shading;       // hundredths of a percent
+  uint32_t boxFlags;
+  int32_t boxLeft, boxRight;
+  int32_t spaceBefore, spaceAfter;
+  int32_t baseLine;      // the row's base line below its top
+  int32_t bulletPending, bulletX;
+  int32_t transparent;
 };
 
 constexpr int WRX_MAXFONTS = 253;
@@ -259,6 +315,39 @@ struct WrxWindow {
   int32_t creating, open, closing;
   int32_t hostReadOnly;  // the creation record's read-only word
 
+  // Painting (wrx_paint.cpp, wrx_draw.cpp).
+  std::vector<PictSlot> pictSlots;
+  int32_t slotsActive;
+  uint32_t paintGeneration;
+  int32_t offScreen;         // drawing into a bitmap: no slots, controls as outlines
+  int32_t deferredWrap;      // a paint skipped its rewrap because a character waited
+  int32_t paintByCommand;    // the paint was asked for by a command, so it rewraps
+  int32_t thumbV, thumbH;    // scroll-bar thumbs last set (percent)
+  int32_t textWidth, textHeight, screenColumns;
+  int32_t rulerPending, fontsStale;
+  int32_t lastPaintLine, lastPaintCol, lastPaintPage, lastPaintY;
+  int32_t motion;            // 1 and 4 forward, 2 and 3 backward, 0 none
+  int32_t rowsDrawn;         // rows drawn by the last paint pass
+  long paintPasses;
+  long linesWrapped;         // source lines the word wrap consumed (all passes)
+  HRGN clipRgn;
+  int32_t overlapEdges;
+  WrxRunState run;
+  HPEN rulePen;
+
+  // Keys and the mouse (wrx_keys.cpp).
+  int32_t insertMode;
+  int32_t mouseLine, mouseCol, mouseX, mouseY;
+  char mouseEdge;            // ' ' inside, 'L', 'R', 'T', 'B' outside the text area
+  long anchorPos;
+  int32_t anchorPage, anchorValid;
+  int32_t pageOverlap;
+  int32_t tallLineOffset, tallLine;
+  int32_t pictureSelected;
+  int32_t caretOnFootnote;
+  int32_t dragStarted;
+  int32_t pressX, pressY;
+
   // File.
   int32_t plainText;
   int32_t crlf;
@@ -363,7 +452,82 @@ void ShowWrxCaret(WrxWindow* w);
 void HideWrxCaret(WrxWindow* w);
 int CreateWrxCaret(WrxWindow* w, int32_t line, int32_t col);
 BOOL WrxShowHelp(HWND hwnd, UINT command, ULONG_PTR data);
-void DrawWrxLines(WrxWindow* w, HDC dc);
+
+// Painting (wrx_paint.cpp).
+int WrxOnPaint(WrxWindow* w);
+int SetWrxGeometry(WrxWindow* w);
+int SetScrollBarPos(WrxWindow* w);
+int SetCaretToCursor(WrxWindow* w);
+int PaintBreakOff(WrxWindow* w);
+int SetTextClipRgn(WrxWindow* w);
+int ClearClipRgn(WrxWindow* w);
+int EraseWrxClient(WrxWindow* w);
+int SkipHiddenAtCursor(WrxWindow* w);
+int ClearPictSlots(WrxWindow* w, int repaintBackground);
+int FreePictSlot(WrxWindow* w, int index, int restore);
+int RecordPictSlot(WrxWindow* w, int32_t x, int32_t y, const RECT* rect, int32_t count, const char* chars);
+int PaintWrxBackground(WrxWindow* w, HDC dc);
+int DrawBackgroundPicture(WrxWindow* w, HDC dc, int32_t x, int32_t y);
+int WrxButtonDown(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp);
+void DBWinPrintf(const char* format, ...);
+
+// Drawing rows (wrx_draw.cpp).
+int BuildScreenLines(WrxWindow* w, int32_t line);
+int DrawScreenRows(WrxWindow* w, int32_t firstRow, int32_t lastRow);
+int DrawTextSegment(WrxWindow* w, HDC dc, int32_t x, int32_t y, const RECT* rect, const char* chars, int32_t count);
+int SetRunColours(WrxWindow* w, HDC dc, int kind, int fontId);
+int DrawBreakLabel(WrxWindow* w, const char* label, int32_t x, int32_t y, int32_t width, HPEN pen);
+int DrawParaBox(WrxWindow* w, HDC dc, const RECT* rect, int outer);
+int DrawPicture(WrxWindow* w, HDC dc, int fontId, int32_t x, int32_t y, int32_t count);
+int32_t PictureWidth(WrxWindow* w, int fontId);
+int32_t PictureHeight(WrxWindow* w, int fontId);
+void ResetRunState(WrxWindow* w);
+constexpr int WRX_MAXPICTREPEAT = 79;
+
+// Keys and cursor motion (wrx_keys.cpp). Each returns 1 when done.
+int WrxKeyCommand(WrxWindow* w, int command, int fromKey);  // -1: not a motion command
+void WrxBeep(WrxWindow* w);
+int BeginShiftSelect(WrxWindow* w);
+int CursorUp(WrxWindow* w);
+int CursorDown(WrxWindow* w);
+int CursorLeft(WrxWindow* w);
+int CursorRight(WrxWindow* w);
+int CtrlUp(WrxWindow* w);
+int CtrlDown(WrxWindow* w);
+int LineBegin(WrxWindow* w);
+int LineEnd(WrxWindow* w);
+int FileBegin(WrxWindow* w);
+int FileEnd(WrxWindow* w);
+int PageUp(WrxWindow* w, int fromKey);
+int PageDown(WrxWindow* w, int fromKey);
+int NextWord(WrxWindow* w);
+int PrevWord(WrxWindow* w);
+int PrevTabChar(WrxWindow* w);
+int ScrollLineUp(WrxWindow* w);
+int ScrollLineDown(WrxWindow* w);
+int ScrollColLeft(WrxWindow* w);
+int ScrollColRight(WrxWindow* w);
+int HScrollLeft(WrxWindow* w, int page);
+int HScrollRight(WrxWindow* w, int page);
+int HScrollTo(WrxWindow* w, char mode, int position);
+int JumpToLine(WrxWindow* w, int32_t line);
+int ScrollCursorIntoViewX(WrxWindow* w);
+int MouseToLineCol(WrxWindow* w, LPARAM position, int pageFlag);
+int SetMouseCursor(WrxWindow* w, LPARAM position, int buttonUp);
+int MouseDragSelect(WrxWindow* w, WPARAM keys, LPARAM position);
+int SelectWord(WrxWindow* w);
+int ToggleLineBlock(WrxWindow* w);
+int AdjustBlockToCells(WrxWindow* w);
+int SaveCursorAnchor(WrxWindow* w);
+int RestoreCursorAnchor(WrxWindow* w, int command);
+int JumpParam(WrxWindow* w, int32_t line);
+int SectionParam(WrxWindow* w, int columns, int columnSpace, int newPage);
+int WrxVScroll(WrxWindow* w, WPARAM wp);
+int WrxHScroll(WrxWindow* w, WPARAM wp);
+int EndShiftSelect(WrxWindow* w);
+const char* FindChar(const char* text, int c);
+char* StrUpperCase(char* text);
+char* FormatDecimal(int decimals, char* buffer, size_t size, double value);
 
 // Lines and pixels (wrx_geometry.cpp).
 int32_t GetLineTextHeight(WrxWindow* w, int32_t line, int32_t* base, int32_t* leading);
@@ -430,6 +594,15 @@ int32_t DefaultTabWidth(WrxWindow* w, int32_t line, int32_t tabIndex, int32_t x)
 int32_t LineStartX(WrxWindow* w, int32_t line);
 int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode);
 int32_t XToColumn(WrxWindow* w, int32_t x, int32_t line);
+// The x of every column of a line as drawn, xs[0..count] (count at most the
+// line's length); xs[k] is where character k's room starts.
+int LineColumnXs(WrxWindow* w, int32_t line, int32_t* xs, int32_t count);
+// Box room before a character (field text) and the frame gap, in pixels.
+int32_t ColumnLeftBox(WrxWindow* w, int32_t line, int32_t column);
+
+// The RTF reader (wrx_rtf_read.cpp): mode 0 and 1 replace the document, mode
+// 2 inserts at the cursor. Returns 0 when the bytes are no RTF.
+int RtfRead(WrxWindow* w, int mode, const uint8_t* data, size_t size);
 
 // Loading and saving (wrx_file.cpp).
 int WrxRead(WrxWindow* w, const char* fileName);

@@ -53,7 +53,6 @@ enum Check : uint8_t {
 
 enum Action : uint8_t {
   A_NONE,         // no work of its own here yet: refused
-  A_SELECT_ALL,
   A_SAVE,
   A_CLOSE,
   A_CHAR_STYLE,   // toggle the style bits in `bits`
@@ -63,6 +62,7 @@ enum Action : uint8_t {
   A_HELP_INDEX,
   A_PAGE_NUMBER,
   A_BACKGROUND,
+  A_MOTION,       // keys and cursor motion
 };
 
 struct CommandRow {
@@ -82,31 +82,31 @@ constexpr uint64_t kAs718 = N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW;
 constexpr uint64_t kAs735 = N_EDITABLE | N_WRAP | N_PAGE_MODE | N_IN_FRAME;
 
 const CommandRow kCommands[] = {
-    {600, false, false, 0, C_NONE, 0, A_NONE},
-    {601, false, false, 0, C_NONE, 0, A_NONE},
-    {602, false, false, 0, C_NONE, 0, A_NONE},
-    {603, false, false, 0, C_NONE, 0, A_NONE},
-    {604, false, false, 0, C_NONE, 0, A_NONE},
-    {605, false, false, 0, C_NONE, 0, A_NONE},
+    {600, false, false, 0, C_NONE, 0, A_MOTION},
+    {601, false, false, 0, C_NONE, 0, A_MOTION},
+    {602, false, false, 0, C_NONE, 0, A_MOTION},
+    {603, false, false, 0, C_NONE, 0, A_MOTION},
+    {604, false, false, 0, C_NONE, 0, A_MOTION},
+    {605, false, false, 0, C_NONE, 0, A_MOTION},
     {606, true, false, 0, C_NONE, 0, A_NONE},
     {608, false, false, 0, C_NONE, 0, A_NONE},
     {614, false, false, 0, C_NONE, 0, A_NONE},
-    {609, false, false, 0, C_NONE, 0, A_NONE},
-    {610, false, false, 0, C_NONE, 0, A_NONE},
-    {611, false, false, 0, C_NONE, 0, A_NONE},
-    {612, false, false, 0, C_NONE, 0, A_NONE},
-    {613, false, false, 0, C_NONE, 0, A_NONE},
+    {609, false, false, 0, C_NONE, 0, A_MOTION},
+    {610, false, false, 0, C_NONE, 0, A_MOTION},
+    {611, false, false, 0, C_NONE, 0, A_MOTION},
+    {612, false, false, 0, C_NONE, 0, A_MOTION},
+    {613, false, false, 0, C_NONE, 0, A_MOTION},
     {615, true, true, kAs615, C_NONE, 0, A_NONE},
     {616, true, true, kAs615, C_NONE, 0, A_NONE},
     {617, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
     {618, true, true, kAs615, C_NONE, 0, A_NONE},
     {619, true, true, kAs615, C_NONE, 0, A_NONE},
-    {620, false, false, 0, C_NONE, 0, A_NONE},
-    {621, false, false, 0, C_NONE, 0, A_NONE},
-    {622, false, false, 0, C_NONE, 0, A_NONE},
+    {620, false, false, 0, C_NONE, 0, A_MOTION},
+    {621, false, false, 0, C_NONE, 0, A_MOTION},
+    {622, false, false, 0, C_NONE, 0, A_MOTION},
     {623, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_NONE},
     {624, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_NONE},
-    {625, false, false, N_EDITABLE, C_NONE, 0, A_SELECT_ALL},
+    {625, false, false, N_EDITABLE, C_NONE, 0, A_MOTION},
     {626, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
     {627, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
     {628, true, false, N_EDITABLE | N_HIGHLIGHT, C_NONE, 0, A_NONE},
@@ -183,8 +183,8 @@ const CommandRow kCommands[] = {
     {703, true, false, kAs695, C_NONE, 0, A_NONE},
     {704, true, false, kAs695, C_NONE, 0, A_NONE},
     {710, false, false, 0, C_TRACKING, 0, A_TOGGLE_TRACKING},
-    {715, false, false, 0, C_NONE, 0, A_NONE},
-    {716, false, false, 0, C_NONE, 0, A_NONE},
+    {715, false, false, 0, C_NONE, 0, A_MOTION},
+    {716, false, false, 0, C_NONE, 0, A_MOTION},
     {717, false, false, N_PRINTER, C_PREVIEW, 0, A_NONE},
     {718, true, false, kAs718, C_NONE, 0, A_NONE},
     {719, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_PAGE_NUMBER, 0, A_PAGE_NUMBER},
@@ -336,14 +336,6 @@ bool Checked(WrxWindow* w, const CommandRow& row) {
   return false;
 }
 
-void SelectAll(WrxWindow* w) {
-  w->hilight = 2;
-  w->hlFirstLine = w->hlFirstCol = 0;
-  w->hlLastLine = w->lineCount - 1;
-  w->hlLastCol = w->lines[w->lineCount - 1]->length;
-  PaintWrx(w);
-}
-
 void ToggleCharStyle(WrxWindow* w, DWORD bits) {
   const bool on = (w->fonts[GetCurrentFont(w)].style & bits) != bits;
   WrxSetCharStyle(w->hwnd, bits, on, 1);
@@ -403,7 +395,6 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
   }
   switch (row->action) {
     case A_NONE: break;
-    case A_SELECT_ALL: SelectAll(w); break;
     case A_SAVE: WrxSave(w, w->arg.fileName); break;
     case A_CLOSE: CloseWrx(w->hwnd, 0); return 0;  // the block is gone
     case A_CHAR_STYLE: ToggleCharStyle(w, row->bits); break;
@@ -421,13 +412,17 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
       PaintWrx(w);
       break;
     case A_TOGGLE_PROTECTION: w->protection = !w->protection; break;
-    case A_TOGGLE_BREAKS: w->breakLinesShown = !w->breakLinesShown; break;
+    case A_TOGGLE_BREAKS:
+      w->breakLinesShown = !w->breakLinesShown;
+      PaintWrx(w);
+      break;
     case A_TOGGLE_GRID: w->gridLines = !w->gridLines; break;
     case A_TOGGLE_TRACKING: w->trackPointer = !w->trackPointer; break;
     case A_TOGGLE_SNAP: w->rulerSnap = !w->rulerSnap; break;
     case A_HELP_INDEX: WrxShowHelp(w->hwnd, HELP_INDEX, 0); break;
     case A_PAGE_NUMBER: InsertPageNumber(w); break;
     case A_BACKGROUND: SetWrxBackground(w->hwnd, w->backgroundPicture ? 0 : -1, 1, 1); break;
+    case A_MOTION: WrxKeyCommand(w, command, HIWORD(wp) == 1); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
   return 0;

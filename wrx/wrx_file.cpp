@@ -350,6 +350,12 @@ int WrxRead(WrxWindow* w, const char* fileName) {
 
   wrxfmt::WrxFileInfo info;
   const bool native = wrxfmt::ReadFileInfo(doc.data, doc.size, info);
+  // RTF first, then the native format, else plain text.
+  if (!native && doc.size >= 5 && memcmp(doc.data, "{\\rtf", 5) == 0 &&
+      RtfRead(w, fromFile ? 0 : 1, doc.data, doc.size)) {
+    w->plainText = 0;
+    return 1;
+  }
   HCURSOR cursor = (w->flags & 0x200) ? nullptr : SetCursor(w->busyCursor);
   FreeAllLines(w);
   try {

@@ -88,6 +88,13 @@ void SetWrxDefaults(WrxWindow* w) {
   memset(w->accelEnabled, 1, sizeof w->accelEnabled);
   w->flags = g_wrxSharedFlags;
   w->staleLine = 0;
+  w->insertMode = 1;
+  w->anchorValid = 1;
+  w->pageOverlap = 1;
+  w->thumbV = w->thumbH = -1;
+  w->tallLine = -1;
+  w->mouseEdge = ' ';
+  w->paintScope = 3;
 }
 
 int AllocArrayMem(WrxWindow* w) {
@@ -174,9 +181,7 @@ int InitWinProp(WrxWindow* w) {
   if (w->arg.wordWrap && !w->arg.printView) w->arg.hScroll = 0;
   if (w->arg.hScroll) SetScrollRange(w->hwnd, SB_HORZ, 0, 100, FALSE);
   if (w->arg.vScroll) SetScrollRange(w->hwnd, SB_VERT, 0, 100, FALSE);
-  GetClientRect(w->hwnd, &w->winRect);
-  w->textRect = w->winRect;
-  w->linesPerWindow = std::max<int32_t>(1, (w->textRect.bottom - w->textRect.top) / std::max<int32_t>(1, w->charHeight + w->extLeading));
+  SetWrxGeometry(w);
   RegisterClipboardFormatA("Rich Text Format");
   RegisterClipboardFormatA("Native");
   RegisterClipboardFormatA("OwnerLink");
@@ -218,6 +223,10 @@ void FreeBlock(WrxWindow* w) {
     OurFree(w->fonts);
   }
   FreeTextFrames(w);
+  for (PictSlot& s : w->pictSlots)
+    if (s.saved) DeleteObject(s.saved);
+  w->pictSlots.clear();
+  if (w->clipRgn) DeleteObject(w->clipRgn);
   if (w->dc) {
     SelectObject(w->dc, GetStockObject(SYSTEM_FONT));
     ReleaseDC(w->hwnd, w->dc);
@@ -398,49 +407,6 @@ void TearDownWrx(WrxWindow* w, bool destroying) {
     if (parent) SetFocus(parent);
     DestroyWindow(hwnd);
   }
-}
-
-void PaintWrx(WrxWindow* w) {
-  if (!w->paintOn || !w->hwnd) return;
-  InvalidateRect(w->hwnd, nullptr, TRUE);
-}
-
-// Draws the visible lines plainly: one run per font id, each line as high as
-// the mapping of lines to y says, so that mouse hits meet what is drawn.
-void DrawWrxLines(WrxWindow* w, HDC dc) {
-  RECT rc;
-  GetClientRect(w->hwnd, &rc);
-  HBRUSH back = CreateSolidBrush(w->backColor);
-  FillRect(dc, &rc, back);
-  DeleteObject(back);
-  int y = w->textRect.top;
-  for (int32_t line = w->firstLine; line < w->lineCount && y < rc.bottom; ++line) {
-    const WrxLine* l = w->lines[line];
-    int x = w->textRect.left + LineStartX(w, line) - w->hOffset;
-    for (int32_t col = 0; col < l->length;) {
-      int id = GetCharFont(w, line, col);
-      int32_t end = col + 1;
-      while (end < l->length && GetCharFont(w, line, end) == id && l->text[end] != WRX_TAB) ++end;
-      const WrxFont& f = w->fonts[id];
-      if (l->text[col] == WRX_TAB) {
-        end = col + 1;
-      } else if (f.font && !(f.style & wrxfmt::kPictureStyle)) {
-        SelectObject(dc, f.font);
-        SetTextColor(dc, f.textColor);
-        SetBkColor(dc, f.backColor);
-        TextOutA(dc, x, y, l->text + col, end - col);
-      }
-      if (l->text[col] == WRX_TAB || l->info) {
-        // Tabs, justified spaces and boxes: where the mapping puts the next run.
-        x = w->textRect.left + GetColumnX(w, end, line, 0) - w->hOffset;
-      } else if (f.widths) {
-        for (int32_t c = col; c < end; ++c) x += f.widths[uint8_t(l->text[c])];
-      }
-      col = end;
-    }
-    y += GetLineHeight(w, line);
-  }
-  SelectObject(dc, GetStockObject(SYSTEM_FONT));
 }
 
 static LRESULT CALLBACK WrxClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

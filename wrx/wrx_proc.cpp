@@ -42,85 +42,6 @@ bool StepForward(WrxWindow* w, int32_t& line, int32_t& col) {
   return false;
 }
 
-// The point of a mouse message in line coordinates.
-void PointToCursor(WrxWindow* w, LPARAM lp, int32_t* line, int32_t* col) {
-  const int32_t x = int32_t(short(LOWORD(lp))) - w->textRect.left + w->hOffset;
-  const int32_t y = int32_t(short(HIWORD(lp))) + w->vScrollPos;  // page mode: document pixels
-  *line = YToLine(w, x, y);
-  const WrxLine* l = w->lines[*line];
-  // Beyond the end of the text the cursor goes after the last character,
-  // unless that is the paragraph end.
-  const int32_t lastX = GetColumnX(w, l->length, *line, 0);
-  if (x >= lastX && l->length > 0 && uint8_t(l->text[l->length - 1]) != w->paraEnd) *col = l->length;
-  else *col = XToColumn(w, x, *line);
-}
-
-void PlaceCursor(WrxWindow* w, int32_t line, int32_t col) {
-  w->curLine = line;
-  w->curCol = std::clamp(col, 0, w->lines[line]->length);
-  w->curRow = w->curLine - w->firstLine;
-}
-
-void DropHighlight(WrxWindow* w) {
-  if (w->hilight) {
-    w->hilight = 0;
-    PaintWrx(w);
-  }
-}
-
-// Extends the mouse selection from its anchor to the cursor.
-void ExtendSelection(WrxWindow* w) {
-  const long anchor = RowColToAbs(w, w->anchorLine, w->anchorCol);
-  const long cursor = RowColToAbs(w, w->curLine, w->curCol);
-  if (anchor == cursor) {
-    DropHighlight(w);
-    return;
-  }
-  w->hilight = 2;
-  if (anchor < cursor) {
-    w->hlFirstLine = w->anchorLine, w->hlFirstCol = w->anchorCol;
-    w->hlLastLine = w->curLine, w->hlLastCol = w->curCol;
-  } else {
-    w->hlFirstLine = w->curLine, w->hlFirstCol = w->curCol;
-    w->hlLastLine = w->anchorLine, w->hlLastCol = w->anchorCol;
-  }
-  PaintWrx(w);
-}
-
-void EndSelection(WrxWindow* w) {
-  w->selecting = 0;
-  if (w->hilight == 2 && w->hlFirstLine == w->hlLastLine && w->hlFirstCol == w->hlLastCol) DropHighlight(w);
-}
-
-void ButtonDown(WrxWindow* w, UINT msg, LPARAM lp) {
-  if (GetFocus() != w->hwnd) SetFocus(w->hwnd);
-  int32_t line, col;
-  PointToCursor(w, lp, &line, &col);
-  DropHighlight(w);
-  PlaceCursor(w, line, col);
-  w->pointerReleased = 0;
-  if (msg == WM_LBUTTONDOWN) {
-    w->anchorLine = line, w->anchorCol = col;
-    w->selecting = 1;
-    SetCapture(w->hwnd);
-  }
-}
-
-void SelectWordAtCursor(WrxWindow* w) {
-  const WrxLine* l = w->lines[w->curLine];
-  auto wordChar = [](char c) { return IsCharAlphaNumericA(c) != 0; };
-  int32_t begin = std::min(w->curCol, l->length);
-  int32_t end = begin;
-  if (end >= l->length || !wordChar(l->text[end])) return;
-  while (begin > 0 && wordChar(l->text[begin - 1])) --begin;
-  while (end < l->length && wordChar(l->text[end])) ++end;
-  w->hilight = 2;
-  w->hlFirstLine = w->hlLastLine = w->curLine;
-  w->hlFirstCol = begin, w->hlLastCol = end;
-  w->curCol = end;
-  PaintWrx(w);
-}
-
 // Whether the block still belongs to the window after the host had a say.
 bool StillOpen(HWND hwnd, const WrxWindow* w) {
   return IsWindow(hwnd) && reinterpret_cast<WrxWindow*>(GetWindowLongPtrA(hwnd, 0)) == w;
@@ -129,67 +50,6 @@ bool StillOpen(HWND hwnd, const WrxWindow* w) {
 bool CursorOnLink(WrxWindow* w) {
   const WrxLine* l = w->lines[w->curLine];
   return w->curCol < l->length && IsLinkFont(w, CharFontAt(w, w->curLine, w->curCol));
-}
-
-void Scroll(WrxWindow* w, int32_t firstLine) {
-  firstLine = std::clamp(firstLine, 0, std::max(0, w->lineCount - 1));
-  if (firstLine == w->firstLine) return;
-  w->firstLine = firstLine;
-  w->curRow = w->curLine - w->firstLine;
-  HideWrxCaret(w);
-  PaintWrx(w);
-}
-
-void VScroll(WrxWindow* w, WPARAM wp) {
-  const int32_t page = std::max(1, w->linesPerWindow - 1);
-  switch (LOWORD(wp)) {
-    case SB_LINEUP: Scroll(w, w->firstLine - 1); break;
-    case SB_LINEDOWN: Scroll(w, w->firstLine + 1); break;
-    case SB_PAGEUP:
-      Scroll(w, w->firstLine - page);
-      PlaceCursor(w, std::max(0, w->curLine - page), w->curCol);
-      break;
-    case SB_PAGEDOWN:
-      Scroll(w, w->firstLine + page);
-      PlaceCursor(w, std::min(w->lineCount - 1, w->curLine + page), w->curCol);
-      break;
-    case SB_THUMBPOSITION: {
-      const int32_t p = std::clamp<int32_t>(short(HIWORD(wp)), 0, 100);
-      const int32_t line = std::min(w->lineCount - 1, int32_t(MulDiv(w->lineCount, p, 100)));
-      PlaceCursor(w, line, 0);
-      if (line == w->lineCount - 1 && line != w->firstLine) Scroll(w, line);
-      else ScrollLineIntoView(w, line);
-      break;
-    }
-  }
-  if (w->arg.vScroll && w->lineCount > 1)
-    SetScrollPos(w->hwnd, SB_VERT, MulDiv(w->firstLine, 100, w->lineCount - 1), TRUE);
-}
-
-void HScroll(WrxWindow* w, WPARAM wp) {
-  const int32_t small = std::max<int32_t>(1, w->avgCharWidth);
-  const int32_t half = std::max<int32_t>(1, (w->textRect.right - w->textRect.left) / 2);
-  int32_t offset = w->hOffset;
-  switch (LOWORD(wp)) {
-    case SB_LINELEFT: offset -= small; break;
-    case SB_LINERIGHT: offset += small; break;
-    case SB_PAGELEFT: offset -= half; break;
-    case SB_PAGERIGHT: offset += half; break;
-    case SB_THUMBPOSITION: {
-      // The range 0..100 spans the widest line on screen.
-      int32_t widest = 0;
-      for (int32_t line = w->firstLine; line < std::min(w->lineCount, w->firstLine + w->linesPerWindow); ++line)
-        widest = std::max(widest, GetColumnX(w, w->lines[line]->length, line, 0));
-      offset = MulDiv(std::clamp<int32_t>(short(HIWORD(wp)), 0, 100), widest, 100);
-      break;
-    }
-  }
-  offset = std::max(0, offset);
-  if (offset != w->hOffset) {
-    w->hOffset = offset;
-    HideWrxCaret(w);
-    PaintWrx(w);
-  }
 }
 
 // A command sent by an embedded form control goes on to the host.
@@ -204,7 +64,8 @@ LRESULT MouseMessage(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-      ButtonDown(w, msg, lp);
+      WrxButtonDown(w, msg, wp, lp);
+      w->pointerReleased = 0;
       if (!w->linkDoubleClick && CursorOnLink(w)) {
         const LRESULT taken = WrxLinkClicked(w, msg == WM_LBUTTONDOWN ? 1 : 0);
         if (!StillOpen(hwnd, w)) return 0;
@@ -212,7 +73,6 @@ LRESULT MouseMessage(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
           // The host took the link: no selection follows the press.
           w->pointerReleased = 1;
           w->selecting = 0;
-          ReleaseCapture();
         }
       }
       WrxPostCommand(w, msg, wp);
@@ -223,14 +83,21 @@ LRESULT MouseMessage(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         taken = WrxLinkClicked(w, 1);
         if (!StillOpen(hwnd, w)) return 0;
       }
-      if (!taken) SelectWordAtCursor(w);
+      if (!taken) SelectWord(w);
       WrxPostCommand(w, msg, wp);
       return 0;
     }
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
-      EndSelection(w);
+      w->selecting = 0;
+      w->dragStarted = 0;
+      if (w->hilight == 2) AdjustBlockToCells(w);
+      if (w->hilight && w->hlFirstLine == w->hlLastLine && w->hlFirstCol == w->hlLastCol) {
+        w->hilight = 0;
+        w->paintScope = 3;
+        PaintWrx(w);
+      }
       w->pointerReleased = 1;
       if (GetCapture() == hwnd) ReleaseCapture();
       if (msg == WM_RBUTTONUP && CursorOnLink(w)) {
@@ -241,12 +108,8 @@ LRESULT MouseMessage(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       WrxPostCommand(w, msg, wp);
       return 0;
     case WM_MOUSEMOVE:
-      if ((wp & MK_LBUTTON) && w->selecting && !w->pointerReleased) {
-        int32_t line, col;
-        PointToCursor(w, lp, &line, &col);
-        PlaceCursor(w, line, col);
-        ExtendSelection(w);
-      }
+      if ((wp & (MK_LBUTTON | MK_RBUTTON)) && !w->pointerReleased) MouseDragSelect(w, wp, lp);
+      else if (GetFocus() == hwnd || w->trackPointer) SetMouseCursor(w, lp, 0);
       return 0;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
@@ -434,29 +297,33 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_KILLFOCUS:
       HideWrxCaret(w);
       return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      DrawWrxLines(w, dc);
-      EndPaint(hwnd, &ps);
+    case WM_PAINT:
+      WrxOnPaint(w);
       if (!w->caretShown && (Writable(w) || w->flags >= 128)) ShowWrxCaret(w);
       WrxPostCommand(w, msg, wp);
       return 0;
+    case WM_ERASEBKGND: {
+      // The paint leaves the edges of the client area outside the text.
+      RECT rc;
+      GetClientRect(hwnd, &rc);
+      HBRUSH brush = CreateSolidBrush(w->backColor);
+      FillRect(HDC(wp), &rc, brush);
+      DeleteObject(brush);
+      return 1;
     }
-    case WM_ERASEBKGND:
-      if (w->backColor != GetSysColor(COLOR_WINDOW)) {
-        RECT rc;
-        GetClientRect(hwnd, &rc);
-        HBRUSH brush = CreateSolidBrush(w->backColor);
-        FillRect(HDC(wp), &rc, brush);
-        DeleteObject(brush);
-        return 1;
-      }
-      break;
+    case WM_SIZE:
+      if (wp != SIZE_MINIMIZED) WrxRefreshWindow(hwnd, 0);
+      return 0;
     case WM_GETDLGCODE:
       return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SETCURSOR:
-      if (LOWORD(lp) == HTCLIENT && (GetFocus() == hwnd || w->trackPointer) && !w->preview) return 1;
+      if (LOWORD(lp) == HTCLIENT && (GetFocus() == hwnd || w->trackPointer) && !w->preview) {
+        POINT pt;
+        GetCursorPos(&pt);
+        ScreenToClient(hwnd, &pt);
+        SetMouseCursor(w, MAKELPARAM(pt.x, pt.y), 0);
+        return 1;
+      }
       break;
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:
@@ -465,12 +332,13 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_KEYUP:
       if (wp == VK_SHIFT) {
-        EndSelection(w);
+        EndShiftSelect(w);
         WrxPostCommand(w, msg, wp);
         return 0;
       }
       break;
     case WM_CHAR:
+      RestoreCursorAnchor(w, 0);
       if (Writable(w)) {
         if (!w->caretShown) ShowWrxCaret(w);
         // Typing joins the control with its editing keys; until then a
@@ -498,13 +366,11 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_VSCROLL:
-      DropHighlight(w);
-      VScroll(w, wp);
+      WrxVScroll(w, wp);
       WrxPostCommand(w, msg, wp);
       return 0;
     case WM_HSCROLL:
-      DropHighlight(w);
-      HScroll(w, wp);
+      WrxHScroll(w, wp);
       WrxPostCommand(w, msg, wp);
       return 0;
     case WM_INITMENU:
@@ -544,6 +410,7 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       if (!w->caretShown) ShowWrxCaret(w);
+      RestoreCursorAnchor(w, command);
       return WrxCommand(w, wp);
     }
   }

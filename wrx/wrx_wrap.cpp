@@ -228,10 +228,9 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
       b.para >= 0 && size_t(b.para) < w->paras.size() ? &w->paras[size_t(b.para)] : nullptr;
   const int32_t left = para ? para->leftIndent : 0;
   const int32_t right = para ? Pixels(w, para->rightIndent) : 0;
-  int32_t firstIndent = para ? para->firstIndent : 0;
-  if (para && (para->flags & 8) && firstIndent < 0) firstIndent = 0;
-  const bool justify = para && (para->flags & 0x800);
-  const bool keepUnwrapped = para && (para->placement & 4);
+  const int32_t firstIndent = para ? EffectiveFirstIndent(*para) : 0;
+  const bool justify = para && (para->flags & PF_JUSTIFIED);
+  const bool keepUnwrapped = para && (para->placement & PP_UNWRAPPED);
   const int32_t tabId = para ? para->tabId : 0;
   const int32_t width = GetLineTextWidth(w, b.input) - right;
   const size_t size = b.text.size();
@@ -555,10 +554,16 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     if (first > 0 && !(w->lines[first - 1]->flags & (LF_PARAEND | LF_MARKER))) --first;
   }
   const int32_t savedModified = w->modified;
-  const long cursor = RowColToAbs(w, w->curLine, w->curCol);
-  // Characters from the range start to the cursor: at level 2 the pass ends
-  // once the output has gone past them.
-  const long cursorOffset = cursor - RowColToAbs(w, first, 0);
+  // Characters from the range start to the cursor (the lines above the range
+  // do not change): at level 2 the pass ends once the output has gone past
+  // them.
+  long cursorOffset = 0;
+  for (int32_t k = first; k < w->curLine; ++k) cursorOffset += w->lines[k]->length;
+  {
+    // As RowColToAbs counts a column past the line's end.
+    const int32_t length = w->lines[w->curLine]->length;
+    cursorOffset += w->curCol > length ? length - 1 : std::max(0, w->curCol);
+  }
   long charsDone = 0;
   WrapBuffer b;
   std::vector<WrapLine> lines;
@@ -589,11 +594,19 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     }
     for (int32_t k = 0; k < produced; ++k) CommitLine(w, line + k, b, lines[size_t(k)], prepared[size_t(k)]);
     done += consumed;
+    w->linesWrapped += consumed;
     line += produced;
     for (const WrapLine& wl : lines) charsDone += long(wl.length);
   }
-  int32_t curLine, curCol;
-  AbsToRowCol(w, cursor, &curLine, &curCol);
+  int32_t curLine = w->lineCount - 1, curCol = std::max(0, w->lines[w->lineCount - 1]->length - 1);
+  long rest = cursorOffset;
+  for (int32_t k = first; k < w->lineCount; ++k) {
+    if (rest < w->lines[k]->length) {
+      curLine = k, curCol = int32_t(rest);
+      break;
+    }
+    rest -= w->lines[k]->length;
+  }
   w->curLine = curLine;
   w->curCol = std::min(curCol, w->lines[curLine]->length);
   // The first screen line follows a cursor that the new lines moved away.
@@ -626,8 +639,7 @@ int32_t LineStartX(WrxWindow* w, int32_t line) {
   const WrxLine* l = w->lines[line];
   if (l->para < 0 || size_t(l->para) >= w->paras.size()) return 0;
   const wrxfmt::WrxParaRecord& p = w->paras[size_t(l->para)];
-  int32_t first = (w->arg.wordWrap && (l->flags & LF_PARAFIRST)) ? p.firstIndent : 0;
-  if ((p.flags & 8) && first < 0) first = 0;
+  const int32_t first = (w->arg.wordWrap && (l->flags & LF_PARAFIRST)) ? EffectiveFirstIndent(p) : 0;
   return MulDiv(p.leftIndent + first, w->resX ? w->resX : 96, 1440);
 }
 
@@ -669,14 +681,35 @@ struct ColumnWalker {
 
 namespace {
 
+// The room a centred or right-aligned line leaves before its text.
+int32_t AlignmentOffset(WrxWindow* w, int32_t line) {
+  const WrxLine* l = w->lines[line];
+  if (!w->arg.wordWrap || l->para < 0 || size_t(l->para) >= w->paras.size()) return 0;
+  const wrxfmt::WrxParaRecord& p = w->paras[size_t(l->para)];
+  if (!(p.flags & (PF_CENTRED | PF_RIGHT))) return 0;
+  int32_t end = l->length;
+  while (end > 0) {
+    const uint8_t c = uint8_t(l->text[end - 1]);
+    if (c != ' ' && c != WRX_TAB && c != w->paraEnd && c != w->cellEnd && c != WRX_LINEBREAK) break;
+    --end;
+  }
+  ColumnWalker walk{w, line, 0};
+  for (int32_t k = 0; k < end; ++k) walk.x += walk.Width(k);
+  const int32_t start = LineStartX(w, line);
+  const int32_t room = GetLineTextWidth(w, line) - Pixels(w, p.rightIndent) - start - walk.x;
+  if (room <= 0) return 0;
+  return (p.flags & PF_CENTRED) ? room / 2 : room;
+}
+
 // Where a line's text starts: in page mode its row of the page view (the
-// frame's left, indents and alignment) on its page, else its indent.
+// frame's left, indents and alignment) on its page, else its indent and
+// alignment.
 int32_t ScreenStartX(WrxWindow* w, int32_t line) {
   if (w->arg.pageMode) {
     const int32_t f = GetLineFrameId(w, line);
     if (f >= 0 && f < w->textFrameCount) return w->textFrames[f].pageX + GetScreenLineX(w, line);
   }
-  return LineStartX(w, line);
+  return LineStartX(w, line) + AlignmentOffset(w, line);
 }
 
 }  // namespace
@@ -692,6 +725,21 @@ int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode) {
   if (mode == 1) walk.x += left + (walk.Width(column) - left - right) / 2;
   else walk.x += left;
   return walk.x;
+}
+
+int LineColumnXs(WrxWindow* w, int32_t line, int32_t* xs, int32_t count) {
+  if (line < 0 || line >= w->lineCount) return 0;
+  count = std::clamp(count, 0, w->lines[line]->length);
+  ColumnWalker walk{w, line, ScreenStartX(w, line)};
+  xs[0] = walk.x;
+  for (int32_t k = 0; k < count; ++k) xs[k + 1] = xs[k] + walk.Width(k);
+  return 1;
+}
+
+int32_t ColumnLeftBox(WrxWindow* w, int32_t line, int32_t column) {
+  if (line < 0 || line >= w->lineCount) return 0;
+  ColumnWalker walk{w, line, 0};
+  return walk.LeftBox(column);
 }
 
 int32_t XToColumn(WrxWindow* w, int32_t x, int32_t line) {

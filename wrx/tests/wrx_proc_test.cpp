@@ -122,19 +122,20 @@ TEST_F(WrxProcTest, AMousePressPlacesTheCursorAndADragSelects) {
     EXPECT_EQ(w->curCol, c.col) << c.x << "," << c.y;
     EXPECT_EQ(w->hilight, 0) << "a click alone selects nothing";
   }
-  // A drag backwards from line 1 to line 0 gives a character block in order.
+  // A drag backwards from line 1 to line 0: the block runs from the press
+  // (its begin) to the pointer (its end).
   SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, Point(45, 25));
   SendMessageA(hwnd, WM_MOUSEMOVE, MK_LBUTTON, Point(25, 5));
   SendMessageA(hwnd, WM_LBUTTONUP, 0, Point(25, 5));
   EXPECT_EQ(w->hilight, 2);
-  EXPECT_EQ(w->hlFirstLine, 0);
-  EXPECT_EQ(w->hlFirstCol, 2);
-  EXPECT_EQ(w->hlLastLine, 1);
-  EXPECT_EQ(w->hlLastCol, 4);
+  EXPECT_EQ(w->hlFirstLine, 1);
+  EXPECT_EQ(w->hlFirstCol, 4);
+  EXPECT_EQ(w->hlLastLine, 0);
+  EXPECT_EQ(w->hlLastCol, 2);
   EXPECT_EQ(w->curLine, 0);
   // Moving without the button held selects nothing more.
   SendMessageA(hwnd, WM_MOUSEMOVE, 0, Point(95, 45));
-  EXPECT_EQ(w->hlLastLine, 1);
+  EXPECT_EQ(w->hlLastLine, 0);
   // A double click selects the word under the pointer.
   SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, Point(75, 5));
   SendMessageA(hwnd, WM_LBUTTONUP, 0, Point(75, 5));
@@ -347,11 +348,16 @@ TEST_F(WrxProcTest, ScrollBarsMoveTheFirstLine) {
   SendMessageA(hwnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 100), 0);
   EXPECT_EQ(w->curLine, w->lineCount - 1);
   EXPECT_EQ(w->firstLine, w->lineCount - 1) << "the last line comes to the top";
-  SendMessageA(hwnd, WM_VSCROLL, SB_LINEUP, 0);
+  // Sideways only as far as the widest line shown reaches.
   SendMessageA(hwnd, WM_HSCROLL, SB_LINERIGHT, 0);
-  EXPECT_GT(w->hOffset, 0);
-  SendMessageA(hwnd, WM_HSCROLL, SB_PAGELEFT, 0);
   EXPECT_EQ(w->hOffset, 0);
+  WrxWindow* wide = Window(std::string(100, 'w') + "\r\n");
+  SendMessageA(wide->hwnd, WM_HSCROLL, SB_LINERIGHT, 0);
+  EXPECT_GT(wide->hOffset, 0);
+  SendMessageA(wide->hwnd, WM_HSCROLL, SB_PAGELEFT, 0);
+  EXPECT_EQ(wide->hOffset, 0);
+  SendMessageA(wide->hwnd, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 100), 0);
+  EXPECT_EQ(wide->hOffset, 1000 - 300) << "the thumb's end shows the line's end";
 }
 
 TEST_F(WrxProcTest, PrintPreviewLeavesOnlyPagingAndItsOwnCommand) {

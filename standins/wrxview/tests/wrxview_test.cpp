@@ -1,0 +1,73 @@
+// wrxview.exe as a user starts it: a formatted RTF document in its window,
+// captured from the screen and saved as a screenshot.
+#include "wrx/tests/wrx_pixels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+using namespace wrxtest;
+
+namespace {
+
+const char kDocument[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}{\\f1 Arial;}}{\\colortbl;\\red0\\green0\\blue160;"
+    "\\red160\\green0\\blue0;}"
+    "\\pard\\qc\\f1\\fs36\\cf1\\b Pelmora rich text\\par"
+    "\\pard\\plain\\fs24 A plain paragraph in the default face, with {\\i italic}, {\\b bold} and {\\ul underlined} "
+    "words that run long enough to wrap onto a second row of the window.\\par"
+    "\\pard\\li720\\ri720\\cf2 An indented paragraph in red.\\par"
+    "\\pard\\qr Right aligned\\par"
+    "\\pard\\tx2000 Name\\tab Value\\par}";
+
+HWND FindView(DWORD processId) {
+  for (int tries = 0; tries < 200; ++tries) {
+    HWND found = nullptr;
+    for (HWND w = FindWindowExA(nullptr, nullptr, "WrxView", nullptr); w;
+         w = FindWindowExA(nullptr, w, "WrxView", nullptr)) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      if (pid == processId && IsWindowVisible(w)) found = w;
+    }
+    if (found) return found;
+    Sleep(50);
+  }
+  return nullptr;
+}
+
+TEST(WrxViewTest, ShowsAnRtfDocument) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string file = std::string(temp) + "wrxview_" + std::to_string(GetCurrentProcessId()) + ".rtf";
+  FILE* f = fopen(file.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fputs(kDocument, f);
+  fclose(f);
+  std::string command = "wrxview.exe --size 560x300 \"" + file + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  HWND frame = FindView(pi.dwProcessId);
+  ASSERT_NE(frame, nullptr);
+  SetWindowPos(frame, HWND_TOPMOST, 0, 0, 560, 300, SWP_SHOWWINDOW);
+  Sleep(700);  // its first paint
+  HWND control = GetWindow(frame, GW_CHILD);
+  ASSERT_NE(control, nullptr);
+  RECT r;
+  GetClientRect(control, &r);
+  MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  const Pixels shot = CaptureScreen(r);
+  EXPECT_TRUE(SavePng(ScreenshotPath("wrxview_rtf.png"), shot));
+  const RECT all{0, 0, shot.width, shot.height};
+  EXPECT_GT(shot.Count(all, 0x0000A0), 20) << "the blue title";
+  EXPECT_GT(shot.Count(all, 0xA00000), 20) << "the red paragraph";
+  PostMessageA(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  DeleteFileA(file.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,620 @@
+// The RTF reader's builder: control words change the character and
+// paragraph properties of the group in force, text goes into paragraphs with
+// a font id per character, and the font and colour tables map the document's
+// numbers to the window's fonts. Destinations the control does not keep are
+// skipped whole. Numbers are clamped before use; a font number the document's
+// table lacks takes the default face.
+#include "wrx/rtf_tokenizer.h"
+#include "wrx/wrx_block.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct CharProps {
+  int32_t font = -1;  // the document's font number, -1 = its default
+  int32_t halfPoints = 0;
+  DWORD style = 0;
+  int32_t colour = 0;
+  int32_t unicodeSkip = 1;
+};
+
+// Tab stops being collected for a paragraph: positions (twips) and kinds
+// (0 left, 1 right, 2 centre, 3 decimal), in the order given.
+struct TabSet {
+  int32_t count = 0;
+  int32_t positions[20] = {};
+  int32_t kinds[20] = {};
+  int32_t nextKind = 0;
+};
+
+struct GroupState {
+  CharProps chars;
+  wrxfmt::WrxParaRecord para{};
+  TabSet tabs;
+  enum Dest : uint8_t { kText, kSkip, kFontTable, kColourTable } dest = kText;
+};
+
+struct Paragraph {
+  std::string text;
+  std::vector<uint8_t> ids;
+  int32_t para = 0;
+};
+
+// One lookup table over the words the reader knows, in the order they are
+// tried.
+enum Word : uint8_t {
+  W_NONE,
+  W_FONTTBL,
+  W_COLORTBL,
+  W_SKIPDEST,
+  W_IGNORABLE,
+  W_F,
+  W_DEFF,
+  W_FS,
+  W_B,
+  W_I,
+  W_UL,
+  W_ULNONE,
+  W_STRIKE,
+  W_V,
+  W_SUPER,
+  W_SUB,
+  W_NOSUPERSUB,
+  W_PLAIN,
+  W_CF,
+  W_PAR,
+  W_PARD,
+  W_QL,
+  W_QC,
+  W_QR,
+  W_QJ,
+  W_LI,
+  W_RI,
+  W_FI,
+  W_SB,
+  W_SA,
+  W_SL,
+  W_TAB,
+  W_LINE,
+  W_PAGE,
+  W_CELL,
+  W_ROW,
+  W_U,
+  W_UC,
+  W_RED,
+  W_GREEN,
+  W_BLUE,
+  W_EMDASH,
+  W_ENDASH,
+  W_LQUOTE,
+  W_RQUOTE,
+  W_LDBLQUOTE,
+  W_RDBLQUOTE,
+  W_BULLET,
+  W_NBSP,
+  W_HYPHEN,
+  W_OPTHYPHEN,
+  W_PNTEXT,
+  W_SECT,
+  W_TX,
+  W_TQR,
+  W_TQC,
+  W_TQDEC,
+};
+
+struct WordRow {
+  const char* word;
+  Word id;
+};
+
+const WordRow kWords[] = {
+    {"fonttbl", W_FONTTBL},
+    {"colortbl", W_COLORTBL},
+    {"stylesheet", W_SKIPDEST},
+    {"info", W_SKIPDEST},
+    {"pict", W_SKIPDEST},
+    {"object", W_SKIPDEST},
+    {"header", W_SKIPDEST},
+    {"footer", W_SKIPDEST},
+    {"headerl", W_SKIPDEST},
+    {"headerr", W_SKIPDEST},
+    {"headerf", W_SKIPDEST},
+    {"footerl", W_SKIPDEST},
+    {"footerr", W_SKIPDEST},
+    {"footerf", W_SKIPDEST},
+    {"fldinst", W_SKIPDEST},
+    {"listtable", W_SKIPDEST},
+    {"listoverridetable", W_SKIPDEST},
+    {"filetbl", W_SKIPDEST},
+    {"revtbl", W_SKIPDEST},
+    {"xmlnstbl", W_SKIPDEST},
+    {"themedata", W_SKIPDEST},
+    {"colorschememapping", W_SKIPDEST},
+    {"latentstyles", W_SKIPDEST},
+    {"datastore", W_SKIPDEST},
+    {"generator", W_SKIPDEST},
+    {"footnote", W_SKIPDEST},
+    {"*", W_IGNORABLE},
+    {"f", W_F},
+    {"deff", W_DEFF},
+    {"fs", W_FS},
+    {"b", W_B},
+    {"i", W_I},
+    {"ul", W_UL},
+    {"uld", W_UL},
+    {"uldb", W_UL},
+    {"ulw", W_UL},
+    {"ulnone", W_ULNONE},
+    {"strike", W_STRIKE},
+    {"v", W_V},
+    {"super", W_SUPER},
+    {"sub", W_SUB},
+    {"nosupersub", W_NOSUPERSUB},
+    {"plain", W_PLAIN},
+    {"cf", W_CF},
+    {"par", W_PAR},
+    {"pard", W_PARD},
+    {"ql", W_QL},
+    {"qc", W_QC},
+    {"qr", W_QR},
+    {"qj", W_QJ},
+    {"li", W_LI},
+    {"ri", W_RI},
+    {"fi", W_FI},
+    {"sb", W_SB},
+    {"sa", W_SA},
+    {"sl", W_SL},
+    {"tab", W_TAB},
+    {"line", W_LINE},
+    {"page", W_PAGE},
+    {"cell", W_CELL},
+    {"row", W_ROW},
+    {"u", W_U},
+    {"uc", W_UC},
+    {"red", W_RED},
+    {"green", W_GREEN},
+    {"blue", W_BLUE},
+    {"emdash", W_EMDASH},
+    {"endash", W_ENDASH},
+    {"lquote", W_LQUOTE},
+    {"rquote", W_RQUOTE},
+    {"ldblquote", W_LDBLQUOTE},
+    {"rdblquote", W_RDBLQUOTE},
+    {"bullet", W_BULLET},
+    {"~", W_NBSP},
+    {"_", W_HYPHEN},
+    {"-", W_OPTHYPHEN},
+    {"pntext", W_PNTEXT},
+    {"sect", W_SECT},
+    {"tx", W_TX},
+    {"tqr", W_TQR},
+    {"tqc", W_TQC},
+    {"tqdec", W_TQDEC},
+};
+
+Word Lookup(const std::string& word) {
+  static const std::map<std::string, Word> table = [] {
+    std::map<std::string, Word> m;
+    for (const WordRow& r : kWords) m.emplace(r.word, r.id);  // the first row of a word wins
+    return m;
+  }();
+  const auto it = table.find(word);
+  return it == table.end() ? W_NONE : it->second;
+}
+
+// A Unicode character as a Windows-1252 byte, 0 when it has none.
+uint8_t From1252(int32_t u) {
+  if (u >= 0 && u < 128) return uint8_t(u);
+  if (u >= 160 && u < 256) return uint8_t(u);
+  static const struct {
+    int32_t u;
+    uint8_t b;
+  } kMap[] = {{0x20AC, 128}, {0x201A, 130}, {0x0192, 131}, {0x201E, 132}, {0x2026, 133}, {0x2020, 134}, {0x2021, 135},
+              {0x02C6, 136}, {0x2030, 137}, {0x0160, 138}, {0x2039, 139}, {0x0152, 140}, {0x017D, 142}, {0x2018, 145},
+              {0x2019, 146}, {0x201C, 147}, {0x201D, 148}, {0x2022, 149}, {0x2013, 150}, {0x2014, 151}, {0x02DC, 152},
+              {0x2122, 153}, {0x0161, 154}, {0x203A, 155}, {0x0153, 156}, {0x017E, 158}, {0x0178, 159}};
+  for (const auto& m : kMap)
+    if (m.u == u) return m.b;
+  return 0;
+}
+
+class Reader {
+ public:
+  Reader(WrxWindow* w, const uint8_t* data, size_t size) : w_(w), in_(data, size) {}
+
+  // Reads the document into paragraphs; false when it is no RTF.
+  bool Read() {
+    rtf::Token t = in_.Next();
+    if (t.kind != rtf::TokenKind::kGroupOpen) return false;
+    t = in_.Next();
+    if (t.kind != rtf::TokenKind::kControl || t.word != "rtf") return false;
+    // Paragraphs start from the window's default paragraph.
+    GroupState base;
+    base.para = w_->paras.empty() ? wrxfmt::WrxParaRecord{} : w_->paras[0];
+    defaultPara_ = base.para;
+    stack_.push_back(base);
+    stack_.push_back(base);
+    for (;;) {
+      t = in_.Next();
+      switch (t.kind) {
+        case rtf::TokenKind::kEnd: Finish(); return true;  // missing braces: what was read stays
+        case rtf::TokenKind::kError:
+          WrxErrorBox(w_, 6, "GetRtfWord");
+          Finish();
+          return true;
+        case rtf::TokenKind::kGroupOpen: stack_.push_back(stack_.back()); break;
+        case rtf::TokenKind::kGroupClose:
+          if (Top().dest == GroupState::kFontTable && !fontName_.empty()) EndFontName();
+          stack_.pop_back();
+          if (stack_.size() <= 1) {
+            Finish();
+            return true;
+          }
+          break;
+        case rtf::TokenKind::kBinary: break;  // data of a picture or object we do not keep
+        case rtf::TokenKind::kText: Text(t.byte); break;
+        case rtf::TokenKind::kControl: Control(t); break;
+      }
+    }
+  }
+
+  std::vector<Paragraph> paragraphs;
+
+ private:
+  GroupState& Top() { return stack_.back(); }
+
+  void Text(uint8_t c) {
+    GroupState& g = Top();
+    if (g.dest == GroupState::kSkip) return;
+    if (skipChars_ > 0) {
+      --skipChars_;
+      return;
+    }
+    if (g.dest == GroupState::kFontTable) {
+      if (c == ';')
+        EndFontName();
+      else if (fontName_.size() < 31)
+        fontName_.push_back(char(c));
+      return;
+    }
+    if (g.dest == GroupState::kColourTable) {
+      if (c == ';') {
+        colours_.push_back(pendingColour_);
+        pendingColour_ = 0;
+      }
+      return;
+    }
+    Emit(c);
+  }
+
+  void EndFontName() {
+    while (!fontName_.empty() && fontName_.back() == ' ') fontName_.pop_back();
+    if (fontNumber_ >= 0) faces_[fontNumber_] = fontName_;
+    fontName_.clear();
+  }
+
+  void Emit(uint8_t c) {
+    Paragraph& p = Current();
+    if (p.text.size() >= size_t(WRX_MAXLINELEN - 2)) {
+      // A paragraph longer than a line continues on the next one.
+      paragraphs.push_back(Paragraph{});
+      paragraphs.back().para = -1;
+    }
+    Paragraph& q = Current();
+    q.text.push_back(char(c));
+    q.ids.push_back(uint8_t(FontId()));
+  }
+
+  Paragraph& Current() {
+    if (paragraphs.empty() || ended_) {
+      paragraphs.push_back(Paragraph{});
+      paragraphs.back().para = -1;
+      ended_ = false;
+    }
+    return paragraphs.back();
+  }
+
+  void EndParagraph(uint8_t mark) {
+    Paragraph& p = Current();
+    p.text.push_back(char(mark));
+    p.ids.push_back(uint8_t(FontId()));
+    const int32_t para = ParaId(WithTabs(Top()));
+    // Every line of the paragraph takes the formatting at its mark.
+    for (size_t k = paragraphs.size(); k-- > 0;) {
+      if (paragraphs[k].para >= 0 && k + 1 != paragraphs.size()) break;
+      paragraphs[k].para = para;
+    }
+    ended_ = true;
+  }
+
+  void MarkerLine(uint8_t marker) {
+    if (!paragraphs.empty() && !ended_ && !paragraphs.back().text.empty()) EndParagraph(w_->paraEnd);
+    Paragraph p;
+    p.text.assign(1, char(marker));
+    p.ids.assign(1, 0);
+    p.para = 0;
+    paragraphs.push_back(p);
+    ended_ = true;
+  }
+
+  // The paragraph record with the id of its tab stops' record, found or added
+  // (at most 300 records; beyond them the paragraph keeps none).
+  wrxfmt::WrxParaRecord WithTabs(const GroupState& g) {
+    wrxfmt::WrxParaRecord r = g.para;
+    if (g.tabs.count == 0) return r;
+    wrxfmt::WrxTabRecord t{};
+    memcpy(t.bytes, &g.tabs.count, 4);
+    memcpy(t.bytes + 4, g.tabs.positions, sizeof g.tabs.positions);
+    memcpy(t.bytes + 84, g.tabs.kinds, sizeof g.tabs.kinds);
+    for (size_t k = 1; k < w_->tabs.size(); ++k)
+      if (!memcmp(w_->tabs[k].bytes, t.bytes, sizeof t.bytes)) {
+        r.tabId = int32_t(k);
+        return r;
+      }
+    if (w_->tabs.empty()) w_->tabs.push_back(wrxfmt::WrxTabRecord{});
+    if (w_->tabs.size() >= size_t(wrxfmt::kMaxTabRecords)) {
+      if (!tabsFull_) WrxErrorBox(w_, 115, "FindOrAddTab");
+      tabsFull_ = true;
+      return r;
+    }
+    w_->tabs.push_back(t);
+    r.tabId = int32_t(w_->tabs.size() - 1);
+    return r;
+  }
+
+  int32_t ParaId(const wrxfmt::WrxParaRecord& r) {
+    for (size_t k = 0; k < w_->paras.size(); ++k)
+      if (!memcmp(&w_->paras[k], &r, sizeof r)) return int32_t(k);
+    if (w_->paras.size() >= 30000) return 0;
+    w_->paras.push_back(r);
+    return int32_t(w_->paras.size() - 1);
+  }
+
+  int FontId() {
+    const CharProps& c = Top().chars;
+    const int32_t number = c.font >= 0 ? c.font : defaultFont_;
+    const auto face = faces_.find(number);
+    const char* name = face != faces_.end() && !face->second.empty() ? face->second.c_str() : w_->arg.typeface;
+    const int32_t size = c.halfPoints > 0 ? std::clamp(c.halfPoints / 2, 1, 1638) : w_->fonts[0].pointSize;
+    const COLORREF colour =
+        c.colour > 0 && size_t(c.colour) < colours_.size() ? colours_[size_t(c.colour)] : w_->fonts[0].textColor;
+    const std::string key =
+        std::string(name) + '\0' + std::to_string(size) + '/' + std::to_string(c.style) + '/' + std::to_string(colour);
+    const auto it = fontIds_.find(key);
+    if (it != fontIds_.end()) return it->second;
+    int id = FindOrAddFont(w_, w_->dc, -1, name, size, c.style, colour, w_->fonts[0].backColor, 0, 0, 1, 0);
+    if (id < 0 || id >= WRX_MAXFONTS) id = 0;
+    fontIds_.emplace(key, id);
+    return id;
+  }
+
+  void Control(const rtf::Token& t) {
+    GroupState& g = Top();
+    const Word word = Lookup(t.word);
+    const int32_t p = t.param;
+    const bool on = !t.hasParam || p != 0;
+    if (word == W_IGNORABLE) {
+      ignorable_ = true;
+      return;
+    }
+    const bool ignorable = ignorable_;
+    ignorable_ = false;
+    if (g.dest == GroupState::kSkip) return;
+    auto setStyle = [&g](DWORD bits, bool set) {
+      g.chars.style = set ? (g.chars.style | bits) : (g.chars.style & ~bits);
+    };
+    auto twips = [&t](int32_t low, int32_t high) { return std::clamp(t.param, low, high); };
+    switch (word) {
+      case W_NONE:
+        // An unknown destination after \* is skipped whole.
+        if (ignorable) g.dest = GroupState::kSkip;
+        return;
+      case W_FONTTBL: g.dest = GroupState::kFontTable; return;
+      case W_COLORTBL:
+        g.dest = GroupState::kColourTable;
+        colours_.clear();
+        return;
+      case W_SKIPDEST:
+      case W_PNTEXT: g.dest = GroupState::kSkip; return;
+      case W_IGNORABLE: return;
+      case W_F:
+        if (g.dest == GroupState::kFontTable) {
+          if (!fontName_.empty()) EndFontName();
+          fontNumber_ = p;
+        } else {
+          g.chars.font = p;
+        }
+        return;
+      case W_DEFF: defaultFont_ = p; return;
+      case W_FS: g.chars.halfPoints = twips(2, 3276); return;
+      case W_B: setStyle(2, on); return;
+      case W_I: setStyle(4, on); return;
+      case W_UL: setStyle(1, on); return;
+      case W_ULNONE: setStyle(1 | 0x100, false); return;
+      case W_STRIKE: setStyle(8, on); return;
+      case W_V: setStyle(64, on); return;
+      case W_SUPER: setStyle(16, true), setStyle(32, false); return;
+      case W_SUB: setStyle(32, true), setStyle(16, false); return;
+      case W_NOSUPERSUB: setStyle(16 | 32, false); return;
+      case W_PLAIN: g.chars = CharProps{-1, 0, 0, 0, g.chars.unicodeSkip}; return;
+      case W_CF: g.chars.colour = std::max(0, p); return;
+      case W_PAR: EndParagraph(w_->paraEnd); return;
+      case W_PARD:
+        g.para = defaultPara_;
+        g.tabs = TabSet{};
+        return;
+      case W_TQR: g.tabs.nextKind = 1; return;
+      case W_TQC: g.tabs.nextKind = 2; return;
+      case W_TQDEC: g.tabs.nextKind = 3; return;
+      case W_TX:
+        // Stops in increasing order, as the wrap reads them.
+        if (g.tabs.count < 20 && t.param > 0 && t.param <= 31680 &&
+            (g.tabs.count == 0 || t.param > g.tabs.positions[g.tabs.count - 1])) {
+          g.tabs.positions[g.tabs.count] = t.param;
+          g.tabs.kinds[g.tabs.count++] = g.tabs.nextKind;
+        }
+        g.tabs.nextKind = 0;
+        return;
+      case W_QL: g.para.flags = (g.para.flags & ~(PF_CENTRED | PF_RIGHT | PF_JUSTIFIED)) | PF_LEFT; return;
+      case W_QC: g.para.flags = (g.para.flags & ~(PF_RIGHT | PF_JUSTIFIED | PF_LEFT)) | PF_CENTRED; return;
+      case W_QR: g.para.flags = (g.para.flags & ~(PF_CENTRED | PF_JUSTIFIED | PF_LEFT)) | PF_RIGHT; return;
+      case W_QJ: g.para.flags = (g.para.flags & ~(PF_CENTRED | PF_RIGHT | PF_LEFT)) | PF_JUSTIFIED; return;
+      case W_LI: g.para.leftIndent = twips(-31680, 31680); return;
+      case W_RI: g.para.rightIndent = twips(-31680, 31680); return;
+      case W_FI: g.para.firstIndent = twips(-31680, 31680); return;
+      case W_SB: g.para.spaceBefore = twips(0, 31680); return;
+      case W_SA: g.para.spaceAfter = twips(0, 31680); return;
+      case W_SL: g.para.lineSpacing = twips(-31680, 31680); return;
+      case W_TAB:
+      case W_CELL: Emit(WRX_TAB); return;
+      case W_LINE: Emit(WRX_LINEBREAK); return;
+      case W_ROW: EndParagraph(w_->paraEnd); return;
+      case W_PAGE: MarkerLine(WRX_PAGEBREAK); return;
+      case W_SECT: EndParagraph(w_->paraEnd); return;
+      case W_U: {
+        const int32_t u = p < 0 ? p + 65536 : p;
+        const uint8_t b = From1252(u);
+        Emit(b ? b : uint8_t('?'));
+        skipChars_ = g.chars.unicodeSkip;
+        return;
+      }
+      case W_UC: g.chars.unicodeSkip = std::clamp(p, 0, 10); return;
+      case W_RED: pendingColour_ = (pendingColour_ & 0xFFFF00) | uint32_t(std::clamp(p, 0, 255)); return;
+      case W_GREEN: pendingColour_ = (pendingColour_ & 0xFF00FF) | (uint32_t(std::clamp(p, 0, 255)) << 8); return;
+      case W_BLUE: pendingColour_ = (pendingColour_ & 0x00FFFF) | (uint32_t(std::clamp(p, 0, 255)) << 16); return;
+      case W_EMDASH: Emit(151); return;
+      case W_ENDASH: Emit(150); return;
+      case W_LQUOTE: Emit(145); return;
+      case W_RQUOTE: Emit(146); return;
+      case W_LDBLQUOTE: Emit(147); return;
+      case W_RDBLQUOTE: Emit(148); return;
+      case W_BULLET: Emit(149); return;
+      case W_NBSP: Emit(WRX_LINEMARK); return;
+      case W_HYPHEN: Emit('-'); return;
+      case W_OPTHYPHEN: return;
+    }
+  }
+
+  void Finish() {
+    if (!paragraphs.empty() && paragraphs.back().para < 0) {
+      const int32_t para = ParaId(WithTabs(Top()));
+      for (size_t k = paragraphs.size(); k-- > 0 && paragraphs[k].para < 0;) paragraphs[k].para = para;
+    }
+    for (Paragraph& p : paragraphs)
+      if (p.para < 0) p.para = 0;
+  }
+
+  WrxWindow* w_;
+  rtf::Tokenizer in_;
+  std::vector<GroupState> stack_;
+  wrxfmt::WrxParaRecord defaultPara_{};
+  std::map<int32_t, std::string> faces_;
+  std::vector<COLORREF> colours_;
+  std::map<std::string, int> fontIds_;
+  std::string fontName_;
+  int32_t fontNumber_ = -1, defaultFont_ = 0;
+  uint32_t pendingColour_ = 0;
+  int32_t skipChars_ = 0;
+  bool ignorable_ = false;
+  bool tabsFull_ = false;
+  bool ended_ = false;
+};
+
+// Puts paragraphs into lines at `line` (replacing nothing), for a window
+// without word wrap the paragraph ends taken off.
+int PlaceLines(WrxWindow* w, int32_t line, const std::vector<Paragraph>& paragraphs) {
+  const int32_t count = int32_t(paragraphs.size());
+  if (count == 0) return 1;
+  if (!ExpandLineArray(w, w->lineCount + count)) return WrxErrorBox(w, 86, "RtfRead");
+  if (!ShiftLines(w, line, count, 'B')) return WrxErrorBox(w, 86, "RtfRead");
+  for (int32_t k = 0; k < count; ++k) {
+    const Paragraph& p = paragraphs[size_t(k)];
+    std::string text = p.text;
+    std::vector<uint8_t> ids = p.ids;
+    if (!w->arg.wordWrap && !text.empty() && uint8_t(text.back()) == w->paraEnd) {
+      text.pop_back();
+      ids.pop_back();
+    }
+    ids.push_back(0);
+    SetWrxLine(w->hwnd, line + k, text.c_str(), ids.data());
+    w->lines[line + k]->para = p.para;
+    SetLineFlagsFromText(w, line + k);
+  }
+  return 1;
+}
+
+}  // namespace
+
+int RtfRead(WrxWindow* w, int mode, const uint8_t* data, size_t size) {
+  {
+    // Only a document that starts as RTF replaces the window's.
+    rtf::Tokenizer probe(data, size);
+    if (probe.Next().kind != rtf::TokenKind::kGroupOpen) return 0;
+    const rtf::Token first = probe.Next();
+    if (first.kind != rtf::TokenKind::kControl || first.word != "rtf") return 0;
+  }
+  if (mode != 2) ResetWrxDocument(w);
+  Reader reader(w, data, size);
+  if (!reader.Read()) return 0;
+  if (mode != 2) {
+    if (!PlaceLines(w, 0, reader.paragraphs)) return 0;
+    // The empty line the reset left goes when the document brought lines.
+    if (w->lineCount > 1 && reader.paragraphs.size() > 0 && w->lines[w->lineCount - 1]->length == 0)
+      ShiftLines(w, w->lineCount - 1, 1, 'D');
+    w->curLine = w->curCol = w->firstLine = 0;
+    w->modified = 0;
+    return 1;
+  }
+  // Insert: the cursor's line is split and the paragraphs go between.
+  const int32_t line = std::clamp(w->curLine, 0, w->lineCount - 1);
+  const WrxLine* l = w->lines[line];
+  const int32_t col = std::clamp(w->curCol, 0, l->length);
+  std::string head(l->text ? l->text : "", size_t(col)), tail(l->text ? l->text + col : "", size_t(l->length - col));
+  std::vector<uint8_t> headIds, tailIds;
+  for (int32_t k = 0; k < l->length; ++k) (k < col ? headIds : tailIds).push_back(uint8_t(GetCharFont(w, line, k)));
+  std::vector<Paragraph> lines = reader.paragraphs;
+  if (lines.empty()) return 1;
+  lines.front().text.insert(0, head);
+  lines.front().ids.insert(lines.front().ids.begin(), headIds.begin(), headIds.end());
+  Paragraph& last = lines.back();
+  const bool lastEnded = !last.text.empty() && uint8_t(last.text.back()) == w->paraEnd;
+  int32_t endLine = line + int32_t(lines.size()) - 1;
+  int32_t endCol = int32_t(last.text.size());
+  if (!tail.empty()) {
+    if (lastEnded) {
+      lines.push_back(Paragraph{tail, tailIds, l->para});
+    } else {
+      last.text += tail;
+      last.ids.insert(last.ids.end(), tailIds.begin(), tailIds.end());
+    }
+  }
+  if (lastEnded) ++endLine, endCol = 0;
+  if (!PlaceLines(w, line, lines)) return 0;
+  ShiftLines(w, line + int32_t(lines.size()), 1, 'D');  // the line that was split
+  ++w->modified;
+  w->curLine = std::min(endLine, w->lineCount - 1);
+  w->curCol = std::min(endCol, w->lines[w->curLine]->length);
+  return 1;
+}
+
+int InsertWrxRtf(HWND hwnd, const char* buffer, long size, long line, int col, int repaint) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w || !buffer) return 0;
+  w->curLine = int32_t(std::clamp<long>(line, 0, w->lineCount - 1));
+  w->curCol = std::clamp(col, 0, w->lines[w->curLine]->length);
+  const size_t bytes = size < 0 ? strlen(buffer) : size_t(size);
+  const int32_t first = w->curLine;
+  if (!RtfRead(w, 2, reinterpret_cast<const uint8_t*>(buffer), bytes)) return 0;
+  if (w->arg.wordWrap) WordWrap(w, std::max(0, first - 1), w->curLine - first + 2);
+  w->curRow = w->curLine - w->firstLine;
+  if (repaint) {
+    w->paintScope = 3;
+    PaintWrx(w);
+  }
+  return 1;
+}
