@@ -49,7 +49,7 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 mkdir -p "$WINEPREFIX"
-wineserver -p >/dev/null 2>&1
+wineserver -p >/dev/null 2>&1 || true  # already running for this prefix
 if [ ! -f "$WINEPREFIX/.pelmora-ready" ]; then
   wineboot -i >/dev/null 2>&1 || true
   # Metric-compatible faces so text measurements are the same on every machine.

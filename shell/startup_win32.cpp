@@ -19,6 +19,7 @@
 #include "browser/browser.h"
 #include "msgbase/maintenance.h"
 #include "online/ghosts.h"
+#include "wrx/wrx.h"
 #include "browser/thread_list.h"
 #include "browser/browser_state.h"
 #include "shell/commands_hooks.h"
@@ -257,7 +258,11 @@ void InstallOutbasketHooks() {
   g_browserHooks.nextGhost = NextGhostOfBrowser;
 }
 
+// The rich-text control's diagnostics go to the debug log.
+void WrxDebugLine(const char* line) { DebugLogF("%s", line); }
+
 void InstallCommandParts() {
+  SetWrxDebugProc(WrxDebugLine);
   g_windowClassProcs.registerProgressBar = [](HINSTANCE instance) -> BOOL { return RegisterProgressBar(instance); };
   g_windowClassProcs.registerTabControl = [](HINSTANCE instance) -> BOOL { return TabCtrlModule(instance); };
 }
