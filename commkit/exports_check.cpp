@@ -2,6 +2,7 @@
 // the argument bytes written into commkit.def can never drift from the code.
 #include "commkit.h"
 #include "commkit/bp/bp_exports.h"
+#include "commkit/qvx/qvx_link.h"
 #include "exports.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // Building requests and reading replies, and the generic requests several
 // service classes share: attributes, options, the query and data requests,
 // entry lists and pairs, and the host's menu and list query.
+#include <cstddef>
 #include <cstring>
 
 #include "commkit/qvx/qvx_internal.h"
@@ -21,15 +22,25 @@ T* AllocRecord(QvxSession* s, size_t size = sizeof(T)) {
   return record;
 }
 
-// Reads one string per set bit of `bits` (lowest first) into `slots`.
-bool ReadSlots(QvxSession* s, uint32_t bits, int count, char** slots) {
+// Reads one string per set bit of `bits` (lowest first) into the slot
+// array at `slots`; the records are packed, so the slots are copied whole.
+bool ReadSlots(QvxSession* s, uint32_t bits, int count, void* slots) {
+  char* local[10] = {};
   for (int i = 0; i < count; ++i)
-    if (bits & (1u << i)) slots[i] = QvxGetString(s);
+    if (bits & (1u << i)) local[i] = QvxGetString(s);
+  std::memcpy(slots, local, sizeof(char*) * size_t(count));
   return s->error == 0;
 }
 
-void FreeSlots(char** slots, int count) {
-  for (int i = 0; i < count; ++i) S().memFree(slots[i]);
+void FreeSlots(const void* slots, int count) {
+  char* local[10];
+  std::memcpy(local, slots, sizeof(char*) * size_t(count));
+  for (int i = 0; i < count; ++i) S().memFree(local[i]);
+}
+
+template <class T>
+void* SlotsOf(T* record) {
+  return reinterpret_cast<uint8_t*>(record) + offsetof(T, strings);
 }
 
 bool SendAndAwait(QvxSession* s, uint8_t cls, uint8_t request, uint8_t reply) {
@@ -241,7 +252,7 @@ QvxAttributes* BP_CALL QvxGetAttributes(QvxSession* s, uint8_t flags, uint16_t e
     record->flags = QvxGetByte(s);
     if (record->flags & 0x80) record->extension = QvxGetWord(s);
     uint32_t bits = (record->flags & 0x7F) | uint32_t(record->extension & 7) << 7;
-    if (!ReadSlots(s, bits, 10, record->strings)) break;
+    if (!ReadSlots(s, bits, 10, SlotsOf(record))) break;
   }
   if (s->error) {
     QvxFreeAttributes(first);
@@ -253,7 +264,7 @@ QvxAttributes* BP_CALL QvxGetAttributes(QvxSession* s, uint8_t flags, uint16_t e
 void BP_CALL QvxFreeAttributes(QvxAttributes* list) {
   while (list) {
     QvxAttributes* next = list->next;
-    FreeSlots(list->strings, 10);
+    FreeSlots(SlotsOf(list), 10);
     S().memFree(list);
     list = next;
   }
@@ -288,7 +299,7 @@ QvxOptions* BP_CALL QvxGetOptions(QvxSession* s, uint8_t selector, int kind, uin
     record->flags = flags;
     record->count = n;
     record->width = width;
-    ReadSlots(s, flags & 0x7F, 7, record->strings);
+    ReadSlots(s, flags & 0x7F, 7, SlotsOf(record));
   }
   if (s->error) {
     QvxFreeOptions(first);
@@ -300,7 +311,7 @@ QvxOptions* BP_CALL QvxGetOptions(QvxSession* s, uint8_t selector, int kind, uin
 void BP_CALL QvxFreeOptions(QvxOptions* list) {
   while (list) {
     QvxOptions* next = list->next;
-    FreeSlots(list->strings, 7);
+    FreeSlots(SlotsOf(list), 7);
     S().memFree(list);
     list = next;
   }
@@ -424,7 +435,7 @@ QvxReply26* BP_CALL QvxRequest26(QvxSession* s, uint8_t a, uint8_t b, int mode, 
   block->q = q;
   block->count = n;
   uint32_t bits = (p & 63) | (q & 1) << 6;
-  for (unsigned i = 0; i < n && !s->error; ++i) ReadSlots(s, bits, 7, block->rows[i].strings);
+  for (unsigned i = 0; i < n && !s->error; ++i) ReadSlots(s, bits, 7, SlotsOf(&block->rows[i]));
   if (s->error || QvxPollClient(s)) {
     QvxFreeRequest26(block);
     return nullptr;
@@ -434,7 +445,7 @@ QvxReply26* BP_CALL QvxRequest26(QvxSession* s, uint8_t a, uint8_t b, int mode, 
 
 void BP_CALL QvxFreeRequest26(QvxReply26* block) {
   if (!block) return;
-  for (unsigned i = 0; i < block->count; ++i) FreeSlots(block->rows[i].strings, 7);
+  for (unsigned i = 0; i < block->count; ++i) FreeSlots(SlotsOf(&block->rows[i]), 7);
   S().memFree(block);
 }
 
