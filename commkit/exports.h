@@ -166,6 +166,8 @@
   X(226, QvxGetBlockSize, 4) \
   X(227, QvxSetBlockSize, 8) \
   X(228, QvxBpErrorText, 4) \
+  X(483, PasswordToHex, 8) \
+  X(484, PasswordFromHex, 8) \
   X(600, QvxGetClass1Text, 4) \
   X(601, QvxGetPacketClass, 4) \
   X(602, QvxGetPacketFunction, 4) \

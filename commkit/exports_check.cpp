@@ -3,6 +3,7 @@
 #include "commkit.h"
 #include "commkit/bp/bp_exports.h"
 #include "commkit/qvx/qvx_link.h"
+#include "commkit/session/encodings.h"
 #include "exports.h"
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "commkit/bp/bp_engine.h"
 #include "commkit/qvx/qvx_link.h"
+#include "commkit/session/encodings.h"
 #include "exports.h"
 #include "fake_client.h"
 #include "port/port.h"
