@@ -15,4 +15,7 @@ constexpr int ArgumentBytes(R(ZRTAPI *)(A...)) {
 
 #define COMMKIT_CHECK_ROW(ordinal, name, bytes) \
   static_assert(ArgumentBytes(&name) == bytes, #name " argument bytes");
+// stdcall argument bytes exist only in the i686 build.
+#if !defined(_WIN64)
 COMMKIT_EXPORTS(COMMKIT_CHECK_ROW)
+#endif

@@ -10,7 +10,9 @@ struct AllocatorNode {
   ZrtAllocFn alloc;
   ZrtReleaseFn release;
 };
+#if !defined(_WIN64)
 static_assert(sizeof(AllocatorNode) == 16);
+#endif
 
 AllocatorNode *g_allocators;
 

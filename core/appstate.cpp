@@ -8,8 +8,45 @@ static int WINAPI_MessageBox(HWND owner, const char* text, const char* caption, 
   return MessageBoxA(owner, text, caption, style);
 }
 
+INT_PTR GuardedDialogCall(DLGPROC proc, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    return proc(dialog, message, wParam, lParam);
+  } catch (const CommandAbort&) {
+    NoteAbortCaught();
+    EndDialog(dialog, 0);
+    return TRUE;
+  }
+}
+
+namespace {
+
+// Every dialog runs its procedure through the guard: the real procedure and
+// its parameter travel in the creation parameter and then in a property.
+struct GuardedDialog {
+  DLGPROC proc;
+  LPARAM param;
+};
+const char kGuardProp[] = "PelmoraDlgGuard";
+
+INT_PTR CALLBACK GuardingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* guard = reinterpret_cast<GuardedDialog*>(lParam);
+    SetPropA(dialog, kGuardProp, guard);
+    return GuardedDialogCall(guard->proc, dialog, message, wParam, guard->param);
+  }
+  auto* guard = static_cast<GuardedDialog*>(GetPropA(dialog, kGuardProp));
+  if (!guard) return FALSE;
+  if (message == WM_NCDESTROY) RemovePropA(dialog, kGuardProp);
+  return GuardedDialogCall(guard->proc, dialog, message, wParam, lParam);
+}
+
+}  // namespace
+
 static INT_PTR DefaultDialogBox(HINSTANCE module, const char* templateName, HWND owner, DLGPROC proc, LPARAM param) {
-  return DialogBoxParamA(module, templateName, owner, proc, param);
+  GuardedDialog guard = {proc, param};
+  INT_PTR result = DialogBoxParamA(module, templateName, owner, GuardingDialogProc, reinterpret_cast<LPARAM>(&guard));
+  ThrowIfAbortPending();
+  return result;
 }
 
 static void NoStatusBar(const char*) {}

@@ -5,7 +5,21 @@
 _pl_build=$(cd "$1" && pwd)
 export WINEPREFIX="$_pl_build/wineprefix"
 export WINEDEBUG=-all
-export WINEARCH=win32
+# A 64-bit build tree (made where the machine cannot run 32-bit code) runs under
+# 64-bit Wine: its loader goes first on PATH, since Debian's launcher always
+# picks the 32-bit one when it is installed.
+if [ "$(basename "$_pl_build")" = "win64" ]; then
+  export WINEARCH=win64
+  export WINELOADER=/usr/lib/wine/wine64
+  mkdir -p "$_pl_build/wine-bin"
+  for _pl_tool in wine wine-stable; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$_pl_build/wine-bin/$_pl_tool"
+    chmod +x "$_pl_build/wine-bin/$_pl_tool"
+  done
+  case ":$PATH:" in *":$_pl_build/wine-bin:"*) ;; *) export PATH="$_pl_build/wine-bin:$PATH" ;; esac
+else
+  export WINEARCH=win32
+fi
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 _pl_started_xvfb=""
 # A display this build tree started earlier and is still up is reused: the

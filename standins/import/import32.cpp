@@ -553,6 +553,21 @@ struct Plan {
   Journal journal;
 };
 
+// "folder number sender" in postits.log for each urgent message, so the
+// program's poll opens a note for it.
+void AppendPostits(const ImportFile& parsed, const Plan& plan) {
+  std::string lines;
+  for (size_t i = 0; i < parsed.messages.size(); ++i) {
+    const ImportedMessage& m = parsed.messages[i];
+    if (m.urgent) lines += m.folder + " " + std::to_string(plan.numbers[i]) + " " + m.author + "\n";
+  }
+  if (lines.empty()) return;
+  FILE* f = std::fopen(DataFile("postits.log").c_str(), "ab");
+  if (!f) return AppendReport("can't write postits.log");
+  bool ok = std::fwrite(lines.data(), 1, lines.size(), f) == lines.size();
+  if (std::fclose(f) != 0 || !ok) AppendReport("can't write postits.log");
+}
+
 // The path of the log a rebuilt topic gets: where the handed-back copy came
 // from, relative to the data directory.
 bool RebuildTarget(const std::string& copyPath, std::string* baseName) {
@@ -1130,6 +1145,7 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   j.committed = true;
   if (!WriteJournal(j)) return EntryResult::Failed;  // still pending: the next run undoes it
   DieAt("committed");
+  AppendPostits(parsed, plan);
   if (!RemoveEntry(entry.path)) return EntryResult::Failed;
   DieAt("removed");
   file.Close();

@@ -324,15 +324,12 @@ class Parser {
     while (out_.error.empty()) {
       if (!cursor_.Next(&line)) break;
       if (line.empty()) continue;
-      if (IsSeparator(line) && SeparatorMessage()) continue;
-      if (StartsWith(line, ">>>") && SingleLineMessage(line)) continue;
-      if (!out_.error.empty()) break;
-      if (options_.logForm) continue;  // not a message: passed over
-      if (StartsWith(line, "#pragma ")) Pragma(line.substr(8));
-      else if (StartsWith(line, "!start ")) Block(line.substr(7));
-      else if (StartsWith(line, "#! rnews ")) Batch(line, true);
-      else if (StartsWith(line, "Memo #")) Batch(line, false);
-      else Fail("unexpected line \"" + std::string(line.substr(0, 80)) + "\"");
+      size_t before = out_.messages.size();
+      Element(line);
+      if (urgent_ && out_.messages.size() > before) {
+        out_.messages[before].urgent = true;
+        urgent_ = false;
+      }
     }
     if (!out_.error.empty()) {
       out_.messages.clear();
@@ -342,6 +339,20 @@ class Parser {
   }
 
  private:
+  // One element of the text from its first line: a message, a block, a
+  // batch or a pragma.
+  void Element(std::string_view line) {
+    if (IsSeparator(line) && SeparatorMessage()) return;
+    if (StartsWith(line, ">>>") && SingleLineMessage(line)) return;
+    if (!out_.error.empty()) return;
+    if (options_.logForm) return;  // not a message: passed over
+    if (StartsWith(line, "#pragma ")) Pragma(line.substr(8));
+    else if (StartsWith(line, "!start ")) Block(line.substr(7));
+    else if (StartsWith(line, "#! rnews ")) Batch(line, true);
+    else if (StartsWith(line, "Memo #")) Batch(line, false);
+    else Fail("unexpected line \"" + std::string(line.substr(0, 80)) + "\"");
+  }
+
   void Fail(std::string text) {
     if (out_.error.empty()) out_.error = std::move(text);
   }
@@ -488,6 +499,8 @@ class Parser {
       override_ = folder;
     } else if (name == "overridenumber") {
       renumber_ = StartsWithNoCase(value, "y");
+    } else if (name == "urgent") {
+      urgent_ = StartsWithNoCase(value, "y");
     }
     // "thread=no": messages are written as they come; nothing threads them
     // here. Names this program does not know steer nothing.
@@ -547,6 +560,7 @@ class Parser {
   std::string service_;
   std::string override_;
   bool renumber_ = false;
+  bool urgent_ = false;  // the next message is urgent
   std::map<std::pair<std::string, long>, int> pasted_;  // (stated folder, number) -> message
   Cursor cursor_;
   ImportFile out_;

@@ -19,6 +19,8 @@ struct ImportedMessage {
   // A pasted message keeping its number must not overwrite another message
   // that holds it: it takes the next number instead.
   bool neverReplace = false;
+  // Marked by "#pragma urgent=yes" before it: a post-it note goes out for it.
+  bool urgent = false;
 
   std::string_view body;  // bytes of the body, in the text or in ownedBody
   std::string ownedBody;

@@ -241,3 +241,16 @@ TEST(ImportParse, AHandedBackLogPassesOverWhatIsNoMessage) {
 }
 
 }  // namespace
+
+TEST(ImportParse, UrgentMarksOnlyTheNextMessage) {
+  std::string text =
+      "#pragma urgent=yes\r\n>>>quorl:mail/demo 2 bob(6)10Dec26 14:00\r\nsoon\r\n\r\n"
+      ">>>quorl:mail/demo 3 bob(6)10Dec26 14:01\r\nlater\r\n\r\n"
+      "#pragma urgent=no\r\n>>>quorl:mail/demo 4 bob(6)10Dec26 14:02\r\nnever\r\n\r\n";
+  ImportFile parsed = Parse(text);
+  ASSERT_TRUE(parsed.error.empty()) << parsed.error;
+  ASSERT_EQ(parsed.messages.size(), 3u);
+  EXPECT_TRUE(parsed.messages[0].urgent);
+  EXPECT_FALSE(parsed.messages[1].urgent);
+  EXPECT_FALSE(parsed.messages[2].urgent);
+}
