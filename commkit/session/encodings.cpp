@@ -126,7 +126,7 @@ extern "C" {
 void BP_CALL PasswordToHex(const char* password, char* out) {
   if (!out) return;
   uint8_t field[kPasswordField] = {};
-  if (password) std::strncpy(reinterpret_cast<char*>(field), password, kPasswordField);
+  for (int i = 0; password && i < kPasswordField && password[i]; ++i) field[i] = uint8_t(password[i]);
   ZrtScramblePassword(field);
   static const char kDigits[] = "0123456789ABCDEF";
   for (int i = 0; i < kPasswordField; ++i) {
