@@ -52,7 +52,8 @@ struct PortObject;
 struct QvxSession;
 #pragma pack(push, 1)
 struct Block {
-  uint32_t word0, argument, value;
+  uintptr_t word0, argument;
+  uint32_t value;
   PortObject* port;
 };
 #pragma pack(pop)
