@@ -104,8 +104,10 @@ static_assert(sizeof(ChoiceRow) == 82);
 // Four-word block that lParam points to for the forwarded driver's notices
 // and for the raw-block and log-line notices.
 struct NoticeBlock {
-  uint32_t word0;
-  uint32_t argument;
+  // Words that may carry a pointer are as wide as one, which on the
+  // clients' i686 is 32 bits.
+  uintptr_t word0;
+  uintptr_t argument;
   uint32_t value;
   struct PortObject *port;
 };

@@ -6,6 +6,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_commkitInstance = instance;
     BpUseToolbox();
+    QvxUseToolbox();
   }
   return TRUE;
 }

@@ -100,13 +100,102 @@
   X(140, BpReceiverRun, 4) \
   X(141, BpReceiverCreate, 12) \
   X(142, BpReceiverFree, 4) \
+  X(150, QvxErrorText, 4) \
+  X(151, QvxCreate, 4) \
+  X(152, QvxDestroy, 4) \
+  X(153, QvxStart, 16) \
+  X(154, QvxPoll, 4) \
+  X(155, QvxStop, 8) \
+  X(156, QvxSendAck, 12) \
+  X(157, QvxSendFailure, 20) \
+  X(158, QvxGetPrefix, 4) \
+  X(159, QvxQualifyName, 8) \
+  X(160, QvxSetPrefix, 8) \
+  X(161, QvxSetPrefixFrom, 8) \
+  X(162, QvxSelectClass, 20) \
+  X(163, QvxRequest11, 8) \
+  X(164, QvxAcceptSession, 16) \
+  X(166, QvxHold, 8) \
+  X(167, QvxSend17, 12) \
+  X(168, QvxGetAttributes, 20) \
+  X(169, QvxFreeAttributes, 4) \
+  X(170, QvxQuery18, 20) \
+  X(171, QvxReadEntries, 4) \
+  X(172, QvxFreeEntries, 4) \
+  X(173, QvxSend30End, 4) \
+  X(174, QvxFreePairs, 4) \
+  X(175, QvxSendPairs, 8) \
+  X(176, QvxAnswer8, 4) \
+  X(177, QvxFreeOptions, 4) \
+  X(178, QvxDataRequest, 28) \
+  X(179, QvxGetOptions, 40) \
+  X(180, QvxGetText6, 4) \
+  X(181, QvxPutText6, 8) \
+  X(190, QvxPollClient, 4) \
+  X(191, QvxBeginRequest, 12) \
+  X(192, QvxPutByte, 8) \
+  X(193, QvxPutWord, 8) \
+  X(194, QvxPutLong, 8) \
+  X(195, QvxPutShortNumber, 8) \
+  X(196, QvxPutLong24, 8) \
+  X(197, QvxPutString, 8) \
+  X(198, QvxPutDateTime, 12) \
+  X(199, QvxPutDate, 8) \
+  X(200, QvxSendRequest, 4) \
+  X(201, QvxReceivePacket, 8) \
+  X(202, QvxAnswerQuery, 4) \
+  X(203, QvxAwaitReply, 16) \
+  X(204, QvxGetByte, 4) \
+  X(205, QvxGetWord, 4) \
+  X(206, QvxGetLong, 4) \
+  X(207, QvxGetShortNumber, 4) \
+  X(208, QvxGetLong24, 4) \
+  X(209, QvxGetString, 4) \
+  X(210, QvxGetDate, 8) \
+  X(211, QvxGetDateTime, 8) \
+  X(212, QvxPutStringPart, 8) \
+  X(213, QvxNotifyFailure, 4) \
+  X(214, QvxRequest26, 32) \
+  X(215, QvxFreeRequest26, 4) \
   X(220, QvxBpStart, 4) \
   X(221, QvxBpSend, 12) \
   X(222, QvxBpReceive, 16) \
   X(223, QvxBpClose, 4) \
   X(224, QvxBpSetVersion, 4) \
   X(225, QvxBpSetWindow, 12) \
+  X(226, QvxGetBlockSize, 4) \
+  X(227, QvxSetBlockSize, 8) \
   X(228, QvxBpErrorText, 4) \
+  X(483, PasswordToHex, 8) \
+  X(484, PasswordFromHex, 8) \
+  X(600, QvxGetClass1Text, 4) \
+  X(601, QvxGetPacketClass, 4) \
+  X(602, QvxGetPacketFunction, 4) \
+  X(603, QvxSetNoticeClass, 8) \
+  X(604, QvxGetNoticeClass, 4) \
+  X(605, QvxGetFailureCode, 4) \
+  X(606, QvxSetTimeout, 8) \
+  X(607, QvxGetTimeout, 4) \
+  X(608, QvxSetBytesLeft, 8) \
+  X(609, QvxGetBytesLeft, 4) \
+  X(610, QvxGetRest, 4) \
+  X(611, QvxSetChars8, 8) \
+  X(612, QvxSetStrings8, 8) \
+  X(613, QvxGetStrings8, 4) \
+  X(614, QvxSetClientValue, 8) \
+  X(615, QvxGetClientValue, 4) \
+  X(616, QvxGetPort, 4) \
+  X(617, QvxSetEngine, 8) \
+  X(618, QvxGetEngine, 4) \
+  X(619, QvxGetError, 4) \
+  X(620, QvxHasError, 4) \
+  X(621, QvxReadFailure, 4) \
+  X(622, QvxGetClass1Byte, 4) \
+  X(623, QvxReadNotice19, 4) \
+  X(624, QvxGetChars8, 4) \
+  X(625, QvxIsBusy, 4) \
+  X(626, QvxSetPreferFunction20, 8) \
+  X(627, QvxGetPreferFunction20, 4) \
   X(700, PortGetSettings, 4) \
   X(702, PortLogControl, 8) \
   X(703, PortBytesReceived, 4) \
@@ -147,6 +236,7 @@
   X(1084, TraceByte, 20) \
   X(1085, TraceWord, 20) \
   X(1086, TraceLong, 20) \
+  X(1087, QvxSetCallback, 8) \
   X(1119, SettingsGetWinsockDescription, 4) \
   X(1120, SettingsGetHostName, 4) \
   X(1121, SettingsSetHostName, 8) \

@@ -2,6 +2,8 @@
 // the argument bytes written into commkit.def can never drift from the code.
 #include "commkit.h"
 #include "commkit/bp/bp_exports.h"
+#include "commkit/qvx/qvx_link.h"
+#include "commkit/session/encodings.h"
 #include "exports.h"
 
 namespace {

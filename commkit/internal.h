@@ -7,6 +7,8 @@ extern HINSTANCE g_commkitInstance;
 // Points the B-protocol code at the toolbox's ports, files, notices, clock,
 // heap and texts; the library does it on start-up.
 void BpUseToolbox();
+// Gives the QVX link the toolbox's message loop, yield and debugger output.
+void QvxUseToolbox();
 
 // A deadline `units` × 100 ms ahead, for waits whose length in units does
 // not fit the 16 bits of TimeoutStart (seconds × 10 of a long wait).

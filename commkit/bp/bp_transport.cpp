@@ -319,6 +319,7 @@ long BP_CALL QvxBpReceive(BpLinkSession* s, uint8_t* buffer, unsigned size, int 
         s->error = kQvxErrTimeout;
         return -1;
       }
+      if (s->idle) s->idle(s);
     }
     BpCheckAckTimer(s->engine);
     if (!s->queue) {

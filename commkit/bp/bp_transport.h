@@ -33,6 +33,9 @@ struct BpLinkSession {
   // The client's abort query; sets the session error itself when it aborts.
   int (*pollAbort)(BpLinkSession* session);
   void* owner;
+  // Runs while a receive has nothing to read, so the wait can give the core
+  // away; none keeps polling.
+  void (*idle)(BpLinkSession* session);
 };
 
 // QVX link errors used by the transport.

@@ -5,7 +5,7 @@
 #include <string.h>
 
 namespace {
-uint32_t Forward(PortObject *port, UINT code, uint32_t argument, uint32_t value) {
+uint32_t Forward(PortObject *port, UINT code, uintptr_t argument, uint32_t value) {
   NoticeBlock block = {0, argument, value, port};
   SendMessageA(port->client, WM_USER, code, LPARAM(&block));
   return block.value;
@@ -29,7 +29,7 @@ int ForwardedOpen(PortObject *port, const char *name, int32_t speed, int32_t dat
                   const char *parity, int32_t stopBits, int32_t flow, int32_t carrier) {
   PortSettings copy;
   FillSettings(port, copy, name, speed, dataBits, parity, stopBits, flow, carrier);
-  uint32_t answer = Forward(port, kNoticeFwdOpen, uint32_t(uintptr_t(&copy)), 0);
+  uint32_t answer = Forward(port, kNoticeFwdOpen, uintptr_t(&copy), 0);
   if (answer && !port->error) {
     // The line is the client's; any value other than "closed" marks it open.
     if (port->handle == INVALID_HANDLE_VALUE) port->handle = reinterpret_cast<HANDLE>(1);
@@ -50,7 +50,7 @@ int ForwardedSetup(PortObject *port, int32_t speed, int32_t dataBits, const char
                    int32_t stopBits, int32_t flow, int32_t carrier) {
   PortSettings copy;
   FillSettings(port, copy, nullptr, speed, dataBits, parity, stopBits, flow, carrier);
-  return Forward(port, kNoticeFwdSetup, uint32_t(uintptr_t(&copy)), 0) != 0;
+  return Forward(port, kNoticeFwdSetup, uintptr_t(&copy), 0) != 0;
 }
 
 uint16_t ForwardedModemStatus(PortObject *port) {
@@ -59,12 +59,12 @@ uint16_t ForwardedModemStatus(PortObject *port) {
 
 uint16_t ForwardedWrite(PortObject *port, const void *buffer, uint16_t count) {
   uint32_t written =
-      uint16_t(Forward(port, kNoticeFwdWrite, uint32_t(uintptr_t(buffer)), count));
+      uint16_t(Forward(port, kNoticeFwdWrite, uintptr_t(buffer), count));
   return uint16_t(written > count ? count : written);
 }
 
 uint16_t ForwardedRead(PortObject *port, void *buffer, uint16_t maximum) {
-  uint32_t answer = Forward(port, kNoticeFwdRead, uint32_t(uintptr_t(buffer)), maximum);
+  uint32_t answer = Forward(port, kNoticeFwdRead, uintptr_t(buffer), maximum);
   uint32_t got = answer >> 16;
   return uint16_t(got > maximum ? maximum : got);
 }

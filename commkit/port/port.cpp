@@ -32,7 +32,7 @@ void ReportRawBlock(PortObject *port, const void *data, uint16_t count, int sent
   } else {
     port->emptyReadReported = 0;
   }
-  NoticeBlock block = {uint32_t(uintptr_t(data)), uint32_t(sent), count, port};
+  NoticeBlock block = {uintptr_t(data), uintptr_t(sent), count, port};
   SendMessageA(port->client, WM_USER, kNoticeRawBlock, LPARAM(&block));
 }
 

@@ -57,7 +57,7 @@ void PortLogWriteLine(PortObject *port) {
   }
   line[length] = 0;
   if (port->logFlags & 2) {
-    NoticeBlock block = {uint32_t(uintptr_t(line)), 0, 0, port};
+    NoticeBlock block = {uintptr_t(line), 0, 0, port};
     SendMessageA(port->client, WM_USER, kNoticeLogLine, LPARAM(&block));
   }
   if (port->memoryLog && port->memoryLogSize - port->memoryLogUsed >= uint32_t(length + 1)) {

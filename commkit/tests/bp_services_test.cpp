@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "commkit/bp/bp_engine.h"
+#include "commkit/qvx/qvx_link.h"
+#include "commkit/session/encodings.h"
 #include "exports.h"
 #include "fake_client.h"
 #include "port/port.h"

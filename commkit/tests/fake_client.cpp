@@ -53,7 +53,7 @@ LRESULT FakeClient::Notice(UINT code, NoticeBlock *block, LPARAM lParam) {
     return 0;
   }
   if (code < kNoticeFwdClose || code > kNoticeFwdPurge || !handleForwarded) return 0;
-  lastArgument = block->argument;
+  lastArgument = uint32_t(block->argument);
   lastValue = block->value;
   switch (code) {
     case kNoticeFwdOpen:
