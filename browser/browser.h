@@ -72,10 +72,10 @@ const char* PaneBarText();
 
 // The message view until the reading subsystem provides it: creating it in
 // the browser and showing a message in it.
-struct MessageViewHooks {
+struct BrowserViewHooks {
   HWND (*create)(HWND browser);
   void (*show)(HWND view, long number);
 };
-extern MessageViewHooks g_messageViewHooks;
+extern BrowserViewHooks g_browserViewHooks;
 // The browser's share of the height for the list.
 extern float g_splitRatio;

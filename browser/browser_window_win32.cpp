@@ -96,7 +96,7 @@ int OrderOfBrowser() { return MessageOrder; }
 
 }  // namespace
 
-MessageViewHooks g_messageViewHooks = {NoView, NoShowMessage};
+BrowserViewHooks g_browserViewHooks = {NoView, NoShowMessage};
 float g_splitRatio = 0.35f;
 
 BOOL RegisterBrowserClasses(HINSTANCE instance) {
@@ -195,7 +195,7 @@ void browse() {
     DestroyPanes();
     return;
   }
-  g_browser.view = g_messageViewHooks.create(g_browser.window);
+  g_browser.view = g_browserViewHooks.create(g_browser.window);
   LayoutBrowser(0);
   LoadStateIcons();
   g_browser.levelOffset = 0;
@@ -324,7 +324,7 @@ void ShowCurrentMessage() {
     else
       BuildInfoBar(text, sizeof text, g_browser.currentMessage, kDefaultInfoFields);
     SetPaneText(text);
-    g_messageViewHooks.show(g_browser.view, g_browser.currentMessage);
+    g_browserViewHooks.show(g_browser.view, g_browser.currentMessage);
     g_browser.lastShown = g_browser.currentMessage;
   }
   g_browser.refreshPending = false;

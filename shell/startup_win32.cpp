@@ -19,6 +19,7 @@
 #include "browser/browser.h"
 #include "msgbase/maintenance.h"
 #include "online/ghosts.h"
+#include "compose/message_view.h"
 #include "wrx/wrx.h"
 #include "browser/thread_list.h"
 #include "browser/browser_state.h"
@@ -261,7 +262,15 @@ void InstallOutbasketHooks() {
 // The rich-text control's diagnostics go to the debug log.
 void WrxDebugLine(const char* line) { DebugLogF("%s", line); }
 
+// The browser's message pane is the message view on a rich-text control.
+HWND CreateBrowserView(HWND browser) { return ResetMessageView(browser); }
+void ShowInBrowserView(HWND view, long number) {
+  if (view && number > 0) BuildMessageDisplay(view, false, false, number, false, false);
+}
+
 void InstallCommandParts() {
+  g_browserViewHooks.create = CreateBrowserView;
+  g_browserViewHooks.show = ShowInBrowserView;
   SetWrxDebugProc(WrxDebugLine);
   g_windowClassProcs.registerProgressBar = [](HINSTANCE instance) -> BOOL { return RegisterProgressBar(instance); };
   g_windowClassProcs.registerTabControl = [](HINSTANCE instance) -> BOOL { return TabCtrlModule(instance); };

@@ -61,7 +61,7 @@ class BrowserWindowTest : public TopicFixture {
     AddFolder(kEmpty, "empty.log", 0);
     g_browser = BrowserState();
     g_shown.clear();
-    g_messageViewHooks.show = [](HWND, long number) { g_shown.push_back(number); };
+    g_browserViewHooks.show = [](HWND, long number) { g_shown.push_back(number); };
     frame_ = CreateWindowA("BrowserTestFrame", "Frame", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 760,
                            560, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     CLIENTCREATESTRUCT ccs = {nullptr, 1000};
@@ -340,7 +340,7 @@ TEST_F(BrowserWindowTest, PaneKeysShiftTheTreeExpandAndPage) {
 
 TEST_F(BrowserWindowTest, ZoomModesLayThePanesOut) {
   WriteTopic("news.log", Topic());
-  g_messageViewHooks.create = [](HWND browser) {
+  g_browserViewHooks.create = [](HWND browser) {
     return CreateWindowA("STATIC", "view", WS_CHILD | WS_BORDER, 0, 0, 10, 10, browser, nullptr, nullptr, nullptr);
   };
   OpenWithRead(kNews, {});
@@ -363,7 +363,7 @@ TEST_F(BrowserWindowTest, ZoomModesLayThePanesOut) {
   }
   EXPECT_EQ(0, height(g_browser.list) % VlbStateOf(g_browser.list)->rowHeight) << "mixed mode: whole rows";
   EXPECT_EQ(-1, ZoomModeOfCommand(1737));
-  g_messageViewHooks.create = [](HWND) -> HWND { return nullptr; };
+  g_browserViewHooks.create = [](HWND) -> HWND { return nullptr; };
 }
 
 }  // namespace
