@@ -247,7 +247,14 @@ void PrepareMessageBase() {
   }
   g_shellHooks.loadModeratedList(0);
   if (Conferences.Count() == 0 || newBase) {
-    if (newBase || !askyesnoid(IDS_FRESH_INSTALL)) {
+    // Unattended ("/build", "/prune") no box may wait: an empty folder list is
+    // taken as a fresh installation, which changes nothing.
+    bool freshInstall = true;
+    if (!newBase && g_app.unattended)
+      DebugLog("Login: empty folder list taken as a fresh installation (unattended)\n");
+    else if (!newBase)
+      freshInstall = askyesnoid(IDS_FRESH_INSTALL) != 0;
+    if (newBase || !freshInstall) {
       setstatusid(IDS_REINDEXING);
       g_app.userName[0] = 0;
       g_userFileName[0] = 0;
