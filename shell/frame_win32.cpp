@@ -158,7 +158,9 @@ void OnCopyData(const COPYDATASTRUCT* data) {
     StrCopyN(link, switches.go, sizeof link - 4);
     ResolveNewsLink(link);
     PrefixGoLink(link, sizeof link, false);
-    g_shellHooks.followLink(link);
+    // Followed after the hand-off returns: the second start waits in
+    // SendMessage until then, and following may open windows and ask.
+    PostMessageA(g_shell.frame, MSG_FOLLOW_LINK, 0, QueueFrameLink(link));
   } else if (switches.readMail || switches.readNews) {
     const char* first = switches.readMail ? "Mail" : "News";
     if (!g_shellHooks.mbwSelectFilterSet(first) && !g_shellHooks.mbwSelectFilterSet("Messages"))
