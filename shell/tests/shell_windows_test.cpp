@@ -531,6 +531,9 @@ TEST_F(ShellWindows, FrameFollowsOnlyLinksItQueuedItself) {
     COPYDATASTRUCT data = {0, static_cast<DWORD>(std::strlen(text) + 1), const_cast<char*>(text)};
     SendMessageA(g_shell.frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
   }
+  EXPECT_TRUE(g_followed.empty()) << "links are followed after the hand-off returns";
+  MSG posted;
+  while (PeekMessageA(&posted, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&posted);
   ASSERT_EQ(g_followed.size(), 2u);
   EXPECT_EQ(g_followed[0], "pl:quorl:chat/main") << "the newsgroup named a folder of the list";
   EXPECT_EQ(g_followed[1], "pl:comp.lang.c") << "no such folder";
