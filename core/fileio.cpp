@@ -18,10 +18,18 @@
 #include "core/text1252.h"
 #include "resources/resource.h"
 
-DWORD (*g_getNetConnection)(const char*, char*, DWORD*) = [](const char* local, char* remote, DWORD* length) -> DWORD {
+namespace {
+DWORD SystemNetConnection(const char* local, char* remote, DWORD* length) {
   return WNetGetConnectionA(local, remote, length);
-};
-bool (*g_preTranslateMessage)(MSG*) = nullptr;
+}
+bool NothingConsumed(MSG*) { return false; }
+}  // namespace
+
+FileIoHooks g_fileIoHooks = {SystemNetConnection, NothingConsumed};
+
+DWORD GetNetConnection(const char* localName, char* remoteName, DWORD* length) {
+  return g_fileIoHooks.getNetConnection(localName, remoteName, length);
+}
 
 namespace {
 
@@ -381,7 +389,7 @@ int NormalisePath(const char* path, char* out) {
     char local[3] = {letter, ':', 0};
     char remote[MAX_PATH];
     DWORD length = sizeof remote;
-    if (g_getNetConnection(local, remote, &length) != NO_ERROR) return false;
+    if (GetNetConnection(local, remote, &length) != NO_ERROR) return false;
     size_t rl = std::strlen(remote);
     if (!rl || _strnicmp(out, remote, rl) != 0) return false;
     char tail[MAX_PATH];
@@ -405,7 +413,7 @@ void PumpMessages() {
   if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       g_app.quitSeen = true;
-    } else if (!g_preTranslateMessage || !g_preTranslateMessage(&msg)) {
+    } else if (!g_fileIoHooks.preTranslateMessage(&msg)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }

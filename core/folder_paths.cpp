@@ -11,11 +11,13 @@
 #include "core/service_keys.h"
 #include "core/text1252.h"
 
-char* bscname(char* out) {
+char* bscname(char* out, size_t size) {
+  if (size == 0) return out;
   char key[SERVICE_KEY_MAX + 1] = "";
-  const char* open = g_openFolderName ? g_openFolderName() : nullptr;
+  const char* open = OpenFolderNameOrNull();
   getservice(key, open);
-  snprintf(out, MAX_PATH, "%s%s\\%.8s.bsc", g_app.dataDir, key, key);
+  // A cut path would name some other file.
+  if (snprintf(out, size, "%s%s\\%.8s.bsc", g_app.dataDir, key, key) >= static_cast<int>(size)) out[0] = 0;
   return out;
 }
 
@@ -34,7 +36,7 @@ int MakeStoredPath(char* path, size_t size) {
   char drive[3] = {path[0], ':', 0};
   char remote[MAX_PATH];
   DWORD length = sizeof remote;
-  if (!g_getNetConnection || g_getNetConnection(drive, remote, &length) != NO_ERROR) return 1;
+  if (GetNetConnection(drive, remote, &length) != NO_ERROR) return 1;
   remote[sizeof remote - 1] = 0;
   char joined[2 * MAX_PATH];
   snprintf(joined, sizeof joined, "%s%s", remote, path + 2);

@@ -43,21 +43,28 @@ void NamedIniFile(const char* iniName, char* out, size_t size) {
 
 }  // namespace
 
-void IniFilePath(const char* fileName, char* out) {
+bool IniFilePath(const char* fileName, char* out, size_t size) {
+  if (size == 0) return false;
+  out[0] = '\0';
+  char normal[MAX_PATH];
   if (strchr(fileName, '\\')) {
-    lstrcpynA(out, fileName, MAX_PATH);
-    return;
+    lstrcpynA(normal, fileName, sizeof normal);
+  } else {
+    char joined[2 * MAX_PATH];
+    JoinPath(joined, sizeof joined, {g_app.dataDir, fileName});
+    joined[MAX_PATH - 1] = '\0';
+    NormalisePath(joined, normal);
   }
-  char joined[2 * MAX_PATH];
-  JoinPath(joined, sizeof joined, {g_app.dataDir, fileName});
-  joined[MAX_PATH - 1] = '\0';
-  NormalisePath(joined, out);
+  // A cut path would name some other file.
+  if (strlen(normal) >= size) return false;
+  memcpy(out, normal, strlen(normal) + 1);
+  return true;
 }
 
 int readini(const char* fileName, const char* section, IniKey* table) {
   DebugLogF("readini: file %s, section %s\n", fileName, section);
   char path[MAX_PATH];
-  IniFilePath(fileName, path);
+  IniFilePath(fileName, path, sizeof path);
   for (IniKey* row = table; row->key && row->key[0]; ++row) row->found = 0;
   for (IniKey* row = table; row->key && row->key[0]; ++row) {
     char value[kIniStringValue];
@@ -85,7 +92,7 @@ int readini(const char* fileName, const char* section, IniKey* table) {
 int writeini(const char* fileName, const char* section, IniKey* table) {
   DebugLogF("writeini: file %s, section %s\n", fileName, section);
   char path[MAX_PATH];
-  IniFilePath(fileName, path);
+  IniFilePath(fileName, path, sizeof path);
   for (IniKey* row = table; row->key && row->key[0]; ++row) {
     if (!row->target) continue;
     char text[4096];
@@ -122,7 +129,7 @@ int writemainini(const char* section, IniKey* table) { return writeini(kMainIni,
 
 const char* GetIniString(const char* section, const char* key) {
   char path[MAX_PATH];
-  IniFilePath(kMainIni, path);
+  IniFilePath(kMainIni, path, sizeof path);
   GetPrivateProfileStringA(section, key, "", g_singleKeyValue, sizeof g_singleKeyValue, path);
   return g_singleKeyValue;
 }
@@ -131,7 +138,7 @@ const char* GetNamedIniString(const char* iniName, const char* section, const ch
   static char value[4096];
   char name[32], path[MAX_PATH];
   NamedIniFile(iniName, name, sizeof name);
-  IniFilePath(name, path);
+  IniFilePath(name, path, sizeof path);
   GetPrivateProfileStringA(section, key, "", value, sizeof value, path);
   return value;
 }
@@ -152,7 +159,7 @@ const char* GetServiceIniString(const char* iniName, const char* service, const 
   static char value[4096];
   char name[32], path[MAX_PATH], section[64];
   NamedIniFile(iniName, name, sizeof name);
-  IniFilePath(name, path);
+  IniFilePath(name, path, sizeof path);
   snprintf(section, sizeof section, "Service %.40s", service);
   GetPrivateProfileStringA(section, key, "", value, sizeof value, path);
   return value;
@@ -160,7 +167,7 @@ const char* GetServiceIniString(const char* iniName, const char* service, const 
 
 int WriteIniString(const char* section, const char* key, const char* value) {
   char path[MAX_PATH];
-  IniFilePath(kMainIni, path);
+  IniFilePath(kMainIni, path, sizeof path);
   return WritePrivateProfileStringA(section, key, value, path);
 }
 

@@ -1,6 +1,7 @@
 // Settings tables: each IniKey row binds an INI key to a settings variable, and
 // a whole table is read or written at once through the Windows profile calls.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // Value types of a row. String targets hold at least 250 bytes; the others
@@ -21,8 +22,9 @@ struct IniKey {
 
 constexpr int kIniStringValue = 250;   // read buffer of a string row
 
-// A name without a backslash is taken in the data directory; out: 260 bytes.
-void IniFilePath(const char* fileName, char* out);
+// The INI file's path: a bare name is taken in the data directory. False,
+// with out empty, when the path does not fit size bytes.
+bool IniFilePath(const char* fileName, char* out, size_t size);
 
 int readini(const char* fileName, const char* section, IniKey* table);
 int writeini(const char* fileName, const char* section, IniKey* table);

@@ -76,7 +76,7 @@ int QuestionBox(const char* text, UINT buttons) {
 // even a text kept unexpanded by "!".
 void LoadExpanded(int id, char* out, size_t size) {
   StrCopyN(out, loadstr(id), size - kMacroRoom - 1);
-  ExpandTextMacros(out);
+  ExpandTextMacros(out, size);
 }
 
 INT_PTR CALLBACK PromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -148,7 +148,7 @@ void ExpandWindowText(HWND window) {
   if (!window) return;
   char text[1024];
   if (GetWindowTextA(window, text, static_cast<int>(sizeof text - kMacroRoom)) <= 0) return;
-  ExpandTextMacros(text);
+  ExpandTextMacros(text, sizeof text);
   SetWindowTextA(window, text);
 }
 
@@ -198,24 +198,24 @@ const char* loadstr(int id) {
   LoadStringA(ResourceModule(), static_cast<UINT>(load), buffer, static_cast<int>(kStringBuffer - kMacroRoom));
   if (!buffer[0]) std::snprintf(buffer, kStringBuffer, "LoadString(%d)", id);
   if (buffer[0] == '!') return buffer + 1;
-  ExpandTextMacros(buffer);
+  ExpandTextMacros(buffer, kStringBuffer);
   return buffer;
 }
 
-void ExpandTextMacros(char* text) {
-  if (!text || !*text) return;
+void ExpandTextMacros(char* text, size_t size) {
+  if (!text || !*text || size == 0) return;
   if (text[0] == '!') {
     std::memmove(text, text + 1, std::strlen(text));
     return;
   }
-  for (int i = 0; i < 2; ++i) strrepl(text, "%PROGRAM%", g_app.programName);
+  for (int i = 0; i < 2; ++i) strrepl(text, size, "%PROGRAM%", g_app.programName);
   if (g_languageDll || g_app.britishEnglish) return;
   static const char* const kSpellings[][2] = {
       {"C&olour", "C&olor"},   {"Co&lour", "Co&lor"},         {"Colour", "Color"},
       {"colour", "color"},     {"Customise", "Customize"},    {"Favourite", "Favorite"},
       {"Fav&ourite", "Fav&orite"}, {"Organisation", "Organization"},
   };
-  for (auto& s : kSpellings) strrepl(text, s[0], s[1]);
+  for (auto& s : kSpellings) strrepl(text, size, s[0], s[1]);
 }
 
 void msgwarn(const char* text) { WarningBox(text ? text : ""); }
@@ -253,7 +253,7 @@ void setstatus(const char* text) { g_ui.setStatusText(text ? text : ""); }
 void setstatusid(int id) {
   char text[400 + kMacroRoom];
   StrCopyN(text, loadstr(id), 399);
-  ExpandTextMacros(text);
+  ExpandTextMacros(text, sizeof text);
   text[399] = 0;
   setstatus(text);
 }

@@ -9,7 +9,9 @@ void FreeResourceDll();
 HMODULE StringModule();
 
 const char* loadstr(int id);
-void ExpandTextMacros(char* text);   // buffer needs room for the longer result
+// Expands %PROGRAM% and the spellings in a buffer of size bytes; a result
+// that would not fit is cut.
+void ExpandTextMacros(char* text, size_t size);
 
 void msgwarn(const char* text);
 void msgwarnid(int id);

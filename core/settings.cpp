@@ -165,7 +165,7 @@ void InitVersion() {
   writemainini("Main", g_mainTable);
 }
 
-void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out) {
+void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out, size_t size) {
   static const char* const kNames[][2] = {
       {"GMT Standard Time", "GMT"},      {"Eastern Standard Time", "EST"}, {"Central Standard Time", "CST"},
       {"Mountain Standard Time", "MST"}, {"Pacific Standard Time", "PST"}, {"Eastern Daylight Time", "EDT"},
@@ -175,11 +175,11 @@ void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out) {
   StrCopyN(name, zoneName, 50);
   for (const auto& pair : kNames) strrepl(name, pair[0], pair[1]);
   if (strlen(name) == 3) {
-    CopyText(out, 64, name);
+    CopyText(out, size, name);
     return;
   }
   long minutes = totalBias < 0 ? -totalBias : totalBias;
-  snprintf(out, 64, "%c%02ld%02ld", totalBias < 0 ? '+' : '-', minutes / 60, minutes % 60);
+  snprintf(out, size, "%c%02ld%02ld", totalBias < 0 ? '+' : '-', minutes / 60, minutes % 60);
 }
 
 const char* TimeZoneAbbrev() {
@@ -195,7 +195,7 @@ const char* TimeZoneAbbrev() {
   char name[51] = "";
   if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, name, sizeof name, nullptr, nullptr)) name[50] = '\0';
   name[50] = '\0';
-  FormatTimeZoneAbbrev(name, bias, abbrev);
+  FormatTimeZoneAbbrev(name, bias, abbrev, sizeof abbrev);
   return abbrev;
 }
 
@@ -225,7 +225,7 @@ void LoadServiceSettings(const char* serviceKey) {
   ServiceKey(serviceKey, key);
   if (strcmp(key, g_loadedService) == 0 && g_service.name[0]) return;
   char iniPath[MAX_PATH];
-  IniFilePath("fenwold.ini", iniPath);
+  IniFilePath("fenwold.ini", iniPath, sizeof iniPath);
   const FileStamp ini = FileStamp::Of(iniPath);
   if (strcmp(key, g_loadedService) == 0 && SameAsLastServiceRead(key, iniPath, ini)) return;
   CopyText(g_loadedService, sizeof g_loadedService, key);
@@ -282,7 +282,7 @@ void SaveServiceSettings(const char* serviceKey) {
 const char* MailingListsName(const char* key) {
   static char name[kIniStringValue];
   char path[MAX_PATH];
-  IniFilePath("fenwold.ini", path);
+  IniFilePath("fenwold.ini", path, sizeof path);
   GetPrivateProfileStringA("Mailing Lists", key, "", name, sizeof name, path);
   return name;
 }

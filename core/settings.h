@@ -1,6 +1,7 @@
 // Program-wide settings of fenwold.ini: section Main, the per-service sections
 // "Service %s" and the Mailing Lists section.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "core/ini.h"
@@ -77,7 +78,7 @@ void InitVersion();
 const char* TimeZoneAbbrev();
 // The abbreviation for a zone name and its total bias in minutes (west of
 // Greenwich positive); out holds 64 bytes.
-void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out);
+void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out, size_t size);
 void LoadServiceSettings(const char* serviceKey);
 // The service's mail domains ("Mail Domains": up to two, blank-separated) as
 // the message base needs them: the Quorl domains removed from recipients and

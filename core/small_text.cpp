@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-int (*g_localZoneOffset)() = LocalZoneOffsetNow;
+ClockHooks g_clockHooks = {LocalZoneOffsetNow};
 MessageLineReader g_messageLines = {nullptr, nullptr, nullptr};
 
 namespace {
@@ -177,7 +177,7 @@ time_t ParseDate(const char* text) {
   if (!month || !day || year < 0 || day > DaysInMonth(year, month)) return 0;
   if (hour < 0) hour = 0;
   if (hour > 23 || minute > 59 || second > 60) return 0;
-  if (!zoneSet) zone = g_localZoneOffset ? g_localZoneOffset() : 0;
+  if (!zoneSet) zone = g_clockHooks.localZoneOffset();
   long long seconds = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
                       hour * 3600 + minute * 60 + second - zone * 60LL;
   // Where calendar time is 32 bits, a date past 2038 can't be held: no date

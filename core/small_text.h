@@ -5,8 +5,11 @@
 #include <ctime>
 
 // Minutes east of Greenwich of the machine's zone now (EST gives -300). The
-// date parser uses it for dates that name no zone; tests may replace it.
-extern int (*g_localZoneOffset)();
+// date parser uses it for dates that name no zone; tests replace it.
+struct ClockHooks {
+  int (*localZoneOffset)();
+};
+extern ClockHooks g_clockHooks;
 int LocalZoneOffsetNow();
 
 // Seconds since 1970 (UTC) of a message date in any of the usual forms;

@@ -114,7 +114,8 @@ UINT_PTR CALLBACK FileOpenHook(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 }
 
 
-char* pendingtmpname(char* out) {
+char* pendingtmpname(char* out, size_t size) {
+  if (size == 0) return out;
   out[0] = 0;
   char directory[MAX_PATH];
   snprintf(directory, sizeof directory, "%spending", g_main.messagePath);
@@ -125,7 +126,7 @@ char* pendingtmpname(char* out) {
     int number = static_cast<int>(draw % 100000);
     char candidate[MAX_PATH + 16];
     snprintf(candidate, sizeof candidate, "%spending\\msw%05d.tmp", g_main.messagePath, number);
-    if (std::strlen(candidate) >= MAX_PATH) return out;
+    if (std::strlen(candidate) >= MAX_PATH || std::strlen(candidate) >= size) return out;
     if (filetime(candidate) == static_cast<time_t>(-1)) {
       std::strcpy(out, candidate);
       return out;

@@ -121,6 +121,21 @@ int strrepl(char* text, const char* oldText, const char* newText) {
   return ReplaceAt(text, std::strstr(text, oldText), std::strlen(oldText), newText);
 }
 
+int strrepl(char* text, size_t size, const char* oldText, const char* newText) {
+  if (!*oldText || size == 0) return 1;
+  char* at = std::strstr(text, oldText);
+  if (!at) return 1;
+  size_t room = size - 1 - static_cast<size_t>(at - text);
+  size_t newLen = std::strlen(newText);
+  if (newLen > room) newLen = room;
+  size_t tailLen = std::strlen(at + std::strlen(oldText));
+  if (tailLen > room - newLen) tailLen = room - newLen;
+  std::memmove(at + newLen, at + std::strlen(oldText), tailLen);
+  at[newLen + tailLen] = 0;
+  std::memcpy(at, newText, newLen);
+  return 0;
+}
+
 int strirepl(char* text, const char* oldText, const char* newText) {
   if (!*oldText) return 1;
   return ReplaceAt(text, stristr(text, oldText), std::strlen(oldText), newText);

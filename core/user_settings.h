@@ -200,7 +200,7 @@ int SplitSettingsSet(char* loginName);
 // Names the user INI file and set for the logged-in user (g_app.userName).
 void SetSettingsUser(const char* userName, int settingsSet);
 // "Main", or "Main/N" in settings set N; out holds 64 bytes.
-void SettingsSection(const char* base, char* out);
+void SettingsSection(const char* base, char* out, size_t size);
 
 // Pane ratio of the message-base window, kept between 0.1 and 0.9.
 extern double g_windowRatio;
@@ -221,7 +221,10 @@ struct ScreenMetrics {
   int frameWidth, frameHeight;
   int menuHeight;
 };
-extern void (*g_screenMetrics)(ScreenMetrics* out);
+struct ScreenHooks {
+  void (*metrics)(ScreenMetrics* out);  // GetSystemMetrics by default
+};
+extern ScreenHooks g_screenHooks;
 
 // Work that belongs to the shell, run by ReadSettings: the toolbar settings
 // (after the appearance entries) and the rebuild of toolbar, fonts and
@@ -239,7 +242,7 @@ void WriteMainItem();
 void WriteSettings(bool whole);
 void SaveSettings();
 void WriteFavourites();
-void WindowKindName(int kind, char* out);   // out: 32 bytes
+void WindowKindName(int kind, char* out, size_t size);
 void ReadWindowPlacements(int kind);
 void WriteWindowPlacements(int kind);
 void ReadAppearance(const char* iniName, int settingsSet);

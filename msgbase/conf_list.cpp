@@ -50,7 +50,32 @@ static ConferencesRegistration s_registration;
 
 int ConferencesBusy = 0;
 bool g_userFoldersMerged = false;
-MessageBaseHooks g_messageBaseHooks = {};
+namespace {
+void Nothing() {}
+bool No() { return false; }
+bool EveryFolder(const ConfRec*) { return true; }
+bool NotModerated(const char*) { return false; }
+void NoSelect(const char*) {}
+const char* NoSelection() { return ""; }
+}  // namespace
+
+// Until the message-base window and the subscriptions install theirs: every
+// folder passes, nothing is moderated, selected, running or refreshed.
+const MessageBaseHooks kDefaultMessageBaseHooks = {
+    EveryFolder,   // folderFilter
+    Nothing,       // fillList
+    NoSelect,      // selectFolder
+    NotModerated,  // isModeratedTopic
+    No,            // longOperation
+    Nothing,       // applyFolderOrder
+    Nothing,       // loadUserInfo
+    NoSelection,   // selection
+    No,            // windowExists
+    No,            // windowActive
+    Nothing,       // refreshList
+    Nothing,       // refreshFolders
+};
+MessageBaseHooks g_messageBaseHooks = kDefaultMessageBaseHooks;
 
 int CompareMsgNumbers(const void* a, const void* b) {
   if (!a || !b) return 0;
@@ -71,7 +96,7 @@ int CompareSelConfEntries(const void* a, const void* b) {
 }
 
 bool PassesFolderFilter(const ConfRec& rec) {
-  return !g_messageBaseHooks.folderFilter || g_messageBaseHooks.folderFilter(&rec);
+  return g_messageBaseHooks.folderFilter(&rec);
 }
 
 void ConvertOldConfRec(const OldConfRec& old, ConfRec* out) {

@@ -122,6 +122,8 @@ struct MessageBaseHooks {
   void (*refreshFolders)();
 };
 extern MessageBaseHooks g_messageBaseHooks;
+// The table installed from the start; tests put it back.
+extern const MessageBaseHooks kDefaultMessageBaseHooks;
 bool PassesFolderFilter(const ConfRec& rec);
 
 // The file form, Win32 builds only.

@@ -129,7 +129,7 @@ INT_PTR CALLBACK DelResignProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 HINSTANCE ResourceModule() { return g_app.instance ? g_app.instance : GetModuleHandleA(nullptr); }
 
 std::string CurrentSelection() {
-  const char* selection = g_messageBaseHooks.selection ? g_messageBaseHooks.selection() : nullptr;
+  const char* selection = g_messageBaseHooks.selection();
   return selection ? selection : "";
 }
 
@@ -202,7 +202,7 @@ int UnsubscribeConfsSel(const char* service, const char* folderName) {
               "%PROGRAM% is unable to unsubscribe from the folder(s) at this time.\n\n"
               "Please use the Message|Subscribe/Unsubscribe action later.",
               sizeof text - 64);
-    ExpandTextMacros(text);
+    ExpandTextMacros(text, sizeof text);
     msgwarn(text);
     return 0;
   }
@@ -223,7 +223,7 @@ int UnsubscribeConfsSel(const char* service, const char* folderName) {
 }
 
 void DoDelResign() {
-  if (g_messageBaseHooks.refreshList) g_messageBaseHooks.refreshList();
+  g_messageBaseHooks.refreshList();
   std::string selection = CurrentSelection();
   std::vector<std::string> names = SplitSelection(selection.c_str());
   if (names.empty()) return;
@@ -275,11 +275,11 @@ void DoDelResign() {
     rduconf();
   }
   if (closedOpen) {
-    if (g_messageBaseHooks.refreshFolders) g_messageBaseHooks.refreshFolders();
+    g_messageBaseHooks.refreshFolders();
   } else if (remembered[0] && !g_topic.log && !s_delete) {
     SwitchTopic(remembered);
   }
-  if (g_topicOpenHooks.updateFolderView) g_topicOpenHooks.updateFolderView();
+  g_topicOpenHooks.updateFolderView();
   EndWait();
 }
 

@@ -87,5 +87,9 @@ void ReadForumKind(FILE* nameList);
 // Win32 builds only.
 int rdhconf(const char* service, int force);
 int LoadFolderConf(const char* service);
-// Rebuilds the main menu after a read; the shell sets it.
-extern void (*g_rebuildMainMenu)();
+// Rebuilds the main menu after a read; the shell sets it, by default nothing
+// happens.
+struct ServiceConfigHooks {
+  void (*rebuildMainMenu)();
+};
+extern ServiceConfigHooks g_serviceConfigHooks;

@@ -17,14 +17,16 @@
 #include "msgbase/conf_list.h"
 #include "msgbase/service_config.h"
 
-void (*g_rebuildMainMenu)() = nullptr;
+namespace {
+void NoMenu() {}
+}  // namespace
+
+ServiceConfigHooks g_serviceConfigHooks = {NoMenu};
 
 namespace {
 enum : uint32_t { FOLDER_MODERATED = 0x0008 };
 
-void RebuildMenu() {
-  if (g_rebuildMainMenu) g_rebuildMainMenu();
-}
+void RebuildMenu() { g_serviceConfigHooks.rebuildMainMenu(); }
 
 const ConfRec* OpenFolder() {
   return CurrentFolder.Bound() ? static_cast<const ConfRec*>(CurrentFolder.element) : nullptr;
@@ -34,7 +36,7 @@ const ConfRec* OpenFolder() {
 // without the service prefix, cut to 8 characters.
 void ForumStem(char* out) {
   out[0] = 0;
-  const char* name = g_openFolderName ? g_openFolderName() : nullptr;
+  const char* name = OpenFolderNameOrNull();
   if (!name) return;
   const char* colon = std::strchr(name, ':');
   const char* start = colon ? colon + 1 : name;
@@ -46,7 +48,7 @@ void ForumStem(char* out) {
 
 void SetContextFromProgram() {
   const ConfRec* folder = OpenFolder();
-  const char* name = g_openFolderName ? g_openFolderName() : nullptr;
+  const char* name = OpenFolderNameOrNull();
   g_hconfContext.administratorMode = g_userRights.administratorMode;
   g_hconfContext.moderatedFolder = folder && (folder->flags & FOLDER_MODERATED);
   g_hconfContext.delnewsFolder = name && sameservice(name, "delnews");
@@ -185,7 +187,7 @@ void ShowCantOpen(const char* path) {
   char text[MAX_PATH + 160];
   std::snprintf(text, sizeof text, "Can't open '%s'\n\nPlease check that you have correctly installed %%PROGRAM%%",
                 path);
-  ExpandTextMacros(text);
+  ExpandTextMacros(text, sizeof text);
   msgnote(text);
 }
 // Reads the files the inputs name, as they are now; 1 when the service's own
@@ -352,7 +354,7 @@ int rdhconf(const char* service, int force) {
 
 int LoadFolderConf(const char* service) {
   if (service) return rdhconf(service, 0);
-  const char* name = g_openFolderName ? g_openFolderName() : nullptr;
+  const char* name = OpenFolderNameOrNull();
   if (!name) return rdhconf("", 0);
   char key[SERVICE_KEY_MAX + 1] = "";
   getservice(key, name);

@@ -11,6 +11,7 @@
 #include "core/folder_lookup.h"
 #include "core/folder_names.h"
 #include "core/paths.h"
+#include "core/text1252.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/records.h"
 #include "msgbase/topic_index.h"
@@ -138,7 +139,9 @@ int CFolder::FindSlot(long number) {
 
 bool CFolder::HasMessage(long number) { return FindSlot(number) >= 0; }
 
-int CFolder::GetSummary(long number, char* author, char* subject) {
+int CFolder::GetSummary(long number, char* author, size_t authorSize, char* subject, size_t subjectSize) {
+  if (!authorSize) author = nullptr;
+  if (!subjectSize) subject = nullptr;
   if (author) author[0] = '\0';
   if (subject) subject[0] = '\0';
   if (!m_hasThread) return 0;
@@ -159,7 +162,7 @@ int CFolder::GetSummary(long number, char* author, char* subject) {
   if (!read) return 1;
   char authorText[kAuthorSize], subjectText[kSubjectSize];
   ThreadRecordText(record, authorText, subjectText);
-  if (author) lstrcpynA(author, authorText, kAuthorSize);
-  if (subject) lstrcpynA(subject, subjectText, kSubjectSize);
+  if (author) CopyBounded(author, authorSize, authorText, std::strlen(authorText));
+  if (subject) CopyBounded(subject, subjectSize, subjectText, std::strlen(subjectText));
   return 1;
 }

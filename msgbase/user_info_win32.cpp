@@ -21,7 +21,7 @@ bool IsAddressFolder(const char* name) {
 
 // "<Message Path><stem>.ui" and the file of the folder inside it.
 bool UserInfoPaths(const ConfRec& folder, char* dir, char* file) {
-  UserFilePath(g_app.userName, ".ui", dir);
+  UserFilePath(g_app.userName, ".ui", dir, MAX_PATH);
   char base[sizeof folder.baseName + 1] = {};
   std::memcpy(base, folder.baseName, strnlen(folder.baseName, sizeof folder.baseName));
   // The base name is relative to the data directory and may name a

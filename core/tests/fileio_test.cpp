@@ -239,8 +239,8 @@ TEST_F(FileIo, NormalisePathTable) {
   EXPECT_EQ(NormalisePath(own.c_str(), out), 0);
   EXPECT_STREQ(out, "\\dir\\file.txt");
 
-  auto saved = g_getNetConnection;
-  g_getNetConnection = [](const char* local, char* remote, DWORD*) -> DWORD {
+  auto saved = g_fileIoHooks.getNetConnection;
+  g_fileIoHooks.getNetConnection = [](const char* local, char* remote, DWORD*) -> DWORD {
     if (local[0] != 'Q') return ERROR_NOT_CONNECTED;
     lstrcpyA(remote, "\\\\FILESERVER\\Mail");
     return NO_ERROR;
@@ -249,5 +249,5 @@ TEST_F(FileIo, NormalisePathTable) {
   EXPECT_STREQ(out, "q:\\users\\x.usr");
   EXPECT_EQ(NormalisePath("\\\\other\\share\\y", out), 0);
   EXPECT_STREQ(out, "\\\\other\\share\\y");
-  g_getNetConnection = saved;
+  g_fileIoHooks.getNetConnection = saved;
 }

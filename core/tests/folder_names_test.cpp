@@ -57,12 +57,12 @@ TEST(FolderNames, SameServiceAliasesMapOnlyTheFirstName) {
 
 TEST(FolderNames, CurrentServiceFollowsTheOpenFolder) {
   EXPECT_FALSE(iscurservice("quorl"));
-  g_openFolderName = [] { return "quorl:conf/topic"; };
+  g_folderNameHooks.openFolderName = [] { return "quorl:conf/topic"; };
   EXPECT_TRUE(iscurservice("quorl"));
   EXPECT_FALSE(iscurservice("dvn"));
-  g_openFolderName = [] { return static_cast<const char*>(nullptr); };
+  g_folderNameHooks.openFolderName = [] { return static_cast<const char*>(nullptr); };
   EXPECT_FALSE(iscurservice("quorl"));
-  g_openFolderName = nullptr;
+  g_folderNameHooks.openFolderName = [] { return static_cast<const char*>(nullptr); };
 }
 
 TEST(FolderNames, MailNewsAndLibraryFolders) {

@@ -133,6 +133,24 @@ TEST(IniTable, NamesWithABackslashAreUsedAsTheyStand) {
   EXPECT_STREQ(value, "data directory");
 }
 
+// A path longer than the caller's buffer is refused whole: a cut path would
+// name some other file, and nothing is written past the buffer.
+TEST(IniTable, PathsThatDoNotFitAreRefused) {
+  TestDataDir dir;
+  char full[260];
+  ASSERT_TRUE(IniFilePath("fenwold.ini", full, sizeof full));
+  EXPECT_NE(std::string(full).find("fenwold.ini"), std::string::npos);
+  struct {
+    char path[12];
+    char guard[8];
+  } small;
+  std::memset(small.guard, 'G', sizeof small.guard);
+  EXPECT_FALSE(IniFilePath("fenwold.ini", small.path, sizeof small.path));
+  EXPECT_STREQ(small.path, "");
+  EXPECT_FALSE(IniFilePath("C:\\a\\long\\name.ini", small.path, sizeof small.path));
+  EXPECT_EQ(std::string(small.guard, sizeof small.guard), "GGGGGGGG");
+}
+
 TEST(IniSingleKeys, ReadAndWriteFenwoldAndNamedFiles) {
   TestDataDir dir;
   dir.Write("fenwold.ini",

@@ -85,7 +85,7 @@ TEST(TimeZone, NamesAndOffsets) {
   };
   for (const Case& c : cases) {
     char out[64];
-    FormatTimeZoneAbbrev(c.name, c.bias, out);
+    FormatTimeZoneAbbrev(c.name, c.bias, out, sizeof out);
     EXPECT_STREQ(out, c.expected) << c.name << " " << c.bias;
   }
   const char* live = TimeZoneAbbrev();

@@ -12,8 +12,8 @@ namespace {
 constexpr time_t kMarch5 = 952265253;
 
 struct ZoneGuard {
-  explicit ZoneGuard(int (*zone)()) { g_localZoneOffset = zone; }
-  ~ZoneGuard() { g_localZoneOffset = LocalZoneOffsetNow; }
+  explicit ZoneGuard(int (*zone)()) { g_clockHooks.localZoneOffset = zone; }
+  ~ZoneGuard() { g_clockHooks.localZoneOffset = LocalZoneOffsetNow; }
 };
 
 }  // namespace

@@ -41,6 +41,30 @@ TEST(Text1252, SearchReplaceTrim) {
   EXPECT_EQ(strirepl(r, "HELLO", "hi"), 0);
   EXPECT_STREQ(r, "hi there, everyone");
 
+  // Within a buffer's size: the result is cut, never written past the end.
+  struct {
+    const char* text;
+    const char* oldText;
+    const char* newText;
+    const char* expected;
+  } const kSized[] = {
+      {"ab%X%cd", "%X%", "12345678", "ab12345"},  // the replacement itself is cut
+      {"%X%tail", "%X%", "1234", "1234tai"},       // the tail is cut
+      {"a%LNG%b", "%LNG%", "", "ab"},              // shrinking needs no room
+      {"abc", "zz", "12345678", "abc"},            // absent: unchanged
+  };
+  for (const auto& c : kSized) {
+    struct {
+      char text[8];
+      char guard[8];
+    } b;
+    std::memset(b.guard, 'G', sizeof b.guard);
+    std::strcpy(b.text, c.text);
+    strrepl(b.text, sizeof b.text, c.oldText, c.newText);
+    EXPECT_STREQ(b.text, c.expected) << c.text;
+    EXPECT_EQ(std::string(b.guard, sizeof b.guard), std::string(8, 'G')) << c.text;
+  }
+
   char t[32] = "   padded  ";
   EXPECT_STREQ(strtrim(t), "padded");
   char l[32] = "\t tab";

@@ -28,14 +28,14 @@ class UserSettingsTest : public ::testing::Test {
   void SetUp() override {
     snprintf(g_app.userName, sizeof g_app.userName, "joe");
     SetSettingsUser("joe", 0);
-    g_screenMetrics = TestScreen;
+    g_screenHooks.metrics = TestScreen;
     g_userSettingsHooks = UserSettingsHooks();
     g_main.reserved = 0;
     g_main.allReview = 0;
     g_frameLayout = FrameLayout();
   }
   void TearDown() override {
-    g_screenMetrics = savedMetrics_;
+    g_screenHooks.metrics = savedMetrics_;
     g_app.userName[0] = 0;
     g_userIniName[0] = 0;
     g_settingsSet = 0;
@@ -47,7 +47,7 @@ class UserSettingsTest : public ::testing::Test {
     return value;
   }
   UtilTestDir dir_;
-  void (*savedMetrics_)(ScreenMetrics*) = g_screenMetrics;
+  void (*savedMetrics_)(ScreenMetrics*) = g_screenHooks.metrics;
 };
 
 }  // namespace
@@ -67,10 +67,10 @@ TEST(SettingsSet, LoginNameSplitsAtTheSlash) {
   SetSettingsUser("longusername", 3);
   EXPECT_STREQ(g_userIniName, "longuser.ini");
   char section[64];
-  SettingsSection("Main", section);
+  SettingsSection("Main", section, sizeof section);
   EXPECT_STREQ(section, "Main/3");
   SetSettingsUser("joe", 0);
-  SettingsSection("Favourites", section);
+  SettingsSection("Favourites", section, sizeof section);
   EXPECT_STREQ(section, "Favourites");
 }
 
@@ -241,10 +241,19 @@ TEST_F(UserSettingsTest, StoredPlacementsAreNormalised) {
   EXPECT_EQ(g_windowPlacements[WINDOW_MAIN].show, SW_SHOWMINNOACTIVE);
 
   char name[32];
-  WindowKindName(16, name);
+  WindowKindName(16, name, sizeof name);
   EXPECT_STREQ(name, "Message Base");
-  WindowKindName(31, name);
+  WindowKindName(31, name, sizeof name);
   EXPECT_STREQ(name, "31");
+  // A short buffer gets a cut name and nothing beyond it is written.
+  struct {
+    char name[8];
+    char guard[8];
+  } small;
+  std::memset(small.guard, 'G', sizeof small.guard);
+  WindowKindName(16, small.name, sizeof small.name);
+  EXPECT_STREQ(small.name, "Message");
+  EXPECT_EQ(std::string(small.guard, sizeof small.guard), "GGGGGGGG");
 }
 
 TEST_F(UserSettingsTest, AppearanceEntries) {

@@ -51,7 +51,7 @@ class MessageOpsTest : public DataDirTest {
     DataDirTest::SetUp();
     Rec() = Recorder{};
     g_topic = OpenTopicState();
-    g_topicOpenHooks = {};
+    g_topicOpenHooks = kDefaultTopicOpenHooks;
     g_hconf.warned = true;
     savedProgram_ = g_importProgram;
     g_importProgram.start = [](const char* line, UINT) -> UINT {

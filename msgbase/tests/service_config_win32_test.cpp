@@ -20,16 +20,16 @@ class ServiceConfigFiles : public DataDirTest {
     FreeServiceConfig();
     g_hconf.warned = false;
     s_openFolder = nullptr;
-    g_openFolderName = [] { return s_openFolder; };
+    g_folderNameHooks.openFolderName = [] { return s_openFolder; };
     menuBuilds_ = 0;
-    g_rebuildMainMenu = [] { ++menuBuilds_; };
+    g_serviceConfigHooks.rebuildMainMenu = [] { ++menuBuilds_; };
     lstrcpynA(g_app.userName, "alice", sizeof g_app.userName);
     CreateDirectoryA(Path("dvn").c_str(), nullptr);
   }
   void TearDown() override {
     FreeServiceConfig();
-    g_openFolderName = nullptr;
-    g_rebuildMainMenu = nullptr;
+    g_folderNameHooks.openFolderName = [] { return static_cast<const char*>(nullptr); };
+    g_serviceConfigHooks.rebuildMainMenu = [] {};
     g_app.userName[0] = 0;
     char dir[MAX_PATH];
     lstrcpynA(dir, dir_.c_str(), static_cast<int>(dir_.size()));

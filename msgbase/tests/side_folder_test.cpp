@@ -48,7 +48,7 @@ void PrintTo(const Summary& s, std::ostream* os) { *os << "{" << s.result << ", 
 Summary SummaryOf(CFolder& folder, long number) {
   char author[CFolder::kAuthorSize] = "x";
   char subject[CFolder::kSubjectSize] = "x";
-  int result = folder.GetSummary(number, author, subject);
+  int result = folder.GetSummary(number, author, sizeof author, subject, sizeof subject);
   return {result, author, subject};
 }
 
@@ -167,6 +167,17 @@ TEST_F(SideFolderTest, FolderNotInTheListAndCloseLeaveNothingToFind) {
   ASSERT_NE(folder.Open(kNews), 0);
   ASSERT_NE(folder.Open(kNews), 0);
   EXPECT_EQ(SummaryOf(folder, 12), kSideSummaries[2]);
+  // Short buffers get cut texts and nothing past their ends.
+  struct {
+    char text[4];
+    char guard[8];
+  } author, subject;
+  std::memset(author.guard, 'G', sizeof author.guard);
+  std::memset(subject.guard, 'G', sizeof subject.guard);
+  EXPECT_EQ(folder.GetSummary(12, author.text, sizeof author.text, subject.text, sizeof subject.text), 1);
+  EXPECT_STREQ(author.text, "zed");
+  EXPECT_STREQ(subject.text, "Oth");
+  EXPECT_EQ(std::string(author.guard, 8) + std::string(subject.guard, 8), std::string(16, 'G'));
   // A folder closed by the other's open: the scrambled one has no files.
   ASSERT_NE(folder.Open(kChat), 0);
   EXPECT_FALSE(folder.HasMessage(12));

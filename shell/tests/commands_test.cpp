@@ -460,8 +460,8 @@ TEST_F(ShellCommands, ServiceScriptItemsRunByTheirText) {
   ASSERT_NE(log, nullptr);
   g_topic.log = log;
   std::snprintf(g_topic.openName, sizeof g_topic.openName, "quorl:chat/general");
-  auto savedOpen = g_openFolderName;
-  g_openFolderName = [] { return static_cast<const char*>("quorl:chat/general"); };
+  auto savedOpen = g_folderNameHooks.openFolderName;
+  g_folderNameHooks.openFolderName = [] { return static_cast<const char*>("quorl:chat/general"); };
   const char* lines[][2] = {{"Read Resumes", "resume"}, {"-", ""}, {"Download Digest", "digest"}, {".", ""}};
   g_hconf.commandCount = 4;
   for (int i = 0; i < 4; ++i) {
@@ -483,7 +483,7 @@ TEST_F(ShellCommands, ServiceScriptItemsRunByTheirText) {
   FrameCommand(1600, 0);  // no such item: handed to the MDI system, nothing said
   EXPECT_TRUE(Recorded().status.empty());
   g_hconf.commandCount = 0;
-  g_openFolderName = savedOpen;
+  g_folderNameHooks.openFolderName = savedOpen;
   g_topic.log = nullptr;
   g_topic.openName[0] = 0;
   std::fclose(log);
