@@ -7,6 +7,7 @@
 
 #include "core/appstate.h"
 #include "core/fileio.h"
+#include "core/paths.h"
 #include "core/folder_names.h"
 #include "core/service_keys.h"
 #include "core/text1252.h"
@@ -16,8 +17,9 @@ char* bscname(char* out, size_t size) {
   char key[SERVICE_KEY_MAX + 1] = "";
   const char* open = OpenFolderNameOrNull();
   getservice(key, open);
-  // A cut path would name some other file.
-  if (snprintf(out, size, "%s%s\\%.8s.bsc", g_app.dataDir, key, key) >= static_cast<int>(size)) out[0] = 0;
+  char name[16];
+  snprintf(name, sizeof name, "%.8s.bsc", key);
+  JoinPath(out, size, {g_app.dataDir, key, name});
   return out;
 }
 

@@ -12,6 +12,7 @@
 #include "core/debuglog.h"
 #include "core/fileio.h"
 #include "core/folder_names.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/small_text.h"
 #include "core/rights.h"
@@ -194,7 +195,7 @@ int UnsubscribeConfsSel(const char* service, const char* folderName) {
   lstrcpynA(group, folderName, sizeof group);
   MakeUsenetName(group);
   char path[MAX_PATH];
-  std::snprintf(path, sizeof path, "%s%s\\confs.sel", g_app.dataDir, service);
+  JoinPath(path, sizeof path, {g_app.dataDir, service, "confs.sel"});
   FILE* file = fopen_rw(path, FO_BINARY | FO_QUIET);
   if (!file) {
     char text[300];
