@@ -21,6 +21,7 @@
 #include "shell/menus.h"
 #include "shell/shell_state.h"
 #include "shell/tests/shell_test_host.h"
+#include "tests/support/window_fixture.h"
 #include "shell/toolbar.h"
 
 namespace {
@@ -329,7 +330,7 @@ TEST_F(ShellToolbar, DefaultToolbarWithTipsAndMenuShowsAndIsSaved) {
   PumpTestMessages();
   Sleep(200);
   PumpTestMessages();
-  EXPECT_TRUE(SaveWindowBitmap(g_shell.frame, "shell_toolbar.bmp"));
+  EXPECT_TRUE(testwin::SaveWindowPng(g_shell.frame, "shell_toolbar.png"));
   if (HWND tip = ToolTipWindow()) {
     char text[64];
     EXPECT_NE(GetWindowRect(tip, &frame), 0);
@@ -401,7 +402,7 @@ TEST_F(ShellCommands, ProgressBarFillsWithDarkBlueBlocks) {
     for (int x = 280; x < 297; ++x) anyNearEnd |= PixelOf(bar, x, 10) == blue;
     EXPECT_TRUE(anyNearEnd);
   }
-  EXPECT_TRUE(SaveWindowBitmap(g_shell.frame, "shell_progress.bmp"));
+  EXPECT_TRUE(testwin::SaveWindowPng(g_shell.frame, "shell_progress.png"));
   for (HWND bar : bars) DestroyWindow(bar);
 }
 
