@@ -6,7 +6,13 @@
 #include <cstring>
 
 ClockHooks g_clockHooks = {LocalZoneOffsetNow};
-MessageLineReader g_messageLines = {nullptr, nullptr, nullptr};
+namespace {
+int NoLine(char*, size_t) { return 0; }
+long NoPlace() { return 0; }
+void StayPut(long) {}
+}  // namespace
+const MessageLineReader kNoMessageLines = {NoLine, NoPlace, StayPut};
+MessageLineReader g_messageLines = kNoMessageLines;
 
 namespace {
 
@@ -320,14 +326,13 @@ char* GetHeaderParam(const char* line, const char* name, char* out, size_t outSi
 }
 
 int ReadHeaderLine(char* out, size_t outSize) {
-  if (!out || !outSize || !g_messageLines.readLine) return 0;
+  if (!out || !outSize) return 0;
   out[0] = 0;
   static char line[HEADER_LINE_MAX + 2];
   int consumed = g_messageLines.readLine(line, sizeof line);
   if (consumed <= 0) return 0;
   size_t limit = outSize - 1 < HEADER_LINE_MAX - 1 ? outSize - 1 : HEADER_LINE_MAX - 1;
   StrCopyN(out, stripcrlf(line), limit);
-  if (!g_messageLines.tell || !g_messageLines.seek) return consumed;
   for (;;) {
     long before = g_messageLines.tell();
     int length = g_messageLines.readLine(line, sizeof line);

@@ -206,7 +206,7 @@ TEST(ReadHeaderLine, JoinsContinuationLines) {
   ReadHeaderLine(out, sizeof out);
   EXPECT_EQ(std::strlen(out), HEADER_LINE_MAX - 1);
   EXPECT_EQ(g_next, g_lines.size());
-  g_messageLines = {nullptr, nullptr, nullptr};
+  g_messageLines = kNoMessageLines;
 }
 
 TEST(SmallText, CharacterReplacement) {
