@@ -169,7 +169,11 @@ char g_userIniName[16];
 int g_settingsSet;
 double g_windowRatio = 0.5;
 FrameLayout g_frameLayout;
-UserSettingsHooks g_userSettingsHooks;
+namespace {
+void NoShellWork() {}
+}  // namespace
+const UserSettingsHooks kDefaultUserSettingsHooks = {NoShellWork, NoShellWork};
+UserSettingsHooks g_userSettingsHooks = kDefaultUserSettingsHooks;
 bool g_settingsRebuild = true;
 
 namespace {
@@ -512,7 +516,7 @@ void ReadSettings() {
   ReadBookSetNames();
   ReadFindHistory();
   ReadAppearance(g_userIniName, g_settingsSet);
-  if (g_userSettingsHooks.readToolbarSettings) g_userSettingsHooks.readToolbarSettings();
+  g_userSettingsHooks.readToolbarSettings();
   for (int kind = 0; kind < WINDOW_KIND_COUNT; ++kind) ReadWindowPlacements(kind);
 
   ReadFavourites();
@@ -530,7 +534,7 @@ void ReadSettings() {
   if (frame && !IsZoomed(frame) && !IsIconic(frame) && main.left != CW_USEDEFAULT && main.width != CW_USEDEFAULT)
     MoveWindow(frame, main.left, main.top, main.width, main.height, TRUE);
 
-  if (g_settingsRebuild && g_userSettingsHooks.rebuild) g_userSettingsHooks.rebuild();
+  if (g_settingsRebuild) g_userSettingsHooks.rebuild();
 }
 
 void WriteMainItem() {

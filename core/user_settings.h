@@ -228,12 +228,13 @@ extern ScreenHooks g_screenHooks;
 
 // Work that belongs to the shell, run by ReadSettings: the toolbar settings
 // (after the appearance entries) and the rebuild of toolbar, fonts and
-// command states at the end.
+// command states at the end. By default there is no such work.
 struct UserSettingsHooks {
   void (*readToolbarSettings)();
   void (*rebuild)();
 };
 extern UserSettingsHooks g_userSettingsHooks;
+extern const UserSettingsHooks kDefaultUserSettingsHooks;
 // Cleared by callers that read another user's settings only for the values.
 extern bool g_settingsRebuild;
 

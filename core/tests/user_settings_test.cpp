@@ -29,7 +29,7 @@ class UserSettingsTest : public ::testing::Test {
     snprintf(g_app.userName, sizeof g_app.userName, "joe");
     SetSettingsUser("joe", 0);
     g_screenHooks.metrics = TestScreen;
-    g_userSettingsHooks = UserSettingsHooks();
+    g_userSettingsHooks = kDefaultUserSettingsHooks;
     g_main.reserved = 0;
     g_main.allReview = 0;
     g_frameLayout = FrameLayout();
