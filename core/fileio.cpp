@@ -167,9 +167,7 @@ FILE* fopen_a(const char* p, int f) { return Wrapper(p, f, _O_RDWR | _O_APPEND |
 FILE* fopen_alock(const char* p, int f) {
   return Wrapper(p, f, _O_RDWR | _O_APPEND | _O_CREAT, "a", "ab", LOCK_EXCLUSIVE);
 }
-FILE* fopen_w(const char* p, int f) {
-  return Wrapper(p, f, _O_RDWR | _O_CREAT | _O_TRUNC, "w", "wb", LOCK_EXCLUSIVE);
-}
+FILE* fopen_w(const char* p, int f) { return Wrapper(p, f, _O_RDWR | _O_CREAT | _O_TRUNC, "w", "wb", LOCK_EXCLUSIVE); }
 FILE* fopen_wtemp(const char* p, int f) {
   return fileopen(p, _O_RDWR | _O_CREAT | _O_TRUNC, "w", LOCK_TEMP | LOCK_QUIET);
 }
@@ -218,8 +216,8 @@ int EraseFile(const char* path) {
     DebugLogF("unlink: %s, errno = %d\n", expanded, error);
     if (attempt % 10 == 0) {
       char status[MAX_PATH + 96];
-      std::snprintf(status, sizeof status, "Error erasing %s - file in use by another application, retry %u",
-                    expanded, attempt / 10);
+      std::snprintf(status, sizeof status, "Error erasing %s - file in use by another application, retry %u", expanded,
+                    attempt / 10);
       setstatus(status);
     }
     WaitOneAttempt();
@@ -339,7 +337,7 @@ bool FileStamp::Settled() const {
   GetSystemTimeAsFileTime(&now);
   const ULONGLONG current = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
   const ULONGLONG at = (static_cast<ULONGLONG>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
-  constexpr ULONGLONG kSettleTime = 3ull * 10000000ull;   // 3 seconds in 100 ns steps
+  constexpr ULONGLONG kSettleTime = 3ull * 10000000ull;  // 3 seconds in 100 ns steps
   return at + kSettleTime <= current;
 }
 

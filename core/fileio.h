@@ -59,7 +59,7 @@ struct FileStamp {
   bool Settled() const;
 };
 long filesize(const char* path);
-int NormalisePath(const char* path, char* out);   // out: MAX_PATH bytes
+int NormalisePath(const char* path, char* out);  // out: MAX_PATH bytes
 void PumpMessages();
 
 struct FileIoHooks {

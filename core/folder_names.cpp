@@ -110,8 +110,7 @@ bool isnewsfolder(const char* name) {
   if (len >= kPartSize) len = kPartSize - 1;
   std::memcpy(service, name, len);
   service[len] = 0;
-  if (sameservice(service, "quorlnews") || sameservice(service, "net") || sameservice(service, "delnews"))
-    return true;
+  if (sameservice(service, "quorlnews") || sameservice(service, "net") || sameservice(service, "delnews")) return true;
   for (const char* marker : {":usenet/", ":@senet/", ":usenet_", ":@senet_"})
     if (stristr(name, marker)) return true;
   return false;

@@ -27,8 +27,8 @@ int MakeStoredPath(char* path, size_t size) {
   auto hasDrive = [](const char* p) { return IsAlpha1252(static_cast<unsigned char>(p[0])) && p[1] == ':'; };
   if (!path || !hasDrive(path)) return 1;
   const char* dataDir = g_app.dataDir;
-  if (hasDrive(dataDir) && ToUpper1252(static_cast<unsigned char>(dataDir[0])) ==
-                               ToUpper1252(static_cast<unsigned char>(path[0]))) {
+  if (hasDrive(dataDir) &&
+      ToUpper1252(static_cast<unsigned char>(dataDir[0])) == ToUpper1252(static_cast<unsigned char>(path[0]))) {
     size_t cut = path[2] == '\\' ? 3 : 2;
     std::memmove(path, path + cut, std::strlen(path + cut) + 1);
     return 0;

@@ -71,18 +71,13 @@ int readini(const char* fileName, const char* section, IniKey* table) {
     GetPrivateProfileStringA(section, row->key, kMissing, value, sizeof value, path);
     if (strcmp(value, kMissing) == 0 || !row->target) continue;
     switch (row->type) {
-      case INI_STRING:
-        memcpy(row->target, value, strlen(value) + 1);
-        break;
+      case INI_STRING: memcpy(row->target, value, strlen(value) + 1); break;
       case INI_UNSIGNED:
-      case INI_ULONG:
-        *static_cast<uint32_t*>(row->target) = LeadingNumber(value);
-        break;
+      case INI_ULONG: *static_cast<uint32_t*>(row->target) = LeadingNumber(value); break;
       case INI_FLAG:
         *static_cast<uint32_t*>(row->target) = value[0] == 'y' || value[0] == 'Y' || value[0] == '1';
         break;
-      default:
-        break;
+      default: break;
     }
     row->found = 1;
   }
@@ -107,17 +102,14 @@ int writeini(const char* fileName, const char* section, IniKey* table) {
           snprintf(text, sizeof text, "%s", s);
         break;
       }
-      case INI_UNSIGNED:
-        snprintf(text, sizeof text, "%u", *static_cast<const uint32_t*>(row->target));
-        break;
+      case INI_UNSIGNED: snprintf(text, sizeof text, "%u", *static_cast<const uint32_t*>(row->target)); break;
       case INI_FLAG:
         snprintf(text, sizeof text, "%s", *static_cast<const uint32_t*>(row->target) ? "YES" : "NO");
         break;
       case INI_ULONG:
         snprintf(text, sizeof text, "%lu", static_cast<unsigned long>(*static_cast<const uint32_t*>(row->target)));
         break;
-      default:
-        continue;
+      default: continue;
     }
     WritePrivateProfileStringA(section, row->key, text, path);
   }

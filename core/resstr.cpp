@@ -23,8 +23,8 @@ HMODULE g_stringModule = nullptr;
 char g_buffers[2][kStringBuffer];
 int g_nextBuffer = 0;
 HFONT g_dialogFont = nullptr;
-BOOL (WINAPI* g_ctl3dSubclass)(HWND, DWORD) = nullptr;
-HBRUSH (WINAPI* g_ctl3dCtlColor)(HWND, UINT, WPARAM, LPARAM) = nullptr;
+BOOL(WINAPI* g_ctl3dSubclass)(HWND, DWORD) = nullptr;
+HBRUSH(WINAPI* g_ctl3dCtlColor)(HWND, UINT, WPARAM, LPARAM) = nullptr;
 
 struct PromptState {
   const char* caption;
@@ -191,9 +191,12 @@ const char* loadstr(int id) {
   g_nextBuffer ^= 1;
   char* buffer = g_buffers[g_nextBuffer];
   int load = id;
-  if (id >= 7100 && id <= 7200) load = 7100;
-  else if (id >= 1489 && id <= 1688) load = 1489;
-  else if (id >= 1013 && id <= 1098) load = 1013;
+  if (id >= 7100 && id <= 7200)
+    load = 7100;
+  else if (id >= 1489 && id <= 1688)
+    load = 1489;
+  else if (id >= 1013 && id <= 1098)
+    load = 1013;
   buffer[0] = 0;
   LoadStringA(ResourceModule(), static_cast<UINT>(load), buffer, static_cast<int>(kStringBuffer - kMacroRoom));
   if (!buffer[0]) std::snprintf(buffer, kStringBuffer, "LoadString(%d)", id);
@@ -211,8 +214,9 @@ void ExpandTextMacros(char* text, size_t size) {
   for (int i = 0; i < 2; ++i) strrepl(text, size, "%PROGRAM%", g_app.programName);
   if (g_languageDll || g_app.britishEnglish) return;
   static const char* const kSpellings[][2] = {
-      {"C&olour", "C&olor"},   {"Co&lour", "Co&lor"},         {"Colour", "Color"},
-      {"colour", "color"},     {"Customise", "Customize"},    {"Favourite", "Favorite"},
+      {"C&olour", "C&olor"},       {"Co&lour", "Co&lor"},
+      {"Colour", "Color"},         {"colour", "color"},
+      {"Customise", "Customize"},  {"Favourite", "Favorite"},
       {"Fav&ourite", "Fav&orite"}, {"Organisation", "Organization"},
   };
   for (auto& s : kSpellings) strrepl(text, size, s[0], s[1]);
@@ -293,7 +297,7 @@ bool paskstrnoowner(const char* prompt, char* answer) { return RunPrompt(nullptr
 
 void SetDialogFont(HFONT font) { g_dialogFont = font; }
 
-void SetCtl3dHooks(BOOL (WINAPI* subclass)(HWND, DWORD), HBRUSH (WINAPI* ctlColor)(HWND, UINT, WPARAM, LPARAM)) {
+void SetCtl3dHooks(BOOL(WINAPI* subclass)(HWND, DWORD), HBRUSH(WINAPI* ctlColor)(HWND, UINT, WPARAM, LPARAM)) {
   g_ctl3dSubclass = subclass;
   g_ctl3dCtlColor = ctlColor;
 }

@@ -39,7 +39,7 @@ void DlgInitHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void CentreDialog(HWND parent, HWND dialog);
 void SetDialogFont(HFONT font);
 // The 3-D controls library, once bound by start-up.
-void SetCtl3dHooks(BOOL (WINAPI* subclass)(HWND, DWORD), HBRUSH (WINAPI* ctlColor)(HWND, UINT, WPARAM, LPARAM));
+void SetCtl3dHooks(BOOL(WINAPI* subclass)(HWND, DWORD), HBRUSH(WINAPI* ctlColor)(HWND, UINT, WPARAM, LPARAM));
 
 void BeginWait();
 void EndWait();

@@ -167,8 +167,8 @@ void InitVersion() {
 
 void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out, size_t size) {
   static const char* const kNames[][2] = {
-      {"GMT Standard Time", "GMT"},      {"Eastern Standard Time", "EST"}, {"Central Standard Time", "CST"},
-      {"Mountain Standard Time", "MST"}, {"Pacific Standard Time", "PST"}, {"Eastern Daylight Time", "EDT"},
+      {"GMT Standard Time", "GMT"},      {"Eastern Standard Time", "EST"},  {"Central Standard Time", "CST"},
+      {"Mountain Standard Time", "MST"}, {"Pacific Standard Time", "PST"},  {"Eastern Daylight Time", "EDT"},
       {"Central Daylight Time", "CDT"},  {"Mountain Daylight Time", "MDT"}, {"Pacific Daylight Time", "PDT"},
   };
   char name[64];
@@ -215,8 +215,7 @@ ServiceSettingsRead s_lastServiceRead;
 bool SameAsLastServiceRead(const char* key, const char* iniPath, const FileStamp& ini) {
   const ServiceSettingsRead& r = s_lastServiceRead;
   return r.valid && strcmp(r.key, key) == 0 && strcmp(r.iniPath, iniPath) == 0 &&
-         strcmp(r.dataDir, g_app.dataDir) == 0 && r.ini == ini &&
-         memcmp(&r.after, &g_service, sizeof g_service) == 0;
+         strcmp(r.dataDir, g_app.dataDir) == 0 && r.ini == ini && memcmp(&r.after, &g_service, sizeof g_service) == 0;
 }
 }  // namespace
 

@@ -36,7 +36,7 @@ struct MainSettings {
   char virus[kIniStringValue];
   char timezone[kIniStringValue];
   char addons[kIniStringValue];
-  uint32_t reserved;   // bit word read by the browser, bookmark sets and connections
+  uint32_t reserved;  // bit word read by the browser, bookmark sets and connections
 
   // Set by InitDefaults from what was read.
   char messagePathExpanded[260];
@@ -61,8 +61,8 @@ struct ServiceSettings {
   uint32_t keepOwnMessages;
   char forumFile[260];
   char nntpKillfile[kIniStringValue];
-  char realName[kIniStringValue];       // net; apart from the user's own Real Name
-  char emailAddress[kIniStringValue];   // net; apart from the user's own Email Address
+  char realName[kIniStringValue];      // net; apart from the user's own Real Name
+  char emailAddress[kIniStringValue];  // net; apart from the user's own Email Address
   uint32_t setOptions;
   char mailName[kIniStringValue];
   char lastMailName[kIniStringValue];

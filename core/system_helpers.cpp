@@ -49,8 +49,8 @@ void SplitInitialPath(const char* path, char* directory, char* file) {
   lstrcpynA(file, slash + 1, kFileBuffer);
 }
 
-bool RunDialog(HWND owner, const char* title, char* path, const char* filter, const char* defaultExtension,
-               DWORD flags, bool save, bool hook) {
+bool RunDialog(HWND owner, const char* title, char* path, const char* filter, const char* defaultExtension, DWORD flags,
+               bool save, bool hook) {
   char savedDirectory[MAX_PATH];
   GetCurrentDirectoryA(sizeof savedDirectory, savedDirectory);
   char directory[MAX_PATH], file[kFileBuffer], dialogTitle[kFileBuffer] = "";
@@ -113,7 +113,6 @@ UINT_PTR CALLBACK FileOpenHook(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     g_user.mime = IsDlgButtonChecked(dialog, IDC_FILEOPEN_MIME) == BST_CHECKED;
   return 0;
 }
-
 
 char* pendingtmpname(char* out, size_t size) {
   if (size == 0) return out;

@@ -30,7 +30,10 @@ struct Tables {
     for (int c = 224; c <= 246; ++c) setLower(c);
     for (int c = 248; c <= 255; ++c) setLower(c);
     cls[223] |= kLetter;  // sharp s: a letter without case
-    auto pair = [&](int up, int low) { upper[low] = up; lower[up] = low; };
+    auto pair = [&](int up, int low) {
+      upper[low] = up;
+      lower[up] = low;
+    };
     for (int c = 'a'; c <= 'z'; ++c) pair(c - 32, c);
     pair(138, 154);
     pair(140, 156);
@@ -155,9 +158,7 @@ char* ltrim(char* text) {
 
 char* strtrim(char* text) { return ltrim(rtrim(text)); }
 
-void StrCatN(char* dest, const char* source, size_t n) {
-  std::strncat(dest, source, n);
-}
+void StrCatN(char* dest, const char* source, size_t n) { std::strncat(dest, source, n); }
 
 void StrCopyN(char* dest, const char* source, size_t n) {
   size_t len = strnlen(source, n);

@@ -139,10 +139,11 @@ char g_favourites[FAVOURITE_COUNT][kIniStringValue];
 WindowPlacement g_windowPlacements[WINDOW_KIND_COUNT];
 FontTableEntry g_fonts[FONT_ENTRY_COUNT];
 const char* const kAppearanceKeys[FONT_ENTRY_COUNT] = {
-    "Thread",   "Thread Involved", "Thread Group", "Thread Ignored", "Current",       "Current Involved",
-    "Current Group", "Current Ignored", "Infobar", "Mvw",          "Mvw Fixed",     "Mvw Url",
-    "Mvw Quoted", "Mvw Highlight",  "Mbw",          "Mbw Files",      "Mbw Info",      "Editor",
-    "Printer",  "Terminal",        "Tool Tips",    "Review",         "Addressbook",   "Subscribe"};
+    "Thread",           "Thread Involved", "Thread Group",    "Thread Ignored", "Current",
+    "Current Involved", "Current Group",   "Current Ignored", "Infobar",        "Mvw",
+    "Mvw Fixed",        "Mvw Url",         "Mvw Quoted",      "Mvw Highlight",  "Mbw",
+    "Mbw Files",        "Mbw Info",        "Editor",          "Printer",        "Terminal",
+    "Tool Tips",        "Review",          "Addressbook",     "Subscribe"};
 SpellLexiconNames g_spellLexicons;
 
 ServiceAddress g_serviceAddress;
@@ -387,10 +388,10 @@ void SettingsSection(const char* base, char* out, size_t size) {
 
 void WindowKindName(int kind, char* out, size_t size) {
   static const char* const kNames[WINDOW_KIND_COUNT] = {
-      "",          "Say",          "Comment",       "Mail",      "Reply",      "Fax",     "Edit",
-      "Address",   "Viewer",       "Review",        "Message",   "Status",     "Main",    "Scheduler",
-      "Headers",   "Portrait",     "Message Base",  "Bookmark List", "Moderate Flist", "Billing",
-      "Resumes",   "Connect",      "Spell Checker", "Subscribe", "Resume Edit"};
+      "",        "Say",           "Comment",      "Mail",          "Reply",          "Fax",     "Edit",
+      "Address", "Viewer",        "Review",       "Message",       "Status",         "Main",    "Scheduler",
+      "Headers", "Portrait",      "Message Base", "Bookmark List", "Moderate Flist", "Billing", "Resumes",
+      "Connect", "Spell Checker", "Subscribe",    "Resume Edit"};
   if (kind >= 1 && kind < WINDOW_KIND_COUNT)
     snprintf(out, size, "%s", kNames[kind]);
   else
@@ -411,15 +412,9 @@ void ReadWindowPlacements(int kind) {
 
   WindowPlacement p = {CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, 1};
   switch (kind) {
-    case WINDOW_MAIN:
-      p = {(W - w) / 2, (H - h) / 2 - m.captionHeight - 8, w, h, 0};
-      break;
-    case WINDOW_MESSAGE_BASE:
-      p = {0, 0, w / 3, paneHeight, 1};
-      break;
-    case WINDOW_MESSAGE:
-      p = {w / 3, 0, 2 * w / 3 - 2 * m.frameWidth - 3, paneHeight, 1};
-      break;
+    case WINDOW_MAIN: p = {(W - w) / 2, (H - h) / 2 - m.captionHeight - 8, w, h, 0}; break;
+    case WINDOW_MESSAGE_BASE: p = {0, 0, w / 3, paneHeight, 1}; break;
+    case WINDOW_MESSAGE: p = {w / 3, 0, 2 * w / 3 - 2 * m.frameWidth - 3, paneHeight, 1}; break;
     case WINDOW_STATUS:
       p.left = 300;
       p.top = 300;
@@ -591,8 +586,9 @@ void WriteAddressTo(const char* fileName, const char* serviceKey) {
   CopyText(plain, sizeof plain, g_serviceAddress.popPassword);
   ScrambleIniPassword(plain, scrambled);
   IniKey table[] = {
-      g_serviceAddressTable[0], g_serviceAddressTable[1], g_serviceAddressTable[2],
-      {"Pop Password", scrambled, INI_STRING, 0}, {"", nullptr, 0, 0},
+      g_serviceAddressTable[0], g_serviceAddressTable[1],
+      g_serviceAddressTable[2], {"Pop Password", scrambled, INI_STRING, 0},
+      {"", nullptr, 0, 0},
   };
   char section[64];
   ServiceSection(serviceKey, section, sizeof section);

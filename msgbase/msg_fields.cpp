@@ -86,11 +86,11 @@ bool Contains(const char* text, const char* needle) {
 // What one pass over a summary candidate finds; every candidate line is
 // tested against all the rules, so they share the walk.
 struct LineTraits {
-  size_t withLineEnd = 0;     // characters other than CR
+  size_t withLineEnd = 0;  // characters other than CR
   bool blank = false;
-  bool punctuation = false;   // ",", ";" or ":"
-  bool attribution = false;   // "wrote:", "writes:", "^^^^", "said:" or "say:"
-  bool monthWord = false;     // one of " Jan " to " Dec ": an attribution with a date
+  bool punctuation = false;  // ",", ";" or ":"
+  bool attribution = false;  // "wrote:", "writes:", "^^^^", "said:" or "say:"
+  bool monthWord = false;    // one of " Jan " to " Dec ": an attribution with a date
 };
 
 LineTraits TraitsOf(const char* line) {
@@ -98,8 +98,7 @@ LineTraits TraitsOf(const char* line) {
   LineTraits t;
   for (const char* p = line; *p; ++p) {
     switch (*p) {
-      case '\r':
-        continue;
+      case '\r': continue;
       case ' ':
         t.blank = true;
         if (!t.monthWord && p[1] && p[2] && p[3] && p[4] == ' ')
@@ -108,9 +107,7 @@ LineTraits TraitsOf(const char* line) {
         break;
       case ',':
       case ';':
-      case ':':
-        t.punctuation = true;
-        break;
+      case ':': t.punctuation = true; break;
       case 'w':
         if (StartsWith(p, "wrote:") || StartsWith(p, "writes:")) t.attribution = true;
         break;
@@ -120,8 +117,7 @@ LineTraits TraitsOf(const char* line) {
       case 's':
         if (StartsWith(p, "said:") || StartsWith(p, "say:")) t.attribution = true;
         break;
-      default:
-        break;
+      default: break;
     }
     ++t.withLineEnd;
   }
@@ -149,8 +145,7 @@ bool RejectedAsSummary(const char* line, size_t length, const FolderKind& kind) 
       Contains(line, " replies"))
     return true;
   if (exactly("Only the header of this message was collected") ||
-      exactly("Only the header of this message was collected.") ||
-      exactly("[Mark the message for collection]"))
+      exactly("Only the header of this message was collected.") || exactly("[Mark the message for collection]"))
     return true;
   const LineTraits t = TraitsOf(line);
   for (const char* p : {"Dear ", "Hello ", "Hi ", "Yo "})
@@ -188,7 +183,8 @@ void TakeHeaderField(const char* line, size_t lineLength, MessageFields& f) {
 // The summary without a "TITLE: " or "Subject: " label; a header-only notice
 // gives way to the subject.
 void FinishSummary(MessageFields& f) {
-  if (StartsWithNoCase(f.summary, "TITLE: ")) std::memmove(f.summary, f.summary + 7, std::strlen(f.summary + 7) + 1);
+  if (StartsWithNoCase(f.summary, "TITLE: "))
+    std::memmove(f.summary, f.summary + 7, std::strlen(f.summary + 7) + 1);
   else if (StartsWithNoCase(f.summary, "Subject: "))
     std::memmove(f.summary, f.summary + 9, std::strlen(f.summary + 9) + 1);
   if (StartsWith(f.summary, "*** Header Only ***")) std::memcpy(f.summary, f.subject, sizeof f.summary);
@@ -236,8 +232,8 @@ FolderKind FolderKindFromName(const char* name) {
 
 bool IsHeaderLine(const char* line) {
   if (StartsWithNoCase(line, "From ") && std::strchr(line, '@')) return true;
-  static const char* const kKeywords[] = {"Mime-Version:", "Return-Path:", "Newsgroups:", "Received:", "Article:",
-                                          "Subject:",      "From:",        "Date:",       "Path:"};
+  static const char* const kKeywords[] = {
+      "Mime-Version:", "Return-Path:", "Newsgroups:", "Received:", "Article:", "Subject:", "From:", "Date:", "Path:"};
   for (const char* k : kKeywords)
     if (StartsWithNoCase(line, k)) return Contains(line, ": ") || Contains(line, ":\t");
   return false;

@@ -80,8 +80,8 @@ struct CarriedState {
     g_hconf.forumOtherKind = forumOtherKind;
   }
   bool operator==(const CarriedState& o) const {
-    return bLineChar == o.bLineChar && std::memcmp(bLineText, o.bLineText, sizeof bLineText) == 0 &&
-           qLine == o.qLine && forumFirstKind == o.forumFirstKind && forumOtherKind == o.forumOtherKind;
+    return bLineChar == o.bLineChar && std::memcmp(bLineText, o.bLineText, sizeof bLineText) == 0 && qLine == o.qLine &&
+           forumFirstKind == o.forumFirstKind && forumOtherKind == o.forumOtherKind;
   }
 };
 
@@ -90,7 +90,7 @@ struct CarriedState {
 struct ReadInputs {
   enum { kNames, kSpecial, kFirst, kSecond, kFiles };
   std::string service;
-  std::string paths[kFiles];   // empty: not looked at
+  std::string paths[kFiles];  // empty: not looked at
   FileStamp stamps[kFiles];
   int force = 0;
   bool administratorMode = false, moderatedFolder = false, delnewsFolder = false;
@@ -115,7 +115,7 @@ struct ReadResult {
   ReadInputs inputs;
   int result = 0;
   std::string slots[HCONF_SLOTS];
-  ScriptCommand commands[MAX_SCRIPT_COMMANDS] = {};   // texts are in `texts`
+  ScriptCommand commands[MAX_SCRIPT_COMMANDS] = {};  // texts are in `texts`
   std::string texts[MAX_SCRIPT_COMMANDS];
   int commandCount = 0;
   ScriptMenuEntry menu[MAX_SCRIPT_COMMANDS + 1] = {};
@@ -123,7 +123,7 @@ struct ReadResult {
   CarriedState after;
 };
 ReadResult s_lastRead;
-int s_statusNotices = 0;   // notices given while the files were parsed
+int s_statusNotices = 0;  // notices given while the files were parsed
 
 void CountedStatus(const char* text) {
   ++s_statusNotices;
@@ -195,7 +195,7 @@ void ShowCantOpen(const char* path) {
 int ReadServiceFiles(const ReadInputs& inputs, int force) {
   s_statusNotices = 0;
   g_hconfContext.status = CountedStatus;
-  bool asStamped = true;   // every file opened that was there, and only those
+  bool asStamped = true;  // every file opened that was there, and only those
   if (!inputs.paths[ReadInputs::kNames].empty()) {
     if (FILE* names = fopen_r(inputs.paths[ReadInputs::kNames].c_str(), FO_QUIET)) {
       ReadForumKind(names);
@@ -235,8 +235,10 @@ int ReadServiceFiles(const ReadInputs& inputs, int force) {
     result = 1;
   }
   g_hconfContext.status = setstatus;
-  if (asStamped && AllSettled(inputs)) KeepRead(inputs, result);
-  else s_lastRead.valid = false;
+  if (asStamped && AllSettled(inputs))
+    KeepRead(inputs, result);
+  else
+    s_lastRead.valid = false;
   g_hconf.lastReadKept = s_lastRead.valid;
   return result;
 }
@@ -246,7 +248,7 @@ int ReadServiceFiles(const ReadInputs& inputs, int force) {
 // (each costs more than the rest of such a load); a network path always
 // takes them, as their failure is reported.
 void ChangeToDataDirectory(const char* service, bool restored) {
-  static std::string s_leftFor, s_leftIn;   // data directory and service; where the load left the process
+  static std::string s_leftFor, s_leftIn;  // data directory and service; where the load left the process
   const std::string key = std::string(g_app.dataDir) + '|' + service;
   char now[MAX_PATH];
   DWORD length = GetCurrentDirectoryA(sizeof now, now);
@@ -340,7 +342,7 @@ int rdhconf(const char* service, int force) {
   if (!result) {
     if (!g_hconf.warned) ShowCantOpen(first);
     g_hconf.warned = true;
-    g_hconf.cacheValid = false;   // a later try may find the file installed
+    g_hconf.cacheValid = false;  // a later try may find the file installed
     EndWait();
     return 0;
   }

@@ -24,8 +24,8 @@ FILE* OpenIndex(const char* path) { return fileopen(path, _O_RDONLY | _O_BINARY,
 // Opened for a moment at a time and sharing everything, deletion too, so a
 // writer of the folder is never refused.
 HANDLE OpenThreadFile(const char* path) {
-  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 LogSource HandleSource(HANDLE handle) {
@@ -63,8 +63,13 @@ CFolder::~CFolder() { Close(); }
 bool CFolder::StampOf(void* handle, FileStamp* stamp) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(static_cast<HANDLE>(handle), &info)) return false;
-  *stamp = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, info.nFileSizeHigh,
-            info.nFileSizeLow,         info.ftLastWriteTime.dwLowDateTime, info.ftLastWriteTime.dwHighDateTime};
+  *stamp = {info.dwVolumeSerialNumber,
+            info.nFileIndexHigh,
+            info.nFileIndexLow,
+            info.nFileSizeHigh,
+            info.nFileSizeLow,
+            info.ftLastWriteTime.dwLowDateTime,
+            info.ftLastWriteTime.dwHighDateTime};
   return true;
 }
 

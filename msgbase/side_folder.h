@@ -54,7 +54,7 @@ class CFolder {
   char m_threadPath[260];
   bool m_hasThread = false;  // the folder had a thread file at open
   FileStamp m_threadStamp = {};
-  VirtualArray m_index;     // IndexRec, log order
-  VirtualArray m_comment;   // MsgIndexRec, by number, slot for slot with m_index
-  uint16_t m_flags = 0;     // low half of the folder's flags at open
+  VirtualArray m_index;    // IndexRec, log order
+  VirtualArray m_comment;  // MsgIndexRec, by number, slot for slot with m_index
+  uint16_t m_flags = 0;    // low half of the folder's flags at open
 };

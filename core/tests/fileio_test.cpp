@@ -66,7 +66,11 @@ class FileIo : public UiTest {
 TEST_F(FileIo, ShareModesFromLockBits) {
   std::string path = dir_ + "shared.dat";
   Touch(path);
-  struct Case { int lock; bool otherCanRead; bool otherCanWrite; } cases[] = {
+  struct Case {
+    int lock;
+    bool otherCanRead;
+    bool otherCanWrite;
+  } cases[] = {
       {0, true, true},
       {LOCK_DENY_WRITE, true, false},
       {LOCK_DENY_READ, false, true},
@@ -197,7 +201,7 @@ TEST_F(FileIo, TimesOfFilesPatternsAndDirectories) {
   EXPECT_FALSE(gone.present);
   EXPECT_TRUE(gone.Settled());
   FileStamp old = first;
-  old.written.dwHighDateTime -= 1;   // about seven minutes earlier
+  old.written.dwHighDateTime -= 1;  // about seven minutes earlier
   EXPECT_TRUE(old.Settled());
 }
 

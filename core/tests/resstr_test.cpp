@@ -15,7 +15,10 @@ class ResStr : public UiTest {
 };
 
 TEST_F(ResStr, SharedIdsAndMissingStrings) {
-  struct Case { int id; const char* text; } cases[] = {
+  struct Case {
+    int id;
+    const char* text;
+  } cases[] = {
       {7150, "MDI Window"},
       {7100, "MDI Window"},
       {7200, "MDI Window"},

@@ -137,7 +137,7 @@ TEST(FileDialogs, FlagsInitialDirectoryAndResult) {
   EXPECT_EQ(g_seen.nMaxFile, 256u);
   EXPECT_EQ(g_seen.Flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER));
   EXPECT_FALSE(g_seenSave);
-  EXPECT_EQ(std::string(g_seenDirectory) + "\\", dir.path());   // the directory part
+  EXPECT_EQ(std::string(g_seenDirectory) + "\\", dir.path());  // the directory part
   EXPECT_STREQ(g_seenFile, "start.txt");
   char after[MAX_PATH];
   GetCurrentDirectoryA(sizeof after, after);
@@ -147,7 +147,7 @@ TEST(FileDialogs, FlagsInitialDirectoryAndResult) {
   EXPECT_TRUE(PromptOpenFileName(nullptr, "Open", path, nullptr, true));
   EXPECT_TRUE(g_seen.Flags & OFN_ENABLEHOOK);
   EXPECT_STREQ(g_seen.lpTemplateName, "FILEOPEN");
-  EXPECT_STREQ(g_seenDirectory, dir.path().c_str());   // an existing directory as it is
+  EXPECT_STREQ(g_seenDirectory, dir.path().c_str());  // an existing directory as it is
   EXPECT_STREQ(g_seenFile, "");
 
   std::strcpy(path, "unchanged");
@@ -214,7 +214,7 @@ TEST(FileDialogs, OpenHookOffersTheEncodingWithTheInternetService) {
       EXPECT_FALSE(controls.Visible(id)) << id;
     g_user.mime = 1;
     controls.Ok();
-    EXPECT_EQ(g_user.mime, 1u);   // nothing offered, nothing stored
+    EXPECT_EQ(g_user.mime, 1u);  // nothing offered, nothing stored
   }
   ForgetServiceDirScan();
 }

@@ -174,9 +174,9 @@ TEST_F(UserSettingsTest, MainWindowDefaultsAtBothScreenSizes) {
   ReadWindowPlacements(WINDOW_MAIN);
   WindowPlacement p = g_windowPlacements[WINDOW_MAIN];
   EXPECT_EQ(p.left, 0);
-  EXPECT_EQ(p.width, 800);                    // as wide as the screen
+  EXPECT_EQ(p.width, 800);  // as wide as the screen
   EXPECT_EQ(p.height, 600 - 19 - 8);
-  EXPECT_EQ(p.top, 0);                        // centred above the top: moved onto the screen
+  EXPECT_EQ(p.top, 0);  // centred above the top: moved onto the screen
   EXPECT_EQ(p.show, 0);
 
   g_screenWidth = 1600;
@@ -267,10 +267,10 @@ TEST_F(UserSettingsTest, AppearanceEntries) {
   EXPECT_EQ(g_fonts[0].style, 1u);
   EXPECT_EQ(g_fonts[0].textColour, 255u);
   EXPECT_EQ(g_fonts[0].backColour, 16777215u);
-  EXPECT_STREQ(g_fonts[17].face, "Default");   // no angle brackets: unchanged
-  EXPECT_STREQ(g_fonts[10].face, "Default");   // numbers missing: unchanged
+  EXPECT_STREQ(g_fonts[17].face, "Default");  // no angle brackets: unchanged
+  EXPECT_STREQ(g_fonts[10].face, "Default");  // numbers missing: unchanged
   EXPECT_STREQ(g_fonts[11].face, "Times New Roman");
-  EXPECT_EQ(g_fonts[11].style, 0u);            // "no style" reads as plain here
+  EXPECT_EQ(g_fonts[11].style, 0u);  // "no style" reads as plain here
 
   g_fonts[5] = FontTableEntry{"Tahoma", 8, 2, 3, 4, nullptr};
   SetSettingsUser("joe", 4);
@@ -326,7 +326,7 @@ TEST_F(UserSettingsTest, ServiceAddressKeepsThePasswordScrambledOnDisk) {
   EXPECT_STREQ(g_serviceAddress.popPassword, "s3cret!");
   EXPECT_STREQ(g_serviceAddress.emailAddress, "joe@example.com");
   EXPECT_FALSE(ReadServiceSettings("dvn"));
-  EXPECT_STREQ(g_serviceAddress.emailAddress, "");   // not net's address
+  EXPECT_STREQ(g_serviceAddress.emailAddress, "");  // not net's address
 
   // The same table in fenwold.ini; a plain stored password is used as it is.
   dir_.Write("fenwold.ini", "[Service net]\r\nPop Password=plain\r\nReal Name=Shared\r\n");

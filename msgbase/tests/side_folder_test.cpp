@@ -43,7 +43,9 @@ struct Summary {
   std::string author, subject;
   bool operator==(const Summary&) const = default;
 };
-void PrintTo(const Summary& s, std::ostream* os) { *os << "{" << s.result << ", '" << s.author << "', '" << s.subject << "'}"; }
+void PrintTo(const Summary& s, std::ostream* os) {
+  *os << "{" << s.result << ", '" << s.author << "', '" << s.subject << "'}";
+}
 
 Summary SummaryOf(CFolder& folder, long number) {
   char author[CFolder::kAuthorSize] = "x";
@@ -63,8 +65,8 @@ struct TopicSnapshot {
 };
 
 TopicSnapshot Snapshot() {
-  TopicSnapshot s{g_topic.openName, g_topic.logPath, g_topic.first, g_topic.last, g_topic.readMark,
-                  g_topic.log,      CurrentFolder.element, {}};
+  TopicSnapshot s{g_topic.openName, g_topic.logPath, g_topic.first,         g_topic.last,
+                  g_topic.readMark, g_topic.log,     CurrentFolder.element, {}};
   for (int i = 0; i < LogCva.Count(); ++i) {
     std::string r(static_cast<const char*>(LogCva.At(i)), sizeof(MsgIndexRec));
     r.append(static_cast<const char*>(IndexArray.At(i)), sizeof(IndexRec));
@@ -97,7 +99,8 @@ class SideFolderTest : public TopicFixture {
   }
   std::vector<std::string> FolderFiles(const char* base) {
     std::vector<std::string> out;
-    for (const char* ext : {".log", ".ind", ".thr", ".id"}) out.push_back(ReadWholeFile(Path((std::string(base) + ext).c_str())));
+    for (const char* ext : {".log", ".ind", ".thr", ".id"})
+      out.push_back(ReadWholeFile(Path((std::string(base) + ext).c_str())));
     return out;
   }
 };
