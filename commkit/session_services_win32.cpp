@@ -78,12 +78,15 @@ int IniSet(const char* section, const char* key, const char* value) {
 }
 void Platform(char out[4]) { PlatformCode(out); }
 int NoLoad(ConnSession*, const char*) { return 0; }
+// Wakes at once for any message of the thread, the socket events among them,
+// so a longer pause costs no latency.
+void IdleWait() { MsgWaitForMultipleObjectsEx(0, nullptr, 25, QS_ALLINPUT, MWMO_INPUTAVAILABLE); }
 }  // namespace
 
 void SessionUseToolbox() {
-  SetSessionHooks(SessionHooks{Create,         Destroy,         SetWindow,         IsOpen, Open,       Close,
-                               Break,          ModemStatus,     Setup8N1,          Is8N1,  Logging,    LogControl,
-                               CarrierWatch,   UsesCarrier,     ApplySettings,     Name,   SetLogFile, ClientOwned,
-                               MemoryLogStart, MemoryLogToFile, MemoryLogDrop,     Delay,  IniGet,     IniSet,
-                               Platform,       NoLoad,          ScriptStdioFiles()});
+  SetSessionHooks(SessionHooks{Create,         Destroy,         SetWindow,          IsOpen,  Open,       Close,
+                               Break,          ModemStatus,     Setup8N1,           Is8N1,   Logging,    LogControl,
+                               CarrierWatch,   UsesCarrier,     ApplySettings,      Name,    SetLogFile, ClientOwned,
+                               MemoryLogStart, MemoryLogToFile, MemoryLogDrop,      Delay,   IniGet,     IniSet,
+                               Platform,       NoLoad,          ScriptStdioFiles(), IdleWait});
 }

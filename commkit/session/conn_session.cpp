@@ -45,13 +45,14 @@ void NoIniGet(const char*, const char*, const char* fallback, char* buffer, int 
 int NoIniSet(const char*, const char*, const char*) { return 0; }
 void DefaultPlatform(char out[4]) { std::memcpy(out, "W40", 4); }
 int NoLoad(ConnSession*, const char*) { return 0; }
+void LinkYield() { QvxHooksInForce().yield(); }
 
 SessionHooks MakeDefaultHooks() {
   return SessionHooks{
-      NoPort,       NoPortDestroy, NoSetWindow, NotOpen,         NoOpen,      NoAction,          NoAction,
-      NoStatus,     Yes,           Yes,         NotOpen,         NoControl,   NoControl,         NotOpen,
-      NoSettings,   NoName,        NoLogFile,   NotOpen,         NoMemoryLog, NoMemoryLogFile,   NoAction,
-      DelayByClock, NoIniGet,      NoIniSet,    DefaultPlatform, NoLoad,      ScriptStdioFiles()};
+      NoPort,       NoPortDestroy, NoSetWindow, NotOpen,         NoOpen,      NoAction,           NoAction,
+      NoStatus,     Yes,           Yes,         NotOpen,         NoControl,   NoControl,          NotOpen,
+      NoSettings,   NoName,        NoLogFile,   NotOpen,         NoMemoryLog, NoMemoryLogFile,    NoAction,
+      DelayByClock, NoIniGet,      NoIniSet,    DefaultPlatform, NoLoad,      ScriptStdioFiles(), LinkYield};
 }
 SessionHooks g_hooks = MakeDefaultHooks();
 
@@ -454,7 +455,7 @@ int16_t BP_CALL ConnWaitFor(ConnSession* s, uint16_t count, uint16_t units, cons
       if (!m.empty() && BpSys().port.getError(s->port) == kPortErrLost) return 0;
       if (ConnCheckAbort(s)) return -1;
       BpPing(s->window, s->port);
-      QvxHooksInForce().yield();
+      H().idleWait();
       continue;
     }
     uint8_t b = uint8_t(c & 0x7F);

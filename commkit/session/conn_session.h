@@ -188,6 +188,9 @@ struct SessionHooks {
   // it cannot.
   int (*loadConnection)(ConnSession* session, const char* name);
   ScriptFileOps scriptFiles;
+  // The pause of a wait with nothing to read; it should end early when the
+  // line's events arrive.
+  void (*idleWait)();
 };
 const SessionHooks& SessionHooksInForce();
 void SetSessionHooks(const SessionHooks& hooks);

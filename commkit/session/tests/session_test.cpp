@@ -73,6 +73,7 @@ int IniSet(const char* section, const char* key, const char* value) {
 }
 void Platform(char out[4]) { std::memcpy(out, "WN4", 4); }
 int Load(ConnSession*, const char*) { return 0; }
+void Idle() {}
 
 struct Session : ::testing::Test {
   SimLine line;
@@ -90,10 +91,10 @@ struct Session : ::testing::Test {
     g_ini.clear();
     SimInstall(&line);
     SetSessionHooks(
-        SessionHooks{PortCreate,    PortDestroy, PortSetWindow, PortIsOpen, PortOpen,   PortClose,         PortBreak,
-                     ModemStatus,   Yes,         Yes,           Logging,    LogControl, CarrierWatch,      No,
-                     ApplySettings, Name,        LogFile,       No,         MemoryLog,  MemoryLogFile,     PortDestroy,
-                     Delay,         IniGet,      IniSet,        Platform,   Load,       ScriptStdioFiles()});
+        SessionHooks{PortCreate,    PortDestroy, PortSetWindow, PortIsOpen, PortOpen,   PortClose,          PortBreak,
+                     ModemStatus,   Yes,         Yes,           Logging,    LogControl, CarrierWatch,       No,
+                     ApplySettings, Name,        LogFile,       No,         MemoryLog,  MemoryLogFile,      PortDestroy,
+                     Delay,         IniGet,      IniSet,        Platform,   Load,       ScriptStdioFiles(), Idle});
     line.end[1].onIdle = [this] {
       while (!line.end[1].in.empty()) {
         uint8_t c = line.end[1].in.front();
