@@ -412,6 +412,17 @@ TEST_F(Logon, WrongPasswordEndsInTheScriptsFailure) {
   EXPECT_NE(s->error, 0u);
 }
 
+TEST_F(Logon, AWinsockNegotiationThatFailsIsTriedOnlyAFewTimes) {
+  host.reset();  // a host that never asks ESC-I or ESC "[>"
+  testfs::WriteWholeFile(scriptPath, "ifndef %runs = 0;\n%runs = %runs + 1;\ninit %Port, 9600;\nexit 0;\n");
+  std::snprintf(s->settings.port.portName, sizeof s->settings.port.portName, "WINSOCK");
+  EXPECT_EQ(Connect(), 0);
+  EXPECT_EQ(uint32_t(s->error), kConnErrNoProtocol);
+  int32_t runs = 0;
+  ASSERT_EQ(ScriptGetInt(s, "%runs", &runs), 1);
+  EXPECT_EQ(runs, 3);
+}
+
 TEST_F(Logon, MissingCredentialsArePromptedFor) {
   ConnSetUserId(s, "");
   ConnSetPassword(s, "");
