@@ -673,7 +673,7 @@ char* BP_CALL SessionErrorText(ConnSession* s) {
     s->lastError = s->qvx->error;
     return QvxErrorText(s->qvx);
   }
-  int portError = BpSys().port.getError ? BpSys().port.getError(s->port) : 0;
+  int portError = s->port && BpSys().port.getError ? BpSys().port.getError(s->port) : 0;
   if (portError) {
     if ((portError >= 577 && portError <= 615) || portError == 527)
       s->lastError = uint32_t(portError);
