@@ -6,3 +6,11 @@ pelmora_test(browser_mbw_filter_tests SOURCES tests/mbw_filter_test.cpp LIBS bro
 pelmora_fuzz(fuzz_mbw_filter SOURCES tests/fuzz_mbw_filter.cpp LIBS browser_mbw_filter
              CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/mbw_filter RUNS 5000)
 # --- end of the MessageBase window ---------------------------------------------
+
+if(NOT PELMORA_NATIVE)
+  add_library(browser_mbw STATIC mbw_window_win32.cpp mbw_list_win32.cpp mbw_draw_win32.cpp)
+  target_link_libraries(browser_mbw PUBLIC browser_mbw_filter browser_window shell)
+  pelmora_program_library(browser_mbw)
+  pelmora_test(browser_mbw_tests SOURCES tests/mbw_window_test.cpp LIBS program_libs)
+  set_tests_properties(browser_mbw_tests PROPERTIES RUN_SERIAL TRUE)
+endif()

@@ -21,13 +21,13 @@ void AddSet(MbwFilterTable& table, const char* name, size_t nameLength, const ch
 }
 
 bool IsUnreadList(const char* list) {
-  return SameText1252(list, "Unread") || (std::isdigit(static_cast<unsigned char>(list[0])) && list[1] == ',' &&
-                                          SameText1252(list + 2, "Unread"));
+  return SameText1252(list, "Unread") ||
+         (std::isdigit(static_cast<unsigned char>(list[0])) && list[1] == ',' && SameText1252(list + 2, "Unread"));
 }
 
 bool IsResignedList(const char* list) {
-  return SameText1252(list, "Resigned") || (std::isdigit(static_cast<unsigned char>(list[0])) && list[1] == ',' &&
-                                            SameText1252(list + 2, "Resigned"));
+  return SameText1252(list, "Resigned") ||
+         (std::isdigit(static_cast<unsigned char>(list[0])) && list[1] == ',' && SameText1252(list + 2, "Resigned"));
 }
 
 // What one item says of a folder: 1 passes, 0 fails, -1 decides nothing.

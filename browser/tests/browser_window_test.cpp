@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "browser/bookmarks.h"
-#include "browser/tests/screenshot.h"
+#include "browser/tests/screen_area.h"
 #include "browser/thread_list.h"
 #include "browser/thread_order.h"
 #include "browser/vlb.h"
@@ -140,7 +140,7 @@ TEST_F(BrowserWindowTest, OpeningSelectsTheFirstUnreadMessageOfTheFirstThreadTha
     EXPECT_GT(dark, 20) << "the information text is drawn";
   }
   CreateDirectoryA("screenshots", nullptr);
-  EXPECT_TRUE(screenshot::SaveWindow(frame_, "screenshots/browser.png"));
+  EXPECT_TRUE(browsertest::SaveScreenArea(frame_, "browser.bmp"));
 
   // Everything read: the last row.
   OpenWithRead(kNews, {1, 2, 3, 4, 5, 6});

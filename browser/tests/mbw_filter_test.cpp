@@ -95,7 +95,7 @@ TEST(MbwFilterSets, ListsDecideWhichFoldersPass) {
       {"!Messages", "dvn:forum/S3_talk", 0, false, 2},
       {"Files,dvn:forum/L3*", "dvn:forum/S3_talk", 0, false, 2},
       {"Messages,!dvn:forum/S3*", "dvn:forum/S3_talk", 0, false, 2},
-      {"1", "net:comp.x/all", 0, false, 2},  // the last item is a pattern
+      {"1", "net:comp.x/all", 0, false, 2},                  // the last item is a pattern
       {"!*:mail/*,3,!*:x/*", "net:comp.x/all", 0, true, 3},  // a depth item inside an exclusion list
       {"3,!*:mail/*", "net:comp.x/all", 0, false, 3},        // not an exclusion list: nothing passes
   };
