@@ -81,6 +81,17 @@ int FirstUnreadNode() {
   return -1;
 }
 
+// The view is a pane of the browser; a view made as a window of its own is
+// turned into a child, so it moves and closes with the browser.
+void AdoptView(HWND view) {
+  if (!view) return;
+  LONG_PTR style = GetWindowLongPtrA(view, GWL_STYLE);
+  if (style & WS_CHILD) return;
+  style &= ~static_cast<LONG_PTR>(WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU);
+  SetWindowLongPtrA(view, GWL_STYLE, style | WS_CHILD);
+  SetParent(view, g_browser.window);
+}
+
 void OnSize(HWND window, LPARAM size) { LayoutBrowser(size); }
 
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -196,6 +207,7 @@ void browse() {
     return;
   }
   g_browser.view = g_browserViewHooks.create(g_browser.window);
+  AdoptView(g_browser.view);
   LayoutBrowser(0);
   LoadStateIcons();
   g_browser.levelOffset = 0;
@@ -236,6 +248,9 @@ void browse() {
   ShowWindow(g_browser.list, SW_SHOW);
   ShowWindow(g_browser.paneBar, SW_SHOW);
   if (g_browser.view) ShowWindow(g_browser.view, SW_SHOW);
+  // Switching redraw back on made the list visible before it was shown, so
+  // showing it painted nothing: paint it whole now.
+  RedrawWindow(g_browser.list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   SetFocus(g_browser.list);
   if (rows == 0) ShowCurrentMessage();
   InvalidateRect(g_browser.window, nullptr, TRUE);

@@ -545,13 +545,18 @@ void OpenMbw() {
   ReadMbwFilters();
   const WindowPlacement& p = g_windowPlacements[WINDOW_MESSAGE_BASE];
   const bool saved = p.width > 0 && p.height > 0 && p.left != -1;
+  // A placement made for a larger frame would leave the tabs below its edge.
+  RECT area;
+  GetClientRect(g_shell.mdiClient, &area);
+  int height = saved ? p.height : 320;
+  if (saved && p.top >= 0 && area.bottom > 100 && p.top + height > area.bottom) height = area.bottom - p.top;
   MDICREATESTRUCTA create = {kMbwClass,
                              "MessageBase",
                              GetModuleHandleA(nullptr),
                              saved ? p.left : CW_USEDEFAULT,
                              saved ? p.top : CW_USEDEFAULT,
                              saved ? p.width : 400,
-                             saved ? p.height : 320,
+                             height,
                              WS_CLIPCHILDREN,
                              0};
   HWND window =
