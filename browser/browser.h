@@ -66,6 +66,32 @@ void FollowLink(const char* url);
 // (g_topicOpenHooks), the shell's (g_shellHooks, g_windowClassProcs) and the
 // thread list's. Start-up runs it once, before the classes are registered.
 void InstallBrowserHooks();
+// The browser's operations and questions in the dispatcher's table.
+void InstallBrowserCommands();
+
+// The message view as a pane: its subclass, and how often "acronyms.lst"
+// was read (it is read again only when it changes).
+LRESULT CALLBACK MessageViewSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void SubclassMessageView(HWND view);
+long AcronymFileReads();
+// Toggles "Fixed Font" and makes the view again, showing the message anew.
+void RecreateMessageView();
+
+// Folder names for other windows: the folder the user works on (the
+// MessageBase window's single selection while it is active, else the open
+// folder; empty before start-up ends) and the folder of the selected line
+// ("local" when none and a folder is open).
+const char* CurFolderName();
+const char* SelFolderName();
+// The status bar's counts: unread messages in shown folders and in mail.
+void UpdateFolderView();
+// The sibling section of the open Dravenet forum whose index holds the
+// number; empty when none does (a damaged index is passed over).
+const char* FindMessageSection(long number);
+// The number a folder's ".id" file gives for a message id, searching the
+// folders whose names begin with `folder`, which becomes the name of the
+// folder it was found in; 0 when none.
+long FindMsgIdNumber(char* folder, size_t size, const char* messageId);
 
 // The pane bar's text (tests read it).
 const char* PaneBarText();

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "core/debuglog.h"
 #include "core/folder_names.h"
 #include "core/resstr.h"
+#include "shell/commands_hooks.h"
 #include "core/user_settings.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/topic_open.h"
@@ -208,6 +210,7 @@ void browse() {
   }
   g_browser.view = g_browserViewHooks.create(g_browser.window);
   AdoptView(g_browser.view);
+  SubclassMessageView(g_browser.view);
   LayoutBrowser(0);
   LoadStateIcons();
   g_browser.levelOffset = 0;
@@ -284,6 +287,27 @@ void SetZoomMode(int mode) {
   LayoutBrowser(0);
   for (HWND pane : {g_browser.window, g_browser.list, g_browser.paneBar, g_browser.view})
     if (pane) RedrawWindow(pane, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void RecreateMessageView() {
+  g_user.fixedFont = !g_user.fixedFont;
+  if (!g_browser.open || !g_browser.window) return;
+  BeginWait();
+  const bool hadFocus = g_browser.view && GetFocus() == g_browser.view;
+  if (g_browser.view) DestroyWindow(g_browser.view);
+  g_browser.view = g_browserViewHooks.create(g_browser.window);
+  AdoptView(g_browser.view);
+  if (g_browser.view) {
+    DragAcceptFiles(g_browser.view, FALSE);
+    SubclassMessageView(g_browser.view);
+    ShowWindow(g_browser.view, SW_SHOW);
+    if (hadFocus) SetFocus(g_browser.view);
+  }
+  LayoutBrowser(0);
+  g_browser.lastShown = -1;
+  g_browser.refreshPending = true;
+  ShowCurrentMessage();
+  EndWait();
 }
 
 bool ViewHasFocus() {
@@ -366,6 +390,10 @@ LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 static bool MessageShowPending() { return g_browser.refreshPending; }
 
 void InstallBrowserHooks() {
+  InstallBrowserCommands();
+  g_shellHooks.curFolderName = CurFolderName;
+  g_shellHooks.updateFolderView = UpdateFolderView;
+  g_topicOpenHooks.updateFolderView = UpdateFolderView;
   g_shellHooks.threadListRefillPending = MessageShowPending;
   g_shellHooks.fillThreadList = ShowCurrentMessage;
   g_topicOpenHooks.messageOrder = OrderOfBrowser;

@@ -17,6 +17,7 @@
 #include "msgbase/tests/memory_log.h"
 #include "msgbase/tests/topic_fixture.h"
 #include "msgbase/topic_open.h"
+#include "shell/commands_hooks.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -364,6 +365,85 @@ TEST_F(BrowserWindowTest, ZoomModesLayThePanesOut) {
   EXPECT_EQ(0, height(g_browser.list) % VlbStateOf(g_browser.list)->rowHeight) << "mixed mode: whole rows";
   EXPECT_EQ(-1, ZoomModeOfCommand(1737));
   g_browserViewHooks.create = [](HWND) -> HWND { return nullptr; };
+}
+
+}  // namespace
+
+namespace {
+
+std::string Section(const char* folder, long first, long last) {
+  std::string log;
+  for (long n = first; n <= last; ++n) log += SeparatorMessage(folder, n, "ann", kDate, "Subject: s\n\nText.\n", "");
+  return log;
+}
+
+TEST_F(BrowserWindowTest, OtherSectionsAndMessageIdsAreFoundAndDamagedFilesPassedOver) {
+  const char* kTalk = "dvn:forum/S1_talk";
+  const char* kBroken = "dvn:forum/S2_broken";
+  const char* kMore = "dvn:forum/S3_more";
+  AddFolder(kTalk, "s1.log", 0);
+  AddFolder(kBroken, "s2.log", 0);
+  AddFolder(kMore, "s3.log", 0);
+  AddFolder("dvn:other/S1_x", "o1.log", 0);
+  WriteTopic("s1.log", Section(kTalk, 1, 3));
+  WriteTopic("s2.log", Section(kBroken, 20, 21));
+  WriteTopic("s3.log", Section(kMore, 10, 12));
+  for (const char* folder : {kMore, kBroken, kTalk}) {  // each gets its index
+    lstrcpynA(g_topic.openName, folder, sizeof g_topic.openName);
+    ASSERT_EQ(1, logopen());
+    logclose();
+  }
+  WriteTopic("s2.ind", std::string("\x07\x00garbage that is no index", 26));
+  lstrcpynA(g_topic.openName, kTalk, sizeof g_topic.openName);
+  ASSERT_EQ(1, logopen());
+  EXPECT_STREQ(kMore, FindMessageSection(11));
+  EXPECT_STREQ(kTalk, FindMessageSection(2));
+  EXPECT_STREQ("", FindMessageSection(20)) << "the damaged index is passed over";
+  EXPECT_STREQ("", FindMessageSection(99));
+
+  WriteTopic("s2.id", "<a@x>\t5\r\n");
+  WriteTopic("s3.id", "<zz@x> 7\r\n<a@x> 12\r\n<b@x>\t\r\n");
+  char folder[100] = "dvn:forum/";
+  EXPECT_EQ(0, FindMsgIdNumber(folder, sizeof folder, "<b@x>")) << "no number after the id";
+  EXPECT_EQ(5, FindMsgIdNumber(folder, sizeof folder, "<a@x>"));
+  EXPECT_STREQ(kBroken, folder);
+  char other[100] = "dvn:forum/S3";
+  EXPECT_EQ(12, FindMsgIdNumber(other, sizeof other, "<a@x>"));
+  EXPECT_STREQ(kMore, other);
+  char none[100] = "dvn:other/";
+  EXPECT_EQ(0, FindMsgIdNumber(none, sizeof none, "<a@x>"));
+  EXPECT_STREQ("dvn:other/", none);
+}
+
+TEST_F(BrowserWindowTest, CommandsAreInstalledAndAskAboutTheBrowser) {
+  WriteTopic("news.log", Topic());
+  OpenWithRead(kNews, {1});
+  EXPECT_TRUE(COMMAND_HOOK_SET(MarkReadCommand));
+  EXPECT_TRUE(COMMAND_HOOK_SET(SetZoomMode));
+  EXPECT_TRUE(g_commandHooks.BrowserOpen());
+  EXPECT_TRUE(g_commandHooks.TopicHasUnread());
+  g_commandHooks.SetZoomMode(1);
+  EXPECT_EQ(1, g_commandHooks.ZoomMode());
+  g_commandHooks.SetZoomMode(0);
+  EXPECT_STREQ(kNews, SelFolderName());
+}
+
+TEST_F(BrowserWindowTest, AcronymTipsReadTheirFileOnlyWhenItChanges) {
+  WriteTopic("acronyms.lst", "FAQ frequently asked\r\n");
+  WriteTopic("news.log", Topic());
+  OpenWithRead(kNews, {});
+  ASSERT_TRUE(g_browser.view == nullptr || IsWindow(g_browser.view));
+  HWND view = CreateWindowA("STATIC", "", WS_CHILD, 0, 0, 50, 50, g_browser.window, nullptr, nullptr, nullptr);
+  SubclassMessageView(view);
+  const long before = AcronymFileReads();
+  for (int i = 0; i < 5; ++i) SendMessageA(view, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  EXPECT_LE(AcronymFileReads() - before, 1) << "five moves, at most one read";
+  Sleep(20);
+  WriteTopic("acronyms.lst", "FAQ frequently asked questions\r\n");
+  SendMessageA(view, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(AcronymFileReads() - before, 2) << "a changed file is read again";
+  EXPECT_EQ(0, SendMessageA(view, WM_PASTE, 0, 0));
+  DestroyWindow(view);
 }
 
 }  // namespace
