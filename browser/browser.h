@@ -58,6 +58,17 @@ struct MarkHooks {
 };
 extern MarkHooks g_markHooks;
 
+// The next unread message: a reply in the thread (the new position, 0 when
+// none: "No more replies in thread."), else the next folder with new
+// messages ("No new messages"); the companion of a folder (a Dravenet
+// section and its library, a topic and its file list).
+long NextReply();
+void NextNewMessage();
+void GotoFolder(const char* name);
+// Set when a folder was switched to: the next folder is sought in its
+// conference first.
+extern bool g_sameConferenceFirst;
+
 // Follows a link: "pl:folder" and "PL://folder#number" open the folder and
 // select the message; any other link is logged and nothing is run.
 void FollowLink(const char* url);

@@ -31,6 +31,8 @@ void Copy() {
   CopyMessagesToClipboard(0);
 }
 
+void GotoOpenFolder() { GotoFolder(nullptr); }
+
 void RecreateBrowser() {
   if (!g_topic.log) return;
   CloseBrowser();
@@ -86,4 +88,6 @@ void InstallBrowserCommands() {
   h.ZoomMode = Zoom;
   h.CurFolderName = CurFolderName;
   h.TopicHasUnread = TopicHasUnread;
+  h.NextNewMessage = NextNewMessage;
+  h.GotoFolder = GotoOpenFolder;
 }

@@ -174,6 +174,7 @@ void LayoutBrowser(LPARAM size) {
 }
 
 void browse() {
+  if (g_topic.switching) g_sameConferenceFirst = true;
   MessageOrder = NormaliseMessageOrder(static_cast<int>(g_user.readingMode));
   g_browser.composite = std::strchr(g_topic.openName, '\xFF') != nullptr;
   g_browser.mailFolder = ismailfolder(g_topic.openName);
@@ -391,6 +392,8 @@ static bool MessageShowPending() { return g_browser.refreshPending; }
 
 void InstallBrowserHooks() {
   InstallBrowserCommands();
+  g_topicOpenHooks.nextNewMessage = NextNewMessage;
+  g_shellHooks.nextNewMessage = NextNewMessage;
   g_shellHooks.curFolderName = CurFolderName;
   g_shellHooks.updateFolderView = UpdateFolderView;
   g_topicOpenHooks.updateFolderView = UpdateFolderView;

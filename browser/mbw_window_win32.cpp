@@ -290,7 +290,7 @@ void OpenCaretRow() {
   if (caret < 0 && SelectedCount() > 0) return;
   if (g_mbw.search) SetWindowTextA(g_mbw.search, "");
   if (SelectedCount() == 0) {
-    if (COMMAND_HOOK_SET(NextNewMessage)) g_commandHooks.NextNewMessage();
+    NextNewMessage();
     return;
   }
   std::string name = MbwRowFolder(caret);
@@ -526,13 +526,10 @@ bool MbwSelectFilterSet(const char* name) {
 }
 
 void MbwOpenFolder(const char* name, bool gotoFolder) {
-  // Shift+Open moves to the folder's other section once that move exists.
-  if (gotoFolder && COMMAND_HOOK_SET(GotoFolder)) {
-    MbwSelectFolder(name);
-    g_commandHooks.GotoFolder();
-    return;
-  }
-  SwitchTopic(name);
+  if (gotoFolder)
+    GotoFolder(name);
+  else
+    SwitchTopic(name);
 }
 
 void OpenMbw() {

@@ -17,6 +17,8 @@
 #include "msgbase/tests/memory_log.h"
 #include "msgbase/tests/topic_fixture.h"
 #include "msgbase/topic_open.h"
+#include "core/text1252.h"
+#include "core/tests/ui_recorder.h"
 #include "shell/commands_hooks.h"
 #include "shell/shell_state.h"
 
@@ -444,6 +446,72 @@ TEST_F(BrowserWindowTest, AcronymTipsReadTheirFileOnlyWhenItChanges) {
   EXPECT_EQ(AcronymFileReads() - before, 2) << "a changed file is read again";
   EXPECT_EQ(0, SendMessageA(view, WM_PASTE, 0, 0));
   DestroyWindow(view);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BrowserWindowTest, NextNewMessageReadsRepliesThenPicksFoldersByConferenceAndOrder) {
+  const char* kHere = "net:comp.test/all";
+  WriteTopic("news.log", Topic());
+  const char* kOther = "net:comp.test/other";
+  const char* kFar = "net:zz.far/all";
+  const char* kNear = "net:aa.near/all";
+  AddFolder(kNear, "near.log", 0);
+  AddFolder(kOther, "other.log", 0);
+  AddFolder(kFar, "far.log", 0);
+  WriteTopic("near.log", Section(kNear, 1, 1));
+  WriteTopic("other.log", Section(kOther, 1, 1));
+  WriteTopic("far.log", Section(kFar, 1, 1));
+  WriteTopic("empty.log", "");
+  for (int i = 0; i < Conferences.Count(); ++i) {
+    auto* rec = static_cast<ConfRec*>(Conferences.At(i));
+    rec->waiting = 1;
+    if (std::string(rec->name) == kFar) rec->order = 1;
+    if (std::string(rec->name) == kNear) rec->order = 2;
+  }
+  InstallBrowserHooks();
+  OpenWithRead(kHere, {1, 2, 4, 5, 6});
+  ASSERT_EQ(3, g_browser.currentMessage);
+  SelectMessage(1, kHere, 1);
+  g_sameConferenceFirst = true;
+  std::string walk;
+  for (int step = 0; step < 6 && g_topic.log; ++step) {
+    NextNewMessage();
+    if (!g_topic.log) break;
+    walk += std::string(g_topic.openName) + "#" + std::to_string(g_browser.currentMessage) + " ";
+    const int slot = findmsgidx(static_cast<int32_t>(g_browser.currentMessage));  // the user reads it
+    if (slot >= 0) static_cast<MsgIndexRec*>(LogCva.At(slot))->flags |= kMsgRead;
+    auto* rec = static_cast<ConfRec*>(Conferences.At(0));
+    for (int i = 0; i < Conferences.Count(); ++i) {
+      rec = static_cast<ConfRec*>(Conferences.At(i));
+      if (SameText1252(rec->name, g_topic.openName)) rec->waiting = 0;
+    }
+    g_sameConferenceFirst = step == 0;  // only the first switch keeps to the conference
+  }
+  EXPECT_EQ("net:comp.test/all#3 net:comp.test/other#1 net:zz.far/all#1 net:aa.near/all#1 net:comp.empty/all#0 ", walk)
+      << "unread 3 first, the same conference, then by display order";
+  EXPECT_EQ("No new messages", Recorded().status.back());
+}
+
+TEST_F(BrowserWindowTest, GotoFolderSwapsSectionAndLibrary) {
+  const char* kSection = "dvn:forum/S3_talk";
+  const char* kLibrary = "dvn:forum/L3_files";
+  AddFolder(kSection, "s3.log", 0);
+  AddFolder(kLibrary, "l3.log", 0);
+  AddFolder("dvn:forum/L4_lone", "l4.log", 0);
+  WriteTopic("s3.log", Section(kSection, 1, 2));
+  WriteTopic("l3.log", Section(kLibrary, 1, 2));
+  WriteTopic("l4.log", Section("dvn:forum/L4_lone", 1, 1));
+  GotoFolder(kSection);
+  EXPECT_STREQ(kLibrary, g_topic.openName);
+  GotoFolder(nullptr);
+  EXPECT_STREQ(kSection, g_topic.openName);
+  GotoFolder("dvn:forum/L4_lone");
+  EXPECT_STREQ(kSection, g_topic.openName);
+  ASSERT_FALSE(Recorded().boxes.empty());
+  EXPECT_EQ("There is no message section to switch to", Recorded().boxes.back());
 }
 
 }  // namespace

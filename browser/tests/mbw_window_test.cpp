@@ -272,6 +272,11 @@ TEST_F(MbwWindowTest, SearchSelectsTheFirstMatchAndEnterOpensTheTopic) {
   lstrcpynA(g_topic.openName, "", sizeof g_topic.openName);
   Command(4403);  // Enter
   EXPECT_STREQ("notes/demo", g_topic.requestedName) << "the row's folder was asked for";
+  // With nothing selected, Enter goes to the next folder with new messages.
+  InstallBrowserHooks();
+  SendMessageA(g_mbw.list, LB_SETSEL, FALSE, -1);
+  Command(4403);
+  EXPECT_STREQ("quorl:chat/general", g_topic.openName);
 }
 
 TEST_F(MbwWindowTest, Screenshot) {
