@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 #include "browser/browser_state.h"
 
 constexpr int kPaneBarId = 4307;
@@ -12,7 +14,21 @@ BOOL RegisterBrowserClasses(HINSTANCE instance);
 void browse();
 void CloseBrowser();
 HWND OpenBrowserWindow();
-LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK BrowserFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The strip of column captions above the thread list.
+int BrowserHeaderHeight();
+// The split bar between list and view follows the mouse in whole lines until
+// the button is released (Esc keeps the last place); a column divider
+// follows it between `lowerBound` and the list's width (Esc puts it back).
+void DragSplitter();
+void DragColumnDivider(uint32_t* divider, int lowerBound);
+// Files written for viewing: remembered (10 at most), then deleted by the
+// user's rules when the thread list is filled again, or only forgotten.
+void AddViewedFile(const char* path);
+void PurgeViewedFiles();
+void ClearViewedFiles();
+// The link last acted on (the Open, Print and Copy Shortcut commands use it).
+const char* BrowserLinkBuffer();
 LRESULT CALLBACK PaneBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void LayoutBrowser(LPARAM size);
 void ShowCurrentMessage();

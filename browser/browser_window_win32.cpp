@@ -94,13 +94,6 @@ void AdoptView(HWND view) {
   SetParent(view, g_browser.window);
 }
 
-void OnSize(HWND window, LPARAM size) { LayoutBrowser(size); }
-
-LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
-  if (LOWORD(wParam) == kThreadListId && g_browser.open) ThreadListNotify(HIWORD(lParam));
-  return 0;
-}
-
 bool CurrentOfTopic() { return g_browser.open; }
 HWND BrowserWindowOfShell() { return g_browser.window; }
 HWND ThreadListOfShell() { return g_browser.list; }
@@ -114,7 +107,7 @@ float g_splitRatio = 0.35f;
 
 BOOL RegisterBrowserClasses(HINSTANCE instance) {
   WNDCLASSA wc = {};
-  wc.lpfnWndProc = BrowserWindowProc;
+  wc.lpfnWndProc = BrowserFrameProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -152,15 +145,9 @@ void LayoutBrowser(LPARAM size) {
   GetClientRect(g_browser.window, &client);
   if (size) client.right = LOWORD(size), client.bottom = HIWORD(size);
   VlbState* s = g_browser.list ? VlbStateOf(g_browser.list) : nullptr;
-  BrowserLayoutInput in = {client.right,
-                           client.bottom,
-                           g_browser.zoomMode,
-                           g_browser.composite,
-                           g_splitRatio,
-                           s ? s->rowHeight : 16,
-                           kBarHeight,
-                           0,
-                           IsZoomed(g_browser.window) != 0};
+  BrowserLayoutInput in = {client.right,        client.bottom,         g_browser.zoomMode,
+                           g_browser.composite, g_splitRatio,          s ? s->rowHeight : 16,
+                           kBarHeight,          BrowserHeaderHeight(), IsZoomed(g_browser.window) != 0};
   BrowserLayout l = ComputeBrowserLayout(in);
   g_splitRatio = l.ratio;
   g_browser.listRows = l.halfPage * 2;
@@ -220,6 +207,7 @@ void browse() {
     CloseBrowser();
     return;
   }
+  PurgeViewedFiles();
   DebugLog("browse() before init_root()\n");
   FillThreadList();
   DebugLog("browse() after init_root()\n");
@@ -370,22 +358,6 @@ void ShowCurrentMessage() {
   g_browser.refreshPending = false;
 }
 
-LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_SIZE: OnSize(window, lParam); break;
-    case WM_COMMAND: return OnCommand(window, wParam, lParam);
-    case WM_CLOSE: logclose(); break;
-    case WM_DESTROY:
-      if (g_browser.window == window) {
-        CloseBrowser();
-        g_browser.window = nullptr;
-      }
-      break;
-    default: break;
-  }
-  return DefMDIChildProcA(window, message, wParam, lParam);
-}
-
 // The main loop's idle step shows the message the list moved to once input
 // has stopped arriving.
 static bool MessageShowPending() { return g_browser.refreshPending; }
@@ -413,7 +385,7 @@ void InstallBrowserHooks() {
   g_shellHooks.selectMessage = SelectMessageOfShell;
   g_shellHooks.browsingComposite = BrowsingVirtualFolder;
   g_shellHooks.followLink = FollowLink;
-  g_windowClassProcs.browser = BrowserWindowProc;
+  g_windowClassProcs.browser = BrowserFrameProc;
   g_windowClassProcs.messageWindow = PaneBarProc;
   g_windowClassProcs.registerVlbClass = RegisterVlbClass;
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "core/tests/ui_recorder.h"
 #include "shell/commands_hooks.h"
 #include "shell/shell_state.h"
+#include "wrx/wrx.h"
 
 namespace {
 
@@ -512,6 +514,102 @@ TEST_F(BrowserWindowTest, GotoFolderSwapsSectionAndLibrary) {
   EXPECT_STREQ(kSection, g_topic.openName);
   ASSERT_FALSE(Recorded().boxes.empty());
   EXPECT_EQ("There is no message section to switch to", Recorded().boxes.back());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BrowserWindowTest, TheSplitBarMovesInWholeLinesAndEscRestoresAColumn) {
+  WriteTopic("news.log", Topic());
+  OpenWithRead(kNews, {});
+  RECT client;
+  GetClientRect(g_browser.window, &client);
+  const int line = VlbStateOf(g_browser.list)->rowHeight, header = BrowserHeaderHeight();
+  for (int y : {150, 157, 5, 30000}) {
+    PostMessageA(g_browser.window, WM_MOUSEMOVE, 0, MAKELPARAM(100, y));
+    PostMessageA(g_browser.window, WM_LBUTTONUP, 0, MAKELPARAM(100, y));
+    DragSplitter();
+    const int at = static_cast<int>(g_splitRatio * client.bottom + 0.5f);
+    EXPECT_EQ(0, (at - header) % line) << y;
+    EXPECT_GE(at, header + line) << y;
+    EXPECT_LE(at, client.bottom - line) << y;
+    if (y == 150) EXPECT_LE(std::abs(at - 150), line / 2 + 1);
+  }
+  g_user.threadFrom = 172;
+  PostMessageA(g_browser.window, WM_MOUSEMOVE, 0, MAKELPARAM(260, 5));
+  PostMessageA(g_browser.window, WM_CHAR, 27, 0);
+  DragColumnDivider(&g_user.threadFrom, 80);
+  EXPECT_EQ(172u, g_user.threadFrom) << "Esc puts the column back";
+  PostMessageA(g_browser.window, WM_MOUSEMOVE, 0, MAKELPARAM(260, 5));
+  PostMessageA(g_browser.window, WM_LBUTTONUP, 0, MAKELPARAM(262, 5));
+  DragColumnDivider(&g_user.threadFrom, 80);
+  EXPECT_EQ(260u, g_user.threadFrom);
+  PostMessageA(g_browser.window, WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
+  DragColumnDivider(&g_user.threadFrom, 80);
+  EXPECT_EQ(80u, g_user.threadFrom) << "never left of its lower bound";
+  g_user.threadFrom = 172;
+  // A press on the divider in the caption strip starts the drag.
+  PostMessageA(g_browser.window, WM_CHAR, 27, 0);
+  SendMessageA(g_browser.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(172 + 2 + 3, 4));
+  EXPECT_EQ(172u, g_user.threadFrom);
+}
+
+TEST_F(BrowserWindowTest, LinkNotificationsFollowTheirLinks) {
+  WriteTopic("news.log", Topic());
+  OpenWithRead(kNews, {});
+  struct Case {
+    const char* code;
+    const char* text;
+    long message;  // the message selected afterwards
+  } cases[] = {
+      {"", "PL://net:comp.test/all#5", 5},
+      {"", "_", 5},  // nothing happens
+      {"href=\"pl:net:comp.test/all#2\"", "shown", 2},
+      {"http://example.org/", "x", 2},  // logged, nothing run
+  };
+  for (const Case& c : cases) {
+    static WrxLinkRec rec;
+    rec = WrxLinkRec();
+    lstrcpynA(rec.code, c.code, sizeof rec.code);
+    lstrcpynA(rec.text, c.text, sizeof rec.text);
+    rec.activation = 1;
+    EXPECT_EQ(1, SendMessageA(g_browser.window, WRXN_LINK, 0, reinterpret_cast<LPARAM>(&rec))) << c.text;
+    EXPECT_EQ(c.message, g_browser.currentMessage) << c.code << c.text;
+  }
+  EXPECT_STREQ("http://example.org/", BrowserLinkBuffer());
+  SendMessageA(g_browser.window, WM_COMMAND, 14766, 0);  // Copy Shortcut
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE text = GetClipboardData(CF_TEXT);
+  ASSERT_TRUE(text);
+  EXPECT_STREQ("http://example.org/", static_cast<const char*>(GlobalLock(text)));
+  GlobalUnlock(text);
+  CloseClipboard();
+}
+
+TEST_F(BrowserWindowTest, PurgingViewedFilesKeepsWhatTheSettingsKeep) {
+  SetSettingsUser("tester", 0);
+  WriteTopic("tester.ini",
+             "[Main]\r\nKeep Viewed Pictures=1\r\nViewed Delete Extensions=doc; XLS\r\nKeep Viewed Files=1\r\n");
+  const char* names[] = {"a.tmp", "b.jpg", "c.doc", "d.xls", "e.txt", "noext"};
+  for (const char* n : names) {
+    WriteTopic(n, "x");
+    AddViewedFile(Path(n).c_str());
+  }
+  PurgeViewedFiles();
+  std::string left;
+  for (const char* n : names)
+    if (GetFileAttributesA(Path(n).c_str()) != INVALID_FILE_ATTRIBUTES) left += std::string(n) + " ";
+  EXPECT_EQ("b.jpg e.txt noext ", left);
+  WriteTopic("tester.ini", "[Main]\r\n");
+  AddViewedFile(Path("b.jpg").c_str());
+  ClearViewedFiles();
+  PurgeViewedFiles();
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Path("b.jpg").c_str())) << "forgotten, not deleted";
+  AddViewedFile(Path("b.jpg").c_str());
+  PurgeViewedFiles();
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Path("b.jpg").c_str()));
+  SetSettingsUser("", 0);
 }
 
 }  // namespace
