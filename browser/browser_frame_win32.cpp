@@ -40,7 +40,10 @@ int LineHeight() {
 // pixels in from the window's left edge).
 uint32_t* const kDividers[] = {&g_user.threadNumber, &g_user.threadFrom, &g_user.threadSubject};
 
-int DividerX(int i) { return static_cast<int>(*kDividers[i]) + 2; }
+const int kDividerDefaults[] = {64, 172, 324};
+
+// A divider the settings leave at 0 stands where the rows are painted.
+int DividerX(int i) { return (*kDividers[i] ? static_cast<int>(*kDividers[i]) : kDividerDefaults[i]) + 2; }
 
 // The divider under x (hit zone 2 pixels left, 4 right); -1 none. The later
 // two only outside composite folders.
@@ -214,7 +217,8 @@ void OnLeftButtonDown(HWND window, LPARAM lParam) {
   if (y >= BrowserHeaderHeight()) return;
   const int divider = DividerAt(x);
   if (divider < 0) return;
-  const int lower = divider == 0 ? 16 : static_cast<int>(*kDividers[divider - 1]) + 16;
+  const int lower = divider == 0 ? 16 : DividerX(divider - 1) - 2 + 16;
+  if (!*kDividers[divider]) *kDividers[divider] = static_cast<uint32_t>(kDividerDefaults[divider]);
   DragColumnDivider(kDividers[divider], lower);
 }
 
