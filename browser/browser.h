@@ -79,6 +79,10 @@ extern MarkHooks g_markHooks;
 // messages ("No new messages"); the companion of a folder (a Dravenet
 // section and its library, a topic and its file list).
 long NextReply();
+// Goes to a message: number 0 asks for one ("Goto Message Number"), or with
+// a message id offers to collect it; a number the folder lacks may be
+// followed to a forum's other section or collected from the service.
+void GotoMessage(long number, const char* messageId);
 void NextNewMessage();
 void GotoFolder(const char* name);
 // Set when a folder was switched to: the next folder is sought in its

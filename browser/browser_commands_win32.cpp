@@ -32,6 +32,7 @@ void Copy() {
 }
 
 void GotoOpenFolder() { GotoFolder(nullptr); }
+void AskGotoMessage() { GotoMessage(0, nullptr); }
 
 void RecreateBrowser() {
   if (!g_topic.log) return;
@@ -90,4 +91,5 @@ void InstallBrowserCommands() {
   h.TopicHasUnread = TopicHasUnread;
   h.NextNewMessage = NextNewMessage;
   h.GotoFolder = GotoOpenFolder;
+  h.GotoMessage = AskGotoMessage;
 }

@@ -56,3 +56,14 @@ int SnapSplitY(int y, int top, int headerHeight, int lineHeight, int clientHeigh
   if (y > lowest) y = lowest;
   return y;
 }
+
+long GotoInputNumber(const char* text) {
+  if (!text) return 0;
+  while (*text && (*text < '0' || *text > '9')) ++text;
+  long number = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    if (number > 99999999) return 0;  // no folder holds such a number
+    number = number * 10 + (*text - '0');
+  }
+  return number;
+}

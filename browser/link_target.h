@@ -21,3 +21,7 @@ bool BrowserLinkText(const char* code, const char* text, char* out, size_t size)
 // Where the split bar lands for a pointer at y: whole lines below the header
 // strip, at least one line below it and one line above the bottom.
 int SnapSplitY(int y, int top, int headerHeight, int lineHeight, int clientHeight);
+
+// The message number typed into "Goto Message Number": the first number in
+// the text ("12 of 34" is 12, "#7" is 7); 0 when there is none.
+long GotoInputNumber(const char* text);

@@ -22,7 +22,9 @@
 #include "core/tests/ui_recorder.h"
 #include "shell/commands_hooks.h"
 #include "shell/shell_state.h"
+#include "msgbase/message_ops.h"
 #include "wrx/wrx.h"
+#include "core/ui_seams.h"
 
 namespace {
 
@@ -610,6 +612,70 @@ TEST_F(BrowserWindowTest, PurgingViewedFilesKeepsWhatTheSettingsKeep) {
   PurgeViewedFiles();
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Path("b.jpg").c_str()));
   SetSettingsUser("", 0);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> g_commands;
+std::string g_typed;
+
+TEST_F(BrowserWindowTest, GotoMessageTakesTheFirstNumberAndOffersToCollect) {
+  const char* kQuorl = "quorl:chat/general";
+  AddFolder(kQuorl, "quorl.log", 0);
+  AddFolder("notes/local", "local.log", 0);
+  WriteTopic("news.log", Topic());
+  WriteTopic("local.log", Section("notes/local", 1, 2));
+  std::string quorl;
+  for (long n = 1; n <= 4; ++n)
+    quorl += SeparatorMessage(kQuorl, n, "ann", kDate, "Subject: s\n\nText.\n", n > 1 ? "Comment to 1" : "");
+  WriteTopic("quorl.log", quorl);
+  g_messageOpsHooks.makeScriptCmd = [](const char* command) {
+    g_commands.push_back(command);
+    return 2;
+  };
+  g_prompt.answer = [](const char*, const char*, char* answer, size_t size, bool) {
+    lstrcpynA(answer, g_typed.c_str(), static_cast<int>(size));
+    return true;
+  };
+  Recorded().answer = IDYES;
+  struct Case {
+    const char* folder;
+    const char* typed;
+    long selected;        // the current message afterwards
+    const char* box;      // what it said (box or status bar), "" nothing
+    const char* command;  // queued, "" none
+  } cases[] = {
+      {kNews, "3 of 34", 3, "", ""},
+      {kNews, "#0", 1, "Message not found!", ""},
+      {kNews, "", 1, "", ""},
+      {kNews, "77", 1, "", ""},  // a news folder: refilled, nothing asked
+      {"notes/local", "9", 1, "Message not found!", ""},
+      {kQuorl, "9", 1, "Message not found.\n\nCollect message from Service ?", "readnum chat.general 9"},
+  };
+  for (const Case& c : cases) {
+    OpenWithRead(c.folder, {});
+    SelectMessage(1, g_browser.folder, 1);
+    Recorded().boxes.clear();
+    Recorded().status.clear();
+    g_commands.clear();
+    g_typed = c.typed;
+    GotoMessage(0, nullptr);
+    EXPECT_EQ(c.selected, g_browser.currentMessage) << c.folder << " " << c.typed;
+    std::string said = Recorded().boxes.empty() ? "" : Recorded().boxes.back();
+    for (const std::string& status : Recorded().status)
+      if (!status.empty() && said.empty()) said = status;
+    EXPECT_EQ(c.box, said) << c.typed;
+    EXPECT_EQ(c.command, g_commands.empty() ? "" : g_commands.back()) << c.typed;
+  }
+  // A message id not in the folder is collected by id.
+  Recorded().boxes.clear();
+  GotoMessage(0, "<abc@x>");
+  ASSERT_FALSE(g_commands.empty());
+  EXPECT_EQ("single chat.general <abc@x> 0 0", g_commands.back());
+  g_prompt.answer = nullptr;
+  g_messageOpsHooks = MessageOpsHooks();
 }
 
 }  // namespace

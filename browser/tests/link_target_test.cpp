@@ -78,3 +78,15 @@ TEST(SnapSplitY, WholeLinesBetweenTheHeaderAndTheBottom) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GotoInputNumber, TakesTheFirstNumber) {
+  struct Case {
+    const char* text;
+    long number;
+  } cases[] = {{"12 of 34", 12}, {"#0", 0}, {"", 0}, {"  #57", 57}, {"no digits", 0}, {"123456789012", 0}};
+  for (const Case& c : cases) EXPECT_EQ(c.number, GotoInputNumber(c.text)) << c.text;
+}
+
+}  // namespace
