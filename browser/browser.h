@@ -89,6 +89,15 @@ void GotoFolder(const char* name);
 // conference first.
 extern bool g_sameConferenceFirst;
 
+// The context menus at a client point of a window, and how each is adjusted
+// to the browser's state before it is shown.
+void ShowMvwMenu(HWND window, POINT point);
+void ShowThreadMenu(HWND window, POINT point);
+void ShowZoomMenu(HWND window, POINT point);
+void PrepareMvwMenu(HMENU menu);
+void PrepareThreadMenu(HMENU menu);
+void PrepareZoomMenu(HMENU menu);
+
 // Follows a link: "pl:folder" and "PL://folder#number" open the folder and
 // select the message; any other link is logged and nothing is run.
 void FollowLink(const char* url);

@@ -386,6 +386,11 @@ LRESULT CALLBACK BrowserFrameProc(HWND window, UINT message, WPARAM wParam, LPAR
       if (OnSetCursor(window, lParam)) return 1;
       break;
     case WM_LBUTTONDOWN: OnLeftButtonDown(window, lParam); return 0;
+    case WM_RBUTTONUP: {
+      POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      ShowZoomMenu(window, p);
+      return 0;
+    }
     case WM_PARENTNOTIFY:
       if (LOWORD(wParam) == WM_LBUTTONDOWN || LOWORD(wParam) == WM_RBUTTONDOWN) g_lastFocus = GetFocus();
       break;

@@ -364,6 +364,7 @@ static bool MessageShowPending() { return g_browser.refreshPending; }
 
 void InstallBrowserHooks() {
   InstallBrowserCommands();
+  g_shellHooks.showMvwMenu = ShowMvwMenu;
   g_topicOpenHooks.nextNewMessage = NextNewMessage;
   g_shellHooks.nextNewMessage = NextNewMessage;
   g_shellHooks.curFolderName = CurFolderName;

@@ -679,3 +679,50 @@ TEST_F(BrowserWindowTest, GotoMessageTakesTheFirstNumberAndOffersToCollect) {
 }
 
 }  // namespace
+
+namespace {
+
+HMENU MenuOf(std::initializer_list<int> items) {
+  HMENU menu = CreatePopupMenu();
+  for (int id : items) AppendMenuA(menu, MF_STRING, id, "item");
+  return menu;
+}
+
+UINT State(HMENU menu, int id) { return GetMenuState(menu, id, MF_BYCOMMAND); }
+
+TEST_F(BrowserWindowTest, ContextMenusFollowTheBrowsersState) {
+  HMENU mvw = MenuOf({1205, 1134, 1137, 1140, 1785, 1786, 1787});
+  g_user.headerMode = 1;
+  PrepareMvwMenu(mvw);
+  EXPECT_TRUE(State(mvw, 1134) & MF_GRAYED) << "no folder open";
+  EXPECT_EQ(static_cast<UINT>(-1), State(mvw, 1140)) << "no Quorl or Dravenet service: no download";
+  EXPECT_TRUE(State(mvw, 1786) & MF_CHECKED);
+  EXPECT_FALSE(State(mvw, 1785) & MF_CHECKED);
+  DestroyMenu(mvw);
+
+  WriteTopic("news.log", Topic());
+  OpenWithRead(kNews, {});
+  SetMessageOrder(1790);
+  SetZoomMode(1);
+  HMENU thread = MenuOf({1316, 1137, 1317, 1788, 1789, 1790, 1791, 1792, 1734, 1735, 1736});
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
+  PrepareThreadMenu(thread);
+  EXPECT_FALSE(State(thread, 1137) & MF_GRAYED);
+  EXPECT_TRUE(State(thread, 1317) & MF_GRAYED) << "nothing to paste";
+  EXPECT_TRUE(State(thread, 1790) & MF_CHECKED);
+  EXPECT_FALSE(State(thread, 1788) & MF_CHECKED);
+  EXPECT_TRUE(State(thread, 1734) & MF_CHECKED);
+  DestroyMenu(thread);
+  HMENU zoom = MenuOf({1734, 1735, 1736, 1788, 1790});
+  SetZoomMode(0);
+  PrepareZoomMenu(zoom);
+  EXPECT_TRUE(State(zoom, 1736) & MF_CHECKED);
+  EXPECT_FALSE(State(zoom, 1734) & MF_CHECKED);
+  DestroyMenu(zoom);
+  g_user.headerMode = 0;
+}
+
+}  // namespace
