@@ -1,9 +1,9 @@
 # --- The browser window: its panes, their layout and the current message ----
-add_library(browser_layout STATIC browser_layout.cpp name_text.cpp link_target.cpp acronyms.cpp)
+add_library(browser_layout STATIC browser_layout.cpp name_text.cpp link_target.cpp acronyms.cpp download_lists.cpp)
 target_include_directories(browser_layout PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(browser_layout PUBLIC core_portable)
 pelmora_test(browser_layout_tests SOURCES tests/browser_layout_test.cpp tests/name_text_test.cpp tests/link_target_test.cpp
-             tests/acronyms_test.cpp LIBS browser_layout)
+             tests/acronyms_test.cpp tests/download_lists_test.cpp LIBS browser_layout)
 pelmora_fuzz(fuzz_link_target SOURCES tests/fuzz_link_target.cpp LIBS browser_layout
              CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/link_target RUNS 5000)
 

@@ -208,6 +208,8 @@ void browse() {
     return;
   }
   PurgeViewedFiles();
+  LoadDownloadedFiles();
+  LoadQueuedDownloads();
   DebugLog("browse() before init_root()\n");
   FillThreadList();
   DebugLog("browse() after init_root()\n");

@@ -726,3 +726,24 @@ TEST_F(BrowserWindowTest, ContextMenusFollowTheBrowsersState) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BrowserWindowTest, DownloadMarksMatchWholeNamesFromBothLists) {
+  const char* kLibrary = "dvn:forum/L3_files";
+  AddFolder(kLibrary, "l3.log", 0);
+  WriteTopic("l3.log", Section(kLibrary, 1, 3));
+  CreateDirectoryA(Path("dvn").c_str(), nullptr);
+  WriteTopic("dvn\\files.ww", "forum/L3 1\r\nforum/L3 21\r\nforum/L4 3\r\n");
+  WriteTopic("dvn\\dvn.bsc",
+             ";-; id:\tme type:\tscript script:\tdownload file priority:\t50 #:\tforum/L3 #:\t2\r\nDownloadFile\r\n");
+  OpenWithRead(kLibrary, {});
+  ASSERT_TRUE(g_browser.open);
+  EXPECT_TRUE(IsFileDownloaded(1));
+  EXPECT_FALSE(IsFileDownloaded(2)) << "\"2\" is not \"21\"";
+  EXPECT_FALSE(IsFileDownloaded(3)) << "another library's file";
+  EXPECT_TRUE(IsDownloadQueued(2));
+  EXPECT_FALSE(IsDownloadQueued(1));
+}
+
+}  // namespace
