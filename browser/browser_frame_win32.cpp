@@ -334,7 +334,7 @@ void ClearViewedFiles() {
 
 void PurgeViewedFiles() {
   char ini[MAX_PATH], extensions[256];
-  IniFilePath(g_userIniName, ini);
+  if (!IniFilePath(g_userIniName, ini, sizeof ini)) return;
   GetPrivateProfileStringA("Main", "Viewed Delete Extensions", "", extensions, sizeof extensions, ini);
   const bool keepPictures = GetPrivateProfileIntA("Main", "Keep Viewed Pictures", 0, ini) != 0;
   const bool keepOthers = GetPrivateProfileIntA("Main", "Keep Viewed Files", 0, ini) != 0;

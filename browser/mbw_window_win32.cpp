@@ -488,7 +488,7 @@ void SavePlacement(HWND window) {
 void ReadMbwFilters() {
   char iniPath[MAX_PATH] = "", fileName[32];
   snprintf(fileName, sizeof fileName, "%.8s.ini", g_app.userName);
-  IniFilePath(fileName, iniPath);
+  IniFilePath(fileName, iniPath, sizeof iniPath);
   char normalised[MAX_PATH];
   if (NormalisePath(iniPath, normalised)) lstrcpynA(iniPath, normalised, sizeof iniPath);
   static char section[kMbwSectionBytes];

@@ -147,7 +147,7 @@ TEST_F(BrowserWindowTest, OpeningSelectsTheFirstUnreadMessageOfTheFirstThreadTha
     EXPECT_GT(dark, 20) << "the information text is drawn";
   }
   CreateDirectoryA("screenshots", nullptr);
-  EXPECT_TRUE(browsertest::SaveScreenArea(frame_, "browser.bmp"));
+  EXPECT_TRUE(browsertest::SaveScreenArea(frame_, "browser.png"));
 
   // Everything read: the last row.
   OpenWithRead(kNews, {1, 2, 3, 4, 5, 6});

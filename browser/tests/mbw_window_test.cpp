@@ -286,7 +286,7 @@ TEST_F(MbwWindowTest, Screenshot) {
   MbwSelectFolder("notes/demo");
   RedrawWindow(frame_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   testwin::PumpPending();
-  EXPECT_TRUE(browsertest::SaveScreenArea(frame_, "mbw_window.bmp"));
+  EXPECT_TRUE(browsertest::SaveScreenArea(frame_, "mbw_window.png"));
 }
 
 }  // namespace

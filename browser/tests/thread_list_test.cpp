@@ -263,7 +263,7 @@ TEST_F(ThreadListTest, PaintsTreeLinesIconsAndText) {
   DoubleClick(9);  // collapse the third thread: it shows the folder icon
   SetFocus(g_browser.list);
   CreateDirectoryA("screenshots", nullptr);
-  EXPECT_TRUE(browsertest::SaveScreenArea(host_, "thread_list.bmp"));
+  EXPECT_TRUE(browsertest::SaveScreenArea(host_, "thread_list.png"));
 }
 
 }  // namespace

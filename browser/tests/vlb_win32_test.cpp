@@ -156,7 +156,7 @@ TEST_F(VlbWindowTest, PaintsRowsThroughTheTextCallback) {
   SendMessageA(list_, WM_KEYDOWN, VK_DOWN, 0);
   SetFocus(list_);
   CreateDirectoryA("screenshots", nullptr);
-  EXPECT_TRUE(browsertest::SaveScreenArea(host_, "vlb_list.bmp"));
+  EXPECT_TRUE(browsertest::SaveScreenArea(host_, "vlb_list.png"));
   // The selected row is painted in the highlight colour.
   HDC dc = GetDC(list_);
   EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), GetPixel(dc, 250, 3 * kRowHeight + kRowHeight / 2));
