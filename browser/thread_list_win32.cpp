@@ -643,6 +643,3 @@ void RefreshGhostRows() {
   }
   if (g_browser.list) InvalidateRect(g_browser.list, nullptr, FALSE);
 }
-
-bool IsFileDownloaded(long) { return false; }
-bool IsDownloadQueued(long) { return false; }
