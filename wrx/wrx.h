@@ -234,6 +234,28 @@ int WrxMemFree(void* block);
 int SetWrxParaFmt(HWND hwnd, int id, int share, int left, int right, int first, int tabId, int styleId,
                   int further, int shading, int placement, int before, int after, int lineSpacing, int flags);
 
+// Formatting of the selected paragraphs (word-wrap windows; 0 otherwise).
+int SetWrxParaFlags(HWND hwnd, int bits, int on, int repaint);
+int WrxLeftIndent(HWND hwnd, int increase, int repaint);
+int WrxRightIndent(HWND hwnd, int increase, int repaint);
+int WrxHangingIndent(HWND hwnd, int increase, int repaint);
+// Adds signed twips to the left, right and first-line indents.
+int SetWrxParaIndent(HWND hwnd, int left, int right, int first, int repaint);
+int WrxNormalPara(HWND hwnd, int repaint);
+int WrxParaBullet(HWND hwnd, int on, int repaint);
+int SetParaShading(HWND hwnd, int value, int repaint);  // hundredths of a percent
+int SetParaSpacing(HWND hwnd, int before, int after, int lineSpacing, int repaint);
+// Border bits to set and to clear and a shading percentage ("" keeps it).
+int ParaBoxParam(HWND hwnd, int setBits, int clearBits, const char* shadingPercent);
+// Zoom in percent (25-200); returns the zoom before.
+int ZoomParam(HWND hwnd, int percent);
+// Tab stops of the selected paragraphs: kind 0 left, 1 right, 2 centre, 3
+// decimal; leader 0 none, 1 dots, 2 hyphens, 4 underline.
+int WrxSetTab(HWND hwnd, int kind, int position, int repaint);
+int SetTabParam(HWND hwnd, int kind, int position, int leader, int repaint);
+int WrxClearTab(HWND hwnd, int position, int repaint);
+int ClearParaFlags(HWND hwnd, int repaint);  // the paragraphs keep no stops of their own
+
 // Pictures and embedded controls: each is a font id whose style has bit 128.
 // WrxPastePicture takes a clipboard format (CF_METAFILEPICT, CF_DIB,
 // CF_BITMAP) and handle, or with neither the best picture on the clipboard;

@@ -589,8 +589,14 @@ int WrxSearch(WrxWindow* w, const char* text, char mode, int32_t l1, int32_t c1,
 // Placing a picture or object character at the cursor (wrx_paginate.cpp).
 int InsertObjectChar(WrxWindow* w, int fontId, int repaint);
 
-// Paragraph records (wrx_para.cpp).
+// Paragraph records and tab records (wrx_para.cpp).
+namespace wrxpara { struct WrxTab; }
 int FindOrAddPara(WrxWindow* w, int32_t hint, const wrxfmt::WrxParaRecord& wanted);
+int FindOrAddTab(WrxWindow* w, int32_t hint, const wrxpara::WrxTab& t);
+// The lines of the paragraphs the highlight covers, or of the cursor's.
+void GetParaLineRange(WrxWindow* w, int32_t* first, int32_t* last);
+// Empties the undo store: formatting changes cannot be undone.
+void ReleaseUndo(WrxWindow* w);
 
 // The section that holds a line (wrx_api.cpp).
 int GetLineSection(WrxWindow* w, int32_t line);

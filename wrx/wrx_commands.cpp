@@ -63,6 +63,8 @@ enum Action : uint8_t {
   A_PAGE_NUMBER,
   A_BACKGROUND,
   A_MOTION,       // keys and cursor motion
+  A_PARA_FLAG,    // toggle the paragraph flags in `bits`
+  A_LEFT_INDENT, A_RIGHT_INDENT, A_HANGING_INDENT, A_NORMAL_PARA, A_CLEAR_TABS, A_BULLET,
 };
 
 struct CommandRow {
@@ -143,18 +145,18 @@ const CommandRow kCommands[] = {
     {654, true, false, N_WRITABLE, C_NONE, 0, A_NONE},
     {711, true, false, N_WRITABLE, C_NONE, 0, A_NONE},
     {655, true, false, N_WRITABLE, C_NONE, 0, A_NONE},
-    {656, true, false, N_PARA_FORMAT, C_NONE, 0, A_NONE},
-    {657, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0001, A_NONE},
-    {658, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0002, A_NONE},
-    {661, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0004, A_NONE},
-    {663, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0800, A_NONE},
-    {723, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x4000, A_NONE},
-    {724, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x8000, A_NONE},
-    {659, true, false, N_PARA_FORMAT, C_LEFT_INDENT, 0, A_NONE},
-    {660, true, false, N_PARA_FORMAT, C_RIGHT_INDENT, 0, A_NONE},
-    {662, true, false, N_PARA_FORMAT, C_FIRST_INDENT, 0, A_NONE},
+    {656, true, false, N_PARA_FORMAT, C_NONE, 0, A_NORMAL_PARA},
+    {657, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0001, A_PARA_FLAG},
+    {658, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0002, A_PARA_FLAG},
+    {661, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0004, A_PARA_FLAG},
+    {663, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0800, A_PARA_FLAG},
+    {723, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x4000, A_PARA_FLAG},
+    {724, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x8000, A_PARA_FLAG},
+    {659, true, false, N_PARA_FORMAT, C_LEFT_INDENT, 0, A_LEFT_INDENT},
+    {660, true, false, N_PARA_FORMAT, C_RIGHT_INDENT, 0, A_RIGHT_INDENT},
+    {662, true, false, N_PARA_FORMAT, C_FIRST_INDENT, 0, A_HANGING_INDENT},
     {666, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_NONE},
-    {667, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_NONE},
+    {667, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_CLEAR_TABS},
     {670, true, false, N_EDITABLE | N_WRAP | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
     {671, false, false, N_EDITABLE | N_WRAP | N_PRINT_VIEW, C_NONE, 0, A_NONE},
     {672, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_HDRFTR_VIEW_OFF, C_NONE, 0, A_NONE},
@@ -194,7 +196,7 @@ const CommandRow kCommands[] = {
     {726, true, false, kAs718, C_NONE, 0, A_NONE},
     {727, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_LINKED, C_NONE, 0, A_NONE},
     {728, true, false, N_EDITABLE, C_RULER_SNAP, 0, A_TOGGLE_SNAP},
-    {729, true, false, N_PARA_FORMAT, C_BULLET, 0, A_NONE},
+    {729, true, false, N_PARA_FORMAT, C_BULLET, 0, A_BULLET},
     {730, true, false, N_WRITABLE, C_STYLE_EDIT, 0, A_NONE},
     {731, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_CHAR_STYLE, 0, A_NONE},
     {732, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_PARA_STYLE, 0, A_NONE},
@@ -423,6 +425,13 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_PAGE_NUMBER: InsertPageNumber(w); break;
     case A_BACKGROUND: SetWrxBackground(w->hwnd, w->backgroundPicture ? 0 : -1, 1, 1); break;
     case A_MOTION: WrxKeyCommand(w, command, HIWORD(wp) == 1); break;
+    case A_PARA_FLAG: SetWrxParaFlags(w->hwnd, int(row->bits), !Checked(w, *row), 1); break;
+    case A_LEFT_INDENT: WrxLeftIndent(w->hwnd, 1, 1); break;
+    case A_RIGHT_INDENT: WrxRightIndent(w->hwnd, 1, 1); break;
+    case A_HANGING_INDENT: WrxHangingIndent(w->hwnd, 1, 1); break;
+    case A_NORMAL_PARA: WrxNormalPara(w->hwnd, 1); break;
+    case A_CLEAR_TABS: ClearParaFlags(w->hwnd, 1); break;
+    case A_BULLET: WrxParaBullet(w->hwnd, !Checked(w, *row), 1); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
   return 0;
