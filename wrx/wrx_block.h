@@ -99,6 +99,17 @@ struct WrxPictData {
   HWND control = nullptr;            // an embedded control's window
 };
 
+// One undo step: its kind, the range's absolute positions (end inclusive),
+// its group, and for a deletion the characters, font ids and line paragraphs.
+struct WrxUndoRecord {
+  char kind = 0;
+  long start = 0, end = 0;
+  int32_t group = 0;
+  std::string text;
+  std::vector<uint8_t> ids;
+  std::vector<int32_t> paras;
+};
+
 struct WrxFont {
   HFONT font;
   int32_t cacheIndex;     // -1 = private font
@@ -262,6 +273,8 @@ struct WrxWindow {
   int32_t paraNoShare;     // the next FindOrAddPara adds without searching
   int32_t paraExhausted;   // error 109 was reported
   int32_t searchFlags;     // 1 highlight, 16 match case, 32 whole word
+  std::vector<WrxUndoRecord> undo;
+  int32_t undoGroup, undoBusy;
   std::vector<wrxfmt::WrxTabRecord> tabs;
   std::vector<wrxfmt::WrxSectionRecord> sections;
   std::vector<wrxfmt::WrxRowRecord> rows;
@@ -595,8 +608,46 @@ int FindOrAddPara(WrxWindow* w, int32_t hint, const wrxfmt::WrxParaRecord& wante
 int FindOrAddTab(WrxWindow* w, int32_t hint, const wrxpara::WrxTab& t);
 // The lines of the paragraphs the highlight covers, or of the cursor's.
 void GetParaLineRange(WrxWindow* w, int32_t* first, int32_t* last);
+
+// Undo (wrx_undo.cpp). Kinds 'D' deleted (recorded before), 'I' inserted
+// (with the final range), 'R' overtyped.
+int SaveUndo(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2, char kind);
 // Empties the undo store: formatting changes cannot be undone.
 void ReleaseUndo(WrxWindow* w);
+void DropOldestUndo(WrxWindow* w);
+int Undo(WrxWindow* w);
+
+// Text changes (wrx_edit.cpp, wrx_blockops.cpp, wrx_clipboard.cpp).
+// Puts `count` characters into a line at `col` (ids null: all `fill`).
+int InsertInLine(WrxWindow* w, int32_t line, int32_t col, const char* text, int32_t count, const uint8_t* ids,
+                 uint8_t fill);
+// Moves the part of `line` from `col` onto a new line after it.
+int SplitLineAt(WrxWindow* w, int32_t line, int32_t col);
+// Removes the characters from (l1, c1) up to (l2, c2), exclusive; a column
+// past a line's end without word wrap takes its line end too.
+int DeleteRange(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2);
+// Inserts text at the cursor chunk by chunk (CR LF and, with word wrap, the
+// paragraph end close a line); ids per character or null, paragraph ids per
+// line or null. Records one 'I' step and leaves the cursor after the text.
+int InsertTextAt(WrxWindow* w, const char* text, int32_t length, const uint8_t* ids,
+                 const std::vector<int32_t>* paras, int noParaEnd);
+int NormalizeBlock(WrxWindow* w);
+int DeleteCharBlock(WrxWindow* w, int repaint);
+int DeleteLineBlock(WrxWindow* w, int repaint);
+int IsProtectedPos(WrxWindow* w, int32_t line, int32_t col);
+int IsEditablePos(WrxWindow* w, int32_t line, int32_t col);
+// Typing and editing keys; each returns 1 when done, 0 when refused.
+int InsertChar(WrxWindow* w, uint8_t c);
+int InsertReturn(WrxWindow* w, int shift);
+int BackSpace(WrxWindow* w);
+int DelChar(WrxWindow* w);
+int WrxInsertTab(WrxWindow* w, int command);
+int ToggleInsertMode(WrxWindow* w);
+int WrxSplitLine(WrxWindow* w, int32_t indent);
+int WrxJoinLine(WrxWindow* w);
+int InsertLineBelow(WrxWindow* w);
+int InsertLineAbove(WrxWindow* w);
+int DeleteLine(WrxWindow* w);
 
 // The section that holds a line (wrx_api.cpp).
 int GetLineSection(WrxWindow* w, int32_t line);

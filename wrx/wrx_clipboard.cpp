@@ -403,3 +403,92 @@ HWND GetWrxControlWindow(HWND hwnd, int id) {
   if (!w || !IsPicture(w, id)) return nullptr;
   return w->fonts[id].pict->control;
 }
+
+int InsertTextAt(WrxWindow* w, const char* text, int32_t length, const uint8_t* ids, const std::vector<int32_t>* paras,
+                 int noParaEnd) {
+  if (!text || length <= 0) return 1;
+  int32_t line = std::clamp(w->curLine, 0, w->lineCount - 1);
+  int32_t col = std::clamp(w->curCol, 0, w->lines[line]->length);
+  const int32_t firstLine = line;
+  const long startAbs = RowColToAbs(w, line, col);
+  auto validFont = [w](int id) { return id >= 0 && id < w->fontCount && w->fonts[id].inUse; };
+  int fill = 0;
+  if (!ids) {
+    if (validFont(w->inputFont)) {
+      fill = w->inputFont;
+    } else if (col > 0) {
+      fill = GetCharFont(w, line, col - 1);
+      if (w->fonts[fill].style & wrxfmt::kPictureStyle) fill = 0;
+    }
+    if (!validFont(fill) || w->fonts[fill].kind == 1) fill = 0;
+  }
+  auto paraFor = [&](int32_t index) -> int32_t {
+    if (!paras || paras->empty()) return -1;
+    const int32_t p = (*paras)[size_t(std::min<int32_t>(index, int32_t(paras->size()) - 1))];
+    return p >= 0 && size_t(p) < w->paras.size() ? p : 0;
+  };
+  int32_t lineIndex = 0;
+  if (paraFor(0) >= 0) w->lines[line]->para = paraFor(0);
+  int32_t k = 0;
+  while (k < length && text[k]) {
+    const int32_t room =
+        std::max(0, (w->arg.wordWrap ? WRX_MAXLINELEN * 3 / 4 : WRX_MAXLINELEN) - w->lines[line]->length - 1);
+    const int32_t start = k;
+    bool lineEnd = false, crlf = false, roomBreak = false;
+    while (k < length && text[k]) {
+      const uint8_t c = uint8_t(text[k]);
+      if (c == 13 && k + 1 < length && text[k + 1] == 10) {
+        lineEnd = crlf = true;
+        break;
+      }
+      if (k - start >= room) {
+        lineEnd = roomBreak = true;
+        break;
+      }
+      ++k;
+      if (w->arg.wordWrap && c == w->paraEnd) {
+        lineEnd = true;
+        break;
+      }
+    }
+    int32_t n = k - start;
+    // A section break never starts a chunk.
+    int32_t skip = n > 0 && uint8_t(text[start]) == WRX_SECTBREAK ? 1 : 0;
+    if (n - skip > 0) {
+      if (!InsertInLine(w, line, col, text + start + skip, n - skip, ids ? ids + start + skip : nullptr, uint8_t(fill)))
+        break;
+      col += n - skip;
+    }
+    if (crlf) k += 2;
+    if (!lineEnd || (k >= length && !crlf && !(w->arg.wordWrap && n > 0 && uint8_t(text[k - 1]) == w->paraEnd)))
+      continue;
+    if (w->arg.wordWrap && crlf && !noParaEnd) {
+      const WrxLine* l = w->lines[line];
+      if (col == 0 || uint8_t(l->text[col - 1]) != w->paraEnd) {
+        const char pe = char(w->paraEnd);
+        int id = validFont(w->inputFont) ? w->inputFont : (col > 0 ? GetCharFont(w, line, col - 1) : 0);
+        if (w->fonts[id].style & wrxfmt::kPictureStyle) id = 0;
+        InsertInLine(w, line, col, &pe, 1, nullptr, uint8_t(id));
+        ++col;
+      }
+    }
+    if (!SplitLineAt(w, line, col)) {
+      WrxErrorBox(w, 88, "Block Size Error");
+      break;
+    }
+    // A full line at the insertion point: its text moves down and the
+    // insertion goes on in the emptied line.
+    if (roomBreak && n == 0 && col == 0) continue;
+    ++line, col = 0, ++lineIndex;
+    if (paraFor(lineIndex) >= 0) w->lines[line]->para = paraFor(lineIndex);
+  }
+  w->curLine = line, w->curCol = col;
+  const long endAbs = RowColToAbs(w, line, col) - 1;
+  if (endAbs >= startAbs && SaveUndo(w, firstLine, 0, firstLine, 0, 'I') && !w->undoBusy && !w->undo.empty()) {
+    w->undo.back().start = startAbs;
+    w->undo.back().end = endAbs;
+  }
+  ++w->modified;
+  if (firstLine < w->staleLine) w->staleLine = firstLine;
+  return 1;
+}

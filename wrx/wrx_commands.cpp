@@ -65,6 +65,7 @@ enum Action : uint8_t {
   A_MOTION,       // keys and cursor motion
   A_PARA_FLAG,    // toggle the paragraph flags in `bits`
   A_LEFT_INDENT, A_RIGHT_INDENT, A_HANGING_INDENT, A_NORMAL_PARA, A_CLEAR_TABS, A_BULLET,
+  A_DELETE, A_TAB, A_LINE_BELOW, A_LINE_ABOVE, A_DELETE_LINE, A_SPLIT, A_JOIN, A_UNDO, A_INSERT_MODE, A_MARK,
 };
 
 struct CommandRow {
@@ -90,19 +91,19 @@ const CommandRow kCommands[] = {
     {603, false, false, 0, C_NONE, 0, A_MOTION},
     {604, false, false, 0, C_NONE, 0, A_MOTION},
     {605, false, false, 0, C_NONE, 0, A_MOTION},
-    {606, true, false, 0, C_NONE, 0, A_NONE},
-    {608, false, false, 0, C_NONE, 0, A_NONE},
-    {614, false, false, 0, C_NONE, 0, A_NONE},
+    {606, true, false, 0, C_NONE, 0, A_DELETE},
+    {608, false, false, 0, C_NONE, 0, A_TAB},
+    {614, false, false, 0, C_NONE, 0, A_TAB},
     {609, false, false, 0, C_NONE, 0, A_MOTION},
     {610, false, false, 0, C_NONE, 0, A_MOTION},
     {611, false, false, 0, C_NONE, 0, A_MOTION},
     {612, false, false, 0, C_NONE, 0, A_MOTION},
     {613, false, false, 0, C_NONE, 0, A_MOTION},
-    {615, true, true, kAs615, C_NONE, 0, A_NONE},
-    {616, true, true, kAs615, C_NONE, 0, A_NONE},
-    {617, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
-    {618, true, true, kAs615, C_NONE, 0, A_NONE},
-    {619, true, true, kAs615, C_NONE, 0, A_NONE},
+    {615, true, true, kAs615, C_NONE, 0, A_LINE_BELOW},
+    {616, true, true, kAs615, C_NONE, 0, A_LINE_ABOVE},
+    {617, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_NONE, 0, A_DELETE_LINE},
+    {618, true, true, kAs615, C_NONE, 0, A_SPLIT},
+    {619, true, true, kAs615, C_NONE, 0, A_JOIN},
     {620, false, false, 0, C_NONE, 0, A_MOTION},
     {621, false, false, 0, C_NONE, 0, A_MOTION},
     {622, false, false, 0, C_NONE, 0, A_MOTION},
@@ -122,8 +123,8 @@ const CommandRow kCommands[] = {
     {635, false, false, 0, C_NONE, 0, A_NONE},
     {636, true, false, N_EDITABLE, C_NONE, 0, A_NONE},
     {637, false, false, 0, C_NONE, 0, A_HELP_INDEX},
-    {638, true, false, N_EDITABLE | N_UNDO, C_NONE, 0, A_NONE},
-    {639, true, false, 0, C_NONE, 0, A_NONE},
+    {638, true, false, N_EDITABLE | N_UNDO, C_NONE, 0, A_UNDO},
+    {639, true, false, 0, C_NONE, 0, A_INSERT_MODE},
     {640, true, false, N_EDITABLE, C_NONE, 0, A_SAVE},
     {641, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
     {642, false, false, N_CLOSE, C_NONE, 0, A_CLOSE},
@@ -207,7 +208,7 @@ const CommandRow kCommands[] = {
     {737, false, false, 0, C_BACKGROUND, 0, A_BACKGROUND},
     {738, true, false, kAs632, C_NONE, 0, A_NONE},
     {739, false, false, N_PRINT_VIEW, C_PAGE_VIEW, 0, A_NONE},
-    {740, true, false, N_EDITABLE | N_POS_EDITABLE, C_CHAR14, 0, A_NONE},
+    {740, true, false, N_EDITABLE | N_POS_EDITABLE, C_CHAR14, 0, A_MARK},
     {741, false, false, N_EDITABLE | N_NEVER, C_NONE, 0, A_NONE},
 };
 
@@ -262,7 +263,7 @@ bool Holds(WrxWindow* w, Need need) {
              IsClipboardFormatAvailable(RegisterClipboardFormatA("Rich Text Format")) ||
              IsClipboardFormatAvailable(RegisterClipboardFormatA("OwnerLink")) ||
              IsClipboardFormatAvailable(RegisterClipboardFormatA("ObjectLink"));
-    case N_UNDO: return false;     // the undo store is always empty so far
+    case N_UNDO: return !w->undo.empty();
     case N_PRINTER: return false;  // no printer is bound so far
     case N_PARA_FORMAT: return w->arg.wordWrap && w->editStyle < 0;
     case N_PRINT_VIEW: return w->arg.printView != 0;
@@ -432,6 +433,16 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_NORMAL_PARA: WrxNormalPara(w->hwnd, 1); break;
     case A_CLEAR_TABS: ClearParaFlags(w->hwnd, 1); break;
     case A_BULLET: WrxParaBullet(w->hwnd, !Checked(w, *row), 1); break;
+    case A_DELETE: DelChar(w); break;
+    case A_TAB: WrxInsertTab(w, command); break;
+    case A_LINE_BELOW: InsertLineBelow(w); break;
+    case A_LINE_ABOVE: InsertLineAbove(w); break;
+    case A_DELETE_LINE: DeleteLine(w); break;
+    case A_SPLIT: WrxSplitLine(w, 0); break;
+    case A_JOIN: WrxJoinLine(w); break;
+    case A_UNDO: Undo(w); break;
+    case A_INSERT_MODE: ToggleInsertMode(w); break;
+    case A_MARK: InsertChar(w, WRX_LINEMARK); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
   return 0;

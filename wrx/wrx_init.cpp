@@ -372,6 +372,7 @@ void NotifyHost(WrxWindow* w, UINT code, WPARAM wp, LPARAM lp) {
 }
 
 void ResetWrxDocument(WrxWindow* w) {
+  ReleaseUndo(w);
   FreeAllLines(w);
   w->lineCount = 1;
   InitLine(w, 0);

@@ -129,6 +129,9 @@ void DBWinPrintf(const char* format, ...) {
 }
 
 void PaintWrx(WrxWindow* w) {
+  // Steps recorded between two repaint requests form one undo group, drawn
+  // or not.
+  ++w->undoGroup;
   if (!w->paintOn || !w->hwnd || !w->dc || !w->open || w->lineCount < 1) return;
   if (w->preview) return;  // the preview draws itself
   // A window not on the screen is laid out and drawn when it is shown (its

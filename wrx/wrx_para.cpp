@@ -187,8 +187,6 @@ int TabCommand(HWND hwnd, int repaint, bool set, int kind, int position, int lea
 
 }  // namespace
 
-void ReleaseUndo(WrxWindow* w) { (void)w; }
-
 void GetParaLineRange(WrxWindow* w, int32_t* first, int32_t* last) {
   int32_t a = w->curLine, b = w->curLine;
   if (w->hilight) {
