@@ -330,6 +330,8 @@ struct WrxWindow {
   uint8_t accelEnabled[200];
   HGLOBAL outBuf;
   void* outPtr;
+  HGLOBAL rtfBuf;          // the document as RTF (RtfWrite mode 1), apart from the output buffer
+  long rtfSize;
   DWORD flags;           // window flag word
   int32_t creating, open, closing;
   int32_t hostReadOnly;  // the creation record's read-only word
@@ -593,6 +595,10 @@ int SizePictureForScreen(WrxWindow* w, int id);
 int PictureFromDib(WrxWindow* w, std::vector<uint8_t>&& info, std::vector<uint8_t>&& bits, int32_t widthPx,
                    int32_t heightPx, int alignment, int insert, const char* routine);
 int CreatePictControl(WrxWindow* w, int id);
+// A metafile's bits drawn into a picture of the given pixel size; 0 when the
+// bits are no metafile.
+int PictureFromMetafileBits(WrxWindow* w, const uint8_t* bits, size_t size, int32_t width, int32_t height,
+                            int alignment);
 
 // Search (wrx_search.cpp): modes 'E', 'F', 'B' from the cursor or the text's
 // ends, 'R' and 'S' forward and backward within a range. Uses searchFlags (1
@@ -688,6 +694,12 @@ int32_t ColumnLeftBox(WrxWindow* w, int32_t line, int32_t column);
 // The RTF reader (wrx_rtf_read.cpp): mode 0 and 1 replace the document, mode
 // 2 inserts at the cursor. Returns 0 when the bytes are no RTF.
 int RtfRead(WrxWindow* w, int mode, const uint8_t* data, size_t size);
+
+// The RTF writer (wrx_rtf_write.cpp): mode 0 a file, 1 the window's RTF
+// buffer, 2 the clipboard (opened by the caller), 4 bytes only; modes 2 and
+// 4 write the highlighted block.
+int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out);
+int RtfWrite(WrxWindow* w, int mode, const char* fileName);
 
 // Loading and saving (wrx_file.cpp).
 int WrxRead(WrxWindow* w, const char* fileName);

@@ -206,6 +206,19 @@ int CreatePictControl(WrxWindow* w, int id) {
   return control ? 1 : 0;
 }
 
+int PictureFromMetafileBits(WrxWindow* w, const uint8_t* bits, size_t size, int32_t width, int32_t height,
+                            int alignment) {
+  const size_t bytes = wrxdib::MetafileBytes(bits, size);
+  if (!bytes || width <= 0 || height <= 0) return 0;
+  HMETAFILE mf = SetMetaFileBitsEx(UINT(bytes), bits);
+  if (!mf) return 0;
+  wrxdib::Dib dib;
+  const bool ok = RasteriseMetafile(w, mf, width, height, nullptr, dib);
+  DeleteMetaFile(mf);
+  if (!ok) return 0;
+  return PictureFromDib(w, std::move(dib.info), std::move(dib.bits), width, height, alignment, 0, "WriteRtfMetafile");
+}
+
 int WrxPastePicture(HWND hwnd, UINT format, HANDLE handle, int frameId, int alignment, int insert) {
   WrxWindow* w = GetWrxWindow(hwnd);
   if (!w) return 0;

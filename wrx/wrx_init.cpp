@@ -242,6 +242,8 @@ void FreeBlock(WrxWindow* w) {
   if (w->rulerFont) DeleteObject(w->rulerFont);
   for (HPEN pen : w->dotPens)
     if (pen) DeleteObject(pen);
+  if (w->rtfBuf) GlobalFree(w->rtfBuf);
+  w->rtfBuf = nullptr;
   if (w->outBuf) {
     GlobalUnlock(w->outBuf);
     GlobalFree(w->outBuf);
