@@ -285,6 +285,12 @@ int WrxInsertControl(HWND hwnd, const char* className, DWORD style, int width, i
 // The window of an embedded control's picture id, null for none.
 HWND GetWrxControlWindow(HWND hwnd, int id);
 
+// Copies the highlight (without one, the whole text) to the clipboard as
+// text and RTF.
+int SelectAllCopy(HWND hwnd);
+int WrxCanCopy(HWND hwnd);  // 1 when copying is possible
+int WrxDeleteBlock(HWND hwnd);
+
 // Inserts one picture or object character at the cursor; 0 for an id that is
 // no picture.
 int WrxInsertObjectId(HWND hwnd, int fontId, int repaint);

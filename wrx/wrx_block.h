@@ -638,6 +638,10 @@ int DeleteRange(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2);
 int InsertTextAt(WrxWindow* w, const char* text, int32_t length, const uint8_t* ids,
                  const std::vector<int32_t>* paras, int noParaEnd);
 int NormalizeBlock(WrxWindow* w);
+// Commands 628 (cut) and 629 (copy); 630 pastes with format 0 (RTF, else
+// text, else a picture), 1 forces text.
+int CopyToClipboard(WrxWindow* w, int command);
+int CopyFromClipboard(WrxWindow* w, UINT format);
 int DeleteCharBlock(WrxWindow* w, int repaint);
 int DeleteLineBlock(WrxWindow* w, int repaint);
 int IsProtectedPos(WrxWindow* w, int32_t line, int32_t col);

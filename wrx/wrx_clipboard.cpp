@@ -505,3 +505,141 @@ int InsertTextAt(WrxWindow* w, const char* text, int32_t length, const uint8_t* 
   if (firstLine < w->staleLine) w->staleLine = firstLine;
   return 1;
 }
+
+// ---- Cut, copy and paste ----
+
+namespace {
+
+UINT RtfFormat() { return RegisterClipboardFormatA("Rich Text Format"); }
+
+// One line's part [c1, c2) as clipboard text: footnote text left out, a
+// paragraph end (with word wrap) or every line (without) ending in CR LF.
+void CopyLineText(WrxWindow* w, int32_t line, int32_t c1, int32_t c2, std::string& out) {
+  const WrxLine* l = w->lines[line];
+  c1 = std::clamp(c1, 0, l->length), c2 = std::clamp(c2, c1, l->length);
+  bool paraEnd = false;
+  for (int32_t c = c1; c < c2; ++c) {
+    const uint8_t ch = uint8_t(l->text[c]);
+    if (w->fonts[GetCharFont(w, line, c)].style & (0x800 | 0x1000)) continue;
+    if (w->arg.wordWrap && c == c2 - 1 && ch == w->paraEnd) {
+      paraEnd = true;
+      break;
+    }
+    out.push_back(char(ch));
+  }
+  if (paraEnd || !w->arg.wordWrap) out += "\r\n";
+}
+
+}  // namespace
+
+int CopyToClipboard(WrxWindow* w, int command) {
+  const bool cut = command == 628;
+  if (cut && w->arg.readOnly) return 0;
+  if (!w->hilight || !NormalizeBlock(w)) return 0;
+  if (!OpenClipboard(w->hwnd)) return WrxErrorBox(w, 9, "CopyToClipboard");
+  const int savedKind = w->hilight;
+  const int32_t savedFirst = w->hlFirstCol, savedLast = w->hlLastCol;
+  if (w->hilight == 1) {
+    // A line block copies as characters from its first line's start to its
+    // last line's end.
+    w->hilight = 2;
+    w->hlFirstCol = 0;
+    w->hlLastCol = w->lines[w->hlLastLine]->length;
+  }
+  std::string text;
+  for (int32_t line = w->hlFirstLine; line <= w->hlLastLine; ++line)
+    CopyLineText(w, line, line == w->hlFirstLine ? w->hlFirstCol : 0,
+                 line == w->hlLastLine ? w->hlLastCol : w->lines[line]->length, text);
+  if (text.size() >= 3 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, text.size() + 1);
+  char* p = h ? static_cast<char*>(GlobalLock(h)) : nullptr;
+  if (!p) {
+    if (h) GlobalFree(h);
+    CloseClipboard();
+    w->hilight = savedKind, w->hlFirstCol = savedFirst, w->hlLastCol = savedLast;
+    return WrxErrorBox(w, 108, "CopyToClipboard");
+  }
+  memcpy(p, text.data(), text.size());
+  p[text.size()] = 0;
+  GlobalUnlock(h);
+  EmptyClipboard();
+  if (!SetClipboardData(CF_TEXT, h)) GlobalFree(h);
+  RtfWrite(w, 2, nullptr);
+  CloseClipboard();
+  w->hilight = savedKind, w->hlFirstCol = savedFirst, w->hlLastCol = savedLast;
+  if (cut) {
+    if (w->hilight == 1)
+      DeleteLineBlock(w, 1);
+    else
+      DeleteCharBlock(w, 1);
+  }
+  PaintWrx(w);
+  return 1;
+}
+
+int CopyFromClipboard(WrxWindow* w, UINT format) {
+  if (w->arg.readOnly) return 0;
+  const UINT rtf = RtfFormat();
+  if (format == 0 && !IsClipboardFormatAvailable(rtf) &&
+      (IsClipboardFormatAvailable(CF_METAFILEPICT) || IsClipboardFormatAvailable(CF_DIB) ||
+       IsClipboardFormatAvailable(CF_BITMAP)))
+    return WrxPastePicture(w->hwnd, 0, nullptr, 0, 0, 1) > 0;
+  if (w->hilight == 2 && !DeleteCharBlock(w, 1)) return 0;
+  --w->undoGroup;
+  w->curLine = std::clamp(w->curLine, 0, w->lineCount - 1);
+  if (!IsEditablePos(w, w->curLine, w->curCol) && w->curCol < w->lines[w->curLine]->length) return WrxBeep(w), 0;
+  if (!OpenClipboard(w->hwnd)) return WrxErrorBox(w, 9, "CopyFromClipboard");
+  UINT take = 0;
+  if (format == 1)
+    take = IsClipboardFormatAvailable(CF_TEXT) ? CF_TEXT : 0;
+  else if (format == rtf)
+    take = IsClipboardFormatAvailable(rtf) ? rtf : 0;
+  else
+    take = IsClipboardFormatAvailable(rtf) ? rtf : IsClipboardFormatAvailable(CF_TEXT) ? CF_TEXT : 0;
+  HANDLE h = take ? GetClipboardData(take) : nullptr;
+  if (!h) {
+    CloseClipboard();
+    return WrxErrorBox(w, 11, "CopyFromClipboard");
+  }
+  const char* data = static_cast<const char*>(GlobalLock(h));
+  if (!data) {
+    CloseClipboard();
+    return WrxErrorBox(w, 108, "CopyFromClipboard");
+  }
+  // Nothing is read past the block, terminated or not.
+  const size_t size = strnlen(data, GlobalSize(h));
+  w->curCol = std::clamp(w->curCol, 0, w->lines[w->curLine]->length);
+  int ok;
+  if (take == rtf) {
+    ok = InsertWrxRtf(w->hwnd, data, long(size), w->curLine, w->curCol, 0);
+  } else {
+    const int32_t first = w->curLine;
+    ok = InsertTextAt(w, data, int32_t(std::min<size_t>(size, 0x7FFFFFFF)), nullptr, nullptr, 0);
+    if (w->arg.wordWrap) WordWrap(w, std::max(0, first - 1), w->curLine - first + 3);
+  }
+  GlobalUnlock(h);
+  CloseClipboard();
+  w->curLine = std::clamp(w->curLine, 0, w->lineCount - 1);
+  if (w->curLine < w->firstLine || w->curLine >= w->firstLine + std::max(1, w->linesPerWindow))
+    w->firstLine = std::max(0, w->curLine - w->linesPerWindow / 2);
+  w->curRow = w->curLine - w->firstLine;
+  w->hilight = 0;
+  PaintWrx(w);
+  return ok;
+}
+
+int SelectAllCopy(HWND hwnd) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w) return 0;
+  if (w->hilight) return CopyToClipboard(w, 629);
+  w->hilight = 2;
+  w->hlFirstLine = 0, w->hlFirstCol = 0;
+  AbsToRowCol(w, 99999999, &w->hlLastLine, &w->hlLastCol);
+  w->hlLastLine = w->lineCount - 1;
+  w->hlLastCol = w->lines[w->hlLastLine]->length;
+  const int ok = CopyToClipboard(w, 629);
+  w->hilight = 0;
+  return ok;
+}
+
+int WrxCanCopy(HWND hwnd) { return WrxMenuEnable(hwnd, 629) == MF_ENABLED ? 1 : 0; }

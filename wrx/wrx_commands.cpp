@@ -65,7 +65,7 @@ enum Action : uint8_t {
   A_MOTION,       // keys and cursor motion
   A_PARA_FLAG,    // toggle the paragraph flags in `bits`
   A_LEFT_INDENT, A_RIGHT_INDENT, A_HANGING_INDENT, A_NORMAL_PARA, A_CLEAR_TABS, A_BULLET,
-  A_DELETE, A_TAB, A_LINE_BELOW, A_LINE_ABOVE, A_DELETE_LINE, A_SPLIT, A_JOIN, A_UNDO, A_INSERT_MODE, A_MARK,
+  A_CUT, A_COPY, A_PASTE, A_DELETE, A_TAB, A_LINE_BELOW, A_LINE_ABOVE, A_DELETE_LINE, A_SPLIT, A_JOIN, A_UNDO, A_INSERT_MODE, A_MARK,
 };
 
 struct CommandRow {
@@ -112,9 +112,9 @@ const CommandRow kCommands[] = {
     {625, false, false, N_EDITABLE, C_NONE, 0, A_MOTION},
     {626, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
     {627, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
-    {628, true, false, N_EDITABLE | N_HIGHLIGHT, C_NONE, 0, A_NONE},
-    {629, false, false, N_HIGHLIGHT, C_NONE, 0, A_NONE},
-    {630, true, false, N_EDITABLE | N_POS_EDITABLE | N_NOT_FOOTNOTE | N_PASTE, C_NONE, 0, A_NONE},
+    {628, true, false, N_EDITABLE | N_HIGHLIGHT, C_NONE, 0, A_CUT},
+    {629, false, false, N_HIGHLIGHT, C_NONE, 0, A_COPY},
+    {630, true, false, N_EDITABLE | N_POS_EDITABLE | N_NOT_FOOTNOTE | N_PASTE, C_NONE, 0, A_PASTE},
     {631, true, false, N_EDITABLE | N_WRAP | N_POS_EDITABLE | N_NOT_FOOTNOTE | N_LINK_PASTE, C_NONE, 0, A_NONE},
     {693, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
     {632, true, false, kAs632, C_NONE, 0, A_NONE},
@@ -433,6 +433,9 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_NORMAL_PARA: WrxNormalPara(w->hwnd, 1); break;
     case A_CLEAR_TABS: ClearParaFlags(w->hwnd, 1); break;
     case A_BULLET: WrxParaBullet(w->hwnd, !Checked(w, *row), 1); break;
+    case A_CUT: CopyToClipboard(w, 628); break;
+    case A_COPY: CopyToClipboard(w, 629); break;
+    case A_PASTE: CopyFromClipboard(w, 0); break;
     case A_DELETE: DelChar(w); break;
     case A_TAB: WrxInsertTab(w, command); break;
     case A_LINE_BELOW: InsertLineBelow(w); break;

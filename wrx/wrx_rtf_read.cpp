@@ -731,8 +731,15 @@ int InsertWrxRtf(HWND hwnd, const char* buffer, long size, long line, int col, i
   w->curCol = std::clamp(col, 0, w->lines[w->curLine]->length);
   const size_t bytes = size < 0 ? strlen(buffer) : size_t(size);
   const int32_t first = w->curLine;
+  const long startAbs = RowColToAbs(w, w->curLine, w->curCol);
   if (!RtfRead(w, 2, reinterpret_cast<const uint8_t*>(buffer), bytes)) return 0;
   if (w->arg.wordWrap) WordWrap(w, std::max(0, first - 1), w->curLine - first + 2);
+  // One undo step takes the inserted range out again.
+  const long endAbs = RowColToAbs(w, w->curLine, w->curCol) - 1;
+  if (endAbs >= startAbs && SaveUndo(w, first, 0, first, 0, 'I') && !w->undoBusy && !w->undo.empty()) {
+    w->undo.back().start = startAbs;
+    w->undo.back().end = endAbs;
+  }
   w->curRow = w->curLine - w->firstLine;
   if (repaint) {
     w->paintScope = 3;
