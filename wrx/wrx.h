@@ -297,6 +297,15 @@ int WrxInsertObjectId(HWND hwnd, int fontId, int repaint);
 // Lays the document out again (pages in print view); repaints on request.
 int WrxRepaginate(HWND hwnd, int repaint);
 
+// Search: direction 'E' from the top, 'F' forward or 'B' backward from the
+// cursor; flags 16 match case, 32 whole word. "String Not Found" when not.
+int SearchParam(HWND hwnd, const char* text, char direction, int flags);
+// Replaces every match in the text (or in the highlighted block), asking
+// "Replace This String?" before each with confirm. Protected text is never
+// replaced; a replacement that would make a line too long is skipped and
+// reported. Returns the count; the replacements undo as one step.
+int ReplaceParam(HWND hwnd, const char* find, const char* with, int confirm, int inBlock);
+
 // Text by absolute character position. flags 8: copy the characters from
 // `start` through *position into `text`, the count to *length; 4: replace
 // *length characters at `start` with `replace`; 2: find `text` from `start`

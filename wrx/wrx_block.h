@@ -273,6 +273,8 @@ struct WrxWindow {
   int32_t paraNoShare;     // the next FindOrAddPara adds without searching
   int32_t paraExhausted;   // error 109 was reported
   int32_t searchFlags;     // 1 highlight, 16 match case, 32 whole word
+  std::string searchText;
+  char searchDirection;
   std::vector<WrxUndoRecord> undo;
   int32_t undoGroup, undoBusy;
   std::vector<wrxfmt::WrxTabRecord> tabs;
@@ -604,6 +606,10 @@ int PictureFromMetafileBits(WrxWindow* w, const uint8_t* bits, size_t size, int3
 // ends, 'R' and 'S' forward and backward within a range. Uses searchFlags (1
 // highlight, 16 match case, 32 whole word); moves the cursor to the match.
 int WrxSearch(WrxWindow* w, const char* text, char mode, int32_t l1, int32_t c1, int32_t l2, int32_t c2);
+// Commands 634 and 635: the last string again, forward or backward.
+int WrxSearchAgain(WrxWindow* w, bool forward);
+// ^p ^t ^^ ^+ ^- ^m ^b as the characters they stand for.
+int ExpandCaretCodes(WrxWindow* w, const char* text, char* output);
 
 // Placing a picture or object character at the cursor (wrx_paginate.cpp).
 int InsertObjectChar(WrxWindow* w, int fontId, int repaint);

@@ -65,7 +65,7 @@ enum Action : uint8_t {
   A_MOTION,       // keys and cursor motion
   A_PARA_FLAG,    // toggle the paragraph flags in `bits`
   A_LEFT_INDENT, A_RIGHT_INDENT, A_HANGING_INDENT, A_NORMAL_PARA, A_CLEAR_TABS, A_BULLET,
-  A_CUT, A_COPY, A_PASTE, A_DELETE, A_TAB, A_LINE_BELOW, A_LINE_ABOVE, A_DELETE_LINE, A_SPLIT, A_JOIN, A_UNDO, A_INSERT_MODE, A_MARK,
+  A_SEARCH_NEXT, A_SEARCH_PREV, A_CUT, A_COPY, A_PASTE, A_DELETE, A_TAB, A_LINE_BELOW, A_LINE_ABOVE, A_DELETE_LINE, A_SPLIT, A_JOIN, A_UNDO, A_INSERT_MODE, A_MARK,
 };
 
 struct CommandRow {
@@ -119,8 +119,8 @@ const CommandRow kCommands[] = {
     {693, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
     {632, true, false, kAs632, C_NONE, 0, A_NONE},
     {633, false, false, 0, C_NONE, 0, A_NONE},
-    {634, false, false, 0, C_NONE, 0, A_NONE},
-    {635, false, false, 0, C_NONE, 0, A_NONE},
+    {634, false, false, 0, C_NONE, 0, A_SEARCH_NEXT},
+    {635, false, false, 0, C_NONE, 0, A_SEARCH_PREV},
     {636, true, false, N_EDITABLE, C_NONE, 0, A_NONE},
     {637, false, false, 0, C_NONE, 0, A_HELP_INDEX},
     {638, true, false, N_EDITABLE | N_UNDO, C_NONE, 0, A_UNDO},
@@ -433,6 +433,8 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_NORMAL_PARA: WrxNormalPara(w->hwnd, 1); break;
     case A_CLEAR_TABS: ClearParaFlags(w->hwnd, 1); break;
     case A_BULLET: WrxParaBullet(w->hwnd, !Checked(w, *row), 1); break;
+    case A_SEARCH_NEXT: WrxSearchAgain(w, true); break;
+    case A_SEARCH_PREV: WrxSearchAgain(w, false); break;
     case A_CUT: CopyToClipboard(w, 628); break;
     case A_COPY: CopyToClipboard(w, 629); break;
     case A_PASTE: CopyFromClipboard(w, 0); break;

@@ -87,3 +87,172 @@ int WrxSearch(WrxWindow* w, const char* text, char mode, int32_t l1, int32_t c1,
   }
   return 1;
 }
+
+// ---- Search and replace commands ----
+
+namespace {
+
+void NotFound(WrxWindow* w, const char* title) { WrxErrorBox(w, 97, title); }
+
+// Moves the cursor past a match without passing the longest line.
+void StepPast(WrxWindow* w, size_t length) {
+  w->curCol = std::min<int32_t>(w->curCol + int32_t(length), WRX_MAXLINELEN - 1);
+}
+
+}  // namespace
+
+int SearchParam(HWND hwnd, const char* text, char direction, int flags) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w || !text || !*text) return 0;
+  w->searchText.assign(text, strnlen(text, 38));
+  w->searchDirection = direction == 'F' || direction == 'B' ? direction : 'E';
+  w->searchFlags = 1 | (flags & (16 | 32));
+  w->curLine = std::clamp(w->curLine, 0, w->lineCount - 1);
+  if (WrxSearch(w, w->searchText.c_str(), w->searchDirection, 0, 0, 0, 0)) return 1;
+  NotFound(w, "");
+  return 0;
+}
+
+int WrxSearchAgain(WrxWindow* w, bool forward) {
+  if (w->searchText.empty()) return 0;
+  const int32_t savedCol = w->curCol;
+  w->curCol = forward ? w->curCol + 1 : w->curCol - 1;
+  if (w->curCol < 0) w->curCol = 0;
+  w->searchFlags |= 1;
+  if (WrxSearch(w, w->searchText.c_str(), forward ? 'F' : 'B', 0, 0, 0, 0)) return 1;
+  w->curCol = savedCol;
+  NotFound(w, forward ? "End of Forward Search" : "End of Backward Search");
+  return 0;
+}
+
+int ReplaceInLine(WrxWindow* w, int32_t line, int32_t col, size_t matchLength, const std::string& with) {
+  // The match may run into later lines: those characters go first.
+  int32_t endLine, endCol;
+  {
+    long rest = long(matchLength);
+    int32_t l = line, c = col;
+    while (l < w->lineCount - 1 && c + rest > w->lines[l]->length) {
+      rest -= w->lines[l]->length - c;
+      ++l, c = 0;
+    }
+    endLine = l, endCol = int32_t(c + rest);
+  }
+  const int32_t keepId = GetCharFont(w, endLine, std::max(0, endCol - 1));
+  const int32_t headLength = w->lines[line]->length;
+  const int32_t newLength = line == endLine ? headLength - int32_t(matchLength) + int32_t(with.size())
+                                            : col + int32_t(with.size()) + (w->lines[endLine]->length - endCol);
+  if (newLength > WRX_MAXLINELEN) return 0;
+  SaveUndo(w, line, col, endLine, endCol - 1, 'D');
+  DeleteRange(w, line, col, endLine, endCol);
+  InsertInLine(w, line, col, with.data(), int32_t(with.size()), nullptr, uint8_t(keepId));
+  if (!with.empty() && SaveUndo(w, line, col, line, col, 'I') && !w->undoBusy && !w->undo.empty())
+    w->undo.back().end = RowColToAbs(w, line, col) + long(with.size()) - 1;
+  ++w->modified;
+  return 1;
+}
+
+int ReplaceParam(HWND hwnd, const char* find, const char* with, int confirm, int inBlock) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w || w->arg.readOnly || !find || !*find) return 0;
+  NormalizeBlock(w);
+  if (inBlock && !w->hilight) return WrxErrorBox(w, 83, ""), 0;
+  const std::string pattern(find, strnlen(find, 38));
+  const std::string replacement(with ? with : "", with ? strnlen(with, 38) : 0);
+  char mode = 'E';
+  int32_t l1 = 0, c1 = 0, l2 = w->lineCount - 1, c2 = std::max(0, w->lines[l2]->length - 1);
+  if (inBlock) {
+    mode = 'R';
+    l1 = w->hlFirstLine, c1 = w->hilight == 1 ? 0 : w->hlFirstCol;
+    l2 = w->hlLastLine;
+    c2 = w->hilight == 1 ? w->lines[l2]->length - 1 : w->hlLastCol - 1;
+  }
+  w->searchFlags = 16;  // matches are highlighted here, only when asking
+  // Replacements are undone together; a store of other steps would replay
+  // positions the replacements moved, so it is emptied first.
+  ReleaseUndo(w);
+  --w->undoGroup;
+  int replaced = 0, skipped = 0;
+  int32_t lastLine = -1, lastCol = 0;
+  w->hilight = 0;
+  if (mode == 'E')
+    w->curLine = 0, w->curCol = 0;
+  else
+    w->curLine = l1, w->curCol = c1;
+  for (;;) {
+    const bool found = WrxSearch(w, pattern.c_str(), 'R', w->curLine, w->curCol, l2, c2);
+    if (!found) break;
+    const int32_t line = w->curLine, col = w->curCol;
+    bool protectedText = false;
+    for (size_t k = 0; k < pattern.size() && !protectedText; ++k)
+      if (col + int32_t(k) < w->lines[line]->length && IsProtectedPos(w, line, col + int32_t(k))) protectedText = true;
+    if (protectedText) {
+      StepPast(w, pattern.size());
+      continue;
+    }
+    if (confirm) {
+      w->hilight = 2;
+      w->hlFirstLine = w->hlLastLine = line, w->hlFirstCol = col, w->hlLastCol = col + int32_t(pattern.size());
+      PaintWrx(w);
+      --w->undoGroup;  // the repaint does not split the replacements' group
+      const int answer = WrxAsk(w, 125, "", MB_YESNOCANCEL);
+      w->hilight = 0;
+      if (answer == IDCANCEL) break;
+      if (answer == IDNO) {
+        StepPast(w, pattern.size());
+        continue;
+      }
+    }
+    if (!ReplaceInLine(w, line, col, pattern.size(), replacement)) {
+      ++skipped;  // the line would grow past its limit
+      StepPast(w, pattern.size());
+      continue;
+    }
+    ++replaced;
+    if (mode == 'R' && line == l2) c2 += int32_t(replacement.size()) - int32_t(pattern.size());
+    w->curLine = line, w->curCol = col;
+    StepPast(w, replacement.size());
+    lastLine = line, lastCol = col;
+    if (mode == 'R' && (w->curLine > l2 || (w->curLine == l2 && w->curCol > c2))) break;
+  }
+  if (skipped) WrxErrorBox(w, 85, "ReplaceParam");
+  // More replacements than the store holds cannot be undone whole: none are.
+  if (replaced * 2 > 20) ReleaseUndo(w);
+  if (w->arg.wordWrap) WordWrap(w, 0, w->lineCount);
+  w->curLine = std::clamp(w->curLine, 0, w->lineCount - 1);
+  if (!replaced) {
+    NotFound(w, "");
+    PaintWrx(w);
+    return 0;
+  }
+  if (lastLine >= 0 && !w->arg.wordWrap) {
+    w->hilight = 2;
+    w->hlFirstLine = w->hlLastLine = lastLine;
+    w->hlFirstCol = lastCol, w->hlLastCol = lastCol + int32_t(replacement.size());
+  }
+  PaintWrx(w);
+  return replaced;
+}
+
+int ExpandCaretCodes(WrxWindow* w, const char* text, char* output) {
+  if (!text || strlen(text) > 2048) return 0;
+  char* o = output;
+  for (const char* p = text; *p; ++p) {
+    if (*p != '^' || !p[1]) {
+      *o++ = *p;
+      continue;
+    }
+    switch (p[1]) {
+      case 'p': *o++ = char(w->paraEnd); break;
+      case 't': *o++ = '\t'; break;
+      case '^': *o++ = '^'; break;
+      case '+': *o++ = char(151); break;
+      case '-': *o++ = char(150); break;
+      case 'm': *o++ = char(12); break;
+      case 'b': *o++ = char(20); break;
+      default: *o++ = '^'; continue;
+    }
+    ++p;
+  }
+  *o = 0;
+  return 1;
+}
