@@ -17,14 +17,14 @@ constexpr int kMaxColours = 200;
 }  // namespace
 
 void Output::FlushLine() {
-  out_ += line_;
   out_ += "\r\n";
-  line_.clear();
+  lineStart_ = out_.size();
 }
 
 void Output::Put(char c, bool breakable) {
-  if ((breakable && line_.size() >= kSoftBreak) || line_.size() >= kHardBreak) FlushLine();
-  line_.push_back(c);
+  const size_t length = out_.size() - lineStart_;
+  if ((breakable && length >= kSoftBreak) || length >= kHardBreak) FlushLine();
+  out_.push_back(c);
 }
 
 void Output::Text(uint8_t c) {
@@ -71,9 +71,16 @@ void Output::Word(const char* word) {
 void Output::Word(const char* word, long param) {
   Word(word);
   pendingSpace_ = false;
+  // By hand: the C library's formatting is slow where it matters here.
   char digits[24];
-  snprintf(digits, sizeof digits, "%ld", param);
-  for (const char* p = digits; *p; ++p) Put(*p, false);
+  int n = 0;
+  unsigned long v = param < 0 ? 0ul - static_cast<unsigned long>(param) : static_cast<unsigned long>(param);
+  do {
+    digits[n++] = char('0' + v % 10);
+    v /= 10;
+  } while (v);
+  if (param < 0) Put('-', false);
+  while (n > 0) Put(digits[--n], false);
   pendingSpace_ = true;
 }
 
@@ -94,7 +101,7 @@ void Output::Hex(uint8_t b) {
   // The blank ends a control word before the data.
   if (pendingSpace_) Put(' ', false);
   pendingSpace_ = false;
-  if (line_.size() >= kSoftBreak) FlushLine();
+  if (out_.size() - lineStart_ >= kSoftBreak) FlushLine();
   Put(kDigits[b >> 4], false);
   Put(kDigits[b & 15], false);
 }
@@ -106,7 +113,7 @@ void Output::Raw(const char* s) {
 
 std::string Output::Finish() {
   while (depth_ > 0) Close();
-  if (!line_.empty()) FlushLine();
+  if (out_.size() > lineStart_) FlushLine();
   return std::move(out_);
 }
 
@@ -132,7 +139,11 @@ struct CharState {
 
 class Writer {
  public:
-  explicit Writer(const Document& d) : d_(d) {}
+  explicit Writer(const Document& d) : d_(d) {
+    size_t bytes = 0;
+    for (const Line& l : d.lines) bytes += size_t(l.length) + 2;
+    out_.Reserve(bytes + bytes / 2 + 4096);
+  }
 
   std::string Run() {
     out_.Open();

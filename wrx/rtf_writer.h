@@ -71,11 +71,13 @@ class Output {
   void Raw(const char* s);  // written as it is (no escaping)
   std::string Finish();     // closes open groups and returns the bytes
   int depth() const { return depth_; }
+  void Reserve(size_t bytes) { out_.reserve(bytes); }
 
  private:
   void Put(char c, bool breakable);
   void FlushLine();
-  std::string out_, line_;
+  std::string out_;
+  size_t lineStart_ = 0;
   bool pendingSpace_ = false;
   int depth_ = 0;
 };

@@ -202,7 +202,12 @@ int ReplaceParam(HWND hwnd, const char* find, const char* with, int confirm, int
         continue;
       }
     }
-    if (!ReplaceInLine(w, line, col, pattern.size(), replacement)) {
+    // Past what the store can hold the steps are not recorded: the store is
+    // emptied at the end, and positions need not be counted for each hit.
+    if (replaced * 2 >= 20) w->undoBusy = 1;
+    const bool done = ReplaceInLine(w, line, col, pattern.size(), replacement);
+    w->undoBusy = 0;
+    if (!done) {
       ++skipped;  // the line would grow past its limit
       StepPast(w, pattern.size());
       continue;
