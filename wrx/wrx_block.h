@@ -95,6 +95,19 @@ struct WrxPictData {
   int32_t height = 0, width = 0;
   int32_t wordA = 0, wordB = 0, objectType = 0, alignMode = 0;
   std::vector<uint8_t> image, info, object;
+  int32_t screenX = 0, screenY = 0;  // the last drawing, relative to the text area
+  HWND control = nullptr;            // an embedded control's window
+};
+
+// One undo step: its kind, the range's absolute positions (end inclusive),
+// its group, and for a deletion the characters, font ids and line paragraphs.
+struct WrxUndoRecord {
+  char kind = 0;
+  long start = 0, end = 0;
+  int32_t group = 0;
+  std::string text;
+  std::vector<uint8_t> ids;
+  std::vector<int32_t> paras;
 };
 
 struct WrxFont {
@@ -256,6 +269,14 @@ struct WrxWindow {
 
   // Formatting tables owned by later layers, carried as records.
   std::vector<wrxfmt::WrxParaRecord> paras;
+  int32_t paraCapacity;    // grows by half when full
+  int32_t paraNoShare;     // the next FindOrAddPara adds without searching
+  int32_t paraExhausted;   // error 109 was reported
+  int32_t searchFlags;     // 1 highlight, 16 match case, 32 whole word
+  std::string searchText;
+  char searchDirection;
+  std::vector<WrxUndoRecord> undo;
+  int32_t undoGroup, undoBusy;
   std::vector<wrxfmt::WrxTabRecord> tabs;
   std::vector<wrxfmt::WrxSectionRecord> sections;
   std::vector<wrxfmt::WrxRowRecord> rows;
@@ -311,6 +332,8 @@ struct WrxWindow {
   uint8_t accelEnabled[200];
   HGLOBAL outBuf;
   void* outPtr;
+  HGLOBAL rtfBuf;          // the document as RTF (RtfWrite mode 1), apart from the output buffer
+  long rtfSize;
   DWORD flags;           // window flag word
   int32_t creating, open, closing;
   int32_t hostReadOnly;  // the creation record's read-only word
@@ -564,6 +587,84 @@ int32_t FrameTextTop(const WrxTextFrame& f);  // below the space above its text
 int32_t FrameLeft(const WrxTextFrame& f);
 int32_t LineYInFrame(WrxWindow* w, int32_t frame, int32_t line);
 
+// Sections and picture sizes (wrx_sections.cpp): a picture's line height,
+// base line and character widths, in screen pixels.
+int SetPictSize(WrxWindow* w, int id, int32_t height, int32_t width);
+
+// Pictures and embedded controls (wrx_clipboard.cpp).
+int NewPictureId(WrxWindow* w);
+int SizePictureForScreen(WrxWindow* w, int id);
+int PictureFromDib(WrxWindow* w, std::vector<uint8_t>&& info, std::vector<uint8_t>&& bits, int32_t widthPx,
+                   int32_t heightPx, int alignment, int insert, const char* routine);
+int CreatePictControl(WrxWindow* w, int id);
+// A metafile's bits drawn into a picture of the given pixel size; 0 when the
+// bits are no metafile.
+int PictureFromMetafileBits(WrxWindow* w, const uint8_t* bits, size_t size, int32_t width, int32_t height,
+                            int alignment);
+
+// Search (wrx_search.cpp): modes 'E', 'F', 'B' from the cursor or the text's
+// ends, 'R' and 'S' forward and backward within a range. Uses searchFlags (1
+// highlight, 16 match case, 32 whole word); moves the cursor to the match.
+int WrxSearch(WrxWindow* w, const char* text, char mode, int32_t l1, int32_t c1, int32_t l2, int32_t c2);
+// Commands 634 and 635: the last string again, forward or backward.
+int WrxSearchAgain(WrxWindow* w, bool forward);
+// ^p ^t ^^ ^+ ^- ^m ^b as the characters they stand for.
+int ExpandCaretCodes(WrxWindow* w, const char* text, char* output);
+
+// Placing a picture or object character at the cursor (wrx_paginate.cpp).
+int InsertObjectChar(WrxWindow* w, int fontId, int repaint);
+
+// Paragraph records and tab records (wrx_para.cpp).
+namespace wrxpara { struct WrxTab; }
+int FindOrAddPara(WrxWindow* w, int32_t hint, const wrxfmt::WrxParaRecord& wanted);
+int FindOrAddTab(WrxWindow* w, int32_t hint, const wrxpara::WrxTab& t);
+// The lines of the paragraphs the highlight covers, or of the cursor's.
+void GetParaLineRange(WrxWindow* w, int32_t* first, int32_t* last);
+
+// Undo (wrx_undo.cpp). Kinds 'D' deleted (recorded before), 'I' inserted
+// (with the final range), 'R' overtyped.
+int SaveUndo(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2, char kind);
+// Empties the undo store: formatting changes cannot be undone.
+void ReleaseUndo(WrxWindow* w);
+void DropOldestUndo(WrxWindow* w);
+int Undo(WrxWindow* w);
+
+// Text changes (wrx_edit.cpp, wrx_blockops.cpp, wrx_clipboard.cpp).
+// Puts `count` characters into a line at `col` (ids null: all `fill`).
+int InsertInLine(WrxWindow* w, int32_t line, int32_t col, const char* text, int32_t count, const uint8_t* ids,
+                 uint8_t fill);
+// Moves the part of `line` from `col` onto a new line after it.
+int SplitLineAt(WrxWindow* w, int32_t line, int32_t col);
+// Removes the characters from (l1, c1) up to (l2, c2), exclusive; a column
+// past a line's end without word wrap takes its line end too.
+int DeleteRange(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2);
+// Inserts text at the cursor chunk by chunk (CR LF and, with word wrap, the
+// paragraph end close a line); ids per character or null, paragraph ids per
+// line or null. Records one 'I' step and leaves the cursor after the text.
+int InsertTextAt(WrxWindow* w, const char* text, int32_t length, const uint8_t* ids,
+                 const std::vector<int32_t>* paras, int noParaEnd);
+int NormalizeBlock(WrxWindow* w);
+// Commands 628 (cut) and 629 (copy); 630 pastes with format 0 (RTF, else
+// text, else a picture), 1 forces text.
+int CopyToClipboard(WrxWindow* w, int command);
+int CopyFromClipboard(WrxWindow* w, UINT format);
+int DeleteCharBlock(WrxWindow* w, int repaint);
+int DeleteLineBlock(WrxWindow* w, int repaint);
+int IsProtectedPos(WrxWindow* w, int32_t line, int32_t col);
+int IsEditablePos(WrxWindow* w, int32_t line, int32_t col);
+// Typing and editing keys; each returns 1 when done, 0 when refused.
+int InsertChar(WrxWindow* w, uint8_t c);
+int InsertReturn(WrxWindow* w, int shift);
+int BackSpace(WrxWindow* w);
+int DelChar(WrxWindow* w);
+int WrxInsertTab(WrxWindow* w, int command);
+int ToggleInsertMode(WrxWindow* w);
+int WrxSplitLine(WrxWindow* w, int32_t indent);
+int WrxJoinLine(WrxWindow* w);
+int InsertLineBelow(WrxWindow* w);
+int InsertLineAbove(WrxWindow* w);
+int DeleteLine(WrxWindow* w);
+
 // The section that holds a line (wrx_api.cpp).
 int GetLineSection(WrxWindow* w, int32_t line);
 
@@ -603,6 +704,12 @@ int32_t ColumnLeftBox(WrxWindow* w, int32_t line, int32_t column);
 // The RTF reader (wrx_rtf_read.cpp): mode 0 and 1 replace the document, mode
 // 2 inserts at the cursor. Returns 0 when the bytes are no RTF.
 int RtfRead(WrxWindow* w, int mode, const uint8_t* data, size_t size);
+
+// The RTF writer (wrx_rtf_write.cpp): mode 0 a file, 1 the window's RTF
+// buffer, 2 the clipboard (opened by the caller), 4 bytes only; modes 2 and
+// 4 write the highlighted block.
+int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out);
+int RtfWrite(WrxWindow* w, int mode, const char* fileName);
 
 // Loading and saving (wrx_file.cpp).
 int WrxRead(WrxWindow* w, const char* fileName);

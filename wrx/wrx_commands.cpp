@@ -63,6 +63,9 @@ enum Action : uint8_t {
   A_PAGE_NUMBER,
   A_BACKGROUND,
   A_MOTION,       // keys and cursor motion
+  A_PARA_FLAG,    // toggle the paragraph flags in `bits`
+  A_LEFT_INDENT, A_RIGHT_INDENT, A_HANGING_INDENT, A_NORMAL_PARA, A_CLEAR_TABS, A_BULLET,
+  A_SEARCH_NEXT, A_SEARCH_PREV, A_CUT, A_COPY, A_PASTE, A_DELETE, A_TAB, A_LINE_BELOW, A_LINE_ABOVE, A_DELETE_LINE, A_SPLIT, A_JOIN, A_UNDO, A_INSERT_MODE, A_MARK,
 };
 
 struct CommandRow {
@@ -88,19 +91,19 @@ const CommandRow kCommands[] = {
     {603, false, false, 0, C_NONE, 0, A_MOTION},
     {604, false, false, 0, C_NONE, 0, A_MOTION},
     {605, false, false, 0, C_NONE, 0, A_MOTION},
-    {606, true, false, 0, C_NONE, 0, A_NONE},
-    {608, false, false, 0, C_NONE, 0, A_NONE},
-    {614, false, false, 0, C_NONE, 0, A_NONE},
+    {606, true, false, 0, C_NONE, 0, A_DELETE},
+    {608, false, false, 0, C_NONE, 0, A_TAB},
+    {614, false, false, 0, C_NONE, 0, A_TAB},
     {609, false, false, 0, C_NONE, 0, A_MOTION},
     {610, false, false, 0, C_NONE, 0, A_MOTION},
     {611, false, false, 0, C_NONE, 0, A_MOTION},
     {612, false, false, 0, C_NONE, 0, A_MOTION},
     {613, false, false, 0, C_NONE, 0, A_MOTION},
-    {615, true, true, kAs615, C_NONE, 0, A_NONE},
-    {616, true, true, kAs615, C_NONE, 0, A_NONE},
-    {617, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
-    {618, true, true, kAs615, C_NONE, 0, A_NONE},
-    {619, true, true, kAs615, C_NONE, 0, A_NONE},
+    {615, true, true, kAs615, C_NONE, 0, A_LINE_BELOW},
+    {616, true, true, kAs615, C_NONE, 0, A_LINE_ABOVE},
+    {617, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_NONE, 0, A_DELETE_LINE},
+    {618, true, true, kAs615, C_NONE, 0, A_SPLIT},
+    {619, true, true, kAs615, C_NONE, 0, A_JOIN},
     {620, false, false, 0, C_NONE, 0, A_MOTION},
     {621, false, false, 0, C_NONE, 0, A_MOTION},
     {622, false, false, 0, C_NONE, 0, A_MOTION},
@@ -109,19 +112,19 @@ const CommandRow kCommands[] = {
     {625, false, false, N_EDITABLE, C_NONE, 0, A_MOTION},
     {626, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
     {627, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
-    {628, true, false, N_EDITABLE | N_HIGHLIGHT, C_NONE, 0, A_NONE},
-    {629, false, false, N_HIGHLIGHT, C_NONE, 0, A_NONE},
-    {630, true, false, N_EDITABLE | N_POS_EDITABLE | N_NOT_FOOTNOTE | N_PASTE, C_NONE, 0, A_NONE},
+    {628, true, false, N_EDITABLE | N_HIGHLIGHT, C_NONE, 0, A_CUT},
+    {629, false, false, N_HIGHLIGHT, C_NONE, 0, A_COPY},
+    {630, true, false, N_EDITABLE | N_POS_EDITABLE | N_NOT_FOOTNOTE | N_PASTE, C_NONE, 0, A_PASTE},
     {631, true, false, N_EDITABLE | N_WRAP | N_POS_EDITABLE | N_NOT_FOOTNOTE | N_LINK_PASTE, C_NONE, 0, A_NONE},
     {693, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
     {632, true, false, kAs632, C_NONE, 0, A_NONE},
     {633, false, false, 0, C_NONE, 0, A_NONE},
-    {634, false, false, 0, C_NONE, 0, A_NONE},
-    {635, false, false, 0, C_NONE, 0, A_NONE},
+    {634, false, false, 0, C_NONE, 0, A_SEARCH_NEXT},
+    {635, false, false, 0, C_NONE, 0, A_SEARCH_PREV},
     {636, true, false, N_EDITABLE, C_NONE, 0, A_NONE},
     {637, false, false, 0, C_NONE, 0, A_HELP_INDEX},
-    {638, true, false, N_EDITABLE | N_UNDO, C_NONE, 0, A_NONE},
-    {639, true, false, 0, C_NONE, 0, A_NONE},
+    {638, true, false, N_EDITABLE | N_UNDO, C_NONE, 0, A_UNDO},
+    {639, true, false, 0, C_NONE, 0, A_INSERT_MODE},
     {640, true, false, N_EDITABLE, C_NONE, 0, A_SAVE},
     {641, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
     {642, false, false, N_CLOSE, C_NONE, 0, A_CLOSE},
@@ -143,18 +146,18 @@ const CommandRow kCommands[] = {
     {654, true, false, N_WRITABLE, C_NONE, 0, A_NONE},
     {711, true, false, N_WRITABLE, C_NONE, 0, A_NONE},
     {655, true, false, N_WRITABLE, C_NONE, 0, A_NONE},
-    {656, true, false, N_PARA_FORMAT, C_NONE, 0, A_NONE},
-    {657, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0001, A_NONE},
-    {658, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0002, A_NONE},
-    {661, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0004, A_NONE},
-    {663, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0800, A_NONE},
-    {723, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x4000, A_NONE},
-    {724, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x8000, A_NONE},
-    {659, true, false, N_PARA_FORMAT, C_LEFT_INDENT, 0, A_NONE},
-    {660, true, false, N_PARA_FORMAT, C_RIGHT_INDENT, 0, A_NONE},
-    {662, true, false, N_PARA_FORMAT, C_FIRST_INDENT, 0, A_NONE},
+    {656, true, false, N_PARA_FORMAT, C_NONE, 0, A_NORMAL_PARA},
+    {657, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0001, A_PARA_FLAG},
+    {658, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0002, A_PARA_FLAG},
+    {661, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0004, A_PARA_FLAG},
+    {663, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x0800, A_PARA_FLAG},
+    {723, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x4000, A_PARA_FLAG},
+    {724, true, false, N_PARA_FORMAT, C_PARA_FLAG, 0x8000, A_PARA_FLAG},
+    {659, true, false, N_PARA_FORMAT, C_LEFT_INDENT, 0, A_LEFT_INDENT},
+    {660, true, false, N_PARA_FORMAT, C_RIGHT_INDENT, 0, A_RIGHT_INDENT},
+    {662, true, false, N_PARA_FORMAT, C_FIRST_INDENT, 0, A_HANGING_INDENT},
     {666, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_NONE},
-    {667, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_NONE},
+    {667, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_CLEAR_TABS},
     {670, true, false, N_EDITABLE | N_WRAP | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
     {671, false, false, N_EDITABLE | N_WRAP | N_PRINT_VIEW, C_NONE, 0, A_NONE},
     {672, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_HDRFTR_VIEW_OFF, C_NONE, 0, A_NONE},
@@ -194,7 +197,7 @@ const CommandRow kCommands[] = {
     {726, true, false, kAs718, C_NONE, 0, A_NONE},
     {727, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_LINKED, C_NONE, 0, A_NONE},
     {728, true, false, N_EDITABLE, C_RULER_SNAP, 0, A_TOGGLE_SNAP},
-    {729, true, false, N_PARA_FORMAT, C_BULLET, 0, A_NONE},
+    {729, true, false, N_PARA_FORMAT, C_BULLET, 0, A_BULLET},
     {730, true, false, N_WRITABLE, C_STYLE_EDIT, 0, A_NONE},
     {731, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_CHAR_STYLE, 0, A_NONE},
     {732, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_PARA_STYLE, 0, A_NONE},
@@ -205,7 +208,7 @@ const CommandRow kCommands[] = {
     {737, false, false, 0, C_BACKGROUND, 0, A_BACKGROUND},
     {738, true, false, kAs632, C_NONE, 0, A_NONE},
     {739, false, false, N_PRINT_VIEW, C_PAGE_VIEW, 0, A_NONE},
-    {740, true, false, N_EDITABLE | N_POS_EDITABLE, C_CHAR14, 0, A_NONE},
+    {740, true, false, N_EDITABLE | N_POS_EDITABLE, C_CHAR14, 0, A_MARK},
     {741, false, false, N_EDITABLE | N_NEVER, C_NONE, 0, A_NONE},
 };
 
@@ -260,7 +263,7 @@ bool Holds(WrxWindow* w, Need need) {
              IsClipboardFormatAvailable(RegisterClipboardFormatA("Rich Text Format")) ||
              IsClipboardFormatAvailable(RegisterClipboardFormatA("OwnerLink")) ||
              IsClipboardFormatAvailable(RegisterClipboardFormatA("ObjectLink"));
-    case N_UNDO: return false;     // the undo store is always empty so far
+    case N_UNDO: return !w->undo.empty();
     case N_PRINTER: return false;  // no printer is bound so far
     case N_PARA_FORMAT: return w->arg.wordWrap && w->editStyle < 0;
     case N_PRINT_VIEW: return w->arg.printView != 0;
@@ -423,6 +426,28 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_PAGE_NUMBER: InsertPageNumber(w); break;
     case A_BACKGROUND: SetWrxBackground(w->hwnd, w->backgroundPicture ? 0 : -1, 1, 1); break;
     case A_MOTION: WrxKeyCommand(w, command, HIWORD(wp) == 1); break;
+    case A_PARA_FLAG: SetWrxParaFlags(w->hwnd, int(row->bits), !Checked(w, *row), 1); break;
+    case A_LEFT_INDENT: WrxLeftIndent(w->hwnd, 1, 1); break;
+    case A_RIGHT_INDENT: WrxRightIndent(w->hwnd, 1, 1); break;
+    case A_HANGING_INDENT: WrxHangingIndent(w->hwnd, 1, 1); break;
+    case A_NORMAL_PARA: WrxNormalPara(w->hwnd, 1); break;
+    case A_CLEAR_TABS: ClearParaFlags(w->hwnd, 1); break;
+    case A_BULLET: WrxParaBullet(w->hwnd, !Checked(w, *row), 1); break;
+    case A_SEARCH_NEXT: WrxSearchAgain(w, true); break;
+    case A_SEARCH_PREV: WrxSearchAgain(w, false); break;
+    case A_CUT: CopyToClipboard(w, 628); break;
+    case A_COPY: CopyToClipboard(w, 629); break;
+    case A_PASTE: CopyFromClipboard(w, 0); break;
+    case A_DELETE: DelChar(w); break;
+    case A_TAB: WrxInsertTab(w, command); break;
+    case A_LINE_BELOW: InsertLineBelow(w); break;
+    case A_LINE_ABOVE: InsertLineAbove(w); break;
+    case A_DELETE_LINE: DeleteLine(w); break;
+    case A_SPLIT: WrxSplitLine(w, 0); break;
+    case A_JOIN: WrxJoinLine(w); break;
+    case A_UNDO: Undo(w); break;
+    case A_INSERT_MODE: ToggleInsertMode(w); break;
+    case A_MARK: InsertChar(w, WRX_LINEMARK); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
   return 0;

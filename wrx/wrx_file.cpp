@@ -422,8 +422,6 @@ int WrxRead(WrxWindow* w, const char* fileName) {
 int WrxSave(WrxWindow* w, const char* fileName) {
   int t = w->arg.saveType;
   if (t == 4) t = w->plainText ? 1 : 0;
-  // The RTF writer is not part of the control yet.
-  if (t == 3) return WrxErrorBox(w, 126, "WrxSave");
   const bool toFile = w->arg.inputKind != 'B';
   std::string name;
   if (toFile) {
@@ -439,12 +437,22 @@ int WrxSave(WrxWindow* w, const char* fileName) {
   // Text with line breaks writes the lines as they are wrapped now.
   if (t == 2 && w->arg.wordWrap) WordWrap(w, 0, w->lineCount);
   std::vector<uint8_t> out;
+  if (t == 3) {
+    std::string rtf;
+    if (!RtfDocumentBytes(w, 0, rtf)) return 0;
+    try {
+      out.assign(rtf.begin(), rtf.end());
+    } catch (const std::bad_alloc&) {
+      return WrxErrorBox(w, 108, "WrxSave");
+    }
+    t = -1;  // written as it is below
+  }
   size_t textBytes = 0;
   for (int32_t i = 0; i < w->lineCount; ++i) textBytes += size_t(w->lines[i]->length) + lineEnd.size();
   try {
-    out.reserve(textBytes + (t == 0 ? size_t(GetDocSaveSize(w)) : 0));
+    if (t >= 0) out.reserve(textBytes + (t == 0 ? size_t(GetDocSaveSize(w)) : 0));
     const bool wrap = w->arg.wordWrap != 0;
-    for (int32_t i = 0; i < w->lineCount; ++i) {
+    for (int32_t i = 0; t >= 0 && i < w->lineCount; ++i) {
       const WrxLine* l = w->lines[i];
       int32_t n = l->length;
       const uint8_t last = n > 0 ? uint8_t(l->text[n - 1]) : 0;

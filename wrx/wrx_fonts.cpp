@@ -130,6 +130,8 @@ void InitFontEntry(WrxWindow* w, int id) {
 
 void FreeFontEntry(WrxWindow* w, int id) {
   ReleaseFontHandle(w, id);
+  if (w->fonts[id].pict && w->fonts[id].pict->control && IsWindow(w->fonts[id].pict->control))
+    DestroyWindow(w->fonts[id].pict->control);
   delete w->fonts[id].pict;
   w->fonts[id].pict = nullptr;
   w->fonts[id].inUse = 0;
@@ -223,7 +225,8 @@ int CreateOneFont(WrxWindow* w, HDC dc, int id, int forScreen) {
     if (!f.widths) return 0;
   }
   ReleaseFontHandle(w, id);
-  const int resY = GetDeviceCaps(dc, LOGPIXELSY);
+  // The window's own resolution carries its zoom.
+  const int resY = dc == w->dc && w->resY > 0 ? w->resY : GetDeviceCaps(dc, LOGPIXELSY);
   int height = MulDiv(f.pointSize, resY, 72);
   const bool script = (f.style & (16 | 32)) != 0;
   if (script) {

@@ -95,6 +95,7 @@ void SetWrxDefaults(WrxWindow* w) {
   w->tallLine = -1;
   w->mouseEdge = ' ';
   w->paintScope = 3;
+  w->searchFlags = 16;
 }
 
 int AllocArrayMem(WrxWindow* w) {
@@ -105,6 +106,7 @@ int AllocArrayMem(WrxWindow* w) {
   for (int i = 0; i <= w->fontCapacity; ++i) w->fonts[i].cacheIndex = -1;
   try {
     w->paras.reserve(200);
+    w->paraCapacity = 200;
     w->tabs.reserve(300);
     w->sections.reserve(100);
     w->rows.reserve(100);
@@ -240,6 +242,8 @@ void FreeBlock(WrxWindow* w) {
   if (w->rulerFont) DeleteObject(w->rulerFont);
   for (HPEN pen : w->dotPens)
     if (pen) DeleteObject(pen);
+  if (w->rtfBuf) GlobalFree(w->rtfBuf);
+  w->rtfBuf = nullptr;
   if (w->outBuf) {
     GlobalUnlock(w->outBuf);
     GlobalFree(w->outBuf);
@@ -370,6 +374,7 @@ void NotifyHost(WrxWindow* w, UINT code, WPARAM wp, LPARAM lp) {
 }
 
 void ResetWrxDocument(WrxWindow* w) {
+  ReleaseUndo(w);
   FreeAllLines(w);
   w->lineCount = 1;
   InitLine(w, 0);

@@ -275,6 +275,23 @@ int WrxAccelFilter(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, HACCEL table) {
   return 1;
 }
 
+namespace {
+
+// WM_CHAR: Backspace, Tab, Enter (with Shift a line break) and printable
+// characters; the other control characters are no text.
+void TypeCharacter(WrxWindow* w, uint8_t c) {
+  switch (c) {
+    case 8: BackSpace(w); break;
+    case 9: WrxInsertTab(w, 608); break;
+    case 13: InsertReturn(w, GetKeyState(VK_SHIFT) < 0); break;
+    default:
+      if (c > 26) InsertChar(w, c);
+      break;
+  }
+}
+
+}  // namespace
+
 LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   w->lastMsg = msg;
   if (msg == WM_COMMAND) w->lastCommand = LOWORD(wp);
@@ -341,9 +358,8 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       RestoreCursorAnchor(w, 0);
       if (Writable(w)) {
         if (!w->caretShown) ShowWrxCaret(w);
-        // Typing joins the control with its editing keys; until then a
-        // character changes nothing.
-        WrxPostCommand(w, msg, wp);
+        TypeCharacter(w, uint8_t(wp));
+        if (StillOpen(hwnd, w)) WrxPostCommand(w, msg, wp);
       }
       return 0;
     case WM_LBUTTONDOWN:

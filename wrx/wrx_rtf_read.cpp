@@ -29,14 +29,16 @@ struct TabSet {
   int32_t count = 0;
   int32_t positions[20] = {};
   int32_t kinds[20] = {};
+  uint8_t leaders[20] = {};
   int32_t nextKind = 0;
+  uint8_t nextLeader = 0;
 };
 
 struct GroupState {
   CharProps chars;
   wrxfmt::WrxParaRecord para{};
   TabSet tabs;
-  enum Dest : uint8_t { kText, kSkip, kFontTable, kColourTable } dest = kText;
+  enum Dest : uint8_t { kText, kSkip, kFontTable, kColourTable, kPicture } dest = kText;
 };
 
 struct Paragraph {
@@ -105,6 +107,27 @@ enum Word : uint8_t {
   W_TQR,
   W_TQC,
   W_TQDEC,
+  W_ULDB,
+  W_PROTECT,
+  W_BOX,
+  W_BRDRT,
+  W_BRDRB,
+  W_BRDRL,
+  W_BRDRR,
+  W_BRDRDB,
+  W_BRDRW,
+  W_SHADING,
+  W_KEEP,
+  W_KEEPN,
+  W_TLDOT,
+  W_TLHYPH,
+  W_TLUL,
+  W_SLMULT,
+  W_PN,
+  W_PICT,
+  W_PICWGOAL,
+  W_PICHGOAL,
+  W_PICALIGN,
 };
 
 struct WordRow {
@@ -117,7 +140,7 @@ const WordRow kWords[] = {
     {"colortbl", W_COLORTBL},
     {"stylesheet", W_SKIPDEST},
     {"info", W_SKIPDEST},
-    {"pict", W_SKIPDEST},
+    {"pict", W_PICT},
     {"object", W_SKIPDEST},
     {"header", W_SKIPDEST},
     {"footer", W_SKIPDEST},
@@ -147,7 +170,7 @@ const WordRow kWords[] = {
     {"i", W_I},
     {"ul", W_UL},
     {"uld", W_UL},
-    {"uldb", W_UL},
+    {"uldb", W_ULDB},
     {"ulw", W_UL},
     {"ulnone", W_ULNONE},
     {"strike", W_STRIKE},
@@ -195,6 +218,25 @@ const WordRow kWords[] = {
     {"tqr", W_TQR},
     {"tqc", W_TQC},
     {"tqdec", W_TQDEC},
+    {"protect", W_PROTECT},
+    {"box", W_BOX},
+    {"brdrt", W_BRDRT},
+    {"brdrb", W_BRDRB},
+    {"brdrl", W_BRDRL},
+    {"brdrr", W_BRDRR},
+    {"brdrdb", W_BRDRDB},
+    {"brdrw", W_BRDRW},
+    {"shading", W_SHADING},
+    {"keep", W_KEEP},
+    {"keepn", W_KEEPN},
+    {"tldot", W_TLDOT},
+    {"tlhyph", W_TLHYPH},
+    {"tlul", W_TLUL},
+    {"slmult", W_SLMULT},
+    {"pn", W_PN},
+    {"picwgoal", W_PICWGOAL},
+    {"pichgoal", W_PICHGOAL},
+    {"kqpicalign", W_PICALIGN},
 };
 
 Word Lookup(const std::string& word) {
@@ -250,6 +292,7 @@ class Reader {
         case rtf::TokenKind::kGroupOpen: stack_.push_back(stack_.back()); break;
         case rtf::TokenKind::kGroupClose:
           if (Top().dest == GroupState::kFontTable && !fontName_.empty()) EndFontName();
+          if (Top().dest == GroupState::kPicture && stack_.size() == pictDepth_) EndPicture();
           stack_.pop_back();
           if (stack_.size() <= 1) {
             Finish();
@@ -280,6 +323,10 @@ class Reader {
         EndFontName();
       else if (fontName_.size() < 31)
         fontName_.push_back(char(c));
+      return;
+    }
+    if (g.dest == GroupState::kPicture) {
+      PictureDigit(c);
       return;
     }
     if (g.dest == GroupState::kColourTable) {
@@ -351,6 +398,7 @@ class Reader {
     memcpy(t.bytes, &g.tabs.count, 4);
     memcpy(t.bytes + 4, g.tabs.positions, sizeof g.tabs.positions);
     memcpy(t.bytes + 84, g.tabs.kinds, sizeof g.tabs.kinds);
+    memcpy(t.bytes + 164, g.tabs.leaders, sizeof g.tabs.leaders);
     for (size_t k = 1; k < w_->tabs.size(); ++k)
       if (!memcmp(w_->tabs[k].bytes, t.bytes, sizeof t.bytes)) {
         r.tabId = int32_t(k);
@@ -411,6 +459,7 @@ class Reader {
     auto twips = [&t](int32_t low, int32_t high) { return std::clamp(t.param, low, high); };
     switch (word) {
       case W_NONE:
+        paraBorder_ = false;
         // An unknown destination after \* is skipped whole.
         if (ignorable) g.dest = GroupState::kSkip;
         return;
@@ -445,6 +494,7 @@ class Reader {
       case W_CF: g.chars.colour = std::max(0, p); return;
       case W_PAR: EndParagraph(w_->paraEnd); return;
       case W_PARD:
+        paraBorder_ = false;
         g.para = defaultPara_;
         g.tabs = TabSet{};
         return;
@@ -456,9 +506,11 @@ class Reader {
         if (g.tabs.count < 20 && t.param > 0 && t.param <= 31680 &&
             (g.tabs.count == 0 || t.param > g.tabs.positions[g.tabs.count - 1])) {
           g.tabs.positions[g.tabs.count] = t.param;
+          g.tabs.leaders[g.tabs.count] = g.tabs.nextLeader;
           g.tabs.kinds[g.tabs.count++] = g.tabs.nextKind;
         }
         g.tabs.nextKind = 0;
+        g.tabs.nextLeader = 0;
         return;
       case W_QL: g.para.flags = (g.para.flags & ~(PF_CENTRED | PF_RIGHT | PF_JUSTIFIED)) | PF_LEFT; return;
       case W_QC: g.para.flags = (g.para.flags & ~(PF_RIGHT | PF_JUSTIFIED | PF_LEFT)) | PF_CENTRED; return;
@@ -497,6 +549,72 @@ class Reader {
       case W_NBSP: Emit(WRX_LINEMARK); return;
       case W_HYPHEN: Emit('-'); return;
       case W_OPTHYPHEN: return;
+      case W_ULDB: setStyle(0x100, on); return;
+      case W_PROTECT: setStyle(0x200, on); return;
+      case W_BOX: g.para.flags |= PF_BORDERSIDES, paraBorder_ = true; return;
+      case W_BRDRT: g.para.flags |= PF_BORDERTOP, paraBorder_ = true; return;
+      case W_BRDRB: g.para.flags |= PF_BORDERBOTTOM, paraBorder_ = true; return;
+      case W_BRDRL: g.para.flags |= PF_BORDERLEFT, paraBorder_ = true; return;
+      case W_BRDRR: g.para.flags |= PF_BORDERRIGHT, paraBorder_ = true; return;
+      case W_BRDRDB:
+        if (paraBorder_) g.para.flags |= PF_BORDERDOUBLE;
+        return;
+      case W_BRDRW:
+        if (paraBorder_ && p >= 30) g.para.flags |= PF_BORDERTHICK;
+        return;
+      case W_SHADING: g.para.shading = twips(0, 10000); return;
+      case W_KEEP: g.para.flags |= PF_KEEP; return;
+      case W_KEEPN: g.para.flags |= PF_KEEPNEXT; return;
+      case W_TLDOT: g.tabs.nextLeader = 1; return;
+      case W_TLHYPH: g.tabs.nextLeader = 2; return;
+      case W_TLUL: g.tabs.nextLeader = 4; return;
+      case W_SLMULT:
+        if (p == 1 && g.para.lineSpacing == 480) g.para.flags |= PF_DOUBLESPACE, g.para.lineSpacing = 0;
+        return;
+      case W_PN:
+        // A bulleted paragraph's numbering group: the paragraph takes the bullet.
+        if (stack_.size() >= 2) stack_[stack_.size() - 2].para.flags |= PF_BULLET;
+        g.dest = GroupState::kSkip;
+        return;
+      case W_PICT:
+        g.dest = GroupState::kPicture;
+        pict_.clear();
+        pictW_ = pictH_ = pictAlign_ = 0;
+        pictDepth_ = stack_.size();
+        return;
+      case W_PICWGOAL: pictW_ = twips(0, 32767 * 20); return;
+      case W_PICHGOAL: pictH_ = twips(0, 32767 * 20); return;
+      case W_PICALIGN: pictAlign_ = twips(0, 2); return;
+    }
+  }
+
+  // A picture group's hex digits, two to a byte.
+  void PictureDigit(uint8_t c) {
+    int v = c >= '0' && c <= '9'   ? c - '0'
+            : c >= 'a' && c <= 'f' ? c - 'a' + 10
+            : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                   : -1;
+    if (v < 0) return;
+    if (halfByte_ < 0) {
+      halfByte_ = v;
+    } else {
+      pict_.push_back(uint8_t(halfByte_ * 16 + v));
+      halfByte_ = -1;
+    }
+  }
+
+  // The picture group ended: the metafile becomes a picture character.
+  void EndPicture() {
+    halfByte_ = -1;
+    const int32_t resX = w_->resX > 0 ? w_->resX : 96, resY = w_->resY > 0 ? w_->resY : 96;
+    const int32_t width = MulDiv(pictW_, resX, 1440), height = MulDiv(pictH_, resY, 1440);
+    const int id =
+        pict_.empty() ? 0 : PictureFromMetafileBits(w_, pict_.data(), pict_.size(), width, height, pictAlign_);
+    pict_.clear();
+    if (id > 0) {
+      Paragraph& p = Current();
+      p.text.push_back('_');
+      p.ids.push_back(uint8_t(id));
     }
   }
 
@@ -522,6 +640,10 @@ class Reader {
   int32_t skipChars_ = 0;
   bool ignorable_ = false;
   bool tabsFull_ = false;
+  bool paraBorder_ = false;  // the last border word was a paragraph's
+  std::vector<uint8_t> pict_;
+  int32_t pictW_ = 0, pictH_ = 0, pictAlign_ = 0, halfByte_ = -1;
+  size_t pictDepth_ = 0;
   bool ended_ = false;
 };
 
@@ -609,8 +731,15 @@ int InsertWrxRtf(HWND hwnd, const char* buffer, long size, long line, int col, i
   w->curCol = std::clamp(col, 0, w->lines[w->curLine]->length);
   const size_t bytes = size < 0 ? strlen(buffer) : size_t(size);
   const int32_t first = w->curLine;
+  const long startAbs = RowColToAbs(w, w->curLine, w->curCol);
   if (!RtfRead(w, 2, reinterpret_cast<const uint8_t*>(buffer), bytes)) return 0;
   if (w->arg.wordWrap) WordWrap(w, std::max(0, first - 1), w->curLine - first + 2);
+  // One undo step takes the inserted range out again.
+  const long endAbs = RowColToAbs(w, w->curLine, w->curCol) - 1;
+  if (endAbs >= startAbs && SaveUndo(w, first, 0, first, 0, 'I') && !w->undoBusy && !w->undo.empty()) {
+    w->undo.back().start = startAbs;
+    w->undo.back().end = endAbs;
+  }
   w->curRow = w->curLine - w->firstLine;
   if (repaint) {
     w->paintScope = 3;
