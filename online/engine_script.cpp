@@ -72,7 +72,7 @@ struct MessageBlock {
   std::string references, customHeaders, folders, subject, faxName, faxNumber, realName, email, importance, sensitivity;
   std::vector<Address> to, cc, bcc;
   std::vector<std::string> attachments;
-  std::string body;
+  std::string_view body;  // in the action file's bytes
   bool hasBody = false;
 };
 
@@ -104,7 +104,7 @@ MessageBlock ReadMessageBlock(std::string_view span, size_t pos) {
     if (StartsNoCase(line, "MessageEnd:")) break;
     long long count = CountedBody(span, line, lines.pos);
     if (count >= 0) {
-      m.body.assign(span.substr(lines.pos, static_cast<size_t>(count)));
+      m.body = span.substr(lines.pos, static_cast<size_t>(count));
       m.hasBody = true;
       break;
     }
@@ -269,6 +269,7 @@ class ScriptWriter {
     if (!m.hasBody) return false;  // a message without its body never goes
     if (!(m.say || m.comment || m.mailing || m.faxing)) return true;
     std::string file;
+    file.reserve(m.body.size() + m.body.size() / 32 + 512);
     if (m.mailing && m.reply && !m.references.empty()) file += "In-Reply-To: " + m.references + "\r\n";
     if (internet_ && (m.say || m.comment || m.mailing)) {
       if (!HasLineStarting(m.customHeaders, "From:"))
@@ -362,18 +363,25 @@ class ScriptWriter {
 std::string EscapeAtSigns(std::string_view text, bool keepSoftBreaks) {
   std::string out;
   out.reserve(text.size() + text.size() / 16);
-  for (size_t i = 0; i < text.size(); i++) {
-    char c = text[i];
-    if (c == '@') {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t special = text.find_first_of("@\r", pos);
+    if (special == std::string_view::npos) special = text.size();
+    out.append(text.data() + pos, special - pos);
+    pos = special;
+    if (pos >= text.size()) break;
+    if (text[pos] == '@') {
       out += "@@";
-    } else if (text.substr(i, 3) == "\r\r\n") {
+      pos++;
+    } else if (text.substr(pos, 3) == "\r\r\n") {
       if (keepSoftBreaks) out += "@b\r\n";
-      i += 2;
-    } else if (text.substr(i, 2) == "\r\n") {
+      pos += 3;
+    } else if (text.substr(pos, 2) == "\r\n") {
       out += "@b\r\n";
-      i += 1;
+      pos += 2;
     } else {
-      out += c;
+      out += '\r';
+      pos++;
     }
   }
   return out;
@@ -382,11 +390,15 @@ std::string EscapeAtSigns(std::string_view text, bool keepSoftBreaks) {
 std::string StuffDots(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);
-  for (size_t i = 0; i < text.size(); i++) {
-    out += text[i];
-    bool lineStart = i == 0 || text[i - 1] == '\r' || text[i - 1] == '\n';
-    bool lineEnd = i + 1 == text.size() || text[i + 1] == '\r' || text[i + 1] == '\n';
-    if (text[i] == '.' && lineStart && lineEnd) out += ' ';
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = text.size();
+    out.append(text.data() + pos, end - pos);
+    if (end - pos == 1 && text[pos] == '.') out += ' ';
+    if (end >= text.size()) break;
+    out += text[end];
+    pos = end + 1;
   }
   return out;
 }
