@@ -2,6 +2,7 @@
 // program, what it confirms leaves the outbasket, and its report goes to the
 // import program. Win32.
 #pragma once
+#include <windows.h>
 
 enum : int {
   ConnectInteractive = 1103,
@@ -56,3 +57,39 @@ extern ConnectHooks g_connectHooks;
 
 // Puts Connect into the shell's hooks.
 void InstallConnectHooks();
+
+// The dial-up networking functions, bound when first loaded.
+struct CRasApi {
+  using StatusProc = DWORD(WINAPI*)(void*, void*);
+  using EnumConnectionsProc = DWORD(WINAPI*)(void*, DWORD*, DWORD*);
+  using EnumEntriesProc = DWORD(WINAPI*)(const char*, const char*, void*, DWORD*, DWORD*);
+  using DialParamsProc = DWORD(WINAPI*)(const char*, void*, BOOL*);
+  HMODULE module = nullptr;
+  FARPROC dial = nullptr;
+  FARPROC hangUp = nullptr;
+  StatusProc getConnectStatus = nullptr;
+  FARPROC getErrorString = nullptr;
+  EnumConnectionsProc enumConnections = nullptr;
+  EnumEntriesProc enumEntries = nullptr;
+  DialParamsProc getEntryDialParams = nullptr;  // may be missing
+  // 1 when loaded with the first six found.
+  int Load();
+  void Release();
+  DWORD GetConnectStatus(void* connection, void* status);
+  DWORD EnumConnections(void* buffer, DWORD* size, DWORD* count);
+  DWORD EnumEntries(const char* reserved, const char* phonebook, void* buffer, DWORD* size, DWORD* count);
+  // 635 when the function is missing.
+  DWORD GetEntryDialParams(const char* phonebook, void* params, BOOL* passwordFound);
+};
+extern CRasApi g_rasApi;
+
+// 1 when a dial-up connection is up.
+int AlreadyConnected();
+// Orders a pending service list in place so services dialling alike follow
+// each other, and allows sharing the line when none is up yet.
+void OptimiseDials(char* list);
+// " /nodisconnect", " /disconnect" or "" for the service's engine.
+void DialShareSuffix(char* out, const char* service, const char* list);
+// Writes the entry and the dial-up entry's remembered user and password
+// into the service's settings.
+void SyncRasDialParams(const char* service, const char* entry);

@@ -15,6 +15,7 @@
 #include "core/ini.h"
 #include "core/resstr.h"
 #include "core/rights.h"
+#include "core/service_dirs.h"
 #include "core/settings.h"
 #include "core/system_helpers.h"
 #include "core/text1252.h"
@@ -29,6 +30,7 @@
 #include "online/outbasket.h"
 #include "shell/child_process.h"
 #include "shell/frame.h"
+#include "shell/commands_hooks.h"
 #include "shell/shell_hooks.h"
 
 char g_pendingServices[4096] = "";
@@ -262,7 +264,9 @@ bool RunService(int mode, const char* service, long number) {
   LoadServiceSettings(service);
   int built = BuildReplyScript(service, mode != ConnectActionsOnly);
   g_connectHooks.step("script");
-  std::string commandLine = EngineCommandLine(mode, service, number, "");
+  char suffix[20] = "";
+  DialShareSuffix(suffix, service, g_pendingServices);
+  std::string commandLine = EngineCommandLine(mode, service, number, suffix);
   DebugLogF("Connect(): Execute '%s'\n", commandLine.c_str());
   if (built) {
     g_connectHooks.runAndWait(commandLine.c_str(), g_app.unattended ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
@@ -381,6 +385,31 @@ void Connect(int mode, const char* services, long connectionNumber) {
 }
 
 void InstallConnectHooks() {
+  // Until the Connect window exists, the command connects every service.
+  g_commandHooks.PostConnectRequest = [] {
+    if (g_app.mainWindow) PostMessageA(g_app.mainWindow, MSG_CONNECT, 0, 0);
+  };
+  g_commandHooks.TerminalConnectionRuns = [] { return g_connectionRunning; };
+  g_commandHooks.CountServices = [] {
+    int count = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(g_app.dataDir) + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+      char name[MAX_PATH];
+      StrCopyN(name, found.cFileName, sizeof name - 1);
+      strlwr_ascii(name);
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name[0] != '.' && strcmp(name, "local") != 0 &&
+          IsServiceDir(name))
+        count++;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+  };
+  g_shellHooks.optimiseDials = [](const char* list) {
+    // The shell hands its own pending list; it is reordered in place.
+    OptimiseDials(const_cast<char*>(list));
+  };
   g_shellHooks.connect = [](int command, const char* services, long count) {
     if (strcmp(services, "*") == 0) StrCopyN(g_pendingServices, ConnectList(), sizeof g_pendingServices - 1);
     Connect(command, services, count);
