@@ -22,6 +22,7 @@
 #include "core/user_settings.h"
 #include "msgbase/change_detect.h"
 #include "msgbase/import_queue.h"
+#include "msgbase/import_text.h"
 #include "msgbase/message_text.h"
 #include "msgbase/service_config.h"
 #include "online/connect.h"
@@ -72,8 +73,9 @@ void SchedulerNotice(const char* text) {
   if (!pendingtmpname(path)[0]) return;
   FILE* file = fopen(path, "wb");
   if (!file) return;
-  fprintf(file, "!start actions/information Scheduler\r\n%s\r\n!end\r\n", text);
-  fclose(file);
+  std::string block = SchedulerNoticeBlock(text);
+  bool ok = fwrite(block.data(), 1, block.size(), file) == block.size();
+  if (fclose(file) != 0 || !ok) return;
   QueueImport("local", path, "messages", 2176);
   RunImportProgram();
 }
