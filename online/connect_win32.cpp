@@ -62,7 +62,7 @@ std::string DataPath(const std::string& name) { return std::string(g_app.dataDir
 void Note(const char* text) {
   char expanded[1024];
   snprintf(expanded, sizeof expanded, "%s", text);
-  ExpandTextMacros(expanded);
+  ExpandTextMacros(expanded, sizeof expanded);
   msgwarn(expanded);
 }
 
@@ -70,7 +70,7 @@ void Note(const char* text) {
 // information folder.
 void SchedulerNotice(const char* text) {
   char path[MAX_PATH];
-  if (!pendingtmpname(path)[0]) return;
+  if (!pendingtmpname(path, sizeof path)[0]) return;
   FILE* file = fopen(path, "wb");
   if (!file) return;
   std::string block = SchedulerNoticeBlock(text);
@@ -91,7 +91,7 @@ void AppendLine(FILE* file, const std::string& text) { fwrite(text.data(), 1, te
 
 bool IniFlag(const char* service, const char* key) {
   char ini[MAX_PATH], section[64];
-  IniFilePath("fenwold.ini", ini);
+  IniFilePath("fenwold.ini", ini, sizeof ini);
   snprintf(section, sizeof section, "Service %s", service);
   return GetPrivateProfileIntA(section, key, 0, ini) != 0;
 }
@@ -175,7 +175,7 @@ std::string ServiceDisplayName(const char* service) {
 
 std::string EngineCommandLine(int mode, const char* service, long number, const char* suffix) {
   char ini[MAX_PATH];
-  IniFilePath("fenwold.ini", ini);
+  IniFilePath("fenwold.ini", ini, sizeof ini);
   std::string iniText = strchr(ini, ' ') ? std::string("\"") + ini + "\"" : std::string(ini);
   const char* sched = g_app.unattended ? " /SCHED" : "";
   char line[2048];
@@ -382,7 +382,9 @@ void Connect(int mode, const char* services, long connectionNumber) {
     EndWait();
     if (!go || !fromList || !NextService(&run)) break;
   }
-  if (run.savedScreenSaver[0]) WritePrivateProfileStringA("boot", "scrnsave.exe", run.savedScreenSaver, "system.ini");
+  // Put back as found: a key that was not there goes again.
+  WritePrivateProfileStringA("boot", "scrnsave.exe", run.savedScreenSaver[0] ? run.savedScreenSaver : nullptr,
+                             "system.ini");
   EndSteps(&run);
 }
 

@@ -24,7 +24,7 @@ DialShareState g_dialShare;
 
 std::string IniValue(const char* section, const char* key) {
   char ini[MAX_PATH], value[4096] = "";
-  IniFilePath("fenwold.ini", ini);
+  IniFilePath("fenwold.ini", ini, sizeof ini);
   GetPrivateProfileStringA(section, key, "", value, sizeof value, ini);
   return value;
 }
@@ -117,7 +117,7 @@ void DialShareSuffix(char* out, const char* service, const char* list) {
 
 void SyncRasDialParams(const char* service, const char* entry) {
   char ini[MAX_PATH], section[64];
-  IniFilePath("fenwold.ini", ini);
+  IniFilePath("fenwold.ini", ini, sizeof ini);
   snprintf(section, sizeof section, "Service %s", service);
   WritePrivateProfileStringA(section, "Ras Entry", entry, ini);
   if (!GetPrivateProfileIntA(section, "Ras Dial", 0, ini)) return;

@@ -39,7 +39,7 @@ bool ReadBytes(const std::string& path, std::string* bytes) {
 
 bool WriteReplacing(const std::string& path, const std::string& bytes) {
   char temp[MAX_PATH];
-  TempPathBeside(path.c_str(), temp);
+  TempPathBeside(path.c_str(), temp, sizeof temp);
   FILE* file = CreateTempBeside(temp);
   if (!file) return false;
   bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && fflush(file) == 0;
@@ -205,7 +205,7 @@ void DeleteOldDatFiles(const char* service) {
   char section[64], value[MAX_PATH];
   snprintf(section, sizeof section, "Service %s", service);
   char ini[MAX_PATH];
-  IniFilePath("fenwold.ini", ini);
+  IniFilePath("fenwold.ini", ini, sizeof ini);
   int age = static_cast<int>(GetPrivateProfileIntA(section, "Archive Delete Age", -1, ini));
   DebugLogF("DeleteOldDatFiles: Archive Delete Age = %d\n", age);
   if (age < 0) return;
