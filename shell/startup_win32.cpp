@@ -19,6 +19,7 @@
 #include "browser/browser.h"
 #include "browser/mbw.h"
 #include "msgbase/maintenance.h"
+#include "online/connect.h"
 #include "online/ghosts.h"
 #include "compose/message_view.h"
 #include "wrx/wrx.h"
@@ -255,6 +256,7 @@ bool NextGhostOfBrowser(int* position, long* number, bool* reply, bool* cancel) 
 
 void InstallOutbasketHooks() {
   InstallGhostHooks();
+  InstallConnectHooks();
   g_ghostHooks.refreshGhostRows = RefreshGhostRows;
   g_browserHooks.getGhostKind = GhostKindOfBrowser;
   g_browserHooks.nextGhost = NextGhostOfBrowser;
