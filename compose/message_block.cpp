@@ -9,16 +9,6 @@
 
 namespace {
 
-void NoFields(EditorState*) {}
-
-char* StateBody(EditorState* state) {
-  const char* text = state->bodyText ? state->bodyText : "";
-  size_t n = std::strlen(text);
-  char* copy = static_cast<char*>(std::malloc(n + 1));
-  if (copy) std::memcpy(copy, text, n + 1);
-  return copy;
-}
-
 constexpr size_t kLineMax = 4096;
 
 const char* YesNo(int32_t flag) { return flag ? "yes" : "no"; }
@@ -214,8 +204,6 @@ bool ReadCountedBody(EditorState* s, FILE* file, const char* count) {
 }
 
 }  // namespace
-
-EditorControlHooks g_editorControlHooks = {NoFields, StateBody};
 
 void RemoveRecipientRepeats(EditorState* s) {
   s->To.RemoveDuplicates(nullptr);

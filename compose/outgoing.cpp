@@ -8,8 +8,6 @@
 
 namespace {
 
-void NoPump() {}
-
 // Walks the text once: an LF right after exactly two counted CRs ends a soft
 // break; a third CR, like any other character, means it is none.
 char* RewriteSoftBreaks(char* text, bool keepHard) {
@@ -64,8 +62,6 @@ const char* Line(const char* text) {
 }
 
 }  // namespace
-
-OutgoingHooks g_outgoingHooks = {NoPump};
 
 const char kLocalHostName[] = "pelmora.local";
 
