@@ -23,14 +23,17 @@ pelmora_fuzz(fuzz_addr_list SOURCES tests/fuzz_addr_list.cpp LIBS compose_core
 
 # The editor's Win32 side: controls, the local road through the import queue.
 if(NOT PELMORA_NATIVE)
-  add_library(compose_editor STATIC addr_list_win32.cpp editor_controls_win32.cpp outgoing_win32.cpp)
+  add_library(compose_editor STATIC addr_list_win32.cpp editor_controls_win32.cpp outgoing_win32.cpp
+              editor_window_win32.cpp editor_entry_win32.cpp)
   target_link_libraries(compose_editor PUBLIC compose_core msgbase_import msgbase_topic_open msgbase_conf core_util
                         settings core)
   pelmora_program_library(compose_editor)
 
   pelmora_test(compose_editor_tests
-    SOURCES tests/compose_local_test.cpp
-    LIBS compose_editor msgbase_topic_open msgbase_import_portable)
-  target_compile_definitions(compose_editor_tests PRIVATE IMPORT32_EXE="$<TARGET_FILE:import32>")
+    SOURCES tests/compose_local_test.cpp tests/editor_window_test.cpp
+    LIBS program_libs msgbase_import_portable)
+  target_compile_definitions(compose_editor_tests PRIVATE IMPORT32_EXE="$<TARGET_FILE:import32>"
+                             SCREENSHOT_DIR="${CMAKE_CURRENT_BINARY_DIR}")
+  set_tests_properties(compose_editor_tests PROPERTIES RUN_SERIAL TRUE)
   add_dependencies(compose_editor_tests import32)
 endif()

@@ -10,3 +10,19 @@
 int ComposeOutgoing(EditorState* state);
 // szCustomHeaders from the user's "Headers" section.
 void LoadCustomHeaders(EditorState* state);
+
+// Opens an editor in a mode (1 post, 2 reply, 3 mail, 4 reply by mail, 5 fax,
+// ...); the new window, or 0 when none was made or the creation closed it.
+HWND OpenEditor(int mode, const char* subject, const char* parameters, int flag);
+HWND ActiveEditorWindow();
+EditorState* ActiveEditorState();
+WNDPROC EditorClassProcedure();
+
+// The editor's entry points, as the browser and the frame call them.
+HWND ReplyToMessage(const char* parameters);
+HWND NewMessage(const char* parameters);
+HWND NewMailTo(const char* subject, const char* parameters);
+HWND ReplyByMail(const char* parameters);
+HWND NewFax(const char* parameters);
+// Puts the editor's functions into the shell's and the dispatcher's tables.
+void InstallComposeHooks();
