@@ -26,3 +26,9 @@ HWND ReplyByMail(const char* parameters);
 HWND NewFax(const char* parameters);
 // Puts the editor's functions into the shell's and the dispatcher's tables.
 void InstallComposeHooks();
+
+// The body edit's typing aids and the status panes they refresh.
+void SubclassBodyEdit(EditorState* state);
+void RefreshEditorStatus(EditorState* state);
+// Frees the autocorrect list so that the next word reads it again.
+void ReloadAutoCorrect();

@@ -60,7 +60,10 @@ class AutoCorrectList {
   // From the file's whole text; false (and empty) when the header does not
   // give four fields. The header's count is bounded by the lines there are.
   bool Load(const char* text, size_t size);
-  void Clear() { entries_.clear(); }
+  void Clear() {
+    entries_.clear();
+    loaded_ = false;
+  }
   bool Loaded() const { return loaded_; }
   size_t Count() const { return entries_.size(); }
   // 4096 when nothing changed, else the change of length; the buffer holds

@@ -49,6 +49,7 @@ enum : int {
   ID_BCC = 14738,
   ID_WORD_WRAP = 1715,
   ID_INSERT_MODE = 1990,
+  ID_RELOAD_AUTOCORRECT = 1472,
 };
 
 EditorState* StateOf(HWND window) { return reinterpret_cast<EditorState*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
@@ -81,6 +82,7 @@ void CreateBody(EditorState* s) {
   if (!s->bWordWrap) style |= WS_HSCROLL | ES_AUTOHSCROLL;
   s->bodyEdit = MakeControl(s, "EDIT", "", style, ID_BODY);
   SendMessageA(s->bodyEdit, EM_LIMITTEXT, BodyLimit(s), 0);
+  SubclassBodyEdit(s);
 }
 
 void SetEditorTitle(EditorState* s) {
@@ -105,7 +107,9 @@ void SetEditorTitle(EditorState* s) {
   SetWindowTextA(s->window, title);
 }
 
-void ShowStatus(EditorState* s) {
+}  // namespace
+
+void RefreshEditorStatus(EditorState* s) {
   if (!s->bodyEdit) return;
   DWORD start = 0, end = 0;
   SendMessageA(s->bodyEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
@@ -121,6 +125,8 @@ void ShowStatus(EditorState* s) {
   SetWindowTextA(s->statusPane[2], s->bWordWrap ? "WRAP" : "");
   if (s->statusPane4) SetWindowTextA(s->statusPane4, s->szCustomHeaders[0] ? "CUSTOM" : "");
 }
+
+namespace {
 
 void ShowAttachmentCount(EditorState* s) {
   if (!s->attachPane) return;
@@ -613,9 +619,10 @@ LRESULT OnCommand(HWND window, EditorState* s, WPARAM wParam, LPARAM lParam) {
     case ID_CANCEL: CancelEditor(s); return 0;
     case ID_QUOTE: QuoteCurrentMessage(s, g_browser.currentMessage); return 0;
     case ID_WORD_WRAP: return 0;
+    case ID_RELOAD_AUTOCORRECT: ReloadAutoCorrect(); return 0;
     case ID_INSERT_MODE:
       s->bInsert = !s->bInsert;
-      ShowStatus(s);
+      RefreshEditorStatus(s);
       return 0;
     case ID_BODY:
     case ID_SUBJECT:
@@ -724,7 +731,7 @@ HWND OpenEditor(int mode, const char* subject, const char* parameters, int flag)
   }
   ShowWindow(window, IsActiveChildMaximized() ? SW_SHOWMAXIMIZED : SW_SHOW);
   Layout(s);
-  ShowStatus(s);
+  RefreshEditorStatus(s);
   ShowAttachmentCount(s);
   SendMessageA(g_shell.mdiClient, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(window), 0);
   HWND edits[] = {s->toEdit, s->ccEdit, s->bccEdit, s->subjectEdit, s->bodyEdit};

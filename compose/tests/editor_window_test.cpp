@@ -224,4 +224,35 @@ TEST_F(EditorWindow, HoldWritesAHeldEntryAndChecksStopBadSends) {
   EXPECT_TRUE(IsWindow(mail));
 }
 
+TEST_F(EditorWindow, TypedWordsAreAutocorrectedAndThePanesFollowTheCaret) {
+  ImportNews();
+  FILE* f = std::fopen(Path("autocorr.tlx").c_str(), "wb");
+  std::fputs("LEX 1 2 2\r\nadn:and\r\nteh:the\r\n", f);
+  std::fclose(f);
+  HWND editor = NewMessage(nullptr);
+  ASSERT_TRUE(editor);
+  EditorState* s = ActiveEditorState();
+  SetFocus(s->bodyEdit);
+  for (char c : std::string("teh cat adn dog.")) SendMessageA(s->bodyEdit, WM_CHAR, static_cast<unsigned char>(c), 0);
+  EXPECT_EQ(Text(s->bodyEdit), "the cat and dog.");
+  // Overwrite mode replaces the character after the caret.
+  SendMessageA(editor, WM_COMMAND, 1990, 0);
+  SendMessageA(s->bodyEdit, EM_SETSEL, 4, 4);
+  SendMessageA(s->bodyEdit, WM_CHAR, 'b', 0);
+  EXPECT_EQ(Text(s->bodyEdit), "the bat and dog.");
+  SendMessageA(s->bodyEdit, WM_KEYUP, VK_RIGHT, 0);
+  ASSERT_TRUE(testwin::PumpUntil([&] { return Text(s->statusPane[0]) == "1:6"; }, 4000)) << Text(s->statusPane[0]);
+  EXPECT_EQ(Text(s->statusPane[1]), "OVR");
+  SendMessageA(editor, WM_COMMAND, 1990, 0);
+  // The list is read again after the reload command.
+  f = std::fopen(Path("autocorr.tlx").c_str(), "wb");
+  std::fputs("LEX 1 2 1\r\ncta:cat\r\n", f);
+  std::fclose(f);
+  SendMessageA(editor, WM_COMMAND, 1472, 0);
+  int end = GetWindowTextLengthA(s->bodyEdit);
+  SendMessageA(s->bodyEdit, EM_SETSEL, end, end);
+  for (char c : std::string(" cta teh ")) SendMessageA(s->bodyEdit, WM_CHAR, static_cast<unsigned char>(c), 0);
+  EXPECT_EQ(Text(s->bodyEdit), "the bat and dog. cat teh ");
+}
+
 }  // namespace
