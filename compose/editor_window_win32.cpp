@@ -432,8 +432,31 @@ bool CreateContents(EditorState* s, const char* subject, const char* parameters,
   StrCopyN(s->szFolders, bare, sizeof s->szFolders - 1);
   if (s->bNews) {
     MakeUsenetName(s->szFolders);
-    std::string groups = haveMessage ? HeaderValue(headers, "Newsgroups:") : "";
-    if (s->bComment && !groups.empty()) StrCopyN(s->szFolders, groups.c_str(), sizeof s->szFolders - 1);
+    std::string followUp = s->bComment && haveMessage ? HeaderValue(headers, "Followup-To:") : "";
+    if (!followUp.empty()) {
+      char question[4400];
+      std::snprintf(question, sizeof question,
+                    "This message has Followup-To: set and so replies to it should be posted to '%s' rather than to "
+                    "the message directly.\n\nDo you wish to do this ?",
+                    followUp.c_str());
+      int answer = askyesnocancel(question);
+      if (answer == IDCANCEL) return false;
+      if (answer == IDNO) followUp.clear();
+    }
+    bool byMail = SameText1252(followUp.c_str(), "poster") || followUp.find('@') != std::string::npos;
+    if (byMail) {
+      // The poster asked for replies by mail.
+      s->nType = EDITOR_REPLY_BY_MAIL;
+      s->bMailing = s->bReply = 1;
+      s->bNews = s->bComment = s->bSay = 0;
+      s->szFolders[0] = 0;
+      if (followUp.find('@') != std::string::npos) s->To.Parse(followUp.c_str(), true);
+    } else if (!followUp.empty()) {
+      StrCopyN(s->szFolders, followUp.c_str(), sizeof s->szFolders - 1);
+    } else {
+      std::string groups = haveMessage ? HeaderValue(headers, "Newsgroups:") : "";
+      if (s->bComment && !groups.empty()) StrCopyN(s->szFolders, groups.c_str(), sizeof s->szFolders - 1);
+    }
   }
   if (!p.hasInReplyTo && haveMessage) {
     if (s->bComment && !s->bNews) {
@@ -457,7 +480,7 @@ bool CreateContents(EditorState* s, const char* subject, const char* parameters,
     s->To.Parse(p.recipients.c_str(), false);
     s->To.RemoveDuplicates(nullptr);
     s->To.RemoveOwnAddresses(s->szService);
-  } else if (haveMessage) {
+  } else if (haveMessage && !s->To.Count()) {
     FillReplyRecipients(s, current, flag != 0);
   }
 

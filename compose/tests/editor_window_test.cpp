@@ -123,7 +123,7 @@ class EditorWindow : public TopicFixture {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
   }
-  void ImportNews() {
+  void ImportNews(const std::string& extraHeader = "") {
     VirtualArray list("l", sizeof(ConfRec));
     FILE* f = std::fopen(Path("conf.ww").c_str(), "wb");
     ASSERT_TRUE(f);
@@ -131,9 +131,11 @@ class EditorWindow : public TopicFixture {
     std::fclose(f);
     std::string text = NewFolderPragma("comp.test", "all") +
                        ImportMessageText({kFolder, 0, "ann@example.org", "Thu, 10 Dec 2026 14:00", 0},
-                                         "From: Lee, Ann <ann@example.org>\r\nSubject: Bread recipes\r\n"
-                                         "Message-ID: <m1@example.org>\r\nNewsgroups: comp.test.all\r\n\r\n"
-                                         "Knead the dough.\r\nLet it rise.\r\n");
+                                         "From: \"Lee, Ann\" <ann@example.org>\r\nSubject: Bread recipes\r\n"
+                                         "Message-ID: <m1@example.org>\r\nNewsgroups: comp.test.all\r\n" +
+                                             extraHeader +
+                                             "\r\n"
+                                             "Knead the dough.\r\nLet it rise.\r\n");
     f = std::fopen(Path("seed.tmp").c_str(), "wb");
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
@@ -222,6 +224,21 @@ TEST_F(EditorWindow, HoldWritesAHeldEntryAndChecksStopBadSends) {
   ASSERT_EQ(Recorded().boxes.size(), 1u);
   EXPECT_EQ(Recorded().boxes[0], "There is no local mail user called 'nobody'; Please re-edit the message");
   EXPECT_TRUE(IsWindow(mail));
+}
+
+TEST_F(EditorWindow, FollowupToPosterTurnsTheReplyIntoMailToTheAuthor) {
+  ImportNews("Followup-To: poster\r\n");
+  Recorded().answer = IDYES;
+  HWND editor = ReplyToMessage(nullptr);
+  ASSERT_TRUE(editor);
+  ASSERT_EQ(Recorded().boxes.size(), 1u);
+  EXPECT_NE(Recorded().boxes[0].find("has Followup-To: set"), std::string::npos);
+  EditorState* s = ActiveEditorState();
+  EXPECT_EQ(s->nType, EDITOR_REPLY_BY_MAIL);
+  EXPECT_TRUE(s->bReply && s->bMailing && !s->bNews);
+  EXPECT_EQ(Text(s->toEdit), "Lee, Ann <ann@example.org>");
+  EXPECT_EQ(Text(editor), "Replying by mail");
+  EXPECT_STREQ(s->szReferences, "<m1@example.org>");
 }
 
 TEST_F(EditorWindow, TypedWordsAreAutocorrectedAndThePanesFollowTheCaret) {
