@@ -24,7 +24,8 @@ pelmora_fuzz(fuzz_addr_list SOURCES tests/fuzz_addr_list.cpp LIBS compose_core
 # The editor's Win32 side: controls, the local road through the import queue.
 if(NOT PELMORA_NATIVE)
   add_library(compose_editor STATIC addr_list_win32.cpp editor_controls_win32.cpp outgoing_win32.cpp
-              editor_window_win32.cpp editor_entry_win32.cpp body_edit_win32.cpp)
+              editor_window_win32.cpp editor_entry_win32.cpp body_edit_win32.cpp
+              signatures_win32.cpp)
   target_link_libraries(compose_editor PUBLIC compose_core msgbase_import msgbase_topic_open msgbase_conf core_util
                         settings core)
   pelmora_program_library(compose_editor)

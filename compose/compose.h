@@ -32,3 +32,11 @@ void SubclassBodyEdit(EditorState* state);
 void RefreshEditorStatus(EditorState* state);
 // Frees the autocorrect list so that the next word reads it again.
 void ReloadAutoCorrect();
+
+// The signature for a folder name (falling back to its conference and its
+// service) into out (320 bytes); SaveSig stores one (an empty text removes
+// it), under the open topic's name when name is empty.
+const char* GetSig(const char* name, char* out);
+void SaveSig(const char* name, const char* text);
+// The signature a new message ends with, macros replaced; empty for none.
+const char* Tagline(bool mail);

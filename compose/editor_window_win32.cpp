@@ -502,6 +502,18 @@ bool CreateContents(EditorState* s, const char* subject, const char* parameters,
     s->bodyText = nullptr;
   }
   if (haveMessage && (s->bComment || s->bReply)) QuoteCurrentMessage(s, current);
+  if (!s->bPlainFile) {
+    const char* tag = Tagline(s->bMailing != 0);
+    if (tag[0]) {
+      // At the end of the body, the caret and selection kept.
+      DWORD start = 0, end = 0;
+      SendMessageA(s->bodyEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+      int length = GetWindowTextLengthA(s->bodyEdit);
+      SendMessageA(s->bodyEdit, EM_SETSEL, length, length);
+      SendMessageA(s->bodyEdit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>((std::string("\r\n") + tag).c_str()));
+      SendMessageA(s->bodyEdit, EM_SETSEL, start, end);
+    }
+  }
   SetEditorTitle(s);
   return true;
 }

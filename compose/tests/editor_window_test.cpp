@@ -241,6 +241,24 @@ TEST_F(EditorWindow, FollowupToPosterTurnsTheReplyIntoMailToTheAuthor) {
   EXPECT_STREQ(s->szReferences, "<m1@example.org>");
 }
 
+TEST_F(EditorWindow, SignaturesFallBackToTheServiceAndEndANewMessage) {
+  ImportNews();
+  SaveSig("net", "-- \r\nAnn, C:\\new\\table");
+  SaveSig("net:other/group", "other");
+  char sig[320];
+  EXPECT_STREQ(GetSig(kFolder, sig), "-- \r\nAnn, C:\\new\\table");
+  EXPECT_STREQ(GetSig("net:other/group", sig), "other");
+  SaveSig("net:other/group", "");
+  EXPECT_STREQ(GetSig("net:other/group", sig), "-- \r\nAnn, C:\\new\\table");
+  HWND editor = NewMessage(nullptr);
+  ASSERT_TRUE(editor);
+  EditorState* s = ActiveEditorState();
+  EXPECT_EQ(Text(s->bodyEdit), "\r\n-- \r\nAnn, C:\\new\\table");
+  DWORD start = 1, end = 1;
+  SendMessageA(s->bodyEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+}
+
 TEST_F(EditorWindow, TypedWordsAreAutocorrectedAndThePanesFollowTheCaret) {
   ImportNews();
   FILE* f = std::fopen(Path("autocorr.tlx").c_str(), "wb");
@@ -249,6 +267,7 @@ TEST_F(EditorWindow, TypedWordsAreAutocorrectedAndThePanesFollowTheCaret) {
   HWND editor = NewMessage(nullptr);
   ASSERT_TRUE(editor);
   EditorState* s = ActiveEditorState();
+  SetWindowTextA(s->bodyEdit, "");
   SetFocus(s->bodyEdit);
   for (char c : std::string("teh cat adn dog.")) SendMessageA(s->bodyEdit, WM_CHAR, static_cast<unsigned char>(c), 0);
   EXPECT_EQ(Text(s->bodyEdit), "the cat and dog.");
