@@ -26,8 +26,10 @@ if(NOT PELMORA_NATIVE)
   add_library(compose_editor STATIC addr_list_win32.cpp editor_controls_win32.cpp outgoing_win32.cpp
               editor_window_win32.cpp editor_entry_win32.cpp body_edit_win32.cpp
               signatures_win32.cpp)
-  target_link_libraries(compose_editor PUBLIC compose_core msgbase_import msgbase_topic_open msgbase_conf core_util
-                        settings core)
+  target_link_libraries(compose_editor PUBLIC compose_core msgbase_import msgbase_topic_open msgbase_conf
+                        msgbase_message_ops core_util settings core shell browser_window)
+  # The shell's start-up installs the editor's hooks.
+  target_link_libraries(shell PUBLIC compose_editor)
   pelmora_program_library(compose_editor)
 
   pelmora_test(compose_editor_tests
