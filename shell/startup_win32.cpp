@@ -18,6 +18,7 @@
 #include "resources/shell_ids.h"
 #include "browser/browser.h"
 #include "compose/compose.h"
+#include "browser/mbw.h"
 #include "msgbase/maintenance.h"
 #include "online/ghosts.h"
 #include "compose/message_view.h"
@@ -407,6 +408,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
   g_topicOpenHooks.updateCommandStates = UpdateCommandStates;
   InstallBrowserHooks();
   InstallComposeHooks();
+  InstallMbwHooks();
   InstallMaintenanceHooks();
   InstallOutbasketHooks();
   InstallCommandParts();
