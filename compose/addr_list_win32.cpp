@@ -113,7 +113,7 @@ int CAddrList::ReadControl(HWND control, bool append) {
 int CAddrList::SaveToFile(const char* path) {
   // The sender forms are the user's data: written beside and moved over.
   char temp[MAX_PATH];
-  TempPathBeside(path, temp);
+  TempPathBeside(path, temp, sizeof temp);
   FILE* f = CreateTempBeside(temp);
   if (!f) {
     MsgBoxF(MB_OK | MB_ICONEXCLAMATION, "Unable to write '%s'.", path);

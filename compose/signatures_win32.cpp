@@ -22,7 +22,7 @@ namespace {
 void UserIniPath(char* path) {
   char name[16];
   std::snprintf(name, sizeof name, "%.8s.ini", g_app.userName);
-  IniFilePath(name, path);
+  IniFilePath(name, path, MAX_PATH);
 }
 
 std::string ReadSig(const char* key) {
