@@ -17,6 +17,7 @@
 #include "msgbase/topic_open.h"
 #include "resources/shell_ids.h"
 #include "browser/browser.h"
+#include "compose/compose.h"
 #include "browser/mbw.h"
 #include "msgbase/maintenance.h"
 #include "online/connect.h"
@@ -408,6 +409,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
   g_topicOpenHooks.repaintStatusBar = RepaintStatusBar;
   g_topicOpenHooks.updateCommandStates = UpdateCommandStates;
   InstallBrowserHooks();
+  InstallComposeHooks();
   InstallMbwHooks();
   InstallMaintenanceHooks();
   InstallOutbasketHooks();
