@@ -30,6 +30,9 @@ struct HuffTable {
   int32_t valOffset[17] = {};
   // Codes of up to kLookBits bits resolved by one lookup: length << 8 | symbol.
   uint16_t look[1 << kLookBits] = {};
+  // AC codes whose coefficient bits fit the lookup too: value << 8 | run << 4
+  // | bits used, 0 when the slow path must decode it.
+  int16_t fastAc[1 << kLookBits] = {};
 };
 
 struct Component {
@@ -71,6 +74,8 @@ struct Decoder {
   uint8_t marker = 0;  // marker met inside entropy-coded data, 0 while none
 
   int32_t colourCrR[256], colourCbB[256], colourCbG[256], colourCrG[256];
+  int16_t redTerm[256], blueTerm[256];
+  uint8_t rangeLimit[1024];  // value + 384 -> value clamped to 0-255
 
   bool Fail(int code, const char* text) {
     out.errorCode = code;
@@ -213,6 +218,13 @@ struct Decoder {
         code <<= 1;
       }
       t.maxCode[17] = 0x7fffffff;
+      for (int i = 0; i < (1 << kLookBits); ++i) {
+        const int len = t.look[i] >> 8, rs = t.look[i] & 0xFF, run = rs >> 4, magnitude = rs & 15;
+        if (len == 0 || magnitude == 0 || len + magnitude > kLookBits) continue;
+        const int raw = (i >> (kLookBits - len - magnitude)) & ((1 << magnitude) - 1);
+        const int value = Extend(uint32_t(raw), magnitude);
+        if (value >= -128 && value <= 127) t.fastAc[i] = int16_t(value * 256 + (run << 4) + len + magnitude);
+      }
       t.defined = true;
     }
     return true;
@@ -402,6 +414,15 @@ bool Decoder::DecodeBlock(Component& k, int32_t* coef) {
   coef[0] = ClampCoef(int64_t(k.predictor) * q[0]);
   const HuffTable& t = ac[k.acTable];
   for (int i = 1; i < 64;) {
+    if (count < 16) Fill();
+    const int fast = t.fastAc[bits >> (64 - kLookBits)];
+    if (fast != 0) {
+      Consume(fast & 15);
+      i += (fast >> 4) & 15;
+      if (i < 64) coef[kZigZag[i]] = ClampCoef(int64_t(fast >> 8) * q[i]);
+      ++i;
+      continue;
+    }
     const int rs = DecodeSymbol(t);
     if (rs < 0) return Fail(14, "Huffman symbol not found in JPEG read");
     const int r = rs >> 4, size = rs & 15;
@@ -448,6 +469,46 @@ void Decoder::ColourRows(uint32_t mcuRow, uint32_t mcuColumns) {
       crR = crG = kZero;
     }
     const bool yFull = yc.h == hMax;
+    if (yFull && componentCount == 3 && bc.h == comp[2].h && (bc.h == hMax || bc.h * 2 == hMax)) {
+      // The usual layouts, chroma at full or half width. (64 Y + t) >> 6 is
+      // Y + (t >> 6), so each chroma sample's terms are worked out once.
+      const uint8_t* __restrict limit = rangeLimit + 384;
+      const int16_t* __restrict red = redTerm;
+      const int16_t* __restrict blue = blueTerm;
+      const int32_t* __restrict cbGreen = colourCbG;
+      const int32_t* __restrict crGreen = colourCrG;
+      uint8_t* __restrict to = dst;
+      if (bc.h == hMax) {
+        for (uint32_t x = 0; x < columns; ++x, to += 3) {
+          const int y = yRow[x];
+          const uint8_t cb = cbRow[x], cr = crRow[x];
+          to[0] = limit[y + blue[cb]];
+          to[1] = limit[y + ((cbGreen[cb] + crGreen[cr]) >> 6)];
+          to[2] = limit[y + red[cr]];
+        }
+        continue;
+      }
+      uint32_t x = 0;
+      for (; x + 1 < columns; x += 2, to += 6) {
+        const uint8_t cb = cbRow[x >> 1], cr = crRow[x >> 1];
+        const int r = red[cr], g = (cbGreen[cb] + crGreen[cr]) >> 6, b = blue[cb];
+        const int y0 = yRow[x], y1 = yRow[x + 1];
+        to[0] = limit[y0 + b];
+        to[1] = limit[y0 + g];
+        to[2] = limit[y0 + r];
+        to[3] = limit[y1 + b];
+        to[4] = limit[y1 + g];
+        to[5] = limit[y1 + r];
+      }
+      if (x < columns) {
+        const uint8_t cb = cbRow[x >> 1], cr = crRow[x >> 1];
+        const int y = yRow[x];
+        to[0] = limit[y + blue[cb]];
+        to[1] = limit[y + ((cbGreen[cb] + crGreen[cr]) >> 6)];
+        to[2] = limit[y + red[cr]];
+      }
+      continue;
+    }
     for (uint32_t x = 0; x < columns; ++x, dst += 3) {
       const int32_t y = int32_t(yRow[yFull ? x : yc.columnOf[x]]) << 6;
       const uint8_t cb = cbRow[cbCol[x]], cr = crRow[crCol[x]];
@@ -550,7 +611,10 @@ DecodedPicture JpgDecode(const uint8_t* data, size_t size, uint64_t maxDibBytes)
     d.colourCrG[i] = -46 * c;
     d.colourCbG[i] = -22 * c;
     d.colourCbB[i] = 113 * c;
+    d.redTerm[i] = int16_t(d.colourCrR[i] >> 6);
+    d.blueTerm[i] = int16_t(d.colourCbB[i] >> 6);
   }
+  for (int i = 0; i < 1024; ++i) d.rangeLimit[i] = Clamp255(i - 384);
   if (size < 2 || data[0] != 0xFF || data[1] != 0xD8) {
     d.Fail(10, "Invalid JPEG file");
     return std::move(d.out);
