@@ -227,6 +227,55 @@ char* GetWrxSelText(HWND hwnd);
 char* GetWrxWordAt(HWND hwnd, DWORD point);
 int WrxMemFree(void* block);
 
+// Paragraph records. With id >= 0 exactly that record is written (records
+// between the old count and it are cleared); with id < 0 an equal record is
+// found (share set) or a new one added. Returns the paragraph id, -1 for a
+// bad window or an id at or beyond the table's capacity.
+int SetWrxParaFmt(HWND hwnd, int id, int share, int left, int right, int first, int tabId, int styleId,
+                  int further, int shading, int placement, int before, int after, int lineSpacing, int flags);
+
+// Pictures and embedded controls: each is a font id whose style has bit 128.
+// WrxPastePicture takes a clipboard format (CF_METAFILEPICT, CF_DIB,
+// CF_BITMAP) and handle, or with neither the best picture on the clipboard;
+// alignment 1 centres the picture on the base line, 2 puts its base line at
+// the text height. Returns the picture id, 0 on failure.
+int WrxPastePicture(HWND hwnd, UINT format, HANDLE handle, int frameId, int alignment, int insert);
+// get 1 copies the linked file name into `name` (MAX_PATH bytes; "" when
+// none); get 0 replaces it (empty or null removes it).
+int WrxPictLinkFile(HWND hwnd, int id, int get, char* name);
+// Flag (style) word, the rectangle of the last drawing (relative to the text
+// area), alignment and auxiliary value of a font or picture id; any output may
+// be null.
+int GetWrxPictInfo(HWND hwnd, int id, DWORD* flags, RECT* rect, int* alignment, int* aux);
+int SetWrxPictInfo(HWND hwnd, int id, DWORD flags, int alignment, int aux);
+// Pixel sizes; a negative side is kept.
+int SetWrxPictSize(HWND hwnd, int id, int width, int height);
+// A BMP or placeable WMF file (null name: asks). Returns the id, -1 when
+// cancelled or the file is no picture.
+int WrxInsertPictureFile(HWND hwnd, const char* fileName, int noLink, int alignment, int insert);
+int WrxPictureFromFile(HWND hwnd, const char* fileName, int alignment, int insert);
+int WrxMetafileFromFile(HWND hwnd, const char* fileName, int alignment, int insert);
+// A child window of `className` embedded as a picture character (sizes in
+// twips); the control id becomes the picture's auxiliary value. Returns the
+// picture id, 0 on failure.
+int WrxInsertControl(HWND hwnd, const char* className, DWORD style, int width, int height, int alignment,
+                     int controlId, int insert);
+// The window of an embedded control's picture id, null for none.
+HWND GetWrxControlWindow(HWND hwnd, int id);
+
+// Inserts one picture or object character at the cursor; 0 for an id that is
+// no picture.
+int WrxInsertObjectId(HWND hwnd, int fontId, int repaint);
+// Lays the document out again (pages in print view); repaints on request.
+int WrxRepaginate(HWND hwnd, int repaint);
+
+// Text by absolute character position. flags 8: copy the characters from
+// `start` through *position into `text`, the count to *length; 4: replace
+// *length characters at `start` with `replace`; 2: find `text` from `start`
+// (16 matches case), the match's position to *position; the cursor stays at
+// the match only with 1.
+int WrxFindText(HWND hwnd, char* text, const char* replace, int flags, long start, long* position, long* length);
+
 int SetWrxFont(HWND hwnd, int id, int keepMatching, const char* face, int pointSize, DWORD style,
                COLORREF text, COLORREF back, int kind, int extra);
 int SetWrxDefaultFont(HWND hwnd, const char* face, int pointSize, DWORD style, COLORREF text, int repaint);

@@ -95,6 +95,8 @@ struct WrxPictData {
   int32_t height = 0, width = 0;
   int32_t wordA = 0, wordB = 0, objectType = 0, alignMode = 0;
   std::vector<uint8_t> image, info, object;
+  int32_t screenX = 0, screenY = 0;  // the last drawing, relative to the text area
+  HWND control = nullptr;            // an embedded control's window
 };
 
 struct WrxFont {
@@ -256,6 +258,10 @@ struct WrxWindow {
 
   // Formatting tables owned by later layers, carried as records.
   std::vector<wrxfmt::WrxParaRecord> paras;
+  int32_t paraCapacity;    // grows by half when full
+  int32_t paraNoShare;     // the next FindOrAddPara adds without searching
+  int32_t paraExhausted;   // error 109 was reported
+  int32_t searchFlags;     // 1 highlight, 16 match case, 32 whole word
   std::vector<wrxfmt::WrxTabRecord> tabs;
   std::vector<wrxfmt::WrxSectionRecord> sections;
   std::vector<wrxfmt::WrxRowRecord> rows;
@@ -563,6 +569,28 @@ int32_t FrameTop(const WrxTextFrame& f);      // in the view, screen pixels
 int32_t FrameTextTop(const WrxTextFrame& f);  // below the space above its text
 int32_t FrameLeft(const WrxTextFrame& f);
 int32_t LineYInFrame(WrxWindow* w, int32_t frame, int32_t line);
+
+// Sections and picture sizes (wrx_sections.cpp): a picture's line height,
+// base line and character widths, in screen pixels.
+int SetPictSize(WrxWindow* w, int id, int32_t height, int32_t width);
+
+// Pictures and embedded controls (wrx_clipboard.cpp).
+int NewPictureId(WrxWindow* w);
+int SizePictureForScreen(WrxWindow* w, int id);
+int PictureFromDib(WrxWindow* w, std::vector<uint8_t>&& info, std::vector<uint8_t>&& bits, int32_t widthPx,
+                   int32_t heightPx, int alignment, int insert, const char* routine);
+int CreatePictControl(WrxWindow* w, int id);
+
+// Search (wrx_search.cpp): modes 'E', 'F', 'B' from the cursor or the text's
+// ends, 'R' and 'S' forward and backward within a range. Uses searchFlags (1
+// highlight, 16 match case, 32 whole word); moves the cursor to the match.
+int WrxSearch(WrxWindow* w, const char* text, char mode, int32_t l1, int32_t c1, int32_t l2, int32_t c2);
+
+// Placing a picture or object character at the cursor (wrx_paginate.cpp).
+int InsertObjectChar(WrxWindow* w, int fontId, int repaint);
+
+// Paragraph records (wrx_para.cpp).
+int FindOrAddPara(WrxWindow* w, int32_t hint, const wrxfmt::WrxParaRecord& wanted);
 
 // The section that holds a line (wrx_api.cpp).
 int GetLineSection(WrxWindow* w, int32_t line);

@@ -213,7 +213,19 @@ int DrawPicture(WrxWindow* w, HDC dc, int fontId, int32_t x, int32_t y, int32_t 
   const WrxFont& f = FontOf(w, fontId);
   const int32_t width = PictureWidth(w, fontId), height = PictureHeight(w, fontId);
   if (!f.pict || width <= 0 || height <= 0) return 1;
-  const WrxPictData& p = *f.pict;
+  WrxPictData& p = *f.pict;
+  POINT origin{};
+  GetWindowOrgEx(dc, &origin);
+  p.screenX = x - origin.x - w->textRect.left;
+  p.screenY = y - origin.y - w->textRect.top;
+  if (f.kind == 2) {
+    // An embedded control shows itself where its character stands.
+    if (p.control && !w->offScreen) {
+      SetWindowPos(p.control, nullptr, x - origin.x, y - origin.y, width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+      return 1;
+    }
+  }
   const bool dib = f.kind == 0 && p.info.size() >= sizeof(BITMAPINFOHEADER) && !p.image.empty();
   for (int32_t k = 0; k < count; ++k) {
     const int32_t at = x + k * width;
@@ -222,7 +234,10 @@ int DrawPicture(WrxWindow* w, HDC dc, int fontId, int32_t x, int32_t y, int32_t 
       const LONG bw = info->bmiHeader.biWidth, bh = std::abs(info->bmiHeader.biHeight);
       const int bits = info->bmiHeader.biBitCount;
       const size_t stride = ((size_t(std::max<LONG>(bw, 0)) * size_t(bits) + 31) / 32) * 4;
-      if (bw > 0 && bh > 0 && bits > 0 && stride * size_t(bh) <= p.image.size()) {
+      const DWORD compression = info->bmiHeader.biCompression;
+      const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
+      if (bw > 0 && bh > 0 && bits > 0 &&
+          (rle ? info->bmiHeader.biSizeImage <= p.image.size() : stride * size_t(bh) <= p.image.size())) {
         SetStretchBltMode(dc, COLORONCOLOR);
         StretchDIBits(dc, at, y, width, height, 0, 0, bw, bh, p.image.data(), info, DIB_RGB_COLORS, SRCCOPY);
         continue;

@@ -130,6 +130,8 @@ void InitFontEntry(WrxWindow* w, int id) {
 
 void FreeFontEntry(WrxWindow* w, int id) {
   ReleaseFontHandle(w, id);
+  if (w->fonts[id].pict && w->fonts[id].pict->control && IsWindow(w->fonts[id].pict->control))
+    DestroyWindow(w->fonts[id].pict->control);
   delete w->fonts[id].pict;
   w->fonts[id].pict = nullptr;
   w->fonts[id].inUse = 0;

@@ -95,6 +95,7 @@ void SetWrxDefaults(WrxWindow* w) {
   w->tallLine = -1;
   w->mouseEdge = ' ';
   w->paintScope = 3;
+  w->searchFlags = 16;
 }
 
 int AllocArrayMem(WrxWindow* w) {
@@ -105,6 +106,7 @@ int AllocArrayMem(WrxWindow* w) {
   for (int i = 0; i <= w->fontCapacity; ++i) w->fonts[i].cacheIndex = -1;
   try {
     w->paras.reserve(200);
+    w->paraCapacity = 200;
     w->tabs.reserve(300);
     w->sections.reserve(100);
     w->rows.reserve(100);

@@ -419,8 +419,8 @@ int FreePictSlot(WrxWindow* w, int index, int restore) {
     }
   }
   if (s.fontId > 0 && s.fontId < w->fontCount && w->fonts[s.fontId].kind == 2 && w->fonts[s.fontId].pict &&
-      w->fonts[s.fontId].pict->wordA) {
-    HWND control = HWND(intptr_t(w->fonts[s.fontId].pict->wordA));
+      w->fonts[s.fontId].pict->control) {
+    HWND control = w->fonts[s.fontId].pict->control;
     if (IsWindow(control)) ShowWindow(control, SW_HIDE);
     if (s.rect.left < w->textRect.left) w->overlapEdges |= 1;
     if (s.rect.right > w->textRect.right) w->overlapEdges |= 2;
@@ -439,7 +439,7 @@ bool SlotsNeeded(const WrxWindow* w) {
   if (w->backgroundPicture > 0) return true;
   for (int id = 1; id < w->fontCount; ++id) {
     const WrxFont& f = w->fonts[id];
-    if (f.inUse && (f.style & wrxfmt::kPictureStyle) && f.kind == 2 && f.pict && f.pict->wordA) return true;
+    if (f.inUse && (f.style & wrxfmt::kPictureStyle) && f.kind == 2 && f.pict && f.pict->control) return true;
   }
   return false;
 }
