@@ -117,6 +117,9 @@ class Parser {
   }
 
   void Append(uint8_t c) {
+    // Control characters are the control's own codes (paragraph, page and
+    // section breaks...): none comes from the page but the tab.
+    if (c < 32 && c != '\t') return;
     if (c != ' ') lastBlank_ = false;
     if (!textOutput_) {
       if (collected_.size() < kMaxPendingText) collected_ += char(c);

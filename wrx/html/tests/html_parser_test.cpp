@@ -101,6 +101,10 @@ TEST(HtmlParserTest, TextEntitiesWhiteSpaceCommentsAndPre) {
       {"a<script>if (a<b) x();</script>b<STYLE>q</style>c", "abc"},
       {"<title>only title</title>shown", "shown"},
       {"<unknown attr=1>x</unknown><!DOCTYPE html>y", "xy"},
+      {"a\x15"
+       "b\x0c"
+       "c&#12;d&#21;e",
+       "abcde"},
   };
   for (const Case& c : cases) EXPECT_EQ(TextOf(c.page), c.want) << c.page;
 }
