@@ -13,3 +13,10 @@ if(PELMORA_NATIVE)
     target_link_options(html_jpeg_bench PRIVATE -fno-sanitize=all)
   endif()
 endif()
+
+# Reading a 2 MB page into a hidden control against plain ReadFile (Windows).
+if(NOT PELMORA_NATIVE)
+  add_executable(html_read_bench html_read_bench.cpp)
+  target_link_libraries(html_read_bench PRIVATE wrx_html)
+  target_link_options(html_read_bench PRIVATE -mconsole)
+endif()

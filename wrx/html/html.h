@@ -48,6 +48,8 @@ int __stdcall HtmlRead(HWND control, int source, const char* fileName, HGLOBAL m
 LRESULT CALLBACK HtmlNotifyProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK HtmlEditSubclassProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
 int HtmlJumpToAnchor(HWND control, const char* name);
+// Whether HtmlAttach made the control an HTML viewer.
+bool HtmlIsAttached(HWND control);
 // The link address of the last link followed: base + target + image-map suffix.
 const char* HtmlLinkAddress(HWND control);
 // The address the base element set (empty when none).

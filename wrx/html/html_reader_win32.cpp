@@ -59,6 +59,21 @@ struct HtmlBlock {
   int nextControlId = 2000;
   WrxNotifyProc callback = nullptr;
   bool readComplete = false;
+  // The last fonts and paragraph records asked for, so a run in a format met
+  // before costs no search of the control's tables.
+  struct FontKey {
+    int style;
+    DWORD extra;
+    COLORREF colour;
+    bool distinct;
+    int id;
+  };
+  std::vector<FontKey> fontCache;
+  struct ParaKey {
+    html::ParaWords words;
+    int id;
+  };
+  std::vector<ParaKey> paraCache;
 };
 
 struct ProcessState {
@@ -90,8 +105,7 @@ void CopyFace(char (&to)[32], const char* face) { std::snprintf(to, sizeof to, "
 
 // The font of style n with extra bits and a colour: the style's own font, or
 // one found or added, tagged n, n + 20 (a link font) or n + 40 (distinct).
-int StyleFont(HtmlBlock& b, int n, DWORD extra, COLORREF colour, bool distinct) {
-  if (n < 0 || n > 19) n = 0;
+int StyleFontUncached(HtmlBlock& b, int n, DWORD extra, COLORREF colour, bool distinct) {
   HtmlStyle& s = b.styles[n];
   if (!s.created) {
     if (SetWrxFont(b.control, n, 0, s.typeface, s.pointSize, s.style, s.textColor, s.backColor, 0, n) < 0) return 0;
@@ -103,6 +117,31 @@ int StyleFont(HtmlBlock& b, int n, DWORD extra, COLORREF colour, bool distinct) 
   const int tag = (bits & b.linkBits) == b.linkBits && colour == b.linkColour ? n + 20 : distinct ? n + 40 : n;
   const int id = SetWrxFont(b.control, -1, 1, s.typeface, s.pointSize, bits, colour, s.backColor, 0, tag);
   return id < 0 ? 0 : id;
+}
+
+int StyleFont(HtmlBlock& b, int n, DWORD extra, COLORREF colour, bool distinct) {
+  if (n < 0 || n > 19) n = 0;
+  for (const HtmlBlock::FontKey& k : b.fontCache)
+    if (k.style == n && k.extra == extra && k.colour == colour && k.distinct == distinct) return k.id;
+  const int id = StyleFontUncached(b, n, extra, colour, distinct);
+  if (id > 0 && b.fontCache.size() < 64) b.fontCache.push_back({n, extra, colour, distinct, id});
+  return id;
+}
+
+int SameWords(const html::ParaWords& a, const html::ParaWords& b) {
+  return a.spaceBefore == b.spaceBefore && a.spaceAfter == b.spaceAfter && a.lineSpacing == b.lineSpacing &&
+         a.leftIndent == b.leftIndent && a.firstIndent == b.firstIndent && a.rightIndent == b.rightIndent &&
+         a.shading == b.shading && a.flags == b.flags && a.placement == b.placement && a.kind == b.kind;
+}
+
+int ParagraphFor(HtmlBlock& b, const html::ParaWords& p) {
+  for (const HtmlBlock::ParaKey& k : b.paraCache)
+    if (SameWords(k.words, p)) return k.id;
+  int id = SetWrxParaFmt(b.control, -1, 1, p.leftIndent, p.rightIndent, p.firstIndent, 0, 0, int(p.kind), p.shading,
+                         int(p.placement), p.spaceBefore, p.spaceAfter, p.lineSpacing, int(p.flags));
+  if (id < 0) id = 0;
+  if (id > 0 && b.paraCache.size() < 64) b.paraCache.push_back({p, id});
+  return id;
 }
 
 // The bytes of a named file (upper-cased and trimmed as the reader does) or
@@ -297,13 +336,7 @@ struct ReadContext {
 bool OutText(void* c, const std::string& run, const html::RunFormat& f) {
   HtmlBlock& b = *static_cast<ReadContext*>(c)->block;
   const int font = StyleFont(b, f.style, f.bits, f.colour, f.distinct);
-  int para = 0;
-  if (f.para.Any()) {
-    const html::ParaWords& p = f.para;
-    para = SetWrxParaFmt(b.control, -1, 1, p.leftIndent, p.rightIndent, p.firstIndent, 0, 0, int(p.kind), p.shading,
-                         int(p.placement), p.spaceBefore, p.spaceAfter, p.lineSpacing, int(p.flags));
-    if (para < 0) para = 0;
-  }
+  const int para = f.para.Any() ? ParagraphFor(b, f.para) : 0;
   return InsertWrxText(b.control, run.c_str(), font, para, -1, -1, 0) != 0;
 }
 
@@ -572,6 +605,7 @@ int __stdcall HtmlSetStyle(HWND control, int n, const char* typeface, int size, 
   if (!b) return g_htmlHooks.errorBox("Html Not initialized!", "Error"), 0;
   if (n < 0 || n > 19) return 0;
   HtmlStyle& s = b->styles[n];
+  b->fontCache.clear();
   for (int id = 0; id < 253; ++id) {
     DWORD flags = 0;
     int aux = -1;
@@ -622,6 +656,7 @@ int __stdcall HtmlSetLinkColors(HWND control, DWORD linkStyle, COLORREF linkColo
   }
   b->linkBits = linkStyle;
   b->linkColour = linkColour;
+  b->fontCache.clear();
   field->linkStyleMask = int32_t(linkStyle | 0x80);
   field->linkColor = linkColour;
   SetWrxField(control, field);
@@ -642,6 +677,8 @@ int __stdcall HtmlRead(HWND control, int source, const char* fileName, HGLOBAL m
     }
     b->inputName = name;
     b->readComplete = false;
+    b->fontCache.clear();
+    b->paraCache.clear();
     html::ReaderSettings settings;
     settings.linkColour = b->linkColour;
     settings.linkBits = b->linkBits;
@@ -706,6 +743,8 @@ int HtmlJumpToAnchor(HWND control, const char* name) {
   }
   return 0;
 }
+
+bool HtmlIsAttached(HWND control) { return BlockOf(control) != nullptr; }
 
 const char* HtmlLinkAddress(HWND control) {
   HtmlBlock* b = BlockOf(control);
