@@ -43,10 +43,13 @@ std::string TopicName(long topic) {
   return name;
 }
 
-// The k-th message (from 1) of a topic: a news article of about 3 KB; each
-// even-numbered one answers the message before it, as in a threaded group.
-std::string NewsMessage(long topic, long k) {
-  long poster = (topic * 131 + k) % 977;
+long Poster(long topic, long k) { return (topic * 131 + k) % 977; }
+
+// The text of the k-th message (from 1) of a topic: a news article of about
+// 3 KB; each even-numbered one answers the message before it, as in a
+// threaded group.
+std::string NewsBody(long topic, long k) {
+  long poster = Poster(topic, k);
   std::string body;
   body += "From: Poster " + std::to_string(poster) + " <poster" + std::to_string(poster) + "@example.com>\r\n";
   std::string folder = TopicName(topic);
@@ -56,6 +59,13 @@ std::string NewsMessage(long topic, long k) {
   body += "Message-ID: <" + std::to_string(topic) + "." + std::to_string(k) + "@example.com>\r\n\r\n";
   while (body.size() < 2900)
     body += "This is the text of the message, written to fill about three kilobytes of body.\r\n";
+  return body;
+}
+
+// The k-th message of a topic as the import program reads it.
+std::string NewsMessage(long topic, long k) {
+  std::string folder = TopicName(topic);
+  long poster = Poster(topic, k);
   std::string author = "poster" + std::to_string(poster) + "@example.com";
   ImportMessage m;
   m.folder = folder;
@@ -63,7 +73,7 @@ std::string NewsMessage(long topic, long k) {
   m.author = author;
   m.date = "Tue, 05 Mar 1996 14:07";
   m.commentTo = k % 2 == 0 ? k - 1 : 0;
-  return ImportMessageText(m, body);
+  return ImportMessageText(m, NewsBody(topic, k));
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
@@ -207,16 +217,61 @@ std::string ReadText(const std::string& path) {
   return out;
 }
 
+// Removes a directory with everything below it ("dir" ends in a backslash).
 void RemoveDirectoryTree(const std::string& dir) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((dir + found.cFileName).c_str());
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = dir + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveDirectoryTree(path + "\\");
+      } else {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
     } while (FindNextFileA(search, &found));
     FindClose(search);
   }
   RemoveDirectoryA(dir.c_str());
+}
+
+// The bench's data directory, removed however the program ends: normal
+// return, a failed check, or Ctrl+C / the console closing.
+std::string g_benchDir;
+
+BOOL WINAPI OnConsoleClose(DWORD) {
+  if (!g_benchDir.empty()) RemoveDirectoryTree(g_benchDir);
+  return FALSE;  // the default handler then ends the process
+}
+
+void RemoveBenchDir() {
+  if (!g_benchDir.empty()) RemoveDirectoryTree(g_benchDir);
+  g_benchDir.clear();
+}
+
+std::string WithoutCarriageReturns(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text)
+    if (c != '\r') out += c;
+  return out;
+}
+
+// The body of a message of the open topic as the log holds it; empty when the
+// message cannot be found.
+std::string StoredBody(long number) {
+  std::string body;
+  if (scanmsg(number) != 1) return body;
+  while (g_logReader.remaining > 0) {
+    long counted = readmsgline(g_logReader);
+    if (counted <= 0) break;
+    body.append(g_logReader.line, g_logReader.lineLength);
+    g_logReader.remaining -= counted;
+  }
+  return WithoutCarriageReturns(body);
 }
 
 int Quiet(HWND, const char* text, const char*, UINT) {
@@ -264,7 +319,7 @@ int Bench(const std::string& dir, long count, const std::string& program) {
     return 1;
   }
   if (!ImportQueueEmpty()) {
-    std::fprintf(stderr, "the import queue still holds entries\n");
+    std::fprintf(stderr, "the import queue still holds entries\n%s", ReadText(dir + "import.log").c_str());
     return 1;
   }
   std::string report = ReadText(dir + "import.log");
@@ -284,14 +339,27 @@ int Bench(const std::string& dir, long count, const std::string& program) {
   int opened = logopen();
   double openSeconds = Seconds(openStart);
   long messages = opened ? LogCva.Count() : -1;
+  // The imported text, message by message: first, middle and last of the topic.
+  long wrongBodies = 0;
+  if (opened && messages == expected) {
+    for (long k : {1L, (expected + 1) / 2, expected}) {
+      std::string stored = StoredBody(g_topic.first + k - 1);
+      std::string wanted = WithoutCarriageReturns(NewsBody(0, k));
+      if (stored.compare(0, wanted.size(), wanted) != 0 || stored.size() > wanted.size() + 2) {
+        std::fprintf(stderr, "message %ld of %s differs from the text imported (%zu bytes stored, %zu sent)\n",
+                     g_topic.first + k - 1, folder.c_str(), stored.size(), wanted.size());
+        ++wrongBodies;
+      }
+    }
+  }
   logclose();
   Conferences.SetSize(0);
 
   double importRate = MegabytesPerSecond(bytes, importSeconds);
   double copyRate = MegabytesPerSecond(bytes, copy.copy);
   std::printf("bytes: %lld (%.1f MB)\n", bytes, static_cast<double>(bytes) / (1024.0 * 1024.0));
-  std::printf("plain copy (ReadFile/WriteFile, 64 KB, into %ld files, best of 3): %.3f s, %.1f MB/s\n",
-              kCopyOutputs, copy.copy, copyRate);
+  std::printf("plain copy (ReadFile/WriteFile, 64 KB, into %ld files, best of 3): %.3f s, %.1f MB/s\n", kCopyOutputs,
+              copy.copy, copyRate);
   std::printf("  one flush of each copy output afterwards: %.3f s more\n", copy.flush);
   std::printf("import32.exe (start to exit): %.3f s, %.1f MB/s, %.0f messages/s\n", importSeconds, importRate,
               importSeconds > 0 ? count / importSeconds : 0.0);
@@ -304,6 +372,7 @@ int Bench(const std::string& dir, long count, const std::string& program) {
     std::fprintf(stderr, "wrong message count in %s\n", folder.c_str());
     return 1;
   }
+  if (wrongBodies) return 1;
   return 0;
 }
 
@@ -330,6 +399,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot create %s\n", dir.c_str());
     return 1;
   }
+  g_benchDir = dir;
+  SetConsoleCtrlHandler(OnConsoleClose, TRUE);
+  std::atexit(RemoveBenchDir);
   g_ui.messageBox = Quiet;
   lstrcpynA(g_app.dataDir, dir.c_str(), sizeof g_app.dataDir);
   InitDefaults();
@@ -337,6 +409,6 @@ int main(int argc, char** argv) {
   g_user.importToForeground = 0;
 
   int result = Bench(dir, count, program);
-  RemoveDirectoryTree(dir);
+  RemoveBenchDir();
   return result;
 }

@@ -51,7 +51,11 @@ fi
 mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 || true  # already running for this prefix
 if [ ! -f "$WINEPREFIX/.pelmora-ready" ]; then
-  wineboot -i >/dev/null 2>&1 || true
+  # No explicit "wineboot -i": the first program of a server session already
+  # runs wineboot (which creates the prefix), and a second wineboot starts a
+  # second service manager. The two then split the clients between them, and
+  # every process's first COM or window call waits ~10 s for an RpcSs that
+  # the other manager owns. The first "reg add" below creates the prefix.
   # Metric-compatible faces so text measurements are the same on every machine.
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' /d 'Liberation Serif' /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Courier New' /d 'Liberation Mono' /f >/dev/null 2>&1

@@ -21,8 +21,21 @@ const char kDocument[] =
     "\\pard\\qr Right aligned\\par"
     "\\pard\\tx2000 Name\\tab Value\\par}";
 
+// A viewer left running after a failed check would hold the test's output
+// open, and the run would wait for it until its time-out.
+struct ChildGuard {
+  PROCESS_INFORMATION pi{};
+  ~ChildGuard() {
+    if (!pi.hProcess) return;
+    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+};
+
 HWND FindView(DWORD processId) {
-  for (int tries = 0; tries < 200; ++tries) {
+  // A loaded machine can take many seconds to show a new process's window.
+  for (int tries = 0; tries < 1200; ++tries) {
     HWND found = nullptr;
     for (HWND w = FindWindowExA(nullptr, nullptr, "WrxView", nullptr); w;
          w = FindWindowExA(nullptr, w, "WrxView", nullptr)) {
@@ -47,7 +60,8 @@ TEST(WrxViewTest, ShowsAnRtfDocument) {
   std::string command = "wrxview.exe --size 560x300 \"" + file + "\"";
   STARTUPINFOA si{};
   si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
+  ChildGuard child;
+  PROCESS_INFORMATION& pi = child.pi;
   ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
   HWND frame = FindView(pi.dwProcessId);
   ASSERT_NE(frame, nullptr);
@@ -65,8 +79,6 @@ TEST(WrxViewTest, ShowsAnRtfDocument) {
   EXPECT_GT(shot.Count(all, 0xA00000), 20) << "the red paragraph";
   PostMessageA(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   DeleteFileA(file.c_str());
 }
 
