@@ -1,7 +1,7 @@
-
-# The spelling engine against the distribution's hunspell. Built natively only
-# (it starts hunspell as a child process), with the engine compiled in release
-# form and without the sanitizers so the figures are the engine's own.
+# The spelling engine against hunspell's library (libhunspell-dev), both on
+# the same word list in the same process. Built natively only, with the engine
+# compiled in release form and without the sanitizers so the figures are the
+# engine's own.
 if(PELMORA_NATIVE)
   add_executable(spell_bench spell_bench.cpp
     ${PROJECT_SOURCE_DIR}/spell/chartab.cpp ${PROJECT_SOURCE_DIR}/spell/spellfile.cpp
@@ -12,4 +12,11 @@ if(PELMORA_NATIVE)
   target_include_directories(spell_bench PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_options(spell_bench PRIVATE -fno-sanitize=all -O2 -UDEBUG -DNDEBUG)
   target_link_options(spell_bench PRIVATE -fno-sanitize=all)
+  find_path(PELMORA_HUNSPELL_INCLUDE hunspell/hunspell.hxx)
+  find_library(PELMORA_HUNSPELL_LIBRARY NAMES hunspell-1.7 hunspell)
+  if(PELMORA_HUNSPELL_INCLUDE AND PELMORA_HUNSPELL_LIBRARY)
+    target_compile_definitions(spell_bench PRIVATE SPELL_BENCH_HUNSPELL)
+    target_include_directories(spell_bench SYSTEM PRIVATE ${PELMORA_HUNSPELL_INCLUDE})
+    target_link_libraries(spell_bench PRIVATE ${PELMORA_HUNSPELL_LIBRARY})
+  endif()
 endif()

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 #include "browser/browser_state.h"
 
 constexpr int kPaneBarId = 4307;
@@ -12,7 +14,21 @@ BOOL RegisterBrowserClasses(HINSTANCE instance);
 void browse();
 void CloseBrowser();
 HWND OpenBrowserWindow();
-LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK BrowserFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The strip of column captions above the thread list.
+int BrowserHeaderHeight();
+// The split bar between list and view follows the mouse in whole lines until
+// the button is released (Esc keeps the last place); a column divider
+// follows it between `lowerBound` and the list's width (Esc puts it back).
+void DragSplitter();
+void DragColumnDivider(uint32_t* divider, int lowerBound);
+// Files written for viewing: remembered (10 at most), then deleted by the
+// user's rules when the thread list is filled again, or only forgotten.
+void AddViewedFile(const char* path);
+void PurgeViewedFiles();
+void ClearViewedFiles();
+// The link last acted on (the Open, Print and Copy Shortcut commands use it).
+const char* BrowserLinkBuffer();
 LRESULT CALLBACK PaneBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void LayoutBrowser(LPARAM size);
 void ShowCurrentMessage();
@@ -58,6 +74,30 @@ struct MarkHooks {
 };
 extern MarkHooks g_markHooks;
 
+// The next unread message: a reply in the thread (the new position, 0 when
+// none: "No more replies in thread."), else the next folder with new
+// messages ("No new messages"); the companion of a folder (a Dravenet
+// section and its library, a topic and its file list).
+long NextReply();
+// Goes to a message: number 0 asks for one ("Goto Message Number"), or with
+// a message id offers to collect it; a number the folder lacks may be
+// followed to a forum's other section or collected from the service.
+void GotoMessage(long number, const char* messageId);
+void NextNewMessage();
+void GotoFolder(const char* name);
+// Set when a folder was switched to: the next folder is sought in its
+// conference first.
+extern bool g_sameConferenceFirst;
+
+// The context menus at a client point of a window, and how each is adjusted
+// to the browser's state before it is shown.
+void ShowMvwMenu(HWND window, POINT point);
+void ShowThreadMenu(HWND window, POINT point);
+void ShowZoomMenu(HWND window, POINT point);
+void PrepareMvwMenu(HMENU menu);
+void PrepareThreadMenu(HMENU menu);
+void PrepareZoomMenu(HMENU menu);
+
 // Follows a link: "pl:folder" and "PL://folder#number" open the folder and
 // select the message; any other link is logged and nothing is run.
 void FollowLink(const char* url);
@@ -66,6 +106,32 @@ void FollowLink(const char* url);
 // (g_topicOpenHooks), the shell's (g_shellHooks, g_windowClassProcs) and the
 // thread list's. Start-up runs it once, before the classes are registered.
 void InstallBrowserHooks();
+// The browser's operations and questions in the dispatcher's table.
+void InstallBrowserCommands();
+
+// The message view as a pane: its subclass, and how often "acronyms.lst"
+// was read (it is read again only when it changes).
+LRESULT CALLBACK MessageViewSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void SubclassMessageView(HWND view);
+long AcronymFileReads();
+// Toggles "Fixed Font" and makes the view again, showing the message anew.
+void RecreateMessageView();
+
+// Folder names for other windows: the folder the user works on (the
+// MessageBase window's single selection while it is active, else the open
+// folder; empty before start-up ends) and the folder of the selected line
+// ("local" when none and a folder is open).
+const char* CurFolderName();
+const char* SelFolderName();
+// The status bar's counts: unread messages in shown folders and in mail.
+void UpdateFolderView();
+// The sibling section of the open Dravenet forum whose index holds the
+// number; empty when none does (a damaged index is passed over).
+const char* FindMessageSection(long number);
+// The number a folder's ".id" file gives for a message id, searching the
+// folders whose names begin with `folder`, which becomes the name of the
+// folder it was found in; 0 when none.
+long FindMsgIdNumber(char* folder, size_t size, const char* messageId);
 
 // The pane bar's text (tests read it).
 const char* PaneBarText();

@@ -1,16 +1,20 @@
 # --- The browser window: its panes, their layout and the current message ----
-add_library(browser_layout STATIC browser_layout.cpp name_text.cpp link_target.cpp)
+add_library(browser_layout STATIC browser_layout.cpp name_text.cpp link_target.cpp acronyms.cpp download_lists.cpp)
 target_include_directories(browser_layout PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(browser_layout PUBLIC core_portable)
-pelmora_test(browser_layout_tests SOURCES tests/browser_layout_test.cpp tests/name_text_test.cpp tests/link_target_test.cpp LIBS browser_layout)
+pelmora_test(browser_layout_tests SOURCES tests/browser_layout_test.cpp tests/name_text_test.cpp tests/link_target_test.cpp
+             tests/acronyms_test.cpp tests/download_lists_test.cpp LIBS browser_layout)
 pelmora_fuzz(fuzz_link_target SOURCES tests/fuzz_link_target.cpp LIBS browser_layout
              CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/link_target RUNS 5000)
 
 if(NOT PELMORA_NATIVE)
   pelmora_program_library(browser_layout)
-  add_library(browser_window STATIC browser_window_win32.cpp pane_bar_win32.cpp follow_link_win32.cpp clipboard_win32.cpp marks_win32.cpp pane_keys_win32.cpp)
-  target_link_libraries(browser_window PUBLIC browser_layout browser_thread_list msgbase_message_ops shell)
+  add_library(browser_window STATIC browser_window_win32.cpp pane_bar_win32.cpp follow_link_win32.cpp clipboard_win32.cpp marks_win32.cpp
+              pane_keys_win32.cpp view_keys_win32.cpp folder_lookup_win32.cpp browser_commands_win32.cpp
+              next_new_win32.cpp browser_frame_win32.cpp goto_message_win32.cpp
+              context_menus_win32.cpp)
+  target_link_libraries(browser_window PUBLIC browser_layout browser_next_new online_script_cmd browser_thread_list msgbase_message_ops shell)
   pelmora_program_library(browser_window)
-  pelmora_test(browser_window_tests SOURCES tests/browser_window_test.cpp LIBS browser_window)
+  pelmora_test(browser_window_tests SOURCES tests/browser_window_test.cpp LIBS program_libs)
 endif()
 # --- end of the browser window -----------------------------------------------

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "core/debuglog.h"
 #include "core/folder_names.h"
 #include "core/resstr.h"
+#include "shell/commands_hooks.h"
 #include "core/user_settings.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/topic_open.h"
@@ -81,11 +83,15 @@ int FirstUnreadNode() {
   return -1;
 }
 
-void OnSize(HWND window, LPARAM size) { LayoutBrowser(size); }
-
-LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
-  if (LOWORD(wParam) == kThreadListId && g_browser.open) ThreadListNotify(HIWORD(lParam));
-  return 0;
+// The view is a pane of the browser; a view made as a window of its own is
+// turned into a child, so it moves and closes with the browser.
+void AdoptView(HWND view) {
+  if (!view) return;
+  LONG_PTR style = GetWindowLongPtrA(view, GWL_STYLE);
+  if (style & WS_CHILD) return;
+  style &= ~static_cast<LONG_PTR>(WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU);
+  SetWindowLongPtrA(view, GWL_STYLE, style | WS_CHILD);
+  SetParent(view, g_browser.window);
 }
 
 bool CurrentOfTopic() { return g_browser.open; }
@@ -101,7 +107,7 @@ float g_splitRatio = 0.35f;
 
 BOOL RegisterBrowserClasses(HINSTANCE instance) {
   WNDCLASSA wc = {};
-  wc.lpfnWndProc = BrowserWindowProc;
+  wc.lpfnWndProc = BrowserFrameProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -139,15 +145,9 @@ void LayoutBrowser(LPARAM size) {
   GetClientRect(g_browser.window, &client);
   if (size) client.right = LOWORD(size), client.bottom = HIWORD(size);
   VlbState* s = g_browser.list ? VlbStateOf(g_browser.list) : nullptr;
-  BrowserLayoutInput in = {client.right,
-                           client.bottom,
-                           g_browser.zoomMode,
-                           g_browser.composite,
-                           g_splitRatio,
-                           s ? s->rowHeight : 16,
-                           kBarHeight,
-                           0,
-                           IsZoomed(g_browser.window) != 0};
+  BrowserLayoutInput in = {client.right,        client.bottom,         g_browser.zoomMode,
+                           g_browser.composite, g_splitRatio,          s ? s->rowHeight : 16,
+                           kBarHeight,          BrowserHeaderHeight(), IsZoomed(g_browser.window) != 0};
   BrowserLayout l = ComputeBrowserLayout(in);
   g_splitRatio = l.ratio;
   g_browser.listRows = l.halfPage * 2;
@@ -161,6 +161,7 @@ void LayoutBrowser(LPARAM size) {
 }
 
 void browse() {
+  if (g_topic.switching) g_sameConferenceFirst = true;
   MessageOrder = NormaliseMessageOrder(static_cast<int>(g_user.readingMode));
   g_browser.composite = std::strchr(g_topic.openName, '\xFF') != nullptr;
   g_browser.mailFolder = ismailfolder(g_topic.openName);
@@ -196,6 +197,8 @@ void browse() {
     return;
   }
   g_browser.view = g_browserViewHooks.create(g_browser.window);
+  AdoptView(g_browser.view);
+  SubclassMessageView(g_browser.view);
   LayoutBrowser(0);
   LoadStateIcons();
   g_browser.levelOffset = 0;
@@ -204,6 +207,9 @@ void browse() {
     CloseBrowser();
     return;
   }
+  PurgeViewedFiles();
+  LoadDownloadedFiles();
+  LoadQueuedDownloads();
   DebugLog("browse() before init_root()\n");
   FillThreadList();
   DebugLog("browse() after init_root()\n");
@@ -236,6 +242,9 @@ void browse() {
   ShowWindow(g_browser.list, SW_SHOW);
   ShowWindow(g_browser.paneBar, SW_SHOW);
   if (g_browser.view) ShowWindow(g_browser.view, SW_SHOW);
+  // Switching redraw back on made the list visible before it was shown, so
+  // showing it painted nothing: paint it whole now.
+  RedrawWindow(g_browser.list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   SetFocus(g_browser.list);
   if (rows == 0) ShowCurrentMessage();
   InvalidateRect(g_browser.window, nullptr, TRUE);
@@ -269,6 +278,27 @@ void SetZoomMode(int mode) {
   LayoutBrowser(0);
   for (HWND pane : {g_browser.window, g_browser.list, g_browser.paneBar, g_browser.view})
     if (pane) RedrawWindow(pane, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void RecreateMessageView() {
+  g_user.fixedFont = !g_user.fixedFont;
+  if (!g_browser.open || !g_browser.window) return;
+  BeginWait();
+  const bool hadFocus = g_browser.view && GetFocus() == g_browser.view;
+  if (g_browser.view) DestroyWindow(g_browser.view);
+  g_browser.view = g_browserViewHooks.create(g_browser.window);
+  AdoptView(g_browser.view);
+  if (g_browser.view) {
+    DragAcceptFiles(g_browser.view, FALSE);
+    SubclassMessageView(g_browser.view);
+    ShowWindow(g_browser.view, SW_SHOW);
+    if (hadFocus) SetFocus(g_browser.view);
+  }
+  LayoutBrowser(0);
+  g_browser.lastShown = -1;
+  g_browser.refreshPending = true;
+  ShowCurrentMessage();
+  EndWait();
 }
 
 bool ViewHasFocus() {
@@ -330,27 +360,18 @@ void ShowCurrentMessage() {
   g_browser.refreshPending = false;
 }
 
-LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_SIZE: OnSize(window, lParam); break;
-    case WM_COMMAND: return OnCommand(window, wParam, lParam);
-    case WM_CLOSE: logclose(); break;
-    case WM_DESTROY:
-      if (g_browser.window == window) {
-        CloseBrowser();
-        g_browser.window = nullptr;
-      }
-      break;
-    default: break;
-  }
-  return DefMDIChildProcA(window, message, wParam, lParam);
-}
-
 // The main loop's idle step shows the message the list moved to once input
 // has stopped arriving.
 static bool MessageShowPending() { return g_browser.refreshPending; }
 
 void InstallBrowserHooks() {
+  InstallBrowserCommands();
+  g_shellHooks.showMvwMenu = ShowMvwMenu;
+  g_topicOpenHooks.nextNewMessage = NextNewMessage;
+  g_shellHooks.nextNewMessage = NextNewMessage;
+  g_shellHooks.curFolderName = CurFolderName;
+  g_shellHooks.updateFolderView = UpdateFolderView;
+  g_topicOpenHooks.updateFolderView = UpdateFolderView;
   g_shellHooks.threadListRefillPending = MessageShowPending;
   g_shellHooks.fillThreadList = ShowCurrentMessage;
   g_topicOpenHooks.messageOrder = OrderOfBrowser;
@@ -367,7 +388,7 @@ void InstallBrowserHooks() {
   g_shellHooks.selectMessage = SelectMessageOfShell;
   g_shellHooks.browsingComposite = BrowsingVirtualFolder;
   g_shellHooks.followLink = FollowLink;
-  g_windowClassProcs.browser = BrowserWindowProc;
+  g_windowClassProcs.browser = BrowserFrameProc;
   g_windowClassProcs.messageWindow = PaneBarProc;
   g_windowClassProcs.registerVlbClass = RegisterVlbClass;
 }

@@ -63,6 +63,18 @@ LRESULT CALLBACK PaneBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       InvalidateRect(window, nullptr, TRUE);
       return TRUE;
     case WM_PAINT: OnPaint(window); return 0;
+    case WM_LBUTTONDOWN: DragSplitter(); return 0;
+    case WM_RBUTTONUP: {
+      POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      ShowZoomMenu(window, p);
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) == HTCLIENT && g_browser.zoomMode == 0 && !g_browser.composite) {
+        SetCursor(LoadCursor(nullptr, IDC_SIZENS));
+        return TRUE;
+      }
+      return DefWindowProcA(window, message, wParam, lParam);
     default: return DefWindowProcA(window, message, wParam, lParam);
   }
 }

@@ -114,6 +114,12 @@ LRESULT CALLBACK ThreadListSubclassProc(HWND window, UINT message, WPARAM wParam
       if (wParam == VK_RETURN) return 0;
       break;
     case WM_MOUSEWHEEL: OnWheel(static_cast<short>(HIWORD(wParam))); return 0;
+    case WM_RBUTTONUP: {
+      LRESULT result = CallWindowProcA(g_listProc ? g_listProc : flVLBProc, window, message, wParam, lParam);
+      POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      ShowThreadMenu(window, p);
+      return result;
+    }
     default: break;
   }
   return CallWindowProcA(g_listProc ? g_listProc : flVLBProc, window, message, wParam, lParam);

@@ -90,6 +90,9 @@ void LoadStateIcons();
 void FreeStateIcons();
 HBITMAP StateIconBitmap(int icon, bool selected);
 
-// Files of the open folder's announcements (none until their lists exist).
+// Files of the open folder's announcements: downloaded ones and requested
+// ones, loaded when the folder opens.
+void LoadDownloadedFiles();
+void LoadQueuedDownloads();
 bool IsFileDownloaded(long number);
 bool IsDownloadQueued(long number);

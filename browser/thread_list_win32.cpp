@@ -201,7 +201,7 @@ int SynNodeOfMessage(long number) {
              "%%PROGRAM%% has detected an error in your message database in folder '%s'.\n\nTo correct the problem "
              "please run Reindex.",
              g_topic.openName);
-    ExpandTextMacros(text);
+    ExpandTextMacros(text, sizeof text);
     msgwarn(text);
   }
   // Node 0 would make the command act on another message: callers skip it.
@@ -643,6 +643,3 @@ void RefreshGhostRows() {
   }
   if (g_browser.list) InvalidateRect(g_browser.list, nullptr, FALSE);
 }
-
-bool IsFileDownloaded(long) { return false; }
-bool IsDownloadQueued(long) { return false; }

@@ -77,3 +77,48 @@ endfunction()
 function(pelmora_program_library lib)
   set_property(GLOBAL APPEND PROPERTY PELMORA_PROGRAM_LIBS ${lib})
 endfunction()
+
+# pelmora_part: the usual shape of a module's part — a portable library with
+# its tests and fuzz targets, then on Windows the library around it with its
+# tests.
+#   PORTABLE lib  SOURCES ...  LIBS ...   TESTS ... (test program lib_tests)
+#   FUZZ fuzz_x[:runs] ...     (tests/fuzz_x.cpp over tests/corpus/x)
+#   WIN32 lib  WIN32_SOURCES ...  WIN32_LIBS ...  WIN32_TESTS ...
+#   [WIN32_TEST_NAME name (default lib_tests)]  [WIN32_TEST_LIBS ...]
+# The Windows library links the portable one; a part may have either half.
+function(pelmora_part)
+  cmake_parse_arguments(P "" "PORTABLE;WIN32;WIN32_TEST_NAME"
+                        "SOURCES;LIBS;TESTS;FUZZ;WIN32_SOURCES;WIN32_LIBS;WIN32_TESTS;WIN32_TEST_LIBS" ${ARGN})
+  if(P_PORTABLE)
+    add_library(${P_PORTABLE} STATIC ${P_SOURCES})
+    target_include_directories(${P_PORTABLE} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${P_PORTABLE} PUBLIC ${P_LIBS})
+    if(P_TESTS)
+      pelmora_test(${P_PORTABLE}_tests SOURCES ${P_TESTS} LIBS ${P_PORTABLE})
+    endif()
+    foreach(fuzz ${P_FUZZ})
+      string(REPLACE ":" ";" fuzz_parts ${fuzz})
+      list(GET fuzz_parts 0 fuzz_name)
+      string(REGEX REPLACE "^fuzz_" "" corpus ${fuzz_name})
+      set(runs "")
+      list(LENGTH fuzz_parts fuzz_count)
+      if(fuzz_count GREATER 1)
+        list(GET fuzz_parts 1 fuzz_runs)
+        set(runs RUNS ${fuzz_runs})
+      endif()
+      pelmora_fuzz(${fuzz_name} SOURCES tests/${fuzz_name}.cpp LIBS ${P_PORTABLE}
+                   CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/${corpus} ${runs})
+    endforeach()
+  endif()
+  if(P_WIN32 AND NOT PELMORA_NATIVE)
+    add_library(${P_WIN32} STATIC ${P_WIN32_SOURCES})
+    target_include_directories(${P_WIN32} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${P_WIN32} PUBLIC ${P_PORTABLE} ${P_WIN32_LIBS})
+    if(P_WIN32_TESTS)
+      if(NOT P_WIN32_TEST_NAME)
+        set(P_WIN32_TEST_NAME ${P_WIN32}_tests)
+      endif()
+      pelmora_test(${P_WIN32_TEST_NAME} SOURCES ${P_WIN32_TESTS} LIBS ${P_WIN32} ${P_WIN32_TEST_LIBS})
+    endif()
+  endif()
+endfunction()

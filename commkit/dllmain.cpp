@@ -7,6 +7,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     g_commkitInstance = instance;
     BpUseToolbox();
     QvxUseToolbox();
+    SessionUseToolbox();
   }
   return TRUE;
 }

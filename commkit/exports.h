@@ -166,8 +166,34 @@
   X(226, QvxGetBlockSize, 4) \
   X(227, QvxSetBlockSize, 8) \
   X(228, QvxBpErrorText, 4) \
+  X(430, ConnConnect, 24) \
+  X(431, ConnDisconnect, 8) \
+  X(432, ConnDestroy, 4) \
+  X(433, ConnCreate, 4) \
+  X(434, ConnConnectOstrel, 24) \
+  X(440, ScriptNetworkList, 8) \
+  X(441, ConnHaveCredentials, 4) \
+  X(444, ScriptFreeList, 4) \
+  X(445, ScriptGetInt, 12) \
+  X(446, ScriptGetString, 8) \
+  X(447, ScriptFirstValue, 8) \
+  X(449, ScriptSetString, 12) \
+  X(450, ScriptSetInt, 12) \
+  X(453, ConnDupConnectionName, 4) \
+  X(454, ScriptRun, 8) \
+  X(455, ScriptErrorText, 4) \
+  X(456, ScriptExitCode, 4) \
+  X(457, ConnSetState, 8) \
+  X(458, ScriptSetSecret, 12) \
+  X(460, ConnWaitFor, 16) \
+  X(461, ConnHasCapability, 8) \
+  X(465, ConnSetWindow, 12) \
+  X(470, SessionErrorText, 4) \
+  X(471, SessionErrorCode, 4) \
   X(483, PasswordToHex, 8) \
   X(484, PasswordFromHex, 8) \
+  X(509, ConnSetOstrelPassword, 8) \
+  X(512, ConnCloseLink, 8) \
   X(600, QvxGetClass1Text, 4) \
   X(601, QvxGetPacketClass, 4) \
   X(602, QvxGetPacketFunction, 4) \
@@ -196,6 +222,53 @@
   X(625, QvxIsBusy, 4) \
   X(626, QvxSetPreferFunction20, 8) \
   X(627, QvxGetPreferFunction20, 4) \
+  X(640, ConnPortSettings, 4) \
+  X(641, ConnSetNetworkName, 8) \
+  X(642, ConnSetPhone, 8) \
+  X(643, ConnSetRetries, 8) \
+  X(644, ConnSetLogonTimeout, 8) \
+  X(650, ConnGetPort, 4) \
+  X(652, ConnSetHostCommand, 8) \
+  X(653, ConnDupUserName, 4) \
+  X(654, ConnSetUserName, 8) \
+  X(655, ConnDupUserId, 4) \
+  X(656, ConnSetUserId, 8) \
+  X(657, ConnDupOstrelAddress, 4) \
+  X(658, ConnSetOstrelAddress, 8) \
+  X(659, ConnDupOstrelNumber, 4) \
+  X(660, ConnSetOstrelNumber, 8) \
+  X(661, ConnDupPassword, 4) \
+  X(662, ConnSetPassword, 8) \
+  X(663, ConnDupOstrelIndividual, 4) \
+  X(664, ConnSetOstrelIndividual, 8) \
+  X(665, ConnDupLogoffCommand, 4) \
+  X(666, ConnSetLogoffCommand, 8) \
+  X(667, ConnGetQvx, 4) \
+  X(668, ConnGetError, 4) \
+  X(672, ConnGetOstrelWords, 12) \
+  X(673, ConnSetOstrelWords, 12) \
+  X(678, ConnSetDirectory, 8) \
+  X(679, ConnDupDirectory, 4) \
+  X(680, ConnSendChecked, 8) \
+  X(681, ConnSetSpeaker, 8) \
+  X(682, ConnSetModemAck, 8) \
+  X(683, ConnSetModemTone, 8) \
+  X(684, ConnSetModemPulse, 8) \
+  X(685, ConnSetModemReset, 8) \
+  X(686, ConnSetModemSuccess, 8) \
+  X(687, ConnSetModemFailure, 8) \
+  X(688, ConnSetModemPrefix, 8) \
+  X(689, ConnSetModemEscape, 8) \
+  X(690, ConnSetModemHangup, 8) \
+  X(691, ConnSetModemSuffix, 8) \
+  X(692, ConnSetModemUserId, 8) \
+  X(693, ConnSetModemPassword, 8) \
+  X(694, ConnSetModemInit, 8) \
+  X(695, ConnSetConnectionType, 8) \
+  X(696, ConnDupOstrelPassword, 4) \
+  X(697, ConnGetStatusMode, 4) \
+  X(698, ConnSetStatusMode, 8) \
+  X(699, ConnDialupNumber, 8) \
   X(700, PortGetSettings, 4) \
   X(702, PortLogControl, 8) \
   X(703, PortBytesReceived, 4) \
@@ -226,6 +299,59 @@
   X(740, DialerAbortSet, 0) \
   X(800, ZrtSetAllocator, 8) \
   X(801, ZrtClearAllocator, 0) \
+  X(810, ConnDupAlternateName, 4) \
+  X(811, ConnSetAlternateName, 8) \
+  X(812, ConnLinkState, 4) \
+  X(818, ConnGetAlternatePort, 4) \
+  X(819, ConnSetAlternatePort, 8) \
+  X(820, ConnDupWinsockCommType, 4) \
+  X(821, ConnSetWinsockCommType, 8) \
+  X(822, ConnSetUseWinsock, 8) \
+  X(823, ConnGetUseWinsock, 4) \
+  X(824, ConnGetCountryId, 4) \
+  X(825, ConnGetLanguageId, 4) \
+  X(826, ConnSetCountryId, 8) \
+  X(827, ConnSetLanguageId, 8) \
+  X(828, ConnGetStatusOwner, 4) \
+  X(829, ConnSetStatusOwner, 8) \
+  X(830, ConnSetClientFlag, 8) \
+  X(831, ConnSetDialogFlag, 8) \
+  X(900, ConnDupNetworkName, 4) \
+  X(901, ConnDupPhone, 4) \
+  X(902, ConnGetRetries, 4) \
+  X(903, ConnGetLogonTimeout, 4) \
+  X(904, ConnGetSpeaker, 4) \
+  X(905, ConnDupModemAck, 4) \
+  X(906, ConnDupModemTone, 4) \
+  X(907, ConnDupModemPulse, 4) \
+  X(908, ConnDupModemReset, 4) \
+  X(909, ConnDupModemSuccess, 4) \
+  X(910, ConnDupModemFailure, 4) \
+  X(911, ConnDupModemPrefix, 4) \
+  X(912, ConnDupModemEscape, 4) \
+  X(913, ConnDupModemHangup, 4) \
+  X(914, ConnDupModemSuffix, 4) \
+  X(915, ConnDupModemUserId, 4) \
+  X(916, ConnDupModemPassword, 4) \
+  X(917, ConnDupModemInit, 4) \
+  X(918, ConnGetConnectionType, 4) \
+  X(919, ConnDupModemName, 4) \
+  X(920, ConnSetModemName, 8) \
+  X(921, ConnDupHostCommand, 4) \
+  X(922, ConnGetErrorCorrection, 4) \
+  X(923, ConnSetErrorCorrection, 8) \
+  X(924, ConnGetCompression, 4) \
+  X(925, ConnSetCompression, 8) \
+  X(926, ConnDupModemECOn, 4) \
+  X(927, ConnSetModemECOn, 8) \
+  X(928, ConnDupModemDCOn, 4) \
+  X(929, ConnSetModemDCOn, 8) \
+  X(930, ConnDupModemFlow, 4) \
+  X(931, ConnSetModemFlow, 8) \
+  X(932, ConnStateSetStatus, 8) \
+  X(933, ConnStateSetAppWindow, 8) \
+  X(934, ConnStateGetStatus, 0) \
+  X(935, ConnSetStateFlag, 4) \
   X(1000, GetProp32, 8) \
   X(1001, SetProp32, 12) \
   X(1002, RemoveProp32, 8) \
@@ -246,4 +372,7 @@
   X(1125, SettingsSetConnectTimeout, 8) \
   X(1126, SettingsGetTcpPort, 4) \
   X(1127, SettingsSetTcpPort, 8) \
+  X(1128, WinsockGetHostName, 8) \
+  X(1129, WinsockErrorId, 4) \
+  X(1130, WinsockPeerIsServiceHost, 8) \
   X(1160, ZrtLoadStr, 12)

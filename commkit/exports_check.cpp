@@ -3,7 +3,9 @@
 #include "commkit.h"
 #include "commkit/bp/bp_exports.h"
 #include "commkit/qvx/qvx_link.h"
+#include "commkit/session/conn_session.h"
 #include "commkit/session/encodings.h"
+#include "port/driver_winsock.h"
 #include "exports.h"
 
 namespace {

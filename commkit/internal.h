@@ -9,6 +9,8 @@ extern HINSTANCE g_commkitInstance;
 void BpUseToolbox();
 // Gives the QVX link the toolbox's message loop, yield and debugger output.
 void QvxUseToolbox();
+// Gives the connection session the toolbox's ports, dranet.ini and delays.
+void SessionUseToolbox();
 
 // A deadline `units` × 100 ms ahead, for waits whose length in units does
 // not fit the 16 bits of TimeoutStart (seconds × 10 of a long wait).

@@ -45,7 +45,7 @@ std::string ServiceOf(const char* folder) {
 // Writes text to a new file in the pending directory: its path, or empty.
 std::string WritePending(const std::string& text) {
   char path[MAX_PATH] = "";
-  pendingtmpname(path);
+  pendingtmpname(path, sizeof path);
   if (!path[0]) return "";
   FILE* f = std::fopen(path, "wb");
   if (!f) {

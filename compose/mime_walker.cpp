@@ -113,6 +113,18 @@ class Walker {
   // Parts.
   int DecodeMimePart(const char* enclosedPath);
   int ShowTextBody();
+  // The body line in hand as bytes: base64 (its state carried from line to
+  // line) or the line itself, quoted-printable decoded when the part is.
+  size_t DecodeBodyLine(Base64Decoder& decoder, bool base64, unsigned char* bytes, bool* dataRead);
+  // Writes the decoder's last bytes and closes the part's file; false when
+  // either failed.
+  bool FinishPartFile(void* file, Base64Decoder& decoder, bool base64, unsigned char* bytes);
+  // The part's header fields are done with once its body is.
+  void ForgetPartHeader() {
+    type_.clear();
+    encoding_.clear();
+    disposition_.clear();
+  }
   bool ChooseAlternative();
   void Enclosed();
   void DecodeUuencoded();
@@ -619,9 +631,7 @@ int Walker::DecodeMimePart(const char* enclosedPath) {
     bool generated = false;
     if (safe.empty()) {
       if (!base64) {
-        type_.clear();
-        encoding_.clear();
-        disposition_.clear();
+        ForgetPartHeader();
         return 0;
       }
       safe = "save0000";
@@ -677,10 +687,7 @@ int Walker::DecodeMimePart(const char* enclosedPath) {
     }
     size_t n = 0;
     const void* data = bytes;
-    if (base64) {
-      n = decoder.Line(text_, std::strlen(text_), bytes);
-      dataRead = dataRead || text_[0];
-    } else if (uu) {
+    if (uu) {
       if (StartsWith(text_, "begin ")) {
         uuData = true;
         continue;
@@ -693,38 +700,48 @@ int Walker::DecodeMimePart(const char* enclosedPath) {
       int count = UudecodeLine(text_, bytes);
       n = count > 0 ? static_cast<size_t>(count) : 0;
     } else {
-      // Text parts keep their lines, with "\r\n" line ends; quoted-printable
-      // ones are decoded first (a soft break joins the next line).
-      char* work = reinterpret_cast<char*>(bytes);
-      std::memcpy(work, line_, lineLength_ + 1);
-      if (qp_) qpdecode(work);
-      n = std::strlen(work);
-      if (n && work[n - 1] == '\n') {
-        while (n && (work[n - 1] == '\n' || work[n - 1] == '\r')) --n;
-        work[n++] = '\r';
-        work[n++] = '\n';
+      n = DecodeBodyLine(decoder, base64, bytes, &dataRead);
+      // Text parts keep their lines, with "\r\n" line ends.
+      if (!base64 && n && bytes[n - 1] == '\n') {
+        while (n && (bytes[n - 1] == '\n' || bytes[n - 1] == '\r')) --n;
+        bytes[n++] = '\r';
+        bytes[n++] = '\n';
       }
-      dataRead = true;
     }
     if (n && !out_.writeFile(out_.context, file, data, n)) failed = true;
   }
   progressStep_ = 1000;
-  if (file) {
-    size_t n = base64 ? decoder.Finish(bytes) : 0;
-    if (n && !out_.writeFile(out_.context, file, bytes, n)) failed = true;
-    if (!out_.closeFile(out_.context, file)) failed = true;
-  }
+  if (file && !FinishPartFile(file, decoder, base64, bytes)) failed = true;
   if (cancelled_) return 0;
   if (failed) {
     Notice(("Unable to write '" + path + "'\n").c_str());
     out_.eraseFile(out_.context, path.c_str());
   }
-  type_.clear();
-  encoding_.clear();
-  disposition_.clear();
+  ForgetPartHeader();
   if (enclosedPath) return failed ? 0 : 1;
   SavedNotice(path, w_.stored ? decode : file && !failed, safe);
   return 1;
+}
+
+size_t Walker::DecodeBodyLine(Base64Decoder& decoder, bool base64, unsigned char* bytes, bool* dataRead) {
+  if (base64) {
+    *dataRead = *dataRead || text_[0];
+    return decoder.Line(text_, std::strlen(text_), bytes);
+  }
+  // A quoted-printable soft break joins the next line.
+  char* work = reinterpret_cast<char*>(bytes);
+  std::memcpy(work, line_, lineLength_ + 1);
+  if (qp_) qpdecode(work);
+  *dataRead = true;
+  return std::strlen(work);
+}
+
+bool Walker::FinishPartFile(void* file, Base64Decoder& decoder, bool base64, unsigned char* bytes) {
+  bool ok = true;
+  size_t n = base64 ? decoder.Finish(bytes) : 0;
+  if (n && !out_.writeFile(out_.context, file, bytes, n)) ok = false;
+  if (!out_.closeFile(out_.context, file)) ok = false;
+  return ok;
 }
 
 int Walker::ShowTextBody() {
@@ -753,16 +770,7 @@ int Walker::ShowTextBody() {
       break;
     }
     if (!file) continue;
-    size_t n;
-    if (base64) {
-      n = decoder.Line(text_, std::strlen(text_), bytes);
-      dataRead = dataRead || text_[0];
-    } else {
-      char* work = reinterpret_cast<char*>(bytes);
-      std::memcpy(work, line_, lineLength_ + 1);
-      if (qp_) qpdecode(work);
-      n = std::strlen(work);
-    }
+    size_t n = DecodeBodyLine(decoder, base64, bytes, &dataRead);
     if (checkScript && n) {
       std::string seen = tail + std::string(reinterpret_cast<char*>(bytes), n);
       for (char& c : seen)
@@ -776,15 +784,9 @@ int Walker::ShowTextBody() {
     if (n && !out_.writeFile(out_.context, file, bytes, n)) failed = true;
   }
   progressStep_ = 1000;
-  if (file) {
-    size_t n = base64 ? decoder.Finish(bytes) : 0;
-    if (n && !out_.writeFile(out_.context, file, bytes, n)) failed = true;
-    if (!out_.closeFile(out_.context, file)) failed = true;
-  }
+  if (file && !FinishPartFile(file, decoder, base64, bytes)) failed = true;
   std::string type = type_;
-  type_.clear();
-  encoding_.clear();
-  disposition_.clear();
+  ForgetPartHeader();
   if (w_.stored) return 1;
   if (cancelled_ || script) {
     out_.eraseFile(out_.context, path.c_str());

@@ -37,8 +37,8 @@ void TimeStamp(char* out, size_t size) {
     out[0] = 0;
     return;
   }
-  std::snprintf(out, size, "%02d %s %04d %02d:%02d:%02d", t->tm_mday, kMonths[t->tm_mon], t->tm_year + 1900,
-                t->tm_hour, t->tm_min, t->tm_sec);
+  std::snprintf(out, size, "%02d %s %04d %02d:%02d:%02d", t->tm_mday, kMonths[t->tm_mon], t->tm_year + 1900, t->tm_hour,
+                t->tm_min, t->tm_sec);
 }
 
 }  // namespace

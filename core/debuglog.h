@@ -4,4 +4,4 @@
 void DebugLog(const char* text);
 void DebugLogF(const char* format, ...);
 void CheckLogSizes();
-const char* DebugLogPath();   // empty until the first line is written
+const char* DebugLogPath();  // empty until the first line is written

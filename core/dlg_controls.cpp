@@ -54,14 +54,9 @@ int SaveDlgControls(CStrList& list, HWND control, bool append) {
       }
       break;
     }
-    case kListBox:
-      SaveItems(list, control, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
-      break;
-    case kComboBox:
-      SaveItems(list, control, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
-      break;
-    default:
-      break;
+    case kListBox: SaveItems(list, control, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); break;
+    case kComboBox: SaveItems(list, control, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT); break;
+    default: break;
   }
   return 0;
 }

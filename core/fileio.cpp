@@ -18,10 +18,18 @@
 #include "core/text1252.h"
 #include "resources/resource.h"
 
-DWORD (*g_getNetConnection)(const char*, char*, DWORD*) = [](const char* local, char* remote, DWORD* length) -> DWORD {
+namespace {
+DWORD SystemNetConnection(const char* local, char* remote, DWORD* length) {
   return WNetGetConnectionA(local, remote, length);
-};
-bool (*g_preTranslateMessage)(MSG*) = nullptr;
+}
+bool NothingConsumed(MSG*) { return false; }
+}  // namespace
+
+FileIoHooks g_fileIoHooks = {SystemNetConnection, NothingConsumed};
+
+DWORD GetNetConnection(const char* localName, char* remoteName, DWORD* length) {
+  return g_fileIoHooks.getNetConnection(localName, remoteName, length);
+}
 
 namespace {
 
@@ -159,9 +167,7 @@ FILE* fopen_a(const char* p, int f) { return Wrapper(p, f, _O_RDWR | _O_APPEND |
 FILE* fopen_alock(const char* p, int f) {
   return Wrapper(p, f, _O_RDWR | _O_APPEND | _O_CREAT, "a", "ab", LOCK_EXCLUSIVE);
 }
-FILE* fopen_w(const char* p, int f) {
-  return Wrapper(p, f, _O_RDWR | _O_CREAT | _O_TRUNC, "w", "wb", LOCK_EXCLUSIVE);
-}
+FILE* fopen_w(const char* p, int f) { return Wrapper(p, f, _O_RDWR | _O_CREAT | _O_TRUNC, "w", "wb", LOCK_EXCLUSIVE); }
 FILE* fopen_wtemp(const char* p, int f) {
   return fileopen(p, _O_RDWR | _O_CREAT | _O_TRUNC, "w", LOCK_TEMP | LOCK_QUIET);
 }
@@ -210,8 +216,8 @@ int EraseFile(const char* path) {
     DebugLogF("unlink: %s, errno = %d\n", expanded, error);
     if (attempt % 10 == 0) {
       char status[MAX_PATH + 96];
-      std::snprintf(status, sizeof status, "Error erasing %s - file in use by another application, retry %u",
-                    expanded, attempt / 10);
+      std::snprintf(status, sizeof status, "Error erasing %s - file in use by another application, retry %u", expanded,
+                    attempt / 10);
       setstatus(status);
     }
     WaitOneAttempt();
@@ -331,7 +337,7 @@ bool FileStamp::Settled() const {
   GetSystemTimeAsFileTime(&now);
   const ULONGLONG current = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
   const ULONGLONG at = (static_cast<ULONGLONG>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
-  constexpr ULONGLONG kSettleTime = 3ull * 10000000ull;   // 3 seconds in 100 ns steps
+  constexpr ULONGLONG kSettleTime = 3ull * 10000000ull;  // 3 seconds in 100 ns steps
   return at + kSettleTime <= current;
 }
 
@@ -381,7 +387,7 @@ int NormalisePath(const char* path, char* out) {
     char local[3] = {letter, ':', 0};
     char remote[MAX_PATH];
     DWORD length = sizeof remote;
-    if (g_getNetConnection(local, remote, &length) != NO_ERROR) return false;
+    if (GetNetConnection(local, remote, &length) != NO_ERROR) return false;
     size_t rl = std::strlen(remote);
     if (!rl || _strnicmp(out, remote, rl) != 0) return false;
     char tail[MAX_PATH];
@@ -405,7 +411,7 @@ void PumpMessages() {
   if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       g_app.quitSeen = true;
-    } else if (!g_preTranslateMessage || !g_preTranslateMessage(&msg)) {
+    } else if (!g_fileIoHooks.preTranslateMessage(&msg)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }

@@ -59,12 +59,17 @@ struct FileStamp {
   bool Settled() const;
 };
 long filesize(const char* path);
-int NormalisePath(const char* path, char* out);   // out: MAX_PATH bytes
+int NormalisePath(const char* path, char* out);  // out: MAX_PATH bytes
 void PumpMessages();
 
-// Network connection lookup behind NormalisePath (WNetGetConnectionA); tests
-// may replace it.
-extern DWORD (*g_getNetConnection)(const char* localName, char* remoteName, DWORD* length);
-// Pre-translation of the main loop (modeless dialogs, MDI keys, accelerators);
-// the shell sets it. Returns true when the message was consumed.
-extern bool (*g_preTranslateMessage)(MSG* msg);
+struct FileIoHooks {
+  // Network connection lookup behind NormalisePath (WNetGetConnectionA);
+  // tests replace it.
+  DWORD (*getNetConnection)(const char* localName, char* remoteName, DWORD* length);
+  // Pre-translation of the main loop (modeless dialogs, MDI keys,
+  // accelerators); the shell sets it. True when the message was consumed;
+  // by default none is.
+  bool (*preTranslateMessage)(MSG* msg);
+};
+extern FileIoHooks g_fileIoHooks;
+DWORD GetNetConnection(const char* localName, char* remoteName, DWORD* length);

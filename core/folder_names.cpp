@@ -6,7 +6,12 @@
 #include <initializer_list>
 
 FolderNameSettings g_folderNameSettings;
-const char* (*g_openFolderName)() = nullptr;
+namespace {
+const char* NoFolderOpen() { return nullptr; }
+}  // namespace
+FolderNameHooks g_folderNameHooks = {NoFolderOpen};
+
+const char* OpenFolderNameOrNull() { return g_folderNameHooks.openFolderName(); }
 
 namespace {
 
@@ -85,7 +90,7 @@ bool sameservice(const char* a, const char* b) {
 }
 
 bool iscurservice(const char* key) {
-  const char* open = g_openFolderName ? g_openFolderName() : nullptr;
+  const char* open = OpenFolderNameOrNull();
   return open && sameservice(open, key);
 }
 
@@ -105,8 +110,7 @@ bool isnewsfolder(const char* name) {
   if (len >= kPartSize) len = kPartSize - 1;
   std::memcpy(service, name, len);
   service[len] = 0;
-  if (sameservice(service, "quorlnews") || sameservice(service, "net") || sameservice(service, "delnews"))
-    return true;
+  if (sameservice(service, "quorlnews") || sameservice(service, "net") || sameservice(service, "delnews")) return true;
   for (const char* marker : {":usenet/", ":@senet/", ":usenet_", ":@senet_"})
     if (stristr(name, marker)) return true;
   return false;

@@ -12,8 +12,12 @@ struct FolderNameSettings {
 extern FolderNameSettings g_folderNameSettings;
 
 // The open folder's name, or null when no folder is open. The message base
-// sets it; unset means no folder is open.
-extern const char* (*g_openFolderName)();
+// sets it; by default no folder is open.
+struct FolderNameHooks {
+  const char* (*openFolderName)();
+};
+extern FolderNameHooks g_folderNameHooks;
+const char* OpenFolderNameOrNull();
 
 bool sameservice(const char* nameOrKey, const char* key);
 bool iscurservice(const char* key);

@@ -4,8 +4,8 @@
 #include <cstddef>
 
 // "<data directory><key>\<key, 8 characters>.bsc" of the open folder's
-// service; out holds MAX_PATH bytes.
-char* bscname(char* out);
+// service; empty when it does not fit size bytes.
+char* bscname(char* out, size_t size);
 // Makes a chosen path relative to the data directory's drive, or names a
 // network drive by its connection; 0 when changed, 1 when left as it was.
 int MakeStoredPath(char* path, size_t size = 260);

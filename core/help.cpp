@@ -30,16 +30,24 @@ BOOL ShowHelp(long context, const char* key) {
   char file[MAX_PATH + 16];
   HelpFile(file, sizeof file, map);
   (map ? g_mapHelpOpened : g_mainHelpOpened) = true;
-  if (context == HELPCTX_MENU_ITEM) context = g_lastMenuItem;
-  else if (context == HELPCTX_STACK) context = static_cast<long>(g_stack[g_depth]);
+  if (context == HELPCTX_MENU_ITEM)
+    context = g_lastMenuItem;
+  else if (context == HELPCTX_STACK)
+    context = static_cast<long>(g_stack[g_depth]);
 
   UINT command;
   ULONG_PTR data = 0;
   switch (context) {
     case HELPCTX_FINDER: command = HELP_FINDER; break;
-    case HELPCTX_KEY: command = HELP_KEY; data = reinterpret_cast<ULONG_PTR>(key); break;
+    case HELPCTX_KEY:
+      command = HELP_KEY;
+      data = reinterpret_cast<ULONG_PTR>(key);
+      break;
     case HELPCTX_MAP_CONTENTS: command = HELP_CONTENTS; break;
-    case HELPCTX_PARTIAL_KEY: command = HELP_PARTIALKEY; data = reinterpret_cast<ULONG_PTR>(key); break;
+    case HELPCTX_PARTIAL_KEY:
+      command = HELP_PARTIALKEY;
+      data = reinterpret_cast<ULONG_PTR>(key);
+      break;
     default:
       command = HELP_CONTEXT;
       data = static_cast<ULONG_PTR>(context);

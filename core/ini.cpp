@@ -43,39 +43,41 @@ void NamedIniFile(const char* iniName, char* out, size_t size) {
 
 }  // namespace
 
-void IniFilePath(const char* fileName, char* out) {
+bool IniFilePath(const char* fileName, char* out, size_t size) {
+  if (size == 0) return false;
+  out[0] = '\0';
+  char normal[MAX_PATH];
   if (strchr(fileName, '\\')) {
-    lstrcpynA(out, fileName, MAX_PATH);
-    return;
+    lstrcpynA(normal, fileName, sizeof normal);
+  } else {
+    char joined[2 * MAX_PATH];
+    JoinPath(joined, sizeof joined, {g_app.dataDir, fileName});
+    joined[MAX_PATH - 1] = '\0';
+    NormalisePath(joined, normal);
   }
-  char joined[2 * MAX_PATH];
-  JoinPath(joined, sizeof joined, {g_app.dataDir, fileName});
-  joined[MAX_PATH - 1] = '\0';
-  NormalisePath(joined, out);
+  // A cut path would name some other file.
+  if (strlen(normal) >= size) return false;
+  memcpy(out, normal, strlen(normal) + 1);
+  return true;
 }
 
 int readini(const char* fileName, const char* section, IniKey* table) {
   DebugLogF("readini: file %s, section %s\n", fileName, section);
   char path[MAX_PATH];
-  IniFilePath(fileName, path);
+  IniFilePath(fileName, path, sizeof path);
   for (IniKey* row = table; row->key && row->key[0]; ++row) row->found = 0;
   for (IniKey* row = table; row->key && row->key[0]; ++row) {
     char value[kIniStringValue];
     GetPrivateProfileStringA(section, row->key, kMissing, value, sizeof value, path);
     if (strcmp(value, kMissing) == 0 || !row->target) continue;
     switch (row->type) {
-      case INI_STRING:
-        memcpy(row->target, value, strlen(value) + 1);
-        break;
+      case INI_STRING: memcpy(row->target, value, strlen(value) + 1); break;
       case INI_UNSIGNED:
-      case INI_ULONG:
-        *static_cast<uint32_t*>(row->target) = LeadingNumber(value);
-        break;
+      case INI_ULONG: *static_cast<uint32_t*>(row->target) = LeadingNumber(value); break;
       case INI_FLAG:
         *static_cast<uint32_t*>(row->target) = value[0] == 'y' || value[0] == 'Y' || value[0] == '1';
         break;
-      default:
-        break;
+      default: break;
     }
     row->found = 1;
   }
@@ -85,7 +87,7 @@ int readini(const char* fileName, const char* section, IniKey* table) {
 int writeini(const char* fileName, const char* section, IniKey* table) {
   DebugLogF("writeini: file %s, section %s\n", fileName, section);
   char path[MAX_PATH];
-  IniFilePath(fileName, path);
+  IniFilePath(fileName, path, sizeof path);
   for (IniKey* row = table; row->key && row->key[0]; ++row) {
     if (!row->target) continue;
     char text[4096];
@@ -100,17 +102,14 @@ int writeini(const char* fileName, const char* section, IniKey* table) {
           snprintf(text, sizeof text, "%s", s);
         break;
       }
-      case INI_UNSIGNED:
-        snprintf(text, sizeof text, "%u", *static_cast<const uint32_t*>(row->target));
-        break;
+      case INI_UNSIGNED: snprintf(text, sizeof text, "%u", *static_cast<const uint32_t*>(row->target)); break;
       case INI_FLAG:
         snprintf(text, sizeof text, "%s", *static_cast<const uint32_t*>(row->target) ? "YES" : "NO");
         break;
       case INI_ULONG:
         snprintf(text, sizeof text, "%lu", static_cast<unsigned long>(*static_cast<const uint32_t*>(row->target)));
         break;
-      default:
-        continue;
+      default: continue;
     }
     WritePrivateProfileStringA(section, row->key, text, path);
   }
@@ -122,7 +121,7 @@ int writemainini(const char* section, IniKey* table) { return writeini(kMainIni,
 
 const char* GetIniString(const char* section, const char* key) {
   char path[MAX_PATH];
-  IniFilePath(kMainIni, path);
+  IniFilePath(kMainIni, path, sizeof path);
   GetPrivateProfileStringA(section, key, "", g_singleKeyValue, sizeof g_singleKeyValue, path);
   return g_singleKeyValue;
 }
@@ -131,7 +130,7 @@ const char* GetNamedIniString(const char* iniName, const char* section, const ch
   static char value[4096];
   char name[32], path[MAX_PATH];
   NamedIniFile(iniName, name, sizeof name);
-  IniFilePath(name, path);
+  IniFilePath(name, path, sizeof path);
   GetPrivateProfileStringA(section, key, "", value, sizeof value, path);
   return value;
 }
@@ -152,7 +151,7 @@ const char* GetServiceIniString(const char* iniName, const char* service, const 
   static char value[4096];
   char name[32], path[MAX_PATH], section[64];
   NamedIniFile(iniName, name, sizeof name);
-  IniFilePath(name, path);
+  IniFilePath(name, path, sizeof path);
   snprintf(section, sizeof section, "Service %.40s", service);
   GetPrivateProfileStringA(section, key, "", value, sizeof value, path);
   return value;
@@ -160,7 +159,7 @@ const char* GetServiceIniString(const char* iniName, const char* service, const 
 
 int WriteIniString(const char* section, const char* key, const char* value) {
   char path[MAX_PATH];
-  IniFilePath(kMainIni, path);
+  IniFilePath(kMainIni, path, sizeof path);
   return WritePrivateProfileStringA(section, key, value, path);
 }
 

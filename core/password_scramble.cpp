@@ -31,8 +31,7 @@ void UnscrambleIniPassword(const char* stored, char* out) {
     low = 32;
     span = 95;
   } else {
-    while ((*out++ = *stored++)) {
-    }
+    while ((*out++ = *stored++)) {}
     return;
   }
   int position = 0;

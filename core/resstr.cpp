@@ -23,8 +23,8 @@ HMODULE g_stringModule = nullptr;
 char g_buffers[2][kStringBuffer];
 int g_nextBuffer = 0;
 HFONT g_dialogFont = nullptr;
-BOOL (WINAPI* g_ctl3dSubclass)(HWND, DWORD) = nullptr;
-HBRUSH (WINAPI* g_ctl3dCtlColor)(HWND, UINT, WPARAM, LPARAM) = nullptr;
+BOOL(WINAPI* g_ctl3dSubclass)(HWND, DWORD) = nullptr;
+HBRUSH(WINAPI* g_ctl3dCtlColor)(HWND, UINT, WPARAM, LPARAM) = nullptr;
 
 struct PromptState {
   const char* caption;
@@ -76,7 +76,7 @@ int QuestionBox(const char* text, UINT buttons) {
 // even a text kept unexpanded by "!".
 void LoadExpanded(int id, char* out, size_t size) {
   StrCopyN(out, loadstr(id), size - kMacroRoom - 1);
-  ExpandTextMacros(out);
+  ExpandTextMacros(out, size);
 }
 
 INT_PTR CALLBACK PromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -148,7 +148,7 @@ void ExpandWindowText(HWND window) {
   if (!window) return;
   char text[1024];
   if (GetWindowTextA(window, text, static_cast<int>(sizeof text - kMacroRoom)) <= 0) return;
-  ExpandTextMacros(text);
+  ExpandTextMacros(text, sizeof text);
   SetWindowTextA(window, text);
 }
 
@@ -191,31 +191,35 @@ const char* loadstr(int id) {
   g_nextBuffer ^= 1;
   char* buffer = g_buffers[g_nextBuffer];
   int load = id;
-  if (id >= 7100 && id <= 7200) load = 7100;
-  else if (id >= 1489 && id <= 1688) load = 1489;
-  else if (id >= 1013 && id <= 1098) load = 1013;
+  if (id >= 7100 && id <= 7200)
+    load = 7100;
+  else if (id >= 1489 && id <= 1688)
+    load = 1489;
+  else if (id >= 1013 && id <= 1098)
+    load = 1013;
   buffer[0] = 0;
   LoadStringA(ResourceModule(), static_cast<UINT>(load), buffer, static_cast<int>(kStringBuffer - kMacroRoom));
   if (!buffer[0]) std::snprintf(buffer, kStringBuffer, "LoadString(%d)", id);
   if (buffer[0] == '!') return buffer + 1;
-  ExpandTextMacros(buffer);
+  ExpandTextMacros(buffer, kStringBuffer);
   return buffer;
 }
 
-void ExpandTextMacros(char* text) {
-  if (!text || !*text) return;
+void ExpandTextMacros(char* text, size_t size) {
+  if (!text || !*text || size == 0) return;
   if (text[0] == '!') {
     std::memmove(text, text + 1, std::strlen(text));
     return;
   }
-  for (int i = 0; i < 2; ++i) strrepl(text, "%PROGRAM%", g_app.programName);
+  for (int i = 0; i < 2; ++i) strrepl(text, size, "%PROGRAM%", g_app.programName);
   if (g_languageDll || g_app.britishEnglish) return;
   static const char* const kSpellings[][2] = {
-      {"C&olour", "C&olor"},   {"Co&lour", "Co&lor"},         {"Colour", "Color"},
-      {"colour", "color"},     {"Customise", "Customize"},    {"Favourite", "Favorite"},
+      {"C&olour", "C&olor"},       {"Co&lour", "Co&lor"},
+      {"Colour", "Color"},         {"colour", "color"},
+      {"Customise", "Customize"},  {"Favourite", "Favorite"},
       {"Fav&ourite", "Fav&orite"}, {"Organisation", "Organization"},
   };
-  for (auto& s : kSpellings) strrepl(text, s[0], s[1]);
+  for (auto& s : kSpellings) strrepl(text, size, s[0], s[1]);
 }
 
 void msgwarn(const char* text) { WarningBox(text ? text : ""); }
@@ -253,7 +257,7 @@ void setstatus(const char* text) { g_ui.setStatusText(text ? text : ""); }
 void setstatusid(int id) {
   char text[400 + kMacroRoom];
   StrCopyN(text, loadstr(id), 399);
-  ExpandTextMacros(text);
+  ExpandTextMacros(text, sizeof text);
   text[399] = 0;
   setstatus(text);
 }
@@ -293,7 +297,7 @@ bool paskstrnoowner(const char* prompt, char* answer) { return RunPrompt(nullptr
 
 void SetDialogFont(HFONT font) { g_dialogFont = font; }
 
-void SetCtl3dHooks(BOOL (WINAPI* subclass)(HWND, DWORD), HBRUSH (WINAPI* ctlColor)(HWND, UINT, WPARAM, LPARAM)) {
+void SetCtl3dHooks(BOOL(WINAPI* subclass)(HWND, DWORD), HBRUSH(WINAPI* ctlColor)(HWND, UINT, WPARAM, LPARAM)) {
   g_ctl3dSubclass = subclass;
   g_ctl3dCtlColor = ctlColor;
 }

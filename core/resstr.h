@@ -9,7 +9,9 @@ void FreeResourceDll();
 HMODULE StringModule();
 
 const char* loadstr(int id);
-void ExpandTextMacros(char* text);   // buffer needs room for the longer result
+// Expands %PROGRAM% and the spellings in a buffer of size bytes; a result
+// that would not fit is cut.
+void ExpandTextMacros(char* text, size_t size);
 
 void msgwarn(const char* text);
 void msgwarnid(int id);
@@ -37,7 +39,7 @@ void DlgInitHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void CentreDialog(HWND parent, HWND dialog);
 void SetDialogFont(HFONT font);
 // The 3-D controls library, once bound by start-up.
-void SetCtl3dHooks(BOOL (WINAPI* subclass)(HWND, DWORD), HBRUSH (WINAPI* ctlColor)(HWND, UINT, WPARAM, LPARAM));
+void SetCtl3dHooks(BOOL(WINAPI* subclass)(HWND, DWORD), HBRUSH(WINAPI* ctlColor)(HWND, UINT, WPARAM, LPARAM));
 
 void BeginWait();
 void EndWait();

@@ -21,8 +21,7 @@ unsigned long ReadUserRightsFrom(FILE* file, const char* userName) {
       // Too long for a rights line: skip all of it, so its tail is never
       // read as a line of its own.
       int c;
-      while ((c = std::fgetc(file)) != EOF && c != '\n') {
-      }
+      while ((c = std::fgetc(file)) != EOF && c != '\n') {}
       continue;
     }
     char name[200];

@@ -19,12 +19,12 @@ enum : unsigned long {
   RIGHT_IMPORT = 0x4000,
   RIGHT_ADMINISTRATOR = 0x8000,
   RIGHT_UNJOINED = 0x10000,
-  RIGHTS_DEFAULT = 0x10020,   // no file, or neither the user nor "default" listed
+  RIGHTS_DEFAULT = 0x10020,  // no file, or neither the user nor "default" listed
 };
 
 struct UserRights {
-  unsigned long word = RIGHTS_DEFAULT;   // the logged-in user's rights word
-  bool administratorMode = false;        // every right granted
+  unsigned long word = RIGHTS_DEFAULT;  // the logged-in user's rights word
+  bool administratorMode = false;       // every right granted
   // The program switches "All Review" and "Open Moderators"; the settings
   // layer points these at its variables. Null reads as off.
   const unsigned* allReview = nullptr;

@@ -53,8 +53,8 @@ void ScanServiceDirs() {
   if (g_haveQuorl != kNotScanned || !g_main.messagePath[0]) return;
   g_haveQuorl = g_haveDvn = g_haveNet = g_haveLocal = 0;
   // Listed by full path, so the current directory stays where it was.
-  char pattern[MAX_PATH + 4];
-  snprintf(pattern, sizeof pattern, "%s*.", g_main.messagePath);
+  char pattern[MAX_PATH];
+  if (!JoinPath(pattern, sizeof pattern, {g_main.messagePath, "*."})) return;
   char normalised[MAX_PATH];
   NormalisePath(pattern, normalised);
   WIN32_FIND_DATAA found;

@@ -6,8 +6,8 @@
 
 // Which Simple MAPI bindings are in force; the mail layer sets them.
 struct MapiBindings {
-  bool first = false;    // MAPI32.DLL: the "msmail" directory counts
-  bool second = false;   // MAPIVI32.DLL: the "ccmail" directory counts
+  bool first = false;   // MAPI32.DLL: the "msmail" directory counts
+  bool second = false;  // MAPIVI32.DLL: the "ccmail" directory counts
 };
 extern MapiBindings g_mapiBindings;
 

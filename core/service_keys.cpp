@@ -10,9 +10,7 @@ unsigned long g_serviceFeatures = 0;
 namespace {
 
 // "CSI:" and "x400:" name mail gateways, not services.
-bool IsGatewayAddress(const char* name) {
-  return StartsWithNoCase(name, "CSI:") || StartsWithNoCase(name, "x400:");
-}
+bool IsGatewayAddress(const char* name) { return StartsWithNoCase(name, "CSI:") || StartsWithNoCase(name, "x400:"); }
 
 // Length of the service key, or 0 when the name has no ":" within its first
 // 9 characters.
@@ -46,9 +44,9 @@ unsigned long ServiceFeatures(const char* key) {
     unsigned long mask;
   };
   static const Row kRows[] = {
-      {"dvn", 0xBF9},     {"tbbs", 0x2211},      {"quorl", 0x3FC7}, {"caucus", 0x211},
-      {"msmail", 0x211},  {"ccmail", 0x211},     {"quorlnews", 0x211}, {"ouc", 0x42},
-      {"oud", 0x42},      {"bix", 0x741},        {"local", 0x3243}, {"remote", 0x3203},
+      {"dvn", 0xBF9},    {"tbbs", 0x2211},  {"quorl", 0x3FC7},    {"caucus", 0x211},
+      {"msmail", 0x211}, {"ccmail", 0x211}, {"quorlnews", 0x211}, {"ouc", 0x42},
+      {"oud", 0x42},     {"bix", 0x741},    {"local", 0x3243},    {"remote", 0x3203},
   };
   // "net" is tried last: its comparison accepts every service name that is
   // not a known non-Internet one, which would otherwise swallow the rows

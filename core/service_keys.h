@@ -12,8 +12,8 @@ void getservice(char* key, const char* name);
 char* stripservice(char* name);
 
 enum : unsigned long {
-  FEATURE_RESUMES = 0x2,   // the service keeps user resumes
-  FEATURE_ADMIN = 0x4,     // tested by the services and users administration
+  FEATURE_RESUMES = 0x2,  // the service keeps user resumes
+  FEATURE_ADMIN = 0x4,    // tested by the services and users administration
 };
 unsigned long ServiceFeatures(const char* key);
 // The mask of the last ServiceFeatures call.

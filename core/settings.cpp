@@ -165,21 +165,21 @@ void InitVersion() {
   writemainini("Main", g_mainTable);
 }
 
-void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out) {
+void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out, size_t size) {
   static const char* const kNames[][2] = {
-      {"GMT Standard Time", "GMT"},      {"Eastern Standard Time", "EST"}, {"Central Standard Time", "CST"},
-      {"Mountain Standard Time", "MST"}, {"Pacific Standard Time", "PST"}, {"Eastern Daylight Time", "EDT"},
+      {"GMT Standard Time", "GMT"},      {"Eastern Standard Time", "EST"},  {"Central Standard Time", "CST"},
+      {"Mountain Standard Time", "MST"}, {"Pacific Standard Time", "PST"},  {"Eastern Daylight Time", "EDT"},
       {"Central Daylight Time", "CDT"},  {"Mountain Daylight Time", "MDT"}, {"Pacific Daylight Time", "PDT"},
   };
   char name[64];
   StrCopyN(name, zoneName, 50);
   for (const auto& pair : kNames) strrepl(name, pair[0], pair[1]);
   if (strlen(name) == 3) {
-    CopyText(out, 64, name);
+    CopyText(out, size, name);
     return;
   }
   long minutes = totalBias < 0 ? -totalBias : totalBias;
-  snprintf(out, 64, "%c%02ld%02ld", totalBias < 0 ? '+' : '-', minutes / 60, minutes % 60);
+  snprintf(out, size, "%c%02ld%02ld", totalBias < 0 ? '+' : '-', minutes / 60, minutes % 60);
 }
 
 const char* TimeZoneAbbrev() {
@@ -195,7 +195,7 @@ const char* TimeZoneAbbrev() {
   char name[51] = "";
   if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, name, sizeof name, nullptr, nullptr)) name[50] = '\0';
   name[50] = '\0';
-  FormatTimeZoneAbbrev(name, bias, abbrev);
+  FormatTimeZoneAbbrev(name, bias, abbrev, sizeof abbrev);
   return abbrev;
 }
 
@@ -215,8 +215,7 @@ ServiceSettingsRead s_lastServiceRead;
 bool SameAsLastServiceRead(const char* key, const char* iniPath, const FileStamp& ini) {
   const ServiceSettingsRead& r = s_lastServiceRead;
   return r.valid && strcmp(r.key, key) == 0 && strcmp(r.iniPath, iniPath) == 0 &&
-         strcmp(r.dataDir, g_app.dataDir) == 0 && r.ini == ini &&
-         memcmp(&r.after, &g_service, sizeof g_service) == 0;
+         strcmp(r.dataDir, g_app.dataDir) == 0 && r.ini == ini && memcmp(&r.after, &g_service, sizeof g_service) == 0;
 }
 }  // namespace
 
@@ -225,7 +224,7 @@ void LoadServiceSettings(const char* serviceKey) {
   ServiceKey(serviceKey, key);
   if (strcmp(key, g_loadedService) == 0 && g_service.name[0]) return;
   char iniPath[MAX_PATH];
-  IniFilePath("fenwold.ini", iniPath);
+  IniFilePath("fenwold.ini", iniPath, sizeof iniPath);
   const FileStamp ini = FileStamp::Of(iniPath);
   if (strcmp(key, g_loadedService) == 0 && SameAsLastServiceRead(key, iniPath, ini)) return;
   CopyText(g_loadedService, sizeof g_loadedService, key);
@@ -282,7 +281,7 @@ void SaveServiceSettings(const char* serviceKey) {
 const char* MailingListsName(const char* key) {
   static char name[kIniStringValue];
   char path[MAX_PATH];
-  IniFilePath("fenwold.ini", path);
+  IniFilePath("fenwold.ini", path, sizeof path);
   GetPrivateProfileStringA("Mailing Lists", key, "", name, sizeof name, path);
   return name;
 }

@@ -1,6 +1,7 @@
 // Program-wide settings of fenwold.ini: section Main, the per-service sections
 // "Service %s" and the Mailing Lists section.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "core/ini.h"
@@ -35,7 +36,7 @@ struct MainSettings {
   char virus[kIniStringValue];
   char timezone[kIniStringValue];
   char addons[kIniStringValue];
-  uint32_t reserved;   // bit word read by the browser, bookmark sets and connections
+  uint32_t reserved;  // bit word read by the browser, bookmark sets and connections
 
   // Set by InitDefaults from what was read.
   char messagePathExpanded[260];
@@ -60,8 +61,8 @@ struct ServiceSettings {
   uint32_t keepOwnMessages;
   char forumFile[260];
   char nntpKillfile[kIniStringValue];
-  char realName[kIniStringValue];       // net; apart from the user's own Real Name
-  char emailAddress[kIniStringValue];   // net; apart from the user's own Email Address
+  char realName[kIniStringValue];      // net; apart from the user's own Real Name
+  char emailAddress[kIniStringValue];  // net; apart from the user's own Email Address
   uint32_t setOptions;
   char mailName[kIniStringValue];
   char lastMailName[kIniStringValue];
@@ -77,7 +78,7 @@ void InitVersion();
 const char* TimeZoneAbbrev();
 // The abbreviation for a zone name and its total bias in minutes (west of
 // Greenwich positive); out holds 64 bytes.
-void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out);
+void FormatTimeZoneAbbrev(const char* zoneName, long totalBias, char* out, size_t size);
 void LoadServiceSettings(const char* serviceKey);
 // The service's mail domains ("Mail Domains": up to two, blank-separated) as
 // the message base needs them: the Quorl domains removed from recipients and

@@ -5,8 +5,14 @@
 #include <cstdio>
 #include <cstring>
 
-int (*g_localZoneOffset)() = LocalZoneOffsetNow;
-MessageLineReader g_messageLines = {nullptr, nullptr, nullptr};
+ClockHooks g_clockHooks = {LocalZoneOffsetNow};
+namespace {
+int NoLine(char*, size_t) { return 0; }
+long NoPlace() { return 0; }
+void StayPut(long) {}
+}  // namespace
+const MessageLineReader kNoMessageLines = {NoLine, NoPlace, StayPut};
+MessageLineReader g_messageLines = kNoMessageLines;
 
 namespace {
 
@@ -61,9 +67,9 @@ struct ZoneName {
   int minutes;
 };
 // "UT" and "UTC" are what many mailers write for Greenwich time.
-const ZoneName kZones[] = {{"GMT0", 0},    {"BST-1", 60},  {"BST", 60},    {"GMT", 0},    {"UTC", 0},
-                           {"UT", 0},      {"EST", -300},  {"CST", -360},  {"MST", -420}, {"PST", -480},
-                           {"EDT", -240},  {"CDT", -300},  {"MDT", -360},  {"PDT", -420}};
+const ZoneName kZones[] = {{"GMT0", 0},   {"BST-1", 60}, {"BST", 60},   {"GMT", 0},    {"UTC", 0},
+                           {"UT", 0},     {"EST", -300}, {"CST", -360}, {"MST", -420}, {"PST", -480},
+                           {"EDT", -240}, {"CDT", -300}, {"MDT", -360}, {"PDT", -420}};
 
 }  // namespace
 
@@ -71,8 +77,8 @@ int LocalZoneOffsetNow() {
   time_t now = time(nullptr);
   struct tm local = *localtime(&now);
   struct tm utc = *gmtime(&now);
-  long long localMinutes = DaysFromCivil(local.tm_year + 1900LL, local.tm_mon + 1, local.tm_mday) * 1440 +
-                           local.tm_hour * 60 + local.tm_min;
+  long long localMinutes =
+      DaysFromCivil(local.tm_year + 1900LL, local.tm_mon + 1, local.tm_mday) * 1440 + local.tm_hour * 60 + local.tm_min;
   long long utcMinutes =
       DaysFromCivil(utc.tm_year + 1900LL, utc.tm_mon + 1, utc.tm_mday) * 1440 + utc.tm_hour * 60 + utc.tm_min;
   return static_cast<int>(localMinutes - utcMinutes);
@@ -124,8 +130,8 @@ time_t ParseDate(const char* text) {
         while (Lower().alpha[static_cast<unsigned char>(*p)]) ++p;
       continue;
     }
-    if ((c == '+' || c == '-') && (p[1] == '0' || p[1] == '1') && IsDigit(p[2]) && IsDigit(p[3]) &&
-        IsDigit(p[4]) && !IsDigit(p[5])) {
+    if ((c == '+' || c == '-') && (p[1] == '0' || p[1] == '1') && IsDigit(p[2]) && IsDigit(p[3]) && IsDigit(p[4]) &&
+        !IsDigit(p[5])) {
       int hours = (p[1] - '0') * 10 + (p[2] - '0');
       int minutes = (p[3] - '0') * 10 + (p[4] - '0');
       // "-1999" in "05-Mar-1999" is a year, not a zone.
@@ -177,7 +183,7 @@ time_t ParseDate(const char* text) {
   if (!month || !day || year < 0 || day > DaysInMonth(year, month)) return 0;
   if (hour < 0) hour = 0;
   if (hour > 23 || minute > 59 || second > 60) return 0;
-  if (!zoneSet) zone = g_localZoneOffset ? g_localZoneOffset() : 0;
+  if (!zoneSet) zone = g_clockHooks.localZoneOffset();
   long long seconds = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
                       hour * 3600 + minute * 60 + second - zone * 60LL;
   // Where calendar time is 32 bits, a date past 2038 can't be held: no date
@@ -287,8 +293,7 @@ const char* UnescapeLine(const char* text) {
 const char* FindLinePrefix(const char* prefix, const char* block) {
   if (!prefix || !block || !*block) return nullptr;
   for (const char* p = block; *p; ++p)
-    if ((p == block || p[-1] == '\r' || p[-1] == '\n') && StartsWithNoCase(p, prefix))
-      return p + std::strlen(prefix);
+    if ((p == block || p[-1] == '\r' || p[-1] == '\n') && StartsWithNoCase(p, prefix)) return p + std::strlen(prefix);
   return nullptr;
 }
 
@@ -320,14 +325,13 @@ char* GetHeaderParam(const char* line, const char* name, char* out, size_t outSi
 }
 
 int ReadHeaderLine(char* out, size_t outSize) {
-  if (!out || !outSize || !g_messageLines.readLine) return 0;
+  if (!out || !outSize) return 0;
   out[0] = 0;
   static char line[HEADER_LINE_MAX + 2];
   int consumed = g_messageLines.readLine(line, sizeof line);
   if (consumed <= 0) return 0;
   size_t limit = outSize - 1 < HEADER_LINE_MAX - 1 ? outSize - 1 : HEADER_LINE_MAX - 1;
   StrCopyN(out, stripcrlf(line), limit);
-  if (!g_messageLines.tell || !g_messageLines.seek) return consumed;
   for (;;) {
     long before = g_messageLines.tell();
     int length = g_messageLines.readLine(line, sizeof line);

@@ -5,8 +5,11 @@
 #include <ctime>
 
 // Minutes east of Greenwich of the machine's zone now (EST gives -300). The
-// date parser uses it for dates that name no zone; tests may replace it.
-extern int (*g_localZoneOffset)();
+// date parser uses it for dates that name no zone; tests replace it.
+struct ClockHooks {
+  int (*localZoneOffset)();
+};
+extern ClockHooks g_clockHooks;
 int LocalZoneOffsetNow();
 
 // Seconds since 1970 (UTC) of a message date in any of the usual forms;
@@ -34,7 +37,8 @@ const char* FindLinePrefix(const char* prefix, const char* block);
 char* GetHeaderParam(const char* line, const char* name, char* out, size_t outSize);
 
 // One message line at a time: the reader of the current message. The message
-// base provides it; ReadHeaderLine joins continuation lines through it.
+// base provides it (by default there is no message: no line is read);
+// ReadHeaderLine joins continuation lines through it.
 struct MessageLineReader {
   // Next line into buffer (at most size - 1 characters, CR/LF kept); its
   // length, 0 at the end.
@@ -43,6 +47,7 @@ struct MessageLineReader {
   void (*seek)(long offset);
 };
 extern MessageLineReader g_messageLines;
+extern const MessageLineReader kNoMessageLines;
 enum : size_t { HEADER_LINE_MAX = 4095 };
 // The next header line with its continuation lines joined, without its
 // line end, kept below 4095 characters; the bytes consumed, 0 at the end.

@@ -9,6 +9,7 @@
 
 #include "core/appstate.h"
 #include "core/fileio.h"
+#include "core/paths.h"
 #include "core/service_dirs.h"
 #include "core/settings.h"
 #include "core/user_settings.h"
@@ -48,8 +49,8 @@ void SplitInitialPath(const char* path, char* directory, char* file) {
   lstrcpynA(file, slash + 1, kFileBuffer);
 }
 
-bool RunDialog(HWND owner, const char* title, char* path, const char* filter, const char* defaultExtension,
-               DWORD flags, bool save, bool hook) {
+bool RunDialog(HWND owner, const char* title, char* path, const char* filter, const char* defaultExtension, DWORD flags,
+               bool save, bool hook) {
   char savedDirectory[MAX_PATH];
   GetCurrentDirectoryA(sizeof savedDirectory, savedDirectory);
   char directory[MAX_PATH], file[kFileBuffer], dialogTitle[kFileBuffer] = "";
@@ -113,19 +114,19 @@ UINT_PTR CALLBACK FileOpenHook(HWND dialog, UINT message, WPARAM wParam, LPARAM 
   return 0;
 }
 
-
-char* pendingtmpname(char* out) {
+char* pendingtmpname(char* out, size_t size) {
+  if (size == 0) return out;
   out[0] = 0;
   char directory[MAX_PATH];
-  snprintf(directory, sizeof directory, "%spending", g_main.messagePath);
+  if (!JoinPath(directory, sizeof directory, {g_main.messagePath, "pending"})) return out;
   if (filetime(directory) == static_cast<time_t>(-1)) makedir(directory);
   // 100000 names; give up rather than loop for ever in a full directory.
   for (int attempt = 0; attempt < 200000; ++attempt) {
     unsigned draw = (static_cast<unsigned>(std::rand()) << 15) ^ static_cast<unsigned>(std::rand());
     int number = static_cast<int>(draw % 100000);
-    char candidate[MAX_PATH + 16];
-    snprintf(candidate, sizeof candidate, "%spending\\msw%05d.tmp", g_main.messagePath, number);
-    if (std::strlen(candidate) >= MAX_PATH) return out;
+    char name[16], candidate[MAX_PATH];
+    snprintf(name, sizeof name, "msw%05d.tmp", number);
+    if (!JoinPath(candidate, sizeof candidate, {directory, name}) || std::strlen(candidate) >= size) return out;
     if (filetime(candidate) == static_cast<time_t>(-1)) {
       std::strcpy(out, candidate);
       return out;

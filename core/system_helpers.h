@@ -5,11 +5,13 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <cstddef>
+
 #include "resources/resource.h"
 
 // A free name "<Message Path>pending\msw%05d.tmp" (the directory is made when
-// missing); out holds MAX_PATH bytes. Empty when no free name was found.
-char* pendingtmpname(char* out);
+// missing). Empty when no free name was found or it does not fit size bytes.
+char* pendingtmpname(char* out, size_t size);
 double DiskFree();
 void TrimWorkingSet();
 int GetWheelScrollLines();

@@ -30,7 +30,10 @@ struct Tables {
     for (int c = 224; c <= 246; ++c) setLower(c);
     for (int c = 248; c <= 255; ++c) setLower(c);
     cls[223] |= kLetter;  // sharp s: a letter without case
-    auto pair = [&](int up, int low) { upper[low] = up; lower[up] = low; };
+    auto pair = [&](int up, int low) {
+      upper[low] = up;
+      lower[up] = low;
+    };
     for (int c = 'a'; c <= 'z'; ++c) pair(c - 32, c);
     pair(138, 154);
     pair(140, 156);
@@ -121,6 +124,21 @@ int strrepl(char* text, const char* oldText, const char* newText) {
   return ReplaceAt(text, std::strstr(text, oldText), std::strlen(oldText), newText);
 }
 
+int strrepl(char* text, size_t size, const char* oldText, const char* newText) {
+  if (!*oldText || size == 0) return 1;
+  char* at = std::strstr(text, oldText);
+  if (!at) return 1;
+  size_t room = size - 1 - static_cast<size_t>(at - text);
+  size_t newLen = std::strlen(newText);
+  if (newLen > room) newLen = room;
+  size_t tailLen = std::strlen(at + std::strlen(oldText));
+  if (tailLen > room - newLen) tailLen = room - newLen;
+  std::memmove(at + newLen, at + std::strlen(oldText), tailLen);
+  at[newLen + tailLen] = 0;
+  std::memcpy(at, newText, newLen);
+  return 0;
+}
+
 int strirepl(char* text, const char* oldText, const char* newText) {
   if (!*oldText) return 1;
   return ReplaceAt(text, stristr(text, oldText), std::strlen(oldText), newText);
@@ -140,9 +158,7 @@ char* ltrim(char* text) {
 
 char* strtrim(char* text) { return ltrim(rtrim(text)); }
 
-void StrCatN(char* dest, const char* source, size_t n) {
-  std::strncat(dest, source, n);
-}
+void StrCatN(char* dest, const char* source, size_t n) { std::strncat(dest, source, n); }
 
 void StrCopyN(char* dest, const char* source, size_t n) {
   size_t len = strnlen(source, n);

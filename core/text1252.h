@@ -21,6 +21,9 @@ char* stristr(const char* text, const char* needle);
 // The text buffer must have room for the longer result.
 int strrepl(char* text, const char* oldText, const char* newText);
 int strirepl(char* text, const char* oldText, const char* newText);
+// The same within a buffer of size bytes: a result that would not fit is cut
+// at size - 1 characters.
+int strrepl(char* text, size_t size, const char* oldText, const char* newText);
 char* strtrim(char* text);
 char* rtrim(char* text);
 char* ltrim(char* text);

@@ -139,10 +139,11 @@ char g_favourites[FAVOURITE_COUNT][kIniStringValue];
 WindowPlacement g_windowPlacements[WINDOW_KIND_COUNT];
 FontTableEntry g_fonts[FONT_ENTRY_COUNT];
 const char* const kAppearanceKeys[FONT_ENTRY_COUNT] = {
-    "Thread",   "Thread Involved", "Thread Group", "Thread Ignored", "Current",       "Current Involved",
-    "Current Group", "Current Ignored", "Infobar", "Mvw",          "Mvw Fixed",     "Mvw Url",
-    "Mvw Quoted", "Mvw Highlight",  "Mbw",          "Mbw Files",      "Mbw Info",      "Editor",
-    "Printer",  "Terminal",        "Tool Tips",    "Review",         "Addressbook",   "Subscribe"};
+    "Thread",           "Thread Involved", "Thread Group",    "Thread Ignored", "Current",
+    "Current Involved", "Current Group",   "Current Ignored", "Infobar",        "Mvw",
+    "Mvw Fixed",        "Mvw Url",         "Mvw Quoted",      "Mvw Highlight",  "Mbw",
+    "Mbw Files",        "Mbw Info",        "Editor",          "Printer",        "Terminal",
+    "Tool Tips",        "Review",          "Addressbook",     "Subscribe"};
 SpellLexiconNames g_spellLexicons;
 
 ServiceAddress g_serviceAddress;
@@ -169,7 +170,11 @@ char g_userIniName[16];
 int g_settingsSet;
 double g_windowRatio = 0.5;
 FrameLayout g_frameLayout;
-UserSettingsHooks g_userSettingsHooks;
+namespace {
+void NoShellWork() {}
+}  // namespace
+const UserSettingsHooks kDefaultUserSettingsHooks = {NoShellWork, NoShellWork};
+UserSettingsHooks g_userSettingsHooks = kDefaultUserSettingsHooks;
 bool g_settingsRebuild = true;
 
 namespace {
@@ -256,18 +261,19 @@ void SetMainDefaults() {
 }
 
 // The user INI file in the data directory; out: MAX_PATH bytes.
-void UserIniPath(char* out) { IniFilePath(g_userIniName, out); }
+void UserIniPath(char* out, size_t size) { IniFilePath(g_userIniName, out, size); }
 
 // Window positions live beside the message base.
-void PlacementIniPath(char* out) {
+void PlacementIniPath(char* out, size_t size) {
   const char* dir = g_main.messagePathExpanded[0] ? g_main.messagePathExpanded : g_main.messagePath;
   if (!dir[0]) {
-    UserIniPath(out);
+    UserIniPath(out, size);
     return;
   }
   char joined[2 * MAX_PATH];
   JoinPath(joined, sizeof joined, {dir, g_userIniName});
-  CopyText(out, MAX_PATH, joined);
+  if (strlen(joined) >= size) joined[0] = 0;  // a cut path would name some other file
+  CopyText(out, size, joined);
 }
 
 void ServiceSection(const char* key, char* out, size_t size) { snprintf(out, size, "Service %s", key); }
@@ -300,7 +306,7 @@ void WriteBookSetNames() {
 // Find History entries are longer than a table row can carry.
 void ReadFindHistory() {
   char path[MAX_PATH];
-  UserIniPath(path);
+  UserIniPath(path, sizeof path);
   for (int i = 0; i < FIND_HISTORY_COUNT; ++i) {
     char key[16];
     snprintf(key, sizeof key, "History %d", i + 1);
@@ -310,7 +316,7 @@ void ReadFindHistory() {
 
 void WriteFindHistory() {
   char path[MAX_PATH];
-  UserIniPath(path);
+  UserIniPath(path, sizeof path);
   for (int i = 0; i < FIND_HISTORY_COUNT; ++i) {
     char key[16];
     snprintf(key, sizeof key, "History %d", i + 1);
@@ -332,15 +338,15 @@ void ReadFavourites() {
   char keys[FAVOURITE_COUNT][16];
   FavouritesTable(table, keys);
   char section[64];
-  SettingsSection("Favourites", section);
+  SettingsSection("Favourites", section, sizeof section);
   readini(g_userIniName, section, table);
   for (auto& favourite : g_favourites) favourite[FAVOURITE_MAX] = 0;
 }
 
 void WriteAppearance() {
   char path[MAX_PATH], section[64];
-  UserIniPath(path);
-  SettingsSection("Appearance", section);
+  UserIniPath(path, sizeof path);
+  SettingsSection("Appearance", section, sizeof section);
   for (int i = 0; i < FONT_ENTRY_COUNT; ++i) {
     const FontTableEntry& e = g_fonts[i];
     char value[128];
@@ -358,7 +364,7 @@ void BindSettingsSwitches() {
 
 }  // namespace
 
-void (*g_screenMetrics)(ScreenMetrics* out) = SystemScreenMetrics;
+ScreenHooks g_screenHooks = {SystemScreenMetrics};
 
 int SplitSettingsSet(char* loginName) {
   char* slash = std::strchr(loginName, '/');
@@ -373,29 +379,29 @@ void SetSettingsUser(const char* userName, int settingsSet) {
   g_settingsSet = settingsSet;
 }
 
-void SettingsSection(const char* base, char* out) {
+void SettingsSection(const char* base, char* out, size_t size) {
   if (g_settingsSet)
-    snprintf(out, 64, "%s/%d", base, g_settingsSet);
+    snprintf(out, size, "%s/%d", base, g_settingsSet);
   else
-    snprintf(out, 64, "%s", base);
+    snprintf(out, size, "%s", base);
 }
 
-void WindowKindName(int kind, char* out) {
+void WindowKindName(int kind, char* out, size_t size) {
   static const char* const kNames[WINDOW_KIND_COUNT] = {
-      "",          "Say",          "Comment",       "Mail",      "Reply",      "Fax",     "Edit",
-      "Address",   "Viewer",       "Review",        "Message",   "Status",     "Main",    "Scheduler",
-      "Headers",   "Portrait",     "Message Base",  "Bookmark List", "Moderate Flist", "Billing",
-      "Resumes",   "Connect",      "Spell Checker", "Subscribe", "Resume Edit"};
+      "",        "Say",           "Comment",      "Mail",          "Reply",          "Fax",     "Edit",
+      "Address", "Viewer",        "Review",       "Message",       "Status",         "Main",    "Scheduler",
+      "Headers", "Portrait",      "Message Base", "Bookmark List", "Moderate Flist", "Billing", "Resumes",
+      "Connect", "Spell Checker", "Subscribe",    "Resume Edit"};
   if (kind >= 1 && kind < WINDOW_KIND_COUNT)
-    snprintf(out, 32, "%s", kNames[kind]);
+    snprintf(out, size, "%s", kNames[kind]);
   else
-    snprintf(out, 32, "%d", kind);
+    snprintf(out, size, "%d", kind);
 }
 
 void ReadWindowPlacements(int kind) {
   if (kind <= 0 || kind >= WINDOW_KIND_COUNT) return;
   ScreenMetrics m{};
-  g_screenMetrics(&m);
+  g_screenHooks.metrics(&m);
   const int W = m.width;
   const int H = m.height - m.captionHeight - 8;
   const int w = W < 1024 ? W : 1024;
@@ -406,15 +412,9 @@ void ReadWindowPlacements(int kind) {
 
   WindowPlacement p = {CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, 1};
   switch (kind) {
-    case WINDOW_MAIN:
-      p = {(W - w) / 2, (H - h) / 2 - m.captionHeight - 8, w, h, 0};
-      break;
-    case WINDOW_MESSAGE_BASE:
-      p = {0, 0, w / 3, paneHeight, 1};
-      break;
-    case WINDOW_MESSAGE:
-      p = {w / 3, 0, 2 * w / 3 - 2 * m.frameWidth - 3, paneHeight, 1};
-      break;
+    case WINDOW_MAIN: p = {(W - w) / 2, (H - h) / 2 - m.captionHeight - 8, w, h, 0}; break;
+    case WINDOW_MESSAGE_BASE: p = {0, 0, w / 3, paneHeight, 1}; break;
+    case WINDOW_MESSAGE: p = {w / 3, 0, 2 * w / 3 - 2 * m.frameWidth - 3, paneHeight, 1}; break;
     case WINDOW_STATUS:
       p.left = 300;
       p.top = 300;
@@ -422,9 +422,9 @@ void ReadWindowPlacements(int kind) {
   }
 
   char path[MAX_PATH], section[64], key[32], value[128];
-  PlacementIniPath(path);
-  SettingsSection("Windows", section);
-  WindowKindName(kind, key);
+  PlacementIniPath(path, sizeof path);
+  SettingsSection("Windows", section, sizeof section);
+  WindowKindName(kind, key, sizeof key);
   GetPrivateProfileStringA(section, key, "", value, sizeof value, path);
   WindowPlacement stored;
   // A value that does not hold all five numbers is not a position.
@@ -452,9 +452,9 @@ void WriteWindowPlacements(int kind) {
   for (int* v : {&p.left, &p.top, &p.width, &p.height})
     if (*v == CW_USEDEFAULT || *v == -1) *v = kStoredDefault;
   char path[MAX_PATH], section[64], key[32], value[128];
-  PlacementIniPath(path);
-  SettingsSection("Windows", section);
-  WindowKindName(kind, key);
+  PlacementIniPath(path, sizeof path);
+  SettingsSection("Windows", section, sizeof section);
+  WindowKindName(kind, key, sizeof key);
   snprintf(value, sizeof value, "%d %d %d %d %d", p.left, p.top, p.width, p.height, p.show);
   WritePrivateProfileStringA(section, key, value, path);
 }
@@ -466,7 +466,7 @@ void ReadAppearance(const char* iniName, int settingsSet) {
     snprintf(fileName, sizeof fileName, "%s", iniName);
   else
     snprintf(fileName, sizeof fileName, "%.8s.ini", iniName ? iniName : "");
-  IniFilePath(fileName, path);
+  IniFilePath(fileName, path, sizeof path);
   if (settingsSet)
     snprintf(section, sizeof section, "Appearance/%d", settingsSet);
   else
@@ -506,12 +506,12 @@ void ReadSettings() {
   g_userRights.word = ReadUserRights(g_app.userName);
 
   char section[64];
-  SettingsSection("Main", section);
+  SettingsSection("Main", section, sizeof section);
   readini(g_userIniName, section, g_userMainTable);
   ReadBookSetNames();
   ReadFindHistory();
   ReadAppearance(g_userIniName, g_settingsSet);
-  if (g_userSettingsHooks.readToolbarSettings) g_userSettingsHooks.readToolbarSettings();
+  g_userSettingsHooks.readToolbarSettings();
   for (int kind = 0; kind < WINDOW_KIND_COUNT; ++kind) ReadWindowPlacements(kind);
 
   ReadFavourites();
@@ -529,12 +529,12 @@ void ReadSettings() {
   if (frame && !IsZoomed(frame) && !IsIconic(frame) && main.left != CW_USEDEFAULT && main.width != CW_USEDEFAULT)
     MoveWindow(frame, main.left, main.top, main.width, main.height, TRUE);
 
-  if (g_settingsRebuild && g_userSettingsHooks.rebuild) g_userSettingsHooks.rebuild();
+  if (g_settingsRebuild) g_userSettingsHooks.rebuild();
 }
 
 void WriteMainItem() {
   char section[64];
-  SettingsSection("Main", section);
+  SettingsSection("Main", section, sizeof section);
   writeini(g_userIniName, section, g_userMainTable);
   WriteBookSetNames();
 }
@@ -542,7 +542,7 @@ void WriteMainItem() {
 void WriteSettings(bool whole) {
   snprintf(g_user.windowRatio, sizeof g_user.windowRatio, "%f", g_windowRatio);
   char section[64];
-  SettingsSection("Main", section);
+  SettingsSection("Main", section, sizeof section);
   writeini(g_userIniName, section, g_userMainTable);
   if (!whole) return;
   WriteBookSetNames();
@@ -558,7 +558,7 @@ void WriteFavourites() {
   char keys[FAVOURITE_COUNT][16];
   FavouritesTable(table, keys);
   char section[64];
-  SettingsSection("Favourites", section);
+  SettingsSection("Favourites", section, sizeof section);
   writeini(g_userIniName, section, table);
 }
 
@@ -586,8 +586,9 @@ void WriteAddressTo(const char* fileName, const char* serviceKey) {
   CopyText(plain, sizeof plain, g_serviceAddress.popPassword);
   ScrambleIniPassword(plain, scrambled);
   IniKey table[] = {
-      g_serviceAddressTable[0], g_serviceAddressTable[1], g_serviceAddressTable[2],
-      {"Pop Password", scrambled, INI_STRING, 0}, {"", nullptr, 0, 0},
+      g_serviceAddressTable[0], g_serviceAddressTable[1],
+      g_serviceAddressTable[2], {"Pop Password", scrambled, INI_STRING, 0},
+      {"", nullptr, 0, 0},
   };
   char section[64];
   ServiceSection(serviceKey, section, sizeof section);

@@ -137,7 +137,7 @@ enum : int {
   FIND_HISTORY_MAX = 4095,
   FAVOURITE_COUNT = 10,
   FAVOURITE_MAX = 99,
-  WINDOW_KIND_COUNT = 25,   // kinds 0 to 24; kind 0 has no saved position
+  WINDOW_KIND_COUNT = 25,  // kinds 0 to 24; kind 0 has no saved position
   FONT_ENTRY_COUNT = 24,
 };
 // Window kinds with a default position of their own.
@@ -146,9 +146,9 @@ enum : int { WINDOW_MESSAGE = 10, WINDOW_STATUS = 11, WINDOW_MAIN = 12, WINDOW_M
 // Reserved (program settings) bit that keeps bookmark sets unnamed.
 constexpr uint32_t kReservedNamedSets = 0x800;
 
-extern char g_bookSetNames[BOOK_SET_COUNT][kIniStringValue];   // at most 79 characters used
+extern char g_bookSetNames[BOOK_SET_COUNT][kIniStringValue];  // at most 79 characters used
 extern char g_findHistory[FIND_HISTORY_COUNT][FIND_HISTORY_MAX + 1];
-extern char g_favourites[FAVOURITE_COUNT][kIniStringValue];    // at most 99 characters used
+extern char g_favourites[FAVOURITE_COUNT][kIniStringValue];  // at most 99 characters used
 
 struct WindowPlacement {
   int left, top, width, height, show;
@@ -156,9 +156,9 @@ struct WindowPlacement {
 extern WindowPlacement g_windowPlacements[WINDOW_KIND_COUNT];
 
 struct FontTableEntry {
-  char face[64];         // empty: the item has no font
-  int32_t size;          // points
-  uint32_t style;        // 1 bold, 2 italic, 4 underline, 8 strike-out
+  char face[64];   // empty: the item has no font
+  int32_t size;    // points
+  uint32_t style;  // 1 bold, 2 italic, 4 underline, 8 strike-out
   uint32_t textColour;
   uint32_t backColour;
   HFONT font;
@@ -179,7 +179,7 @@ struct ServiceAddress {
   char emailAddress[kIniStringValue];
   char realName[kIniStringValue];
   char popAccount[kIniStringValue];
-  char popPassword[kIniStringValue];   // plain in memory, scrambled in the file
+  char popPassword[kIniStringValue];  // plain in memory, scrambled in the file
 };
 extern ServiceAddress g_serviceAddress;
 extern IniKey g_serviceAddressTable[];
@@ -200,15 +200,15 @@ int SplitSettingsSet(char* loginName);
 // Names the user INI file and set for the logged-in user (g_app.userName).
 void SetSettingsUser(const char* userName, int settingsSet);
 // "Main", or "Main/N" in settings set N; out holds 64 bytes.
-void SettingsSection(const char* base, char* out);
+void SettingsSection(const char* base, char* out, size_t size);
 
 // Pane ratio of the message-base window, kept between 0.1 and 0.9.
 extern double g_windowRatio;
 
 // What the frame tells the placement defaults; the shell keeps it current.
 struct FrameLayout {
-  bool largeButtons;      // toolbar with large buttons (37 pixels, else 29)
-  int statusBarHeight;    // counted when Status Bar is on
+  bool largeButtons;    // toolbar with large buttons (37 pixels, else 29)
+  int statusBarHeight;  // counted when Status Bar is on
   bool secondBarShown;
   int secondBarHeight;
 };
@@ -216,21 +216,25 @@ extern FrameLayout g_frameLayout;
 
 // Screen metrics behind the default window positions; tests give their own.
 struct ScreenMetrics {
-  int width, height;       // the screen
+  int width, height;  // the screen
   int captionHeight;
   int frameWidth, frameHeight;
   int menuHeight;
 };
-extern void (*g_screenMetrics)(ScreenMetrics* out);
+struct ScreenHooks {
+  void (*metrics)(ScreenMetrics* out);  // GetSystemMetrics by default
+};
+extern ScreenHooks g_screenHooks;
 
 // Work that belongs to the shell, run by ReadSettings: the toolbar settings
 // (after the appearance entries) and the rebuild of toolbar, fonts and
-// command states at the end.
+// command states at the end. By default there is no such work.
 struct UserSettingsHooks {
   void (*readToolbarSettings)();
   void (*rebuild)();
 };
 extern UserSettingsHooks g_userSettingsHooks;
+extern const UserSettingsHooks kDefaultUserSettingsHooks;
 // Cleared by callers that read another user's settings only for the values.
 extern bool g_settingsRebuild;
 
@@ -239,7 +243,7 @@ void WriteMainItem();
 void WriteSettings(bool whole);
 void SaveSettings();
 void WriteFavourites();
-void WindowKindName(int kind, char* out);   // out: 32 bytes
+void WindowKindName(int kind, char* out, size_t size);
 void ReadWindowPlacements(int kind);
 void WriteWindowPlacements(int kind);
 void ReadAppearance(const char* iniName, int settingsSet);

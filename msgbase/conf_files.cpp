@@ -12,12 +12,18 @@
 #include "core/text1252.h"
 #include "msgbase/conf_list.h"
 
-void TempPathBeside(const char* path, char* out) {
-  StrCopyN(out, path, MAX_PATH - 5);
-  char* slash = std::strrchr(out, '\\');
-  char* dot = std::strrchr(out, '.');
-  if (dot && (!slash || dot > slash)) *dot = 0;
-  std::strcat(out, ".new");
+void TempPathBeside(const char* path, char* out, size_t size) {
+  if (size == 0) return;
+  const char* slash = std::strrchr(path, '\\');
+  const char* dot = std::strrchr(path, '.');
+  size_t stem = dot && (!slash || dot > slash) ? static_cast<size_t>(dot - path) : std::strlen(path);
+  // A cut name would be the temporary file of some other list.
+  if (stem + 5 > size) {
+    out[0] = 0;
+    return;
+  }
+  std::memmove(out, path, stem);
+  std::memcpy(out + stem, ".new", 5);
 }
 
 bool MoveOver(const char* from, const char* to) {
@@ -62,7 +68,7 @@ bool WriteTemp(const char* temp, VirtualArray& list, uint32_t header) {
 
 bool ReplaceConfList(const char* path, VirtualArray& list, uint32_t header) {
   char temp[MAX_PATH];
-  TempPathBeside(path, temp);
+  TempPathBeside(path, temp, sizeof temp);
   if (!WriteTemp(temp, list, header)) return false;
   if (MoveOver(temp, path)) return true;
   EraseFileOnce(temp);
@@ -71,7 +77,7 @@ bool ReplaceConfList(const char* path, VirtualArray& list, uint32_t header) {
 
 bool RewriteHeldConfList(FILE* held, const char* path, VirtualArray& list, uint32_t header) {
   char temp[MAX_PATH];
-  TempPathBeside(path, temp);
+  TempPathBeside(path, temp, sizeof temp);
   if (!WriteTemp(temp, list, header)) return false;
   // Room first: once the file has its new length, overwriting cannot run out
   // of disk. The old tail past the new end stays; the count bounds the records.

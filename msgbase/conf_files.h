@@ -6,8 +6,9 @@
 
 #include "core/virtual_array.h"
 
-// "<path without extension>.new": the temporary file beside a list file.
-void TempPathBeside(const char* path, char* out);
+// "<path without extension>.new": the temporary file beside a list file;
+// empty when it does not fit size bytes.
+void TempPathBeside(const char* path, char* out, size_t size);
 // Creates the temporary file for one rewrite, exclusively, in one attempt;
 // close it with CloseTemp, which is false when any write failed.
 FILE* CreateTempBeside(const char* temp);

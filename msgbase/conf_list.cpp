@@ -14,8 +14,8 @@ int32_t Int32At(const void* p, size_t offset) {
 int CompareInts(int32_t a, int32_t b) { return a < b ? -1 : a > b ? 1 : 0; }
 
 // Byte offsets within the open topic's records.
-constexpr size_t kMsgIndexNumber = 0;   // 10-byte number-index record
-constexpr size_t kSynNodeNumber = 20;   // 34-byte thread node: the sixth word
+constexpr size_t kMsgIndexNumber = 0;  // 10-byte number-index record
+constexpr size_t kSynNodeNumber = 20;  // 34-byte thread node: the sixth word
 constexpr int kSelConfEntrySize = 130;
 
 unsigned LittleU16(const unsigned char* p) { return p[0] | (p[1] << 8); }
@@ -25,7 +25,6 @@ uint32_t LittleU32(const unsigned char* p) {
 void PutU32(unsigned char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
-
 
 // Copies a string field of at most `width` bytes into a zeroed destination.
 void CopyField(char* dest, size_t destSize, const char* source, size_t width) {
@@ -50,7 +49,32 @@ static ConferencesRegistration s_registration;
 
 int ConferencesBusy = 0;
 bool g_userFoldersMerged = false;
-MessageBaseHooks g_messageBaseHooks = {};
+namespace {
+void Nothing() {}
+bool No() { return false; }
+bool EveryFolder(const ConfRec*) { return true; }
+bool NotModerated(const char*) { return false; }
+void NoSelect(const char*) {}
+const char* NoSelection() { return ""; }
+}  // namespace
+
+// Until the message-base window and the subscriptions install theirs: every
+// folder passes, nothing is moderated, selected, running or refreshed.
+const MessageBaseHooks kDefaultMessageBaseHooks = {
+    EveryFolder,   // folderFilter
+    Nothing,       // fillList
+    NoSelect,      // selectFolder
+    NotModerated,  // isModeratedTopic
+    No,            // longOperation
+    Nothing,       // applyFolderOrder
+    Nothing,       // loadUserInfo
+    NoSelection,   // selection
+    No,            // windowExists
+    No,            // windowActive
+    Nothing,       // refreshList
+    Nothing,       // refreshFolders
+};
+MessageBaseHooks g_messageBaseHooks = kDefaultMessageBaseHooks;
 
 int CompareMsgNumbers(const void* a, const void* b) {
   if (!a || !b) return 0;
@@ -70,9 +94,7 @@ int CompareSelConfEntries(const void* a, const void* b) {
   return CompareFolderNames(left, right);
 }
 
-bool PassesFolderFilter(const ConfRec& rec) {
-  return !g_messageBaseHooks.folderFilter || g_messageBaseHooks.folderFilter(&rec);
-}
+bool PassesFolderFilter(const ConfRec& rec) { return g_messageBaseHooks.folderFilter(&rec); }
 
 void ConvertOldConfRec(const OldConfRec& old, ConfRec* out) {
   std::memset(out, 0, sizeof *out);

@@ -17,7 +17,7 @@ struct ConfRec {
   int32_t first;
   int32_t last;
   int32_t waiting;
-  uint32_t userInfo;   // last number seen, kept for the folder's user information file
+  uint32_t userInfo;  // last number seen, kept for the folder's user information file
   uint32_t flags;
   int32_t order;
 };
@@ -42,9 +42,9 @@ static_assert(sizeof(OldConfRec) == 118);
 enum : uint32_t {
   CONF_RESIGNED = 0x0001,
   CONF_SCRAMBLED = 0x0002,
-  CONF_NEEDS_MEMBERSHIP = 0x0004,   // added to a user's list only as a mail folder or beside a joined topic
+  CONF_NEEDS_MEMBERSHIP = 0x0004,  // added to a user's list only as a mail folder or beside a joined topic
   CONF_VISITED = 0x0020,
-  CONF_USER_BITS = 0x0661,          // bits that belong to the user, not to conf.ww
+  CONF_USER_BITS = 0x0661,  // bits that belong to the user, not to conf.ww
   CONF_FILTERED = 0x8000,
 };
 
@@ -58,8 +58,8 @@ bool ConfRecUsable(const ConfRec& rec);
 // Result of reading a list file.
 enum ConfFileResult : int {
   CONFFILE_OK = 0,
-  CONFFILE_CORRUPT,   // short header, impossible count, or fewer records than counted
-  CONFFILE_NO_MEMORY, // the array could not take the records
+  CONFFILE_CORRUPT,    // short header, impossible count, or fewer records than counted
+  CONFFILE_NO_MEMORY,  // the array could not take the records
 };
 
 // Bytes left in a seekable stream from here; -1 when it cannot tell.
@@ -78,12 +78,12 @@ ConfFileResult ReadConfList(FILE* stream, VirtualArray& list, uint32_t* header);
 bool WriteConfList(FILE* stream, VirtualArray& list, uint32_t header);
 
 // Global arrays of the message base, built before start-up.
-extern VirtualArray Conferences;   // "Conferences"
-extern VirtualArray ConfPuva;      // "Conf puva"
-extern VirtualArray IndexArray;    // "index": 12-byte index records of the open topic
-extern VirtualArray LogCva;        // "log cva": 10-byte number index of the open topic
-extern VirtualArray Synopsis;      // "Synopsis": 34-byte thread nodes
-extern VirtualArray SelConf;       // "SelConf": 130-byte subscription selection entries
+extern VirtualArray Conferences;  // "Conferences"
+extern VirtualArray ConfPuva;     // "Conf puva"
+extern VirtualArray IndexArray;   // "index": 12-byte index records of the open topic
+extern VirtualArray LogCva;       // "log cva": 10-byte number index of the open topic
+extern VirtualArray Synopsis;     // "Synopsis": 34-byte thread nodes
+extern VirtualArray SelConf;      // "SelConf": 130-byte subscription selection entries
 extern SmartPointer CurrentFolder;
 
 int CompareMsgNumbers(const void* a, const void* b);
@@ -104,13 +104,13 @@ int findsynnode(int32_t number);
 // subscription windows. Unset members mean: every folder passes the filter,
 // no window to refresh, no moderated topics, no long operation running.
 struct MessageBaseHooks {
-  bool (*folderFilter)(const ConfRec* rec);      // MbwFolderFilter
-  void (*fillList)();                            // MbwFillList on the message-base window
-  void (*selectFolder)(const char* name);        // MbwSelectFolder
-  bool (*isModeratedTopic)(const char* name);    // IsModeratedTopic
-  bool (*longOperation)();                       // a reindex or prune is running
-  void (*applyFolderOrder)();                    // re-applies the user's folder order file
-  void (*loadUserInfo)();                        // per-folder user information
+  bool (*folderFilter)(const ConfRec* rec);    // MbwFolderFilter
+  void (*fillList)();                          // MbwFillList on the message-base window
+  void (*selectFolder)(const char* name);      // MbwSelectFolder
+  bool (*isModeratedTopic)(const char* name);  // IsModeratedTopic
+  bool (*longOperation)();                     // a reindex or prune is running
+  void (*applyFolderOrder)();                  // re-applies the user's folder order file
+  void (*loadUserInfo)();                      // per-folder user information
   // Maintenance: the message-base window's selection (folder names separated
   // by blanks; null or empty: none), whether the window exists and is the
   // active MDI window, refreshing its list keeping the selection, and
@@ -122,6 +122,8 @@ struct MessageBaseHooks {
   void (*refreshFolders)();
 };
 extern MessageBaseHooks g_messageBaseHooks;
+// The table installed from the start; tests put it back.
+extern const MessageBaseHooks kDefaultMessageBaseHooks;
 bool PassesFolderFilter(const ConfRec& rec);
 
 // The file form, Win32 builds only.

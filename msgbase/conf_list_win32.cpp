@@ -18,11 +18,11 @@ namespace {
 struct HeldList {
   FILE* file = nullptr;
   bool held = false;
-  bool damaged = false;   // the last read met a damaged file: writing it back would lose folders
+  bool damaged = false;  // the last read met a damaged file: writing it back would lose folders
 };
 HeldList s_conferences;
 HeldList s_puva;
-uint32_t s_header = 0;   // conf.ww's header word, written back as read
+uint32_t s_header = 0;  // conf.ww's header word, written back as read
 
 void DataPath(const char* name, char* out) { JoinPath(out, MAX_PATH, {g_app.dataDir, name}); }
 
@@ -77,8 +77,10 @@ int rdconf(int mode) {
   ConfFileResult result = ReadConfList(file, Conferences, &header);
   if (result != CONFFILE_OK) {
     // Nothing may be written back from a list that was not read whole.
-    if (mode == 1) ReleaseHold(s_conferences);
-    else fileclose(file);
+    if (mode == 1)
+      ReleaseHold(s_conferences);
+    else
+      fileclose(file);
     s_conferences.damaged = true;
     ConferencesBusy = 0;
     ReportDamaged(path);
@@ -91,10 +93,14 @@ int rdconf(int mode) {
   for (int i = 0; i < Conferences.Count();) {
     ConfRec* rec = static_cast<ConfRec*>(Conferences.At(i));
     if (!rec) break;
-    if (PassesFolderFilter(*rec)) rec->flags |= CONF_FILTERED;
-    else rec->flags &= ~CONF_FILTERED;
-    if (!ConfRecUsable(*rec)) Conferences.RemoveAt(i);
-    else ++i;
+    if (PassesFolderFilter(*rec))
+      rec->flags |= CONF_FILTERED;
+    else
+      rec->flags &= ~CONF_FILTERED;
+    if (!ConfRecUsable(*rec))
+      Conferences.RemoveAt(i);
+    else
+      ++i;
   }
   if (mode != 1) fileclose(file);
   ConferencesBusy = 0;
@@ -155,8 +161,10 @@ int rdconfpuva(int mode) {
   std::fseek(file, 0, SEEK_SET);
   ConfFileResult result = ReadConfList(file, ConfPuva, nullptr);
   if (result != CONFFILE_OK) {
-    if (mode == 1) ReleaseHold(s_puva);
-    else fileclose(file);
+    if (mode == 1)
+      ReleaseHold(s_puva);
+    else
+      fileclose(file);
     s_puva.damaged = true;
     ReportDamaged(path);
     return 0;
@@ -165,8 +173,10 @@ int rdconfpuva(int mode) {
   for (int i = 0; i < ConfPuva.Count();) {
     ConfRec* rec = static_cast<ConfRec*>(ConfPuva.At(i));
     if (!rec) break;
-    if (!rec->name[0] || !std::strchr(rec->name, '/')) ConfPuva.RemoveAt(i);
-    else ++i;
+    if (!rec->name[0] || !std::strchr(rec->name, '/'))
+      ConfPuva.RemoveAt(i);
+    else
+      ++i;
   }
   if (mode != 1) fileclose(file);
   return 1;

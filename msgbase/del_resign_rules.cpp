@@ -6,7 +6,6 @@
 #include "core/text1252.h"
 #include "msgbase/message_text.h"
 
-
 std::vector<std::string> SplitSelection(const char* text) {
   std::vector<std::string> names;
   std::string all = text ? text : "";

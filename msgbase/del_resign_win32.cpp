@@ -12,6 +12,7 @@
 #include "core/debuglog.h"
 #include "core/fileio.h"
 #include "core/folder_names.h"
+#include "core/paths.h"
 #include "core/resstr.h"
 #include "core/small_text.h"
 #include "core/rights.h"
@@ -129,7 +130,7 @@ INT_PTR CALLBACK DelResignProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 HINSTANCE ResourceModule() { return g_app.instance ? g_app.instance : GetModuleHandleA(nullptr); }
 
 std::string CurrentSelection() {
-  const char* selection = g_messageBaseHooks.selection ? g_messageBaseHooks.selection() : nullptr;
+  const char* selection = g_messageBaseHooks.selection();
   return selection ? selection : "";
 }
 
@@ -194,7 +195,7 @@ int UnsubscribeConfsSel(const char* service, const char* folderName) {
   lstrcpynA(group, folderName, sizeof group);
   MakeUsenetName(group);
   char path[MAX_PATH];
-  std::snprintf(path, sizeof path, "%s%s\\confs.sel", g_app.dataDir, service);
+  JoinPath(path, sizeof path, {g_app.dataDir, service, "confs.sel"});
   FILE* file = fopen_rw(path, FO_BINARY | FO_QUIET);
   if (!file) {
     char text[300];
@@ -202,7 +203,7 @@ int UnsubscribeConfsSel(const char* service, const char* folderName) {
               "%PROGRAM% is unable to unsubscribe from the folder(s) at this time.\n\n"
               "Please use the Message|Subscribe/Unsubscribe action later.",
               sizeof text - 64);
-    ExpandTextMacros(text);
+    ExpandTextMacros(text, sizeof text);
     msgwarn(text);
     return 0;
   }
@@ -223,7 +224,7 @@ int UnsubscribeConfsSel(const char* service, const char* folderName) {
 }
 
 void DoDelResign() {
-  if (g_messageBaseHooks.refreshList) g_messageBaseHooks.refreshList();
+  g_messageBaseHooks.refreshList();
   std::string selection = CurrentSelection();
   std::vector<std::string> names = SplitSelection(selection.c_str());
   if (names.empty()) return;
@@ -275,11 +276,11 @@ void DoDelResign() {
     rduconf();
   }
   if (closedOpen) {
-    if (g_messageBaseHooks.refreshFolders) g_messageBaseHooks.refreshFolders();
+    g_messageBaseHooks.refreshFolders();
   } else if (remembered[0] && !g_topic.log && !s_delete) {
     SwitchTopic(remembered);
   }
-  if (g_topicOpenHooks.updateFolderView) g_topicOpenHooks.updateFolderView();
+  g_topicOpenHooks.updateFolderView();
   EndWait();
 }
 

@@ -19,7 +19,7 @@ VirtualArray ImportQueue("Import queue", sizeof(ImportQueueEntry));
 
 namespace {
 
-FILE* g_queueFile = nullptr;   // set while this instance holds import.dat
+FILE* g_queueFile = nullptr;  // set while this instance holds import.dat
 
 void QueuePath(char* out, size_t size) { JoinPath(out, size, {g_app.dataDir, "import.dat"}); }
 
@@ -48,15 +48,19 @@ bool RepairQueue(FILE* held, const char* path, ImportQueueReadResult damage) {
   bool kept = false;
   for (int n = 0; read && !kept && n < 100; ++n) {
     char name[32];
-    if (n == 0) std::snprintf(name, sizeof name, "import.bad");
-    else std::snprintf(name, sizeof name, "import%d.bad", n);
+    if (n == 0)
+      std::snprintf(name, sizeof name, "import.bad");
+    else
+      std::snprintf(name, sizeof name, "import%d.bad", n);
     if (!JoinPath(aside, sizeof aside, {g_app.dataDir, name})) break;
     FILE* out = fileopen(aside, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
     if (!out) continue;
     bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0;
     fileclose(out);
-    if (written) kept = true;
-    else remove(aside);
+    if (written)
+      kept = true;
+    else
+      remove(aside);
   }
   if (!kept) {
     WarnBoxF("The import queue '%s' can't be read: %s. It was left as it is.", path, DamageText(damage));
@@ -66,9 +70,10 @@ bool RepairQueue(FILE* held, const char* path, ImportQueueReadResult damage) {
     WarnBoxF("Can't write '%s'", path);
     return false;
   }
-  WarnBoxF("The import queue '%s' was damaged: %s. It was kept as '%s', and the queue was made again from the "
-           "%d entries that could be read.",
-           path, DamageText(damage), aside, ImportQueue.Count());
+  WarnBoxF(
+      "The import queue '%s' was damaged: %s. It was kept as '%s', and the queue was made again from the "
+      "%d entries that could be read.",
+      path, DamageText(damage), aside, ImportQueue.Count());
   return true;
 }
 
@@ -116,7 +121,7 @@ bool LockImportQueue(bool lock) {
     return false;
   }
   std::fseek(f, 0, SEEK_END);
-  bool fresh = std::ftell(f) == 0;   // just created: an empty queue
+  bool fresh = std::ftell(f) == 0;  // just created: an empty queue
   ImportQueueReadResult result = fresh ? IMPORTQ_OK : ReadImportQueue(f, ImportQueue);
   if (result != IMPORTQ_OK && result != IMPORTQ_NO_MEMORY) {
     int skipped = 0;

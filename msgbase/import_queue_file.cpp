@@ -4,8 +4,8 @@
 
 namespace {
 
-const unsigned char kHeader101[IMPORT_QUEUE_HEADER_BYTES] = {
-    'Z', 'A', 'V', 'I', 'D', 'O', 'R', 'U', ' ', '1', '.', '0', '1', 0x0A, 0x1A, 0, 0, 0, 0, 0};
+const unsigned char kHeader101[IMPORT_QUEUE_HEADER_BYTES] = {'Z', 'A', 'V', 'I',  'D',  'O', 'R', 'U', ' ', '1',
+                                                             '.', '0', '1', 0x0A, 0x1A, 0,   0,   0,   0,   0};
 const char kSignature100[] = "ZAVIDORU 1.00";
 const size_t kSignatureBytes = 13;
 
@@ -34,8 +34,8 @@ ImportQueueReadResult ReadImportQueue(FILE* stream, VirtualArray& queue) {
   for (;;) {
     ImportQueueEntry entry;
     size_t n = std::fread(&entry, 1, sizeof entry, stream);
-    if (n == 0) break;                 // end of file on a record boundary
-    if (entry.path[0] == 0) break;     // the terminating record; nothing else of it counts
+    if (n == 0) break;              // end of file on a record boundary
+    if (entry.path[0] == 0) break;  // the terminating record; nothing else of it counts
     if (n < sizeof entry) {
       result = IMPORTQ_TRUNCATED;
       break;

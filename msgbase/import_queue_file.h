@@ -9,10 +9,10 @@
 
 #pragma pack(push, 1)
 struct ImportQueueEntry {
-  char path[260];     // NUL-terminated; the first byte 0 ends the list
-  char service[10];   // service key, lower case
-  char kind[64];      // default folder for mail, or a job word
-  uint32_t flags;     // little-endian on disk
+  char path[260];    // NUL-terminated; the first byte 0 ends the list
+  char service[10];  // service key, lower case
+  char kind[64];     // default folder for mail, or a job word
+  uint32_t flags;    // little-endian on disk
 };
 static_assert(sizeof(ImportQueueEntry) == 338);
 #pragma pack(pop)
@@ -27,9 +27,9 @@ ImportQueueVersion ImportQueueHeaderVersion(const unsigned char* header, size_t 
 
 enum ImportQueueReadResult : int {
   IMPORTQ_OK = 0,
-  IMPORTQ_BAD_HEADER,   // short, or neither version
-  IMPORTQ_TRUNCATED,    // the file ends inside a record
-  IMPORTQ_BAD_ENTRY,    // a field without its NUL
+  IMPORTQ_BAD_HEADER,  // short, or neither version
+  IMPORTQ_TRUNCATED,   // the file ends inside a record
+  IMPORTQ_BAD_ENTRY,   // a field without its NUL
   IMPORTQ_NO_MEMORY,
 };
 

@@ -9,7 +9,7 @@
 // One message in the topic log's form. Number 0 asks for the next number;
 // commentTo 0 writes no "Comment to" line. The stated length is the body's.
 struct ImportMessage {
-  std::string_view folder;   // with its service prefix
+  std::string_view folder;  // with its service prefix
   long number = 0;
   std::string_view author;
   std::string_view date;

@@ -43,7 +43,7 @@ void EmptyTopicArrays() {
 // The user's folder file path, the base of the order file's name.
 void UserPath(char* out) {
   if (g_userFileName[0]) lstrcpynA(out, g_userFileName, MAX_PATH);
-  else UserFilePath(g_app.userName, ".usr", out);
+  else UserFilePath(g_app.userName, ".usr", out, MAX_PATH);
 }
 }  // namespace
 
@@ -121,9 +121,9 @@ int ConvertIndexFile(const char* indexFile, const char* olderFile) {
 
 void LoadUserInfo() {
   g_recomputeReadMark = g_user.alwaysRefreshUnread != 0;
-  if (g_messageBaseHooks.longOperation && g_messageBaseHooks.longOperation()) return;
+  if (g_messageBaseHooks.longOperation()) return;
   // The arrays it fills are the open topic's.
-  if (g_openFolderName && g_openFolderName()) return;
+  if (OpenFolderNameOrNull()) return;
   for (int i = 0; i < Conferences.Count(); ++i) {
     if (!CurrentFolder.Seek(Conferences, i)) continue;
     ConfRec* folder = BoundFolder();

@@ -1,31 +1,25 @@
 # --- Maintenance: reindex, prune, delete and resign, statistics --------------
 # The rules (prune days, conf.pru, archive names, thread ages, which files are
 # logs, index checks, statistics lines) are portable; the passes over the data
-# directory and their dialogs are Win32.
-add_library(msgbase_maint_portable STATIC prune_rules.cpp prune_commit.cpp reindex_rules.cpp msgbase_stats.cpp
-  del_resign_rules.cpp)
-target_include_directories(msgbase_maint_portable PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(msgbase_maint_portable PUBLIC msgbase_message_text core_util_portable core_portable)
-
-pelmora_test(msgbase_maint_portable_tests
-  SOURCES tests/prune_rules_test.cpp tests/prune_commit_test.cpp tests/reindex_rules_test.cpp tests/msgbase_stats_test.cpp
-          tests/del_resign_rules_test.cpp
-  LIBS msgbase_maint_portable)
-pelmora_fuzz(fuzz_prune_list SOURCES tests/fuzz_prune_list.cpp LIBS msgbase_maint_portable
-             CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/prune_list RUNS 5000)
+# directory and their dialogs are Win32, tested end to end on fixtures and
+# with the dialogs driven by messages.
+pelmora_part(
+  PORTABLE msgbase_maint_portable
+  SOURCES prune_rules.cpp prune_commit.cpp reindex_rules.cpp msgbase_stats.cpp del_resign_rules.cpp
+  LIBS msgbase_message_text core_util_portable core_portable
+  TESTS tests/prune_rules_test.cpp tests/prune_commit_test.cpp tests/reindex_rules_test.cpp tests/msgbase_stats_test.cpp
+        tests/del_resign_rules_test.cpp
+  FUZZ fuzz_prune_list:5000
+  WIN32 msgbase_maint
+  WIN32_SOURCES maintenance_win32.cpp scan_progress_win32.cpp which_scope_win32.cpp prune_win32.cpp reindex_win32.cpp
+                del_resign_win32.cpp msgbase_stats_win32.cpp set_prune_win32.cpp
+  WIN32_LIBS msgbase_message_ops msgbase_topic_open msgbase_import msgbase_uinfo online_script_cmd core_util comdlg32
+  WIN32_TESTS tests/maint_dialogs_test.cpp tests/maintenance_test.cpp ${PROJECT_SOURCE_DIR}/resources/msgbase.rc)
 # --- end of maintenance -------------------------------------------------------
 
 if(NOT PELMORA_NATIVE)
-  add_library(msgbase_maint STATIC maintenance_win32.cpp scan_progress_win32.cpp which_scope_win32.cpp prune_win32.cpp
-    reindex_win32.cpp del_resign_win32.cpp msgbase_stats_win32.cpp set_prune_win32.cpp)
-  target_link_libraries(msgbase_maint PUBLIC msgbase_maint_portable msgbase_message_ops msgbase_topic_open msgbase_import
-    msgbase_uinfo online_script_cmd core_util comdlg32)
   pelmora_program_library(msgbase_maint)
 
-  # The passes end to end on fixtures; the dialogs driven by messages.
-  pelmora_test(msgbase_maint_tests
-    SOURCES tests/maint_dialogs_test.cpp tests/maintenance_test.cpp ${PROJECT_SOURCE_DIR}/resources/msgbase.rc
-    LIBS msgbase_maint)
   # The import program is defined later in the tree; the generator expression waits for it.
   target_compile_definitions(msgbase_maint_tests PRIVATE IMPORT32_EXE="$<TARGET_FILE:import32>")
   add_dependencies(msgbase_maint_tests import32)

@@ -55,10 +55,19 @@ MaintenanceHooks g_maintenanceHooks = {RunProgramAndWait, NoSections, NoDeath};
 
 bool MaintenanceRunning() { return s_running; }
 
+namespace {
+bool (*s_outerLongOperation)() = nullptr;
+bool RunningOrOuter() { return s_running || s_outerLongOperation(); }
+}  // namespace
+
 MaintenanceRun::MaintenanceRun() : savedHook(g_messageBaseHooks.longOperation) {
   s_running = true;
-  // Until the shell points the test at us, the open topic must still learn of the run.
-  if (!g_messageBaseHooks.longOperation) g_messageBaseHooks.longOperation = MaintenanceRunning;
+  // Until the shell points the test at us, the open topic must still learn of
+  // the run; whatever else counts as a long operation still does.
+  if (savedHook != MaintenanceRunning && savedHook != RunningOrOuter) {
+    s_outerLongOperation = savedHook;
+    g_messageBaseHooks.longOperation = RunningOrOuter;
+  }
 }
 
 MaintenanceRun::~MaintenanceRun() {
@@ -89,7 +98,7 @@ bool AskUnlessUnattended(const char* question, bool unattendedAnswer) {
   }
   char text[1024];
   lstrcpynA(text, question, sizeof text - 64);
-  ExpandTextMacros(text);
+  ExpandTextMacros(text, sizeof text);
   return askyesno(text);
 }
 
@@ -100,7 +109,7 @@ void NoteUnlessUnattended(const char* text) {
   }
   char expanded[1024];
   lstrcpynA(expanded, text, sizeof expanded - 64);
-  ExpandTextMacros(expanded);
+  ExpandTextMacros(expanded, sizeof expanded);
   msgwarn(expanded);
 }
 
@@ -116,7 +125,7 @@ bool InScope(const ConfRec& rec, int scope) {
     case kScopeCurrent: return g_topic.openName[0] && SameText1252(rec.name, g_topic.openName);
     default: {
       if (rec.selected) return true;
-      const char* selection = g_messageBaseHooks.selection ? g_messageBaseHooks.selection() : nullptr;
+      const char* selection = g_messageBaseHooks.selection();
       if (!selection) return false;
       std::string list = selection;
       size_t at = 0;

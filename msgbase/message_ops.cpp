@@ -33,8 +33,7 @@ constexpr size_t kMaxMessageRead = 4 * 1024 * 1024;
 
 // The open topic's message: its parsed header and its body as read from the
 // log. False when there is no topic or no such message.
-bool ReadOpenMessage(long number, MessageHeader* header, std::string* headerLine, std::string* body,
-                     bool headerOnly) {
+bool ReadOpenMessage(long number, MessageHeader* header, std::string* headerLine, std::string* body, bool headerOnly) {
   if (!g_topic.log || !scanmsg(number)) return false;
   MessageHeader parsed;
   if (ReadMessageStartAt(g_logReader, g_topic.cachedOffset, &parsed) != number) return false;
@@ -94,9 +93,8 @@ int CancelTerminalMessage(long number, const char* format) {
   FILE* file = OpenActionFile();
   if (!file) return 0;
   char entry[512];
-  std::snprintf(entry, sizeof entry,
-                ";-; id:\t%s type:\tscript script:\tCancel message priority:\t60 #:\t%s #:\t%ld\n", g_app.userName,
-                g_topic.openName, number);
+  std::snprintf(entry, sizeof entry, ";-; id:\t%s type:\tscript script:\tCancel message priority:\t60 #:\t%s #:\t%ld\n",
+                g_app.userName, g_topic.openName, number);
   if (!WriteAndClose(file, entry + CancelLine(format, g_topic.openName, number) + "\n")) return 0;
   NoteCancelled(number);
   return 1;
@@ -120,9 +118,9 @@ int CancelNewsMessage(long number) {
   FILE* file = OpenActionFile();
   if (!file) return 0;
   std::string entry = std::string(";-; id:\t") + g_app.userName +
-                      " type:\tscript script:\tCancel message priority:\t60 #:\t" + groups + " #:\t" + from +
-                      " #:\t" + sender + " #:\t" + id + "\n" + "CancelArticle\n" + groups + "\n" + from + "\n" +
-                      sender + "\n" + id + "\n";
+                      " type:\tscript script:\tCancel message priority:\t60 #:\t" + groups + " #:\t" + from + " #:\t" +
+                      sender + " #:\t" + id + "\n" + "CancelArticle\n" + groups + "\n" + from + "\n" + sender + "\n" +
+                      id + "\n";
   if (!WriteAndClose(file, entry)) return 0;
   NoteCancelled(number);
   return 1;
@@ -217,8 +215,10 @@ void WriteBatchMessage(long number, bool logForm) {
   std::string headerLine, body;
   if (!ReadOpenMessage(number, &header, &headerLine, &body, false)) return;
   BatchForm form = BatchForm::Log;
-  if (!logForm && ismailfolder(g_topic.openName)) form = BatchForm::Memo;
-  else if (!logForm && isnewsfolder(g_topic.openName)) form = BatchForm::Rnews;
+  if (!logForm && ismailfolder(g_topic.openName))
+    form = BatchForm::Memo;
+  else if (!logForm && isnewsfolder(g_topic.openName))
+    form = BatchForm::Rnews;
   std::string text = BatchMessageText(form, headerLine, body, number, header.size);
   if (std::fwrite(text.data(), 1, text.size(), g_batchFile) != text.size())
     WarnBoxF("Can't write message %ld to the batch file", number);

@@ -10,11 +10,11 @@
 // What erasing asks of the outbasket. Unset members count as "not possible"
 // (no script command queued, no moderator, no action file, no cancel format).
 struct MessageOpsHooks {
-  int (*makeScriptCmd)(const char* command);        // MakeScriptCmd: 2 when queued
-  bool (*canModerateTopic)(const char* folderName); // CanModerateTopic
-  const char* (*actionFile)();                      // the current service's action file
-  const char* (*cancelFormat)();                    // a terminal service's cancel format
-  void (*ownAddress)(char* out, size_t size);       // the user's own address
+  int (*makeScriptCmd)(const char* command);         // MakeScriptCmd: 2 when queued
+  bool (*canModerateTopic)(const char* folderName);  // CanModerateTopic
+  const char* (*actionFile)();                       // the current service's action file
+  const char* (*cancelFormat)();                     // a terminal service's cancel format
+  void (*ownAddress)(char* out, size_t size);        // the user's own address
 };
 extern MessageOpsHooks g_messageOpsHooks;
 

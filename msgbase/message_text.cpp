@@ -35,12 +35,18 @@ std::string WithoutCommentsAndQuotes(const char* text) {
       if (*p == '"') quoted = false;
       continue;
     }
-    if (*p == '(') { ++depth; continue; }
+    if (*p == '(') {
+      ++depth;
+      continue;
+    }
     if (depth > 0) {
       if (*p == ')') --depth;
       continue;
     }
-    if (*p == '"') { quoted = true; continue; }
+    if (*p == '"') {
+      quoted = true;
+      continue;
+    }
     out += *p;
   }
   return out;
@@ -79,7 +85,10 @@ char BareAddress(const char* address, char* buffer, size_t size) {
   }
   int depth = 0;
   for (const char* p = address; *p; ++p) {
-    if (*p == '(') { ++depth; continue; }
+    if (*p == '(') {
+      ++depth;
+      continue;
+    }
     if (depth > 0) {
       if (*p == ')') --depth;
       continue;
@@ -120,12 +129,10 @@ char* ShortenAddressList(const char* list, char* buffer, size_t size, const char
 char* MakeUsenetName(char* name) {
   if (!name) return name;
   if (char* colon = std::strchr(name, ':')) std::memmove(name, colon + 1, std::strlen(colon + 1) + 1);
-  while (char* dotted = std::strstr(name, "/."))
-    std::memmove(dotted, dotted + 2, std::strlen(dotted + 2) + 1);
+  while (char* dotted = std::strstr(name, "/.")) std::memmove(dotted, dotted + 2, std::strlen(dotted + 2) + 1);
   if (char* slash = std::strchr(name, '/')) *slash = '.';
   if (std::strncmp(name, "usenet_", 7) == 0) {
-    while (char* prefix = std::strstr(name, "usenet_"))
-      std::memmove(prefix, prefix + 7, std::strlen(prefix + 7) + 1);
+    while (char* prefix = std::strstr(name, "usenet_")) std::memmove(prefix, prefix + 7, std::strlen(prefix + 7) + 1);
   }
   return name;
 }
@@ -190,9 +197,7 @@ std::string BatchMessageText(BatchForm form, std::string_view logHeader, std::st
       std::snprintf(head, sizeof head, "#! rnews %ld\r\n", length);
       out = head;
       break;
-    case BatchForm::Log:
-      rest = std::string(logHeader) + rest;
-      break;
+    case BatchForm::Log: rest = std::string(logHeader) + rest; break;
   }
   const bool bareLineFeeds = form == BatchForm::Rnews;
   out.reserve(out.size() + rest.size() + rest.size() / 16 + 2);
@@ -295,8 +300,10 @@ int SplitActionFile(const char* path, bool split) {
     // Only the beginning of a line chooses the output; a longer line's
     // remaining pieces follow it.
     if (lineStart) {
-      if (std::strncmp(line, ";-; id:\t", 8) == 0) current = keptOut;
-      else if (std::strncmp(line, ";#; id:\t", 8) == 0) current = heldOut;
+      if (std::strncmp(line, ";-; id:\t", 8) == 0)
+        current = keptOut;
+      else if (std::strncmp(line, ";#; id:\t", 8) == 0)
+        current = heldOut;
     }
     lineStart = n > 0 && line[n - 1] == '\n';
     if (std::fwrite(line, 1, n, current) != n) ok = false;
@@ -312,7 +319,9 @@ int SplitActionFile(const char* path, bool split) {
   // Leave everything as it was: the action file untouched, the held-back file
   // cut back to its earlier length (gone when it was new).
   std::remove(kept.c_str());
-  if (heldBefore == 0) std::remove(heldBack.c_str());
-  else if (heldBefore > 0) std::filesystem::resize_file(heldBack, std::uintmax_t(heldBefore), error);
+  if (heldBefore == 0)
+    std::remove(heldBack.c_str());
+  else if (heldBefore > 0)
+    std::filesystem::resize_file(heldBack, std::uintmax_t(heldBefore), error);
   return 0;
 }

@@ -86,11 +86,11 @@ bool Contains(const char* text, const char* needle) {
 // What one pass over a summary candidate finds; every candidate line is
 // tested against all the rules, so they share the walk.
 struct LineTraits {
-  size_t withLineEnd = 0;     // characters other than CR
+  size_t withLineEnd = 0;  // characters other than CR
   bool blank = false;
-  bool punctuation = false;   // ",", ";" or ":"
-  bool attribution = false;   // "wrote:", "writes:", "^^^^", "said:" or "say:"
-  bool monthWord = false;     // one of " Jan " to " Dec ": an attribution with a date
+  bool punctuation = false;  // ",", ";" or ":"
+  bool attribution = false;  // "wrote:", "writes:", "^^^^", "said:" or "say:"
+  bool monthWord = false;    // one of " Jan " to " Dec ": an attribution with a date
 };
 
 LineTraits TraitsOf(const char* line) {
@@ -98,8 +98,7 @@ LineTraits TraitsOf(const char* line) {
   LineTraits t;
   for (const char* p = line; *p; ++p) {
     switch (*p) {
-      case '\r':
-        continue;
+      case '\r': continue;
       case ' ':
         t.blank = true;
         if (!t.monthWord && p[1] && p[2] && p[3] && p[4] == ' ')
@@ -108,9 +107,7 @@ LineTraits TraitsOf(const char* line) {
         break;
       case ',':
       case ';':
-      case ':':
-        t.punctuation = true;
-        break;
+      case ':': t.punctuation = true; break;
       case 'w':
         if (StartsWith(p, "wrote:") || StartsWith(p, "writes:")) t.attribution = true;
         break;
@@ -120,8 +117,7 @@ LineTraits TraitsOf(const char* line) {
       case 's':
         if (StartsWith(p, "said:") || StartsWith(p, "say:")) t.attribution = true;
         break;
-      default:
-        break;
+      default: break;
     }
     ++t.withLineEnd;
   }
@@ -149,8 +145,7 @@ bool RejectedAsSummary(const char* line, size_t length, const FolderKind& kind) 
       Contains(line, " replies"))
     return true;
   if (exactly("Only the header of this message was collected") ||
-      exactly("Only the header of this message was collected.") ||
-      exactly("[Mark the message for collection]"))
+      exactly("Only the header of this message was collected.") || exactly("[Mark the message for collection]"))
     return true;
   const LineTraits t = TraitsOf(line);
   for (const char* p : {"Dear ", "Hello ", "Hi ", "Yo "})
@@ -161,6 +156,59 @@ bool RejectedAsSummary(const char* line, size_t length, const FolderKind& kind) 
     if (StartsWithNoCase(line, "In newsgroup ") || StartsWithNoCase(line, "In message ")) return true;
   }
   return t.monthWord;
+}
+
+// The one-line fields of a header: the first of each kind counts.
+void TakeHeaderField(const char* line, size_t lineLength, MessageFields& f) {
+  if (StartsWithNoCase(line, "From:")) {
+    FillOnce(f.sender, sizeof f.sender, line, lineLength, 5);
+  } else if (StartsWithNoCase(line, "Fm:")) {
+    FillOnce(f.sender, sizeof f.sender, line, lineLength, 3);
+  } else if (StartsWithNoCase(line, "To:")) {
+    FillOnce(f.recipients, sizeof f.recipients, line, lineLength, 3);
+  } else if (StartsWithNoCase(line, "Subject:")) {
+    FillOnce(f.subject, sizeof f.subject, line, lineLength, 8);
+  } else if (StartsWithNoCase(line, "Subj:")) {
+    FillOnce(f.subject, sizeof f.subject, line, lineLength, 5);
+  } else if (StartsWithNoCase(line, "Message-Id:")) {
+    if (!f.messageId[0]) {
+      CopyValue(f.messageId, sizeof f.messageId, ValueOf(line, 11));
+      if (std::strcmp(f.messageId, "<>") == 0) f.messageId[0] = 0;
+    }
+  } else if (StartsWithNoCase(line, "Date:")) {
+    FillOnce(f.date, sizeof f.date, line, lineLength, 5);
+  }
+}
+
+// The summary without a "TITLE: " or "Subject: " label; a header-only notice
+// gives way to the subject.
+void FinishSummary(MessageFields& f) {
+  if (StartsWithNoCase(f.summary, "TITLE: "))
+    std::memmove(f.summary, f.summary + 7, std::strlen(f.summary + 7) + 1);
+  else if (StartsWithNoCase(f.summary, "Subject: "))
+    std::memmove(f.summary, f.summary + 9, std::strlen(f.summary + 9) + 1);
+  if (StartsWith(f.summary, "*** Header Only ***")) std::memcpy(f.summary, f.subject, sizeof f.summary);
+  TrimLineEnd(f.summary);
+}
+
+// The reader's quoted-printable line joined with the lines its soft line
+// breaks continue into, decoded into decoded (kHeaderBufferSize + 1 bytes).
+char* JoinQuotedPrintable(LogReader& r, char* decoded, MessageFields& f) {
+  size_t have = r.lineLength;
+  std::memcpy(decoded, r.line, have + 1);
+  char* line = decoded;
+  while (have >= 2 && TextLength(line) && line[TextLength(line) - 1] == '=' && r.remaining > 0) {
+    long n = readmsgline(r);
+    if (n <= 0) break;
+    r.remaining -= n;
+    if (IsHeaderOnlyLine(r.line)) f.headerOnlyMarker = true;
+    size_t add = r.lineLength;
+    if (have + add > kHeaderBufferSize) break;  // the rest is dropped, never overrun
+    std::memcpy(line + have, r.line, add + 1);
+    have += add;
+  }
+  qpdecode(line);
+  return line;
 }
 
 constexpr const char kDefaultContentType[] = "text/plain; charset=us-ascii";
@@ -184,8 +232,8 @@ FolderKind FolderKindFromName(const char* name) {
 
 bool IsHeaderLine(const char* line) {
   if (StartsWithNoCase(line, "From ") && std::strchr(line, '@')) return true;
-  static const char* const kKeywords[] = {"Mime-Version:", "Return-Path:", "Newsgroups:", "Received:", "Article:",
-                                          "Subject:",      "From:",        "Date:",       "Path:"};
+  static const char* const kKeywords[] = {
+      "Mime-Version:", "Return-Path:", "Newsgroups:", "Received:", "Article:", "Subject:", "From:", "Date:", "Path:"};
   for (const char* k : kKeywords)
     if (StartsWithNoCase(line, k)) return Contains(line, ": ") || Contains(line, ":\t");
   return false;
@@ -301,23 +349,8 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
         } else if (StartsWithNoCase(line, "Content-Transfer-Encoding:")) {
           CopyValue(encoding, sizeof encoding, ValueOf(line, 26));
           if (stristr(encoding, "quoted-printable")) quotedPrintable = true;
-        } else if (StartsWithNoCase(line, "From:")) {
-          FillOnce(f.sender, sizeof f.sender, line, lineLength, 5);
-        } else if (StartsWithNoCase(line, "Fm:")) {
-          FillOnce(f.sender, sizeof f.sender, line, lineLength, 3);
-        } else if (StartsWithNoCase(line, "To:")) {
-          FillOnce(f.recipients, sizeof f.recipients, line, lineLength, 3);
-        } else if (StartsWithNoCase(line, "Subject:")) {
-          FillOnce(f.subject, sizeof f.subject, line, lineLength, 8);
-        } else if (StartsWithNoCase(line, "Subj:")) {
-          FillOnce(f.subject, sizeof f.subject, line, lineLength, 5);
-        } else if (StartsWithNoCase(line, "Message-Id:")) {
-          if (!f.messageId[0]) {
-            CopyValue(f.messageId, sizeof f.messageId, ValueOf(line, 11));
-            if (std::strcmp(f.messageId, "<>") == 0) f.messageId[0] = 0;
-          }
-        } else if (StartsWithNoCase(line, "Date:")) {
-          FillOnce(f.date, sizeof f.date, line, lineLength, 5);
+        } else {
+          TakeHeaderField(line, lineLength, f);
         }
         continue;
       }
@@ -325,20 +358,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
 
     // Text mode.
     if (quotedPrintable) {
-      size_t have = r.lineLength;
-      std::memcpy(decoded, line, have + 1);
-      line = decoded;
-      while (have >= 2 && TextLength(line) && line[TextLength(line) - 1] == '=' && r.remaining > 0) {
-        long n = readmsgline(r);
-        if (n <= 0) break;
-        r.remaining -= n;
-        if (IsHeaderOnlyLine(r.line)) f.headerOnlyMarker = true;
-        size_t add = r.lineLength;
-        if (have + add > kHeaderBufferSize) break;  // the rest is dropped, never overrun
-        std::memcpy(line + have, r.line, add + 1);
-        have += add;
-      }
-      qpdecode(line);
+      line = JoinQuotedPrintable(r, decoded, f);
       lineLength = Length(line);
     }
     if (haveSummary) continue;
@@ -356,10 +376,6 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
     }
   }
 
-  if (StartsWithNoCase(f.summary, "TITLE: ")) std::memmove(f.summary, f.summary + 7, std::strlen(f.summary + 7) + 1);
-  else if (StartsWithNoCase(f.summary, "Subject: "))
-    std::memmove(f.summary, f.summary + 9, std::strlen(f.summary + 9) + 1);
-  if (StartsWith(f.summary, "*** Header Only ***")) std::memcpy(f.summary, f.subject, sizeof f.summary);
-  TrimLineEnd(f.summary);
+  FinishSummary(f);
   return 1;
 }

@@ -321,8 +321,7 @@ int MsgIdListSave(MessageIdList& list, FILE* stream) {
   if (!stream) return 0;
   // A list that was only added to (the index rebuild) is written straight
   // from its additions; one that was read or searched goes through the arrays.
-  const bool onlyAdded =
-      (!list.msgid || list.msgid->Count() == 0) && (!list.subject || list.subject->Count() == 0);
+  const bool onlyAdded = (!list.msgid || list.msgid->Count() == 0) && (!list.subject || list.subject->Count() == 0);
   if (!onlyAdded) SettleBoth(list);
   EntryWriter out(stream);
   bool ok = true;

@@ -65,12 +65,12 @@ int MarkAllRead(VirtualArray* logCva, const MarkAllReadRequest& request);
 long ThreadRoot(VirtualArray& logCva, long number);
 
 struct OwnMessageQuery {
-  bool found = false;             // the message could be read
-  bool dravenet = false;          // a Dravenet folder
-  const char* author = "";        // the author of the message's header line
-  const char* from = "";          // its "From" header field
+  bool found = false;                // the message could be read
+  bool dravenet = false;             // a Dravenet folder
+  const char* author = "";           // the author of the message's header line
+  const char* from = "";             // its "From" header field
   const char* serviceUserName = "";  // Dravenet: the user name of the service's settings
-  const char* ownAddress = "";    // the user's own address (MakeOwnAddress)
+  const char* ownAddress = "";       // the user's own address (MakeOwnAddress)
 };
 
 // 1 when the user wrote the message, else 0.

@@ -557,7 +557,7 @@ int RebuildMessageBase(bool ask) {
   rdconf(0);
   if (g_app.userName[0] && CheckUserFile(g_app.userName)) rduconf();
   ReleaseMessageBase();
-  if (g_messageBaseHooks.refreshFolders) g_messageBaseHooks.refreshFolders();
+  g_messageBaseHooks.refreshFolders();
   EndWait();
   reopen();
   return result;

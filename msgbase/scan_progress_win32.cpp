@@ -18,7 +18,7 @@ void OnCancel(HWND dialog) {
   if (g_app.cancelTask) return;
   char caption[64];
   lstrcpynA(caption, "%PROGRAM%", sizeof caption);
-  ExpandTextMacros(caption);
+  ExpandTextMacros(caption, sizeof caption);
   if (g_ui.messageBox(dialog, "Abort ?", caption, MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION) != IDYES) return;
   g_app.cancelTask = true;
   SetDlgItemTextA(dialog, IDC_SCAN_STATUS, "Aborting operation.  Please wait...");

@@ -24,9 +24,7 @@ void SetSlot(int slot, const char* rest) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-void AddMenuEnd() {
-  std::memset(&g_hconf.menu[g_hconf.commandCount], 0, sizeof(ScriptMenuEntry));
-}
+void AddMenuEnd() { std::memset(&g_hconf.menu[g_hconf.commandCount], 0, sizeof(ScriptMenuEntry)); }
 }  // namespace
 
 bool AllocServiceConfig() {
@@ -67,7 +65,7 @@ void hconfpath(char* text) {
       *out++ = *p++;
       continue;
     }
-    if (!p[1]) break;   // a lone backslash at the end
+    if (!p[1]) break;  // a lone backslash at the end
     if (p[1] == 'n') {
       *out++ = '\n';
       p += 2;
@@ -105,10 +103,14 @@ void ParseScriptCommand(const char* line, int force) {
     default: break;
   }
   int capital;
-  if (IsUpper1252(type)) capital = 1;
-  else if (type == 'x' && (g_hconfContext.administratorMode || force)) capital = 0;
-  else if (type == 'm' && (g_hconfContext.moderatedFolder || force)) capital = 0;
-  else return;
+  if (IsUpper1252(type))
+    capital = 1;
+  else if (type == 'x' && (g_hconfContext.administratorMode || force))
+    capital = 0;
+  else if (type == 'm' && (g_hconfContext.moderatedFolder || force))
+    capital = 0;
+  else
+    return;
 
   if (g_hconf.forumFirstKind && stristr(line, "(Ascii)")) return;
   if (g_hconf.forumOtherKind && stristr(line, "(Voze)")) return;

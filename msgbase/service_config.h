@@ -8,23 +8,23 @@
 
 enum : int {
   HCONF_SLOTS = 14,
-  HCONF_SLOT_SIZE = 4097,       // a text of at most 4096 characters
+  HCONF_SLOT_SIZE = 4097,  // a text of at most 4096 characters
   HCONF_LINE_LIMIT = 4096,
   MAX_SCRIPT_COMMANDS = 200,
-  SCRIPT_MENU_NAME_SIZE = 60,   // at most 59 characters
-  SCRIPT_KEYWORD_SIZE = 12,     // at most 11 characters
-  BLINE_TEXT_SIZE = 20,         // at most 19 characters
+  SCRIPT_MENU_NAME_SIZE = 60,  // at most 59 characters
+  SCRIPT_KEYWORD_SIZE = 12,    // at most 11 characters
+  BLINE_TEXT_SIZE = 20,        // at most 19 characters
 };
 
 // Slots of the setting lines.
 enum : int { HCONF_R = 5, HCONF_Q = 9, HCONF_N = 10, HCONF_I = 11, HCONF_H = 12, HCONF_Z = 13 };
 
 struct ScriptCommand {
-  char menuName[SCRIPT_MENU_NAME_SIZE];   // "\t" made a tab: menu text, tab, accelerator text
+  char menuName[SCRIPT_MENU_NAME_SIZE];  // "\t" made a tab: menu text, tab, accelerator text
   int32_t number;
-  int32_t capital;                        // 1 for upper-case lines, 0 for "x" and "m" lines
+  int32_t capital;  // 1 for upper-case lines, 0 for "x" and "m" lines
   char keyword[SCRIPT_KEYWORD_SIZE];
-  char* text;                             // heap string owned by the table
+  char* text;  // heap string owned by the table
 };
 
 // One menu line per script command: keyword and command id (entry + 1).
@@ -37,14 +37,14 @@ static_assert(sizeof(ScriptMenuEntry) == 68);
 #pragma pack(pop)
 
 struct ServiceConfig {
-  char (*slots)[HCONF_SLOT_SIZE] = nullptr;   // HCONF_SLOTS slots, allocated once
+  char (*slots)[HCONF_SLOT_SIZE] = nullptr;  // HCONF_SLOTS slots, allocated once
   char bLineChar = 0;
   char bLineText[BLINE_TEXT_SIZE] = "";
   bool qLine = false;
   ScriptCommand commands[MAX_SCRIPT_COMMANDS] = {};
   int commandCount = 0;
-  ScriptMenuEntry menu[MAX_SCRIPT_COMMANDS + 1] = {};   // ended by an empty entry with id 0
-  bool forumFirstKind = false;   // the forum's name list says "Voze forum"
+  ScriptMenuEntry menu[MAX_SCRIPT_COMMANDS + 1] = {};  // ended by an empty entry with id 0
+  bool forumFirstKind = false;                         // the forum's name list says "Voze forum"
   bool forumOtherKind = false;
   int intVariant = 0;
   // Cache key of the last read.
@@ -53,7 +53,7 @@ struct ServiceConfig {
   bool cachedAdmin = false;
   bool cacheValid = false;
   bool warned = false;
-  bool lastReadKept = false;   // a copy of the last read may stand in for reading unchanged files again
+  bool lastReadKept = false;  // a copy of the last read may stand in for reading unchanged files again
   char loadedService[16] = "";
 };
 extern ServiceConfig g_hconf;
@@ -61,8 +61,8 @@ extern ServiceConfig g_hconf;
 // What the line rules ask of the program while a file is read.
 struct ServiceConfigContext {
   bool administratorMode;
-  bool moderatedFolder;   // the open folder has folder flag 8
-  bool delnewsFolder;     // the open folder belongs to delnews
+  bool moderatedFolder;  // the open folder has folder flag 8
+  bool delnewsFolder;    // the open folder belongs to delnews
   void (*status)(const char* text);
 };
 extern ServiceConfigContext g_hconfContext;
@@ -87,5 +87,9 @@ void ReadForumKind(FILE* nameList);
 // Win32 builds only.
 int rdhconf(const char* service, int force);
 int LoadFolderConf(const char* service);
-// Rebuilds the main menu after a read; the shell sets it.
-extern void (*g_rebuildMainMenu)();
+// Rebuilds the main menu after a read; the shell sets it, by default nothing
+// happens.
+struct ServiceConfigHooks {
+  void (*rebuildMainMenu)();
+};
+extern ServiceConfigHooks g_serviceConfigHooks;

@@ -17,14 +17,16 @@
 #include "msgbase/conf_list.h"
 #include "msgbase/service_config.h"
 
-void (*g_rebuildMainMenu)() = nullptr;
+namespace {
+void NoMenu() {}
+}  // namespace
+
+ServiceConfigHooks g_serviceConfigHooks = {NoMenu};
 
 namespace {
 enum : uint32_t { FOLDER_MODERATED = 0x0008 };
 
-void RebuildMenu() {
-  if (g_rebuildMainMenu) g_rebuildMainMenu();
-}
+void RebuildMenu() { g_serviceConfigHooks.rebuildMainMenu(); }
 
 const ConfRec* OpenFolder() {
   return CurrentFolder.Bound() ? static_cast<const ConfRec*>(CurrentFolder.element) : nullptr;
@@ -34,7 +36,7 @@ const ConfRec* OpenFolder() {
 // without the service prefix, cut to 8 characters.
 void ForumStem(char* out) {
   out[0] = 0;
-  const char* name = g_openFolderName ? g_openFolderName() : nullptr;
+  const char* name = OpenFolderNameOrNull();
   if (!name) return;
   const char* colon = std::strchr(name, ':');
   const char* start = colon ? colon + 1 : name;
@@ -46,7 +48,7 @@ void ForumStem(char* out) {
 
 void SetContextFromProgram() {
   const ConfRec* folder = OpenFolder();
-  const char* name = g_openFolderName ? g_openFolderName() : nullptr;
+  const char* name = OpenFolderNameOrNull();
   g_hconfContext.administratorMode = g_userRights.administratorMode;
   g_hconfContext.moderatedFolder = folder && (folder->flags & FOLDER_MODERATED);
   g_hconfContext.delnewsFolder = name && sameservice(name, "delnews");
@@ -78,8 +80,8 @@ struct CarriedState {
     g_hconf.forumOtherKind = forumOtherKind;
   }
   bool operator==(const CarriedState& o) const {
-    return bLineChar == o.bLineChar && std::memcmp(bLineText, o.bLineText, sizeof bLineText) == 0 &&
-           qLine == o.qLine && forumFirstKind == o.forumFirstKind && forumOtherKind == o.forumOtherKind;
+    return bLineChar == o.bLineChar && std::memcmp(bLineText, o.bLineText, sizeof bLineText) == 0 && qLine == o.qLine &&
+           forumFirstKind == o.forumFirstKind && forumOtherKind == o.forumOtherKind;
   }
 };
 
@@ -88,7 +90,7 @@ struct CarriedState {
 struct ReadInputs {
   enum { kNames, kSpecial, kFirst, kSecond, kFiles };
   std::string service;
-  std::string paths[kFiles];   // empty: not looked at
+  std::string paths[kFiles];  // empty: not looked at
   FileStamp stamps[kFiles];
   int force = 0;
   bool administratorMode = false, moderatedFolder = false, delnewsFolder = false;
@@ -113,7 +115,7 @@ struct ReadResult {
   ReadInputs inputs;
   int result = 0;
   std::string slots[HCONF_SLOTS];
-  ScriptCommand commands[MAX_SCRIPT_COMMANDS] = {};   // texts are in `texts`
+  ScriptCommand commands[MAX_SCRIPT_COMMANDS] = {};  // texts are in `texts`
   std::string texts[MAX_SCRIPT_COMMANDS];
   int commandCount = 0;
   ScriptMenuEntry menu[MAX_SCRIPT_COMMANDS + 1] = {};
@@ -121,7 +123,7 @@ struct ReadResult {
   CarriedState after;
 };
 ReadResult s_lastRead;
-int s_statusNotices = 0;   // notices given while the files were parsed
+int s_statusNotices = 0;  // notices given while the files were parsed
 
 void CountedStatus(const char* text) {
   ++s_statusNotices;
@@ -185,7 +187,7 @@ void ShowCantOpen(const char* path) {
   char text[MAX_PATH + 160];
   std::snprintf(text, sizeof text, "Can't open '%s'\n\nPlease check that you have correctly installed %%PROGRAM%%",
                 path);
-  ExpandTextMacros(text);
+  ExpandTextMacros(text, sizeof text);
   msgnote(text);
 }
 // Reads the files the inputs name, as they are now; 1 when the service's own
@@ -193,7 +195,7 @@ void ShowCantOpen(const char* path) {
 int ReadServiceFiles(const ReadInputs& inputs, int force) {
   s_statusNotices = 0;
   g_hconfContext.status = CountedStatus;
-  bool asStamped = true;   // every file opened that was there, and only those
+  bool asStamped = true;  // every file opened that was there, and only those
   if (!inputs.paths[ReadInputs::kNames].empty()) {
     if (FILE* names = fopen_r(inputs.paths[ReadInputs::kNames].c_str(), FO_QUIET)) {
       ReadForumKind(names);
@@ -233,8 +235,10 @@ int ReadServiceFiles(const ReadInputs& inputs, int force) {
     result = 1;
   }
   g_hconfContext.status = setstatus;
-  if (asStamped && AllSettled(inputs)) KeepRead(inputs, result);
-  else s_lastRead.valid = false;
+  if (asStamped && AllSettled(inputs))
+    KeepRead(inputs, result);
+  else
+    s_lastRead.valid = false;
   g_hconf.lastReadKept = s_lastRead.valid;
   return result;
 }
@@ -244,7 +248,7 @@ int ReadServiceFiles(const ReadInputs& inputs, int force) {
 // (each costs more than the rest of such a load); a network path always
 // takes them, as their failure is reported.
 void ChangeToDataDirectory(const char* service, bool restored) {
-  static std::string s_leftFor, s_leftIn;   // data directory and service; where the load left the process
+  static std::string s_leftFor, s_leftIn;  // data directory and service; where the load left the process
   const std::string key = std::string(g_app.dataDir) + '|' + service;
   char now[MAX_PATH];
   DWORD length = GetCurrentDirectoryA(sizeof now, now);
@@ -338,7 +342,7 @@ int rdhconf(const char* service, int force) {
   if (!result) {
     if (!g_hconf.warned) ShowCantOpen(first);
     g_hconf.warned = true;
-    g_hconf.cacheValid = false;   // a later try may find the file installed
+    g_hconf.cacheValid = false;  // a later try may find the file installed
     EndWait();
     return 0;
   }
@@ -352,7 +356,7 @@ int rdhconf(const char* service, int force) {
 
 int LoadFolderConf(const char* service) {
   if (service) return rdhconf(service, 0);
-  const char* name = g_openFolderName ? g_openFolderName() : nullptr;
+  const char* name = OpenFolderNameOrNull();
   if (!name) return rdhconf("", 0);
   char key[SERVICE_KEY_MAX + 1] = "";
   getservice(key, name);

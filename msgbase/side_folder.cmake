@@ -1,11 +1,7 @@
 # --- Side folder reader: another folder's index and thread file -------------
 # Win32 only: it opens the folder's files through the file layer.
-if(NOT PELMORA_NATIVE)
-  add_library(msgbase_side_folder STATIC side_folder.cpp)
-  target_link_libraries(msgbase_side_folder PUBLIC msgbase_conf msgbase_topic_index msgbase_portable)
-
-  pelmora_test(msgbase_side_folder_tests
-    SOURCES tests/side_folder_test.cpp
-    LIBS msgbase_side_folder msgbase_topic_open)
-endif()
+pelmora_part(
+  WIN32 msgbase_side_folder WIN32_SOURCES side_folder.cpp
+  WIN32_LIBS msgbase_conf msgbase_topic_index msgbase_portable
+  WIN32_TESTS tests/side_folder_test.cpp WIN32_TEST_LIBS msgbase_topic_open)
 # --- end of the side folder reader ------------------------------------------

@@ -11,6 +11,7 @@
 #include "core/folder_lookup.h"
 #include "core/folder_names.h"
 #include "core/paths.h"
+#include "core/text1252.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/records.h"
 #include "msgbase/topic_index.h"
@@ -23,8 +24,8 @@ FILE* OpenIndex(const char* path) { return fileopen(path, _O_RDONLY | _O_BINARY,
 // Opened for a moment at a time and sharing everything, deletion too, so a
 // writer of the folder is never refused.
 HANDLE OpenThreadFile(const char* path) {
-  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 LogSource HandleSource(HANDLE handle) {
@@ -62,8 +63,13 @@ CFolder::~CFolder() { Close(); }
 bool CFolder::StampOf(void* handle, FileStamp* stamp) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(static_cast<HANDLE>(handle), &info)) return false;
-  *stamp = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, info.nFileSizeHigh,
-            info.nFileSizeLow,         info.ftLastWriteTime.dwLowDateTime, info.ftLastWriteTime.dwHighDateTime};
+  *stamp = {info.dwVolumeSerialNumber,
+            info.nFileIndexHigh,
+            info.nFileIndexLow,
+            info.nFileSizeHigh,
+            info.nFileSizeLow,
+            info.ftLastWriteTime.dwLowDateTime,
+            info.ftLastWriteTime.dwHighDateTime};
   return true;
 }
 
@@ -138,7 +144,9 @@ int CFolder::FindSlot(long number) {
 
 bool CFolder::HasMessage(long number) { return FindSlot(number) >= 0; }
 
-int CFolder::GetSummary(long number, char* author, char* subject) {
+int CFolder::GetSummary(long number, char* author, size_t authorSize, char* subject, size_t subjectSize) {
+  if (!authorSize) author = nullptr;
+  if (!subjectSize) subject = nullptr;
   if (author) author[0] = '\0';
   if (subject) subject[0] = '\0';
   if (!m_hasThread) return 0;
@@ -159,7 +167,7 @@ int CFolder::GetSummary(long number, char* author, char* subject) {
   if (!read) return 1;
   char authorText[kAuthorSize], subjectText[kSubjectSize];
   ThreadRecordText(record, authorText, subjectText);
-  if (author) lstrcpynA(author, authorText, kAuthorSize);
-  if (subject) lstrcpynA(subject, subjectText, kSubjectSize);
+  if (author) CopyBounded(author, authorSize, authorText, std::strlen(authorText));
+  if (subject) CopyBounded(subject, subjectSize, subjectText, std::strlen(subjectText));
   return 1;
 }

@@ -6,6 +6,7 @@
 // open (which replaces the thread file and message-id list) is never blocked;
 // the object keeps seeing the folder as it was when opened.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "core/virtual_array.h"
@@ -28,12 +29,12 @@ class CFolder {
   int Open(const char* name);
   // Closes the files and empties the arrays; the object can be opened again.
   void Close();
-  // 1 when the number is in the folder's index: author (kAuthorSize bytes)
-  // and subject (kSubjectSize bytes) are filled, both empty when its thread
-  // record cannot be read or the thread file is no longer the one seen at
-  // open. 0 when the folder had no thread file at open or the number is
-  // absent. Either buffer may be null.
-  int GetSummary(long number, char* author, char* subject);
+  // 1 when the number is in the folder's index: author and subject are
+  // filled (cut to their sizes; kAuthorSize and kSubjectSize hold them
+  // whole), both empty when its thread record cannot be read or the thread
+  // file is no longer the one seen at open. 0 when the folder had no thread
+  // file at open or the number is absent. Either buffer may be null.
+  int GetSummary(long number, char* author, size_t authorSize, char* subject, size_t subjectSize);
   bool HasMessage(long number);
 
   const char* Name() const { return m_name; }
@@ -53,7 +54,7 @@ class CFolder {
   char m_threadPath[260];
   bool m_hasThread = false;  // the folder had a thread file at open
   FileStamp m_threadStamp = {};
-  VirtualArray m_index;     // IndexRec, log order
-  VirtualArray m_comment;   // MsgIndexRec, by number, slot for slot with m_index
-  uint16_t m_flags = 0;     // low half of the folder's flags at open
+  VirtualArray m_index;    // IndexRec, log order
+  VirtualArray m_comment;  // MsgIndexRec, by number, slot for slot with m_index
+  uint16_t m_flags = 0;    // low half of the folder's flags at open
 };

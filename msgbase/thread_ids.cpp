@@ -34,8 +34,10 @@ int ThreadIdSet(int32_t id, int add) {
     return 1;
   }
   if (present) return 1;
-  if (inside) ThreadIds.InsertAt(at, &id);
-  else ThreadIds.InsertSorted(&id);
+  if (inside)
+    ThreadIds.InsertAt(at, &id);
+  else
+    ThreadIds.InsertSorted(&id);
   return 1;
 }
 

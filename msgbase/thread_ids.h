@@ -7,7 +7,7 @@
 
 #include "core/virtual_array.h"
 
-extern VirtualArray ThreadIds;   // "threadid": signed 32-bit ids, smaller first
+extern VirtualArray ThreadIds;  // "threadid": signed 32-bit ids, smaller first
 
 int CompareThreadIds(const void* a, const void* b);
 int ThreadIdSet(int32_t id, int add);

@@ -32,7 +32,7 @@ int LoadThreadIds(const char* fileName) {
 int SaveThreadIds() {
   if (!s_fileName[0]) return 0;
   char temp[MAX_PATH];
-  TempPathBeside(s_fileName, temp);
+  TempPathBeside(s_fileName, temp, sizeof temp);
   FILE* file = CreateTempBeside(temp);
   bool ok = file && WriteThreadIdLines(file, ThreadIds, PumpMessages);
   if (file) ok = CloseTemp(file) && ok;

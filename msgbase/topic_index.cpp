@@ -113,8 +113,7 @@ bool ReadRecords(Input& in, VirtualArray& array, uint32_t n, size_t storedSize, 
   // An array kept in order by its compare function must know whether the
   // file gave it that order.
   if (array.Compare())
-    for (int i = 1; i < done && array.CheckOrderAt(i); i += 2) {
-    }
+    for (int i = 1; i < done && array.CheckOrderAt(i); i += 2) {}
   return true;
 }
 
@@ -256,8 +255,8 @@ bool ReadSynopsis(Input& in, VirtualArray& synopsis, int indexCount) {
   return ReadRecords(in, synopsis, n, sizeof(SynNode), [&](const unsigned char* stored, unsigned char* element, int) {
     SynNode node;
     std::memcpy(&node, stored, sizeof node);
-    if (!isNode(node.lastInSubtree) || !isNode(node.parent) || !isNode(node.nextRoot) ||
-        !isNode(node.previousRoot) || node.indexSlot < -1 || node.indexSlot >= indexCount)
+    if (!isNode(node.lastInSubtree) || !isNode(node.parent) || !isNode(node.nextRoot) || !isNode(node.previousRoot) ||
+        node.indexSlot < -1 || node.indexSlot >= indexCount)
       return false;
     std::memcpy(element, &node, sizeof node);
     return true;
@@ -278,17 +277,16 @@ int ReadBody(Input& in, const TopicIndexArrays& arrays, uint16_t version, const 
         std::memcpy(&r, stored, sizeof r);
         return checks.Fits(r);
       };
-      bool ok = index.ElementSize() == sizeof(IndexRec)
-                    ? ReadRecordsInPlace(in, index, n,
-                                         [&](const unsigned char* data, int count, int) {
-                                           return checks.AllFit(data, count);
-                                         })
-                    : ReadRecords(in, index, n, sizeof(IndexRec),
-                                  [&](const unsigned char* stored, unsigned char* element, int) {
-                                    if (!fits(stored)) return false;
-                                    std::memcpy(element, stored, sizeof(IndexRec));
-                                    return true;
-                                  });
+      bool ok =
+          index.ElementSize() == sizeof(IndexRec)
+              ? ReadRecordsInPlace(
+                    in, index, n, [&](const unsigned char* data, int count, int) { return checks.AllFit(data, count); })
+              : ReadRecords(in, index, n, sizeof(IndexRec),
+                            [&](const unsigned char* stored, unsigned char* element, int) {
+                              if (!fits(stored)) return false;
+                              std::memcpy(element, stored, sizeof(IndexRec));
+                              return true;
+                            });
       if (!ok) return kIndexNeedsRebuild;
       hasSynopsis = true;
       break;
@@ -321,8 +319,7 @@ int ReadBody(Input& in, const TopicIndexArrays& arrays, uint16_t version, const 
       if (!ok || !in.U32(&skipped)) return kIndexNeedsRebuild;
       break;
     }
-    default:
-      return kIndexNeedsRebuild;  // unknown version: nothing of it can be trusted
+    default: return kIndexNeedsRebuild;  // unknown version: nothing of it can be trusted
   }
   if (!ReadLogCva(in, *arrays.logCva, n, arrays.logCvaByNumber)) return kIndexNeedsRebuild;
   if (arrays.synopsis && (!hasSynopsis || !ReadSynopsis(in, *arrays.synopsis, static_cast<int>(n))))

@@ -47,7 +47,7 @@ const unsigned char* SkipOrdinaryBytesByWord(const unsigned char* p, const unsig
     if ((w - kOnes * ('\r' + 1)) & ~w & kHigh) break;  // some byte is CR or below
     p += sizeof w;
   }
-  while (p < end && *p > '\r') ++p;
+  while (p<end&& * p> '\r') ++p;
   return p;
 }
 
@@ -67,7 +67,7 @@ const unsigned char* FindLineBreakByWord(const unsigned char* p, const unsigned 
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
 #define PELMORA_VECTOR_SCAN 1
 __attribute__((target("sse2"))) const unsigned char* SkipOrdinaryBytesByVector(const unsigned char* p,
-                                                                                const unsigned char* end) {
+                                                                               const unsigned char* end) {
   const __m128i cr = _mm_set1_epi8('\r');
   while (end - p >= 16) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -75,7 +75,7 @@ __attribute__((target("sse2"))) const unsigned char* SkipOrdinaryBytesByVector(c
     if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
     p += 16;
   }
-  while (p < end && *p > '\r') ++p;
+  while (p<end&& * p> '\r') ++p;
   return p;
 }
 
@@ -94,9 +94,8 @@ inline unsigned BitRange(unsigned from, unsigned to) { return ((1u << to) - 1) &
 // returns where the passing stopped (before the first line it may not pass,
 // or within the last 15 bytes, which the caller finishes).
 __attribute__((target("sse2"))) const unsigned char* PassLinesByVector(const unsigned char* line,
-                                                                        const unsigned char* end,
-                                                                        const char* wanted, long* remaining,
-                                                                        long* passed) {
+                                                                       const unsigned char* end, const char* wanted,
+                                                                       long* remaining, long* passed) {
   const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
   long crsBefore = 0;  // CRs of the current line in the vectors already passed
   for (const unsigned char* q = line; end - q >= 16; q += 16) {
@@ -233,8 +232,7 @@ bool AppendToHeader(char* header, size_t& used, const char* line, size_t n) {
   return true;
 }
 
-const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 int MonthFromName(const char* name) {
   for (int i = 0; i < 12; ++i)
@@ -297,8 +295,7 @@ bool ParseSingleLine(const char* rest, MessageHeader& h, long& statedNumber) {
         h.year = year;
         h.hour = hour;
         h.minute = minute;
-        std::snprintf(h.dateText, sizeof h.dateText, "%02d-%s-%04d %d:%02d", day, kMonths[m - 1], year,
-                      hour, minute);
+        std::snprintf(h.dateText, sizeof h.dateText, "%02d-%s-%04d %d:%02d", day, kMonths[m - 1], year, hour, minute);
       }
     }
   }

@@ -11,7 +11,7 @@
 #include "msgbase/records.h"
 
 constexpr size_t kLogBlockSize = 8192;
-constexpr long kMaxLineCount = 4095;       // counted characters per line
+constexpr long kMaxLineCount = 4095;        // counted characters per line
 constexpr size_t kHeaderBufferSize = 8192;  // a whole header block
 constexpr long kMaxMessageNumber = 99999999;
 
@@ -34,12 +34,12 @@ struct LogReaderNotices {
 // The parsed separator and header lines of one message.
 struct MessageHeader {
   long number = 0;
-  long parent = 0;     // message commented on; -1 when the stated parent is 0
-  long size = 0;       // body size in characters, CR not counted
+  long parent = 0;  // message commented on; -1 when the stated parent is 0
+  long size = 0;    // body size in characters, CR not counted
   char folder[101] = "";
   char author[201] = "";
-  char dateText[100] = "";  // as the log gives it (see MessageDateText)
-  bool singleLine = false;  // the ">>>" form
+  char dateText[100] = "";                                 // as the log gives it (see MessageDateText)
+  bool singleLine = false;                                 // the ">>>" form
   int day = 0, month = 0, year = 0, hour = 0, minute = 0;  // single-line form
 };
 
@@ -47,7 +47,7 @@ struct LogReader {
   LogSource source;
   LogReaderNotices notices;
   bool open = false;
-  bool scrambled = false;  // every block is stored nibble-swapped
+  bool scrambled = false;              // every block is stored nibble-swapped
   bool suppressHeaderWarning = false;  // the find scan parses quietly
 
   char block[kLogBlockSize + 1];

@@ -35,7 +35,34 @@
 
 OpenTopicState g_topic;
 LogReader g_logReader;
-TopicOpenHooks g_topicOpenHooks = {};
+namespace {
+void Nothing() {}
+bool No() { return false; }
+int ThreadOrder() { return 4; }
+bool NoFolder(const ConfRec*) { return false; }
+bool NotIgnored(long) { return false; }
+}  // namespace
+
+// Until the browser, the shell and the outbasket install theirs: no browser,
+// thread order, nothing ignored or resigned, nothing to repaint or abandon.
+const TopicOpenHooks kDefaultTopicOpenHooks = {
+    Nothing,      // browse
+    Nothing,      // closeBrowser
+    No,           // browserOpen
+    ThreadOrder,  // messageOrder
+    Nothing,      // nextNewMessage
+    NoFolder,     // resignFilter
+    Nothing,      // repaintList
+    Nothing,      // updateFolderView
+    Nothing,      // updateCommandStates
+    Nothing,      // setMainTitle
+    Nothing,      // repaintStatusBar
+    NotIgnored,   // isIgnored
+    No,           // ghostsChanged
+    Nothing,      // refreshGhosts
+    Nothing,      // abortCommand
+};
+TopicOpenHooks g_topicOpenHooks = kDefaultTopicOpenHooks;
 
 namespace {
 
@@ -47,15 +74,11 @@ VirtualArray s_subjects("subject", sizeof(MsgIdEntry), CompareMsgIdKeys);
 
 ConfRec* Folder() { return CurrentFolder.Bound() ? static_cast<ConfRec*>(CurrentFolder.element) : nullptr; }
 
-bool LongOperation() { return g_messageBaseHooks.longOperation && g_messageBaseHooks.longOperation(); }
-bool BrowserOpen() { return g_topicOpenHooks.browserOpen && g_topicOpenHooks.browserOpen(); }
-void CloseBrowser() {
-  if (g_topicOpenHooks.closeBrowser) g_topicOpenHooks.closeBrowser();
-}
-void Call(void (*hook)()) {
-  if (hook) hook();
-}
-int MessageOrder() { return g_topicOpenHooks.messageOrder ? g_topicOpenHooks.messageOrder() : 4; }
+bool LongOperation() { return g_messageBaseHooks.longOperation(); }
+bool BrowserOpen() { return g_topicOpenHooks.browserOpen(); }
+void CloseBrowser() { g_topicOpenHooks.closeBrowser(); }
+void Call(void (*hook)()) { hook(); }
+int MessageOrder() { return g_topicOpenHooks.messageOrder(); }
 
 const char* OpenFolderName() { return g_topic.log ? g_topic.openName : nullptr; }
 
@@ -85,7 +108,7 @@ void ReloadServiceConfig() {
 }
 
 struct LogCvaIgnored {
-  static bool Test(void*, long number) { return g_topicOpenHooks.isIgnored && g_topicOpenHooks.isIgnored(number); }
+  static bool Test(void*, long number) { return g_topicOpenHooks.isIgnored(number); }
 };
 
 // Rewrites a file through a temporary one beside it; the old file stays
@@ -322,7 +345,7 @@ void ReportMissing(long number) {
     char text[300];
     Copy(text, "%PROGRAM% has detected an index range error in your message database.\n\n"
                "To correct the problem please run Reindex.", sizeof text);
-    ExpandTextMacros(text);
+    ExpandTextMacros(text, sizeof text);
     msgwarn(text);
   }
   WarnBoxF("first %ld last %ld current %ld num %ld\n", g_topic.first, g_topic.last, g_topic.readMark, number);
@@ -466,7 +489,7 @@ int OpenTopicSteps(bool repair) {
   // The line reader has its own block buffer; a second one only copies.
   setvbuf(log, nullptr, _IONBF, 0);
   g_topic.log = log;
-  g_openFolderName = OpenFolderName;
+  g_folderNameHooks.openFolderName = OpenFolderName;
   g_topic.logTime = FileTimeOf(g_topic.logPath);
   g_logTime = g_topic.logTime;  // the poll's change test starts from the open
   DebugLogF("logopen(): _logtime=%d\n", static_cast<int>(g_topic.logTime));
@@ -496,9 +519,9 @@ int OpenTopicSteps(bool repair) {
   if (!LongOperation()) {
     setstatus("");
     ReloadServiceConfig();
-    if (g_topicOpenHooks.ghostsChanged && g_topicOpenHooks.ghostsChanged()) Call(g_topicOpenHooks.refreshGhosts);
+    if (g_topicOpenHooks.ghostsChanged()) Call(g_topicOpenHooks.refreshGhosts);
     Call(g_topicOpenHooks.setMainTitle);
-    if (g_messageBaseHooks.selectFolder) g_messageBaseHooks.selectFolder(g_topic.openName);
+    g_messageBaseHooks.selectFolder(g_topic.openName);
     Call(g_topicOpenHooks.repaintStatusBar);
     Call(g_topicOpenHooks.updateCommandStates);
     rec.flags &= ~CONF_RESIGNED;
@@ -546,7 +569,7 @@ int logopen() {
                     "%%PROGRAM%% has detected a problem with folder '%s'.\n\n"
                     "Do you want %%PROGRAM%% to try to repair the file ?",
                     name);
-      ExpandTextMacros(question);
+      ExpandTextMacros(question, sizeof question);
       // A repair that meets the same problem again is not offered twice.
       if (repair || !askyesno(question)) {
         result = 0;
@@ -657,7 +680,7 @@ void NextWaitingFolder() {
   for (int i = 0; i < Conferences.Count(); ++i) {
     ConfRec* c = static_cast<ConfRec*>(Conferences.At(i));
     if (!c || (c->flags & CONF_RESIGNED) || c->waiting == 0) continue;
-    if (g_topicOpenHooks.resignFilter && g_topicOpenHooks.resignFilter(c)) continue;
+    if (g_topicOpenHooks.resignFilter(c)) continue;
     if (lstrcmpiA(c->name, g_topic.openName) == 0) continue;
     any = true;
     if (!(c->flags & CONF_VISITED)) unvisited = true;

@@ -54,10 +54,12 @@ struct TopicOpenHooks {
   bool (*ghostsChanged)();                       // GhostsChanged (the outbasket)
   void (*refreshGhosts)();                       // RefreshGhosts
   // AbortCommand: abandons the current command through the fatal-error
-  // guard. Unset, the lookup returns as a quiet one would.
+  // guard. By default the lookup returns as a quiet one would.
   void (*abortCommand)();
 };
 extern TopicOpenHooks g_topicOpenHooks;
+// The table installed from the start; tests put it back.
+extern const TopicOpenHooks kDefaultTopicOpenHooks;
 
 // Opens the folder named by g_topic.openName: 1 opened, 0 not.
 int logopen();

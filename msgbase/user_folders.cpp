@@ -318,7 +318,7 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
     if (!RecordOf(user, mine[k], &mineRecs[k])) return {false, false, false};
   std::vector<ConfRec> merged;
   merged.reserve(mine.size() + 16);
-  const bool longOperation = g_messageBaseHooks.longOperation && g_messageBaseHooks.longOperation();
+  const bool longOperation = g_messageBaseHooks.longOperation();
 
   // The neighbours the join test sees: what is merged so far, then the
   // user's entries still to come.
@@ -383,7 +383,7 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
     } else {
       add = belongs || hasJoinedNeighbour(c.name);
     }
-    if (g_messageBaseHooks.isModeratedTopic && g_messageBaseHooks.isModeratedTopic(c.name)) {
+    if (g_messageBaseHooks.isModeratedTopic(c.name)) {
       add = true;
       skip = false;
     }

@@ -82,5 +82,6 @@ extern long long g_userMergeConfnewTime;
 int rduconf();
 int wtuconf();
 bool CheckUserFile(const char* userName);
-// "<Message Path><first 8 characters of the name><extension>"; out holds 260 bytes.
-void UserFilePath(const char* userName, const char* extension, char* out);
+// "<Message Path><first 8 characters of the name><extension>"; empty when it
+// does not fit size bytes.
+void UserFilePath(const char* userName, const char* extension, char* out, size_t size);

@@ -21,8 +21,8 @@ long long g_userMergeConfnewTime = 0;
 namespace {
 const char* MessagePath() { return g_main.messagePathExpanded[0] ? g_main.messagePathExpanded : g_app.dataDir; }
 
-void InMessagePath(const char* name, char* out) {
-  JoinPath(out, MAX_PATH, {MessagePath(), name});
+void InMessagePath(const char* name, char* out, size_t size) {
+  JoinPath(out, size, {MessagePath(), name});
 }
 
 bool IsDefaultUserFile(const char* path) {
@@ -56,21 +56,21 @@ struct Busy {
 };
 }  // namespace
 
-void UserFilePath(const char* userName, const char* extension, char* out) {
+void UserFilePath(const char* userName, const char* extension, char* out, size_t size) {
   char stem[9] = {};
   if (userName) std::memcpy(stem, userName, strnlen(userName, 8));
   char name[32];
   std::snprintf(name, sizeof name, "%s%s", stem, extension);
-  InMessagePath(name, out);
+  InMessagePath(name, out, size);
 }
 
 bool CheckUserFile(const char* userName) {
   if (!userName || !userName[0]) return false;
   char path[MAX_PATH];
-  UserFilePath(userName, ".usr", path);
+  UserFilePath(userName, ".usr", path, sizeof path);
   FILE* file = fopen_r(path, FO_BINARY | FO_QUIET);
   if (!file) {
-    UserFilePath(userName, ".bak", path);
+    UserFilePath(userName, ".bak", path, sizeof path);
     file = fopen_r(path, FO_BINARY | FO_QUIET);
   }
   if (!file) return false;
@@ -84,7 +84,7 @@ int rduconf() {
   DebugLog("rduconf: start\n");
   char path[MAX_PATH];
   if (g_userFileName[0]) StrCopyN(path, g_userFileName, sizeof path - 1);
-  else UserFilePath(g_app.userName, ".usr", path);
+  else UserFilePath(g_app.userName, ".usr", path, sizeof path);
   FILE* file = fopen_r(path, FO_BINARY | FO_QUIET);
   if (!file) {
     if (!IsDefaultUserFile(path)) msgwarn("Can't open user folder file");
@@ -102,8 +102,8 @@ int rduconf() {
   }
 
   char confPath[MAX_PATH], markerPath[MAX_PATH];
-  InMessagePath("conf.ww", confPath);
-  InMessagePath("confnew.ww", markerPath);
+  InMessagePath("conf.ww", confPath, sizeof confPath);
+  InMessagePath("confnew.ww", markerPath, sizeof markerPath);
   VirtualArray catalogue("conf.ww", sizeof(ConfRec), CompareConfEntries);
   bool haveCatalogue = false;
   if (FILE* conf = fopen_rlock(confPath, FO_BINARY | FO_QUIET)) {
@@ -138,11 +138,10 @@ int rduconf() {
     WarnBoxF("The user folder file '%s' could not be merged with the folder list.", path);
     return 0;
   }
-  if (merged.added && g_messageBaseHooks.applyFolderOrder) g_messageBaseHooks.applyFolderOrder();
-  if (merged.changed && g_messageBaseHooks.fillList) {
+  if (merged.added) g_messageBaseHooks.applyFolderOrder();
+  if (merged.changed) {
     g_messageBaseHooks.fillList();
-    if (g_messageBaseHooks.selectFolder && g_openFolderName && g_openFolderName())
-      g_messageBaseHooks.selectFolder(g_openFolderName());
+    if (const char* open = OpenFolderNameOrNull()) g_messageBaseHooks.selectFolder(open);
     DebugLog("rduconf: after MBW update\n");
   }
 
@@ -150,7 +149,7 @@ int rduconf() {
   else if (!g_app.userName[0]) msgwarn("You're user details have become corrupted.\n\nPlease contact your vendor.");
   StrCopyN(g_userPassword, head.password, sizeof g_userPassword - 1);
   g_userFoldersMerged = true;
-  if (g_messageBaseHooks.loadUserInfo) g_messageBaseHooks.loadUserInfo();
+  g_messageBaseHooks.loadUserInfo();
   DebugLog("rduconf: end\n");
   return 1;
 }
@@ -160,10 +159,10 @@ int wtuconf() {
   if (!g_app.userName[0]) return 0;
   Busy busy;
   char path[MAX_PATH], backup[MAX_PATH], temp[MAX_PATH];
-  UserFilePath(g_app.userName, ".usr", path);
+  UserFilePath(g_app.userName, ".usr", path, sizeof path);
   DebugLogF("wtuconf(): username='%s', file='%s'\n", g_app.userName, path);
-  UserFilePath(g_app.userName, ".bak", backup);
-  TempPathBeside(path, temp);
+  UserFilePath(g_app.userName, ".bak", backup, sizeof backup);
+  TempPathBeside(path, temp, sizeof temp);
 
   for (int i = 0; i < Conferences.Count(); ++i) {
     ConfRec* rec = static_cast<ConfRec*>(Conferences.At(i));

@@ -12,8 +12,8 @@ enum : uint16_t {
   USERINFO_VERSION = 11004,
   MSG_READ = 0x0001,
   MSG_UNREAD_LOCK = 0x1000,
-  MSG_USER_FLAGS = 0x1001,     // what the user's file holds
-  MSG_SHARED_FLAGS = 0x099E,   // what the shared index keeps
+  MSG_USER_FLAGS = 0x1001,    // what the user's file holds
+  MSG_SHARED_FLAGS = 0x099E,  // what the shared index keeps
 };
 enum : uint32_t { CONF_HAS_USER_INFO = 0x0040 };
 

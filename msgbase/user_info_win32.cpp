@@ -15,13 +15,11 @@
 namespace {
 ConfRec* OpenFolder() { return CurrentFolder.Bound() ? static_cast<ConfRec*>(CurrentFolder.element) : nullptr; }
 
-bool IsAddressFolder(const char* name) {
-  return !_strnicmp(name, "CSI:", 4) || !_strnicmp(name, "x400:", 5);
-}
+bool IsAddressFolder(const char* name) { return !_strnicmp(name, "CSI:", 4) || !_strnicmp(name, "x400:", 5); }
 
 // "<Message Path><stem>.ui" and the file of the folder inside it.
 bool UserInfoPaths(const ConfRec& folder, char* dir, char* file) {
-  UserFilePath(g_app.userName, ".ui", dir);
+  UserFilePath(g_app.userName, ".ui", dir, MAX_PATH);
   char base[sizeof folder.baseName + 1] = {};
   std::memcpy(base, folder.baseName, strnlen(folder.baseName, sizeof folder.baseName));
   // The base name is relative to the data directory and may name a
@@ -69,7 +67,7 @@ int WriteUserInfo() {
   if (!folder || IsAddressFolder(folder->name)) return 0;
   char dir[MAX_PATH], path[MAX_PATH], temp[MAX_PATH];
   if (!UserInfoPaths(*folder, dir, path)) return 0;
-  MakeDirectoriesFor(dir, path);   // made with the first file; already there afterwards
+  MakeDirectoriesFor(dir, path);  // made with the first file; already there afterwards
   std::snprintf(temp, sizeof temp, "%s~", path);
   FILE* file = CreateTempBeside(temp);
   bool ok = file && WriteUserInfoRecords(file, LogCva, folder->first, folder->last);

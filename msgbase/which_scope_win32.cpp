@@ -15,8 +15,8 @@
 
 namespace {
 
-bool WindowExists() { return g_messageBaseHooks.windowExists && g_messageBaseHooks.windowExists(); }
-bool WindowActive() { return g_messageBaseHooks.windowActive && g_messageBaseHooks.windowActive(); }
+bool WindowExists() { return g_messageBaseHooks.windowExists(); }
+bool WindowActive() { return g_messageBaseHooks.windowActive(); }
 
 // The open folder's name as a button label: "&" doubled, and a mnemonic of
 // its own unless it would take the other buttons' "A" or "S".

@@ -6,7 +6,7 @@ time_t GhostFileTime(const char* path);
 bool GhostReadFile(const char* path, std::vector<char>* bytes);
 
 namespace {
-const char* OpenTopicName() { return g_openFolderName ? g_openFolderName() : nullptr; }
+const char* OpenTopicName() { return OpenFolderNameOrNull(); }
 const char* NoDataDirectory() { return ""; }
 void NoRepaint() {}
 }  // namespace

@@ -135,7 +135,7 @@ bool SaveOutbasketFile(ActionList* list, const char* service, const char* fixedF
   std::string path = fixedFile && *fixedFile ? fixedFile : OutbasketPath(service);
   std::string bytes = WriteActionFile(*list, service);
   char temp[MAX_PATH];
-  TempPathBeside(path.c_str(), temp);
+  TempPathBeside(path.c_str(), temp, sizeof temp);
   FILE* file = CreateTempBeside(temp);
   if (!file) return false;
   bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && fflush(file) == 0;

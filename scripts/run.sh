@@ -21,7 +21,9 @@ demo="$root/build/demo"
 cp "$root/build/$windows/shell/pl32.exe" "$demo/program/pl32.exe"
 cd "$demo/program"
 args=("$@")
-[ ${#args[@]} -eq 0 ] && args=(demo secret)
+# The demo opens its threaded local topic in the browser, beside the
+# MessageBase window.
+[ ${#args[@]} -eq 0 ] && args=(demo secret "/go=pl:local:notes/demo")
 if [ -n "$had_display" ]; then
   wine pl32.exe "${args[@]}"
 else

@@ -49,6 +49,18 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 mkdir -p "$WINEPREFIX"
+# A server whose prefix an older set-up made may still run two service
+# managers (see below): end it, so this session starts one.
+_pl_managers=0
+for _pl_pid in $(pgrep -f 'services\.exe' 2>/dev/null); do
+  if tr '\0' '\n' <"/proc/$_pl_pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+    _pl_managers=$((_pl_managers + 1))
+  fi
+done
+if [ "$_pl_managers" -gt 1 ]; then
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+fi
 wineserver -p >/dev/null 2>&1 || true  # already running for this prefix
 if [ ! -f "$WINEPREFIX/.pelmora-ready" ]; then
   # No explicit "wineboot -i": the first program of a server session already

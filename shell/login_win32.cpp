@@ -76,7 +76,7 @@ void SetUser(const char* name, const char* password) {
 
 bool TakeUserLock() {
   char path[MAX_PATH];
-  UserFilePath(g_app.userName, ".usr", path);
+  UserFilePath(g_app.userName, ".usr", path, sizeof path);
   FILE* lock = openuserlock(path);
   if (!lock) return false;
   if (s_userLock) fileclose(s_userLock);
@@ -89,7 +89,7 @@ enum CheckResult { CHECK_OK, CHECK_WRONG, CHECK_HELD, CHECK_NO_FILE };
 // The user file, its stored name and the password, then the lock.
 CheckResult CheckUser(const char* name, const char* password, bool checkPassword) {
   char path[MAX_PATH];
-  UserFilePath(name, ".usr", path);
+  UserFilePath(name, ".usr", path, sizeof path);
   FILE* file = fileopen(path, _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
   if (!file) return CHECK_NO_FILE;
   UserFileHead head = {};
@@ -120,7 +120,7 @@ void CreateAccount(const char* name, const char* password) {
   SetUser("default", "quibrel");
   SetSettingsUser("default", 0);
   ReadSettings();
-  UserFilePath("default", ".usr", g_userFileName);
+  UserFilePath("default", ".usr", g_userFileName, sizeof g_userFileName);
   Conferences.SetSize(0);
   if (lstrcmpiA(name, "default") != 0) g_user.userFlags |= 1;
   uint32_t flags = g_user.userFlags;
@@ -159,7 +159,7 @@ bool RegisterNewUser(char* name, char* password) {
       continue;
     }
     char path[MAX_PATH];
-    UserFilePath(id, ".usr", path);
+    UserFilePath(id, ".usr", path, sizeof path);
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
       msgwarnid(IDS_SAME_STEM);
       continue;
@@ -189,7 +189,7 @@ bool RegisterNewUser(char* name, char* password) {
 
 int CountUsers() {
   char pattern[MAX_PATH];
-  UserFilePath("*", ".usr", pattern);
+  UserFilePath("*", ".usr", pattern, sizeof pattern);
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
@@ -203,7 +203,7 @@ int CountUsers() {
 
 bool AdminFileExists() {
   char path[MAX_PATH];
-  UserFilePath("admin", ".usr", path);
+  UserFilePath("admin", ".usr", path, sizeof path);
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
@@ -212,8 +212,8 @@ bool AdminFileExists() {
 void KeepOldUserFile() {
   if (!g_app.userName[0] || !g_userPassword[0]) return;
   char path[MAX_PATH], backup[MAX_PATH];
-  UserFilePath(g_app.userName, ".usr", path);
-  UserFilePath(g_app.userName, ".bak", backup);
+  UserFilePath(g_app.userName, ".usr", path, sizeof path);
+  UserFilePath(g_app.userName, ".bak", backup, sizeof backup);
   FILE* file = fopen_r(path, FO_BINARY | FO_QUIET);
   if (!file) return;
   UserFileHead head = {};
@@ -292,7 +292,7 @@ int LoginNamedUser(const char* userName, const char* password, int checkPassword
   if (g_main.newUsers && !checkPassword) {
     msgnoteid(IDS_NEW_ACCOUNT);
     char path[MAX_PATH];
-    UserFilePath(name, ".usr", path);
+    UserFilePath(name, ".usr", path, sizeof path);
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
       msgwarnid(IDS_SAME_STEM);
       msgwarnid(IDS_INCORRECT_LOGIN);

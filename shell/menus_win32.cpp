@@ -255,7 +255,7 @@ int RefreshMenuTexts(HMENU menu) {
     int id = sub ? 0 : static_cast<int>(GetMenuItemID(menu, i));
     if (sub) {
       changed |= RefreshMenuTexts(sub);
-      ExpandTextMacros(text);
+      ExpandTextMacros(text, sizeof text);
     } else if (id >= 1799 && id <= 1808) {
       int n = id - 1798;
       BookmarkSetItemText(loadstr(IDS_BOOKMARK_SET_ITEM), n, g_bookSetNames[n - 1], text, 81);
@@ -273,9 +273,9 @@ int RefreshMenuTexts(HMENU menu) {
     } else if (id == 1691) {
       const char* folder = TopicOpen() ? g_topic.openName : "";
       SwapFileListWords(text, 81, IsDvnLibraryFolder(folder));
-      ExpandTextMacros(text);
+      ExpandTextMacros(text, sizeof text);
     } else if (id > 0 && (id < 1489 || id > 1688)) {
-      ExpandTextMacros(text);
+      ExpandTextMacros(text, sizeof text);
     } else {
       continue;
     }

@@ -106,7 +106,7 @@ bool PreTranslateAppMessage(MSG* msg) {
 }
 
 int RunMessageLoop() {
-  g_preTranslateMessage = PreTranslateSeam;
+  g_fileIoHooks.preTranslateMessage = PreTranslateSeam;
   SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
   MSG msg = {};
   while (GetMessageA(&msg, nullptr, 0, 0)) {

@@ -17,6 +17,7 @@
 #include "msgbase/topic_open.h"
 #include "resources/shell_ids.h"
 #include "browser/browser.h"
+#include "browser/mbw.h"
 #include "msgbase/maintenance.h"
 #include "online/ghosts.h"
 #include "compose/message_view.h"
@@ -409,6 +410,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
   g_topicOpenHooks.repaintStatusBar = RepaintStatusBar;
   g_topicOpenHooks.updateCommandStates = UpdateCommandStates;
   InstallBrowserHooks();
+  InstallMbwHooks();
   InstallMaintenanceHooks();
   InstallOutbasketHooks();
   InstallCommandParts();

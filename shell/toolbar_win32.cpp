@@ -411,7 +411,7 @@ int ToolbarThickness() { return g_toolbarSettings.large ? 37 : 29; }
 
 void CreateToolbar() {
   // The settings of whoever logs in later are read through the user settings.
-  if (!g_userSettingsHooks.readToolbarSettings) g_userSettingsHooks.readToolbarSettings = ReadToolbarSettingsOfUser;
+  g_userSettingsHooks.readToolbarSettings = ReadToolbarSettingsOfUser;
   if (!EnsureTables() || !g_shell.frame) return;
   if (!RegisterToolbarClass()) return;
   g_shell.toolbar = CreateWindowExA(0, kToolbarClass, "TBX2", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0,

@@ -36,3 +36,57 @@ TEST(LinkTarget, OwnLinksAndOthers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BrowserLinkText, CodeOrTextWithItsRewrites) {
+  struct Case {
+    const char* code;
+    const char* text;
+    bool follows;
+    const char* link;
+  } cases[] = {
+      {"", "_", false, ""},
+      {"", "http://example.org/", true, "http://example.org/"},
+      {"HREF=\"http://a.org/x\"", "shown", true, "http://a.org/x"},
+      {"href=\"pl:net:comp/x#3\" target=\"_top\"", "", true, "pl:net:comp/x#3 target=_top"},
+      {"FILE://C:\\My Files\\a.txt", "", true, "FILE://\"C:\\My Files\\a.txt\""},
+      {"file://\"C:\\a b.txt\"", "", true, "file://\"C:\\a b.txt\""},
+      {"PL://local:notes/demo#4", "_", true, "PL://local:notes/demo#4"},
+  };
+  for (const Case& c : cases) {
+    char out[300] = "";
+    EXPECT_EQ(c.follows, BrowserLinkText(c.code, c.text, out, sizeof out)) << c.code << "|" << c.text;
+    if (c.follows) EXPECT_STREQ(c.link, out);
+  }
+  char small[8];
+  EXPECT_FALSE(BrowserLinkText("http://too.long/", "", small, sizeof small));
+}
+
+TEST(SnapSplitY, WholeLinesBetweenTheHeaderAndTheBottom) {
+  struct Case {
+    int y, expected;
+  } cases[] = {
+      {100, 100},   // header 20 + 5 lines of 16
+      {107, 100},   // rounds down below half a line
+      {108, 116},   // and up from half a line
+      {0, 36},      // at least one line below the header
+      {40000, 36},  // a position above the window counts as 1
+      {1000, 372},  // the lowest whole line with a line below it
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.expected, SnapSplitY(c.y, 0, 20, 16, 400)) << c.y;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GotoInputNumber, TakesTheFirstNumber) {
+  struct Case {
+    const char* text;
+    long number;
+  } cases[] = {{"12 of 34", 12}, {"#0", 0}, {"", 0}, {"  #57", 57}, {"no digits", 0}, {"123456789012", 0}};
+  for (const Case& c : cases) EXPECT_EQ(c.number, GotoInputNumber(c.text)) << c.text;
+}
+
+}  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "browser/tests/screenshot.h"
+#include "browser/tests/screen_area.h"
 #include "browser/thread_order.h"
 #include "browser/vlb.h"
 #include "msgbase/conf_list.h"
@@ -263,7 +263,7 @@ TEST_F(ThreadListTest, PaintsTreeLinesIconsAndText) {
   DoubleClick(9);  // collapse the third thread: it shows the folder icon
   SetFocus(g_browser.list);
   CreateDirectoryA("screenshots", nullptr);
-  EXPECT_TRUE(screenshot::SaveWindow(host_, "screenshots/thread_list.png"));
+  EXPECT_TRUE(browsertest::SaveScreenArea(host_, "thread_list.png"));
 }
 
 }  // namespace

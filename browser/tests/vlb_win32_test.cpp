@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "browser/tests/screenshot.h"
+#include "browser/tests/screen_area.h"
 #include "browser/vlb.h"
 
 namespace {
@@ -156,7 +156,7 @@ TEST_F(VlbWindowTest, PaintsRowsThroughTheTextCallback) {
   SendMessageA(list_, WM_KEYDOWN, VK_DOWN, 0);
   SetFocus(list_);
   CreateDirectoryA("screenshots", nullptr);
-  EXPECT_TRUE(screenshot::SaveWindow(host_, "screenshots/vlb_list.png"));
+  EXPECT_TRUE(browsertest::SaveScreenArea(host_, "vlb_list.png"));
   // The selected row is painted in the highlight colour.
   HDC dc = GetDC(list_);
   EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), GetPixel(dc, 250, 3 * kRowHeight + kRowHeight / 2));

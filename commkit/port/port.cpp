@@ -1,6 +1,7 @@
 // The port object: opening through its driver row, byte I/O through the
 // receive and output buffers, waits that keep the client alive, accessors.
 #include "port.h"
+#include "driver_winsock.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -65,7 +66,8 @@ const PortDriverRow *PortDriverFor(int32_t kind) {
   switch (kind) {
     case kDriverSerial: return &g_serialDriver;
     case kDriverForwarded: return &g_forwardedDriver;
-    default: return nullptr;  // the winsock row is not part of this library yet
+    case kDriverWinsock: return &g_winsockDriver;
+    default: return nullptr;
   }
 }
 

@@ -9,41 +9,41 @@
 
 #include "commkit/bp/bp_engine.h"
 #include "commkit/qvx/qvx_link.h"
+#include "commkit/session/conn_session.h"
 #include "commkit/session/encodings.h"
 #include "exports.h"
 #include "fake_client.h"
+#include "port/driver_winsock.h"
 #include "port/port.h"
 
 namespace {
 struct TableRow {
   unsigned ordinal;
-  const char *name;
-  void *function;
+  const char* name;
+  void* function;
 };
-#define COMMKIT_ROW(ordinal, name, bytes) {ordinal, #name, reinterpret_cast<void *>(&name)},
+#define COMMKIT_ROW(ordinal, name, bytes) {ordinal, #name, reinterpret_cast<void*>(&name)},
 const TableRow kTable[] = {COMMKIT_EXPORTS(COMMKIT_ROW)};
 #undef COMMKIT_ROW
 
-bool IsBpName(const char *name) {
-  return strncmp(name, "Bp", 2) == 0 || strncmp(name, "QvxBp", 5) == 0;
-}
+bool IsBpName(const char* name) { return strncmp(name, "Bp", 2) == 0 || strncmp(name, "QvxBp", 5) == 0; }
 
-std::string Take(char *text) {
+std::string Take(char* text) {
   if (!text) return "(none)";
   std::string copy = text;
-  ZrtMemFree(reinterpret_cast<void **>(&text));
+  ZrtMemFree(reinterpret_cast<void**>(&text));
   return copy;
 }
 }  // namespace
 
 TEST(BpExports, EveryRowOfTheLibraryIsInTheDllTableAndNoOther) {
   size_t bpRows = 0;
-  for (const TableRow &row : kTable) bpRows += IsBpName(row.name);
+  for (const TableRow& row : kTable) bpRows += IsBpName(row.name);
   EXPECT_EQ(bpRows, kBpExportCount);
   for (size_t i = 0; i < kBpExportCount; ++i) {
-    const BpExportEntry &bp = kBpExports[i];
-    const TableRow *found = nullptr;
-    for (const TableRow &row : kTable)
+    const BpExportEntry& bp = kBpExports[i];
+    const TableRow* found = nullptr;
+    for (const TableRow& row : kTable)
       if (row.ordinal == bp.ordinal) found = &row;
     ASSERT_NE(found, nullptr) << bp.ordinal << " " << bp.name;
     EXPECT_STREQ(found->name, bp.name) << bp.ordinal;
@@ -55,7 +55,7 @@ TEST(BpServices, StringTableTextsAreTheLibrarysTexts) {
   for (unsigned id = 1024; id <= 1042; ++id) {
     char text[100];
     ZrtLoadStr(id, text, sizeof text);
-    const char *builtIn = BpErrorString(id);
+    const char* builtIn = BpErrorString(id);
     EXPECT_STREQ(text, builtIn ? builtIn : "") << id;
   }
 }
@@ -63,15 +63,15 @@ TEST(BpServices, StringTableTextsAreTheLibrarysTexts) {
 TEST(BpServices, ErrorTextComesFromThePortOrTheStringTable) {
   BpUseToolbox();
   FakeClient client;
-  PortObject *port = PortCreate(client.window);
+  PortObject* port = PortCreate(client.window);
   PortSetForwarded(port, 1);
   ASSERT_EQ(PortOpen(port, "COM2", 9600, 8, "None", 0, 0, 0, nullptr), 1);
-  BpEngine *e = BpCreate();
+  BpEngine* e = BpCreate();
   ASSERT_TRUE(BpInit(e, client.window, 1, port));
   struct Case {
     uint16_t engineError;
     uint32_t portError;
-    const char *text;
+    const char* text;
   };
   const Case cases[] = {
       {0, 0, "(none)"},
@@ -81,7 +81,7 @@ TEST(BpServices, ErrorTextComesFromThePortOrTheStringTable) {
       {1042, 0, "(none)"},
       {1028, kErrLostConnection, "Lost connection to Dravenet"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     e->error = c.engineError;
     port->error = c.portError;
     EXPECT_EQ(Take(BpErrorText(e)), c.text) << c.engineError << " " << c.portError;
@@ -92,19 +92,23 @@ TEST(BpServices, ErrorTextComesFromThePortOrTheStringTable) {
 
 TEST(BpServices, PortFunctionsReachTheLine) {
   BpUseToolbox();
-  const BpSystem &sys = BpSys();
+  const BpSystem& sys = BpSys();
   FakeClient client;
-  PortObject *port = PortCreate(client.window);
+  PortObject* port = PortCreate(client.window);
   PortSetForwarded(port, 1);
   ASSERT_EQ(PortOpen(port, "COM2", 19200, 8, "None", 0, 0, 0, nullptr), 1);
 
-  for (uint8_t b : {uint8_t(16), uint8_t('B'), uint8_t(0), uint8_t(255)})
-    EXPECT_EQ(sys.port.bufferByte(port, b), 1);
+  for (uint8_t b : {uint8_t(16), uint8_t('B'), uint8_t(0), uint8_t(255)}) EXPECT_EQ(sys.port.bufferByte(port, b), 1);
   EXPECT_EQ(client.written, "");  // nothing leaves before the flush
   EXPECT_EQ(sys.port.flushBuffer(port), 1);
-  EXPECT_EQ(client.written, std::string("\x10" "B\0\xFF", 4));
+  EXPECT_EQ(client.written, std::string("\x10"
+                                        "B\0\xFF",
+                                        4));
 
-  client.Feed(std::string("\xFF" "A", 2));
+  client.Feed(
+      std::string("\xFF"
+                  "A",
+                  2));
   EXPECT_EQ(sys.port.getChar(port), 255);  // a byte of 255 is not "nothing"
   EXPECT_EQ(sys.port.waitChar(port, 1), 'A');
   EXPECT_EQ(sys.port.getChar(port), kBpNoChar);
@@ -139,7 +143,7 @@ TEST(BpServices, NoticesGoToTheClientWindow) {
 
 TEST(BpServices, FilesByHandleAndHeapBlocks) {
   BpUseToolbox();
-  const BpSystem &sys = BpSys();
+  const BpSystem& sys = BpSys();
   TempDir dir;
   std::string name = dir.File("down.bin");
   EXPECT_EQ(sys.file.exists(name.c_str()), 0);
@@ -178,7 +182,7 @@ TEST(BpServices, FilesByHandleAndHeapBlocks) {
   EXPECT_EQ(sys.file.read(-1, back.data(), 4), -1);
   EXPECT_EQ(sys.file.close(-1), -1);
 
-  auto *block = static_cast<uint8_t *>(sys.memAlloc(64));
+  auto* block = static_cast<uint8_t*>(sys.memAlloc(64));
   ASSERT_NE(block, nullptr);
   for (int i = 0; i < 64; ++i) EXPECT_EQ(block[i], 0);
   sys.memFree(block);

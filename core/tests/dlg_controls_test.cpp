@@ -72,7 +72,7 @@ TEST_F(DlgControlsTest, ListAndComboItemsRoundTrip) {
     CStrList list;
     list.add("alpha");
     list.add("beta");
-    list.add(std::string(5000, 'z').c_str());   // cut to 4096 on the way in
+    list.add(std::string(5000, 'z').c_str());  // cut to 4096 on the way in
     EXPECT_EQ(RestoreDlgControls(list, control, false), 0) << cls;
     CStrList back;
     back.add("old");
@@ -81,7 +81,7 @@ TEST_F(DlgControlsTest, ListAndComboItemsRoundTrip) {
     EXPECT_STREQ(back.get(0), "old");
     EXPECT_STREQ(back.get(1), "alpha");
     EXPECT_EQ(std::string(back.get(3)), std::string(CStrList::kLineMax, 'z'));
-    RestoreDlgControls(list, control, false);   // replaces, not appends
+    RestoreDlgControls(list, control, false);  // replaces, not appends
     SaveDlgControls(back, control, false);
     EXPECT_EQ(back.count(), 3) << cls;
   }

@@ -66,7 +66,11 @@ class FileIo : public UiTest {
 TEST_F(FileIo, ShareModesFromLockBits) {
   std::string path = dir_ + "shared.dat";
   Touch(path);
-  struct Case { int lock; bool otherCanRead; bool otherCanWrite; } cases[] = {
+  struct Case {
+    int lock;
+    bool otherCanRead;
+    bool otherCanWrite;
+  } cases[] = {
       {0, true, true},
       {LOCK_DENY_WRITE, true, false},
       {LOCK_DENY_READ, false, true},
@@ -197,7 +201,7 @@ TEST_F(FileIo, TimesOfFilesPatternsAndDirectories) {
   EXPECT_FALSE(gone.present);
   EXPECT_TRUE(gone.Settled());
   FileStamp old = first;
-  old.written.dwHighDateTime -= 1;   // about seven minutes earlier
+  old.written.dwHighDateTime -= 1;  // about seven minutes earlier
   EXPECT_TRUE(old.Settled());
 }
 
@@ -239,8 +243,8 @@ TEST_F(FileIo, NormalisePathTable) {
   EXPECT_EQ(NormalisePath(own.c_str(), out), 0);
   EXPECT_STREQ(out, "\\dir\\file.txt");
 
-  auto saved = g_getNetConnection;
-  g_getNetConnection = [](const char* local, char* remote, DWORD*) -> DWORD {
+  auto saved = g_fileIoHooks.getNetConnection;
+  g_fileIoHooks.getNetConnection = [](const char* local, char* remote, DWORD*) -> DWORD {
     if (local[0] != 'Q') return ERROR_NOT_CONNECTED;
     lstrcpyA(remote, "\\\\FILESERVER\\Mail");
     return NO_ERROR;
@@ -249,5 +253,5 @@ TEST_F(FileIo, NormalisePathTable) {
   EXPECT_STREQ(out, "q:\\users\\x.usr");
   EXPECT_EQ(NormalisePath("\\\\other\\share\\y", out), 0);
   EXPECT_STREQ(out, "\\\\other\\share\\y");
-  g_getNetConnection = saved;
+  g_fileIoHooks.getNetConnection = saved;
 }

@@ -15,7 +15,7 @@ TEST(FolderLookup, FindsByNameWithTheListsRule) {
   VirtualArray conferences("Conferences", CONF_RECORD_SIZE, CompareNames);
   SmartPointer pointer;
   g_conferenceList = nullptr;
-  EXPECT_FALSE(findconf(pointer, "quorl:a/b"));   // no list yet
+  EXPECT_FALSE(findconf(pointer, "quorl:a/b"));  // no list yet
 
   g_conferenceList = &conferences;
   // Enough folders to span several chunks.

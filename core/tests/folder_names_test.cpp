@@ -27,10 +27,10 @@ TEST(FolderNames, SameServiceRules) {
       {"internet", "net", true},
       {"NET2:alt.test", "net", true},
       {"netnews:x/y", "net", true},
-      {"fenwold:conf/topic", "net", true},      // an unknown service counts as Internet
+      {"fenwold:conf/topic", "net", true},  // an unknown service counts as Internet
       {"exchange:inbox/mail", "msmail", true},
-      {"local2:notes/misc", "local", true},     // digits dropped, local becomes empty
-      {"conf/topic", "local", true},            // no prefix: same as a local name
+      {"local2:notes/misc", "local", true},  // digits dropped, local becomes empty
+      {"conf/topic", "local", true},         // no prefix: same as a local name
       {"quorl:conf/topic", "net", false},
       {"dvn:forum/sect", "net", false},
       {"local:x/y", "net", false},
@@ -57,12 +57,12 @@ TEST(FolderNames, SameServiceAliasesMapOnlyTheFirstName) {
 
 TEST(FolderNames, CurrentServiceFollowsTheOpenFolder) {
   EXPECT_FALSE(iscurservice("quorl"));
-  g_openFolderName = [] { return "quorl:conf/topic"; };
+  g_folderNameHooks.openFolderName = [] { return "quorl:conf/topic"; };
   EXPECT_TRUE(iscurservice("quorl"));
   EXPECT_FALSE(iscurservice("dvn"));
-  g_openFolderName = [] { return static_cast<const char*>(nullptr); };
+  g_folderNameHooks.openFolderName = [] { return static_cast<const char*>(nullptr); };
   EXPECT_FALSE(iscurservice("quorl"));
-  g_openFolderName = nullptr;
+  g_folderNameHooks.openFolderName = [] { return static_cast<const char*>(nullptr); };
 }
 
 TEST(FolderNames, MailNewsAndLibraryFolders) {
@@ -70,20 +70,13 @@ TEST(FolderNames, MailNewsAndLibraryFolders) {
     const char* name;
     bool mail, news, library;
   } cases[] = {
-      {"net:mail/inbox", true, true, false},
-      {"net:MAIL", true, true, false},
-      {"quorl:@ail/x", true, false, false},
-      {"quorl:mailbox/x", false, false, false},
-      {"msmail:inbox/x", true, false, false},
-      {"ccmail:x", true, false, false},
-      {"quorl:conf/topic", false, false, false},
-      {"quorlnews:comp/lang", false, true, false},
-      {"delnews:alt/test", false, true, false},
-      {"bix:usenet/comp.lang", false, true, false},
-      {"bix:@senet_misc/x", false, true, false},
-      {"comp.lang.c", false, false, false},      // no colon: never news
-      {"dvn:forum/L3_files", false, false, true},
-      {"dvn:forum/l7x_y", false, false, true},
+      {"net:mail/inbox", true, true, false},      {"net:MAIL", true, true, false},
+      {"quorl:@ail/x", true, false, false},       {"quorl:mailbox/x", false, false, false},
+      {"msmail:inbox/x", true, false, false},     {"ccmail:x", true, false, false},
+      {"quorl:conf/topic", false, false, false},  {"quorlnews:comp/lang", false, true, false},
+      {"delnews:alt/test", false, true, false},   {"bix:usenet/comp.lang", false, true, false},
+      {"bix:@senet_misc/x", false, true, false},  {"comp.lang.c", false, false, false},  // no colon: never news
+      {"dvn:forum/L3_files", false, false, true}, {"dvn:forum/l7x_y", false, false, true},
       {"dvn:forum/L3files", false, false, false},  // no "_"
       {"dvn:forum/Lx_3", false, false, false},     // no digit after L
       {"quorl:conf/L3_x", false, false, false},    // not dvn
@@ -102,11 +95,8 @@ TEST(FolderNames, FirstAndDropPart) {
     const char* first;
     const char* dropped;
   } cases[] = {
-      {"conf/topic", "conf", "topic"},
-      {"conf\\topic", "conf", ""},  // droppart does not split at a backslash
-      {"two words", "two", "words"},
-      {"single", "single", ""},
-      {"a/b/c", "a", "b/c"},
+      {"conf/topic", "conf", "topic"}, {"conf\\topic", "conf", ""},  // droppart does not split at a backslash
+      {"two words", "two", "words"},   {"single", "single", ""},    {"a/b/c", "a", "b/c"},
   };
   for (const Case& c : cases) {
     char first[32], dropped[32];
@@ -127,7 +117,9 @@ TEST(FolderNames, FixNameCaseDisplayForms) {
       {"dvn:us!forum/sect_iii", "Dvn:Forum/Sect III"},
       {"quorl:o'brien/x-ray", "Quorl:O'brien/X-Ray"},
       {"quorl:conf/topic/.hidden", "Quorl:Conf/Topic"},
-      {"bix:bm\xff" "set_iv", "Bix:Bmset IV"},
+      {"bix:bm\xff"
+       "set_iv",
+       "Bix:Bmset IV"},
       {"quorl:\xe9t\xe9/caf\xe9", "Quorl:\xc9t\xe9/Caf\xe9"},
   };
   for (const Case& c : cases) {

@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   text = text.c_str();  // up to the first zero, as the callers pass it
-  g_localZoneOffset = [] { return 0; };
+  g_clockHooks.localZoneOffset = [] { return 0; };
   ParseDate(text.c_str());
   char reply[200];
   StripReplyPrefix(text.c_str(), reply, sizeof reply);

@@ -27,7 +27,13 @@ class Help : public UiTest {
 };
 
 TEST_F(Help, CommandsForEachKindOfRequest) {
-  struct Case { long context; const char* key; UINT command; ULONG_PTR data; const char* file; } cases[] = {
+  struct Case {
+    long context;
+    const char* key;
+    UINT command;
+    ULONG_PTR data;
+    const char* file;
+  } cases[] = {
       {HELPCTX_FINDER, nullptr, HELP_FINDER, 0, "\\pl32.hlp"},
       {HELPCTX_STACK, nullptr, HELP_FINDER, 0, "\\pl32.hlp"},  // nothing pushed: slot 0
       {HELPCTX_MAP_CONTENTS, nullptr, HELP_CONTENTS, 0, "\\rdmap32.hlp"},

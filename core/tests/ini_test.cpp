@@ -19,9 +19,9 @@ struct Targets {
 TEST(IniTable, ReadsEachTypeAndKeepsDefaultsOfMissingKeys) {
   TestDataDir dir;
   const std::string longValue(300, 'a');
-  const std::string cut(249, 'a');   // what a string row can hold
+  const std::string cut(249, 'a');  // what a string row can hold
   struct Case {
-    const char* stored;   // null: key absent
+    const char* stored;  // null: key absent
     uint32_t type;
     const char* expectText;
     uint32_t expectNumber;
@@ -34,7 +34,7 @@ TEST(IniTable, ReadsEachTypeAndKeepsDefaultsOfMissingKeys) {
       {"42", INI_UNSIGNED, nullptr, 42, true},
       {"42abc", INI_UNSIGNED, nullptr, 42, true},
       {"-5", INI_UNSIGNED, nullptr, 0, true},
-      {"\" 7\"", INI_UNSIGNED, nullptr, 0, true},   // a leading blank survives only in quotes
+      {"\" 7\"", INI_UNSIGNED, nullptr, 0, true},  // a leading blank survives only in quotes
       {"x9", INI_UNSIGNED, nullptr, 0, true},
       {"4294967295", INI_ULONG, nullptr, 4294967295u, true},
       {"~", INI_UNSIGNED, nullptr, 77, false},
@@ -109,10 +109,11 @@ TEST(IniTable, WritesEveryRowAndReadsItBack) {
 
   // A table that ends at once is neither read nor written.
   uint32_t untouched = 3;
-  IniKey nullTarget[] = {{"Number", nullptr, INI_UNSIGNED, 0}, {"Flag", &untouched, INI_UNSIGNED, 0}, {"", nullptr, 0, 0}};
+  IniKey nullTarget[] = {
+      {"Number", nullptr, INI_UNSIGNED, 0}, {"Flag", &untouched, INI_UNSIGNED, 0}, {"", nullptr, 0, 0}};
   readini("round.ini", "Section", nullTarget);
-  EXPECT_EQ(nullTarget[0].found, 0u);   // skipped
-  EXPECT_EQ(untouched, 0u);             // "YES" is no number
+  EXPECT_EQ(nullTarget[0].found, 0u);  // skipped
+  EXPECT_EQ(untouched, 0u);            // "YES" is no number
 
   IniKey empty[] = {{"", &out.number, INI_UNSIGNED, 0}};
   EXPECT_EQ(writeini("none.ini", "Section", empty), 0);
@@ -122,7 +123,7 @@ TEST(IniTable, WritesEveryRowAndReadsItBack) {
 
 TEST(IniTable, NamesWithABackslashAreUsedAsTheyStand) {
   TestDataDir dir;
-  TestDataDir other;   // now the data directory
+  TestDataDir other;  // now the data directory
   dir.Write("elsewhere.ini", "[S]\r\nK=there\r\n");
   other.Write("elsewhere.ini", "[S]\r\nK=data directory\r\n");
   char value[kIniStringValue] = "";
@@ -131,6 +132,24 @@ TEST(IniTable, NamesWithABackslashAreUsedAsTheyStand) {
   EXPECT_STREQ(value, "there");
   readini("elsewhere.ini", "S", table);
   EXPECT_STREQ(value, "data directory");
+}
+
+// A path longer than the caller's buffer is refused whole: a cut path would
+// name some other file, and nothing is written past the buffer.
+TEST(IniTable, PathsThatDoNotFitAreRefused) {
+  TestDataDir dir;
+  char full[260];
+  ASSERT_TRUE(IniFilePath("fenwold.ini", full, sizeof full));
+  EXPECT_NE(std::string(full).find("fenwold.ini"), std::string::npos);
+  struct {
+    char path[12];
+    char guard[8];
+  } small;
+  std::memset(small.guard, 'G', sizeof small.guard);
+  EXPECT_FALSE(IniFilePath("fenwold.ini", small.path, sizeof small.path));
+  EXPECT_STREQ(small.path, "");
+  EXPECT_FALSE(IniFilePath("C:\\a\\long\\name.ini", small.path, sizeof small.path));
+  EXPECT_EQ(std::string(small.guard, sizeof small.guard), "GGGGGGGG");
 }
 
 TEST(IniSingleKeys, ReadAndWriteFenwoldAndNamedFiles) {

@@ -15,7 +15,10 @@ class ResStr : public UiTest {
 };
 
 TEST_F(ResStr, SharedIdsAndMissingStrings) {
-  struct Case { int id; const char* text; } cases[] = {
+  struct Case {
+    int id;
+    const char* text;
+  } cases[] = {
       {7150, "MDI Window"},
       {7100, "MDI Window"},
       {7200, "MDI Window"},
@@ -48,9 +51,25 @@ TEST_F(ResStr, TextMacros) {
   std::strcpy(g_app.programName, "Pelmora");
 
   char empty[4] = "";
-  ExpandTextMacros(empty);
+  ExpandTextMacros(empty, sizeof empty);
   EXPECT_STREQ(empty, "");
-  ExpandTextMacros(nullptr);
+  ExpandTextMacros(nullptr, 0);
+}
+
+// A long program name in a small buffer is cut at the buffer's end; the
+// bytes behind it stay untouched.
+TEST_F(ResStr, ExpansionStaysInsideTheCallersBuffer) {
+  std::strcpy(g_app.programName, "A Rather Long Program Name");
+  struct Guarded {
+    char text[24];
+    char guard[16];
+  } buffer;
+  std::memset(buffer.guard, 'G', sizeof buffer.guard);
+  std::strcpy(buffer.text, "%PROGRAM% %PROGRAM%");
+  ExpandTextMacros(buffer.text, sizeof buffer.text);
+  std::strcpy(g_app.programName, "Pelmora");
+  EXPECT_STREQ(buffer.text, "A Rather Long Program N");
+  for (char c : buffer.guard) ASSERT_EQ(c, 'G');
 }
 
 TEST_F(ResStr, BangTextsStayUnexpandedUntilABoxExpandsThem) {

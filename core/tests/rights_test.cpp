@@ -33,10 +33,10 @@ TEST(Rights, ReadFromSecurityFile) {
       {"default 0x8001\njoe 255\n", "JOE", 255},
       {"default 0x8001\njoe 255\n", "ann", 0x8001},
       {"joe 0x20\ndefault 0x8001\n", "joe", 0x20},
-      {"default 1\ndefault 2\n", "ann", 2},             // the last default wins
-      {"joe 7\n", "joe smith", RIGHTS_DEFAULT},          // a name with a blank never matches
+      {"default 1\ndefault 2\n", "ann", 2},      // the last default wins
+      {"joe 7\n", "joe smith", RIGHTS_DEFAULT},  // a name with a blank never matches
       {"", "joe", RIGHTS_DEFAULT},
-      {"ann 0xFFFF\njoe\n", "joe", RIGHTS_DEFAULT},      // no number: not ann's rights
+      {"ann 0xFFFF\njoe\n", "joe", RIGHTS_DEFAULT},  // no number: not ann's rights
       {"ann 0xFFFF\njoe abc\n", "joe", RIGHTS_DEFAULT},
       {"default 4\r\njoe 0x10\r\n", "joe", 0x10},
   };

@@ -43,7 +43,7 @@ class ServiceDirsTest : public ::testing::Test {
 TEST_F(ServiceDirsTest, InstalledServicesAreScannedOncePerRun) {
   Service("quorl", "quorl.cnf");
   Service("dvn", "dvnint.cnf");
-  Service("net", "");          // no configuration file: not installed
+  Service("net", "");  // no configuration file: not installed
   Service("temp", "temp.cnf");
   Service("%local", "");
   EXPECT_TRUE(HaveQuorl());
@@ -70,8 +70,8 @@ TEST_F(ServiceDirsTest, WhichDirectoriesAreServices) {
     const char* name;
     bool service;
   } cases[] = {
-      {"bix", true},   {"caucus", true},  {"temp", false},  {"Scripts", false}, {"local", true},
-      {"LOCAL", true}, {"tbbs", false},   {"%bix", false},  {".bix", false},    {"b-x", false},
+      {"bix", true},   {"caucus", true},  {"temp", false},   {"Scripts", false}, {"local", true},
+      {"LOCAL", true}, {"tbbs", false},   {"%bix", false},   {".bix", false},    {"b-x", false},
       {"", false},     {"msmail", false}, {"ccmail", false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsServiceDir(c.name), c.service) << c.name;

@@ -12,9 +12,9 @@ TEST(ServiceKeys, GetService) {
     const char* key;
   } cases[] = {
       {"quorl:conf/topic", "quorl"},
-      {"quorlnew:x/y", "quorlnew"},      // 8 characters: still a key
-      {"abcdefghijkl:x/y", ""},          // colon after a 12-letter word
-      {"abcdefghi:x", ""},               // 9 characters are too many
+      {"quorlnew:x/y", "quorlnew"},  // 8 characters: still a key
+      {"abcdefghijkl:x/y", ""},      // colon after a 12-letter word
+      {"abcdefghi:x", ""},           // 9 characters are too many
       {"conf/topic", ""},
       {":x", ""},
   };
@@ -58,11 +58,10 @@ TEST(ServiceKeys, FeatureMasks) {
     const char* key;
     unsigned long mask;
   } cases[] = {
-      {"dvn", 0xBF9},     {"net", 0x68},       {"internet", 0x68}, {"tbbs", 0x2211},
-      {"quorl", 0x3FC7},  {"caucus", 0x211},   {"msmail", 0x211},  {"exchange", 0x211},
-      {"ccmail", 0x211},  {"quorlnews", 0x211}, {"ouc", 0x42},     {"oud", 0x42},
-      {"bix", 0x741},     {"local", 0x3243},   {"remote", 0x3203}, {"fenwold", 0x68},
-      {"QUORL", 0x3FC7},  {"dvn2", 0xBF9},
+      {"dvn", 0xBF9},    {"net", 0x68},     {"internet", 0x68},  {"tbbs", 0x2211},  {"quorl", 0x3FC7},
+      {"caucus", 0x211}, {"msmail", 0x211}, {"exchange", 0x211}, {"ccmail", 0x211}, {"quorlnews", 0x211},
+      {"ouc", 0x42},     {"oud", 0x42},     {"bix", 0x741},      {"local", 0x3243}, {"remote", 0x3203},
+      {"fenwold", 0x68}, {"QUORL", 0x3FC7}, {"dvn2", 0xBF9},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ServiceFeatures(c.key), c.mask) << c.key;

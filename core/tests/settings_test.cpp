@@ -51,7 +51,7 @@ TEST(MainSettings, CurrentVersionIsLeftAloneAndPathsCorrected) {
   EXPECT_EQ(g_main.pollPeriod, 30u);
   EXPECT_EQ(g_main.allReview, 1u);
   EXPECT_FALSE(g_main.reservedDisplaySwitch);
-  EXPECT_EQ(dir.Read("fenwold.ini"), file);   // not rewritten
+  EXPECT_EQ(dir.Read("fenwold.ini"), file);  // not rewritten
 }
 
 TEST(MainSettings, AnOlderVersionIsRewrittenWhole) {
@@ -78,14 +78,18 @@ TEST(TimeZone, NamesAndOffsets) {
     long bias;
     const char* expected;
   } cases[] = {
-      {"Eastern Standard Time", 300, "EST"}, {"Pacific Daylight Time", 420, "PDT"},
-      {"GMT Standard Time", 0, "GMT"},      {"Nowhere Time", 60, "-0100"},
-      {"Nowhere Time", -60, "+0100"},       {"Nowhere Time", -330, "+0530"},
-      {"", 0, "-0000"},                     {"UTC", 0, "UTC"},
+      {"Eastern Standard Time", 300, "EST"},
+      {"Pacific Daylight Time", 420, "PDT"},
+      {"GMT Standard Time", 0, "GMT"},
+      {"Nowhere Time", 60, "-0100"},
+      {"Nowhere Time", -60, "+0100"},
+      {"Nowhere Time", -330, "+0530"},
+      {"", 0, "-0000"},
+      {"UTC", 0, "UTC"},
   };
   for (const Case& c : cases) {
     char out[64];
-    FormatTimeZoneAbbrev(c.name, c.bias, out);
+    FormatTimeZoneAbbrev(c.name, c.bias, out, sizeof out);
     EXPECT_STREQ(out, c.expected) << c.name << " " << c.bias;
   }
   const char* live = TimeZoneAbbrev();
@@ -118,13 +122,14 @@ TEST(ServiceSettings, LoadsBaseAndOwnTablesAndCachesANamedAccount) {
   LoadServiceSettings("net");
   EXPECT_STREQ(g_service.realName, "Bob B");
   EXPECT_STREQ(g_service.mailName, "");
-  dir.Write("fenwold.ini", "[Service net]\r\nReal Name=Bob C\r\n[Service tbbs]\r\nLast Mail Name=carol\r\nReal Name=no\r\n");
+  dir.Write("fenwold.ini",
+            "[Service net]\r\nReal Name=Bob C\r\n[Service tbbs]\r\nLast Mail Name=carol\r\nReal Name=no\r\n");
   LoadServiceSettings("net");
   EXPECT_STREQ(g_service.realName, "Bob C");
 
   LoadServiceSettings("tbbs");
   EXPECT_STREQ(g_service.lastMailName, "carol");
-  EXPECT_STREQ(g_service.realName, "");   // net's key, not tbbs's
+  EXPECT_STREQ(g_service.realName, "");  // net's key, not tbbs's
 
   // An Internet service of another name reads the net table from its own section.
   dir.Write("fenwold.ini", "[Service mailhub]\r\nReal Name=Erin\r\n");
@@ -179,8 +184,8 @@ TEST(ServiceSettings, AnUnnamedAccountIsReadAgainWhenItsFileOrItsSettingsChanged
   // Another data directory with a file of the same size and time.
   TestDataDir other;
   other.Write("fenwold.ini", "[Service net]\r\nReal Name=Bob D\r\n[Service tbbs]\r\nLast Mail Name=carol\r\n");
-  HANDLE h = CreateFileA(dir.File("fenwold.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
+  HANDLE h =
+      CreateFileA(dir.File("fenwold.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   FILETIME when;
   GetFileTime(h, nullptr, nullptr, &when);
   CloseHandle(h);

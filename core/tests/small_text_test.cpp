@@ -12,8 +12,8 @@ namespace {
 constexpr time_t kMarch5 = 952265253;
 
 struct ZoneGuard {
-  explicit ZoneGuard(int (*zone)()) { g_localZoneOffset = zone; }
-  ~ZoneGuard() { g_localZoneOffset = LocalZoneOffsetNow; }
+  explicit ZoneGuard(int (*zone)()) { g_clockHooks.localZoneOffset = zone; }
+  ~ZoneGuard() { g_clockHooks.localZoneOffset = LocalZoneOffsetNow; }
 };
 
 }  // namespace
@@ -41,15 +41,15 @@ TEST(ParseDate, ZonesAndForms) {
       {"5 Mar 2000 14:07:33 MDT", kMarch5 + 6 * 3600},
       {"5 Mar 2000 14:07:33 PDT", kMarch5 + 7 * 3600},
       {"5 Mar 2000 14:07:33 -0500 (EST) GMT", kMarch5 + 5 * 3600},  // only the first zone counts
-      {"Sun, 5 Mar 2000 14:07:33", kMarch5 - 3600},                  // the machine's zone
-      {"05-Mar-2000 14:07", kMarch5 - 33 - 3600},                    // the single-line form
+      {"Sun, 5 Mar 2000 14:07:33", kMarch5 - 3600},                 // the machine's zone
+      {"05-Mar-2000 14:07", kMarch5 - 33 - 3600},                   // the single-line form
       {"March 5, 2000 14:07:33 GMT", kMarch5},
-      {"3 5 2000 14:07:33 GMT", kMarch5},                            // numbers: month, day, year
+      {"3 5 2000 14:07:33 GMT", kMarch5},  // numbers: month, day, year
       {"5 Mar 00 14:07:33 GMT", kMarch5},
-      {"Sun 5 Mar 2000 GMT", kMarch5 - (14 * 3600 + 7 * 60 + 33)},    // no time: midnight
+      {"Sun 5 Mar 2000 GMT", kMarch5 - (14 * 3600 + 7 * 60 + 33)},  // no time: midnight
       {"2000-03-05 14:07:33 GMT", kMarch5},
       {"Sun, 05 Mar 2000 14:07:33 +0000 (EST)", kMarch5},
-      {"05-Mar-1999 14:07", kMarch5 - 33 - 3600 - 366 * 86400},       // "-1999" is the year
+      {"05-Mar-1999 14:07", kMarch5 - 33 - 3600 - 366 * 86400},  // "-1999" is the year
   };
   for (const Case& c : cases) EXPECT_EQ(ParseDate(c.text), c.expected) << c.text;
 }
@@ -76,9 +76,9 @@ TEST(ParseDate, NumbersAndYears) {
 }
 
 TEST(ParseDate, GarbageIsNoDate) {
-  for (const char* text : {"", "garbage", "Mar 2000", "5 Mar", "31 Feb 2000", "29 Feb 1999",
-                           "5 Mar 1850", "5 Mar 2000 25:00", "5 Mar 2000 12:61", "1234567890123 Mar 5 2000",
-                           "99999999999999999999:1 5 Mar 2000", "::::", "+0100 -0100"})
+  for (const char* text :
+       {"", "garbage", "Mar 2000", "5 Mar", "31 Feb 2000", "29 Feb 1999", "5 Mar 1850", "5 Mar 2000 25:00",
+        "5 Mar 2000 12:61", "1234567890123 Mar 5 2000", "99999999999999999999:1 5 Mar 2000", "::::", "+0100 -0100"})
     EXPECT_EQ(ParseDate(text), 0) << text;
   EXPECT_EQ(ParseDate(nullptr), 0);
 }
@@ -95,10 +95,10 @@ TEST(StripReplyPrefix, PrefixesAndEndings) {
       {"Re[4:Budget", "Budget"},
       {"Re (see below) Budget", "Re (see below) Budget"},
       {"Re[x]: Budget", "Re[x]: Budget"},
-      {"Re: Re (2 Budget", "Re (2 Budget"},   // stops at the malformed numbered form
+      {"Re: Re (2 Budget", "Re (2 Budget"},  // stops at the malformed numbered form
       {"   Budget", "Budget"},
       {"Budget - REPLY", "Budget"},
-      {" - reply", "- reply"},                // 8 characters: the ending stays, the blank goes
+      {" - reply", "- reply"},  // 8 characters: the ending stays, the blank goes
       {"Report", "Report"},
       {"Lunch (was Re: Re: dinner)", "Lunch (was Re: dinner)"},
       {"Lunch (was Re: dinner)", "Lunch (was Re: dinner)"},
@@ -206,7 +206,7 @@ TEST(ReadHeaderLine, JoinsContinuationLines) {
   ReadHeaderLine(out, sizeof out);
   EXPECT_EQ(std::strlen(out), HEADER_LINE_MAX - 1);
   EXPECT_EQ(g_next, g_lines.size());
-  g_messageLines = {nullptr, nullptr, nullptr};
+  g_messageLines = kNoMessageLines;
 }
 
 TEST(SmallText, CharacterReplacement) {

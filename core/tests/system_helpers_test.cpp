@@ -17,7 +17,7 @@ TEST(SystemHelpers, PendingNamesAreFreshAndInThePendingDirectory) {
   UtilTestDir dir;
   std::srand(7);
   char first[MAX_PATH];
-  ASSERT_STRNE(pendingtmpname(first), "");
+  ASSERT_STRNE(pendingtmpname(first, sizeof first), "");
   EXPECT_TRUE(dir.Exists("pending"));
   std::string name = first;
   EXPECT_EQ(name.rfind(dir.path() + "pending\\msw", 0), 0u) << name;
@@ -27,9 +27,17 @@ TEST(SystemHelpers, PendingNamesAreFreshAndInThePendingDirectory) {
   dir.Write(name.substr(dir.path().size()), "taken");
   std::srand(7);
   char second[MAX_PATH];
-  pendingtmpname(second);
+  pendingtmpname(second, sizeof second);
   EXPECT_STRNE(second, first);
   EXPECT_FALSE(dir.Exists(std::string(second).substr(dir.path().size())));
+  // A buffer too small for the name is left empty, never overrun.
+  struct {
+    char path[12];
+    char guard[8];
+  } small;
+  std::memset(small.guard, 'G', sizeof small.guard);
+  EXPECT_STREQ(pendingtmpname(small.path, sizeof small.path), "");
+  EXPECT_EQ(std::string(small.guard, sizeof small.guard), "GGGGGGGG");
 }
 
 TEST(SystemHelpers, SmallQueries) {
@@ -52,13 +60,21 @@ TEST(FolderPaths, ActionFileAndStoredPaths) {
   char saved[MAX_PATH];
   std::strcpy(saved, g_app.dataDir);
   std::strcpy(g_app.dataDir, "C:\\data\\");
-  g_openFolderName = OpenFolder;
+  g_folderNameHooks.openFolderName = OpenFolder;
   char bsc[MAX_PATH];
-  EXPECT_STREQ(bscname(bsc), "C:\\data\\quorl\\quorl.bsc");
-  g_openFolderName = nullptr;
+  EXPECT_STREQ(bscname(bsc, sizeof bsc), "C:\\data\\quorl\\quorl.bsc");
+  // A buffer too small for the path gets no cut path and nothing past its end.
+  struct {
+    char path[16];
+    char guard[8];
+  } small;
+  std::memset(small.guard, 'G', sizeof small.guard);
+  EXPECT_STREQ(bscname(small.path, sizeof small.path), "");
+  EXPECT_EQ(std::string(small.guard, sizeof small.guard), "GGGGGGGG");
+  g_folderNameHooks.openFolderName = [] { return static_cast<const char*>(nullptr); };
 
-  auto savedConnection = g_getNetConnection;
-  g_getNetConnection = FakeConnection;
+  auto savedConnection = g_fileIoHooks.getNetConnection;
+  g_fileIoHooks.getNetConnection = FakeConnection;
   struct Case {
     const char* dataDir;
     const char* path;
@@ -83,7 +99,7 @@ TEST(FolderPaths, ActionFileAndStoredPaths) {
   std::strcpy(g_app.dataDir, "\\\\server\\share\\");
   char tight[24] = "E:\\docs\\a.txt";
   EXPECT_EQ(MakeStoredPath(tight, sizeof tight), 1);
-  g_getNetConnection = savedConnection;
+  g_fileIoHooks.getNetConnection = savedConnection;
   std::strcpy(g_app.dataDir, saved);
 }
 
@@ -121,7 +137,7 @@ TEST(FileDialogs, FlagsInitialDirectoryAndResult) {
   EXPECT_EQ(g_seen.nMaxFile, 256u);
   EXPECT_EQ(g_seen.Flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER));
   EXPECT_FALSE(g_seenSave);
-  EXPECT_EQ(std::string(g_seenDirectory) + "\\", dir.path());   // the directory part
+  EXPECT_EQ(std::string(g_seenDirectory) + "\\", dir.path());  // the directory part
   EXPECT_STREQ(g_seenFile, "start.txt");
   char after[MAX_PATH];
   GetCurrentDirectoryA(sizeof after, after);
@@ -131,7 +147,7 @@ TEST(FileDialogs, FlagsInitialDirectoryAndResult) {
   EXPECT_TRUE(PromptOpenFileName(nullptr, "Open", path, nullptr, true));
   EXPECT_TRUE(g_seen.Flags & OFN_ENABLEHOOK);
   EXPECT_STREQ(g_seen.lpTemplateName, "FILEOPEN");
-  EXPECT_STREQ(g_seenDirectory, dir.path().c_str());   // an existing directory as it is
+  EXPECT_STREQ(g_seenDirectory, dir.path().c_str());  // an existing directory as it is
   EXPECT_STREQ(g_seenFile, "");
 
   std::strcpy(path, "unchanged");
@@ -198,7 +214,7 @@ TEST(FileDialogs, OpenHookOffersTheEncodingWithTheInternetService) {
       EXPECT_FALSE(controls.Visible(id)) << id;
     g_user.mime = 1;
     controls.Ok();
-    EXPECT_EQ(g_user.mime, 1u);   // nothing offered, nothing stored
+    EXPECT_EQ(g_user.mime, 1u);  // nothing offered, nothing stored
   }
   ForgetServiceDirScan();
 }

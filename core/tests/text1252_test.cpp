@@ -11,10 +11,8 @@ TEST(Text1252, CaseMapsAndClasses) {
   EXPECT_EQ(ToLower1252(159), 255);
   EXPECT_EQ(ToUpper1252(154), 138);
   EXPECT_EQ(ToLower1252(140), 156);
-  for (int c : {247, 223, 131, 215})
-    EXPECT_EQ(ToUpper1252(c), c) << c;
-  for (int c : {247, 223, 131, 215})
-    EXPECT_EQ(ToLower1252(c), c) << c;
+  for (int c : {247, 223, 131, 215}) EXPECT_EQ(ToUpper1252(c), c) << c;
+  for (int c : {247, 223, 131, 215}) EXPECT_EQ(ToLower1252(c), c) << c;
   EXPECT_TRUE(IsAlpha1252(223));
   EXPECT_FALSE(IsUpper1252(223));
   EXPECT_FALSE(IsLower1252(223));
@@ -29,7 +27,9 @@ TEST(Text1252, CaseMapsAndClasses) {
 }
 
 TEST(Text1252, SearchReplaceTrim) {
-  char text[64] = "gr\xfc\xdf" "e aus k\xf6ln";
+  char text[64] =
+      "gr\xfc\xdf"
+      "e aus k\xf6ln";
   EXPECT_EQ(stristr(text, "K\xd6LN"), text + 10);
   EXPECT_EQ(stristr("ab", "abc"), nullptr);
 
@@ -40,6 +40,30 @@ TEST(Text1252, SearchReplaceTrim) {
   EXPECT_STREQ(r, "hello there, everyone");
   EXPECT_EQ(strirepl(r, "HELLO", "hi"), 0);
   EXPECT_STREQ(r, "hi there, everyone");
+
+  // Within a buffer's size: the result is cut, never written past the end.
+  struct {
+    const char* text;
+    const char* oldText;
+    const char* newText;
+    const char* expected;
+  } const kSized[] = {
+      {"ab%X%cd", "%X%", "12345678", "ab12345"},  // the replacement itself is cut
+      {"%X%tail", "%X%", "1234", "1234tai"},      // the tail is cut
+      {"a%LNG%b", "%LNG%", "", "ab"},             // shrinking needs no room
+      {"abc", "zz", "12345678", "abc"},           // absent: unchanged
+  };
+  for (const auto& c : kSized) {
+    struct {
+      char text[8];
+      char guard[8];
+    } b;
+    std::memset(b.guard, 'G', sizeof b.guard);
+    std::strcpy(b.text, c.text);
+    strrepl(b.text, sizeof b.text, c.oldText, c.newText);
+    EXPECT_STREQ(b.text, c.expected) << c.text;
+    EXPECT_EQ(std::string(b.guard, sizeof b.guard), std::string(8, 'G')) << c.text;
+  }
 
   char t[32] = "   padded  ";
   EXPECT_STREQ(strtrim(t), "padded");
@@ -55,7 +79,11 @@ TEST(Text1252, SearchReplaceTrim) {
 }
 
 TEST(Text1252, WildMatchTable) {
-  struct Case { const char* text; const char* pattern; bool match; } cases[] = {
+  struct Case {
+    const char* text;
+    const char* pattern;
+    bool match;
+  } cases[] = {
       {"readme.txt", "*.TXT", true},
       {"b", "[abc]", true},
       {"d", "[^abc]", true},
@@ -151,7 +179,11 @@ TEST(Text1252, QuotedPrintable) {
 }
 
 TEST(Text1252, ParseAddressTable) {
-  struct Case { const char* line; const char* name; const char* address; } cases[] = {
+  struct Case {
+    const char* line;
+    const char* name;
+    const char* address;
+  } cases[] = {
       {"Joe Bloggs <joe@example.com>", "Joe Bloggs", "joe@example.com"},
       {"\"Bloggs, Joe\" <joe@example.com>\r\n", "Bloggs, Joe", "joe@example.com"},
       {"76543,210", "", "76543,210"},

@@ -14,7 +14,11 @@ struct UiRecord {
   std::vector<std::string> boxes;
   std::vector<UINT> boxStyles;
   std::vector<std::string> status;
-  struct Help { std::string file; UINT command; ULONG_PTR data; };
+  struct Help {
+    std::string file;
+    UINT command;
+    ULONG_PTR data;
+  };
   std::vector<Help> help;
   int answer = IDOK;
 };

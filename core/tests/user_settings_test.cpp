@@ -28,14 +28,14 @@ class UserSettingsTest : public ::testing::Test {
   void SetUp() override {
     snprintf(g_app.userName, sizeof g_app.userName, "joe");
     SetSettingsUser("joe", 0);
-    g_screenMetrics = TestScreen;
-    g_userSettingsHooks = UserSettingsHooks();
+    g_screenHooks.metrics = TestScreen;
+    g_userSettingsHooks = kDefaultUserSettingsHooks;
     g_main.reserved = 0;
     g_main.allReview = 0;
     g_frameLayout = FrameLayout();
   }
   void TearDown() override {
-    g_screenMetrics = savedMetrics_;
+    g_screenHooks.metrics = savedMetrics_;
     g_app.userName[0] = 0;
     g_userIniName[0] = 0;
     g_settingsSet = 0;
@@ -47,7 +47,7 @@ class UserSettingsTest : public ::testing::Test {
     return value;
   }
   UtilTestDir dir_;
-  void (*savedMetrics_)(ScreenMetrics*) = g_screenMetrics;
+  void (*savedMetrics_)(ScreenMetrics*) = g_screenHooks.metrics;
 };
 
 }  // namespace
@@ -67,10 +67,10 @@ TEST(SettingsSet, LoginNameSplitsAtTheSlash) {
   SetSettingsUser("longusername", 3);
   EXPECT_STREQ(g_userIniName, "longuser.ini");
   char section[64];
-  SettingsSection("Main", section);
+  SettingsSection("Main", section, sizeof section);
   EXPECT_STREQ(section, "Main/3");
   SetSettingsUser("joe", 0);
-  SettingsSection("Favourites", section);
+  SettingsSection("Favourites", section, sizeof section);
   EXPECT_STREQ(section, "Favourites");
 }
 
@@ -174,9 +174,9 @@ TEST_F(UserSettingsTest, MainWindowDefaultsAtBothScreenSizes) {
   ReadWindowPlacements(WINDOW_MAIN);
   WindowPlacement p = g_windowPlacements[WINDOW_MAIN];
   EXPECT_EQ(p.left, 0);
-  EXPECT_EQ(p.width, 800);                    // as wide as the screen
+  EXPECT_EQ(p.width, 800);  // as wide as the screen
   EXPECT_EQ(p.height, 600 - 19 - 8);
-  EXPECT_EQ(p.top, 0);                        // centred above the top: moved onto the screen
+  EXPECT_EQ(p.top, 0);  // centred above the top: moved onto the screen
   EXPECT_EQ(p.show, 0);
 
   g_screenWidth = 1600;
@@ -241,10 +241,19 @@ TEST_F(UserSettingsTest, StoredPlacementsAreNormalised) {
   EXPECT_EQ(g_windowPlacements[WINDOW_MAIN].show, SW_SHOWMINNOACTIVE);
 
   char name[32];
-  WindowKindName(16, name);
+  WindowKindName(16, name, sizeof name);
   EXPECT_STREQ(name, "Message Base");
-  WindowKindName(31, name);
+  WindowKindName(31, name, sizeof name);
   EXPECT_STREQ(name, "31");
+  // A short buffer gets a cut name and nothing beyond it is written.
+  struct {
+    char name[8];
+    char guard[8];
+  } small;
+  std::memset(small.guard, 'G', sizeof small.guard);
+  WindowKindName(16, small.name, sizeof small.name);
+  EXPECT_STREQ(small.name, "Message");
+  EXPECT_EQ(std::string(small.guard, sizeof small.guard), "GGGGGGGG");
 }
 
 TEST_F(UserSettingsTest, AppearanceEntries) {
@@ -258,10 +267,10 @@ TEST_F(UserSettingsTest, AppearanceEntries) {
   EXPECT_EQ(g_fonts[0].style, 1u);
   EXPECT_EQ(g_fonts[0].textColour, 255u);
   EXPECT_EQ(g_fonts[0].backColour, 16777215u);
-  EXPECT_STREQ(g_fonts[17].face, "Default");   // no angle brackets: unchanged
-  EXPECT_STREQ(g_fonts[10].face, "Default");   // numbers missing: unchanged
+  EXPECT_STREQ(g_fonts[17].face, "Default");  // no angle brackets: unchanged
+  EXPECT_STREQ(g_fonts[10].face, "Default");  // numbers missing: unchanged
   EXPECT_STREQ(g_fonts[11].face, "Times New Roman");
-  EXPECT_EQ(g_fonts[11].style, 0u);            // "no style" reads as plain here
+  EXPECT_EQ(g_fonts[11].style, 0u);  // "no style" reads as plain here
 
   g_fonts[5] = FontTableEntry{"Tahoma", 8, 2, 3, 4, nullptr};
   SetSettingsUser("joe", 4);
@@ -317,7 +326,7 @@ TEST_F(UserSettingsTest, ServiceAddressKeepsThePasswordScrambledOnDisk) {
   EXPECT_STREQ(g_serviceAddress.popPassword, "s3cret!");
   EXPECT_STREQ(g_serviceAddress.emailAddress, "joe@example.com");
   EXPECT_FALSE(ReadServiceSettings("dvn"));
-  EXPECT_STREQ(g_serviceAddress.emailAddress, "");   // not net's address
+  EXPECT_STREQ(g_serviceAddress.emailAddress, "");  // not net's address
 
   // The same table in fenwold.ini; a plain stored password is used as it is.
   dir_.Write("fenwold.ini", "[Service net]\r\nPop Password=plain\r\nReal Name=Shared\r\n");

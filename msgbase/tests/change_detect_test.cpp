@@ -90,22 +90,22 @@ TEST_F(ChangeDetection, MarkerTestsReportUntilTheirReaderTakesTheNewTime) {
   for (auto& c : cases) {
     std::string path = Path(c.file);
     c.remember(-1);
-    EXPECT_EQ(c.test(), 0) << c.file;   // missing, and remembered as missing
+    EXPECT_EQ(c.test(), 0) << c.file;  // missing, and remembered as missing
     WriteWholeFile(path, "");
     EXPECT_EQ(c.test(), 1) << c.file;
-    EXPECT_EQ(c.test(), 1) << c.file;   // until the reader runs
+    EXPECT_EQ(c.test(), 1) << c.file;  // until the reader runs
     c.remember(filetime(path.c_str()));
     EXPECT_EQ(c.test(), 0) << c.file;
     ShiftTime(path, 5);
     EXPECT_EQ(c.test(), 1) << c.file;
     c.remember(filetime(path.c_str()));
     DeleteFileA(path.c_str());
-    EXPECT_EQ(c.test(), 1) << c.file;   // gone counts as a change too
+    EXPECT_EQ(c.test(), 1) << c.file;  // gone counts as a change too
   }
 }
 
 TEST_F(ChangeDetection, LogChangeIsReportedOnceForTheOpenTopic) {
-  EXPECT_EQ(logchanged(), 0);   // no topic open
+  EXPECT_EQ(logchanged(), 0);  // no topic open
   WriteWholeFile(Path("topic.log"), "");
   ConfRec rec = MakeConf("quorl:conf/topic", "topic.log");
   Conferences.Append(&rec);

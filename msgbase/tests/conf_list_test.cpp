@@ -25,8 +25,8 @@ TEST(ConfListFile, OldFormReadsWidenedAndWritesBackInCurrentForm) {
   EXPECT_EQ(+recs[0].readMark, 7);
   EXPECT_EQ(+recs[0].first, 3);
   EXPECT_EQ(+recs[0].last, 70000);
-  EXPECT_EQ(+recs[0].waiting, 65534);             // unsigned 16 bits widened
-  EXPECT_EQ(+recs[0].flags, 0xFFFFFFFEu);         // signed 16 bits widened with sign
+  EXPECT_EQ(+recs[0].waiting, 65534);      // unsigned 16 bits widened
+  EXPECT_EQ(+recs[0].flags, 0xFFFFFFFEu);  // signed 16 bits widened with sign
   EXPECT_EQ(+recs[0].order, -1);
   EXPECT_EQ(+recs[0].userInfo, 0xA5A5A5A5u);
   EXPECT_EQ(+recs[1].flags, 0x4001u);

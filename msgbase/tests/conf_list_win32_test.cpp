@@ -13,7 +13,7 @@ namespace {
 class ConfList : public DataDirTest {
  protected:
   void TearDown() override {
-    rdconf(-1);   // never leave a hold to the next test
+    rdconf(-1);  // never leave a hold to the next test
     Conferences.SetSize(0);
     DataDirTest::TearDown();
   }
@@ -22,9 +22,9 @@ class ConfList : public DataDirTest {
 TEST_F(ConfList, OldFormListReadsDropsUnusableRecordsAndWritesTheCurrentForm) {
   WriteWholeFile(Path("conf.ww"),
                  OldConfFile({MakeOldConf("quorl:beta/one", "b1.log", 40000, -3, 7),
-                              MakeOldConf("quorl:service", "svc.log", 0, 0, 0),   // no "/": not a folder
+                              MakeOldConf("quorl:service", "svc.log", 0, 0, 0),  // no "/": not a folder
                               MakeOldConf("quorl:alpha/one", "a1.log", 2, 0x20, -1),
-                              MakeOldConf("quorl:alpha/two", "", 2, 0, 0)},         // no base name
+                              MakeOldConf("quorl:alpha/two", "", 2, 0, 0)},  // no base name
                              4));
   ASSERT_EQ(rdconf(0), 1);
   ASSERT_EQ(NamesOf(Conferences), (std::vector<std::string>{"quorl:beta/one", "quorl:alpha/one"}));
@@ -115,7 +115,7 @@ TEST_F(ConfList, DamagedListIsReportedAndNeverWrittenOver) {
 TEST_F(ConfList, FailedWriteKeepsTheOldListAndTellsTheCaller) {
   std::string original = CurrentConfFile({MakeConf("q:a/1", "x.log")});
   WriteWholeFile(Path("conf.ww"), original);
-  ASSERT_TRUE(CreateDirectoryA(Path("conf.new").c_str(), nullptr));   // the temporary file cannot be made
+  ASSERT_TRUE(CreateDirectoryA(Path("conf.new").c_str(), nullptr));  // the temporary file cannot be made
   for (int mode : {0, 1}) {
     ASSERT_EQ(rdconf(mode), 1);
     ConfRec extra = MakeConf("q:a/2", "y.log");

@@ -8,8 +8,7 @@
 
 #include "msgbase/conf_list.h"
 
-inline ConfRec MakeConf(const char* name, const char* base, int32_t first = 1, int32_t last = 10,
-                        uint32_t flags = 0) {
+inline ConfRec MakeConf(const char* name, const char* base, int32_t first = 1, int32_t last = 10, uint32_t flags = 0) {
   ConfRec rec = {};
   std::strncpy(rec.name, name, sizeof rec.name - 1);
   std::strncpy(rec.baseName, base, sizeof rec.baseName - 1);
@@ -27,8 +26,7 @@ inline void PutLe(std::string& out, uint32_t v, int bytes) {
 }
 
 // Bytes of a current-form conf.ww; `count` -1 writes the real count.
-inline std::string CurrentConfFile(const std::vector<ConfRec>& recs, uint32_t header = 0x12345678,
-                                   int64_t count = -1) {
+inline std::string CurrentConfFile(const std::vector<ConfRec>& recs, uint32_t header = 0x12345678, int64_t count = -1) {
   std::string out;
   PutLe(out, header, 4);
   PutLe(out, 0xFFFF, 2);

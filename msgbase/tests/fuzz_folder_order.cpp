@@ -10,9 +10,14 @@
 #include "msgbase/tests/memory_log.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const char* const kFolders[] = {"local:notes/misc", "net:comp.lang.c", "quorl:pelmora/chat",
-                                         "net:mail/inbox", "dvn:Cooking_Forum/Recipes", "quorlnews:pelmora/announce",
-                                         "Bookmarks\xff" "1"};
+  static const char* const kFolders[] = {"local:notes/misc",
+                                         "net:comp.lang.c",
+                                         "quorl:pelmora/chat",
+                                         "net:mail/inbox",
+                                         "dvn:Cooking_Forum/Recipes",
+                                         "quorlnews:pelmora/announce",
+                                         "Bookmarks\xff"
+                                         "1"};
   const int n = sizeof kFolders / sizeof kFolders[0];
   VirtualArray conferences("Conferences", sizeof(ConfRec));
   for (const char* name : kFolders) {

@@ -54,7 +54,7 @@ TEST(ImportQueueFile, RecordLayoutIsTheFilesOwn) {
   EXPECT_EQ(offsetof(ImportQueueEntry, flags), 334u);
   ImportQueueEntry e = Entry("x", "net", "messages", 0x00200C00);
   std::string b = Bytes(e);
-  EXPECT_EQ(b.substr(334), std::string("\x00\x0C\x20\x00", 4));   // little-endian, unaligned
+  EXPECT_EQ(b.substr(334), std::string("\x00\x0C\x20\x00", 4));  // little-endian, unaligned
 }
 
 TEST(ImportQueueFile, WritesHeaderEntriesAndTerminatorAndReadsThemBack) {
@@ -95,7 +95,7 @@ TEST(ImportQueueFile, ShorterQueueWrittenInPlaceKeepsTheFileLengthAndEndsAtTheTe
 TEST(ImportQueueFile, ReadsEveryAcceptedFormAndRejectsTheDamagedOnes) {
   std::string one = Bytes(Entry("\\a.tmp"));
   std::string badField = one;
-  std::memset(badField.data() + 260, 'x', 10);   // service without its NUL
+  std::memset(badField.data() + 260, 'x', 10);  // service without its NUL
   struct Case {
     const char* what;
     std::string bytes;
@@ -104,8 +104,10 @@ TEST(ImportQueueFile, ReadsEveryAcceptedFormAndRejectsTheDamagedOnes) {
   } cases[] = {
       {"current", kHeader101 + one + Terminator(), IMPORTQ_OK, {"\\a.tmp"}},
       {"older version, same record", kHeader100 + one + Terminator(), IMPORTQ_OK, {"\\a.tmp"}},
-      {"only the terminator's first byte counts", kHeader101 + one + std::string(1, '\0') + std::string(337, 'z'),
-       IMPORTQ_OK, {"\\a.tmp"}},
+      {"only the terminator's first byte counts",
+       kHeader101 + one + std::string(1, '\0') + std::string(337, 'z'),
+       IMPORTQ_OK,
+       {"\\a.tmp"}},
       {"end of file on a record boundary", kHeader101 + one, IMPORTQ_OK, {"\\a.tmp"}},
       {"short terminator", kHeader101 + one + std::string(5, '\0'), IMPORTQ_OK, {"\\a.tmp"}},
       {"header only", kHeader101, IMPORTQ_OK, {}},

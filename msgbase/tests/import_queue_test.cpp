@@ -70,18 +70,17 @@ class ImportQueueFiles : public DataDirTest {
 TEST_F(ImportQueueFiles, QueuedFilesAreStoredInOrderAndEndWithTheTerminator) {
   std::string a = MakeFile("msw1.tmp"), b = MakeFile("msw2.tmp");
   MakeFile("~build.tmp");
-  EXPECT_TRUE(ImportQueueEmpty());   // no file yet
+  EXPECT_TRUE(ImportQueueEmpty());  // no file yet
   EXPECT_TRUE(QueueImport("NET", a.c_str(), "", IMPORT_DELETE_AFTER));
-  EXPECT_TRUE(QueueImport("Local", "msw2.tmp", "inbox", 0x808));   // relative: made absolute
+  EXPECT_TRUE(QueueImport("Local", "msw2.tmp", "inbox", 0x808));    // relative: made absolute
   EXPECT_TRUE(QueueImport("local", "~build.tmp", "build", 0xC00));  // kept as given
   EXPECT_FALSE(ImportQueueEmpty());
 
-  EXPECT_EQ(ReadWholeFile(Path("import.dat")),
-            kHeader101 + EntryBytes(Stored(a).c_str(), "net", "messages", 0x800) +
-                EntryBytes(Stored(b).c_str(), "local", "inbox", 0x808) +
-                EntryBytes("~build.tmp", "local", "build", 0xC00) + kTerminator);
+  EXPECT_EQ(ReadWholeFile(Path("import.dat")), kHeader101 + EntryBytes(Stored(a).c_str(), "net", "messages", 0x800) +
+                                                   EntryBytes(Stored(b).c_str(), "local", "inbox", 0x808) +
+                                                   EntryBytes("~build.tmp", "local", "build", 0xC00) + kTerminator);
   EXPECT_TRUE(Recorded().boxes.empty());
-  EXPECT_EQ(ImportQueue.Count(), 0);   // the mirror lasts only for the operation
+  EXPECT_EQ(ImportQueue.Count(), 0);  // the mirror lasts only for the operation
 }
 
 TEST_F(ImportQueueFiles, SameFileTwiceInAnyCaseIsQueuedOnce) {
@@ -123,7 +122,7 @@ TEST_F(ImportQueueFiles, UnqueueRemovesTheEntryAndTheFileKeepsItsLength) {
   ASSERT_TRUE(QueueImport("net", b.c_str(), "", 0));
   std::string before = ReadWholeFile(Path("import.dat"));
 
-  EXPECT_FALSE(UnqueueImport(a.c_str()));   // compared as stored, not made absolute
+  EXPECT_FALSE(UnqueueImport(a.c_str()));  // compared as stored, not made absolute
   std::string first = Stored(a);
   for (char& c : first) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
   EXPECT_TRUE(UnqueueImport(first.c_str()));
@@ -140,12 +139,13 @@ TEST_F(ImportQueueFiles, UnqueueRemovesTheEntryAndTheFileKeepsItsLength) {
 
 TEST_F(ImportQueueFiles, OlderQueueKeepsItsEntriesAndIsWrittenInTheCurrentForm) {
   std::string a = MakeFile("msw1.tmp");
-  WriteWholeFile(Path("import.dat"), kHeader100 + EntryBytes("\\old\\msw9.tmp", "net", "messages", 0x880) + kTerminator);
+  WriteWholeFile(Path("import.dat"),
+                 kHeader100 + EntryBytes("\\old\\msw9.tmp", "net", "messages", 0x880) + kTerminator);
   EXPECT_FALSE(ImportQueueEmpty());
   ASSERT_TRUE(QueueImport("net", a.c_str(), "", 0x800));
-  EXPECT_EQ(ReadWholeFile(Path("import.dat")),
-            kHeader101 + EntryBytes("\\old\\msw9.tmp", "net", "messages", 0x880) +
-                EntryBytes(Stored(a).c_str(), "net", "messages", 0x800) + kTerminator);
+  EXPECT_EQ(ReadWholeFile(Path("import.dat")), kHeader101 + EntryBytes("\\old\\msw9.tmp", "net", "messages", 0x880) +
+                                                   EntryBytes(Stored(a).c_str(), "net", "messages", 0x800) +
+                                                   kTerminator);
 }
 
 TEST_F(ImportQueueFiles, DamagedQueueIsKeptAsideAndRebuiltFromWhatReadsWhole) {
@@ -167,7 +167,8 @@ TEST_F(ImportQueueFiles, DamagedQueueIsKeptAsideAndRebuiltFromWhatReadsWhole) {
       {"unknown header", "GARBAGE GARBAGE GARB" + one, {first, added}},
       {"cut inside an entry", kHeader101 + one + one.substr(0, 200), {first, added}},
       {"kind without its end", kHeader101 + noNul + kTerminator, {added}},
-      {"path without its end between good ones", kHeader101 + one + pathNoNul + two + kTerminator,
+      {"path without its end between good ones",
+       kHeader101 + one + pathNoNul + two + kTerminator,
        {first, second, added}},
   };
   for (auto& c : cases) {
@@ -202,7 +203,7 @@ TEST_F(ImportQueueFiles, SecondLockIsRefusedAndReleasesTheFirst) {
   EXPECT_EQ(ImportQueue.Count(), 1);
   EXPECT_FALSE(LockImportQueue(true));
   EXPECT_EQ(Recorded().boxes, std::vector<std::string>{"Error: attempting to lock twice"});
-  ASSERT_TRUE(LockImportQueue(true));   // the stale handle was closed
+  ASSERT_TRUE(LockImportQueue(true));  // the stale handle was closed
   EXPECT_TRUE(SaveImportQueue());
 }
 
@@ -212,8 +213,8 @@ TEST_F(ImportQueueFiles, ImportProgramIsBroughtForwardOnlyWhenTheSettingIsOn) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "MsgImport";
   RegisterClassA(&wc);
-  HWND importer = CreateWindowA("MsgImport", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                                wc.hInstance, nullptr);
+  HWND importer =
+      CreateWindowA("MsgImport", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, wc.hInstance, nullptr);
   ASSERT_NE(importer, nullptr);
   auto posted = [&] {
     std::vector<WPARAM> commands;
@@ -226,7 +227,7 @@ TEST_F(ImportQueueFiles, ImportProgramIsBroughtForwardOnlyWhenTheSettingIsOn) {
   EXPECT_TRUE(QueueImport("net", a.c_str(), "", 0));
   EXPECT_TRUE(posted().empty());
   g_user.importToForeground = 1;
-  EXPECT_FALSE(QueueImport("net", a.c_str(), "", 0));   // already queued: still woken
+  EXPECT_FALSE(QueueImport("net", a.c_str(), "", 0));  // already queued: still woken
   EXPECT_EQ(posted(), std::vector<WPARAM>{IDM_IMPORT_FOREGROUND});
   DestroyWindow(importer);
 }
@@ -238,8 +239,8 @@ TEST_F(ImportQueueFiles, HeldQueueKeepsAnotherWriterWaitingAndBothEntriesSurvive
   char exe[MAX_PATH];
   GetModuleFileNameA(nullptr, exe, sizeof exe);
   *std::strrchr(exe, '\\') = 0;
-  std::string command = "\"" + std::string(exe) + "\\importwriter.exe\" \"" + dir_.substr(0, dir_.size() - 1) +
-                        "\" \"" + theirs + "\"";
+  std::string command =
+      "\"" + std::string(exe) + "\\importwriter.exe\" \"" + dir_.substr(0, dir_.size() - 1) + "\" \"" + theirs + "\"";
   std::vector<char> line(command.begin(), command.end());
   line.push_back(0);
   STARTUPINFOA si = {sizeof si};

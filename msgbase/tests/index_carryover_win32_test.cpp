@@ -55,7 +55,7 @@ class IndexFiles : public DataDirTest {
     Conferences.SetSize(0);
     IndexArray.SetSize(0);
     LogCva.SetSize(0);
-    g_messageBaseHooks = {};
+    g_messageBaseHooks = kDefaultMessageBaseHooks;
     g_userFileName[0] = 0;
     g_app.userName[0] = 0;
     DataDirTest::TearDown();
@@ -197,7 +197,7 @@ TEST_F(IndexFiles, LogInCountsUnreadFromTheUsersFilesOfFoldersWithNews) {
   for (int i = 0; i < Conferences.Count(); ++i)
     EXPECT_EQ(99, static_cast<ConfRec*>(Conferences.At(i))->waiting) << "nothing runs beside a long task";
 
-  g_messageBaseHooks.longOperation = nullptr;
+  g_messageBaseHooks.longOperation = kDefaultMessageBaseHooks.longOperation;
   LoadUserInfo();
   EXPECT_FALSE(CurrentFolder.Bound());
   EXPECT_EQ(0, LogCva.Count());

@@ -133,9 +133,9 @@ class MaintDialogTest : public MaintFixture {
   }
   void TearDown() override {
     Drivers().clear();
-    g_messageBaseHooks.windowExists = nullptr;
-    g_messageBaseHooks.windowActive = nullptr;
-    g_messageBaseHooks.selection = nullptr;
+    g_messageBaseHooks.windowExists = kDefaultMessageBaseHooks.windowExists;
+    g_messageBaseHooks.windowActive = kDefaultMessageBaseHooks.windowActive;
+    g_messageBaseHooks.selection = kDefaultMessageBaseHooks.selection;
     MaintFixture::TearDown();
   }
 };
@@ -155,7 +155,7 @@ TEST_F(MaintDialogTest, WhichDialogsOfferTheOpenFolderAndTheSelection) {
   EXPECT_EQ(AskScope("WhichBuild"), kScopeAll);
 
   logclose();
-  g_messageBaseHooks.windowExists = nullptr;
+  g_messageBaseHooks.windowExists = kDefaultMessageBaseHooks.windowExists;
   Drivers().push_back([](HWND d) {
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_WHICH_CURRENT)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_WHICH_SELECTED)));

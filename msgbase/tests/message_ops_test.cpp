@@ -31,8 +31,7 @@ std::string NewsLog() {
   return SeparatorMessage(kNews, 5, "ann@x.org", kDate,
                           "From: Ann <ann@x.org>\nNewsgroups: comp.lang.c\nSubject: A long\n subject\n"
                           "Message-ID: <5@x.org>\n\nX-Not: body\nText.\n") +
-         SeparatorMessage(kNews, 6, "bob@y.org", kDate,
-                          "From: bob@y.org (Bob)\nMessage-ID: <6@y.org>\n\nText.\n");
+         SeparatorMessage(kNews, 6, "bob@y.org", kDate, "From: bob@y.org (Bob)\nMessage-ID: <6@y.org>\n\nText.\n");
 }
 
 struct Recorder {
@@ -51,7 +50,7 @@ class MessageOpsTest : public DataDirTest {
     DataDirTest::SetUp();
     Rec() = Recorder{};
     g_topic = OpenTopicState();
-    g_topicOpenHooks = {};
+    g_topicOpenHooks = kDefaultTopicOpenHooks;
     g_hconf.warned = true;
     savedProgram_ = g_importProgram;
     g_importProgram.start = [](const char* line, UINT) -> UINT {
@@ -114,7 +113,13 @@ class MessageOpsTest : public DataDirTest {
 
 TEST_F(MessageOpsTest, GetHeaderFieldReadsTheOpenTopicsMessage) {
   ASSERT_EQ(Open(kNews), 1);
-  struct Case { long number; const char* field; bool whole; int found; const char* value; } cases[] = {
+  struct Case {
+    long number;
+    const char* field;
+    bool whole;
+    int found;
+    const char* value;
+  } cases[] = {
       {5, "newsgroups", false, 1, "comp.lang.c"},
       {5, "Subject", false, 1, "A long subject"},
       {5, "X-Not", false, 0, ""},
@@ -131,7 +136,12 @@ TEST_F(MessageOpsTest, GetHeaderFieldReadsTheOpenTopicsMessage) {
 
 TEST_F(MessageOpsTest, LocalWithdrawalIsQueuedAsImportText) {
   ASSERT_EQ(Open(kLocal), 1);
-  struct Case { long number; bool cancelRight; int result; const char* body; } cases[] = {
+  struct Case {
+    long number;
+    bool cancelRight;
+    int result;
+    const char* body;
+  } cases[] = {
       {1, false, 1, " ** Withdrawn by author            ** \r\n"},
       {2, false, 0, nullptr},
       {2, true, 1, " ** Withdrawn by administrator     ** \r\n"},
@@ -204,8 +214,15 @@ TEST_F(MessageOpsTest, OtherFoldersGoThroughTheOutbasket) {
   const char kChat[] = "quorl:chat/general";
   const char kLibrary[] = "dvn:forum/l1_files";
   const char kComposite[] = "dvn:forum/all\xff";
-  struct Case { const char* folder; const char* body; int scriptResult; int answer; int result;
-                const char* command; const char* box; } cases[] = {
+  struct Case {
+    const char* folder;
+    const char* body;
+    int scriptResult;
+    int answer;
+    int result;
+    const char* command;
+    const char* box;
+  } cases[] = {
       {kChat, "Text.\n", 2, IDOK, 1, "withdraw", "Message 3 will be cancelled"},
       {kChat, "Text.\n", 0, IDOK, 0, "withdraw", nullptr},
       {kLibrary, "file.zip 1200 bytes\n", 2, IDOK, 0, nullptr, "Deleting files from library lists is not supported."},
@@ -248,10 +265,10 @@ TEST_F(MessageOpsTest, WriteBatchMessageInEachForm) {
   const std::string body = "From: bob@y.org (Bob)\nMessage-ID: <6@y.org>\n\nText.\n";
   std::string crlf;
   for (char c : body) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  EXPECT_EQ(ReadWholeFile(Path("batch.txt")),
-            "#! rnews " + std::to_string(body.size()) + "\r\n" + body + "\n" + "==========\r\n" + kNews +
-                " #6, from bob@y.org, " + std::to_string(body.size()) + " chars, " + kDate + "\r\n----------\r\n" +
-                crlf + "\r\n");
+  EXPECT_EQ(ReadWholeFile(Path("batch.txt")), "#! rnews " + std::to_string(body.size()) + "\r\n" + body + "\n" +
+                                                  "==========\r\n" + kNews + " #6, from bob@y.org, " +
+                                                  std::to_string(body.size()) + " chars, " + kDate +
+                                                  "\r\n----------\r\n" + crlf + "\r\n");
 }
 
 }  // namespace

@@ -11,7 +11,11 @@
 namespace {
 
 TEST(BareAddress, ReducesEachFormToTheAddress) {
-  struct Case { const char* in; const char* out; char first; } cases[] = {
+  struct Case {
+    const char* in;
+    const char* out;
+    char first;
+  } cases[] = {
       {"Joe Bloggs <joe@example.com>", "joe@example.com", 'j'},
       {"joe@example.com (Joe Bloggs)", "joe@example.com ", 'j'},
       {"\"Joe\" joe@example.com", "Joe joe@example.com", 'J'},
@@ -38,9 +42,12 @@ TEST(BareAddress, NeverWritesPastTheBuffer) {
 }
 
 TEST(ShortenAddressList, JoinsBareAddresses) {
-  struct Case { const char* in; const char* domains; const char* out; } cases[] = {
-      {"Joe <joe@a.com>, ann@b.com (Ann), \"Smith, Bob\" <bob@c.com>", nullptr,
-       "joe@a.com, ann@b.com, bob@c.com"},
+  struct Case {
+    const char* in;
+    const char* domains;
+    const char* out;
+  } cases[] = {
+      {"Joe <joe@a.com>, ann@b.com (Ann), \"Smith, Bob\" <bob@c.com>", nullptr, "joe@a.com, ann@b.com, bob@c.com"},
       {" , ,x@y", nullptr, "x@y"},
       {"Pat <pat@quorl.example>, sam@QUORL.example, kim@else.example", "other.example;quorl.example",
        "pat, sam, kim@else.example"},
@@ -67,7 +74,10 @@ TEST(ShortenAddressList, StopsBeforeTheLimitAtAWholeAddress) {
 }
 
 TEST(MakeUsenetName, TurnsFolderNamesIntoGroups) {
-  struct Case { const char* in; const char* out; } cases[] = {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
       {"net:usenet_comp/lang", "comp.lang"},
       {"net:comp/lang", "comp.lang"},
       {"net:comp/lang/.c", "comp.langc"},
@@ -95,7 +105,12 @@ const char kMessage[] =
     "Text\n";
 
 TEST(FindHeaderField, FindsFieldsOfTheHeaderOnly) {
-  struct Case { const char* field; bool whole; int found; const char* value; } cases[] = {
+  struct Case {
+    const char* field;
+    bool whole;
+    int found;
+    const char* value;
+  } cases[] = {
       {"from", false, 1, "Joe <joe@example.com>"},
       {"Subject", false, 1, "a long  folded subject"},
       {"Newsgroups", false, 1, "comp.lang"},
@@ -125,17 +140,22 @@ TEST(FindHeaderField, KeepsTheValueWithinTheBuffer) {
 TEST(BatchMessageText, WritesEachForm) {
   const char header[] = "==========\nmail #7, from ann, 9 chars, date\n----------\n";
   const char body[] = "Hi\nthere\r\n";
-  struct Case { BatchForm form; const char* out; } cases[] = {
+  struct Case {
+    BatchForm form;
+    const char* out;
+  } cases[] = {
       {BatchForm::Memo, "Memo #7 (11)\r\nHi\r\nthere\r\n\r\n"},
       {BatchForm::Rnews, "#! rnews 11\r\nHi\nthere\n\n"},
       {BatchForm::Log, "==========\r\nmail #7, from ann, 9 chars, date\r\n----------\r\nHi\r\nthere\r\n\r\n"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(BatchMessageText(c.form, header, body, 7, 11), c.out) << int(c.form);
+  for (const Case& c : cases) EXPECT_EQ(BatchMessageText(c.form, header, body, 7, 11), c.out) << int(c.form);
 }
 
 TEST(CancelLine, SubstitutesOnlyItsOwnTokens) {
-  struct Case { const char* format; const char* out; } cases[] = {
+  struct Case {
+    const char* format;
+    const char* out;
+  } cases[] = {
       {"CANCEL %s%s%ld", "CANCEL conf/topic-42"},
       {"del %s %d 100%%", "del conf/topic 42 100%"},
       {"%s %s %s %n %x %ld %ld %", "conf/topic - %s %n %x 42 %ld %"},
@@ -154,9 +174,7 @@ class ActionFileTest : public ::testing::Test {
     action = (dir / "net.bsc").string();
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
-  static void Write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-  }
+  static void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
   static std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;

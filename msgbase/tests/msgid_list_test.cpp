@@ -80,7 +80,8 @@ TEST_F(MsgIdListTest, SubjectsAndRewrites) {
 
 TEST_F(MsgIdListTest, ReadingSkipsBadLinesAndKeepsLongOnesWhole) {
   std::string longKey = "<" + std::string(300, 'k') + "@x>";
-  OpenText("<good@x> 4,500\n<zero@x> 0\n<neg@x> -3,9\nnoblank\n" + longKey + " 9,700\n[Subj] 2\r\n<dup@x> 1\n<DUP@x> 8\n");
+  OpenText("<good@x> 4,500\n<zero@x> 0\n<neg@x> -3,9\nnoblank\n" + longKey +
+           " 9,700\n[Subj] 2\r\n<dup@x> 1\n<DUP@x> 8\n");
   EXPECT_EQ(list.newestDate, 700);
   EXPECT_EQ(MsgIdListFindMessageId(list, "<good@x>"), 4);
   EXPECT_EQ(MsgIdListFindMessageId(list, "<zero@x>"), 0);
@@ -108,10 +109,19 @@ TEST_F(MsgIdListTest, AddedListWritesAsTheSettledOneDoes) {
   // Keys about the comparison's word edges, sharing long beginnings,
   // differing only in case or in 1252 letters, cut at the key's length, and
   // the same key again with lower and higher numbers.
-  std::vector<std::string> keys = {"<a>", "<abcdef>", "<abcdefg>", "<abcdefgh>", "<abcdefghi>", "<ABCDEFG>",
-                                   "<\xe9t\xe9@x>", "<\xc9T\xc9@X>", "<" + std::string(250, 'k') + "@x>",
-                                   "<" + std::string(198, 'k') + ">", "<" + std::string(197, 'k') + "@>"};
-  for (int i = 0; i < 300; ++i) keys.push_back("<common-beginning-of-a-long-key-" + std::to_string(i * 7 % 101) + "@x>");
+  std::vector<std::string> keys = {"<a>",
+                                   "<abcdef>",
+                                   "<abcdefg>",
+                                   "<abcdefgh>",
+                                   "<abcdefghi>",
+                                   "<ABCDEFG>",
+                                   "<\xe9t\xe9@x>",
+                                   "<\xc9T\xc9@X>",
+                                   "<" + std::string(250, 'k') + "@x>",
+                                   "<" + std::string(198, 'k') + ">",
+                                   "<" + std::string(197, 'k') + "@>"};
+  for (int i = 0; i < 300; ++i)
+    keys.push_back("<common-beginning-of-a-long-key-" + std::to_string(i * 7 % 101) + "@x>");
   auto fill = [&](MessageIdList& l) {
     long number = 1;
     for (const std::string& key : keys) {

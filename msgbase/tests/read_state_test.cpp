@@ -92,7 +92,9 @@ TEST(ReadState, WhatCountsAsUnread) {
   options.isIgnored = IgnoreListed;
   options.ignoredContext = &ignored;
   EXPECT_EQ(1, countunread(t.logCva, options, nullptr));
-  options.folderName = "Bookmarks\xff" "1";  // composite folders count nothing
+  options.folderName =
+      "Bookmarks\xff"
+      "1";  // composite folders count nothing
   EXPECT_EQ(0, countunread(t.logCva, options, nullptr));
 }
 
@@ -171,12 +173,12 @@ TEST(ReadState, ThreadRootFollowsParentsAndEndsOnLoops) {
   Topic t({{1, 0, 0},
            {2, 1, 0},
            {3, 2, 0},
-           {4, 50, 0},              // parent not in the folder
-           {5, -1, 0},              // comment to an unknown message
-           {6, 7, 0},               // parent is a stand-by record
+           {4, 50, 0},  // parent not in the folder
+           {5, -1, 0},  // comment to an unknown message
+           {6, 7, 0},   // parent is a stand-by record
            {7, 0, kMsgMissing},
-           {8, 8, 0},               // its own parent
-           {9, 11, 0},              // 9 -> 11 -> 10 -> 12 -> 11: a tail into a loop
+           {8, 8, 0},   // its own parent
+           {9, 11, 0},  // 9 -> 11 -> 10 -> 12 -> 11: a tail into a loop
            {10, 12, 0},
            {11, 10, 0},
            {12, 11, 0},
@@ -184,7 +186,7 @@ TEST(ReadState, ThreadRootFollowsParentsAndEndsOnLoops) {
   struct Case {
     long number;
     long root;
-  } cases[] = {{1, 1}, {3, 1}, {13, 1}, {4, 4}, {5, 5}, {6, 6}, {7, 7},
+  } cases[] = {{1, 1},   {3, 1}, {13, 1}, {4, 4},   {5, 5},   {6, 6},  {7, 7},
                {99, 99}, {8, 8}, {9, 10}, {10, 10}, {11, 10}, {12, 10}};
   for (const Case& c : cases) EXPECT_EQ(c.root, ThreadRoot(t.logCva, c.number)) << c.number;
 }
@@ -248,9 +250,9 @@ std::vector<int32_t> Order(const std::string& file, const std::vector<const char
 }
 
 TEST(FolderOrder, PatternLinesNumberFoldersInTurn) {
-  std::vector<const char*> folders = {"local:notes/misc",   "net:comp.lang.c",           "quorl:pelmora/chat",
-                                      "net:mail/inbox",     "quorl:pelmora/bugs",        "dvn:Cooking_Forum/Recipes",
-                                      "quorlnews:pelmora/announce"};
+  std::vector<const char*> folders = {
+      "local:notes/misc",   "net:comp.lang.c",           "quorl:pelmora/chat",        "net:mail/inbox",
+      "quorl:pelmora/bugs", "dvn:Cooking_Forum/Recipes", "quorlnews:pelmora/announce"};
   // Quorl first, then Internet, then the rest in list order.
   EXPECT_EQ((std::vector<int32_t>{5, 3, 1, 4, 2, 6, 7}), Order("quorl:*\r\nnet:*\r\n", folders));
   struct Case {
@@ -261,11 +263,13 @@ TEST(FolderOrder, PatternLinesNumberFoldersInTurn) {
       {"no lines", "", {1, 2, 3, 4, 5, 6, 7}},
       {"blank and empty lines", "\n   \r\n\t\n", {1, 2, 3, 4, 5, 6, 7}},
       {"case, leading blanks, blanks as _", "  DVN:cooking forum/*\n", {2, 3, 4, 5, 6, 1, 7}},
-      {"news names use a dot", "quorlnews:pelmora/*\nnet:comp.lang.*\nnet:mail/*\nquorlnews:pelmora.*\n",
+      {"news names use a dot",
+       "quorlnews:pelmora/*\nnet:comp.lang.*\nnet:mail/*\nquorlnews:pelmora.*\n",
        {4, 1, 5, 2, 6, 7, 3}},
       {"first matching line wins", "*:pelmora/bugs\nquorl:*\n", {3, 4, 2, 5, 1, 6, 7}},
       {"last line without a line end", "quorl:*", {3, 4, 1, 5, 2, 6, 7}},
-      {"the rest of an overlong line is no pattern", std::string(4095, '#') + "local:*\nquorl:*\n",
+      {"the rest of an overlong line is no pattern",
+       std::string(4095, '#') + "local:*\nquorl:*\n",
        {3, 4, 1, 5, 2, 6, 7}},
   };
   for (const Case& c : cases) EXPECT_EQ(c.orders, Order(c.file, folders)) << c.what;

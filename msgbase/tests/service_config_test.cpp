@@ -36,9 +36,9 @@ TEST(ServiceConfigDecoding, LineEscapes) {
     const char* line;
     const char* decoded;
   } cases[] = {
-      {"abc\\x20\n", "abc "},      {"a\\nb\n", "a\nb"},        {"a\\\\b\n", "a\\b"},
-      {"end\\\n", "end"},          {"\\q\\x\n", "qx"},         {"\\x20 inside\n", "x20 inside"},
-      {"no newline", "no newline"}, {"crlf\r\n", "crlf"},     {"\n", ""},
+      {"abc\\x20\n", "abc "},       {"a\\nb\n", "a\nb"},  {"a\\\\b\n", "a\\b"},
+      {"end\\\n", "end"},           {"\\q\\x\n", "qx"},   {"\\x20 inside\n", "x20 inside"},
+      {"no newline", "no newline"}, {"crlf\r\n", "crlf"}, {"\n", ""},
   };
   for (const Case& c : cases) {
     char text[64];
@@ -90,7 +90,7 @@ TEST_F(ServiceConfigLines, ScriptCommandsAreSplitIntoTheirParts) {
 }
 
 TEST_F(ServiceConfigLines, AdministratorAndModeratorLinesNeedTheirCondition) {
-  ParseScriptCommand("x'admin' ADM text\n", 1);   // forced
+  ParseScriptCommand("x'admin' ADM text\n", 1);  // forced
   EXPECT_EQ(g_hconf.commandCount, 1);
   EXPECT_EQ(Last().capital, 0);
   g_hconfContext.administratorMode = true;
@@ -134,7 +134,7 @@ TEST_F(ServiceConfigLines, ForumKindAndDelnewsFilters) {
 
   ResetScriptCommands();
   g_hconf.forumFirstKind = false;
-  names = StreamOf("1\n2\n3\n4\n5\n6\nVoze forum\n");   // past the sixth line
+  names = StreamOf("1\n2\n3\n4\n5\n6\nVoze forum\n");  // past the sixth line
   ReadForumKind(names);
   std::fclose(names);
   EXPECT_FALSE(g_hconf.forumFirstKind);

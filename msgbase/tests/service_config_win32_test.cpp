@@ -20,16 +20,16 @@ class ServiceConfigFiles : public DataDirTest {
     FreeServiceConfig();
     g_hconf.warned = false;
     s_openFolder = nullptr;
-    g_openFolderName = [] { return s_openFolder; };
+    g_folderNameHooks.openFolderName = [] { return s_openFolder; };
     menuBuilds_ = 0;
-    g_rebuildMainMenu = [] { ++menuBuilds_; };
+    g_serviceConfigHooks.rebuildMainMenu = [] { ++menuBuilds_; };
     lstrcpynA(g_app.userName, "alice", sizeof g_app.userName);
     CreateDirectoryA(Path("dvn").c_str(), nullptr);
   }
   void TearDown() override {
     FreeServiceConfig();
-    g_openFolderName = nullptr;
-    g_rebuildMainMenu = nullptr;
+    g_folderNameHooks.openFolderName = [] { return static_cast<const char*>(nullptr); };
+    g_serviceConfigHooks.rebuildMainMenu = [] {};
     g_app.userName[0] = 0;
     char dir[MAX_PATH];
     lstrcpynA(dir, dir_.c_str(), static_cast<int>(dir_.size()));
@@ -66,7 +66,7 @@ FILETIME WriteTimeOf(const std::string& path) {
 
 // Everything a load leaves for its callers, gathered to compare two loads.
 struct LoadedConfig {
-  std::vector<std::string> commands;   // keyword, number, capital, menu name, text
+  std::vector<std::string> commands;  // keyword, number, capital, menu name, text
   std::vector<std::string> menu;
   std::vector<std::string> slots;
   int intVariant;
@@ -77,8 +77,8 @@ struct LoadedConfig {
     LoadedConfig c;
     for (int i = 0; i < g_hconf.commandCount; ++i) {
       const ScriptCommand& s = g_hconf.commands[i];
-      c.commands.push_back(std::string(s.keyword) + "|" + std::to_string(s.number) + "|" +
-                           std::to_string(s.capital) + "|" + s.menuName + "|" + s.text);
+      c.commands.push_back(std::string(s.keyword) + "|" + std::to_string(s.number) + "|" + std::to_string(s.capital) +
+                           "|" + s.menuName + "|" + s.text);
     }
     for (int i = 0; i <= g_hconf.commandCount; ++i)
       c.menu.push_back(std::string(g_hconf.menu[i].text) + "|" + std::to_string(g_hconf.menu[i].id));
@@ -94,7 +94,8 @@ struct LoadedConfig {
 
 std::string Keywords() {
   std::string out;
-  for (int i = 0; i < g_hconf.commandCount; ++i) out += std::string(out.empty() ? "" : " ") + g_hconf.commands[i].keyword;
+  for (int i = 0; i < g_hconf.commandCount; ++i)
+    out += std::string(out.empty() ? "" : " ") + g_hconf.commands[i].keyword;
   return out;
 }
 
@@ -165,8 +166,8 @@ TEST_F(ServiceConfigReload, AChangedOrMovedFileIsReadAgain) {
   const Case cases[] = {
       {"same size, new text and time",
        [](ServiceConfigReload& t) {
-         t.Install("dvn\\dvnint.cnf", ServiceFile("A'Int' NEW int text\nx'Admin' ADM admin text\nA'Two (voze)' TWO t\n"),
-                   300);
+         t.Install("dvn\\dvnint.cnf",
+                   ServiceFile("A'Int' NEW int text\nx'Admin' ADM admin text\nA'Two (voze)' TWO t\n"), 300);
        },
        "SITE NEW", 1},
       {"same size and time, new text",
@@ -176,11 +177,12 @@ TEST_F(ServiceConfigReload, AChangedOrMovedFileIsReadAgain) {
                         ServiceFile("A'Int' NEW int text\nx'Admin' ADM admin text\nA'Two (voze)' TWO t\n"));
          SetWriteTime(t.Path("dvn\\dvnint.cnf"), when);
        },
-       "SITE INT", 1},   // nothing tells it apart: the copy stands
+       "SITE INT", 1},  // nothing tells it apart: the copy stands
       {"the int file removed", [](ServiceConfigReload& t) { DeleteFileA(t.Path("dvn\\dvnint.cnf").c_str()); },
        "SITE PLAIN", 0},
       {"special.cnf removed", [](ServiceConfigReload& t) { DeleteFileA(t.Path("special.cnf").c_str()); }, "INT", 1},
-      {"special.cnf longer", [](ServiceConfigReload& t) { t.Install("special.cnf", "S'Site' SITE t\nS'More' MORE t\n", 300); },
+      {"special.cnf longer",
+       [](ServiceConfigReload& t) { t.Install("special.cnf", "S'Site' SITE t\nS'More' MORE t\n", 300); },
        "SITE MORE INT", 1},
       {"the forum's name list says the other kind",
        [](ServiceConfigReload& t) { t.Install("dvn\\forum.nam", "Forum\nVoze forum\n", 300); }, "SITE INT TWO", 1},
@@ -241,7 +243,7 @@ TEST_F(ServiceConfigReload, WhatTheLinesDependOnIsPartOfTheKey) {
   g_userRights.administratorMode = false;
   ASSERT_EQ(Reload(), 1);
   EXPECT_EQ(Keywords(), "SITE INT");
-  ASSERT_EQ(Reload("dvn", 1), 1);   // forced: the administrator's lines too
+  ASSERT_EQ(Reload("dvn", 1), 1);  // forced: the administrator's lines too
   EXPECT_EQ(Keywords(), "SITE INT ADM");
   ASSERT_EQ(Reload(), 1);
   EXPECT_EQ(Keywords(), "SITE INT");
@@ -337,8 +339,8 @@ TEST_F(ServiceConfigFiles, ForumNameListChoosesTheForumKind) {
 TEST_F(ServiceConfigFiles, MissingServiceFileIsSaidOncePerRun) {
   EXPECT_EQ(rdhconf("dvn", 0), 0);
   ASSERT_EQ(Recorded().boxes.size(), 1u);
-  EXPECT_EQ(Recorded().boxes[0], "Can't open '" + Path("dvn\\dvnint.cnf") +
-                                     "'\n\nPlease check that you have correctly installed Pelmora");
+  EXPECT_EQ(Recorded().boxes[0],
+            "Can't open '" + Path("dvn\\dvnint.cnf") + "'\n\nPlease check that you have correctly installed Pelmora");
   EXPECT_EQ(g_hconf.commandCount, 0);
   EXPECT_EQ(rdhconf("quorl", 0), 0);
   EXPECT_EQ(Recorded().boxes.size(), 1u);

@@ -43,12 +43,14 @@ struct Summary {
   std::string author, subject;
   bool operator==(const Summary&) const = default;
 };
-void PrintTo(const Summary& s, std::ostream* os) { *os << "{" << s.result << ", '" << s.author << "', '" << s.subject << "'}"; }
+void PrintTo(const Summary& s, std::ostream* os) {
+  *os << "{" << s.result << ", '" << s.author << "', '" << s.subject << "'}";
+}
 
 Summary SummaryOf(CFolder& folder, long number) {
   char author[CFolder::kAuthorSize] = "x";
   char subject[CFolder::kSubjectSize] = "x";
-  int result = folder.GetSummary(number, author, subject);
+  int result = folder.GetSummary(number, author, sizeof author, subject, sizeof subject);
   return {result, author, subject};
 }
 
@@ -63,8 +65,8 @@ struct TopicSnapshot {
 };
 
 TopicSnapshot Snapshot() {
-  TopicSnapshot s{g_topic.openName, g_topic.logPath, g_topic.first, g_topic.last, g_topic.readMark,
-                  g_topic.log,      CurrentFolder.element, {}};
+  TopicSnapshot s{g_topic.openName, g_topic.logPath, g_topic.first,         g_topic.last,
+                  g_topic.readMark, g_topic.log,     CurrentFolder.element, {}};
   for (int i = 0; i < LogCva.Count(); ++i) {
     std::string r(static_cast<const char*>(LogCva.At(i)), sizeof(MsgIndexRec));
     r.append(static_cast<const char*>(IndexArray.At(i)), sizeof(IndexRec));
@@ -97,7 +99,8 @@ class SideFolderTest : public TopicFixture {
   }
   std::vector<std::string> FolderFiles(const char* base) {
     std::vector<std::string> out;
-    for (const char* ext : {".log", ".ind", ".thr", ".id"}) out.push_back(ReadWholeFile(Path((std::string(base) + ext).c_str())));
+    for (const char* ext : {".log", ".ind", ".thr", ".id"})
+      out.push_back(ReadWholeFile(Path((std::string(base) + ext).c_str())));
     return out;
   }
 };
@@ -167,6 +170,17 @@ TEST_F(SideFolderTest, FolderNotInTheListAndCloseLeaveNothingToFind) {
   ASSERT_NE(folder.Open(kNews), 0);
   ASSERT_NE(folder.Open(kNews), 0);
   EXPECT_EQ(SummaryOf(folder, 12), kSideSummaries[2]);
+  // Short buffers get cut texts and nothing past their ends.
+  struct {
+    char text[4];
+    char guard[8];
+  } author, subject;
+  std::memset(author.guard, 'G', sizeof author.guard);
+  std::memset(subject.guard, 'G', sizeof subject.guard);
+  EXPECT_EQ(folder.GetSummary(12, author.text, sizeof author.text, subject.text, sizeof subject.text), 1);
+  EXPECT_STREQ(author.text, "zed");
+  EXPECT_STREQ(subject.text, "Oth");
+  EXPECT_EQ(std::string(author.guard, 8) + std::string(subject.guard, 8), std::string(16, 'G'));
   // A folder closed by the other's open: the scrambled one has no files.
   ASSERT_NE(folder.Open(kChat), 0);
   EXPECT_FALSE(folder.HasMessage(12));

@@ -16,7 +16,7 @@ class TopicFixture : public DataDirTest {
   void SetUp() override {
     DataDirTest::SetUp();
     g_topic = OpenTopicState();
-    g_topicOpenHooks = {};
+    g_topicOpenHooks = kDefaultTopicOpenHooks;
     g_hconf.warned = true;  // the fixtures have no service configuration files
     Conferences.SetSize(0);
   }
@@ -25,7 +25,7 @@ class TopicFixture : public DataDirTest {
     g_topic = OpenTopicState();
     CurrentFolder.Detach();
     Conferences.SetSize(0);
-    g_topicOpenHooks = {};
+    g_topicOpenHooks = kDefaultTopicOpenHooks;
     DataDirTest::TearDown();
   }
   void AddFolder(const char* name, const char* base, uint32_t flags) {

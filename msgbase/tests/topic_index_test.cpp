@@ -407,7 +407,7 @@ TEST(TopicIndex, ReadInPlaceKeepsEveryCheckAcrossChunks) {
     const char* name;
     VirtualArrayCompare compare;
     bool byNumber;
-    size_t patchAt;         // 0: none
+    size_t patchAt;  // 0: none
     uint32_t patchValue;
     int result;
     bool sorted;
@@ -417,11 +417,14 @@ TEST(TopicIndex, ReadInPlaceKeepsEveryCheckAcrossChunks) {
       {"compare checked", CompareNumbersUp, false, 0, 0, kIndexRead, true},
       {"other order learnt", CompareNumbersDown, false, 0, 0, kIndexRead, false},
       // A number that falls back, in the last chunk and at a chunk's start.
-      {"falls back late", CompareNumbersUp, true, logCvaAt + (n - 1) * sizeof(MsgIndexRec), 5, kIndexNeedsRebuild, false},
-      {"falls back at edge", CompareNumbersUp, true, logCvaAt + 6528 * sizeof(MsgIndexRec), 6528, kIndexNeedsRebuild, false},
+      {"falls back late", CompareNumbersUp, true, logCvaAt + (n - 1) * sizeof(MsgIndexRec), 5, kIndexNeedsRebuild,
+       false},
+      {"falls back at edge", CompareNumbersUp, true, logCvaAt + 6528 * sizeof(MsgIndexRec), 6528, kIndexNeedsRebuild,
+       false},
       // Offsets past the log and the thread file, deep in the array.
       {"log offset", CompareNumbersUp, true, indexAt + 15000 * sizeof(IndexRec), 20000000, kIndexNeedsRebuild, false},
-      {"thread offset", CompareNumbersUp, true, indexAt + 5440 * sizeof(IndexRec) + 4, 125 * n, kIndexNeedsRebuild, false},
+      {"thread offset", CompareNumbersUp, true, indexAt + 5440 * sizeof(IndexRec) + 4, 125 * n, kIndexNeedsRebuild,
+       false},
   };
   for (const Case& c : cases) {
     std::string bytes = good;

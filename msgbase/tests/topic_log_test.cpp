@@ -141,14 +141,14 @@ struct StartCase {
 TEST_F(TopicLogTest, MessageStartsAndHeaders) {
   const std::string body = "Body text\n";
   const StartCase cases[] = {
-      {"separator form", SeparatorMessage("quorl:conf/topic", 12, "jdoe", "12-Mar-1996 14:05", body), 12, 0, 10,
-       "jdoe", "quorl:conf/topic"},
-      {"comment to", SeparatorMessage("quorl:conf/topic", 13, "jdoe", "x", body, "Comment to 12"), 13, 12, 10,
-       "jdoe", "quorl:conf/topic"},
-      {"long comment line", SeparatorMessage("bix:c/t", 14, "ann", "x", body, "This is a comment to message 9"), 14,
-       9, 10, "ann", "bix:c/t"},
-      {"comment to 0 is an unknown parent", SeparatorMessage("bix:c/t", 15, "ann", "x", body, "Comment to 0"), 15,
-       -1, 10, "ann", "bix:c/t"},
+      {"separator form", SeparatorMessage("quorl:conf/topic", 12, "jdoe", "12-Mar-1996 14:05", body), 12, 0, 10, "jdoe",
+       "quorl:conf/topic"},
+      {"comment to", SeparatorMessage("quorl:conf/topic", 13, "jdoe", "x", body, "Comment to 12"), 13, 12, 10, "jdoe",
+       "quorl:conf/topic"},
+      {"long comment line", SeparatorMessage("bix:c/t", 14, "ann", "x", body, "This is a comment to message 9"), 14, 9,
+       10, "ann", "bix:c/t"},
+      {"comment to 0 is an unknown parent", SeparatorMessage("bix:c/t", 15, "ann", "x", body, "Comment to 0"), 15, -1,
+       10, "ann", "bix:c/t"},
       {"number 0 becomes -1", SeparatorMessage("bix:c/t", 0, "ann", "x", body), -1, 0, 10, "ann", "bix:c/t"},
       {"pattern without from", "=========\nnet:news/comp.lang #7, bob, 10 chars, date\n-\n" + body, 7, 0, 10, "bob",
        "net:news/comp.lang"},
@@ -166,8 +166,7 @@ TEST_F(TopicLogTest, MessageStartsAndHeaders) {
       {"single line with three fields", ">>>quorl:c/t 44 jdoe(120)\n", 0, 0, 0, "", ""},
       {"header line garbage", "==========\nnothing useful here\n-\n", 0, 0, 0, "", ""},
       {"log ends in the separator", "==========", 0, 0, 0, "", ""},
-      {"log ends inside the header", "==========\nquorl:c/t #5, from a, 10 chars, d\nComment to 4\n", 0, 0, 0, "",
-       ""},
+      {"log ends inside the header", "==========\nquorl:c/t #5, from a, 10 chars, d\nComment to 4\n", 0, 0, 0, "", ""},
       {"plain text", "Hello\n", 0, 0, 0, "", ""},
   };
   for (const StartCase& c : cases) {

@@ -196,8 +196,8 @@ namespace {
 int NoZone() { return 0; }
 
 TEST_F(TopicScanTest, DatesOfEveryForm) {
-  int (*savedZone)() = g_localZoneOffset;
-  g_localZoneOffset = NoZone;
+  int (*savedZone)() = g_clockHooks.localZoneOffset;
+  g_clockHooks.localZoneOffset = NoZone;
   const std::pair<std::string, time_t> cases[] = {
       {SeparatorMessage("bix:c/t", 1, "a", "Tue, 5 Mar 1996 14:07:33 -0500", "x\n"), 826052853},
       {SeparatorMessage("bix:c/t", 1, "a", "12-Mar-1996 14:05", "x\n"), 826639500},
@@ -212,7 +212,7 @@ TEST_F(TopicScanTest, DatesOfEveryForm) {
     ASSERT_EQ(found.size(), 1u) << text;
     EXPECT_EQ(found[0].date, expected) << text;
   }
-  g_localZoneOffset = savedZone;
+  g_clockHooks.localZoneOffset = savedZone;
 }
 
 }  // namespace

@@ -176,7 +176,7 @@ struct MergeFixture : ::testing::Test {
     };
     g_messageBaseHooks.longOperation = [] { return s_long; };
   }
-  void TearDown() override { g_messageBaseHooks = {}; }
+  void TearDown() override { g_messageBaseHooks = kDefaultMessageBaseHooks; }
 
   void Add(VirtualArray& list, const ConfRec& rec) { list.Append(&rec); }
   const ConfRec* Find(const char* name) {

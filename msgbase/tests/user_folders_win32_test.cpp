@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/folder_names.h"
 #include "core/user_settings.h"
+#include "msgbase/conf_files.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/tests/conf_test_util.h"
 #include "msgbase/tests/msgbase_test_dir.h"
@@ -170,6 +173,29 @@ TEST_F(UserFolders, CheckUserFileComparesTheStoredName) {
   } cases[] = {{"alice", true},          {"ALICE", true}, {"bob", true},  {"christopher", true},
                {"christophe", false},    {"carol", false}, {"dora", false}, {"", false}};
   for (const Case& c : cases) EXPECT_EQ(CheckUserFile(c.name), c.expected) << c.name;
+}
+
+// The user file's and a list's temporary paths are refused whole when they
+// do not fit the caller's buffer: a cut name would be some other file.
+TEST_F(UserFolders, PathsThatDoNotFitAreLeftEmpty) {
+  char full[MAX_PATH];
+  UserFilePath("christopher", ".usr", full, sizeof full);
+  EXPECT_EQ(std::string(full), Path("christop.usr"));
+  char temp[MAX_PATH];
+  TempPathBeside(full, temp, sizeof temp);
+  EXPECT_EQ(std::string(temp), Path("christop.new"));
+  struct {
+    char path[12];
+    char guard[8];
+  } small;
+  std::memset(small.guard, 'G', sizeof small.guard);
+  UserFilePath("christopher", ".usr", small.path, sizeof small.path);
+  EXPECT_STREQ(small.path, "");
+  TempPathBeside("C:\\folder\\list.ww", small.path, sizeof small.path);
+  EXPECT_STREQ(small.path, "");
+  TempPathBeside("C:\\a\\b.ww", small.path, sizeof small.path);
+  EXPECT_STREQ(small.path, "C:\\a\\b.new");
+  EXPECT_EQ(std::string(small.guard, sizeof small.guard), "GGGGGGGG");
 }
 
 }  // namespace

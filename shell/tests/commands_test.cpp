@@ -21,6 +21,7 @@
 #include "shell/menus.h"
 #include "shell/shell_state.h"
 #include "shell/tests/shell_test_host.h"
+#include "tests/support/window_fixture.h"
 #include "shell/toolbar.h"
 
 namespace {
@@ -329,7 +330,7 @@ TEST_F(ShellToolbar, DefaultToolbarWithTipsAndMenuShowsAndIsSaved) {
   PumpTestMessages();
   Sleep(200);
   PumpTestMessages();
-  EXPECT_TRUE(SaveWindowBitmap(g_shell.frame, "shell_toolbar.bmp"));
+  EXPECT_TRUE(testwin::SaveWindowPng(g_shell.frame, "shell_toolbar.png"));
   if (HWND tip = ToolTipWindow()) {
     char text[64];
     EXPECT_NE(GetWindowRect(tip, &frame), 0);
@@ -401,7 +402,7 @@ TEST_F(ShellCommands, ProgressBarFillsWithDarkBlueBlocks) {
     for (int x = 280; x < 297; ++x) anyNearEnd |= PixelOf(bar, x, 10) == blue;
     EXPECT_TRUE(anyNearEnd);
   }
-  EXPECT_TRUE(SaveWindowBitmap(g_shell.frame, "shell_progress.bmp"));
+  EXPECT_TRUE(testwin::SaveWindowPng(g_shell.frame, "shell_progress.png"));
   for (HWND bar : bars) DestroyWindow(bar);
 }
 
@@ -460,8 +461,8 @@ TEST_F(ShellCommands, ServiceScriptItemsRunByTheirText) {
   ASSERT_NE(log, nullptr);
   g_topic.log = log;
   std::snprintf(g_topic.openName, sizeof g_topic.openName, "quorl:chat/general");
-  auto savedOpen = g_openFolderName;
-  g_openFolderName = [] { return static_cast<const char*>("quorl:chat/general"); };
+  auto savedOpen = g_folderNameHooks.openFolderName;
+  g_folderNameHooks.openFolderName = [] { return static_cast<const char*>("quorl:chat/general"); };
   const char* lines[][2] = {{"Read Resumes", "resume"}, {"-", ""}, {"Download Digest", "digest"}, {".", ""}};
   g_hconf.commandCount = 4;
   for (int i = 0; i < 4; ++i) {
@@ -483,7 +484,7 @@ TEST_F(ShellCommands, ServiceScriptItemsRunByTheirText) {
   FrameCommand(1600, 0);  // no such item: handed to the MDI system, nothing said
   EXPECT_TRUE(Recorded().status.empty());
   g_hconf.commandCount = 0;
-  g_openFolderName = savedOpen;
+  g_folderNameHooks.openFolderName = savedOpen;
   g_topic.log = nullptr;
   g_topic.openName[0] = 0;
   std::fclose(log);

@@ -14,33 +14,15 @@
 #include "core/virtual_array.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/user_folders.h"
+#include "tests/support/files.h"
+#include "tests/support/window_fixture.h"
 
 namespace {
 
-std::string WindowsPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
+using testfs::ReadWholeFile;
+using testwin::WindowsPath;
 
-std::string ReadAll(const std::string& path) {
-  std::string text;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return text;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  std::fclose(f);
-  return text;
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_TRUE(f) << path;
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
+void WriteText(const std::string& path, const std::string& text) { ASSERT_TRUE(testfs::WriteWholeFile(path, text)) << path; }
 
 struct FoundWindow {
   DWORD process;
@@ -122,7 +104,7 @@ class ProgramTest : public ::testing::Test {
 
     // The trace lies in the root of the data directory's drive.
     logPath_ = data_.substr(0, 3) + "debug.txt";
-    logStart_ = ReadAll(logPath_).size();
+    logStart_ = ReadWholeFile(logPath_).size();
   }
 
   void TearDown() override {
@@ -162,7 +144,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   std::string NewLog() {
-    std::string all = ReadAll(logPath_);
+    std::string all = ReadWholeFile(logPath_);
     return all.size() > logStart_ ? all.substr(logStart_) : std::string();
   }
 
@@ -243,7 +225,7 @@ TEST_F(ProgramTest, BuildAndPruneRunUnattendedAndEnd) {
     PROCESS_INFORMATION process = Start(std::string("demo secret ") + job + " /NOBMP");
     EXPECT_EQ(WaitForExit(process), 0u) << job;
     EXPECT_NE(NewLog().rfind("DOWN: End of program"), std::string::npos) << job;
-    logStart_ = ReadAll(logPath_).size();
+    logStart_ = ReadWholeFile(logPath_).size();
   }
 }
 

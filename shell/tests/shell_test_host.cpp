@@ -73,29 +73,3 @@ void PumpTestMessages() {
     DispatchMessageA(&msg);
   }
 }
-
-bool SaveWindowBitmap(HWND window, const char* path) {
-  RECT r;
-  GetWindowRect(window, &r);
-  int width = r.right - r.left, height = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  BitBlt(dc, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  SelectObject(dc, old);
-  BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB};
-  int stride = ((width * 3 + 3) / 4) * 4;
-  std::vector<unsigned char> bits(static_cast<size_t>(stride) * height);
-  GetDIBits(dc, bitmap, 0, height, bits.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  FILE* file = std::fopen(path, "wb");
-  if (!file) return false;
-  BITMAPFILEHEADER header{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof info + bits.size()), 0, 0,
-                          sizeof(BITMAPFILEHEADER) + sizeof info};
-  bool ok = std::fwrite(&header, sizeof header, 1, file) == 1 && std::fwrite(&info, sizeof info, 1, file) == 1 &&
-            std::fwrite(bits.data(), bits.size(), 1, file) == 1;
-  return std::fclose(file) == 0 && ok;
-}

@@ -13,5 +13,3 @@ void DestroyTestFrame();
 std::vector<int>& FrameCommandsSeen();
 // Runs every waiting message.
 void PumpTestMessages();
-// Saves a window's picture as a 24-bit BMP file.
-bool SaveWindowBitmap(HWND window, const char* path);

@@ -24,42 +24,24 @@
 #include "shell/frame.h"
 #include "shell/login.h"
 #include "shell/postits.h"
-#include "screenshot.h"
 #include "shell/shell_hooks.h"
 #include "shell/shell_state.h"
 #include "shell/splash.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "shell/window_classes.h"
+#include "tests/support/files.h"
+#include "tests/support/window_fixture.h"
 
 namespace {
 
-std::string WindowsPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
+using testfs::ReadWholeFile;
+using testwin::WindowsPath;
 
 std::string ShotPath(const char* name) { return WindowsPath(SHOT_DIR) + "\\" + name; }
 
-void WriteText(const std::string& path, const std::string& text, const char* mode = "wb") {
-  FILE* f = std::fopen(path.c_str(), mode);
-  ASSERT_TRUE(f) << path;
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
-
-std::string ReadAll(const std::string& path) {
-  std::string text;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return text;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  std::fclose(f);
-  return text;
-}
+void WriteText(const std::string& path, const std::string& text) { ASSERT_TRUE(testfs::WriteWholeFile(path, text)) << path; }
+void AppendText(const std::string& path, const std::string& text) { ASSERT_TRUE(testfs::AppendToFile(path, text)) << path; }
 
 void Pump(int ms) {
   DWORD end = GetTickCount() + ms;
@@ -149,7 +131,7 @@ TEST_F(ShellWindows, FrameIsTitledForTheUserWithClientAndStatusBar) {
   EXPECT_EQ(bar.bottom - bar.top, StatusBarHeight());
   EXPECT_EQ(bar.right - bar.left, client.right);
   EXPECT_EQ(g_shell.toolbarHeight + (mdi.bottom - mdi.top) + (bar.bottom - bar.top), client.bottom);
-  EXPECT_TRUE(screenshot::SaveWindow(g_shell.frame, ShotPath("shell_frame.png")));
+  EXPECT_TRUE(testwin::SaveWindowPng(g_shell.frame, ShotPath("shell_frame.png")));
 }
 
 TEST_F(ShellWindows, ToolbarLayoutsAndTheSmallSizeThatChangesNothing) {
@@ -376,7 +358,7 @@ TEST_F(ShellWindows, ImportAnimationRunsWhileTheImportProgramWorks) {
     frames.push_back(ImportAnimationFrame());
   }
   EXPECT_EQ(frames, (std::vector<int>{1, 2, 3, 4, 5, 1, 2}));
-  EXPECT_TRUE(screenshot::SaveWindow(g_shell.statusBar, ShotPath("shell_status_bar_import.png")));
+  EXPECT_TRUE(testwin::SaveWindowPng(g_shell.statusBar, ShotPath("shell_status_bar_import.png")));
   SetWindowTextA(item, "ab");
   PollImportTool();
   EXPECT_EQ(ImportAnimationFrame(), 0) << "fewer than 3 characters: the import is idle";
@@ -391,7 +373,7 @@ TEST_F(ShellWindows, BroadcastsShowNewLinesAndObeyControlLines) {
   ResetBroadcastPosition();
   PollBroadcasts();
   EXPECT_FALSE(g_shell.statusWindow) << "lines older than the instance are not shown";
-  WriteText(path, "hello everybody\n.zap demo2\n" + std::string(90, 'a') + ".shutdown\n", "ab");
+  AppendText(path, "hello everybody\n.zap demo2\n" + std::string(90, 'a') + ".shutdown\n");
   PollBroadcasts();
   ASSERT_TRUE(g_shell.statusWindow);
   char text[1024] = "";
@@ -401,9 +383,9 @@ TEST_F(ShellWindows, BroadcastsShowNewLinesAndObeyControlLines) {
   MSG msg;
   EXPECT_FALSE(PeekMessageA(&msg, g_shell.frame, WM_COMMAND, WM_COMMAND, PM_NOREMOVE))
       << "no exit for another user or a later piece";
-  EXPECT_TRUE(screenshot::SaveWindow(g_shell.frame, ShotPath("shell_status_window.png")));
+  EXPECT_TRUE(testwin::SaveWindowPng(g_shell.frame, ShotPath("shell_status_window.png")));
 
-  WriteText(path, ".zap DEMO\n", "ab");
+  AppendText(path, ".zap DEMO\n");
   PollBroadcasts();
   ASSERT_TRUE(PeekMessageA(&msg, g_shell.frame, WM_COMMAND, WM_COMMAND, PM_REMOVE));
   EXPECT_EQ(LOWORD(msg.wParam), 1145);
@@ -429,12 +411,12 @@ TEST_F(ShellWindows, PostitLinesOpenNotesForTheUserOnly) {
   ASSERT_TRUE(old);
   old->flags |= CONF_RESIGNED;
   int before = CountNotes();
-  WriteText(path, "quorl:chat/old 4 bob\nlocal:mail/demo 5 demo\nlocal:mail/other 6 bob\n", "ab");
+  AppendText(path, "quorl:chat/old 4 bob\nlocal:mail/demo 5 demo\nlocal:mail/other 6 bob\n");
   EXPECT_EQ(PollPostits(), 1);
   EXPECT_EQ(CountNotes() - before, 1);
-  EXPECT_EQ(g_user.lastPostIt, static_cast<uint32_t>(ReadAll(path).size()));
+  EXPECT_EQ(g_user.lastPostIt, static_cast<uint32_t>(ReadWholeFile(path).size()));
   EXPECT_EQ(PollPostits(), 0) << "nothing new";
-  EXPECT_TRUE(screenshot::SaveWindow(g_shell.frame, ShotPath("shell_postit.png")));
+  EXPECT_TRUE(testwin::SaveWindowPng(g_shell.frame, ShotPath("shell_postit.png")));
 
   // A log cut shorter than what was seen is read from its start.
   WriteText(path, "local:mail/demo 9 bob\n");
@@ -453,7 +435,7 @@ TEST_F(ShellWindows, AboutBoxShowsTheVersion) {
   EXPECT_STREQ(text, "(Last build  Wed Apr 26 14:25:28 2000)");
   ShowWindow(about, SW_SHOW);
   Pump(100);
-  EXPECT_TRUE(screenshot::SaveWindow(about, ShotPath("shell_about.png")));
+  EXPECT_TRUE(testwin::SaveWindowPng(about, ShotPath("shell_about.png")));
   DestroyWindow(about);
 }
 
@@ -504,7 +486,7 @@ TEST_F(ShellWindows, SplashShowsThePictureBesideTheProgramOrNothing) {
   EXPECT_EQ(r.left, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2);
   EXPECT_TRUE(IsWindowVisible(splash));
   Pump(100);
-  EXPECT_TRUE(screenshot::SaveWindow(splash, ShotPath("shell_splash.png")));
+  EXPECT_TRUE(testwin::SaveWindowPng(splash, ShotPath("shell_splash.png")));
   DestroyWindow(splash);
   DeleteFileA(picture);
 }
@@ -567,7 +549,7 @@ void CALLBACK AnswerSignIn(HWND, UINT, UINT_PTR timer, DWORD) {
   char title[128] = "";
   if (dialog) GetWindowTextA(dialog, title, sizeof title);
   if (!dialog || !std::strstr(title, "Sign In")) return;
-  if (g_okPresses == 0) screenshot::SaveWindow(dialog, ShotPath("shell_sign_in.png"));
+  if (g_okPresses == 0) testwin::SaveWindowPng(dialog, ShotPath("shell_sign_in.png"));
   SetDlgItemTextA(dialog, 4102, g_nameToType.c_str());
   // The first OK goes without a password: the dialog stays.
   SetDlgItemTextA(dialog, 4108, g_okPresses == 0 ? "" : g_passwordToType.c_str());
@@ -655,7 +637,7 @@ TEST_F(ShellWindows, NewUsersRegisterWithAPrintableFreeIdAndAPassword) {
   EXPECT_NE(g_boxes[3].find("must define a password"), std::string::npos);
   EXPECT_NE(GetFileAttributesA((s_data + "newbie.usr").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(GetFileAttributesA((s_data + "newbie.ulk").c_str()), INVALID_FILE_ATTRIBUTES) << "held like any account";
-  EXPECT_EQ(g_user.lastPostIt, static_cast<uint32_t>(ReadAll(s_data + "postits.log").size()))
+  EXPECT_EQ(g_user.lastPostIt, static_cast<uint32_t>(ReadWholeFile(s_data + "postits.log").size()))
       << "a new user starts at the end of the notes";
   ReleaseUserLock();
   g_main.newUsers = 0;
@@ -676,7 +658,7 @@ TEST_F(ChildProcesses, WaitingStartKeepsWindowsAliveAndCollectsErrorOutput) {
   EXPECT_EQ(RunAndWaitToFile(line.c_str(), SW_HIDE, output.c_str()), 1);
   KillTimer(nullptr, timer);
   EXPECT_GE(g_ticks, 5) << "messages kept flowing while the child ran";
-  EXPECT_NE(ReadAll(output).find("stand-in error text"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(output).find("stand-in error text"), std::string::npos);
   EXPECT_EQ(RunAndWait("\"C:\\no\\such\\program.exe\"", SW_HIDE), 0);
 }
 
@@ -705,7 +687,7 @@ TEST_F(ChildProcesses, SchedulerGetsItsCommandLineQuoted) {
   std::string recorded;
   for (int i = 0; i < 100 && recorded.empty(); ++i) {
     Sleep(100);
-    recorded = ReadAll(log);
+    recorded = ReadWholeFile(log);
   }
   recorded.erase(recorded.find_last_not_of("\r\n") + 1);
   EXPECT_EQ(recorded, "\"/INI=C:\\data dir\\fenwold.ini\" /ADMINMODE=0");

@@ -8,6 +8,7 @@
 #include "core/appstate.h"
 #include "shell/tab_ctrl.h"
 #include "shell/tests/shell_test_host.h"
+#include "tests/support/window_fixture.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ TEST_F(TabCtrl, KeysWrapAndAVetoKeepsThePage) {
   EXPECT_EQ(Current(), 1);
   UpdateWindow(dialog_);
   PumpTestMessages();
-  EXPECT_TRUE(SaveWindowBitmap(dialog_, "shell_tab_ctrl.bmp"));
+  EXPECT_TRUE(testwin::SaveWindowPng(dialog_, "shell_tab_ctrl.png"));
 }
 
 TEST_F(TabCtrl, ClickingATabChangesPage) {

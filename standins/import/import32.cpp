@@ -13,7 +13,9 @@
 //
 // The windows (MsgImport, which the program asks to come forward or to stop,
 // and PLCheckClass, by which it knows the import runs) have a thread of
-// their own; the import itself runs on the main thread.
+// their own (import32_window.cpp); the import itself runs on the main thread.
+// conf.ww's editing, the journal and the rebuild mode have files of their
+// own too (import32_folders.cpp, import32_journal.cpp, import32_build.cpp).
 //
 // Command line: "build" imports the queue and writes import.ok when the
 // topics handed back for rebuilding were rebuilt; an absolute directory is
@@ -44,29 +46,21 @@
 #include "msgbase/import_text.h"
 #include "msgbase/topic_log.h"
 #include "msgbase/user_folders.h"
+#include "standins/import/import32.h"
 #include "standins/import/import_journal.h"
 #include "standins/import/import_parse.h"
 
-namespace {
+namespace import32 {
 
-constexpr int kCommandForeground = 4481;  // QueueImport's wake-up
-constexpr int kProgressItem = 4292;       // the status bar's animation reads it
-constexpr size_t kWriteChunk = 1 << 20;
-constexpr size_t kTailBytes = 256;
-constexpr char kTitle[] = "Message Import";
-
-constexpr UINT kShowProgress = WM_APP + 1;
-
-std::string g_dir;  // data directory, ending in a backslash
-std::atomic<bool> g_stop{false};  // set by the window thread
+std::string g_dir;
+std::atomic<bool> g_stop{false};
 bool g_buildMode = false;
 int g_buildsDone = 0, g_buildsFailed = 0;
-std::atomic<HWND> g_window{nullptr};  // set once the windows exist
-std::string g_dieAt;  // test hook: the point at which to end the process hard
+std::atomic<HWND> g_window{nullptr};
+std::string g_dieAt;
 
 std::string DataFile(const char* name) { return g_dir + name; }
 
-// Tests stop the program dead at a named point, as a crash or a kill would.
 void DieAt(const char* point) {
   if (!g_dieAt.empty() && g_dieAt == point) TerminateProcess(GetCurrentProcess(), 99);
 }
@@ -96,120 +90,6 @@ void PumpAll() {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-}
-
-// ---- the windows -------------------------------------------------------------
-//
-// The windows live on a thread of their own, so that they answer the
-// program (and a request to stop) while a file is being written, and so that
-// the import never waits for them.
-
-CRITICAL_SECTION g_progressLock;
-std::string g_progressItem, g_progressTitle = kTitle;
-
-void ApplyProgress(HWND window) {
-  EnterCriticalSection(&g_progressLock);
-  std::string item = g_progressItem, title = g_progressTitle;
-  LeaveCriticalSection(&g_progressLock);
-  SetDlgItemTextA(window, kProgressItem, item.c_str());
-  SetWindowTextA(window, title.c_str());
-}
-
-void RequestStop() {
-  g_stop = true;
-  g_app.cancelTask = true;  // a wait for a locked file gives up at once
-}
-
-void OnCommand(int id) {
-  if (id == kCommandForeground) {
-    HWND window = g_window;
-    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
-    SetForegroundWindow(window);
-  } else if (id == IDCANCEL) {
-    RequestStop();
-  }
-}
-
-LRESULT CALLBACK ImportWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_COMMAND:
-      OnCommand(LOWORD(wParam));
-      return 0;
-    case WM_CLOSE:
-      RequestStop();
-      return 0;
-    case kShowProgress:
-      ApplyProgress(window);
-      return 0;
-    case WM_SIZE:
-      if (HWND item = GetDlgItem(window, kProgressItem)) MoveWindow(item, 8, 8, LOWORD(lParam) - 16, 20, TRUE);
-      return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// The window the program looks for to tell whether the import runs; it
-// passes commands on to the main window.
-LRESULT CALLBACK CheckWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (HWND main = g_window; message == WM_COMMAND && main) return SendMessageA(main, message, wParam, lParam);
-  if (message == WM_CLOSE) {
-    RequestStop();
-    return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-HWND g_checkWindow = nullptr;
-
-void CreateWindows(HINSTANCE instance, int show) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = ImportWindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = "MsgImport";
-  RegisterClassA(&wc);
-  wc.lpfnWndProc = CheckWindowProc;
-  wc.lpszClassName = "PLCheckClass";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowA("MsgImport", kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                              CW_USEDEFAULT, CW_USEDEFAULT, 360, 90, nullptr, nullptr, instance, nullptr);
-  if (!window) return;
-  CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 8, 8, 330, 20, window,
-                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressItem)), instance, nullptr);
-  g_checkWindow = CreateWindowA("PLCheckClass", "", WS_POPUP, 0, 0, 0, 0, window, nullptr, instance, nullptr);
-  ApplyProgress(window);
-  ShowWindow(window, show);
-  g_window = window;
-}
-
-struct WindowStart {
-  HINSTANCE instance;
-  int show;
-};
-
-DWORD WINAPI WindowThread(void* parameter) {
-  auto* start = static_cast<WindowStart*>(parameter);
-  CreateWindows(start->instance, start->show);
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  return 0;
-}
-
-// Item 4292 names the file while one is being imported (the program's
-// status bar animates while it holds 3 characters or more); the title ends
-// in the figure the program's progress bar shows.
-void ShowProgress(const std::string& file, int percent) {
-  std::string item = file.empty() ? std::string() : "Importing " + file;
-  std::string title = file.empty() ? std::string(kTitle) : std::string(kTitle) + " " + std::to_string(percent) + "%";
-  EnterCriticalSection(&g_progressLock);
-  g_progressItem = item;
-  g_progressTitle = title;
-  LeaveCriticalSection(&g_progressLock);
-  if (HWND window = g_window) PostMessageA(window, kShowProgress, 0, 0);
 }
 
 // ---- small file helpers ------------------------------------------------------
@@ -371,12 +251,15 @@ bool ReadHeldQueue(FILE* q, VirtualArray& queue) {
   std::string aside;
   for (int n = 0; read && aside.empty() && n < 100; ++n) {
     std::string candidate = DataFile(n ? ("import" + std::to_string(n) + ".bad").c_str() : "import.bad");
-    FILE* out = fileopen(candidate.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
+    FILE* out =
+        fileopen(candidate.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
     if (!out) continue;
     bool written = WriteAll(out, bytes.data(), bytes.size()) && std::fflush(out) == 0;
     fileclose(out);
-    if (written) aside = candidate;
-    else DeleteFileA(candidate.c_str());
+    if (written)
+      aside = candidate;
+    else
+      DeleteFileA(candidate.c_str());
   }
   if (aside.empty()) {
     AppendReport(std::string("import.dat: damaged (") + QueueDamageText(result) + "); it could not be kept aside");
@@ -388,9 +271,9 @@ bool ReadHeldQueue(FILE* q, VirtualArray& queue) {
     AppendReport("import.dat: damaged, and can't be written again");
     return false;
   }
-  AppendReport(std::string("import.dat: damaged (") + QueueDamageText(result) + "); kept as " + aside.substr(aside.find_last_of("\\/") + 1) +
-               ", " + std::to_string(queue.Count()) + " entries read, " + std::to_string(skipped) +
-               " damaged ones set aside");
+  AppendReport(std::string("import.dat: damaged (") + QueueDamageText(result) + "); kept as " +
+               aside.substr(aside.find_last_of("\\/") + 1) + ", " + std::to_string(queue.Count()) + " entries read, " +
+               std::to_string(skipped) + " damaged ones set aside");
   return true;
 }
 
@@ -407,7 +290,7 @@ bool FirstEntry(ImportQueueEntry* entry) {
 
 // Under the queue's lock: removes the first entry with this path; with
 // onlyIfHash, only while the file still holds the bytes that were imported.
-bool RemoveEntry(const char* path, const uint32_t* onlyIfHash = nullptr) {
+bool RemoveEntry(const char* path, const uint32_t* onlyIfHash) {
   FILE* q = fileopen(DataFile("import.dat").c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!q) return false;
   VirtualArray queue("Import queue", sizeof(ImportQueueEntry));
@@ -428,141 +311,13 @@ bool RemoveEntry(const char* path, const uint32_t* onlyIfHash = nullptr) {
   return ok;
 }
 
-// ---- the conference list ---------------------------------------------------
-
-struct ConfFile {
-  FILE* file = nullptr;
-  uint32_t header = 0;
-  std::vector<ConfRec> recs;
-  std::string original;  // the bytes as read, put back if a write fails
-  std::map<std::string, size_t> byName;  // lower-case name -> recs index
-
-  ~ConfFile() { Close(); }
-  void Close() {
-    if (file) fileclose(file);
-    file = nullptr;
-  }
-  // Held open, unshared, until Close: the lock every writer of conf.ww takes.
-  bool Open(std::string* error) {
-    file = fileopen(DataFile("conf.ww").c_str(), _O_RDWR | _O_CREAT | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
-    if (!file) {
-      *error = "can't open conf.ww";
-      return false;
-    }
-    std::fseek(file, 0, SEEK_END);
-    long size = std::ftell(file);
-    std::fseek(file, 0, SEEK_SET);
-    if (size > 0) {
-      original.resize(static_cast<size_t>(size));
-      if (std::fread(original.data(), 1, original.size(), file) != original.size()) {
-        *error = "can't read conf.ww";
-        return false;
-      }
-      std::fseek(file, 0, SEEK_SET);
-      VirtualArray list("Import conferences", sizeof(ConfRec), CompareConfEntries);
-      if (ReadConfList(file, list, &header) != CONFFILE_OK) {
-        *error = "conf.ww is damaged";
-        return false;
-      }
-      for (int i = 0; i < list.Count(); ++i) recs.push_back(*static_cast<ConfRec*>(list.At(i)));
-    }
-    for (size_t i = 0; i < recs.size(); ++i) byName[Lower(recs[i].name)] = i;
-    return true;
-  }
-  ConfRec* Find(const std::string& name) {
-    auto it = byName.find(Lower(name));
-    return it == byName.end() ? nullptr : &recs[it->second];
-  }
-  ConfRec* Add(const ConfRec& rec) {
-    recs.push_back(rec);
-    byName[Lower(rec.name)] = recs.size() - 1;
-    return &recs.back();
-  }
-  void Remove(const std::string& name) {
-    auto it = byName.find(Lower(name));
-    if (it == byName.end()) return;
-    recs.erase(recs.begin() + static_cast<long>(it->second));
-    byName.clear();
-    for (size_t i = 0; i < recs.size(); ++i) byName[Lower(recs[i].name)] = i;
-  }
-  // One write of the whole list: a kill can't leave half of it.
-  bool Write(const std::string& bytes) {
-    int fd = _fileno(file);
-    return std::fflush(file) == 0 && _lseek(fd, 0, SEEK_SET) == 0 &&
-           _write(fd, bytes.data(), static_cast<unsigned>(bytes.size())) == static_cast<int>(bytes.size()) &&
-           _commit(fd) == 0;
-  }
-  bool Save() {
-    VirtualArray list("Import conferences", sizeof(ConfRec), CompareConfEntries);
-    for (const ConfRec& rec : recs)
-      if (list.Append(&rec) < 0) return false;
-    // Readers look folders up by name in the list's stored order.
-    SortConfList(list);
-    std::string bytes(10, '\0');
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((header >> (8 * i)) & 0xFF);
-    bytes[4] = bytes[5] = static_cast<char>(0xFF);
-    uint32_t count = static_cast<uint32_t>(list.Count());
-    for (int i = 0; i < 4; ++i) bytes[6 + i] = static_cast<char>((count >> (8 * i)) & 0xFF);
-    for (int i = 0; i < list.Count(); ++i) bytes.append(static_cast<const char*>(list.At(i)), sizeof(ConfRec));
-    if (Write(bytes)) return true;
-    if (!original.empty()) Write(original);
-    return false;
-  }
-};
-
-std::string BaseNameOf(const ConfRec& rec) {
-  return std::string(rec.baseName, strnlen(rec.baseName, sizeof rec.baseName));
-}
-
-// A part of a folder name as a directory or file name the rebuild's walk
-// takes: no dots, no separators.
-std::string FilePart(const std::string& text, size_t limit) {
-  std::string out;
-  for (char c : text) {
-    if (out.size() >= limit) break;
-    out += std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' ? c : '_';
-  }
-  return out.empty() ? "_" : out;
-}
-
-// A new folder's log lies where a rebuild of the message base looks for it:
-// service directory, conference directory, topic file without extension.
-std::string NewBaseName(ConfFile& conf, const std::string& folder) {
-  size_t colon = folder.find(':');
-  std::string service = colon == std::string::npos ? "local" : folder.substr(0, colon);
-  std::string rest = colon == std::string::npos ? folder : folder.substr(colon + 1);
-  size_t slash = rest.find('/');
-  std::string serviceDir = FilePart(Lower(service), 8);
-  std::string conference = rest.substr(0, slash), topic = rest.substr(slash + 1);
-  // The 29 characters are shared out so that a short topic leaves its
-  // conference whole; 3 are kept for a number that makes the name unique.
-  size_t room = sizeof(ConfRec::baseName) - 1 - serviceDir.size() - 2 - 3;
-  size_t conferenceRoom = room - std::min(topic.size(), room / 2);
-  std::string dir = serviceDir + "\\" + FilePart(Lower(conference), conferenceRoom);
-  size_t topicRoom = room - std::min(std::max<size_t>(conference.size(), 1), conferenceRoom);
-  std::string stem = dir + "\\" + FilePart(Lower(topic), topicRoom);
-  std::set<std::string> used;
-  for (const ConfRec& rec : conf.recs) used.insert(Lower(BaseNameOf(rec)));
-  std::string base = stem;
-  for (int n = 1; (used.count(Lower(base)) || Exists(g_dir + base)) && n < 1000; ++n) base = stem + std::to_string(n);
-  return base;
-}
-
-bool MakeDirectories(const std::string& baseName) {
-  for (size_t at = baseName.find('\\'); at != std::string::npos; at = baseName.find('\\', at + 1)) {
-    std::string dir = g_dir + baseName.substr(0, at);
-    if (!CreateDirectoryA(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-  }
-  return true;
-}
-
 // ---- planning a file's import ------------------------------------------------
 
 struct LogWork {
   std::string path;  // absolute
   bool scrambled = false;
-  bool rewrite = false;     // some message may replace one already there
-  bool mustBeNew = false;   // a rebuilt topic goes to a log of its own
+  bool rewrite = false;    // some message may replace one already there
+  bool mustBeNew = false;  // a rebuilt topic goes to a log of its own
   std::vector<size_t> messages;
   std::set<long> replaceNumbers;
   FILE* file = nullptr;  // an existing log to append to, open from its measuring on
@@ -597,8 +352,8 @@ void CloseAllLogs() {
 }
 
 struct Plan {
-  bool busy = false;  // a log could not be opened: the file waits, it is not refused
-  std::vector<long> numbers;  // per message
+  bool busy = false;           // a log could not be opened: the file waits, it is not refused
+  std::vector<long> numbers;   // per message
   std::vector<bool> replaces;  // per message: may take the place of its number
   std::vector<LogWork> logs;
   Journal journal;
@@ -617,44 +372,6 @@ void AppendPostits(const ImportFile& parsed, const Plan& plan) {
   if (!f) return AppendReport("can't write postits.log");
   bool ok = std::fwrite(lines.data(), 1, lines.size(), f) == lines.size();
   if (std::fclose(f) != 0 || !ok) AppendReport("can't write postits.log");
-}
-
-// The path of the log a rebuilt topic gets: where the handed-back copy came
-// from, relative to the data directory.
-bool RebuildTarget(const std::string& copyPath, std::string* baseName) {
-  std::string path = copyPath;
-  size_t dot = path.find_last_of('.');
-  size_t slash = path.find_last_of('\\');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.erase(dot);
-  std::string dir = g_dir;
-  auto strip = [&](const std::string& prefix) {
-    if (path.size() > prefix.size() && !_strnicmp(path.c_str(), prefix.c_str(), prefix.size())) {
-      *baseName = path.substr(prefix.size());
-      return true;
-    }
-    return false;
-  };
-  bool inside = strip(dir) || (dir.size() > 2 && dir[1] == ':' && strip(dir.substr(2)));
-  return inside && !baseName->empty() && baseName->size() < sizeof(ConfRec::baseName);
-}
-
-// A folder's range from conf.ww before numbering from it: false when its last
-// number leaves no room (the folder is full). A range no folder can have (a
-// negative number, first past last) is repaired with a line in import.log;
-// the folder's next open rebuilds its index and takes the range from the log.
-bool RepairRange(ConfRec& rec) {
-  if (rec.last >= kMaxMessageNumber) return false;
-  long first = rec.first, last = rec.last;
-  if (last < 0) last = 0;
-  if (first < 0 || first > last || (last == 0 && first != 0)) first = 0;
-  if (first != rec.first || last != rec.last) {
-    AppendReport("conf.ww: folder " + std::string(rec.name, strnlen(rec.name, sizeof rec.name)) +
-                 " had the impossible range " + std::to_string(rec.first) + " to " + std::to_string(rec.last) +
-                 "; taken as " + std::to_string(first) + " to " + std::to_string(last));
-    rec.first = first;
-    rec.last = last;
-  }
-  return true;
 }
 
 std::string PlanImport(ImportFile& parsed, ConfFile& conf, bool build, const std::string& entryPath, Plan* plan) {
@@ -721,8 +438,10 @@ std::string PlanImport(ImportFile& parsed, ConfFile& conf, bool build, const std
     std::vector<size_t> unnumbered;
     for (size_t i = 0; i < n; ++i) {
       parsed.messages[i].folder = folder;
-      if (parsed.messages[i].number > 0) byNumber[parsed.messages[i].number] = i;
-      else unnumbered.push_back(i);
+      if (parsed.messages[i].number > 0)
+        byNumber[parsed.messages[i].number] = i;
+      else
+        unnumbered.push_back(i);
     }
     long last = byNumber.empty() ? 0 : byNumber.rbegin()->first;
     for (size_t i : unnumbered) byNumber[++last] = i;
@@ -1026,108 +745,6 @@ std::string RewriteLog(const ImportFile& parsed, const Plan& plan, const LogWork
   return {};
 }
 
-// ---- the journal ---------------------------------------------------------------
-
-std::string JournalPath() { return DataFile("import.jnl"); }
-
-bool WriteJournal(const Journal& journal) { return ReplaceFileWith(JournalPath(), FormatJournal(journal)); }
-
-// Undoes what a journal's import wrote: each log back to its length, each
-// rewritten log back to its old copy, each folder's numbers back. Only bytes
-// this program appended are cut: a log that changed otherwise is left alone.
-bool RollBack(const Journal& j, bool restoreConf) {
-  for (const JournalLog& log : j.logs) {
-    std::string temp = log.path + ".imp", old = log.path + ".imo";
-    if (log.rewrite) {
-      // Without a whole copy the log was never written over.
-      if (Exists(old) && !CopyInto(old, log.path)) return false;
-      DeleteFileA(old.c_str());
-      DeleteFileA((old + ".tmp").c_str());
-      DeleteFileA(temp.c_str());
-    } else if (log.length < 0) {
-      if (Exists(log.path) && !DeleteFileA(log.path.c_str())) return false;
-    } else if (Exists(log.path)) {
-      FILE* f = fileopen(log.path.c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_DENY_WRITE | LOCK_QUIET);
-      if (!f) return false;
-      std::fseek(f, 0, SEEK_END);
-      long size = std::ftell(f);
-      uint32_t hash = 0;
-      bool ours = size >= log.length && TailHash(f, log.length, &hash) && hash == log.tailHash;
-      bool ok = true;
-      if (ours && size > log.length) ok = _chsize(_fileno(f), log.length) == 0 && _commit(_fileno(f)) == 0;
-      fileclose(f);
-      if (!ours) AppendReport(log.path + ": changed since the interrupted import; left as it is");
-      if (!ok) return false;
-    }
-    DeleteFileA(IndexPathOf(log.path).c_str());
-  }
-  DieAt("undoing");
-  if (!restoreConf) return true;
-  ConfFile conf;
-  std::string error;
-  if (!conf.Open(&error)) return false;
-  for (const JournalFolder& f : j.folders) {
-    ConfRec* rec = conf.Find(f.name);
-    if (!rec) continue;
-    if (!f.existed) {
-      if (!_stricmp(BaseNameOf(*rec).c_str(), f.baseName.c_str())) conf.Remove(f.name);
-      continue;
-    }
-    rec->first = f.first;
-    rec->last = f.last;
-    rec->waiting = f.waiting;
-  }
-  bool saved = conf.Save();
-  conf.Close();
-  Touch("confnew.ww");
-  return saved;
-}
-
-std::string FileNameOf(const std::string& path) {
-  size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// After the entry has left the queue: the old copies of rewritten logs go,
-// and the file too when it asked to be deleted (while it still holds what
-// was imported).
-void Finish(const Journal& j) {
-  for (const JournalLog& log : j.logs)
-    if (log.rewrite) DeleteFileA((log.path + ".imo").c_str());
-  if (j.entryFlags & IMPORT_DELETE_AFTER) {
-    std::string path = EntryFile(j.entryPath.c_str());
-    bool readable = false;
-    if (HashOfFile(path, &readable) == j.entryHash && readable) DeleteFileA(path.c_str());
-  }
-  DeleteFileA(JournalPath().c_str());
-  AppendReport(j.entryPath + ": " + std::to_string(j.messages) + " messages imported");
-}
-
-// At start: a journal left behind means the last run died inside a file.
-bool Recover() {
-  DeleteFileA((JournalPath() + ".new").c_str());
-  if (!Exists(JournalPath())) return true;
-  std::string text;
-  Journal j;
-  if (!ReadSmallFile(JournalPath(), &text)) return false;
-  if (!ParseJournal(text, &j)) {
-    // Never written torn (it is replaced whole), so someone else's damage:
-    // kept for a look, and the queue goes on.
-    MoveFileExA(JournalPath().c_str(), (JournalPath() + ".bad").c_str(), MOVEFILE_REPLACE_EXISTING);
-    AppendReport("import.jnl: damaged; kept as import.jnl.bad");
-    return true;
-  }
-  if (!j.committed) {
-    if (!RollBack(j, true)) return false;
-    DeleteFileA(JournalPath().c_str());
-    AppendReport(j.entryPath + ": interrupted import undone; importing it again");
-    return true;
-  }
-  if (!RemoveEntry(j.entryPath.c_str(), &j.entryHash)) return false;
-  Finish(j);
-  return true;
-}
-
 // ---- one queued file -------------------------------------------------------------
 
 enum class EntryResult { Imported, Skipped, Stopped, Failed };
@@ -1285,13 +902,17 @@ bool IsAbsoluteDirectory(const std::string& text) {
   return absolute && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-}  // namespace
+}  // namespace import32
+
+using namespace import32;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
   std::string dir;
   for (const std::string& word : Arguments(commandLine)) {
-    if (!_stricmp(word.c_str(), "build")) g_buildMode = true;
-    else if (dir.empty() && IsAbsoluteDirectory(word)) dir = word;
+    if (!_stricmp(word.c_str(), "build"))
+      g_buildMode = true;
+    else if (dir.empty() && IsAbsoluteDirectory(word))
+      dir = word;
   }
   if (dir.empty()) {
     char current[MAX_PATH] = "";
@@ -1310,21 +931,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     lock = CreateFileA(lockPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (lock != INVALID_HANDLE_VALUE) break;
     if (!g_buildMode || tries >= 180) {
-      if (HWND running = FindWindowA("MsgImport", nullptr))
-        PostMessageA(running, WM_COMMAND, kCommandForeground, 0);
+      if (HWND running = FindWindowA("MsgImport", nullptr)) PostMessageA(running, WM_COMMAND, kCommandForeground, 0);
       return g_buildMode ? 1 : 0;
     }
     Sleep(1000);  // a rebuild waits for the running import to end
   }
 
-  InitializeCriticalSection(&g_progressLock);
-  static WindowStart start;
-  start = {instance, show};
-  CloseHandle(CreateThread(nullptr, 0, WindowThread, &start, 0, nullptr));
-  if (g_buildMode) DeleteFileA(DataFile("import.ok").c_str());
+  StartWindowThread(instance, show);
+  BeginBuildMode();
   int code = RunQueue();
-  // import.ok tells the rebuild that its topic was rebuilt.
-  if (g_buildMode && g_buildsDone > 0 && g_buildsFailed == 0) Touch("import.ok");
+  EndBuildMode();
   // The windows and their thread go with the process.
   CloseHandle(lock);
   return code;

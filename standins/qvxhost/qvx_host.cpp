@@ -86,7 +86,12 @@ bool QvxHost::Load(const std::string& script, std::string* error) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
     std::vector<std::string> w = Words(line);
     if (w.empty() || w[0][0] == '#') continue;
-    if (w[0] == "start" && w.size() == 2) {
+    if (w[0] == "logon" && w.size() == 3) {
+      logon_ = true;
+      user_ = w[1];
+      password_ = w[2];
+      phase_ = Phase::kHostName;
+    } else if (w[0] == "start" && w.size() == 2) {
       startAnswer_ = w[1];
     } else if (w[0] == "on" && w.size() >= 3) {
       size_t actions = line.find(w[2], line.find(w[1], 2) + w[1].size()) + w[2].size();
@@ -104,8 +109,76 @@ void QvxHost::WriteRaw(const std::vector<uint8_t>& bytes) {
   BpSys().port.flushBuffer(port_);
 }
 
+void QvxHost::Prompt(const std::string& text, Phase next) {
+  WriteRaw(std::vector<uint8_t>(text.begin(), text.end()));
+  phase_ = next;
+  line_.clear();
+}
+
+// The logon dialogue, a line at a time; the ESC-I answer has no line end, so
+// it is complete when the digits after its last "+" give its checksum.
+void QvxHost::Dialogue(uint8_t c) {
+  c &= 0x7F;
+  if (phase_ == Phase::kEscI && c != '\r') {
+    line_ += char(c);
+    return CheckEscI();
+  }
+  if (c == '\n') return;
+  if (c != '\r') {
+    line_ += char(c);
+    return;
+  }
+  std::string text = line_;
+  line_.clear();
+  if (phase_ == Phase::kEscI && text != "/LOG") return;
+  if (text == "/LOG" || text == "/off") {
+    log.push_back("logoff");
+    return Prompt("\r\nHost Name: ", Phase::kHostName);
+  }
+  switch (phase_) {
+    case Phase::kHostName: log.push_back("host " + text); return Prompt("\r\nUser ID: ", Phase::kUserId);
+    case Phase::kUserId: log.push_back("user " + text); return Prompt("\r\nPassword: ", Phase::kPassword);
+    case Phase::kPassword:
+      if (text != password_) {
+        log.push_back("password bad");
+        return Prompt("\r\nInvalid\r\nUser ID: ", Phase::kUserId);
+      }
+      log.push_back("password ok");
+      escIAsked_ = 1;
+      return Prompt(std::string("\r\n") + char(ESC) + "I", Phase::kEscI);
+    case Phase::kCapabilities: {
+      log.push_back("capabilities " + text);
+      int first = text.size() > 1 ? std::atoi(text.c_str() + 1) : 0;
+      if (first <= 0) return Prompt("\r\nHost Name: ", Phase::kHostName);
+      std::string selection =
+          std::string(1, char(ESC)) + "[>" + std::to_string(first) + ";" + std::to_string(first) + "p";
+      return Prompt(selection, Phase::kStartLine);
+    }
+    default: return;
+  }
+}
+
+void QvxHost::CheckEscI() {
+  size_t plus = line_.rfind('+');
+  if (plus == std::string::npos || plus + 1 >= line_.size()) return;
+  std::string digits = line_.substr(plus + 1);
+  if (digits.find_first_not_of("0123456789") != std::string::npos) return;
+  unsigned sum = 0;
+  for (size_t i = 0; i <= plus; ++i) sum = (sum + uint8_t(line_[i])) & 0xFFFF;
+  std::string expected = std::to_string(sum);
+  if (digits == expected) {
+    log.push_back("esci " + line_.substr(0, plus + 1) + " ok");
+    return Prompt(std::string(1, char(ESC)) + "[>0q", Phase::kCapabilities);
+  }
+  if (digits.size() < expected.size()) return;
+  log.push_back("esci bad");
+  if (++escIAsked_ > 3) return Prompt("\r\nHost Name: ", Phase::kHostName);
+  Prompt(std::string(1, char(ESC)) + "I", Phase::kEscI);
+}
+
 void QvxHost::Feed(uint8_t c) {
   if (phase_ == Phase::kStartLine) return StartLine(c);
+  if (phase_ >= Phase::kHostName) return Dialogue(c);
   if (phase_ != Phase::kLink || !e_) return;
   if (!BpFeed(e_, c)) return;
   uint16_t length = 0;
@@ -210,6 +283,14 @@ void QvxHost::OnMessage(const std::vector<uint8_t>& m) {
   }
   uint8_t cls = m[0], function = m[1];
   log.push_back(std::to_string(cls) + " " + std::to_string(function) + " " + Hex(m.data() + 2, m.size() - 2));
+  if (logon_ && (function == 3 || function == 7)) {
+    // The client ends the link: the host is back at its first prompt.
+    log.push_back("stop");
+    BpDestroy(e_);
+    e_ = nullptr;
+    linkUp = false;
+    return Prompt("\r\nHost Name: ", Phase::kHostName);
+  }
   if (restartPending_ && function == 1 && m.size() > 2 && m[2] == 12) {
     restartPending_ = false;
     log.push_back("restart");
@@ -307,6 +388,10 @@ void QvxHost::Queue(const std::vector<uint8_t>& message) {
 }
 
 void QvxHost::Tick() {
+  if (logon_ && !greeted_) {
+    greeted_ = true;
+    Prompt("\r\nHost Name: ", Phase::kHostName);
+  }
   if (phase_ != Phase::kLink || !e_) return;
   if (awaitingPlus_) {
     if (Passed(nextEnq_)) {

@@ -6,6 +6,10 @@
 // simulated line in the toolbox's tests).
 //
 // Script lines:
+//   logon <user id> <password>       the host first runs the logon dialogue:
+//       "Host Name:", "User ID:", the password prompt, ESC "I" (the answer's
+//       checksum is checked), ESC "[>0q" and the selection of the first
+//       capability the client named; then the start-up line
 //   start ack|nak|query|silent       the answer to a good start-up line
 //   on <class> <function> <action>[; <action>...]
 //       one line per turn: the first request of that class and function gets
@@ -44,7 +48,7 @@ class QvxHost {
   // One byte from the client.
   void Feed(uint8_t c);
   // Sends what is queued and keeps the protocol's timers; call it whenever
-  // nothing arrived.
+  // nothing arrived. With a logon, the first call sends the first prompt.
   void Tick();
 
   // What happened, one line each: "start #1,0,1,4,0,0; 590", "nak",
@@ -54,8 +58,11 @@ class QvxHost {
   bool linkUp = false;
 
  private:
-  enum class Phase { kStartLine, kLink, kSilent };
+  enum class Phase { kStartLine, kLink, kSilent, kHostName, kUserId, kPassword, kEscI, kCapabilities };
   void StartLine(uint8_t c);
+  void Dialogue(uint8_t c);
+  void Prompt(const std::string& text, Phase next);
+  void CheckEscI();
   void StartTransport();
   void Negotiate(const uint8_t* packet, unsigned length);
   void OnMessage(const std::vector<uint8_t>& message);
@@ -69,6 +76,9 @@ class QvxHost {
   Phase phase_ = Phase::kStartLine;
   std::string startAnswer_ = "ack";
   std::string line_;
+  bool logon_ = false, greeted_ = false;
+  std::string user_, password_;
+  int escIAsked_ = 0;
   bool strings8_ = false, chars8_ = false;
   std::map<std::pair<int, int>, std::deque<std::string>> rules_;
   std::deque<std::vector<uint8_t>> outbox_;

@@ -21,6 +21,13 @@ std::string ReadWholeFile(const std::string& path) {
   return out;
 }
 
+bool AppendToFile(const std::string& path, const std::string& bytes) {
+  FILE* f = std::fopen(path.c_str(), "ab");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;

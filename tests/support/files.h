@@ -9,6 +9,8 @@ namespace testfs {
 std::string ReadWholeFile(const std::string& path);
 // Replaces the file with bytes; false when any step failed.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+// Adds bytes at the end of the file (made when missing).
+bool AppendToFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 bool MakeDirectory(const std::string& path);
 

@@ -29,6 +29,16 @@ bool PumpUntil(Condition done, DWORD timeoutMs = 5000) {
 // viewing (convert shot.bmp shot.png).
 bool SaveWindowBitmap(HWND window, const std::string& path);
 
+// Saves the window as it stands on the screen now (children and windows on
+// top of it included, so the test must run alone) as a PNG file that the
+// file viewer shows directly; false when it has no area or the file could not
+// be written.
+bool SaveWindowPng(HWND window, const std::string& path);
+
+// A path of the build tree as the program under Wine names it ("/x/y" is
+// "Z:\x\y").
+std::string WindowsPath(std::string path);
+
 // The directory window tests save their pictures in: PELMORA_SCREENSHOTS when
 // set, else the current directory; ends with a separator.
 std::string ScreenshotDirectory();

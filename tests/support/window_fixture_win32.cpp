@@ -1,8 +1,12 @@
 #include "tests/support/window_fixture.h"
 
+#include <cstdint>
+
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+#include "tests/support/png.h"
 
 namespace testwin {
 
@@ -53,6 +57,53 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return ok;
+}
+
+bool SaveWindowPng(HWND window, const std::string& path) {
+  RECT r;
+  if (!GetWindowRect(window, &r)) return false;
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return false;
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::vector<uint8_t> rgb;
+  if (bitmap) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    SelectObject(memory, old);
+    rgb.resize(static_cast<size_t>(width) * height * 3);
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const uint8_t* from = static_cast<const uint8_t*>(bits) + y * stride + x * 3;
+        uint8_t* to = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+        to[0] = from[2];  // the bitmap holds blue, green, red
+        to[1] = from[1];
+        to[2] = from[0];
+      }
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return !rgb.empty() && testfs::WritePng(path, width, height, rgb);
+}
+
+std::string WindowsPath(std::string path) {
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
 }
 
 std::string ScreenshotDirectory() {

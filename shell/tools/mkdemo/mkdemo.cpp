@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   bool ok = WriteFile("demo.ini",
-                      "[Main]\r\nStatus Bar=1\r\nShow Post Its=1\r\nAlways Refresh Unread=1\r\n"
+                      "[Main]\r\nStatus Bar=1\r\nMessageBase Window=1\r\nShow Post Its=1\r\nAlways Refresh Unread=1\r\n"
                       "Warn On Replys=1\r\nLast Post It=0\r\nUser Flags=4\r\nTip Of The Day=0\r\n") &&
             WriteFile("security.ww", "demo 0xFFFF\r\ndefault 0x10020\r\n") &&
             WriteFile("conf.pru", "!mail 60\nquorl:chat/general 30\nquorl:chat/ 90\n") &&
