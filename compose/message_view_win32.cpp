@@ -1,6 +1,7 @@
 // The message view on the rich-text control: the walk's output table bound to
 // a control, the open topic's reader and the user's settings.
 #include "compose/message_view.h"
+#include "compose/viewer_html.h"
 
 #include <climits>
 #include <cstdio>
@@ -29,7 +30,6 @@ void InsertPlainLine(HWND control, const char* line, bool) {
   text += "\r\n";
   WrxInsertString(control, text.c_str(), -1, -1, 0);
 }
-bool HtmlCannotBeRead(HWND, const char*) { return false; }
 void RtfAsItStands(HWND control, const char* text, size_t size) {
   std::string rtf(text, size);
   size_t at = 0;
@@ -172,7 +172,7 @@ MimeOptions ViewOptions(long number) {
 
 }  // namespace
 
-MessageViewHooks g_messageViewHooks = {InsertPlainLine,  HtmlCannotBeRead, RtfAsItStands,      NoHost,
+MessageViewHooks g_messageViewHooks = {InsertPlainLine,  ViewerHtmlRead,   RtfAsItStands,      NoHost,
                                        PictureNotPlaced, NextByNumber,     AskOverwriteOfFrame};
 SavedNames g_savedNames;
 int g_viewProgress = 0;

@@ -11,8 +11,9 @@ pelmora_fuzz(fuzz_mime_walker SOURCES tests/fuzz_mime_walker.cpp LIBS compose_mi
 
 # The view on the rich-text control (Win32).
 if(NOT PELMORA_NATIVE)
-  add_library(compose_view STATIC message_view_win32.cpp attachments_win32.cpp overwrite_dlg_win32.cpp)
-  target_link_libraries(compose_view PUBLIC compose_mime msgbase_topic_open wrx core_util settings core)
+  add_library(compose_view STATIC message_view_win32.cpp attachments_win32.cpp overwrite_dlg_win32.cpp
+              viewer_html_win32.cpp)
+  target_link_libraries(compose_view PUBLIC compose_mime msgbase_topic_open wrx wrx_html core_util settings core)
   pelmora_program_library(compose_view)
 
   pelmora_test(compose_view_tests

@@ -11,7 +11,7 @@ if(NOT PELMORA_NATIVE)
     ${CMAKE_CURRENT_SOURCE_DIR}/child_process_win32.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/shell_hooks.cpp)
   target_link_libraries(shell PUBLIC shell_portable core core_util settings msgbase_conf msgbase_import
-                        msgbase_topic_open online_login_script wrx)
+                        msgbase_topic_open online_login_script wrx wrx_html)
 endif()
 
 # Window tests under Wine: the shell's windows in process, and pl32.exe run as

@@ -30,6 +30,7 @@
 #include "shell/progress_bar.h"
 #include "shell/tab_ctrl.h"
 #include "shell/window_classes.h"
+#include "wrx/html/html.h"
 #include "core/ui_seams.h"
 #include "shell/commands.h"
 #include "shell/frame.h"
@@ -39,6 +40,7 @@
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "shell/window_classes.h"
+#include "wrx/html/html.h"
 
 CommandLine g_commandLine;
 AcceleratorTables g_accelerators;
@@ -278,6 +280,7 @@ void InstallCommandParts() {
   SetWrxDebugProc(WrxDebugLine);
   g_windowClassProcs.registerProgressBar = [](HINSTANCE instance) -> BOOL { return RegisterProgressBar(instance); };
   g_windowClassProcs.registerTabControl = [](HINSTANCE instance) -> BOOL { return TabCtrlModule(instance); };
+  g_windowClassProcs.htmlInit = [](HINSTANCE instance) -> BOOL { return HtmlInit(instance); };
 }
 
 void EndStartup() {
@@ -380,6 +383,7 @@ void ShutdownCleanup() {
   if (s_ctl3dLibrary) FreeLibrary(s_ctl3dLibrary);
   if (g_shell.postitBrush) DeleteObject(g_shell.postitBrush);
   g_shell.postitBrush = nullptr;
+  HtmlExit();
 }
 
 int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
