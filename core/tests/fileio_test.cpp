@@ -36,12 +36,16 @@ PROCESS_INFORMATION HoldInOtherProcess(const std::string& path, int ms, const ch
   std::vector<char> line(command.begin(), command.end());
   line.push_back(0);
   EXPECT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  for (int i = 0; i < 200; ++i) {
+  // A loaded machine may take seconds to start the other process; the hold
+  // only begins once it has the file.
+  bool held = false;
+  for (int i = 0; i < 1500 && !held; ++i) {
     int fd = _sopen(path.c_str(), _O_RDONLY, _SH_DENYNO, 0);
-    if (fd < 0 && errno == EACCES) break;
+    held = fd < 0 && errno == EACCES;
     if (fd >= 0) _close(fd);
-    Sleep(20);
+    if (!held) Sleep(20);
   }
+  EXPECT_TRUE(held) << "the other process never held " << path;
   return pi;
 }
 
@@ -98,12 +102,12 @@ TEST_F(FileIo, WaitsForAnotherProcessToLetGo) {
   FILE* f = fopen_rw(path.c_str(), FO_BINARY);
   DWORD waited = GetTickCount() - start;
   ASSERT_NE(f, nullptr);
+  fileclose(f);
+  Reap(holder);
   EXPECT_GE(waited, 1000u);  // it had to retry
   EXPECT_TRUE(Recorded().boxes.empty());
   ASSERT_FALSE(Recorded().status.empty());
   EXPECT_EQ(Recorded().status.back(), "");  // the status text is cleared
-  fileclose(f);
-  Reap(holder);
 }
 
 TEST_F(FileIo, TemporaryOpenOfAHeldFileFailsAtOnceAndKeepsIt) {
