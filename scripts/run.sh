@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program and starts it under Wine on a demo data directory as
 # "pl32.exe demo secret". Without a display it runs on a virtual one, appends
-# a broadcast line after start-up and saves a screenshot to build/screenshot.png.
+# a broadcast line after start-up and saves screenshots to build/screenshot.png
+# (before the broadcast) and build/screenshot-broadcast.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -29,10 +30,12 @@ if [ -n "$had_display" ]; then
 else
   wine pl32.exe "${args[@]}" &
   pid=$!
-  sleep "${PELMORA_SHOT_DELAY:-8}"
+  sleep "${PELMORA_SHOT_DELAY:-14}"
+  import -window root "$root/build/screenshot.png" && echo "run: screenshot in build/screenshot.png"
   # Seen by every running instance: only lines written after start-up show.
   printf 'Hello from the run script\n' >> "$demo/data/broadcst.txt"
   sleep 3
-  import -window root "$root/build/screenshot.png" && echo "run: screenshot in build/screenshot.png"
+  import -window root "$root/build/screenshot-broadcast.png" &&
+    echo "run: the broadcast's status window in build/screenshot-broadcast.png"
   kill "$pid" 2>/dev/null || true
 fi
