@@ -40,3 +40,10 @@ const char* GetSig(const char* name, char* out);
 void SaveSig(const char* name, const char* text);
 // The signature a new message ends with, macros replaced; empty for none.
 const char* Tagline(bool mail);
+
+// The spelling front end the editor's Spell Check (1449) calls; the spell
+// module fills it at start-up. checkEditor returns 0 when nothing was checked.
+struct EditorSpellHooks {
+    int (*checkEditor)(HWND editor);
+};
+extern EditorSpellHooks g_editorSpellHooks;

@@ -44,6 +44,11 @@ bool ActiveWordWrap() { return WordWrapOf(nullptr); }
 
 }  // namespace
 
+namespace {
+int NoSpellCheck(HWND) { return 0; }
+}  // namespace
+EditorSpellHooks g_editorSpellHooks = {NoSpellCheck};
+
 HWND ReplyToMessage(const char* parameters) {
   std::string list = MailingList();
   if (!list.empty()) return OpenEditor(EDITOR_REPLY_BY_MAIL, nullptr, list.c_str(), 1);
