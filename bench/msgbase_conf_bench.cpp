@@ -132,14 +132,16 @@ int main() {
   BeginWait();
   EndWait();
   double firstMerge = 0;
-  double mergeTime = Best([&] {
-    if (!rduconf()) std::printf("rduconf failed\n");
-  }, &firstMerge);
+  double mergeTime = Best(
+      [&] {
+        if (!rduconf()) std::printf("rduconf failed\n");
+      },
+      &firstMerge);
   // The merge alone, on lists already in memory.
   VirtualArray mine("bench user", sizeof(ConfRec), CompareConfEntries);
   VirtualArray catalogue("bench conf", sizeof(ConfRec), CompareConfEntries);
   VirtualArray out("bench out", sizeof(ConfRec), CompareConfEntries);
-  out.KeepBlocksWhenEmptied(true);   // as rduconf keeps the blocks of "Conferences"
+  out.KeepBlocksWhenEmptied(true);  // as rduconf keeps the blocks of "Conferences"
   for (const ConfRec& rec : folders) mine.Append(&rec);
   for (const ConfRec& rec : folders) {
     ConfRec newer = rec;

@@ -349,8 +349,8 @@ bool SortConfList(VirtualArray& list) {
 namespace {
 // The merge proper, writing the user's new list to `merged`. Stops early when
 // a walk finds its list out of order, so the caller can sort and start again.
-MergeRun MergeWalks(FolderWalk& theirs, FolderWalk& mine, const UserMergeContext& context,
-                    std::vector<ConfRec>& merged, UserMergeResult& result) {
+MergeRun MergeWalks(FolderWalk& theirs, FolderWalk& mine, const UserMergeContext& context, std::vector<ConfRec>& merged,
+                    UserMergeResult& result) {
   const bool longOperation = g_messageBaseHooks.longOperation();
   if (!theirs.Start() || !mine.Start()) return MergeRun::kFailed;
 
@@ -379,7 +379,7 @@ MergeRun MergeWalks(FolderWalk& theirs, FolderWalk& mine, const UserMergeContext
       continue;
     }
     int order = mine.AtEnd() ? -1 : theirs.AtEnd() ? 1 : CompareFolderSortKeys(theirs.Key(), mine.Key());
-    if (order > 0) {   // the user's folder is gone from conf.ww
+    if (order > 0) {  // the user's folder is gone from conf.ww
       result.changed = true;
       if (!mine.Next()) return MergeRun::kFailed;
       continue;

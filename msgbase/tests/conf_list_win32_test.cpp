@@ -137,7 +137,7 @@ TEST_F(ConfList, TooManyFoldersIsSaidOnceOverTheLimitAndTheRecordsStay) {
   struct Case {
     int count;
     std::vector<std::string> boxes;
-  } cases[] = {{MAX_CONFERENCES, {}},   // a full list, as a rebuild leaves it
+  } cases[] = {{MAX_CONFERENCES, {}},  // a full list, as a rebuild leaves it
                {MAX_CONFERENCES + 1, {"Too many folders!"}}};
   for (const Case& c : cases) {
     std::vector<ConfRec> many;

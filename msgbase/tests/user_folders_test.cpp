@@ -361,9 +361,9 @@ TEST_F(MergeFixture, ListsInOrderMergeAsTheSameListsShuffled) {
     ASSERT_EQ(got.size(), expected.size()) << c.what;
     for (size_t i = 0; i < got.size(); ++i)
       EXPECT_EQ(std::memcmp(&got[i], &expected[i], sizeof(ConfRec)), 0) << c.what << ": " << got[i].name;
-    EXPECT_TRUE(std::is_sorted(got.begin(), got.end(),
-                               [](const ConfRec& a, const ConfRec& b) { return CompareConfEntries(&a, &b) < 0; }))
-        << c.what;
+    EXPECT_TRUE(std::is_sorted(got.begin(), got.end(), [](const ConfRec& a, const ConfRec& b) {
+      return CompareConfEntries(&a, &b) < 0;
+    })) << c.what;
   }
 }
 
@@ -374,8 +374,7 @@ TEST_F(MergeFixture, AListOutOfOrderLateIsMergedAsIfSorted) {
     Add(conf, MakeConf(name, "x.log", 2, 20));
   for (const char* name : {"quorl:a/t", "quorl:c/t", "quorl:e/t", "quorl:d/t"}) Add(user, MakeConf(name, "x.log"));
   ASSERT_TRUE(Merge().ok);
-  EXPECT_EQ(NamesOf(user),
-            (std::vector<std::string>{"quorl:a/t", "quorl:b/t", "quorl:c/t", "quorl:d/t", "quorl:e/t"}));
+  EXPECT_EQ(NamesOf(user), (std::vector<std::string>{"quorl:a/t", "quorl:b/t", "quorl:c/t", "quorl:d/t", "quorl:e/t"}));
   for (const ConfRec& rec : RecordsOf(user)) EXPECT_EQ(+rec.last, 20) << rec.name;
 }
 
