@@ -89,7 +89,8 @@ int rdconf(int mode) {
   }
   s_header = header;
   s_conferences.damaged = false;
-  if (Conferences.Count() >= MAX_CONFERENCES) msgwarn("Too many folders!");
+  // The limit itself is a full list, not too many: a rebuild fills it exactly.
+  if (Conferences.Count() > MAX_CONFERENCES) msgwarn("Too many folders!");
   for (int i = 0; i < Conferences.Count();) {
     ConfRec* rec = static_cast<ConfRec*>(Conferences.At(i));
     if (!rec) break;
