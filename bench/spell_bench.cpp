@@ -203,7 +203,7 @@ struct CheckRun {
   double seconds = 0, openSeconds = 0;
   size_t words = 0, flagged = 0;
   std::vector<std::string> flaggedWords;
-  uint32_t lexiconBytes = 0;  // segment data the lexicon holds at the end
+  uint32_t lexiconBytes = 0;  // segment data and indexes the lexicon holds at the end
 };
 
 CheckRun CheckText(const std::string& clx, uint32_t budget, const std::string& text) {
@@ -234,7 +234,7 @@ CheckRun CheckText(const std::string& clx, uint32_t budget, const std::string& t
   run.words = wordsSeen + 1;
   const CLex* c = SessionOf(session)->lexicons[lex]->clex;
   for (uint16_t i = 0; i < c->segmentCount; ++i)
-    if (c->segments[i].data) run.lexiconBytes += c->segments[i].size;
+    if (c->segments[i].data) run.lexiconBytes += c->segments[i].size + c->segments[i].indexBytes;
   run.lexiconBytes += uint32_t(sizeof(CLex) + c->segmentCount * sizeof(CLexSegment));
   SORN_CloseSession(session);
   return run;

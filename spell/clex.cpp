@@ -7,7 +7,21 @@
 #include "spell/soundtab.h"
 #include "spell/spellfile.h"
 
+// A loaded segment's words decoded once and hashed by their small-letter
+// form, so that a check costs one probe instead of a decode of the segment.
+// One allocation: this header, the slots, then the words.
+struct CLexIndex {
+  uint32_t mask;     // slot count less one
+  uint16_t charSet;  // whose small letters the hashes were made with
+  uint32_t* slots;   // 0 empty, else a hash tag above kIndexOffsetBits and the word's offset + 1
+  uint8_t* pool;     // per word: its length, then its bytes
+};
+
 namespace {
+
+constexpr int kIndexOffsetBits = 20;
+constexpr uint32_t kIndexOffsetMask = (1u << kIndexOffsetBits) - 1;
+constexpr uint8_t kNoIndex = 0xFF;  // CLexSegment::checks: indexed, or refused an index, since loading
 
 // What the decoder does with a sub-block of a given third letter.
 enum SubBlockChoice { kSkip, kRead, kStop };
@@ -128,9 +142,104 @@ void CaseVariants(uint16_t cs, uint8_t a, uint8_t b, uint8_t out[4][2]) {
   memcpy(out, forms, sizeof forms);
 }
 
+uint32_t FoldedHash(const unsigned char* w, size_t n, uint16_t cs) {
+  uint32_t h = 2166136261u;
+  for (size_t i = 0; i < n; ++i) h = (h ^ ToSmall(cs, w[i])) * 16777619u;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  return h ^ (h >> 12);
+}
+
+void DropIndex(CLex* lex, CLexSegment& seg) {
+  if (seg.index) {
+    free(seg.index);
+    if (lex->limited) lex->budget += seg.indexBytes;
+  }
+  seg.index = nullptr;
+  seg.indexBytes = 0;
+  seg.checks = 0;
+}
+
+// Builds the index of a loaded segment when it fits in the free budget. A
+// damaged segment gets none, so its checks decode it and report the damage
+// exactly as before.
+void BuildIndex(CLex* lex, CLexSegment& seg, uint16_t cs) {
+  seg.checks = kNoIndex;
+  // Decoded words take more room than their codes: a budget too short for
+  // those is too short for the index, so do not decode for nothing.
+  if (lex->limited && lex->budget < seg.size) return;
+  size_t capacity = size_t(seg.size) * 4 + 64, used = 0;
+  auto* words = static_cast<uint8_t*>(malloc(capacity));
+  if (!words) return;
+  uint32_t count = 0;
+  bool fits = true;
+  int16_t rc = DecodeSegment(
+      lex, seg, [](uint8_t) { return kRead; },
+      [&](const char* w) {
+        size_t n = strlen(w);
+        if (used + 1 + n >= kIndexOffsetMask) return fits = false;
+        if (used + 1 + n > capacity) {
+          capacity *= 2;
+          auto* grown = static_cast<uint8_t*>(realloc(words, capacity));
+          if (!grown) return fits = false;
+          words = grown;
+        }
+        words[used] = static_cast<uint8_t>(n);
+        memcpy(words + used + 1, w, n);
+        used += 1 + n;
+        ++count;
+        return true;
+      });
+  uint32_t slots = 16;
+  while (slots < count + count / 2) slots <<= 1;  // at most two thirds full
+  size_t bytes = sizeof(CLexIndex) + size_t(slots) * sizeof(uint32_t) + used;
+  auto* index = rc == 0 && fits && count && (!lex->limited || bytes <= lex->budget)
+                    ? static_cast<CLexIndex*>(calloc(1, bytes))
+                    : nullptr;
+  if (index) {
+    index->mask = slots - 1;
+    index->charSet = cs;
+    index->slots = reinterpret_cast<uint32_t*>(index + 1);
+    index->pool = reinterpret_cast<uint8_t*>(index->slots + slots);
+    memcpy(index->pool, words, used);
+    for (uint32_t at = 0; at < used; at += 1u + index->pool[at]) {
+      uint32_t h = FoldedHash(index->pool + at + 1, index->pool[at], cs);
+      uint32_t i = h & index->mask;
+      while (index->slots[i]) i = (i + 1) & index->mask;
+      index->slots[i] = (h & ~kIndexOffsetMask) | (at + 1);
+    }
+    seg.index = index;
+    seg.indexBytes = uint32_t(bytes);
+    if (lex->limited) lex->budget -= seg.indexBytes;
+  }
+  free(words);
+}
+
+int16_t IndexLookup(const CLexIndex* index, const char* word, bool exact) {
+  const auto* w = reinterpret_cast<const unsigned char*>(word);
+  size_t n = strlen(word);
+  uint16_t cs = index->charSet;
+  uint32_t h = FoldedHash(w, n, cs);
+  for (uint32_t i = h & index->mask;; i = (i + 1) & index->mask) {
+    uint32_t slot = index->slots[i];
+    if (!slot) return SORN_NOT_FOUND;
+    if ((slot ^ h) & ~kIndexOffsetMask) continue;
+    const uint8_t* entry = index->pool + (slot & kIndexOffsetMask) - 1;
+    if (entry[0] != n) continue;
+    const uint8_t* e = entry + 1;
+    if (exact) {
+      if (memcmp(e, w, n) == 0) return 0;
+      continue;  // the same word in other capitals may come first
+    }
+    size_t k = 0;
+    while (k < n && ToSmall(cs, e[k]) == ToSmall(cs, w[k])) ++k;
+    if (k == n) return 0;
+  }
+}
+
 void FreeSegments(CLex* lex) {
   if (!lex->segments) return;
-  for (uint16_t i = 0; i < lex->segmentCount; ++i) free(lex->segments[i].data);
+  for (uint16_t i = 0; i < lex->segmentCount; ++i) free(lex->segments[i].data), free(lex->segments[i].index);
   free(lex->segments);
   lex->segments = nullptr;
   lex->segmentCount = 0;
@@ -139,12 +248,20 @@ void FreeSegments(CLex* lex) {
 int16_t CheckSegment(CLex* lex, int index, const char* word, uint16_t cs, bool exact) {
   int16_t rc = loadSeg(lex, static_cast<uint16_t>(index));
   if (rc < 0) return rc;
-  const CLexSegment& seg = lex->segments[index];
+  CLexSegment& seg = lex->segments[index];
+  if (lex->indexSegments) {
+    // A segment checked once after loading (a budget that turns segments
+    // over quickly) is not worth indexing; one checked again is.
+    if (seg.checks < kNoIndex && ++seg.checks >= 2 && !seg.index) BuildIndex(lex, seg, cs);
+    if (seg.index && seg.index->charSet == cs) return IndexLookup(seg.index, word, exact);
+  }
   uint8_t third = static_cast<uint8_t>(word[2]);
   bool found = false;
   if (exact) {
     rc = DecodeSegment(
-        lex, seg, [&](uint8_t t) { return t < third ? kSkip : t == third ? kRead : kStop; },
+        lex, seg, [&](uint8_t t) { return t < third    ? kSkip
+                                          : t == third ? kRead
+                                                       : kStop; },
         [&](const char* w) {
           int d = lexstrcmp(w, word);
           if (d == 0) found = true;
@@ -257,6 +374,7 @@ int16_t CLex_Open(const char* path, uint32_t budget, CLex* lex) {
   lex->budget = budget;
   lex->limited = budget != 0;
   lex->useCounter = 0;
+  lex->indexSegments = 1;
   return 0;
 }
 
@@ -271,15 +389,24 @@ int16_t loadSeg(CLex* lex, uint16_t index) {
     return 0;
   }
   if (seg.size == 0) return -1;
+  // Indexes give their room up first, so the segments held are those a
+  // lexicon without indexes would hold.
   while (lex->limited && lex->budget < seg.size) {
+    CLexSegment* oldestIndexed = nullptr;
     CLexSegment* oldest = nullptr;
     for (uint16_t i = 0; i < lex->segmentCount; ++i) {
       CLexSegment& s = lex->segments[i];
+      if (s.index && (!oldestIndexed || s.lastUse < oldestIndexed->lastUse)) oldestIndexed = &s;
       if (s.data && (!oldest || s.lastUse < oldest->lastUse)) oldest = &s;
+    }
+    if (oldestIndexed) {
+      DropIndex(lex, *oldestIndexed);
+      continue;
     }
     if (!oldest) return SORN_OUT_OF_MEMORY;
     free(oldest->data);
     oldest->data = nullptr;
+    DropIndex(lex, *oldest);
     lex->budget += oldest->size;
   }
   uint8_t* data = static_cast<uint8_t*>(malloc(seg.size));
@@ -307,6 +434,7 @@ int16_t loadSeg(CLex* lex, uint16_t index) {
     return rc;
   }
   seg.data = data;
+  seg.checks = 0;
   seg.lastUse = lex->useCounter;
   ++lex->segmentReads;
   if (lex->limited) lex->budget -= seg.size;
@@ -344,8 +472,7 @@ int16_t CLex_Check(const char* word, uint16_t cs, bool exact, CLex* lex) {
   return SORN_NOT_FOUND;
 }
 
-int16_t CLex_Suggest(uint16_t level, const char* word, uint16_t cs, ScoreFunction score, SuggestList& list,
-                     CLex* lex) {
+int16_t CLex_Suggest(uint16_t level, const char* word, uint16_t cs, ScoreFunction score, SuggestList& list, CLex* lex) {
   const unsigned char* w = reinterpret_cast<const unsigned char*>(word);
   if (!w[0]) return 0;
   uint32_t offered = 0;
@@ -389,9 +516,11 @@ int16_t CLex_Suggest(uint16_t level, const char* word, uint16_t cs, ScoreFunctio
       if (!take || loadSeg(lex, i) < 0) continue;
       const CLexSegment& loaded = lex->segments[i];
       if (lvl == 0) {
-        DecodeSegment(lex, loaded, [&](uint8_t t) { return FoldChar(cs, t) == w2 ? kRead : kSkip; }, offer);
+        DecodeSegment(
+            lex, loaded, [&](uint8_t t) { return FoldChar(cs, t) == w2 ? kRead : kSkip; }, offer);
       } else {
-        DecodeSegment(lex, loaded, [](uint8_t) { return kRead; }, offer);
+        DecodeSegment(
+            lex, loaded, [](uint8_t) { return kRead; }, offer);
       }
     }
   };
