@@ -7,18 +7,11 @@
 #include "spell/soundtab.h"
 #include "spell/spellfile.h"
 
-// A loaded segment's words decoded once and hashed by their small-letter
-// form, so that a check costs one probe instead of a decode of the segment.
-// One allocation: this header, the slots, then the words.
-struct CLexIndex {
-  uint32_t mask;     // slot count less one
-  uint16_t charSet;  // whose small letters the hashes were made with
-  uint32_t* slots;   // 0 empty, else a hash tag above kIndexOffsetBits and the word's offset + 1
-  uint8_t* pool;     // per word: its length, then its bytes
-};
-
 namespace {
 
+// A segment's index is one allocation: the slots (0 empty, else a hash tag
+// above kIndexOffsetBits and a word's offset + 1), then the words, each its
+// length and its bytes. The words are hashed by their small-letter form.
 constexpr int kIndexOffsetBits = 20;
 constexpr uint32_t kIndexOffsetMask = (1u << kIndexOffsetBits) - 1;
 constexpr uint8_t kNoIndex = 0xFF;  // CLexSegment::checks: indexed, or refused an index, since loading
@@ -105,7 +98,7 @@ int16_t DecodeSegment(const CLex* lex, const CLexSegment& seg, Choose choose, Vi
 }
 
 int FindSegment(const CLex* lex, uint8_t first, uint8_t second) {
-  int lo = 0, hi = int(lex->segmentCount) - 1;
+  int lo = lex->segmentsFrom[first], hi = int(lex->segmentsFrom[first + 1]) - 1;
   while (lo <= hi) {
     int mid = (lo + hi) / 2;
     const CLexSegment& s = lex->segments[mid];
@@ -192,39 +185,39 @@ void BuildIndex(CLex* lex, CLexSegment& seg, uint16_t cs) {
       });
   uint32_t slots = 16;
   while (slots < count + count / 2) slots <<= 1;  // at most two thirds full
-  size_t bytes = sizeof(CLexIndex) + size_t(slots) * sizeof(uint32_t) + used;
+  size_t bytes = size_t(slots) * sizeof(uint32_t) + used;
   auto* index = rc == 0 && fits && count && (!lex->limited || bytes <= lex->budget)
-                    ? static_cast<CLexIndex*>(calloc(1, bytes))
+                    ? static_cast<uint32_t*>(calloc(1, bytes))
                     : nullptr;
   if (index) {
-    index->mask = slots - 1;
-    index->charSet = cs;
-    index->slots = reinterpret_cast<uint32_t*>(index + 1);
-    index->pool = reinterpret_cast<uint8_t*>(index->slots + slots);
-    memcpy(index->pool, words, used);
-    for (uint32_t at = 0; at < used; at += 1u + index->pool[at]) {
-      uint32_t h = FoldedHash(index->pool + at + 1, index->pool[at], cs);
-      uint32_t i = h & index->mask;
-      while (index->slots[i]) i = (i + 1) & index->mask;
-      index->slots[i] = (h & ~kIndexOffsetMask) | (at + 1);
+    uint32_t mask = slots - 1;
+    uint8_t* pool = reinterpret_cast<uint8_t*>(index + slots);
+    memcpy(pool, words, used);
+    for (uint32_t at = 0; at < used; at += 1u + pool[at]) {
+      uint32_t h = FoldedHash(pool + at + 1, pool[at], cs);
+      uint32_t i = h & mask;
+      while (index[i]) i = (i + 1) & mask;
+      index[i] = (h & ~kIndexOffsetMask) | (at + 1);
     }
     seg.index = index;
+    seg.indexMask = mask;
+    seg.indexCharSet = cs;
     seg.indexBytes = uint32_t(bytes);
     if (lex->limited) lex->budget -= seg.indexBytes;
   }
   free(words);
 }
 
-int16_t IndexLookup(const CLexIndex* index, const char* word, bool exact) {
+int16_t IndexLookup(const CLexSegment& seg, const char* word, size_t n, bool exact) {
   const auto* w = reinterpret_cast<const unsigned char*>(word);
-  size_t n = strlen(word);
-  uint16_t cs = index->charSet;
+  uint16_t cs = seg.indexCharSet;
+  const uint8_t* pool = reinterpret_cast<const uint8_t*>(seg.index + seg.indexMask + 1);
   uint32_t h = FoldedHash(w, n, cs);
-  for (uint32_t i = h & index->mask;; i = (i + 1) & index->mask) {
-    uint32_t slot = index->slots[i];
+  for (uint32_t i = h & seg.indexMask;; i = (i + 1) & seg.indexMask) {
+    uint32_t slot = seg.index[i];
     if (!slot) return SORN_NOT_FOUND;
     if ((slot ^ h) & ~kIndexOffsetMask) continue;
-    const uint8_t* entry = index->pool + (slot & kIndexOffsetMask) - 1;
+    const uint8_t* entry = pool + (slot & kIndexOffsetMask) - 1;
     if (entry[0] != n) continue;
     const uint8_t* e = entry + 1;
     if (exact) {
@@ -243,9 +236,10 @@ void FreeSegments(CLex* lex) {
   free(lex->segments);
   lex->segments = nullptr;
   lex->segmentCount = 0;
+  memset(lex->segmentsFrom, 0, sizeof lex->segmentsFrom);
 }
 
-int16_t CheckSegment(CLex* lex, int index, const char* word, uint16_t cs, bool exact) {
+int16_t CheckSegment(CLex* lex, int index, const char* word, size_t length, uint16_t cs, bool exact) {
   int16_t rc = loadSeg(lex, static_cast<uint16_t>(index));
   if (rc < 0) return rc;
   CLexSegment& seg = lex->segments[index];
@@ -253,7 +247,7 @@ int16_t CheckSegment(CLex* lex, int index, const char* word, uint16_t cs, bool e
     // A segment checked once after loading (a budget that turns segments
     // over quickly) is not worth indexing; one checked again is.
     if (seg.checks < kNoIndex && ++seg.checks >= 2 && !seg.index) BuildIndex(lex, seg, cs);
-    if (seg.index && seg.index->charSet == cs) return IndexLookup(seg.index, word, exact);
+    if (seg.index && seg.indexCharSet == cs) return IndexLookup(seg, word, length, exact);
   }
   uint8_t third = static_cast<uint8_t>(word[2]);
   bool found = false;
@@ -371,6 +365,10 @@ int16_t CLex_Open(const char* path, uint32_t budget, CLex* lex) {
     FreeSegments(lex);
     return rc;
   }
+  for (unsigned c = 0, i = 0; c <= 256; ++c) {
+    while (i < lex->segmentCount && lex->segments[i].first < c) ++i;
+    lex->segmentsFrom[c] = static_cast<uint16_t>(i);
+  }
   lex->budget = budget;
   lex->limited = budget != 0;
   lex->useCounter = 0;
@@ -455,7 +453,7 @@ int16_t CLex_Check(const char* word, uint16_t cs, bool exact, CLex* lex) {
   }
   if (exact) {
     int seg = FindSegment(lex, a, b);
-    return seg < 0 ? SORN_NOT_FOUND : CheckSegment(lex, seg, word, cs, true);
+    return seg < 0 ? SORN_NOT_FOUND : CheckSegment(lex, seg, word, n, cs, true);
   }
   uint8_t forms[4][2];
   CaseVariants(cs, a, b, forms);
@@ -466,7 +464,7 @@ int16_t CLex_Check(const char* word, uint16_t cs, bool exact, CLex* lex) {
     for (int k = 0; k < v; ++k) seen |= tried[k] == seg;
     tried[v] = seg;
     if (seg < 0 || seen) continue;
-    int16_t rc = CheckSegment(lex, seg, word, cs, false);
+    int16_t rc = CheckSegment(lex, seg, word, n, cs, false);
     if (rc != SORN_NOT_FOUND) return rc;
   }
   return SORN_NOT_FOUND;

@@ -6,8 +6,6 @@
 #include "spell/clex_format.h"
 #include "spell/suggest.h"
 
-struct CLexIndex;
-
 struct CLexSegment {
   uint32_t offset;
   uint32_t size;
@@ -15,8 +13,10 @@ struct CLexSegment {
   uint32_t lastUse;
   uint8_t first;
   uint8_t second;
-  uint8_t checks;    // checks since the segment was loaded, until it is indexed or refused
-  CLexIndex* index;  // the decoded words of a loaded segment, hashed; none if refused
+  uint8_t checks;  // checks since the segment was loaded, until it is indexed or refused
+  uint16_t indexCharSet;
+  uint32_t* index;  // the decoded words of a loaded segment, hashed; none if refused
+  uint32_t indexMask;
   uint32_t indexBytes;
 };
 
@@ -25,8 +25,9 @@ struct CLex {
   uint8_t smallWords[kClxMaxSmallWords][2];
   CLexSegment* segments;
   uint16_t segmentCount;
-  uint32_t budget;  // bytes still free for segments when limited
-  uint8_t limited;  // a budget was given (0 at open means unlimited)
+  uint16_t segmentsFrom[257];  // the first segment whose first letter is at least the index
+  uint32_t budget;             // bytes still free for segments when limited
+  uint8_t limited;             // a budget was given (0 at open means unlimited)
   uint32_t useCounter;
   uint16_t language;
   char fragmentsA[kClxFragmentsA][kClxFragmentSize];
