@@ -5,6 +5,7 @@
 // With printer metrics (print view) lines also flow around the paragraph
 // frames of their page and get their heights in formatting-device pixels.
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_wrap.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+bool g_wrapReusesLines = true;
 
 struct WrapBuffer {
   std::vector<char> text;
@@ -435,11 +438,16 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
 }
 
 // A wrapped line made ready in memory of its own, so that a pass that runs
-// out of memory stops before it has touched the document.
+// out of memory stops before it has touched the document. A line that will
+// take the place of an old line at least as long writes over the old line's
+// buffers instead, and a line of one font keeps no font array: nothing to
+// allocate, and nothing that can fail.
 struct PreparedLine {
   char* text = nullptr;
   uint8_t* ids = nullptr;
   WrxLineInfo* info = nullptr;
+  bool reuseText = false, reuseIds = false, sharedIds = false;
+  uint8_t sharedId = 0;
 };
 
 void FreePrepared(std::vector<PreparedLine>& prepared) {
@@ -452,17 +460,34 @@ void FreePrepared(std::vector<PreparedLine>& prepared) {
   prepared.clear();
 }
 
-bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
+bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, const WrxLine* old, PreparedLine& p) {
   const int32_t length = int32_t(wl.length);
-  p.text = static_cast<char*>(sAlloc(length + 2));
-  p.ids = static_cast<uint8_t*>(sAlloc(length + 2));
   const bool needInfo = wl.infoFlags || wl.boxed;
+  if (g_wrapReusesLines && length > 0) {
+    // As CompactFontCodes would leave it: one font and nothing that needs
+    // each character's font.
+    const uint8_t* ids = b.ids.data() + wl.start;
+    if (!needInfo && !(wl.flags & LF_MARKED) &&
+        std::find_if(ids + 1, ids + length, [&](uint8_t id) { return id != ids[0]; }) == ids + length) {
+      p.sharedIds = true;
+      p.sharedId = ids[0];
+    }
+    const bool roomy = old && old->length >= length;
+    p.reuseText = roomy && old->text && !(old->flags & LF_ARENATEXT);
+    p.reuseIds = roomy && !p.sharedIds && !IsSharedIds(old) && IdArray(old);
+  }
+  if (!p.reuseText) p.text = static_cast<char*>(sAlloc(length + 2));
+  if (!p.sharedIds && !p.reuseIds) p.ids = static_cast<uint8_t*>(sAlloc(length + 2));
   if (needInfo) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
-  if (!p.text || !p.ids || (needInfo && !p.info)) return false;
-  memcpy(p.text, b.text.data() + wl.start, size_t(length));
-  p.text[length] = 0;
-  memcpy(p.ids, b.ids.data() + wl.start, size_t(length));
-  p.ids[length] = p.ids[length + 1] = length ? p.ids[length - 1] : 0;
+  if ((!p.reuseText && !p.text) || (!p.sharedIds && !p.reuseIds && !p.ids) || (needInfo && !p.info)) return false;
+  if (p.text) {
+    memcpy(p.text, b.text.data() + wl.start, size_t(length));
+    p.text[length] = 0;
+  }
+  if (p.ids) {
+    memcpy(p.ids, b.ids.data() + wl.start, size_t(length));
+    p.ids[length] = p.ids[length + 1] = length ? p.ids[length - 1] : 0;
+  }
   if (p.info) {
     memset(p.info, 0, sizeof *p.info);
     p.info->flags = wl.infoFlags;
@@ -499,13 +524,25 @@ bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, Prepared
 // Puts a prepared line into a slot; nothing here can fail.
 void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
   WrxLine* l = w->lines[slot];
-  if (!(l->flags & LF_ARENATEXT)) free(l->text);
-  if (!IsSharedIds(l)) free(IdArray(l));
+  const size_t length = wl.length;
+  if (p.reuseText) {
+    memcpy(l->text, b.text.data() + wl.start, length);
+    l->text[length] = 0;
+  } else {
+    if (!(l->flags & LF_ARENATEXT)) free(l->text);
+    l->text = p.text;
+  }
+  if (p.reuseIds) {
+    uint8_t* ids = IdArray(l);
+    memcpy(ids, b.ids.data() + wl.start, length);
+    ids[length] = ids[length + 1] = ids[length - 1];
+  } else {
+    if (!IsSharedIds(l)) free(IdArray(l));
+    l->fontIds = p.sharedIds ? MakeSharedIds(p.sharedId) : reinterpret_cast<uintptr_t>(p.ids);
+  }
   FreeLineInfo(w, slot);
-  l->text = p.text;
-  l->fontIds = reinterpret_cast<uintptr_t>(p.ids);
   l->info = p.info;
-  l->length = int32_t(wl.length);
+  l->length = int32_t(length);
   l->flags = wl.flags | (l->flags & LF_KEEP);
   l->para = b.para;
   l->cell = b.cell;
@@ -567,6 +604,7 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   long charsDone = 0;
   WrapBuffer b;
   std::vector<WrapLine> lines;
+  std::vector<PreparedLine> prepared;
   const WrapTables tables(w);
   int32_t line = first, done = 0;
   while (line < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
@@ -575,9 +613,10 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     WrapParseBuffer(w, tables, b, paraStart, line, lines);
     const int32_t consumed = b.input - line + 1;
     const int32_t produced = int32_t(lines.size());
-    std::vector<PreparedLine> prepared(static_cast<size_t>(produced));
+    prepared.assign(static_cast<size_t>(produced), PreparedLine{});
+    // The first lines go where the lines they were wrapped from stood.
     for (int32_t k = 0; k < produced; ++k)
-      if (!PrepareLine(w, b, lines[size_t(k)], prepared[size_t(k)])) {
+      if (!PrepareLine(w, b, lines[size_t(k)], k < consumed ? w->lines[line + k] : nullptr, prepared[size_t(k)])) {
         // Out of memory: the lines wrapped so far stay, this paragraph as it was.
         FreePrepared(prepared);
         w->modified = savedModified;
@@ -619,6 +658,8 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   if (first < w->staleLine) w->staleLine = first;
   return 1;
 }
+
+void SetWrapReusesLines(bool reuse) { g_wrapReusesLines = reuse; }
 
 int WrxRewrap(HWND hwnd) {
   WrxWindow* w = GetWrxWindow(hwnd);
