@@ -14,7 +14,7 @@
 
 namespace {
 
-bool g_wrapReusesLines = true;
+bool g_plainWordWrap = false;
 
 struct WrapBuffer {
   std::vector<char> text;
@@ -463,7 +463,7 @@ void FreePrepared(std::vector<PreparedLine>& prepared) {
 bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, const WrxLine* old, PreparedLine& p) {
   const int32_t length = int32_t(wl.length);
   const bool needInfo = wl.infoFlags || wl.boxed;
-  if (g_wrapReusesLines && length > 0) {
+  if (!g_plainWordWrap && length > 0) {
     // As CompactFontCodes would leave it: one font and nothing that needs
     // each character's font.
     const uint8_t* ids = b.ids.data() + wl.start;
@@ -574,6 +574,63 @@ bool CursorLineNeedsWrap(WrxWindow* w) {
 
 }  // namespace
 
+namespace {
+
+// One paragraph wrapped but not stored yet: its parse buffer, its lines, and
+// how many of the document's lines it was taken from.
+struct WrappedPara {
+  WrapBuffer b;
+  std::vector<WrapLine> lines;
+  int32_t consumed = 0;
+};
+
+constexpr size_t kBatchBytes = 64 << 10;
+
+// A section that starts or ends on a line strictly inside (from, to) would
+// be moved differently by one move of the lines after `to` than by one move
+// after each paragraph.
+bool SectionStartsWithin(const WrxWindow* w, int32_t from, int32_t to) {
+  for (const auto& s : w->sections)
+    if ((s.firstLine > from && s.firstLine < to) || (s.lastLine > from && s.lastLine < to)) return true;
+  return false;
+}
+
+// Stores wrapped paragraphs in the lines from `line` on, in place of the
+// lines they were taken from: 0, or the error to report. Running out of
+// memory leaves these paragraphs as they were.
+int StoreBatch(WrxWindow* w, int32_t line, WrappedPara* paras, size_t count, std::vector<PreparedLine>& prepared) {
+  int32_t consumed = 0, produced = 0;
+  for (size_t j = 0; j < count; ++j) consumed += paras[j].consumed, produced += int32_t(paras[j].lines.size());
+  prepared.assign(static_cast<size_t>(produced), PreparedLine{});
+  // The first lines go where the lines they were wrapped from stood.
+  for (size_t j = 0, slot = 0; j < count; ++j)
+    for (const WrapLine& wl : paras[j].lines) {
+      const int32_t at = line + int32_t(slot);
+      if (!PrepareLine(w, paras[j].b, wl, at < line + consumed ? w->lines[at] : nullptr, prepared[slot++])) {
+        FreePrepared(prepared);
+        return 108;
+      }
+    }
+  if (produced > consumed) {
+    if (!InsertDeleteLines(w, line + consumed, produced - consumed)) {
+      FreePrepared(prepared);
+      return 88;
+    }
+  } else if (produced < consumed) {
+    InsertDeleteLines(w, line + consumed, produced - consumed);
+  }
+  for (size_t j = 0, slot = 0; j < count; ++j) {
+    for (const WrapLine& wl : paras[j].lines) {
+      CommitLine(w, line + int32_t(slot), paras[j].b, wl, prepared[slot]);
+      ++slot;
+    }
+    w->linesWrapped += paras[j].consumed;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   if (!w->arg.wordWrap) return 1;
   int level = w->wrapLevel ? w->wrapLevel : 3;
@@ -602,40 +659,58 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     cursorOffset += w->curCol > length ? length - 1 : std::max(0, w->curCol);
   }
   long charsDone = 0;
-  WrapBuffer b;
-  std::vector<WrapLine> lines;
-  std::vector<PreparedLine> prepared;
   const WrapTables tables(w);
+  // Paragraphs are wrapped a batch at a time and their lines stored together,
+  // so that a rewrap of the whole document moves the lines after a batch
+  // once, not once for every paragraph. A batch stores exactly what storing
+  // its paragraphs one by one would; where that is not plain (printer
+  // metrics read the lines stored before, a line limit, a section that starts
+  // inside), paragraphs go one at a time.
+  const bool batching = !g_plainWordWrap && !w->arg.printView && w->arg.maxLines <= 0;
+  std::vector<WrappedPara> batch;
+  std::vector<PreparedLine> prepared;
   int32_t line = first, done = 0;
   while (line < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
-    FillWrapBuffer(w, line, w->lineCount - line, b);
-    const bool paraStart = line == 0 || (w->lines[line - 1]->flags & (LF_PARAEND | LF_MARKER));
-    WrapParseBuffer(w, tables, b, paraStart, line, lines);
-    const int32_t consumed = b.input - line + 1;
-    const int32_t produced = int32_t(lines.size());
-    prepared.assign(static_cast<size_t>(produced), PreparedLine{});
-    // The first lines go where the lines they were wrapped from stood.
-    for (int32_t k = 0; k < produced; ++k)
-      if (!PrepareLine(w, b, lines[size_t(k)], k < consumed ? w->lines[line + k] : nullptr, prepared[size_t(k)])) {
-        // Out of memory: the lines wrapped so far stay, this paragraph as it was.
-        FreePrepared(prepared);
-        w->modified = savedModified;
-        return WrxErrorBox(w, 108, "WrapParseBuffer");
-      }
-    if (produced > consumed) {
-      if (!InsertDeleteLines(w, b.input + 1, produced - consumed)) {
-        FreePrepared(prepared);
-        w->modified = savedModified;
-        return WrxErrorBox(w, 88, "WrapParseBuffer");
-      }
-    } else if (produced < consumed) {
-      InsertDeleteLines(w, line + consumed, produced - consumed);
+    size_t paras = 0, bytes = 0;
+    int32_t in = line, produced = 0;
+    uint32_t before = line == 0 ? uint32_t(LF_PARAEND) : w->lines[line - 1]->flags;
+    while (in < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
+      if (paras == batch.size()) batch.emplace_back();
+      WrappedPara& p = batch[paras];
+      FillWrapBuffer(w, in, w->lineCount - in, p.b);
+      p.consumed = p.b.input - in + 1;
+      if (paras > 0 && SectionStartsWithin(w, line, in + p.consumed)) break;
+      WrapParseBuffer(w, tables, p.b, (before & (LF_PARAEND | LF_MARKER)) != 0, line + produced, p.lines);
+      ++paras;
+      in += p.consumed;
+      done += p.consumed;
+      produced += int32_t(p.lines.size());
+      if (!p.lines.empty()) before = p.lines.back().flags;
+      for (const WrapLine& wl : p.lines) charsDone += long(wl.length);
+      bytes += p.b.text.size();
+      if (!batching || bytes >= kBatchBytes) break;
     }
-    for (int32_t k = 0; k < produced; ++k) CommitLine(w, line + k, b, lines[size_t(k)], prepared[size_t(k)]);
-    done += consumed;
-    w->linesWrapped += consumed;
-    line += produced;
-    for (const WrapLine& wl : lines) charsDone += long(wl.length);
+    // Stored together only when the lines stay above the first line shown
+    // all along, as ShiftLines would otherwise move that line on the way.
+    bool together = paras > 1;
+    for (int32_t k = 0, lines = w->lineCount; together && k < int32_t(paras); ++k) {
+      lines += int32_t(batch[size_t(k)].lines.size()) - batch[size_t(k)].consumed;
+      together = lines > w->firstLine;
+    }
+    int error = 0;
+    if (together) {
+      error = StoreBatch(w, line, batch.data(), paras, prepared);
+      if (!error) line += produced;
+    } else {
+      for (size_t k = 0; k < paras && !error; ++k) {
+        error = StoreBatch(w, line, &batch[k], 1, prepared);
+        if (!error) line += int32_t(batch[k].lines.size());
+      }
+    }
+    if (error) {
+      w->modified = savedModified;
+      return WrxErrorBox(w, error, "WrapParseBuffer");
+    }
   }
   int32_t curLine = w->lineCount - 1, curCol = std::max(0, w->lines[w->lineCount - 1]->length - 1);
   long rest = cursorOffset;
@@ -659,7 +734,7 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   return 1;
 }
 
-void SetWrapReusesLines(bool reuse) { g_wrapReusesLines = reuse; }
+void SetPlainWordWrap(bool plain) { g_plainWordWrap = plain; }
 
 int WrxRewrap(HWND hwnd) {
   WrxWindow* w = GetWrxWindow(hwnd);

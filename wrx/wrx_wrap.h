@@ -1,6 +1,7 @@
-// Word wrap's choice for the tests that compare its two ways of storing the
-// new lines: writing over the buffers of the lines they replace and sharing
-// one font id (the default), or fresh buffers for every line.
+// Word wrap's choice for the tests that compare its two ways of storing new
+// lines. The usual way stores a batch of paragraphs at once, writes over the
+// buffers of the lines it replaces and gives a line of one font a shared id;
+// the plain way stores each paragraph on its own in fresh buffers.
 #pragma once
 
-void SetWrapReusesLines(bool reuse);
+void SetPlainWordWrap(bool plain);

@@ -383,9 +383,22 @@ std::string LineSnapshot(WrxWindow* w, int32_t i) {
 
 }  // namespace
 
-// Rewrapping writes over the buffers of the lines it replaces and gives a
-// line of one font a shared id; wrapping into fresh buffers is the plain way.
-// Both must leave every line the same, through a series of widths that makes
+// Paragraphs of every length, empty ones and breaks among them, so that
+// batches of paragraphs gain and lose lines together.
+std::string ManyParagraphs() {
+  std::string text;
+  const char* words[] = {"a ", "bb ", "ccc ", "dddd ", "eeeeeeeeeeee ", "\t", "f\x0F"};
+  for (int p = 0; p < 60; ++p) {
+    for (int k = 0; k < (p * 7) % 23; ++k) text += words[(p + k * 3) % 7];
+    text += p % 11 == 5 ? "\x0C\r\n" : "\r\n";
+  }
+  return text;
+}
+
+// The usual rewrap stores a batch of paragraphs at once, writes over the
+// buffers of the lines it replaces and gives a line of one font a shared id;
+// the plain way stores each paragraph on its own into fresh buffers. Both
+// must leave every line the same, through a series of widths that makes
 // lines longer and shorter and paragraphs gain and lose lines.
 TEST_F(WrxWrapTest, ReusingLineBuffersWrapsAsFreshBuffersDo) {
   struct Doc {
@@ -409,9 +422,10 @@ TEST_F(WrxWrapTest, ReusingLineBuffersWrapsAsFreshBuffersDo) {
        false, false},
       {"mixed fonts", "aaaa bbbb cccc dddd eeee ffff\r\ngg hh ii jj kk ll mm nn\r\n", true, false},
       {"justified", "aa b cc dd eee f gg hhhh i jj\r\nkk ll\r\n", false, true},
+      {"many paragraphs", ManyParagraphs(), false, false},
   };
   struct Restore {
-    ~Restore() { SetWrapReusesLines(true); }
+    ~Restore() { SetPlainWordWrap(false); }
   } restore;
   for (const Doc& d : docs) {
     WrxWindow* both[2];
@@ -435,11 +449,16 @@ TEST_F(WrxWrapTest, ReusingLineBuffersWrapsAsFreshBuffersDo) {
     for (int32_t width : {100, 60, 170, 100, 30, 1000, 100}) {
       std::vector<std::string> got[2];
       for (int way = 0; way < 2; ++way) {
-        SetWrapReusesLines(way == 1);
+        SetPlainWordWrap(way == 0);
         WrxWindow* w = both[way];
         w->textRect.right = width;
         ASSERT_EQ(WrxRewrap(w->hwnd), 1) << d.name;
         for (int32_t i = 0; i < w->lineCount; ++i) got[way].push_back(LineSnapshot(w, i));
+        std::ostringstream state;
+        state << "cursor " << w->curLine << ':' << w->curCol << " first " << w->firstLine << " stale " << w->staleLine
+              << " wrapped " << w->linesWrapped << " input " << w->wrapInput;
+        for (const auto& sec : w->sections) state << " section " << sec.firstLine << '-' << sec.lastLine;
+        got[way].push_back(state.str());
       }
       EXPECT_EQ(got[1], got[0]) << d.name << " at width " << width;
     }
