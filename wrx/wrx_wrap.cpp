@@ -8,6 +8,7 @@
 #include "wrx/wrx_wrap.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -251,6 +252,8 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
   const uint32_t numbered = IsNumberedParaKind(w, b.para) ? LF_NUMBERED : 0;
   const uint8_t* kind = t.kind;
   const bool* fieldFont = t.fieldFont;
+  const uint8_t* text = reinterpret_cast<const uint8_t*>(b.text.data());
+  const uint8_t* ids = b.ids.data();
   auto widthsOf = [&t](uint8_t id) -> const int32_t* { return t.widths[id]; };
   enum : uint8_t {
     K_MARKER = WrapTables::K_MARKER, K_TAB = WrapTables::K_TAB, K_SPACE = WrapTables::K_SPACE,
@@ -313,9 +316,33 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     size_t breakAt = 0;  // 0 = no break opportunity yet
     int32_t spacesAtBreak = 0, tabsAtBreak = 0, xAtBreak = x;
     size_t i = pos;
+    const size_t cap = std::min(size, pos + WRX_MAXLINELEN);
     for (; i < size; ++i) {
-      const uint8_t c = uint8_t(b.text[i]);
-      const uint8_t id = b.ids[i];
+      if (!g_plainWordWrap && !gapPending && pending.slot < 0 && fieldFont[ids[i]] == inField) {
+        // A run of one font's letters and spaces, with nothing else to
+        // watch: only widths to add up and break places to note. It stops
+        // where the general steps below have more to do.
+        const uint8_t runId = ids[i];
+        const int32_t* widths = widthsOf(runId);
+        const int32_t limit = keepUnwrapped ? INT32_MAX : lineWidth;
+        for (; i < cap && ids[i] == runId && !(x >= limit && i > pos); ++i) {
+          const uint8_t c = text[i];
+          if (kind[c] == K_SPACE) {
+            x += widths[c];
+            spacesAtBreak = line.spaces++;
+            tabsAtBreak = line.tabCount;
+            xAtBreak = x;
+            breakAt = i + 1;
+          } else if (kind[c] == 0) {
+            x += widths[c];
+          } else {
+            break;
+          }
+        }
+        if (i >= size) break;
+      }
+      const uint8_t c = text[i];
+      const uint8_t id = ids[i];
       const uint8_t k = kind[c];
       if (k & K_MARKER) {
         if (i == pos) ++i;  // a marker forms a line by itself

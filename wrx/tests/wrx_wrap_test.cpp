@@ -395,16 +395,18 @@ std::string ManyParagraphs() {
   return text;
 }
 
-// The usual rewrap stores a batch of paragraphs at once, writes over the
-// buffers of the lines it replaces and gives a line of one font a shared id;
-// the plain way stores each paragraph on its own into fresh buffers. Both
+// The usual rewrap adds up runs of plain characters at once, stores a batch
+// of paragraphs at once, writes over the buffers of the lines it replaces and
+// gives a line of one font a shared id; the plain way steps through every
+// character and stores each paragraph on its own into fresh buffers. Both
 // must leave every line the same, through a series of widths that makes
 // lines longer and shorter and paragraphs gain and lose lines.
-TEST_F(WrxWrapTest, ReusingLineBuffersWrapsAsFreshBuffersDo) {
+TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
   struct Doc {
     const char* name;
     std::string text;
     bool mixedFonts, justified;
+    int otherStyle = 0;  // of the second font
   } docs[] = {
       {"words", "aaaa bbbb cccc dddd eeee ffff gggg hhhh\r\nii jj kk\r\nl\r\n", false, false},
       {"tabs", "a\tbb\tccc dddd\teeeee ffff gg\thh\r\n\tx\r\n", false, false},
@@ -421,6 +423,7 @@ TEST_F(WrxWrapTest, ReusingLineBuffersWrapsAsFreshBuffersDo) {
        "ef gh ij kl mn op\r\n",
        false, false},
       {"mixed fonts", "aaaa bbbb cccc dddd eeee ffff\r\ngg hh ii jj kk ll mm nn\r\n", true, false},
+      {"field text", "aaaa bbbb cccc dddd eeee ffff\r\ngg hh ii jj kk ll mm nn\r\n", true, false, 0x2000},
       {"justified", "aa b cc dd eee f gg hhhh i jj\r\nkk ll\r\n", false, true},
       {"many paragraphs", ManyParagraphs(), false, false},
   };
@@ -434,7 +437,7 @@ TEST_F(WrxWrapTest, ReusingLineBuffersWrapsAsFreshBuffersDo) {
       both[way] = w;
       if (d.justified) w->paras[0].flags |= 0x800;
       if (d.mixedFonts) {
-        const int wide = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, 0, 0, 0xFFFFFF, 0, 0);
+        const int wide = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, d.otherStyle, 0, 0xFFFFFF, 0, 0);
         ASSERT_GT(wide, 0);
         for (int ch = 0; ch < 256; ++ch) w->fonts[wide].widths[ch] = 17;
         // The second paragraph in one other font, the first in both by turns.
