@@ -621,6 +621,7 @@ LRESULT CALLBACK MbwWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_COMMAND:
       if (OnCommand(window, LOWORD(wParam), HIWORD(wParam))) return 0;
       break;
+    case WM_DROPFILES: MbwDropFiles(reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_DESTROY: OnDestroy(window); break;
     default: break;
   }
