@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "browser/browser.h"
+#include "browser/message_ops.h"
 #include "browser/thread_list.h"
 #include "core/folder_names.h"
 #include "msgbase/conf_list.h"
@@ -92,6 +93,7 @@ int CopyMessagesToClipboard(int cut) {
   PutBlock(RegisterClipboardFormatA("500_MESSAGE"), references);
   PutBlock(RegisterClipboardFormatA("500_MESSAGE_LINK"), links);
   CloseClipboard();
+  KeepMessageCopy(text, references);
   if (cut && g_browser.list) InvalidateRect(g_browser.list, nullptr, FALSE);
   if (cut && g_topicOpenHooks.updateFolderView) g_topicOpenHooks.updateFolderView();
   return copied;
