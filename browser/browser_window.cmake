@@ -15,7 +15,8 @@ if(NOT PELMORA_NATIVE)
               context_menus_win32.cpp message_ops_win32.cpp)
   target_link_libraries(browser_window PUBLIC browser_layout browser_message_actions browser_next_new online_script_cmd browser_thread_list msgbase_message_ops shell)
   pelmora_program_library(browser_window)
-  pelmora_test(browser_window_tests SOURCES tests/browser_window_test.cpp LIBS program_libs)
+  pelmora_test(browser_window_tests SOURCES tests/browser_window_test.cpp tests/message_ops_test.cpp
+               ${PROJECT_SOURCE_DIR}/resources/browser_dialogs.rc LIBS program_libs)
 endif()
 # --- end of the browser window -----------------------------------------------
 # --- Message operations: the texts they queue (portable) --------------------------

@@ -71,10 +71,11 @@ std::string HeaderField(long number, const char* field) {
   return value;
 }
 
-// The message's text as the reader returns it ("\n" line ends).
-bool MessageText(long number, std::string& text) {
+// The message's header block and its body as the reader returns them.
+bool MessageText(long number, std::string& text, std::string* header = nullptr) {
   text.clear();
   if (!scanmsg(number)) return false;
+  if (header) header->assign(g_logReader.line, g_logReader.lineLength);
   for (long guard = 0; g_logReader.remaining >= 1 && guard < 10000000; ++guard) {
     const long n = readmsgline(g_logReader);
     if (n <= 0) break;
@@ -121,11 +122,16 @@ struct FetchRun {
 } g_fetch;
 
 bool FetchKindOf(FetchKind* kind) {
-  if (g_browser.libraryFolder) *kind = FetchKind::kLibraryList;
-  else if (ismailfolder(g_topic.openName)) *kind = FetchKind::kMail;
-  else if (IsDravenet(g_topic.openName)) *kind = FetchKind::kDravenet;
-  else if (isnewsfolder(g_topic.openName)) *kind = FetchKind::kNews;
-  else return false;
+  if (g_browser.libraryFolder)
+    *kind = FetchKind::kLibraryList;
+  else if (ismailfolder(g_topic.openName))
+    *kind = FetchKind::kMail;
+  else if (IsDravenet(g_topic.openName))
+    *kind = FetchKind::kDravenet;
+  else if (isnewsfolder(g_topic.openName))
+    *kind = FetchKind::kNews;
+  else
+    return false;
   return true;
 }
 
@@ -389,20 +395,16 @@ void RelinkThread() {
 }
 
 bool CopyMessageAsImport(FILE* out, long number, const char* destination) {
-  std::string text;
-  if (!MessageText(number, text) || text.empty()) return false;
-  const size_t end = text.find('\n');
-  std::string header = text.substr(0, end);
-  if (!header.empty() && header.back() == '\r') header.pop_back();
-  const std::string rest = end == std::string::npos ? "" : text.substr(end + 1);
+  std::string text, header;
+  if (!MessageText(number, text, &header) || header.empty()) return false;
   std::string note;
-  std::string body = ImportHeaderLine(header, WithoutService(g_topic.openName), destination, g_topic.openName,
-                                      number, &note) +
-                     "\r\n";
-  for (size_t i = 0; i < rest.size(); ++i) {
-    if (rest[i] == '\r') continue;  // a lone carriage return is dropped; "\n" gets its own
-    if (rest[i] == '\n') body += '\r';
-    body += rest[i];
+  const std::string all =
+      ImportHeaderLine(header, WithoutService(g_topic.openName), destination, g_topic.openName, number, &note) + text;
+  std::string body;
+  for (char c : all) {
+    if (c == '\r') continue;  // a lone carriage return is dropped; "\n" gets its own
+    if (c == '\n') body += '\r';
+    body += c;
   }
   body += "\r\n" + note;
   return std::fwrite(body.data(), 1, body.size(), out) == body.size();
@@ -526,10 +528,10 @@ void CreatePaneBarButtons(HWND bar) {
   HFONT font = reinterpret_cast<HFONT>(SendMessageA(bar, WM_GETFONT, 0, 0));
   if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   for (size_t i = 0; i < buttons.size(); ++i) {
-    HWND button = CreateWindowA("BUTTON", buttons[i].caption, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
-                                6 + static_cast<int>(i) * 11 * du, 4, 10 * du, 23, bar,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(buttons[i].id)),
-                                GetModuleHandleA(nullptr), nullptr);
+    HWND button =
+        CreateWindowA("BUTTON", buttons[i].caption, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
+                      6 + static_cast<int>(i) * 11 * du, 4, 10 * du, 23, bar,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(buttons[i].id)), GetModuleHandleA(nullptr), nullptr);
     SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
   }
 }

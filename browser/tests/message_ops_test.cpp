@@ -1,0 +1,309 @@
+// Message operations under Wine: Fetch Full Message's action lines on disk,
+// withdrawing a request, Send To and Paste through the import queue, a copy
+// as import text, and the pane bar's buttons of composite folders.
+#include "browser/message_ops.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "browser/browser.h"
+#include "browser/thread_list.h"
+#include "browser/thread_order.h"
+#include "browser/vlb.h"
+#include "core/appstate.h"
+#include "core/tests/ui_recorder.h"
+#include "core/user_settings.h"
+#include "msgbase/change_detect.h"
+#include "msgbase/conf_list.h"
+#include "msgbase/import_queue.h"
+#include "msgbase/service_config.h"
+#include "msgbase/tests/memory_log.h"
+#include "msgbase/tests/topic_fixture.h"
+#include "msgbase/topic_open.h"
+#include "resources/browser_ids.h"
+#include "shell/shell_state.h"
+#include "tests/support/files.h"
+#include "tests/support/window_fixture.h"
+
+namespace {
+
+const char kDate[] = "Tue, 5 Mar 1996 14:07:33 -0500";
+
+std::string Msg(const char* folder, long number, long parent, const std::string& headers) {
+  return SeparatorMessage(folder, number, "ann", kDate, headers + "Subject: s" + std::to_string(number) + "\n\nText.\n",
+                          parent ? "Comment to " + std::to_string(parent) + "." : "");
+}
+
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefFrameProcA(window, g_shell.mdiClient, message, wParam, lParam);
+}
+
+std::deque<std::function<void(HWND)>>& Drivers() {
+  static std::deque<std::function<void(HWND)>> drivers;
+  return drivers;
+}
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+  char name[16];
+  GetClassNameA(window, name, sizeof name);
+  if (!lstrcmpA(name, "#32770") && IsWindowVisible(window)) *reinterpret_cast<HWND*>(found) = window;
+  return TRUE;
+}
+void CALLBACK DriveTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dialog = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+  if (!dialog || Drivers().empty()) return;
+  KillTimer(nullptr, id);
+  auto driver = Drivers().front();
+  Drivers().pop_front();
+  driver(dialog);
+}
+INT_PTR DrivenDialogBox(HINSTANCE module, const char* name, HWND owner, DLGPROC proc, LPARAM param) {
+  SetTimer(nullptr, 0, 50, DriveTimer);
+  return DialogBoxParamA(module, name, owner, proc, param);
+}
+
+std::vector<std::string> g_started;
+
+class MessageOpsTest : public TopicFixture {
+ protected:
+  static void SetUpTestSuite() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    RegisterBrowserClasses(instance);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = "MessageOpsFrame";
+    RegisterClassA(&wc);
+  }
+  void SetUp() override {
+    TopicFixture::SetUp();
+    g_browser = BrowserState();
+    lstrcpynA(g_app.userName, "tester", sizeof g_app.userName);
+    frame_ = CreateWindowA("MessageOpsFrame", "Frame", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 760,
+                           560, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    CLIENTCREATESTRUCT ccs = {nullptr, 1000};
+    g_shell.frame = frame_;
+    g_shell.mdiClient = CreateWindowA("MDICLIENT", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 740, 500,
+                                      frame_, nullptr, GetModuleHandleA(nullptr), &ccs);
+    g_windowPlacements[kBrowserPlacementSlot] = {0, 0, 700, 460, 0};
+    g_user.readingMode = kOrderThreads;
+    g_user.movementModeF = 0;
+    InstallBrowserHooks();
+    savedImport_ = g_importProgram;
+    g_started.clear();
+    g_importProgram.start = [](const char* line, UINT) -> UINT {
+      g_started.push_back(line);
+      return 33;
+    };
+  }
+  void TearDown() override {
+    Drivers().clear();
+    g_importProgram = savedImport_;
+    logclose();
+    if (g_browser.window) DestroyWindow(g_browser.window);
+    DestroyWindow(frame_);
+    g_shell = ShellWindows();
+    g_browser = BrowserState();
+    TopicFixture::TearDown();
+  }
+  void Open(const char* folder, const char* file, const std::string& log, uint32_t flags = 0) {
+    AddFolder(folder, file, flags);
+    WriteWholeFile(Path(file), log);
+    lstrcpynA(g_topic.openName, folder, sizeof g_topic.openName);
+    ASSERT_EQ(1, logopen());
+    CloseBrowser();
+    browse();
+    RECT r = {};
+    GetClientRect(g_browser.window, &r);
+    ASSERT_TRUE(g_browser.open) << g_browser.window << " " << r.right << "x" << r.bottom << " " << g_shell.mdiClient;
+  }
+  void OfferFetch(bool on) {
+    ASSERT_TRUE(AllocServiceConfig());
+    lstrcpynA(g_hconf.slots[HCONF_H], on ? "yes" : "", HCONF_SLOT_SIZE);
+  }
+  uint16_t FlagsOf(long number) {
+    const int slot = findmsgidx(static_cast<int32_t>(number));
+    return slot >= 0 ? static_cast<MsgIndexRec*>(LogCva.At(slot))->flags : 0;
+  }
+  std::vector<ImportQueueEntry> Queue() {
+    std::vector<ImportQueueEntry> out;
+    if (!LockImportQueue(false)) return out;
+    for (int i = 0; i < ImportQueue.Count(); ++i)
+      if (auto* e = static_cast<ImportQueueEntry*>(ImportQueue.At(i))) out.push_back(*e);
+    ClearImportQueue();
+    return out;
+  }
+  HWND frame_ = nullptr;
+  ImportProgramSeam savedImport_;
+};
+
+TEST_F(MessageOpsTest, FetchFullMessageWritesEachFormAndWithdrawsWithoutWriting) {
+  struct Case {
+    const char* folder;
+    const char* key;
+    const char* headers;
+    const char* expected;
+  } cases[] = {
+      {"quorl:mail/demo", "quorl", "Message-ID: <m2@x>\n",
+       ";-; id:\ttester type:\tscript script:\tFetch mail message priority:\t50 #:\tmail/demo #:\t<m2@x> #:\t2 "
+       "#:\t1\r\nGetMailMessage\r\nmail/demo\r\n<m2@x>\r\n2\r\n1\r\n"},
+      {"dvn:forum/S3_talk", "dvn", "Thread-Id: 4242\n",
+       ";-; id:\ttester type:\tscript script:\tFetch full message priority:\t30 #:\tforum #:\t2\r\n"
+       "FetchThread\r\nforum\r\n2\r\n"},
+      {"net:comp.test/all", "net", "Message-ID: <n2@x>\n",
+       ";-; id:\ttester type:\tscript script:\tFetch full message priority:\t50 #:\tcomp.test.all #:\t<n2@x> #:\t2 "
+       "#:\t1 #:\tcomp.test/all\r\nGetMessage\r\ncomp.test.all\r\n<n2@x>\r\n2\r\n1\r\ncomp.test/all\r\n"},
+      {"dvn:forum/L3_files", "dvn", "",
+       ";-; id:\ttester type:\tscript script:\tRefresh Library List priority:\t40 #:\tforum #:\t2 #:\t #:\t #:\t "
+       "#:\t #:\t #:\t #:\t #:\t #:\ty "
+       "#:\tn\r\nNewSearchLibrary\r\nforum\r\n2\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\ny\r\nn\r\n"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    CreateDirectoryA(Path(c.key).c_str(), nullptr);
+    const std::string bsc = Path((std::string(c.key) + "\\" + c.key + ".bsc").c_str());
+    DeleteFileA(bsc.c_str());
+    const std::string file = "f" + std::to_string(n++) + ".log";
+    Open(c.folder, file.c_str(), Msg(c.folder, 1, 0, "") + Msg(c.folder, 2, 1, c.headers));
+    OfferFetch(true);
+    ASSERT_EQ(1, SelectMessage(2, g_browser.folder, 1));
+    FetchFullMessage();
+    EXPECT_EQ(c.expected, ReadWholeFile(bsc));
+    EXPECT_EQ(0x0010 | kMsgRead, FlagsOf(2) & (0x0010 | kMsgRead));
+    if (std::string(c.headers).find("Thread-Id") != std::string::npos) {
+      EXPECT_EQ("4242\n", ReadWholeFile(Path(("f" + std::to_string(n - 1) + ".tid").c_str())).substr(0, 5));
+    }
+    // Already requested: the request is withdrawn, nothing written.
+    SelectMessage(2, g_browser.folder, 1);
+    FetchFullMessage();
+    EXPECT_EQ(c.expected, ReadWholeFile(bsc));
+    EXPECT_FALSE(FlagsOf(2) & 0x0010);
+    logclose();
+  }
+  // Not offered without the service's "h" entry, nor in a special folder.
+  Open("quorl:mail/other", "o.log", Msg("quorl:mail/other", 1, 0, ""));
+  OfferFetch(false);
+  EXPECT_FALSE(FetchFullMessageOffered());
+  OfferFetch(true);
+  EXPECT_TRUE(FetchFullMessageOffered());
+  g_topic.openFlags |= 0x800;
+  EXPECT_FALSE(FetchFullMessageOffered());
+  g_topic.openFlags &= ~0x800u;
+}
+
+TEST_F(MessageOpsTest, SendToRefusesBadNamesForbiddenFoldersAndUnknownServices) {
+  AddFolder("quorl:chat/general", "a.log", 0);
+  AddFolder("quorl:chat/secret", "b.log", 6);
+  const struct {
+    const char* name;
+    const char* refusal;  // its start, "" accepted
+  } cases[] = {
+      {"quorl:chat", "You have entered an invalid folder name."},
+      {"chat/x:y", "You have entered an invalid folder name."},
+      {"quorl:chat/secret", "You have attempted to write to a folder that you are not allowed in."},
+      {"nowhere:a/b", "Invalid service name."},
+      {"quorl:chat/new", ""},
+      {"local:any/thing", ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(0u, SendToRefusal(c.name).find(c.refusal)) << c.name << ": " << SendToRefusal(c.name);
+}
+
+TEST_F(MessageOpsTest, SendToPastesTheSelectionThroughTheImportQueue) {
+  const char kFrom[] = "notes/demo";
+  AddFolder("notes/other", "other.log", 0);
+  Open(kFrom, "demo.log", Msg(kFrom, 1, 0, "") + Msg(kFrom, 2, 1, "") + Msg(kFrom, 3, 0, ""));
+  g_ui.dialogBox = DrivenDialogBox;
+  Drivers().push_back([](HWND d) {
+    SetDlgItemTextA(d, IDC_SENDTO_NAME, "chat");  // no "/": refused, the dialog stays
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(IsWindow(d));
+    ASSERT_FALSE(Recorded().boxes.empty());
+    EXPECT_EQ(0u, Recorded().boxes.back().find("You have entered an invalid folder name."));
+    SetDlgItemTextA(d, IDC_SENDTO_NAME, "local:notes/other");
+    CheckDlgButton(d, IDC_SENDTO_APPEND, BST_CHECKED);
+    testwin::PumpPending();
+    EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "send_to_any.png"));
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  VlbCommand(g_browser.list, kVlbSelectRow, 0, 0);
+  SendMessageA(g_browser.list, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT,
+               MAKELPARAM(5, VlbStateOf(g_browser.list)->rowHeight + 2));
+  SendMessageA(g_browser.list, WM_LBUTTONUP, 0, 0);
+  SendToAnyFolder(nullptr);
+  const std::vector<ImportQueueEntry> queue = Queue();
+  ASSERT_EQ(1u, queue.size());
+  EXPECT_STREQ("local", queue[0].service);
+  EXPECT_EQ(0x800u, queue[0].flags);
+  const std::string pasted = ReadWholeFile(queue[0].path);
+  EXPECT_EQ(0u, pasted.find("#pragma overridenumber=yes\r\n#pragma override=notes/other\r\n\r\n")) << pasted;
+  EXPECT_NE(std::string::npos, pasted.find("notes/demo #1")) << pasted;
+  EXPECT_NE(std::string::npos, pasted.find("notes/demo #2")) << pasted;
+  EXPECT_EQ(std::string::npos, pasted.find("notes/demo #3")) << "only the two selected";
+  EXPECT_EQ(1u, g_started.size());
+  DeleteFileA(Path("import.dat").c_str());
+
+  // Another program's copy on the clipboard is not pasted as ours.
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 32);
+  lstrcpyA(static_cast<char*>(GlobalLock(block)), "PL:other#1\n");
+  GlobalUnlock(block);
+  SetClipboardData(RegisterClipboardFormatA("500_MESSAGE"), block);
+  CloseClipboard();
+  Recorded().boxes.clear();
+  EXPECT_FALSE(PasteMessages("local:notes/other", 0));
+  EXPECT_TRUE(Queue().empty());
+  EXPECT_FALSE(Recorded().boxes.empty()) << "the user is told to copy again";
+}
+
+TEST_F(MessageOpsTest, ACopyForAnotherFolderCarriesTheNoteAndItsCount) {
+  const char kFrom[] = "notes/demo";
+  Open(kFrom, "demo.log", Msg(kFrom, 5, 0, ""));
+  FILE* out = std::tmpfile();
+  ASSERT_TRUE(CopyMessageAsImport(out, 5, "notes/other"));
+  std::rewind(out);
+  std::string text;
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+  std::fclose(out);
+  const std::string note = "\r\n[This message was copied from PL://notes/demo#5]\r\n";
+  ASSERT_GE(text.size(), note.size());
+  EXPECT_EQ(note, text.substr(text.size() - note.size()));
+  EXPECT_EQ(std::string::npos, text.find("notes/demo #5")) << text;
+  EXPECT_NE(std::string::npos, text.find("notes/other #5")) << text;
+  // "Subject: s5\n\nText.\n" is 19 characters; the note's, less its first line end, are added.
+  EXPECT_NE(std::string::npos, text.find(", " + std::to_string(19 + note.size() - 2) + " chars, ")) << text;
+  EXPECT_EQ(std::string::npos, text.find("\n\n")) << "every line end is CR LF";
+}
+
+TEST_F(MessageOpsTest, CompositeFoldersGetThePaneBarButtons) {
+  Open("quorl:chat/general", "c.log", Msg("quorl:chat/general", 1, 0, ""), 0x0008);
+  g_markHooks.canModerateTopic = [](const char*) { return true; };
+  g_browser.composite = true;
+  HWND bar = CreateWindowA("Cask Reserve", "", WS_CHILD | WS_VISIBLE, 0, 0, 600, 32, g_browser.window, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+  for (int id : {1140, 1766, 1285, 1177}) EXPECT_TRUE(GetDlgItem(bar, id)) << id;
+  char caption[32];
+  GetWindowTextA(GetDlgItem(bar, 1285), caption, sizeof caption);
+  EXPECT_STREQ("Er&ase", caption);
+  DestroyWindow(bar);
+  g_markHooks.canModerateTopic = [](const char*) { return false; };
+  bar = CreateWindowA("Cask Reserve", "", WS_CHILD, 0, 0, 600, 32, g_browser.window, nullptr, GetModuleHandleA(nullptr),
+                      nullptr);
+  EXPECT_TRUE(GetDlgItem(bar, 1140));
+  EXPECT_FALSE(GetDlgItem(bar, 1285)) << "only for a topic the user may moderate";
+  DestroyWindow(bar);
+  g_browser.composite = false;
+  bar = CreateWindowA("Cask Reserve", "", WS_CHILD, 0, 0, 600, 32, g_browser.window, nullptr, GetModuleHandleA(nullptr),
+                      nullptr);
+  EXPECT_FALSE(GetDlgItem(bar, 1140));
+  DestroyWindow(bar);
+}
+
+}  // namespace
