@@ -128,3 +128,28 @@ std::string RemoteSearchLines(const std::string& user, const std::string& forum,
          s + " #:\t" + l + " #:\t" + b + " #:\t" + t + "\n" + "SearchForMessages\n" + f + "\n" + s + "\n" + l + "\n" +
          b + "\n" + t + "\n";
 }
+
+std::string RethreadHeader(const std::string& header, long parent) {
+  if (header.compare(0, 3, ">>>") == 0) {
+    const size_t field = header.find(": ");
+    if (field == std::string::npos) return header;
+    const size_t end = header.find('\n', field);
+    std::string out = header.substr(0, field + 2) + (parent ? "c" + Num(parent) : "") + "\n";
+    if (end != std::string::npos) out += header.substr(end + 1);
+    return out;
+  }
+  const size_t first = header.find('\n');
+  const size_t second = first == std::string::npos ? std::string::npos : header.find('\n', first + 1);
+  std::string out = header.substr(0, second);
+  if (!out.empty() && out.back() == '\r') out.pop_back();
+  out += parent ? "\nComment to " + Num(parent) + ".\n----------\n" : "\n----------\n";
+  return out;
+}
+
+bool RethreadTarget(const std::string& typed, long own, long* parent) {
+  if (typed.empty() || typed[0] < '0' || typed[0] > '9') return false;
+  const long value = std::strtol(typed.c_str(), nullptr, 10);
+  if (value < 1 || value >= own) return false;
+  *parent = value;
+  return true;
+}

@@ -15,6 +15,7 @@
 
 #include "browser/browser.h"
 #include "browser/message_actions.h"
+#include "browser/rethread.h"
 #include "browser/thread_list.h"
 #include "core/appstate.h"
 #include "core/fileio.h"
@@ -542,4 +543,5 @@ void InstallMessageOpsCommands() {
   h.UpdateGhostState = CancelMessage;
   h.RelinkThread = RelinkThread;
   h.SendToAnyFolder = SendToAnyFolder;
+  h.ReThreadMessages = ReThreadMessages;
 }

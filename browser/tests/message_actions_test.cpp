@@ -103,3 +103,30 @@ TEST(MessageActionsTest, SendToNames) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MessageActionsTest, RethreadHeaderSaysTheNewParentOrNone) {
+  const std::string block = "==========\nnotes/demo #50, from ann, 9 chars, date\nComment to 12.\n----------\n";
+  EXPECT_EQ("==========\nnotes/demo #50, from ann, 9 chars, date\n----------\n", RethreadHeader(block, 0));
+  EXPECT_EQ("==========\nnotes/demo #50, from ann, 9 chars, date\nComment to 49.\n----------\n",
+            RethreadHeader(block, 49));
+  EXPECT_EQ(">>> 50 ann 1/2/96 10:00: c49\n", RethreadHeader(">>> 50 ann 1/2/96 10:00: c12\n", 49));
+  EXPECT_EQ(">>> 50 ann 1/2/96 10:00: \n", RethreadHeader(">>> 50 ann 1/2/96 10:00: c12\n", 0));
+}
+
+TEST(MessageActionsTest, RethreadTargetsBelowTheMessageOnly) {
+  const struct {
+    const char* typed;
+    bool accepted;
+    long parent;
+  } cases[] = {{"49", true, 49}, {"1", true, 1},   {"50", false, 0}, {"51", false, 0},
+               {"0", false, 0},  {"#4", false, 0}, {"", false, 0},   {"12abc", true, 12}};
+  for (const auto& c : cases) {
+    long parent = 0;
+    EXPECT_EQ(c.accepted, RethreadTarget(c.typed, 50, &parent)) << c.typed;
+    EXPECT_EQ(c.parent, parent) << c.typed;
+  }
+}
+
+}  // namespace

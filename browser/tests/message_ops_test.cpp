@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "browser/browser.h"
+#include "browser/rethread.h"
 #include "browser/thread_list.h"
 #include "browser/thread_order.h"
 #include "browser/vlb.h"
@@ -304,6 +305,72 @@ TEST_F(MessageOpsTest, CompositeFoldersGetThePaneBarButtons) {
                       nullptr);
   EXPECT_FALSE(GetDlgItem(bar, 1140));
   DestroyWindow(bar);
+}
+
+}  // namespace
+
+namespace {
+
+std::string Field(HWND dialog, int id) {
+  char text[64] = "";
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+TEST_F(MessageOpsTest, ReThreadRefusesLaterParentsAndQueuesTheNewHeader) {
+  const char kFolder[] = "notes/demo";
+  std::string log;
+  for (long n = 48; n <= 51; ++n) log += Msg(kFolder, n, n == 50 ? 12 : 0, n == 50 ? "See #7 too.\n" : "");
+  Open(kFolder, "demo.log", log);
+  ASSERT_EQ(1, SelectMessage(50, g_browser.folder, 1));
+  // 50 and 51 are refused naming 49; the dialog stays; 49 is taken.
+  Drivers().push_back([](HWND d) {
+    EXPECT_EQ("7", Field(d, IDC_RETHREAD_NUMBER)) << "the first #number of the text";
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(d, IDC_RETHREAD_ROOT));
+    for (const char* typed : {"50", "51"}) {
+      Recorded().boxes.clear();
+      SetDlgItemTextA(d, IDC_RETHREAD_NUMBER, typed);
+      EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(d, IDC_RETHREAD_THREAD)) << "typing chooses a parent";
+      SendMessageA(d, WM_COMMAND, IDOK, 0);
+      ASSERT_FALSE(Recorded().boxes.empty());
+      EXPECT_EQ("You can only re-attach this message to message numbers 1 to 49.", Recorded().boxes.back());
+    }
+    SetDlgItemTextA(d, IDC_RETHREAD_NUMBER, "49");
+    testwin::PumpPending();
+    EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "rethread.png"));
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  SetTimer(nullptr, 0, 50, DriveTimer);
+  ReThreadMessages();
+  std::vector<ImportQueueEntry> queue = Queue();
+  ASSERT_EQ(1u, queue.size());
+  EXPECT_STREQ("local", queue[0].service);
+  EXPECT_EQ(2048u, queue[0].flags);
+  std::string text = ReadWholeFile(queue[0].path);
+  EXPECT_EQ(0u, text.find("#pragma thread=no\r\n==========\r\nnotes/demo #50, from ann,")) << text;
+  EXPECT_NE(std::string::npos, text.find("\r\nComment to 49.\r\n----------\r\n")) << text;
+  EXPECT_EQ(std::string::npos, text.find("Comment to 12")) << text;
+  EXPECT_EQ(49, getmsghdr(50, 1)->commentTo);
+  EXPECT_EQ(50, g_browser.currentMessage) << "the message is selected again";
+  DeleteFileA(Path("import.dat").c_str());
+
+  // Clicking an earlier message offers it; a root drops the comment line.
+  Drivers().push_back([](HWND d) {
+    SelectMessage(48, g_browser.folder, 1);
+    testwin::PumpUntil([&] { return Field(d, IDC_RETHREAD_NUMBER) == "48"; }, 2000);
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(d, IDC_RETHREAD_THREAD));
+    CheckRadioButton(d, IDC_RETHREAD_ROOT, IDC_RETHREAD_THREAD, IDC_RETHREAD_ROOT);
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  SelectMessage(50, g_browser.folder, 1);
+  SetTimer(nullptr, 0, 50, DriveTimer);
+  ReThreadMessages();
+  queue = Queue();
+  ASSERT_EQ(1u, queue.size());
+  text = ReadWholeFile(queue[0].path);
+  EXPECT_NE(std::string::npos, text.find(" chars, Tue, 5 Mar 1996 14:07:33 -0500\r\n----------\r\n")) << text;
+  EXPECT_EQ(std::string::npos, text.find("Comment to")) << text;
+  EXPECT_EQ(0, getmsghdr(50, 1)->commentTo);
 }
 
 }  // namespace
