@@ -12,7 +12,7 @@ if(NOT PELMORA_NATIVE)
   add_library(browser_window STATIC browser_window_win32.cpp pane_bar_win32.cpp follow_link_win32.cpp clipboard_win32.cpp marks_win32.cpp
               pane_keys_win32.cpp view_keys_win32.cpp folder_lookup_win32.cpp browser_commands_win32.cpp
               next_new_win32.cpp browser_frame_win32.cpp goto_message_win32.cpp
-              context_menus_win32.cpp message_ops_win32.cpp rethread_win32.cpp)
+              context_menus_win32.cpp message_ops_win32.cpp rethread_win32.cpp command_dialogs_win32.cpp)
   target_link_libraries(browser_window PUBLIC browser_layout browser_message_actions browser_next_new online_script_cmd browser_thread_list msgbase_message_ops shell)
   pelmora_program_library(browser_window)
   pelmora_test(browser_window_tests SOURCES tests/browser_window_test.cpp tests/message_ops_test.cpp

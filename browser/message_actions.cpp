@@ -153,3 +153,38 @@ bool RethreadTarget(const std::string& typed, long own, long* parent) {
   *parent = value;
   return true;
 }
+
+long SectionNumberOfItem(const std::string& item) {
+  return item.size() > 1 ? std::strtol(item.c_str() + 1, nullptr, 10) : 0;
+}
+
+bool SectionChosen(const std::string& selection, long number) {
+  return (" " + selection + " ").find(" " + Num(number) + " ") != std::string::npos;
+}
+
+std::string SectionsText(const std::vector<long>& numbers) {
+  std::string out;
+  for (long n : numbers) out += Num(n) + " ";
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+std::string SectionOfFolder(const std::string& folder) {
+  const size_t slash = folder.find('/');
+  if (slash == std::string::npos || slash + 2 >= folder.size() + 1) return "";
+  std::string digits;
+  for (size_t i = slash + 2; i < folder.size() && folder[i] >= '0' && folder[i] <= '9'; ++i) digits += folder[i];
+  return digits;
+}
+
+std::string SearchTextOfLine(const std::string& line, const std::string& field, bool person) {
+  if (line.size() < field.size() || LowerText(line.substr(0, field.size())) != LowerText(field)) return "";
+  std::string text = line.substr(field.size());
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  if (!person || text.find(' ') == std::string::npos) return text;
+  std::string last = text.substr(text.rfind(' ') + 1);
+  std::string out;
+  for (char c : last)
+    if (c != '[' && c != ']') out += c;
+  return out;
+}

@@ -4,6 +4,7 @@
 // Portable.
 #pragma once
 #include <string>
+#include <vector>
 
 // A field of an action line: CR, LF and TAB removed, so no field can forge a
 // further line or argument.
@@ -61,3 +62,17 @@ std::string RethreadHeader(const std::string& header, long parent);
 // The parent typed into the re-thread dialog: it must begin with a digit and
 // lie below the message's own number.
 bool RethreadTarget(const std::string& typed, long own, long* parent);
+
+// Sections of a Dravenet forum as the section chooser keeps them: numbers
+// each surrounded by blanks. A list item's number is the integer after its
+// first character ("S3_talk" is 3).
+long SectionNumberOfItem(const std::string& item);
+bool SectionChosen(const std::string& selection, long number);
+// The chosen numbers as "%d " each, trimmed.
+std::string SectionsText(const std::vector<long>& numbers);
+// The section of a Dravenet folder name ("forum/S3_talk" gives "3"); empty
+// when the part after "/" does not hold a letter and digits.
+std::string SectionOfFolder(const std::string& folder);
+// The search text a message line gives: the text after the field name; for
+// an author or recipient holding blanks, its last word without "[" and "]".
+std::string SearchTextOfLine(const std::string& line, const std::string& field, bool person);

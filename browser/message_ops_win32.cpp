@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "browser/browser.h"
+#include "browser/command_dialogs.h"
 #include "browser/message_actions.h"
 #include "browser/rethread.h"
 #include "browser/thread_list.h"
@@ -544,4 +545,6 @@ void InstallMessageOpsCommands() {
   h.RelinkThread = RelinkThread;
   h.SendToAnyFolder = SendToAnyFolder;
   h.ReThreadMessages = ReThreadMessages;
+  h.RemoteSearch = RemoteSearch;
+  h.EditFavourites = EditFavourites;
 }

@@ -130,3 +130,23 @@ TEST(MessageActionsTest, RethreadTargetsBelowTheMessageOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MessageActionsTest, SectionsAndSearchTexts) {
+  EXPECT_EQ(3, SectionNumberOfItem("S3_talk"));
+  EXPECT_EQ(12, SectionNumberOfItem("S12 News"));
+  EXPECT_TRUE(SectionChosen("3 12", 12));
+  EXPECT_TRUE(SectionChosen("3", 3));
+  EXPECT_FALSE(SectionChosen("13 21", 1)) << "whole numbers only";
+  EXPECT_EQ("3 12", SectionsText({3, 12}));
+  EXPECT_EQ("", SectionsText({}));
+  EXPECT_EQ("3", SectionOfFolder("forum/S3_talk"));
+  EXPECT_EQ("", SectionOfFolder("forum"));
+  EXPECT_EQ("bob", SearchTextOfLine("From: Bob Smith [bob]\n", "From: ", true));
+  EXPECT_EQ("ann@x.org", SearchTextOfLine("From: ann@x.org", "From: ", true));
+  EXPECT_EQ("Hello there", SearchTextOfLine("Subject: Hello there\n", "Subject: ", false));
+  EXPECT_EQ("", SearchTextOfLine("To: x", "From: ", true));
+}
+
+}  // namespace

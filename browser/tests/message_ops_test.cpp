@@ -13,6 +13,7 @@
 
 #include "browser/browser.h"
 #include "browser/rethread.h"
+#include "browser/command_dialogs.h"
 #include "browser/thread_list.h"
 #include "browser/thread_order.h"
 #include "browser/vlb.h"
@@ -51,7 +52,8 @@ std::deque<std::function<void(HWND)>>& Drivers() {
 BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
   char name[16];
   GetClassNameA(window, name, sizeof name);
-  if (!lstrcmpA(name, "#32770") && IsWindowVisible(window)) *reinterpret_cast<HWND*>(found) = window;
+  if (!lstrcmpA(name, "#32770") && IsWindowVisible(window) && IsWindowEnabled(window))
+    *reinterpret_cast<HWND*>(found) = window;
   return TRUE;
 }
 void CALLBACK DriveTimer(HWND, UINT, UINT_PTR id, DWORD) {
@@ -371,6 +373,109 @@ TEST_F(MessageOpsTest, ReThreadRefusesLaterParentsAndQueuesTheNewHeader) {
   EXPECT_NE(std::string::npos, text.find(" chars, Tue, 5 Mar 1996 14:07:33 -0500\r\n----------\r\n")) << text;
   EXPECT_EQ(std::string::npos, text.find("Comment to")) << text;
   EXPECT_EQ(0, getmsghdr(50, 1)->commentTo);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MessageOpsTest, RemoteSearchWritesTheLimitCodeAndTheChosenSections) {
+  const char kForum[] = "dvn:forum/S3_talk";
+  CreateDirectoryA(Path("dvn").c_str(), nullptr);
+  Open(kForum, "s3.log", Msg(kForum, 1, 0, "From: Bob Smith [bob]\nTo: ann\n"));
+  AddFolder("dvn:forum/S5_news", "s5.log", 0);
+  ASSERT_EQ(1, SelectMessage(1, g_browser.folder, 1));
+  g_ui.dialogBox = DrivenDialogBox;
+  Drivers().push_back([](HWND d) {
+    EXPECT_EQ("3", Field(d, IDC_SEARCH_SECTIONS));
+    EXPECT_EQ("bob", Field(d, IDC_SEARCH_TEXT)) << "the author's last word";
+    SendMessageA(GetDlgItem(d, IDC_SEARCH_SUBJECT), BM_CLICK, 0, 0);
+    EXPECT_EQ("s1", Field(d, IDC_SEARCH_TEXT));
+    SendDlgItemMessageA(d, IDC_SEARCH_LIMIT, CB_SETCURSEL, 1, 0);  // "Unread only"
+    // Browse: the sections of the forum, 3 chosen; 5 is added.
+    Drivers().push_back([](HWND s) {
+      HWND list = GetDlgItem(s, IDC_SECTIONS_LIST);
+      ASSERT_EQ(2, SendMessageA(list, LB_GETCOUNT, 0, 0));
+      const LRESULT s3 = SendMessageA(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>("S3_talk"));
+      const LRESULT s5 = SendMessageA(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>("S5_news"));
+      EXPECT_GT(SendMessageA(list, LB_GETSEL, s3, 0), 0) << "the section in the field starts chosen";
+      EXPECT_EQ(0, SendMessageA(list, LB_GETSEL, s5, 0));
+      SendMessageA(list, LB_SETSEL, TRUE, s5);
+      testwin::PumpPending();
+      EXPECT_TRUE(testwin::SaveWindowPng(s, testwin::ScreenshotDirectory() + "msg_lists_sel.png"));
+      SendMessageA(s, WM_COMMAND, IDOK, 0);
+    });
+    SendMessageA(d, WM_COMMAND, IDC_SEARCH_BROWSE, 0);
+    EXPECT_EQ("3 5", Field(d, IDC_SEARCH_SECTIONS));
+    testwin::PumpPending();
+    EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "dvn_search.png"));
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  RemoteSearch();
+  const std::string bsc = Path("dvn\\dvn.bsc");
+  EXPECT_EQ(
+      ";-; id:\ttester type:\tscript script:\tRemote Search priority:\t60 #:\tforum #:\t3 5 #:\tu #:\t2 #:\ts1\r\n"
+      "SearchForMessages\r\nforum\r\n3 5\r\nu\r\n2\r\ns1\r\n",
+      ReadWholeFile(bsc));
+  DeleteFileA(bsc.c_str());
+  Drivers().push_back([](HWND d) {
+    SendDlgItemMessageA(d, IDC_SEARCH_LIMIT, CB_SETCURSEL, 9, 0);  // "Last month"
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  RemoteSearch();
+  EXPECT_NE(std::string::npos, ReadWholeFile(bsc).find("#:\t3 #:\t31 #:\t3 #:\tbob\r\n"));
+}
+
+TEST_F(MessageOpsTest, FavouritesOfferTheFoldersAndKeepTheChoices) {
+  AddFolder("quorl:chat/general", "a.log", 0);
+  AddFolder("quorl:chat/gone", "b.log", 1);  // resigned: not offered
+  AddFolder("notes/demo", "c.log", 0);
+  lstrcpynA(g_favourites[0], "quorl:chat/general", sizeof g_favourites[0]);
+  g_favourites[1][0] = 0;
+  g_ui.dialogBox = DrivenDialogBox;
+  Drivers().push_back([](HWND d) {
+    HWND first = GetDlgItem(d, IDC_FAVE_FIRST);
+    EXPECT_EQ(3, SendMessageA(first, CB_GETCOUNT, 0, 0)) << "<None> and two folders";
+    char text[100] = "";
+    GetWindowTextA(first, text, sizeof text);
+    EXPECT_STREQ("quorl:chat/general", text);
+    HWND second = GetDlgItem(d, IDC_FAVE_FIRST + 1);
+    GetWindowTextA(second, text, sizeof text);
+    EXPECT_STREQ("<None>", text);
+    SendMessageA(second, CB_SETCURSEL, 2, 0);
+    SendMessageA(GetDlgItem(d, IDC_FAVE_FIRST + 2), CB_SETCURSEL, 0, 0);
+    testwin::PumpPending();
+    EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "faves.png"));
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  EditFavourites();
+  EXPECT_STREQ("quorl:chat/general", g_favourites[0]);
+  EXPECT_STREQ("notes/demo", g_favourites[1]);
+  EXPECT_STREQ("", g_favourites[2]) << "<None> is stored empty";
+  g_favourites[0][0] = g_favourites[1][0] = 0;
+}
+
+TEST_F(MessageOpsTest, ServiceDirectoriesLeaveOutTheListedAndHiddenOnes) {
+  for (const char* dir : {"quorl", "net", ".hidden", "%temp", "dvn"}) {
+    CreateDirectoryA(Path(dir).c_str(), nullptr);
+    WriteWholeFile(Path((std::string(dir) + "\\" + dir + ".cnf").c_str()), "");
+  }
+  HWND combo = CreateWindowA("COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST | CBS_SORT, 0, 0, 100, 100, frame_, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+  ScanNetFolders(combo, "net;", false);
+  std::vector<std::string> names;
+  for (int i = 0; i < SendMessageA(combo, CB_GETCOUNT, 0, 0); ++i) {
+    char text[64] = "";
+    SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    names.push_back(text);
+  }
+  for (const std::string& n : names) {
+    EXPECT_NE("net", n);
+    EXPECT_NE('.', n[0]);
+    EXPECT_NE('%', n[0]);
+  }
+  EXPECT_EQ(2u, names.size()) << (names.empty() ? "" : names[0]);
+  DestroyWindow(combo);
 }
 
 }  // namespace
