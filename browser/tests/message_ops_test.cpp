@@ -23,6 +23,7 @@
 #include "msgbase/change_detect.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/import_queue.h"
+#include "msgbase/message_ops.h"
 #include "msgbase/service_config.h"
 #include "msgbase/tests/memory_log.h"
 #include "msgbase/tests/topic_fixture.h"
@@ -476,6 +477,67 @@ TEST_F(MessageOpsTest, ServiceDirectoriesLeaveOutTheListedAndHiddenOnes) {
   }
   EXPECT_EQ(2u, names.size()) << (names.empty() ? "" : names[0]);
   DestroyWindow(combo);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> g_queued;
+int g_ghostKind = 0;
+
+TEST_F(MessageOpsTest, CancelQueuesOnceAndRelinkFindsOrCollectsTheParent) {
+  const char kChat[] = "quorl:chat/general";
+  g_messageOpsHooks.makeScriptCmd = [](const char* command) {
+    g_queued.push_back(command);
+    return 2;
+  };
+  const BrowserHooks savedBrowserHooks = g_browserHooks;
+  g_browserHooks.getGhostKind = [](long) { return g_ghostKind; };
+  // 3 comments on 2, which the folder lacks; 4 comments on 1.
+  Open(kChat, "chat.log", Msg(kChat, 1, 0, "") + Msg(kChat, 3, 2, "") + Msg(kChat, 4, 1, ""));
+  ASSERT_EQ(1, SelectMessage(3, g_browser.folder, 1));
+  g_queued.clear();
+  g_ghostKind = 1;  // a cancel is queued already
+  CancelMessage();
+  EXPECT_TRUE(g_queued.empty());
+  g_ghostKind = 0;
+  CancelMessage();
+  EXPECT_EQ((std::vector<std::string>{"withdraw"}), g_queued);
+  EXPECT_TRUE(FlagsOf(3) & kMsgRead);
+
+  // The parent is here: the move is made.
+  ASSERT_EQ(1, SelectMessage(4, g_browser.folder, 1));
+  RelinkThread();
+  EXPECT_EQ(1, g_browser.currentMessage);
+  // The parent is missing: a Quorl folder offers to collect it.
+  ASSERT_EQ(1, SelectMessage(3, g_browser.folder, 1));
+  Recorded().answer = IDYES;
+  Recorded().boxes.clear();
+  RelinkThread();
+  ASSERT_FALSE(Recorded().boxes.empty());
+  EXPECT_EQ("Collect original message from Service ?", Recorded().boxes.back());
+  logclose();
+
+  // A local folder only says so, and a mail folder never cancels.
+  const char kLocal[] = "notes/demo";
+  Open(kLocal, "demo.log", Msg(kLocal, 1, 0, "") + Msg(kLocal, 3, 2, ""));
+  ASSERT_EQ(1, SelectMessage(3, g_browser.folder, 1));
+  Recorded().boxes.clear();
+  RelinkThread();
+  const std::string said = Recorded().boxes.empty() ? "" : Recorded().boxes.back();
+  bool inStatus = false;
+  for (const std::string& s : Recorded().status) inStatus = inStatus || s == "Message not found!";
+  EXPECT_TRUE(said == "Message not found!" || inStatus);
+  logclose();
+  const char kMail[] = "quorl:mail/in";
+  Open(kMail, "mail.log", Msg(kMail, 1, 0, ""));
+  ASSERT_EQ(1, SelectMessage(1, g_browser.folder, 1));
+  g_queued.clear();
+  CancelMessage();
+  EXPECT_TRUE(g_queued.empty());
+  g_messageOpsHooks = MessageOpsHooks();
+  g_browserHooks = savedBrowserHooks;
 }
 
 }  // namespace
