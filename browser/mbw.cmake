@@ -15,3 +15,5 @@ if(NOT PELMORA_NATIVE)
                ${PROJECT_SOURCE_DIR}/resources/browser_dialogs.rc LIBS program_libs)
   set_tests_properties(browser_mbw_tests PROPERTIES RUN_SERIAL TRUE)
 endif()
+pelmora_fuzz(fuzz_drop_import SOURCES tests/fuzz_drop_import.cpp LIBS browser_mbw_filter
+             CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/drop_import RUNS 5000)
