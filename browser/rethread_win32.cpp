@@ -69,7 +69,7 @@ void OnInit(HWND dialog) {
   char folder[101] = "", author[201] = "";
   long number = 0, size = 0;
   const std::string headerLine = line == std::string::npos ? header : header.substr(line + 1);
-  if (ScanHeaderLine(headerLine.c_str(), folder, &number, author, &size) >= 3)
+  if (ScanHeaderLine(headerLine.c_str(), folder, sizeof folder, &number, author, sizeof author, &size) >= 3)
     snprintf(description, sizeof description, "#%ld from %s %ld chars", g_run.own, author, size);
   else
     snprintf(description, sizeof description, "#%ld", g_run.own);
