@@ -25,7 +25,8 @@ pelmora_fuzz(fuzz_addr_list SOURCES tests/fuzz_addr_list.cpp LIBS compose_core
 if(NOT PELMORA_NATIVE)
   add_library(compose_editor STATIC addr_list_win32.cpp editor_controls_win32.cpp outgoing_win32.cpp
               editor_window_win32.cpp editor_entry_win32.cpp body_edit_win32.cpp
-              signatures_win32.cpp)
+              signatures_win32.cpp editor_commands_win32.cpp editor_dialogs_win32.cpp editor_sender_win32.cpp
+              field_edit_win32.cpp)
   target_link_libraries(compose_editor PUBLIC compose_core msgbase_import msgbase_topic_open msgbase_conf
                         msgbase_message_ops core_util settings core shell browser_window)
   # The shell's start-up installs the editor's hooks.
