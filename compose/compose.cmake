@@ -34,7 +34,7 @@ if(NOT PELMORA_NATIVE)
   pelmora_program_library(compose_editor)
 
   pelmora_test(compose_editor_tests
-    SOURCES tests/compose_local_test.cpp tests/editor_window_test.cpp
+    SOURCES tests/compose_local_test.cpp tests/editor_window_test.cpp tests/editor_commands_test.cpp tests/compose_test.rc
     LIBS program_libs msgbase_import_portable)
   target_compile_definitions(compose_editor_tests PRIVATE IMPORT32_EXE="$<TARGET_FILE:import32>"
                              SCREENSHOT_DIR="${CMAKE_CURRENT_BINARY_DIR}")
