@@ -41,3 +41,5 @@ if(NOT PELMORA_NATIVE)
   set_tests_properties(compose_editor_tests PROPERTIES RUN_SERIAL TRUE)
   add_dependencies(compose_editor_tests import32)
 endif()
+pelmora_fuzz(fuzz_editor_text SOURCES tests/fuzz_editor_text.cpp LIBS compose_core
+             CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/editor_text RUNS 3000)
