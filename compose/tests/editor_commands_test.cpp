@@ -516,3 +516,117 @@ TEST_F(EditorCommands, SignatureDialogStoresForTheOpenFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+using editor_test::EditorWindow;
+
+TEST_F(EditorCommands, SelectNewsgroupsChoosesAnotherGroup) {
+  ImportNews();
+  AddFolder("net:comp.other/all", "other", 0);
+  AddFolder("net:mail/messages", "mail", 0);
+  HWND editor = NewMessage(nullptr);
+  ASSERT_TRUE(editor);
+  EditorState* s = ActiveEditorState();
+  ASSERT_TRUE(s->bNews);
+  static std::vector<std::string> offered;
+  offered.clear();
+  g_drive = [](HWND dialog, const std::string& title) {
+    if (title == "Message Options") {
+      if (!g_driven.count(reinterpret_cast<HWND>(2))) {
+        g_driven.insert(reinterpret_cast<HWND>(2));
+        g_driven.erase(dialog);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_OPTIONS_NEWSGROUPS)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_OPTIONS_DATASOURCE)));
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_OPTIONS_NEWSGROUPS, BN_CLICKED), 0);
+        return;
+      }
+      Click(dialog, IDOK);
+      return;
+    }
+    // News takes one group: the list of several is gone.
+    EXPECT_FALSE(GetDlgItem(dialog, IDC_GROUPS_MULTIPLE));
+    HWND list = GetDlgItem(dialog, IDC_GROUPS_SINGLE);
+    int n = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char name[100] = "";
+      SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(name));
+      offered.push_back(name);
+    }
+    LRESULT row =
+        SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("comp.other.all"));
+    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_GROUPS_SINGLE, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    Shoot(dialog, "editor_newsgroups.bmp");
+    Click(dialog, IDOK);
+  };
+  SendMessageA(editor, WM_COMMAND, MAKEWPARAM(4331, BN_CLICKED), 0);
+  EXPECT_EQ(offered, (std::vector<std::string>{"comp.other.all", "comp.test.all"})) << "no mail folder offered";
+  EXPECT_STREQ(s->szFolders, "comp.other.all");
+  EXPECT_EQ(Text(editor), "Post New Message - Comp.Other.All");
+}
+
+TEST_F(EditorCommands, ASavedBlockReopensWithItsFields) {
+  ImportNews();
+  EditorState saved;
+  saved.nType = EDITOR_MAIL;
+  saved.bMailing = 1;
+  lstrcpynA(saved.szService, "net", sizeof saved.szService);
+  lstrcpynA(saved.szSubject, "Draft", sizeof saved.szSubject);
+  char entry[] = "bob@x.org";
+  saved.To.AddEntry(entry, nullptr);
+  saved.bodyText = _strdup("line one\r\nline two");
+  FILE* f = std::fopen(Path("saved.blk").c_str(), "w+b");
+  ASSERT_TRUE(f);
+  std::fputs("junk before\r\n", f);
+  long at = std::ftell(f);
+  ASSERT_EQ(WriteDraft(&saved, f, nullptr, nullptr), 0);
+  std::fseek(f, at, SEEK_SET);
+  HWND editor = OpenEditorOnBlock(f);
+  std::fclose(f);
+  ASSERT_TRUE(editor);
+  EditorState* s = ActiveEditorState();
+  EXPECT_TRUE(s->bReopened);
+  EXPECT_TRUE(s->bMailing);
+  EXPECT_EQ(Text(s->toEdit), "bob@x.org");
+  EXPECT_EQ(Text(s->subjectEdit), "Draft");
+  EXPECT_EQ(Text(s->bodyEdit), "line one\r\nline two");
+  EXPECT_EQ(Text(editor), "Post New Mail");
+}
+
+TEST_F(EditorCommands, TheServiceListHoldsTheServicesThatCanSendMail) {
+  ImportNews();
+  MainSettings savedMain = g_main;
+  lstrcpynA(g_main.messagePath, dir_.c_str(), sizeof g_main.messagePath);
+  for (const char* name : {"net", "dvn", "quorlnews", "local", "tbbs"}) {
+    CreateDirectoryA(Path(name).c_str(), nullptr);
+    testfs::WriteWholeFile(Path(name) + "\\" + name + ".cnf", "");
+  }
+  WriteIniString("Service tbbs", "Mail Disabled", "Yes");
+  struct Case {
+    bool localMail;
+    const char* gateway;
+    std::vector<std::string> shown;
+  } cases[] = {
+      {false, nullptr, {"Dvn"}},  // net without a mail gateway, local without local mail
+      {true, "smtp.example.org", {"Dvn", "Local", "Net"}},
+  };
+  for (const Case& c : cases) {
+    g_main.localMail = c.localMail;
+    WriteIniString("Service net", "Smtp Mail Gateway", c.gateway);
+    HWND list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | LBS_SORT, 0, 0, 100, 100, frame_, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    FillServiceList(list);
+    std::vector<std::string> shown;
+    for (int i = 0; i < SendMessageA(list, LB_GETCOUNT, 0, 0); ++i) {
+      char name[40] = "";
+      SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(name));
+      shown.push_back(name);
+    }
+    EXPECT_EQ(shown, c.shown);
+    DestroyWindow(list);
+  }
+  g_main = savedMain;
+}
+
+}  // namespace
