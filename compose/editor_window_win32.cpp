@@ -833,6 +833,31 @@ void Send(EditorState* s, bool hold) {
   PostMessageA(s->window, WM_CLOSE, 0, 0);
 }
 
+// The current message's sender into To: added for mail, in place of the text
+// otherwise.
+void InsertOriginator(EditorState* s) {
+  if (!s->toEdit || s->bFaxing) return;
+  long number = g_topic.log ? g_browser.currentMessage : 0;
+  CAddrList from;
+  from.FromReplyHeaders(number, "From:", s->szService, false);
+  from.FromReplyHeaders(number, "Reply-To:", s->szService, true);
+  if (from.Count() == 2) from.RemoveDuplicates(nullptr);
+  if (!from.Count()) {
+    std::string author, headers, body;
+    if (!ReadCurrentMessage(number, &author, &headers, &body) || author.empty()) return;
+    char name[] = "";
+    from.AddEntry(name, author.c_str());
+    char source[SERVICE_KEY_MAX + 1] = "";
+    getservice(source, g_topic.openName);
+    from.QualifyAddresses(source, s->szService);
+  }
+  from.FillControl(s->toEdit, s->szService, s->bMailing != 0);
+  s->To.ReadControl(s->toEdit, false);
+  s->To.RemoveDuplicates(nullptr);
+  s->To.FillControl(s->toEdit, s->szService, false);
+  s->bChanged = 1;
+}
+
 void CancelEditor(EditorState* s) {
   if (s->bChanged && !askyesno(s->bEditAction ? "You will lose any changes made.\n\nAbort message editor ?"
                                               : "Text will be lost.\n\nAbort message editor ?"))
@@ -849,6 +874,7 @@ LRESULT OnCommand(HWND window, EditorState* s, WPARAM wParam, LPARAM lParam) {
     case ID_HOLD: Send(s, true); return 0;
     case ID_CANCEL: CancelEditor(s); return 0;
     case ID_QUOTE: QuoteCurrentMessage(s, g_browser.currentMessage); return 0;
+    case ID_ORIGINATOR: InsertOriginator(s); return 0;
     case ID_RELOAD_AUTOCORRECT: ReloadAutoCorrect(); return 0;
     case ID_INSERT_MODE:
       s->bInsert = !s->bInsert;

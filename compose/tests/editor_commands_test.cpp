@@ -141,6 +141,15 @@ TEST_F(EditorCommands, AMailToParameterStringFillsTheFields) {
   EXPECT_STREQ(s->Attachments.get(0), "C:\\f");
   EXPECT_EQ(Text(s->attachPane), "1 Attached File");
   EXPECT_TRUE(s->serviceBox);
+  // Originator adds the current message's sender to a mail's recipients.
+  SendMessageA(editor, WM_COMMAND, MAKEWPARAM(3017, BN_CLICKED), 0);
+  EXPECT_EQ(Text(s->toEdit), "a@b;Lee, Ann <ann@example.org>");
+  SendMessageA(editor, WM_COMMAND, MAKEWPARAM(3017, BN_CLICKED), 0);
+  EXPECT_EQ(Text(s->toEdit), "a@b;Lee, Ann <ann@example.org>") << "no repeat";
+  SetForegroundWindow(frame_);
+  RedrawWindow(frame_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+  testwin::PumpUntil([] { return false; }, 300);
+  EXPECT_TRUE(SaveScreenOf(frame_, std::string(SCREENSHOT_DIR) + "/editor_mail.bmp"));
 }
 
 TEST_F(EditorCommands, MailMergeWritesOneEntryPerLineWithEveryPlaceholderReplaced) {
@@ -627,6 +636,63 @@ TEST_F(EditorCommands, TheServiceListHoldsTheServicesThatCanSendMail) {
     DestroyWindow(list);
   }
   g_main = savedMain;
+}
+
+}  // namespace
+
+namespace {
+
+using editor_test::EditorWindow;
+
+struct MenuSeen {
+  bool found = false;
+  UINT cut = 0, paste = 0, wrap = 0;
+  int pgp = 0;
+};
+MenuSeen g_menu;
+
+BOOL CALLBACK FindMenuWindow(HWND window, LPARAM found) {
+  char name[32];
+  GetClassNameA(window, name, sizeof name);
+  if (std::string(name) == "#32768" && IsWindowVisible(window)) *reinterpret_cast<HWND*>(found) = window;
+  return TRUE;
+}
+
+void CALLBACK ReadMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND window = nullptr;
+  EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&window));
+  if (!window) return;
+  KillTimer(nullptr, timer);
+  HMENU menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
+  g_menu.found = menu != nullptr;
+  g_menu.cut = GetMenuState(menu, 1316, MF_BYCOMMAND);
+  g_menu.paste = GetMenuState(menu, 1317, MF_BYCOMMAND);
+  g_menu.wrap = GetMenuState(menu, 1715, MF_BYCOMMAND);
+  g_menu.pgp = static_cast<int>(GetMenuState(menu, 1764, MF_BYCOMMAND));
+  EndMenu();
+}
+
+TEST_F(EditorCommands, TheContextMenuFollowsTheSelectionAndTheWrap) {
+  ImportNews();
+  HWND editor = NewMessage(nullptr);
+  ASSERT_TRUE(editor);
+  EditorState* s = ActiveEditorState();
+  SetWindowTextA(s->bodyEdit, "some text");
+  SetFocus(s->bodyEdit);
+  struct Case {
+    DWORD start, end;
+    bool cutEnabled;
+  } cases[] = {{0, 4, true}, {2, 2, false}};
+  for (const Case& c : cases) {
+    SendMessageA(s->bodyEdit, EM_SETSEL, c.start, c.end);
+    g_menu = MenuSeen{};
+    SetTimer(nullptr, 0, 50, ReadMenu);
+    SendMessageA(s->bodyEdit, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+    ASSERT_TRUE(g_menu.found);
+    EXPECT_EQ((g_menu.cut & MF_GRAYED) == 0, c.cutEnabled);
+    EXPECT_TRUE(g_menu.wrap & MF_CHECKED);
+    EXPECT_EQ(g_menu.pgp, -1) << "PGP is not set up";
+  }
 }
 
 }  // namespace
