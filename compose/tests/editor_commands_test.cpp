@@ -83,12 +83,12 @@ class EditorCommands : public EditorWindow {
   void SetUp() override {
     EditorWindow::SetUp();
     savedUser_ = g_user;
-    savedFile_ = g_runFileDialog;
+    savedFile_ = g_systemHelperHooks;
     savedPrompt_ = g_prompt;
     savedCompose_ = g_composeHooks;
     savedSpell_ = g_editorSpellHooks;
     g_ui.dialogBox = DrivenDialogBox;
-    g_runFileDialog = AnswerFileDialog;
+    g_systemHelperHooks.runFileDialog = AnswerFileDialog;
     g_prompt.answer = AnswerPrompt;
     g_drive = nullptr;
     g_driven.clear();
@@ -98,7 +98,7 @@ class EditorCommands : public EditorWindow {
   }
   void TearDown() override {
     g_user = savedUser_;
-    g_runFileDialog = savedFile_;
+    g_systemHelperHooks = savedFile_;
     g_prompt = savedPrompt_;
     g_composeHooks = savedCompose_;
     g_editorSpellHooks = savedSpell_;
@@ -125,7 +125,7 @@ class EditorCommands : public EditorWindow {
   }
   char savedDirectory_[MAX_PATH] = "";
   UserMainSettings savedUser_;
-  BOOL (*savedFile_)(OPENFILENAMEA*, bool);
+  SystemHelperHooks savedFile_;
   PromptSeam savedPrompt_;
   ComposeHooks savedCompose_;
   EditorSpellHooks savedSpell_;
