@@ -167,5 +167,19 @@ TEST_F(ResStr, PromptSeamKeepsTheDialogRules) {
   };
   EXPECT_TRUE(askstr("Name?", answer));
   EXPECT_EQ(std::strlen(answer), 78u);  // an entry holds at most 78 characters
+
+  // A caller's smaller buffer gets the answer cut to its size, nothing past it.
+  struct {
+    char answer[8];
+    char guard[8];
+  } small;
+  std::memset(&small, '#', sizeof small);
+  small.answer[0] = 0;
+  EXPECT_TRUE(askstr("Name?", small.answer));
+  EXPECT_STREQ(small.answer, "zzzzzzz");
+  EXPECT_EQ(std::string(small.guard, 8), std::string(8, '#'));
+  char one[1] = {'x'};
+  EXPECT_FALSE(askstr("Name?", one));  // no room for an answer: not asked
+  EXPECT_EQ(one[0], 0);
   g_prompt.answer = nullptr;
 }

@@ -56,7 +56,7 @@ void ScanServiceDirs() {
   char pattern[MAX_PATH];
   if (!JoinPath(pattern, sizeof pattern, {g_main.messagePath, "*."})) return;
   char normalised[MAX_PATH];
-  NormalisePath(pattern, normalised);
+  NormalisePath(pattern, normalised, sizeof normalised);
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(normalised, &found);
   if (search == INVALID_HANDLE_VALUE) return;
