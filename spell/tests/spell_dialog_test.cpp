@@ -213,6 +213,28 @@ TEST_F(SpellCheckDialog, ReplaceAllInTheSubjectCorrectsTheBodyWithoutAsking) {
   EXPECT_EQ(Text(GetDlgItem(editor, 3000)), "a test here, test.");
 }
 
+TEST_F(SpellCheckDialog, DoubledWordsOfferDeleteAndADoubleClickedSuggestionReplaces) {
+  HWND editor = Editor("Re: x", "the the tset here");
+  ASSERT_TRUE(editor);
+  s_scripts.push_back([](HWND dialog) {
+    EXPECT_EQ(Item(dialog, IDC_SPELL_CASE), "Doubled word:");
+    EXPECT_EQ(Item(dialog, IDC_SPELL_WORD), "the");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_SPELL_DELETE)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SPELL_REPLACE)));
+    Click(dialog, IDC_SPELL_DELETE);
+    ASSERT_EQ(Item(dialog, IDC_SPELL_WORD), "tset");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SPELL_DELETE)));
+    std::vector<std::string> suggestions = ListRows(dialog, IDC_SPELL_SUGGESTIONS);
+    ASSERT_GE(suggestions.size(), 2u);
+    ASSERT_EQ(suggestions[1], "the");
+    SendDlgItemMessageA(dialog, IDC_SPELL_SUGGESTIONS, LB_SETCURSEL, 1, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SPELL_SUGGESTIONS, LBN_DBLCLK), 0);
+  });
+  SpellCheck(editor);
+  EXPECT_EQ(s_dialogsRun, 1u);
+  EXPECT_EQ(Text(GetDlgItem(editor, 3000)), "the the here");
+}
+
 TEST_F(SpellCheckDialog, AddTakesChangeToForPairDictionariesAndRefusesAnEmptyOne) {
   HWND editor = Editor("Re: x", "tset zorblax");
   ASSERT_TRUE(editor);
