@@ -15,6 +15,7 @@ namespace {
 
 constexpr INT_PTR kClosed = -1000;
 constexpr INT_PTR kStopped = -1002;
+constexpr int kSpellCheckerWindow = 22;  // the "Spell Checker" row of the window settings
 
 CheckDialogState* StateOf(HWND dialog) {
   return reinterpret_cast<CheckDialogState*>(GetWindowLongPtrA(dialog, DWLP_USER));
@@ -48,7 +49,21 @@ SpellDictionary ChosenDictionary(HWND dialog) {
   return DICT_IGNORE;
 }
 
+// The dialog opens where the user last left it, if that is still on the screen.
+void PlaceDialog(HWND dialog) {
+  const WindowPlacement& p = g_windowPlacements[kSpellCheckerWindow];
+  bool stored = p.left != CW_USEDEFAULT && p.top != CW_USEDEFAULT && p.left >= 0 && p.top >= 0 &&
+                p.left < GetSystemMetrics(SM_CXSCREEN) - 40 && p.top < GetSystemMetrics(SM_CYSCREEN) - 40;
+  if (stored)
+    SetWindowPos(dialog, nullptr, p.left, p.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  else
+    CentreDialog(GetParent(dialog), dialog);
+}
+
 void EndCheck(HWND dialog, INT_PTR result) {
+  RECT r;
+  if (GetWindowRect(dialog, &r))
+    g_windowPlacements[kSpellCheckerWindow] = {r.left, r.top, r.right - r.left, r.bottom - r.top, 1};
   StateOf(dialog)->result = result;
   EndDialog(dialog, result);
 }
@@ -154,7 +169,7 @@ void OnInitDialog(HWND dialog, CheckDialogState* s) {
   SendMessageA(combo, CB_SETCURSEL, 0, 0);
   // The options dialog has no spelling page to open yet.
   EnableWindow(GetDlgItem(dialog, IDC_SPELL_OPTIONS), FALSE);
-  CentreDialog(GetParent(dialog), dialog);
+  PlaceDialog(dialog);
   ShowQuestion(dialog, false);
 }
 

@@ -95,6 +95,7 @@ class SpellCheckDialog : public TopicFixture {
     WriteFileText(Path("sornamc.tlx"), "#LID 1033 1 1\nPelmora\n");
     PackLexicon(kWords, Path("sornam1.clx"));
     savedUser_ = g_user;
+    savedPlacement_ = g_windowPlacements[22];
     g_user.dictionary1 = 1033;
     g_user.dictionary2 = g_user.dictionary3 = g_user.dictionary4 = 0;
     g_user.dictionaryOptions = 0x481c784;  // the default word: skips quoted lines
@@ -134,6 +135,7 @@ class SpellCheckDialog : public TopicFixture {
     g_shell.mdiClient = nullptr;
     g_editorSpellHooks = savedHooks_;
     g_user = savedUser_;
+    g_windowPlacements[22] = savedPlacement_;
     TopicFixture::TearDown();
   }
   // A new mail with the subject and a typed body.
@@ -152,6 +154,7 @@ class SpellCheckDialog : public TopicFixture {
 
   HWND frame_ = nullptr;
   UserMainSettings savedUser_;
+  WindowPlacement savedPlacement_{};
   EditorSpellHooks savedHooks_;
 };
 
@@ -188,16 +191,24 @@ TEST_F(SpellCheckDialog, ReportsATypedMisspellingAndReplaceTakesTheSuggestion) {
   EXPECT_FALSE(SpellSessionOpen());
 }
 
-TEST_F(SpellCheckDialog, StopInTheSubjectSkipsTheBody) {
+TEST_F(SpellCheckDialog, StopInTheSubjectSkipsTheBodyAndTheDialogKeepsItsPlace) {
   HWND editor = Editor("Teh meeting", "a tset here");
   ASSERT_TRUE(editor);
+  g_windowPlacements[22] = {40, 30, CW_USEDEFAULT, CW_USEDEFAULT, 1};
   s_scripts.push_back([](HWND dialog) {
     EXPECT_EQ(Item(dialog, IDC_SPELL_WORD), "Teh");
+    RECT r;
+    GetWindowRect(dialog, &r);
+    EXPECT_EQ(r.left, 40);
+    EXPECT_EQ(r.top, 30);
+    SetWindowPos(dialog, nullptr, 70, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     Click(dialog, IDC_SPELL_STOP);
   });
   EXPECT_EQ(SpellCheck(editor), -1002);
   EXPECT_EQ(s_dialogsRun, 1u);
   EXPECT_EQ(Text(GetDlgItem(editor, 3000)), "a tset here");
+  EXPECT_EQ(g_windowPlacements[22].left, 70) << "saved in the window settings";
+  EXPECT_EQ(g_windowPlacements[22].top, 60);
 }
 
 TEST_F(SpellCheckDialog, ReplaceAllInTheSubjectCorrectsTheBodyWithoutAsking) {
