@@ -9,6 +9,7 @@
 #include "core/ui_seams.h"
 #include "core/user_settings.h"
 #include "resources/spell_ids.h"
+#include "shell/commands_hooks.h"
 #include "spell/spell_front_win32.h"
 
 namespace {
@@ -16,6 +17,7 @@ namespace {
 constexpr INT_PTR kClosed = -1000;
 constexpr INT_PTR kStopped = -1002;
 constexpr int kSpellCheckerWindow = 22;  // the "Spell Checker" row of the window settings
+constexpr int kSpellingOptionsPage = 4;
 
 CheckDialogState* StateOf(HWND dialog) {
   return reinterpret_cast<CheckDialogState*>(GetWindowLongPtrA(dialog, DWLP_USER));
@@ -167,8 +169,8 @@ void OnInitDialog(HWND dialog, CheckDialogState* s) {
   if (!(g_user.dictionaryOptions & kSpellNoAutoCorrect))
     SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("AutoCorrect"));
   SendMessageA(combo, CB_SETCURSEL, 0, 0);
-  // The options dialog has no spelling page to open yet.
-  EnableWindow(GetDlgItem(dialog, IDC_SPELL_OPTIONS), FALSE);
+  // Until the options dialog exists there is no page to open.
+  EnableWindow(GetDlgItem(dialog, IDC_SPELL_OPTIONS), COMMAND_HOOK_SET(DoOptions));
   PlaceDialog(dialog);
   ShowQuestion(dialog, false);
 }
@@ -213,6 +215,7 @@ INT_PTR OnCommand(HWND dialog, int id, int code) {
       if (code == LBN_SELCHANGE || code == LBN_DBLCLK) OnSuggestion(dialog, code);
       break;
     case IDC_SPELL_EDIT_DICT: OnEditDictionary(dialog); break;
+    case IDC_SPELL_OPTIONS: g_commandHooks.DoOptions(kSpellingOptionsPage); break;
     case IDC_SPELL_CLOSE:
     case IDCANCEL: EndCheck(dialog, kClosed); break;
     case IDC_SPELL_STOP: EndCheck(dialog, kStopped); break;

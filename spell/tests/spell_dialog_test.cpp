@@ -13,6 +13,7 @@
 #include "core/user_settings.h"
 #include "msgbase/tests/topic_fixture.h"
 #include "resources/spell_ids.h"
+#include "shell/commands_hooks.h"
 #include "shell/shell_state.h"
 #include "spell/spell_front_win32.h"
 #include "spell/tests/spell_fixtures.h"
@@ -26,6 +27,7 @@ const std::vector<std::string> kWords = {"a",      "is",      "it",   "the",    
 using Script = std::function<void(HWND dialog)>;
 std::vector<Script> s_scripts;
 size_t s_dialogsRun = 0;
+int s_optionsPage = -1;
 
 // Runs a dialog modeless and hands it to the next script; a dialog its
 // script leaves open is closed, and the test fails.
@@ -136,6 +138,7 @@ class SpellCheckDialog : public TopicFixture {
     g_editorSpellHooks = savedHooks_;
     g_user = savedUser_;
     g_windowPlacements[22] = savedPlacement_;
+    g_commandHooks = kCommandHookDefaults;
     TopicFixture::TearDown();
   }
   // A new mail with the subject and a typed body.
@@ -224,10 +227,14 @@ TEST_F(SpellCheckDialog, ReplaceAllInTheSubjectCorrectsTheBodyWithoutAsking) {
   EXPECT_EQ(Text(GetDlgItem(editor, 3000)), "a test here, test.");
 }
 
-TEST_F(SpellCheckDialog, DoubledWordsOfferDeleteAndADoubleClickedSuggestionReplaces) {
+TEST_F(SpellCheckDialog, DoubledWordsOfferDeleteADoubleClickedSuggestionReplacesAndOptionsOpensItsPage) {
   HWND editor = Editor("Re: x", "the the tset here");
   ASSERT_TRUE(editor);
+  g_commandHooks.DoOptions = [](int page) { s_optionsPage = page; };
   s_scripts.push_back([](HWND dialog) {
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_SPELL_OPTIONS))) << "an options dialog is there";
+    Click(dialog, IDC_SPELL_OPTIONS);
+    EXPECT_EQ(s_optionsPage, 4) << "the spelling page";
     EXPECT_EQ(Item(dialog, IDC_SPELL_CASE), "Doubled word:");
     EXPECT_EQ(Item(dialog, IDC_SPELL_WORD), "the");
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_SPELL_DELETE)));
