@@ -277,6 +277,27 @@ TEST_F(SpellCheckDialog, AddTakesChangeToForPairDictionariesAndRefusesAnEmptyOne
   EXPECT_EQ(Text(GetDlgItem(editor, 3000)), "tset zorblax") << "adding changes no text";
 }
 
+TEST_F(SpellCheckDialog, AWordAddedThroughEditDictTakesEffectAtOnce) {
+  HWND editor = Editor("Re: x", "tset here");
+  ASSERT_TRUE(editor);
+  s_scripts.push_back([](HWND dialog) {
+    ASSERT_EQ(Item(dialog, IDC_SPELL_WORD), "tset");
+    SendDlgItemMessageA(dialog, IDC_SPELL_ADD_TO, CB_SETCURSEL, 0, 0);  // Ignore
+    Click(dialog, IDC_SPELL_EDIT_DICT);
+  });
+  s_scripts.push_back([](HWND lexicon) {
+    EXPECT_EQ(Text(lexicon), "Edit Ignore dictionary");
+    SetDlgItemTextA(lexicon, IDC_LEX_WORD, "tset");
+    Click(lexicon, IDC_LEX_ADD);
+    EXPECT_EQ(ListRows(lexicon, IDC_LEX_LIST), std::vector<std::string>({"tset"}));
+    Click(lexicon, IDC_LEX_CLOSE);
+  });
+  SpellCheck(editor);
+  EXPECT_EQ(s_dialogsRun, 2u) << "the check ends once the word is in the dictionary";
+  EXPECT_NE(FileText(Path("ignore.tlx")).find("tset"), std::string::npos);
+  EXPECT_EQ(Text(GetDlgItem(editor, 3000)), "tset here");
+}
+
 TEST_F(SpellCheckDialog, DictionaryEditorAddsDeletesAndClearsPairs) {
   s_scripts.push_back([&](HWND dialog) {
     EXPECT_EQ(Text(dialog), "Edit AutoCorrect dictionary");
