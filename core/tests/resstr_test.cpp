@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/tests/ui_recorder.h"
+#include "tests/support/window_fixture.h"
 
 class ResStr : public UiTest {
  protected:
@@ -117,20 +118,8 @@ namespace {
 int g_pressButton = IDOK;
 const char* g_typeText = nullptr;
 
-// Only this thread's dialog: another test program's dialog on the same
-// display must not take the click, or ours would wait for ever.
-BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found) {
-  char name[16];
-  if (GetClassNameA(window, name, sizeof name) && strcmp(name, "#32770") == 0) {
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 void CALLBACK PressInPrompt(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
+  HWND dialog = testwin::FindThreadDialog();
   if (!dialog) return;
   KillTimer(nullptr, timer);
   if (g_typeText) SetDlgItemTextA(dialog, 2005, g_typeText);
