@@ -18,6 +18,7 @@
 #include "resources/shell_ids.h"
 #include "browser/browser.h"
 #include "compose/compose.h"
+#include "spell/spell_front_win32.h"
 #include "browser/mbw.h"
 #include "msgbase/maintenance.h"
 #include "online/connect.h"
@@ -421,6 +422,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
   g_topicOpenHooks.updateCommandStates = UpdateCommandStates;
   InstallBrowserHooks();
   InstallComposeHooks();
+  InstallSpellHooks();
   InstallMbwHooks();
   InstallMaintenanceHooks();
   InstallOutbasketHooks();
