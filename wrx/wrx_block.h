@@ -326,6 +326,8 @@ struct WrxWindow {
   // Editing and host binding.
   int32_t modified, firstModifyNotified;
   int32_t editStyle;
+  int32_t styleEditPara;                  // the edited item is a paragraph style
+  wrxfmt::WrxStyleRecord styleSnapshot;   // the edited item as it was when the edit began
   WrxNotifyProc notify;
   WrxNotifyProc notify2;
   int32_t foreign;
