@@ -267,6 +267,13 @@ int EditStyleParam(HWND hwnd, int start, const char* name, int isNew, int kind, 
 int SelectStyleParam(HWND hwnd, int styleId, int repaint);
 int WrxSelectParaStyle(HWND hwnd, int styleId, int repaint);
 
+// The section of a page's first line (0 for a bad page or without word wrap).
+int WrxGetPageSection(HWND hwnd, int page);
+// From (*line, *col) on, forward or backward, the first character whose style
+// has (wantSet) or lacks any bit of `mask`; pictures are skipped unless the
+// mask has 128. Found: the position is stored and 1 returned.
+int WrxFindStyledChar(HWND hwnd, DWORD mask, int wantSet, long* line, int* col, int forward);
+
 // Pictures and embedded controls: each is a font id whose style has bit 128.
 // WrxPastePicture takes a clipboard format (CF_METAFILEPICT, CF_DIB,
 // CF_BITMAP) and handle, or with neither the best picture on the clipboard;

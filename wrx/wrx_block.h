@@ -4,6 +4,7 @@
 
 #include "wrx/wrx.h"
 #include "wrx/wrx_format.h"
+#include "wrx/wrx_sectionmodel.h"
 
 #include <cstdint>
 #include <string>
@@ -279,6 +280,8 @@ struct WrxWindow {
   int32_t undoGroup, undoBusy;
   std::vector<wrxfmt::WrxTabRecord> tabs;
   std::vector<wrxfmt::WrxSectionRecord> sections;
+  std::vector<wrxsect::WrxSectionPage> sectionPages;  // beside each section
+  int32_t pageBreakMark;  // -1 when a section's lines moved since pages were laid out
   std::vector<wrxfmt::WrxRowRecord> rows;
   std::vector<wrxfmt::WrxCellRecord> cells;
   std::vector<wrxfmt::WrxFrameRecord> frames;
@@ -592,6 +595,17 @@ int32_t LineYInFrame(WrxWindow* w, int32_t frame, int32_t line);
 // Sections and picture sizes (wrx_sections.cpp): a picture's line height,
 // base line and character widths, in screen pixels.
 int SetPictSize(WrxWindow* w, int id, int32_t height, int32_t width);
+// Section ranges and header/footer groups from the lines; true when the page
+// layout must be redone.
+int RecalcSections(WrxWindow* w);
+// `count` lines were inserted (negative: deleted) after line `from`.
+void AdjustSectionLines(WrxWindow* w, int32_t from, int32_t count);
+int FixHdrFtrPlacement(WrxWindow* w, int repaint);
+int CreateHdrFtr(WrxWindow* w, int kind, int section);  // kind 256 header, 512 footer
+int TogglePageMode(WrxWindow* w);
+int TogglePageViewFlag(WrxWindow* w);
+int ToggleHdrFtrView(WrxWindow* w);
+int ToggleHdrFtrEdit(WrxWindow* w);
 
 // Pictures and embedded controls (wrx_clipboard.cpp).
 int NewPictureId(WrxWindow* w);
