@@ -603,6 +603,10 @@ void AdjustSectionLines(WrxWindow* w, int32_t from, int32_t count);
 int FixHdrFtrPlacement(WrxWindow* w, int repaint);
 int CreateHdrFtr(WrxWindow* w, int kind, int section);  // kind 256 header, 512 footer
 int TogglePageMode(WrxWindow* w);
+// A click on the ruler at client x: sets a stop of the cursor's paragraph
+// (left button left, right button right; with Shift centre and decimal) or
+// clears the stop under it.
+int RulerClick(WrxWindow* w, UINT message, int x);
 int TogglePageViewFlag(WrxWindow* w);
 int ToggleHdrFtrView(WrxWindow* w);
 int ToggleHdrFtrEdit(WrxWindow* w);
