@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -247,8 +248,8 @@ const WordRow kWords[] = {
 };
 
 Word Lookup(const std::string& word) {
-  static const std::map<std::string, Word> table = [] {
-    std::map<std::string, Word> m;
+  static const std::unordered_map<std::string, Word> table = [] {
+    std::unordered_map<std::string, Word> m;
     for (const WordRow& r : kWords) m.emplace(r.word, r.id);  // the first row of a word wins
     return m;
   }();
@@ -441,6 +442,19 @@ class Reader {
   int FontId() {
     const CharProps& c = Top().chars;
     const int32_t number = c.font >= 0 ? c.font : defaultFont_;
+    // Runs of text keep their properties: the last answer usually holds.
+    const int32_t paraStyleNow = Top().para.styleId;
+    if (lastFont_.id >= 0 && lastFont_.number == number && lastFont_.halfPoints == c.halfPoints &&
+        lastFont_.style == c.style && lastFont_.colour == c.colour && lastFont_.charStyle == c.charStyle &&
+        lastFont_.paraStyle == paraStyleNow && lastFont_.facesSeen == faces_.size() &&
+        lastFont_.coloursSeen == colours_.size())
+      return lastFont_.id;
+    lastFont_ = LastFont{number,       c.halfPoints,  c.style,         c.colour,           c.charStyle,
+                         paraStyleNow, faces_.size(), colours_.size(), FontIdOf(c, number)};
+    return lastFont_.id;
+  }
+
+  int FontIdOf(const CharProps& c, int32_t number) {
     const auto face = faces_.find(number);
     const char* name = face != faces_.end() && !face->second.empty() ? face->second.c_str() : w_->arg.typeface;
     const int32_t size = c.halfPoints > 0 ? std::clamp(c.halfPoints / 2, 1, 1638) : w_->fonts[0].pointSize;
@@ -727,6 +741,13 @@ class Reader {
   int32_t pictW_ = 0, pictH_ = 0, pictAlign_ = 0, halfByte_ = -1;
   size_t pictDepth_ = 0;
   bool ended_ = false;
+  struct LastFont {
+    int32_t number = 0, halfPoints = 0;
+    DWORD style = 0;
+    int32_t colour = 0, charStyle = 0, paraStyle = 0;
+    size_t facesSeen = 0, coloursSeen = 0;
+    int id = -1;
+  } lastFont_;
   std::string styleName_;
   int32_t styleNumber_ = 0, styleKind_ = wrxstyle::kParaStyle;
   bool styleTableFull_ = false;
