@@ -5,6 +5,7 @@
 // origin carries the scroll offsets, so a row's x is its mapping x plus the
 // text rectangle's left.
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_paramodel.h"
 
 #include <algorithm>
 #include <cstring>
@@ -334,6 +335,45 @@ int DrawTextSegment(WrxWindow* w, HDC dc, int32_t x, int32_t y, const RECT* rect
 
 namespace {
 
+// The leader of the stop a tab at pixel x goes to: the first stop of the
+// line's paragraph beyond x (0 none, 1 dots, 2 hyphens, 4 underline).
+uint8_t LeaderAfter(const WrxWindow* w, int32_t line, int32_t x) {
+  const int32_t p = w->lines[line]->para;
+  if (p < 0 || size_t(p) >= w->paras.size()) return 0;
+  const int32_t tabId = w->paras[size_t(p)].tabId;
+  if (tabId <= 0 || size_t(tabId) >= w->tabs.size()) return 0;
+  const wrxpara::WrxTab t = wrxpara::TabFromRecord(w->tabs[size_t(tabId)]);
+  for (int k = 0; k < t.count; ++k)
+    if (w->textRect.left + TwipsX(w, t.positions[k]) > x) return t.leaders[k];
+  return 0;
+}
+
+// Dots or hyphens across a tab's gap, on the text's base line.
+void DrawLeader(HDC dc, const RECT& gap, int32_t baseY, uint8_t leader) {
+  if (leader == 4) {
+    HGDIOBJ old = SelectObject(dc, GetStockObject(BLACK_PEN));
+    Line(dc, gap.left, baseY, gap.right, baseY);
+    SelectObject(dc, old);
+    return;
+  }
+  const char mark = leader == 2 ? '-' : '.';
+  SIZE one{};
+  if (!GetTextExtentPoint32A(dc, &mark, 1, &one) || one.cx <= 0) return;
+  const int32_t step = one.cx * 2;
+  // Aligned to the step across rows, so columns of leaders line up.
+  const int32_t first = (gap.left / step + 1) * step;
+  char marks[256];
+  int n = 0;
+  for (int32_t x = first; x + one.cx <= gap.right - one.cx && n < 256; x += step) ++n;
+  if (n <= 0) return;
+  memset(marks, mark, size_t(n));
+  INT dx[256];
+  for (int k = 0; k < n; ++k) dx[k] = step;
+  const UINT align = SetTextAlign(dc, TA_BASELINE | TA_LEFT);
+  ExtTextOutA(dc, first, baseY, ETO_CLIPPED, &gap, marks, UINT(n), dx);
+  SetTextAlign(dc, align);
+}
+
 // Draws the columns [first, end) of a row as runs of one font (kind T, H or
 // P colours); with `endOfLine` the rest of the row to the right limit too.
 void DrawLineRuns(WrxWindow* w, HDC dc, const RowGeometry& g, int32_t first, int32_t end, const int32_t* xs,
@@ -355,12 +395,13 @@ void DrawLineRuns(WrxWindow* w, HDC dc, const RowGeometry& g, int32_t first, int
       // The gap to the next stop, with its leader.
       RECT gap{x0, band.top, left + xs[col + 1], band.bottom};
       FillBand(w, dc, gap, w->run.back);
+      const int32_t baseY = g.top + g.before + g.baseLine;
       if ((f.style & 1) && !IsHiddenStyle(w, f.style)) {
-        const int32_t baseY = g.top + g.before + g.baseLine;
         HGDIOBJ old = SelectObject(dc, GetStockObject(BLACK_PEN));
         Line(dc, gap.left, baseY, gap.right, baseY);
         SelectObject(dc, old);
       }
+      if (const uint8_t leader = LeaderAfter(w, g.line, gap.left)) DrawLeader(dc, gap, baseY, leader);
       ++col;
       continue;
     }
@@ -406,6 +447,11 @@ void DrawLineRuns(WrxWindow* w, HDC dc, const RowGeometry& g, int32_t first, int
     const int32_t right = w->run.shading > 0 ? std::min(g.right, w->run.boxRight) : g.right;
     FillBand(w, dc, RECT{x, band.top, right, band.bottom}, w->run.back);
     if (right < g.right) FillBand(w, dc, RECT{right, band.top, g.right, band.bottom}, w->backColor);
+    // The box spans the paragraph, not only its text.
+    if (w->run.boxFlags & PF_BORDERSIDES) {
+      const RECT row{left, band.top, g.right, band.bottom};
+      DrawParaBox(w, dc, &row, 1);
+    }
   }
 }
 

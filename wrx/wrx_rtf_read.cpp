@@ -42,6 +42,7 @@ struct GroupState {
   wrxfmt::WrxParaRecord para{};
   TabSet tabs;
   enum Dest : uint8_t { kText, kSkip, kFontTable, kColourTable, kPicture, kStyleSheet } dest = kText;
+  uint8_t closes = 0;  // the page-header (17) or page-footer (16) group this group opened
 };
 
 struct Paragraph {
@@ -132,6 +133,8 @@ enum Word : uint8_t {
   W_PICHGOAL,
   W_PICALIGN,
   W_STYLESHEET,
+  W_HEADER,
+  W_FOOTER,
   W_S,
   W_CS,
 };
@@ -148,8 +151,8 @@ const WordRow kWords[] = {
     {"info", W_SKIPDEST},
     {"pict", W_PICT},
     {"object", W_SKIPDEST},
-    {"header", W_SKIPDEST},
-    {"footer", W_SKIPDEST},
+    {"header", W_HEADER},
+    {"footer", W_FOOTER},
     {"headerl", W_SKIPDEST},
     {"headerr", W_SKIPDEST},
     {"headerf", W_SKIPDEST},
@@ -297,11 +300,15 @@ class Reader {
           WrxErrorBox(w_, 6, "GetRtfWord");
           Finish();
           return true;
-        case rtf::TokenKind::kGroupOpen: stack_.push_back(stack_.back()); break;
+        case rtf::TokenKind::kGroupOpen:
+          stack_.push_back(stack_.back());
+          stack_.back().closes = 0;
+          break;
         case rtf::TokenKind::kGroupClose:
           if (Top().dest == GroupState::kFontTable && !fontName_.empty()) EndFontName();
           if (Top().dest == GroupState::kPicture && stack_.size() == pictDepth_) EndPicture();
           if (Top().dest == GroupState::kStyleSheet) EndStyle();
+          if (Top().closes) MarkerLine(Top().closes, DelimiterPara(Top().closes));
           stack_.pop_back();
           if (stack_.size() <= 1) {
             Finish();
@@ -395,12 +402,12 @@ class Reader {
     ended_ = true;
   }
 
-  void MarkerLine(uint8_t marker) {
+  void MarkerLine(uint8_t marker, int32_t para = 0) {
     if (!paragraphs.empty() && !ended_ && !paragraphs.back().text.empty()) EndParagraph(w_->paraEnd);
     Paragraph p;
     p.text.assign(1, char(marker));
     p.ids.assign(1, 0);
-    p.para = 0;
+    p.para = para;
     paragraphs.push_back(p);
     ended_ = true;
   }
@@ -431,7 +438,20 @@ class Reader {
     return r;
   }
 
-  int32_t ParaId(const wrxfmt::WrxParaRecord& r) {
+  // A delimiter line's paragraph: the default one with the group's flag.
+  int32_t DelimiterPara(uint8_t delim) {
+    wrxfmt::WrxParaRecord r = defaultPara_;
+    r.flags = (r.flags & ~(PF_HEADER | PF_FOOTER)) | (delim == WRX_HEADERDELIM ? PF_HEADER : PF_FOOTER);
+    return ParaId(r);
+  }
+
+  int32_t ParaId(const wrxfmt::WrxParaRecord& in) {
+    // A border needs room between the text and its line.
+    wrxfmt::WrxParaRecord r = in;
+    if ((r.flags & PF_BORDERTOP) && r.spaceBefore < 60) r.spaceBefore = 60;
+    if ((r.flags & PF_BORDERBOTTOM) && r.spaceAfter < 40) r.spaceAfter = 40;
+    if ((r.flags & PF_BORDERLEFT) && r.leftIndent < 60) r.leftIndent = 60;
+    if ((r.flags & PF_BORDERRIGHT) && r.rightIndent < 60) r.rightIndent = 60;
     for (size_t k = 0; k < w_->paras.size(); ++k)
       if (!memcmp(&w_->paras[k], &r, sizeof r)) return int32_t(k);
     if (w_->paras.size() >= 30000) return 0;
@@ -527,7 +547,11 @@ class Reader {
       case W_PAR: EndParagraph(w_->paraEnd); return;
       case W_PARD:
         paraBorder_ = false;
-        g.para = defaultPara_;
+        {
+          const int32_t inGroup = g.para.flags & (PF_HEADER | PF_FOOTER);  // a header's paragraphs stay in it
+          g.para = defaultPara_;
+          g.para.flags |= inGroup;
+        }
         g.tabs = TabSet{};
         return;
       case W_TQR: g.tabs.nextKind = 1; return;
@@ -617,6 +641,16 @@ class Reader {
       case W_PICWGOAL: pictW_ = twips(0, 32767 * 20); return;
       case W_PICHGOAL: pictH_ = twips(0, 32767 * 20); return;
       case W_PICALIGN: pictAlign_ = twips(0, 2); return;
+      case W_HEADER:
+      case W_FOOTER: {
+        // The group's text becomes a header or footer group between two
+        // delimiter lines.
+        const uint8_t delim = word == W_HEADER ? WRX_HEADERDELIM : WRX_FOOTERDELIM;
+        g.para.flags = (g.para.flags & ~(PF_HEADER | PF_FOOTER)) | (word == W_HEADER ? PF_HEADER : PF_FOOTER);
+        g.closes = delim;
+        MarkerLine(delim, DelimiterPara(delim));
+        return;
+      }
       case W_STYLESHEET:
         EnsureDefaultStyles(w_);
         g.dest = GroupState::kStyleSheet;

@@ -211,3 +211,24 @@ TEST_F(WrxRtfTest, PandocDocumentsOpenWithFontsEmphasisParagraphsAndLists) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WrxRtfTest, HeaderAndFooterBecomeGroupsBetweenDelimiters) {
+  WrxWindow* w = FromRtf(
+      "{\\rtf1{\\header\\pard\\qc Top line\\par}{\\footer{\\pard Page foot}}"
+      "\\pard Body\\par}");
+  ASSERT_EQ(w->lineCount, 7) << Text(w);
+  EXPECT_EQ(Text(w), "\x11|Top line\x15|\x11|\x10|Page foot\x15|\x10|Body\x15|");
+  for (int32_t line : {0, 1, 2}) EXPECT_TRUE(w->paras[size_t(w->lines[line]->para)].flags & PF_HEADER) << line;
+  EXPECT_TRUE(w->paras[size_t(w->lines[1]->para)].flags & PF_CENTRED);
+  for (int32_t line : {3, 4, 5}) EXPECT_TRUE(w->paras[size_t(w->lines[line]->para)].flags & PF_FOOTER) << line;
+  EXPECT_EQ(w->paras[size_t(w->lines[6]->para)].flags & (PF_HEADER | PF_FOOTER), 0);
+  RecalcSections(w);
+  EXPECT_EQ(w->sectionPages[0].hdrFirst, 0);
+  EXPECT_EQ(w->sectionPages[0].hdrLast, 2);
+  EXPECT_EQ(w->sectionPages[0].ftrFirst, 3);
+  EXPECT_EQ(w->sectionPages[0].ftrLast, 5);
+}
+
+}  // namespace
