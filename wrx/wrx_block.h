@@ -207,6 +207,9 @@ struct WrxRunState {
   int32_t baseLine;      // the row's base line below its top
   int32_t bulletPending, bulletX;
   int32_t transparent;
+  int32_t opaqueRight;   // the last run's background reaches this x (0: its own width)
+  int32_t opaqueDone;    // and was drawn so
+  bool dcKnown;          // text, back, bkMode and selected are what the DC holds
 };
 
 constexpr int WRX_MAXFONTS = 253;

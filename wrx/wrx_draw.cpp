@@ -37,7 +37,7 @@ int32_t TwipsX(const WrxWindow* w, int32_t twips) { return MulDiv(twips, w->resX
 void SelectRunFont(WrxWindow* w, HDC dc, int id) {
   const WrxFont& f = FontOf(w, id);
   if ((f.style & wrxfmt::kPictureStyle) || !f.font) return;
-  if (!w->run.valid || w->run.selected != f.font) {
+  if (!w->run.dcKnown || w->run.selected != f.font) {
     SelectObject(dc, f.font);
     w->run.selected = f.font;
   }
@@ -45,7 +45,7 @@ void SelectRunFont(WrxWindow* w, HDC dc, int id) {
 
 void FillBand(WrxWindow* w, HDC dc, const RECT& r, COLORREF colour) {
   if (r.right <= r.left || r.bottom <= r.top) return;
-  if (!w->run.valid || w->run.back != colour) {
+  if (!w->run.dcKnown || w->run.back != colour) {
     SetBkColor(dc, colour);
     w->run.back = colour;
   }
@@ -141,10 +141,10 @@ int SetRunColours(WrxWindow* w, HDC dc, int kind, int fontId) {
   }
   text &= 0xFFFFFF;
   back &= 0xFFFFFF;
-  if (!w->run.valid || w->run.text != text) SetTextColor(dc, text);
-  if (!w->run.valid || w->run.back != back) SetBkColor(dc, back);
+  if (!w->run.dcKnown || w->run.text != text) SetTextColor(dc, text);
+  if (!w->run.dcKnown || w->run.back != back) SetBkColor(dc, back);
   const int mode = (w->backgroundPicture > 0 && back == w->backColor) ? TRANSPARENT : OPAQUE;
-  if (!w->run.valid || w->run.bkMode != mode) SetBkMode(dc, mode);
+  if (!w->run.dcKnown || w->run.bkMode != mode) SetBkMode(dc, mode);
   w->run.text = text;
   w->run.back = back;
   w->run.bkMode = mode;
@@ -152,6 +152,7 @@ int SetRunColours(WrxWindow* w, HDC dc, int kind, int fontId) {
   w->run.fontId = fontId;
   w->run.kind = asked;
   w->run.valid = true;
+  w->run.dcKnown = true;
   return 1;
 }
 
@@ -173,6 +174,7 @@ int DrawBreakLabel(WrxWindow* w, const char* label, int32_t x, int32_t y, int32_
     SetBkMode(dc, TRANSPARENT);
     TextOutA(dc, labelX, middle - size.cy / 2, label, int(strlen(label)));
     w->run.valid = false;
+    w->run.dcKnown = false;
   } else {
     Line(dc, x, middle, x + width, middle);
   }
@@ -292,7 +294,13 @@ int DrawTextSegment(WrxWindow* w, HDC dc, int32_t x, int32_t y, const RECT* rect
   for (int32_t k = 0; k < n; ++k) dx[k] = f.widths ? f.widths[uint8_t(shown[k])] : 0;
   SelectRunFont(w, dc, w->run.fontId);
   RECT text = r;
-  if (w->run.spaceBefore > 0 || w->run.spaceAfter > 0) {
+  if (w->run.opaqueRight > r.right) {
+    // The row's rest has this run's background: one call fills it with the
+    // text, spacing bands included.
+    text.right = w->run.opaqueRight;
+    ExtTextOutA(dc, x, y, ETO_CLIPPED | ETO_OPAQUE, &text, shown, UINT(n), dx);
+    w->run.opaqueDone = 1;
+  } else if (w->run.spaceBefore > 0 || w->run.spaceAfter > 0) {
     // The spacing bands take the window's background, not the run's.
     text.top = r.top + w->run.spaceBefore;
     text.bottom = r.bottom - w->run.spaceAfter;
@@ -303,7 +311,7 @@ int DrawTextSegment(WrxWindow* w, HDC dc, int32_t x, int32_t y, const RECT* rect
     w->run.back = saved;
   }
   const UINT options = ETO_CLIPPED | (w->run.transparent ? 0 : ETO_OPAQUE);
-  ExtTextOutA(dc, x, y, options, &text, shown, UINT(n), dx);
+  if (!w->run.opaqueDone) ExtTextOutA(dc, x, y, options, &text, shown, UINT(n), dx);
   // Decorations in the text colour.
   const int32_t baseY = y + f.baseLine;
   if (f.style & (0x40 | 0x800)) {
@@ -385,6 +393,7 @@ void DrawLineRuns(WrxWindow* w, HDC dc, const RowGeometry& g, int32_t first, int
   const bool justified = info && (info->flags & LI_JUSTIFIED);
   int32_t col = first;
   bool labelled = false;  // a break label spans the row to its right edge
+  bool filled = false;    // the last run filled the row's rest
   while (col < end) {
     const int id = GetCharFont(w, g.line, col);
     const uint8_t c = uint8_t(l->text[col]);
@@ -435,23 +444,33 @@ void DrawLineRuns(WrxWindow* w, HDC dc, const RowGeometry& g, int32_t first, int
         char blanks[4] = {' ', ' ', ' ', ' '};
         DrawTextSegment(w, dc, x0, y, &r, blanks, 1);
       } else {
+        // The last run of a row on the window's background fills the row's
+        // rest too.
+        const bool last = endOfLine && stop >= end && kind == 'T' && w->run.shading <= 0 && f.extra <= 0 &&
+                          f.backColor == w->backColor && !w->backgroundPicture && !IsLabelMarker(c) &&
+                          !(w->run.boxFlags & 0x03);
+        w->run.opaqueRight = last ? g.right : 0;
+        w->run.opaqueDone = 0;
         DrawTextSegment(w, dc, x0 + boxLeft, y, &r, l->text + col, stop - col);
+        w->run.opaqueRight = 0;
+        filled = w->run.opaqueDone != 0;
+        w->run.opaqueDone = 0;
         labelled = stop - col == 1 && IsLabelMarker(c);
       }
     }
     col = stop;
   }
-  if (endOfLine && !labelled) {
+  if (endOfLine && !labelled && !filled) {
     const int32_t x = left + xs[std::min(end, l->length)];
     if (kind != 'H') SetRunColours(w, dc, 'P', 0);
     const int32_t right = w->run.shading > 0 ? std::min(g.right, w->run.boxRight) : g.right;
     FillBand(w, dc, RECT{x, band.top, right, band.bottom}, w->run.back);
     if (right < g.right) FillBand(w, dc, RECT{right, band.top, g.right, band.bottom}, w->backColor);
-    // The box spans the paragraph, not only its text.
-    if (w->run.boxFlags & PF_BORDERSIDES) {
-      const RECT row{left, band.top, g.right, band.bottom};
-      DrawParaBox(w, dc, &row, 1);
-    }
+  }
+  // The box spans the paragraph, not only its text.
+  if (endOfLine && !labelled && (w->run.boxFlags & PF_BORDERSIDES)) {
+    const RECT row{left, band.top, g.right, band.bottom};
+    DrawParaBox(w, dc, &row, 1);
   }
 }
 
@@ -492,8 +511,15 @@ void DrawRow(WrxWindow* w, HDC dc, RowGeometry& g, int32_t hlBegLine, int32_t hl
   hs = std::clamp(hs, 0, count);
   const bool toEnd = he >= 9999 || (he > count && g.line != hlEndLine);
   const int32_t heCol = std::clamp(he, hs, count);
-  // The strip left of the text of a shaded paragraph.
+  // The strip left of the text of a shaded paragraph. What the DC holds
+  // carries over from the row before.
+  const WrxRunState before = w->run;
   ResetRunState(w);
+  if (before.dcKnown) {
+    w->run.dcKnown = true;
+    w->run.selected = before.selected, w->run.text = before.text, w->run.back = before.back;
+    w->run.bkMode = before.bkMode, w->run.transparent = before.transparent;
+  }
   w->run.para = l->para;
   w->run.shading = p ? std::clamp(p->shading, 0, 10000) : 0;
   w->run.spaceBefore = g.before, w->run.spaceAfter = g.after;
@@ -538,6 +564,7 @@ void DrawRow(WrxWindow* w, HDC dc, RowGeometry& g, int32_t hlBegLine, int32_t hl
       SelectObject(dc, old);
       DeleteObject(symbol);
       w->run.valid = false;
+      w->run.dcKnown = false;
       w->run.selected = nullptr;
     }
   }
