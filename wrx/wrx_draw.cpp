@@ -640,52 +640,131 @@ int DrawScreenRows(WrxWindow* w, int32_t firstRow, int32_t lastRow) {
   return 1;
 }
 
+namespace {
+
+// Which of the four passes draws a frame: ordinary text first, then
+// paragraph frames and drawing objects (the one holding the cursor last),
+// then line objects on top of everything.
+int FramePass(WrxWindow* w, const WrxTextFrame& fr) {
+  if (fr.paraFrame <= 0) return 0;
+  if (FrameWordValue(w, fr.paraFrame, 10) & 0x100) return 3;
+  const bool holdsCursor = !fr.noText && w->curLine >= fr.firstLine && w->curLine <= fr.lastLine;
+  return holdsCursor ? 2 : 1;
+}
+
+// A line or rectangle drawing object across its frame's rectangle.
+void DrawObjectFrame(WrxWindow* w, HDC dc, const WrxTextFrame& fr) {
+  const int32_t left = w->textRect.left + FrameLeft(fr), top = FrameTop(fr);
+  const int32_t right = left + std::max(0, fr.screenWidth), bottom = top + std::max(0, fr.screenHeight);
+  const int32_t flags = FrameWordValue(w, fr.paraFrame, 10);
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+  if (flags & 0x100) {
+    switch (FrameWordValue(w, fr.paraFrame, 12)) {
+      case 0: Line(dc, left, top, left, bottom); break;
+      case 1: Line(dc, left, top, right, top); break;
+      case 3: Line(dc, left, bottom, right, top); break;
+      default: Line(dc, left, top, right, bottom); break;
+    }
+  } else if (flags & 0x200) {
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject((fr.flags & 16) ? NULL_BRUSH : WHITE_BRUSH));
+    Rectangle(dc, left, top, right + 1, bottom + 1);
+    SelectObject(dc, oldBrush);
+  }
+  SelectObject(dc, oldPen);
+}
+
+// The borders of a text frame: its sides with their widths.
+void DrawFrameBorders(WrxWindow* w, HDC dc, const WrxTextFrame& fr, int32_t right) {
+  if (!fr.borderSides) return;
+  const int32_t left = w->textRect.left + FrameLeft(fr), top = FrameTop(fr);
+  const int32_t bottom = top + std::max(0, fr.screenHeight);
+  const int32_t res = w->resX > 0 ? w->resX : 96;
+  auto side = [&](int bit, int index, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    if (!(fr.borderSides & bit)) return;
+    HPEN pen = CreatePen(PS_SOLID, std::max(1, MulDiv(fr.borderWidths[index], res, 1440)), RGB(0, 0, 0));
+    HGDIOBJ old = SelectObject(dc, pen);
+    Line(dc, x1, y1, x2, y2);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+  };
+  side(1, 0, left, top, right, top);
+  side(2, 1, left, bottom - 1, right, bottom - 1);
+  side(4, 2, left, top, left, bottom);
+  side(8, 3, right - 1, top, right - 1, bottom);
+}
+
+}  // namespace
+
 int BuildScreenLines(WrxWindow* w, int32_t onlyLine) {
   HDC dc = w->dc;
   ResetRunState(w);
   int32_t bl, bc, el, ec;
   NormalisedHighlight(w, &bl, &bc, &el, &ec);
   const int32_t viewTop = w->vScrollPos, viewBottom = w->vScrollPos + w->textHeight;
-  int32_t base = 0;
-  for (int32_t f = 0; f < w->textFrameCount; ++f) {
-    WrxTextFrame& fr = w->textFrames[f];
-    if (base + (fr.lastLine - fr.firstLine) + 2 >= WRX_SCREENROWS) {
-      // The table is full: further frames stay undrawn.
+  // Scope 6 redraws the rows of the changed range: the cursor's paragraph.
+  int32_t onlyFirst = onlyLine, onlyLast = onlyLine;
+  if (onlyLine >= 0 && w->paintScope == 6) GetParaLineRange(w, &onlyFirst, &onlyLast);
+  // Each frame's rows have their place in the table in frame order, whatever
+  // pass draws it; frames past the table's end stay undrawn.
+  int32_t drawable = 0;
+  for (int32_t base = 0; drawable < w->textFrameCount; ++drawable) {
+    WrxTextFrame& fr = w->textFrames[drawable];
+    const int32_t rows = std::max(0, fr.lastLine - fr.firstLine + 1);
+    if (base + rows + 2 >= WRX_SCREENROWS) {
       DBWinPrintf("Exceeded Max lines per Win!");
       break;
     }
     fr.rowBase = base;
-    const int32_t frameTop = FrameTop(fr);
-    const int32_t frameLeft = w->textRect.left + FrameLeft(fr);
-    if (frameTop > viewBottom || frameTop + fr.screenHeight < viewTop || fr.noText) {
-      base += std::max(0, fr.lastLine - fr.firstLine + 1) + 2;
-      continue;
-    }
-    int32_t y = FrameTextTop(fr);
-    const int32_t first = std::clamp(fr.firstLine, 0, w->lineCount - 1);
-    const int32_t last = std::clamp(fr.lastLine, first, w->lineCount - 1);
-    for (int32_t line = first; line <= last; ++line) {
-      const int32_t row = base + (line - first);
-      RowGeometry g{};
-      g.line = line;
-      g.top = y;
-      int32_t lineBase = 0;
-      const int32_t textHeight = GetLineTextHeight(w, line, &lineBase, nullptr);
-      g.height = GetLineHeight(w, line);
-      CalcParaSpacing(w, line, textHeight, &g.before, &g.after, 1);
-      g.baseLine = lineBase;
-      g.left = frameLeft;
-      g.right =
-          (fr.flags & 1) || f == w->textFrameCount - 1 ? w->textRect.right + w->hOffset : frameLeft + fr.screenWidth;
-      w->screenLines.top[row] = y;
-      w->screenLines.height[row] = g.height;
-      if ((onlyLine < 0 || line == onlyLine) && y + g.height > viewTop && y < viewBottom) {
-        DrawRow(w, dc, g, bl, bc, el, ec);
-        ++w->rowsDrawn;
+    base += rows + 2;
+  }
+  for (int pass = 0; pass < 4; ++pass) {
+    for (int32_t f = 0; f < drawable; ++f) {
+      WrxTextFrame& fr = w->textFrames[f];
+      if (FramePass(w, fr) != pass) continue;
+      const int32_t frameTop = FrameTop(fr);
+      if (frameTop > viewBottom || frameTop + fr.screenHeight < viewTop) continue;
+      if ((fr.flags & 8) || (fr.noText && fr.paraFrame > 0)) {
+        DrawObjectFrame(w, dc, fr);
+        ResetRunState(w);
+        continue;
       }
-      y += g.height;
+      if (fr.noText) continue;
+      const int32_t frameLeft = w->textRect.left + FrameLeft(fr);
+      const int32_t right =
+          (fr.flags & 1) || f == w->textFrameCount - 1 ? w->textRect.right + w->hOffset : frameLeft + fr.screenWidth;
+      int32_t y = FrameTextTop(fr);
+      const int32_t first = std::clamp(fr.firstLine, 0, w->lineCount - 1);
+      const int32_t last = std::clamp(fr.lastLine, first, w->lineCount - 1);
+      for (int32_t line = first; line <= last; ++line) {
+        const int32_t row = fr.rowBase + (line - first);
+        RowGeometry g{};
+        g.line = line;
+        g.top = y;
+        int32_t lineBase = 0;
+        const int32_t textHeight = GetLineTextHeight(w, line, &lineBase, nullptr);
+        g.height = GetLineHeight(w, line);
+        CalcParaSpacing(w, line, textHeight, &g.before, &g.after, 1);
+        g.baseLine = lineBase;
+        g.left = frameLeft;
+        g.right = right;
+        w->screenLines.top[row] = y;
+        w->screenLines.height[row] = g.height;
+        if ((onlyLine < 0 || (line >= onlyFirst && line <= onlyLast)) && y + g.height > viewTop && y < viewBottom) {
+          DrawRow(w, dc, g, bl, bc, el, ec);
+          ++w->rowsDrawn;
+        }
+        y += g.height;
+      }
+      ResetRunState(w);
+      DrawFrameBorders(w, dc, fr, right);
+      // A frame that ends a page shows the page break under it.
+      if (((fr.flags & 2) || fr.endsAtBreak) && onlyLine < 0) {
+        HGDIOBJ old = SelectObject(dc, GetStockObject(BLACK_PEN));
+        const int32_t bottom = frameTop + fr.screenHeight - 1;
+        Line(dc, frameLeft, bottom, right, bottom);
+        SelectObject(dc, old);
+      }
     }
-    base += (last - first + 1) + 2;
   }
   ResetRunState(w);
   return 1;
