@@ -109,6 +109,9 @@ TEST_F(WrxRtfTest, HostileDocumentsKeepWhatWasRead) {
        "?\x15"},  // the fallback character after \\u is skipped
       {"binary data", "{\\rtf1{\\pict\\bin5 {{{{}}after\\par}", "after\x15"},
       {"truncated font table", "{\\rtf1{\\fonttbl{\\f0 Ari", ""},
+      {"truncated stylesheet", "{\\rtf1{\\stylesheet{\\s1\\b Head", ""},
+      {"style numbers past any", "{\\rtf1{\\stylesheet{\\s99999999999 Big;}}\\s99999999999\\cs-5 x\\par}", "x\x15"},
+      {"a header never closed", "{\\rtf1{\\header top", "\x11"},
   };
   for (const Case& c : cases) {
     WrxWindow* w = FromRtf(c.rtf);
