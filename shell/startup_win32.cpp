@@ -314,6 +314,12 @@ bool InitControlsAndAccelerators() {
       if (s_ctl3d) {
         reg(g_app.instance);
         autoSubclass(g_app.instance);
+        using Subclass = decltype(Ctl3dHooks::subclassDialog);
+        using Colour = decltype(Ctl3dHooks::ctlColor);
+        if (auto subclass = reinterpret_cast<Subclass>(GetProcAddress(s_ctl3dLibrary, "Ctl3dSubclassDlg")))
+          g_ctl3dHooks.subclassDialog = subclass;
+        if (auto colour = reinterpret_cast<Colour>(GetProcAddress(s_ctl3dLibrary, "Ctl3dCtlColorEx")))
+          g_ctl3dHooks.ctlColor = colour;
       }
     }
   }
@@ -380,6 +386,7 @@ void ShutdownCleanup() {
   if (s_mapiBound) g_shellHooks.unloadMapi();
   if (s_mapiVimBound) g_shellHooks.unloadMapiVim();
   if (s_ctl3d && s_ctl3dUnregister) s_ctl3dUnregister(g_app.instance);
+  g_ctl3dHooks = kNoCtl3dHooks;
   if (s_ctl3dLibrary) FreeLibrary(s_ctl3dLibrary);
   if (g_shell.postitBrush) DeleteObject(g_shell.postitBrush);
   g_shell.postitBrush = nullptr;
