@@ -290,6 +290,11 @@ HWND GetWrxControlWindow(HWND hwnd, int id);
 int SelectAllCopy(HWND hwnd);
 int WrxCanCopy(HWND hwnd);  // 1 when copying is possible
 int WrxDeleteBlock(HWND hwnd);
+// Breaks at the cursor (refused in a table cell or a header or footer);
+// 100 sections at most.
+int InsertPageBreak(HWND hwnd, int repaint);
+int InsertColumnBreak(HWND hwnd, int repaint);
+int WrxSectBreak(HWND hwnd, int repaint);
 
 // Inserts one picture or object character at the cursor; 0 for an id that is
 // no picture.

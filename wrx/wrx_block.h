@@ -665,6 +665,17 @@ int InsertLineBelow(WrxWindow* w);
 int InsertLineAbove(WrxWindow* w);
 int DeleteLine(WrxWindow* w);
 
+// Breaks (wrx_breaks.cpp): each opens a marker line at the cursor line.
+int InsertPageBreakAt(WrxWindow* w, int repaint);
+int InsertColumnBreakAt(WrxWindow* w, int repaint);
+int WrxSectBreakAt(WrxWindow* w, int repaint);
+// Block checks and copies (wrx_blockops.cpp). CheckHdrFtrDelete returns 1
+// when the block may not be deleted.
+int ExpandBlockToFields(WrxWindow* w);
+int CheckHdrFtrDelete(WrxWindow* w, int report);
+int CopyLineBlock(WrxWindow* w, int move);
+int CopyCharBlock(WrxWindow* w, int move);
+
 // The section that holds a line (wrx_api.cpp).
 int GetLineSection(WrxWindow* w, int32_t line);
 

@@ -66,6 +66,7 @@ enum Action : uint8_t {
   A_PARA_FLAG,    // toggle the paragraph flags in `bits`
   A_LEFT_INDENT, A_RIGHT_INDENT, A_HANGING_INDENT, A_NORMAL_PARA, A_CLEAR_TABS, A_BULLET,
   A_SEARCH_NEXT, A_SEARCH_PREV, A_CUT, A_COPY, A_PASTE, A_DELETE, A_TAB, A_LINE_BELOW, A_LINE_ABOVE, A_DELETE_LINE, A_SPLIT, A_JOIN, A_UNDO, A_INSERT_MODE, A_MARK,
+  A_PAGE_BREAK, A_COLUMN_BREAK, A_SECTION_BREAK, A_BLOCK_COPY, A_BLOCK_MOVE,
 };
 
 struct CommandRow {
@@ -107,8 +108,8 @@ const CommandRow kCommands[] = {
     {620, false, false, 0, C_NONE, 0, A_MOTION},
     {621, false, false, 0, C_NONE, 0, A_MOTION},
     {622, false, false, 0, C_NONE, 0, A_MOTION},
-    {623, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_NONE},
-    {624, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_NONE},
+    {623, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_BLOCK_COPY},
+    {624, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_BLOCK_MOVE},
     {625, false, false, N_EDITABLE, C_NONE, 0, A_MOTION},
     {626, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
     {627, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
@@ -158,12 +159,12 @@ const CommandRow kCommands[] = {
     {662, true, false, N_PARA_FORMAT, C_FIRST_INDENT, 0, A_HANGING_INDENT},
     {666, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_NONE},
     {667, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_CLEAR_TABS},
-    {670, true, false, N_EDITABLE | N_WRAP | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
+    {670, true, false, N_EDITABLE | N_WRAP | N_NOT_FOOTNOTE, C_NONE, 0, A_PAGE_BREAK},
     {671, false, false, N_EDITABLE | N_WRAP | N_PRINT_VIEW, C_NONE, 0, A_NONE},
-    {672, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_HDRFTR_VIEW_OFF, C_NONE, 0, A_NONE},
+    {672, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_HDRFTR_VIEW_OFF, C_NONE, 0, A_SECTION_BREAK},
     {673, false, false, N_EDITABLE, C_NONE, 0, A_NONE},
     {674, false, false, N_PRINT_VIEW, C_PAGE_MODE, 0, A_NONE},
-    {675, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_COLUMNS, C_NONE, 0, A_NONE},
+    {675, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_COLUMNS, C_NONE, 0, A_COLUMN_BREAK},
     {676, false, false, N_PRINT_VIEW, C_HDRFTR_EDIT, 0, A_NONE},
     {677, false, false, N_EDITABLE, C_HDRFTR_SHOWN, 0, A_NONE},
     {680, false, false, 0, C_RULER, 0, A_TOGGLE_RULER},
@@ -448,6 +449,11 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_UNDO: Undo(w); break;
     case A_INSERT_MODE: ToggleInsertMode(w); break;
     case A_MARK: InsertChar(w, WRX_LINEMARK); break;
+    case A_PAGE_BREAK: InsertPageBreakAt(w, 1); break;
+    case A_COLUMN_BREAK: InsertColumnBreakAt(w, 1); break;
+    case A_SECTION_BREAK: WrxSectBreakAt(w, 1); break;
+    case A_BLOCK_COPY: w->hilight == 1 ? CopyLineBlock(w, 0) : CopyCharBlock(w, 0); break;
+    case A_BLOCK_MOVE: w->hilight == 1 ? CopyLineBlock(w, 1) : CopyCharBlock(w, 1); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
   return 0;
