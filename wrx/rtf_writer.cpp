@@ -178,6 +178,11 @@ class Writer {
         continue;
       }
       if (l.length == 1 && (uint8_t(l.text[0]) == 16 || uint8_t(l.text[0]) == 17)) continue;
+      if (l.cell > 0 && RowOf(l.cell) != openRow_) {
+        CloseScripts();
+        RowDefinition(RowOf(l.cell));
+        havePara_ = false;
+      }
       if (paraWords && (!havePara_ || l.para != para_ || l.cell != cell_)) {
         CloseScripts();
         ParaWords(l);
@@ -195,6 +200,7 @@ class Writer {
         } else if (ch == 18) {
           out_.Word("intbl");
           out_.Word("row");
+          openRow_ = 0;
         } else if (size_t(id) < d_.fonts.size() && d_.fonts[size_t(id)].picture) {
           if (d_.picture) d_.picture(out_, id);
         } else {
@@ -204,10 +210,52 @@ class Writer {
       if (!d_.wordWrap && i < last) out_.Word("par");
     }
     CloseScripts();
+    if (openRow_) {
+      // A block that ends inside a row still closes it.
+      out_.Word("kqtblend");
+      out_.Word("cell");
+      out_.Word("row");
+    }
     return out_.Finish();
   }
 
  private:
+  int32_t RowOf(int32_t cell) const {
+    if (cell <= 0 || size_t(cell) >= d_.cells.size() || !d_.cells[size_t(cell)].inUse) return 0;
+    const int32_t row = d_.cells[size_t(cell)].row;
+    return row > 0 && size_t(row) < d_.rows.size() && d_.rows[size_t(row)].inUse ? row : 0;
+  }
+
+  // trowd and a cellx per cell of the row (its right edge from the row's left
+  // position), with the cells' borders and shading.
+  void RowDefinition(int32_t row) {
+    openRow_ = row;
+    if (!row) return;
+    const wrxfmt::WrxRowRecord& r = d_.rows[size_t(row)];
+    out_.Word("trowd");
+    if ((r.flags & 3) == 1) out_.Word("trqc");
+    if ((r.flags & 3) == 2) out_.Word("trqr");
+    out_.Word("trgaph", r.gap);
+    out_.Word("trleft", r.left);
+    if (r.minHeight > 0) out_.Word("trrh", r.minHeight);
+    long edge = r.left;
+    size_t guard = 0;
+    for (int32_t c = r.firstCell; c > 0 && size_t(c) < d_.cells.size() && guard++ < d_.cells.size();
+         c = d_.cells[size_t(c)].next) {
+      const wrxfmt::WrxCellRecord& cell = d_.cells[size_t(c)];
+      static const char* const kSides[] = {"clbrdrt", "clbrdrb", "clbrdrl", "clbrdrr"};
+      for (int side = 0; side < 4; ++side)
+        if (cell.borderSides & (1 << side)) {
+          out_.Word(kSides[side]);
+          out_.Word("brdrs");
+          out_.Word("brdrw", cell.borderWidths[side]);
+        }
+      if (cell.shading > 0) out_.Word("clshdng", long(cell.shading) * 100);
+      edge += cell.width;
+      out_.Word("cellx", edge);
+    }
+  }
+
   static long Twips(float inches) { return std::lround(double(inches) * 1440.0); }
 
   bool BlockHasParaEnd(int32_t from, int32_t last) const {
@@ -441,6 +489,7 @@ class Writer {
   bool havePara_ = false;
   bool havePlain_ = true;
   int32_t para_ = 0, cell_ = 0;
+  int32_t openRow_ = 0;  // the row whose definition was written last
 };
 
 }  // namespace

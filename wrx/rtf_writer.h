@@ -45,6 +45,9 @@ struct Document {
   std::vector<wrxpara::WrxTab> tabs;
   std::vector<Section> sections;
   std::vector<Line> lines;
+  // Table rows and cells, indexed by the lines' cell ids (slot 0 unused).
+  std::vector<wrxfmt::WrxRowRecord> rows;
+  std::vector<wrxfmt::WrxCellRecord> cells;
   uint32_t background = 0xFFFFFF;
   bool wordWrap = true;
   uint8_t paraEnd = 21, cellEnd = 19;

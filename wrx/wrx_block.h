@@ -676,6 +676,19 @@ int CheckHdrFtrDelete(WrxWindow* w, int report);
 int CopyLineBlock(WrxWindow* w, int move);
 int CopyCharBlock(WrxWindow* w, int move);
 
+// Tables (wrx_tables.cpp). Slots come back zeroed, -1 when none can be had.
+int32_t NewRowSlot(WrxWindow* w);
+int32_t NewCellSlot(WrxWindow* w, int allowSweep);
+int TableInsert(WrxWindow* w, int rows, int columns, int repaint);
+int WrxSplitCell(WrxWindow* w);
+int DeleteTableCells(WrxWindow* w, int scope);  // 1 the cursor's cell, 3 its row
+int GoNextCell(WrxWindow* w);
+int MeasureCellText(WrxWindow* w, int32_t cell, int32_t* minimum, int32_t* maximum);
+int FitTableColumns(WrxWindow* w, int32_t available);
+// Repairs rows and cells from the lines: missing cell and row ends are
+// inserted, cells relinked in line order.
+int CheckTableStructure(WrxWindow* w);
+
 // The section that holds a line (wrx_api.cpp).
 int GetLineSection(WrxWindow* w, int32_t line);
 

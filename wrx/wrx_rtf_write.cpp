@@ -89,6 +89,8 @@ int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out) {
       g.text = f.textColor, g.back = f.backColor;
     }
     d.paras = w->paras;
+    d.rows = w->rows;
+    d.cells = w->cells;
     for (const auto& t : w->tabs) d.tabs.push_back(wrxpara::TabFromRecord(t));
     for (const auto& s : w->sections) {
       wrxrtf::Section x;
