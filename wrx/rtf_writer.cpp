@@ -61,6 +61,24 @@ void Output::Text(uint8_t c) {
   Put(char(c), blank);
 }
 
+void Output::PlainText(const char* text, size_t count) {
+  if (count && pendingSpace_) {
+    pendingSpace_ = false;
+    Put(' ', false);
+  }
+  while (count) {
+    // Whole while the line stays short of a break; past that, character by
+    // character, so that a line breaks only before a blank.
+    const size_t length = out_.size() - lineStart_;
+    if (length + count < kSoftBreak) {
+      out_.append(text, count);
+      return;
+    }
+    Put(*text, *text == ' ');
+    ++text, --count;
+  }
+}
+
 void Output::Word(const char* word) {
   pendingSpace_ = false;
   Put('\\', true);
@@ -191,6 +209,14 @@ class Writer {
         const uint8_t ch = uint8_t(l.text[c]);
         const int id = l.ids ? l.ids[c] : 0;
         if (id != current_) CharWords(id);
+        if (IsPlain(ch) && !FontAt(id).picture) {
+          // A run of one font that needs no escaping goes out at once.
+          int32_t end = c + 1;
+          while (end < c1 && IsPlain(uint8_t(l.text[end])) && (l.ids ? l.ids[end] : 0) == id) ++end;
+          out_.PlainText(l.text + c, size_t(end - c));
+          c = end - 1;
+          continue;
+        }
         if (ch == d_.paraEnd) {
           out_.Word("par");
         } else if (ch == d_.cellEnd) {
@@ -220,6 +246,16 @@ class Writer {
   }
 
  private:
+  static bool IsPlain(uint8_t c) {
+    static const struct Table {
+      bool plain[256];
+      Table() : plain() {
+        for (int c = 32; c < 127; ++c) plain[c] = c != '\\' && c != '{' && c != '}';
+      }
+    } kTable;
+    return kTable.plain[c];
+  }
+
   int32_t RowOf(int32_t cell) const {
     if (cell <= 0 || size_t(cell) >= d_.cells.size() || !d_.cells[size_t(cell)].inUse) return 0;
     const int32_t row = d_.cells[size_t(cell)].row;

@@ -66,6 +66,9 @@ struct Document {
 class Output {
  public:
   void Text(uint8_t c);
+  // Printable characters that need no escaping (32-126 but for \ { }), as
+  // Text would write them one by one.
+  void PlainText(const char* text, size_t count);
   void Word(const char* word);
   void Word(const char* word, long param);
   void Open();
