@@ -383,7 +383,6 @@ class Writer {
     const wrxfmt::WrxParaRecord p =
         l.para >= 0 && size_t(l.para) < d_.paras.size() ? d_.paras[size_t(l.para)] : wrxfmt::WrxParaRecord{};
     out_.Word("pard");
-    if (l.cell > 0) out_.Word("intbl");
     if (p.tabId > 0 && size_t(p.tabId) < d_.tabs.size()) {
       const wrxpara::WrxTab& t = d_.tabs[size_t(p.tabId)];
       for (int k = 0; k < std::clamp(t.count, 0, wrxpara::kMaxStops); ++k) {
@@ -467,6 +466,8 @@ class Writer {
     if (p.flags & 0x8000) out_.Word("keepn");
     if (p.shading) out_.Word("shading", p.shading);
     out_.Word("plain");
+    // After plain: some readers let plain end the paragraph's place in a table.
+    if (l.cell > 0) out_.Word("intbl");
     current_ = -1;
     havePlain_ = true;
   }
