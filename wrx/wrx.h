@@ -300,6 +300,8 @@ int WrxSectBreak(HWND hwnd, int repaint);
 // cell's row (twips, 0 = the window's); automatic column widths.
 int TableParam(HWND hwnd, int rows, int columns, int repaint);
 int DeleteCellsParam(HWND hwnd, int scope, int repaint);
+// A row above the cursor's row (above != 0) or after the table's last row.
+int WrxInsertRow(HWND hwnd, int above, int repaint);
 int WrxSetTableWidth(HWND hwnd, int cell, int twips);
 int WrxFitTableColumns(HWND hwnd);
 

@@ -681,6 +681,8 @@ int32_t NewRowSlot(WrxWindow* w);
 int32_t NewCellSlot(WrxWindow* w, int allowSweep);
 int TableInsert(WrxWindow* w, int rows, int columns, int repaint);
 int WrxSplitCell(WrxWindow* w);
+// A row copying the cursor's row above it, or the table's last row after it.
+int InsertTableRow(WrxWindow* w, int above, int repaint);
 int DeleteTableCells(WrxWindow* w, int scope);  // 1 the cursor's cell, 3 its row
 int GoNextCell(WrxWindow* w);
 int MeasureCellText(WrxWindow* w, int32_t cell, int32_t* minimum, int32_t* maximum);

@@ -67,7 +67,7 @@ enum Action : uint8_t {
   A_LEFT_INDENT, A_RIGHT_INDENT, A_HANGING_INDENT, A_NORMAL_PARA, A_CLEAR_TABS, A_BULLET,
   A_SEARCH_NEXT, A_SEARCH_PREV, A_CUT, A_COPY, A_PASTE, A_DELETE, A_TAB, A_LINE_BELOW, A_LINE_ABOVE, A_DELETE_LINE, A_SPLIT, A_JOIN, A_UNDO, A_INSERT_MODE, A_MARK,
   A_PAGE_BREAK, A_COLUMN_BREAK, A_SECTION_BREAK, A_BLOCK_COPY, A_BLOCK_MOVE,
-  A_TABLE, A_SPLIT_CELL, A_DELETE_CELLS,
+  A_TABLE, A_SPLIT_CELL, A_DELETE_CELLS, A_INSERT_ROW,
 };
 
 struct CommandRow {
@@ -177,7 +177,7 @@ const CommandRow kCommands[] = {
     {691, true, false, N_PARA_FORMAT, C_BORDERS, 0, A_NONE},
     {692, false, false, N_EDITABLE | N_WRAP, C_BREAK_LINES, 0, A_TOGGLE_BREAKS},
     {694, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_TABLE_START, C_NONE, 0, A_TABLE},
-    {695, true, false, kAs695, C_NONE, 0, A_NONE},
+    {695, true, false, kAs695, C_NONE, 0, A_INSERT_ROW},
     {696, true, false, kAs695, C_NONE, 0, A_SPLIT_CELL},
     {697, true, false, kAs695, C_NONE, 0, A_NONE},
     {698, true, false, kAs695, C_NONE, 0, A_DELETE_CELLS},
@@ -456,6 +456,7 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_BLOCK_COPY: w->hilight == 1 ? CopyLineBlock(w, 0) : CopyCharBlock(w, 0); break;
     case A_TABLE: TableInsert(w, 3, 2, 1); break;
     case A_SPLIT_CELL: WrxSplitCell(w); break;
+    case A_INSERT_ROW: InsertTableRow(w, 1, 1); break;
     case A_DELETE_CELLS: DeleteTableCells(w, 1); break;
     case A_BLOCK_MOVE: w->hilight == 1 ? CopyLineBlock(w, 1) : CopyCharBlock(w, 1); break;
   }

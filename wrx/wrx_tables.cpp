@@ -197,6 +197,67 @@ int TableParam(HWND hwnd, int rows, int columns, int repaint) {
   return TableInsert(w, rows, columns, repaint);
 }
 
+int InsertTableRow(WrxWindow* w, int above, int repaint) {
+  const int32_t cursorCell = w->lines[std::clamp(w->curLine, 0, w->lineCount - 1)]->cell;
+  if (!ValidCell(w, cursorCell)) return 0;
+  int32_t model = w->cells[size_t(cursorCell)].row;
+  if (!ValidRow(w, model)) return 0;
+  if (!above) {
+    size_t guard = 0;
+    while (ValidRow(w, w->rows[size_t(model)].next) && guard++ < w->rows.size()) model = w->rows[size_t(model)].next;
+  }
+  const std::vector<int32_t> cells = RowCells(w, model);
+  if (cells.empty()) return 0;
+  int32_t first = -1, unused = -1, rowEnd = -1;
+  CellLines(w, cells.front(), &first, &unused);
+  for (int32_t i = std::max(0, first); i < w->lineCount && rowEnd < 0; ++i)
+    if (IsRowEndLine(w, i) && w->lines[i]->cell == cells.back()) rowEnd = i;
+  if (first < 0 || rowEnd < 0) return 0;
+  if (!ExpandLineArray(w, w->lineCount + int32_t(cells.size()) + 1)) return 0;
+  const int32_t row = NewRowSlot(w);
+  if (row < 0) return 0;
+  wrxfmt::WrxRowRecord copy = w->rows[size_t(model)];
+  copy.firstCell = copy.lastCell = -1;
+  if (above) {
+    copy.previous = w->rows[size_t(model)].previous;
+    copy.next = model;
+    if (ValidRow(w, copy.previous)) w->rows[size_t(copy.previous)].next = row;
+    w->rows[size_t(model)].previous = row;
+  } else {
+    copy.previous = model;
+    copy.next = -1;
+    w->rows[size_t(model)].next = row;
+  }
+  w->rows[size_t(row)] = copy;
+  ReleaseUndo(w);
+  int32_t line = above ? first : rowEnd + 1;
+  const int32_t firstNew = line;
+  const int32_t para = w->lines[first]->para;
+  std::vector<int32_t> added;
+  for (int32_t c : cells) {
+    const int32_t cell = NewCellSlot(w, 0);
+    if (cell < 0) break;
+    w->cells[size_t(cell)] = w->cells[size_t(c)];
+    w->cells[size_t(cell)].firstLine = w->cells[size_t(cell)].lastLine = -1;
+    w->cells[size_t(cell)].flags &= ~3;
+    added.push_back(cell);
+    InsertMarkerLine(w, line++, w->cellEnd, GetCurrentFont(w), para, LI_CELLEND, cell);
+  }
+  if (added.empty()) return 0;
+  Relink(w, row, added);
+  InsertMarkerLine(w, line, WRX_ROWEND, GetCurrentFont(w), para, LI_ROWEND, added.back());
+  if (above && w->curLine >= firstNew) w->curLine += int32_t(added.size()) + 1;
+  ++w->modified;
+  if (firstNew < w->staleLine) w->staleLine = std::max(0, firstNew - 1);
+  if (repaint) PaintWrx(w);
+  return 1;
+}
+
+int WrxInsertRow(HWND hwnd, int above, int repaint) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  return w ? InsertTableRow(w, above, repaint) : 0;
+}
+
 int WrxSplitCell(WrxWindow* w) {
   const int32_t line = std::clamp(w->curLine, 0, w->lineCount - 1);
   const int32_t cell = w->lines[line]->cell;

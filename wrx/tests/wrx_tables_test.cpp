@@ -162,6 +162,32 @@ TEST_F(WrxTablesTest, DeletingARowsOnlyCellTakesTheRowEndAndFreesTheRow) {
   EXPECT_EQ(w->lineCount, 4);
 }
 
+TEST_F(WrxTablesTest, NewRowsCopyTheirModelAboveTheCursorOrAfterTheTable) {
+  HWND hwnd = Make("text\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(TableParam(hwnd, 2, 3, 0), 1);
+  const int32_t top = RowOfLine(w, 0), bottom = RowOfLine(w, 4);
+  w->cells[size_t(w->lines[5]->cell)].width = 777;  // the bottom row's middle cell
+  SetWrxCursorPos(hwnd, 5, 0, 0);
+  SendMessageA(hwnd, WM_COMMAND, 695, 0);  // above the cursor's row
+  ASSERT_EQ(w->lineCount, 13);
+  const int32_t middle = RowOfLine(w, 4);
+  EXPECT_NE(middle, bottom);
+  EXPECT_EQ(w->rows[size_t(top)].next, middle);
+  EXPECT_EQ(w->rows[size_t(middle)].next, bottom);
+  EXPECT_EQ(w->rows[size_t(bottom)].previous, middle);
+  EXPECT_EQ(w->cells[size_t(w->lines[5]->cell)].width, 777) << "the cells copy the cursor row's";
+  EXPECT_EQ(LineText(hwnd, 7), "\x12");
+  EXPECT_EQ(w->lines[9]->cell, w->lines[w->curLine]->cell) << "the cursor stays in its cell";
+  // After the table's last row.
+  ASSERT_EQ(WrxInsertRow(hwnd, 0, 0), 1);
+  const int32_t last = RowOfLine(w, 12);
+  EXPECT_EQ(w->rows[size_t(bottom)].next, last);
+  EXPECT_EQ(w->rows[size_t(last)].next, -1);
+  EXPECT_EQ(LineText(hwnd, 15), "\x12");
+  EXPECT_EQ(LineText(hwnd, 16), "text\x15");
+}
+
 TEST_F(WrxTablesTest, TabSelectsTheNextCellsText) {
   HWND hwnd = Make("text\r\n");
   WrxWindow* w = GetWrxWindow(hwnd);
