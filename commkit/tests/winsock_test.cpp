@@ -7,6 +7,7 @@
 #include <string>
 
 #include "commkit/session/conn_session.h"
+#include "commkit/session/tests/standin_logon.h"
 #include "fake_client.h"
 #include "internal.h"
 #include "port/driver_winsock.h"
@@ -14,29 +15,7 @@
 
 namespace {
 
-const char kLogonScript[] =
-    "! Logon for the stand-in host over the Internet\n"
-    "on cancel goto cancelled;\n"
-    "init %Port, %BaudRate;\n"
-    "if %_init = 0 goto failed;\n"
-    "wait \"Host Name:\" goto host until 100;\n"
-    "goto failed;\n"
-    "host:\n"
-    "send \"DVN^M\";\n"
-    "wait \"User ID:\" goto user until 100;\n"
-    "goto failed;\n"
-    "user:\n"
-    "send %UserID & \"^M\";\n"
-    "wait \"Password:\" goto password until 100;\n"
-    "goto failed;\n"
-    "password:\n"
-    "send %Password & \"^M\";\n"
-    "exit %Success;\n"
-    "failed:\n"
-    "%FailureMsg = \"The host did not answer\";\n"
-    "exit %Failure;\n"
-    "cancelled:\n"
-    "exit %Cancel;\n";
+const std::string kLogonScript = std::string("! Logon for the stand-in host over the Internet\n") + kStandInLogonBody;
 
 // The first address refuses (nothing listens on 127.0.0.2), the second is
 // the stand-in host.
@@ -60,7 +39,7 @@ struct Winsock : ::testing::Test {
     client.handleForwarded = false;
   }
   void TearDown() override {
-    SetWinsockHooks(WinsockDefaultHooks());
+    g_winsockHooks = kDefaultWinsockHooks;
     if (hostProcess) {
       if (WaitForSingleObject(hostProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(hostProcess, 1);
       CloseHandle(hostProcess);
@@ -116,7 +95,7 @@ struct Winsock : ::testing::Test {
   }
   void WriteScript() {
     FILE* f = fopen(dir.File("logon.scr").c_str(), "wb");
-    fputs(kLogonScript, f);
+    fputs(kLogonScript.c_str(), f);
     fclose(f);
   }
 };
@@ -125,7 +104,7 @@ const uint8_t kCapabilities[] = {5, 0, 0};
 
 TEST_F(Winsock, LogonOverTheSecondAddressStartsTheLinkAndAHostThatHangsUpGives523) {
   ASSERT_TRUE(StartHost("logon 12345,678 secret\non 5 40 close\n"));
-  SetWinsockHooks(WinsockHooks{TwoAddresses});
+  g_winsockHooks = WinsockHooks{TwoAddresses};
   ConnSession* s = NewSession();
   int connected =
       ConnConnect(s, dir.File("logon.scr").c_str(), 1, kCapabilities, "PL:32:x,Pelmora", dir.File("data.log").c_str());
@@ -160,7 +139,7 @@ TEST_F(Winsock, LogonOverTheSecondAddressStartsTheLinkAndAHostThatHangsUpGives52
 
 TEST_F(Winsock, DisconnectSendsTheLogoffCommand) {
   ASSERT_TRUE(StartHost("logon 12345,678 secret\n"));
-  SetWinsockHooks(WinsockHooks{TwoAddresses});
+  g_winsockHooks = WinsockHooks{TwoAddresses};
   ConnSession* s = NewSession();
   ASSERT_EQ(ConnConnect(s, dir.File("logon.scr").c_str(), 0, nullptr, "PL:32:x,Pelmora", ""), 1) << s->error;
   EXPECT_EQ(int(s->state), 1);
