@@ -308,6 +308,20 @@ HWND GetWrxControlWindow(HWND hwnd, int id);
 int SelectAllCopy(HWND hwnd);
 int WrxCanCopy(HWND hwnd);  // 1 when copying is possible
 int WrxDeleteBlock(HWND hwnd);
+// Breaks at the cursor (refused in a table cell or a header or footer);
+// 100 sections at most.
+int InsertPageBreak(HWND hwnd, int repaint);
+int InsertColumnBreak(HWND hwnd, int repaint);
+int WrxSectBreak(HWND hwnd, int repaint);
+// Tables: a table of rows x columns at the cursor (rows < 0: 3 x 2);
+// deleting the cursor's cell (scope 1) or row (3); the table width of a
+// cell's row (twips, 0 = the window's); automatic column widths.
+int TableParam(HWND hwnd, int rows, int columns, int repaint);
+int DeleteCellsParam(HWND hwnd, int scope, int repaint);
+// A row above the cursor's row (above != 0) or after the table's last row.
+int WrxInsertRow(HWND hwnd, int above, int repaint);
+int WrxSetTableWidth(HWND hwnd, int cell, int twips);
+int WrxFitTableColumns(HWND hwnd);
 
 // Inserts one picture or object character at the cursor; 0 for an id that is
 // no picture.

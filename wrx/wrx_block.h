@@ -688,6 +688,32 @@ int InsertLineBelow(WrxWindow* w);
 int InsertLineAbove(WrxWindow* w);
 int DeleteLine(WrxWindow* w);
 
+// Breaks (wrx_breaks.cpp): each opens a marker line at the cursor line.
+int InsertPageBreakAt(WrxWindow* w, int repaint);
+int InsertColumnBreakAt(WrxWindow* w, int repaint);
+int WrxSectBreakAt(WrxWindow* w, int repaint);
+// Block checks and copies (wrx_blockops.cpp). CheckHdrFtrDelete returns 1
+// when the block may not be deleted.
+int ExpandBlockToFields(WrxWindow* w);
+int CheckHdrFtrDelete(WrxWindow* w, int report);
+int CopyLineBlock(WrxWindow* w, int move);
+int CopyCharBlock(WrxWindow* w, int move);
+
+// Tables (wrx_tables.cpp). Slots come back zeroed, -1 when none can be had.
+int32_t NewRowSlot(WrxWindow* w);
+int32_t NewCellSlot(WrxWindow* w, int allowSweep);
+int TableInsert(WrxWindow* w, int rows, int columns, int repaint);
+int WrxSplitCell(WrxWindow* w);
+// A row copying the cursor's row above it, or the table's last row after it.
+int InsertTableRow(WrxWindow* w, int above, int repaint);
+int DeleteTableCells(WrxWindow* w, int scope);  // 1 the cursor's cell, 3 its row
+int GoNextCell(WrxWindow* w);
+int MeasureCellText(WrxWindow* w, int32_t cell, int32_t* minimum, int32_t* maximum);
+int FitTableColumns(WrxWindow* w, int32_t available);
+// Repairs rows and cells from the lines: missing cell and row ends are
+// inserted, cells relinked in line order.
+int CheckTableStructure(WrxWindow* w);
+
 // The section that holds a line (wrx_api.cpp).
 int GetLineSection(WrxWindow* w, int32_t line);
 

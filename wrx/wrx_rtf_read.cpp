@@ -7,6 +7,7 @@
 #include "wrx/rtf_tokenizer.h"
 #include "wrx/wrx_block.h"
 #include "wrx/wrx_styles.h"
+#include "wrx/wrx_rtf_tables.h"
 
 #include <algorithm>
 #include <cstring>
@@ -49,6 +50,7 @@ struct Paragraph {
   std::string text;
   std::vector<uint8_t> ids;
   int32_t para = 0;
+  int32_t cell = 0;
 };
 
 // One lookup table over the words the reader knows, in the order they are
@@ -372,8 +374,10 @@ class Reader {
     Paragraph& p = Current();
     if (p.text.size() >= size_t(WRX_MAXLINELEN - 2)) {
       // A paragraph longer than a line continues on the next one.
+      const int32_t cell = p.cell;
       paragraphs.push_back(Paragraph{});
       paragraphs.back().para = -1;
+      paragraphs.back().cell = cell;
     }
     Paragraph& q = Current();
     q.text.push_back(char(c));
@@ -384,6 +388,7 @@ class Reader {
     if (paragraphs.empty() || ended_) {
       paragraphs.push_back(Paragraph{});
       paragraphs.back().para = -1;
+      paragraphs.back().cell = tables_.TextCell();
       ended_ = false;
     }
     return paragraphs.back();
@@ -511,6 +516,7 @@ class Reader {
     auto twips = [&t](int32_t low, int32_t high) { return std::clamp(t.param, low, high); };
     switch (word) {
       case W_NONE:
+        if (tables_.Word(t.word, t.hasParam, p)) return;
         paraBorder_ = false;
         // An unknown destination after \* is skipped whole.
         if (ignorable) g.dest = GroupState::kSkip;
@@ -579,9 +585,22 @@ class Reader {
       case W_SA: g.para.spaceAfter = twips(0, 31680); return;
       case W_SL: g.para.lineSpacing = twips(-31680, 31680); return;
       case W_TAB:
-      case W_CELL: Emit(WRX_TAB); return;
+      case W_CELL: {
+        const int32_t cell = tables_.TextCell();
+        if (!cell) return Emit(WRX_TAB);
+        Current().cell = cell;
+        EndParagraph(w_->cellEnd);
+        tables_.EndCell();
+        return;
+      }
       case W_LINE: Emit(WRX_LINEBREAK); return;
-      case W_ROW: EndParagraph(w_->paraEnd); return;
+      case W_ROW: {
+        const int32_t cell = tables_.EndRow();
+        if (!cell) return EndParagraph(w_->paraEnd);
+        MarkerLine(WRX_ROWEND);
+        paragraphs.back().cell = cell;
+        return;
+      }
       case W_PAGE: MarkerLine(WRX_PAGEBREAK); return;
       case W_SECT: EndParagraph(w_->paraEnd); return;
       case W_U: {
@@ -786,6 +805,7 @@ class Reader {
   int32_t styleNumber_ = 0, styleKind_ = wrxstyle::kParaStyle;
   bool styleTableFull_ = false;
   std::map<int32_t, int> paraStyles_, charStyles_;  // the document's numbers to the window's items
+  RtfTables tables_{w_};
 };
 
 // Puts paragraphs into lines at `line` (replacing nothing), for a window
@@ -806,6 +826,7 @@ int PlaceLines(WrxWindow* w, int32_t line, const std::vector<Paragraph>& paragra
     ids.push_back(0);
     SetWrxLine(w->hwnd, line + k, text.c_str(), ids.data());
     w->lines[line + k]->para = p.para;
+    w->lines[line + k]->cell = p.cell;
     SetLineFlagsFromText(w, line + k);
   }
   return 1;
@@ -829,6 +850,7 @@ int RtfRead(WrxWindow* w, int mode, const uint8_t* data, size_t size) {
     // The empty line the reset left goes when the document brought lines.
     if (w->lineCount > 1 && reader.paragraphs.size() > 0 && w->lines[w->lineCount - 1]->length == 0)
       ShiftLines(w, w->lineCount - 1, 1, 'D');
+    FinishRtfTables(w);
     w->curLine = w->curCol = w->firstLine = 0;
     w->modified = 0;
     return 1;
@@ -859,6 +881,7 @@ int RtfRead(WrxWindow* w, int mode, const uint8_t* data, size_t size) {
   if (lastEnded) ++endLine, endCol = 0;
   if (!PlaceLines(w, line, lines)) return 0;
   ShiftLines(w, line + int32_t(lines.size()), 1, 'D');  // the line that was split
+  FinishRtfTables(w);
   ++w->modified;
   w->curLine = std::min(endLine, w->lineCount - 1);
   w->curCol = std::min(endCol, w->lines[w->curLine]->length);
