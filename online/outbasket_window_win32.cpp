@@ -16,6 +16,9 @@
 #include "core/text1252.h"
 #include "core/ui_seams.h"
 #include "core/user_settings.h"
+#include "msgbase/conf_list.h"
+#include "msgbase/topic_open.h"
+#include "online/connect.h"
 #include "online/ghosts.h"
 #include "online/outbasket.h"
 #include "online/outbasket_order.h"
@@ -23,6 +26,7 @@
 #include "online/script_cmd.h"
 #include "online/script_template.h"
 #include "resources/online_ids.h"
+#include "shell/commands_hooks.h"
 #include "shell/shell_state.h"
 #include "shell/startup.h"
 #include "shell/window_classes.h"
@@ -49,9 +53,9 @@ struct ButtonSpec {
   int id;
   int caption;
 };
-const ButtonSpec kButtons[] = {{IDOK, IDS_REVIEW_OK},         {kReviewEdit, IDS_REVIEW_EDIT},
-                               {kReviewDelete, IDS_REVIEW_DELETE}, {kReviewHold, IDS_REVIEW_HOLD},
-                               {IDCANCEL, IDS_REVIEW_CANCEL}, {kReviewHelp, IDS_REVIEW_HELP}};
+const ButtonSpec kButtons[] = {
+    {IDOK, IDS_REVIEW_OK},          {kReviewEdit, IDS_REVIEW_EDIT}, {kReviewDelete, IDS_REVIEW_DELETE},
+    {kReviewHold, IDS_REVIEW_HOLD}, {IDCANCEL, IDS_REVIEW_CANCEL},  {kReviewHelp, IDS_REVIEW_HELP}};
 constexpr int kButtonCount = 6;
 
 // What Review hands the window at its creation.
@@ -563,8 +567,7 @@ void EditScriptAction(ReviewState* s, OutbasketAction* a) {
   if (edit.lines.size() > static_cast<size_t>(kScriptArgs)) edit.lines.resize(kScriptArgs);
   edit.labels = ScriptEditLabels(FindEditTemplate(ReadConfigText(a->service), a->title), a->service);
   edit.text = BlockText(*a);
-  if (g_ui.dialogBox(StringModule(), "PopupScript", s->window, ScriptEditProc, reinterpret_cast<LPARAM>(&edit)) !=
-      IDOK)
+  if (g_ui.dialogBox(StringModule(), "PopupScript", s->window, ScriptEditProc, reinterpret_cast<LPARAM>(&edit)) != IDOK)
     return;
   ActionLines* lines = new ActionLines;
   for (int i = 0; i < a->lines->count(); i++) {
@@ -784,7 +787,8 @@ bool OnCreate(HWND window, const ReviewRequest* request) {
   std::string service = !request->service.empty() ? Lower(request->service) : ServiceOfFolder(s->currentFolder);
   if (!service.empty()) s->expanded.insert(service);
   LoadAndFill(s);
-  if (!s->basket.problems.empty()) msgwarn(("Some actions could not be read and are held:\n" + s->basket.problems).c_str());
+  if (!s->basket.problems.empty())
+    msgwarn(("Some actions could not be read and are held:\n" + s->basket.problems).c_str());
   SetTimer(window, kTimerId, 1000, nullptr);
   return true;
 }
@@ -901,8 +905,9 @@ bool Review(const char* service, const char* fixedFile, int preview) {
   request.currentFolder = g_outbasketWindowHooks.selectedFolder();
   request.preview = preview != 0;
   const char* title = preview ? "Review Outbasket - [Connection Preview]" : "Review Outbasket";
-  MDICREATESTRUCTA create = {kClassName,    title, GetModuleHandleA(nullptr), CW_USEDEFAULT, CW_USEDEFAULT, 480, 300,
-                             WS_CLIPCHILDREN, reinterpret_cast<LPARAM>(&request)};
+  MDICREATESTRUCTA create = {kClassName,    title,           GetModuleHandleA(nullptr),
+                             CW_USEDEFAULT, CW_USEDEFAULT,   480,
+                             300,           WS_CLIPCHILDREN, reinterpret_cast<LPARAM>(&request)};
   HWND window = reinterpret_cast<HWND>(SendMessageA(client, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
   if (!window) {
     ReleaseConnectLock();
@@ -925,4 +930,24 @@ bool Review(const char* service, const char* fixedFile, int preview) {
   return g_lastReviewOk;
 }
 
-void InstallOutbasketWindow() { g_windowClassProcs.outbasket = OutbasketWndProc; }
+namespace {
+void ReviewCommand(const char* service, int how) { Review(service, nullptr, how); }
+bool ReviewBeforeConnect(const char* service) { return Review(service, nullptr, 1); }
+// The message-base window's first selected folder, else the open topic.
+const char* MessageBaseFolder() {
+  static std::string folder;
+  const char* selection = g_messageBaseHooks.selection ? g_messageBaseHooks.selection() : nullptr;
+  folder = selection && *selection ? std::string(selection).substr(0, std::string(selection).find(' '))
+                                   : std::string(g_topic.openName);
+  return folder.c_str();
+}
+}  // namespace
+
+void InstallOutbasketWindow() {
+  g_windowClassProcs.outbasket = OutbasketWndProc;
+  g_outbasketWindowHooks.selectedFolder = MessageBaseFolder;
+  g_commandHooks.Review = ReviewCommand;
+  g_commandHooks.MakeScriptCmd = MakeScriptCmd;
+  g_connectHooks.review = ReviewBeforeConnect;
+  InstallScriptCmdHooks();
+}

@@ -28,15 +28,15 @@ using testwin::PumpPending;
 using testwin::PumpUntil;
 
 std::string Script(const char* held, const char* title, const char* command, const char* arg) {
-  return std::string(";") + held + "; id:\tann type:\tscript script:\t" + title + " priority:\t90 #:\t" + arg +
-         "\r\n" + command + "\r\n" + arg + "\r\n";
+  return std::string(";") + held + "; id:\tann type:\tscript script:\t" + title + " priority:\t90 #:\t" + arg + "\r\n" +
+         command + "\r\n" + arg + "\r\n";
 }
 
 std::string Reply(const char* folder, long number, const char* body) {
   std::string text = body;
   return ";-; id:\tann type:\tedit\r\nMessageStart: 1.0\r\nbComment: yes\r\nszFolders: " + std::string(folder) +
-         "\r\nszSubject: About it\r\nszReferences: " + std::to_string(number) + "\r\nBody: " +
-         std::to_string(text.size()) + "\r\n" + text + "\r\nMessageEnd:\r\n";
+         "\r\nszSubject: About it\r\nszReferences: " + std::to_string(number) +
+         "\r\nBody: " + std::to_string(text.size()) + "\r\n" + text + "\r\nMessageEnd:\r\n";
 }
 
 std::string Mail(const char* to, const char* body) {
@@ -100,11 +100,11 @@ class OutbasketWindowTest : public ::testing::Test {
     review.hCursor = LoadCursor(nullptr, IDC_ARROW);
     review.lpszClassName = "Marrowfold";
     RegisterClassA(&review);
-    s_frame = CreateWindowA("OutbasketTestFrame", "Outbasket", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0,
-                            0, 720, 420, nullptr, nullptr, g_app.instance, nullptr);
+    s_frame = CreateWindowA("OutbasketTestFrame", "Outbasket", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
+                            720, 420, nullptr, nullptr, g_app.instance, nullptr);
     CLIENTCREATESTRUCT client = {nullptr, 100};
-    s_client = CreateWindowA("MDICLIENT", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 700, 380, s_frame,
-                             nullptr, g_app.instance, &client);
+    s_client = CreateWindowA("MDICLIENT", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 700, 380, s_frame, nullptr,
+                             g_app.instance, &client);
   }
 
   void SetUp() override {
@@ -134,7 +134,8 @@ class OutbasketWindowTest : public ::testing::Test {
     Write("quorl.bsc", Reply("chat/general", 12, "Quite right.") +
                            Script("#", "Download messages", "Download", "chat/general") +
                            Script("-", "Download headers", "Headers", "chat/other"));
-    Write("net\\net.bsc", Mail("Bob\tbob@y.org", "Hi Bob.") + Script("-", "Download messages", "Download", "comp.test"));
+    Write("net\\net.bsc",
+          Mail("Bob\tbob@y.org", "Hi Bob.") + Script("-", "Download messages", "Download", "comp.test"));
   }
 
   void TearDown() override {
