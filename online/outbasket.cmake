@@ -57,3 +57,14 @@ if(NOT PELMORA_NATIVE)
                ${PROJECT_SOURCE_DIR}/resources/online.rc ${PROJECT_SOURCE_DIR}/resources/online_ids.h)
   set_tests_properties(online_outbasket_window_tests PROPERTIES RUN_SERIAL TRUE)
 endif()
+
+# The review text of an editor's message, for printing it.
+if(NOT PELMORA_NATIVE)
+  add_library(online_review_text STATIC ${CMAKE_CURRENT_SOURCE_DIR}/review_text_win32.cpp)
+  target_link_libraries(online_review_text PUBLIC compose_view compose_editor wrx core)
+  pelmora_program_library(online_review_text)
+  # The soft-break rule it shares with the editor, in the group so either side may come first.
+  pelmora_program_library(compose_core)
+  pelmora_test(online_review_text_tests SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/review_text_test.cpp
+               LIBS program_libs)
+endif()
