@@ -35,7 +35,8 @@ const char kQuorlCommands[] =
     "Q0'Upload' upload Upload\\n%F\\n\n"
     "Q0'Withdraw Message' withdraw Withdraw\\n%c\\n%d\\n\n"
     "Q-30'Note' note Note\\n%a\\n%m\\n\n"
-    "Q90'Download messages' dl Download\\n%c\\n%u\\n";
+    "Q90'Download messages' dl Download\\n%c\\n%u\\n\n"
+    "Q0'Bare' bare Bare %c\n";
 
 struct Prompted {
   std::vector<ScriptPrompt> prompts;
@@ -155,6 +156,9 @@ TEST_F(ScriptCmdTest, TemplatesFillFromTheFolderTheMessageAndTheArguments) {
       {"quorl:chat/general", 0, "note x",
        ";-; id:\tann type:\tscript script:\tNote priority:\t-30 #:\tx\r\nNote\r\nx\r\nline one\r\n"
        " ;-; id:\tnot a header\r\nline three\r\n"},
+      // A template without a last line end still ends its entry, so the next header starts a line.
+      {"quorl:chat/general", 0, "bare",
+       ";-; id:\tann type:\tscript script:\tBare #:\tchat/general\r\nBare chat/general\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
