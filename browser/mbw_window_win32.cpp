@@ -490,7 +490,7 @@ void ReadMbwFilters() {
   snprintf(fileName, sizeof fileName, "%.8s.ini", g_app.userName);
   IniFilePath(fileName, iniPath, sizeof iniPath);
   char normalised[MAX_PATH];
-  if (NormalisePath(iniPath, normalised)) lstrcpynA(iniPath, normalised, sizeof iniPath);
+  if (NormalisePath(iniPath, normalised, sizeof normalised) == 0) lstrcpynA(iniPath, normalised, sizeof iniPath);
   static char section[kMbwSectionBytes];
   DWORD length = GetPrivateProfileSectionA("MBW", section, sizeof section, iniPath);
   g_mbwFilters.current = static_cast<int>(g_user.mbwState);

@@ -59,7 +59,9 @@ struct FileStamp {
   bool Settled() const;
 };
 long filesize(const char* path);
-int NormalisePath(const char* path, char* out);  // out: MAX_PATH bytes
+// 1 (out empty) when the path or its normal form does not fit: MAX_PATH for
+// the path, outSize for the result.
+int NormalisePath(const char* path, char* out, size_t outSize);
 void PumpMessages();
 
 struct FileIoHooks {

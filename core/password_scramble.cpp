@@ -1,14 +1,23 @@
 #include "core/password_scramble.h"
 
+#include <cstring>
+
 namespace {
 const char kKey[] = "KELPAVRONU";
 constexpr int kKeyLength = 10;
 }  // namespace
 
-void ScrambleIniPassword(const char* plain, char* out) {
+bool ScrambleIniPassword(const char* plain, char* out, size_t outSize) {
+  if (!out || !outSize) return false;
+  if (!plain) plain = "";
+  // A cut password would be a wrong one: nothing rather than part.
+  if (std::strlen(plain) + 2 > outSize) {
+    *out = 0;
+    return false;
+  }
   *out++ = '$';
   int position = 0;
-  for (const char* p = plain ? plain : ""; *p; ++p) {
+  for (const char* p = plain; *p; ++p) {
     int c = static_cast<signed char>(*p);
     if (c >= 33 && c != 127) {
       c = c + kKey[position] - 33;
@@ -18,10 +27,16 @@ void ScrambleIniPassword(const char* plain, char* out) {
     position = (position + 1) % kKeyLength;
   }
   *out = 0;
+  return true;
 }
 
-void UnscrambleIniPassword(const char* stored, char* out) {
+bool UnscrambleIniPassword(const char* stored, char* out, size_t outSize) {
+  if (!out || !outSize) return false;
   if (!stored) stored = "";
+  if (std::strlen(stored) + 1 > outSize) {
+    *out = 0;
+    return false;
+  }
   // "$" is the current form, "!" the older one with its own bounds.
   int low, span;
   if (*stored == '$') {
@@ -32,7 +47,7 @@ void UnscrambleIniPassword(const char* stored, char* out) {
     span = 95;
   } else {
     while ((*out++ = *stored++)) {}
-    return;
+    return true;
   }
   int position = 0;
   for (const char* p = stored + 1; *p; ++p) {
@@ -45,4 +60,5 @@ void UnscrambleIniPassword(const char* stored, char* out) {
     position = (position + 1) % kKeyLength;
   }
   *out = 0;
+  return true;
 }

@@ -26,12 +26,33 @@ void setstatusid(int id);
 int MsgBoxF(UINT style, const char* format, ...);
 int WarnBoxF(const char* format, ...);
 
-// Answer buffers hold at least 79 bytes.
-bool askstrwnd(const char* caption, const char* prompt, char* answer);
-bool askstr(const char* prompt, char* answer);
-bool paskstr(const char* prompt, char* answer);
-bool askstrnoowner(const char* prompt, char* answer);
-bool paskstrnoowner(const char* prompt, char* answer);
+// The answer comes back cut to answerSize (at most 79 characters are typed);
+// a buffer of one byte or none gets nothing and the prompt is not shown.
+bool askstrwnd(const char* caption, const char* prompt, char* answer, size_t answerSize);
+bool askstr(const char* prompt, char* answer, size_t answerSize);
+bool paskstr(const char* prompt, char* answer, size_t answerSize);
+bool askstrnoowner(const char* prompt, char* answer, size_t answerSize);
+bool paskstrnoowner(const char* prompt, char* answer, size_t answerSize);
+template <size_t N>
+bool askstrwnd(const char* caption, const char* prompt, char (&answer)[N]) {
+  return askstrwnd(caption, prompt, answer, N);
+}
+template <size_t N>
+bool askstr(const char* prompt, char (&answer)[N]) {
+  return askstr(prompt, answer, N);
+}
+template <size_t N>
+bool paskstr(const char* prompt, char (&answer)[N]) {
+  return paskstr(prompt, answer, N);
+}
+template <size_t N>
+bool askstrnoowner(const char* prompt, char (&answer)[N]) {
+  return askstrnoowner(prompt, answer, N);
+}
+template <size_t N>
+bool paskstrnoowner(const char* prompt, char (&answer)[N]) {
+  return paskstrnoowner(prompt, answer, N);
+}
 
 INT_PTR LocaliseDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void DlgInitHook3d(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -24,8 +24,12 @@ void ForgetServiceDirScan();
 // partial target is left behind.
 bool CopyFileChunked(const char* source, const char* target);
 
-// The write of each piece of a copy (fwrite); tests make it fail.
-extern size_t (*g_copyFileWrite)(const void* data, size_t size, size_t count, FILE* file);
+// The write of each piece of a copy (fwrite by default); tests make it fail.
+struct ServiceDirsHooks {
+  size_t (*copyFileWrite)(const void* data, size_t size, size_t count, FILE* file);
+};
+extern ServiceDirsHooks g_serviceDirsHooks;
+extern const ServiceDirsHooks kDefaultServiceDirsHooks;
 
 // String ids of the messages.
 #include "resources/resource.h"

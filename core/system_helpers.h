@@ -30,6 +30,9 @@ bool PromptSaveFileName(HWND owner, const char* title, char* path, const char* f
 // MIME / Uuencode choice (kept in the MIME setting) when the Internet service
 // is installed.
 UINT_PTR CALLBACK FileOpenHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-// Runs a file dialog; tests replace it. Returns what GetOpenFileName or
-// GetSaveFileName would.
-extern BOOL (*g_runFileDialog)(OPENFILENAMEA* dialog, bool save);
+// runFileDialog runs a file dialog and returns what GetOpenFileName or
+// GetSaveFileName would; tests replace it.
+struct SystemHelperHooks {
+  BOOL (*runFileDialog)(OPENFILENAMEA* dialog, bool save);
+};
+extern SystemHelperHooks g_systemHelperHooks;

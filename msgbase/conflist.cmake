@@ -9,7 +9,7 @@ pelmora_part(
         tests/user_info_test.cpp
   FUZZ fuzz_service_config fuzz_conf_files
   WIN32 msgbase_conf
-  WIN32_SOURCES conf_files.cpp conf_list_win32.cpp user_folders_win32.cpp service_config_win32.cpp thread_ids_win32.cpp
+  WIN32_SOURCES conf_files_win32.cpp conf_list_win32.cpp user_folders_win32.cpp service_config_win32.cpp thread_ids_win32.cpp
                 user_info_win32.cpp
   WIN32_LIBS core_util settings core
   WIN32_TESTS tests/conf_list_win32_test.cpp tests/user_folders_win32_test.cpp tests/service_config_win32_test.cpp

@@ -40,7 +40,7 @@ bool s_hide = false, s_delete = false, s_resign = false;
 
 bool CanModerate(const char* name) {
   return HasRight(RIGHT_ADMINISTRATOR) ||
-         (g_messageOpsHooks.canModerateTopic && g_messageOpsHooks.canModerateTopic(name));
+         g_messageOpsHooks.canModerateTopic(name);
 }
 
 std::string ShownName(const char* name) {

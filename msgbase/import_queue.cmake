@@ -6,7 +6,7 @@ pelmora_part(
   LIBS virtual_array core_portable
   TESTS tests/import_queue_file_test.cpp tests/import_text_test.cpp
   FUZZ fuzz_import_queue:5000
-  WIN32 msgbase_import WIN32_SOURCES import_queue.cpp change_detect.cpp
+  WIN32 msgbase_import WIN32_SOURCES import_queue_win32.cpp change_detect_win32.cpp
   WIN32_LIBS msgbase_conf core_util core
   WIN32_TESTS tests/import_queue_test.cpp tests/change_detect_test.cpp)
 

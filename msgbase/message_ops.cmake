@@ -5,6 +5,6 @@ pelmora_part(
   PORTABLE msgbase_message_text SOURCES message_text.cpp LIBS core_portable
   TESTS tests/message_text_test.cpp
   FUZZ fuzz_message_text:5000
-  WIN32 msgbase_message_ops WIN32_SOURCES message_ops.cpp WIN32_LIBS msgbase_topic_open msgbase_import
+  WIN32 msgbase_message_ops WIN32_SOURCES message_ops_win32.cpp WIN32_LIBS msgbase_topic_open msgbase_import
   WIN32_TESTS tests/message_ops_test.cpp)
 # --- end of message operations ------------------------------------------------

@@ -16,7 +16,9 @@ struct MessageOpsHooks {
   const char* (*cancelFormat)();                     // a terminal service's cancel format
   void (*ownAddress)(char* out, size_t size);        // the user's own address
 };
+// cancelFormat may stay unset: the service file's "z" line applies then.
 extern MessageOpsHooks g_messageOpsHooks;
+extern const MessageOpsHooks kDefaultMessageOpsHooks;
 
 // 1 when an erase or cancel of the open topic's message was queued.
 int EraseMessage(long number);

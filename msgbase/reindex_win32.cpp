@@ -287,7 +287,7 @@ bool RebuildEntry(int& slot, DWORD started, int total) {
   }
   ConfRec* live = CheckTopicIndex();
   bool sound = live != nullptr;
-  if (sound && g_messageOpsHooks.canModerateTopic && g_messageOpsHooks.canModerateTopic(rec.name)) live->flags |= 8;
+  if (sound && g_messageOpsHooks.canModerateTopic(rec.name)) live->flags |= 8;
   logclose();
   if (oldIndex) ConvertIndexFile(index.c_str(), older.c_str());
   EraseFileOnce(older.c_str());

@@ -344,20 +344,24 @@ struct PatternScanner {
 
 }  // namespace
 
-int ScanHeaderLine(const char* text, char* folder, long* number, char* author, long* size) {
+int ScanHeaderLine(const char* text, char* folder, size_t folderSize, long* number, char* author, size_t authorSize,
+                   long* size) {
+  if (folderSize < 2 || authorSize < 2) return 0;
+  const size_t folderWidth = folderSize - 1 < 100 ? folderSize - 1 : 100;
+  const size_t authorWidth = authorSize - 1 < 200 ? authorSize - 1 : 200;
   PatternScanner s{text};
   // "%100s #%ld, from %200s %ld", and when that yields only two fields
   // "%100s #%ld, %200s %ld"; both start alike, so the second goes on from
   // the number.
-  if (!s.Word(folder, 100)) return 0;
+  if (!s.Word(folder, folderWidth)) return 0;
   if (!s.Literal(" #") || !s.Long(number)) return 1;
   const char* afterNumber = s.p;
   int fields = 2;
-  if (s.Literal(", from ") && s.Word(author, 200)) {
+  if (s.Literal(", from ") && s.Word(author, authorWidth)) {
     fields = 3;
   } else {
     s.p = afterNumber;
-    if (!s.Literal(", ") || !s.Word(author, 200)) return 2;
+    if (!s.Literal(", ") || !s.Word(author, authorWidth)) return 2;
     fields = 3;
   }
   if (s.Literal(" ") && s.Long(size)) ++fields;
@@ -369,7 +373,7 @@ namespace {
 // "folder #number, from author, size chars, date"
 bool ParseHeaderLine(const char* text, MessageHeader& h, long& statedNumber) {
   long number = 0, size = 0;
-  if (ScanHeaderLine(text, h.folder, &number, h.author, &size) != 4) return false;
+  if (ScanHeaderLine(text, h.folder, sizeof h.folder, &number, h.author, sizeof h.author, &size) != 4) return false;
   size_t n = TextLength(h.author);
   if (n) h.author[n - 1] = 0;  // the comma after the author
   statedNumber = number;

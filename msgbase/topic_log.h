@@ -101,9 +101,11 @@ long ParseMessageHeader(LogReader& reader, MessageHeader* header);
 
 // The fields of a header line ("folder #number, from author, size chars,
 // date", or the same without "from") as the format's patterns read them: the
-// count of fields read, 4 for a complete line. folder holds 101 bytes,
-// author 201; the author keeps its trailing comma.
-int ScanHeaderLine(const char* text, char* folder, long* number, char* author, long* size);
+// count of fields read, 4 for a complete line. The folder is cut at 100
+// characters and the author at 200, or sooner at their buffers' sizes; the
+// author keeps its trailing comma.
+int ScanHeaderLine(const char* text, char* folder, size_t folderSize, long* number, char* author, size_t authorSize,
+                   long* size);
 
 // Moves the reader to a message's separator line at offset (as the index
 // gives it) and parses its header: the number found there, or 0 when no

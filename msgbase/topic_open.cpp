@@ -470,7 +470,7 @@ int OpenTopicSteps(bool repair) {
   std::memcpy(base, rec.baseName, strnlen(rec.baseName, sizeof rec.baseName));
   char joined[MAX_PATH * 2];
   JoinPath(joined, sizeof joined, {g_app.dataDir, base});
-  NormalisePath(joined, g_topic.logPath);
+  NormalisePath(joined, g_topic.logPath, sizeof g_topic.logPath);
   rec.flags &= ~CONF_VISITED;
   g_topic.openFlags = rec.flags;
 

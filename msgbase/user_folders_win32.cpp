@@ -32,7 +32,7 @@ bool IsDefaultUserFile(const char* path) {
 
 bool Exists(const char* path) {
   char expanded[MAX_PATH];
-  NormalisePath(path, expanded);
+  NormalisePath(path, expanded, sizeof expanded);
   return GetFileAttributesA(expanded) != INVALID_FILE_ATTRIBUTES;
 }
 

@@ -135,7 +135,7 @@ void SyncRasDialParams(const char* service, const char* entry) {
     if (user[0]) WritePrivateProfileStringA(section, "Ras Username", user, ini);
     if (passwordFound && password[0]) {
       char scrambled[1024];
-      ScrambleIniPassword(password, scrambled);
+      ScrambleIniPassword(password, scrambled, sizeof scrambled);
       WritePrivateProfileStringA(section, "Ras Password", scrambled, ini);
     }
   }

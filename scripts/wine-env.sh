@@ -74,6 +74,12 @@ if [ ! -f "$WINEPREFIX/.pelmora-ready" ]; then
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Arial' /d 'Liberation Sans' /f >/dev/null 2>&1
   touch "$WINEPREFIX/.pelmora-ready"
 fi
+# The caption buttons of windows are drawn from this face; this Wine does not
+# find it in its own data directory.
+if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
 # Wine's service processes start with the first program and outlive it; start
 # them now with no pipes attached, or they would hold a test's output open.
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true

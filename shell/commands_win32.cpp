@@ -93,7 +93,7 @@ void NextUnread(int, LPARAM) {
   H().NextNewMessage();
   if (!TopicOpen()) {
     setstatusid(IDS_NO_NEW_MESSAGES);
-    if (g_topicOpenHooks.closeBrowser) g_topicOpenHooks.closeBrowser();
+    g_topicOpenHooks.closeBrowser();
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
   }
 }

@@ -675,7 +675,7 @@ TEST_F(BrowserWindowTest, GotoMessageTakesTheFirstNumberAndOffersToCollect) {
   ASSERT_FALSE(g_commands.empty());
   EXPECT_EQ("single chat.general <abc@x> 0 0", g_commands.back());
   g_prompt.answer = nullptr;
-  g_messageOpsHooks = MessageOpsHooks();
+  g_messageOpsHooks = kDefaultMessageOpsHooks;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "commkit/session/conn_session.h"
+#include "commkit/session/tests/standin_logon.h"
 #include "fake_client.h"
 #include "internal.h"
 #include "port/driver_winsock.h"
@@ -14,29 +15,9 @@
 
 namespace {
 
-const char kLogonScript[] =
-    "! Logon for the stand-in host over the Internet\n"
-    "on cancel goto cancelled;\n"
-    "init %Port, %BaudRate;\n"
-    "if %_init = 0 goto failed;\n"
-    "wait \"Host Name:\" goto host until 100;\n"
-    "goto failed;\n"
-    "host:\n"
-    "send \"DVN^M\";\n"
-    "wait \"User ID:\" goto user until 100;\n"
-    "goto failed;\n"
-    "user:\n"
-    "send %UserID & \"^M\";\n"
-    "wait \"Password:\" goto password until 100;\n"
-    "goto failed;\n"
-    "password:\n"
-    "send %Password & \"^M\";\n"
-    "exit %Success;\n"
-    "failed:\n"
-    "%FailureMsg = \"The host did not answer\";\n"
-    "exit %Failure;\n"
-    "cancelled:\n"
-    "exit %Cancel;\n";
+const std::string kLogonScript = std::string(
+    "! Logon for the stand-in host over the Internet\n") +
+    kStandInLogonBody;
 
 // The first address refuses (nothing listens on 127.0.0.2), the second is
 // the stand-in host.
@@ -116,7 +97,7 @@ struct Winsock : ::testing::Test {
   }
   void WriteScript() {
     FILE* f = fopen(dir.File("logon.scr").c_str(), "wb");
-    fputs(kLogonScript, f);
+    fputs(kLogonScript.c_str(), f);
     fclose(f);
   }
 };

@@ -231,12 +231,12 @@ TEST_F(FileIo, EraseRenameDirectoriesAndTimes) {
 
 TEST_F(FileIo, NormalisePathTable) {
   char out[MAX_PATH];
-  EXPECT_EQ(NormalisePath("C:\\Data\\CONF.WW", out), 0);
+  EXPECT_EQ(NormalisePath("C:\\Data\\CONF.WW", out, sizeof out), 0);
   EXPECT_STREQ(out, "c:\\data\\conf.ww");
 
   char self[MAX_PATH];
   GetModuleFileNameA(nullptr, self, sizeof self);
-  EXPECT_EQ(NormalisePath("\\Pelmora\\X", out), 0);
+  EXPECT_EQ(NormalisePath("\\Pelmora\\X", out, sizeof out), 0);
   EXPECT_EQ(out[0], static_cast<char>(tolower(self[0])));
   EXPECT_STREQ(out + 1, ":\\pelmora\\x");
 
@@ -244,7 +244,7 @@ TEST_F(FileIo, NormalisePathTable) {
   DWORD size = sizeof computer;
   ASSERT_TRUE(GetComputerNameA(computer, &size));
   std::string own = std::string("\\\\") + computer + "\\share\\dir\\file.txt";
-  EXPECT_EQ(NormalisePath(own.c_str(), out), 0);
+  EXPECT_EQ(NormalisePath(own.c_str(), out, sizeof out), 0);
   EXPECT_STREQ(out, "\\dir\\file.txt");
 
   auto saved = g_fileIoHooks.getNetConnection;
@@ -253,9 +253,20 @@ TEST_F(FileIo, NormalisePathTable) {
     lstrcpyA(remote, "\\\\FILESERVER\\Mail");
     return NO_ERROR;
   };
-  EXPECT_EQ(NormalisePath("\\\\fileserver\\mail\\Users\\x.usr", out), 0);
+  EXPECT_EQ(NormalisePath("\\\\fileserver\\mail\\Users\\x.usr", out, sizeof out), 0);
   EXPECT_STREQ(out, "q:\\users\\x.usr");
-  EXPECT_EQ(NormalisePath("\\\\other\\share\\y", out), 0);
+  EXPECT_EQ(NormalisePath("\\\\other\\share\\y", out, sizeof out), 0);
   EXPECT_STREQ(out, "\\\\other\\share\\y");
   g_fileIoHooks.getNetConnection = saved;
+
+  // Too long for the caller's buffer, or for any path: nothing, never a cut
+  // path that names another file.
+  char small[8];
+  EXPECT_EQ(NormalisePath("C:\\data\\conf.ww", small, sizeof small), 1);
+  EXPECT_STREQ(small, "");
+  EXPECT_EQ(NormalisePath("C:\\x", small, sizeof small), 0);
+  EXPECT_STREQ(small, "c:\\x");
+  std::string huge = "C:\\" + std::string(MAX_PATH, 'a');
+  EXPECT_EQ(NormalisePath(huge.c_str(), out, sizeof out), 1);
+  EXPECT_STREQ(out, "");
 }

@@ -8,12 +8,12 @@
 namespace {
 std::string Scramble(const std::string& plain) {
   char out[300];
-  ScrambleIniPassword(plain.c_str(), out);
+  ScrambleIniPassword(plain.c_str(), out, sizeof out);
   return out;
 }
 std::string Unscramble(const std::string& stored) {
   char out[300];
-  UnscrambleIniPassword(stored.c_str(), out);
+  UnscrambleIniPassword(stored.c_str(), out, sizeof out);
   return out;
 }
 }  // namespace
@@ -58,4 +58,21 @@ TEST(PasswordScramble, OlderAndPlainForms) {
   EXPECT_EQ(Unscramble("!KE"), "  ");
   EXPECT_EQ(Unscramble("!k"), "@");
   EXPECT_EQ(Unscramble("!*"), "^");  // 42 + 32 - 75 is below 32: plus 95
+}
+
+TEST(PasswordScramble, ABufferTooSmallGetsNothingAndNothingPastIt) {
+  struct {
+    char out[4];
+    char guard[4];
+  } b;
+  std::memset(&b, '#', sizeof b);
+  EXPECT_TRUE(ScrambleIniPassword("ab", b.out, sizeof b.out));  // "$" + 2 + NUL fits exactly
+  EXPECT_EQ(std::strlen(b.out), 3u);
+  EXPECT_FALSE(ScrambleIniPassword("abc", b.out, sizeof b.out));
+  EXPECT_STREQ(b.out, "");
+  EXPECT_TRUE(UnscrambleIniPassword("$KE", b.out, sizeof b.out));
+  EXPECT_FALSE(UnscrambleIniPassword("long", b.out, sizeof b.out));
+  EXPECT_STREQ(b.out, "");
+  EXPECT_FALSE(UnscrambleIniPassword("$KELP", b.out, sizeof b.out));
+  EXPECT_EQ(std::string(b.guard, 4), "####");
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/tests/ui_recorder.h"
+#include "tests/support/window_fixture.h"
 
 class ResStr : public UiTest {
  protected:
@@ -117,20 +118,8 @@ namespace {
 int g_pressButton = IDOK;
 const char* g_typeText = nullptr;
 
-// Only this thread's dialog: another test program's dialog on the same
-// display must not take the click, or ours would wait for ever.
-BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found) {
-  char name[16];
-  if (GetClassNameA(window, name, sizeof name) && strcmp(name, "#32770") == 0) {
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 void CALLBACK PressInPrompt(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
+  HWND dialog = testwin::FindThreadDialog();
   if (!dialog) return;
   KillTimer(nullptr, timer);
   if (g_typeText) SetDlgItemTextA(dialog, 2005, g_typeText);
@@ -167,5 +156,19 @@ TEST_F(ResStr, PromptSeamKeepsTheDialogRules) {
   };
   EXPECT_TRUE(askstr("Name?", answer));
   EXPECT_EQ(std::strlen(answer), 78u);  // an entry holds at most 78 characters
+
+  // A caller's smaller buffer gets the answer cut to its size, nothing past it.
+  struct {
+    char answer[8];
+    char guard[8];
+  } small;
+  std::memset(&small, '#', sizeof small);
+  small.answer[0] = 0;
+  EXPECT_TRUE(askstr("Name?", small.answer));
+  EXPECT_STREQ(small.answer, "zzzzzzz");
+  EXPECT_EQ(std::string(small.guard, 8), std::string(8, '#'));
+  char one[1] = {'x'};
+  EXPECT_FALSE(askstr("Name?", one));  // no room for an answer: not asked
+  EXPECT_EQ(one[0], 0);
   g_prompt.answer = nullptr;
 }

@@ -116,12 +116,12 @@ TEST_F(ServiceDirsTest, CopyFileChunked) {
   // A write that fails part-way: failure, a message, and no partial copy.
   static int writes;
   writes = 0;
-  g_copyFileWrite = [](const void* data, size_t size, size_t count, FILE* file) -> size_t {
+  g_serviceDirsHooks.copyFileWrite = [](const void* data, size_t size, size_t count, FILE* file) -> size_t {
     if (++writes == 2) return 0;
     return std::fwrite(data, size, count, file);
   };
   EXPECT_FALSE(CopyFileChunked(dir_.File("big.bin").c_str(), dir_.File("partial.bin").c_str()));
-  g_copyFileWrite = std::fwrite;
+  g_serviceDirsHooks = kDefaultServiceDirsHooks;
   EXPECT_EQ(g_boxes, 3);
   EXPECT_EQ(g_lastBox, "Unable to write '" + dir_.File("partial.bin") + "'");
   EXPECT_FALSE(dir_.Exists("partial.bin"));

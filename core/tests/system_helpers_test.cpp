@@ -123,8 +123,8 @@ BOOL FakeDialog(OPENFILENAMEA* dialog, bool save) {
 TEST(FileDialogs, FlagsInitialDirectoryAndResult) {
   UtilTestDir dir;
   dir.Write("start.txt", "x");
-  auto savedDialog = g_runFileDialog;
-  g_runFileDialog = FakeDialog;
+  auto savedDialog = g_systemHelperHooks.runFileDialog;
+  g_systemHelperHooks.runFileDialog = FakeDialog;
   char before[MAX_PATH];
   GetCurrentDirectoryA(sizeof before, before);
 
@@ -158,7 +158,7 @@ TEST(FileDialogs, FlagsInitialDirectoryAndResult) {
   EXPECT_STREQ(g_seen.lpstrDefExt, "txt");
   GetCurrentDirectoryA(sizeof after, after);
   EXPECT_STREQ(after, before);
-  g_runFileDialog = savedDialog;
+  g_systemHelperHooks.runFileDialog = savedDialog;
 }
 
 namespace {

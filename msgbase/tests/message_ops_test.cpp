@@ -57,7 +57,7 @@ class MessageOpsTest : public DataDirTest {
       Rec().started.push_back(line);
       return 33;
     };
-    g_messageOpsHooks = {};
+    g_messageOpsHooks = kDefaultMessageOpsHooks;
     g_messageOpsHooks.makeScriptCmd = [](const char* command) {
       Rec().scriptCommands.push_back(command);
       return 2;
@@ -81,7 +81,7 @@ class MessageOpsTest : public DataDirTest {
     g_topic = OpenTopicState();
     CurrentFolder.Detach();
     Conferences.SetSize(0);
-    g_messageOpsHooks = {};
+    g_messageOpsHooks = kDefaultMessageOpsHooks;
     g_importProgram = savedProgram_;
     g_userRights = UserRights{};
     g_app.userName[0] = 0;

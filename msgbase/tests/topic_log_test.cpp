@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -304,7 +305,7 @@ TEST(HeaderLineScan, ReadsAsTheFormattedInputPatterns) {
   for (const std::string& line : all) {
     char f1[101] = "", a1[201] = "", f2[101] = "", a2[201] = "";
     long n1 = 0, s1 = 0, n2 = 0, s2 = 0;
-    int mine = ScanHeaderLine(line.c_str(), f1, &n1, a1, &s1);
+    int mine = ScanHeaderLine(line.c_str(), f1, sizeof f1, &n1, a1, sizeof a1, &s1);
     int library = LibraryScan(line.c_str(), f2, &n2, a2, &s2);
     ASSERT_EQ(mine, library) << line;
     if (mine >= 1) {
@@ -321,6 +322,30 @@ TEST(HeaderLineScan, ReadsAsTheFormattedInputPatterns) {
       EXPECT_EQ(s1, s2) << line;
     }
   }
+}
+
+TEST(HeaderLineScan, CutsFieldsAtTheCallersBuffers) {
+  struct {
+    char folder[6];
+    char guard1[4];
+    char author[5];
+    char guard2[4];
+  } b;
+  std::memset(&b, '#', sizeof b);
+  long number = 0, size = 0;
+  EXPECT_EQ(ScanHeaderLine("f/t #12, from someone.long, 34 chars, date", b.folder, sizeof b.folder, &number, b.author,
+                           sizeof b.author, &size),
+            3);  // the size no longer follows the cut author
+  EXPECT_STREQ(b.folder, "f/t");
+  EXPECT_STREQ(b.author, "some");
+  EXPECT_EQ(ScanHeaderLine("a/very/long #1, from x, 2 chars", b.folder, sizeof b.folder, &number, b.author,
+                           sizeof b.author, &size),
+            1);  // as the pattern reads it: the number no longer follows
+  EXPECT_STREQ(b.folder, "a/ver");
+  EXPECT_EQ(std::string(b.guard1, 4), "####");
+  EXPECT_EQ(std::string(b.guard2, 4), "####");
+  char none[1];
+  EXPECT_EQ(ScanHeaderLine("f #1, from a, 2 chars, d", none, sizeof none, &number, b.author, sizeof b.author, &size), 0);
 }
 
 // A log of lines that are hard on a reader: candidates of every kind, CR

@@ -545,10 +545,8 @@ TEST_F(ShellWindows, MinimisedFramePollsOnlyBroadcastsAndTheImport) {
 std::string g_nameToType, g_passwordToType;
 int g_okPresses = 0;
 void CALLBACK AnswerSignIn(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = FindWindowA("#32770", nullptr);
-  char title[128] = "";
-  if (dialog) GetWindowTextA(dialog, title, sizeof title);
-  if (!dialog || !std::strstr(title, "Sign In")) return;
+  HWND dialog = testwin::FindThreadDialog("Sign In");
+  if (!dialog) return;
   if (g_okPresses == 0) testwin::SaveWindowPng(dialog, ShotPath("shell_sign_in.png"));
   SetDlgItemTextA(dialog, 4102, g_nameToType.c_str());
   // The first OK goes without a password: the dialog stays.

@@ -39,6 +39,11 @@ bool SaveWindowPng(HWND window, const std::string& path);
 // "Z:\x\y").
 std::string WindowsPath(std::string path);
 
+// This thread's dialog box (class "#32770") whose title contains titlePart
+// (any title when null), or 0. Tests answer their own dialogs only: another
+// program's dialog on the same display must never take the click.
+HWND FindThreadDialog(const char* titlePart = nullptr);
+
 // The directory window tests save their pictures in: PELMORA_SCREENSHOTS when
 // set, else the current directory; ends with a separator.
 std::string ScreenshotDirectory();

@@ -1,6 +1,7 @@
 #include "tests/support/window_fixture.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include <cstdio>
 #include <cstdlib>
@@ -112,6 +113,28 @@ std::string ScreenshotDirectory() {
   if (path.back() != '\\' && path.back() != '/') path += '\\';
   CreateDirectoryA(path.c_str(), nullptr);
   return path;
+}
+
+namespace {
+struct DialogSearch {
+  const char* titlePart;
+  HWND found;
+};
+BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<DialogSearch*>(param);
+  char name[16] = "", title[256] = "";
+  if (!GetClassNameA(window, name, sizeof name) || std::strcmp(name, "#32770") != 0) return TRUE;
+  GetWindowTextA(window, title, sizeof title);
+  if (search->titlePart && !std::strstr(title, search->titlePart)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+}  // namespace
+
+HWND FindThreadDialog(const char* titlePart) {
+  DialogSearch search{titlePart, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 }  // namespace testwin

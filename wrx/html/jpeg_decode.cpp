@@ -304,6 +304,49 @@ constexpr int32_t F0298 = 2446, F0390 = 3196, F0541 = 4433, F0765 = 6270, F0899 
 inline uint8_t Clamp255(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : uint8_t(v); }
 inline uint8_t Clamp255Wide(int64_t v) { return v < 0 ? 0 : v > 255 ? 255 : uint8_t(v); }
 
+// One 8-point pass of the flow graph: x are the eight inputs in natural
+// order, with x[0] and x[4] already scaled by the caller (the two passes scale
+// them in different widths); out gets the eight sums before the final shift.
+template <typename T>
+inline void Idct8(T x0Scaled, T x4Scaled, T x1, T x2, T x3, T x5, T x6, T x7, T* out) {
+  T z2 = x2, z3 = x6;
+  T z1 = (z2 + z3) * F0541;
+  T tmp2 = z1 - z3 * F1847;
+  T tmp3 = z1 + z2 * F0765;
+  T tmp0 = x0Scaled + x4Scaled;
+  T tmp1 = x0Scaled - x4Scaled;
+  const T tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3, tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
+  tmp0 = x7;
+  tmp1 = x5;
+  tmp2 = x3;
+  tmp3 = x1;
+  z1 = tmp0 + tmp3;
+  z2 = tmp1 + tmp2;
+  z3 = tmp0 + tmp2;
+  T z4 = tmp1 + tmp3;
+  const T z5 = (z3 + z4) * F1175;
+  tmp0 *= F0298;
+  tmp1 *= F2053;
+  tmp2 *= F3072;
+  tmp3 *= F1501;
+  z1 *= -F0899;
+  z2 *= -F2562;
+  z3 = z3 * -F1961 + z5;
+  z4 = z4 * -F0390 + z5;
+  tmp0 += z1 + z3;
+  tmp1 += z2 + z4;
+  tmp2 += z2 + z3;
+  tmp3 += z1 + z4;
+  out[0] = tmp10 + tmp3;
+  out[7] = tmp10 - tmp3;
+  out[1] = tmp11 + tmp2;
+  out[6] = tmp11 - tmp2;
+  out[2] = tmp12 + tmp1;
+  out[5] = tmp12 - tmp1;
+  out[3] = tmp13 + tmp0;
+  out[4] = tmp13 - tmp0;
+}
+
 void Decoder::InverseDct(const int32_t* in, uint8_t* outRow, size_t stride) {
   int32_t ws[64];
   for (int c = 0; c < 8; ++c) {
@@ -314,46 +357,14 @@ void Decoder::InverseDct(const int32_t* in, uint8_t* outRow, size_t stride) {
       for (int r = 0; r < 8; ++r) w[8 * r] = dcval;
       continue;
     }
-    int32_t z2 = s[16], z3 = s[48];
-    int32_t z1 = (z2 + z3) * F0541;
-    int32_t tmp2 = z1 - z3 * F1847;
-    int32_t tmp3 = z1 + z2 * F0765;
-    z2 = s[0];
-    z3 = s[32];
-    int32_t tmp0 = int32_t(uint32_t(z2 + z3) << kConstBits);
-    int32_t tmp1 = int32_t(uint32_t(z2 - z3) << kConstBits);
-    const int32_t tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3, tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
-    tmp0 = s[56];
-    tmp1 = s[40];
-    tmp2 = s[24];
-    tmp3 = s[8];
-    z1 = tmp0 + tmp3;
-    z2 = tmp1 + tmp2;
-    z3 = tmp0 + tmp2;
-    int32_t z4 = tmp1 + tmp3;
-    const int32_t z5 = (z3 + z4) * F1175;
-    tmp0 *= F0298;
-    tmp1 *= F2053;
-    tmp2 *= F3072;
-    tmp3 *= F1501;
-    z1 *= -F0899;
-    z2 *= -F2562;
-    z3 = z3 * -F1961 + z5;
-    z4 = z4 * -F0390 + z5;
-    tmp0 += z1 + z3;
-    tmp1 += z2 + z4;
-    tmp2 += z2 + z3;
-    tmp3 += z1 + z4;
+    // (z2 + z3) << k and (z2 - z3) << k of the even part, spread over the
+    // two scaled inputs: a + b and a - b come out the same.
+    const int32_t x0 = int32_t(uint32_t(s[0]) << kConstBits), x4 = int32_t(uint32_t(s[32]) << kConstBits);
+    int32_t sum[8];
+    Idct8<int32_t>(x0, x4, s[8], s[16], s[24], s[40], s[48], s[56], sum);
     constexpr int shift = kConstBits - kPass1Bits;
     constexpr int32_t round = 1 << (shift - 1);
-    w[0] = (tmp10 + tmp3 + round) >> shift;
-    w[56] = (tmp10 - tmp3 + round) >> shift;
-    w[8] = (tmp11 + tmp2 + round) >> shift;
-    w[48] = (tmp11 - tmp2 + round) >> shift;
-    w[16] = (tmp12 + tmp1 + round) >> shift;
-    w[40] = (tmp12 - tmp1 + round) >> shift;
-    w[24] = (tmp13 + tmp0 + round) >> shift;
-    w[32] = (tmp13 - tmp0 + round) >> shift;
+    for (int r = 0; r < 8; ++r) w[8 * r] = (sum[r] + round) >> shift;
   }
   constexpr int shift = kConstBits + kPass1Bits + 3;
   constexpr int64_t round = 1 << (shift - 1);
@@ -364,42 +375,10 @@ void Decoder::InverseDct(const int32_t* in, uint8_t* outRow, size_t stride) {
       std::memset(outRow, v, 8);
       continue;
     }
-    int64_t z2 = w[2], z3 = w[6];
-    int64_t z1 = (z2 + z3) * F0541;
-    int64_t tmp2 = z1 - z3 * F1847;
-    int64_t tmp3 = z1 + z2 * F0765;
-    int64_t tmp0 = (int64_t(w[0]) + w[4]) * (1 << kConstBits);
-    int64_t tmp1 = (int64_t(w[0]) - w[4]) * (1 << kConstBits);
-    const int64_t tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3, tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
-    tmp0 = w[7];
-    tmp1 = w[5];
-    tmp2 = w[3];
-    tmp3 = w[1];
-    z1 = tmp0 + tmp3;
-    z2 = tmp1 + tmp2;
-    z3 = tmp0 + tmp2;
-    int64_t z4 = tmp1 + tmp3;
-    const int64_t z5 = (z3 + z4) * F1175;
-    tmp0 *= F0298;
-    tmp1 *= F2053;
-    tmp2 *= F3072;
-    tmp3 *= F1501;
-    z1 *= -F0899;
-    z2 *= -F2562;
-    z3 = z3 * -F1961 + z5;
-    z4 = z4 * -F0390 + z5;
-    tmp0 += z1 + z3;
-    tmp1 += z2 + z4;
-    tmp2 += z2 + z3;
-    tmp3 += z1 + z4;
-    outRow[0] = Clamp255Wide(((tmp10 + tmp3 + round) >> shift) + 128);
-    outRow[7] = Clamp255Wide(((tmp10 - tmp3 + round) >> shift) + 128);
-    outRow[1] = Clamp255Wide(((tmp11 + tmp2 + round) >> shift) + 128);
-    outRow[6] = Clamp255Wide(((tmp11 - tmp2 + round) >> shift) + 128);
-    outRow[2] = Clamp255Wide(((tmp12 + tmp1 + round) >> shift) + 128);
-    outRow[5] = Clamp255Wide(((tmp12 - tmp1 + round) >> shift) + 128);
-    outRow[3] = Clamp255Wide(((tmp13 + tmp0 + round) >> shift) + 128);
-    outRow[4] = Clamp255Wide(((tmp13 - tmp0 + round) >> shift) + 128);
+    int64_t sum[8];
+    Idct8<int64_t>(int64_t(w[0]) * (1 << kConstBits), int64_t(w[4]) * (1 << kConstBits), w[1], w[2], w[3], w[5], w[6],
+                   w[7], sum);
+    for (int i = 0; i < 8; ++i) outRow[i] = Clamp255Wide(((sum[i] + round) >> shift) + 128);
   }
 }
 

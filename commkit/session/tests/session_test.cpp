@@ -14,6 +14,7 @@
 
 #include "commkit/bp/tests/sim_line.h"
 #include "commkit/session/conn_session.h"
+#include "commkit/session/tests/standin_logon.h"
 #include "standins/qvxhost/qvx_host.h"
 #include "tests/support/files.h"
 
@@ -331,30 +332,10 @@ TEST_F(Negotiation, SelectionStartsTheQvxLink) {
 }
 
 // A login script that answers the stand-in host's prompts.
-const char kLogonScript[] =
+const std::string kLogonScript = std::string(
     "! Logon for the stand-in host\n"
-    "!+N\nDravenetNet = 1; ! \"Dravenet\"\n!-N\n"
-    "on cancel goto cancelled;\n"
-    "init %Port, %BaudRate;\n"
-    "if %_init = 0 goto failed;\n"
-    "wait \"Host Name:\" goto host until 100;\n"
-    "goto failed;\n"
-    "host:\n"
-    "send \"DVN^M\";\n"
-    "wait \"User ID:\" goto user until 100;\n"
-    "goto failed;\n"
-    "user:\n"
-    "send %UserID & \"^M\";\n"
-    "wait \"Password:\" goto password until 100;\n"
-    "goto failed;\n"
-    "password:\n"
-    "send %Password & \"^M\";\n"
-    "exit %Success;\n"
-    "failed:\n"
-    "%FailureMsg = \"The host did not answer\";\n"
-    "exit %Failure;\n"
-    "cancelled:\n"
-    "exit %Cancel;\n";
+    "!+N\nDravenetNet = 1; ! \"Dravenet\"\n!-N\n") +
+    kStandInLogonBody;
 
 struct Logon : Session {
   std::string scriptPath;

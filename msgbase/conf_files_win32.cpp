@@ -28,8 +28,8 @@ void TempPathBeside(const char* path, char* out, size_t size) {
 
 bool MoveOver(const char* from, const char* to) {
   char source[MAX_PATH], target[MAX_PATH];
-  NormalisePath(from, source);
-  NormalisePath(to, target);
+  NormalisePath(from, source, sizeof source);
+  NormalisePath(to, target, sizeof target);
   for (int attempt = 0; attempt < 50; ++attempt) {
     if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     DWORD error = GetLastError();
@@ -42,7 +42,7 @@ bool MoveOver(const char* from, const char* to) {
 FILE* CreateTempBeside(const char* temp) {
   // Private to this write: one attempt, no retries for a name in use.
   char expanded[MAX_PATH];
-  NormalisePath(temp, expanded);
+  NormalisePath(temp, expanded, sizeof expanded);
   int fd = _sopen(expanded, _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY, _SH_DENYRW, _S_IREAD | _S_IWRITE);
   if (fd < 0) return nullptr;
   FILE* file = _fdopen(fd, "w+b");

@@ -68,8 +68,8 @@ void WaitOneAttempt() {
   }
 }
 
-void NormaliseOrWarn(const char* path, char* out) {
-  if (NormalisePath(path, out)) {
+void NormaliseOrWarn(const char* path, char* out, size_t outSize) {
+  if (NormalisePath(path, out, outSize)) {
     char text[MAX_PATH + 128];
     std::snprintf(text, sizeof text, loadstr(IDS_UNABLE_TO_FIND_PATH), path);
     msgwarn(text);
@@ -86,7 +86,7 @@ FILE* Wrapper(const char* path, int flags, int openFlags, const char* textMode, 
 
 FILE* fileopen(const char* path, int openFlags, const char* mode, int lock) {
   char expanded[MAX_PATH];
-  NormaliseOrWarn(path, expanded);
+  NormaliseOrWarn(path, expanded, sizeof expanded);
   int share = ShareMode(lock);
   DebugLogF("file open: %s, modes=0x%04x, model=%s, shflag=%d, lock=%d\n", expanded, openFlags, mode, share, lock);
 
@@ -205,7 +205,7 @@ int OpenFileCount() {
 
 int EraseFile(const char* path) {
   char expanded[MAX_PATH];
-  NormalisePath(path, expanded);
+  NormalisePath(path, expanded, sizeof expanded);
   int result = -1;
   unsigned attempt = 1;
   for (; attempt < 180; ++attempt) {
@@ -228,33 +228,33 @@ int EraseFile(const char* path) {
 
 int EraseFileOnce(const char* path) {
   char expanded[MAX_PATH];
-  NormalisePath(path, expanded);
+  NormalisePath(path, expanded, sizeof expanded);
   return remove(expanded) == 0 ? 0 : -1;
 }
 
 int filerename(const char* oldPath, const char* newPath) {
   char from[MAX_PATH], to[MAX_PATH];
-  NormalisePath(oldPath, from);
-  NormalisePath(newPath, to);
+  NormalisePath(oldPath, from, sizeof from);
+  NormalisePath(newPath, to, sizeof to);
   return rename(from, to) == 0 ? 0 : -1;
 }
 
 int makedir(const char* path) {
   char expanded[MAX_PATH];
-  NormalisePath(path, expanded);
+  NormalisePath(path, expanded, sizeof expanded);
   return _mkdir(expanded) == 0 ? 0 : -1;
 }
 
 int removedir(const char* path) {
   char expanded[MAX_PATH];
-  NormalisePath(path, expanded);
+  NormalisePath(path, expanded, sizeof expanded);
   return _rmdir(expanded) == 0 ? 0 : -1;
 }
 
 int changedir(const char* path) {
   char full[MAX_PATH];
   if (path[0] == '\\' && path[1] == '\\') {
-    NormaliseOrWarn(path, full);
+    NormaliseOrWarn(path, full, sizeof full);
   } else if (!HasDrive(path) && HasDrive(ProgramFile())) {
     std::snprintf(full, sizeof full, "%c:%s", ProgramFile()[0], path);
   } else {
@@ -296,7 +296,7 @@ time_t CalendarTime(const FILETIME& when) {
 
 time_t filetime(const char* path) {
   char expanded[MAX_PATH];
-  NormalisePath(path, expanded);
+  NormalisePath(path, expanded, sizeof expanded);
   FILETIME when, created;
   if (NeedsDirectorySearch(expanded)) {
     WIN32_FIND_DATAA found;
@@ -350,8 +350,10 @@ long filesize(const char* path) {
   return size < 0 ? 0 : size;
 }
 
-int NormalisePath(const char* path, char* out) {
-  StrCopyN(out, path ? path : "", MAX_PATH - 1);
+namespace {
+// out holds MAX_PATH bytes and path fits in it.
+int NormaliseInto(const char* path, char* out) {
+  StrCopyN(out, path, MAX_PATH - 1);
   StrLower1252(out);
   if (!(out[0] == '\\' && out[1] == '\\')) {
     if (!HasDrive(out) && HasDrive(ProgramFile())) {
@@ -402,6 +404,20 @@ int NormalisePath(const char* path, char* out) {
   for (char letter = 'A'; letter <= 'Z'; ++letter)
     if (tryDrive(letter)) return 0;
   return 0;
+}
+}  // namespace
+
+int NormalisePath(const char* path, char* out, size_t outSize) {
+  if (!out || !outSize) return 1;
+  out[0] = 0;
+  if (!path) path = "";
+  // A path cut to fit would name another file: none rather than part.
+  if (std::strlen(path) >= MAX_PATH) return 1;
+  char work[MAX_PATH];
+  int result = NormaliseInto(path, work);
+  if (std::strlen(work) >= outSize) return 1;
+  std::memcpy(out, work, std::strlen(work) + 1);
+  return result;
 }
 
 void PumpMessages() {

@@ -570,7 +570,7 @@ bool ReadServiceSettings(const char* serviceKey) {
   ServiceSection(serviceKey, section, sizeof section);
   readini(g_userIniName, section, g_serviceAddressTable);
   char plain[kIniStringValue];
-  UnscrambleIniPassword(g_serviceAddress.popPassword, plain);
+  UnscrambleIniPassword(g_serviceAddress.popPassword, plain, sizeof plain);
   CopyText(g_serviceAddress.popPassword, sizeof g_serviceAddress.popPassword, plain);
   for (const IniKey* row = g_serviceAddressTable; row->key[0]; ++row)
     if (row->found) return true;
@@ -584,7 +584,7 @@ void WriteAddressTo(const char* fileName, const char* serviceKey) {
   char scrambled[kIniStringValue + 2];
   char plain[kIniStringValue];
   CopyText(plain, sizeof plain, g_serviceAddress.popPassword);
-  ScrambleIniPassword(plain, scrambled);
+  ScrambleIniPassword(plain, scrambled, sizeof scrambled);
   IniKey table[] = {
       g_serviceAddressTable[0], g_serviceAddressTable[1],
       g_serviceAddressTable[2], {"Pop Password", scrambled, INI_STRING, 0},
@@ -608,7 +608,7 @@ bool ReadServiceAddress(const char* serviceKey) {
   ServiceSection(serviceKey, section, sizeof section);
   readmainini(section, g_serviceAddressTable);
   char plain[kIniStringValue];
-  UnscrambleIniPassword(g_serviceAddress.popPassword, plain);
+  UnscrambleIniPassword(g_serviceAddress.popPassword, plain, sizeof plain);
   CopyText(g_serviceAddress.popPassword, sizeof g_serviceAddress.popPassword, plain);
   for (const IniKey* row = g_serviceAddressTable; row->key[0]; ++row)
     if (row->found) return true;

@@ -12,6 +12,7 @@
 #include "core/folder_names.h"
 #include "core/paths.h"
 #include "core/resstr.h"
+#include "core/folder_paths.h"
 #include "core/rights.h"
 #include "core/service_keys.h"
 #include "core/text1252.h"
@@ -21,7 +22,21 @@
 #include "msgbase/service_config.h"
 #include "msgbase/topic_open.h"
 
-MessageOpsHooks g_messageOpsHooks;
+namespace {
+int NotQueued(const char*) { return 0; }
+bool NotModerator(const char*) { return false; }
+// The open folder's service's action file.
+const char* CurrentActionFile() {
+  static char path[MAX_PATH];
+  return bscname(path, sizeof path);
+}
+void NoAddress(char* out, size_t size) {
+  if (size) out[0] = 0;
+}
+}  // namespace
+
+const MessageOpsHooks kDefaultMessageOpsHooks = {NotQueued, NotModerator, CurrentActionFile, nullptr, NoAddress};
+MessageOpsHooks g_messageOpsHooks = kDefaultMessageOpsHooks;
 FILE* g_batchFile = nullptr;
 
 namespace {
@@ -63,7 +78,7 @@ bool IsUser(const char* author) {
 void NoteCancelled(long number) { MsgBoxF(MB_OK | MB_ICONINFORMATION, "Message %ld will be cancelled", number); }
 
 FILE* OpenActionFile() {
-  const char* path = g_messageOpsHooks.actionFile ? g_messageOpsHooks.actionFile() : nullptr;
+  const char* path = g_messageOpsHooks.actionFile();
   FILE* file = path && *path ? std::fopen(path, "ab") : nullptr;
   if (!file) WarnBoxF("Can't open '%s'", path ? path : "");
   return file;
@@ -85,7 +100,7 @@ int EraseComposite(long number) {
   std::snprintf(question, sizeof question, "Do you want to erase '%s' ?", first.c_str());
   if (!askyesno(question)) return 0;
   std::string command = "modera " + first;
-  if (g_messageOpsHooks.makeScriptCmd) g_messageOpsHooks.makeScriptCmd(command.c_str());
+  g_messageOpsHooks.makeScriptCmd(command.c_str());
   return 1;
 }
 
@@ -107,7 +122,7 @@ int CancelNewsMessage(long number) {
   GetHeaderField(number, "Reply-To", replyTo, sizeof replyTo, false);
   GetHeaderField(number, "Message-ID", id, sizeof id, false);
   char own[512] = "";
-  if (g_messageOpsHooks.ownAddress) g_messageOpsHooks.ownAddress(own, sizeof own);
+  g_messageOpsHooks.ownAddress(own, sizeof own);
   char sender[4096];
   BareAddress(from, sender, sizeof sender);
   strtrim(sender);
@@ -132,7 +147,7 @@ int WithdrawLocalMessage(long number) {
   if (!ReadOpenMessage(number, &header, nullptr, &body, true)) return 0;
   const bool own = IsUser(header.author);
   if (!own && !HasRight(RIGHT_CANCEL) &&
-      !(g_messageOpsHooks.canModerateTopic && g_messageOpsHooks.canModerateTopic(g_topic.openName))) {
+      !g_messageOpsHooks.canModerateTopic(g_topic.openName)) {
     WarnBoxF("You cannot cancel other users messages");
     return 0;
   }
@@ -193,7 +208,7 @@ int EraseMessage(long number) {
   }
   if (SameText1252(service, "net")) return CancelNewsMessage(number);
   if (!SameText1252(service, "local")) {
-    if (g_messageOpsHooks.makeScriptCmd && g_messageOpsHooks.makeScriptCmd("withdraw") == 2) {
+    if (g_messageOpsHooks.makeScriptCmd("withdraw") == 2) {
       NoteCancelled(number);
       return 1;
     }

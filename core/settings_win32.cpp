@@ -86,7 +86,7 @@ void CopyText(char* dest, size_t size, const char* text) { snprintf(dest, size, 
 
 // Empty or relative ("." first) becomes the data directory; then lower case
 // and a trailing backslash, and the expanded copy beside it.
-void CorrectPath(char* path, size_t size, char* expanded) {
+void CorrectPath(char* path, size_t size, char* expanded, size_t expandedSize) {
   if (!path[0] || path[0] == '.') CopyText(path, size, g_app.dataDir);
   StrLower1252(path);
   size_t n = strlen(path);
@@ -94,7 +94,7 @@ void CorrectPath(char* path, size_t size, char* expanded) {
     path[n] = '\\';
     path[n + 1] = '\0';
   }
-  NormalisePath(path, expanded);
+  NormalisePath(path, expanded, expandedSize);
 }
 
 // The first 8 characters of a service key, lower-cased.
@@ -146,8 +146,8 @@ void InitDefaults() {
 
   readmainini("Main", g_mainTable);
 
-  CorrectPath(m.messagePath, sizeof m.messagePath, m.messagePathExpanded);
-  CorrectPath(m.exePath, sizeof m.exePath, m.exePathExpanded);
+  CorrectPath(m.messagePath, sizeof m.messagePath, m.messagePathExpanded, sizeof m.messagePathExpanded);
+  CorrectPath(m.exePath, sizeof m.exePath, m.exePathExpanded, sizeof m.exePathExpanded);
 
   if (strncmp(m.version, kSettingsVersion, 4) != 0) {
     CopyText(m.version, sizeof m.version, kSettingsVersion);

@@ -13,7 +13,8 @@
 #include "core/text1252.h"
 
 MapiBindings g_mapiBindings;
-size_t (*g_copyFileWrite)(const void* data, size_t size, size_t count, FILE* file) = std::fwrite;
+const ServiceDirsHooks kDefaultServiceDirsHooks = {std::fwrite};
+ServiceDirsHooks g_serviceDirsHooks = kDefaultServiceDirsHooks;
 
 namespace {
 
@@ -56,7 +57,7 @@ void ScanServiceDirs() {
   char pattern[MAX_PATH];
   if (!JoinPath(pattern, sizeof pattern, {g_main.messagePath, "*."})) return;
   char normalised[MAX_PATH];
-  NormalisePath(pattern, normalised);
+  NormalisePath(pattern, normalised, sizeof normalised);
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(normalised, &found);
   if (search == INVALID_HANDLE_VALUE) return;
@@ -99,7 +100,7 @@ bool CopyFileChunked(const char* source, const char* target) {
   for (;;) {
     size_t n = std::fread(buffer, 1, sizeof buffer, in);
     if (n == 0) break;
-    if (g_copyFileWrite(buffer, 1, n, out) != n) {
+    if (g_serviceDirsHooks.copyFileWrite(buffer, 1, n, out) != n) {
       ok = false;
       break;
     }

@@ -101,7 +101,7 @@ int CFolder::Open(const char* name) {
   char joined[MAX_PATH * 2];
   JoinPath(joined, sizeof joined, {g_app.dataDir, base});
   char logPath[MAX_PATH];
-  NormalisePath(joined, logPath);
+  NormalisePath(joined, logPath, sizeof logPath);
 
   char path[MAX_PATH];
   lstrcpynA(path, logPath, sizeof path);

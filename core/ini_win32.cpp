@@ -53,7 +53,7 @@ bool IniFilePath(const char* fileName, char* out, size_t size) {
     char joined[2 * MAX_PATH];
     JoinPath(joined, sizeof joined, {g_app.dataDir, fileName});
     joined[MAX_PATH - 1] = '\0';
-    NormalisePath(joined, normal);
+    NormalisePath(joined, normal, sizeof normal);
   }
   // A cut path would name some other file.
   if (strlen(normal) >= size) return false;

@@ -76,7 +76,7 @@ bool RunDialog(HWND owner, const char* title, char* path, const char* filter, co
     ofn.lpfnHook = FileOpenHook;
     ofn.lpTemplateName = "FILEOPEN";
   }
-  BOOL chosen = g_runFileDialog(&ofn, save);
+  BOOL chosen = g_systemHelperHooks.runFileDialog(&ofn, save);
   SetCurrentDirectoryA(savedDirectory);
   if (!chosen) return false;
   // A multiple selection is the directory, a zero and the names.
@@ -95,7 +95,7 @@ bool HasExplorerDialogs() {
 
 }  // namespace
 
-BOOL (*g_runFileDialog)(OPENFILENAMEA* dialog, bool save) = RunFileDialog;
+SystemHelperHooks g_systemHelperHooks = {RunFileDialog};
 
 UINT_PTR CALLBACK FileOpenHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {

@@ -29,7 +29,7 @@ HBRUSH(WINAPI* g_ctl3dCtlColor)(HWND, UINT, WPARAM, LPARAM) = nullptr;
 struct PromptState {
   const char* caption;
   const char* prompt;
-  char* answer;
+  char entry[80];
   bool ok;
 };
 
@@ -92,8 +92,8 @@ INT_PTR CALLBACK PromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       SetWindowTextA(dialog, state->caption && *state->caption ? state->caption : Caption(caption, sizeof caption));
       HWND entry = GetDlgItem(dialog, IDC_ASK_ANSWER);
       SendMessageA(entry, EM_LIMITTEXT, 78, 0);
-      if (state->answer[0]) {
-        SetWindowTextA(entry, state->answer);
+      if (state->entry[0]) {
+        SetWindowTextA(entry, state->entry);
         SendMessageA(entry, EM_SETSEL, 0, -1);
       }
       SetActiveWindow(dialog);
@@ -103,12 +103,12 @@ INT_PTR CALLBACK PromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
         state->ok = true;
-        GetDlgItemTextA(dialog, IDC_ASK_ANSWER, state->answer, 79);
+        GetDlgItemTextA(dialog, IDC_ASK_ANSWER, state->entry, 79);
         EndDialog(dialog, IDOK);
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {
-        state->answer[0] = 0;
+        state->entry[0] = 0;
         EndDialog(dialog, IDCANCEL);
         return TRUE;
       }
@@ -117,21 +117,24 @@ INT_PTR CALLBACK PromptProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   return FALSE;
 }
 
-bool RunPrompt(const char* caption, const char* prompt, char* answer, bool hidden, HWND owner) {
-  PromptState state{caption, prompt, answer, false};
-  if (g_prompt.answer) {
-    char entry[80];
-    StrCopyN(entry, answer, 78);
-    state.ok = g_prompt.answer(caption, prompt, entry, sizeof entry, hidden);
-    if (state.ok)
-      StrCopyN(answer, entry, 78);
-    else
-      answer[0] = 0;
-    return state.ok;
+bool RunPrompt(const char* caption, const char* prompt, char* answer, size_t answerSize, bool hidden, HWND owner) {
+  if (!answer || answerSize < 2) {
+    if (answer && answerSize) answer[0] = 0;
+    return false;
   }
-  HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_ARROW));
-  g_ui.dialogBox(ResourceModule(), hidden ? "PASK" : "ASK", owner, PromptProc, reinterpret_cast<LPARAM>(&state));
-  SetCursor(previous);
+  PromptState state{caption, prompt, {}, false};
+  StrCopyN(state.entry, answer, answerSize - 1 < 78 ? answerSize - 1 : 78);
+  if (g_prompt.answer) {
+    state.ok = g_prompt.answer(caption, prompt, state.entry, sizeof state.entry, hidden);
+  } else {
+    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    g_ui.dialogBox(ResourceModule(), hidden ? "PASK" : "ASK", owner, PromptProc, reinterpret_cast<LPARAM>(&state));
+    SetCursor(previous);
+  }
+  if (state.ok)
+    StrCopyN(answer, state.entry, answerSize - 1 < 78 ? answerSize - 1 : 78);
+  else
+    answer[0] = 0;
   return state.ok;
 }
 
@@ -287,13 +290,21 @@ int WarnBoxF(const char* format, ...) {
   return result;
 }
 
-bool askstrwnd(const char* caption, const char* prompt, char* answer) {
-  return RunPrompt(caption, prompt, answer, false, GetActiveWindow());
+bool askstrwnd(const char* caption, const char* prompt, char* answer, size_t answerSize) {
+  return RunPrompt(caption, prompt, answer, answerSize, false, GetActiveWindow());
 }
-bool askstr(const char* prompt, char* answer) { return RunPrompt(nullptr, prompt, answer, false, GetActiveWindow()); }
-bool paskstr(const char* prompt, char* answer) { return RunPrompt(nullptr, prompt, answer, true, GetActiveWindow()); }
-bool askstrnoowner(const char* prompt, char* answer) { return RunPrompt(nullptr, prompt, answer, false, nullptr); }
-bool paskstrnoowner(const char* prompt, char* answer) { return RunPrompt(nullptr, prompt, answer, true, nullptr); }
+bool askstr(const char* prompt, char* answer, size_t answerSize) {
+  return RunPrompt(nullptr, prompt, answer, answerSize, false, GetActiveWindow());
+}
+bool paskstr(const char* prompt, char* answer, size_t answerSize) {
+  return RunPrompt(nullptr, prompt, answer, answerSize, true, GetActiveWindow());
+}
+bool askstrnoowner(const char* prompt, char* answer, size_t answerSize) {
+  return RunPrompt(nullptr, prompt, answer, answerSize, false, nullptr);
+}
+bool paskstrnoowner(const char* prompt, char* answer, size_t answerSize) {
+  return RunPrompt(nullptr, prompt, answer, answerSize, true, nullptr);
+}
 
 void SetDialogFont(HFONT font) { g_dialogFont = font; }
 
