@@ -79,15 +79,18 @@ INT_PTR TypeIntoDialog(HINSTANCE module, const char* name, HWND owner, DLGPROC p
   return IDOK;
 }
 
+HWND g_client = nullptr;
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefFrameProcA(window, g_client, message, wParam, lParam);
+}
+
 class OutbasketWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     g_app.instance = GetModuleHandleA(nullptr);
     LoadResourceDll(g_app.instance);
     WNDCLASSA frameClass = {};
-    frameClass.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-      return DefFrameProcA(w, s_client, m, wp, lp);
-    };
+    frameClass.lpfnWndProc = FrameProc;
     frameClass.hInstance = g_app.instance;
     frameClass.hbrBackground = GetSysColorBrush(COLOR_APPWORKSPACE);
     frameClass.lpszClassName = "OutbasketTestFrame";
@@ -341,24 +344,26 @@ struct FakeEditor {
 };
 FakeEditor g_editor;
 
+void CALLBACK EditorTimer(HWND editor, UINT, UINT_PTR, DWORD) {
+  KillTimer(editor, 1);
+  HWND review = OutbasketWindow();
+  SendMessageA(review, WM_CLOSE, 0, 0);
+  SendMessageA(review, WM_COMMAND, IDOK, 0);
+  g_editor.boxesWhileOpen = Ui().boxes;
+  static const char body[] = "Changed reply.";
+  free(g_editor.action->text);
+  g_editor.action->text = static_cast<char*>(malloc(sizeof body));
+  memcpy(g_editor.action->text, body, sizeof body);
+  g_editor.action->textLength = sizeof body - 1;
+  SendMessageA(review, WM_COMMAND, kReviewMarkChanged, 0);
+  DestroyWindow(editor);
+}
+
 TEST_F(OutbasketWindowTest, EditingAMessageWaitsForItsEditorAndRefusesToClose) {
   g_outbasketWindowHooks.editMessage = [](HWND, OutbasketAction* action) -> HWND {
     g_editor.action = action;
     g_editor.window = CreateWindowA("STATIC", "editor", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    SetTimer(g_editor.window, 1, 10, [](HWND editor, UINT, UINT_PTR, DWORD) {
-      KillTimer(editor, 1);
-      HWND review = OutbasketWindow();
-      SendMessageA(review, WM_CLOSE, 0, 0);
-      SendMessageA(review, WM_COMMAND, IDOK, 0);
-      g_editor.boxesWhileOpen = Ui().boxes;
-      static const char body[] = "Changed reply.";
-      free(g_editor.action->text);
-      g_editor.action->text = static_cast<char*>(malloc(sizeof body));
-      memcpy(g_editor.action->text, body, sizeof body);
-      g_editor.action->textLength = sizeof body - 1;
-      SendMessageA(review, WM_COMMAND, kReviewMarkChanged, 0);
-      DestroyWindow(editor);
-    });
+    SetTimer(g_editor.window, 1, 10, EditorTimer);
     return g_editor.window;
   };
   Ui().selectedFolder = "quorl:chat/general";
