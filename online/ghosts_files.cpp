@@ -16,16 +16,48 @@ time_t GhostFileTime(const char* path) {
 
 namespace {
 
-// One line with its line end (NUL bytes kept); false at the end of the file.
-bool ReadLine(FILE* file, std::string* line) {
-  line->clear();
-  int c;
-  while ((c = getc(file)) != EOF) {
-    line->push_back(static_cast<char>(c));
-    if (c == '\n') break;
+// Lines of a file read in blocks, with bytes passed over without reading
+// them when they lie beyond the block.
+class BlockReader {
+ public:
+  explicit BlockReader(FILE* file) : file_(file) {}
+  // One line with its line end (NUL bytes kept); false at the end.
+  bool line(std::string* out) {
+    out->clear();
+    for (;;) {
+      if (at_ == held_ && !fill()) return !out->empty();
+      const char* start = block_ + at_;
+      const void* end = memchr(start, '\n', held_ - at_);
+      size_t length = end ? static_cast<size_t>(static_cast<const char*>(end) - start) + 1 : held_ - at_;
+      out->append(start, length);
+      at_ += length;
+      position_ += static_cast<long>(length);
+      if (end) return true;
+    }
   }
-  return !line->empty();
-}
+  long position() const { return position_; }
+  bool skip(unsigned long count) {
+    if (count <= held_ - at_) {
+      at_ += count;
+    } else {
+      if (fseek(file_, position_ + static_cast<long>(count), SEEK_SET) != 0) return false;
+      at_ = held_ = 0;
+    }
+    position_ += static_cast<long>(count);
+    return true;
+  }
+
+ private:
+  bool fill() {
+    held_ = fread(block_, 1, sizeof block_, file_);
+    at_ = 0;
+    return held_ > 0;
+  }
+  FILE* file_;
+  char block_[4096];  // small: after a body passed over, a block is read again
+  size_t held_ = 0, at_ = 0;
+  long position_ = 0;
+};
 
 // Whether the line's field name (up to its first colon) is the given one, any case.
 bool FieldIs(const std::string& line, const char* name) {
@@ -64,22 +96,23 @@ bool BodyCount(const std::string& line, unsigned long* count) {
 bool GhostReadFile(const char* path, std::vector<char>* bytes) {
   FILE* file = fopen(path, "rb");
   if (!file) return false;
+  setvbuf(file, nullptr, _IONBF, 0);  // the reader keeps its own block
   bytes->clear();
   long size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
   bool ok = size >= 0 && fseek(file, 0, SEEK_SET) == 0;
   std::string line;
   bool inMessage = false;
-  while (ok && ReadLine(file, &line)) {
+  BlockReader reader(file);
+  while (ok && reader.line(&line)) {
     if (IsEntryHeader(line)) {
       inMessage = line.find("type:\tedit") != std::string::npos;
     } else if (inMessage && FieldIs(line, "MessageEnd:")) {
       inMessage = false;
     } else if (unsigned long count; inMessage && BodyCount(line, &count)) {
       inMessage = false;
-      long at = ftell(file);
       // A count past the end is read as the reader reads it: not passed over.
-      if (at >= 0 && count <= static_cast<unsigned long>(size - at) &&
-          fseek(file, static_cast<long>(count), SEEK_CUR) == 0) {
+      if (count <= static_cast<unsigned long>(size - reader.position())) {
+        ok = reader.skip(count);
         static const char kNoBody[] = "Body: 0\r\n";
         bytes->insert(bytes->end(), kNoBody, kNoBody + sizeof kNoBody - 1);
         continue;
