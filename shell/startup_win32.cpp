@@ -23,6 +23,8 @@
 #include "msgbase/maintenance.h"
 #include "online/connect.h"
 #include "online/ghosts.h"
+#include "online/outbasket_window.h"
+#include "online/script_cmd.h"
 #include "compose/message_view.h"
 #include "wrx/wrx.h"
 #include "browser/thread_list.h"
@@ -264,6 +266,8 @@ void InstallOutbasketHooks() {
   g_ghostHooks.refreshGhostRows = RefreshGhostRows;
   g_browserHooks.getGhostKind = GhostKindOfBrowser;
   g_browserHooks.nextGhost = NextGhostOfBrowser;
+  InstallOutbasketWindow();
+  g_scriptCmdHooks.currentMessage = [] { return g_browser.currentMessage; };
 }
 
 // The rich-text control's diagnostics go to the debug log.
