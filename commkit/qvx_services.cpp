@@ -18,4 +18,4 @@ void SetPortQuiet(void* port, int quiet) {
 }
 }  // namespace
 
-void QvxUseToolbox() { QvxSetHooks(QvxHooks{DispatchMessages, WaitYield, DebugOutput, SetPortQuiet}); }
+void QvxUseToolbox() { g_qvxHooks = QvxHooks{DispatchMessages, WaitYield, DebugOutput, SetPortQuiet}; }

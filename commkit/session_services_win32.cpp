@@ -84,9 +84,9 @@ void IdleWait() { MsgWaitForMultipleObjectsEx(0, nullptr, 25, QS_ALLINPUT, MWMO_
 }  // namespace
 
 void SessionUseToolbox() {
-  SetSessionHooks(SessionHooks{Create,         Destroy,         SetWindow,          IsOpen,  Open,       Close,
-                               Break,          ModemStatus,     Setup8N1,           Is8N1,   Logging,    LogControl,
-                               CarrierWatch,   UsesCarrier,     ApplySettings,      Name,    SetLogFile, ClientOwned,
-                               MemoryLogStart, MemoryLogToFile, MemoryLogDrop,      Delay,   IniGet,     IniSet,
-                               Platform,       NoLoad,          ScriptStdioFiles(), IdleWait});
+  g_sessionHooks = SessionHooks{Create,         Destroy,         SetWindow,          IsOpen,  Open,       Close,
+                                Break,          ModemStatus,     Setup8N1,           Is8N1,   Logging,    LogControl,
+                                CarrierWatch,   UsesCarrier,     ApplySettings,      Name,    SetLogFile, ClientOwned,
+                                MemoryLogStart, MemoryLogToFile, MemoryLogDrop,      Delay,   IniGet,     IniSet,
+                                Platform,       NoLoad,          ScriptStdioFiles(), IdleWait};
 }

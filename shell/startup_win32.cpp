@@ -18,6 +18,7 @@
 #include "resources/shell_ids.h"
 #include "browser/browser.h"
 #include "compose/compose.h"
+#include "spell/spell_front_win32.h"
 #include "browser/mbw.h"
 #include "msgbase/maintenance.h"
 #include "online/connect.h"
@@ -318,6 +319,12 @@ bool InitControlsAndAccelerators() {
       if (s_ctl3d) {
         reg(g_app.instance);
         autoSubclass(g_app.instance);
+        using Subclass = decltype(Ctl3dHooks::subclassDialog);
+        using Colour = decltype(Ctl3dHooks::ctlColor);
+        if (auto subclass = reinterpret_cast<Subclass>(GetProcAddress(s_ctl3dLibrary, "Ctl3dSubclassDlg")))
+          g_ctl3dHooks.subclassDialog = subclass;
+        if (auto colour = reinterpret_cast<Colour>(GetProcAddress(s_ctl3dLibrary, "Ctl3dCtlColorEx")))
+          g_ctl3dHooks.ctlColor = colour;
       }
     }
   }
@@ -384,6 +391,7 @@ void ShutdownCleanup() {
   if (s_mapiBound) g_shellHooks.unloadMapi();
   if (s_mapiVimBound) g_shellHooks.unloadMapiVim();
   if (s_ctl3d && s_ctl3dUnregister) s_ctl3dUnregister(g_app.instance);
+  g_ctl3dHooks = kNoCtl3dHooks;
   if (s_ctl3dLibrary) FreeLibrary(s_ctl3dLibrary);
   if (g_shell.postitBrush) DeleteObject(g_shell.postitBrush);
   g_shell.postitBrush = nullptr;
@@ -418,6 +426,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
   g_topicOpenHooks.updateCommandStates = UpdateCommandStates;
   InstallBrowserHooks();
   InstallComposeHooks();
+  InstallSpellHooks();
   InstallMbwHooks();
   InstallMaintenanceHooks();
   InstallOutbasketHooks();

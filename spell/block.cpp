@@ -100,6 +100,11 @@ int16_t BlockNextWord(Block* b) {
   uint32_t span = 0;
   b->atSentenceStart = 0;
   if (BlockReadWord(b, word, &span) < 0) return SORN_NOT_FOUND;
+  return BlockPassWord(b, word, span);
+}
+
+int16_t BlockPassWord(Block* b, const char* word, uint32_t span) {
+  b->atSentenceStart = 0;
   bool punctuation = false;
   uint32_t next = SkipToWord(b, b->cursor + span, &punctuation);
   if (punctuation) {

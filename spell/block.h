@@ -22,6 +22,8 @@ void BlockClose(Block* block);
 // The word at the cursor (at most 63 characters) and the bytes it spans; -3 at the end.
 int16_t BlockReadWord(const Block* block, char* word, uint32_t* span);
 int16_t BlockNextWord(Block* block);
+// BlockNextWord for a caller that has just read the word at the cursor.
+int16_t BlockPassWord(Block* block, const char* word, uint32_t span);
 int16_t BlockReplaceWord(Block* block, const char* word);
 int16_t BlockDeleteWord(Block* block);
 // Words from the start of the text up to the cursor.

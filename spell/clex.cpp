@@ -9,6 +9,13 @@
 
 namespace {
 
+// A segment's index is one allocation: the slots (0 empty, else a hash tag
+// above kIndexOffsetBits and a word's offset + 1), then the words, each its
+// length and its bytes. The words are hashed by their small-letter form.
+constexpr int kIndexOffsetBits = 20;
+constexpr uint32_t kIndexOffsetMask = (1u << kIndexOffsetBits) - 1;
+constexpr uint8_t kNoIndex = 0xFF;  // CLexSegment::checks: indexed, or refused an index, since loading
+
 // What the decoder does with a sub-block of a given third letter.
 enum SubBlockChoice { kSkip, kRead, kStop };
 
@@ -91,7 +98,7 @@ int16_t DecodeSegment(const CLex* lex, const CLexSegment& seg, Choose choose, Vi
 }
 
 int FindSegment(const CLex* lex, uint8_t first, uint8_t second) {
-  int lo = 0, hi = int(lex->segmentCount) - 1;
+  int lo = lex->segmentsFrom[first], hi = int(lex->segmentsFrom[first + 1]) - 1;
   while (lo <= hi) {
     int mid = (lo + hi) / 2;
     const CLexSegment& s = lex->segments[mid];
@@ -128,23 +135,127 @@ void CaseVariants(uint16_t cs, uint8_t a, uint8_t b, uint8_t out[4][2]) {
   memcpy(out, forms, sizeof forms);
 }
 
+uint32_t FoldedHash(const unsigned char* w, size_t n, uint16_t cs) {
+  uint32_t h = 2166136261u;
+  for (size_t i = 0; i < n; ++i) h = (h ^ ToSmall(cs, w[i])) * 16777619u;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  return h ^ (h >> 12);
+}
+
+void DropIndex(CLex* lex, CLexSegment& seg) {
+  if (seg.index) {
+    free(seg.index);
+    if (lex->limited) lex->budget += seg.indexBytes;
+  }
+  seg.index = nullptr;
+  seg.indexBytes = 0;
+  seg.checks = 0;
+}
+
+// Builds the index of a loaded segment when it fits in the free budget. A
+// damaged segment gets none, so its checks decode it and report the damage
+// exactly as before.
+void BuildIndex(CLex* lex, CLexSegment& seg, uint16_t cs) {
+  seg.checks = kNoIndex;
+  // Decoded words take more room than their codes: a budget too short for
+  // those is too short for the index, so do not decode for nothing.
+  if (lex->limited && lex->budget < seg.size) return;
+  size_t capacity = size_t(seg.size) * 4 + 64, used = 0;
+  auto* words = static_cast<uint8_t*>(malloc(capacity));
+  if (!words) return;
+  uint32_t count = 0;
+  bool fits = true;
+  int16_t rc = DecodeSegment(
+      lex, seg, [](uint8_t) { return kRead; },
+      [&](const char* w) {
+        size_t n = strlen(w);
+        if (used + 1 + n >= kIndexOffsetMask) return fits = false;
+        if (used + 1 + n > capacity) {
+          capacity *= 2;
+          auto* grown = static_cast<uint8_t*>(realloc(words, capacity));
+          if (!grown) return fits = false;
+          words = grown;
+        }
+        words[used] = static_cast<uint8_t>(n);
+        memcpy(words + used + 1, w, n);
+        used += 1 + n;
+        ++count;
+        return true;
+      });
+  uint32_t slots = 16;
+  while (slots < count + count / 2) slots <<= 1;  // at most two thirds full
+  size_t bytes = size_t(slots) * sizeof(uint32_t) + used;
+  auto* index = rc == 0 && fits && count && (!lex->limited || bytes <= lex->budget)
+                    ? static_cast<uint32_t*>(calloc(1, bytes))
+                    : nullptr;
+  if (index) {
+    uint32_t mask = slots - 1;
+    uint8_t* pool = reinterpret_cast<uint8_t*>(index + slots);
+    memcpy(pool, words, used);
+    for (uint32_t at = 0; at < used; at += 1u + pool[at]) {
+      uint32_t h = FoldedHash(pool + at + 1, pool[at], cs);
+      uint32_t i = h & mask;
+      while (index[i]) i = (i + 1) & mask;
+      index[i] = (h & ~kIndexOffsetMask) | (at + 1);
+    }
+    seg.index = index;
+    seg.indexMask = mask;
+    seg.indexCharSet = cs;
+    seg.indexBytes = uint32_t(bytes);
+    if (lex->limited) lex->budget -= seg.indexBytes;
+  }
+  free(words);
+}
+
+int16_t IndexLookup(const CLexSegment& seg, const char* word, size_t n, bool exact) {
+  const auto* w = reinterpret_cast<const unsigned char*>(word);
+  uint16_t cs = seg.indexCharSet;
+  const uint8_t* pool = reinterpret_cast<const uint8_t*>(seg.index + seg.indexMask + 1);
+  uint32_t h = FoldedHash(w, n, cs);
+  for (uint32_t i = h & seg.indexMask;; i = (i + 1) & seg.indexMask) {
+    uint32_t slot = seg.index[i];
+    if (!slot) return SORN_NOT_FOUND;
+    if ((slot ^ h) & ~kIndexOffsetMask) continue;
+    const uint8_t* entry = pool + (slot & kIndexOffsetMask) - 1;
+    if (entry[0] != n) continue;
+    const uint8_t* e = entry + 1;
+    if (exact) {
+      if (memcmp(e, w, n) == 0) return 0;
+      continue;  // the same word in other capitals may come first
+    }
+    size_t k = 0;
+    while (k < n && ToSmall(cs, e[k]) == ToSmall(cs, w[k])) ++k;
+    if (k == n) return 0;
+  }
+}
+
 void FreeSegments(CLex* lex) {
   if (!lex->segments) return;
-  for (uint16_t i = 0; i < lex->segmentCount; ++i) free(lex->segments[i].data);
+  for (uint16_t i = 0; i < lex->segmentCount; ++i) free(lex->segments[i].data), free(lex->segments[i].index);
   free(lex->segments);
   lex->segments = nullptr;
   lex->segmentCount = 0;
+  memset(lex->segmentsFrom, 0, sizeof lex->segmentsFrom);
 }
 
-int16_t CheckSegment(CLex* lex, int index, const char* word, uint16_t cs, bool exact) {
+int16_t CheckSegment(CLex* lex, int index, const char* word, size_t length, uint16_t cs, bool exact) {
   int16_t rc = loadSeg(lex, static_cast<uint16_t>(index));
   if (rc < 0) return rc;
-  const CLexSegment& seg = lex->segments[index];
+  CLexSegment& seg = lex->segments[index];
+  if (lex->indexSegments) {
+    // A segment checked once after loading (a budget that turns segments
+    // over quickly) is not worth indexing; one checked again is.
+    if (seg.checks < kNoIndex && ++seg.checks >= 2 && !seg.index) BuildIndex(lex, seg, cs);
+    if (seg.index && seg.indexCharSet == cs) return IndexLookup(seg, word, length, exact);
+  }
   uint8_t third = static_cast<uint8_t>(word[2]);
   bool found = false;
   if (exact) {
     rc = DecodeSegment(
-        lex, seg, [&](uint8_t t) { return t < third ? kSkip : t == third ? kRead : kStop; },
+        lex, seg, [&](uint8_t t) { return t < third    ? kSkip
+                                          : t == third ? kRead
+                                                       : kStop; },
         [&](const char* w) {
           int d = lexstrcmp(w, word);
           if (d == 0) found = true;
@@ -254,9 +365,14 @@ int16_t CLex_Open(const char* path, uint32_t budget, CLex* lex) {
     FreeSegments(lex);
     return rc;
   }
+  for (unsigned c = 0, i = 0; c <= 256; ++c) {
+    while (i < lex->segmentCount && lex->segments[i].first < c) ++i;
+    lex->segmentsFrom[c] = static_cast<uint16_t>(i);
+  }
   lex->budget = budget;
   lex->limited = budget != 0;
   lex->useCounter = 0;
+  lex->indexSegments = 1;
   return 0;
 }
 
@@ -271,15 +387,24 @@ int16_t loadSeg(CLex* lex, uint16_t index) {
     return 0;
   }
   if (seg.size == 0) return -1;
+  // Indexes give their room up first, so the segments held are those a
+  // lexicon without indexes would hold.
   while (lex->limited && lex->budget < seg.size) {
+    CLexSegment* oldestIndexed = nullptr;
     CLexSegment* oldest = nullptr;
     for (uint16_t i = 0; i < lex->segmentCount; ++i) {
       CLexSegment& s = lex->segments[i];
+      if (s.index && (!oldestIndexed || s.lastUse < oldestIndexed->lastUse)) oldestIndexed = &s;
       if (s.data && (!oldest || s.lastUse < oldest->lastUse)) oldest = &s;
+    }
+    if (oldestIndexed) {
+      DropIndex(lex, *oldestIndexed);
+      continue;
     }
     if (!oldest) return SORN_OUT_OF_MEMORY;
     free(oldest->data);
     oldest->data = nullptr;
+    DropIndex(lex, *oldest);
     lex->budget += oldest->size;
   }
   uint8_t* data = static_cast<uint8_t*>(malloc(seg.size));
@@ -307,6 +432,7 @@ int16_t loadSeg(CLex* lex, uint16_t index) {
     return rc;
   }
   seg.data = data;
+  seg.checks = 0;
   seg.lastUse = lex->useCounter;
   ++lex->segmentReads;
   if (lex->limited) lex->budget -= seg.size;
@@ -327,7 +453,7 @@ int16_t CLex_Check(const char* word, uint16_t cs, bool exact, CLex* lex) {
   }
   if (exact) {
     int seg = FindSegment(lex, a, b);
-    return seg < 0 ? SORN_NOT_FOUND : CheckSegment(lex, seg, word, cs, true);
+    return seg < 0 ? SORN_NOT_FOUND : CheckSegment(lex, seg, word, n, cs, true);
   }
   uint8_t forms[4][2];
   CaseVariants(cs, a, b, forms);
@@ -338,14 +464,13 @@ int16_t CLex_Check(const char* word, uint16_t cs, bool exact, CLex* lex) {
     for (int k = 0; k < v; ++k) seen |= tried[k] == seg;
     tried[v] = seg;
     if (seg < 0 || seen) continue;
-    int16_t rc = CheckSegment(lex, seg, word, cs, false);
+    int16_t rc = CheckSegment(lex, seg, word, n, cs, false);
     if (rc != SORN_NOT_FOUND) return rc;
   }
   return SORN_NOT_FOUND;
 }
 
-int16_t CLex_Suggest(uint16_t level, const char* word, uint16_t cs, ScoreFunction score, SuggestList& list,
-                     CLex* lex) {
+int16_t CLex_Suggest(uint16_t level, const char* word, uint16_t cs, ScoreFunction score, SuggestList& list, CLex* lex) {
   const unsigned char* w = reinterpret_cast<const unsigned char*>(word);
   if (!w[0]) return 0;
   uint32_t offered = 0;
@@ -389,9 +514,11 @@ int16_t CLex_Suggest(uint16_t level, const char* word, uint16_t cs, ScoreFunctio
       if (!take || loadSeg(lex, i) < 0) continue;
       const CLexSegment& loaded = lex->segments[i];
       if (lvl == 0) {
-        DecodeSegment(lex, loaded, [&](uint8_t t) { return FoldChar(cs, t) == w2 ? kRead : kSkip; }, offer);
+        DecodeSegment(
+            lex, loaded, [&](uint8_t t) { return FoldChar(cs, t) == w2 ? kRead : kSkip; }, offer);
       } else {
-        DecodeSegment(lex, loaded, [](uint8_t) { return kRead; }, offer);
+        DecodeSegment(
+            lex, loaded, [](uint8_t) { return kRead; }, offer);
       }
     }
   };

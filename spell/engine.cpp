@@ -58,9 +58,7 @@ int16_t CheckOneLex(Session* s, LexRecord* lex, const char* word, bool exact, ch
     case SORN_LEX_ACCEPT: return SORN_OK;
     case SORN_LEX_SUGGEST: return SORN_SUGGESTED;
     case SORN_LEX_EXCLUDE: return kRefused;
-    default:
-      timelog("check1Lex: bad lex type %hd", lex->type);
-      return SORN_BAD_FORMAT;
+    default: timelog("check1Lex: bad lex type %hd", lex->type); return SORN_BAD_FORMAT;
   }
 }
 
@@ -526,10 +524,12 @@ int16_t SORN_CheckBlock(int16_t id, int16_t blockId, uint32_t options, char* wor
   options |= s->options;
   char current[SORN_WORD_SIZE];
   for (;;) {
-    if (BlockReadWord(b, current, nullptr) < 0) return SORN_END_OF_BLOCK;
+    uint32_t span = 0;
+    if (BlockReadWord(b, current, &span) < 0) return SORN_END_OF_BLOCK;
     uint32_t wordOptions = b->atSentenceStart ? options : options & ~uint32_t(SORN_OPT_SENTENCE_CAPITAL);
     bool allDigits = true;
-    for (const char* p = current; *p; ++p) allDigits &= (CharClass(s->charSet, static_cast<unsigned char>(*p)) & kClassDigit) != 0;
+    for (const char* p = current; *p; ++p)
+      allDigits &= (CharClass(s->charSet, static_cast<unsigned char>(*p)) & kClassDigit) != 0;
     int16_t result = SORN_OK;
     char found[SORN_WORD_SIZE];
     strcpy(found, current);
@@ -544,7 +544,7 @@ int16_t SORN_CheckBlock(int16_t id, int16_t blockId, uint32_t options, char* wor
       if (replacement) strcpy(replacement, found);
       return result;
     }
-    if (BlockNextWord(b) < 0) return SORN_END_OF_BLOCK;
+    if (BlockPassWord(b, current, span) < 0) return SORN_END_OF_BLOCK;
   }
 }
 

@@ -5,13 +5,17 @@
 // With printer metrics (print view) lines also flow around the paragraph
 // frames of their page and get their heights in formatting-device pixels.
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_wrap.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
+
+bool g_plainWordWrap = false;
 
 struct WrapBuffer {
   std::vector<char> text;
@@ -248,6 +252,8 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
   const uint32_t numbered = IsNumberedParaKind(w, b.para) ? LF_NUMBERED : 0;
   const uint8_t* kind = t.kind;
   const bool* fieldFont = t.fieldFont;
+  const uint8_t* text = reinterpret_cast<const uint8_t*>(b.text.data());
+  const uint8_t* ids = b.ids.data();
   auto widthsOf = [&t](uint8_t id) -> const int32_t* { return t.widths[id]; };
   enum : uint8_t {
     K_MARKER = WrapTables::K_MARKER, K_TAB = WrapTables::K_TAB, K_SPACE = WrapTables::K_SPACE,
@@ -310,9 +316,33 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     size_t breakAt = 0;  // 0 = no break opportunity yet
     int32_t spacesAtBreak = 0, tabsAtBreak = 0, xAtBreak = x;
     size_t i = pos;
+    const size_t cap = std::min(size, pos + WRX_MAXLINELEN);
     for (; i < size; ++i) {
-      const uint8_t c = uint8_t(b.text[i]);
-      const uint8_t id = b.ids[i];
+      if (!g_plainWordWrap && !gapPending && pending.slot < 0 && fieldFont[ids[i]] == inField) {
+        // A run of one font's letters and spaces, with nothing else to
+        // watch: only widths to add up and break places to note. It stops
+        // where the general steps below have more to do.
+        const uint8_t runId = ids[i];
+        const int32_t* widths = widthsOf(runId);
+        const int32_t limit = keepUnwrapped ? INT32_MAX : lineWidth;
+        for (; i < cap && ids[i] == runId && !(x >= limit && i > pos); ++i) {
+          const uint8_t c = text[i];
+          if (kind[c] == K_SPACE) {
+            x += widths[c];
+            spacesAtBreak = line.spaces++;
+            tabsAtBreak = line.tabCount;
+            xAtBreak = x;
+            breakAt = i + 1;
+          } else if (kind[c] == 0) {
+            x += widths[c];
+          } else {
+            break;
+          }
+        }
+        if (i >= size) break;
+      }
+      const uint8_t c = text[i];
+      const uint8_t id = ids[i];
       const uint8_t k = kind[c];
       if (k & K_MARKER) {
         if (i == pos) ++i;  // a marker forms a line by itself
@@ -435,11 +465,16 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
 }
 
 // A wrapped line made ready in memory of its own, so that a pass that runs
-// out of memory stops before it has touched the document.
+// out of memory stops before it has touched the document. A line that will
+// take the place of an old line at least as long writes over the old line's
+// buffers instead, and a line of one font keeps no font array: nothing to
+// allocate, and nothing that can fail.
 struct PreparedLine {
   char* text = nullptr;
   uint8_t* ids = nullptr;
   WrxLineInfo* info = nullptr;
+  bool reuseText = false, reuseIds = false, sharedIds = false;
+  uint8_t sharedId = 0;
 };
 
 void FreePrepared(std::vector<PreparedLine>& prepared) {
@@ -452,17 +487,34 @@ void FreePrepared(std::vector<PreparedLine>& prepared) {
   prepared.clear();
 }
 
-bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
+bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, const WrxLine* old, PreparedLine& p) {
   const int32_t length = int32_t(wl.length);
-  p.text = static_cast<char*>(sAlloc(length + 2));
-  p.ids = static_cast<uint8_t*>(sAlloc(length + 2));
   const bool needInfo = wl.infoFlags || wl.boxed;
+  if (!g_plainWordWrap && length > 0) {
+    // As CompactFontCodes would leave it: one font and nothing that needs
+    // each character's font.
+    const uint8_t* ids = b.ids.data() + wl.start;
+    if (!needInfo && !(wl.flags & LF_MARKED) &&
+        std::find_if(ids + 1, ids + length, [&](uint8_t id) { return id != ids[0]; }) == ids + length) {
+      p.sharedIds = true;
+      p.sharedId = ids[0];
+    }
+    const bool roomy = old && old->length >= length;
+    p.reuseText = roomy && old->text && !(old->flags & LF_ARENATEXT);
+    p.reuseIds = roomy && !p.sharedIds && !IsSharedIds(old) && IdArray(old);
+  }
+  if (!p.reuseText) p.text = static_cast<char*>(sAlloc(length + 2));
+  if (!p.sharedIds && !p.reuseIds) p.ids = static_cast<uint8_t*>(sAlloc(length + 2));
   if (needInfo) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
-  if (!p.text || !p.ids || (needInfo && !p.info)) return false;
-  memcpy(p.text, b.text.data() + wl.start, size_t(length));
-  p.text[length] = 0;
-  memcpy(p.ids, b.ids.data() + wl.start, size_t(length));
-  p.ids[length] = p.ids[length + 1] = length ? p.ids[length - 1] : 0;
+  if ((!p.reuseText && !p.text) || (!p.sharedIds && !p.reuseIds && !p.ids) || (needInfo && !p.info)) return false;
+  if (p.text) {
+    memcpy(p.text, b.text.data() + wl.start, size_t(length));
+    p.text[length] = 0;
+  }
+  if (p.ids) {
+    memcpy(p.ids, b.ids.data() + wl.start, size_t(length));
+    p.ids[length] = p.ids[length + 1] = length ? p.ids[length - 1] : 0;
+  }
   if (p.info) {
     memset(p.info, 0, sizeof *p.info);
     p.info->flags = wl.infoFlags;
@@ -499,13 +551,25 @@ bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, Prepared
 // Puts a prepared line into a slot; nothing here can fail.
 void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine& wl, PreparedLine& p) {
   WrxLine* l = w->lines[slot];
-  if (!(l->flags & LF_ARENATEXT)) free(l->text);
-  if (!IsSharedIds(l)) free(IdArray(l));
+  const size_t length = wl.length;
+  if (p.reuseText) {
+    memcpy(l->text, b.text.data() + wl.start, length);
+    l->text[length] = 0;
+  } else {
+    if (!(l->flags & LF_ARENATEXT)) free(l->text);
+    l->text = p.text;
+  }
+  if (p.reuseIds) {
+    uint8_t* ids = IdArray(l);
+    memcpy(ids, b.ids.data() + wl.start, length);
+    ids[length] = ids[length + 1] = ids[length - 1];
+  } else {
+    if (!IsSharedIds(l)) free(IdArray(l));
+    l->fontIds = p.sharedIds ? MakeSharedIds(p.sharedId) : reinterpret_cast<uintptr_t>(p.ids);
+  }
   FreeLineInfo(w, slot);
-  l->text = p.text;
-  l->fontIds = reinterpret_cast<uintptr_t>(p.ids);
   l->info = p.info;
-  l->length = int32_t(wl.length);
+  l->length = int32_t(length);
   l->flags = wl.flags | (l->flags & LF_KEEP);
   l->para = b.para;
   l->cell = b.cell;
@@ -533,6 +597,63 @@ bool CursorLineNeedsWrap(WrxWindow* w) {
   // Measured from the indent, wherever the page view puts the line.
   const int32_t end = GetColumnX(w, l->length, line, 0) - GetColumnX(w, -1, line, 0) + LineStartX(w, line);
   return end > GetLineTextWidth(w, line) - right;
+}
+
+}  // namespace
+
+namespace {
+
+// One paragraph wrapped but not stored yet: its parse buffer, its lines, and
+// how many of the document's lines it was taken from.
+struct WrappedPara {
+  WrapBuffer b;
+  std::vector<WrapLine> lines;
+  int32_t consumed = 0;
+};
+
+constexpr size_t kBatchBytes = 64 << 10;
+
+// A section that starts or ends on a line strictly inside (from, to) would
+// be moved differently by one move of the lines after `to` than by one move
+// after each paragraph.
+bool SectionStartsWithin(const WrxWindow* w, int32_t from, int32_t to) {
+  for (const auto& s : w->sections)
+    if ((s.firstLine > from && s.firstLine < to) || (s.lastLine > from && s.lastLine < to)) return true;
+  return false;
+}
+
+// Stores wrapped paragraphs in the lines from `line` on, in place of the
+// lines they were taken from: 0, or the error to report. Running out of
+// memory leaves these paragraphs as they were.
+int StoreBatch(WrxWindow* w, int32_t line, WrappedPara* paras, size_t count, std::vector<PreparedLine>& prepared) {
+  int32_t consumed = 0, produced = 0;
+  for (size_t j = 0; j < count; ++j) consumed += paras[j].consumed, produced += int32_t(paras[j].lines.size());
+  prepared.assign(static_cast<size_t>(produced), PreparedLine{});
+  // The first lines go where the lines they were wrapped from stood.
+  for (size_t j = 0, slot = 0; j < count; ++j)
+    for (const WrapLine& wl : paras[j].lines) {
+      const int32_t at = line + int32_t(slot);
+      if (!PrepareLine(w, paras[j].b, wl, at < line + consumed ? w->lines[at] : nullptr, prepared[slot++])) {
+        FreePrepared(prepared);
+        return 108;
+      }
+    }
+  if (produced > consumed) {
+    if (!InsertDeleteLines(w, line + consumed, produced - consumed)) {
+      FreePrepared(prepared);
+      return 88;
+    }
+  } else if (produced < consumed) {
+    InsertDeleteLines(w, line + consumed, produced - consumed);
+  }
+  for (size_t j = 0, slot = 0; j < count; ++j) {
+    for (const WrapLine& wl : paras[j].lines) {
+      CommitLine(w, line + int32_t(slot), paras[j].b, wl, prepared[slot]);
+      ++slot;
+    }
+    w->linesWrapped += paras[j].consumed;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -565,38 +686,58 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     cursorOffset += w->curCol > length ? length - 1 : std::max(0, w->curCol);
   }
   long charsDone = 0;
-  WrapBuffer b;
-  std::vector<WrapLine> lines;
   const WrapTables tables(w);
+  // Paragraphs are wrapped a batch at a time and their lines stored together,
+  // so that a rewrap of the whole document moves the lines after a batch
+  // once, not once for every paragraph. A batch stores exactly what storing
+  // its paragraphs one by one would; where that is not plain (printer
+  // metrics read the lines stored before, a line limit, a section that starts
+  // inside), paragraphs go one at a time.
+  const bool batching = !g_plainWordWrap && !w->arg.printView && w->arg.maxLines <= 0;
+  std::vector<WrappedPara> batch;
+  std::vector<PreparedLine> prepared;
   int32_t line = first, done = 0;
   while (line < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
-    FillWrapBuffer(w, line, w->lineCount - line, b);
-    const bool paraStart = line == 0 || (w->lines[line - 1]->flags & (LF_PARAEND | LF_MARKER));
-    WrapParseBuffer(w, tables, b, paraStart, line, lines);
-    const int32_t consumed = b.input - line + 1;
-    const int32_t produced = int32_t(lines.size());
-    std::vector<PreparedLine> prepared(static_cast<size_t>(produced));
-    for (int32_t k = 0; k < produced; ++k)
-      if (!PrepareLine(w, b, lines[size_t(k)], prepared[size_t(k)])) {
-        // Out of memory: the lines wrapped so far stay, this paragraph as it was.
-        FreePrepared(prepared);
-        w->modified = savedModified;
-        return WrxErrorBox(w, 108, "WrapParseBuffer");
-      }
-    if (produced > consumed) {
-      if (!InsertDeleteLines(w, b.input + 1, produced - consumed)) {
-        FreePrepared(prepared);
-        w->modified = savedModified;
-        return WrxErrorBox(w, 88, "WrapParseBuffer");
-      }
-    } else if (produced < consumed) {
-      InsertDeleteLines(w, line + consumed, produced - consumed);
+    size_t paras = 0, bytes = 0;
+    int32_t in = line, produced = 0;
+    uint32_t before = line == 0 ? uint32_t(LF_PARAEND) : w->lines[line - 1]->flags;
+    while (in < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
+      if (paras == batch.size()) batch.emplace_back();
+      WrappedPara& p = batch[paras];
+      FillWrapBuffer(w, in, w->lineCount - in, p.b);
+      p.consumed = p.b.input - in + 1;
+      if (paras > 0 && SectionStartsWithin(w, line, in + p.consumed)) break;
+      WrapParseBuffer(w, tables, p.b, (before & (LF_PARAEND | LF_MARKER)) != 0, line + produced, p.lines);
+      ++paras;
+      in += p.consumed;
+      done += p.consumed;
+      produced += int32_t(p.lines.size());
+      if (!p.lines.empty()) before = p.lines.back().flags;
+      for (const WrapLine& wl : p.lines) charsDone += long(wl.length);
+      bytes += p.b.text.size();
+      if (!batching || bytes >= kBatchBytes) break;
     }
-    for (int32_t k = 0; k < produced; ++k) CommitLine(w, line + k, b, lines[size_t(k)], prepared[size_t(k)]);
-    done += consumed;
-    w->linesWrapped += consumed;
-    line += produced;
-    for (const WrapLine& wl : lines) charsDone += long(wl.length);
+    // Stored together only when the lines stay above the first line shown
+    // all along, as ShiftLines would otherwise move that line on the way.
+    bool together = paras > 1;
+    for (int32_t k = 0, lines = w->lineCount; together && k < int32_t(paras); ++k) {
+      lines += int32_t(batch[size_t(k)].lines.size()) - batch[size_t(k)].consumed;
+      together = lines > w->firstLine;
+    }
+    int error = 0;
+    if (together) {
+      error = StoreBatch(w, line, batch.data(), paras, prepared);
+      if (!error) line += produced;
+    } else {
+      for (size_t k = 0; k < paras && !error; ++k) {
+        error = StoreBatch(w, line, &batch[k], 1, prepared);
+        if (!error) line += int32_t(batch[k].lines.size());
+      }
+    }
+    if (error) {
+      w->modified = savedModified;
+      return WrxErrorBox(w, error, "WrapParseBuffer");
+    }
   }
   int32_t curLine = w->lineCount - 1, curCol = std::max(0, w->lines[w->lineCount - 1]->length - 1);
   long rest = cursorOffset;
@@ -619,6 +760,8 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   if (first < w->staleLine) w->staleLine = first;
   return 1;
 }
+
+void SetPlainWordWrap(bool plain) { g_plainWordWrap = plain; }
 
 int WrxRewrap(HWND hwnd) {
   WrxWindow* w = GetWrxWindow(hwnd);

@@ -10,9 +10,8 @@ extern const struct PortDriverRow g_winsockDriver;
 struct WinsockHooks {
   int (*resolve)(PortObject* port, const char* name, uint32_t* addresses, int maximum);
 };
-const WinsockHooks& WinsockHooksInForce();
-void SetWinsockHooks(const WinsockHooks& hooks);
-WinsockHooks WinsockDefaultHooks();
+extern WinsockHooks g_winsockHooks;
+extern const WinsockHooks kDefaultWinsockHooks;
 
 extern "C" {
 int ZRTAPI WinsockGetHostName(PortObject* port, char* buffer);        // 1128

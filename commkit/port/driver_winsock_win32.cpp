@@ -261,7 +261,10 @@ int AsyncLookup(PortObject* port, const char* name, uint32_t* addresses, int max
   return count;
 }
 
-WinsockHooks g_hooks = {AsyncLookup};
+}  // namespace
+const WinsockHooks kDefaultWinsockHooks = {AsyncLookup};
+WinsockHooks g_winsockHooks = kDefaultWinsockHooks;
+namespace {
 
 int Connect(PortObject* port) {
   auto* c = static_cast<WinsockConnection*>(ZrtMemAlloc(sizeof(WinsockConnection)));
@@ -292,7 +295,7 @@ int Connect(PortObject* port) {
     addresses[0] = g_ws.inet_addr(s.hostAddress);
     count = addresses[0] == INADDR_NONE ? 0 : 1;
   } else {
-    count = g_hooks.resolve(port, s.hostName, addresses, kMaxAddresses);
+    count = g_winsockHooks.resolve(port, s.hostName, addresses, kMaxAddresses);
     if (!count) error = c->lastError ? c->lastError : 11001;
   }
   for (int i = 0; i < count; ++i) memcpy(c->addresses + 4 * i, &addresses[i], 4);
@@ -496,10 +499,6 @@ const PortDriverRow g_winsockDriver = {
     WinsockOpen, WinsockClose, WinsockProbe,   WinsockSetup,  WinsockModemStatus, WinsockWrite,
     WinsockRead, WinsockBreak, WinsockSetFlow, WinsockDetach, WinsockPurge,
 };
-
-const WinsockHooks& WinsockHooksInForce() { return g_hooks; }
-void SetWinsockHooks(const WinsockHooks& hooks) { g_hooks = hooks; }
-WinsockHooks WinsockDefaultHooks() { return WinsockHooks{AsyncLookup}; }
 
 int ZRTAPI WinsockGetHostName(PortObject* port, char* buffer) {
   WinsockConnection* c = port ? ByPort(port) : nullptr;

@@ -16,7 +16,10 @@ void NoMessages() {}
 void NoYield() {}
 void NoDebugOutput(const char*) {}
 void NoQuiet(void*, int) {}
-QvxHooks g_hooks{NoMessages, NoYield, NoDebugOutput, NoQuiet};
+}  // namespace
+const QvxHooks kDefaultQvxHooks{NoMessages, NoYield, NoDebugOutput, NoQuiet};
+QvxHooks g_qvxHooks = kDefaultQvxHooks;
+namespace {
 
 const BpSystem& S() { return BpSys(); }
 
@@ -48,7 +51,7 @@ bool PutCharWait(void* port, uint8_t c, int seconds) {
   if (!S().port.bufferByte(port, c)) return false;
   while (!Flush(port)) {
     if (BpPassed(deadline) || PortError(port) == kPortErrLost) return false;
-    g_hooks.yield();
+    g_qvxHooks.yield();
   }
   return true;
 }
@@ -64,7 +67,7 @@ int PollAbort(BpLinkSession* link) {
   auto* s = static_cast<QvxSession*>(link->owner);
   return s ? QvxPollClient(s) : 0;
 }
-void Idle(BpLinkSession*) { g_hooks.yield(); }
+void Idle(BpLinkSession*) { g_qvxHooks.yield(); }
 
 bool IsNoticeFunction(uint8_t function) {
   switch (function) {
@@ -274,9 +277,6 @@ char* TextOfCode(uint16_t code) {
 
 }  // namespace
 
-const QvxHooks& QvxHooksInForce() { return g_hooks; }
-void QvxSetHooks(const QvxHooks& hooks) { g_hooks = hooks; }
-
 intptr_t QvxNotify(QvxSession* s, unsigned code, intptr_t lParam) { return BpNotify(s->window, code, lParam); }
 
 bool QvxSendControl(QvxSession* s, uint8_t cls, uint8_t function, const uint8_t* bytes, unsigned count,
@@ -377,7 +377,7 @@ int BP_CALL QvxStart(QvxSession* s, void* port, uint8_t capability, uint8_t mode
       if (BpPassed(deadline)) return kQvxStartNoAnswer;
       // The client can always end the wait, even before the host answers.
       if (QvxPollClient(s)) return kQvxStartAborted;
-      g_hooks.yield();
+      g_qvxHooks.yield();
       continue;
     }
     c &= 0x7F;
@@ -588,11 +588,11 @@ int BP_CALL QvxReceivePacket(QvxSession* s, int waitSeconds) {
   if (s->reparse) {
     s->reparse = 0;
   } else {
-    g_hooks.setPortQuiet(s->port, waitSeconds == 0);
+    g_qvxHooks.setPortQuiet(s->port, waitSeconds == 0);
     s->link.error = 0;
     s->link.linkState = s->linkState;
     long n = QvxBpReceive(&s->link, s->receive, sizeof s->receive, waitSeconds);
-    g_hooks.setPortQuiet(s->port, 0);
+    g_qvxHooks.setPortQuiet(s->port, 0);
     if (n < 0) {
       if (s->error != kQvxErrAbort && s->error != kQvxErrImmediateAbort)
         s->error = s->link.error ? s->link.error : uint16_t(kQvxErrTransport);
@@ -725,11 +725,11 @@ char* BP_CALL QvxErrorText(QvxSession* s) {
 
 int BP_CALL QvxSafeToRead(QvxSession* s) {
   if (!s || !s->busy) return 1;
-  g_hooks.debugOutput("In PQVXSafeToRead() while it's unsafe.\n\r");
+  g_qvxHooks.debugOutput("In PQVXSafeToRead() while it's unsafe.\n\r");
   uint32_t deadline = BpDeadline(uint32_t(s->timeoutSeconds / 5) * 1000);
   while (s->busy && !BpPassed(deadline)) {
-    g_hooks.dispatchMessages();
-    if (s->busy) g_hooks.yield();
+    g_qvxHooks.dispatchMessages();
+    if (s->busy) g_qvxHooks.yield();
   }
   return !s->busy;
 }

@@ -179,8 +179,8 @@ struct QvxHooks {
   void (*debugOutput)(const char* text);
   void (*setPortQuiet)(void* port, int quiet);
 };
-const QvxHooks& QvxHooksInForce();
-void QvxSetHooks(const QvxHooks& hooks);
+extern QvxHooks g_qvxHooks;
+extern const QvxHooks kDefaultQvxHooks;
 
 extern "C" {
 QvxSession* BP_CALL QvxCreate(void* window);                                        // 151

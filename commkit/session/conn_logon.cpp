@@ -22,7 +22,7 @@ constexpr int kMaxNegotiations = 3;
 constexpr char kOstrelDefaultAccount[] = "70006,101";
 constexpr uint8_t kEsc = 27, kEnq = 5;
 
-const SessionHooks& H() { return SessionHooksInForce(); }
+const SessionHooks& H() { return g_sessionHooks; }
 
 void CopyCut(char* destination, size_t width, const char* text) {
   if (!text) text = "";

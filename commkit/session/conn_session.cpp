@@ -36,7 +36,7 @@ void DelayByClock(void* window, int seconds) {
   uint32_t deadline = BpDeadline(uint32_t(seconds) * 1000);
   while (!BpPassed(deadline)) {
     BpNotify(window, 513, 0);
-    QvxHooksInForce().yield();
+    g_qvxHooks.yield();
   }
 }
 void NoIniGet(const char*, const char*, const char* fallback, char* buffer, int size) {
@@ -45,7 +45,7 @@ void NoIniGet(const char*, const char*, const char* fallback, char* buffer, int 
 int NoIniSet(const char*, const char*, const char*) { return 0; }
 void DefaultPlatform(char out[4]) { std::memcpy(out, "W40", 4); }
 int NoLoad(ConnSession*, const char*) { return 0; }
-void LinkYield() { QvxHooksInForce().yield(); }
+void LinkYield() { g_qvxHooks.yield(); }
 
 SessionHooks MakeDefaultHooks() {
   return SessionHooks{
@@ -54,9 +54,12 @@ SessionHooks MakeDefaultHooks() {
       NoSettings,   NoName,        NoLogFile,   NotOpen,         NoMemoryLog, NoMemoryLogFile,    NoAction,
       DelayByClock, NoIniGet,      NoIniSet,    DefaultPlatform, NoLoad,      ScriptStdioFiles(), LinkYield};
 }
-SessionHooks g_hooks = MakeDefaultHooks();
+}  // namespace
+SessionHooks DefaultSessionHooks() { return MakeDefaultHooks(); }
+SessionHooks g_sessionHooks = MakeDefaultHooks();
+namespace {
 
-const SessionHooks& H() { return g_hooks; }
+const SessionHooks& H() { return g_sessionHooks; }
 
 void CopyCut(char* destination, size_t width, const char* text) {
   if (!text) text = "";
@@ -214,9 +217,6 @@ ScriptHost HostFor(ConnSession* s) {
 }
 
 }  // namespace
-
-const SessionHooks& SessionHooksInForce() { return g_hooks; }
-void SetSessionHooks(const SessionHooks& hooks) { g_hooks = hooks; }
 
 // Accessors.
 

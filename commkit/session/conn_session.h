@@ -192,8 +192,9 @@ struct SessionHooks {
   // line's events arrive.
   void (*idleWait)();
 };
-const SessionHooks& SessionHooksInForce();
-void SetSessionHooks(const SessionHooks& hooks);
+extern SessionHooks g_sessionHooks;
+// A copy of the defaults (they include the stdio script files).
+SessionHooks DefaultSessionHooks();
 
 // Exported accessors of the settings: one table, one row per field.
 //   X(Name, member, dup ordinal, set ordinal, kind) for texts, kind 0 plain,

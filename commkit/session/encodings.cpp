@@ -19,7 +19,10 @@ bool SystemRandom(uint8_t* buffer, size_t count) {
     return false;
   }
 }
-EncodingHooks g_hooks{SystemRandom};
+}  // namespace
+const EncodingHooks kDefaultEncodingHooks{SystemRandom};
+EncodingHooks g_encodingHooks = kDefaultEncodingHooks;
+namespace {
 
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -114,9 +117,6 @@ struct Md5State {
 
 }  // namespace
 
-const EncodingHooks& EncodingHooksInForce() { return g_hooks; }
-void SetEncodingHooks(const EncodingHooks& hooks) { g_hooks = hooks; }
-
 void ZrtScramblePassword(uint8_t field[kPasswordField]) {
   for (int i = 0; i < kPasswordField; ++i) field[i] ^= uint8_t(kScrambleKey[i % 17] | 0x80);
 }
@@ -157,13 +157,13 @@ Block* BlockRandom(uint16_t) {
   uint16_t length = 0;
   uint8_t draw[4];
   while (length < 64) {
-    if (!g_hooks.randomBytes(draw, sizeof draw)) return nullptr;
+    if (!g_encodingHooks.randomBytes(draw, sizeof draw)) return nullptr;
     length = uint16_t((uint32_t(draw[0]) | uint32_t(draw[1]) << 8 | uint32_t(draw[2]) << 16) % 513);
   }
   Block* block = Allocate(length);
   if (!block) return nullptr;
   for (uint16_t i = 0; i < length; ++i) {
-    if (!g_hooks.randomBytes(draw, 2)) {
+    if (!g_encodingHooks.randomBytes(draw, 2)) {
       BlockFree(block);
       return nullptr;
     }

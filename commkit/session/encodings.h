@@ -28,8 +28,8 @@ enum : uint32_t {
 struct EncodingHooks {
   bool (*randomBytes)(uint8_t* buffer, size_t count);
 };
-const EncodingHooks& EncodingHooksInForce();
-void SetEncodingHooks(const EncodingHooks& hooks);
+extern EncodingHooks g_encodingHooks;
+extern const EncodingHooks kDefaultEncodingHooks;
 
 // XOR with the key, in place; its own inverse.
 void ZrtScramblePassword(uint8_t field[kPasswordField]);

@@ -15,9 +15,7 @@
 
 namespace {
 
-const std::string kLogonScript = std::string(
-    "! Logon for the stand-in host over the Internet\n") +
-    kStandInLogonBody;
+const std::string kLogonScript = std::string("! Logon for the stand-in host over the Internet\n") + kStandInLogonBody;
 
 // The first address refuses (nothing listens on 127.0.0.2), the second is
 // the stand-in host.
@@ -41,7 +39,7 @@ struct Winsock : ::testing::Test {
     client.handleForwarded = false;
   }
   void TearDown() override {
-    SetWinsockHooks(WinsockDefaultHooks());
+    g_winsockHooks = kDefaultWinsockHooks;
     if (hostProcess) {
       if (WaitForSingleObject(hostProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(hostProcess, 1);
       CloseHandle(hostProcess);
@@ -106,7 +104,7 @@ const uint8_t kCapabilities[] = {5, 0, 0};
 
 TEST_F(Winsock, LogonOverTheSecondAddressStartsTheLinkAndAHostThatHangsUpGives523) {
   ASSERT_TRUE(StartHost("logon 12345,678 secret\non 5 40 close\n"));
-  SetWinsockHooks(WinsockHooks{TwoAddresses});
+  g_winsockHooks = WinsockHooks{TwoAddresses};
   ConnSession* s = NewSession();
   int connected =
       ConnConnect(s, dir.File("logon.scr").c_str(), 1, kCapabilities, "PL:32:x,Pelmora", dir.File("data.log").c_str());
@@ -141,7 +139,7 @@ TEST_F(Winsock, LogonOverTheSecondAddressStartsTheLinkAndAHostThatHangsUpGives52
 
 TEST_F(Winsock, DisconnectSendsTheLogoffCommand) {
   ASSERT_TRUE(StartHost("logon 12345,678 secret\n"));
-  SetWinsockHooks(WinsockHooks{TwoAddresses});
+  g_winsockHooks = WinsockHooks{TwoAddresses};
   ConnSession* s = NewSession();
   ASSERT_EQ(ConnConnect(s, dir.File("logon.scr").c_str(), 0, nullptr, "PL:32:x,Pelmora", ""), 1) << s->error;
   EXPECT_EQ(int(s->state), 1);

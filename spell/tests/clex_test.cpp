@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -83,10 +84,10 @@ TEST_F(CompressedLexicon, CaseInsensitiveChecksFindOtherCaseForms) {
     int16_t expected;
   };
   const Case cases[] = {
-      {"the", true, 0},      {"The", true, -3},         {"The", false, 0},        {"THE", false, 0},
-      {"tHE", false, 0},     {"paris", true, -3},       {"paris", false, 0},      {"Paris", true, 0},
-      {"a", true, 0},        {"A", false, 0},           {"OK", false, 0},         {"zz", false, -3},
-      {"\xE9t\xE9", false, -3}, {"caf\xE9", true, 0},   {"CAF\xC9", false, 0},    {"qqqq", false, -3},
+      {"the", true, 0},         {"The", true, -3},    {"The", false, 0},     {"THE", false, 0},
+      {"tHE", false, 0},        {"paris", true, -3},  {"paris", false, 0},   {"Paris", true, 0},
+      {"a", true, 0},           {"A", false, 0},      {"OK", false, 0},      {"zz", false, -3},
+      {"\xE9t\xE9", false, -3}, {"caf\xE9", true, 0}, {"CAF\xC9", false, 0}, {"qqqq", false, -3},
   };
   for (const Case& c : cases) EXPECT_EQ(c.expected, CLex_Check(c.word, 0, c.exact, &lex)) << c.word;
   CLex_Close(&lex);
@@ -182,6 +183,115 @@ TEST_F(CompressedLexicon, FullBudgetGivesUpTheSegmentUsedLongestAgo) {
   CLex_Close(&lex);
 }
 
+// Words that probe a lexicon where a lookup can go wrong: the first and
+// last word of every segment and of a share of its sub-blocks, a sample of
+// the rest, and each of those in other capitals, with possessive endings,
+// a letter more, a letter less and the last letter changed.
+std::vector<std::string> ProbeWords() {
+  std::vector<std::string> sorted = WordList();
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<std::string> base;
+  for (size_t i = 0; i < sorted.size(); ++i) {
+    const std::string& w = sorted[i];
+    if (w.size() < 3) continue;
+    bool lastOfGroup = i + 1 == sorted.size() || sorted[i + 1].compare(0, 3, w, 0, 3) != 0;
+    bool firstOfGroup = i == 0 || sorted[i - 1].compare(0, 3, w, 0, 3) != 0;
+    bool segmentEdge = (i + 1 == sorted.size() || sorted[i + 1].compare(0, 2, w, 0, 2) != 0) ||
+                       (i == 0 || sorted[i - 1].compare(0, 2, w, 0, 2) != 0);
+    if (segmentEdge || ((firstOfGroup || lastOfGroup) && i % 3 == 0) || i % 41 == 0) base.push_back(w);
+  }
+  std::vector<std::string> probes;
+  for (const std::string& w : base) {
+    std::string upper = w, lower = w, capital = w;
+    for (char& c : upper) c = static_cast<char>(ToCapital(0, static_cast<unsigned char>(c)));
+    for (char& c : lower) c = static_cast<char>(ToSmall(0, static_cast<unsigned char>(c)));
+    capital[0] = static_cast<char>(ToCapital(0, static_cast<unsigned char>(capital[0])));
+    std::string changed = w;
+    changed.back() = changed.back() == 'e' ? 'a' : 'e';
+    for (const std::string& p :
+         {w, upper, lower, capital, w + "'s", upper + "'S", w + "s'", w + "q", changed, w.substr(0, w.size() - 1)})
+      if (p.size() <= kClxMaxWord) probes.push_back(p);
+  }
+  return probes;
+}
+
+TEST_F(CompressedLexicon, IndexedSegmentsAnswerAsDecodingDoes) {
+  CLex indexed, decoding;
+  ASSERT_EQ(0, CLex_Open(path_.c_str(), 0, &indexed));
+  ASSERT_EQ(0, CLex_Open(path_.c_str(), 0, &decoding));
+  decoding.indexSegments = 0;
+  const std::vector<std::string> probes = ProbeWords();
+  size_t found = 0, refused = 0, differ = 0;
+  // Twice over, as a segment is indexed when it is checked again.
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& w : probes) {
+      for (bool exact : {true, false}) {
+        int16_t want = CLex_Check(w.c_str(), 0, exact, &decoding);
+        int16_t got = CLex_Check(w.c_str(), 0, exact, &indexed);
+        (want == 0 ? found : refused) += round;
+        if (got != want && ++differ < 20) {
+          ADD_FAILURE() << w << (exact ? " exact" : " any case") << ": " << got << " where decoding gives " << want;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(0u, differ);
+  EXPECT_GT(found, probes.size() / 2);
+  EXPECT_GT(refused, probes.size() / 2);
+  int withIndex = 0;
+  for (uint16_t i = 0; i < indexed.segmentCount; ++i) withIndex += indexed.segments[i].index != nullptr;
+  EXPECT_GT(withIndex, indexed.segmentCount / 2);
+  EXPECT_EQ(0, std::count_if(decoding.segments, decoding.segments + decoding.segmentCount,
+                             [](const CLexSegment& s) { return s.index != nullptr; }));
+  CLex_Close(&indexed);
+  CLex_Close(&decoding);
+}
+
+// An index lives on the budget's spare room: under any budget the lexicon
+// reads and holds the same segments as one without indexes, and never goes
+// over the budget.
+TEST_F(CompressedLexicon, IndexesNeverCostASegmentRead) {
+  std::vector<std::string> words;
+  std::mt19937 rng(7);
+  const std::vector<std::string>& list = WordList();
+  for (int i = 0; i < 3000; ++i) {
+    // Runs of words from one place of the list, as text repeats its words.
+    const std::string& w = list[(rng() % 40) * (list.size() / 40) + rng() % 200];
+    if (w.size() >= 3) words.push_back(w);
+  }
+  CLex probe;
+  ASSERT_EQ(0, CLex_Open(path_.c_str(), 0, &probe));
+  uint32_t largest = 0;
+  for (uint16_t i = 0; i < probe.segmentCount; ++i) largest = std::max(largest, probe.segments[i].size);
+  CLex_Close(&probe);
+  for (uint32_t budget : {largest, 3 * largest, 64u * 1024u, 256u * 1024u}) {
+    CLex indexed, decoding;
+    ASSERT_EQ(0, CLex_Open(path_.c_str(), budget, &indexed));
+    ASSERT_EQ(0, CLex_Open(path_.c_str(), budget, &decoding));
+    decoding.indexSegments = 0;
+    int built = 0;
+    for (const std::string& w : words) {
+      ASSERT_EQ(0, CLex_Check(w.c_str(), 0, true, &decoding)) << w;
+      ASSERT_EQ(0, CLex_Check(w.c_str(), 0, true, &indexed)) << w;
+      uint64_t held = 0;
+      for (uint16_t i = 0; i < indexed.segmentCount; ++i) {
+        const CLexSegment& s = indexed.segments[i];
+        ASSERT_EQ(s.data != nullptr, decoding.segments[i].data != nullptr) << "budget " << budget << ", " << w;
+        if (s.data) held += s.size + s.indexBytes;
+        built += s.index != nullptr;
+      }
+      ASSERT_LE(held, budget);
+      ASSERT_EQ(budget - held, indexed.budget);
+    }
+    EXPECT_EQ(decoding.segmentReads, indexed.segmentReads) << "budget " << budget;
+    if (budget > 3 * largest) {
+      EXPECT_GT(built, 0) << "budget " << budget;
+    }
+    CLex_Close(&indexed);
+    CLex_Close(&decoding);
+  }
+}
+
 TEST_F(CompressedLexicon, SuggestsTheIntendedWord) {
   CLex lex;
   ASSERT_EQ(0, CLex_Open(path_.c_str(), 0, &lex));
@@ -191,8 +301,12 @@ TEST_F(CompressedLexicon, SuggestsTheIntendedWord) {
     const char* wanted;
   };
   const Case cases[] = {
-      {"teh", 1, "the"},        {"recieve", 0, "receive"}, {"hte", 0, "the"},
-      {"fone", 1, "phone"},     {"seperate", kCLexLevelAuto, "separate"}, {"abotu", 2, "about"},
+      {"teh", 1, "the"},
+      {"recieve", 0, "receive"},
+      {"hte", 0, "the"},
+      {"fone", 1, "phone"},
+      {"seperate", kCLexLevelAuto, "separate"},
+      {"abotu", 2, "about"},
       {"xylophoen", 3, "xylophone"},
   };
   for (const Case& c : cases) {
@@ -214,8 +328,8 @@ TEST(SoundTables, ClassesDigraphsAndKeys) {
     const char* key;
   };
   const Case cases[] = {
-      {"phone", "fm"},  {"fone", "fm"},   {"knight", "mcd"}, {"night", "mcd"}, {"back", "bc"},
-      {"cent", "smd"},  {"Edge", "ej"},  {"apple", "abl"},  {"", ""},         {"why", ""},
+      {"phone", "fm"}, {"fone", "fm"}, {"knight", "mcd"}, {"night", "mcd"}, {"back", "bc"},
+      {"cent", "smd"}, {"Edge", "ej"}, {"apple", "abl"},  {"", ""},         {"why", ""},
   };
   for (const Case& c : cases) {
     char key[64];
@@ -260,8 +374,7 @@ TEST_F(CompressedLexicon, DecodesEveryByteCode) {
   std::string path = dir.Path("codes.clx");
   // abc, abcd, abcde (1 e), abcdf (3 f), abcdxing (2 1 x + fragment A 0),
   // abcdyq (keep 1, y, q): each word refers to the one before it.
-  std::vector<uint8_t> encoded = {5, 0,  5, 'd', 0, 1, 'e', 0, 3, 'f', 0,
-                                  2, 1, 'x', 6, 0,  2, 1, 'y', 'q', 0};
+  std::vector<uint8_t> encoded = {5, 0, 5, 'd', 0, 1, 'e', 0, 3, 'f', 0, 2, 1, 'x', 6, 0, 2, 1, 'y', 'q', 0};
   WriteFileBytes(path, OneSegmentImage(encoded));
   CLex lex;
   ASSERT_EQ(0, CLex_Open(path.c_str(), 0, &lex));
@@ -285,7 +398,8 @@ TEST_F(CompressedLexicon, RefusesDamagedFiles) {
   };
   std::vector<OpenCase> openCases;
   openCases.push_back({"truncated header", std::vector<uint8_t>(good.begin(), good.begin() + 1000), -6});
-  openCases.push_back({"truncated segment table", std::vector<uint8_t>(good.begin(), good.begin() + kClxHeaderSize + 4), -22});
+  openCases.push_back(
+      {"truncated segment table", std::vector<uint8_t>(good.begin(), good.begin() + kClxHeaderSize + 4), -22});
   {
     auto img = good;
     ClxPut32(img.data() + kClxHeaderSize, 1u << 30);

@@ -2,10 +2,12 @@
 // the window 100 pixels, so the results do not depend on fonts.
 #include "wrx/tests/wrx_test_host.h"
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_wrap.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -356,4 +358,112 @@ TEST_F(WrxWrapTest, RunningOutOfMemoryKeepsTheText) {
     EXPECT_EQ(joined(w), before);
   }
   EXPECT_EQ(g_errors.back(), 108);
+}
+
+namespace {
+
+// Everything a wrapped line holds that drawing, editing and saving read.
+std::string LineSnapshot(WrxWindow* w, int32_t i) {
+  const WrxLine* l = w->lines[i];
+  std::ostringstream out;
+  out << std::string(l->text ? l->text : "", size_t(l->length)) << '|' << l->length << " flags " << l->flags << " para "
+      << l->para << (IsSharedIds(l) ? " shared " : " ids ");
+  if (l->text) out << (l->text[l->length] == 0 ? "" : "unterminated ");
+  for (int32_t k = 0; k < l->length; ++k) out << GetCharFont(w, i, k) << ',';
+  if (const WrxLineInfo* info = l->info) {
+    out << " info " << info->flags << ' ' << info->tabCount << ' ' << info->justifyExtra << ' '
+        << info->justifyRemainder << ' ' << info->justifySpaces << ' ' << info->justifySpacesBeforeTab << ' '
+        << info->gapColumn << " tabs";
+    for (int32_t t : info->tabWidths) out << ' ' << t;
+    out << " boxes";
+    for (int32_t k = 0; info->charFlags && k < info->charFlagCount; ++k) out << ' ' << int(info->charFlags[k]);
+  }
+  return out.str();
+}
+
+}  // namespace
+
+// Paragraphs of every length, empty ones and breaks among them, so that
+// batches of paragraphs gain and lose lines together.
+std::string ManyParagraphs() {
+  std::string text;
+  const char* words[] = {"a ", "bb ", "ccc ", "dddd ", "eeeeeeeeeeee ", "\t", "f\x0F"};
+  for (int p = 0; p < 60; ++p) {
+    for (int k = 0; k < (p * 7) % 23; ++k) text += words[(p + k * 3) % 7];
+    text += p % 11 == 5 ? "\x0C\r\n" : "\r\n";
+  }
+  return text;
+}
+
+// The usual rewrap adds up runs of plain characters at once, stores a batch
+// of paragraphs at once, writes over the buffers of the lines it replaces and
+// gives a line of one font a shared id; the plain way steps through every
+// character and stores each paragraph on its own into fresh buffers. Both
+// must leave every line the same, through a series of widths that makes
+// lines longer and shorter and paragraphs gain and lose lines.
+TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
+  struct Doc {
+    const char* name;
+    std::string text;
+    bool mixedFonts, justified;
+    int otherStyle = 0;  // of the second font
+  } docs[] = {
+      {"words", "aaaa bbbb cccc dddd eeee ffff gggg hhhh\r\nii jj kk\r\nl\r\n", false, false},
+      {"tabs", "a\tbb\tccc dddd\teeeee ffff gg\thh\r\n\tx\r\n", false, false},
+      {"a long word", std::string(300, 'x') + " yy zz " + std::string(45, 'q') + "\r\n", false, false},
+      {"empty lines", "\r\n\r\nab cd ef gh\r\n\r\n", false, false},
+      {"break codes",
+       "ab\x0C"
+       "cd ef\x0F"
+       "gh ij kl mn\x0F\x0F"
+       "op\r\nqr\x0C\r\n",
+       false, false},
+      {"a marked line",
+       "ab cd\x0E"
+       "ef gh ij kl mn op\r\n",
+       false, false},
+      {"mixed fonts", "aaaa bbbb cccc dddd eeee ffff\r\ngg hh ii jj kk ll mm nn\r\n", true, false},
+      {"field text", "aaaa bbbb cccc dddd eeee ffff\r\ngg hh ii jj kk ll mm nn\r\n", true, false, 0x2000},
+      {"justified", "aa b cc dd eee f gg hhhh i jj\r\nkk ll\r\n", false, true},
+      {"many paragraphs", ManyParagraphs(), false, false},
+  };
+  struct Restore {
+    ~Restore() { SetPlainWordWrap(false); }
+  } restore;
+  for (const Doc& d : docs) {
+    WrxWindow* both[2];
+    for (int way = 0; way < 2; ++way) {
+      WrxWindow* w = Wrapped(d.text);
+      both[way] = w;
+      if (d.justified) w->paras[0].flags |= 0x800;
+      if (d.mixedFonts) {
+        const int wide = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, d.otherStyle, 0, 0xFFFFFF, 0, 0);
+        ASSERT_GT(wide, 0);
+        for (int ch = 0; ch < 256; ++ch) w->fonts[wide].widths[ch] = 17;
+        // The second paragraph in one other font, the first in both by turns.
+        for (int32_t line = 0; line < 2; ++line) {
+          std::string text(w->lines[line]->text, size_t(w->lines[line]->length));
+          std::vector<unsigned char> ids(text.size(), uint8_t(wide));
+          for (size_t k = 0; line == 0 && k < ids.size(); ++k) ids[k] = (k / 3) % 2 ? uint8_t(wide) : 0;
+          ASSERT_EQ(SetWrxLine(w->hwnd, line, text.c_str(), ids.data()), 1) << d.name;
+        }
+      }
+    }
+    for (int32_t width : {100, 60, 170, 100, 30, 1000, 100}) {
+      std::vector<std::string> got[2];
+      for (int way = 0; way < 2; ++way) {
+        SetPlainWordWrap(way == 0);
+        WrxWindow* w = both[way];
+        w->textRect.right = width;
+        ASSERT_EQ(WrxRewrap(w->hwnd), 1) << d.name;
+        for (int32_t i = 0; i < w->lineCount; ++i) got[way].push_back(LineSnapshot(w, i));
+        std::ostringstream state;
+        state << "cursor " << w->curLine << ':' << w->curCol << " first " << w->firstLine << " stale " << w->staleLine
+              << " wrapped " << w->linesWrapped << " input " << w->wrapInput;
+        for (const auto& sec : w->sections) state << " section " << sec.firstLine << '-' << sec.lastLine;
+        got[way].push_back(state.str());
+      }
+      EXPECT_EQ(got[1], got[0]) << d.name << " at width " << width;
+    }
+  }
 }

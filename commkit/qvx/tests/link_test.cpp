@@ -368,15 +368,15 @@ TEST_F(QvxLink, AwaitRefusesToStartWhileBusy) {
   static int dispatched;
   clock = &line;
   dispatched = 0;
-  QvxHooks saved = QvxHooksInForce(), hooks = saved;
+  QvxHooks saved = g_qvxHooks, hooks = saved;
   hooks.dispatchMessages = [] { ++dispatched; };
   hooks.yield = [] { clock->now += 100; };
-  QvxSetHooks(hooks);
+  g_qvxHooks = hooks;
   s->busy = 1;
   EXPECT_FALSE(QvxAwaitReply(s, 5, 40, 41));
   EXPECT_EQ(QvxGetError(s), kQvxErrUnexpected);
   EXPECT_GE(dispatched, 200);  // the busy wait lasted a fifth of the time-out
-  QvxSetHooks(saved);
+  g_qvxHooks = saved;
 }
 
 TEST_F(QvxLink, GenericRequestsReadTheirReplies) {

@@ -111,17 +111,17 @@ TEST(Blocks, CheckByteIsTheFoldedOnesComplementSum) {
 TEST(Blocks, RandomBlocksComeFromTheCryptographicSource) {
   static int calls;
   calls = 0;
-  EncodingHooks saved = EncodingHooksInForce();
-  SetEncodingHooks({[](uint8_t* buffer, size_t n) {
+  EncodingHooks saved = g_encodingHooks;
+  g_encodingHooks = EncodingHooks{[](uint8_t* buffer, size_t n) {
     ++calls;
     memset(buffer, 0x5A, n);
     return true;
-  }});
+  }};
   Block* b = BlockRandom(1234);
   ASSERT_NE(b, nullptr);
   EXPECT_GT(calls, 64);
   EXPECT_EQ(b->length, 0x5A5A5A % 513);
-  SetEncodingHooks(saved);
+  g_encodingHooks = saved;
   for (int i = 0; i < 50; ++i) {
     Block* r = BlockRandom(0);
     ASSERT_NE(r, nullptr);

@@ -91,11 +91,11 @@ struct Session : ::testing::Test {
     g_sim = &line;
     g_ini.clear();
     SimInstall(&line);
-    SetSessionHooks(
+    g_sessionHooks =
         SessionHooks{PortCreate,    PortDestroy, PortSetWindow, PortIsOpen, PortOpen,   PortClose,          PortBreak,
                      ModemStatus,   Yes,         Yes,           Logging,    LogControl, CarrierWatch,       No,
                      ApplySettings, Name,        LogFile,       No,         MemoryLog,  MemoryLogFile,      PortDestroy,
-                     Delay,         IniGet,      IniSet,        Platform,   Load,       ScriptStdioFiles(), Idle});
+                     Delay,         IniGet,      IniSet,        Platform,   Load,       ScriptStdioFiles(), Idle};
     line.end[1].onIdle = [this] {
       while (!line.end[1].in.empty()) {
         uint8_t c = line.end[1].in.front();
@@ -333,9 +333,9 @@ TEST_F(Negotiation, SelectionStartsTheQvxLink) {
 
 // A login script that answers the stand-in host's prompts.
 const std::string kLogonScript = std::string(
-    "! Logon for the stand-in host\n"
-    "!+N\nDravenetNet = 1; ! \"Dravenet\"\n!-N\n") +
-    kStandInLogonBody;
+                                     "! Logon for the stand-in host\n"
+                                     "!+N\nDravenetNet = 1; ! \"Dravenet\"\n!-N\n") +
+                                 kStandInLogonBody;
 
 struct Logon : Session {
   std::string scriptPath;
