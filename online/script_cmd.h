@@ -27,8 +27,9 @@ extern const ScriptCmdHooks kDefaultScriptCmdHooks;
 // user cancelled, or the reason was shown); 2 the action was queued.
 int MakeScriptCmd(const char* command);
 
-// MakeScriptCmd with the folder made current for the call; the previous
-// folder, its service's settings and configuration come back afterwards.
+// The message base's makeScriptCmd (MakeScriptCmd once installed) with the
+// folder made current for the call; the previous folder, its service's
+// settings and configuration come back afterwards. 0 when none is installed.
 int AddFolderScriptCmd(const char* service, const char* folderName, const char* command);
 
 // Entries go to this action file instead of the service's append file until

@@ -11,6 +11,7 @@
 
 #include "core/settings.h"
 #include "msgbase/conf_list.h"
+#include "msgbase/message_ops.h"
 #include "msgbase/service_config.h"
 #include "msgbase/tests/conf_test_util.h"
 #include "msgbase/tests/memory_log.h"
@@ -70,6 +71,8 @@ class ScriptCmdTest : public TopicFixture {
     message_ = 0;
     s_message = &message_;
     hooks_ = g_scriptCmdHooks;
+    opsHooks_ = g_messageOpsHooks;
+    InstallScriptCmdHooks();
     g_scriptCmdHooks.currentMessage = [] { return *s_message; };
     g_scriptCmdHooks.askParameters = [](const char* title, const std::vector<ScriptPrompt>& prompts, ScriptArgs* args,
                                         std::string* section, std::string* message) {
@@ -89,6 +92,7 @@ class ScriptCmdTest : public TopicFixture {
   }
   void TearDown() override {
     g_scriptCmdHooks = hooks_;
+    g_messageOpsHooks = opsHooks_;
     SetScriptCmdTarget(nullptr);
     ResetScriptCommands();
     g_hconf.loadedService[0] = 0;
@@ -111,6 +115,7 @@ class ScriptCmdTest : public TopicFixture {
   long message_ = 0;
   static long* s_message;
   ScriptCmdHooks hooks_;
+  MessageOpsHooks opsHooks_;
 };
 long* ScriptCmdTest::s_message = nullptr;
 
