@@ -111,8 +111,11 @@ bool AppendActionLines(const std::string& key, const std::string& lines) {
 void QueueReadnum(long number) {
   std::string folder = WithoutService(g_topic.openName);
   if (IsDravenet(g_topic.openName)) folder = ForumOf(folder);
-  AddFolderScriptCmd(ServiceKey(g_topic.openName).c_str(), g_topic.openName,
-                     ("readnum " + ActionField(folder) + " " + std::to_string(number)).c_str());
+  const std::string command = "readnum " + ActionField(folder) + " " + std::to_string(number);
+  if (g_messageOpsHooks.makeScriptCmd)
+    g_messageOpsHooks.makeScriptCmd(command.c_str());
+  else
+    AddFolderScriptCmd(ServiceKey(g_topic.openName).c_str(), g_topic.openName, command.c_str());
 }
 
 // --- Fetch Full Message ----------------------------------------------------
