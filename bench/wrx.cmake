@@ -18,3 +18,10 @@ if(NOT PELMORA_NATIVE)
   target_link_libraries(wrx_page_bench PRIVATE wrx)
   target_link_options(wrx_page_bench PRIVATE -mconsole)
 endif()
+
+# Loading RTF against loading the same content in the native format.
+if(NOT PELMORA_NATIVE)
+  add_executable(wrx_rtf_load_bench wrx_rtf_load_bench.cpp)
+  target_link_libraries(wrx_rtf_load_bench PRIVATE wrx)
+  target_link_options(wrx_rtf_load_bench PRIVATE -mconsole)
+endif()

@@ -112,6 +112,42 @@ int main() {
   }
   std::printf("per-hit cost, 10,000 against 1,000 hits: ratio %6.2f\n", perHit[1] / perHit[0]);
 
+  // A 1 MB block of many lines deleted (its undo step kept), beside writing
+  // as many bytes to a file.
+  {
+    const std::string text = Document(4u << 20, 0);
+    double deleted = 1e9;
+    long blockBytes = 0;
+    for (int run = 0; run < 3; ++run) {
+      HWND d = Load(instance, text);
+      WrxWindow* v = GetWrxWindow(d);
+      int32_t last = 0;
+      for (blockBytes = 0; blockBytes < (1l << 20) && last < v->lineCount - 1; ++last)
+        blockBytes += v->lines[last]->length + 2;
+      SelectWrxText(d, 0, 0, last, 0, 0);
+      const int32_t before = v->lineCount;
+      const double t0 = Now();
+      WrxDeleteBlock(d);
+      deleted = std::min(deleted, Now() - t0);
+      if (v->lineCount != before - last || v->undo.empty())
+        std::printf("CHECK FAILED: %d lines left of %d, undo %zu\n", v->lineCount, before, v->undo.size());
+      SetWrxModify(d, 0);
+      CloseWrx(d, 0);
+    }
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    const std::string name = std::string(dir) + "wrxbench.del";
+    const std::string same(size_t(blockBytes), 'x');
+    const double written = Best([&] {
+      if (FILE* out = fopen(name.c_str(), "wb")) {
+        fwrite(same.data(), 1, same.size(), out);
+        fclose(out);
+      }
+    });
+    DeleteFileA(name.c_str());
+    Report("delete a 1 MB block with its undo", deleted, written);
+  }
+
   // 5 MB with runs in three fonts and tab stops, saved as RTF.
   const std::string five = Document(5u << 20, 0);
   HWND f = Load(instance, five);
@@ -152,6 +188,9 @@ int main() {
   });
   if (rtfBytes < five.size()) std::printf("CHECK FAILED: the RTF file is short (%zu bytes)\n", rtfBytes);
   Report("save 5 MB formatted as RTF", save, raw);
+  std::string bytes;
+  const double build = Best([&] { RtfDocumentBytes(w, 0, bytes); });
+  Report("  of which the RTF bytes alone", build, raw);
   SetWrxModify(f, 0);
   CloseWrx(f, 0);
   DeleteFileA(rtfName.c_str());

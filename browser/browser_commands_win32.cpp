@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "browser/browser.h"
+#include "browser/message_ops.h"
 #include "browser/thread_list.h"
 #include "browser/vlb.h"
 #include "msgbase/conf_list.h"
@@ -92,4 +93,5 @@ void InstallBrowserCommands() {
   h.NextNewMessage = NextNewMessage;
   h.GotoFolder = GotoOpenFolder;
   h.GotoMessage = AskGotoMessage;
+  InstallMessageOpsCommands();
 }

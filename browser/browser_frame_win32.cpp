@@ -8,6 +8,7 @@
 #include <string>
 
 #include "browser/browser.h"
+#include "browser/message_ops.h"
 #include "browser/link_target.h"
 #include "browser/thread_list.h"
 #include "browser/vlb.h"
@@ -251,6 +252,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     case 4333:
     case 4116:
     case 14766: OnLinkCommand(id); return 0;
+    case 1317:
+      if (g_topic.log) PasteMessages(g_topic.openName, -1);
+      return 0;
     default: break;
   }
   return DefMDIChildProcA(window, WM_COMMAND, wParam, lParam);

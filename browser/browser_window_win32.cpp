@@ -115,6 +115,7 @@ BOOL RegisterBrowserClasses(HINSTANCE instance) {
   BOOL ok = RegisterClassA(&wc) != 0;
   wc.lpfnWndProc = PaneBarProc;
   wc.lpszClassName = kPaneBarClass;
+  wc.style = CS_DBLCLKS;
   ok = (RegisterClassA(&wc) != 0) && ok;
   return RegisterVlbClass(instance) && ok;
 }

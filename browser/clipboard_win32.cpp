@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "browser/browser.h"
+#include "browser/message_ops.h"
 #include "browser/thread_list.h"
 #include "core/folder_names.h"
 #include "msgbase/conf_list.h"
@@ -27,6 +28,13 @@ bool QuorlFolder(const char* name) { return _strnicmp(name, "quorl:", 6) == 0; }
 // The message's lines as the reader returns them, with CR LF line ends.
 bool AppendMessageText(long number, std::string& text) {
   if (!scanmsg(number)) return false;
+  // The header block comes first, so a paste can import the copy.
+  for (size_t i = 0; i < g_logReader.lineLength; ++i) {
+    const char c = g_logReader.line[i];
+    if (c == '\r') continue;
+    if (c == '\n') text += '\r';
+    text += c;
+  }
   for (long guard = 0; g_logReader.remaining >= 1 && guard < 10000000; ++guard) {
     long n = readmsgline(g_logReader);
     if (n <= 0) break;
@@ -92,6 +100,7 @@ int CopyMessagesToClipboard(int cut) {
   PutBlock(RegisterClipboardFormatA("500_MESSAGE"), references);
   PutBlock(RegisterClipboardFormatA("500_MESSAGE_LINK"), links);
   CloseClipboard();
+  KeepMessageCopy(text, references);
   if (cut && g_browser.list) InvalidateRect(g_browser.list, nullptr, FALSE);
   if (cut && g_topicOpenHooks.updateFolderView) g_topicOpenHooks.updateFolderView();
   return copied;

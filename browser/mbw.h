@@ -4,7 +4,10 @@
 #pragma once
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <string>
+#include <vector>
 
 constexpr int kMbwSearchId = 4098;
 constexpr int kMbwListId = 4084;
@@ -61,6 +64,13 @@ std::string MbwRowText(int row);
 int MbwRowLevel(int row);  // -1 no row
 // The row's full name without "local:", as folders are opened by.
 std::string MbwRowFolder(int row);
+
+// Files dropped on the window: the "DropFiles" dialog, then the import.
+// ImportDroppedFiles queues the files (choice 14339) or writes each as a
+// message body (14340) into `target`; the number of files taken.
+INT_PTR CALLBACK DropFilesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+int ImportDroppedFiles(const char* target, const std::vector<std::string>& paths, int choice, bool deleteAfter);
+void MbwDropFiles(HDROP drop);
 
 // Fills the message base's and the shell's tables with the window's calls.
 void InstallMbwHooks();

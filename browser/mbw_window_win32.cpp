@@ -10,6 +10,7 @@
 #include "browser/browser.h"
 #include "browser/mbw.h"
 #include "browser/mbw_filter.h"
+#include "browser/message_ops.h"
 #include "core/appstate.h"
 #include "core/fileio.h"
 #include "core/ini.h"
@@ -347,6 +348,12 @@ bool OnCommand(HWND window, int id, int code) {
     case 1167:
       if (COMMAND_HOOK_SET(ShowUnjoined)) g_commandHooks.ShowUnjoined();
       break;
+    case 1317:
+      if (SelectedCount() > 0 && CaretRow() >= 0) {
+        const std::string row = MbwRowText(CaretRow());
+        PasteMessages(row.substr(1, row.find('\t') - 1).c_str(), -1);
+      }
+      break;
     case 1319:
       List(LB_SETSEL, TRUE, -1);
       MbwUpdateCommands(nullptr);
@@ -573,12 +580,11 @@ void MbwUpdateCommands(HMENU menu) {
   };
   if (menu) CheckMenuItem(menu, 5953, MF_BYCOMMAND | (g_user.hideButtons ? MF_UNCHECKED : MF_CHECKED));
   set(1, selected == 1);
-  // Commands whose owners are not in the program yet stay disabled rather
-  // than doing nothing when pressed.
+  // Folder Properties and Modify Participants have no dialogs in the program
+  // yet: disabled rather than doing nothing when pressed.
   set(4331, false);
   set(4502, false);
-  set(1317, false);
-  (void)caret;
+  set(1317, caret >= 0 && IsClipboardFormatAvailable(RegisterClipboardFormatA("500_MESSAGE")));
   set(4121, selected >= 1 && COMMAND_HOOK_SET(RequestLibraryList));
   set(4276, selected >= 1 && COMMAND_HOOK_SET(DoDelResign));
   set(1167, COMMAND_HOOK_SET(ShowUnjoined));
@@ -621,6 +627,7 @@ LRESULT CALLBACK MbwWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_COMMAND:
       if (OnCommand(window, LOWORD(wParam), HIWORD(wParam))) return 0;
       break;
+    case WM_DROPFILES: MbwDropFiles(reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_DESTROY: OnDestroy(window); break;
     default: break;
   }

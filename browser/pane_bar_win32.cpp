@@ -5,6 +5,9 @@
 #include <cstring>
 
 #include "browser/browser.h"
+#include "browser/message_ops.h"
+#include "shell/commands_hooks.h"
+#include "shell/shell_state.h"
 #include "core/user_settings.h"
 
 namespace {
@@ -62,8 +65,17 @@ LRESULT CALLBACK PaneBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       lstrcpynA(g_paneText, reinterpret_cast<const char*>(lParam), sizeof g_paneText);
       InvalidateRect(window, nullptr, TRUE);
       return TRUE;
+    case WM_CREATE: CreatePaneBarButtons(window); return 0;
     case WM_PAINT: OnPaint(window); return 0;
     case WM_LBUTTONDOWN: DragSplitter(); return 0;
+    case WM_LBUTTONDBLCLK: g_commandHooks.FollowLink("", 1, window); return 0;
+    case WM_COMMAND:
+      if (g_shell.frame) return SendMessageA(g_shell.frame, WM_COMMAND, wParam, lParam);
+      return 0;
+    case WM_KILLFOCUS:
+      // The buttons do not keep the focus: the keys belong to the thread list.
+      if (wParam && GetParent(reinterpret_cast<HWND>(wParam)) == window && g_browser.list) SetFocus(g_browser.list);
+      return 0;
     case WM_RBUTTONUP: {
       POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
       ShowZoomMenu(window, p);

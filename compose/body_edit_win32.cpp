@@ -1,5 +1,7 @@
 // The body edit's subclass: the status panes 1500 ms after typing stops,
-// autocorrect of each finished word, and overwrite mode.
+// autocorrect of each finished word, capitals at the start of sentences,
+// overwrite mode and automatic indentation. The field edits share the typing
+// aids.
 #include <windows.h>
 
 #include <cstdlib>
@@ -7,6 +9,7 @@
 #include <string>
 
 #include "compose/compose.h"
+#include "compose/editor_internal.h"
 #include "compose/editor_text.h"
 #include "core/appstate.h"
 #include "core/text1252.h"
@@ -16,7 +19,7 @@ namespace {
 
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusDelay = 1500;
-constexpr uint32_t kExactCase = 0x200, kAutocorrectOff = 0x2000000;
+constexpr uint32_t kExactCase = 0x200, kAutocorrectOff = 0x2000000, kSentenceCapitals = 0x4000000;
 
 // One list for every editor, read on the first lookup.
 AutoCorrectList g_autoCorrect;
@@ -71,6 +74,37 @@ void CorrectWordBeforeCaret(HWND body) {
   SendMessageA(body, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(word));
 }
 
+// Upper-cases the first letter of the sentence the caret ends; only that
+// letter is replaced.
+void CapitaliseSentence(HWND edit) {
+  DWORD start = 0, end = 0;
+  SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  if (start != end || start == 0) return;
+  std::string text(static_cast<size_t>(start) + 1, '\0');
+  text.resize(static_cast<size_t>(GetWindowTextA(edit, &text[0], static_cast<int>(start) + 1)));
+  long letter = SentenceCapital(text.c_str(), text.size());
+  if (letter < 0) return;
+  char upper[2] = {static_cast<char>(ToUpper1252(static_cast<unsigned char>(text[static_cast<size_t>(letter)]))), 0};
+  SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(letter), letter + 1);
+  SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(upper));
+  SendMessageA(edit, EM_SETSEL, start, start);
+}
+
+// Enter with "Auto Indent": the new line starts like the caret's line.
+bool IndentNewLine(EditorState* s, HWND body) {
+  if (!g_user.autoIndent || !s->bInsert) return false;
+  DWORD start = 0, end = 0;
+  SendMessageA(body, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  if (start == 0) return false;
+  if (start != end) SendMessageA(body, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(""));
+  std::string text = EditorBodyText(s);
+  size_t blanks = 0;
+  std::string indent = AutoIndentBreak(text.c_str(), start, &blanks);
+  SendMessageA(body, EM_SETSEL, start, start + blanks);
+  SendMessageA(body, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(indent.c_str()));
+  return true;
+}
+
 void RestartTimer(HWND body) {
   if (g_bodyTimer) KillTimer(body, kStatusTimer);
   SetTimer(body, kStatusTimer, kStatusDelay, nullptr);
@@ -83,10 +117,17 @@ void OnTimer(EditorState* s, HWND body) {
   if (ActiveEditorWindow() == s->window) RefreshEditorStatus(s);
 }
 
-bool OnChar(EditorState* s, HWND body, WPARAM ch) {
-  unsigned char c = static_cast<unsigned char>(ch);
+}  // namespace
+
+void ApplyTypingAids(HWND edit, unsigned char c) {
   bool printable = c >= ' ' && c != 127;
-  if (printable && !IsAlnum1252(c)) CorrectWordBeforeCaret(body);
+  if (!printable || IsAlnum1252(c)) return;
+  CorrectWordBeforeCaret(edit);
+  if (g_user.dictionaryOptions & kSentenceCapitals) CapitaliseSentence(edit);
+}
+
+bool TypeOverwriting(EditorState* s, HWND body, unsigned char c) {
+  bool printable = c >= ' ' && c != 127;
   if (printable && !s->bInsert) {
     DWORD start = 0, end = 0;
     SendMessageA(body, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
@@ -107,6 +148,16 @@ bool OnChar(EditorState* s, HWND body, WPARAM ch) {
   return false;
 }
 
+namespace {
+
+bool OnChar(EditorState* s, HWND body, WPARAM ch) {
+  unsigned char c = static_cast<unsigned char>(ch);
+  ApplyTypingAids(body, c);
+  if (TypeOverwriting(s, body, c)) return true;
+  if (c == '\r') return IndentNewLine(s, body);
+  return false;
+}
+
 LRESULT CALLBACK BodyEditProc(HWND body, UINT message, WPARAM wParam, LPARAM lParam) {
   EditorState* s = StateOfBody(body);
   if (!s || !s->bodyEditProc[1]) return DefWindowProcA(body, message, wParam, lParam);
@@ -120,6 +171,12 @@ LRESULT CALLBACK BodyEditProc(HWND body, UINT message, WPARAM wParam, LPARAM lPa
     case WM_CHAR:
       if (OnChar(s, body, wParam)) return 0;
       break;
+    case WM_RBUTTONUP: {
+      POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      ClientToScreen(body, &at);
+      EditorPopupMenu(s, at);
+      return 0;
+    }
     default: break;
   }
   return CallEdit(s, body, message, wParam, lParam);

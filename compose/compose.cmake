@@ -25,7 +25,8 @@ pelmora_fuzz(fuzz_addr_list SOURCES tests/fuzz_addr_list.cpp LIBS compose_core
 if(NOT PELMORA_NATIVE)
   add_library(compose_editor STATIC addr_list_win32.cpp editor_controls_win32.cpp outgoing_win32.cpp
               editor_window_win32.cpp editor_entry_win32.cpp body_edit_win32.cpp
-              signatures_win32.cpp)
+              signatures_win32.cpp editor_commands_win32.cpp editor_dialogs_win32.cpp editor_sender_win32.cpp
+              field_edit_win32.cpp)
   target_link_libraries(compose_editor PUBLIC compose_core msgbase_import msgbase_topic_open msgbase_conf
                         msgbase_message_ops core_util settings core shell browser_window)
   # The shell's start-up installs the editor's hooks.
@@ -33,10 +34,12 @@ if(NOT PELMORA_NATIVE)
   pelmora_program_library(compose_editor)
 
   pelmora_test(compose_editor_tests
-    SOURCES tests/compose_local_test.cpp tests/editor_window_test.cpp
+    SOURCES tests/compose_local_test.cpp tests/editor_window_test.cpp tests/editor_commands_test.cpp tests/compose_test.rc
     LIBS program_libs msgbase_import_portable)
   target_compile_definitions(compose_editor_tests PRIVATE IMPORT32_EXE="$<TARGET_FILE:import32>"
                              SCREENSHOT_DIR="${CMAKE_CURRENT_BINARY_DIR}")
   set_tests_properties(compose_editor_tests PROPERTIES RUN_SERIAL TRUE)
   add_dependencies(compose_editor_tests import32)
 endif()
+pelmora_fuzz(fuzz_editor_text SOURCES tests/fuzz_editor_text.cpp LIBS compose_core
+             CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/editor_text RUNS 3000)

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "compose/compose.h"
+#include "core/appstate.h"
 #include "core/folder_names.h"
+#include "core/ini.h"
 #include "core/settings.h"
 #include "core/text1252.h"
 #include "msgbase/topic_open.h"
@@ -46,8 +48,35 @@ bool ActiveWordWrap() { return WordWrapOf(nullptr); }
 
 namespace {
 int NoSpellCheck(HWND) { return 0; }
+void NoActionEdited(bool) {}
+void NoResume() {}
+UINT RunWithWinExec(const char* commandLine) { return WinExec(commandLine, SW_SHOWNORMAL); }
+void NotesCommand() { OpenNotes(); }
 }  // namespace
 EditorSpellHooks g_editorSpellHooks = {NoSpellCheck};
+ComposeHooks g_composeHooks = {NoActionEdited, NoResume, RunWithWinExec};
+
+HWND OpenNotes() {
+  char notes[MAX_PATH];
+  std::snprintf(notes, sizeof notes, "%s%.8s.not", g_app.dataDir, g_app.userName);
+  if (!GetIniBool("Main", "Multi Notes")) return OpenEditor(EDITOR_NOTES, "Notes", notes, 0);
+  char program[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, program, sizeof program);
+  if (char* slash = std::strrchr(program, '\\')) slash[1] = 0;
+  // Quoted, so a directory with blanks reaches the notes program whole.
+  char command[2 * MAX_PATH + 32];
+  std::snprintf(command, sizeof command, "\"%spolyed.exe\" \"%s\"", program, notes);
+  g_composeHooks.runNotesProgram(command);
+  return nullptr;
+}
+
+HWND OpenEditorOnAction(CStrList* lines, char** body) {
+  return OpenEditor(EDITOR_EDIT_ACTION, reinterpret_cast<const char*>(lines), reinterpret_cast<const char*>(body), 0);
+}
+
+HWND OpenEditorOnBlock(FILE* file) {
+  return OpenEditor(EDITOR_REOPEN, reinterpret_cast<const char*>(file), nullptr, 0);
+}
 
 HWND ReplyToMessage(const char* parameters) {
   std::string list = MailingList();
@@ -88,4 +117,6 @@ void InstallComposeHooks() {
   g_commandHooks.BrowserNewMessage = BrowserNewMessageCommand;
   g_commandHooks.ActiveEditorWindow = ActiveEditorWindow;
   g_commandHooks.EditorWordWrap = ActiveWordWrap;
+  g_commandHooks.OpenNotes = NotesCommand;
+  g_commandHooks.SignatureDialog = SignatureDialog;
 }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 
+#include "core/folder_names.h"
 #include "core/text1252.h"
 
 namespace {
@@ -178,20 +180,12 @@ std::string SwapLastFirst(const std::string& name) {
 }
 
 char* NameCase(char* name) {
-  if (!name) return name;
+  if (!name || !name[0]) return name;
+  name[0] = static_cast<char>(ToUpper1252(static_cast<unsigned char>(name[0])));
   for (const char* p = name; *p; ++p)
     if (IsLower1252(static_cast<unsigned char>(*p))) return name;
-  bool start = true;
-  for (char* p = name; *p; ++p) {
-    unsigned char c = static_cast<unsigned char>(*p);
-    if (IsAlpha1252(c)) {
-      *p = static_cast<char>(start ? ToUpper1252(c) : ToLower1252(c));
-      start = false;
-    } else {
-      start = c != '\'';
-    }
-  }
-  return name;
+  for (char* p = name; *p; ++p) *p = static_cast<char>(ToLower1252(static_cast<unsigned char>(*p)));
+  return FixNameCase(name);
 }
 
 std::string ExpandAttribution(const char* templ, const AttributionFields& f) {
@@ -334,4 +328,129 @@ int AutoCorrectList::CorrectWord(char* buffer, int wordLength, bool exactCase) c
   std::memmove(buffer + replacement, buffer + wordLength, rest + 1);
   std::memcpy(buffer, hit->replacement, replacement);
   return static_cast<int>(replacement) - wordLength;
+}
+
+// --- editing rules of the editor window ------------------------------------
+
+std::vector<std::string> SplitMergeLine(const char* line, bool* quoted) {
+  std::vector<std::string> fields(1);
+  for (const char* p = line ? line : ""; *p; ++p) {
+    if (*p == '"') {
+      *quoted = !*quoted;
+    } else if (*p == ',' && !*quoted) {
+      if (fields.size() == 10) break;
+      fields.emplace_back();
+    } else if (fields.back().size() < 199) {
+      fields.back() += *p;
+    }
+  }
+  return fields;
+}
+
+std::string ReplaceMergeFields(const std::string& text, const std::vector<std::string>& fields) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%') {
+      size_t j = i + 1;
+      int n = 0;
+      while (j < text.size() && j - i <= 2 && text[j] >= '0' && text[j] <= '9') n = n * 10 + (text[j++] - '0');
+      if (j > i + 1 && j < text.size() && text[j] == '%' && n >= 1 && n <= 10) {
+        if (static_cast<size_t>(n) <= fields.size()) out += fields[static_cast<size_t>(n) - 1];
+        i = j;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+bool IsSafeBoilerplateName(const char* name) {
+  if (!name || !name[0]) return false;
+  return !std::strpbrk(name, "\\/:") && !std::strstr(name, "..");
+}
+
+std::string ExpandTabs(const char* text, int tabSize) {
+  if (tabSize <= 0) tabSize = 1;
+  std::string out;
+  size_t column = 0;
+  for (const char* p = text ? text : ""; *p; ++p) {
+    if (*p == '\t') {
+      do {
+        out += ' ';
+        ++column;
+      } while (column % static_cast<size_t>(tabSize));
+      continue;
+    }
+    out += *p;
+    column = *p == '\r' || *p == '\n' ? 0 : column + 1;
+  }
+  return out;
+}
+
+std::string LineFeedsToCrLf(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+    out += text[i];
+  }
+  return out;
+}
+
+namespace {
+bool IsSeparator(unsigned char c) { return c == ' ' || c == '\t' || (c < 128 && std::ispunct(c)); }
+bool IsWhite(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+}  // namespace
+
+size_t DeleteWordRightLength(const char* text, size_t length, size_t caret) {
+  if (caret >= length) return 0;
+  auto at = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  if (at(caret) == '\r' || at(caret) == '\n') return std::min<size_t>(2, length - caret);
+  size_t end = caret;
+  if (!IsSeparator(at(caret)))
+    while (end < length && !IsSeparator(at(end)) && at(end) != '\r' && at(end) != '\n') ++end;
+  while (end < length && IsSeparator(at(end))) ++end;
+  return end - caret;
+}
+
+long SentenceCapital(const char* text, size_t caret) {
+  auto at = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  size_t stop = 0;
+  bool found = false;
+  for (size_t i = caret; i > 1; --i)
+    if (at(i - 1) == '.' || at(i - 1) == '!' || at(i - 1) == '?') {
+      stop = i - 1;
+      found = true;
+      break;
+    }
+  long letter = -1;
+  if (found) {
+    bool white = false;
+    for (size_t i = stop + 1; i < caret; ++i) {
+      if (IsAlnum1252(at(i))) {
+        if (white) letter = static_cast<long>(i);
+        break;
+      }
+      if (IsWhite(at(i))) white = true;
+    }
+  } else if (caret > 0) {
+    letter = 0;
+  }
+  if (letter < 0 || !IsLower1252(at(static_cast<size_t>(letter)))) return -1;
+  for (size_t i = static_cast<size_t>(letter); i < caret; ++i)
+    if (IsWhite(at(i))) return -1;
+  return letter;
+}
+
+std::string AutoIndentBreak(const char* text, size_t caret, size_t* blanksAfter) {
+  size_t lineStart = caret;
+  while (lineStart > 0 && text[lineStart - 1] != '\n' && text[lineStart - 1] != '\r') --lineStart;
+  std::string out = "\r\n";
+  for (size_t i = lineStart; i < caret && (text[i] == ' ' || text[i] == '\t'); ++i) out += text[i];
+  size_t n = 0;
+  while (text[caret + n] == ' ') ++n;
+  *blanksAfter = n;
+  return out;
 }

@@ -40,7 +40,8 @@ struct AttributionFields {
 // The attribution line from a template ("\r" removed, "\n" made CR LF),
 // empty when there is none to insert.
 std::string ExpandAttribution(const char* templ, const AttributionFields& fields);
-// Capital initials for a name that has no lower-case letter.
+// The first letter made upper case; a name with no lower-case letter then
+// gets capital initials (and '_' becomes a blank).
 char* NameCase(char* name);
 // "Last, First" becomes "First Last".
 std::string SwapLastFirst(const std::string& name);
@@ -75,3 +76,36 @@ class AutoCorrectList {
   bool loaded_ = false;
 };
 enum : int { AUTOCORRECT_NO_CHANGE = 4096 };
+
+// --- editing rules of the editor window ------------------------------------
+
+// The fields of one mail-merge data line: at most 10 of at most 199
+// characters, split at ',' outside quotes; '"' switches quoting and is
+// dropped, and the quoting state carries on into the next line.
+std::vector<std::string> SplitMergeLine(const char* line, bool* quoted);
+// Every "%n%" placeholder (n from 1 to 10) replaced by field n (empty when
+// the line has fewer fields), in one pass: a field's own text is never
+// scanned again.
+std::string ReplaceMergeFields(const std::string& text, const std::vector<std::string>& fields);
+
+// A boilerplate name stays inside the boilerplate directory: not empty, no
+// "\", "/", ":" or "..".
+bool IsSafeBoilerplateName(const char* name);
+
+// Every TAB made blanks up to the next multiple of tabSize columns, counted
+// from the last CR or LF.
+std::string ExpandTabs(const char* text, int tabSize);
+// Each LF not preceded by CR becomes CR LF.
+std::string LineFeedsToCrLf(const std::string& text);
+
+// How many characters "delete word right" removes at caret: a line break
+// (two characters), a word with the blanks and punctuation after it, or a
+// run of blanks and punctuation. 0 at the end of the text.
+size_t DeleteWordRightLength(const char* text, size_t length, size_t caret);
+// The offset of the letter that a sentence-capital rule makes upper case
+// when a separator is typed at caret, or -1 for none.
+long SentenceCapital(const char* text, size_t caret);
+// The text that automatic indentation puts in place of Enter at caret (CR LF
+// and the blanks and TABs that begin the caret's line); *blanksAfter gets the
+// number of blanks behind the caret that it replaces.
+std::string AutoIndentBreak(const char* text, size_t caret, size_t* blanksAfter);

@@ -10,18 +10,23 @@
 
 #include "browser/browser_state.h"
 #include "compose/compose.h"
+#include "compose/editor_internal.h"
 #include "compose/editor_text.h"
 #include "compose/message_block.h"
 #include "compose/outgoing.h"
 #include "core/appstate.h"
 #include "core/debuglog.h"
 #include "core/fileio.h"
+#include "core/folder_lookup.h"
 #include "core/folder_names.h"
 #include "core/resstr.h"
+#include "core/service_dirs.h"
+#include "core/settings.h"
 #include "core/service_keys.h"
 #include "core/small_text.h"
 #include "core/text1252.h"
 #include "core/user_settings.h"
+#include "msgbase/conf_list.h"
 #include "msgbase/message_ops.h"
 #include "msgbase/message_text.h"
 #include "msgbase/topic_open.h"
@@ -52,7 +57,7 @@ enum : int {
   ID_RELOAD_AUTOCORRECT = 1472,
 };
 
-EditorState* StateOf(HWND window) { return reinterpret_cast<EditorState*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
+EditorState* StateOf(HWND window) { return EditorStateOf(window); }
 
 HFONT DialogFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
@@ -77,11 +82,38 @@ int BodyLimit(const EditorState* s) {
   return 2048000;
 }
 
-void CreateBody(EditorState* s) {
+}  // namespace
+
+EditorState* EditorStateOf(HWND window) {
+  return reinterpret_cast<EditorState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+std::string EditorFieldText(HWND edit) {
+  if (!edit) return "";
+  int n = GetWindowTextLengthA(edit);
+  std::string text(static_cast<size_t>(n) + 1, '\0');
+  text.resize(static_cast<size_t>(GetWindowTextA(edit, &text[0], n + 1)));
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+std::string EditorBodyText(EditorState* s) {
+  int n = GetWindowTextLengthA(s->bodyEdit);
+  std::string text(static_cast<size_t>(n) + 1, '\0');
+  text.resize(static_cast<size_t>(GetWindowTextA(s->bodyEdit, &text[0], n + 1)));
+  return text;
+}
+
+void CreateBodyEdit(EditorState* s) {
   DWORD style = WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL | WS_TABSTOP;
   if (!s->bWordWrap) style |= WS_HSCROLL | ES_AUTOHSCROLL;
   s->bodyEdit = MakeControl(s, "EDIT", "", style, ID_BODY);
   SendMessageA(s->bodyEdit, EM_LIMITTEXT, BodyLimit(s), 0);
+  // One tab stop of "Editor Tab Size" characters, in dialog units.
+  LONG units = GetDialogBaseUnits();
+  int tabSize = g_user.editorTabSize ? static_cast<int>(g_user.editorTabSize) : 8;
+  int stop = s->charWidth * tabSize * 4 / (LOWORD(units) ? LOWORD(units) : 8);
+  if (stop > 0) SendMessageA(s->bodyEdit, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
   SubclassBodyEdit(s);
 }
 
@@ -107,8 +139,6 @@ void SetEditorTitle(EditorState* s) {
   SetWindowTextA(s->window, title);
 }
 
-}  // namespace
-
 void RefreshEditorStatus(EditorState* s) {
   if (!s->bodyEdit) return;
   DWORD start = 0, end = 0;
@@ -126,8 +156,6 @@ void RefreshEditorStatus(EditorState* s) {
   if (s->statusPane4) SetWindowTextA(s->statusPane4, s->szCustomHeaders[0] ? "CUSTOM" : "");
 }
 
-namespace {
-
 void ShowAttachmentCount(EditorState* s) {
   if (!s->attachPane) return;
   char text[40];
@@ -141,7 +169,7 @@ void ShowAttachmentCount(EditorState* s) {
   SetWindowTextA(s->attachPane, text);
 }
 
-void Layout(EditorState* s) {
+void LayoutEditor(EditorState* s) {
   RECT rc;
   GetClientRect(s->window, &rc);
   LONG units = GetDialogBaseUnits();
@@ -206,9 +234,34 @@ void Layout(EditorState* s) {
   }
 }
 
+namespace {
+
+void Layout(EditorState* s) { LayoutEditor(s); }
+
 void CreateControls(EditorState* s) {
   bool mail = s->bMailing != 0;
   bool dvnPost = s->bSay && sameservice(s->szService, "dvn");
+  if (mail && !s->bEditAction) {
+    s->serviceLabel = MakeControl(s, "STATIC", "Ser&vice", SS_LEFT, -1);
+    s->serviceBox = MakeControl(s, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, ID_EDITOR_SERVICE);
+    FillServiceList(s->serviceBox);
+    const char* wanted = s->szService[0] ? s->szService : g_user.defaultMailService;
+    LRESULT at =
+        SendMessageA(s->serviceBox, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(wanted));
+    if (at == CB_ERR)
+      at = SendMessageA(s->serviceBox, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                        reinterpret_cast<LPARAM>(g_user.defaultMailService));
+    if (at != CB_ERR) {
+      SendMessageA(s->serviceBox, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+      char chosen[32] = "";
+      SendMessageA(s->serviceBox, CB_GETLBTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(chosen));
+      if (!sameservice(chosen, s->szService)) {
+        for (CAddrList* list : {&s->To, &s->Cc, &s->Bcc}) list->QualifyAddresses(s->szService, chosen);
+        StrCopyN(s->szService, chosen, sizeof s->szService - 1);
+        for (char* c = s->szService; *c; ++c) *c = static_cast<char>(ToLower1252(static_cast<unsigned char>(*c)));
+      }
+    }
+  }
   if (s->bFaxing) {
     s->toLabel = MakeControl(s, "STATIC", "&To:", SS_LEFT, -1);
     s->toEdit = MakeEdit(s, ID_TO, 199);
@@ -227,14 +280,21 @@ void CreateControls(EditorState* s) {
     s->ccLabel = MakeControl(s, "STATIC", "&CC", SS_LEFT, -1);
     s->ccEdit = MakeEdit(s, ID_CC, 4095);
     s->Cc.FillControl(s->ccEdit, s->szService, false);
-    s->bccLabel = MakeControl(s, "STATIC", "&BCC", SS_LEFT, -1);
-    s->bccEdit = MakeEdit(s, ID_BCC, 4095);
-    s->Bcc.FillControl(s->bccEdit, s->szService, false);
-    bool quorl = sameservice(s->szService, "quorl");
-    EnableWindow(s->bccEdit, !quorl);
-    EnableWindow(s->bccLabel, !quorl);
+    if (HaveDvn() || HaveNet() || HaveLocal()) {
+      s->bccLabel = MakeControl(s, "STATIC", "&BCC", SS_LEFT, -1);
+      s->bccEdit = MakeEdit(s, ID_BCC, 4095);
+      s->Bcc.FillControl(s->bccEdit, s->szService, false);
+      bool quorl = sameservice(s->szService, "quorl");
+      EnableWindow(s->bccEdit, !quorl);
+      EnableWindow(s->bccLabel, !quorl);
+    }
     s->urgentBox = MakeControl(s, "BUTTON", "&Urgent", BS_AUTOCHECKBOX, 14747);
     if (s->szImportance[0] == 'H') SendMessageA(s->urgentBox, BM_SETCHECK, BST_CHECKED, 0);
+  }
+  if ((mail || s->bFaxing) && HaveDvn()) {
+    s->receiptBox = MakeControl(s, "BUTTON", "&Receipt", BS_AUTOCHECKBOX, 14742);
+    if (s->bReceipt) SendMessageA(s->receiptBox, BM_SETCHECK, BST_CHECKED, 0);
+    EnableWindow(s->receiptBox, sameservice(s->szService, "dvn"));
   }
   if (mail || s->bSay || s->bNews) {
     s->subjectLabel = MakeControl(s, "STATIC", "Sub&ject:", SS_LEFT, -1);
@@ -247,22 +307,18 @@ void CreateControls(EditorState* s) {
     if (s->szSensitivity[0] == 'P') SendMessageA(s->privateBox, BM_SETCHECK, BST_CHECKED, 0);
   }
   s->okButton = MakeControl(s, "BUTTON", "&OK", BS_DEFPUSHBUTTON, ID_OK);
-  if (!s->bPlainFile) {
-    s->optionsButton = MakeControl(s, "BUTTON", "O&ptions", BS_PUSHBUTTON, ID_OPTIONS);
-    EnableWindow(s->optionsButton, FALSE);
-  }
+  if (!s->bPlainFile) s->optionsButton = MakeControl(s, "BUTTON", "O&ptions", BS_PUSHBUTTON, ID_OPTIONS);
   s->quoteButton = MakeControl(s, "BUTTON", "&Quote", BS_PUSHBUTTON, ID_QUOTE);
-  if (mail || s->bNews) {
-    s->attachButton = MakeControl(s, "BUTTON", "&Attachments", BS_PUSHBUTTON, ID_ATTACH);
-    EnableWindow(s->attachButton, FALSE);
-  }
+  if (mail || s->bNews) s->attachButton = MakeControl(s, "BUTTON", "&Attachments", BS_PUSHBUTTON, ID_ATTACH);
   if (!s->bPlainFile) s->holdButton = MakeControl(s, "BUTTON", "Ho&ld", BS_PUSHBUTTON, ID_HOLD);
   s->cancelButton = MakeControl(s, "BUTTON", "Cancel", BS_PUSHBUTTON, ID_CANCEL);
   s->helpButton = MakeControl(s, "BUTTON", "&Help", BS_PUSHBUTTON, ID_HELP);
   for (HWND& pane : s->statusPane) pane = MakeControl(s, "STATIC", "", SS_CENTER | SS_SUNKEN, -1);
   if (mail || s->bNews) s->statusPane4 = MakeControl(s, "STATIC", "", SS_CENTER | SS_SUNKEN, -1);
   if (s->attachButton) s->attachPane = MakeControl(s, "STATIC", "", SS_CENTER | SS_SUNKEN, -1);
-  CreateBody(s);
+  CreateBodyEdit(s);
+  for (HWND edit : {s->toEdit, s->ccEdit, s->bccEdit, s->subjectEdit})
+    if (edit) SubclassFieldEdit(s, edit);
 }
 
 // The current message's header lines and body, and its author, through the
@@ -348,7 +404,7 @@ void QuoteCurrentMessage(EditorState* s, long number) {
   if (!quoted.empty()) InsertText(s, quoted, false);
 }
 
-void FillReplyRecipients(EditorState* s, long number, bool fromOnly) {
+void FillReplyRecipients(EditorState* s, long number, bool fromOnly, const std::string& recipientWord) {
   if (s->bComment && !s->bDvnComment) {
     std::string author, headers, body;
     if (ReadCurrentMessage(number, &author, &headers, &body)) {
@@ -369,15 +425,101 @@ void FillReplyRecipients(EditorState* s, long number, bool fromOnly) {
   // A reply by mail.
   if (!fromOnly) s->To.FromReplyHeaders(number, "Reply-To:", s->szService, false);
   if (!s->To.Count()) s->To.FromReplyHeaders(number, "From:", s->szService, false);
+  s->To.FromReplyHeaders(number, "To:", s->szService, true);
+  s->Cc.FromReplyHeaders(number, "CC:", s->szService, true);
+  SetSender(s, false);
   s->To.RemoveDuplicates(nullptr);
+  s->Cc.RemoveDuplicates(nullptr);
+  s->Cc.RemoveDuplicates(&s->To);
   s->To.RemoveOwnAddresses(s->szService);
+  s->Cc.RemoveOwnAddresses(s->szService);
+  bool keepFirst = SameText1252(recipientWord.c_str(), "sender");
+  if (!keepFirst && !SameText1252(recipientWord.c_str(), "all") && s->To.Count() + s->Cc.Count() > 1)
+    keepFirst = !askyesno("Copy to all recipients ?");
+  if (keepFirst) {
+    while (s->To.Count() > 1) s->To.RemoveAt(s->To.Count() - 1);
+    s->Cc.Clear();
+  }
+  if (!s->To.Count() && !s->Cc.Count()) {
+    s->To.FromReplyHeaders(number, "From:", s->szService, false);
+    if (!s->To.Count()) s->To.FromReplyHeaders(number, "Reply-To:", s->szService, false);
+  }
+}
+
+// The checks of a post's or reply's folder: false when the editor must close.
+bool FolderAllowsPosting(const std::string& folderName) {
+  if (folderName.empty()) return false;
+  SmartPointer pointer;
+  if (!findconf(pointer, folderName.c_str())) return true;
+  uint32_t flags = static_cast<const ConfRec*>(pointer.element)->flags;
+  if (flags & 0x800) return false;
+  if (IsDvnLibraryFolder(folderName.c_str())) {
+    MsgBoxF(MB_OK | MB_ICONEXCLAMATION, "This folder is a library list.  You cannot post messages here.");
+    return false;
+  }
+  if ((flags & 0x10) && !(flags & 0x08)) {
+    if (g_main.protectReadOnly) return false;
+    if (!askyesno("Folder is Read Only; Continue?")) return false;
+  }
+  if ((flags & 0x80) && !askyesno("Folder may be full. Continue ?")) return false;
+  return true;
+}
+
+// A block brought back: a queued action's lines (mode 11) or a saved block
+// in an open file (mode 40).
+bool CreateFromBlock(EditorState* s, const char* subject, const char* parameters) {
+  int mode = s->nType;
+  int failed;
+  if (mode == EDITOR_EDIT_ACTION) {
+    s->actionLines = reinterpret_cast<CStrList*>(const_cast<char*>(subject));
+    s->actionBody = reinterpret_cast<char**>(const_cast<char*>(parameters));
+    failed = ReadDraft(s, nullptr, s->actionLines, s->actionBody ? *s->actionBody : nullptr);
+    s->bEditAction = 1;
+  } else {
+    failed = ReadDraft(s, reinterpret_cast<FILE*>(const_cast<char*>(subject)), nullptr, nullptr);
+    s->bReopened = 1;
+  }
+  if (failed) return false;
+  if (!s->szService[0]) std::strcpy(s->szService, "local");
+  s->nWrapChars = g_user.rightMargin ? static_cast<int32_t>(g_user.rightMargin) : 72;
+  s->wrapWidth = s->nWrapChars * s->charWidth;
+  SetSender(s, true);
+  CreateControls(s);
+  if (s->bodyText) {
+    RemoveSoftBreaks(s->bodyText);
+    SetWindowTextA(s->bodyEdit, s->bodyText);
+    std::free(s->bodyText);
+    s->bodyText = nullptr;
+  }
+  SetEditorTitle(s);
+  return true;
+}
+
+// The notes file or a resume: the body is the file named by the parameter.
+bool CreatePlainFile(EditorState* s, const char* path) {
+  getservice(s->szService, g_topic.log ? g_topic.openName : "");
+  if (!s->szService[0]) std::strcpy(s->szService, "local");
+  s->bPlainFile = 1;
+  s->nWrapChars = g_user.rightMargin ? static_cast<int32_t>(g_user.rightMargin) : 72;
+  s->wrapWidth = s->nWrapChars * s->charWidth;
+  StrCopyN(s->szSubject, path ? path : "", sizeof s->szSubject - 1);
+  CreateControls(s);
+  if (path && path[0]) InsertTextFile(s->window, path);
+  EditorCaretToTop(s->window);
+  SetEditorTitle(s);
+  return true;
 }
 
 bool CreateContents(EditorState* s, const char* subject, const char* parameters, int flag) {
+  s->charWidth = LOWORD(GetDialogBaseUnits());
+  if (s->nType == EDITOR_EDIT_ACTION || s->nType == EDITOR_REOPEN) return CreateFromBlock(s, subject, parameters);
+  if (s->nType == EDITOR_NOTES || s->nType == EDITOR_PLAIN_FILE) return CreatePlainFile(s, parameters);
   const char* folder = g_topic.log ? g_topic.openName : "";
   long current = g_topic.log ? g_browser.currentMessage : 0;
   if (s->nType == EDITOR_FAX)
     std::strcpy(s->szService, "dvn");
+  else if (s->nType == EDITOR_MAIL && g_user.defaultMailService[0])
+    StrCopyN(s->szService, g_user.defaultMailService, sizeof s->szService - 1);
   else
     getservice(s->szService, folder);
   EditorParams p = ParseEditorParams(parameters);
@@ -397,7 +539,8 @@ bool CreateContents(EditorState* s, const char* subject, const char* parameters,
     s->nType = s->nType == EDITOR_MAIL ? EDITOR_REPLY_BY_MAIL : EDITOR_REPLY;
   }
   if (!s->szService[0]) std::strcpy(s->szService, "local");
-  s->bSendAsShown = sameservice(s->szService, "quorl") || sameservice(s->szService, "net");
+  s->bSendAsShown = sameservice(s->szService, "quorl") || sameservice(s->szService, "net") ||
+                    ToUpper1252(static_cast<unsigned char>(g_user.autoSendAsShown[0])) == 'A';
   s->bSay = s->nType == EDITOR_POST;
   s->bComment = s->nType == EDITOR_REPLY;
   s->bMailing = s->nType == EDITOR_MAIL || s->nType == EDITOR_REPLY_BY_MAIL;
@@ -408,7 +551,8 @@ bool CreateContents(EditorState* s, const char* subject, const char* parameters,
   s->bDvnSay = s->bSay && dvn;
   s->bDvnComment = s->bComment && dvn;
   s->bNews = (s->bSay || s->bComment) && isnewsfolder(folderName.c_str());
-  s->nWrapChars = 72;
+  s->nWrapChars = g_user.rightMargin ? static_cast<int32_t>(g_user.rightMargin) : 72;
+  s->wrapWidth = s->nWrapChars * s->charWidth;
 
   std::string author, headers, body;
   bool haveMessage = (s->bComment || s->bReply) && ReadCurrentMessage(current, &author, &headers, &body);
@@ -472,7 +616,26 @@ bool CreateContents(EditorState* s, const char* subject, const char* parameters,
   }
   if (s->bComment || s->bReply)
     s->nComment = p.hasInReplyTo ? std::atoi(s->szReferences) : static_cast<int32_t>(current);
-  if ((s->bSay || s->bComment) && folderName.empty()) return false;
+  if ((s->bSay || s->bComment) && !FolderAllowsPosting(folderName)) return false;
+  if (s->bComment && haveMessage && WildMatch(folderName.c_str(), "*:*noticeboard/*postcards") &&
+      !SameText1252(author.c_str(), g_app.userName)) {
+    char question[400];
+    std::snprintf(question, sizeof question,
+                  "It is against conference rules to reply to messages in this folder.\n\nWould you like to mail "
+                  "'%.200s' instead ?",
+                  author.c_str());
+    if (askyesno(question)) {
+      s->nType = EDITOR_REPLY_BY_MAIL;
+      s->bComment = s->bDvnComment = s->bNews = 0;
+      s->bMailing = s->bReply = 1;
+      s->To.Clear();
+      char name[] = "";
+      s->To.AddEntry(name, author.c_str());
+      char source[SERVICE_KEY_MAX + 1] = "";
+      getservice(source, folderName.c_str());
+      s->To.QualifyAddresses(source, s->szService);
+    }
+  }
 
   bool recipientText = !p.recipients.empty() && !SameText1252(p.recipients.c_str(), "sender") &&
                        !SameText1252(p.recipients.c_str(), "all");
@@ -481,20 +644,20 @@ bool CreateContents(EditorState* s, const char* subject, const char* parameters,
     s->To.RemoveDuplicates(nullptr);
     s->To.RemoveOwnAddresses(s->szService);
   } else if (haveMessage && !s->To.Count()) {
-    FillReplyRecipients(s, current, flag != 0);
+    FillReplyRecipients(s, current, flag != 0, p.recipients);
   }
 
-  CreateControls(s);
-  for (const std::string& file : p.fileNames) {
-    FILE* f = std::fopen(file.c_str(), "rb");
-    if (!f) continue;
-    std::string text;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
-    std::fclose(f);
-    InsertText(s, text, false);
+  if (flag && !stristr(s->szCustomHeaders, "Reply-To:")) {
+    std::string key = std::string(s->szService) + ":" + s->szFolders;
+    const char* list = MailingListsName(key.c_str());
+    if (list && list[0] && std::strcmp(list, "*") != 0) {
+      size_t used = std::strlen(s->szCustomHeaders);
+      std::snprintf(s->szCustomHeaders + used, sizeof s->szCustomHeaders - used, "Reply-To: %s\r\n", list);
+    }
   }
+  SetSender(s, true);
+  CreateControls(s);
+  for (const std::string& file : p.fileNames) InsertTextFile(s->window, file.c_str());
   if (s->bodyText) {
     RemoveSoftBreaks(s->bodyText);
     SetWindowTextA(s->bodyEdit, s->bodyText);
@@ -520,14 +683,7 @@ bool CreateContents(EditorState* s, const char* subject, const char* parameters,
 
 // --- sending ---------------------------------------------------------------
 
-std::string FieldText(HWND edit) {
-  if (!edit) return "";
-  int n = GetWindowTextLengthA(edit);
-  std::string text(static_cast<size_t>(n) + 1, '\0');
-  text.resize(static_cast<size_t>(GetWindowTextA(edit, &text[0], n + 1)));
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text;
-}
+std::string FieldText(HWND edit) { return EditorFieldText(edit); }
 
 bool Refuse(HWND focus, const char* text) {
   MsgBoxF(MB_OK | MB_ICONEXCLAMATION, "%s", text);
@@ -537,6 +693,8 @@ bool Refuse(HWND focus, const char* text) {
 
 bool CheckFields(EditorState* s) {
   DebugLog("Editor: OKID\n");
+  if (g_user.autoSpellcheck && GetKeyState(VK_SHIFT) >= 0 && g_editorSpellHooks.checkEditor(s->window) == -1002)
+    return false;
   DebugLog("Editor: After Spellcheck\n");
   if (s->toEdit && !s->bFaxing) {
     std::string to = FieldText(s->toEdit);
@@ -590,6 +748,9 @@ bool CheckFields(EditorState* s) {
     SetFocus(s->bodyEdit);
     return false;
   }
+  int tabSize = g_user.editorTabSize ? static_cast<int>(g_user.editorTabSize) : 8;
+  std::string body = EditorBodyText(s);
+  if (body.find('\t') != std::string::npos) SetWindowTextA(s->bodyEdit, ExpandTabs(body.c_str(), tabSize).c_str());
   auto checked = [](HWND box) { return box && SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; };
   s->bReceipt = checked(s->receiptBox);
   std::strcpy(s->szImportance, checked(s->urgentBox) ? "High" : "Normal");
@@ -608,8 +769,14 @@ bool AppendToOutbasket(EditorState* s, bool hold) {
     DebugLog("Editor: After bsc update\n");
     return false;
   }
-  std::fprintf(f, "%s id:\t%s type:\tedit\r\n", hold ? ";#;" : ";-;", g_app.userName);
-  int failed = WriteDraft(s, f, nullptr, nullptr);
+  int failed;
+  if (s->szMergeFile[0]) {
+    failed = !WriteMergeEntries(s, f, hold);
+  } else {
+    failed = std::fprintf(f, "%s id:\t%s type:\tedit\r\n", hold ? ";#;" : ";-;", g_app.userName) < 0;
+    if (!failed) failed = WriteDraft(s, f, nullptr, nullptr);
+  }
+  if (std::fflush(f) != 0) failed = 1;
   fileclose(f);
   if (failed) {
     MsgBoxF(MB_OK | MB_ICONEXCLAMATION, "Unable to write to the outbasket!");
@@ -621,9 +788,38 @@ bool AppendToOutbasket(EditorState* s, bool hold) {
   return true;
 }
 
+// The body written over the plain file it came from, through a temporary
+// file beside it.
+bool SavePlainFile(EditorState* s) {
+  std::string body = EditorBodyText(s);
+  std::string temp = std::string(s->szSubject) + ".new";
+  FILE* f = std::fopen(temp.c_str(), "wb");
+  bool ok = f && std::fwrite(body.data(), 1, body.size(), f) == body.size();
+  if (f && std::fclose(f) != 0) ok = false;
+  if (ok) ok = MoveFileExA(temp.c_str(), s->szSubject, MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!ok) {
+    DeleteFileA(temp.c_str());
+    MsgBoxF(MB_OK | MB_ICONEXCLAMATION, "Unable to write %s", s->szSubject);
+  }
+  return ok;
+}
+
 void Send(EditorState* s, bool hold) {
   if (!CheckFields(s)) return;
-  if (sameservice(s->szService, "local")) {
+  if (s->bEditAction) {
+    DebugLog("Editor: Before Review update\n");
+    if (s->actionLines) {
+      s->actionLines->clear();
+      WriteDraft(s, nullptr, s->actionLines, s->actionBody);
+    }
+    g_composeHooks.actionEdited(hold);
+    DebugLog("Editor: After Review update\n");
+  } else if (s->bPlainFile) {
+    DebugLog("Editor: Before edit update\n");
+    if (!SavePlainFile(s)) return;
+    if (s->nType == EDITOR_PLAIN_FILE && !hold) g_composeHooks.queuePutResume();
+    DebugLog("Editor: After edit update\n");
+  } else if (sameservice(s->szService, "local")) {
     if (hold) {
       MsgBoxF(MB_OK | MB_ICONEXCLAMATION, "Unable to save local messages for posting later.");
       return;
@@ -635,6 +831,31 @@ void Send(EditorState* s, bool hold) {
     return;
   }
   PostMessageA(s->window, WM_CLOSE, 0, 0);
+}
+
+// The current message's sender into To: added for mail, in place of the text
+// otherwise.
+void InsertOriginator(EditorState* s) {
+  if (!s->toEdit || s->bFaxing) return;
+  long number = g_topic.log ? g_browser.currentMessage : 0;
+  CAddrList from;
+  from.FromReplyHeaders(number, "From:", s->szService, false);
+  from.FromReplyHeaders(number, "Reply-To:", s->szService, true);
+  if (from.Count() == 2) from.RemoveDuplicates(nullptr);
+  if (!from.Count()) {
+    std::string author, headers, body;
+    if (!ReadCurrentMessage(number, &author, &headers, &body) || author.empty()) return;
+    char name[] = "";
+    from.AddEntry(name, author.c_str());
+    char source[SERVICE_KEY_MAX + 1] = "";
+    getservice(source, g_topic.openName);
+    from.QualifyAddresses(source, s->szService);
+  }
+  from.FillControl(s->toEdit, s->szService, s->bMailing != 0);
+  s->To.ReadControl(s->toEdit, false);
+  s->To.RemoveDuplicates(nullptr);
+  s->To.FillControl(s->toEdit, s->szService, false);
+  s->bChanged = 1;
 }
 
 void CancelEditor(EditorState* s) {
@@ -653,7 +874,7 @@ LRESULT OnCommand(HWND window, EditorState* s, WPARAM wParam, LPARAM lParam) {
     case ID_HOLD: Send(s, true); return 0;
     case ID_CANCEL: CancelEditor(s); return 0;
     case ID_QUOTE: QuoteCurrentMessage(s, g_browser.currentMessage); return 0;
-    case ID_WORD_WRAP: return 0;
+    case ID_ORIGINATOR: InsertOriginator(s); return 0;
     case ID_RELOAD_AUTOCORRECT: ReloadAutoCorrect(); return 0;
     case ID_INSERT_MODE:
       s->bInsert = !s->bInsert;
@@ -672,6 +893,7 @@ LRESULT OnCommand(HWND window, EditorState* s, WPARAM wParam, LPARAM lParam) {
     case 14747: s->bChanged = 1; return 0;
     default: break;
   }
+  if (EditorCommand(s, id, code, lParam)) return 0;
   return DefMDIChildProcA(window, WM_COMMAND, wParam, lParam);
 }
 
@@ -726,6 +948,21 @@ LRESULT EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
+    case WM_DROPFILES: EditorDropFiles(s, reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_ADDRECIPIENTS: EditorAddRecipients(s, wParam, reinterpret_cast<const char*>(lParam)); return 0;
+    case WM_RBUTTONUP: {
+      POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      ClientToScreen(window, &at);
+      EditorPopupMenu(s, at);
+      return 0;
+    }
+    case WM_QUERYENDSESSION:
+      if (s->bChanged && !askyesno(s->bEditAction ? "You will lose any changes made.\n\nAbort message editor ?"
+                                                  : "Text will be lost.\n\nAbort message editor ?"))
+        return FALSE;
+      PostMessageA(window, WM_CLOSE, 0, 0);
+      return TRUE;
+    case WM_SIZING: s->bSizing = 1; break;
     case WM_DESTROY: OnDestroy(window); break;
     default: break;
   }

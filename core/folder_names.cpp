@@ -67,6 +67,14 @@ void FoldInternet(char* part) {
   if (StartsWithNoCase(part, "net") || SameText1252(part, "internet")) std::strcpy(part, "net");
 }
 
+// The service part of a name as sameservice compares it: aliases applied and
+// the Internet names folded.
+void ServiceKey(const char* name, char* part) {
+  ServicePart(name, part);
+  ApplyAlias(part);
+  FoldInternet(part);
+}
+
 }  // namespace
 
 bool sameservice(const char* a, const char* b) {
@@ -96,11 +104,16 @@ bool iscurservice(const char* key) {
 
 bool ismailfolder(const char* name) {
   if (!name) return false;
-  if (sameservice(name, "msmail") || sameservice(name, "ccmail")) return true;
   const char* colon = std::strchr(name, ':');
   const char* first = colon ? colon + 1 : name;
   size_t len = std::strcspn(first, "/\\ ");
-  return len == 4 && (StartsWithNoCase(first, "mail") || StartsWithNoCase(first, "@ail"));
+  if (len == 4 && (StartsWithNoCase(first, "mail") || StartsWithNoCase(first, "@ail"))) return true;
+  // sameservice with "msmail" and with "ccmail", the name's service worked
+  // out once: the log-in merge asks this of every folder.
+  if (SameText1252(name, "msmail") || SameText1252(name, "ccmail")) return true;
+  char part[kPartSize];
+  ServiceKey(name, part);
+  return SameText1252(part, "msmail") || SameText1252(part, "ccmail");
 }
 
 bool isnewsfolder(const char* name) {

@@ -60,7 +60,14 @@ void DlgInitHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void CentreDialog(HWND parent, HWND dialog);
 void SetDialogFont(HFONT font);
 // The 3-D controls library, once bound by start-up.
-void SetCtl3dHooks(BOOL(WINAPI* subclass)(HWND, DWORD), HBRUSH(WINAPI* ctlColor)(HWND, UINT, WPARAM, LPARAM));
+// The 3-D control library's dialog calls; start-up binds them when the
+// library loads, else they do nothing.
+struct Ctl3dHooks {
+  BOOL(WINAPI* subclassDialog)(HWND dialog, DWORD types);
+  HBRUSH(WINAPI* ctlColor)(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+};
+extern Ctl3dHooks g_ctl3dHooks;
+extern const Ctl3dHooks kNoCtl3dHooks;
 
 void BeginWait();
 void EndWait();

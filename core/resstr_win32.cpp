@@ -23,8 +23,8 @@ HMODULE g_stringModule = nullptr;
 char g_buffers[2][kStringBuffer];
 int g_nextBuffer = 0;
 HFONT g_dialogFont = nullptr;
-BOOL(WINAPI* g_ctl3dSubclass)(HWND, DWORD) = nullptr;
-HBRUSH(WINAPI* g_ctl3dCtlColor)(HWND, UINT, WPARAM, LPARAM) = nullptr;
+BOOL WINAPI No3dSubclass(HWND, DWORD) { return FALSE; }
+HBRUSH WINAPI No3dColour(HWND, UINT, WPARAM, LPARAM) { return nullptr; }
 
 struct PromptState {
   const char* caption;
@@ -308,15 +308,13 @@ bool paskstrnoowner(const char* prompt, char* answer, size_t answerSize) {
 
 void SetDialogFont(HFONT font) { g_dialogFont = font; }
 
-void SetCtl3dHooks(BOOL(WINAPI* subclass)(HWND, DWORD), HBRUSH(WINAPI* ctlColor)(HWND, UINT, WPARAM, LPARAM)) {
-  g_ctl3dSubclass = subclass;
-  g_ctl3dCtlColor = ctlColor;
-}
+const Ctl3dHooks kNoCtl3dHooks = {No3dSubclass, No3dColour};
+Ctl3dHooks g_ctl3dHooks = kNoCtl3dHooks;
 
 INT_PTR LocaliseDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case 25:  // the old control-colour message, for the 3-D library
-      if (g_ctl3dCtlColor) return reinterpret_cast<INT_PTR>(g_ctl3dCtlColor(dialog, message, wParam, lParam));
+      if (HBRUSH brush = g_ctl3dHooks.ctlColor(dialog, message, wParam, lParam)) return reinterpret_cast<INT_PTR>(brush);
       break;
     case WM_INITDIALOG:
       if (g_dialogFont) EnumChildWindows(dialog, SetChildFont, reinterpret_cast<LPARAM>(g_dialogFont));
@@ -338,8 +336,8 @@ INT_PTR LocaliseDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 void DlgInitHook3d(HWND dialog, UINT message, WPARAM, LPARAM) {
-  if (message != WM_INITDIALOG || !g_ctl3dSubclass) return;
-  if (LOBYTE(LOWORD(GetVersion())) < 4) g_ctl3dSubclass(dialog, 0xFFFF);
+  if (message != WM_INITDIALOG) return;
+  if (LOBYTE(LOWORD(GetVersion())) < 4) g_ctl3dHooks.subclassDialog(dialog, 0xFFFF);
 }
 
 void DlgInitHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -839,30 +840,104 @@ void VirtualArray::SortChunkInPlace(unsigned char* data, int n, unsigned char* s
   if (!SortTyped(data, n, elementSize_, compare_)) SortBySlots(data, n, elementSize_, compare_, scratch);
 }
 
+namespace {
+// A record's place across the chunks of a resident array, usable as a
+// random-access iterator: the sort then works in the chunks themselves,
+// with no gathered copy (a fresh block the size of the array costs a page
+// fault for each of its pages) and no copy back.
+template <size_t N>
+struct ChunkPlace {
+  using iterator_category = std::random_access_iterator_tag;
+  using value_type = Record<N>;
+  using difference_type = ptrdiff_t;
+  using pointer = Record<N>*;
+  using reference = Record<N>&;
+
+  unsigned char* const* bases;  // each chunk's data, and one null past the last
+  ptrdiff_t perChunk;
+  ptrdiff_t chunk;
+  ptrdiff_t slot;
+  unsigned char* at;  // the record itself: the sort's inner loops only step and look
+
+  ptrdiff_t Index() const { return chunk * perChunk + slot; }
+  ChunkPlace At(ptrdiff_t index) const {
+    ptrdiff_t c = index / perChunk, s = index % perChunk;
+    return {bases, perChunk, c, s, bases[c] ? bases[c] + s * N : nullptr};
+  }
+  reference operator*() const { return *reinterpret_cast<Record<N>*>(at); }
+  pointer operator->() const { return reinterpret_cast<Record<N>*>(at); }
+  reference operator[](ptrdiff_t n) const { return *(*this + n); }
+  ChunkPlace& operator++() {
+    at += N;
+    if (++slot == perChunk) {
+      slot = 0;
+      at = bases[++chunk];
+    }
+    return *this;
+  }
+  ChunkPlace& operator--() {
+    if (slot == 0) {
+      slot = perChunk;
+      at = bases[--chunk] + perChunk * N;
+    }
+    --slot;
+    at -= N;
+    return *this;
+  }
+  ChunkPlace operator++(int) {
+    ChunkPlace was = *this;
+    ++*this;
+    return was;
+  }
+  ChunkPlace operator--(int) {
+    ChunkPlace was = *this;
+    --*this;
+    return was;
+  }
+  ChunkPlace& operator+=(ptrdiff_t n) { return *this = At(Index() + n); }
+  ChunkPlace& operator-=(ptrdiff_t n) { return *this = At(Index() - n); }
+  friend ChunkPlace operator+(ChunkPlace p, ptrdiff_t n) { return p += n; }
+  friend ChunkPlace operator+(ptrdiff_t n, ChunkPlace p) { return p += n; }
+  friend ChunkPlace operator-(ChunkPlace p, ptrdiff_t n) { return p -= n; }
+  friend ptrdiff_t operator-(const ChunkPlace& a, const ChunkPlace& b) { return a.Index() - b.Index(); }
+  friend bool operator==(const ChunkPlace& a, const ChunkPlace& b) { return a.chunk == b.chunk && a.slot == b.slot; }
+  friend bool operator!=(const ChunkPlace& a, const ChunkPlace& b) { return !(a == b); }
+  friend bool operator<(const ChunkPlace& a, const ChunkPlace& b) { return a.Index() < b.Index(); }
+  friend bool operator>(const ChunkPlace& a, const ChunkPlace& b) { return b < a; }
+  friend bool operator<=(const ChunkPlace& a, const ChunkPlace& b) { return !(b < a); }
+  friend bool operator>=(const ChunkPlace& a, const ChunkPlace& b) { return !(a < b); }
+};
+
+template <size_t N>
+void SortAcrossChunks(unsigned char* const* bases, int perChunk, int count, VirtualArrayCompare cmp) {
+  ChunkPlace<N> first{bases, perChunk, 0, 0, bases[0]};
+  std::sort(first, first.At(count), [cmp](const Record<N>& a, const Record<N>& b) { return cmp(&a, &b) < 0; });
+}
+
+bool SortTypedAcrossChunks(unsigned char* const* bases, int perChunk, int count, int elementSize,
+                           VirtualArrayCompare cmp) {
+  switch (elementSize) {
+    case 4: SortAcrossChunks<4>(bases, perChunk, count, cmp); return true;
+    case 8: SortAcrossChunks<8>(bases, perChunk, count, cmp); return true;
+    case 12: SortAcrossChunks<12>(bases, perChunk, count, cmp); return true;
+    case 16: SortAcrossChunks<16>(bases, perChunk, count, cmp); return true;
+    case 20: SortAcrossChunks<20>(bases, perChunk, count, cmp); return true;
+    case 24: SortAcrossChunks<24>(bases, perChunk, count, cmp); return true;
+    case 32: SortAcrossChunks<32>(bases, perChunk, count, cmp); return true;
+    default: return false;
+  }
+}
+}  // namespace
+
 // When every chunk is in memory and the records have a typed sort, one sort
-// over a gathered copy beats sorting runs and merging them.
+// over all of them in place beats sorting runs and merging them.
 bool VirtualArray::SortResidentWhole() {
   if (bufferCount_ < chunkCount_ || !SortTyped(nullptr, 0, elementSize_, compare_)) return false;
   for (int k = 0; k < chunkCount_; ++k)
     if (!chunks_[k].buffer) return false;
-  const size_t total = static_cast<size_t>(count_) * elementSize_;
-  auto* all = static_cast<unsigned char*>(malloc(total));
-  if (!all) return false;
-  size_t at = 0;
-  for (int k = 0; k < chunkCount_; ++k) {
-    size_t bytes = static_cast<size_t>(ChunkElements(k)) * elementSize_;
-    memcpy(all + at, chunks_[k].buffer->data, bytes);
-    at += bytes;
-  }
-  SortTyped(all, count_, elementSize_, compare_);
-  at = 0;
-  for (int k = 0; k < chunkCount_; ++k) {
-    size_t bytes = static_cast<size_t>(ChunkElements(k)) * elementSize_;
-    memcpy(chunks_[k].buffer->data, all + at, bytes);
-    at += bytes;
-  }
-  free(all);
-  return true;
+  std::vector<unsigned char*> bases(static_cast<size_t>(chunkCount_) + 1, nullptr);
+  for (int k = 0; k < chunkCount_; ++k) bases[static_cast<size_t>(k)] = chunks_[k].buffer->data;
+  return SortTypedAcrossChunks(bases.data(), perChunk_, count_, elementSize_, compare_);
 }
 
 void VirtualArray::Sort(VirtualArrayCompare compare) {

@@ -44,6 +44,15 @@ FILE* OpenList(const char* path, int mode, bool quiet) {
 }
 }  // namespace
 
+namespace {
+// Rows of the message-base window hold indices into the list, so every read
+// of it refills the window, whether or not the read succeeded.
+int ConferencesReread(int result) {
+  g_messageBaseHooks.fillList();
+  return result;
+}
+}  // namespace
+
 int rdconf(int mode) {
   DebugLog("rdconf: start\n");
   g_userFoldersMerged = false;
@@ -70,7 +79,7 @@ int rdconf(int mode) {
     s_conferences.held = false;
     ConferencesBusy = 0;
     DebugLog("rdconf: end\n");
-    return 0;
+    return ConferencesReread(0);
   }
   std::fseek(file, 0, SEEK_SET);
   uint32_t header = 0;
@@ -85,11 +94,12 @@ int rdconf(int mode) {
     ConferencesBusy = 0;
     ReportDamaged(path);
     DebugLog("rdconf: end\n");
-    return 0;
+    return ConferencesReread(0);
   }
   s_header = header;
   s_conferences.damaged = false;
-  if (Conferences.Count() >= MAX_CONFERENCES) msgwarn("Too many folders!");
+  // The limit itself is a full list, not too many: a rebuild fills it exactly.
+  if (Conferences.Count() > MAX_CONFERENCES) msgwarn("Too many folders!");
   for (int i = 0; i < Conferences.Count();) {
     ConfRec* rec = static_cast<ConfRec*>(Conferences.At(i));
     if (!rec) break;
@@ -105,7 +115,7 @@ int rdconf(int mode) {
   if (mode != 1) fileclose(file);
   ConferencesBusy = 0;
   DebugLog("rdconf: end\n");
-  return 1;
+  return ConferencesReread(1);
 }
 
 int wtconf() {

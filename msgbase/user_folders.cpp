@@ -279,14 +279,55 @@ bool TakeKeyed(VirtualArray& list, std::vector<KeyedFolder>& out) {
   return true;
 }
 
-// A terminated copy of the record behind a key.
-bool RecordOf(VirtualArray& list, const KeyedFolder& k, ConfRec* out) {
-  const void* rec = list.At(k.index);
+// A terminated copy of an array's record.
+bool RecordAt(VirtualArray& list, int index, ConfRec* out) {
+  const void* rec = list.At(index);
   if (!rec) return false;
   std::memcpy(out, rec, sizeof *out);
   out->name[sizeof out->name - 1] = 0;
   return true;
 }
+
+// One side of the merge read in folder order. Lists on disk are written in
+// that order, so the usual walk goes straight through the array making each
+// key as it arrives, and only notices when two neighbours are out of order;
+// the other walk goes through keys made and sorted beforehand.
+class FolderWalk {
+ public:
+  FolderWalk(VirtualArray& list, const std::vector<KeyedFolder>* sorted)
+      : list_(list), sorted_(sorted), count_(sorted ? sorted->size() : static_cast<size_t>(list.Count())) {}
+  // False when a record could not be read.
+  bool Start() { return pos_ = 0, Load(); }
+  bool Next() { return ++pos_, Load(); }
+  bool AtEnd() const { return pos_ >= count_; }
+  size_t Pos() const { return pos_; }
+  size_t Count() const { return count_; }
+  const FolderSortKey& Key() const { return sorted_ ? (*sorted_)[pos_].key : key_; }
+  bool OutOfOrder() const { return outOfOrder_; }
+  int IndexOf(size_t pos) const { return sorted_ ? (*sorted_)[pos].index : static_cast<int>(pos); }
+  bool Record(size_t pos, ConfRec* out) { return RecordAt(list_, IndexOf(pos), out); }
+
+ private:
+  bool Load() {
+    if (sorted_ || pos_ >= count_) return true;
+    const ConfRec* rec = static_cast<const ConfRec*>(list_.At(static_cast<int>(pos_)));
+    if (!rec) return false;
+    FolderSortKey key;
+    ConfRecSortKey(*rec, &key);
+    if (pos_ > 0 && CompareFolderSortKeys(key_, key) > 0) outOfOrder_ = true;
+    key_ = key;
+    return true;
+  }
+
+  VirtualArray& list_;
+  const std::vector<KeyedFolder>* sorted_;
+  size_t count_;
+  size_t pos_ = 0;
+  FolderSortKey key_ = {};
+  bool outOfOrder_ = false;
+};
+
+enum class MergeRun { kDone, kFailed, kOutOfOrder };
 }  // namespace
 
 bool SortConfList(VirtualArray& list) {
@@ -305,56 +346,53 @@ bool SortConfList(VirtualArray& list) {
   return true;
 }
 
-UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFile, VirtualArray& out,
-                                 const UserMergeContext& context) {
-  UserMergeResult result = {false, false, true};
-  // The user's list is taken out and rebuilt beside conf.ww: inserts in the
-  // middle of the array would move every later record each time.
-  std::vector<KeyedFolder> mine, theirs;
-  if (!TakeKeyed(user, mine) || !TakeKeyed(conferenceFile, theirs)) return {false, false, false};
-  // The user's records still to come, copied out so that `out` may be `user`.
-  std::vector<ConfRec> mineRecs(mine.size());
-  for (size_t k = 0; k < mine.size(); ++k)
-    if (!RecordOf(user, mine[k], &mineRecs[k])) return {false, false, false};
-  std::vector<ConfRec> merged;
-  merged.reserve(mine.size() + 16);
+namespace {
+// The merge proper, writing the user's new list to `merged`. Stops early when
+// a walk finds its list out of order, so the caller can sort and start again.
+MergeRun MergeWalks(FolderWalk& theirs, FolderWalk& mine, const UserMergeContext& context, std::vector<ConfRec>& merged,
+                    UserMergeResult& result) {
   const bool longOperation = g_messageBaseHooks.longOperation();
+  if (!theirs.Start() || !mine.Start()) return MergeRun::kFailed;
 
   // The neighbours the join test sees: what is merged so far, then the
   // user's entries still to come.
-  size_t j = 0;
-  auto hasJoinedNeighbour = [&](const char* name) {
-    size_t before = merged.size();
-    size_t count = before + (mine.size() - j);
+  ConfRec ahead;
+  auto hasJoinedNeighbour = [&](const char* name, bool* failed) {
+    const size_t before = merged.size();
+    const size_t count = before + (mine.Count() - mine.Pos());
     return JoinedNeighbour(name, static_cast<int>(before), static_cast<int>(count), [&](int i) -> const ConfRec* {
       size_t k = static_cast<size_t>(i);
-      return k < before ? &merged[k] : &mineRecs[j + (k - before)];
+      if (k < before) return &merged[k];
+      if (mine.Record(mine.Pos() + (k - before), &ahead)) return &ahead;
+      *failed = true;
+      return nullptr;
     });
   };
 
-  size_t i = 0;
-  while (i < theirs.size() || j < mine.size()) {
-    if (j < mine.size() && !mineRecs[j].baseName[0]) {
-      ++j;
+  ConfRec u, c;
+  while (!theirs.AtEnd() || !mine.AtEnd()) {
+    if (theirs.OutOfOrder() || mine.OutOfOrder()) return MergeRun::kOutOfOrder;
+    if (!mine.AtEnd() && !mine.Record(mine.Pos(), &u)) return MergeRun::kFailed;
+    if (!mine.AtEnd() && !u.baseName[0]) {
       result.changed = true;
+      if (!mine.Next()) return MergeRun::kFailed;
       continue;
     }
-    int order = j >= mine.size() ? -1 : i >= theirs.size() ? 1 : CompareFolderSortKeys(theirs[i].key, mine[j].key);
-    if (order > 0) {   // the user's folder is gone from conf.ww
-      ++j;
+    int order = mine.AtEnd() ? -1 : theirs.AtEnd() ? 1 : CompareFolderSortKeys(theirs.Key(), mine.Key());
+    if (order > 0) {  // the user's folder is gone from conf.ww
       result.changed = true;
+      if (!mine.Next()) return MergeRun::kFailed;
       continue;
     }
-    ConfRec c;
-    if (!RecordOf(conferenceFile, theirs[i++], &c)) return {result.changed, result.added, false};
+    if (!theirs.Record(theirs.Pos(), &c) || !theirs.Next()) return MergeRun::kFailed;
     const bool matched = order == 0;
     if (!c.name[0] || !std::strchr(c.name, '/')) continue;   // never a folder of anyone's
     const bool mail = ismailfolder(c.name);
     const bool belongs = mail && MailFolderBelongsTo(c.name, context);
     if (mail && !belongs) {
       if (matched) {
-        ++j;
         result.changed = true;
+        if (!mine.Next()) return MergeRun::kFailed;
       }
       continue;
     }
@@ -363,7 +401,7 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
     else flags &= ~CONF_FILTERED;
 
     if (matched) {
-      ConfRec u = mineRecs[j++];
+      if (!mine.Next()) return MergeRun::kFailed;
       if (u.first != c.first || u.last != c.last) u.flags &= ~CONF_VISITED;
       u.first = c.first;
       u.last = c.last;
@@ -376,13 +414,15 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
     if (longOperation) continue;
     bool add = false;
     bool skip = false;
+    bool failed = false;
     const bool needsMembership = (c.flags & CONF_NEEDS_MEMBERSHIP) || StartsNoCase(c.name, "mail/");
     if (!needsMembership) {
       add = true;
-      skip = !((context.userFlags & 1) || (!context.noAutoJoinTopic && hasJoinedNeighbour(c.name)));
+      skip = !((context.userFlags & 1) || (!context.noAutoJoinTopic && hasJoinedNeighbour(c.name, &failed)));
     } else {
-      add = belongs || hasJoinedNeighbour(c.name);
+      add = belongs || hasJoinedNeighbour(c.name, &failed);
     }
+    if (failed) return MergeRun::kFailed;
     if (g_messageBaseHooks.isModeratedTopic(c.name)) {
       add = true;
       skip = false;
@@ -399,13 +439,45 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
     result.added = true;
     if (!skip) result.changed = true;
   }
+  return theirs.OutOfOrder() || mine.OutOfOrder() ? MergeRun::kOutOfOrder : MergeRun::kDone;
+}
+
+// The merged list is built aside (so that `out` may be the user's list) in a
+// buffer kept from one merge to the next: a log-in merges again whenever
+// conf.ww changes, and fresh megabytes cost a page fault per page each time.
+std::vector<ConfRec>& MergeBuffer() {
+  static std::vector<ConfRec> buffer;
+  return buffer;
+}
+}  // namespace
+
+UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFile, VirtualArray& out,
+                                 const UserMergeContext& context) {
+  std::vector<ConfRec>& merged = MergeBuffer();
+  merged.clear();
+  merged.reserve(static_cast<size_t>(user.Count()) + 16);
+  UserMergeResult result = {false, false, true};
+  FolderWalk theirs(conferenceFile, nullptr), mine(user, nullptr);
+  MergeRun run = MergeWalks(theirs, mine, context, merged, result);
+  if (run == MergeRun::kOutOfOrder) {
+    std::vector<KeyedFolder> mineKeys, theirKeys;
+    if (!TakeKeyed(user, mineKeys) || !TakeKeyed(conferenceFile, theirKeys)) return {false, false, false};
+    merged.clear();
+    result = {false, false, true};
+    FolderWalk sortedTheirs(conferenceFile, &theirKeys), sortedMine(user, &mineKeys);
+    run = MergeWalks(sortedTheirs, sortedMine, context, merged, result);
+  }
+  if (run != MergeRun::kDone) return {result.changed, result.added, false};
 
   out.SetSize(0);   // an empty array counts as sorted again; the result is in order
   if (!out.SetSize(static_cast<int>(merged.size()), true)) return {result.changed, result.added, false};
-  for (size_t k = 0; k < merged.size(); ++k) {
-    void* slot = out.At(static_cast<int>(k));
-    if (!slot) return {result.changed, result.added, false};
-    std::memcpy(slot, &merged[k], sizeof(ConfRec));
+  // Chunk by chunk: the part of a chunk that is filled here is not cleared first.
+  const size_t perChunk = static_cast<size_t>(out.PerChunk());
+  for (size_t first = 0, chunk = 0; first < merged.size(); first += perChunk, ++chunk) {
+    const size_t n = std::min(perChunk, merged.size() - first);
+    VirtualArrayBuffer* buffer = out.ChunkBufferToFill(static_cast<int>(chunk), n * sizeof(ConfRec));
+    if (!buffer) return {result.changed, result.added, false};
+    std::memcpy(buffer->data, &merged[first], n * sizeof(ConfRec));
   }
   return result;
 }

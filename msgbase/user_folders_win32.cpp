@@ -120,6 +120,8 @@ int rduconf() {
     DebugLog("rduconf: before merge\n");
     UserMergeContext context = {head.name[0] ? head.name : g_app.userName, g_user.userFlags,
                                 g_user.noAutoJoinTopic != 0, CheckUserFile};
+    // The list is refilled at every merge: its blocks stay for the next one.
+    Conferences.KeepBlocksWhenEmptied(true);
     merged = MergeUserFolders(mine, catalogue, Conferences, context);
     DebugLog("rduconf: after merge\n");
   } else {

@@ -32,6 +32,11 @@ struct GhostHooks {
 };
 extern GhostHooks g_ghostHooks;
 
+// The default file hooks. GhostReadFile passes over the bodies of messages
+// (their count lines then read 0), which the ghosts never look at.
+time_t GhostFileTime(const char* path);
+bool GhostReadFile(const char* path, std::vector<char>* bytes);
+
 // The ghosts of one action file's bytes, appended to out. Only live entries
 // count; an entry ends at the next header whatever it holds.
 void ParseBscEntries(const char* data, size_t size, const char* service, std::vector<GhostEntry>* out);

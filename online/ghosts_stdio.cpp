@@ -2,9 +2,6 @@
 #include "core/folder_names.h"
 #include "online/ghosts.h"
 
-time_t GhostFileTime(const char* path);
-bool GhostReadFile(const char* path, std::vector<char>* bytes);
-
 namespace {
 const char* OpenTopicName() { return OpenFolderNameOrNull(); }
 const char* NoDataDirectory() { return ""; }

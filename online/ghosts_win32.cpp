@@ -5,9 +5,6 @@
 #include "msgbase/topic_open.h"
 #include "online/ghosts.h"
 
-time_t GhostFileTime(const char* path);
-bool GhostReadFile(const char* path, std::vector<char>* bytes);
-
 namespace {
 const char* OpenTopicName() { return OpenFolderNameOrNull(); }
 const char* DataDirectory() { return g_app.dataDir; }

@@ -42,3 +42,29 @@ if(NOT PELMORA_NATIVE)
   # Its kill test rewrites megabytes without pause; alone, it slows no timed test of others.
   set_tests_properties(online_outbasket_files_tests PROPERTIES RUN_SERIAL TRUE)
 endif()
+
+# The outbasket window and its test, which drives it by messages under Wine.
+if(NOT PELMORA_NATIVE)
+  add_library(online_outbasket_window STATIC ${CMAKE_CURRENT_SOURCE_DIR}/outbasket_window_win32.cpp)
+  target_link_libraries(online_outbasket_window PUBLIC online_outbasket online_ghosts online_script_cmd online_connect shell)
+  pelmora_program_library(online_outbasket_window)
+  pelmora_test(online_outbasket_window_tests
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/outbasket_window_test.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/tests/outbasket_window_test.rc
+    LIBS program_libs)
+  target_compile_definitions(online_outbasket_window_tests PRIVATE SHOT_DIR="${CMAKE_BINARY_DIR}")
+  set_property(SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/tests/outbasket_window_test.rc APPEND PROPERTY OBJECT_DEPENDS
+               ${PROJECT_SOURCE_DIR}/resources/online.rc ${PROJECT_SOURCE_DIR}/resources/online_ids.h)
+  set_tests_properties(online_outbasket_window_tests PROPERTIES RUN_SERIAL TRUE)
+endif()
+
+# The review text of an editor's message, for printing it.
+if(NOT PELMORA_NATIVE)
+  add_library(online_review_text STATIC ${CMAKE_CURRENT_SOURCE_DIR}/review_text_win32.cpp)
+  target_link_libraries(online_review_text PUBLIC compose_view compose_editor wrx core)
+  pelmora_program_library(online_review_text)
+  # The soft-break rule it shares with the editor, in the group so either side may come first.
+  pelmora_program_library(compose_core)
+  pelmora_test(online_review_text_tests SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/review_text_test.cpp
+               LIBS program_libs)
+endif()

@@ -264,3 +264,60 @@ std::string FormatScriptAction(const std::string& userId, const std::string& tit
   }
   return out;
 }
+
+std::string FindEditTemplate(std::string_view configText, std::string_view title) {
+  size_t start = 0;
+  for (int lineNumber = 0; start < configText.size(); lineNumber++) {
+    size_t end = configText.find('\n', start);
+    if (end == std::string_view::npos) end = configText.size();
+    std::string_view line = configText.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (lineNumber < 8 || line.empty() || std::string_view("UuMmXx").find(line[0]) == std::string_view::npos) continue;
+    size_t open = line.find('\'');
+    if (open == std::string_view::npos) continue;
+    size_t close = line.find('\'', open + 1);
+    if (close == std::string_view::npos) continue;
+    std::string_view lineTitle = line.substr(open + 1, close - open - 1);
+    if (title.empty() || !StartsNoCase(lineTitle, title)) continue;
+    // After the title: the command name, then the template.
+    size_t at = line.find_first_not_of(" \t", close + 1);
+    if (at == std::string_view::npos) return "";
+    at = line.find_first_of(" \t", at);
+    if (at == std::string_view::npos) return "";
+    at = line.find_first_not_of(" \t", at);
+    return at == std::string_view::npos ? "" : std::string(line.substr(at));
+  }
+  return "";
+}
+
+std::vector<std::string> ScriptEditLabels(std::string_view templ, std::string_view service) {
+  bool dvn = service == "dvn";
+  std::vector<std::string> labels;
+  for (size_t i = 0; i + 1 < templ.size() && static_cast<int>(labels.size()) < kScriptArgs; i++) {
+    if (templ[i] != '%') continue;
+    char e = templ[++i];
+    if (!isalnum(static_cast<unsigned char>(e))) continue;
+    std::string label;
+    switch (e) {
+      case 'b': label = "Library:"; break;
+      case 'c':
+      case 'n': label = dvn ? "Forum:" : "Conference:"; break;
+      case 'j': label = "Section:"; break;
+      case 'r': label = "Forum URL"; break;
+      case 't': label = dvn ? "Section:" : "Topic:"; break;
+      default: label = "Parameter"; break;
+    }
+    size_t at = i + 1;
+    if (at < templ.size() && templ[at] == '.') at++;
+    if (at < templ.size() && templ[at] == '\'') {
+      size_t close = templ.find('\'', at + 1);
+      if (close != std::string_view::npos) {
+        label = std::string(templ.substr(at + 1, close - at - 1)).substr(0, 59);
+        i = close;
+      }
+    }
+    labels.push_back(label);
+  }
+  return labels;
+}

@@ -81,3 +81,14 @@ ExpandedTemplate ExpandScriptTemplate(std::string_view templ, ScriptArgs* args, 
 std::string FormatScriptAction(const std::string& userId, const std::string& title, int priority,
                                const ExpandedTemplate& expanded, const ScriptArgs& args, const std::string& section,
                                const ScriptContext& context, std::string* error);
+
+// The template of the command whose quoted title starts with `title`, from a
+// service configuration file's text: after its 8 header lines, the first
+// command line of kind U, M or X (either case) that matches. Empty for none.
+std::string FindEditTemplate(std::string_view configText, std::string_view title);
+// The labels of a script action's argument lines when the user edits them:
+// the k-th escape of the template labels the k-th argument line ("Library:",
+// "Conference:", "Section:", "Forum URL", "Topic:", else "Parameter"; Dravenet
+// forums and sections for `dvn`); a quoted 'label' right after the escape, or
+// after a "." that follows it, replaces it. At most kScriptArgs labels.
+std::vector<std::string> ScriptEditLabels(std::string_view templ, std::string_view service);

@@ -10,7 +10,7 @@ packages=(g++-mingw-w64-i686 mingw-w64-i686-dev wine wine32:i386 xvfb xauth
           ninja-build cmake googletest imagemagick x11-apps g++ socat
           fonts-liberation wamerican hunspell hunspell-en-us libhunspell-dev dpkg-dev ccache
           g++-mingw-w64-x86-64 mingw-w64-x86-64-dev wine64 sharutils
-          libtiff-tools libjpeg-turbo-progs python3-pil libjpeg62-turbo-dev fonts-wine)
+          libtiff-tools libjpeg-turbo-progs python3-pil libjpeg62-turbo-dev fonts-wine pandoc)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -18,10 +18,13 @@
 #include "resources/shell_ids.h"
 #include "browser/browser.h"
 #include "compose/compose.h"
+#include "spell/spell_front_win32.h"
 #include "browser/mbw.h"
 #include "msgbase/maintenance.h"
 #include "online/connect.h"
 #include "online/ghosts.h"
+#include "online/outbasket_window.h"
+#include "online/script_cmd.h"
 #include "compose/message_view.h"
 #include "wrx/wrx.h"
 #include "browser/thread_list.h"
@@ -263,6 +266,8 @@ void InstallOutbasketHooks() {
   g_ghostHooks.refreshGhostRows = RefreshGhostRows;
   g_browserHooks.getGhostKind = GhostKindOfBrowser;
   g_browserHooks.nextGhost = NextGhostOfBrowser;
+  InstallOutbasketWindow();
+  g_scriptCmdHooks.currentMessage = [] { return g_browser.currentMessage; };
 }
 
 // The rich-text control's diagnostics go to the debug log.
@@ -314,6 +319,12 @@ bool InitControlsAndAccelerators() {
       if (s_ctl3d) {
         reg(g_app.instance);
         autoSubclass(g_app.instance);
+        using Subclass = decltype(Ctl3dHooks::subclassDialog);
+        using Colour = decltype(Ctl3dHooks::ctlColor);
+        if (auto subclass = reinterpret_cast<Subclass>(GetProcAddress(s_ctl3dLibrary, "Ctl3dSubclassDlg")))
+          g_ctl3dHooks.subclassDialog = subclass;
+        if (auto colour = reinterpret_cast<Colour>(GetProcAddress(s_ctl3dLibrary, "Ctl3dCtlColorEx")))
+          g_ctl3dHooks.ctlColor = colour;
       }
     }
   }
@@ -380,6 +391,7 @@ void ShutdownCleanup() {
   if (s_mapiBound) g_shellHooks.unloadMapi();
   if (s_mapiVimBound) g_shellHooks.unloadMapiVim();
   if (s_ctl3d && s_ctl3dUnregister) s_ctl3dUnregister(g_app.instance);
+  g_ctl3dHooks = kNoCtl3dHooks;
   if (s_ctl3dLibrary) FreeLibrary(s_ctl3dLibrary);
   if (g_shell.postitBrush) DeleteObject(g_shell.postitBrush);
   g_shell.postitBrush = nullptr;
@@ -414,6 +426,7 @@ int RunProgram(HINSTANCE instance, const char* commandLine, int showState) {
   g_topicOpenHooks.updateCommandStates = UpdateCommandStates;
   InstallBrowserHooks();
   InstallComposeHooks();
+  InstallSpellHooks();
   InstallMbwHooks();
   InstallMaintenanceHooks();
   InstallOutbasketHooks();

@@ -61,6 +61,24 @@ void Output::Text(uint8_t c) {
   Put(char(c), blank);
 }
 
+void Output::PlainText(const char* text, size_t count) {
+  if (count && pendingSpace_) {
+    pendingSpace_ = false;
+    Put(' ', false);
+  }
+  while (count) {
+    // Whole while the line stays short of a break; past that, character by
+    // character, so that a line breaks only before a blank.
+    const size_t length = out_.size() - lineStart_;
+    if (length + count < kSoftBreak) {
+      out_.append(text, count);
+      return;
+    }
+    Put(*text, *text == ' ');
+    ++text, --count;
+  }
+}
+
 void Output::Word(const char* word) {
   pendingSpace_ = false;
   Put('\\', true);
@@ -178,6 +196,11 @@ class Writer {
         continue;
       }
       if (l.length == 1 && (uint8_t(l.text[0]) == 16 || uint8_t(l.text[0]) == 17)) continue;
+      if (l.cell > 0 && RowOf(l.cell) != openRow_) {
+        CloseScripts();
+        RowDefinition(RowOf(l.cell));
+        havePara_ = false;
+      }
       if (paraWords && (!havePara_ || l.para != para_ || l.cell != cell_)) {
         CloseScripts();
         ParaWords(l);
@@ -186,6 +209,14 @@ class Writer {
         const uint8_t ch = uint8_t(l.text[c]);
         const int id = l.ids ? l.ids[c] : 0;
         if (id != current_) CharWords(id);
+        if (IsPlain(ch) && !FontAt(id).picture) {
+          // A run of one font that needs no escaping goes out at once.
+          int32_t end = c + 1;
+          while (end < c1 && IsPlain(uint8_t(l.text[end])) && (l.ids ? l.ids[end] : 0) == id) ++end;
+          out_.PlainText(l.text + c, size_t(end - c));
+          c = end - 1;
+          continue;
+        }
         if (ch == d_.paraEnd) {
           out_.Word("par");
         } else if (ch == d_.cellEnd) {
@@ -195,6 +226,7 @@ class Writer {
         } else if (ch == 18) {
           out_.Word("intbl");
           out_.Word("row");
+          openRow_ = 0;
         } else if (size_t(id) < d_.fonts.size() && d_.fonts[size_t(id)].picture) {
           if (d_.picture) d_.picture(out_, id);
         } else {
@@ -204,10 +236,62 @@ class Writer {
       if (!d_.wordWrap && i < last) out_.Word("par");
     }
     CloseScripts();
+    if (openRow_) {
+      // A block that ends inside a row still closes it.
+      out_.Word("kqtblend");
+      out_.Word("cell");
+      out_.Word("row");
+    }
     return out_.Finish();
   }
 
  private:
+  static bool IsPlain(uint8_t c) {
+    static const struct Table {
+      bool plain[256];
+      Table() : plain() {
+        for (int c = 32; c < 127; ++c) plain[c] = c != '\\' && c != '{' && c != '}';
+      }
+    } kTable;
+    return kTable.plain[c];
+  }
+
+  int32_t RowOf(int32_t cell) const {
+    if (cell <= 0 || size_t(cell) >= d_.cells.size() || !d_.cells[size_t(cell)].inUse) return 0;
+    const int32_t row = d_.cells[size_t(cell)].row;
+    return row > 0 && size_t(row) < d_.rows.size() && d_.rows[size_t(row)].inUse ? row : 0;
+  }
+
+  // trowd and a cellx per cell of the row (its right edge from the row's left
+  // position), with the cells' borders and shading.
+  void RowDefinition(int32_t row) {
+    openRow_ = row;
+    if (!row) return;
+    const wrxfmt::WrxRowRecord& r = d_.rows[size_t(row)];
+    out_.Word("trowd");
+    if ((r.flags & 3) == 1) out_.Word("trqc");
+    if ((r.flags & 3) == 2) out_.Word("trqr");
+    out_.Word("trgaph", r.gap);
+    out_.Word("trleft", r.left);
+    if (r.minHeight > 0) out_.Word("trrh", r.minHeight);
+    long edge = r.left;
+    size_t guard = 0;
+    for (int32_t c = r.firstCell; c > 0 && size_t(c) < d_.cells.size() && guard++ < d_.cells.size();
+         c = d_.cells[size_t(c)].next) {
+      const wrxfmt::WrxCellRecord& cell = d_.cells[size_t(c)];
+      static const char* const kSides[] = {"clbrdrt", "clbrdrb", "clbrdrl", "clbrdrr"};
+      for (int side = 0; side < 4; ++side)
+        if (cell.borderSides & (1 << side)) {
+          out_.Word(kSides[side]);
+          out_.Word("brdrs");
+          out_.Word("brdrw", cell.borderWidths[side]);
+        }
+      if (cell.shading > 0) out_.Word("clshdng", long(cell.shading) * 100);
+      edge += cell.width;
+      out_.Word("cellx", edge);
+    }
+  }
+
   static long Twips(float inches) { return std::lround(double(inches) * 1440.0); }
 
   bool BlockHasParaEnd(int32_t from, int32_t last) const {
@@ -299,7 +383,6 @@ class Writer {
     const wrxfmt::WrxParaRecord p =
         l.para >= 0 && size_t(l.para) < d_.paras.size() ? d_.paras[size_t(l.para)] : wrxfmt::WrxParaRecord{};
     out_.Word("pard");
-    if (l.cell > 0) out_.Word("intbl");
     if (p.tabId > 0 && size_t(p.tabId) < d_.tabs.size()) {
       const wrxpara::WrxTab& t = d_.tabs[size_t(p.tabId)];
       for (int k = 0; k < std::clamp(t.count, 0, wrxpara::kMaxStops); ++k) {
@@ -383,6 +466,8 @@ class Writer {
     if (p.flags & 0x8000) out_.Word("keepn");
     if (p.shading) out_.Word("shading", p.shading);
     out_.Word("plain");
+    // After plain: some readers let plain end the paragraph's place in a table.
+    if (l.cell > 0) out_.Word("intbl");
     current_ = -1;
     havePlain_ = true;
   }
@@ -441,6 +526,7 @@ class Writer {
   bool havePara_ = false;
   bool havePlain_ = true;
   int32_t para_ = 0, cell_ = 0;
+  int32_t openRow_ = 0;  // the row whose definition was written last
 };
 
 }  // namespace

@@ -45,6 +45,9 @@ struct Document {
   std::vector<wrxpara::WrxTab> tabs;
   std::vector<Section> sections;
   std::vector<Line> lines;
+  // Table rows and cells, indexed by the lines' cell ids (slot 0 unused).
+  std::vector<wrxfmt::WrxRowRecord> rows;
+  std::vector<wrxfmt::WrxCellRecord> cells;
   uint32_t background = 0xFFFFFF;
   bool wordWrap = true;
   uint8_t paraEnd = 21, cellEnd = 19;
@@ -63,6 +66,9 @@ struct Document {
 class Output {
  public:
   void Text(uint8_t c);
+  // Printable characters that need no escaping (32-126 but for \ { }), as
+  // Text would write them one by one.
+  void PlainText(const char* text, size_t count);
   void Word(const char* word);
   void Word(const char* word, long param);
   void Open();

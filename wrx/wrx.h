@@ -256,6 +256,24 @@ int SetTabParam(HWND hwnd, int kind, int position, int leader, int repaint);
 int WrxClearTab(HWND hwnd, int position, int repaint);
 int ClearParaFlags(HWND hwnd, int repaint);  // the paragraphs keep no stops of their own
 
+// The style sheet. EditStyleParam starts editing an item (by name; a new one
+// with isNew, kind 1 character or 2 paragraph; an existing name edits that
+// item) and, called again, ends the edit and re-applies the item to the text
+// that uses it. Returns the item's id, -1 when nothing was started or ended.
+int EditStyleParam(HWND hwnd, int start, const char* name, int isNew, int kind, int repaint);
+// Puts the highlighted text (or the next typed text) under a character style,
+// or the selected paragraphs under a paragraph style: 1, 0 for an id of
+// another kind or not in use, -1 for a bad window or no id.
+int SelectStyleParam(HWND hwnd, int styleId, int repaint);
+int WrxSelectParaStyle(HWND hwnd, int styleId, int repaint);
+
+// The section of a page's first line (0 for a bad page or without word wrap).
+int WrxGetPageSection(HWND hwnd, int page);
+// From (*line, *col) on, forward or backward, the first character whose style
+// has (wantSet) or lacks any bit of `mask`; pictures are skipped unless the
+// mask has 128. Found: the position is stored and 1 returned.
+int WrxFindStyledChar(HWND hwnd, DWORD mask, int wantSet, long* line, int* col, int forward);
+
 // Pictures and embedded controls: each is a font id whose style has bit 128.
 // WrxPastePicture takes a clipboard format (CF_METAFILEPICT, CF_DIB,
 // CF_BITMAP) and handle, or with neither the best picture on the clipboard;
@@ -290,6 +308,20 @@ HWND GetWrxControlWindow(HWND hwnd, int id);
 int SelectAllCopy(HWND hwnd);
 int WrxCanCopy(HWND hwnd);  // 1 when copying is possible
 int WrxDeleteBlock(HWND hwnd);
+// Breaks at the cursor (refused in a table cell or a header or footer);
+// 100 sections at most.
+int InsertPageBreak(HWND hwnd, int repaint);
+int InsertColumnBreak(HWND hwnd, int repaint);
+int WrxSectBreak(HWND hwnd, int repaint);
+// Tables: a table of rows x columns at the cursor (rows < 0: 3 x 2);
+// deleting the cursor's cell (scope 1) or row (3); the table width of a
+// cell's row (twips, 0 = the window's); automatic column widths.
+int TableParam(HWND hwnd, int rows, int columns, int repaint);
+int DeleteCellsParam(HWND hwnd, int scope, int repaint);
+// A row above the cursor's row (above != 0) or after the table's last row.
+int WrxInsertRow(HWND hwnd, int above, int repaint);
+int WrxSetTableWidth(HWND hwnd, int cell, int twips);
+int WrxFitTableColumns(HWND hwnd);
 
 // Inserts one picture or object character at the cursor; 0 for an id that is
 // no picture.

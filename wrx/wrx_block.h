@@ -4,6 +4,7 @@
 
 #include "wrx/wrx.h"
 #include "wrx/wrx_format.h"
+#include "wrx/wrx_sectionmodel.h"
 
 #include <cstdint>
 #include <string>
@@ -206,6 +207,9 @@ struct WrxRunState {
   int32_t baseLine;      // the row's base line below its top
   int32_t bulletPending, bulletX;
   int32_t transparent;
+  int32_t opaqueRight;   // the last run's background reaches this x (0: its own width)
+  int32_t opaqueDone;    // and was drawn so
+  bool dcKnown;          // text, back, bkMode and selected are what the DC holds
 };
 
 constexpr int WRX_MAXFONTS = 253;
@@ -279,6 +283,8 @@ struct WrxWindow {
   int32_t undoGroup, undoBusy;
   std::vector<wrxfmt::WrxTabRecord> tabs;
   std::vector<wrxfmt::WrxSectionRecord> sections;
+  std::vector<wrxsect::WrxSectionPage> sectionPages;  // beside each section
+  int32_t pageBreakMark;  // -1 when a section's lines moved since pages were laid out
   std::vector<wrxfmt::WrxRowRecord> rows;
   std::vector<wrxfmt::WrxCellRecord> cells;
   std::vector<wrxfmt::WrxFrameRecord> frames;
@@ -326,6 +332,8 @@ struct WrxWindow {
   // Editing and host binding.
   int32_t modified, firstModifyNotified;
   int32_t editStyle;
+  int32_t styleEditPara;                  // the edited item is a paragraph style
+  wrxfmt::WrxStyleRecord styleSnapshot;   // the edited item as it was when the edit began
   WrxNotifyProc notify;
   WrxNotifyProc notify2;
   int32_t foreign;
@@ -590,6 +598,21 @@ int32_t LineYInFrame(WrxWindow* w, int32_t frame, int32_t line);
 // Sections and picture sizes (wrx_sections.cpp): a picture's line height,
 // base line and character widths, in screen pixels.
 int SetPictSize(WrxWindow* w, int id, int32_t height, int32_t width);
+// Section ranges and header/footer groups from the lines; true when the page
+// layout must be redone.
+int RecalcSections(WrxWindow* w);
+// `count` lines were inserted (negative: deleted) after line `from`.
+void AdjustSectionLines(WrxWindow* w, int32_t from, int32_t count);
+int FixHdrFtrPlacement(WrxWindow* w, int repaint);
+int CreateHdrFtr(WrxWindow* w, int kind, int section);  // kind 256 header, 512 footer
+int TogglePageMode(WrxWindow* w);
+// A click on the ruler at client x: sets a stop of the cursor's paragraph
+// (left button left, right button right; with Shift centre and decimal) or
+// clears the stop under it.
+int RulerClick(WrxWindow* w, UINT message, int x);
+int TogglePageViewFlag(WrxWindow* w);
+int ToggleHdrFtrView(WrxWindow* w);
+int ToggleHdrFtrEdit(WrxWindow* w);
 
 // Pictures and embedded controls (wrx_clipboard.cpp).
 int NewPictureId(WrxWindow* w);
@@ -664,6 +687,32 @@ int WrxJoinLine(WrxWindow* w);
 int InsertLineBelow(WrxWindow* w);
 int InsertLineAbove(WrxWindow* w);
 int DeleteLine(WrxWindow* w);
+
+// Breaks (wrx_breaks.cpp): each opens a marker line at the cursor line.
+int InsertPageBreakAt(WrxWindow* w, int repaint);
+int InsertColumnBreakAt(WrxWindow* w, int repaint);
+int WrxSectBreakAt(WrxWindow* w, int repaint);
+// Block checks and copies (wrx_blockops.cpp). CheckHdrFtrDelete returns 1
+// when the block may not be deleted.
+int ExpandBlockToFields(WrxWindow* w);
+int CheckHdrFtrDelete(WrxWindow* w, int report);
+int CopyLineBlock(WrxWindow* w, int move);
+int CopyCharBlock(WrxWindow* w, int move);
+
+// Tables (wrx_tables.cpp). Slots come back zeroed, -1 when none can be had.
+int32_t NewRowSlot(WrxWindow* w);
+int32_t NewCellSlot(WrxWindow* w, int allowSweep);
+int TableInsert(WrxWindow* w, int rows, int columns, int repaint);
+int WrxSplitCell(WrxWindow* w);
+// A row copying the cursor's row above it, or the table's last row after it.
+int InsertTableRow(WrxWindow* w, int above, int repaint);
+int DeleteTableCells(WrxWindow* w, int scope);  // 1 the cursor's cell, 3 its row
+int GoNextCell(WrxWindow* w);
+int MeasureCellText(WrxWindow* w, int32_t cell, int32_t* minimum, int32_t* maximum);
+int FitTableColumns(WrxWindow* w, int32_t available);
+// Repairs rows and cells from the lines: missing cell and row ends are
+// inserted, cells relinked in line order.
+int CheckTableStructure(WrxWindow* w);
 
 // The section that holds a line (wrx_api.cpp).
 int GetLineSection(WrxWindow* w, int32_t line);

@@ -66,6 +66,10 @@ enum Action : uint8_t {
   A_PARA_FLAG,    // toggle the paragraph flags in `bits`
   A_LEFT_INDENT, A_RIGHT_INDENT, A_HANGING_INDENT, A_NORMAL_PARA, A_CLEAR_TABS, A_BULLET,
   A_SEARCH_NEXT, A_SEARCH_PREV, A_CUT, A_COPY, A_PASTE, A_DELETE, A_TAB, A_LINE_BELOW, A_LINE_ABOVE, A_DELETE_LINE, A_SPLIT, A_JOIN, A_UNDO, A_INSERT_MODE, A_MARK,
+  A_STYLE_EDIT, A_SELECT_CHAR_STYLE, A_SELECT_PARA_STYLE,
+  A_PAGE_MODE, A_HDRFTR_EDIT, A_HDRFTR_VIEW, A_FOOTNOTE_VIEW,
+  A_PAGE_BREAK, A_COLUMN_BREAK, A_SECTION_BREAK, A_BLOCK_COPY, A_BLOCK_MOVE,
+  A_TABLE, A_SPLIT_CELL, A_DELETE_CELLS, A_INSERT_ROW,
 };
 
 struct CommandRow {
@@ -107,8 +111,8 @@ const CommandRow kCommands[] = {
     {620, false, false, 0, C_NONE, 0, A_MOTION},
     {621, false, false, 0, C_NONE, 0, A_MOTION},
     {622, false, false, 0, C_NONE, 0, A_MOTION},
-    {623, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_NONE},
-    {624, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_NONE},
+    {623, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_BLOCK_COPY},
+    {624, true, false, N_EDITABLE | N_LINE_BLOCK, C_NONE, 0, A_BLOCK_MOVE},
     {625, false, false, N_EDITABLE, C_NONE, 0, A_MOTION},
     {626, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
     {627, true, false, N_EDITABLE | N_INPUT_FILE, C_NONE, 0, A_NONE},
@@ -158,14 +162,14 @@ const CommandRow kCommands[] = {
     {662, true, false, N_PARA_FORMAT, C_FIRST_INDENT, 0, A_HANGING_INDENT},
     {666, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_NONE},
     {667, true, false, N_PARA_FORMAT | N_HAS_TABS, C_NONE, 0, A_CLEAR_TABS},
-    {670, true, false, N_EDITABLE | N_WRAP | N_NOT_FOOTNOTE, C_NONE, 0, A_NONE},
+    {670, true, false, N_EDITABLE | N_WRAP | N_NOT_FOOTNOTE, C_NONE, 0, A_PAGE_BREAK},
     {671, false, false, N_EDITABLE | N_WRAP | N_PRINT_VIEW, C_NONE, 0, A_NONE},
-    {672, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_HDRFTR_VIEW_OFF, C_NONE, 0, A_NONE},
+    {672, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_HDRFTR_VIEW_OFF, C_NONE, 0, A_SECTION_BREAK},
     {673, false, false, N_EDITABLE, C_NONE, 0, A_NONE},
-    {674, false, false, N_PRINT_VIEW, C_PAGE_MODE, 0, A_NONE},
-    {675, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_COLUMNS, C_NONE, 0, A_NONE},
-    {676, false, false, N_PRINT_VIEW, C_HDRFTR_EDIT, 0, A_NONE},
-    {677, false, false, N_EDITABLE, C_HDRFTR_SHOWN, 0, A_NONE},
+    {674, false, false, N_PRINT_VIEW, C_PAGE_MODE, 0, A_PAGE_MODE},
+    {675, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_COLUMNS, C_NONE, 0, A_COLUMN_BREAK},
+    {676, false, false, N_PRINT_VIEW, C_HDRFTR_EDIT, 0, A_HDRFTR_EDIT},
+    {677, false, false, N_EDITABLE, C_HDRFTR_SHOWN, 0, A_HDRFTR_VIEW},
     {680, false, false, 0, C_RULER, 0, A_TOGGLE_RULER},
     {681, false, false, 0, C_TOOLBAR, 0, A_TOGGLE_TOOLBAR},
     {682, false, false, 0, C_STATUS, 0, A_TOGGLE_STATUS},
@@ -174,11 +178,11 @@ const CommandRow kCommands[] = {
     {690, true, false, N_EDITABLE, C_PROTECTION, 0, A_TOGGLE_PROTECTION},
     {691, true, false, N_PARA_FORMAT, C_BORDERS, 0, A_NONE},
     {692, false, false, N_EDITABLE | N_WRAP, C_BREAK_LINES, 0, A_TOGGLE_BREAKS},
-    {694, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_TABLE_START, C_NONE, 0, A_NONE},
-    {695, true, false, kAs695, C_NONE, 0, A_NONE},
-    {696, true, false, kAs695, C_NONE, 0, A_NONE},
+    {694, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_TABLE_START, C_NONE, 0, A_TABLE},
+    {695, true, false, kAs695, C_NONE, 0, A_INSERT_ROW},
+    {696, true, false, kAs695, C_NONE, 0, A_SPLIT_CELL},
     {697, true, false, kAs695, C_NONE, 0, A_NONE},
-    {698, true, false, kAs695, C_NONE, 0, A_NONE},
+    {698, true, false, kAs695, C_NONE, 0, A_DELETE_CELLS},
     {699, false, false, N_PAGE_MODE, C_GRID, 0, A_TOGGLE_GRID},
     {700, true, false, kAs695, C_NONE, 0, A_NONE},
     {701, true, false, kAs695, C_NONE, 0, A_NONE},
@@ -193,14 +197,14 @@ const CommandRow kCommands[] = {
     {719, true, false, N_EDITABLE | N_NOT_FOOTNOTE, C_PAGE_NUMBER, 0, A_PAGE_NUMBER},
     {720, true, false, N_PARA_FORMAT, C_SPACING, 0, A_NONE},
     {721, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_NO_HDRFTR_PARA, C_NONE, 0, A_NONE},
-    {722, false, false, N_EDITABLE | N_PAGE_VIEW, C_FOOTNOTE_SHOWN, 0, A_NONE},
+    {722, false, false, N_EDITABLE | N_PAGE_VIEW, C_FOOTNOTE_SHOWN, 0, A_FOOTNOTE_VIEW},
     {726, true, false, kAs718, C_NONE, 0, A_NONE},
     {727, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_LINKED, C_NONE, 0, A_NONE},
     {728, true, false, N_EDITABLE, C_RULER_SNAP, 0, A_TOGGLE_SNAP},
     {729, true, false, N_PARA_FORMAT, C_BULLET, 0, A_BULLET},
-    {730, true, false, N_WRITABLE, C_STYLE_EDIT, 0, A_NONE},
-    {731, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_CHAR_STYLE, 0, A_NONE},
-    {732, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_PARA_STYLE, 0, A_NONE},
+    {730, true, false, N_WRITABLE, C_STYLE_EDIT, 0, A_STYLE_EDIT},
+    {731, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_CHAR_STYLE, 0, A_SELECT_CHAR_STYLE},
+    {732, true, false, N_WRITABLE | N_NO_STYLE_EDIT, C_PARA_STYLE, 0, A_SELECT_PARA_STYLE},
     {733, false, false, 0, C_ZOOM, 0, A_NONE},
     {734, true, false, N_PARA_FORMAT, C_NONE, 0, A_NONE},
     {735, true, false, kAs735, C_NONE, 0, A_NONE},
@@ -329,7 +333,7 @@ bool Checked(WrxWindow* w, const CommandRow& row) {
     case C_RULER_SNAP: return w->rulerSnap;
     case C_BULLET: return p && (p->flags & 8);
     case C_STYLE_EDIT: return w->editStyle >= 0;
-    case C_CHAR_STYLE: return w->fonts[GetCurrentFont(w)].styleItem != 0;
+    case C_CHAR_STYLE: return w->fonts[GetCurrentFont(w)].attribute > 1;
     case C_PARA_STYLE: return p && p->styleId != 0;
     case C_ZOOM: return w->zoom != 100;
     case C_BACKGROUND: return w->backgroundPicture != 0;
@@ -448,6 +452,27 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_UNDO: Undo(w); break;
     case A_INSERT_MODE: ToggleInsertMode(w); break;
     case A_MARK: InsertChar(w, WRX_LINEMARK); break;
+    case A_STYLE_EDIT: EditStyleParam(w->hwnd, 1, nullptr, 1, 0, 1); break;
+    case A_SELECT_CHAR_STYLE: SelectStyleParam(w->hwnd, -1, 1); break;
+    case A_SELECT_PARA_STYLE: WrxSelectParaStyle(w->hwnd, -1, 1); break;
+    case A_PAGE_MODE: TogglePageMode(w); break;
+    case A_HDRFTR_EDIT: ToggleHdrFtrEdit(w); break;
+    case A_HDRFTR_VIEW: ToggleHdrFtrView(w); break;
+    case A_FOOTNOTE_VIEW:
+      w->footnoteShown = !w->footnoteShown;
+      RecreateFonts(w, w->dc);
+      w->pageBreakMark = 0, w->staleLine = 0;
+      PaintWrx(w);
+      break;
+    case A_PAGE_BREAK: InsertPageBreakAt(w, 1); break;
+    case A_COLUMN_BREAK: InsertColumnBreakAt(w, 1); break;
+    case A_SECTION_BREAK: WrxSectBreakAt(w, 1); break;
+    case A_BLOCK_COPY: w->hilight == 1 ? CopyLineBlock(w, 0) : CopyCharBlock(w, 0); break;
+    case A_TABLE: TableInsert(w, 3, 2, 1); break;
+    case A_SPLIT_CELL: WrxSplitCell(w); break;
+    case A_INSERT_ROW: InsertTableRow(w, 1, 1); break;
+    case A_DELETE_CELLS: DeleteTableCells(w, 1); break;
+    case A_BLOCK_MOVE: w->hilight == 1 ? CopyLineBlock(w, 1) : CopyCharBlock(w, 1); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);
   return 0;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace wrxdib {
 
@@ -148,6 +149,42 @@ size_t MetafileBytes(const uint8_t* data, size_t size) {
   const size_t bytes = size_t(Get32(data + 6)) * 2;
   if ((type != 1 && type != 2) || headerWords != 9 || bytes < 18 || bytes > size) return 0;
   return bytes;
+}
+
+std::vector<PaletteEntry> BuildOwnPalette(const uint8_t* bits, size_t size, int32_t width, int32_t height) {
+  std::vector<PaletteEntry> table;
+  const size_t stride = RowBytes(width, 24);
+  if (!bits || width <= 0 || height <= 0 || !stride || size / stride < size_t(height)) return table;
+  table.reserve(kOwnPaletteEntries);
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* row = bits + size_t(y) * stride;
+    for (int32_t x = 0; x < width; ++x) {
+      const uint8_t* px = row + size_t(x) * 3;
+      const uint8_t blue = px[0] & 0xF0, green = px[1] & 0xF0, red = px[2] & 0xF0;
+      size_t found = table.size(), least = 0;
+      for (size_t i = 0; i < table.size(); ++i) {
+        const PaletteEntry& e = table[i];
+        if (e.red == red && e.green == green && e.blue == blue) {
+          found = i;
+          break;
+        }
+        if (e.uses < table[least].uses) least = i;
+      }
+      if (found == table.size()) {
+        const PaletteEntry fresh{red, green, blue, 0, 0};
+        if (table.size() < kOwnPaletteEntries)
+          table.push_back(fresh);
+        else
+          found = least, table[least] = fresh;
+      }
+      ++table[found].uses;
+      std::swap(table[found], table[0]);  // the colour just seen is looked at first next time
+    }
+  }
+  for (size_t i = 0; i < table.size(); ++i)
+    for (size_t j = i + 1; j < table.size(); ++j)
+      if (table[j].uses > table[i].uses) std::swap(table[i], table[j]);
+  return table;
 }
 
 }  // namespace wrxdib

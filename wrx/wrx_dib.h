@@ -56,6 +56,20 @@ bool ParsePlaceable(const uint8_t* data, size_t size, Placeable& out);
 // must fit the bytes. Returns the metafile's byte count, 0 when it lies.
 size_t MetafileBytes(const uint8_t* data, size_t size);
 
+// A true-colour picture's own palette for 8-bit displays: colours cut to 4
+// bits per component, at most 236 of them, the most used first (a full
+// table gives up its least-used entry to a new colour). `bits` are 24-bit
+// rows padded to 4 bytes and are not changed.
+constexpr size_t kOwnPaletteEntries = 236;
+#pragma pack(push, 1)
+struct PaletteEntry {
+  uint8_t red, green, blue, zero;
+  uint32_t uses;
+};
+static_assert(sizeof(PaletteEntry) == 8);
+#pragma pack(pop)
+std::vector<PaletteEntry> BuildOwnPalette(const uint8_t* bits, size_t size, int32_t width, int32_t height);
+
 inline uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 inline uint32_t Get32(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);

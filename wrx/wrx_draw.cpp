@@ -5,6 +5,7 @@
 // origin carries the scroll offsets, so a row's x is its mapping x plus the
 // text rectangle's left.
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_paramodel.h"
 
 #include <algorithm>
 #include <cstring>
@@ -36,7 +37,7 @@ int32_t TwipsX(const WrxWindow* w, int32_t twips) { return MulDiv(twips, w->resX
 void SelectRunFont(WrxWindow* w, HDC dc, int id) {
   const WrxFont& f = FontOf(w, id);
   if ((f.style & wrxfmt::kPictureStyle) || !f.font) return;
-  if (!w->run.valid || w->run.selected != f.font) {
+  if (!w->run.dcKnown || w->run.selected != f.font) {
     SelectObject(dc, f.font);
     w->run.selected = f.font;
   }
@@ -44,7 +45,7 @@ void SelectRunFont(WrxWindow* w, HDC dc, int id) {
 
 void FillBand(WrxWindow* w, HDC dc, const RECT& r, COLORREF colour) {
   if (r.right <= r.left || r.bottom <= r.top) return;
-  if (!w->run.valid || w->run.back != colour) {
+  if (!w->run.dcKnown || w->run.back != colour) {
     SetBkColor(dc, colour);
     w->run.back = colour;
   }
@@ -140,10 +141,10 @@ int SetRunColours(WrxWindow* w, HDC dc, int kind, int fontId) {
   }
   text &= 0xFFFFFF;
   back &= 0xFFFFFF;
-  if (!w->run.valid || w->run.text != text) SetTextColor(dc, text);
-  if (!w->run.valid || w->run.back != back) SetBkColor(dc, back);
+  if (!w->run.dcKnown || w->run.text != text) SetTextColor(dc, text);
+  if (!w->run.dcKnown || w->run.back != back) SetBkColor(dc, back);
   const int mode = (w->backgroundPicture > 0 && back == w->backColor) ? TRANSPARENT : OPAQUE;
-  if (!w->run.valid || w->run.bkMode != mode) SetBkMode(dc, mode);
+  if (!w->run.dcKnown || w->run.bkMode != mode) SetBkMode(dc, mode);
   w->run.text = text;
   w->run.back = back;
   w->run.bkMode = mode;
@@ -151,6 +152,7 @@ int SetRunColours(WrxWindow* w, HDC dc, int kind, int fontId) {
   w->run.fontId = fontId;
   w->run.kind = asked;
   w->run.valid = true;
+  w->run.dcKnown = true;
   return 1;
 }
 
@@ -172,6 +174,7 @@ int DrawBreakLabel(WrxWindow* w, const char* label, int32_t x, int32_t y, int32_
     SetBkMode(dc, TRANSPARENT);
     TextOutA(dc, labelX, middle - size.cy / 2, label, int(strlen(label)));
     w->run.valid = false;
+    w->run.dcKnown = false;
   } else {
     Line(dc, x, middle, x + width, middle);
   }
@@ -291,7 +294,13 @@ int DrawTextSegment(WrxWindow* w, HDC dc, int32_t x, int32_t y, const RECT* rect
   for (int32_t k = 0; k < n; ++k) dx[k] = f.widths ? f.widths[uint8_t(shown[k])] : 0;
   SelectRunFont(w, dc, w->run.fontId);
   RECT text = r;
-  if (w->run.spaceBefore > 0 || w->run.spaceAfter > 0) {
+  if (w->run.opaqueRight > r.right) {
+    // The row's rest has this run's background: one call fills it with the
+    // text, spacing bands included.
+    text.right = w->run.opaqueRight;
+    ExtTextOutA(dc, x, y, ETO_CLIPPED | ETO_OPAQUE, &text, shown, UINT(n), dx);
+    w->run.opaqueDone = 1;
+  } else if (w->run.spaceBefore > 0 || w->run.spaceAfter > 0) {
     // The spacing bands take the window's background, not the run's.
     text.top = r.top + w->run.spaceBefore;
     text.bottom = r.bottom - w->run.spaceAfter;
@@ -302,7 +311,7 @@ int DrawTextSegment(WrxWindow* w, HDC dc, int32_t x, int32_t y, const RECT* rect
     w->run.back = saved;
   }
   const UINT options = ETO_CLIPPED | (w->run.transparent ? 0 : ETO_OPAQUE);
-  ExtTextOutA(dc, x, y, options, &text, shown, UINT(n), dx);
+  if (!w->run.opaqueDone) ExtTextOutA(dc, x, y, options, &text, shown, UINT(n), dx);
   // Decorations in the text colour.
   const int32_t baseY = y + f.baseLine;
   if (f.style & (0x40 | 0x800)) {
@@ -334,6 +343,45 @@ int DrawTextSegment(WrxWindow* w, HDC dc, int32_t x, int32_t y, const RECT* rect
 
 namespace {
 
+// The leader of the stop a tab at pixel x goes to: the first stop of the
+// line's paragraph beyond x (0 none, 1 dots, 2 hyphens, 4 underline).
+uint8_t LeaderAfter(const WrxWindow* w, int32_t line, int32_t x) {
+  const int32_t p = w->lines[line]->para;
+  if (p < 0 || size_t(p) >= w->paras.size()) return 0;
+  const int32_t tabId = w->paras[size_t(p)].tabId;
+  if (tabId <= 0 || size_t(tabId) >= w->tabs.size()) return 0;
+  const wrxpara::WrxTab t = wrxpara::TabFromRecord(w->tabs[size_t(tabId)]);
+  for (int k = 0; k < t.count; ++k)
+    if (w->textRect.left + TwipsX(w, t.positions[k]) > x) return t.leaders[k];
+  return 0;
+}
+
+// Dots or hyphens across a tab's gap, on the text's base line.
+void DrawLeader(HDC dc, const RECT& gap, int32_t baseY, uint8_t leader) {
+  if (leader == 4) {
+    HGDIOBJ old = SelectObject(dc, GetStockObject(BLACK_PEN));
+    Line(dc, gap.left, baseY, gap.right, baseY);
+    SelectObject(dc, old);
+    return;
+  }
+  const char mark = leader == 2 ? '-' : '.';
+  SIZE one{};
+  if (!GetTextExtentPoint32A(dc, &mark, 1, &one) || one.cx <= 0) return;
+  const int32_t step = one.cx * 2;
+  // Aligned to the step across rows, so columns of leaders line up.
+  const int32_t first = (gap.left / step + 1) * step;
+  char marks[256];
+  int n = 0;
+  for (int32_t x = first; x + one.cx <= gap.right - one.cx && n < 256; x += step) ++n;
+  if (n <= 0) return;
+  memset(marks, mark, size_t(n));
+  INT dx[256];
+  for (int k = 0; k < n; ++k) dx[k] = step;
+  const UINT align = SetTextAlign(dc, TA_BASELINE | TA_LEFT);
+  ExtTextOutA(dc, first, baseY, ETO_CLIPPED, &gap, marks, UINT(n), dx);
+  SetTextAlign(dc, align);
+}
+
 // Draws the columns [first, end) of a row as runs of one font (kind T, H or
 // P colours); with `endOfLine` the rest of the row to the right limit too.
 void DrawLineRuns(WrxWindow* w, HDC dc, const RowGeometry& g, int32_t first, int32_t end, const int32_t* xs,
@@ -345,6 +393,7 @@ void DrawLineRuns(WrxWindow* w, HDC dc, const RowGeometry& g, int32_t first, int
   const bool justified = info && (info->flags & LI_JUSTIFIED);
   int32_t col = first;
   bool labelled = false;  // a break label spans the row to its right edge
+  bool filled = false;    // the last run filled the row's rest
   while (col < end) {
     const int id = GetCharFont(w, g.line, col);
     const uint8_t c = uint8_t(l->text[col]);
@@ -355,12 +404,13 @@ void DrawLineRuns(WrxWindow* w, HDC dc, const RowGeometry& g, int32_t first, int
       // The gap to the next stop, with its leader.
       RECT gap{x0, band.top, left + xs[col + 1], band.bottom};
       FillBand(w, dc, gap, w->run.back);
+      const int32_t baseY = g.top + g.before + g.baseLine;
       if ((f.style & 1) && !IsHiddenStyle(w, f.style)) {
-        const int32_t baseY = g.top + g.before + g.baseLine;
         HGDIOBJ old = SelectObject(dc, GetStockObject(BLACK_PEN));
         Line(dc, gap.left, baseY, gap.right, baseY);
         SelectObject(dc, old);
       }
+      if (const uint8_t leader = LeaderAfter(w, g.line, gap.left)) DrawLeader(dc, gap, baseY, leader);
       ++col;
       continue;
     }
@@ -394,18 +444,33 @@ void DrawLineRuns(WrxWindow* w, HDC dc, const RowGeometry& g, int32_t first, int
         char blanks[4] = {' ', ' ', ' ', ' '};
         DrawTextSegment(w, dc, x0, y, &r, blanks, 1);
       } else {
+        // The last run of a row on the window's background fills the row's
+        // rest too.
+        const bool last = endOfLine && stop >= end && kind == 'T' && w->run.shading <= 0 && f.extra <= 0 &&
+                          f.backColor == w->backColor && !w->backgroundPicture && !IsLabelMarker(c) &&
+                          !(w->run.boxFlags & 0x03);
+        w->run.opaqueRight = last ? g.right : 0;
+        w->run.opaqueDone = 0;
         DrawTextSegment(w, dc, x0 + boxLeft, y, &r, l->text + col, stop - col);
+        w->run.opaqueRight = 0;
+        filled = w->run.opaqueDone != 0;
+        w->run.opaqueDone = 0;
         labelled = stop - col == 1 && IsLabelMarker(c);
       }
     }
     col = stop;
   }
-  if (endOfLine && !labelled) {
+  if (endOfLine && !labelled && !filled) {
     const int32_t x = left + xs[std::min(end, l->length)];
     if (kind != 'H') SetRunColours(w, dc, 'P', 0);
     const int32_t right = w->run.shading > 0 ? std::min(g.right, w->run.boxRight) : g.right;
     FillBand(w, dc, RECT{x, band.top, right, band.bottom}, w->run.back);
     if (right < g.right) FillBand(w, dc, RECT{right, band.top, g.right, band.bottom}, w->backColor);
+  }
+  // The box spans the paragraph, not only its text.
+  if (endOfLine && !labelled && (w->run.boxFlags & PF_BORDERSIDES)) {
+    const RECT row{left, band.top, g.right, band.bottom};
+    DrawParaBox(w, dc, &row, 1);
   }
 }
 
@@ -446,8 +511,15 @@ void DrawRow(WrxWindow* w, HDC dc, RowGeometry& g, int32_t hlBegLine, int32_t hl
   hs = std::clamp(hs, 0, count);
   const bool toEnd = he >= 9999 || (he > count && g.line != hlEndLine);
   const int32_t heCol = std::clamp(he, hs, count);
-  // The strip left of the text of a shaded paragraph.
+  // The strip left of the text of a shaded paragraph. What the DC holds
+  // carries over from the row before.
+  const WrxRunState before = w->run;
   ResetRunState(w);
+  if (before.dcKnown) {
+    w->run.dcKnown = true;
+    w->run.selected = before.selected, w->run.text = before.text, w->run.back = before.back;
+    w->run.bkMode = before.bkMode, w->run.transparent = before.transparent;
+  }
   w->run.para = l->para;
   w->run.shading = p ? std::clamp(p->shading, 0, 10000) : 0;
   w->run.spaceBefore = g.before, w->run.spaceAfter = g.after;
@@ -492,6 +564,7 @@ void DrawRow(WrxWindow* w, HDC dc, RowGeometry& g, int32_t hlBegLine, int32_t hl
       SelectObject(dc, old);
       DeleteObject(symbol);
       w->run.valid = false;
+      w->run.dcKnown = false;
       w->run.selected = nullptr;
     }
   }
@@ -567,52 +640,131 @@ int DrawScreenRows(WrxWindow* w, int32_t firstRow, int32_t lastRow) {
   return 1;
 }
 
+namespace {
+
+// Which of the four passes draws a frame: ordinary text first, then
+// paragraph frames and drawing objects (the one holding the cursor last),
+// then line objects on top of everything.
+int FramePass(WrxWindow* w, const WrxTextFrame& fr) {
+  if (fr.paraFrame <= 0) return 0;
+  if (FrameWordValue(w, fr.paraFrame, 10) & 0x100) return 3;
+  const bool holdsCursor = !fr.noText && w->curLine >= fr.firstLine && w->curLine <= fr.lastLine;
+  return holdsCursor ? 2 : 1;
+}
+
+// A line or rectangle drawing object across its frame's rectangle.
+void DrawObjectFrame(WrxWindow* w, HDC dc, const WrxTextFrame& fr) {
+  const int32_t left = w->textRect.left + FrameLeft(fr), top = FrameTop(fr);
+  const int32_t right = left + std::max(0, fr.screenWidth), bottom = top + std::max(0, fr.screenHeight);
+  const int32_t flags = FrameWordValue(w, fr.paraFrame, 10);
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+  if (flags & 0x100) {
+    switch (FrameWordValue(w, fr.paraFrame, 12)) {
+      case 0: Line(dc, left, top, left, bottom); break;
+      case 1: Line(dc, left, top, right, top); break;
+      case 3: Line(dc, left, bottom, right, top); break;
+      default: Line(dc, left, top, right, bottom); break;
+    }
+  } else if (flags & 0x200) {
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject((fr.flags & 16) ? NULL_BRUSH : WHITE_BRUSH));
+    Rectangle(dc, left, top, right + 1, bottom + 1);
+    SelectObject(dc, oldBrush);
+  }
+  SelectObject(dc, oldPen);
+}
+
+// The borders of a text frame: its sides with their widths.
+void DrawFrameBorders(WrxWindow* w, HDC dc, const WrxTextFrame& fr, int32_t right) {
+  if (!fr.borderSides) return;
+  const int32_t left = w->textRect.left + FrameLeft(fr), top = FrameTop(fr);
+  const int32_t bottom = top + std::max(0, fr.screenHeight);
+  const int32_t res = w->resX > 0 ? w->resX : 96;
+  auto side = [&](int bit, int index, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    if (!(fr.borderSides & bit)) return;
+    HPEN pen = CreatePen(PS_SOLID, std::max(1, MulDiv(fr.borderWidths[index], res, 1440)), RGB(0, 0, 0));
+    HGDIOBJ old = SelectObject(dc, pen);
+    Line(dc, x1, y1, x2, y2);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+  };
+  side(1, 0, left, top, right, top);
+  side(2, 1, left, bottom - 1, right, bottom - 1);
+  side(4, 2, left, top, left, bottom);
+  side(8, 3, right - 1, top, right - 1, bottom);
+}
+
+}  // namespace
+
 int BuildScreenLines(WrxWindow* w, int32_t onlyLine) {
   HDC dc = w->dc;
   ResetRunState(w);
   int32_t bl, bc, el, ec;
   NormalisedHighlight(w, &bl, &bc, &el, &ec);
   const int32_t viewTop = w->vScrollPos, viewBottom = w->vScrollPos + w->textHeight;
-  int32_t base = 0;
-  for (int32_t f = 0; f < w->textFrameCount; ++f) {
-    WrxTextFrame& fr = w->textFrames[f];
-    if (base + (fr.lastLine - fr.firstLine) + 2 >= WRX_SCREENROWS) {
-      // The table is full: further frames stay undrawn.
+  // Scope 6 redraws the rows of the changed range: the cursor's paragraph.
+  int32_t onlyFirst = onlyLine, onlyLast = onlyLine;
+  if (onlyLine >= 0 && w->paintScope == 6) GetParaLineRange(w, &onlyFirst, &onlyLast);
+  // Each frame's rows have their place in the table in frame order, whatever
+  // pass draws it; frames past the table's end stay undrawn.
+  int32_t drawable = 0;
+  for (int32_t base = 0; drawable < w->textFrameCount; ++drawable) {
+    WrxTextFrame& fr = w->textFrames[drawable];
+    const int32_t rows = std::max(0, fr.lastLine - fr.firstLine + 1);
+    if (base + rows + 2 >= WRX_SCREENROWS) {
       DBWinPrintf("Exceeded Max lines per Win!");
       break;
     }
     fr.rowBase = base;
-    const int32_t frameTop = FrameTop(fr);
-    const int32_t frameLeft = w->textRect.left + FrameLeft(fr);
-    if (frameTop > viewBottom || frameTop + fr.screenHeight < viewTop || fr.noText) {
-      base += std::max(0, fr.lastLine - fr.firstLine + 1) + 2;
-      continue;
-    }
-    int32_t y = FrameTextTop(fr);
-    const int32_t first = std::clamp(fr.firstLine, 0, w->lineCount - 1);
-    const int32_t last = std::clamp(fr.lastLine, first, w->lineCount - 1);
-    for (int32_t line = first; line <= last; ++line) {
-      const int32_t row = base + (line - first);
-      RowGeometry g{};
-      g.line = line;
-      g.top = y;
-      int32_t lineBase = 0;
-      const int32_t textHeight = GetLineTextHeight(w, line, &lineBase, nullptr);
-      g.height = GetLineHeight(w, line);
-      CalcParaSpacing(w, line, textHeight, &g.before, &g.after, 1);
-      g.baseLine = lineBase;
-      g.left = frameLeft;
-      g.right =
-          (fr.flags & 1) || f == w->textFrameCount - 1 ? w->textRect.right + w->hOffset : frameLeft + fr.screenWidth;
-      w->screenLines.top[row] = y;
-      w->screenLines.height[row] = g.height;
-      if ((onlyLine < 0 || line == onlyLine) && y + g.height > viewTop && y < viewBottom) {
-        DrawRow(w, dc, g, bl, bc, el, ec);
-        ++w->rowsDrawn;
+    base += rows + 2;
+  }
+  for (int pass = 0; pass < 4; ++pass) {
+    for (int32_t f = 0; f < drawable; ++f) {
+      WrxTextFrame& fr = w->textFrames[f];
+      if (FramePass(w, fr) != pass) continue;
+      const int32_t frameTop = FrameTop(fr);
+      if (frameTop > viewBottom || frameTop + fr.screenHeight < viewTop) continue;
+      if ((fr.flags & 8) || (fr.noText && fr.paraFrame > 0)) {
+        DrawObjectFrame(w, dc, fr);
+        ResetRunState(w);
+        continue;
       }
-      y += g.height;
+      if (fr.noText) continue;
+      const int32_t frameLeft = w->textRect.left + FrameLeft(fr);
+      const int32_t right =
+          (fr.flags & 1) || f == w->textFrameCount - 1 ? w->textRect.right + w->hOffset : frameLeft + fr.screenWidth;
+      int32_t y = FrameTextTop(fr);
+      const int32_t first = std::clamp(fr.firstLine, 0, w->lineCount - 1);
+      const int32_t last = std::clamp(fr.lastLine, first, w->lineCount - 1);
+      for (int32_t line = first; line <= last; ++line) {
+        const int32_t row = fr.rowBase + (line - first);
+        RowGeometry g{};
+        g.line = line;
+        g.top = y;
+        int32_t lineBase = 0;
+        const int32_t textHeight = GetLineTextHeight(w, line, &lineBase, nullptr);
+        g.height = GetLineHeight(w, line);
+        CalcParaSpacing(w, line, textHeight, &g.before, &g.after, 1);
+        g.baseLine = lineBase;
+        g.left = frameLeft;
+        g.right = right;
+        w->screenLines.top[row] = y;
+        w->screenLines.height[row] = g.height;
+        if ((onlyLine < 0 || (line >= onlyFirst && line <= onlyLast)) && y + g.height > viewTop && y < viewBottom) {
+          DrawRow(w, dc, g, bl, bc, el, ec);
+          ++w->rowsDrawn;
+        }
+        y += g.height;
+      }
+      ResetRunState(w);
+      DrawFrameBorders(w, dc, fr, right);
+      // A frame that ends a page shows the page break under it.
+      if (((fr.flags & 2) || fr.endsAtBreak) && onlyLine < 0) {
+        HGDIOBJ old = SelectObject(dc, GetStockObject(BLACK_PEN));
+        const int32_t bottom = frameTop + fr.screenHeight - 1;
+        Line(dc, frameLeft, bottom, right, bottom);
+        SelectObject(dc, old);
+      }
     }
-    base += (last - first + 1) + 2;
   }
   ResetRunState(w);
   return 1;

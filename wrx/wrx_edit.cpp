@@ -187,6 +187,8 @@ int DelChar(WrxWindow* w) {
 int WrxInsertTab(WrxWindow* w, int command) {
   (void)command;
   if (w->arg.readOnly || w->htmlEditing) return 0;
+  // In a table Tab moves to the next cell.
+  if (w->lines[std::clamp(w->curLine, 0, w->lineCount - 1)]->cell && GoNextCell(w)) return 1;
   return InsertChar(w, WRX_TAB);
 }
 

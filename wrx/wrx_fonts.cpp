@@ -1,6 +1,7 @@
 // The font table of a control window, the process-wide cache of GDI fonts,
 // per-line font ids, and the host calls that set fonts and character styles.
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_styles.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -569,18 +570,21 @@ int SetWrxDefaultFont(HWND hwnd, const char* face, int pointSize, DWORD style, C
 int SetWrxFontFace(HWND hwnd, const char* face, int repaint) {
   WrxWindow* w = GetWrxWindow(hwnd);
   if (!w || !face) return 0;
+  if (w->editStyle >= 0) return EditedStyleFace(w, face, repaint);
   return SetCharAttrib(w, AttrChange{Attr::Face, face, 0, 0, false}, repaint);
 }
 
 int SetWrxPointSize(HWND hwnd, int pointSize, int repaint) {
   WrxWindow* w = GetWrxWindow(hwnd);
   if (!w || pointSize <= 0) return 0;
+  if (w->editStyle >= 0) return EditedStyleSize(w, pointSize, repaint);
   return SetCharAttrib(w, AttrChange{Attr::Size, nullptr, pointSize, 0, false}, repaint);
 }
 
 int WrxSetCharStyle(HWND hwnd, DWORD style, int on, int repaint) {
   WrxWindow* w = GetWrxWindow(hwnd);
   if (!w) return 0;
+  if (w->editStyle >= 0) return EditedStyleBits(w, style, on, repaint);
   return SetCharAttrib(w, AttrChange{Attr::Style, nullptr, 0, style, on != 0}, repaint);
 }
 

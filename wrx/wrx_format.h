@@ -97,8 +97,37 @@ static_assert(sizeof(WrxSectionRecord) == 68);
 
 // Records owned by later layers; the reader carries them whole.
 struct WrxTabRecord { uint8_t bytes[184]; };
-struct WrxRowRecord { uint8_t bytes[80]; };
-struct WrxCellRecord { uint8_t bytes[92]; };
+// A table row; slot 0 of the row table is never handed out.
+struct WrxRowRecord {
+  int32_t inUse;
+  int32_t tableWidth;          // twips, 0 = the window's width
+  int32_t firstCell, lastCell;  // 0 or -1 = none
+  int32_t reserved;
+  int32_t height;              // pixels, from the page layout
+  int32_t previous, next;      // -1 = first, last row of its table
+  int32_t left;                // twips from the text's left edge
+  int32_t flags;               // bits 0-1 alignment (1 centre, 2 right)
+  int32_t gap;                 // twips
+  int32_t further[8];
+  int32_t minHeight;           // twips, 0 = automatic
+};
+// A table cell; slot 0 of the cell table is never handed out.
+struct WrxCellRecord {
+  int32_t inUse;
+  int32_t row;
+  int32_t next, previous;  // -1 = last, first in the row
+  int32_t x, width;        // twips, x from the row's left position
+  int32_t borderSides;     // 1 top, 2 bottom, 4 left, 8 right
+  int32_t borderWidths[4];  // top, bottom, left, right (twips)
+  int32_t margin;
+  int32_t reserved;
+  int32_t firstLine, lastLine;  // -1 until computed
+  int32_t shading;         // percent
+  int32_t flags;           // 1 and 2 selected, 8 automatic width, 16 and 64 merged, 32 and 128 HTML
+  int32_t rowSpan, columnSpan;
+  int32_t colour;
+  int32_t further[3];
+};
 struct WrxFrameRecord { uint8_t bytes[86]; };
 struct WrxStyleRecord { uint8_t bytes[192]; };
 static_assert(sizeof(WrxTabRecord) == 184 && sizeof(WrxRowRecord) == 80 && sizeof(WrxCellRecord) == 92);

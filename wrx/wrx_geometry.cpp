@@ -276,7 +276,7 @@ int32_t GetLineTextWidth(WrxWindow* w, int32_t line) {
     const int32_t cell = w->lines[line]->cell;
     if (cell > 0 && size_t(cell) < w->cells.size()) {
       int32_t cellWord[12];
-      memcpy(cellWord, w->cells[size_t(cell)].bytes, sizeof cellWord);
+      memcpy(cellWord, &w->cells[size_t(cell)], sizeof cellWord);
       if (cellWord[0]) return std::max(1, MulDiv(cellWord[5] - 2 * cellWord[11], ResX(w), 1440));
     }
     // A line in a paragraph frame fills the frame inside its border space.

@@ -10,14 +10,6 @@
 
 namespace {
 
-// Keeps the section table's line numbers in step with inserted or deleted lines.
-void AdjustSectionLines(WrxWindow* w, int32_t from, int32_t count) {
-  for (auto& s : w->sections) {
-    if (s.firstLine > from) s.firstLine = std::max(from, s.firstLine + count);
-    if (s.lastLine > from) s.lastLine = std::max(from, s.lastLine + count);
-  }
-}
-
 void LowerStaleLine(WrxWindow* w, int32_t line) {
   if (line < 0) line = 0;
   if (line < w->staleLine) w->staleLine = line;

@@ -339,6 +339,7 @@ int EraseWrxClient(WrxWindow* w) {
   ExtTextOutA(w->dc, 0, 0, ETO_OPAQUE, &rc, "", 0, nullptr);
   RestoreDC(w->dc, saved);
   w->run.valid = false;
+  w->run.dcKnown = false;
   return 1;
 }
 
@@ -525,6 +526,7 @@ int PaintWrxBackground(WrxWindow* w, HDC dc) {
   SetViewOrigin(w);
   DrawBackgroundPicture(w, dc, w->textRect.left + w->hOffset, w->textRect.top + (w->arg.pageMode ? w->vScrollPos : 0));
   w->run.valid = false;
+  w->run.dcKnown = false;
   return 1;
 }
 

@@ -2,6 +2,7 @@
 // host call that defines one directly.
 #include "wrx/wrx_block.h"
 #include "wrx/wrx_paramodel.h"
+#include "wrx/wrx_styles.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -125,6 +126,13 @@ template <typename Change>
 int ParaCommand(WrxWindow* w, int repaint, Change change) {
   if (!w->arg.wordWrap) return 0;
   ReleaseUndo(w);
+  if (EditingParaStyle(w)) {
+    // The edited item changes, not the text.
+    wrxfmt::WrxParaRecord p = EditedStylePara(w);
+    if (change(p, w->curLine)) SetEditedStylePara(w, p);
+    if (repaint) PaintWrx(w);
+    return 1;
+  }
   int32_t first, last;
   GetParaLineRange(w, &first, &last);
   for (int32_t line = first; line <= last; ++line) {

@@ -6,11 +6,14 @@
 // table lacks takes the default face.
 #include "wrx/rtf_tokenizer.h"
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_styles.h"
+#include "wrx/wrx_rtf_tables.h"
 
 #include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -21,6 +24,7 @@ struct CharProps {
   DWORD style = 0;
   int32_t colour = 0;
   int32_t unicodeSkip = 1;
+  int32_t charStyle = 1;  // the window's style id; 1 = Default Paragraph Font
 };
 
 // Tab stops being collected for a paragraph: positions (twips) and kinds
@@ -38,13 +42,15 @@ struct GroupState {
   CharProps chars;
   wrxfmt::WrxParaRecord para{};
   TabSet tabs;
-  enum Dest : uint8_t { kText, kSkip, kFontTable, kColourTable, kPicture } dest = kText;
+  enum Dest : uint8_t { kText, kSkip, kFontTable, kColourTable, kPicture, kStyleSheet } dest = kText;
+  uint8_t closes = 0;  // the page-header (17) or page-footer (16) group this group opened
 };
 
 struct Paragraph {
   std::string text;
   std::vector<uint8_t> ids;
   int32_t para = 0;
+  int32_t cell = 0;
 };
 
 // One lookup table over the words the reader knows, in the order they are
@@ -128,6 +134,11 @@ enum Word : uint8_t {
   W_PICWGOAL,
   W_PICHGOAL,
   W_PICALIGN,
+  W_STYLESHEET,
+  W_HEADER,
+  W_FOOTER,
+  W_S,
+  W_CS,
 };
 
 struct WordRow {
@@ -138,12 +149,12 @@ struct WordRow {
 const WordRow kWords[] = {
     {"fonttbl", W_FONTTBL},
     {"colortbl", W_COLORTBL},
-    {"stylesheet", W_SKIPDEST},
+    {"stylesheet", W_STYLESHEET},
     {"info", W_SKIPDEST},
     {"pict", W_PICT},
     {"object", W_SKIPDEST},
-    {"header", W_SKIPDEST},
-    {"footer", W_SKIPDEST},
+    {"header", W_HEADER},
+    {"footer", W_FOOTER},
     {"headerl", W_SKIPDEST},
     {"headerr", W_SKIPDEST},
     {"headerf", W_SKIPDEST},
@@ -237,11 +248,13 @@ const WordRow kWords[] = {
     {"picwgoal", W_PICWGOAL},
     {"pichgoal", W_PICHGOAL},
     {"kqpicalign", W_PICALIGN},
+    {"s", W_S},
+    {"cs", W_CS},
 };
 
 Word Lookup(const std::string& word) {
-  static const std::map<std::string, Word> table = [] {
-    std::map<std::string, Word> m;
+  static const std::unordered_map<std::string, Word> table = [] {
+    std::unordered_map<std::string, Word> m;
     for (const WordRow& r : kWords) m.emplace(r.word, r.id);  // the first row of a word wins
     return m;
   }();
@@ -289,10 +302,15 @@ class Reader {
           WrxErrorBox(w_, 6, "GetRtfWord");
           Finish();
           return true;
-        case rtf::TokenKind::kGroupOpen: stack_.push_back(stack_.back()); break;
+        case rtf::TokenKind::kGroupOpen:
+          stack_.push_back(stack_.back());
+          stack_.back().closes = 0;
+          break;
         case rtf::TokenKind::kGroupClose:
           if (Top().dest == GroupState::kFontTable && !fontName_.empty()) EndFontName();
           if (Top().dest == GroupState::kPicture && stack_.size() == pictDepth_) EndPicture();
+          if (Top().dest == GroupState::kStyleSheet) EndStyle();
+          if (Top().closes) MarkerLine(Top().closes, DelimiterPara(Top().closes));
           stack_.pop_back();
           if (stack_.size() <= 1) {
             Finish();
@@ -329,6 +347,13 @@ class Reader {
       PictureDigit(c);
       return;
     }
+    if (g.dest == GroupState::kStyleSheet) {
+      if (c == ';')
+        EndStyle();
+      else if (styleName_.size() < 63 && c >= ' ')
+        styleName_.push_back(char(c));
+      return;
+    }
     if (g.dest == GroupState::kColourTable) {
       if (c == ';') {
         colours_.push_back(pendingColour_);
@@ -349,8 +374,10 @@ class Reader {
     Paragraph& p = Current();
     if (p.text.size() >= size_t(WRX_MAXLINELEN - 2)) {
       // A paragraph longer than a line continues on the next one.
+      const int32_t cell = p.cell;
       paragraphs.push_back(Paragraph{});
       paragraphs.back().para = -1;
+      paragraphs.back().cell = cell;
     }
     Paragraph& q = Current();
     q.text.push_back(char(c));
@@ -361,6 +388,7 @@ class Reader {
     if (paragraphs.empty() || ended_) {
       paragraphs.push_back(Paragraph{});
       paragraphs.back().para = -1;
+      paragraphs.back().cell = tables_.TextCell();
       ended_ = false;
     }
     return paragraphs.back();
@@ -379,12 +407,12 @@ class Reader {
     ended_ = true;
   }
 
-  void MarkerLine(uint8_t marker) {
+  void MarkerLine(uint8_t marker, int32_t para = 0) {
     if (!paragraphs.empty() && !ended_ && !paragraphs.back().text.empty()) EndParagraph(w_->paraEnd);
     Paragraph p;
     p.text.assign(1, char(marker));
     p.ids.assign(1, 0);
-    p.para = 0;
+    p.para = para;
     paragraphs.push_back(p);
     ended_ = true;
   }
@@ -415,7 +443,20 @@ class Reader {
     return r;
   }
 
-  int32_t ParaId(const wrxfmt::WrxParaRecord& r) {
+  // A delimiter line's paragraph: the default one with the group's flag.
+  int32_t DelimiterPara(uint8_t delim) {
+    wrxfmt::WrxParaRecord r = defaultPara_;
+    r.flags = (r.flags & ~(PF_HEADER | PF_FOOTER)) | (delim == WRX_HEADERDELIM ? PF_HEADER : PF_FOOTER);
+    return ParaId(r);
+  }
+
+  int32_t ParaId(const wrxfmt::WrxParaRecord& in) {
+    // A border needs room between the text and its line.
+    wrxfmt::WrxParaRecord r = in;
+    if ((r.flags & PF_BORDERTOP) && r.spaceBefore < 60) r.spaceBefore = 60;
+    if ((r.flags & PF_BORDERBOTTOM) && r.spaceAfter < 40) r.spaceAfter = 40;
+    if ((r.flags & PF_BORDERLEFT) && r.leftIndent < 60) r.leftIndent = 60;
+    if ((r.flags & PF_BORDERRIGHT) && r.rightIndent < 60) r.rightIndent = 60;
     for (size_t k = 0; k < w_->paras.size(); ++k)
       if (!memcmp(&w_->paras[k], &r, sizeof r)) return int32_t(k);
     if (w_->paras.size() >= 30000) return 0;
@@ -426,16 +467,32 @@ class Reader {
   int FontId() {
     const CharProps& c = Top().chars;
     const int32_t number = c.font >= 0 ? c.font : defaultFont_;
+    // Runs of text keep their properties: the last answer usually holds.
+    const int32_t paraStyleNow = Top().para.styleId;
+    if (lastFont_.id >= 0 && lastFont_.number == number && lastFont_.halfPoints == c.halfPoints &&
+        lastFont_.style == c.style && lastFont_.colour == c.colour && lastFont_.charStyle == c.charStyle &&
+        lastFont_.paraStyle == paraStyleNow && lastFont_.facesSeen == faces_.size() &&
+        lastFont_.coloursSeen == colours_.size())
+      return lastFont_.id;
+    lastFont_ = LastFont{number,       c.halfPoints,  c.style,         c.colour,           c.charStyle,
+                         paraStyleNow, faces_.size(), colours_.size(), FontIdOf(c, number)};
+    return lastFont_.id;
+  }
+
+  int FontIdOf(const CharProps& c, int32_t number) {
     const auto face = faces_.find(number);
     const char* name = face != faces_.end() && !face->second.empty() ? face->second.c_str() : w_->arg.typeface;
     const int32_t size = c.halfPoints > 0 ? std::clamp(c.halfPoints / 2, 1, 1638) : w_->fonts[0].pointSize;
     const COLORREF colour =
         c.colour > 0 && size_t(c.colour) < colours_.size() ? colours_[size_t(c.colour)] : w_->fonts[0].textColor;
-    const std::string key =
-        std::string(name) + '\0' + std::to_string(size) + '/' + std::to_string(c.style) + '/' + std::to_string(colour);
+    const int32_t paraStyle = Top().para.styleId;
+    const std::string key = std::string(name) + '\0' + std::to_string(size) + '/' + std::to_string(c.style) + '/' +
+                            std::to_string(colour) + '/' + std::to_string(c.charStyle) + '/' +
+                            std::to_string(paraStyle);
     const auto it = fontIds_.find(key);
     if (it != fontIds_.end()) return it->second;
-    int id = FindOrAddFont(w_, w_->dc, -1, name, size, c.style, colour, w_->fonts[0].backColor, 0, 0, 1, 0);
+    int id = FindOrAddFont(w_, w_->dc, -1, name, size, c.style, colour, w_->fonts[0].backColor, 0, 0, c.charStyle,
+                           paraStyle);
     if (id < 0 || id >= WRX_MAXFONTS) id = 0;
     fontIds_.emplace(key, id);
     return id;
@@ -459,6 +516,7 @@ class Reader {
     auto twips = [&t](int32_t low, int32_t high) { return std::clamp(t.param, low, high); };
     switch (word) {
       case W_NONE:
+        if (tables_.Word(t.word, t.hasParam, p)) return;
         paraBorder_ = false;
         // An unknown destination after \* is skipped whole.
         if (ignorable) g.dest = GroupState::kSkip;
@@ -490,12 +548,16 @@ class Reader {
       case W_SUPER: setStyle(16, true), setStyle(32, false); return;
       case W_SUB: setStyle(32, true), setStyle(16, false); return;
       case W_NOSUPERSUB: setStyle(16 | 32, false); return;
-      case W_PLAIN: g.chars = CharProps{-1, 0, 0, 0, g.chars.unicodeSkip}; return;
+      case W_PLAIN: g.chars = CharProps{-1, 0, 0, 0, g.chars.unicodeSkip, 1}; return;
       case W_CF: g.chars.colour = std::max(0, p); return;
       case W_PAR: EndParagraph(w_->paraEnd); return;
       case W_PARD:
         paraBorder_ = false;
-        g.para = defaultPara_;
+        {
+          const int32_t inGroup = g.para.flags & (PF_HEADER | PF_FOOTER);  // a header's paragraphs stay in it
+          g.para = defaultPara_;
+          g.para.flags |= inGroup;
+        }
         g.tabs = TabSet{};
         return;
       case W_TQR: g.tabs.nextKind = 1; return;
@@ -523,9 +585,22 @@ class Reader {
       case W_SA: g.para.spaceAfter = twips(0, 31680); return;
       case W_SL: g.para.lineSpacing = twips(-31680, 31680); return;
       case W_TAB:
-      case W_CELL: Emit(WRX_TAB); return;
+      case W_CELL: {
+        const int32_t cell = tables_.TextCell();
+        if (!cell) return Emit(WRX_TAB);
+        Current().cell = cell;
+        EndParagraph(w_->cellEnd);
+        tables_.EndCell();
+        return;
+      }
       case W_LINE: Emit(WRX_LINEBREAK); return;
-      case W_ROW: EndParagraph(w_->paraEnd); return;
+      case W_ROW: {
+        const int32_t cell = tables_.EndRow();
+        if (!cell) return EndParagraph(w_->paraEnd);
+        MarkerLine(WRX_ROWEND);
+        paragraphs.back().cell = cell;
+        return;
+      }
       case W_PAGE: MarkerLine(WRX_PAGEBREAK); return;
       case W_SECT: EndParagraph(w_->paraEnd); return;
       case W_U: {
@@ -585,6 +660,38 @@ class Reader {
       case W_PICWGOAL: pictW_ = twips(0, 32767 * 20); return;
       case W_PICHGOAL: pictH_ = twips(0, 32767 * 20); return;
       case W_PICALIGN: pictAlign_ = twips(0, 2); return;
+      case W_HEADER:
+      case W_FOOTER: {
+        // The group's text becomes a header or footer group between two
+        // delimiter lines.
+        const uint8_t delim = word == W_HEADER ? WRX_HEADERDELIM : WRX_FOOTERDELIM;
+        g.para.flags = (g.para.flags & ~(PF_HEADER | PF_FOOTER)) | (word == W_HEADER ? PF_HEADER : PF_FOOTER);
+        g.closes = delim;
+        MarkerLine(delim, DelimiterPara(delim));
+        return;
+      }
+      case W_STYLESHEET:
+        EnsureDefaultStyles(w_);
+        g.dest = GroupState::kStyleSheet;
+        styleName_.clear();
+        styleNumber_ = 0, styleKind_ = wrxstyle::kParaStyle;
+        return;
+      case W_S:
+        if (g.dest == GroupState::kStyleSheet) {
+          styleNumber_ = std::max(0, p), styleKind_ = wrxstyle::kParaStyle;
+        } else {
+          const auto it = paraStyles_.find(p);
+          g.para.styleId = it == paraStyles_.end() ? 0 : it->second;
+        }
+        return;
+      case W_CS:
+        if (g.dest == GroupState::kStyleSheet) {
+          styleNumber_ = std::max(0, p), styleKind_ = wrxstyle::kCharStyle;
+        } else {
+          const auto it = charStyles_.find(p);
+          g.chars.charStyle = it == charStyles_.end() ? 1 : it->second;
+        }
+        return;
     }
   }
 
@@ -618,6 +725,48 @@ class Reader {
     }
   }
 
+  // One stylesheet entry ended: it becomes an item of the window's style
+  // sheet, or names one the window has ("Normal", the same name).
+  void EndStyle() {
+    while (!styleName_.empty() && styleName_.back() == ' ') styleName_.pop_back();
+    const std::string name = styleName_;
+    const int32_t number = styleNumber_, kind = styleKind_;
+    styleName_.clear();
+    styleNumber_ = 0, styleKind_ = wrxstyle::kParaStyle;
+    if (name.empty()) return;
+    const GroupState& g = Top();
+    const bool para = kind == wrxstyle::kParaStyle;
+    int id = para && number == 0 ? 0 : wrxstyle::FindByName(w_->styles, name.c_str());
+    if (id < 0 && !styleTableFull_) {
+      id = NewStyleSlot(w_);
+      if (id < 0) styleTableFull_ = true;
+    }
+    if (id >= 2) {
+      wrxstyle::WrxStyle s{};
+      s.inUse = 1;
+      wrxstyle::SetName(s, name.c_str());
+      s.kind = kind;
+      const auto face = g.chars.font >= 0 ? faces_.find(g.chars.font) : faces_.end();
+      if (face != faces_.end()) strncpy(s.face, face->second.c_str(), 30);
+      s.pointSize = g.chars.halfPoints > 0 ? std::clamp(g.chars.halfPoints / 2, 1, 1638) : 0;
+      s.style = int32_t(g.chars.style) & ~wrxstyle::kNotStyleBits;
+      s.textColor = g.chars.colour > 0 && size_t(g.chars.colour) < colours_.size()
+                        ? int32_t(colours_[size_t(g.chars.colour)])
+                        : 0;
+      s.backColor = int32_t(w_->backColor);
+      if (para) {
+        s.leftIndent = g.para.leftIndent, s.rightIndent = g.para.rightIndent, s.firstIndent = g.para.firstIndent;
+        s.flags = g.para.flags & ~wrxstyle::kNotStyleFlags;
+        s.shading = g.para.shading;
+        s.spaceBefore = g.para.spaceBefore, s.spaceAfter = g.para.spaceAfter, s.lineSpacing = g.para.lineSpacing;
+      }
+      s.marker = para ? 0 : 1;
+      s.rtfNumber = number;
+      PutStyle(w_, id, s);
+    }
+    if (id >= 0) (para ? paraStyles_ : charStyles_)[number] = id;
+  }
+
   void Finish() {
     if (!paragraphs.empty() && paragraphs.back().para < 0) {
       const int32_t para = ParaId(WithTabs(Top()));
@@ -645,6 +794,18 @@ class Reader {
   int32_t pictW_ = 0, pictH_ = 0, pictAlign_ = 0, halfByte_ = -1;
   size_t pictDepth_ = 0;
   bool ended_ = false;
+  struct LastFont {
+    int32_t number = 0, halfPoints = 0;
+    DWORD style = 0;
+    int32_t colour = 0, charStyle = 0, paraStyle = 0;
+    size_t facesSeen = 0, coloursSeen = 0;
+    int id = -1;
+  } lastFont_;
+  std::string styleName_;
+  int32_t styleNumber_ = 0, styleKind_ = wrxstyle::kParaStyle;
+  bool styleTableFull_ = false;
+  std::map<int32_t, int> paraStyles_, charStyles_;  // the document's numbers to the window's items
+  RtfTables tables_{w_};
 };
 
 // Puts paragraphs into lines at `line` (replacing nothing), for a window
@@ -665,6 +826,7 @@ int PlaceLines(WrxWindow* w, int32_t line, const std::vector<Paragraph>& paragra
     ids.push_back(0);
     SetWrxLine(w->hwnd, line + k, text.c_str(), ids.data());
     w->lines[line + k]->para = p.para;
+    w->lines[line + k]->cell = p.cell;
     SetLineFlagsFromText(w, line + k);
   }
   return 1;
@@ -688,6 +850,7 @@ int RtfRead(WrxWindow* w, int mode, const uint8_t* data, size_t size) {
     // The empty line the reset left goes when the document brought lines.
     if (w->lineCount > 1 && reader.paragraphs.size() > 0 && w->lines[w->lineCount - 1]->length == 0)
       ShiftLines(w, w->lineCount - 1, 1, 'D');
+    FinishRtfTables(w);
     w->curLine = w->curCol = w->firstLine = 0;
     w->modified = 0;
     return 1;
@@ -718,6 +881,7 @@ int RtfRead(WrxWindow* w, int mode, const uint8_t* data, size_t size) {
   if (lastEnded) ++endLine, endCol = 0;
   if (!PlaceLines(w, line, lines)) return 0;
   ShiftLines(w, line + int32_t(lines.size()), 1, 'D');  // the line that was split
+  FinishRtfTables(w);
   ++w->modified;
   w->curLine = std::min(endLine, w->lineCount - 1);
   w->curCol = std::min(endCol, w->lines[w->curLine]->length);

@@ -89,6 +89,8 @@ int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out) {
       g.text = f.textColor, g.back = f.backColor;
     }
     d.paras = w->paras;
+    d.rows = w->rows;
+    d.cells = w->cells;
     for (const auto& t : w->tabs) d.tabs.push_back(wrxpara::TabFromRecord(t));
     for (const auto& s : w->sections) {
       wrxrtf::Section x;
@@ -99,15 +101,17 @@ int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out) {
     d.background = w->backColor;
     d.wordWrap = w->arg.wordWrap != 0;
     d.paraEnd = w->paraEnd, d.cellEnd = w->cellEnd;
-    idStore.resize(size_t(w->lineCount));
+    idStore.resize(256);
     d.lines.resize(size_t(w->lineCount));
     for (int32_t i = 0; i < w->lineCount; ++i) {
       const WrxLine* l = w->lines[i];
       wrxrtf::Line& x = d.lines[size_t(i)];
       x.text = l->text, x.length = l->length, x.para = l->para, x.cell = l->cell;
       if (IsSharedIds(l)) {
-        idStore[size_t(i)].assign(size_t(l->length) + 1, SharedId(l));
-        x.ids = idStore[size_t(i)].data();
+        // One filled array per shared id serves every line that has it.
+        std::vector<uint8_t>& same = idStore[SharedId(l)];
+        if (same.empty()) same.assign(size_t(WRX_MAXLINELEN) + 2, SharedId(l));
+        x.ids = same.data();
       } else {
         x.ids = IdArray(l);
       }

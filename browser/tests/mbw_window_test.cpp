@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -222,6 +223,22 @@ TEST_F(MbwWindowTest, ARowWhoseFolderMovedDrawsOnlyItsBackgroundUntilTheRefill) 
   MbwFillList();
   EXPECT_EQ("0aaa:new/folder", Rows()[0]);
   EXPECT_EQ("0quorl:chat/general", Rows()[3]);
+}
+
+TEST_F(MbwWindowTest, ReadingTheFolderListAgainRefillsTheWindow) {
+  Demo();
+  Open({"All=*"});
+  ASSERT_EQ(1, wtconf());
+  Add("aaa:new/folder", 9);
+  ASSERT_EQ(1, wtconf());  // sorts the list under the window's rows
+  ASSERT_EQ(1, rdconf(0));
+  const int added = RowOf("0aaa:new/folder");
+  ASSERT_NE(-1, added);
+  const std::string row = MbwRowText(added);
+  const int index = std::atoi(row.c_str() + row.find('\t') + 1);
+  EXPECT_STREQ("aaa:new/folder", static_cast<ConfRec*>(Conferences.At(index))->name) << "the row names its folder";
+  EXPECT_NE(-1, RowOf("0quorl:chat/general"));
+  RedrawWindow(g_mbw.list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 TEST_F(MbwWindowTest, TabsWrapAndShrinkAndTheButtonsHide) {

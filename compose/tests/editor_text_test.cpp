@@ -108,3 +108,88 @@ TEST(AutoCorrect, LookupCaseRulesAndLengthChange) {
 }
 
 }  // namespace
+
+TEST(NameCaseRule, CapitalInitialsOnlyForNamesWithoutLowerCase) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"ann lee", "Ann lee"},            // a lower-case letter: only the first letter changes
+      {"ANN LEE", "Ann Lee"},            // no lower case: initials
+      {"O'BRIEN_MARY", "O'brien Mary"},  // the apostrophe starts no word; '_' is a blank
+      {"McDonald", "McDonald"},         {"", ""},
+  };
+  for (const Case& c : cases) {
+    char name[40];
+    std::strcpy(name, c.in);
+    EXPECT_STREQ(NameCase(name), c.out) << c.in;
+  }
+}
+
+TEST(MailMerge, FieldsQuotesAndEveryPlaceholder) {
+  bool quoted = false;
+  std::vector<std::string> f = SplitMergeLine("ann@x,\"Lee, Ann\",12", &quoted);
+  ASSERT_EQ(f.size(), 3u);
+  EXPECT_EQ(f[1], "Lee, Ann");
+  EXPECT_FALSE(quoted);
+  // An open quote carries over to the next line.
+  f = SplitMergeLine("a,\"b,c", &quoted);
+  EXPECT_EQ(f.size(), 2u);
+  EXPECT_TRUE(quoted);
+  f = SplitMergeLine("d\",e", &quoted);
+  EXPECT_EQ(f.size(), 2u);
+  EXPECT_EQ(f[0], "d");
+  EXPECT_FALSE(quoted);
+  // At most 10 fields of 199 characters.
+  f = SplitMergeLine((std::string(300, 'x') + ",1,2,3,4,5,6,7,8,9,10,11").c_str(), &quoted);
+  ASSERT_EQ(f.size(), 10u);
+  EXPECT_EQ(f[0].size(), 199u);
+
+  std::vector<std::string> fields = {"Ann", "%2%", "three"};
+  EXPECT_EQ(ReplaceMergeFields("Dear %1%, %1% and %2% %3%; %4%|%10%|%11%|%0%|50%", fields),
+            "Dear Ann, Ann and %2% three; ||%11%|%0%|50%");
+  std::string longBody(10000, 'b');
+  EXPECT_EQ(ReplaceMergeFields(longBody + "%1%", fields).size(), 10003u);
+}
+
+TEST(EditingRules, BoilerplateNamesStayInTheirDirectory) {
+  for (const char* bad : {"", "..\\evil", "a/b", "C:x", "sub\\name", "x..y"}) EXPECT_FALSE(IsSafeBoilerplateName(bad));
+  EXPECT_TRUE(IsSafeBoilerplateName("Thanks for writing"));
+}
+
+TEST(EditingRules, TabsLineFeedsAndDeleteWordRight) {
+  EXPECT_EQ(ExpandTabs("a\tb\r\n\tc\tdefgh\ti", 4), "a   b\r\n    c   defgh   i");
+  EXPECT_EQ(LineFeedsToCrLf("a\nb\r\nc\n"), "a\r\nb\r\nc\r\n");
+  struct Case {
+    const char* text;
+    size_t caret, removed;
+  } cases[] = {
+      {"one, two", 0, 5},    // the word with the punctuation and blank after it
+      {"one, two", 3, 2},    // a run of separators
+      {"one\r\ntwo", 3, 2},  // the line break
+      {"one two", 4, 3},     // the last word
+      {"one", 3, 0},         // at the end
+      {"ab\r\ncd", 1, 1},    // a word stops at the line end
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DeleteWordRightLength(c.text, std::strlen(c.text), c.caret), c.removed) << c.text << " @" << c.caret;
+}
+
+TEST(EditingRules, SentenceCapitalsAndIndentation) {
+  struct Case {
+    const char* text;
+    long letter;
+  } cases[] = {
+      {"hello", 0},                            // the text's start counts
+      {"hello world", -1},                     // a blank lies between the word and the caret
+      {"End. word", 5},                        // after a full stop and a blank
+      {"End.word", -1},                        // straight after the full stop
+      {"Is it? yes", 7},   {"End. Word", -1},  // already a capital
+      {".x", -1},                              // the first character is no stop, nor a letter
+  };
+  for (const Case& c : cases) EXPECT_EQ(SentenceCapital(c.text, std::strlen(c.text)), c.letter) << c.text;
+  size_t blanks = 9;
+  const char* text = "first\r\n  \tindented  tail";
+  EXPECT_EQ(AutoIndentBreak(text, 18, &blanks), "\r\n  \t");
+  EXPECT_EQ(blanks, 2u);
+}

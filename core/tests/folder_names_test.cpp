@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/text1252.h"
+
 namespace {
 
 struct AliasGuard {
@@ -86,6 +88,39 @@ TEST(FolderNames, MailNewsAndLibraryFolders) {
     EXPECT_EQ(ismailfolder(c.name), c.mail) << c.name;
     EXPECT_EQ(isnewsfolder(c.name), c.news) << c.name;
     EXPECT_EQ(IsDvnLibraryFolder(c.name), c.library) << c.name;
+  }
+}
+
+// ismailfolder works the name's service out once; it must answer as the
+// service tests it stands for, aliases included.
+TEST(FolderNames, MailFolderTestAgreesWithTheServiceTests) {
+  const char* names[] = {"msmail:inbox/x",
+                         "MSMAIL:a/b",
+                         "ccmail:x",
+                         "exchange:inbox/x",
+                         "exchange2:inbox/x",
+                         "work:inbox/x",
+                         "mine:inbox/x",
+                         "msmail",
+                         "ccmail",
+                         "quorl:mail/alice",
+                         "net:@ail/x",
+                         "quorl:conf/topic",
+                         "conf/msmail:x",
+                         "local:mail/carol",
+                         "netmail:x/y",
+                         "",
+                         "msmail:",
+                         ":mail"};
+  for (const char* aliases : {static_cast<const char*>(nullptr), "work=msmail;mine=ccmail;msmail=quorl;exchange=dvn"}) {
+    AliasGuard guard(aliases);
+    for (const char* name : names) {
+      const char* first = std::strchr(name, ':') ? std::strchr(name, ':') + 1 : name;
+      const bool mailPart =
+          std::strcspn(first, "/\\ ") == 4 && (StartsWithNoCase(first, "mail") || StartsWithNoCase(first, "@ail"));
+      const bool expected = sameservice(name, "msmail") || sameservice(name, "ccmail") || mailPart;
+      EXPECT_EQ(ismailfolder(name), expected) << name << " with aliases " << (aliases ? aliases : "none");
+    }
   }
 }
 

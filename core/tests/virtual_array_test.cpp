@@ -323,8 +323,22 @@ TEST_F(VirtualArrayTest, SortMatchesStdSortForEveryPoolAndSize) {
   struct Case {
     int elementSize, count;
     bool poolOfThree;
-  } cases[] = {{4, 100000, false}, {4, 100000, true}, {12, 30000, true},
-               {160, 3000, true},  {160, 3000, false}, {4097, 100, true}, {12, 5000, false}};
+  } cases[] = {{4, 100000, false},
+               {4, 100000, true},
+               {12, 30000, true},
+               {160, 3000, true},
+               {160, 3000, false},
+               {4097, 100, true},
+               {12, 5000, false},
+               // Sorted in place across resident chunks: counts that end on,
+               // just before and just after a chunk's end.
+               {8, 2 * 8160, false},
+               {16, 3 * 4080 + 1, false},
+               {20, 3264 - 1, false},
+               {24, 2 * 2720, false},
+               {32, 5 * 2040 + 7, false},
+               {12, 5440 + 1, false},
+               {12, 2, false}};
   for (const Case& c : cases) {
     g_memory = c.poolOfThree ? 1 : 0;
     VirtualArray a("sort", c.elementSize);

@@ -133,17 +133,25 @@ TEST_F(ConfList, FailedWriteKeepsTheOldListAndTellsTheCaller) {
   RemoveDirectoryA(Path("conf.new").c_str());
 }
 
-TEST_F(ConfList, TooManyFoldersIsSaidOnceAndTheRecordsStay) {
-  std::vector<ConfRec> many;
-  char name[32];
-  for (int i = 0; i < MAX_CONFERENCES; ++i) {
-    std::snprintf(name, sizeof name, "q:c%05d/t", i);
-    many.push_back(MakeConf(name, "x.log"));
+TEST_F(ConfList, TooManyFoldersIsSaidOnceOverTheLimitAndTheRecordsStay) {
+  struct Case {
+    int count;
+    std::vector<std::string> boxes;
+  } cases[] = {{MAX_CONFERENCES, {}},  // a full list, as a rebuild leaves it
+               {MAX_CONFERENCES + 1, {"Too many folders!"}}};
+  for (const Case& c : cases) {
+    std::vector<ConfRec> many;
+    char name[32];
+    for (int i = 0; i < c.count; ++i) {
+      std::snprintf(name, sizeof name, "q:c%05d/t", i);
+      many.push_back(MakeConf(name, "x.log"));
+    }
+    WriteWholeFile(Path("conf.ww"), CurrentConfFile(many));
+    Recorded().boxes.clear();
+    EXPECT_EQ(rdconf(0), 1) << c.count;
+    EXPECT_EQ(Conferences.Count(), c.count);
+    EXPECT_EQ(Recorded().boxes, c.boxes) << c.count;
   }
-  WriteWholeFile(Path("conf.ww"), CurrentConfFile(many));
-  EXPECT_EQ(rdconf(0), 1);
-  EXPECT_EQ(Conferences.Count(), MAX_CONFERENCES);
-  EXPECT_EQ(Recorded().boxes, (std::vector<std::string>{"Too many folders!"}));
 }
 
 TEST_F(ConfList, PuvaPairKeepsItsOwnHoldAndReportsAMissingFile) {

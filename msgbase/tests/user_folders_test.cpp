@@ -300,4 +300,82 @@ TEST_F(MergeFixture, ListsOutOfOrderAreMergedAsIfSorted) {
   EXPECT_EQ(Find("quorl:b/t")->flags & CONF_RESIGNED, CONF_RESIGNED);
 }
 
+// Lists on disk are in folder order, and the merge walks them as they are;
+// a list out of order is sorted first. Both must give the same list, byte for
+// byte, whichever array receives it.
+TEST_F(MergeFixture, ListsInOrderMergeAsTheSameListsShuffled) {
+  struct Case {
+    const char* what;
+    std::vector<ConfRec> mine, theirs;
+  };
+  std::vector<Case> cases = {
+      {"numbers move, folders vanish, new ones join or are skipped",
+       {MakeConf("quorl:conf/one", "one.log", 1, 9, CONF_VISITED), MakeConf("quorl:conf/three", "t.log"),
+        MakeConf("quorl:gone/x", "g.log"), MakeConf("quorl:zzz/nobase", "")},
+       {MakeConf("quorl:conf/one", "one.log", 2, 12), MakeConf("quorl:conf/two", "two.log", 4, 8),
+        MakeConf("quorl:conf/three", "t.log"), MakeConf("quorl:new/topic", "n.log"), MakeConf("quorl:service", "s.log"),
+        MakeConf("quorl:conf/four", "f.log", 1, 3, CONF_NEEDS_MEMBERSHIP)}},
+      {"mail, membership and moderated folders",
+       {MakeConf("quorl:mail/bob", "mb.log"), MakeConf("quorl:joined/one", "j.log")},
+       {MakeConf("quorl:joined/one", "j.log"), MakeConf("quorl:mail/alice", "ma.log", 1, 3, CONF_NEEDS_MEMBERSHIP),
+        MakeConf("quorl:mail/bob", "mb.log"), MakeConf("quorl:mail/carol", "mc.log"),
+        MakeConf("msmail:alice/inbox", "ms.log"), MakeConf("msmail:bob/inbox", "mo.log"),
+        MakeConf("quorl:closed/moderated", "cm.log", 1, 3, CONF_NEEDS_MEMBERSHIP),
+        MakeConf("quorl:closed/other", "co.log", 1, 3, CONF_NEEDS_MEMBERSHIP)}},
+      {"the folder order is not the plain order of the names",
+       {MakeConf("DVN:Forum/S2_two", "a.log"), MakeConf("dvn:forum/L1_lib", "b.log"), MakeConf("plain/x", "c.log")},
+       {MakeConf("dvn:forum/s2_two", "a.log", 3, 30), MakeConf("dvn:forum/S12_twelve", "d.log"),
+        MakeConf("dvn:forum/L1_lib", "b.log", 5, 6), MakeConf("dvn:forum/S3_three", "e.log"),
+        MakeConf("plain/x", "c.log"), MakeConf("search\xff result/x", "f.log")}},
+      {"an empty list of the user's", {}, {MakeConf("quorl:a/1", "a.log"), MakeConf("quorl:b/1", "b.log")}},
+      {"an empty conf.ww", {MakeConf("quorl:a/1", "a.log"), MakeConf("quorl:b/1", "b.log")}, {}},
+  };
+  s_moderated = {"quorl:closed/moderated"};
+  auto byFolderOrder = [](std::vector<ConfRec> list) {
+    std::stable_sort(list.begin(), list.end(),
+                     [](const ConfRec& a, const ConfRec& b) { return CompareConfEntries(&a, &b) < 0; });
+    return list;
+  };
+  auto fill = [](VirtualArray& list, const std::vector<ConfRec>& recs) {
+    list.SetSize(0);
+    for (const ConfRec& rec : recs) list.Append(&rec);
+  };
+  for (const Case& c : cases) {
+    // In order, into an array of its own.
+    VirtualArray out("out", sizeof(ConfRec), CompareConfEntries);
+    fill(user, byFolderOrder(c.mine));
+    fill(conf, byFolderOrder(c.theirs));
+    UserMergeResult walked = MergeUserFolders(user, conf, out, context);
+    std::vector<ConfRec> expected = RecordsOf(out);
+    // Reversed, into the user's own array.
+    std::vector<ConfRec> mine = byFolderOrder(c.mine), theirs = byFolderOrder(c.theirs);
+    std::reverse(mine.begin(), mine.end());
+    std::reverse(theirs.begin(), theirs.end());
+    fill(user, mine);
+    fill(conf, theirs);
+    UserMergeResult sorted = MergeUserFolders(user, conf, user, context);
+    ASSERT_TRUE(walked.ok && sorted.ok) << c.what;
+    EXPECT_EQ(walked.changed, sorted.changed) << c.what;
+    EXPECT_EQ(walked.added, sorted.added) << c.what;
+    std::vector<ConfRec> got = RecordsOf(user);
+    ASSERT_EQ(got.size(), expected.size()) << c.what;
+    for (size_t i = 0; i < got.size(); ++i)
+      EXPECT_EQ(std::memcmp(&got[i], &expected[i], sizeof(ConfRec)), 0) << c.what << ": " << got[i].name;
+    EXPECT_TRUE(std::is_sorted(got.begin(), got.end(), [](const ConfRec& a, const ConfRec& b) {
+      return CompareConfEntries(&a, &b) < 0;
+    })) << c.what;
+  }
+}
+
+// Only the tail of a list out of order: the walk has merged much of it
+// before it notices, and must still give the sorted merge's list.
+TEST_F(MergeFixture, AListOutOfOrderLateIsMergedAsIfSorted) {
+  for (const char* name : {"quorl:a/t", "quorl:b/t", "quorl:c/t", "quorl:e/t", "quorl:d/t"})
+    Add(conf, MakeConf(name, "x.log", 2, 20));
+  for (const char* name : {"quorl:a/t", "quorl:c/t", "quorl:e/t", "quorl:d/t"}) Add(user, MakeConf(name, "x.log"));
+  ASSERT_TRUE(Merge().ok);
+  EXPECT_EQ(NamesOf(user), (std::vector<std::string>{"quorl:a/t", "quorl:b/t", "quorl:c/t", "quorl:d/t", "quorl:e/t"}));
+  for (const ConfRec& rec : RecordsOf(user)) EXPECT_EQ(+rec.last, 20) << rec.name;
+}
+
 }  // namespace

@@ -28,5 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
   std::string entry = FormatScriptAction("ann", "T", 1, e, args, "s", context, &error);
   if (!entry.empty() && entry.find('\n') < entry.find(" #:\t") && !e.values.empty()) abort();
+  if (ScriptEditLabels(templ, command).size() > static_cast<size_t>(kScriptArgs)) abort();
+  FindEditTemplate(text, command);
   return 0;
 }

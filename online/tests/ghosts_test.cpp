@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 
@@ -118,6 +119,56 @@ TEST_F(Ghosts, EntriesEndAtTheNextHeader) {
   EXPECT_EQ(1u, ghosts[0].reply);
   EXPECT_EQ(6u, ghosts[1].number);
   EXPECT_EQ(1u, ghosts[1].withdraw);
+}
+
+// Reading a real file passes over message bodies and finds the same ghosts as
+// reading all its bytes.
+TEST(GhostFiles, BodiesPassedOverGiveTheSameGhosts) {
+  auto reply = [](const std::string& marker, const std::string& body, const std::string& count) {
+    return marker +
+           " id:\tann type:\tedit\r\nMessageStart: 1.0\r\nbComment: yes\r\nszFolders: chat/general\r\n"
+           "nComment: 7\r\nBody: " +
+           count + "\r\n" + body + "\r\nMessageEnd:\r\n";
+  };
+  std::string trap = "x\r\n;-; id:\tann type:\tscript script:\tWithdraw Message\r\nWithdraw\r\nchat/general\r\n9\r\n";
+  std::string big(100000, 'b');
+  const std::string cases[] = {
+      reply(";-;", trap, std::to_string(trap.size())),
+      reply(";#;", trap, std::to_string(trap.size())) + reply(";-;", "ok", "2"),
+      // A count past the end: the lines after it are read as lines.
+      reply(";-;", trap, "999999"),
+      // "Body:" after the message ended, or in a script, is no count.
+      ";-; id:\tann type:\tedit\r\nMessageEnd:\r\nBody: 500\r\n" + trap,
+      ";-; id:\tann type:\tscript script:\tX\r\nBody: 500\r\n" + trap,
+      std::string(";-; id:\tann type:\tedit\r\nbReply: y\r\nszFolders: chat.other\r\nnComment: 3\r\nbody:   ") +
+          std::to_string(big.size()) + "\r\n" + big + "\r\nMessageEnd:\r\n" + trap + std::string("\0tail", 5),
+  };
+  std::string path = ::testing::TempDir() + "ghosts_read.bsc";
+  auto key = [](const std::vector<GhostEntry>& ghosts) {
+    std::string out;
+    for (const GhostEntry& g : ghosts)
+      out +=
+          std::string(g.topic) + "#" + std::to_string(g.number) + (g.reply ? "r" : "") + (g.withdraw ? "w" : "") + " ";
+    return out;
+  };
+  for (const std::string& text : cases) {
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file);
+    fwrite(text.data(), 1, text.size(), file);
+    fclose(file);
+    std::vector<char> bytes;
+    ASSERT_TRUE(GhostReadFile(path.c_str(), &bytes));
+    std::vector<GhostEntry> raw, read;
+    ParseBscEntries(text.data(), text.size(), "cix", &raw);
+    ParseBscEntries(bytes.data(), bytes.size(), "cix", &read);
+    EXPECT_EQ(key(read), key(raw)) << text.substr(0, 200);
+    EXPECT_FALSE(raw.empty());
+  }
+  std::vector<char> bytes;
+  GhostReadFile(path.c_str(), &bytes);
+  EXPECT_LT(bytes.size(), 1000u) << "the big body was passed over";
+  remove(path.c_str());
+  EXPECT_FALSE(GhostReadFile(path.c_str(), &bytes));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -111,6 +112,39 @@ TEST(ScriptCommands, TemplatesExpand) {
   ScriptContext noMessage = Folder();
   noMessage.message = 0;
   EXPECT_EQ(Build("x", "X %d\n", noMessage), "error: No such message");
+}
+
+TEST(ScriptEditLabels, EachEscapeLabelsItsArgumentLine) {
+  struct Case {
+    const char* templ;
+    const char* service;
+    std::vector<std::string> labels;
+  };
+  const Case cases[] = {
+      {"Get %b %c %n %j %r %t %a\n",
+       "quorl",
+       {"Library:", "Conference:", "Conference:", "Section:", "Forum URL", "Topic:", "Parameter"}},
+      {"Get %c %t\n", "dvn", {"Forum:", "Section:"}},
+      // A quoted label replaces the default, also after an optional mark; "%%" and "% " are no escapes.
+      {"Get %a'File name' %u.'How many' 100%% % %s\n", "net", {"File name", "How many", "Parameter"}},
+      {"Get %a'unclosed\n", "net", {"Parameter"}},
+      {"%a%a%a%a%a%a%a%a%a%a%a%a%a%a", "net", std::vector<std::string>(12, "Parameter")},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ScriptEditLabels(c.templ, c.service), c.labels) << c.templ;
+}
+
+TEST(ScriptEditLabels, TheTemplateComesFromTheFirstMatchingEditableLine) {
+  std::string config =
+      "U0'Download messages' early Early %a\r\n"  // a header line, not a command
+      "h2\nh3\nh4\nh5\nh6\nh7\nh8\n"
+      "Q0'Download messages' dlq Skipped %a\n"
+      "D0'Download messages' dld Skipped %a\n"
+      "u90'Download messages' dl Download\\n%c\\n%a'Count'\\n\r\n"
+      "X0'Download messages again' dl2 Later %a\n";
+  EXPECT_EQ(FindEditTemplate(config, "Download messages"), "Download\\n%c\\n%a'Count'\\n");
+  EXPECT_EQ(FindEditTemplate(config, "download MESSAGES again"), "Later %a");
+  EXPECT_EQ(FindEditTemplate(config, "Upload"), "");
+  EXPECT_EQ(FindEditTemplate("", "x"), "");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -158,4 +159,60 @@ TEST(WrxDib, PlaceableMetafileHeaderAndBodySize) {
   Put32(&f[0], 0x12345678);
   EXPECT_FALSE(ParsePlaceable(f.data(), f.size(), p));
   EXPECT_FALSE(ParsePlaceable(f.data(), 21, p));
+}
+
+namespace {
+
+// 24-bit rows (blue, green, red), padded to 4 bytes.
+std::vector<uint8_t> TrueColourRows(const std::vector<uint32_t>& rgb, int32_t width) {
+  const size_t stride = wrxdib::RowBytes(width, 24);
+  const int32_t height = int32_t(rgb.size()) / width;
+  std::vector<uint8_t> bits(stride * size_t(height));
+  for (size_t i = 0; i < rgb.size(); ++i) {
+    uint8_t* p = bits.data() + (i / size_t(width)) * stride + (i % size_t(width)) * 3;
+    p[0] = uint8_t(rgb[i]), p[1] = uint8_t(rgb[i] >> 8), p[2] = uint8_t(rgb[i] >> 16);
+  }
+  return bits;
+}
+
+}  // namespace
+
+TEST(WrxDib, OwnPaletteCutsColoursKeepsTheMostUsedAndLeavesThePixelsAlone) {
+  // Two shades that cut to one colour count together; the most used first.
+  std::vector<uint32_t> pixels = {0x102030, 0x1F2F3F, 0x102030, 0xFF0000, 0x00FF00};
+  std::vector<uint8_t> bits = TrueColourRows(pixels, 5);
+  const std::vector<uint8_t> before = bits;
+  auto table = wrxdib::BuildOwnPalette(bits.data(), bits.size(), 5, 1);
+  ASSERT_EQ(table.size(), 3u);
+  EXPECT_EQ(table[0].red, 0x10);
+  EXPECT_EQ(table[0].green, 0x20);
+  EXPECT_EQ(table[0].blue, 0x30);
+  EXPECT_EQ(table[0].uses, 3u);
+  EXPECT_EQ(bits, before) << "the picture keeps its own colours";
+
+  // 300 distinct colours: the table stops at 236 and the newest colours
+  // replace the least used; a colour seen often stays.
+  pixels.clear();
+  for (int i = 0; i < 50; ++i) pixels.push_back(0xF0F0F0);
+  for (uint32_t i = 0; i < 300; ++i) pixels.push_back(((i % 16) << 4) | (((i / 16) % 16) << 12) | ((i / 256) << 20));
+  bits = TrueColourRows(pixels, 35);
+  table = wrxdib::BuildOwnPalette(bits.data(), bits.size(), 35, 10);
+  ASSERT_EQ(table.size(), wrxdib::kOwnPaletteEntries);
+  EXPECT_EQ(table[0].red, 0xF0);
+  EXPECT_EQ(table[0].uses, 50u);
+  uint32_t total = 0;
+  for (size_t i = 0; i < table.size(); ++i) {
+    total += table[i].uses;
+    if (i) {
+      EXPECT_LE(table[i].uses, table[i - 1].uses) << "sorted by use";
+    }
+  }
+  EXPECT_EQ(total, 50u + 235u) << "each colour that gave way took its count with it";
+  const bool lastKept = std::any_of(table.begin(), table.end(), [](const wrxdib::PaletteEntry& e) {
+    return e.red == 0x10 && e.green == ((299 / 16) % 16) << 4 && e.blue == (299 % 16) << 4;
+  });
+  EXPECT_TRUE(lastKept) << "the newest colour has a place";
+
+  // Bits too short for the rows give no table.
+  EXPECT_TRUE(wrxdib::BuildOwnPalette(bits.data(), 10, 35, 10).empty());
 }

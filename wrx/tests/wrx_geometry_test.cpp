@@ -286,7 +286,7 @@ TEST_F(WrxGeometryTest, PrintViewLinesShareThePageWithTheirColumns) {
   // A line in a table cell: the cell's width less its margin on each side.
   wrxfmt::WrxCellRecord cell{};
   const int32_t words[12] = {1, 1, -1, -1, 0, 1800, 0, 0, 0, 0, 0, 60};
-  memcpy(cell.bytes, words, sizeof words);
+  memcpy(&cell, words, sizeof words);
   w->cells.push_back(cell);
   w->lines[0]->cell = int32_t(w->cells.size()) - 1;
   EXPECT_EQ(GetLineTextWidth(w, 0), 112);

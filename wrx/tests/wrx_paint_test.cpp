@@ -312,3 +312,36 @@ TEST_F(WrxPaintTest, AScreenshotOfAFormattedDocument) {
 }
 
 }  // namespace
+
+namespace {
+
+// Page mode draws ordinary text first and line objects last, whatever their
+// order in the frame table: a line object listed before the text it crosses
+// still shows over the text's rows.
+TEST_F(WrxPaintTest, PageModeDrawsLineObjectsOverText) {
+  HWND hwnd = Shown("first row of text\r\nsecond row of text\r\nthird row\r\n", WRX_WORDWRAP);
+  WrxWindow* w = GetWrxWindow(hwnd);
+  w->arg.pageMode = w->arg.printView = 1;
+  const int32_t object = GetParaFrameSlot(w);
+  ASSERT_GT(object, 0);
+  const int32_t words[13] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x100, 0, 0};  // in use, a line, vertical
+  memcpy(w->frames[size_t(object)].bytes, words, sizeof words);
+  ASSERT_EQ(InitFrameSlot(w, 0), 1);
+  ASSERT_EQ(InitFrameSlot(w, 1), 1);
+  WrxTextFrame& line = w->textFrames[0];
+  line.noText = 1, line.flags = 8, line.paraFrame = object;
+  line.firstLine = line.lastLine = 0;
+  line.screenX = 60, line.screenY = 0, line.screenWidth = 0, line.screenHeight = 50;
+  WrxTextFrame& text = w->textFrames[1];
+  text.firstLine = 0, text.lastLine = 2;
+  text.screenX = 0, text.screenY = 0, text.screenWidth = 400, text.screenHeight = 100;
+  w->textFrameCount = 2;
+  Repaint(hwnd);
+  const Pixels shot = CaptureClient(hwnd);
+  const int32_t x = w->textRect.left + 60;
+  EXPECT_EQ(shot.Count(RECT{x, 1, x + 1, 49}, kBlack), 48) << "the line over the rows";
+  EXPECT_GT(shot.Count(RowBand(hwnd, 1, 0, 400), kBlack), 10) << "and the text under it";
+  EXPECT_GT(w->rowsDrawn, 2);
+}
+
+}  // namespace

@@ -106,3 +106,41 @@ TEST_F(WrxParaTest, TwentyFirstStopIsRefusedAndPlainWindowsChangeNothing) {
   EXPECT_EQ(ZoomParam(hwnd, 200), 200) << "the same zoom changes nothing";
   ZoomParam(hwnd, 100);
 }
+
+TEST_F(WrxParaTest, RulerClicksSetAndClearStops) {
+  HWND hwnd = Make();
+  WrxWindow* w = GetWrxWindow(hwnd);
+  w->resX = 96;
+  w->hOffset = 0;
+  const int left = w->textRect.left;
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  auto stops = [&]() {
+    const wrxpara::WrxTab t =
+        Para(hwnd, 1).tabId > 0 ? wrxpara::TabFromRecord(w->tabs[size_t(Para(hwnd, 1).tabId)]) : wrxpara::WrxTab{};
+    std::vector<std::pair<int32_t, int32_t>> out;
+    for (int k = 0; k < t.count; ++k) out.push_back({t.positions[k], t.kinds[k]});
+    return out;
+  };
+  using Stops = std::vector<std::pair<int32_t, int32_t>>;
+  BYTE keys[256] = {};
+  SetKeyboardState(keys);
+  w->rulerSnap = 0;
+  ASSERT_TRUE(RulerClick(w, WM_LBUTTONDOWN, left + 96));  // one inch
+  ASSERT_TRUE(RulerClick(w, WM_RBUTTONDOWN, left + 192));
+  EXPECT_EQ(stops(), (Stops{{1440, 0}, {2880, 1}}));
+  keys[VK_SHIFT] = 0x80;
+  SetKeyboardState(keys);
+  ASSERT_TRUE(RulerClick(w, WM_LBUTTONDOWN, left + 48));
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+  EXPECT_EQ(stops(), (Stops{{720, 2}, {1440, 0}, {2880, 1}}));
+  // A click within 44 twips of a stop takes it away.
+  ASSERT_TRUE(RulerClick(w, WM_LBUTTONDOWN, left + 98));
+  EXPECT_EQ(stops(), (Stops{{720, 2}, {2880, 1}}));
+  // Snapping rounds to 90 twips; a click left of the text sets nothing.
+  w->rulerSnap = 1;
+  ASSERT_TRUE(RulerClick(w, WM_LBUTTONDOWN, left + 100));  // 1500 twips -> 1530
+  EXPECT_EQ(stops(), (Stops{{720, 2}, {1530, 0}, {2880, 1}}));
+  EXPECT_FALSE(RulerClick(w, WM_LBUTTONDOWN, left - 10));
+  EXPECT_EQ(Para(hwnd, 0).tabId, 0) << "only the cursor's paragraph";
+}

@@ -109,6 +109,9 @@ TEST_F(WrxRtfTest, HostileDocumentsKeepWhatWasRead) {
        "?\x15"},  // the fallback character after \\u is skipped
       {"binary data", "{\\rtf1{\\pict\\bin5 {{{{}}after\\par}", "after\x15"},
       {"truncated font table", "{\\rtf1{\\fonttbl{\\f0 Ari", ""},
+      {"truncated stylesheet", "{\\rtf1{\\stylesheet{\\s1\\b Head", ""},
+      {"style numbers past any", "{\\rtf1{\\stylesheet{\\s99999999999 Big;}}\\s99999999999\\cs-5 x\\par}", "x\x15"},
+      {"a header never closed", "{\\rtf1{\\header top", "\x11"},
   };
   for (const Case& c : cases) {
     WrxWindow* w = FromRtf(c.rtf);
@@ -119,6 +122,116 @@ TEST_F(WrxRtfTest, HostileDocumentsKeepWhatWasRead) {
   }
   WrxWindow* w = FromRtf("{\\rtf1\\li-99999999999 x\\par}");
   EXPECT_EQ(w->paras[size_t(w->lines[0]->para)].leftIndent, -31680) << "clamped to the indent's range";
+}
+
+}  // namespace
+
+namespace {
+
+std::string PandocRtf(const char* name) {
+  std::string path = std::string("Z:") + PANDOC_RTF_DIR + "/" + name + ".rtf";
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return ReadFileBytes(path);
+}
+
+TEST_F(WrxRtfTest, StyleSheetBecomesItemsThatTextAndParagraphsName) {
+  WrxWindow* w = FromRtf(
+      "{\\rtf1{\\fonttbl{\\f0 Times New Roman;}{\\f1 Arial;}}"
+      "{\\stylesheet{\\ql \\fs20 Normal;}{\\s1\\li720\\qc\\f1\\fs28\\b heading 1;}"
+      "{\\*\\cs10 \\additive Default Paragraph Font;}{\\*\\cs15 \\i\\f1 Emphasis;}}"
+      "\\pard\\s1\\li720\\qc\\f1\\fs28\\b Title\\par"
+      "\\pard\\plain Body {\\cs15\\i\\f1 word}\\par}");
+  ASSERT_GE(w->lineCount, 2);
+  int heading = -1, emphasis = -1;
+  for (size_t k = 0; k < w->styles.size(); ++k) {
+    char name[64];
+    memcpy(name, w->styles[k].bytes + 4, 64);
+    name[63] = 0;
+    if (!strcmp(name, "heading 1")) heading = int(k);
+    if (!strcmp(name, "Emphasis")) emphasis = int(k);
+  }
+  ASSERT_GE(heading, 2);
+  ASSERT_GE(emphasis, 2);
+  int32_t words[48];
+  memcpy(words, w->styles[size_t(heading)].bytes, sizeof words);
+  EXPECT_EQ(words[17], 2) << "a paragraph style";
+  EXPECT_STREQ(reinterpret_cast<const char*>(&words[18]), "Arial");
+  EXPECT_EQ(words[26], 14);
+  EXPECT_EQ(words[27], 2) << "bold";
+  EXPECT_EQ(words[30], 720);
+  EXPECT_EQ(words[42], 1) << "its number in the document";
+  memcpy(words, w->styles[size_t(emphasis)].bytes, sizeof words);
+  EXPECT_EQ(words[17], 1) << "a character style";
+  EXPECT_EQ(words[39], 1);
+  EXPECT_EQ(w->paras[size_t(w->lines[0]->para)].styleId, heading);
+  EXPECT_EQ(w->paras[size_t(w->lines[1]->para)].styleId, 0);
+  EXPECT_EQ(FontAt(w, 0, 0).styleItem, heading) << "the font records its paragraph style";
+  EXPECT_EQ(FontAt(w, 1, 5).attribute, emphasis) << "and its character style";
+  EXPECT_EQ(FontAt(w, 1, 0).attribute, 1);
+  char normal[64];
+  memcpy(normal, w->styles[0].bytes + 4, 64);
+  EXPECT_STREQ(normal, "Normal") << "\\s0 is the window's own Normal";
+}
+
+// Documents as another program writes them.
+TEST_F(WrxRtfTest, PandocDocumentsOpenWithFontsEmphasisParagraphsAndLists) {
+  const std::string emphasis = PandocRtf("emphasis"), lists = PandocRtf("lists");
+  if (emphasis.empty() || lists.empty()) GTEST_SKIP() << "pandoc's fixtures were not made";
+  WrxWindow* w = FromRtf(emphasis);
+  ASSERT_EQ(w->lineCount, 4) << Text(w);
+  EXPECT_EQ(LineText(w->hwnd, 0), "Title in large bold\x15");
+  EXPECT_EQ(FontAt(w, 0, 0).pointSize, 18);
+  EXPECT_EQ(FontAt(w, 0, 0).style & 2, 2u);
+  EXPECT_STREQ(FontAt(w, 0, 0).face, "Helvetica");
+  const std::string line1 = LineText(w->hwnd, 1);
+  ASSERT_EQ(line1, "Plain words, italic words, bold words and code words.\x15");
+  EXPECT_EQ(FontAt(w, 1, 0).style & 6, 0u);
+  EXPECT_EQ(FontAt(w, 1, int(line1.find("italic"))).style & 4, 4u);
+  EXPECT_EQ(FontAt(w, 1, int(line1.find("bold"))).style & 2, 2u);
+  EXPECT_STREQ(FontAt(w, 1, int(line1.find("code"))).face, "Courier");
+  EXPECT_EQ(w->paras[size_t(w->lines[2]->para)].leftIndent, 720) << "the quote";
+  EXPECT_EQ(w->paras[size_t(w->lines[1]->para)].spaceAfter, 180);
+  EXPECT_EQ(LineText(w->hwnd, 3), "Caf\xe9 \x97 \x91quoted\x92 \x93twice\x94 \x85 ? end\x15")
+      << "\\u as Windows-1252, '?' where it has none, the fallback skipped";
+
+  w = FromRtf(lists);
+  const std::string text = Text(w);
+  EXPECT_NE(text.find("\x95\tapple\x15|\x95\tbanana\x15|"), std::string::npos) << text;
+  EXPECT_NE(text.find("1.\tone\x15|2.\ttwo\x15|"), std::string::npos) << text;
+  EXPECT_NE(text.find("after the table\x15"), std::string::npos) << text;
+  int32_t apple = 0;
+  while (apple < w->lineCount && LineText(w->hwnd, apple).find("apple") == std::string::npos) ++apple;
+  ASSERT_LT(apple, w->lineCount);
+  const wrxfmt::WrxParaRecord& p = w->paras[size_t(w->lines[apple]->para)];
+  EXPECT_EQ(p.leftIndent, 360);
+  EXPECT_EQ(p.firstIndent, -360);
+  ASSERT_GT(p.tabId, 0) << "the list's tab stop";
+  int32_t stop[2];
+  memcpy(stop, w->tabs[size_t(p.tabId)].bytes, sizeof stop);
+  EXPECT_EQ(stop[0], 1);
+  EXPECT_EQ(stop[1], 360);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WrxRtfTest, HeaderAndFooterBecomeGroupsBetweenDelimiters) {
+  WrxWindow* w = FromRtf(
+      "{\\rtf1{\\header\\pard\\qc Top line\\par}{\\footer{\\pard Page foot}}"
+      "\\pard Body\\par}");
+  ASSERT_EQ(w->lineCount, 7) << Text(w);
+  EXPECT_EQ(Text(w), "\x11|Top line\x15|\x11|\x10|Page foot\x15|\x10|Body\x15|");
+  for (int32_t line : {0, 1, 2}) EXPECT_TRUE(w->paras[size_t(w->lines[line]->para)].flags & PF_HEADER) << line;
+  EXPECT_TRUE(w->paras[size_t(w->lines[1]->para)].flags & PF_CENTRED);
+  for (int32_t line : {3, 4, 5}) EXPECT_TRUE(w->paras[size_t(w->lines[line]->para)].flags & PF_FOOTER) << line;
+  EXPECT_EQ(w->paras[size_t(w->lines[6]->para)].flags & (PF_HEADER | PF_FOOTER), 0);
+  RecalcSections(w);
+  EXPECT_EQ(w->sectionPages[0].hdrFirst, 0);
+  EXPECT_EQ(w->sectionPages[0].hdrLast, 2);
+  EXPECT_EQ(w->sectionPages[0].ftrFirst, 3);
+  EXPECT_EQ(w->sectionPages[0].ftrLast, 5);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "msgbase/conf_list.h"
 #include "msgbase/import_queue.h"
 #include "msgbase/user_folders.h"
+#include "spell/tools/clx_pack.h"
 
 namespace {
 
@@ -152,7 +153,7 @@ int QuietBox(HWND, const char* text, const char*, UINT) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: mkdemo <data directory> <import32.exe>\n");
+    std::fprintf(stderr, "usage: mkdemo <data directory> <import32.exe> [word list]\n");
     return 2;
   }
   g_ui.messageBox = QuietBox;
@@ -198,6 +199,21 @@ int main(int argc, char** argv) {
             WriteFile("fenwold.ini", "[Main]\r\nDebug Log=1\r\nPoll Period=0\r\nNew Users=1\r\n");
   if (!ok) {
     std::fprintf(stderr, "mkdemo: cannot write the settings\n");
+    return 1;
+  }
+  // The spelling lexicons of English (1033): the Debian word list packed, and
+  // the words of messaging that it lacks. Without them Spell Check says so.
+  const char* wordList = argc > 3 ? argv[3] : "Z:\\usr\\share\\dict\\american-english";
+  ClxPackStats packed;
+  std::string packError;
+  if (!ClxPackFile(wordList, (g_dir + "sornam1.clx").c_str(), 1033, packed, packError))
+    std::fprintf(stderr, "mkdemo: no spelling lexicon: %s\n", packError.c_str());
+  const char* const ownWords[] = {"Pelmora",    "email",   "emails", "inbox",     "login",    "logout",  "newsgroup",
+                                  "newsgroups", "offline", "online", "outbasket", "username", "website", "quorl"};
+  std::string custom = "#LID 1033 1 " + std::to_string(sizeof ownWords / sizeof ownWords[0]) + "\r\n";
+  for (const char* word : ownWords) custom += std::string(word) + "\r\n";
+  if (!WriteFile("sornamc.tlx", custom)) {
+    std::fprintf(stderr, "mkdemo: cannot write sornamc.tlx\n");
     return 1;
   }
   std::printf("mkdemo: %d folders in %s\n", Conferences.Count(), g_dir.c_str());

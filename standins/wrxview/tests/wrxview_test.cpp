@@ -49,6 +49,66 @@ HWND FindView(DWORD processId) {
   return nullptr;
 }
 
+// Paragraph formatting as a reader sees it: a header group, centred, indented,
+// bordered and shaded paragraphs, tab columns and a bulleted list.
+const char kParagraphs[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}{\\f1 Arial;}}{\\colortbl;\\red0\\green0\\blue160;}"
+    "{\\header\\pard\\qr\\f1\\fs18 Pelmora report, page header\\par}"
+    "\\pard\\qc\\f1\\fs32\\b\\cf1 Centred title\\par"
+    "\\pard\\plain\\li1440\\ri720\\fs22 An indented paragraph, a full inch in from the left and half an inch from "
+    "the right, long enough to wrap.\\par"
+    "\\pard\\box\\brdrs\\fs22 A paragraph inside a box border.\\par"
+    "\\pard\\shading2500\\fs22 A shaded paragraph at twenty-five percent.\\par"
+    "\\pard\\tqr\\tldot\\tx3600\\tqc\\tx5200\\fs22\\b Item\\tab Amount\\tab Note\\par\\plain"
+    "\\pard\\tqr\\tldot\\tx3600\\tqc\\tx5200\\fs22 Paper\\tab 12.50\\tab weekly\\par"
+    "\\pard\\tqr\\tldot\\tx3600\\tqc\\tx5200\\fs22 Postage\\tab 3.05\\tab daily\\par"
+    "{\\pntext\\'95\\tab}\\pard\\li720\\fi-360{\\*\\pn\\pnlvlblt{\\pntxtb\\'95}}\\fs22 First bullet\\par"
+    "{\\pntext\\'95\\tab}\\pard\\li720\\fi-360{\\*\\pn\\pnlvlblt{\\pntxtb\\'95}}\\fs22 Second bullet\\par}";
+
+// Starts wrxview on `document` and saves its client area as `shot`.
+Pixels ShowAndCapture(const char* document, const char* shot, int width, int height) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string file = std::string(temp) + "wrxview_" + std::to_string(GetCurrentProcessId()) + shot + ".rtf";
+  FILE* f = fopen(file.c_str(), "wb");
+  if (!f) return Pixels{};
+  fputs(document, f);
+  fclose(f);
+  std::string command =
+      "wrxview.exe --size " + std::to_string(width) + "x" + std::to_string(height) + " \"" + file + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  ChildGuard child;
+  PROCESS_INFORMATION& pi = child.pi;
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return Pixels{};
+  HWND frame = FindView(pi.dwProcessId);
+  Pixels pixels;
+  if (frame) {
+    SetWindowPos(frame, HWND_TOPMOST, 0, 0, width, height, SWP_SHOWWINDOW);
+    Sleep(700);  // its first paint
+    HWND control = GetWindow(frame, GW_CHILD);
+    if (control) {
+      RECT r;
+      GetClientRect(control, &r);
+      MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&r), 2);
+      pixels = CaptureScreen(r);
+      SavePng(ScreenshotPath(shot), pixels);
+    }
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    WaitForSingleObject(pi.hProcess, 10000);
+  }
+  DeleteFileA(file.c_str());
+  return pixels;
+}
+
+TEST(WrxViewTest, ShowsFormattedParagraphs) {
+  const Pixels shot = ShowAndCapture(kParagraphs, "wrxview_paragraphs.png", 620, 420);
+  ASSERT_GT(shot.width, 0);
+  const RECT all{0, 0, shot.width, shot.height};
+  EXPECT_GT(shot.Count(all, 0x0000A0), 20) << "the blue title";
+  EXPECT_GT(shot.Count(all, 0x000000), 200) << "black text";
+}
+
 TEST(WrxViewTest, ShowsAnRtfDocument) {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
@@ -80,6 +140,68 @@ TEST(WrxViewTest, ShowsAnRtfDocument) {
   PostMessageA(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
   DeleteFileA(file.c_str());
+}
+
+TEST(WrxViewTest, EditsTypedTextUndoesAndSavesRtf) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string file = std::string(temp) + "wrxedit_" + std::to_string(GetCurrentProcessId()) + ".rtf";
+  FILE* f = fopen(file.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fputs("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 First line of the document.\\par Second line.\\par}", f);
+  fclose(f);
+  std::string command = "wrxview.exe --edit --size 560x300 \"" + file + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  ChildGuard child;
+  PROCESS_INFORMATION& pi = child.pi;
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  HWND frame = FindView(pi.dwProcessId);
+  ASSERT_NE(frame, nullptr);
+  SetWindowPos(frame, HWND_TOPMOST, 0, 0, 560, 300, SWP_SHOWWINDOW);
+  HWND control = GetWindow(frame, GW_CHILD);
+  ASSERT_NE(control, nullptr);
+  // Typed at the start: characters, Enter, Backspace and Delete, then an
+  // Undo of the last word.
+  auto type = [control](const std::string& keys) {
+    for (char c : keys) SendMessageA(control, WM_CHAR, WPARAM(uint8_t(c)), 0);
+    // A repaint closes the undo group of what was typed.
+    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  };
+  type("Typed words\rand moreX\b\r");
+  type(" gone");
+  SendMessageA(control, WM_COMMAND, 638, 0);  // " gone" goes again
+  SendMessageA(control, WM_COMMAND, 606, 0);  // Delete: the F of "First"
+  Sleep(700);
+  RECT r;
+  GetClientRect(control, &r);
+  MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  const Pixels shot = CaptureScreen(r);
+  EXPECT_TRUE(SavePng(ScreenshotPath("wrxview_edit.png"), shot));
+  // Posted keys are taken in their order, before the save and the close
+  // posted after them.
+  for (char c : std::string("posted ")) PostMessageA(control, WM_CHAR, WPARAM(uint8_t(c)), 0);
+  PostMessageA(control, WM_COMMAND, 640, 0);  // save in the form it was loaded
+  PostMessageA(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+  std::string saved;
+  if (FILE* in = fopen(file.c_str(), "rb")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) saved.append(buffer, n);
+    fclose(in);
+  }
+  const std::string text = saved.substr(0, saved.find("~`!@#"));
+  EXPECT_NE(text.find("Typed words"), std::string::npos) << text;
+  EXPECT_NE(text.find("and more"), std::string::npos) << text;
+  EXPECT_EQ(text.find("moreX"), std::string::npos) << text;
+  EXPECT_EQ(text.find("gone"), std::string::npos) << text;
+  EXPECT_NE(text.find("irst line"), std::string::npos) << text;
+  EXPECT_EQ(text.find("First line"), std::string::npos) << text;
+  EXPECT_NE(text.find("posted irst line"), std::string::npos) << text;
+  DeleteFileA(file.c_str());
+  std::string backup = file.substr(0, file.size() - 4) + ".BU";
+  DeleteFileA(backup.c_str());
 }
 
 }  // namespace

@@ -1,0 +1,543 @@
+// Message operations under Wine: Fetch Full Message's action lines on disk,
+// withdrawing a request, Send To and Paste through the import queue, a copy
+// as import text, and the pane bar's buttons of composite folders.
+#include "browser/message_ops.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "browser/browser.h"
+#include "browser/rethread.h"
+#include "browser/command_dialogs.h"
+#include "browser/thread_list.h"
+#include "browser/thread_order.h"
+#include "browser/vlb.h"
+#include "core/appstate.h"
+#include "core/tests/ui_recorder.h"
+#include "core/user_settings.h"
+#include "msgbase/change_detect.h"
+#include "msgbase/conf_list.h"
+#include "msgbase/import_queue.h"
+#include "msgbase/message_ops.h"
+#include "msgbase/service_config.h"
+#include "msgbase/tests/memory_log.h"
+#include "msgbase/tests/topic_fixture.h"
+#include "msgbase/topic_open.h"
+#include "resources/browser_ids.h"
+#include "shell/shell_state.h"
+#include "tests/support/files.h"
+#include "tests/support/window_fixture.h"
+
+namespace {
+
+const char kDate[] = "Tue, 5 Mar 1996 14:07:33 -0500";
+
+std::string Msg(const char* folder, long number, long parent, const std::string& headers) {
+  return SeparatorMessage(folder, number, "ann", kDate, headers + "Subject: s" + std::to_string(number) + "\n\nText.\n",
+                          parent ? "Comment to " + std::to_string(parent) + "." : "");
+}
+
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefFrameProcA(window, g_shell.mdiClient, message, wParam, lParam);
+}
+
+std::deque<std::function<void(HWND)>>& Drivers() {
+  static std::deque<std::function<void(HWND)>> drivers;
+  return drivers;
+}
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+  char name[16];
+  GetClassNameA(window, name, sizeof name);
+  if (!lstrcmpA(name, "#32770") && IsWindowVisible(window) && IsWindowEnabled(window))
+    *reinterpret_cast<HWND*>(found) = window;
+  return TRUE;
+}
+void CALLBACK DriveTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dialog = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+  if (!dialog || Drivers().empty()) return;
+  KillTimer(nullptr, id);
+  auto driver = Drivers().front();
+  Drivers().pop_front();
+  driver(dialog);
+}
+INT_PTR DrivenDialogBox(HINSTANCE module, const char* name, HWND owner, DLGPROC proc, LPARAM param) {
+  SetTimer(nullptr, 0, 50, DriveTimer);
+  return DialogBoxParamA(module, name, owner, proc, param);
+}
+
+std::vector<std::string> g_started;
+
+class MessageOpsTest : public TopicFixture {
+ protected:
+  static void SetUpTestSuite() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    RegisterBrowserClasses(instance);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = "MessageOpsFrame";
+    RegisterClassA(&wc);
+  }
+  void SetUp() override {
+    TopicFixture::SetUp();
+    g_browser = BrowserState();
+    lstrcpynA(g_app.userName, "tester", sizeof g_app.userName);
+    frame_ = CreateWindowA("MessageOpsFrame", "Frame", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 760,
+                           560, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    CLIENTCREATESTRUCT ccs = {nullptr, 1000};
+    g_shell.frame = frame_;
+    g_shell.mdiClient = CreateWindowA("MDICLIENT", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 740, 500,
+                                      frame_, nullptr, GetModuleHandleA(nullptr), &ccs);
+    g_windowPlacements[kBrowserPlacementSlot] = {0, 0, 700, 460, 0};
+    g_user.readingMode = kOrderThreads;
+    g_user.movementModeF = 0;
+    InstallBrowserHooks();
+    savedImport_ = g_importProgram;
+    g_started.clear();
+    g_importProgram.start = [](const char* line, UINT) -> UINT {
+      g_started.push_back(line);
+      return 33;
+    };
+  }
+  void TearDown() override {
+    Drivers().clear();
+    g_importProgram = savedImport_;
+    logclose();
+    if (g_browser.window) DestroyWindow(g_browser.window);
+    DestroyWindow(frame_);
+    g_shell = ShellWindows();
+    g_browser = BrowserState();
+    TopicFixture::TearDown();
+  }
+  void Open(const char* folder, const char* file, const std::string& log, uint32_t flags = 0) {
+    AddFolder(folder, file, flags);
+    WriteWholeFile(Path(file), log);
+    lstrcpynA(g_topic.openName, folder, sizeof g_topic.openName);
+    ASSERT_EQ(1, logopen());
+    CloseBrowser();
+    browse();
+    RECT r = {};
+    GetClientRect(g_browser.window, &r);
+    ASSERT_TRUE(g_browser.open) << g_browser.window << " " << r.right << "x" << r.bottom << " " << g_shell.mdiClient;
+  }
+  void OfferFetch(bool on) {
+    ASSERT_TRUE(AllocServiceConfig());
+    lstrcpynA(g_hconf.slots[HCONF_H], on ? "yes" : "", HCONF_SLOT_SIZE);
+  }
+  uint16_t FlagsOf(long number) {
+    const int slot = findmsgidx(static_cast<int32_t>(number));
+    return slot >= 0 ? static_cast<MsgIndexRec*>(LogCva.At(slot))->flags : 0;
+  }
+  std::vector<ImportQueueEntry> Queue() {
+    std::vector<ImportQueueEntry> out;
+    if (!LockImportQueue(false)) return out;
+    for (int i = 0; i < ImportQueue.Count(); ++i)
+      if (auto* e = static_cast<ImportQueueEntry*>(ImportQueue.At(i))) out.push_back(*e);
+    ClearImportQueue();
+    return out;
+  }
+  HWND frame_ = nullptr;
+  ImportProgramSeam savedImport_;
+};
+
+TEST_F(MessageOpsTest, FetchFullMessageWritesEachFormAndWithdrawsWithoutWriting) {
+  struct Case {
+    const char* folder;
+    const char* key;
+    const char* headers;
+    const char* expected;
+  } cases[] = {
+      {"quorl:mail/demo", "quorl", "Message-ID: <m2@x>\n",
+       ";-; id:\ttester type:\tscript script:\tFetch mail message priority:\t50 #:\tmail/demo #:\t<m2@x> #:\t2 "
+       "#:\t1\r\nGetMailMessage\r\nmail/demo\r\n<m2@x>\r\n2\r\n1\r\n"},
+      {"dvn:forum/S3_talk", "dvn", "Thread-Id: 4242\n",
+       ";-; id:\ttester type:\tscript script:\tFetch full message priority:\t30 #:\tforum #:\t2\r\n"
+       "FetchThread\r\nforum\r\n2\r\n"},
+      {"net:comp.test/all", "net", "Message-ID: <n2@x>\n",
+       ";-; id:\ttester type:\tscript script:\tFetch full message priority:\t50 #:\tcomp.test.all #:\t<n2@x> #:\t2 "
+       "#:\t1 #:\tcomp.test/all\r\nGetMessage\r\ncomp.test.all\r\n<n2@x>\r\n2\r\n1\r\ncomp.test/all\r\n"},
+      {"dvn:forum/L3_files", "dvn", "",
+       ";-; id:\ttester type:\tscript script:\tRefresh Library List priority:\t40 #:\tforum #:\t2 #:\t #:\t #:\t "
+       "#:\t #:\t #:\t #:\t #:\t #:\ty "
+       "#:\tn\r\nNewSearchLibrary\r\nforum\r\n2\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\ny\r\nn\r\n"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    CreateDirectoryA(Path(c.key).c_str(), nullptr);
+    const std::string bsc = Path((std::string(c.key) + "\\" + c.key + ".bsc").c_str());
+    DeleteFileA(bsc.c_str());
+    const std::string file = "f" + std::to_string(n++) + ".log";
+    Open(c.folder, file.c_str(), Msg(c.folder, 1, 0, "") + Msg(c.folder, 2, 1, c.headers));
+    OfferFetch(true);
+    ASSERT_EQ(1, SelectMessage(2, g_browser.folder, 1));
+    FetchFullMessage();
+    EXPECT_EQ(c.expected, ReadWholeFile(bsc));
+    EXPECT_EQ(0x0010 | kMsgRead, FlagsOf(2) & (0x0010 | kMsgRead));
+    if (std::string(c.headers).find("Thread-Id") != std::string::npos) {
+      EXPECT_EQ("4242\n", ReadWholeFile(Path(("f" + std::to_string(n - 1) + ".tid").c_str())).substr(0, 5));
+    }
+    // Already requested: the request is withdrawn, nothing written.
+    SelectMessage(2, g_browser.folder, 1);
+    FetchFullMessage();
+    EXPECT_EQ(c.expected, ReadWholeFile(bsc));
+    EXPECT_FALSE(FlagsOf(2) & 0x0010);
+    logclose();
+  }
+  // Not offered without the service's "h" entry, nor in a special folder.
+  Open("quorl:mail/other", "o.log", Msg("quorl:mail/other", 1, 0, ""));
+  OfferFetch(false);
+  EXPECT_FALSE(FetchFullMessageOffered());
+  OfferFetch(true);
+  EXPECT_TRUE(FetchFullMessageOffered());
+  g_topic.openFlags |= 0x800;
+  EXPECT_FALSE(FetchFullMessageOffered());
+  g_topic.openFlags &= ~0x800u;
+}
+
+TEST_F(MessageOpsTest, SendToRefusesBadNamesForbiddenFoldersAndUnknownServices) {
+  AddFolder("quorl:chat/general", "a.log", 0);
+  AddFolder("quorl:chat/secret", "b.log", 6);
+  const struct {
+    const char* name;
+    const char* refusal;  // its start, "" accepted
+  } cases[] = {
+      {"quorl:chat", "You have entered an invalid folder name."},
+      {"chat/x:y", "You have entered an invalid folder name."},
+      {"quorl:chat/secret", "You have attempted to write to a folder that you are not allowed in."},
+      {"nowhere:a/b", "Invalid service name."},
+      {"quorl:chat/new", ""},
+      {"local:any/thing", ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(0u, SendToRefusal(c.name).find(c.refusal)) << c.name << ": " << SendToRefusal(c.name);
+}
+
+TEST_F(MessageOpsTest, SendToPastesTheSelectionThroughTheImportQueue) {
+  const char kFrom[] = "notes/demo";
+  AddFolder("notes/other", "other.log", 0);
+  Open(kFrom, "demo.log", Msg(kFrom, 1, 0, "") + Msg(kFrom, 2, 1, "") + Msg(kFrom, 3, 0, ""));
+  g_ui.dialogBox = DrivenDialogBox;
+  Drivers().push_back([](HWND d) {
+    SetDlgItemTextA(d, IDC_SENDTO_NAME, "chat");  // no "/": refused, the dialog stays
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(IsWindow(d));
+    ASSERT_FALSE(Recorded().boxes.empty());
+    EXPECT_EQ(0u, Recorded().boxes.back().find("You have entered an invalid folder name."));
+    SetDlgItemTextA(d, IDC_SENDTO_NAME, "local:notes/other");
+    CheckDlgButton(d, IDC_SENDTO_APPEND, BST_CHECKED);
+    testwin::PumpPending();
+    EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "send_to_any.png"));
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  VlbCommand(g_browser.list, kVlbSelectRow, 0, 0);
+  SendMessageA(g_browser.list, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT,
+               MAKELPARAM(5, VlbStateOf(g_browser.list)->rowHeight + 2));
+  SendMessageA(g_browser.list, WM_LBUTTONUP, 0, 0);
+  SendToAnyFolder(nullptr);
+  const std::vector<ImportQueueEntry> queue = Queue();
+  ASSERT_EQ(1u, queue.size());
+  EXPECT_STREQ("local", queue[0].service);
+  EXPECT_EQ(0x800u, queue[0].flags);
+  const std::string pasted = ReadWholeFile(queue[0].path);
+  EXPECT_EQ(0u, pasted.find("#pragma overridenumber=yes\r\n#pragma override=notes/other\r\n\r\n")) << pasted;
+  EXPECT_NE(std::string::npos, pasted.find("notes/demo #1")) << pasted;
+  EXPECT_NE(std::string::npos, pasted.find("notes/demo #2")) << pasted;
+  EXPECT_EQ(std::string::npos, pasted.find("notes/demo #3")) << "only the two selected";
+  EXPECT_EQ(1u, g_started.size());
+  DeleteFileA(Path("import.dat").c_str());
+
+  // Another program's copy on the clipboard is not pasted as ours.
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 32);
+  lstrcpyA(static_cast<char*>(GlobalLock(block)), "PL:other#1\n");
+  GlobalUnlock(block);
+  SetClipboardData(RegisterClipboardFormatA("500_MESSAGE"), block);
+  CloseClipboard();
+  Recorded().boxes.clear();
+  EXPECT_FALSE(PasteMessages("local:notes/other", 0));
+  EXPECT_TRUE(Queue().empty());
+  EXPECT_FALSE(Recorded().boxes.empty()) << "the user is told to copy again";
+}
+
+TEST_F(MessageOpsTest, ACopyForAnotherFolderCarriesTheNoteAndItsCount) {
+  const char kFrom[] = "notes/demo";
+  Open(kFrom, "demo.log", Msg(kFrom, 5, 0, ""));
+  FILE* out = std::tmpfile();
+  ASSERT_TRUE(CopyMessageAsImport(out, 5, "notes/other"));
+  std::rewind(out);
+  std::string text;
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+  std::fclose(out);
+  const std::string note = "\r\n[This message was copied from PL://notes/demo#5]\r\n";
+  ASSERT_GE(text.size(), note.size());
+  EXPECT_EQ(note, text.substr(text.size() - note.size()));
+  EXPECT_EQ(std::string::npos, text.find("notes/demo #5")) << text;
+  EXPECT_NE(std::string::npos, text.find("notes/other #5")) << text;
+  // "Subject: s5\n\nText.\n" is 19 characters; the note's, less its first line end, are added.
+  EXPECT_NE(std::string::npos, text.find(", " + std::to_string(19 + note.size() - 2) + " chars, ")) << text;
+  EXPECT_EQ(std::string::npos, text.find("\n\n")) << "every line end is CR LF";
+}
+
+TEST_F(MessageOpsTest, CompositeFoldersGetThePaneBarButtons) {
+  Open("quorl:chat/general", "c.log", Msg("quorl:chat/general", 1, 0, ""), 0x0008);
+  g_markHooks.canModerateTopic = [](const char*) { return true; };
+  g_browser.composite = true;
+  HWND bar = CreateWindowA("Cask Reserve", "", WS_CHILD | WS_VISIBLE, 0, 0, 600, 32, g_browser.window, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+  for (int id : {1140, 1766, 1285, 1177}) EXPECT_TRUE(GetDlgItem(bar, id)) << id;
+  char caption[32];
+  GetWindowTextA(GetDlgItem(bar, 1285), caption, sizeof caption);
+  EXPECT_STREQ("Er&ase", caption);
+  DestroyWindow(bar);
+  g_markHooks.canModerateTopic = [](const char*) { return false; };
+  bar = CreateWindowA("Cask Reserve", "", WS_CHILD, 0, 0, 600, 32, g_browser.window, nullptr, GetModuleHandleA(nullptr),
+                      nullptr);
+  EXPECT_TRUE(GetDlgItem(bar, 1140));
+  EXPECT_FALSE(GetDlgItem(bar, 1285)) << "only for a topic the user may moderate";
+  DestroyWindow(bar);
+  g_browser.composite = false;
+  bar = CreateWindowA("Cask Reserve", "", WS_CHILD, 0, 0, 600, 32, g_browser.window, nullptr, GetModuleHandleA(nullptr),
+                      nullptr);
+  EXPECT_FALSE(GetDlgItem(bar, 1140));
+  DestroyWindow(bar);
+}
+
+}  // namespace
+
+namespace {
+
+std::string Field(HWND dialog, int id) {
+  char text[64] = "";
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+TEST_F(MessageOpsTest, ReThreadRefusesLaterParentsAndQueuesTheNewHeader) {
+  const char kFolder[] = "notes/demo";
+  std::string log;
+  for (long n = 48; n <= 51; ++n) log += Msg(kFolder, n, n == 50 ? 12 : 0, n == 50 ? "See #7 too.\n" : "");
+  Open(kFolder, "demo.log", log);
+  ASSERT_EQ(1, SelectMessage(50, g_browser.folder, 1));
+  // 50 and 51 are refused naming 49; the dialog stays; 49 is taken.
+  Drivers().push_back([](HWND d) {
+    EXPECT_EQ("7", Field(d, IDC_RETHREAD_NUMBER)) << "the first #number of the text";
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(d, IDC_RETHREAD_ROOT));
+    for (const char* typed : {"50", "51"}) {
+      Recorded().boxes.clear();
+      SetDlgItemTextA(d, IDC_RETHREAD_NUMBER, typed);
+      EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(d, IDC_RETHREAD_THREAD)) << "typing chooses a parent";
+      SendMessageA(d, WM_COMMAND, IDOK, 0);
+      ASSERT_FALSE(Recorded().boxes.empty());
+      EXPECT_EQ("You can only re-attach this message to message numbers 1 to 49.", Recorded().boxes.back());
+    }
+    SetDlgItemTextA(d, IDC_RETHREAD_NUMBER, "49");
+    testwin::PumpPending();
+    EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "rethread.png"));
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  SetTimer(nullptr, 0, 50, DriveTimer);
+  ReThreadMessages();
+  std::vector<ImportQueueEntry> queue = Queue();
+  ASSERT_EQ(1u, queue.size());
+  EXPECT_STREQ("local", queue[0].service);
+  EXPECT_EQ(2048u, queue[0].flags);
+  std::string text = ReadWholeFile(queue[0].path);
+  EXPECT_EQ(0u, text.find("#pragma thread=no\r\n==========\r\nnotes/demo #50, from ann,")) << text;
+  EXPECT_NE(std::string::npos, text.find("\r\nComment to 49.\r\n----------\r\n")) << text;
+  EXPECT_EQ(std::string::npos, text.find("Comment to 12")) << text;
+  EXPECT_EQ(49, getmsghdr(50, 1)->commentTo);
+  EXPECT_EQ(50, g_browser.currentMessage) << "the message is selected again";
+  DeleteFileA(Path("import.dat").c_str());
+
+  // Clicking an earlier message offers it; a root drops the comment line.
+  Drivers().push_back([](HWND d) {
+    SelectMessage(48, g_browser.folder, 1);
+    testwin::PumpUntil([&] { return Field(d, IDC_RETHREAD_NUMBER) == "48"; }, 2000);
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(d, IDC_RETHREAD_THREAD));
+    CheckRadioButton(d, IDC_RETHREAD_ROOT, IDC_RETHREAD_THREAD, IDC_RETHREAD_ROOT);
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  SelectMessage(50, g_browser.folder, 1);
+  SetTimer(nullptr, 0, 50, DriveTimer);
+  ReThreadMessages();
+  queue = Queue();
+  ASSERT_EQ(1u, queue.size());
+  text = ReadWholeFile(queue[0].path);
+  EXPECT_NE(std::string::npos, text.find(" chars, Tue, 5 Mar 1996 14:07:33 -0500\r\n----------\r\n")) << text;
+  EXPECT_EQ(std::string::npos, text.find("Comment to")) << text;
+  EXPECT_EQ(0, getmsghdr(50, 1)->commentTo);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MessageOpsTest, RemoteSearchWritesTheLimitCodeAndTheChosenSections) {
+  const char kForum[] = "dvn:forum/S3_talk";
+  CreateDirectoryA(Path("dvn").c_str(), nullptr);
+  Open(kForum, "s3.log", Msg(kForum, 1, 0, "From: Bob Smith [bob]\nTo: ann\n"));
+  AddFolder("dvn:forum/S5_news", "s5.log", 0);
+  ASSERT_EQ(1, SelectMessage(1, g_browser.folder, 1));
+  g_ui.dialogBox = DrivenDialogBox;
+  Drivers().push_back([](HWND d) {
+    EXPECT_EQ("3", Field(d, IDC_SEARCH_SECTIONS));
+    EXPECT_EQ("bob", Field(d, IDC_SEARCH_TEXT)) << "the author's last word";
+    SendMessageA(GetDlgItem(d, IDC_SEARCH_SUBJECT), BM_CLICK, 0, 0);
+    EXPECT_EQ("s1", Field(d, IDC_SEARCH_TEXT));
+    SendDlgItemMessageA(d, IDC_SEARCH_LIMIT, CB_SETCURSEL, 1, 0);  // "Unread only"
+    // Browse: the sections of the forum, 3 chosen; 5 is added.
+    Drivers().push_back([](HWND s) {
+      HWND list = GetDlgItem(s, IDC_SECTIONS_LIST);
+      ASSERT_EQ(2, SendMessageA(list, LB_GETCOUNT, 0, 0));
+      const LRESULT s3 = SendMessageA(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>("S3_talk"));
+      const LRESULT s5 = SendMessageA(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>("S5_news"));
+      EXPECT_GT(SendMessageA(list, LB_GETSEL, s3, 0), 0) << "the section in the field starts chosen";
+      EXPECT_EQ(0, SendMessageA(list, LB_GETSEL, s5, 0));
+      SendMessageA(list, LB_SETSEL, TRUE, s5);
+      testwin::PumpPending();
+      EXPECT_TRUE(testwin::SaveWindowPng(s, testwin::ScreenshotDirectory() + "msg_lists_sel.png"));
+      SendMessageA(s, WM_COMMAND, IDOK, 0);
+    });
+    SendMessageA(d, WM_COMMAND, IDC_SEARCH_BROWSE, 0);
+    EXPECT_EQ("3 5", Field(d, IDC_SEARCH_SECTIONS));
+    testwin::PumpPending();
+    EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "dvn_search.png"));
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  RemoteSearch();
+  const std::string bsc = Path("dvn\\dvn.bsc");
+  EXPECT_EQ(
+      ";-; id:\ttester type:\tscript script:\tRemote Search priority:\t60 #:\tforum #:\t3 5 #:\tu #:\t2 #:\ts1\r\n"
+      "SearchForMessages\r\nforum\r\n3 5\r\nu\r\n2\r\ns1\r\n",
+      ReadWholeFile(bsc));
+  DeleteFileA(bsc.c_str());
+  Drivers().push_back([](HWND d) {
+    SendDlgItemMessageA(d, IDC_SEARCH_LIMIT, CB_SETCURSEL, 9, 0);  // "Last month"
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  RemoteSearch();
+  EXPECT_NE(std::string::npos, ReadWholeFile(bsc).find("#:\t3 #:\t31 #:\t3 #:\tbob\r\n"));
+}
+
+TEST_F(MessageOpsTest, FavouritesOfferTheFoldersAndKeepTheChoices) {
+  AddFolder("quorl:chat/general", "a.log", 0);
+  AddFolder("quorl:chat/gone", "b.log", 1);  // resigned: not offered
+  AddFolder("notes/demo", "c.log", 0);
+  lstrcpynA(g_favourites[0], "quorl:chat/general", sizeof g_favourites[0]);
+  g_favourites[1][0] = 0;
+  g_ui.dialogBox = DrivenDialogBox;
+  Drivers().push_back([](HWND d) {
+    HWND first = GetDlgItem(d, IDC_FAVE_FIRST);
+    EXPECT_EQ(3, SendMessageA(first, CB_GETCOUNT, 0, 0)) << "<None> and two folders";
+    char text[100] = "";
+    GetWindowTextA(first, text, sizeof text);
+    EXPECT_STREQ("quorl:chat/general", text);
+    HWND second = GetDlgItem(d, IDC_FAVE_FIRST + 1);
+    GetWindowTextA(second, text, sizeof text);
+    EXPECT_STREQ("<None>", text);
+    SendMessageA(second, CB_SETCURSEL, 2, 0);
+    SendMessageA(GetDlgItem(d, IDC_FAVE_FIRST + 2), CB_SETCURSEL, 0, 0);
+    testwin::PumpPending();
+    EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "faves.png"));
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  EditFavourites();
+  EXPECT_STREQ("quorl:chat/general", g_favourites[0]);
+  EXPECT_STREQ("notes/demo", g_favourites[1]);
+  EXPECT_STREQ("", g_favourites[2]) << "<None> is stored empty";
+  g_favourites[0][0] = g_favourites[1][0] = 0;
+}
+
+TEST_F(MessageOpsTest, ServiceDirectoriesLeaveOutTheListedAndHiddenOnes) {
+  for (const char* dir : {"quorl", "net", ".hidden", "%temp", "dvn"}) {
+    CreateDirectoryA(Path(dir).c_str(), nullptr);
+    WriteWholeFile(Path((std::string(dir) + "\\" + dir + ".cnf").c_str()), "");
+  }
+  HWND combo = CreateWindowA("COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST | CBS_SORT, 0, 0, 100, 100, frame_, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+  ScanNetFolders(combo, "net;", false);
+  std::vector<std::string> names;
+  for (int i = 0; i < SendMessageA(combo, CB_GETCOUNT, 0, 0); ++i) {
+    char text[64] = "";
+    SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    names.push_back(text);
+  }
+  for (const std::string& n : names) {
+    EXPECT_NE("net", n);
+    EXPECT_NE('.', n[0]);
+    EXPECT_NE('%', n[0]);
+  }
+  EXPECT_EQ(2u, names.size()) << (names.empty() ? "" : names[0]);
+  DestroyWindow(combo);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> g_queued;
+int g_ghostKind = 0;
+
+TEST_F(MessageOpsTest, CancelQueuesOnceAndRelinkFindsOrCollectsTheParent) {
+  const char kChat[] = "quorl:chat/general";
+  g_messageOpsHooks.makeScriptCmd = [](const char* command) {
+    g_queued.push_back(command);
+    return 2;
+  };
+  const BrowserHooks savedBrowserHooks = g_browserHooks;
+  g_browserHooks.getGhostKind = [](long) { return g_ghostKind; };
+  // 3 comments on 2, which the folder lacks; 4 comments on 1.
+  Open(kChat, "chat.log", Msg(kChat, 1, 0, "") + Msg(kChat, 3, 2, "") + Msg(kChat, 4, 1, ""));
+  ASSERT_EQ(1, SelectMessage(3, g_browser.folder, 1));
+  g_queued.clear();
+  g_ghostKind = 1;  // a cancel is queued already
+  CancelMessage();
+  EXPECT_TRUE(g_queued.empty());
+  g_ghostKind = 0;
+  CancelMessage();
+  EXPECT_EQ((std::vector<std::string>{"withdraw"}), g_queued);
+  EXPECT_TRUE(FlagsOf(3) & kMsgRead);
+
+  // The parent is here: the move is made.
+  ASSERT_EQ(1, SelectMessage(4, g_browser.folder, 1));
+  RelinkThread();
+  EXPECT_EQ(1, g_browser.currentMessage);
+  // The parent is missing: a Quorl folder offers to collect it.
+  ASSERT_EQ(1, SelectMessage(3, g_browser.folder, 1));
+  Recorded().answer = IDYES;
+  Recorded().boxes.clear();
+  RelinkThread();
+  ASSERT_FALSE(Recorded().boxes.empty());
+  EXPECT_EQ("Collect original message from Service ?", Recorded().boxes.back());
+  logclose();
+
+  // A local folder only says so, and a mail folder never cancels.
+  const char kLocal[] = "notes/demo";
+  Open(kLocal, "demo.log", Msg(kLocal, 1, 0, "") + Msg(kLocal, 3, 2, ""));
+  ASSERT_EQ(1, SelectMessage(3, g_browser.folder, 1));
+  Recorded().boxes.clear();
+  RelinkThread();
+  const std::string said = Recorded().boxes.empty() ? "" : Recorded().boxes.back();
+  bool inStatus = false;
+  for (const std::string& s : Recorded().status) inStatus = inStatus || s == "Message not found!";
+  EXPECT_TRUE(said == "Message not found!" || inStatus);
+  logclose();
+  const char kMail[] = "quorl:mail/in";
+  Open(kMail, "mail.log", Msg(kMail, 1, 0, ""));
+  ASSERT_EQ(1, SelectMessage(1, g_browser.folder, 1));
+  g_queued.clear();
+  CancelMessage();
+  EXPECT_TRUE(g_queued.empty());
+  g_messageOpsHooks = MessageOpsHooks();
+  g_browserHooks = savedBrowserHooks;
+}
+
+}  // namespace

@@ -1,0 +1,33 @@
+// Controls and strings of the spelling front end's dialogs.
+#pragma once
+
+#define IDD_CHECK_SPELLING "CHECKSPELL"
+#define IDD_EDIT_LEXICON "EDITLEX"
+
+// "Check Spelling"
+#define IDC_SPELL_IGNORE 7501
+#define IDC_SPELL_IGNORE_ALL 7502
+#define IDC_SPELL_REPLACE 7503
+#define IDC_SPELL_REPLACE_ALL 7504
+#define IDC_SPELL_ADD 7505
+#define IDC_SPELL_DELETE 7507
+#define IDC_SPELL_CLOSE 7508
+#define IDC_SPELL_SUGGESTIONS 7509
+#define IDC_SPELL_CHANGE_TO 7510
+#define IDC_SPELL_CASE 7511
+#define IDC_SPELL_WORD 7512
+#define IDC_SPELL_OPTIONS 7531
+#define IDC_SPELL_EDIT_DICT 7532
+#define IDC_SPELL_ADD_TO 4084
+#define IDC_SPELL_STOP 4403
+
+// The dictionary editor
+#define IDC_LEX_LIST 7513
+#define IDC_LEX_ADD 7514
+#define IDC_LEX_DELETE 7515
+#define IDC_LEX_CLEAR 7517
+#define IDC_LEX_CLOSE 7518
+#define IDC_LEX_WORD 7519
+#define IDC_LEX_HELP 8059
+
+#define IDS_SPELL_WORD_REPLACEMENT 7544

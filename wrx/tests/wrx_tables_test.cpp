@@ -1,0 +1,334 @@
+// Tables on real control windows: inserting, splitting and deleting cells,
+// moving from cell to cell, automatic widths, the repair of rows from their
+// lines, and tables read from and written as RTF.
+#include "wrx/tests/wrx_test_host.h"
+#include "wrx/wrx_block.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace wrxtest;
+
+namespace {
+
+std::vector<UINT> g_beeps;
+void RecordBeep(UINT type) { g_beeps.push_back(type); }
+
+class WrxTablesTest : public WrxHostTest {
+ protected:
+  void SetUp() override {
+    WrxHostTest::SetUp();
+    g_beeps.clear();
+    SetWrxBeepProc(RecordBeep);
+  }
+  void TearDown() override {
+    SetWrxBeepProc(nullptr);
+    WrxHostTest::TearDown();
+  }
+  HWND Make(const std::string& text) {
+    HWND hwnd = CreateFromText(text, WRX_WORDWRAP);
+    windows_.push_back(hwnd);
+    GetWrxWindow(hwnd)->arg.printView = 1;
+    WrxRewrap(hwnd);
+    return hwnd;
+  }
+  // The lines as text with their cell ids: "text@cell|".
+  static std::string Cells(HWND hwnd) {
+    std::string s;
+    WrxWindow* w = GetWrxWindow(hwnd);
+    for (int32_t i = 0; i < w->lineCount; ++i) {
+      std::string t = LineText(hwnd, i);
+      for (char& c : t)
+        if (c == '\x13')
+          c = '#';
+        else if (c == '\x12')
+          c = 'R';
+        else if (c == '\x15')
+          c = '/';
+      s += t + "@" + std::to_string(w->lines[i]->cell) + "|";
+    }
+    return s;
+  }
+  // The cells of a row in link order.
+  static std::vector<int32_t> RowCells(WrxWindow* w, int32_t row) {
+    std::vector<int32_t> out;
+    for (int32_t c = w->rows[size_t(row)].firstCell; c > 0 && out.size() < 500; c = w->cells[size_t(c)].next)
+      out.push_back(c);
+    return out;
+  }
+  static int32_t RowOfLine(WrxWindow* w, int32_t line) { return w->cells[size_t(w->lines[line]->cell)].row; }
+};
+
+}  // namespace
+
+TEST_F(WrxTablesTest, ATableOnAnUnendedLineEndsItAndOpensCellAndRowEndLines) {
+  HWND hwnd = Make("before\r\nafter\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  uint8_t ids[7] = {};
+  SetWrxLine(hwnd, 0, "before", ids);  // no paragraph end
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  const int32_t textWidth = MulDiv(GetLineTextWidth(w, 1), 1440, DeviceResX(w));
+  ASSERT_EQ(TableParam(hwnd, 3, 2, 0), 1);
+  EXPECT_EQ(Cells(hwnd).substr(0, 10), "before/@0|");
+  // Six cell-end lines and three row-end lines, then the text that was there.
+  int32_t line = 1;
+  int32_t previousRow = -1;
+  for (int r = 0; r < 3; ++r) {
+    const int32_t row = RowOfLine(w, line);
+    EXPECT_EQ(w->rows[size_t(row)].previous, previousRow);
+    if (previousRow > 0) EXPECT_EQ(w->rows[size_t(previousRow)].next, row);
+    const std::vector<int32_t> cells = RowCells(w, row);
+    ASSERT_EQ(cells.size(), 2u);
+    for (int c = 0; c < 2; ++c, ++line) {
+      EXPECT_EQ(LineText(hwnd, line), "\x13");
+      EXPECT_EQ(w->lines[line]->cell, cells[size_t(c)]);
+      EXPECT_TRUE(w->lines[line]->info->flags & LI_CELLEND);
+      EXPECT_EQ(w->cells[size_t(cells[size_t(c)])].width, textWidth / 2);
+      EXPECT_EQ(w->cells[size_t(cells[size_t(c)])].x, c * (textWidth / 2));
+    }
+    EXPECT_EQ(LineText(hwnd, line), "\x12");
+    EXPECT_EQ(w->lines[line]->cell, cells[1]) << "the row end carries the last cell";
+    EXPECT_TRUE(w->lines[line]->info->flags & LI_ROWEND);
+    ++line;
+    previousRow = row;
+  }
+  EXPECT_EQ(LineText(hwnd, line), "after\x15");
+  EXPECT_EQ(w->lines[line]->cell, 0);
+  EXPECT_EQ(w->curLine, 1);
+  // A table cannot start inside another.
+  EXPECT_EQ(TableParam(hwnd, 2, 2, 0), 0);
+}
+
+TEST_F(WrxTablesTest, OnlyTablesOfMoreThanThreeHundredCellsRepaginate) {
+  struct Case {
+    int rows, columns;
+    bool repaginates;
+  };
+  for (const Case& c : {Case{10, 30, false}, Case{20, 20, true}}) {
+    SCOPED_TRACE(c.rows * c.columns);
+    HWND hwnd = Make("text\r\n");
+    WrxWindow* w = GetWrxWindow(hwnd);
+    const long wrapped = w->linesWrapped;
+    ASSERT_EQ(TableParam(hwnd, c.rows, c.columns, 0), 1);
+    EXPECT_EQ(w->lineCount, c.rows * (c.columns + 1) + 1);
+    EXPECT_EQ(w->linesWrapped - wrapped >= w->lineCount, c.repaginates);
+  }
+}
+
+TEST_F(WrxTablesTest, SplittingACellHalvesItAndTheNewCellTakesTheRemainder) {
+  HWND hwnd = Make("text\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(TableParam(hwnd, 1, 2, 0), 1);
+  const int32_t first = w->lines[0]->cell, second = w->lines[1]->cell;
+  w->cells[size_t(first)].width = 360;
+  w->cells[size_t(second)].width = 361;
+  const std::string before = Cells(hwnd);
+  SetWrxCursorPos(hwnd, 0, 0, 0);
+  SendMessageA(hwnd, WM_COMMAND, 696, 0);
+  EXPECT_EQ(g_beeps.size(), 1u) << "360 twips cannot be split";
+  EXPECT_EQ(Cells(hwnd), before);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  SendMessageA(hwnd, WM_COMMAND, 696, 0);
+  const std::vector<int32_t> cells = RowCells(w, w->cells[size_t(second)].row);
+  ASSERT_EQ(cells.size(), 3u);
+  EXPECT_EQ(w->cells[size_t(cells[1])].width, 180);
+  EXPECT_EQ(w->cells[size_t(cells[2])].width, 181);
+  EXPECT_EQ(w->cells[size_t(cells[2])].x, w->cells[size_t(cells[1])].x + 180);
+  EXPECT_EQ(LineText(hwnd, 2), "\x13");
+  EXPECT_EQ(w->lines[2]->cell, cells[2]);
+  EXPECT_EQ(w->lines[3]->cell, cells[2]) << "the row end moves to the new last cell";
+  EXPECT_EQ(w->rows[size_t(w->cells[size_t(second)].row)].lastCell, cells[2]);
+}
+
+TEST_F(WrxTablesTest, DeletingARowsOnlyCellTakesTheRowEndAndFreesTheRow) {
+  HWND hwnd = Make("text\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(TableParam(hwnd, 2, 2, 0), 1);
+  // Row 1: delete one cell of two, then the last one.
+  const int32_t row = RowOfLine(w, 0);
+  SetWrxCursorPos(hwnd, 0, 0, 0);
+  SendMessageA(hwnd, WM_COMMAND, 698, 0);
+  ASSERT_EQ(RowCells(w, row).size(), 1u);
+  EXPECT_EQ(w->cells[size_t(RowCells(w, row)[0])].x, 0) << "the cells that stay are laid from the left again";
+  EXPECT_EQ(Cells(hwnd).substr(0, 2), "#@");
+  SetWrxCursorPos(hwnd, 0, 0, 0);
+  SendMessageA(hwnd, WM_COMMAND, 698, 0);
+  EXPECT_EQ(w->rows[size_t(row)].inUse, 0);
+  const int32_t next = RowOfLine(w, 0);
+  EXPECT_NE(next, row);
+  EXPECT_EQ(w->rows[size_t(next)].previous, -1) << "the second row is now the table's first";
+  EXPECT_EQ(w->lineCount, 4);
+}
+
+TEST_F(WrxTablesTest, NewRowsCopyTheirModelAboveTheCursorOrAfterTheTable) {
+  HWND hwnd = Make("text\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(TableParam(hwnd, 2, 3, 0), 1);
+  const int32_t top = RowOfLine(w, 0), bottom = RowOfLine(w, 4);
+  w->cells[size_t(w->lines[5]->cell)].width = 777;  // the bottom row's middle cell
+  SetWrxCursorPos(hwnd, 5, 0, 0);
+  SendMessageA(hwnd, WM_COMMAND, 695, 0);  // above the cursor's row
+  ASSERT_EQ(w->lineCount, 13);
+  const int32_t middle = RowOfLine(w, 4);
+  EXPECT_NE(middle, bottom);
+  EXPECT_EQ(w->rows[size_t(top)].next, middle);
+  EXPECT_EQ(w->rows[size_t(middle)].next, bottom);
+  EXPECT_EQ(w->rows[size_t(bottom)].previous, middle);
+  EXPECT_EQ(w->cells[size_t(w->lines[5]->cell)].width, 777) << "the cells copy the cursor row's";
+  EXPECT_EQ(LineText(hwnd, 7), "\x12");
+  EXPECT_EQ(w->lines[9]->cell, w->lines[w->curLine]->cell) << "the cursor stays in its cell";
+  // After the table's last row.
+  ASSERT_EQ(WrxInsertRow(hwnd, 0, 0), 1);
+  const int32_t last = RowOfLine(w, 12);
+  EXPECT_EQ(w->rows[size_t(bottom)].next, last);
+  EXPECT_EQ(w->rows[size_t(last)].next, -1);
+  EXPECT_EQ(LineText(hwnd, 15), "\x12");
+  EXPECT_EQ(LineText(hwnd, 16), "text\x15");
+}
+
+TEST_F(WrxTablesTest, TabSelectsTheNextCellsText) {
+  HWND hwnd = Make("text\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(TableParam(hwnd, 2, 2, 0), 1);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  SendMessageA(hwnd, WM_CHAR, 'x', 0);
+  SendMessageA(hwnd, WM_CHAR, 'y', 0);
+  SetWrxCursorPos(hwnd, 0, 0, 0);
+  SendMessageA(hwnd, WM_CHAR, '\t', 0);
+  EXPECT_EQ(w->hilight, 2);
+  EXPECT_EQ(w->hlFirstLine, 1);
+  EXPECT_EQ(w->hlLastCol, 2) << "the cell's text without its end mark";
+  // From the row's last cell Tab goes over the row end to the next row.
+  SendMessageA(hwnd, WM_CHAR, '\t', 0);
+  EXPECT_EQ(w->curLine, 3);
+  EXPECT_EQ(w->hilight, 0) << "an empty cell only takes the cursor";
+  EXPECT_EQ(LineText(hwnd, 1), "xy\x13") << "Tab typed nothing";
+}
+
+TEST_F(WrxTablesTest, FittedColumnsTakeTheirMaximaWhenTheyFitAndShareTheRestWhenNot) {
+  HWND hwnd = Make("text\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(TableParam(hwnd, 1, 2, 0), 1);
+  SetWrxCursorPos(hwnd, 0, 0, 0);
+  for (char c : std::string("aa bbbb cc")) SendMessageA(hwnd, WM_CHAR, WPARAM(uint8_t(c)), 0);
+  const int32_t left = w->lines[0]->cell, right = w->lines[1]->cell;
+  w->cells[size_t(left)].flags |= 8;  // automatic width
+  w->cells[size_t(right)].width = 1000;
+  int32_t lo = 0, hi = 0;
+  MeasureCellText(w, left, &lo, &hi);
+  ASSERT_GT(lo, 0);
+  ASSERT_GT(hi, lo) << "the widest word is narrower than the paragraph";
+  struct Case {
+    int32_t available;
+    int32_t leftWidth;
+  };
+  const int32_t minSum = lo + 180 + 1000, maxSum = hi + 180 + 1000;
+  const int32_t between = (minSum + maxSum) / 2;
+  const Case cases[] = {
+      {maxSum + 5000, hi + 180},  // wide: the maxima
+      {minSum - 10, lo + 180},    // narrower than the minima: the minima
+      {between, lo + 180 + int32_t(long(hi - lo) * ((between - minSum) * 9 / 10) / (hi - lo))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.available);
+    FitTableColumns(w, c.available);
+    EXPECT_EQ(w->cells[size_t(left)].width, c.leftWidth);
+    EXPECT_EQ(w->cells[size_t(right)].width, 1000);
+    EXPECT_EQ(w->cells[size_t(right)].x, c.leftWidth);
+  }
+  // A row of 120 cells: the columns past 100 keep their widths.
+  HWND wide = Make("text\r\n");
+  WrxWindow* v = GetWrxWindow(wide);
+  ASSERT_EQ(TableParam(wide, 1, 100, 0), 1);
+  const int32_t row = RowOfLine(v, 0);
+  for (int32_t c : RowCells(v, row)) v->cells[size_t(c)].width = 2000;
+  for (int k = 0; k < 20; ++k) {
+    SetWrxCursorPos(wide, 99 + k, 0, 0);
+    ASSERT_EQ(WrxSplitCell(v), 1);
+    v->cells[size_t(v->lines[100 + k]->cell)].width = 2000;
+  }
+  ASSERT_EQ(RowCells(v, row).size(), 120u);
+  EXPECT_EQ(WrxFitTableColumns(wide), 1);
+  for (int32_t c : RowCells(v, row)) EXPECT_GE(v->cells[size_t(c)].width, 1);
+}
+
+TEST_F(WrxTablesTest, TheStructureCheckPutsBackMissingRowEnds) {
+  HWND hwnd = Make("text\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(TableParam(hwnd, 2, 2, 0), 1);
+  // Both row ends lost, as after pasting rows without them.
+  ShiftLines(w, 5, 1, 'D');
+  ShiftLines(w, 2, 1, 'D');
+  ASSERT_EQ(w->lineCount, 5);
+  CheckTableStructure(w);
+  EXPECT_EQ(w->lineCount, 7);
+  EXPECT_EQ(LineText(hwnd, 2), "\x12");
+  EXPECT_EQ(LineText(hwnd, 5), "\x12");
+  EXPECT_EQ(w->lines[5]->cell, w->lines[4]->cell);
+  const int32_t first = RowOfLine(w, 0), second = RowOfLine(w, 3);
+  EXPECT_EQ(w->rows[size_t(first)].next, second);
+  EXPECT_EQ(w->rows[size_t(second)].previous, first);
+}
+
+namespace {
+
+// A Markdown table as pandoc writes it (`pandoc -f markdown -t rtf -s`).
+const char kPandocTable[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 \\fswiss Helvetica;}{\\f1 \\fmodern Courier;}}\n"
+    "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}\n"
+    "\\widowctrl\\hyphauto\n\n"
+    "{\n\\trowd \\trgaph120\n\\clbrdrb\\brdrs\\cellx4320\\clbrdrb\\brdrs\\cellx8640\n\\trkeep\\intbl\n{\n"
+    "{{\\pard\\intbl \\ql \\f0 \\sa0 \\li0 \\fi0 A\\par}\n\\cell}\n"
+    "{{\\pard\\intbl \\ql \\f0 \\sa0 \\li0 \\fi0 B\\par}\n\\cell}\n}\n\\intbl\\row}\n"
+    "{\n\\trowd \\trgaph120\n\\cellx4320\\cellx8640\n\\trkeep\\intbl\n{\n"
+    "{{\\pard\\intbl \\ql \\f0 \\sa0 \\li0 \\fi0 1\\par}\n\\cell}\n"
+    "{{\\pard\\intbl \\ql \\f0 \\sa0 \\li0 \\fi0 2\\par}\n\\cell}\n}\n\\intbl\\row}\n"
+    "{\\pard \\ql \\f0 \\sa180 \\li0 \\fi0 after\\par}\n}\n";
+
+}  // namespace
+
+TEST_F(WrxTablesTest, RtfTablesReadAsRowsAndCellsAndWriteBackTheSame) {
+  HWND hwnd = Make("x\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(RtfRead(w, 1, reinterpret_cast<const uint8_t*>(kPandocTable), sizeof kPandocTable - 1), 1);
+  WrxRewrap(hwnd);
+  const std::string expected = "A/@1|#@1|B/@2|#@2|R@2|1/@3|#@3|2/@4|#@4|R@4|after/@0|";
+  EXPECT_EQ(Cells(hwnd), expected);
+  const int32_t first = w->cells[1].row, second = w->cells[3].row;
+  EXPECT_EQ(RowCells(w, first), (std::vector<int32_t>{1, 2}));
+  EXPECT_EQ(RowCells(w, second), (std::vector<int32_t>{3, 4}));
+  EXPECT_EQ(w->rows[size_t(first)].next, second);
+  EXPECT_EQ(w->cells[1].width, 4320);
+  EXPECT_EQ(w->cells[2].x, 4320);
+  EXPECT_EQ(w->cells[2].width, 4320);
+  EXPECT_EQ(w->cells[1].borderSides, 2) << "the bottom border";
+  EXPECT_EQ(w->rows[size_t(first)].gap, 120);
+
+  // Written and read again: the same lines, cells and widths; written again:
+  // the same bytes.
+  std::string once, twice;
+  ASSERT_TRUE(RtfDocumentBytes(w, 4 - 4, once));
+  EXPECT_NE(once.find("\\trowd"), std::string::npos);
+  EXPECT_NE(once.find("\\cellx8640"), std::string::npos);
+  HWND copy = Make("y\r\n");
+  WrxWindow* v = GetWrxWindow(copy);
+  ASSERT_EQ(RtfRead(v, 1, reinterpret_cast<const uint8_t*>(once.data()), once.size()), 1);
+  WrxRewrap(copy);
+  EXPECT_EQ(Cells(copy), expected);
+  EXPECT_EQ(v->cells[2].width, 4320);
+  EXPECT_EQ(v->cells[1].borderSides, 2);
+  ASSERT_TRUE(RtfDocumentBytes(v, 0, twice));
+  EXPECT_EQ(twice, once);
+}
+
+TEST_F(WrxTablesTest, ACellWithoutARowStopsTheReadAndKeepsWhatWasRead) {
+  HWND hwnd = Make("x\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  const char rtf[] = "{\\rtf1 before\\par\\cellx100 A\\cell\\row after\\par}";
+  ASSERT_EQ(RtfRead(w, 1, reinterpret_cast<const uint8_t*>(rtf), sizeof rtf - 1), 1);
+  EXPECT_EQ(g_errors.back(), 6);
+  EXPECT_EQ(LineText(hwnd, 0).substr(0, 6), "before");
+  for (int32_t i = 0; i < w->lineCount; ++i) EXPECT_EQ(w->lines[i]->cell, 0);
+}
