@@ -105,7 +105,7 @@ void UpdateFolderView() {
   for (int i = 0; i < Conferences.Count(); ++i) {
     auto* rec = static_cast<const ConfRec*>(Conferences.At(i));
     if (!rec || (rec->flags & CONF_RESIGNED)) continue;
-    if (g_topicOpenHooks.resignFilter && g_topicOpenHooks.resignFilter(rec)) continue;
+    if (g_topicOpenHooks.resignFilter(rec)) continue;
     long waiting = rec->waiting > 0 ? rec->waiting : 0;
     if (g_topic.log && SameText1252(rec->name, g_topic.openName)) {
       UnreadCountOptions options;

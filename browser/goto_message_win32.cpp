@@ -15,7 +15,6 @@
 #include "msgbase/conf_list.h"
 #include "msgbase/message_ops.h"
 #include "msgbase/topic_open.h"
-#include "online/script_cmd.h"
 
 namespace {
 
@@ -42,17 +41,8 @@ std::string Clean(std::string text) {
   return out;
 }
 
-// The open folder's own command builder when the outbasket installed it;
-// else the service's, switched to for the call.
-void QueueCommand(const std::string& command) {
-  if (g_messageOpsHooks.makeScriptCmd) {
-    g_messageOpsHooks.makeScriptCmd(command.c_str());
-    return;
-  }
-  char key[SERVICE_KEY_MAX + 1] = "";
-  getservice(key, g_topic.openName);
-  AddFolderScriptCmd(key, g_topic.openName, command.c_str());
-}
+// Through the open folder's command builder: the open folder is the current one.
+void QueueCommand(const std::string& command) { g_messageOpsHooks.makeScriptCmd(command.c_str()); }
 
 }  // namespace
 

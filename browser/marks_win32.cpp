@@ -108,7 +108,7 @@ bool FolderHasUnread() {
 
 void Finish() {
   if (g_browser.list) InvalidateRect(g_browser.list, nullptr, FALSE);
-  if (g_topicOpenHooks.updateFolderView) g_topicOpenHooks.updateFolderView();
+  g_topicOpenHooks.updateFolderView();
 }
 
 int Mark(SelectionCallback callback, bool wholeThread, char letter) {
@@ -154,7 +154,7 @@ int AdvanceAfterMark(char letter) {
   if (value == 4) {
     HWND browser = g_browser.window;
     logclose();
-    if (g_topicOpenHooks.nextNewMessage) g_topicOpenHooks.nextNewMessage();
+    g_topicOpenHooks.nextNewMessage();
     if (g_topic.log && g_browser.open) {
       SelectMessage(g_browser.currentMessage, g_browser.folder, 1);
     } else {

@@ -517,7 +517,7 @@ bool MbwChangeSet(int index) {
     MbwFillList();
     PumpMessages();
   }
-  g_topicOpenHooks.updateFolderView ? g_topicOpenHooks.updateFolderView() : void();
+  g_topicOpenHooks.updateFolderView();
   PumpMessages();
   SaveSettings();
   g_mbw.guard = false;

@@ -112,10 +112,7 @@ void QueueReadnum(long number) {
   std::string folder = WithoutService(g_topic.openName);
   if (IsDravenet(g_topic.openName)) folder = ForumOf(folder);
   const std::string command = "readnum " + ActionField(folder) + " " + std::to_string(number);
-  if (g_messageOpsHooks.makeScriptCmd)
-    g_messageOpsHooks.makeScriptCmd(command.c_str());
-  else
-    AddFolderScriptCmd(ServiceKey(g_topic.openName).c_str(), g_topic.openName, command.c_str());
+  g_messageOpsHooks.makeScriptCmd(command.c_str());
 }
 
 // --- Fetch Full Message ----------------------------------------------------

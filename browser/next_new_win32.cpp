@@ -47,7 +47,7 @@ std::string ConferencePrefix(const char* name) {
   return prefix.empty() ? prefix : prefix + "/";
 }
 
-bool Hidden(const ConfRec* rec) { return g_topicOpenHooks.resignFilter && g_topicOpenHooks.resignFilter(rec); }
+bool Hidden(const ConfRec* rec) { return g_topicOpenHooks.resignFilter(rec); }
 
 // Opens a folder by name, as the move to it.
 void OpenFolder(const char* name) { SwitchTopic(name); }

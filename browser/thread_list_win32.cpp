@@ -289,8 +289,8 @@ void SetMessageOrder(int command) {
   long current = g_browser.currentMessage;
   char folder[100];
   lstrcpynA(folder, g_browser.folder, sizeof folder);
-  if (g_topicOpenHooks.closeBrowser) g_topicOpenHooks.closeBrowser();
-  if (g_topicOpenHooks.browse) g_topicOpenHooks.browse();
+  g_topicOpenHooks.closeBrowser();
+  g_topicOpenHooks.browse();
   SelectMessage(current, folder, 1);
 }
 
@@ -622,7 +622,7 @@ void MarkReadAndAdvance(unsigned flags) {
   NextUnreadInFolder(flags);
   if (g_browser.list) InvalidateRect(g_browser.list, nullptr, FALSE);
   SyncCurrentMessage();
-  if (g_topicOpenHooks.updateFolderView) g_topicOpenHooks.updateFolderView();
+  g_topicOpenHooks.updateFolderView();
 }
 
 void RefreshGhostRows() {

@@ -783,7 +783,7 @@ bool AppendToOutbasket(EditorState* s, bool hold) {
     return false;
   }
   DebugLog("Editor: Before ghost refresh\n");
-  if (g_topicOpenHooks.refreshGhosts) g_topicOpenHooks.refreshGhosts();
+  g_topicOpenHooks.refreshGhosts();
   DebugLog("Editor: After bsc update\n");
   return true;
 }

@@ -113,20 +113,20 @@ void VirtualArray::FreeSpare(int keep) {
 void VirtualArray::Fail(const char* module, unsigned line, const char* text) {
   char message[600];
   snprintf(message, sizeof message, "%s-%u: Virtual array %.200s - %.200s", module, line, name_, text);
-  if (g_virtualArrayHooks.showError) g_virtualArrayHooks.showError(message);
+  g_virtualArrayHooks.showError(message);
 }
 
 void* VirtualArray::OutOfRange(int index) {
   char message[600];
   snprintf(message, sizeof message, "%s-%u: Virtual array %.200s - %s", "Array access out of range",
            static_cast<unsigned>(index), name_, kAccessorModule);
-  if (g_virtualArrayHooks.showError) g_virtualArrayHooks.showError(message);
+  g_virtualArrayHooks.showError(message);
   return nullptr;
 }
 
 bool VirtualArray::EnsureTempFile() {
   if (tempFile_) return true;
-  tempFile_ = g_virtualArrayHooks.createSwap ? g_virtualArrayHooks.createSwap() : nullptr;
+  tempFile_ = g_virtualArrayHooks.createSwap();
   if (!tempFile_) {
     Fail(kModule, __LINE__, "Could not create temporary file");
     return false;
@@ -322,7 +322,7 @@ int VirtualArray::SetSize(int newCount, bool discard) {
   int target = newChunks;
 
   if (newChunks > bufferCount_) {
-    uint64_t memory = g_virtualArrayHooks.physicalMemory ? g_virtualArrayHooks.physicalMemory() : 0;
+    uint64_t memory = g_virtualArrayHooks.physicalMemory();
     if (memory > kOneMegabyte) memory -= kOneMegabyte;
     uint64_t allowed = memory / (chunkBytes_ + 256);
     if (allowed < static_cast<uint64_t>(newChunks - bufferCount_) && newChunks >= 4) {

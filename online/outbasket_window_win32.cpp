@@ -936,7 +936,7 @@ bool ReviewBeforeConnect(const char* service) { return Review(service, nullptr, 
 // The message-base window's first selected folder, else the open topic.
 const char* MessageBaseFolder() {
   static std::string folder;
-  const char* selection = g_messageBaseHooks.selection ? g_messageBaseHooks.selection() : nullptr;
+  const char* selection = g_messageBaseHooks.selection();
   folder = selection && *selection ? std::string(selection).substr(0, std::string(selection).find(' '))
                                    : std::string(g_topic.openName);
   return folder.c_str();

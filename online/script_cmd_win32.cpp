@@ -281,7 +281,7 @@ int AddFolderScriptCmd(const char* service, const char* folderName, const char* 
   if (folder.empty()) folder = "c/t";
   FolderSwitch current(service, folder);
   // Through the message base's table, where the builder is installed (and tests listen).
-  return g_messageOpsHooks.makeScriptCmd ? g_messageOpsHooks.makeScriptCmd(command) : 0;
+  return g_messageOpsHooks.makeScriptCmd(command);
 }
 
 void SetScriptCmdTarget(const char* path) { g_target = path ? path : ""; }
