@@ -25,9 +25,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double>(b - a).count();
-}
+double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 std::vector<uint8_t> MakeData(size_t n) {
   std::vector<uint8_t> v(n);
@@ -138,8 +136,8 @@ SimRun DownloadOverSimLine(const std::vector<uint8_t>& data, double bits, double
     int result = BpTransferRun(t);
     run.wallSeconds = Seconds(w0, Clock::now());
     run.simSeconds = (line.now - t0) / 1000.0;
-    run.ok = result == 1 && sink.bytes == data.size() &&
-             sink.hash == Fnv(1469598103934665603ull, data.data(), data.size());
+    run.ok =
+        result == 1 && sink.bytes == data.size() && sink.hash == Fnv(1469598103934665603ull, data.data(), data.size());
     run.packetSize = t->engine->packetSize;
     run.window = t->engine->windowSize;
     run.method = unsigned(sink.method);
@@ -238,8 +236,7 @@ void SocketHost(SocketPort* port, const std::vector<uint8_t>* data) {
   };
   const uint8_t request[] = {'T', 'D', 'B', 'b', 'i', 'g'};
   send(request, sizeof request);
-  while (e->outstanding && pump(15)) {
-  }
+  while (e->outstanding && pump(15)) {}
   std::vector<uint8_t> packet(e->packetSize);
   size_t piece = e->packetSize - 1;
   for (size_t at = 0; at < data->size(); at += piece) {
@@ -251,8 +248,7 @@ void SocketHost(SocketPort* port, const std::vector<uint8_t>* data) {
   }
   const uint8_t done[] = {'T', 'C'};
   send(done, 2);
-  while (e->outstanding && pump(15)) {
-  }
+  while (e->outstanding && pump(15)) {}
   BpDestroy(e);
 }
 
@@ -298,8 +294,7 @@ SocketRun DownloadOverSocket(const std::vector<uint8_t>& data) {
   client.fd = sv[0];
   host.fd = sv[1];
   BpSystem s{};
-  s.port = BpPortOps{SockBuffer, SockFlush, SockGet, SockWait, SockError, SockSpeed, Zero, Zero,
-                     nullptr, nullptr};
+  s.port = BpPortOps{SockBuffer, SockFlush, SockGet, SockWait, SockError, SockSpeed, Zero, Zero, nullptr, nullptr};
   Sink sink;
   s.notify = [](void* w, unsigned code, intptr_t l) -> intptr_t {
     return w ? SinkNotice(static_cast<Sink*>(w), code, l) : 0;
@@ -313,8 +308,8 @@ SocketRun DownloadOverSocket(const std::vector<uint8_t>& data) {
   int result = (head[0] == DLE && head[1] == 'B') ? BpTransferRun(t) : 0;
   hostThread.join();
   run.seconds = Seconds(t0, Clock::now());
-  run.ok = result == 1 && sink.bytes == data.size() &&
-           sink.hash == Fnv(1469598103934665603ull, data.data(), data.size());
+  run.ok =
+      result == 1 && sink.bytes == data.size() && sink.hash == Fnv(1469598103934665603ull, data.data(), data.size());
   BpTransferFree(t);
   close(sv[0]);
   close(sv[1]);
@@ -331,8 +326,8 @@ int main() {
   SimRun slow = DownloadOverSimLine(small, bits, latency);
   double got = small.size() / slow.simSeconds;
   double limit = LimitBytesPerSecond(bits, latency, slow.packetSize, slow.window);
-  std::printf("simulated line %.0f bit/s, %.0f ms each way; packet %u, window %u, check %u\n", bits,
-              latency, slow.packetSize, slow.window, slow.method);
+  std::printf("simulated line %.0f bit/s, %.0f ms each way; packet %u, window %u, check %u\n", bits, latency,
+              slow.packetSize, slow.window, slow.method);
   std::printf("  2 MB download: %.0f bytes/s (%.1f simulated s, %s), limit %.0f bytes/s: %.1f%%\n", got,
               slow.simSeconds, slow.ok ? "intact" : "CORRUPT", limit, 100.0 * got / limit);
 

@@ -60,8 +60,8 @@ struct File {
 std::string NewsMessage(long number) {
   std::string body;
   body += "Path: news.example.net!feed.example.org!not-for-mail\r\n";
-  body += "From: Poster " + std::to_string(number % 977) + " <poster" + std::to_string(number % 977) +
-          "@example.com>\r\n";
+  body +=
+      "From: Poster " + std::to_string(number % 977) + " <poster" + std::to_string(number % 977) + "@example.com>\r\n";
   body += "Newsgroups: comp.lang.c\r\n";
   body += "Subject: " + std::string(number % 2 ? "Re: " : "") + "Question number " + std::to_string(number / 2) +
           " about pointers\r\n";
@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
   std::printf("log: %ld messages, %lld bytes\n", messages, bytes);
   std::printf("plain read: %.3f s  lines only: %.3f s (%ld lines)  walk: %.3f s\n", raw, lineRead, lines, walk);
   std::printf("walk with the message-id list filled and saved: %.3f s\n", walkIds);
-  std::printf("ratio lines/read: %.1f  ratio walk/read: %.1f  ratio walk+ids/read: %.1f\n", lineRead / raw,
-              walk / raw, walkIds / raw);
+  std::printf("ratio lines/read: %.1f  ratio walk/read: %.1f  ratio walk+ids/read: %.1f\n", lineRead / raw, walk / raw,
+              walkIds / raw);
   return messages == count ? 0 : 2;
 }

@@ -108,20 +108,20 @@ int main(int argc, char** argv) {
   double arraySort = TimeArraySort(unbounded, input, sorted, &okUnbounded);
   int unboundedBuffers = unbounded.BufferCount();
 
-  g_memoryLimit = 1;   // the pool stays at 3 buffers
+  g_memoryLimit = 1;  // the pool stays at 3 buffers
   VirtualArray pooled("bench pool", sizeof(Record), CompareRecord);
   double pooledSort = TimeArraySort(pooled, input, sorted, &okPool);
   int pooledBuffers = pooled.BufferCount();
   pooled.SetSize(0);
   g_memoryLimit = 0;
 
-  printf("records: %d x %d bytes, %d chunks of %d\n", records, static_cast<int>(sizeof(Record)),
-         unbounded.ChunkCount(), unbounded.PerChunk());
+  printf("records: %d x %d bytes, %d chunks of %d\n", records, static_cast<int>(sizeof(Record)), unbounded.ChunkCount(),
+         unbounded.PerChunk());
   printf("std::sort                       %8.1f ms\n", stdSort * 1000);
   printf("std::sort, compare function     %8.1f ms  ratio %.2f\n", stdSortSameCompare * 1000,
          stdSortSameCompare / stdSort);
-  printf("VirtualArray::Sort (%3d buffers) %8.1f ms  ratio %.2f  (goal <= 1.5)%s\n", unboundedBuffers,
-         arraySort * 1000, arraySort / stdSort, okUnbounded ? "" : "  WRONG ORDER");
+  printf("VirtualArray::Sort (%3d buffers) %8.1f ms  ratio %.2f  (goal <= 1.5)%s\n", unboundedBuffers, arraySort * 1000,
+         arraySort / stdSort, okUnbounded ? "" : "  WRONG ORDER");
   printf("VirtualArray::Sort (%3d buffers) %8.1f ms  ratio %.2f  (goal <= 4)%s\n", pooledBuffers, pooledSort * 1000,
          pooledSort / stdSort, okPool ? "" : "  WRONG ORDER");
 

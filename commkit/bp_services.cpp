@@ -6,29 +6,27 @@
 #include "commkit/bp/bp_system.h"
 
 namespace {
-PortObject *AsPort(void *port) { return static_cast<PortObject *>(port); }
+PortObject* AsPort(void* port) { return static_cast<PortObject*>(port); }
 
-int BufferByte(void *port, uint8_t byte) { return PortBufferByte(AsPort(port), byte); }
-int FlushBuffer(void *port) { return PortFlushBuffer(AsPort(port)); }
-int GetChar(void *port) { return PortGetChar(AsPort(port)); }
-int WaitChar(void *port, int seconds) {
+int BufferByte(void* port, uint8_t byte) { return PortBufferByte(AsPort(port), byte); }
+int FlushBuffer(void* port) { return PortFlushBuffer(AsPort(port)); }
+int GetChar(void* port) { return PortGetChar(AsPort(port)); }
+int WaitChar(void* port, int seconds) {
   // A negative wait would mean "until the client stops it"; the protocol's
   // waits are always bounded.
   if (seconds < 0) seconds = 0;
   if (seconds > 32767) seconds = 32767;
   return PortWaitChar(AsPort(port), int16_t(seconds));
 }
-int GetError(void *port) { return PortGetError(AsPort(port)); }
-uint32_t GetSpeed(void *port) {
+int GetError(void* port) { return PortGetError(AsPort(port)); }
+uint32_t GetSpeed(void* port) {
   int32_t speed = SettingsGetSpeed(PortGetSettings(AsPort(port)));
   return speed > 0 ? uint32_t(speed) : 0;
 }
-int IsQuiet(void *port) { return port && AsPort(port)->quiet; }
-int PollClient(void *port) { return PortPollClient(AsPort(port)); }
-void SetClientWindow(void *port, void *window) {
-  PortSetWindow(AsPort(port), static_cast<HWND>(window), 0);
-}
-char *ErrorText(void *port) { return PortErrorText(AsPort(port)); }
+int IsQuiet(void* port) { return port && AsPort(port)->quiet; }
+int PollClient(void* port) { return PortPollClient(AsPort(port)); }
+void SetClientWindow(void* port, void* window) { PortSetWindow(AsPort(port), static_cast<HWND>(window), 0); }
+char* ErrorText(void* port) { return PortErrorText(AsPort(port)); }
 
 // Handles travel as ints with -1 for none; a handle that would not survive
 // the round trip is refused rather than confused with "none".
@@ -43,26 +41,26 @@ int FromHandle(HANDLE file) {
   return int(value);
 }
 
-int FileOpen(const char *name, int mode) { return FromHandle(ZrtFileOpen(name, uint16_t(mode))); }
-int FileCreate(const char *name) { return FromHandle(ZrtFileCreate(name)); }
-int FileExists(const char *name) { return ZrtFileExists(name); }
+int FileOpen(const char* name, int mode) { return FromHandle(ZrtFileOpen(name, uint16_t(mode))); }
+int FileCreate(const char* name) { return FromHandle(ZrtFileCreate(name)); }
+int FileExists(const char* name) { return ZrtFileExists(name); }
 // The handle functions move at most 65535 bytes a call.
-int FileRead(int file, void *buffer, unsigned count) {
+int FileRead(int file, void* buffer, unsigned count) {
   unsigned done = 0;
   while (done < count) {
     uint16_t part = uint16_t(count - done > 0xFFFF ? 0xFFFF : count - done);
-    int got = ZrtFileRead(AsHandle(file), static_cast<uint8_t *>(buffer) + done, part);
+    int got = ZrtFileRead(AsHandle(file), static_cast<uint8_t*>(buffer) + done, part);
     if (got < 0) return -1;
     done += unsigned(got);
     if (got < part) break;
   }
   return int(done);
 }
-int FileWrite(int file, const void *buffer, unsigned count) {
+int FileWrite(int file, const void* buffer, unsigned count) {
   unsigned done = 0;
   while (done < count) {
     uint16_t part = uint16_t(count - done > 0xFFFF ? 0xFFFF : count - done);
-    int put = ZrtFileWrite(AsHandle(file), static_cast<const uint8_t *>(buffer) + done, part);
+    int put = ZrtFileWrite(AsHandle(file), static_cast<const uint8_t*>(buffer) + done, part);
     if (put < 0) return -1;
     done += unsigned(put);
     if (put < part) break;
@@ -72,24 +70,24 @@ int FileWrite(int file, const void *buffer, unsigned count) {
 long FileSize(int file) { return ZrtFileSize(AsHandle(file)); }
 int FileSeekEnd(int file) { return ZrtFileSeek(AsHandle(file), 0, 2); }
 int FileClose(int file) { return ZrtFileClose(AsHandle(file)); }
-int FileRemove(const char *name) { return ZrtFileDelete(name) ? 1 : 0; }
+int FileRemove(const char* name) { return ZrtFileDelete(name) ? 1 : 0; }
 
-intptr_t Notify(void *window, unsigned code, intptr_t lParam) {
+intptr_t Notify(void* window, unsigned code, intptr_t lParam) {
   if (!window) return 0;
   return SendMessageA(static_cast<HWND>(window), WM_USER, code, lParam);
 }
 uint32_t Ticks() { return GetTickCount(); }
-void *MemAlloc(size_t size) { return ZrtMemAlloc(uint32_t(size)); }
-void MemFree(void *block) { ZrtMemFree(&block); }
-int LoadText(unsigned id, char *buffer, int size) { return ZrtLoadStr(id, buffer, size); }
+void* MemAlloc(size_t size) { return ZrtMemAlloc(uint32_t(size)); }
+void MemFree(void* block) { ZrtMemFree(&block); }
+int LoadText(unsigned id, char* buffer, int size) { return ZrtLoadStr(id, buffer, size); }
 }  // namespace
 
 void BpUseToolbox() {
   BpSystem system{};
   system.port = BpPortOps{BufferByte, FlushBuffer, GetChar,    WaitChar,        GetError,
                           GetSpeed,   IsQuiet,     PollClient, SetClientWindow, ErrorText};
-  system.file = BpFileOps{FileOpen, FileCreate,  FileExists, FileRead,  FileWrite,
-                          FileSize, FileSeekEnd, FileClose,  FileRemove};
+  system.file =
+      BpFileOps{FileOpen, FileCreate, FileExists, FileRead, FileWrite, FileSize, FileSeekEnd, FileClose, FileRemove};
   system.notify = Notify;
   system.ticks = Ticks;
   system.memAlloc = MemAlloc;

@@ -10,13 +10,12 @@
 
 namespace {
 template <class R, class... A>
-constexpr int ArgumentBytes(R(ZRTAPI *)(A...)) {
+constexpr int ArgumentBytes(R(ZRTAPI*)(A...)) {
   return (0 + ... + int((sizeof(A) + 3) / 4 * 4));
 }
 }  // namespace
 
-#define COMMKIT_CHECK_ROW(ordinal, name, bytes) \
-  static_assert(ArgumentBytes(&name) == bytes, #name " argument bytes");
+#define COMMKIT_CHECK_ROW(ordinal, name, bytes) static_assert(ArgumentBytes(&name) == bytes, #name " argument bytes");
 // stdcall argument bytes exist only in the i686 build.
 #if !defined(_WIN64)
 COMMKIT_EXPORTS(COMMKIT_CHECK_ROW)

@@ -19,20 +19,20 @@ uint32_t DeadlineIn(uint32_t units);
 // Lets a polling wait give the core away until the next tick or message.
 void WaitYield();
 
-char *LoadStrDup(unsigned id);
-uint16_t ChoiceIndex(PortObject *port, const char *text, int kind, uint16_t limit);
+char* LoadStrDup(unsigned id);
+uint16_t ChoiceIndex(PortObject* port, const char* text, int kind, uint16_t limit);
 int DunEntryCount();
-void ServiceDir(char *buffer, int size);
+void ServiceDir(char* buffer, int size);
 int WinsockErrorToId(int winsockError);
 int WinsockIdToError(int id);
 
 void PlatformCode(char out[4]);
-void PathDirectory(char *destination, const char *path);
-char *PathWithDir(const char *path);
+void PathDirectory(char* destination, const char* path);
+char* PathWithDir(const char* path);
 // The script directory of a connection joined with the name part of `name`;
 // a 261-byte block, or none with *error set to 768 when memory runs out.
-char *SessionScriptPath(const char *scriptDirectory, const char *name, uint32_t *error);
+char* SessionScriptPath(const char* scriptDirectory, const char* name, uint32_t* error);
 
 // snprintf that always terminates and never overruns `size`.
-int FormatBounded(char *buffer, size_t size, const char *format, ...);
-void CopyBounded(char *destination, size_t size, const char *text);
+int FormatBounded(char* buffer, size_t size, const char* format, ...);
+void CopyBounded(char* destination, size_t size, const char* text);

@@ -5,7 +5,7 @@
 
 namespace {
 bool IsNone(HANDLE file) { return file == INVALID_HANDLE_VALUE; }
-bool EndsInSeparator(const char *path) {
+bool EndsInSeparator(const char* path) {
   size_t length = strlen(path);
   return length && (path[length - 1] == '\\' || path[length - 1] == ':');
 }
@@ -23,13 +23,13 @@ int ZRTAPI ZrtFileEof(HANDLE file) {
   return 0;
 }
 
-int ZRTAPI ZrtFileRead(HANDLE file, void *buffer, uint16_t count) {
+int ZRTAPI ZrtFileRead(HANDLE file, void* buffer, uint16_t count) {
   DWORD got = 0;
   if (IsNone(file) || !buffer || !ReadFile(file, buffer, count, &got, nullptr)) return -1;
   return int(got);
 }
 
-int ZRTAPI ZrtFileWrite(HANDLE file, const void *buffer, uint16_t count) {
+int ZRTAPI ZrtFileWrite(HANDLE file, const void* buffer, uint16_t count) {
   DWORD put = 0;
   if (IsNone(file) || !buffer || !WriteFile(file, buffer, count, &put, nullptr)) return -1;
   return int(put);
@@ -48,12 +48,14 @@ int ZRTAPI ZrtFileSeek(HANDLE file, long offset, int origin) {
   return !(result == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
 }
 
-HANDLE ZRTAPI ZrtFileOpen(const char *name, uint16_t mode) {
+HANDLE ZRTAPI ZrtFileOpen(const char* name, uint16_t mode) {
   DWORD access;
   switch (mode & 0xFF) {
-    case 1: case 5: access = GENERIC_WRITE; break;
+    case 1:
+    case 5: access = GENERIC_WRITE; break;
     case 2: access = GENERIC_READ; break;
-    case 3: case 7: access = GENERIC_READ | GENERIC_WRITE; break;
+    case 3:
+    case 7: access = GENERIC_READ | GENERIC_WRITE; break;
     default: return INVALID_HANDLE_VALUE;
   }
   DWORD share;
@@ -64,16 +66,14 @@ HANDLE ZRTAPI ZrtFileOpen(const char *name, uint16_t mode) {
     default: share = 0; break;
   }
   if (!name) return INVALID_HANDLE_VALUE;
-  HANDLE file = CreateFileA(name, access, share, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(name, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (!IsNone(file) && (mode & 0x04)) SetFilePointer(file, 0, nullptr, FILE_END);
   return file;
 }
 
-HANDLE ZRTAPI ZrtFileCreate(const char *name) {
+HANDLE ZRTAPI ZrtFileCreate(const char* name) {
   if (!name) return INVALID_HANDLE_VALUE;
-  return CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  return CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 int ZRTAPI ZrtFileClose(HANDLE file) {
@@ -87,19 +87,19 @@ long ZRTAPI ZrtFileSize(HANDLE file) {
   return size == INVALID_FILE_SIZE ? -1 : long(size);
 }
 
-int ZRTAPI ZrtFileExists(const char *name) {
+int ZRTAPI ZrtFileExists(const char* name) {
   if (!name) return 0;
   return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
 }
 
-int ZRTAPI ZrtFileDelete(const char *name) {
+int ZRTAPI ZrtFileDelete(const char* name) {
   if (!name) return 0;
   return DeleteFileA(name);
 }
 
-int ZRTAPI MakePath(char *destination, const char *directory, const char *name) {
+int ZRTAPI MakePath(char* destination, const char* directory, const char* name) {
   if (!destination) return 0;
-  const char *base = name ? name : "";
+  const char* base = name ? name : "";
   if (directory && *directory) {
     // The destination may be the directory itself.
     if (destination != directory) strcpy(destination, directory);
@@ -111,16 +111,16 @@ int ZRTAPI MakePath(char *destination, const char *directory, const char *name) 
   return 1;
 }
 
-void ZRTAPI AddBackslash(char *path) {
+void ZRTAPI AddBackslash(char* path) {
   if (path && *path && !EndsInSeparator(path)) strcat(path, "\\");
 }
 
-int ZRTAPI SplitPath(const char *path, char *directory, char *name) {
+int ZRTAPI SplitPath(const char* path, char* directory, char* name) {
   if (directory) *directory = 0;
   if (name) *name = 0;
   if (!path) return 0;
-  const char *split = nullptr;
-  for (const char *p = path; *p; ++p)
+  const char* split = nullptr;
+  for (const char* p = path; *p; ++p)
     if (*p == '\\' || *p == ':') split = p;
   if (!split) {
     if (name) strcpy(name, path);
@@ -134,8 +134,8 @@ int ZRTAPI SplitPath(const char *path, char *directory, char *name) {
   return 1;
 }
 
-void PathDirectory(char *destination, const char *path) {
-  const char *last = strrchr(path, '\\');
+void PathDirectory(char* destination, const char* path) {
+  const char* last = strrchr(path, '\\');
   if (last) {
     memcpy(destination, path, size_t(last - path + 1));
     destination[last - path + 1] = 0;
@@ -144,10 +144,10 @@ void PathDirectory(char *destination, const char *path) {
   }
 }
 
-char *PathWithDir(const char *path) {
+char* PathWithDir(const char* path) {
   if (!path) return nullptr;
   if (*path && strpbrk(path + 1, "\\/:")) return StrDup(path);
-  char *copy = static_cast<char *>(ZrtMemAlloc(uint32_t(strlen(path) + 3)));
+  char* copy = static_cast<char*>(ZrtMemAlloc(uint32_t(strlen(path) + 3)));
   if (copy) {
     strcpy(copy, ".\\");
     strcat(copy, path);
@@ -155,8 +155,8 @@ char *PathWithDir(const char *path) {
   return copy;
 }
 
-char *SessionScriptPath(const char *scriptDirectory, const char *name, uint32_t *error) {
-  char *path = static_cast<char *>(ZrtMemAlloc(261));
+char* SessionScriptPath(const char* scriptDirectory, const char* name, uint32_t* error) {
+  char* path = static_cast<char*>(ZrtMemAlloc(261));
   if (!path) {
     if (error) *error = 768;
     return nullptr;

@@ -5,7 +5,7 @@
 
 namespace {
 struct AllocatorNode {
-  AllocatorNode *next;
+  AllocatorNode* next;
   HANDLE process;
   ZrtAllocFn alloc;
   ZrtReleaseFn release;
@@ -14,25 +14,25 @@ struct AllocatorNode {
 static_assert(sizeof(AllocatorNode) == 16);
 #endif
 
-AllocatorNode *g_allocators;
+AllocatorNode* g_allocators;
 
-AllocatorNode *FindAllocator() {
+AllocatorNode* FindAllocator() {
   HANDLE process = GetCurrentProcess();
-  for (AllocatorNode *node = g_allocators; node; node = node->next)
+  for (AllocatorNode* node = g_allocators; node; node = node->next)
     if (node->process == process) return node;
   return nullptr;
 }
 
 // The whole requested size: a request is never cut to 16 bits.
-void *DefaultAlloc(uint32_t size) {
+void* DefaultAlloc(uint32_t size) {
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size ? size : 1);
   if (!block) return nullptr;
-  void *pointer = GlobalLock(block);
+  void* pointer = GlobalLock(block);
   if (!pointer) GlobalFree(block);
   return pointer;
 }
 
-void DefaultFree(void *pointer) {
+void DefaultFree(void* pointer) {
   HGLOBAL block = GlobalHandle(pointer);
   if (!block) return;
   GlobalUnlock(block);
@@ -40,16 +40,16 @@ void DefaultFree(void *pointer) {
 }
 }  // namespace
 
-void *ZRTAPI ZrtMemAlloc(uint32_t size) {
-  AllocatorNode *node = FindAllocator();
-  void *block = node ? node->alloc(size) : DefaultAlloc(size);
+void* ZRTAPI ZrtMemAlloc(uint32_t size) {
+  AllocatorNode* node = FindAllocator();
+  void* block = node ? node->alloc(size) : DefaultAlloc(size);
   if (block) memset(block, 0, size);
   return block;
 }
 
-void ZRTAPI ZrtMemFree(void **block) {
+void ZRTAPI ZrtMemFree(void** block) {
   if (!block || !*block) return;
-  AllocatorNode *node = FindAllocator();
+  AllocatorNode* node = FindAllocator();
   if (node)
     node->release(*block);
   else
@@ -59,9 +59,9 @@ void ZRTAPI ZrtMemFree(void **block) {
 
 int ZRTAPI ZrtSetAllocator(ZrtAllocFn alloc, ZrtReleaseFn release) {
   if (!alloc || !release) return 0;
-  AllocatorNode *node = FindAllocator();
+  AllocatorNode* node = FindAllocator();
   if (!node) {
-    node = static_cast<AllocatorNode *>(DefaultAlloc(sizeof(AllocatorNode)));
+    node = static_cast<AllocatorNode*>(DefaultAlloc(sizeof(AllocatorNode)));
     if (!node) return 0;
     node->process = GetCurrentProcess();
     node->next = g_allocators;
@@ -74,9 +74,9 @@ int ZRTAPI ZrtSetAllocator(ZrtAllocFn alloc, ZrtReleaseFn release) {
 
 void ZRTAPI ZrtClearAllocator() {
   HANDLE process = GetCurrentProcess();
-  for (AllocatorNode **link = &g_allocators; *link; link = &(*link)->next) {
+  for (AllocatorNode** link = &g_allocators; *link; link = &(*link)->next) {
     if ((*link)->process == process) {
-      AllocatorNode *node = *link;
+      AllocatorNode* node = *link;
       *link = node->next;
       DefaultFree(node);
       return;
@@ -84,10 +84,10 @@ void ZRTAPI ZrtClearAllocator() {
   }
 }
 
-char *ZRTAPI StrDup(const char *text) {
+char* ZRTAPI StrDup(const char* text) {
   if (!text) return nullptr;
   size_t length = strlen(text);
-  char *copy = static_cast<char *>(ZrtMemAlloc(uint32_t(length + 1)));
+  char* copy = static_cast<char*>(ZrtMemAlloc(uint32_t(length + 1)));
   if (copy) memcpy(copy, text, length + 1);
   return copy;
 }

@@ -13,13 +13,9 @@ uint32_t DeadlineIn(uint32_t units) { return GetTickCount() + units * 100; }
 
 uint32_t ZRTAPI TimeoutStart(uint16_t units) { return DeadlineIn(units); }
 
-int ZRTAPI TimeoutPassed(uint32_t deadline) {
-  return int32_t(GetTickCount() - deadline) >= 0;
-}
+int ZRTAPI TimeoutPassed(uint32_t deadline) { return int32_t(GetTickCount() - deadline) >= 0; }
 
-LRESULT ZRTAPI ClientPing(HWND client) {
-  return SendMessageA(client, WM_USER, kNoticeKeepAlive, 0);
-}
+LRESULT ZRTAPI ClientPing(HWND client) { return SendMessageA(client, WM_USER, kNoticeKeepAlive, 0); }
 
 int ZRTAPI ClientDelay(HWND client, uint16_t seconds) {
   uint32_t deadline = DeadlineIn(uint32_t(seconds) * 10);

@@ -172,8 +172,8 @@ MimeOptions ViewOptions(long number) {
 
 }  // namespace
 
-MessageViewHooks g_messageViewHooks = {InsertPlainLine,  ViewerHtmlRead,   RtfAsItStands,      NoHost,
-                                       PictureNotPlaced, NextByNumber,     AskOverwriteOfFrame};
+MessageViewHooks g_messageViewHooks = {InsertPlainLine,  ViewerHtmlRead, RtfAsItStands,      NoHost,
+                                       PictureNotPlaced, NextByNumber,   AskOverwriteOfFrame};
 SavedNames g_savedNames;
 int g_viewProgress = 0;
 bool g_viewCancel = false;

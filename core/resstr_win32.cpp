@@ -314,7 +314,8 @@ Ctl3dHooks g_ctl3dHooks = kNoCtl3dHooks;
 INT_PTR LocaliseDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case 25:  // the old control-colour message, for the 3-D library
-      if (HBRUSH brush = g_ctl3dHooks.ctlColor(dialog, message, wParam, lParam)) return reinterpret_cast<INT_PTR>(brush);
+      if (HBRUSH brush = g_ctl3dHooks.ctlColor(dialog, message, wParam, lParam))
+        return reinterpret_cast<INT_PTR>(brush);
       break;
     case WM_INITDIALOG:
       if (g_dialogFont) EnumChildWindows(dialog, SetChildFont, reinterpret_cast<LPARAM>(g_dialogFont));

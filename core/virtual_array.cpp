@@ -31,8 +31,7 @@ void DropLocks(VirtualArrayBuffer* buffer) {
 }
 
 // Moves the pointers of one buffer that sit on `from` to `to` in another.
-void MoveLocks(VirtualArrayBuffer* source, const unsigned char* from, VirtualArrayBuffer* target,
-               unsigned char* to) {
+void MoveLocks(VirtualArrayBuffer* source, const unsigned char* from, VirtualArrayBuffer* target, unsigned char* to) {
   SmartPointer** link = &source->locks;
   while (*link) {
     SmartPointer* p = *link;
@@ -51,8 +50,7 @@ void MoveLocks(VirtualArrayBuffer* source, const unsigned char* from, VirtualArr
 // Shifts pointers of a buffer at or after `from` by `delta` bytes.
 void ShiftLocks(VirtualArrayBuffer* buffer, const unsigned char* from, std::ptrdiff_t delta) {
   for (SmartPointer* p = buffer->locks; p; p = p->next)
-    if (static_cast<unsigned char*>(p->element) >= from)
-      p->element = static_cast<unsigned char*>(p->element) + delta;
+    if (static_cast<unsigned char*>(p->element) >= from) p->element = static_cast<unsigned char*>(p->element) + delta;
 }
 
 // A copy of a caller's element, taken before a shift can move it (the element
@@ -86,7 +84,7 @@ VirtualArray::VirtualArray(const char* name, int elementSize, VirtualArrayCompar
       compare_(compare),
       sorted_(compare ? 1 : 0) {
   perChunk_ = kMaxChunkBytes / elementSize_;
-  if (perChunk_ < 1) perChunk_ = 1;   // oversized records get a chunk each
+  if (perChunk_ < 1) perChunk_ = 1;  // oversized records get a chunk each
   chunkBytes_ = perChunk_ * elementSize_;
 }
 
@@ -165,7 +163,7 @@ bool VirtualArray::ResizeBufferTable(int newCount) {
     return true;
   }
   void* table = realloc(buffers_, sizeof(VirtualArrayBuffer*) * newCount);
-  if (!table) return newCount < bufferCount_;   // a shrink may keep the larger block
+  if (!table) return newCount < bufferCount_;  // a shrink may keep the larger block
   buffers_ = static_cast<VirtualArrayBuffer**>(table);
   return true;
 }
@@ -280,8 +278,7 @@ VirtualArrayBuffer* VirtualArray::BringIn(int k, size_t keepBytes) {
   if (chunk->filePos < 0) {
     if (keepBytes > static_cast<size_t>(chunkBytes_)) keepBytes = chunkBytes_;
     memset(buffer->data + keepBytes, 0, chunkBytes_ - keepBytes);
-  } else if (!tempFile_ ||
-             !g_virtualArrayHooks.readSwap(tempFile_, chunk->filePos, buffer->data, chunkBytes_)) {
+  } else if (!tempFile_ || !g_virtualArrayHooks.readSwap(tempFile_, chunk->filePos, buffer->data, chunkBytes_)) {
     // The chunk stays on disk; the buffer is left free rather than half-filled.
     Fail(kModule, __LINE__, "Reading temporary file");
     return nullptr;
@@ -368,11 +365,10 @@ int VirtualArray::SetSize(int newCount, bool discard) {
       Fail(kModule, __LINE__, "Out of memory for chunk table");
       return 0;
     }
-    table = chunks_;   // a shrink keeps the larger block
+    table = chunks_;  // a shrink keeps the larger block
   }
   chunks_ = static_cast<VirtualArrayChunk*>(table);
-  for (int i = 0; i < bufferCount_; ++i)
-    buffers_[i]->owner = ownerIndex[i] >= 0 ? &chunks_[ownerIndex[i]] : nullptr;
+  for (int i = 0; i < bufferCount_; ++i) buffers_[i]->owner = ownerIndex[i] >= 0 ? &chunks_[ownerIndex[i]] : nullptr;
   for (int k = oldChunks; k < newChunks; ++k) {
     VirtualArrayChunk& c = chunks_[k];
     memset(&c, 0, sizeof c);
@@ -411,8 +407,7 @@ int VirtualArray::SetSize(int newCount, bool discard) {
     if (!ResizeBufferTable(target)) {
       Fail(kModule, __LINE__, "Could not resize buffer pool");
     } else {
-      while (bufferCount_ < target && AddBuffer()) {
-      }
+      while (bufferCount_ < target && AddBuffer()) {}
       if (bufferCount_ < target && bufferCount_ >= kMinBuffers && bufferCount_ < newChunks) {
         // Fewer buffers than wanted is workable (the rest swaps), but say so
         // rather than run on a pool other than the one asked for.
@@ -533,7 +528,7 @@ bool VirtualArray::ShiftUp(int index, int top, int* shiftedFrom) {
     unsigned char* dj = bj->data;
     memmove(dj + es, dj, (perChunk_ - 1) * es);
     if (bj->locks) ShiftLocks(bj, dj, es);
-    VirtualArrayBuffer* bp = LoadChunk(j - 1);   // chunk j stays: it is the current one
+    VirtualArrayBuffer* bp = LoadChunk(j - 1);  // chunk j stays: it is the current one
     if (!bp) {
       *shiftedFrom = j * perChunk_;
       return false;
@@ -563,7 +558,7 @@ int VirtualArray::InsertAt(int index, const void* element) {
   const size_t es = elementSize_;
   int shiftedFrom;
   if (!ShiftUp(index, chunkCount_ - 1, &shiftedFrom)) return AbandonInsert(shiftedFrom);
-  unsigned char* at = chunks_[index / perChunk_].buffer->data + (index % perChunk_) * es;   // current chunk
+  unsigned char* at = chunks_[index / perChunk_].buffer->data + (index % perChunk_) * es;  // current chunk
   if (!copy.get()) {
     memset(at, 0, es);
     return 1;
@@ -598,7 +593,7 @@ int VirtualArray::Append(const void* element) {
   if (!SetSize(count_ + 1)) return 0;
   void* slot = At(count_ - 1);
   if (!slot) {
-    SetSize(count_ - 1);   // reported; no stray element stays behind
+    SetSize(count_ - 1);  // reported; no stray element stays behind
     return 0;
   }
   if (!copy.get()) {
@@ -644,7 +639,7 @@ int VirtualArray::RemoveAt(int index) {
   memmove(at, at + es, (perChunk_ - 1 - pi) * es);
   for (int j = ci; j < chunkCount_ - 1; ++j) {
     VirtualArrayBuffer* bj = LoadChunk(j);
-    VirtualArrayBuffer* bn = bj ? LoadChunk(j + 1) : nullptr;   // chunk j stays: it was current
+    VirtualArrayBuffer* bn = bj ? LoadChunk(j + 1) : nullptr;  // chunk j stays: it was current
     if (!bn) {
       // Reported; move the part already shifted back and put the element
       // where it was.
@@ -703,8 +698,12 @@ int VirtualArray::WriteElements(FILE* stream) {
 
 int VirtualArray::Save(FILE* stream) {
   const uint32_t n = static_cast<uint32_t>(count_);
-  const unsigned char header[6] = {0xFF, 0xFF, static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
-                                   static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
+  const unsigned char header[6] = {0xFF,
+                                   0xFF,
+                                   static_cast<unsigned char>(n),
+                                   static_cast<unsigned char>(n >> 8),
+                                   static_cast<unsigned char>(n >> 16),
+                                   static_cast<unsigned char>(n >> 24)};
   if (fwrite(header, 1, sizeof header, stream) != sizeof header) {
     Fail(kModule, __LINE__, "File write error");
     return 0;
@@ -742,7 +741,7 @@ bool VirtualArray::ReadStreamElements(FILE* stream, int n) {
     }
     left -= bytes;
     if (sorted_ && k > 0) {
-      VirtualArrayBuffer* previous = LoadChunk(k - 1);   // chunk k stays: it was current
+      VirtualArrayBuffer* previous = LoadChunk(k - 1);  // chunk k stays: it was current
       if (!previous) return false;
       if (compare_(previous->data + (perChunk_ - 1) * static_cast<size_t>(elementSize_), chunks_[k].buffer->data) >= 0)
         sorted_ = 0;
@@ -801,8 +800,7 @@ void SortRecords(unsigned char* data, int n, VirtualArrayCompare cmp) {
 void SortBySlots(unsigned char* data, int n, size_t es, VirtualArrayCompare cmp, unsigned char* scratch) {
   std::vector<uint32_t> slots(n);
   for (int i = 0; i < n; ++i) slots[i] = i;
-  std::sort(slots.begin(), slots.end(),
-            [&](uint32_t a, uint32_t b) { return cmp(data + a * es, data + b * es) < 0; });
+  std::sort(slots.begin(), slots.end(), [&](uint32_t a, uint32_t b) { return cmp(data + a * es, data + b * es) < 0; });
   for (int i = 0; i < n; ++i) memcpy(scratch + i * es, data + slots[i] * es, es);
   memcpy(data, scratch, n * es);
 }
@@ -812,8 +810,8 @@ void SortBySlots(unsigned char* data, int n, size_t es, VirtualArrayCompare cmp,
 struct Run {
   const unsigned char* current = nullptr;
   const unsigned char* windowEnd = nullptr;
-  int32_t filePos = -1;      // next unread byte in the swap file (swapped runs)
-  int64_t fileLeft = 0;      // bytes not yet read from the file
+  int32_t filePos = -1;  // next unread byte in the swap file (swapped runs)
+  int64_t fileLeft = 0;  // bytes not yet read from the file
   std::vector<unsigned char> window;
 };
 
@@ -954,7 +952,7 @@ void VirtualArray::Sort(VirtualArrayCompare compare) {
   for (int k = 0; k < chunkCount_; ++k) {
     VirtualArrayBuffer* b = LoadChunk(k);
     if (!b) {
-      sorted_ = 0;   // reported; the elements are all still there
+      sorted_ = 0;  // reported; the elements are all still there
       return;
     }
     SortChunkInPlace(b->data, ChunkElements(k), scratch.data());
@@ -1075,7 +1073,7 @@ void VirtualArray::Sort(VirtualArrayCompare compare) {
     }
   }
   if (!ok) {
-    sorted_ = 0;   // the array keeps its elements, sorted chunk by chunk only
+    sorted_ = 0;  // the array keeps its elements, sorted chunk by chunk only
     return;
   }
 

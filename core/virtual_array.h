@@ -40,7 +40,7 @@ struct VirtualArrayHooks {
   bool (*writeSwap)(void* file, int32_t pos, const void* data, size_t bytes);
   int64_t (*swapSize)(void* file);  // -1 on failure
   void (*closeSwap)(void* file);
-  uint64_t (*physicalMemory)();     // total bytes of the machine
+  uint64_t (*physicalMemory)();  // total bytes of the machine
 };
 extern VirtualArrayHooks g_virtualArrayHooks;
 
@@ -128,9 +128,7 @@ class VirtualArray {
   unsigned char* ElementIn(int chunk, int slot) {
     return chunks_[chunk].buffer->data + static_cast<size_t>(slot) * elementSize_;
   }
-  int ChunkElements(int chunk) const {
-    return chunk < chunkCount_ - 1 ? perChunk_ : (count_ - 1) % perChunk_ + 1;
-  }
+  int ChunkElements(int chunk) const { return chunk < chunkCount_ - 1 ? perChunk_ : (count_ - 1) % perChunk_ + 1; }
   void SortChunkInPlace(unsigned char* data, int n, unsigned char* scratch);
   bool SortResidentWhole();
   bool ReadStreamElements(FILE* stream, int n);
@@ -148,11 +146,11 @@ class VirtualArray {
   int sorted_;
   void* tempFile_ = nullptr;
   bool keepBlocks_ = false;
-  bool emptying_ = false;          // released blocks go to the spare ones
-  void** spare_ = nullptr;         // blocks kept from the last emptying
+  bool emptying_ = false;   // released blocks go to the spare ones
+  void** spare_ = nullptr;  // blocks kept from the last emptying
   int spareCount_ = 0;
   int spareCapacity_ = 0;
-  VirtualArrayBuffer** buffers_ = nullptr;   // records stay put when the table grows
+  VirtualArrayBuffer** buffers_ = nullptr;  // records stay put when the table grows
   VirtualArrayChunk* chunks_ = nullptr;
 };
 

@@ -33,7 +33,8 @@ uint64_t PhysicalMemory() { return uint64_t(4) << 30; }
 
 }  // namespace
 
-VirtualArrayHooks g_virtualArrayHooks = {ShowError, CreateSwap, ReadSwap, WriteSwap, SwapSize, CloseSwap, PhysicalMemory};
+VirtualArrayHooks g_virtualArrayHooks = {ShowError, CreateSwap, ReadSwap,      WriteSwap,
+                                         SwapSize,  CloseSwap,  PhysicalMemory};
 
 void VirtualArray::CreateTempFile(char* out) {
   const char* dir = getenv("TEMP");

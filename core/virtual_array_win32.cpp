@@ -58,7 +58,8 @@ bool IsDirectory(const char* path) {
 
 }  // namespace
 
-VirtualArrayHooks g_virtualArrayHooks = {ShowError, CreateSwap, ReadSwap, WriteSwap, SwapSize, CloseSwap, PhysicalMemory};
+VirtualArrayHooks g_virtualArrayHooks = {ShowError, CreateSwap, ReadSwap,      WriteSwap,
+                                         SwapSize,  CloseSwap,  PhysicalMemory};
 
 void VirtualArray::CreateTempFile(char* out) {
   char dir[MAX_PATH] = "";
@@ -70,7 +71,7 @@ void VirtualArray::CreateTempFile(char* out) {
     else
       lstrcpynA(dir, g_app.dataDir, sizeof dir);
   }
-  CreateDirectoryA(dir, nullptr);   // may exist already
+  CreateDirectoryA(dir, nullptr);  // may exist already
   size_t length = strlen(dir);
   if (length == 0 || dir[length - 1] != '\\') {
     if (length + 1 < sizeof dir) lstrcatA(dir, "\\");

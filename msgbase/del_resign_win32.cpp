@@ -38,10 +38,7 @@ const char* const kFolderExtensions[] = {".ind", ".thr", ".fli", ".fil", ".ond",
 // The dialog's choices, kept between uses.
 bool s_hide = false, s_delete = false, s_resign = false;
 
-bool CanModerate(const char* name) {
-  return HasRight(RIGHT_ADMINISTRATOR) ||
-         g_messageOpsHooks.canModerateTopic(name);
-}
+bool CanModerate(const char* name) { return HasRight(RIGHT_ADMINISTRATOR) || g_messageOpsHooks.canModerateTopic(name); }
 
 std::string ShownName(const char* name) {
   char shown[101];

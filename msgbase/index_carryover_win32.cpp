@@ -42,8 +42,10 @@ void EmptyTopicArrays() {
 
 // The user's folder file path, the base of the order file's name.
 void UserPath(char* out) {
-  if (g_userFileName[0]) lstrcpynA(out, g_userFileName, MAX_PATH);
-  else UserFilePath(g_app.userName, ".usr", out, MAX_PATH);
+  if (g_userFileName[0])
+    lstrcpynA(out, g_userFileName, MAX_PATH);
+  else
+    UserFilePath(g_app.userName, ".usr", out, MAX_PATH);
 }
 }  // namespace
 
@@ -97,8 +99,7 @@ int ConvertIndexFile(const char* indexFile, const char* olderFile) {
       // Of no index version: nothing in it to keep.
       EraseFile(olderFile);
       return 1;
-    case CARRYOVER_OK:
-      break;
+    case CARRYOVER_OK: break;
   }
 
   if (carried > 0) {
@@ -110,8 +111,7 @@ int ConvertIndexFile(const char* indexFile, const char* olderFile) {
     ok = ok && MoveOver(temp, indexFile);
     if (!ok) {
       EraseFileOnce(temp);
-      WarnBoxF("Unable to write '%s'; the marks of '%s' were not carried over and it was kept.", indexFile,
-               olderFile);
+      WarnBoxF("Unable to write '%s'; the marks of '%s' were not carried over and it was kept.", indexFile, olderFile);
       return 0;
     }
   }

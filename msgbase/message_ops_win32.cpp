@@ -146,8 +146,7 @@ int WithdrawLocalMessage(long number) {
   std::string body;
   if (!ReadOpenMessage(number, &header, nullptr, &body, true)) return 0;
   const bool own = IsUser(header.author);
-  if (!own && !HasRight(RIGHT_CANCEL) &&
-      !g_messageOpsHooks.canModerateTopic(g_topic.openName)) {
+  if (!own && !HasRight(RIGHT_CANCEL) && !g_messageOpsHooks.canModerateTopic(g_topic.openName)) {
     WarnBoxF("You cannot cancel other users messages");
     return 0;
   }

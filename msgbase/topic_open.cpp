@@ -197,8 +197,10 @@ int LowerBound(long number) {
   int low = 0, high = LogCva.Count();
   while (low < high) {
     int mid = low + (high - low) / 2;
-    if (NumberAt(mid) < number) low = mid + 1;
-    else high = mid;
+    if (NumberAt(mid) < number)
+      low = mid + 1;
+    else
+      high = mid;
   }
   return low;
 }
@@ -241,8 +243,7 @@ void AddScanned(void* context, const ScannedMessage& m) {
     if (m.number > b.last) b.last = m.number;
   }
   if (b.ids) {
-    MsgIdListAdd(*b.ids, m.fields.messageId, StripReplyPrefix(m.fields.subject), m.number,
-                 static_cast<long>(m.date));
+    MsgIdListAdd(*b.ids, m.fields.messageId, StripReplyPrefix(m.fields.subject), m.number, static_cast<long>(m.date));
   }
 }
 
@@ -343,8 +344,10 @@ void ReportMissing(long number) {
     msgwarn("Index File Error");
   } else {
     char text[300];
-    Copy(text, "%PROGRAM% has detected an index range error in your message database.\n\n"
-               "To correct the problem please run Reindex.", sizeof text);
+    Copy(text,
+         "%PROGRAM% has detected an index range error in your message database.\n\n"
+         "To correct the problem please run Reindex.",
+         sizeof text);
     ExpandTextMacros(text, sizeof text);
     msgwarn(text);
   }
@@ -434,8 +437,10 @@ void RebuildOnOpen(ConfRec& rec, const char* indexPath) {
   scanmsg(kReindexNumber);
   if (!LongOperation()) {
     FILE* check = fopen_r(indexPath, FO_BINARY | FO_QUIET);
-    if (check) fileclose(check);
-    else setstatus("Message file is corrupted; Cannot create index");
+    if (check)
+      fileclose(check);
+    else
+      setstatus("Message file is corrupted; Cannot create index");
   }
   if (g_topic.first > g_topic.last || LogCva.Count() == 0) g_topic.first = g_topic.last = 0;
   rec.first = g_topic.first;
@@ -734,8 +739,7 @@ int IsOwnMessage(long number) {
   MessageHeader header;
   // scanmsg keeps the message's offset; the header is read again from it for
   // the author, and the fields follow it.
-  query.found = scanmsg(number) == 1 &&
-                ReadMessageStartAt(g_logReader, g_topic.cachedOffset, &header) == number;
+  query.found = scanmsg(number) == 1 && ReadMessageStartAt(g_logReader, g_topic.cachedOffset, &header) == number;
   if (!query.found) return 0;
   MessageFields fields = {};
   GetMessageFields(g_logReader, FolderKindFromName(g_topic.openName), fields);

@@ -18,11 +18,11 @@ struct OpenTopicState {
   FILE* log = nullptr;           // read-only handle of the topic log; null = no topic open
   long first = 0, last = 0;
   long readMark = 0;
-  unsigned long openFlags = 0;   // the folder's flags when it opened
+  unsigned long openFlags = 0;  // the folder's flags when it opened
   time_t logTime = 0;
-  time_t indexTime = -1;         // the .ind file's time at open; -1 writes it at close whatever
-  bool indexChanged = false;     // a reindex ran: the index is written at close
-  bool exclusiveOpen = false;    // pruning asks for the next log to be opened denying all sharing
+  time_t indexTime = -1;            // the .ind file's time at open; -1 writes it at close whatever
+  bool indexChanged = false;        // a reindex ran: the index is written at close
+  bool exclusiveOpen = false;       // pruning asks for the next log to be opened denying all sharing
   bool remergeUserFolders = false;  // the next open writes and re-reads the user folder file first
   bool opening = false;
   bool guard = false;
@@ -39,20 +39,20 @@ extern LogReader g_logReader;
 // the frame. Unset members do nothing (the browser counts as closed, the
 // message order as 4, every folder passes the filter).
 struct TopicOpenHooks {
-  void (*browse)();                              // browse
-  void (*closeBrowser)();                        // CloseBrowser
-  bool (*browserOpen)();                         // the browser window exists
-  int (*messageOrder)();                         // MessageOrder
-  void (*nextNewMessage)();                      // NextNewMessage
-  bool (*resignFilter)(const ConfRec* rec);      // MbwResignFilter
-  void (*repaintList)();                         // MbwRepaintList
-  void (*updateFolderView)();                    // UpdateFolderView
+  void (*browse)();                          // browse
+  void (*closeBrowser)();                    // CloseBrowser
+  bool (*browserOpen)();                     // the browser window exists
+  int (*messageOrder)();                     // MessageOrder
+  void (*nextNewMessage)();                  // NextNewMessage
+  bool (*resignFilter)(const ConfRec* rec);  // MbwResignFilter
+  void (*repaintList)();                     // MbwRepaintList
+  void (*updateFolderView)();                // UpdateFolderView
   void (*updateCommandStates)();
   void (*setMainTitle)();
   void (*repaintStatusBar)();
-  bool (*isIgnored)(long number);                // IsIgnored
-  bool (*ghostsChanged)();                       // GhostsChanged (the outbasket)
-  void (*refreshGhosts)();                       // RefreshGhosts
+  bool (*isIgnored)(long number);  // IsIgnored
+  bool (*ghostsChanged)();         // GhostsChanged (the outbasket)
+  void (*refreshGhosts)();         // RefreshGhosts
   // AbortCommand: abandons the current command through the fatal-error
   // guard. By default the lookup returns as a quiet one would.
   void (*abortCommand)();

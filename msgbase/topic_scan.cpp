@@ -40,15 +40,13 @@ void RecipientText(const ScanOptions& o, const char* recipients, char* text, siz
   if (o.kind.quorl) {
     for (const char* domain : o.quorlMailDomains)
       if (domain && domain[0])
-        while (strirepl(text, domain, "") == 0) {
-        }
+        while (strirepl(text, domain, "") == 0) {}
   }
 }
 
 uint16_t InvolvementFlags(const ScanOptions& o, const ScannedMessage& m) {
   // Nothing to match against: the sender need not be parsed.
-  if (!(o.nameList && o.nameList[0]) && !(o.identity && o.identity[0]) &&
-      !(o.personalAddress && o.personalAddress[0]))
+  if (!(o.nameList && o.nameList[0]) && !(o.identity && o.identity[0]) && !(o.personalAddress && o.personalAddress[0]))
     return 0;
   char senderName[100], senderAddress[100];
   ParseAddress(m.fields.sender, senderName, sizeof senderName, senderAddress, sizeof senderAddress);

@@ -9,7 +9,7 @@
 char g_userPassword[USERFILE_FIELD + 1] = "";
 
 namespace {
-constexpr int kPreparedSize = 101;   // up to 100 characters of a name
+constexpr int kPreparedSize = 101;  // up to 100 characters of a name
 
 unsigned char Fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 
@@ -58,8 +58,10 @@ void MakeFolderSortKey(const char* name, FolderSortKey* key) {
   if (auto* underscore = static_cast<unsigned char*>(std::memchr(from, '_', static_cast<size_t>(end - from)));
       underscore && underscore - from >= 2) {
     unsigned char& c = underscore[-2];
-    if (c == '1') c = ':';
-    else if (c == '2') c = ';';
+    if (c == '1')
+      c = ':';
+    else if (c == '2')
+      c = ';';
   }
 
   unsigned char* out = key->bytes;
@@ -137,8 +139,7 @@ bool JoinedNeighbour(const char* name, int position, int count, At at) {
 
 bool UserHasConferenceIn(VirtualArray& list, const char* name, int position) {
   if (!name || !std::strchr(name, '/')) return false;
-  return JoinedNeighbour(name, position, list.Count(),
-                         [&](int i) { return static_cast<const ConfRec*>(list.At(i)); });
+  return JoinedNeighbour(name, position, list.Count(), [&](int i) { return static_cast<const ConfRec*>(list.At(i)); });
 }
 
 bool UserHasConference(const char* name, int position) { return UserHasConferenceIn(Conferences, name, position); }
@@ -165,8 +166,10 @@ UserFileResult ReadUserFileHead(FILE* stream, UserFileHead* head) {
   version[USERFILE_FIELD] = 0;
   Unswap(bytes + USERFILE_FIELD, head->name);
   Unswap(bytes + 2 * USERFILE_FIELD, head->password);
-  if (!std::strcmp(version, kVersion5)) head->version = USERFILE_VERSION_5;
-  else if (!std::strcmp(version, kVersion2)) head->version = USERFILE_VERSION_2;
+  if (!std::strcmp(version, kVersion5))
+    head->version = USERFILE_VERSION_5;
+  else if (!std::strcmp(version, kVersion2))
+    head->version = USERFILE_VERSION_2;
   else {
     head->version = 0;
     return USERFILE_BAD_VERSION;
@@ -257,7 +260,7 @@ bool MailFolderBelongsTo(const char* name, const UserMergeContext& context) {
 namespace {
 struct KeyedFolder {
   FolderSortKey key;
-  int index;   // of the record in its array
+  int index;  // of the record in its array
 };
 
 // Each name's key made once, in folder order; the records stay in the array.
@@ -386,7 +389,7 @@ MergeRun MergeWalks(FolderWalk& theirs, FolderWalk& mine, const UserMergeContext
     }
     if (!theirs.Record(theirs.Pos(), &c) || !theirs.Next()) return MergeRun::kFailed;
     const bool matched = order == 0;
-    if (!c.name[0] || !std::strchr(c.name, '/')) continue;   // never a folder of anyone's
+    if (!c.name[0] || !std::strchr(c.name, '/')) continue;  // never a folder of anyone's
     const bool mail = ismailfolder(c.name);
     const bool belongs = mail && MailFolderBelongsTo(c.name, context);
     if (mail && !belongs) {
@@ -397,8 +400,10 @@ MergeRun MergeWalks(FolderWalk& theirs, FolderWalk& mine, const UserMergeContext
       continue;
     }
     uint32_t flags = c.flags & ~CONF_USER_BITS;
-    if (PassesFolderFilter(c)) flags |= CONF_FILTERED;
-    else flags &= ~CONF_FILTERED;
+    if (PassesFolderFilter(c))
+      flags |= CONF_FILTERED;
+    else
+      flags &= ~CONF_FILTERED;
 
     if (matched) {
       if (!mine.Next()) return MergeRun::kFailed;
@@ -469,7 +474,7 @@ UserMergeResult MergeUserFolders(VirtualArray& user, VirtualArray& conferenceFil
   }
   if (run != MergeRun::kDone) return {result.changed, result.added, false};
 
-  out.SetSize(0);   // an empty array counts as sorted again; the result is in order
+  out.SetSize(0);  // an empty array counts as sorted again; the result is in order
   if (!out.SetSize(static_cast<int>(merged.size()), true)) return {result.changed, result.added, false};
   // Chunk by chunk: the part of a chunk that is filled here is not cleared first.
   const size_t perChunk = static_cast<size_t>(out.PerChunk());

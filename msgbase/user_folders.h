@@ -31,15 +31,15 @@ bool UserHasConferenceIn(VirtualArray& list, const char* name, int position);
 enum : int { USERFILE_VERSION_2 = 200, USERFILE_VERSION_5 = 500, USERFILE_FIELD = 20 };
 
 struct UserFileHead {
-  int version;                       // 200 or 500
-  char name[USERFILE_FIELD + 1];     // un-swapped
+  int version;                    // 200 or 500
+  char name[USERFILE_FIELD + 1];  // un-swapped
   char password[USERFILE_FIELD + 1];
 };
 
 enum UserFileResult : int {
   USERFILE_OK = 0,
-  USERFILE_CORRUPT,       // short head, or fewer records than counted
-  USERFILE_BAD_VERSION,   // neither "Version5.00" nor "Version2.00"
+  USERFILE_CORRUPT,      // short head, or fewer records than counted
+  USERFILE_BAD_VERSION,  // neither "Version5.00" nor "Version2.00"
   USERFILE_NO_MEMORY,
 };
 
@@ -54,14 +54,14 @@ bool WriteUserFolders(FILE* stream, VirtualArray& list, const char* name, const 
 // What the merge needs to know of the user.
 struct UserMergeContext {
   const char* userName;
-  uint32_t userFlags;                        // "User Flags": bit 1 joins new folders
-  bool noAutoJoinTopic;                      // "No Auto Join Topic"
-  bool (*hasUserFile)(const char* name);     // CheckUserFile
+  uint32_t userFlags;                     // "User Flags": bit 1 joins new folders
+  bool noAutoJoinTopic;                   // "No Auto Join Topic"
+  bool (*hasUserFile)(const char* name);  // CheckUserFile
 };
 struct UserMergeResult {
-  bool changed;   // entries removed, or joined entries added
-  bool added;     // entries added
-  bool ok;        // false when the array could not take the result
+  bool changed;  // entries removed, or joined entries added
+  bool added;    // entries added
+  bool ok;       // false when the array could not take the result
 };
 // Merges the user's list with the records of conf.ww (either in any order):
 // `out` (which may be `user`, not `conferenceFile`) then holds exactly the user's folders with the

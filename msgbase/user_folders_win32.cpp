@@ -21,9 +21,7 @@ long long g_userMergeConfnewTime = 0;
 namespace {
 const char* MessagePath() { return g_main.messagePathExpanded[0] ? g_main.messagePathExpanded : g_app.dataDir; }
 
-void InMessagePath(const char* name, char* out, size_t size) {
-  JoinPath(out, size, {MessagePath(), name});
-}
+void InMessagePath(const char* name, char* out, size_t size) { JoinPath(out, size, {MessagePath(), name}); }
 
 bool IsDefaultUserFile(const char* path) {
   const char* slash = std::strrchr(path, '\\');
@@ -83,8 +81,10 @@ bool CheckUserFile(const char* userName) {
 int rduconf() {
   DebugLog("rduconf: start\n");
   char path[MAX_PATH];
-  if (g_userFileName[0]) StrCopyN(path, g_userFileName, sizeof path - 1);
-  else UserFilePath(g_app.userName, ".usr", path, sizeof path);
+  if (g_userFileName[0])
+    StrCopyN(path, g_userFileName, sizeof path - 1);
+  else
+    UserFilePath(g_app.userName, ".usr", path, sizeof path);
   FILE* file = fopen_r(path, FO_BINARY | FO_QUIET);
   if (!file) {
     if (!IsDefaultUserFile(path)) msgwarn("Can't open user folder file");
@@ -110,8 +110,10 @@ int rduconf() {
     g_userMergeConfnewTime = static_cast<long long>(filetime(markerPath));
     ConfFileResult result = ReadConfList(conf, catalogue, nullptr);
     fileclose(conf);
-    if (result == CONFFILE_OK) haveCatalogue = true;
-    else WarnBoxF("The folder list '%s' is damaged and was not read; it has not been changed.", confPath);
+    if (result == CONFFILE_OK)
+      haveCatalogue = true;
+    else
+      WarnBoxF("The folder list '%s' is damaged and was not read; it has not been changed.", confPath);
   }
 
   CurrentFolder.Detach();
@@ -147,8 +149,10 @@ int rduconf() {
     DebugLog("rduconf: after MBW update\n");
   }
 
-  if (head.name[0]) StrCopyN(g_app.userName, head.name, sizeof g_app.userName - 1);
-  else if (!g_app.userName[0]) msgwarn("You're user details have become corrupted.\n\nPlease contact your vendor.");
+  if (head.name[0])
+    StrCopyN(g_app.userName, head.name, sizeof g_app.userName - 1);
+  else if (!g_app.userName[0])
+    msgwarn("You're user details have become corrupted.\n\nPlease contact your vendor.");
   StrCopyN(g_userPassword, head.password, sizeof g_userPassword - 1);
   g_userFoldersMerged = true;
   g_messageBaseHooks.loadUserInfo();
@@ -177,7 +181,8 @@ int wtuconf() {
   if (file) ok = CloseTemp(file) && ok;
   if (ok && Exists(path)) {
     if (Exists(backup)) EraseFile(backup);
-    if (filerename(path, backup) != 0) ok = MoveOver(temp, path);   // no backup this time, but a good file
+    if (filerename(path, backup) != 0)
+      ok = MoveOver(temp, path);  // no backup this time, but a good file
     else if (!MoveOver(temp, path)) {
       filerename(backup, path);
       ok = false;

@@ -38,8 +38,8 @@ constexpr CharTables BuildTables() {
       k = kClassDigit;
     } else if (c == '\t' || c == '\n' || c == '\r' || c == ' ') {
       k = kClassWhite;
-    } else if ((c > 0x20 && c < 0x7F) || c == 0x7F || (c >= 0x92 && c <= 0x9C) ||
-               (c >= 0xA1 && c <= 0xBF) || c == 0xD7 || c == 0xF7) {
+    } else if ((c > 0x20 && c < 0x7F) || c == 0x7F || (c >= 0x92 && c <= 0x9C) || (c >= 0xA1 && c <= 0xBF) ||
+               c == 0xD7 || c == 0xF7) {
       k = kClassPunct;
     }
     t.cls[c] = k;

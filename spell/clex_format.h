@@ -7,9 +7,9 @@
 constexpr uint32_t kClxVersion = 0x57000402;
 constexpr uint32_t kClxHeaderSize = 2806;
 constexpr uint32_t kClxMaxSmallWords = 1024;  // exclusive
-constexpr int kClxFragmentsA = 26;             // codes 6 to 31
-constexpr int kClxFragmentsB = 256;            // code 4 then an index
-constexpr int kClxFragmentSize = 9;            // at most 8 characters and a zero
+constexpr int kClxFragmentsA = 26;            // codes 6 to 31
+constexpr int kClxFragmentsB = 256;           // code 4 then an index
+constexpr int kClxFragmentSize = 9;           // at most 8 characters and a zero
 constexpr int kClxMaxWord = 63;
 
 // Byte codes of an encoded word.

@@ -91,12 +91,12 @@ int16_t SORN_NextBlockWord(int16_t session, int16_t block);
 int16_t SORN_DelBlockWord(int16_t session, int16_t block);
 int16_t SORN_ReplaceBlockWord(int16_t session, int16_t block, const char* word);
 // Any out parameter may be null; the word count is counted only when asked for.
-int16_t SORN_GetBlockInfo(int16_t session, int16_t block, uint32_t* length, uint32_t* bufferSize,
-                          uint32_t* cursor, uint32_t* wordCount);
+int16_t SORN_GetBlockInfo(int16_t session, int16_t block, uint32_t* length, uint32_t* bufferSize, uint32_t* cursor,
+                          uint32_t* wordCount);
 // word and replacement receive SORN_WORD_SIZE bytes each.
 int16_t SORN_CheckBlock(int16_t session, int16_t block, uint32_t options, char* word, char* replacement);
 
 // Suggestions for a word: zero-terminated words one after the other, one
 // more zero at the end; scores[i] is the score of the i-th. Returns the count.
-int16_t SORN_Suggest(int16_t session, const char* word, uint16_t level, char* buffer, uint32_t size,
-                     int16_t* scores, uint16_t maxCount);
+int16_t SORN_Suggest(int16_t session, const char* word, uint16_t level, char* buffer, uint32_t size, int16_t* scores,
+                     uint16_t maxCount);

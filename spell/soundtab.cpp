@@ -11,21 +11,61 @@ unsigned char SmallAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 
 char SoundClass(unsigned char c, uint16_t language) {
   if (!IsEnglish(language)) return 0;
   switch (c) {
-    case 'A': case 'I': case 'O': case 'U': case 'a': case 'e': case 'i': case 'o': case 'u': return 'a';
-    case 'B': case 'P': case 'b': case 'p': return 'b';
-    case 'C': case 'G': case 'K': case 'Q': case 'c': case 'g': case 'k': case 'q': return 'c';
-    case 'D': case 'T': case 'd': case 't': return 'd';
+    case 'A':
+    case 'I':
+    case 'O':
+    case 'U':
+    case 'a':
+    case 'e':
+    case 'i':
+    case 'o':
+    case 'u': return 'a';
+    case 'B':
+    case 'P':
+    case 'b':
+    case 'p': return 'b';
+    case 'C':
+    case 'G':
+    case 'K':
+    case 'Q':
+    case 'c':
+    case 'g':
+    case 'k':
+    case 'q': return 'c';
+    case 'D':
+    case 'T':
+    case 'd':
+    case 't': return 'd';
     case 'E': return 'e';
-    case 'F': case 'V': case 'f': case 'v': return 'f';
-    case 'J': case 'j': return 'j';
-    case 'L': case 'l': return 'l';
-    case 'M': case 'N': case 'm': case 'n': case 0xD1: case 0xF1: return 'm';
-    case 'R': case 'r': return 'r';
-    case 'S': case 'X': case 'Z': case 's': case 'x': case 'z': case 0xC7: case 0xDF: case 0xE7: return 's';
+    case 'F':
+    case 'V':
+    case 'f':
+    case 'v': return 'f';
+    case 'J':
+    case 'j': return 'j';
+    case 'L':
+    case 'l': return 'l';
+    case 'M':
+    case 'N':
+    case 'm':
+    case 'n':
+    case 0xD1:
+    case 0xF1: return 'm';
+    case 'R':
+    case 'r': return 'r';
+    case 'S':
+    case 'X':
+    case 'Z':
+    case 's':
+    case 'x':
+    case 'z':
+    case 0xC7:
+    case 0xDF:
+    case 0xE7: return 's';
     default: break;
   }
-  if (c >= 0xC0 && c <= 0xFE && c != 0xC7 && c != 0xD0 && c != 0xD1 && c != 0xD7 && c != 0xDF &&
-      c != 0xE7 && c != 0xF0 && c != 0xF1 && c != 0xF7)
+  if (c >= 0xC0 && c <= 0xFE && c != 0xC7 && c != 0xD0 && c != 0xD1 && c != 0xD7 && c != 0xDF && c != 0xE7 &&
+      c != 0xF0 && c != 0xF1 && c != 0xF7)
     return 'a';
   return 0;
 }

@@ -19,7 +19,7 @@
 // The creation record a host fills and passes to CreateWrxWindow.
 struct WrxArgList {
   int32_t x, y, width, height;
-  int32_t maxLines;        // 0 = unlimited
+  int32_t maxLines;  // 0 = unlimited
   int32_t wordWrap;
   int32_t printView;
   int32_t pageMode;
@@ -33,28 +33,28 @@ struct WrxArgList {
   int32_t closeAllowed;
   int32_t border;
   int32_t readOnly;
-  int32_t initialLine;     // 1-based
-  char inputKind;          // 'F' file, 'B' memory buffer
+  int32_t initialLine;  // 1-based
+  char inputKind;       // 'F' file, 'B' memory buffer
   char fileName[131];
   HGLOBAL bufferHandle;
   int32_t bufferSize;
-  char lineDelimiter;      // 13 = lines end with CR LF
+  char lineDelimiter;  // 13 = lines end with CR LF
   char padding[3];
-  int32_t saveType;        // 0 native, 1 text, 2 text with line breaks, 3 RTF, 4 as loaded
+  int32_t saveType;  // 0 native, 1 text, 2 text with line breaks, 3 RTF, 4 as loaded
   HINSTANCE instance;
   HWND parent;
-  HWND window;             // written back at creation
+  HWND window;  // written back at creation
   DWORD style;
   char typeface[28];
   int32_t pointSize;
-  int32_t open;            // written back as 1 once created
+  int32_t open;  // written back as 1 once created
   int32_t modified;
 };
 WRX_ABI32_SIZE(WrxArgList, 280);
 
 // The record through which a host reads and sets a window's state at a line.
 struct WrxFieldRec {
-  int32_t size;            // must hold 4416
+  int32_t size;  // must hold 4416
   int32_t cursorColumn;
   int32_t paintOn;
   int32_t rewrapState;
@@ -71,7 +71,7 @@ struct WrxFieldRec {
   unsigned char fontIds[2048];
   int32_t paragraphId;
   int32_t lineLength;
-  int32_t lineOperation;   // 0 none, 1 replace cursor line, 2 insert before, 3 insert after
+  int32_t lineOperation;  // 0 none, 1 replace cursor line, 2 insert before, 3 insert after
   int32_t reclaimIds;
   int32_t protectedMarked;
   int32_t linkByDoubleClick;
@@ -120,8 +120,8 @@ WRX_ABI32_SIZE(WrxFieldRec, 4416);
 // The hyperlink record passed by address with notification 2726.
 struct WrxLinkRec {
   HWND window;
-  char code[2050];  // the hidden text right before the link text
-  char text[2050];  // the link text
+  char code[2050];     // the hidden text right before the link text
+  char text[2050];     // the link text
   int32_t activation;  // 1 left click or double click, 0 right-button release
 };
 WRX_ABI32_SIZE(WrxLinkRec, 4108);
@@ -231,8 +231,8 @@ int WrxMemFree(void* block);
 // between the old count and it are cleared); with id < 0 an equal record is
 // found (share set) or a new one added. Returns the paragraph id, -1 for a
 // bad window or an id at or beyond the table's capacity.
-int SetWrxParaFmt(HWND hwnd, int id, int share, int left, int right, int first, int tabId, int styleId,
-                  int further, int shading, int placement, int before, int after, int lineSpacing, int flags);
+int SetWrxParaFmt(HWND hwnd, int id, int share, int left, int right, int first, int tabId, int styleId, int further,
+                  int shading, int placement, int before, int after, int lineSpacing, int flags);
 
 // Formatting of the selected paragraphs (word-wrap windows; 0 otherwise).
 int SetWrxParaFlags(HWND hwnd, int bits, int on, int repaint);
@@ -298,8 +298,8 @@ int WrxMetafileFromFile(HWND hwnd, const char* fileName, int alignment, int inse
 // A child window of `className` embedded as a picture character (sizes in
 // twips); the control id becomes the picture's auxiliary value. Returns the
 // picture id, 0 on failure.
-int WrxInsertControl(HWND hwnd, const char* className, DWORD style, int width, int height, int alignment,
-                     int controlId, int insert);
+int WrxInsertControl(HWND hwnd, const char* className, DWORD style, int width, int height, int alignment, int controlId,
+                     int insert);
 // The window of an embedded control's picture id, null for none.
 HWND GetWrxControlWindow(HWND hwnd, int id);
 
@@ -345,8 +345,8 @@ int ReplaceParam(HWND hwnd, const char* find, const char* with, int confirm, int
 // the match only with 1.
 int WrxFindText(HWND hwnd, char* text, const char* replace, int flags, long start, long* position, long* length);
 
-int SetWrxFont(HWND hwnd, int id, int keepMatching, const char* face, int pointSize, DWORD style,
-               COLORREF text, COLORREF back, int kind, int extra);
+int SetWrxFont(HWND hwnd, int id, int keepMatching, const char* face, int pointSize, DWORD style, COLORREF text,
+               COLORREF back, int kind, int extra);
 int SetWrxDefaultFont(HWND hwnd, const char* face, int pointSize, DWORD style, COLORREF text, int repaint);
 int SetWrxFontFace(HWND hwnd, const char* face, int repaint);
 int SetWrxPointSize(HWND hwnd, int pointSize, int repaint);

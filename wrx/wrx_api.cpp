@@ -335,8 +335,8 @@ int InsertWrxText(HWND hwnd, const char* text, int fontId, int paraId, int cellI
     if (!ok) return 0;
   }
   if (repaint) {
-    w->linesPerWindow = std::max<int32_t>(1, (w->textRect.bottom - w->textRect.top) /
-                                                 std::max<int32_t>(1, w->fonts[0].lineHeight));
+    w->linesPerWindow =
+        std::max<int32_t>(1, (w->textRect.bottom - w->textRect.top) / std::max<int32_t>(1, w->fonts[0].lineHeight));
     PaintWrx(w);
   }
   return 1;
@@ -459,7 +459,8 @@ int GetWrxFieldAt(HWND hwnd, WrxFieldRec* f, long lineArg) {
   f->paragraphCount = int32_t(w->paras.size());
   f->fontCount = w->fontCount;
   f->styleCount = int32_t(w->styles.size());
-  f->charsPerLine = std::max<int32_t>(1, (w->textRect.right - w->textRect.left) / std::max<int32_t>(1, w->avgCharWidth) - 1);
+  f->charsPerLine =
+      std::max<int32_t>(1, (w->textRect.right - w->textRect.left) / std::max<int32_t>(1, w->avgCharWidth) - 1);
   f->linesPerWindow = w->linesPerWindow;
   f->horizontalOffset = w->hOffset;
   f->modified = w->modified;

@@ -27,18 +27,37 @@ enum : uint8_t {
 
 // Line flags.
 enum : uint32_t {
-  LF_PARAEND = 1, LF_MARKER = 2, LF_PARAFIRST = 4, LF_PICTREGION = 8, LF_FOOTNOTE = 16,
-  LF_KEEP = 32, LF_MARKED = 64, LF_LINEBREAK = 128, LF_NUMBERED = 0x100,
+  LF_PARAEND = 1,
+  LF_MARKER = 2,
+  LF_PARAFIRST = 4,
+  LF_PICTREGION = 8,
+  LF_FOOTNOTE = 16,
+  LF_KEEP = 32,
+  LF_MARKED = 64,
+  LF_LINEBREAK = 128,
+  LF_NUMBERED = 0x100,
   LF_ARENATEXT = 0x80000000,  // the text lives in a load arena, not its own heap block
 };
 
 // Paragraph flag word.
 enum : int32_t {
-  PF_CENTRED = 0x0001, PF_RIGHT = 0x0002, PF_DOUBLESPACE = 0x0004, PF_BULLET = 0x0008,
-  PF_BORDERTOP = 0x0010, PF_BORDERBOTTOM = 0x0020, PF_BORDERLEFT = 0x0040, PF_BORDERRIGHT = 0x0080,
-  PF_BORDERSIDES = 0x00F0, PF_BORDERDOUBLE = 0x0100, PF_BORDERTHICK = 0x0200,
-  PF_LEFT = 0x0400, PF_JUSTIFIED = 0x0800, PF_HEADER = 0x1000, PF_FOOTER = 0x2000,
-  PF_KEEP = 0x4000, PF_KEEPNEXT = 0x8000,
+  PF_CENTRED = 0x0001,
+  PF_RIGHT = 0x0002,
+  PF_DOUBLESPACE = 0x0004,
+  PF_BULLET = 0x0008,
+  PF_BORDERTOP = 0x0010,
+  PF_BORDERBOTTOM = 0x0020,
+  PF_BORDERLEFT = 0x0040,
+  PF_BORDERRIGHT = 0x0080,
+  PF_BORDERSIDES = 0x00F0,
+  PF_BORDERDOUBLE = 0x0100,
+  PF_BORDERTHICK = 0x0200,
+  PF_LEFT = 0x0400,
+  PF_JUSTIFIED = 0x0800,
+  PF_HEADER = 0x1000,
+  PF_FOOTER = 0x2000,
+  PF_KEEP = 0x4000,
+  PF_KEEPNEXT = 0x8000,
 };
 // Paragraph placement word: the paragraph is not broken into lines.
 constexpr int32_t PP_UNWRAPPED = 4;
@@ -51,10 +70,17 @@ inline int32_t EffectiveFirstIndent(const wrxfmt::WrxParaRecord& p) {
 
 // Line information flags.
 enum : uint32_t {
-  LI_TABS = 1, LI_SECTBREAK = 2, LI_PAGEBREAK = 4, LI_COLBREAK = 8, LI_CELLEND = 16, LI_ROWEND = 32,
-  LI_JUSTIFIED = 128, LI_HEADER = 0x100, LI_FOOTER = 0x200,
-  LI_FRAMEGAP = 0x400,   // the line jumps over a frame (printer metrics)
-  LI_BLOCKED = 0x800,    // a frame left no room: an empty line as high as blockHeight
+  LI_TABS = 1,
+  LI_SECTBREAK = 2,
+  LI_PAGEBREAK = 4,
+  LI_COLBREAK = 8,
+  LI_CELLEND = 16,
+  LI_ROWEND = 32,
+  LI_JUSTIFIED = 128,
+  LI_HEADER = 0x100,
+  LI_FOOTER = 0x200,
+  LI_FRAMEGAP = 0x400,  // the line jumps over a frame (printer metrics)
+  LI_BLOCKED = 0x800,   // a frame left no room: an empty line as high as blockHeight
   LI_AUTONUMBER = 0x1000,
 };
 
@@ -73,12 +99,12 @@ struct WrxLineInfo {
 };
 
 struct WrxLine {
-  char* text;          // length + 2 bytes, null when empty
-  uintptr_t fontIds;   // array pointer, or 0xFFFF in the low half and the shared id in the third byte
+  char* text;         // length + 2 bytes, null when empty
+  uintptr_t fontIds;  // array pointer, or 0xFFFF in the low half and the shared id in the third byte
   int32_t length;
   WrxLineInfo* info;
   int32_t para;
-  int32_t height;        // formatting-device pixels (0 = not measured)
+  int32_t height;           // formatting-device pixels (0 = not measured)
   int32_t pageY, pageWord;  // y on its page (device pixels), set by the page layout
   int32_t cell;
   int32_t frame;
@@ -113,7 +139,7 @@ struct WrxUndoRecord {
 
 struct WrxFont {
   HFONT font;
-  int32_t cacheIndex;     // -1 = private font
+  int32_t cacheIndex;  // -1 = private font
   char face[32];
   int32_t pointSize;
   COLORREF textColor, backColor;
@@ -123,7 +149,7 @@ struct WrxFont {
   int32_t lineHeight, baseLine, boxAllowance;
   DWORD style;
   int32_t inUse;
-  int32_t* widths;        // 256 screen widths
+  int32_t* widths;  // 256 screen widths
   int32_t kind;
   int32_t extra;
   int32_t flags;
@@ -136,25 +162,25 @@ struct WrxFont {
 // screen pixels after it; the page view's frames are the current page and
 // its neighbour.
 struct WrxTextFrame {
-  int32_t noText;          // 1: holds no lines
+  int32_t noText;  // 1: holds no lines
   int32_t firstLine, lastLine;
-  int32_t pageX;           // x offset of the frame's page in the view
-  int32_t originY;         // y origin of the frame's page in the view
+  int32_t pageX;    // x offset of the frame's page in the view
+  int32_t originY;  // y origin of the frame's page in the view
   int32_t x, y;
   int32_t screenX, screenY;
   int32_t width, height;
   int32_t laidHeight;
   int32_t screenWidth, screenHeight;
-  int32_t rowBase;         // entry of the first line in the screen-line table
+  int32_t rowBase;  // entry of the first line in the screen-line table
   int32_t section;
-  int32_t borderSides;     // 1 top, 2 bottom, 4 left, 8 right
+  int32_t borderSides;      // 1 top, 2 bottom, 4 left, 8 right
   int32_t borderWidths[4];  // twips: top, bottom, left, right
   int32_t endsAtBreak;
   int32_t row, cell;
   int32_t spaceAbove, spaceBelow, spaceLeft, spaceRight;
   int32_t cellFlags;
-  int32_t paraFrame;       // paragraph frame or drawing object (0 none)
-  int32_t flags;           // 1 last column of its section, 8 line or rectangle object, 16 unfilled
+  int32_t paraFrame;  // paragraph frame or drawing object (0 none)
+  int32_t flags;      // 1 last column of its section, 8 line or rectangle object, 16 unfilled
   uint32_t background;
 };
 static_assert(sizeof(WrxTextFrame) == 128);
@@ -197,19 +223,19 @@ struct WrxRunState {
   HFONT selected;
   COLORREF text, back;
   int32_t bkMode;
-  int32_t kind;          // colour kind the colours were set for
+  int32_t kind;  // colour kind the colours were set for
   bool valid;
   int32_t para;
-  int32_t shading;       // hundredths of a percent
+  int32_t shading;  // hundredths of a percent
   uint32_t boxFlags;
   int32_t boxLeft, boxRight;
   int32_t spaceBefore, spaceAfter;
-  int32_t baseLine;      // the row's base line below its top
+  int32_t baseLine;  // the row's base line below its top
   int32_t bulletPending, bulletX;
   int32_t transparent;
-  int32_t opaqueRight;   // the last run's background reaches this x (0: its own width)
-  int32_t opaqueDone;    // and was drawn so
-  bool dcKnown;          // text, back, bkMode and selected are what the DC holds
+  int32_t opaqueRight;  // the last run's background reaches this x (0: its own width)
+  int32_t opaqueDone;   // and was drawn so
+  bool dcKnown;         // text, back, bkMode and selected are what the DC holds
 };
 
 constexpr int WRX_MAXFONTS = 253;
@@ -237,10 +263,11 @@ struct WrxWindow {
   int32_t paintScope;
   int32_t rewrapState;
   int32_t wrapLevel;
-  int32_t currentPage;     // 0 until pages are laid out
-  int32_t preview;         // print preview is showing
+  int32_t currentPage;            // 0 until pages are laid out
+  int32_t preview;                // print preview is showing
   float paperWidth, paperHeight;  // inches
-  int32_t backgroundPicture, backgroundMode;  // font id of the picture (0 none); 1 stretched       // pending wrap: 1 the cursor line only, 2 from the line before it, 3 the range
+  int32_t backgroundPicture,
+      backgroundMode;  // font id of the picture (0 none); 1 stretched       // pending wrap: 1 the cursor line only, 2 from the line before it, 3 the range
   int32_t rememberedX;
   int32_t zoom;
 
@@ -268,15 +295,15 @@ struct WrxWindow {
   // Fonts.
   WrxFont* fonts;
   int32_t fontCapacity, fontCount, reservedFont, inputFont;
-  int32_t matching;      // new requests may match existing entries
+  int32_t matching;  // new requests may match existing entries
   int32_t reclaimIds;
 
   // Formatting tables owned by later layers, carried as records.
   std::vector<wrxfmt::WrxParaRecord> paras;
-  int32_t paraCapacity;    // grows by half when full
-  int32_t paraNoShare;     // the next FindOrAddPara adds without searching
-  int32_t paraExhausted;   // error 109 was reported
-  int32_t searchFlags;     // 1 highlight, 16 match case, 32 whole word
+  int32_t paraCapacity;   // grows by half when full
+  int32_t paraNoShare;    // the next FindOrAddPara adds without searching
+  int32_t paraExhausted;  // error 109 was reported
+  int32_t searchFlags;    // 1 highlight, 16 match case, 32 whole word
   std::string searchText;
   char searchDirection;
   std::vector<WrxUndoRecord> undo;
@@ -284,7 +311,7 @@ struct WrxWindow {
   std::vector<wrxfmt::WrxTabRecord> tabs;
   std::vector<wrxfmt::WrxSectionRecord> sections;
   std::vector<wrxsect::WrxSectionPage> sectionPages;  // beside each section
-  int32_t pageBreakMark;  // -1 when a section's lines moved since pages were laid out
+  int32_t pageBreakMark;                              // -1 when a section's lines moved since pages were laid out
   std::vector<wrxfmt::WrxRowRecord> rows;
   std::vector<wrxfmt::WrxCellRecord> cells;
   std::vector<wrxfmt::WrxFrameRecord> frames;
@@ -299,8 +326,8 @@ struct WrxWindow {
   int32_t defTabWidth;
   int32_t hiddenShown, footnoteShown, breakLinesShown;
   int32_t hdrFtrShown, hdrFtrEdit;
-  int32_t protection;      // style 0x200 protects text
-  int32_t trackPointer;    // cursor shape and link clicks without the focus
+  int32_t protection;    // style 0x200 protects text
+  int32_t trackPointer;  // cursor shape and link clicks without the focus
   int32_t caretShown, caretCreate, caretHeight;
   int32_t helpMode;
   int32_t translating, refused;  // accelerator translation in progress, its command refused
@@ -308,21 +335,21 @@ struct WrxWindow {
   int32_t lastCommand;
   int32_t pointerReleased;
   int32_t anchorLine, anchorCol;  // where a mouse selection started
-  int32_t controlId;       // the embedded form control that sent the last command
+  int32_t controlId;              // the embedded form control that sent the last command
   UINT_PTR paginationTimer;
 
   // Pages and the page view. The page table holds the first line of each
   // page (the complement of the break line after a hard break) and, behind
   // the last page, the line count.
   std::vector<int32_t> pageTable;
-  int32_t pageCount;           // 0 until pages are laid out
+  int32_t pageCount;  // 0 until pages are laid out
   int32_t pageTableCapacity;
-  WrxTextFrame* textFrames;    // global memory
+  WrxTextFrame* textFrames;  // global memory
   int32_t textFrameCount, textFrameCapacity;
   ScreenLineTable screenLines;
-  int32_t vScrollPos;          // page mode: document pixels above the window
-  int32_t cursorOffset;        // page mode: the cursor line's top in the window
-  int32_t prnResX, prnResY;    // the formatting device (the screen without a printer)
+  int32_t vScrollPos;        // page mode: document pixels above the window
+  int32_t cursorOffset;      // page mode: the cursor line's top in the window
+  int32_t prnResX, prnResY;  // the formatting device (the screen without a printer)
 
   // Word-wrap work buffers, sized from the screen.
   HGLOBAL wrapBuf[2];
@@ -332,17 +359,17 @@ struct WrxWindow {
   // Editing and host binding.
   int32_t modified, firstModifyNotified;
   int32_t editStyle;
-  int32_t styleEditPara;                  // the edited item is a paragraph style
-  wrxfmt::WrxStyleRecord styleSnapshot;   // the edited item as it was when the edit began
+  int32_t styleEditPara;                 // the edited item is a paragraph style
+  wrxfmt::WrxStyleRecord styleSnapshot;  // the edited item as it was when the edit began
   WrxNotifyProc notify;
   WrxNotifyProc notify2;
   int32_t foreign;
   uint8_t accelEnabled[200];
   HGLOBAL outBuf;
   void* outPtr;
-  HGLOBAL rtfBuf;          // the document as RTF (RtfWrite mode 1), apart from the output buffer
+  HGLOBAL rtfBuf;  // the document as RTF (RtfWrite mode 1), apart from the output buffer
   long rtfSize;
-  DWORD flags;           // window flag word
+  DWORD flags;  // window flag word
   int32_t creating, open, closing;
   int32_t hostReadOnly;  // the creation record's read-only word
 
@@ -350,17 +377,17 @@ struct WrxWindow {
   std::vector<PictSlot> pictSlots;
   int32_t slotsActive;
   uint32_t paintGeneration;
-  int32_t offScreen;         // drawing into a bitmap: no slots, controls as outlines
-  int32_t deferredWrap;      // a paint skipped its rewrap because a character waited
-  int32_t paintByCommand;    // the paint was asked for by a command, so it rewraps
-  int32_t thumbV, thumbH;    // scroll-bar thumbs last set (percent)
+  int32_t offScreen;       // drawing into a bitmap: no slots, controls as outlines
+  int32_t deferredWrap;    // a paint skipped its rewrap because a character waited
+  int32_t paintByCommand;  // the paint was asked for by a command, so it rewraps
+  int32_t thumbV, thumbH;  // scroll-bar thumbs last set (percent)
   int32_t textWidth, textHeight, screenColumns;
   int32_t rulerPending, fontsStale;
   int32_t lastPaintLine, lastPaintCol, lastPaintPage, lastPaintY;
-  int32_t motion;            // 1 and 4 forward, 2 and 3 backward, 0 none
-  int32_t rowsDrawn;         // rows drawn by the last paint pass
+  int32_t motion;     // 1 and 4 forward, 2 and 3 backward, 0 none
+  int32_t rowsDrawn;  // rows drawn by the last paint pass
   long paintPasses;
-  long linesWrapped;         // source lines the word wrap consumed (all passes)
+  long linesWrapped;  // source lines the word wrap consumed (all passes)
   HRGN clipRgn;
   int32_t overlapEdges;
   WrxRunState run;
@@ -369,7 +396,7 @@ struct WrxWindow {
   // Keys and the mouse (wrx_keys.cpp).
   int32_t insertMode;
   int32_t mouseLine, mouseCol, mouseX, mouseY;
-  char mouseEdge;            // ' ' inside, 'L', 'R', 'T', 'B' outside the text area
+  char mouseEdge;  // ' ' inside, 'L', 'R', 'T', 'B' outside the text area
   long anchorPos;
   int32_t anchorPage, anchorValid;
   int32_t pageOverlap;
@@ -417,7 +444,11 @@ void NotifyHost(WrxWindow* w, UINT code, WPARAM wp, LPARAM lp);
 void PaintWrx(WrxWindow* w);
 extern int g_wrxWindowCount;
 constexpr int WRX_SLOTS = 200;
-struct WrxSlot { int32_t inUse; HWND hwnd; WrxWindow* block; };
+struct WrxSlot {
+  int32_t inUse;
+  HWND hwnd;
+  WrxWindow* block;
+};
 extern WrxSlot g_wrxSlots[WRX_SLOTS];
 extern int g_wrxSlotsUsed;
 
@@ -434,7 +465,8 @@ long RowColToAbs(WrxWindow* w, int32_t line, int32_t col);
 void AbsToRowCol(WrxWindow* w, long pos, int32_t* line, int32_t* col);
 int PutLineEnd(WrxWindow* w, int index, char* text, uint8_t* fonts);
 int IsHiddenStyle(WrxWindow* w, DWORD style);
-int InsertMarkerLine(WrxWindow* w, int32_t line, uint8_t marker, int fontId, int32_t para, uint32_t infoFlags, int32_t cell);
+int InsertMarkerLine(WrxWindow* w, int32_t line, uint8_t marker, int fontId, int32_t para, uint32_t infoFlags,
+                     int32_t cell);
 int SetAutoNumberText(WrxWindow* w, int32_t line, int number);
 int IsNumberedParaKind(WrxWindow* w, int32_t para);
 bool IsMarkerChar(const WrxWindow* w, uint8_t c);
@@ -452,8 +484,8 @@ int ExpandFontCodes(WrxWindow* w, int32_t line);
 int GetCharFont(WrxWindow* w, int32_t line, int32_t col);
 int AddFontEntry(WrxWindow* w);
 int ExpandFontTable(WrxWindow* w, int32_t count);
-int FindOrAddFont(WrxWindow* w, HDC dc, int hint, const char* face, int size, DWORD style, COLORREF text,
-                  COLORREF back, int kind, int extra, int attribute, int styleItem);
+int FindOrAddFont(WrxWindow* w, HDC dc, int hint, const char* face, int size, DWORD style, COLORREF text, COLORREF back,
+                  int kind, int extra, int attribute, int styleItem);
 int CreateOneFont(WrxWindow* w, HDC dc, int id, int forScreen);
 int MeasureCharWidths(WrxWindow* w, HDC dc, int id, int forScreen);
 void InitFontEntry(WrxWindow* w, int id);
@@ -638,7 +670,9 @@ int ExpandCaretCodes(WrxWindow* w, const char* text, char* output);
 int InsertObjectChar(WrxWindow* w, int fontId, int repaint);
 
 // Paragraph records and tab records (wrx_para.cpp).
-namespace wrxpara { struct WrxTab; }
+namespace wrxpara {
+struct WrxTab;
+}
 int FindOrAddPara(WrxWindow* w, int32_t hint, const wrxfmt::WrxParaRecord& wanted);
 int FindOrAddTab(WrxWindow* w, int32_t hint, const wrxpara::WrxTab& t);
 // The lines of the paragraphs the highlight covers, or of the cursor's.
@@ -664,8 +698,8 @@ int DeleteRange(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2);
 // Inserts text at the cursor chunk by chunk (CR LF and, with word wrap, the
 // paragraph end close a line); ids per character or null, paragraph ids per
 // line or null. Records one 'I' step and leaves the cursor after the text.
-int InsertTextAt(WrxWindow* w, const char* text, int32_t length, const uint8_t* ids,
-                 const std::vector<int32_t>* paras, int noParaEnd);
+int InsertTextAt(WrxWindow* w, const char* text, int32_t length, const uint8_t* ids, const std::vector<int32_t>* paras,
+                 int noParaEnd);
 int NormalizeBlock(WrxWindow* w);
 // Commands 628 (cut) and 629 (copy); 630 pastes with format 0 (RTF, else
 // text, else a picture), 1 forces text.

@@ -10,7 +10,7 @@ namespace {
 
 // Conditions that must all hold for a command to be enabled.
 enum Need : uint64_t {
-  N_EDITABLE = 1ull << 0,       // writable and no style being edited
+  N_EDITABLE = 1ull << 0,  // writable and no style being edited
   N_WRITABLE = 1ull << 1,
   N_WRAP = 1ull << 2,
   N_NOWRAP = 1ull << 3,
@@ -18,11 +18,11 @@ enum Need : uint64_t {
   N_LINE_BLOCK = 1ull << 5,
   N_HIGHLIGHT = 1ull << 6,
   N_INPUT_FILE = 1ull << 7,
-  N_PASTE = 1ull << 8,          // the clipboard holds what a paste takes
-  N_LINK_PASTE = 1ull << 9,     // ... or what the object linking hook takes
+  N_PASTE = 1ull << 8,       // the clipboard holds what a paste takes
+  N_LINK_PASTE = 1ull << 9,  // ... or what the object linking hook takes
   N_UNDO = 1ull << 10,
   N_PRINTER = 1ull << 11,
-  N_PARA_FORMAT = 1ull << 12,   // word wrap and no character style being edited
+  N_PARA_FORMAT = 1ull << 12,  // word wrap and no character style being edited
   N_PRINT_VIEW = 1ull << 13,
   N_PAGE_MODE = 1ull << 14,
   N_PAGE_VIEW = 1ull << 15,
@@ -30,55 +30,120 @@ enum Need : uint64_t {
   N_PROTECTION_OFF = 1ull << 17,
   N_NO_STYLE_EDIT = 1ull << 18,
   N_HAS_TABS = 1ull << 19,
-  N_COLUMNS = 1ull << 20,       // the section has 2 or more columns
+  N_COLUMNS = 1ull << 20,  // the section has 2 or more columns
   N_HDRFTR_VIEW_OFF = 1ull << 21,
-  N_PICTURE = 1ull << 22,       // the cursor character is a picture
+  N_PICTURE = 1ull << 22,  // the cursor character is a picture
   N_IN_CELL = 1ull << 23,
-  N_TABLE_START = 1ull << 24,   // no paragraph frame, not a cell-end or row-end line
+  N_TABLE_START = 1ull << 24,  // no paragraph frame, not a cell-end or row-end line
   N_IN_FRAME = 1ull << 25,
-  N_DRAW_FRAME = 1ull << 26,    // the frame is a drawing object
+  N_DRAW_FRAME = 1ull << 26,  // the frame is a drawing object
   N_NO_HDRFTR_PARA = 1ull << 27,
-  N_LINKED = 1ull << 28,        // a picture with a linked object
+  N_LINKED = 1ull << 28,  // a picture with a linked object
   N_POS_EDITABLE = 1ull << 29,
   N_NEVER = 1ull << 30,
 };
 
 // When a command shows checked.
 enum Check : uint8_t {
-  C_NONE, C_STYLE, C_PARA_FLAG, C_LEFT_INDENT, C_RIGHT_INDENT, C_FIRST_INDENT, C_PAGE_MODE, C_HDRFTR_EDIT,
-  C_HDRFTR_SHOWN, C_RULER, C_TOOLBAR, C_STATUS, C_HIDDEN_SHOWN, C_PROTECTION, C_BORDERS, C_BREAK_LINES, C_GRID,
-  C_TRACKING, C_PREVIEW, C_PAGE_NUMBER, C_SPACING, C_FOOTNOTE_SHOWN, C_RULER_SNAP, C_BULLET, C_STYLE_EDIT,
-  C_CHAR_STYLE, C_PARA_STYLE, C_ZOOM, C_BACKGROUND, C_PAGE_VIEW, C_CHAR14,
+  C_NONE,
+  C_STYLE,
+  C_PARA_FLAG,
+  C_LEFT_INDENT,
+  C_RIGHT_INDENT,
+  C_FIRST_INDENT,
+  C_PAGE_MODE,
+  C_HDRFTR_EDIT,
+  C_HDRFTR_SHOWN,
+  C_RULER,
+  C_TOOLBAR,
+  C_STATUS,
+  C_HIDDEN_SHOWN,
+  C_PROTECTION,
+  C_BORDERS,
+  C_BREAK_LINES,
+  C_GRID,
+  C_TRACKING,
+  C_PREVIEW,
+  C_PAGE_NUMBER,
+  C_SPACING,
+  C_FOOTNOTE_SHOWN,
+  C_RULER_SNAP,
+  C_BULLET,
+  C_STYLE_EDIT,
+  C_CHAR_STYLE,
+  C_PARA_STYLE,
+  C_ZOOM,
+  C_BACKGROUND,
+  C_PAGE_VIEW,
+  C_CHAR14,
 };
 
 enum Action : uint8_t {
-  A_NONE,         // no work of its own here yet: refused
+  A_NONE,  // no work of its own here yet: refused
   A_SAVE,
   A_CLOSE,
-  A_CHAR_STYLE,   // toggle the style bits in `bits`
+  A_CHAR_STYLE,  // toggle the style bits in `bits`
   A_PLAIN,
-  A_TOGGLE_RULER, A_TOGGLE_TOOLBAR, A_TOGGLE_STATUS, A_TOGGLE_HIDDEN, A_TOGGLE_PROTECTION, A_TOGGLE_BREAKS,
-  A_TOGGLE_GRID, A_TOGGLE_TRACKING, A_TOGGLE_SNAP,
+  A_TOGGLE_RULER,
+  A_TOGGLE_TOOLBAR,
+  A_TOGGLE_STATUS,
+  A_TOGGLE_HIDDEN,
+  A_TOGGLE_PROTECTION,
+  A_TOGGLE_BREAKS,
+  A_TOGGLE_GRID,
+  A_TOGGLE_TRACKING,
+  A_TOGGLE_SNAP,
   A_HELP_INDEX,
   A_PAGE_NUMBER,
   A_BACKGROUND,
-  A_MOTION,       // keys and cursor motion
-  A_PARA_FLAG,    // toggle the paragraph flags in `bits`
-  A_LEFT_INDENT, A_RIGHT_INDENT, A_HANGING_INDENT, A_NORMAL_PARA, A_CLEAR_TABS, A_BULLET,
-  A_SEARCH_NEXT, A_SEARCH_PREV, A_CUT, A_COPY, A_PASTE, A_DELETE, A_TAB, A_LINE_BELOW, A_LINE_ABOVE, A_DELETE_LINE, A_SPLIT, A_JOIN, A_UNDO, A_INSERT_MODE, A_MARK,
-  A_STYLE_EDIT, A_SELECT_CHAR_STYLE, A_SELECT_PARA_STYLE,
-  A_PAGE_MODE, A_HDRFTR_EDIT, A_HDRFTR_VIEW, A_FOOTNOTE_VIEW,
-  A_PAGE_BREAK, A_COLUMN_BREAK, A_SECTION_BREAK, A_BLOCK_COPY, A_BLOCK_MOVE,
-  A_TABLE, A_SPLIT_CELL, A_DELETE_CELLS, A_INSERT_ROW,
+  A_MOTION,     // keys and cursor motion
+  A_PARA_FLAG,  // toggle the paragraph flags in `bits`
+  A_LEFT_INDENT,
+  A_RIGHT_INDENT,
+  A_HANGING_INDENT,
+  A_NORMAL_PARA,
+  A_CLEAR_TABS,
+  A_BULLET,
+  A_SEARCH_NEXT,
+  A_SEARCH_PREV,
+  A_CUT,
+  A_COPY,
+  A_PASTE,
+  A_DELETE,
+  A_TAB,
+  A_LINE_BELOW,
+  A_LINE_ABOVE,
+  A_DELETE_LINE,
+  A_SPLIT,
+  A_JOIN,
+  A_UNDO,
+  A_INSERT_MODE,
+  A_MARK,
+  A_STYLE_EDIT,
+  A_SELECT_CHAR_STYLE,
+  A_SELECT_PARA_STYLE,
+  A_PAGE_MODE,
+  A_HDRFTR_EDIT,
+  A_HDRFTR_VIEW,
+  A_FOOTNOTE_VIEW,
+  A_PAGE_BREAK,
+  A_COLUMN_BREAK,
+  A_SECTION_BREAK,
+  A_BLOCK_COPY,
+  A_BLOCK_MOVE,
+  A_TABLE,
+  A_SPLIT_CELL,
+  A_DELETE_CELLS,
+  A_INSERT_ROW,
 };
 
 struct CommandRow {
   uint16_t id;
-  bool writeGuard;   // W: ignored in a read-only window
-  bool wrapGuard;    // ignored in word-wrap mode
+  bool writeGuard;  // W: ignored in a read-only window
+  bool wrapGuard;   // ignored in word-wrap mode
   uint64_t needs;
   Check check;
-  uint32_t bits;     // style bits or paragraph flags for the check and the action
+  uint32_t bits;  // style bits or paragraph flags for the check and the action
   Action action;
 };
 
@@ -281,10 +346,10 @@ bool Holds(WrxWindow* w, Need need) {
     case N_HDRFTR_VIEW_OFF: return !w->hdrFtrShown;
     case N_PICTURE: return CursorFont(w).style & wrxfmt::kPictureStyle;
     case N_IN_CELL:
-      return line->cell != 0 || (w->hilight == 2 && ((w->hlFirstLine >= 0 && w->hlFirstLine < w->lineCount &&
-                                                       w->lines[w->hlFirstLine]->cell) ||
-                                                      (w->hlLastLine >= 0 && w->hlLastLine < w->lineCount &&
-                                                       w->lines[w->hlLastLine]->cell)));
+      return line->cell != 0 ||
+             (w->hilight == 2 &&
+              ((w->hlFirstLine >= 0 && w->hlFirstLine < w->lineCount && w->lines[w->hlFirstLine]->cell) ||
+               (w->hlLastLine >= 0 && w->hlLastLine < w->lineCount && w->lines[w->hlLastLine]->cell)));
     case N_TABLE_START: return line->frame == 0 && !(line->info && (line->info->flags & (LI_CELLEND | LI_ROWEND)));
     case N_IN_FRAME: return line->frame != 0;
     case N_DRAW_FRAME: return (FrameFlags(w, line->frame) & 0x380) != 0;
@@ -380,9 +445,12 @@ void WrxPostCommand(WrxWindow* w, UINT msg, WPARAM wp) {
   ShowWrxCaret(w);
   if (!w->firstModifyNotified && w->modified > 0 && !w->arg.readOnly) {
     w->firstModifyNotified = 1;
-    if (w->notify) w->notify(w->hwnd, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
-    else if (w->notify2) w->notify2(w->hwnd, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
-    else if (w->arg.parent) SendMessageA(w->arg.parent, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
+    if (w->notify)
+      w->notify(w->hwnd, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
+    else if (w->notify2)
+      w->notify2(w->hwnd, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
+    else if (w->arg.parent)
+      SendMessageA(w->arg.parent, WRXN_FIRSTMODIFY, WPARAM(w->hwnd), 0);
     if (w->arg.parent)
       SendMessageA(w->arg.parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w->hwnd), EN_CHANGE), LPARAM(w->hwnd));
   }

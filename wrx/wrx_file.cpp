@@ -285,8 +285,7 @@ int AttachSectionData(WrxWindow* w) {
 
 long GetDocSaveSize(WrxWindow* w) {
   long size = 641;
-  for (int32_t i = 0; i < w->lineCount; ++i)
-    size += 12 + w->lines[i]->length + (IsSharedIds(w->lines[i]) ? 5 : 4);
+  for (int32_t i = 0; i < w->lineCount; ++i) size += 12 + w->lines[i]->length + (IsSharedIds(w->lines[i]) ? 5 : 4);
   size += long(w->rows.size()) * 80 + long(w->cells.size() + 2 * w->tabs.size()) * 92 + long(w->frames.size()) * 86 +
           long(w->paras.size()) * 72 + long(w->sections.size()) * 68 + long(w->styles.size()) * 192 +
           long(w->fontCount) * 100;
@@ -311,7 +310,8 @@ int WrxRead(WrxWindow* w, const char* fileName) {
       return 1;
     }
     const DWORD access = w->arg.readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    HANDLE h = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE && access != GENERIC_READ) {
       // A file we may only read loads read-only.
       h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
@@ -400,8 +400,10 @@ int WrxRead(WrxWindow* w, const char* fileName) {
       for (int32_t i = 0; i < w->lineCount; ++i) {
         WrxLine* l = w->lines[i];
         for (int32_t c = 0; c < l->length; ++c) {
-          if (uint8_t(l->text[c]) == 182) l->text[c] = char(w->paraEnd);
-          else if (uint8_t(l->text[c]) == 164) l->text[c] = char(w->cellEnd);
+          if (uint8_t(l->text[c]) == 182)
+            l->text[c] = char(w->paraEnd);
+          else if (uint8_t(l->text[c]) == 164)
+            l->text[c] = char(w->cellEnd);
         }
         SetLineFlagsFromText(w, i);
       }
@@ -456,8 +458,8 @@ int WrxSave(WrxWindow* w, const char* fileName) {
       const WrxLine* l = w->lines[i];
       int32_t n = l->length;
       const uint8_t last = n > 0 ? uint8_t(l->text[n - 1]) : 0;
-      const bool ending = n > 0 && (last == w->paraEnd || last == WRX_LINEBREAK ||
-                                    (IsMarkerChar(w, last) && last != WRX_PAGEBREAK));
+      const bool ending =
+          n > 0 && (last == w->paraEnd || last == WRX_LINEBREAK || (IsMarkerChar(w, last) && last != WRX_PAGEBREAK));
       if (wrap && (t == 1 || t == 2)) {
         if (ending) --n;
         out.insert(out.end(), l->text, l->text + n);

@@ -25,13 +25,11 @@ bool SameLogFont(const LOGFONTA& a, const LOGFONTA& b) {
   return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement &&
          a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic &&
          a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet &&
-         a.lfOutPrecision == b.lfOutPrecision && a.lfClipPrecision == b.lfClipPrecision &&
-         a.lfQuality == b.lfQuality && a.lfPitchAndFamily == b.lfPitchAndFamily &&
-         lstrcmpiA(a.lfFaceName, b.lfFaceName) == 0;
+         a.lfOutPrecision == b.lfOutPrecision && a.lfClipPrecision == b.lfClipPrecision && a.lfQuality == b.lfQuality &&
+         a.lfPitchAndFamily == b.lfPitchAndFamily && lstrcmpiA(a.lfFaceName, b.lfFaceName) == 0;
 }
 
-bool SameAttributes(const WrxFont& f, const char* face, int size, DWORD style, COLORREF text, COLORREF back,
-                    int kind) {
+bool SameAttributes(const WrxFont& f, const char* face, int size, DWORD style, COLORREF text, COLORREF back, int kind) {
   return strncmp(f.face, face, 31) == 0 && f.pointSize == size && f.style == style && f.textColor == text &&
          f.backColor == back && f.kind == kind;
 }
@@ -266,7 +264,8 @@ int CreateOneFont(WrxWindow* w, HDC dc, int id, int forScreen) {
   if (script) {
     const double r = double(height) / tm.tmHeight * 1.5;
     f.lineHeight = height;
-    f.baseLine = (f.style & 16) ? int32_t(tm.tmAscent * r + 0.999999) : int32_t(tm.tmAscent * r - (r - 1) * tm.tmHeight);
+    f.baseLine =
+        (f.style & 16) ? int32_t(tm.tmAscent * r + 0.999999) : int32_t(tm.tmAscent * r - (r - 1) * tm.tmHeight);
     if (f.lineHeight < f.baseLine) f.lineHeight = f.baseLine;
   } else {
     f.lineHeight = tm.tmHeight + tm.tmExternalLeading;
@@ -376,8 +375,8 @@ int AddFontEntry(WrxWindow* w) {
   return -1;
 }
 
-int FindOrAddFont(WrxWindow* w, HDC dc, int hint, const char* face, int size, DWORD style, COLORREF text,
-                  COLORREF back, int kind, int extra, int attribute, int styleItem) {
+int FindOrAddFont(WrxWindow* w, HDC dc, int hint, const char* face, int size, DWORD style, COLORREF text, COLORREF back,
+                  int kind, int extra, int attribute, int styleItem) {
   if (hint >= 0 && hint < w->fontCount && (w->fonts[hint].style & wrxfmt::kPictureStyle)) return hint;
   if (w->matching) {
     if (hint >= 0 && hint < w->fontCount && w->fonts[hint].inUse) {
@@ -389,9 +388,8 @@ int FindOrAddFont(WrxWindow* w, HDC dc, int hint, const char* face, int size, DW
     }
     for (int id = 0; id < w->fontCount; ++id) {
       const WrxFont& f = w->fonts[id];
-      if (f.inUse && !(f.style & wrxfmt::kPictureStyle) &&
-          SameAttributes(f, face, size, style, text, back, kind) && f.extra == extra &&
-          f.attribute == attribute && f.styleItem == styleItem)
+      if (f.inUse && !(f.style & wrxfmt::kPictureStyle) && SameAttributes(f, face, size, style, text, back, kind) &&
+          f.extra == extra && f.attribute == attribute && f.styleItem == styleItem)
         return id;
     }
   } else {
@@ -472,8 +470,8 @@ int ApplyAttr(WrxWindow* w, int id, const AttrChange& c) {
       break;
     }
   }
-  int n = FindOrAddFont(w, w->dc, id, face, size, style, f.textColor, f.backColor, kind, f.extra, f.attribute,
-                        f.styleItem);
+  int n =
+      FindOrAddFont(w, w->dc, id, face, size, style, f.textColor, f.backColor, kind, f.extra, f.attribute, f.styleItem);
   return n < 0 ? id : n;
 }
 

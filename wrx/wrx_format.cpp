@@ -177,8 +177,7 @@ bool ReadFileInfo(const uint8_t* data, size_t size, WrxFileInfo& info) {
   return false;
 }
 
-int DecodeFormatting(const uint8_t* data, size_t size, const std::vector<int32_t>& lineLengths,
-                     Formatting& out) {
+int DecodeFormatting(const uint8_t* data, size_t size, const std::vector<int32_t>& lineLengths, Formatting& out) {
   out = Formatting{};
   WrxFileInfo info;
   if (!ReadFileInfo(data, size, info)) return kErrNotNative;
@@ -342,8 +341,10 @@ int DecodeFormatting(const uint8_t* data, size_t size, const std::vector<int32_t
     return finish(kErrStyleTableMissing);
   }
   uint8_t lead;
-  if (!r.u8(lead) || lead != kInfoLead) error = kErrInfoMissing;
-  else if (r.left() != 0) error = kErrInfoMissing;  // stray bytes before the block
+  if (!r.u8(lead) || lead != kInfoLead)
+    error = kErrInfoMissing;
+  else if (r.left() != 0)
+    error = kErrInfoMissing;  // stray bytes before the block
   return finish(error);
 }
 

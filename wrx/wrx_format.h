@@ -96,47 +96,53 @@ struct WrxSectionRecord {
 static_assert(sizeof(WrxSectionRecord) == 68);
 
 // Records owned by later layers; the reader carries them whole.
-struct WrxTabRecord { uint8_t bytes[184]; };
+struct WrxTabRecord {
+  uint8_t bytes[184];
+};
 // A table row; slot 0 of the row table is never handed out.
 struct WrxRowRecord {
   int32_t inUse;
-  int32_t tableWidth;          // twips, 0 = the window's width
+  int32_t tableWidth;           // twips, 0 = the window's width
   int32_t firstCell, lastCell;  // 0 or -1 = none
   int32_t reserved;
-  int32_t height;              // pixels, from the page layout
-  int32_t previous, next;      // -1 = first, last row of its table
-  int32_t left;                // twips from the text's left edge
-  int32_t flags;               // bits 0-1 alignment (1 centre, 2 right)
-  int32_t gap;                 // twips
+  int32_t height;          // pixels, from the page layout
+  int32_t previous, next;  // -1 = first, last row of its table
+  int32_t left;            // twips from the text's left edge
+  int32_t flags;           // bits 0-1 alignment (1 centre, 2 right)
+  int32_t gap;             // twips
   int32_t further[8];
-  int32_t minHeight;           // twips, 0 = automatic
+  int32_t minHeight;  // twips, 0 = automatic
 };
 // A table cell; slot 0 of the cell table is never handed out.
 struct WrxCellRecord {
   int32_t inUse;
   int32_t row;
-  int32_t next, previous;  // -1 = last, first in the row
-  int32_t x, width;        // twips, x from the row's left position
-  int32_t borderSides;     // 1 top, 2 bottom, 4 left, 8 right
+  int32_t next, previous;   // -1 = last, first in the row
+  int32_t x, width;         // twips, x from the row's left position
+  int32_t borderSides;      // 1 top, 2 bottom, 4 left, 8 right
   int32_t borderWidths[4];  // top, bottom, left, right (twips)
   int32_t margin;
   int32_t reserved;
   int32_t firstLine, lastLine;  // -1 until computed
-  int32_t shading;         // percent
-  int32_t flags;           // 1 and 2 selected, 8 automatic width, 16 and 64 merged, 32 and 128 HTML
+  int32_t shading;              // percent
+  int32_t flags;                // 1 and 2 selected, 8 automatic width, 16 and 64 merged, 32 and 128 HTML
   int32_t rowSpan, columnSpan;
   int32_t colour;
   int32_t further[3];
 };
-struct WrxFrameRecord { uint8_t bytes[86]; };
-struct WrxStyleRecord { uint8_t bytes[192]; };
+struct WrxFrameRecord {
+  uint8_t bytes[86];
+};
+struct WrxStyleRecord {
+  uint8_t bytes[192];
+};
 static_assert(sizeof(WrxTabRecord) == 184 && sizeof(WrxRowRecord) == 80 && sizeof(WrxCellRecord) == 92);
 static_assert(sizeof(WrxFrameRecord) == 86 && sizeof(WrxStyleRecord) == 192);
 
 struct WrxFileInfo {
-  uint8_t lead;      // 0xBA
-  uint8_t paren;     // '('
-  uint8_t version;   // 12 when written
+  uint8_t lead;     // 0xBA
+  uint8_t paren;    // '('
+  uint8_t version;  // 12 when written
   uint8_t reserved[599];
 };
 static_assert(sizeof(WrxFileInfo) == kFileInfoSize);
@@ -145,7 +151,7 @@ static_assert(sizeof(WrxFileInfo) == kFileInfoSize);
 struct FontEntry {
   WrxFontRecord rec{};
   bool inUse = false;
-  std::string linkName;  // linked picture file
+  std::string linkName;                   // linked picture file
   int32_t pictHeight = 0, pictWidth = 0;  // points
   std::vector<uint8_t> image, info, object;
 };
@@ -184,8 +190,7 @@ bool ReadFileInfo(const uint8_t* data, size_t size, WrxFileInfo& info);
 // to the document's end) for lines of the given lengths. Returns the first
 // error code met (0 when clean); what was read before stays in `out`, with
 // every id checked against the tables it names.
-int DecodeFormatting(const uint8_t* data, size_t size, const std::vector<int32_t>& lineLengths,
-                     Formatting& out);
+int DecodeFormatting(const uint8_t* data, size_t size, const std::vector<int32_t>& lineLengths, Formatting& out);
 
 // Appends the formatting section and the information block (version 12).
 // The line ids of `in` must already be compact.

@@ -11,8 +11,16 @@ namespace {
 
 // Words of a paragraph-frame record (0-based index of the 32-bit word).
 enum FrameWord : int {
-  FW_INUSE = 0, FW_X = 1, FW_Y = 2, FW_YREL = 3, FW_WIDTH = 4, FW_BORDER = 5, FW_HEIGHT = 7, FW_DISTANCE = 8,
-  FW_PAGE = 9, FW_FLAGS = 10,
+  FW_INUSE = 0,
+  FW_X = 1,
+  FW_Y = 2,
+  FW_YREL = 3,
+  FW_WIDTH = 4,
+  FW_BORDER = 5,
+  FW_HEIGHT = 7,
+  FW_DISTANCE = 8,
+  FW_PAGE = 9,
+  FW_FLAGS = 10,
   FW_DIRECTION = 12,  // a line object's direction: 0 vertical, 1 horizontal, 2 falling, 3 rising
 };
 
@@ -92,9 +100,12 @@ int SetLineObjectRect(WrxWindow* w, int32_t frame, int32_t x1, int32_t y1, int32
   if (!(WordOf(r, FW_FLAGS) & kLineObject)) return 1;
   if (x1 > x2) std::swap(x1, x2), std::swap(y1, y2);
   int32_t direction;
-  if (y1 == y2) direction = 1;
-  else if (x1 == x2) direction = 0;
-  else direction = y1 < y2 ? 2 : 3;
+  if (y1 == y2)
+    direction = 1;
+  else if (x1 == x2)
+    direction = 0;
+  else
+    direction = y1 < y2 ? 2 : 3;
   const int32_t top = std::min(y1, y2);
   // The anchored position moves with the page position.
   SetWord(r, FW_YREL, WordOf(r, FW_YREL) + top - WordOf(r, FW_Y));
@@ -118,8 +129,8 @@ bool SameParaFormat(const WrxWindow* w, int32_t a, int32_t b) {
   const wrxfmt::WrxParaRecord* pa = para(la->para);
   const wrxfmt::WrxParaRecord* pb = para(lb->para);
   if (!pa || !pb) return pa == pb;
-  return pa->leftIndent == pb->leftIndent && pa->rightIndent == pb->rightIndent &&
-         pa->firstIndent == pb->firstIndent && (pa->flags & 0x33F0) == (pb->flags & 0x33F0);
+  return pa->leftIndent == pb->leftIndent && pa->rightIndent == pb->rightIndent && pa->firstIndent == pb->firstIndent &&
+         (pa->flags & 0x33F0) == (pb->flags & 0x33F0);
 }
 
 }  // namespace

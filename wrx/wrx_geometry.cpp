@@ -155,7 +155,8 @@ int32_t PageModeYToLine(WrxWindow* w, int32_t x, int32_t y) {
     if (!IsDrawingObject(w, frames[f].paraFrame)) continue;
     RECT r = FrameRect(frames[f]);
     if (FrameWordValue(w, frames[f].paraFrame, 10) & 0x100) InflateRect(&r, reachX, reachY);
-    if (Holds(r, x, y)) return frames[f].noText ? std::clamp(frames[f].firstLine, 0, w->lineCount - 1) : LineAtY(w, frames[f], y);
+    if (Holds(r, x, y))
+      return frames[f].noText ? std::clamp(frames[f].firstLine, 0, w->lineCount - 1) : LineAtY(w, frames[f], y);
   }
   auto isText = [w, frames](int32_t f) { return !frames[f].noText && !IsDrawingObject(w, frames[f].paraFrame); };
   for (int32_t f = 0; f < count; ++f)
@@ -333,8 +334,8 @@ int SetWrxBackground(HWND hwnd, int pictureId, int mode, int repaint) {
   if (!w) return 0;
   // Choosing a picture file belongs to the picture dialogs.
   if (pictureId < 0) return 0;
-  if (pictureId > 0 && (pictureId >= w->fontCount || !w->fonts[pictureId].inUse ||
-                        !(w->fonts[pictureId].style & wrxfmt::kPictureStyle)))
+  if (pictureId > 0 &&
+      (pictureId >= w->fontCount || !w->fonts[pictureId].inUse || !(w->fonts[pictureId].style & wrxfmt::kPictureStyle)))
     return 0;
   const int previous = w->backgroundPicture;
   if (previous > 0 && previous != pictureId && previous < w->fontCount) FreeFontEntry(w, previous);

@@ -248,7 +248,7 @@ void FreeBlock(WrxWindow* w) {
     GlobalUnlock(w->outBuf);
     GlobalFree(w->outBuf);
   }
-  if (w->arg.inputKind == 'B' && w->arg.bufferHandle ) GlobalFree(w->arg.bufferHandle);
+  if (w->arg.inputKind == 'B' && w->arg.bufferHandle) GlobalFree(w->arg.bufferHandle);
   w->~WrxWindow();
   OurFree(w);
 }
@@ -368,9 +368,12 @@ int InitWrx(HWND hwnd, const CREATESTRUCTA* cs) {
 }
 
 void NotifyHost(WrxWindow* w, UINT code, WPARAM wp, LPARAM lp) {
-  if (w->notify) w->notify(w->hwnd, code, wp, lp);
-  else if (w->notify2) w->notify2(w->hwnd, code, wp, lp);
-  else if (w->arg.parent) SendMessageA(w->arg.parent, code, wp, lp);
+  if (w->notify)
+    w->notify(w->hwnd, code, wp, lp);
+  else if (w->notify2)
+    w->notify2(w->hwnd, code, wp, lp);
+  else if (w->arg.parent)
+    SendMessageA(w->arg.parent, code, wp, lp);
 }
 
 void ResetWrxDocument(WrxWindow* w) {
@@ -479,8 +482,8 @@ HWND CreateWrxWindow(WrxArgList* args) {
   DWORD style = args->style | WRX_ARGLIST;
   if (style & WS_CHILD) style |= WS_CLIPSIBLINGS;
   const char* title = args->fileName[0] ? args->fileName : "(UNNAMED)";
-  HWND hwnd = CreateWindowExA(0, kClassName, title, style, args->x, args->y,
-                              args->width, args->height, args->parent, nullptr, g_instance, args);
+  HWND hwnd = CreateWindowExA(0, kClassName, title, style, args->x, args->y, args->width, args->height, args->parent,
+                              nullptr, g_instance, args);
   if (!hwnd) return nullptr;
   if (style & WRX_HIDDEN) return hwnd;
   if (args->initialLine > 1) SetWrxCursorPos(hwnd, args->initialLine - 1, 0, 0);

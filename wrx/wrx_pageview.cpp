@@ -74,8 +74,10 @@ int32_t PageOfLine(const WrxWindow* w, int32_t line) {
   int32_t low = 0, high = w->pageCount - 1;
   while (low < high) {
     const int32_t mid = low + (high - low + 1) / 2;
-    if (PageFirstLine(w, mid) <= line) low = mid;
-    else high = mid - 1;
+    if (PageFirstLine(w, mid) <= line)
+      low = mid;
+    else
+      high = mid - 1;
   }
   return low;
 }

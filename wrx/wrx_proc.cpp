@@ -108,8 +108,10 @@ LRESULT MouseMessage(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       WrxPostCommand(w, msg, wp);
       return 0;
     case WM_MOUSEMOVE:
-      if ((wp & (MK_LBUTTON | MK_RBUTTON)) && !w->pointerReleased) MouseDragSelect(w, wp, lp);
-      else if (GetFocus() == hwnd || w->trackPointer) SetMouseCursor(w, lp, 0);
+      if ((wp & (MK_LBUTTON | MK_RBUTTON)) && !w->pointerReleased)
+        MouseDragSelect(w, wp, lp);
+      else if (GetFocus() == hwnd || w->trackPointer)
+        SetMouseCursor(w, lp, 0);
       return 0;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
@@ -264,14 +266,13 @@ int WrxAccelFilter(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, HACCEL table) {
   w->translating = 0;
   if (!translated || w->refused) return 0;
   // The key's own follow-up messages must not act a second time.
-  static const UINT kDropped[][2] = {{WM_CHAR, WM_CHAR},           {WM_KEYUP, WM_KEYUP},
-                                     {WM_INITMENU, WM_INITMENUPOPUP}, {WM_MENUSELECT, WM_MENUCHAR},
-                                     {WM_SYSKEYDOWN, WM_SYSKEYUP},   {WM_SYSCOMMAND, WM_SYSCOMMAND},
-                                     {WM_SYSCHAR, WM_SYSCHAR}};
+  static const UINT kDropped[][2] = {
+      {WM_CHAR, WM_CHAR},           {WM_KEYUP, WM_KEYUP},         {WM_INITMENU, WM_INITMENUPOPUP},
+      {WM_MENUSELECT, WM_MENUCHAR}, {WM_SYSKEYDOWN, WM_SYSKEYUP}, {WM_SYSCOMMAND, WM_SYSCOMMAND},
+      {WM_SYSCHAR, WM_SYSCHAR}};
   MSG pending;
   for (const auto& range : kDropped)
-    while (PeekMessageA(&pending, hwnd, range[0], range[1], PM_REMOVE)) {
-    }
+    while (PeekMessageA(&pending, hwnd, range[0], range[1], PM_REMOVE)) {}
   return 1;
 }
 
@@ -311,9 +312,7 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         BringWindowToTop(hwnd);
       }
       return 0;
-    case WM_KILLFOCUS:
-      HideWrxCaret(w);
-      return 0;
+    case WM_KILLFOCUS: HideWrxCaret(w); return 0;
     case WM_PAINT:
       WrxOnPaint(w);
       if (!w->caretShown && (Writable(w) || w->flags >= 128)) ShowWrxCaret(w);
@@ -331,8 +330,7 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       if (wp != SIZE_MINIMIZED) WrxRefreshWindow(hwnd, 0);
       return 0;
-    case WM_GETDLGCODE:
-      return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_GETDLGCODE: return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SETCURSOR:
       if (LOWORD(lp) == HTCLIENT && (GetFocus() == hwnd || w->trackPointer) && !w->preview) {
         POINT pt;
@@ -369,16 +367,12 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
-    case WM_MOUSEMOVE:
-      return MouseMessage(w, hwnd, msg, wp, lp);
-    case WM_DROPFILES:
-      WrxPostCommand(w, msg, wp);
-      return 0;
+    case WM_MOUSEMOVE: return MouseMessage(w, hwnd, msg, wp, lp);
+    case WM_DROPFILES: WrxPostCommand(w, msg, wp); return 0;
     case WM_TIMER: {
       // Ticks that piled up while the window was busy count as one.
       MSG pending;
-      while (PeekMessageA(&pending, hwnd, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-      }
+      while (PeekMessageA(&pending, hwnd, WM_TIMER, WM_TIMER, PM_REMOVE)) {}
       return 0;
     }
     case WM_VSCROLL:
@@ -404,11 +398,8 @@ LRESULT WrxWndProc(WrxWindow* w, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-      return NotifyWrxParent(w, msg, wp, lp, 0);
-    case kDeferredUpdate:
-      WrxPostCommand(w, msg, wp);
-      return 0;
+    case WM_CTLCOLORSTATIC: return NotifyWrxParent(w, msg, wp, lp, 0);
+    case kDeferredUpdate: WrxPostCommand(w, msg, wp); return 0;
     case WM_COMMAND: {
       const int command = LOWORD(wp);
       if (FromEmbeddedControl(w, command)) {

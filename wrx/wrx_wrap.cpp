@@ -34,7 +34,7 @@ struct WrapLine {
   int32_t tabCount = 0;
   int32_t tabWidths[20] = {};
   int32_t justifyExtra = 0, justifyRemainder = 0, spaces = 0, spacesBeforeTab = 0;
-  bool boxed = false;  // holds field text drawn in boxes
+  bool boxed = false;                    // holds field text drawn in boxes
   int32_t gapColumn = -1, gapWidth = 0;  // x jumps over a frame before this character
   int32_t blockHeight = 0;
   int32_t height = -1;  // device pixels; -1 = not measured (no printer metrics)
@@ -64,8 +64,7 @@ void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b) {
   b.section = 0;
   b.input = first;
   int32_t line = first;
-  for (; line < w->lineCount && count >= 1 && int32_t(b.text.size()) <= Capacity(w) - WRX_MAXLINELEN;
-       ++line, --count) {
+  for (; line < w->lineCount && count >= 1 && int32_t(b.text.size()) <= Capacity(w) - WRX_MAXLINELEN; ++line, --count) {
     const WrxLine* l = w->lines[line];
     if (l->length > 0 && !b.text.empty() &&
         (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM))
@@ -98,7 +97,6 @@ void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b) {
   }
 }
 
-
 }  // namespace
 
 namespace {
@@ -124,8 +122,7 @@ TabStops ReadTabStops(const WrxWindow* w, int32_t tabId) {
 
 }  // namespace
 
-int NextTabStop(WrxWindow* w, int32_t para, int32_t tabId, int32_t x, int32_t* position, int32_t* type,
-                int screen) {
+int NextTabStop(WrxWindow* w, int32_t para, int32_t tabId, int32_t x, int32_t* position, int32_t* type, int screen) {
   (void)screen;  // the screen is the formatting device until printers join
   const int32_t res = w->resX ? w->resX : 96;
   const int32_t xTwips = MulDiv(x + 1, 1440, res);
@@ -163,7 +160,7 @@ namespace {
 // inner loop takes one lookup per character.
 struct WrapTables {
   enum : uint8_t { K_MARKER = 1, K_TAB = 2, K_SPACE = 4, K_ENDS = 8, K_LINEMARK = 16 };
-  uint8_t kind[256] = {};        // what a character needs beyond its width
+  uint8_t kind[256] = {};  // what a character needs beyond its width
   bool fieldFont[256] = {};
   uint32_t fontLineFlags[256] = {};  // what a character of the font adds to its line's flags
   uint32_t fontInfoFlags[256] = {};  // ... and to its information flags
@@ -225,8 +222,8 @@ int32_t MeasureWrapLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& line,
   return text + before + after;
 }
 
-void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, bool firstOfParagraph,
-                     int32_t firstOutput, std::vector<WrapLine>& out) {
+void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, bool firstOfParagraph, int32_t firstOutput,
+                     std::vector<WrapLine>& out) {
   out.clear();
   const wrxfmt::WrxParaRecord* para =
       b.para >= 0 && size_t(b.para) < w->paras.size() ? &w->paras[size_t(b.para)] : nullptr;
@@ -256,8 +253,11 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
   const uint8_t* ids = b.ids.data();
   auto widthsOf = [&t](uint8_t id) -> const int32_t* { return t.widths[id]; };
   enum : uint8_t {
-    K_MARKER = WrapTables::K_MARKER, K_TAB = WrapTables::K_TAB, K_SPACE = WrapTables::K_SPACE,
-    K_ENDS = WrapTables::K_ENDS, K_LINEMARK = WrapTables::K_LINEMARK,
+    K_MARKER = WrapTables::K_MARKER,
+    K_TAB = WrapTables::K_TAB,
+    K_SPACE = WrapTables::K_SPACE,
+    K_ENDS = WrapTables::K_ENDS,
+    K_LINEMARK = WrapTables::K_LINEMARK,
   };
   while (pos < size) {
     WrapLine line;
@@ -270,9 +270,9 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     if (aroundFrames) {
       const int32_t slot = firstOutput + int32_t(out.size());
       const int32_t known = slot < w->lineCount ? w->lines[slot]->height : 0;
-      const int32_t height =
-          known > 0 ? known : MulDiv(w->fonts[0].lineHeight, DeviceResY(w), w->resY ? w->resY : 96);
-      const RECT r{MulDiv(startX, deviceX, screenX), pageY, MulDiv(width, deviceX, screenX), pageY + std::max(1, height)};
+      const int32_t height = known > 0 ? known : MulDiv(w->fonts[0].lineHeight, DeviceResY(w), w->resY ? w->resY : 96);
+      const RECT r{MulDiv(startX, deviceX, screenX), pageY, MulDiv(width, deviceX, screenX),
+                   pageY + std::max(1, height)};
       int32_t gapStart = 0, gapWidth = 0, blocked = 0;
       FrameGapAt(w, page, section, &r, &gapStart, &gapWidth, &blocked);
       if (blocked > 0) {
@@ -288,8 +288,10 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
         besideFrame = true;
         gapAt = MulDiv(gapStart, screenX, deviceX);
         gapEnd = MulDiv(gapStart + gapWidth, screenX, deviceX);
-        if (gapEnd >= width) lineWidth = gapAt;  // a frame at the right edge narrows the line
-        else gapPending = true;
+        if (gapEnd >= width)
+          lineWidth = gapAt;  // a frame at the right edge narrows the line
+        else
+          gapPending = true;
       }
     }
     // A right, centre or decimal tab whose width waits for its text.
@@ -345,8 +347,10 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
       const uint8_t id = ids[i];
       const uint8_t k = kind[c];
       if (k & K_MARKER) {
-        if (i == pos) ++i;  // a marker forms a line by itself
-        else endedByMarker = true;
+        if (i == pos)
+          ++i;  // a marker forms a line by itself
+        else
+          endedByMarker = true;
         break;
       }
       const bool atCap = int32_t(i - pos) >= WRX_MAXLINELEN;
@@ -415,8 +419,10 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     if (i == pos) i = pos + 1;  // a line never stays empty
     line.length = i - pos;
     const uint8_t last = uint8_t(b.text[i - 1]);
-    if (endedByMarker) x += settle(x, 0);
-    else if (last == w->paraEnd || last == w->cellEnd) x += settle(x, widthsOf(b.ids[i - 1])[last]);
+    if (endedByMarker)
+      x += settle(x, 0);
+    else if (last == w->paraEnd || last == w->cellEnd)
+      x += settle(x, widthsOf(b.ids[i - 1])[last]);
     if (last == w->paraEnd || last == w->cellEnd) line.flags |= LF_PARAEND;
     if (last == WRX_LINEBREAK) line.flags |= LF_LINEBREAK;
     if (paraStart) line.flags |= LF_PARAFIRST;
@@ -752,8 +758,10 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   w->curCol = std::min(curCol, w->lines[curLine]->length);
   // The first screen line follows a cursor that the new lines moved away.
   const int32_t rows = std::max(1, w->linesPerWindow);
-  if (w->curLine < w->firstLine) w->firstLine = w->curLine;
-  else if (w->curLine >= w->firstLine + rows) w->firstLine = w->curLine - rows + 1;
+  if (w->curLine < w->firstLine)
+    w->firstLine = w->curLine;
+  else if (w->curLine >= w->firstLine + rows)
+    w->firstLine = w->curLine - rows + 1;
   w->firstLine = std::clamp(w->firstLine, 0, w->lineCount - 1);
   w->curRow = w->curLine - w->firstLine;
   w->modified = savedModified;
@@ -771,10 +779,10 @@ int WrxRewrap(HWND hwnd) {
 
 int32_t DefaultTabWidth(WrxWindow* w, int32_t line, int32_t tabIndex, int32_t x) {
   const WrxLineInfo* info = line >= 0 && line < w->lineCount ? w->lines[line]->info : nullptr;
-  if (info && (info->flags & LI_TABS) && tabIndex >= 0 && tabIndex < info->tabCount)
-    return info->tabWidths[tabIndex];
+  if (info && (info->flags & LI_TABS) && tabIndex >= 0 && tabIndex < info->tabCount) return info->tabWidths[tabIndex];
   const WrxLine* l = line >= 0 && line < w->lineCount ? w->lines[line] : nullptr;
-  const int32_t left = l && l->para >= 0 && size_t(l->para) < w->paras.size() ? w->paras[size_t(l->para)].leftIndent : 0;
+  const int32_t left =
+      l && l->para >= 0 && size_t(l->para) < w->paras.size() ? w->paras[size_t(l->para)].leftIndent : 0;
   return std::max(0, NextDefaultStop(w, left, x) - x);
 }
 
@@ -865,8 +873,10 @@ int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode) {
   // At the column itself: its left box, and in mode 1 half of what lies
   // between its boxes.
   const int32_t left = walk.LeftBox(column), right = walk.RightBox(column);
-  if (mode == 1) walk.x += left + (walk.Width(column) - left - right) / 2;
-  else walk.x += left;
+  if (mode == 1)
+    walk.x += left + (walk.Width(column) - left - right) / 2;
+  else
+    walk.x += left;
   return walk.x;
 }
 

@@ -35,10 +35,8 @@ uint16_t BpCheckInitial(uint8_t method) { return method == kBpChecksum ? 0 : 0xF
 
 uint16_t BpCheckUpdate(uint8_t method, uint16_t reg, uint8_t byte) {
   switch (method) {
-    case kBpCrc16:
-      return uint16_t((reg << 8) ^ kCrc16[((reg >> 8) ^ byte) & 0xFF]);
-    case kBpCrcX25:
-      return uint16_t(kX25[(reg ^ byte) & 0xFF] ^ (reg >> 8));
+    case kBpCrc16: return uint16_t((reg << 8) ^ kCrc16[((reg >> 8) ^ byte) & 0xFF]);
+    case kBpCrcX25: return uint16_t(kX25[(reg ^ byte) & 0xFF] ^ (reg >> 8));
     default: {
       unsigned r = unsigned(reg) << 1;
       if (r > 255) r = (r & 255) + 1;
@@ -66,12 +64,8 @@ int BpCheckTrailer(uint8_t method, uint16_t reg, uint8_t out[2]) {
       out[1] = uint8_t(c >> 8);
       return 2;
     }
-    default:
-      out[0] = uint8_t(reg);
-      return 1;
+    default: out[0] = uint8_t(reg); return 1;
   }
 }
 
-bool BpCheckGood(uint8_t method, uint16_t reg) {
-  return method == kBpCrcX25 ? reg == 0xF0B8 : reg == 0;
-}
+bool BpCheckGood(uint8_t method, uint16_t reg) { return method == kBpCrcX25 ? reg == 0xF0B8 : reg == 0; }

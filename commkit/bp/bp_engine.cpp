@@ -243,12 +243,11 @@ void Retransmit(BpEngine* e) {
 
 void Adopt(BpEngine* e) {
   e->method = e->negotiatedMethod;
-  if (e->pendingPacketSize >= 129 && e->pendingPacketSize != e->packetSize)
-    e->packetSize = e->pendingPacketSize;
+  if (e->pendingPacketSize >= 129 && e->pendingPacketSize != e->packetSize) e->packetSize = e->pendingPacketSize;
   uint16_t transient = e->options & kOptEnqAnswerAwaited;
-  e->options = uint16_t((e->pendingOptions & ~(kOptPendingParams | kOptPlusUnacked |
-                                               kOptWaitAfterEnq | kOptEnqAnswerAwaited)) |
-                        transient);
+  e->options =
+      uint16_t((e->pendingOptions & ~(kOptPendingParams | kOptPlusUnacked | kOptWaitAfterEnq | kOptEnqAnswerAwaited)) |
+               transient);
   e->pendingOptions = 0;
   e->quoteMode = 4;
 }
@@ -353,12 +352,25 @@ int EventOf(const BpEngine* e, int c) {
   }
 }
 
-const char* const kErrorTexts[] = {
-    "Out of memory", "Protocol timeout", "Transfer cancelled", "Unexpected packet type",
-    "Protocol error", "Connection lost", "Receive buffer full", "Empty error packet from remote",
-    "Protocol out of sequence", "Remote is not responding", "Bad packet type",
-    "Bad transfer direction", "Bad transfer type", "Transfer resume failure", "File error",
-    "Send buffer full", nullptr, "Host aborted transfer", "Unknown B Protocol error"};
+const char* const kErrorTexts[] = {"Out of memory",
+                                   "Protocol timeout",
+                                   "Transfer cancelled",
+                                   "Unexpected packet type",
+                                   "Protocol error",
+                                   "Connection lost",
+                                   "Receive buffer full",
+                                   "Empty error packet from remote",
+                                   "Protocol out of sequence",
+                                   "Remote is not responding",
+                                   "Bad packet type",
+                                   "Bad transfer direction",
+                                   "Bad transfer type",
+                                   "Transfer resume failure",
+                                   "File error",
+                                   "Send buffer full",
+                                   nullptr,
+                                   "Host aborted transfer",
+                                   "Unknown B Protocol error"};
 
 }  // namespace
 
@@ -466,13 +478,17 @@ int BP_CALL BpFeed(BpEngine* e, int ch) {
   if (ev == 9) return 0;  // the trailer of method 2 carries nothing
   switch (e->state) {
     case 0:
-      if (ev == 2) CheckStall(e);
-      else if (ev == 3) AckLast(e);
-      else if (ev == 4) SendEnq(e);
+      if (ev == 2)
+        CheckStall(e);
+      else if (ev == 3)
+        AckLast(e);
+      else if (ev == 4)
+        SendEnq(e);
       return 0;
     case 1:
       switch (ev) {
-        case 1: case 4: ToIdleClearing(e); break;
+        case 1:
+        case 4: ToIdleClearing(e); break;
         case 3: AckLast(e); break;
         case 5: StartPacket(e); break;
         case 6: WaitSignal(e); break;
@@ -484,9 +500,12 @@ int BP_CALL BpFeed(BpEngine* e, int ch) {
       }
       return 0;
     case 2:
-      if (ev == 8) Sequence(e, c);
-      else if (ev == 3) AckLast(e);
-      else ToIdleClearing(e);
+      if (ev == 8)
+        Sequence(e, c);
+      else if (ev == 3)
+        AckLast(e);
+      else
+        ToIdleClearing(e);
       return 0;
     case 3:
       if (ev == 1) {
@@ -505,24 +524,35 @@ int BP_CALL BpFeed(BpEngine* e, int ch) {
       Data(e, Unquote(c));
       return 0;
     case 5:
-      if (ev == 2) { e->state = 6; return 0; }
-      if (ev == 3) { AckLast(e); return 0; }
+      if (ev == 2) {
+        e->state = 6;
+        return 0;
+      }
+      if (ev == 3) {
+        AckLast(e);
+        return 0;
+      }
       return Check1(e, c);
-    case 6:
-      return Check1(e, Unquote(c));
+    case 6: return Check1(e, Unquote(c));
     case 7:
-      if (ev == 2) { e->state = 8; return 0; }
+      if (ev == 2) {
+        e->state = 8;
+        return 0;
+      }
       return Check2(e, c);
-    case 8:
-      return Check2(e, Unquote(c));
+    case 8: return Check2(e, Unquote(c));
     case 9:
-      if (ev == 2) e->state = 10;
-      else if (ev == 3) AckLast(e);
-      else if (ev == 4) SendEnq(e);
+      if (ev == 2)
+        e->state = 10;
+      else if (ev == 3)
+        AckLast(e);
+      else if (ev == 4)
+        SendEnq(e);
       return 0;
     case 10:
       switch (ev) {
-        case 1: case 4: ResendEnq(e); break;
+        case 1:
+        case 4: ResendEnq(e); break;
         case 3: AckLast(e); break;
         case 5: StartPacket(e); break;
         case 6: WaitSignal(e); break;
@@ -533,22 +563,34 @@ int BP_CALL BpFeed(BpEngine* e, int ch) {
       }
       return 0;
     case 11:
-      if (ev == 3) AckLast(e);
-      else if (ev == 1 || ev == 4) ToIdleClearing(e);
-      else if (ev == 7) e->state = 12;
-      else ResendEnq(e);
+      if (ev == 3)
+        AckLast(e);
+      else if (ev == 1 || ev == 4)
+        ToIdleClearing(e);
+      else if (ev == 7)
+        e->state = 12;
+      else
+        ResendEnq(e);
       return 0;
     case 12:
-      if (ev == 3) AckLast(e);
-      else if (ev == 1 || ev == 4) ToIdleClearing(e);
-      else if (ev == 2) e->state = 13;
-      else ResendEnq(e);
+      if (ev == 3)
+        AckLast(e);
+      else if (ev == 1 || ev == 4)
+        ToIdleClearing(e);
+      else if (ev == 2)
+        e->state = 13;
+      else
+        ResendEnq(e);
       return 0;
     case 13:
-      if (ev == 3) AckLast(e);
-      else if (ev == 1 || ev == 4) ToIdleClearing(e);
-      else if (ev == 8) RestartSequence(e, uint16_t(c - '0'));
-      else ResendEnq(e);
+      if (ev == 3)
+        AckLast(e);
+      else if (ev == 1 || ev == 4)
+        ToIdleClearing(e);
+      else if (ev == 8)
+        RestartSequence(e, uint16_t(c - '0'));
+      else
+        ResendEnq(e);
       return 0;
     case 14:
       if (ev == 2) e->state = 15;
@@ -557,9 +599,7 @@ int BP_CALL BpFeed(BpEngine* e, int ch) {
       if (ev == 8) return FailureAcknowledged(e, uint16_t(c - '0'));
       e->state = 14;
       return 0;
-    default:
-      e->state = 0;
-      return 0;
+    default: e->state = 0; return 0;
   }
 }
 
@@ -567,8 +607,10 @@ int BP_CALL BpTakePacket(BpEngine* e, int ack, uint16_t* length, uint8_t** packe
   if (!e || !e->ringReady) return 0;
   BpSlot& slot = e->ring[e->ringDeliver];
   if (length) *length = slot.length;
-  if (packet) *packet = slot.buffer;
-  else BpPutBuffer(e, slot.buffer);
+  if (packet)
+    *packet = slot.buffer;
+  else
+    BpPutBuffer(e, slot.buffer);
   slot.buffer = nullptr;
   e->ringDeliver = uint16_t((e->ringDeliver + 1) % kBpSlots);
   e->ringReady--;
@@ -677,8 +719,7 @@ void BP_CALL BpNegotiate(BpEngine* e, uint8_t* packet, unsigned length) {
 
   uint16_t own = (e->options & kOptExtended) ? window : 1;
   unsigned blocks = std::min<unsigned>(e->packetSize / 128, p[3]);
-  e->pendingPacketSize =
-      uint16_t(std::max<unsigned>(std::min<unsigned>(128 * blocks + 1, ownSize), 129));
+  e->pendingPacketSize = uint16_t(std::max<unsigned>(std::min<unsigned>(128 * blocks + 1, ownSize), 129));
   uint16_t newWindow = uint16_t(std::clamp<unsigned>(std::min<unsigned>(p[2], own), 1, kBpSlots));
   e->pendingOptions = e->options;
   e->negotiatedMethod = uint8_t(std::min<unsigned>(p[4], 2));
@@ -773,8 +814,7 @@ char* BP_CALL BpErrorText(BpEngine* e) {
   if (!e) return nullptr;
   if (e->port && S().port.getError && S().port.errorText && S().port.getError(e->port))
     if (char* t = S().port.errorText(e->port)) return t;
-  if (e->error == 0 || e->error == kBpFinished || e->error < 1024 || e->error > 1041)
-    return nullptr;
+  if (e->error == 0 || e->error == kBpFinished || e->error < 1024 || e->error > 1041) return nullptr;
   char text[84];
   if (S().loadText && S().loadText(e->error, text, sizeof text) > 0) {
     text[sizeof text - 1] = 0;

@@ -11,14 +11,15 @@ namespace {
 constexpr int kMaxFiles = 16;
 FILE* g_files[kMaxFiles];
 
-FILE* FileOf(int handle) {
-  return handle >= 0 && handle < kMaxFiles ? g_files[handle] : nullptr;
-}
+FILE* FileOf(int handle) { return handle >= 0 && handle < kMaxFiles ? g_files[handle] : nullptr; }
 
 int Adopt(FILE* f) {
   if (!f) return -1;
   for (int i = 0; i < kMaxFiles; ++i)
-    if (!g_files[i]) { g_files[i] = f; return i; }
+    if (!g_files[i]) {
+      g_files[i] = f;
+      return i;
+    }
   std::fclose(f);
   return -1;
 }
@@ -90,8 +91,8 @@ BpSystem g_system = MakeDefault();
 }  // namespace
 
 BpFileOps BpStdioFileOps() {
-  return BpFileOps{StdioOpen, StdioCreate, StdioExists, StdioRead, StdioWrite,
-                   StdioSize, StdioSeekEnd, StdioClose, StdioRemove};
+  return BpFileOps{StdioOpen, StdioCreate,  StdioExists, StdioRead,  StdioWrite,
+                   StdioSize, StdioSeekEnd, StdioClose,  StdioRemove};
 }
 
 const BpSystem& BpSys() { return g_system; }

@@ -29,7 +29,7 @@ struct BpPortOps {
   int (*isQuiet)(void* port);                   // waits send no keep-alive notice
   int (*pollClient)(void* port);                // non-zero: the client asks to stop
   void (*setClientWindow)(void* port, void* window);
-  char* (*errorText)(void* port);               // owned text (BpSystem::memFree) or null
+  char* (*errorText)(void* port);  // owned text (BpSystem::memFree) or null
 };
 
 // Files by handle, -1 for none; names are the client's or sanitised host names.
@@ -50,7 +50,7 @@ struct BpSystem {
   BpFileOps file;
   // SendMessage(window, WM_USER, code, lParam) in the DLL.
   intptr_t (*notify)(void* window, unsigned code, intptr_t lParam);
-  uint32_t (*ticks)();  // milliseconds, wrapping
+  uint32_t (*ticks)();             // milliseconds, wrapping
   void* (*memAlloc)(size_t size);  // zero-filled
   void (*memFree)(void* block);
   // Text of a message id into the buffer, its length or 0; when absent or

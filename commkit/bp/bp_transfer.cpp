@@ -72,8 +72,7 @@ int FileHook(BpTransfer* t, unsigned code, uint8_t* buffer, unsigned count) {
   BpNotify(t->window, code, reinterpret_cast<intptr_t>(&hook));
   if (hook.count > 65535) {
     if (t->file < 0) return -1;
-    return code == 1039 ? S().file.read(t->file, buffer, count)
-                        : S().file.write(t->file, buffer, count);
+    return code == 1039 ? S().file.read(t->file, buffer, count) : S().file.write(t->file, buffer, count);
   }
   return hook.count;
 }
@@ -138,8 +137,7 @@ bool Resume(BpTransfer* t, bool binary) {
   e->sendCheck = reg;
   char text[48];
   std::snprintf(text, sizeof text, "Tr%ld %u", total, unsigned(reg));
-  if (!BpSendPacket(e, reinterpret_cast<const uint8_t*>(text), unsigned(std::strlen(text))) ||
-      !DrainAcks(e, 15)) {
+  if (!BpSendPacket(e, reinterpret_cast<const uint8_t*>(text), unsigned(std::strlen(text))) || !DrainAcks(e, 15)) {
     Fail(t, kBpErrResume, 0);
     return false;
   }
@@ -347,8 +345,8 @@ bool IsDeviceName(const char* name) {
   if (name[n] && name[n] != '.' && name[n] != ' ') return false;  // longer than any device
   for (const char* d : kDevices)
     if (std::strcmp(base, d) == 0) return true;
-  if (n == 4 && (std::strncmp(base, "COM", 3) == 0 || std::strncmp(base, "LPT", 3) == 0) &&
-      base[3] >= '0' && base[3] <= '9')
+  if (n == 4 && (std::strncmp(base, "COM", 3) == 0 || std::strncmp(base, "LPT", 3) == 0) && base[3] >= '0' &&
+      base[3] <= '9')
     return true;
   return false;
 }
@@ -447,8 +445,7 @@ int BP_CALL BpTransferRun(BpTransfer* t) {
       std::memcpy(t->name, hostName, kBpNameSize);
       BpPutBuffer(e, packet);
       packet = nullptr;
-      result = direction == 'U' ? Upload(t, kind == 'B', hostName)
-                                : Download(t, kind == 'B', hostName);
+      result = direction == 'U' ? Upload(t, kind == 'B', hostName) : Download(t, kind == 'B', hostName);
     }
     BpPutBuffer(e, packet);
     CloseFile(t);

@@ -23,8 +23,10 @@ void Append(BpMessageQueue* q, uint8_t* buffer, uint16_t length) {
   }
   entry->length = length;
   entry->buffer = buffer;
-  if (q->last) q->last->next = entry;
-  else q->first = entry;
+  if (q->last)
+    q->last->next = entry;
+  else
+    q->first = entry;
   q->last = entry;
 }
 
@@ -136,9 +138,7 @@ int BP_CALL BpQueueFeed(BpMessageQueue* q, int c) {
           if (q->complete < 255) q->complete++;
           complete = 1;
           break;
-        case 'M':
-          Append(q, packet, length);
-          break;
+        case 'M': Append(q, packet, length); break;
         default:
           BpPutBuffer(e, packet);
           BpNotify(e->window, 1025, 0);
@@ -345,8 +345,7 @@ void BP_CALL QvxBpClose(BpLinkSession* s) {
   if (!s) return;
   if (s->queue && s->engine) {
     uint32_t deadline = BpDeadline(uint32_t(s->timeoutSeconds) * 1000);
-    while (s->engine->outstanding && !BpPassed(deadline) && BpQueuePump(s->queue, 1)) {
-    }
+    while (s->engine->outstanding && !BpPassed(deadline) && BpQueuePump(s->queue, 1)) {}
   }
   FreeLink(s);
 }

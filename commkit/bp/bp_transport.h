@@ -26,8 +26,8 @@ struct BpLinkSession {
   uint16_t timeoutSeconds;
   uint16_t blockSize;  // 0: engine default
   uint16_t transportVersion;
-  int32_t linkState;   // 2 while holding
-  uint16_t error;      // 1280-1288
+  int32_t linkState;  // 2 while holding
+  uint16_t error;     // 1280-1288
   BpEngine* engine;
   BpMessageQueue* queue;
   // The client's abort query; sets the session error itself when it aborts.

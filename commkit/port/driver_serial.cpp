@@ -7,12 +7,12 @@
 namespace {
 constexpr DWORD kQueueSize = 4096;
 
-bool HasExternalHandle(const PortObject *port) {
+bool HasExternalHandle(const PortObject* port) {
   return port->externalCommHandle != INVALID_HANDLE_VALUE && port->externalCommHandle != nullptr;
 }
 
 // Lines that came from telephony or an outside handle are opened overlapped.
-bool Overlapped(const PortObject *port) {
+bool Overlapped(const PortObject* port) {
   return port->settings.portIndex == kPortIndexTelephony || HasExternalHandle(port);
 }
 
@@ -20,11 +20,9 @@ bool Overlapped(const PortObject *port) {
 // report the same as a sharing violation.
 bool InUse(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
 
-void DeviceName(int index, char *name, size_t size) {
-  FormatBounded(name, size, "\\\\.\\COM%d", index + 1);
-}
+void DeviceName(int index, char* name, size_t size) { FormatBounded(name, size, "\\\\.\\COM%d", index + 1); }
 
-void ApplyFlow(DCB &dcb, int32_t flow) {
+void ApplyFlow(DCB& dcb, int32_t flow) {
   bool xonXoff = flow == 1 || flow == 3;
   bool cts = flow == 2 || flow == 3;
   dcb.fOutX = xonXoff;
@@ -32,8 +30,8 @@ void ApplyFlow(DCB &dcb, int32_t flow) {
   dcb.fOutxCtsFlow = cts;
 }
 
-int SerialSetup(PortObject *port, int32_t speed, int32_t dataBits, const char *, int32_t stopBits,
-                int32_t flow, int32_t) {
+int SerialSetup(PortObject* port, int32_t speed, int32_t dataBits, const char*, int32_t stopBits, int32_t flow,
+                int32_t) {
   if (HasExternalHandle(port)) return 1;
   HANDLE line = port->handle;
   DCB dcb = {};
@@ -66,8 +64,8 @@ void ReadReturnsAtOnce(HANDLE line, bool writesToo) {
   SetCommTimeouts(line, &timeouts);
 }
 
-int SerialOpen(PortObject *port, const char *, int32_t speed, int32_t dataBits, const char *parity,
-               int32_t stopBits, int32_t flow, int32_t carrier) {
+int SerialOpen(PortObject* port, const char*, int32_t speed, int32_t dataBits, const char* parity, int32_t stopBits,
+               int32_t flow, int32_t carrier) {
   int index = port->settings.portIndex;
   if (HasExternalHandle(port)) {
     port->handle = port->externalCommHandle;
@@ -79,8 +77,8 @@ int SerialOpen(PortObject *port, const char *, int32_t speed, int32_t dataBits, 
   } else {
     char name[16];
     DeviceName(index, name, sizeof name);
-    HANDLE line = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE line =
+        CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (line == INVALID_HANDLE_VALUE) {
       port->error = InUse(GetLastError()) ? kErrPortInUse : kErrInvalidPortName;
       return 0;
@@ -99,7 +97,7 @@ int SerialOpen(PortObject *port, const char *, int32_t speed, int32_t dataBits, 
   return SerialSetup(port, speed, dataBits, parity, stopBits, flow, carrier);
 }
 
-void SerialClose(PortObject *port) {
+void SerialClose(PortObject* port) {
   if (HasExternalHandle(port)) return;
   if (port->settings.portIndex == kPortIndexTelephony) return;
   HANDLE line = port->handle;
@@ -110,12 +108,12 @@ void SerialClose(PortObject *port) {
   CloseHandle(line);
 }
 
-int SerialProbe(PortObject *port, int index) {
+int SerialProbe(PortObject* port, int index) {
   if (index >= 0 && index < 8) {
     char name[16];
     DeviceName(index, name, sizeof name);
-    HANDLE line = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE line =
+        CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (line != INVALID_HANDLE_VALUE) {
       CloseHandle(line);
       return 1;
@@ -126,7 +124,7 @@ int SerialProbe(PortObject *port, int index) {
   return 0;
 }
 
-uint16_t SerialModemStatus(PortObject *port) {
+uint16_t SerialModemStatus(PortObject* port) {
   DWORD status = 0;
   if (!GetCommModemStatus(port->handle, &status)) return 0;
   return (status & MS_RLSD_ON) ? 2 : 0;
@@ -138,7 +136,7 @@ void ClearDeviceError(HANDLE line) {
   ClearCommError(line, &errors, &state);
 }
 
-uint16_t OverlappedTransfer(PortObject *port, void *buffer, uint16_t count, bool writing) {
+uint16_t OverlappedTransfer(PortObject* port, void* buffer, uint16_t count, bool writing) {
   OVERLAPPED overlapped = {};
   overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (!overlapped.hEvent) return 0;
@@ -160,9 +158,9 @@ uint16_t OverlappedTransfer(PortObject *port, void *buffer, uint16_t count, bool
   return uint16_t(moved);
 }
 
-uint16_t SerialWrite(PortObject *port, const void *buffer, uint16_t count) {
-  if (Overlapped(port)) return OverlappedTransfer(port, const_cast<void *>(buffer), count, true);
-  const uint8_t *bytes = static_cast<const uint8_t *>(buffer);
+uint16_t SerialWrite(PortObject* port, const void* buffer, uint16_t count) {
+  if (Overlapped(port)) return OverlappedTransfer(port, const_cast<void*>(buffer), count, true);
+  const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
   uint16_t written = 0;
   while (written < count) {
     DWORD put = 0;
@@ -192,7 +190,7 @@ uint16_t SerialWrite(PortObject *port, const void *buffer, uint16_t count) {
   return written;
 }
 
-uint16_t SerialRead(PortObject *port, void *buffer, uint16_t maximum) {
+uint16_t SerialRead(PortObject* port, void* buffer, uint16_t maximum) {
   uint16_t got;
   if (Overlapped(port)) {
     got = OverlappedTransfer(port, buffer, maximum, false);
@@ -208,7 +206,7 @@ uint16_t SerialRead(PortObject *port, void *buffer, uint16_t maximum) {
   return got;
 }
 
-void SerialBreak(PortObject *port) {
+void SerialBreak(PortObject* port) {
   SetCommBreak(port->handle);
   uint32_t deadline = TimeoutStart(5);
   while (!TimeoutPassed(deadline)) {
@@ -218,7 +216,7 @@ void SerialBreak(PortObject *port) {
   ClearCommBreak(port->handle);
 }
 
-void SerialSetFlow(PortObject *port, int32_t flow) {
+void SerialSetFlow(PortObject* port, int32_t flow) {
   if (port->handle == INVALID_HANDLE_VALUE) return;
   DCB dcb = {};
   dcb.DCBlength = sizeof dcb;
@@ -227,15 +225,15 @@ void SerialSetFlow(PortObject *port, int32_t flow) {
   SetCommState(port->handle, &dcb);
 }
 
-int SerialDetach(PortObject *, int) { return 1; }
+int SerialDetach(PortObject*, int) { return 1; }
 
-void SerialPurge(PortObject *port, int mode) {
+void SerialPurge(PortObject* port, int mode) {
   if (mode & 1) PurgeComm(port->handle, PURGE_TXCLEAR);
   if (mode & 2) PurgeComm(port->handle, PURGE_RXCLEAR);
 }
 }  // namespace
 
 const PortDriverRow g_serialDriver = {
-    SerialOpen,  SerialClose, SerialProbe,   SerialSetup,  SerialModemStatus, SerialWrite,
-    SerialRead,  SerialBreak, SerialSetFlow, SerialDetach, SerialPurge,
+    SerialOpen, SerialClose, SerialProbe,   SerialSetup,  SerialModemStatus, SerialWrite,
+    SerialRead, SerialBreak, SerialSetFlow, SerialDetach, SerialPurge,
 };

@@ -10,12 +10,12 @@ namespace {
 #define kNoHandle INVALID_HANDLE_VALUE
 const char kDefaultHostName[] = "gateway.dravenet.com";
 
-const PortDriverRow *Driver(PortObject *port) { return PortDriverFor(port->driverKind); }
+const PortDriverRow* Driver(PortObject* port) { return PortDriverFor(port->driverKind); }
 
-bool IsOpen(const PortObject *port) { return port && port->handle != kNoHandle; }
+bool IsOpen(const PortObject* port) { return port && port->handle != kNoHandle; }
 
 // Every byte function starts clean and refuses a closed port.
-bool BeginIo(PortObject *port) {
+bool BeginIo(PortObject* port) {
   if (!port) return false;
   port->error = 0;
   if (!IsOpen(port)) {
@@ -25,7 +25,7 @@ bool BeginIo(PortObject *port) {
   return true;
 }
 
-void ReportRawBlock(PortObject *port, const void *data, uint16_t count, int sent) {
+void ReportRawBlock(PortObject* port, const void* data, uint16_t count, int sent) {
   if (!(port->logFlags & 1)) return;
   if (count == 0) {
     if (port->emptyReadReported) return;
@@ -39,12 +39,12 @@ void ReportRawBlock(PortObject *port, const void *data, uint16_t count, int sent
 
 // Checks the speed against the speed list; 14400 and 28800 run at the next
 // standard rate.
-bool CheckSpeed(PortObject *port, int32_t *speed) {
+bool CheckSpeed(PortObject* port, int32_t* speed) {
   uint16_t count = 0;
-  ChoiceRow *rows = ChoiceList(port, 2, &count);
+  ChoiceRow* rows = ChoiceList(port, 2, &count);
   bool found = false;
   for (uint16_t i = 0; rows && i < count; ++i) found |= atol(rows[i].text) == *speed;
-  void *block = rows;
+  void* block = rows;
   ZrtMemFree(&block);
   if (!found) {
     port->error = kErrInvalidSpeed;
@@ -55,14 +55,12 @@ bool CheckSpeed(PortObject *port, int32_t *speed) {
   return true;
 }
 
-bool StopsWait(uint32_t error, uint32_t a, uint32_t b, uint32_t c) {
-  return error == a || error == b || error == c;
-}
+bool StopsWait(uint32_t error, uint32_t a, uint32_t b, uint32_t c) { return error == a || error == b || error == c; }
 
-char *DupField(const char *field) { return StrDup(field); }
+char* DupField(const char* field) { return StrDup(field); }
 }  // namespace
 
-const PortDriverRow *PortDriverFor(int32_t kind) {
+const PortDriverRow* PortDriverFor(int32_t kind) {
   switch (kind) {
     case kDriverSerial: return &g_serialDriver;
     case kDriverForwarded: return &g_forwardedDriver;
@@ -71,19 +69,19 @@ const PortDriverRow *PortDriverFor(int32_t kind) {
   }
 }
 
-int32_t PortDriverKindFor(const PortObject *port, int index) {
+int32_t PortDriverKindFor(const PortObject* port, int index) {
   if (port && port->forwarded) return kDriverForwarded;
   if (index == kPortIndexWinsock) return kDriverWinsock;
   if (index >= 0 && index < kPortIndexWinsock) return kDriverSerial;
   return kDriverInvalid;
 }
 
-void PortSendKeepAlive(PortObject *port) {
+void PortSendKeepAlive(PortObject* port) {
   if (!port->quiet) ClientPing(port->client);
 }
 
-PortObject *ZRTAPI PortCreate(HWND client) {
-  auto *port = static_cast<PortObject *>(ZrtMemAlloc(sizeof(PortObject)));
+PortObject* ZRTAPI PortCreate(HWND client) {
+  auto* port = static_cast<PortObject*>(ZrtMemAlloc(sizeof(PortObject)));
   if (!port) return nullptr;
   port->client = client;
   port->handle = kNoHandle;
@@ -95,29 +93,29 @@ PortObject *ZRTAPI PortCreate(HWND client) {
   return port;
 }
 
-void ZRTAPI PortDestroy(PortObject *port) {
+void ZRTAPI PortDestroy(PortObject* port) {
   if (!port) return;
   // A port destroyed while open would keep its device held until the
   // process ends.
   PortClose(port);
   if (port->logFile != kNoHandle) CloseHandle(port->logFile);
-  ZrtMemFree(reinterpret_cast<void **>(&port->logFileName));
-  ZrtMemFree(reinterpret_cast<void **>(&port->pendingErrorText));
+  ZrtMemFree(reinterpret_cast<void**>(&port->logFileName));
+  ZrtMemFree(reinterpret_cast<void**>(&port->pendingErrorText));
   PortLogMemoryFree(port);
-  void *block = port;
+  void* block = port;
   ZrtMemFree(&block);
 }
 
-void ZRTAPI PortSetWindow(PortObject *port, HWND client, uint32_t) {
+void ZRTAPI PortSetWindow(PortObject* port, HWND client, uint32_t) {
   if (port) port->client = client;
 }
 
-int ZRTAPI PortProbe(PortObject *port, int index) {
-  const PortDriverRow *driver = PortDriverFor(PortDriverKindFor(port, index));
+int ZRTAPI PortProbe(PortObject* port, int index) {
+  const PortDriverRow* driver = PortDriverFor(PortDriverKindFor(port, index));
   return driver ? driver->probe(port, index) : 0;
 }
 
-int ZRTAPI PortAttachHandle(PortObject *port, const char *name, HANDLE handle) {
+int ZRTAPI PortAttachHandle(PortObject* port, const char* name, HANDLE handle) {
   if (!port) return 0;
   uint16_t index = ChoiceIndex(port, name, 1, kPortIndexCount);
   if (index < kPortIndexCount && !PortProbe(port, index)) index = kPortIndexCount;
@@ -129,9 +127,8 @@ int ZRTAPI PortAttachHandle(PortObject *port, const char *name, HANDLE handle) {
   return port->error == 0;
 }
 
-int ZRTAPI PortOpen(PortObject *port, const char *name, int32_t speed, int32_t dataBits,
-                    const char *parity, int32_t stopBits, int32_t flow, int32_t carrier,
-                    const char *logFile) {
+int ZRTAPI PortOpen(PortObject* port, const char* name, int32_t speed, int32_t dataBits, const char* parity,
+                    int32_t stopBits, int32_t flow, int32_t carrier, const char* logFile) {
   if (!port) return 0;
   if (IsOpen(port)) {
     port->error = kErrPortInUse;
@@ -142,7 +139,7 @@ int ZRTAPI PortOpen(PortObject *port, const char *name, int32_t speed, int32_t d
   port->bytesSent = port->bytesReceived = 0;
   port->error = 0;
 
-  PortSettings &settings = port->settings;
+  PortSettings& settings = port->settings;
   CopyBounded(settings.portName, sizeof settings.portName, name);
   CopyBounded(settings.parityName, sizeof settings.parityName, parity);
   settings.speed = speed;
@@ -158,7 +155,7 @@ int ZRTAPI PortOpen(PortObject *port, const char *name, int32_t speed, int32_t d
   if (!port->error) PortAttachHandle(port, name, kNoHandle);
   if (port->error) return 0;
 
-  const PortDriverRow *driver = Driver(port);
+  const PortDriverRow* driver = Driver(port);
   if (!driver) {
     port->error = kErrInvalidPortName;
     return 0;
@@ -176,23 +173,22 @@ int ZRTAPI PortOpen(PortObject *port, const char *name, int32_t speed, int32_t d
   return 1;
 }
 
-int ZRTAPI PortOpenWithSettings(PortObject *port, const PortSettings *settings,
-                                const char *logFile) {
+int ZRTAPI PortOpenWithSettings(PortObject* port, const PortSettings* settings, const char* logFile) {
   if (!port || !settings) return 0;
   PortSettings copy = *settings;
   port->settings = copy;
-  return PortOpen(port, copy.portName, copy.speed, copy.dataBits, copy.parityName,
-                  copy.stopBits, copy.flowControl, copy.carrierDetect, logFile);
+  return PortOpen(port, copy.portName, copy.speed, copy.dataBits, copy.parityName, copy.stopBits, copy.flowControl,
+                  copy.carrierDetect, logFile);
 }
 
-int ZRTAPI PortSetup(PortObject *port, int32_t speed, int32_t dataBits, const char *parity,
-                     int32_t stopBits, int32_t flow, int32_t carrier) {
+int ZRTAPI PortSetup(PortObject* port, int32_t speed, int32_t dataBits, const char* parity, int32_t stopBits,
+                     int32_t flow, int32_t carrier) {
   if (!BeginIo(port)) return 0;
   if (!CheckSpeed(port, &speed)) return 0;
   uint16_t parityIndex = ChoiceIndex(port, parity, 4, 5);
   if (parityIndex == 5) port->error = kErrInvalidParity;
   if (!Driver(port)->setup(port, speed, dataBits, parity, stopBits, flow, carrier)) return 0;
-  PortSettings &settings = port->settings;
+  PortSettings& settings = port->settings;
   CopyBounded(settings.parityName, sizeof settings.parityName, parity);
   if (parityIndex != 5) settings.parityIndex = parityIndex;
   settings.speed = speed;
@@ -203,7 +199,7 @@ int ZRTAPI PortSetup(PortObject *port, int32_t speed, int32_t dataBits, const ch
   return 1;
 }
 
-void ZRTAPI PortClose(PortObject *port) {
+void ZRTAPI PortClose(PortObject* port) {
   if (!IsOpen(port)) return;
   if (port->logFile != kNoHandle) PortLogControl(port, 3);
   Driver(port)->close(port);
@@ -213,7 +209,7 @@ void ZRTAPI PortClose(PortObject *port) {
   port->settings.carrierWatch = 0;
 }
 
-int ZRTAPI PortDetach(PortObject *port, int mode) {
+int ZRTAPI PortDetach(PortObject* port, int mode) {
   if (!port) return 0;
   if (mode == 0) {
     if (port->savedHandle == kNoHandle) {
@@ -236,9 +232,9 @@ int ZRTAPI PortDetach(PortObject *port, int mode) {
   return result;
 }
 
-int ZRTAPI PortIsOpen(PortObject *port) { return IsOpen(port); }
+int ZRTAPI PortIsOpen(PortObject* port) { return IsOpen(port); }
 
-uint16_t ZRTAPI PortRead(PortObject *port, void *buffer, uint16_t maximum) {
+uint16_t ZRTAPI PortRead(PortObject* port, void* buffer, uint16_t maximum) {
   if (!BeginIo(port)) return 0;
   if (port->readPosition >= port->readFill) {
     port->readPosition = port->readFill = 0;
@@ -260,18 +256,18 @@ uint16_t ZRTAPI PortRead(PortObject *port, void *buffer, uint16_t maximum) {
   return count;
 }
 
-uint16_t ZRTAPI PortGetChar(PortObject *port) {
+uint16_t ZRTAPI PortGetChar(PortObject* port) {
   uint8_t byte;
   return PortRead(port, &byte, 1) == 1 ? byte : 0xFFFF;
 }
 
-uint16_t ZRTAPI PortAvailable(PortObject *port) {
+uint16_t ZRTAPI PortAvailable(PortObject* port) {
   if (!BeginIo(port)) return 0;
   if (port->readPosition >= port->readFill) PortRead(port, nullptr, 0);
   return uint16_t(port->readFill - port->readPosition);
 }
 
-uint16_t ZRTAPI PortWaitChar(PortObject *port, int16_t seconds) {
+uint16_t ZRTAPI PortWaitChar(PortObject* port, int16_t seconds) {
   uint16_t byte = PortGetChar(port);
   if (byte != 0xFFFF || !port) return byte;
   if (seconds >= 0) {
@@ -295,12 +291,12 @@ uint16_t ZRTAPI PortWaitChar(PortObject *port, int16_t seconds) {
   return 0xFFFF;
 }
 
-uint16_t ZRTAPI PortWrite(PortObject *port, const void *buffer, uint16_t count) {
+uint16_t ZRTAPI PortWrite(PortObject* port, const void* buffer, uint16_t count) {
   if (!BeginIo(port)) return 0;
   if (!buffer || !count) return 0;
   uint16_t written = Driver(port)->write(port, buffer, count);
   if (written > count) written = count;
-  PortLogBytes(port, static_cast<const uint8_t *>(buffer), written, 1);
+  PortLogBytes(port, static_cast<const uint8_t*>(buffer), written, 1);
   ReportRawBlock(port, buffer, written, 1);
   port->bytesSent += written;
   if (!written && port->settings.carrierWatch && !(Driver(port)->modemStatus(port) & 2)) {
@@ -310,12 +306,12 @@ uint16_t ZRTAPI PortWrite(PortObject *port, const void *buffer, uint16_t count) 
   return written;
 }
 
-int ZRTAPI PortPutChar(PortObject *port, int byte) {
+int ZRTAPI PortPutChar(PortObject* port, int byte) {
   uint8_t value = uint8_t(byte);
   return PortWrite(port, &value, 1) == 1;
 }
 
-int ZRTAPI PortPutCharWait(PortObject *port, int byte, int16_t seconds) {
+int ZRTAPI PortPutCharWait(PortObject* port, int byte, int16_t seconds) {
   if (PortPutChar(port, byte)) return 1;
   if (!port || port->error == kErrPortNotOpen) return 0;
   if (seconds >= 0) {
@@ -335,14 +331,14 @@ int ZRTAPI PortPutCharWait(PortObject *port, int byte, int16_t seconds) {
   }
 }
 
-int PortBufferByte(PortObject *port, uint8_t byte) {
+int PortBufferByte(PortObject* port, uint8_t byte) {
   if (!port) return 0;
   if (port->outputCount >= kOutputBufferSize && !PortFlushBuffer(port)) return 0;
   port->outputBuffer[port->outputCount++] = byte;
   return 1;
 }
 
-int PortFlushBuffer(PortObject *port) {
+int PortFlushBuffer(PortObject* port) {
   if (!port) return 0;
   if (!port->outputCount) return 1;
   uint16_t sent = 0;
@@ -360,23 +356,23 @@ int PortFlushBuffer(PortObject *port) {
   return 1;
 }
 
-void ZRTAPI PortBreak(PortObject *port) {
+void ZRTAPI PortBreak(PortObject* port) {
   if (BeginIo(port)) Driver(port)->sendBreak(port);
 }
 
-void ZRTAPI PortSetFlow(PortObject *port, int32_t flow) {
+void ZRTAPI PortSetFlow(PortObject* port, int32_t flow) {
   if (!BeginIo(port)) return;
   port->settings.flowControl = flow;
   Driver(port)->setFlow(port, flow);
 }
 
-void ZRTAPI PortPurge(PortObject *port, int mode) {
+void ZRTAPI PortPurge(PortObject* port, int mode) {
   if (!BeginIo(port)) return;
   if (mode == 2 || mode == 3) port->readPosition = port->readFill = 0;
   Driver(port)->purge(port, mode);
 }
 
-uint16_t ZRTAPI PortModemStatus(PortObject *port) {
+uint16_t ZRTAPI PortModemStatus(PortObject* port) {
   if (!BeginIo(port)) return 1;
   uint16_t status = Driver(port)->modemStatus(port);
   if (!(status & 2) && port->settings.carrierWatch) {
@@ -387,7 +383,7 @@ uint16_t ZRTAPI PortModemStatus(PortObject *port) {
   return uint16_t(status | 1);
 }
 
-int ZRTAPI PortPollClient(PortObject *port) {
+int ZRTAPI PortPollClient(PortObject* port) {
   if (!port) return 0;
   uint32_t stop = 0;
   SendMessageA(port->client, WM_USER, kNoticeAskStop, LPARAM(&stop));
@@ -395,15 +391,15 @@ int ZRTAPI PortPollClient(PortObject *port) {
   return stop != 0;
 }
 
-uint32_t ZRTAPI PortGetClientValue(PortObject *port) { return port ? port->clientValue : 0; }
-uint32_t ZRTAPI PortSetClientValue(PortObject *port, uint32_t value) {
+uint32_t ZRTAPI PortGetClientValue(PortObject* port) { return port ? port->clientValue : 0; }
+uint32_t ZRTAPI PortSetClientValue(PortObject* port, uint32_t value) {
   if (!port) return 0;
   uint32_t old = port->clientValue;
   port->clientValue = value;
   return old;
 }
 
-void ZRTAPI SettingsDefault(PortSettings *settings) {
+void ZRTAPI SettingsDefault(PortSettings* settings) {
   if (!settings) return;
   memset(settings, 0, sizeof *settings);
   ZrtLoadStr(656, settings->portName, sizeof settings->portName);
@@ -416,32 +412,28 @@ void ZRTAPI SettingsDefault(PortSettings *settings) {
   settings->connectMethod = DunEntryCount() > 0 ? 2 : 0;
 }
 
-uint16_t ZRTAPI PortGetLogFlags(PortObject *port) { return port ? port->logFlags : 0; }
-void ZRTAPI PortSetLogFlags(PortObject *port, uint16_t flags) {
+uint16_t ZRTAPI PortGetLogFlags(PortObject* port) { return port ? port->logFlags : 0; }
+void ZRTAPI PortSetLogFlags(PortObject* port, uint16_t flags) {
   if (port) port->logFlags = flags;
 }
-void ZRTAPI PortSetForwarded(PortObject *port, int forwarded) {
+void ZRTAPI PortSetForwarded(PortObject* port, int forwarded) {
   if (port) port->forwarded = forwarded;
 }
-uint16_t ZRTAPI PortGetError(PortObject *port) { return port ? uint16_t(port->error) : 0; }
-int ZRTAPI PortHasCall(PortObject *port) {
-  return port && (port->tapiCall != 0 || port->dunConnected != 0);
-}
-PortSettings *ZRTAPI PortGetSettings(PortObject *port) { return port ? &port->settings : nullptr; }
-uint32_t ZRTAPI PortBytesReceived(PortObject *port) { return port ? port->bytesReceived : 0; }
-uint32_t ZRTAPI PortBytesSent(PortObject *port) { return port ? port->bytesSent : 0; }
-int32_t ZRTAPI PortGetLogState(PortObject *port) { return port ? port->logState : 0; }
-int32_t ZRTAPI PortGetKeepFirstFour(PortObject *port) { return port ? port->keepFirstFour : 0; }
-void ZRTAPI PortSetKeepFirstFour(PortObject *port, int32_t value) {
+uint16_t ZRTAPI PortGetError(PortObject* port) { return port ? uint16_t(port->error) : 0; }
+int ZRTAPI PortHasCall(PortObject* port) { return port && (port->tapiCall != 0 || port->dunConnected != 0); }
+PortSettings* ZRTAPI PortGetSettings(PortObject* port) { return port ? &port->settings : nullptr; }
+uint32_t ZRTAPI PortBytesReceived(PortObject* port) { return port ? port->bytesReceived : 0; }
+uint32_t ZRTAPI PortBytesSent(PortObject* port) { return port ? port->bytesSent : 0; }
+int32_t ZRTAPI PortGetLogState(PortObject* port) { return port ? port->logState : 0; }
+int32_t ZRTAPI PortGetKeepFirstFour(PortObject* port) { return port ? port->keepFirstFour : 0; }
+void ZRTAPI PortSetKeepFirstFour(PortObject* port, int32_t value) {
   if (port) port->keepFirstFour = value;
 }
 
-#define SETTINGS_TEXT(getter, setter, field)                                  \
-  char *ZRTAPI getter(PortSettings *settings) {                              \
-    return settings ? DupField(settings->field) : nullptr;                   \
-  }                                                                          \
-  void ZRTAPI setter(PortSettings *settings, const char *text) {             \
-    if (settings) CopyBounded(settings->field, sizeof settings->field, text); \
+#define SETTINGS_TEXT(getter, setter, field)                                                             \
+  char* ZRTAPI getter(PortSettings* settings) { return settings ? DupField(settings->field) : nullptr; } \
+  void ZRTAPI setter(PortSettings* settings, const char* text) {                                         \
+    if (settings) CopyBounded(settings->field, sizeof settings->field, text);                            \
   }
 SETTINGS_TEXT(SettingsGetPortName, SettingsSetPortName, portName)
 SETTINGS_TEXT(SettingsGetParity, SettingsSetParity, parityName)
@@ -449,10 +441,10 @@ SETTINGS_TEXT(SettingsGetHostName, SettingsSetHostName, hostName)
 SETTINGS_TEXT(SettingsGetHostAddress, SettingsSetHostAddress, hostAddress)
 #undef SETTINGS_TEXT
 
-#define SETTINGS_NUMBER(getter, setter, type, field)                              \
-  type ZRTAPI getter(PortSettings *settings) { return settings ? settings->field : 0; } \
-  void ZRTAPI setter(PortSettings *settings, type value) {                        \
-    if (settings) settings->field = value;                                        \
+#define SETTINGS_NUMBER(getter, setter, type, field)                                    \
+  type ZRTAPI getter(PortSettings* settings) { return settings ? settings->field : 0; } \
+  void ZRTAPI setter(PortSettings* settings, type value) {                              \
+    if (settings) settings->field = value;                                              \
   }
 SETTINGS_NUMBER(SettingsGetSpeed, SettingsSetSpeed, int32_t, speed)
 SETTINGS_NUMBER(SettingsGetDataBits, SettingsSetDataBits, int32_t, dataBits)
@@ -464,12 +456,12 @@ SETTINGS_NUMBER(SettingsGetConnectTimeout, SettingsSetConnectTimeout, uint8_t, c
 SETTINGS_NUMBER(SettingsGetTcpPort, SettingsSetTcpPort, uint16_t, tcpPort)
 #undef SETTINGS_NUMBER
 
-void ZRTAPI SettingsSetDunEntry(PortSettings *settings, const char *text) {
+void ZRTAPI SettingsSetDunEntry(PortSettings* settings, const char* text) {
   if (settings) CopyBounded(settings->dunEntry, sizeof settings->dunEntry, text);
 }
-char *ZRTAPI SettingsGetDunEntry(PortSettings *settings) {
+char* ZRTAPI SettingsGetDunEntry(PortSettings* settings) {
   return settings && settings->dunEntry[0] ? StrDup(settings->dunEntry) : nullptr;
 }
-char *ZRTAPI SettingsGetWinsockDescription(PortSettings *settings) {
+char* ZRTAPI SettingsGetWinsockDescription(PortSettings* settings) {
   return settings ? StrDup(settings->winsockDescription) : nullptr;
 }

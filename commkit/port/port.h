@@ -37,7 +37,7 @@ struct PortObject {
   uint16_t readFill;
   uint32_t bytesSent;
   uint32_t bytesReceived;
-  char *logFileName;
+  char* logFileName;
   HANDLE logFile;
   char logLine[kLogLineSize];
   uint16_t logLineCount;
@@ -64,45 +64,45 @@ struct PortObject {
   int32_t dunAutodial;
   uint16_t dunRedialCount;
   uint32_t dunLastError;
-  char *memoryLog;
+  char* memoryLog;
   uint32_t memoryLogUsed;
   uint32_t memoryLogSize;
   uint8_t outputBuffer[kOutputBufferSize];
   uint32_t outputCount;
-  char *pendingErrorText;
+  char* pendingErrorText;
 };
 #pragma pack(pop)
 
 // One row of eleven entry points per kind of line.
 struct PortDriverRow {
-  int (*open)(PortObject *, const char *name, int32_t speed, int32_t dataBits,
-              const char *parity, int32_t stopBits, int32_t flow, int32_t carrier);
-  void (*close)(PortObject *);
-  int (*probe)(PortObject *, int index);
-  int (*setup)(PortObject *, int32_t speed, int32_t dataBits, const char *parity,
-               int32_t stopBits, int32_t flow, int32_t carrier);
-  uint16_t (*modemStatus)(PortObject *);
-  uint16_t (*write)(PortObject *, const void *buffer, uint16_t count);
-  uint16_t (*read)(PortObject *, void *buffer, uint16_t maximum);
-  void (*sendBreak)(PortObject *);
-  void (*setFlow)(PortObject *, int32_t flow);
-  int (*detach)(PortObject *, int mode);
-  void (*purge)(PortObject *, int mode);
+  int (*open)(PortObject*, const char* name, int32_t speed, int32_t dataBits, const char* parity, int32_t stopBits,
+              int32_t flow, int32_t carrier);
+  void (*close)(PortObject*);
+  int (*probe)(PortObject*, int index);
+  int (*setup)(PortObject*, int32_t speed, int32_t dataBits, const char* parity, int32_t stopBits, int32_t flow,
+               int32_t carrier);
+  uint16_t (*modemStatus)(PortObject*);
+  uint16_t (*write)(PortObject*, const void* buffer, uint16_t count);
+  uint16_t (*read)(PortObject*, void* buffer, uint16_t maximum);
+  void (*sendBreak)(PortObject*);
+  void (*setFlow)(PortObject*, int32_t flow);
+  int (*detach)(PortObject*, int mode);
+  void (*purge)(PortObject*, int mode);
 };
 
 extern const PortDriverRow g_serialDriver;
 extern const PortDriverRow g_forwardedDriver;
 // Rows by driver kind; a kind whose driver is not built has none.
-const PortDriverRow *PortDriverFor(int32_t kind);
-int32_t PortDriverKindFor(const PortObject *port, int index);
+const PortDriverRow* PortDriverFor(int32_t kind);
+int32_t PortDriverKindFor(const PortObject* port, int index);
 
 // Data log, buffering and the memory log (port_log.cpp, port.cpp).
-void PortLogBytes(PortObject *port, const uint8_t *bytes, uint32_t count, int sent);
-void PortLogWriteLine(PortObject *port);
-int PortLogMemory(PortObject *port, uint32_t size);
-int PortLogMemoryToFile(PortObject *port, const char *fileName);
-char *PortLogMemoryTake(PortObject *port);
-void PortLogMemoryFree(PortObject *port);
-int PortBufferByte(PortObject *port, uint8_t byte);
-int PortFlushBuffer(PortObject *port);
-void PortSendKeepAlive(PortObject *port);
+void PortLogBytes(PortObject* port, const uint8_t* bytes, uint32_t count, int sent);
+void PortLogWriteLine(PortObject* port);
+int PortLogMemory(PortObject* port, uint32_t size);
+int PortLogMemoryToFile(PortObject* port, const char* fileName);
+char* PortLogMemoryTake(PortObject* port);
+void PortLogMemoryFree(PortObject* port);
+int PortBufferByte(PortObject* port, uint8_t byte);
+int PortFlushBuffer(PortObject* port);
+void PortSendKeepAlive(PortObject* port);

@@ -10,22 +10,21 @@ constexpr int kHexColumn = 11;
 constexpr int kCharColumn = 60;
 constexpr int kBytesPerLine = 16;
 
-void ClearLine(PortObject *port) {
+void ClearLine(PortObject* port) {
   memset(port->logLine, ' ', kLogLineSize);
   port->logLineCount = 0;
 }
 
-bool Logging(const PortObject *port) {
+bool Logging(const PortObject* port) {
   if (port->logState == kLogActive || port->logState == kLogAppend) return true;
   return port->logState != kLogPaused && (port->memoryLog || (port->logFlags & 2));
 }
 
-void StampLine(PortObject *port, int sent) {
+void StampLine(PortObject* port, int sent) {
   SYSTEMTIME now;
   GetLocalTime(&now);
   char stamp[16];
-  FormatBounded(stamp, sizeof stamp, "%02d:%02d:%02d%s ", now.wHour, now.wMinute, now.wSecond,
-                sent ? "=>" : "<=");
+  FormatBounded(stamp, sizeof stamp, "%02d:%02d:%02d%s ", now.wHour, now.wMinute, now.wSecond, sent ? "=>" : "<=");
   memcpy(port->logLine, stamp, 11);
 }
 
@@ -34,23 +33,21 @@ char Shown(uint8_t byte) {
   return (isalnum(c) || ispunct(c) || c == ' ') ? char(c) : '.';
 }
 
-void CloseLogFile(PortObject *port) {
+void CloseLogFile(PortObject* port) {
   if (port->logFile != INVALID_HANDLE_VALUE) CloseHandle(port->logFile);
   port->logFile = INVALID_HANDLE_VALUE;
 }
 }  // namespace
 
-void PortLogWriteLine(PortObject *port) {
+void PortLogWriteLine(PortObject* port) {
   int length = kCharColumn + port->logLineCount;
   char line[kLogLineSize + 3];
   memcpy(line, port->logLine, size_t(length));
   line[length] = '\r';
   line[length + 1] = '\n';
-  if ((port->logState == kLogActive || port->logState == kLogAppend) &&
-      port->logFile != INVALID_HANDLE_VALUE) {
+  if ((port->logState == kLogActive || port->logState == kLogAppend) && port->logFile != INVALID_HANDLE_VALUE) {
     DWORD put = 0;
-    if (!WriteFile(port->logFile, line, DWORD(length + 2), &put, nullptr) ||
-        put != DWORD(length + 2)) {
+    if (!WriteFile(port->logFile, line, DWORD(length + 2), &put, nullptr) || put != DWORD(length + 2)) {
       CloseLogFile(port);
       port->logState = kLogClosed;
     }
@@ -67,7 +64,7 @@ void PortLogWriteLine(PortObject *port) {
   ClearLine(port);
 }
 
-void PortLogBytes(PortObject *port, const uint8_t *bytes, uint32_t count, int sent) {
+void PortLogBytes(PortObject* port, const uint8_t* bytes, uint32_t count, int sent) {
   if (!count || !Logging(port)) return;
   for (uint32_t i = 0; i < count; ++i) {
     bool turned = (port->logLineDirection != 0) != (sent != 0);
@@ -77,7 +74,7 @@ void PortLogBytes(PortObject *port, const uint8_t *bytes, uint32_t count, int se
       port->logLineDirection = sent ? 1 : 0;
     }
     static const char hex[] = "0123456789ABCDEF";
-    char *cell = port->logLine + kHexColumn + 3 * port->logLineCount;
+    char* cell = port->logLine + kHexColumn + 3 * port->logLineCount;
     cell[0] = hex[bytes[i] >> 4];
     cell[1] = hex[bytes[i] & 15];
     cell[2] = sent ? '.' : ' ';
@@ -86,25 +83,25 @@ void PortLogBytes(PortObject *port, const uint8_t *bytes, uint32_t count, int se
   }
 }
 
-int ZRTAPI PortLogOpen(PortObject *port, const char *fileName) {
+int ZRTAPI PortLogOpen(PortObject* port, const char* fileName) {
   if (!port || !fileName) return 0;
-  char *copy = StrDup(fileName);
+  char* copy = StrDup(fileName);
   if (!copy) {
     port->error = kErrOutOfMemory;
     return 0;
   }
-  ZrtMemFree(reinterpret_cast<void **>(&port->logFileName));
+  ZrtMemFree(reinterpret_cast<void**>(&port->logFileName));
   port->logFileName = copy;
   CloseLogFile(port);
   HANDLE file = INVALID_HANDLE_VALUE;
   if (port->logState == kLogAppend) {
-    file = CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    file =
+        CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) SetFilePointer(file, 0, nullptr, FILE_END);
   }
   if (file == INVALID_HANDLE_VALUE)
-    file = CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    file =
+        CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     port->error = kErrLogFile;
     port->logState = kLogNone;
@@ -117,12 +114,10 @@ int ZRTAPI PortLogOpen(PortObject *port, const char *fileName) {
   return 1;
 }
 
-void ZRTAPI PortLogControl(PortObject *port, int mode) {
+void ZRTAPI PortLogControl(PortObject* port, int mode) {
   if (!port || port->logFile == INVALID_HANDLE_VALUE) return;
   switch (mode) {
-    case 1:
-      port->logState = kLogActive;
-      break;
+    case 1: port->logState = kLogActive; break;
     case 2:
       PortLogWriteLine(port);
       port->logState = kLogPaused;
@@ -132,16 +127,14 @@ void ZRTAPI PortLogControl(PortObject *port, int mode) {
       CloseLogFile(port);
       port->logState = kLogClosed;
       break;
-    case 4:
-      port->logState = kLogAppend;
-      break;
+    case 4: port->logState = kLogAppend; break;
   }
 }
 
-int PortLogMemory(PortObject *port, uint32_t size) {
+int PortLogMemory(PortObject* port, uint32_t size) {
   if (!port || !size) return 0;
   PortLogMemoryFree(port);
-  port->memoryLog = static_cast<char *>(ZrtMemAlloc(size));
+  port->memoryLog = static_cast<char*>(ZrtMemAlloc(size));
   if (!port->memoryLog) return 0;
   port->memoryLogSize = size;
   port->memoryLogUsed = 0;
@@ -149,13 +142,12 @@ int PortLogMemory(PortObject *port, uint32_t size) {
   return 1;
 }
 
-int PortLogMemoryToFile(PortObject *port, const char *fileName) {
+int PortLogMemoryToFile(PortObject* port, const char* fileName) {
   if (!port || !port->memoryLog || !fileName) return 0;
-  HANDLE file = CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   int ok = file != INVALID_HANDLE_VALUE;
   for (uint32_t at = 0; ok && at < port->memoryLogUsed;) {
-    const char *line = port->memoryLog + at;
+    const char* line = port->memoryLog + at;
     size_t length = strnlen(line, port->memoryLogUsed - at);
     DWORD put = 0;
     ok = WriteFile(file, line, DWORD(length), &put, nullptr) && put == length &&
@@ -167,16 +159,16 @@ int PortLogMemoryToFile(PortObject *port, const char *fileName) {
   return ok;
 }
 
-char *PortLogMemoryTake(PortObject *port) {
+char* PortLogMemoryTake(PortObject* port) {
   if (!port) return nullptr;
-  char *log = port->memoryLog;
+  char* log = port->memoryLog;
   port->memoryLog = nullptr;
   port->memoryLogUsed = port->memoryLogSize = 0;
   return log;
 }
 
-void PortLogMemoryFree(PortObject *port) {
+void PortLogMemoryFree(PortObject* port) {
   if (!port) return;
-  ZrtMemFree(reinterpret_cast<void **>(&port->memoryLog));
+  ZrtMemFree(reinterpret_cast<void**>(&port->memoryLog));
   port->memoryLogUsed = port->memoryLogSize = 0;
 }

@@ -24,19 +24,17 @@ namespace {
 std::vector<uint8_t> RandomBytes(size_t n, unsigned seed) {
   std::mt19937 rng(seed);
   std::vector<uint8_t> bytes(n);
-  for (auto &b : bytes) b = uint8_t(rng());
+  for (auto& b : bytes) b = uint8_t(rng());
   return bytes;
 }
 
-std::vector<uint8_t> Bytes(const std::string &text) {
-  return std::vector<uint8_t>(text.begin(), text.end());
-}
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 // Makes a directory current for the life of the guard.
 struct InDirectory {
   char saved[MAX_PATH] = {};
   bool entered;
-  explicit InDirectory(const std::string &path) {
+  explicit InDirectory(const std::string& path) {
     GetCurrentDirectoryA(sizeof saved, saved);
     entered = SetCurrentDirectoryA(path.c_str()) != 0;
   }
@@ -51,14 +49,14 @@ struct Notice {
 struct DllLine : ::testing::Test {
   HMODULE dll = nullptr;
   HWND window = nullptr;
-  PortObject *port = nullptr;
+  PortObject* port = nullptr;
   // The far end: the host's engine on side 1 of a line without delays; the
   // port's reads on side 0 give the host its turn.
   std::unique_ptr<SimLine> line;
   std::unique_ptr<HostPeer> host;
-  std::vector<Notice> notices;  // 1024-1041, in order
+  std::vector<Notice> notices;                 // 1024-1041, in order
   std::vector<std::vector<uint8_t>> received;  // messages the host took
-  std::string downloadName;     // the client's answer to the name query
+  std::string downloadName;                    // the client's answer to the name query
 
   template <class Fn>
   Fn At(int ordinal) {
@@ -75,22 +73,22 @@ struct DllLine : ::testing::Test {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "CommkitBpLineClient";
     RegisterClassA(&windowClass);
-    window = CreateWindowA(windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           windowClass.hInstance, nullptr);
+    window = CreateWindowA(windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
+                           nullptr);
     ASSERT_NE(window, nullptr);
     SetWindowLongPtrA(window, GWLP_USERDATA, LONG_PTR(this));
     NewLine(true);
 
-    port = At<PortObject *(ZRTAPI *)(HWND)>(2)(window);
+    port = At<PortObject*(ZRTAPI*)(HWND)>(2)(window);
     ASSERT_NE(port, nullptr);
-    At<void(ZRTAPI *)(PortObject *, int)>(83)(port, 1);
-    auto open = At<int(ZRTAPI *)(PortObject *, const char *, int32_t, int32_t, const char *,
-                                 int32_t, int32_t, int32_t, const char *)>(8);
+    At<void(ZRTAPI*)(PortObject*, int)>(83)(port, 1);
+    auto open = At<int(ZRTAPI*)(PortObject*, const char*, int32_t, int32_t, const char*, int32_t, int32_t, int32_t,
+                                const char*)>(8);
     ASSERT_EQ(open(port, "COM2", 9600, 8, "None", 0, 0, 0, nullptr), 1);
   }
 
   void TearDown() override {
-    if (port) At<void(ZRTAPI *)(PortObject *)>(3)(port);
+    if (port) At<void(ZRTAPI*)(PortObject*)>(3)(port);
     host.reset();
     SimInstall(nullptr);
     if (window) DestroyWindow(window);
@@ -107,44 +105,39 @@ struct DllLine : ::testing::Test {
   }
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto *self = reinterpret_cast<DllLine *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<DllLine*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message != WM_USER || !self) return DefWindowProcA(window, message, wParam, lParam);
     return self->OnNotice(UINT(wParam), lParam);
   }
 
   LRESULT OnNotice(UINT code, LPARAM lParam) {
-    auto *block = reinterpret_cast<NoticeBlock *>(lParam);
+    auto* block = reinterpret_cast<NoticeBlock*>(lParam);
     switch (code) {
       case kNoticeFwdOpen:
       case kNoticeFwdSetup:
-      case kNoticeFwdProbe:
-        block->value = 1;
-        return 0;
-      case kNoticeFwdModemStatus:
-        block->value = 2;
-        return 0;
+      case kNoticeFwdProbe: block->value = 1; return 0;
+      case kNoticeFwdModemStatus: block->value = 2; return 0;
       case kNoticeFwdWrite: {
-        auto *bytes = reinterpret_cast<const uint8_t *>(uintptr_t(block->argument));
+        auto* bytes = reinterpret_cast<const uint8_t*>(uintptr_t(block->argument));
         line->Write(0, std::vector<uint8_t>(bytes, bytes + block->value));
         return 0;
       }
       case kNoticeFwdRead: {
         line->Step(0);
-        auto &in = line->end[0].in;
+        auto& in = line->end[0].in;
         uint32_t count = std::min<uint32_t>(block->value & 0xFFFF, uint32_t(in.size()));
-        auto *buffer = reinterpret_cast<uint8_t *>(uintptr_t(block->argument));
+        auto* buffer = reinterpret_cast<uint8_t*>(uintptr_t(block->argument));
         std::copy(in.begin(), in.begin() + count, buffer);
         in.erase(in.begin(), in.begin() + count);
         block->value = count << 16;
         return 0;
       }
-      default:
-        break;
+      default: break;
     }
     if (code >= 1024 && code <= 1041) {
       notices.push_back({code, lParam});
       if (code == 1028 && !downloadName.empty()) {
-        auto *query = reinterpret_cast<BpNameQuery *>(lParam);
+        auto* query = reinterpret_cast<BpNameQuery*>(lParam);
         if (query->asking) snprintf(query->name, kBpNameSize, "%s", downloadName.c_str());
       }
     }
@@ -153,7 +146,7 @@ struct DllLine : ::testing::Test {
 
   std::vector<unsigned> Codes() const {
     std::vector<unsigned> codes;
-    for (const Notice &n : notices) codes.push_back(n.code);
+    for (const Notice& n : notices) codes.push_back(n.code);
     return codes;
   }
 };
@@ -161,11 +154,10 @@ struct DllLine : ::testing::Test {
 // The host sends a file once its request is acknowledged: "TI" with the
 // size, the data in "N" packets, then "TC".
 struct HostDownload {
-  HostPeer &host;
+  HostPeer& host;
   std::vector<uint8_t> file;
   bool sent = false;
-  HostDownload(HostPeer &h, std::vector<uint8_t> data, const std::string &request)
-      : host(h), file(std::move(data)) {
+  HostDownload(HostPeer& h, std::vector<uint8_t> data, const std::string& request) : host(h), file(std::move(data)) {
     host.outbox.push_back(Bytes(request));
     host.beforeSend = [this] { Turn(); };
   }
@@ -179,8 +171,7 @@ struct HostDownload {
     size_t piece = host.e->packetSize - 1;
     for (size_t at = 0; at < file.size(); at += piece) {
       std::vector<uint8_t> packet{'N'};
-      packet.insert(packet.end(), file.begin() + long(at),
-                    file.begin() + long(std::min(file.size(), at + piece)));
+      packet.insert(packet.end(), file.begin() + long(at), file.begin() + long(std::min(file.size(), at + piece)));
       host.outbox.push_back(std::move(packet));
     }
     host.outbox.push_back(Bytes("TC"));
@@ -219,9 +210,8 @@ TEST_F(DllLine, MessagesBothWaysOverTheLink) {
   EXPECT_EQ(Codes(), std::vector<unsigned>{1041});  // the host's "+" packet
 
   // Several packets each way, every byte value, and a one-byte message.
-  const std::vector<std::vector<uint8_t>> messages = {RandomBytes(3000, 7), {'?'},
-                                                      RandomBytes(1024, 8)};
-  for (const auto &message : messages) {
+  const std::vector<std::vector<uint8_t>> messages = {RandomBytes(3000, 7), {'?'}, RandomBytes(1024, 8)};
+  for (const auto& message : messages) {
     ASSERT_EQ(send(&session, message.data(), unsigned(message.size())), 0);
     std::vector<uint8_t> buffer(4096);
     long got = receive(&session, buffer.data(), unsigned(buffer.size()), 30);
@@ -231,7 +221,7 @@ TEST_F(DllLine, MessagesBothWaysOverTheLink) {
   }
   EXPECT_EQ(received, messages);
   EXPECT_EQ(queueCount(session.queue), 0);
-  for (const Notice &n : notices) EXPECT_TRUE(n.code == 1041 || n.code == 1037) << n.code;
+  for (const Notice& n : notices) EXPECT_TRUE(n.code == 1041 || n.code == 1037) << n.code;
   EXPECT_EQ(errorText(&session), nullptr);  // no error, no text
 
   close(&session);
@@ -255,15 +245,15 @@ TEST_F(DllLine, DownloadArrivesByteIdenticalWithItsNotices) {
   std::vector<uint8_t> data = RandomBytes(4 * 1024 + 300, 11);
   HostDownload script(*host, data, "TDBhost.bin");
   downloadName = "fetched.bin";  // the client names the file itself
-  BpTransfer *t = create(window, 1, port);
+  BpTransfer* t = create(window, 1, port);
   ASSERT_NE(t, nullptr);
-  BpEngine *e = engineOf(t);
+  BpEngine* e = engineOf(t);
   ASSERT_NE(e, nullptr);
 
   // The terminal side has seen DLE "B" and hands the rest to the transfer.
   host->Step();
   line->Deliver();
-  auto &in = line->end[0].in;
+  auto& in = line->end[0].in;
   ASSERT_GE(in.size(), 2u);
   ASSERT_EQ(in[0], DLE);
   ASSERT_EQ(in[1], 'B');
@@ -288,14 +278,14 @@ TEST_F(DllLine, DownloadArrivesByteIdenticalWithItsNotices) {
   expected.push_back(1024);
   EXPECT_EQ(Codes(), expected);
   std::vector<intptr_t> reported;
-  for (const Notice &n : notices) {
+  for (const Notice& n : notices) {
     if (n.code == 1030) {
       reported.push_back(n.lParam);
       bytes += size_t(n.lParam);
     }
   }
   auto valueOf = [&](unsigned code) {
-    for (const Notice &n : notices)
+    for (const Notice& n : notices)
       if (n.code == code) return n.lParam;
     return intptr_t(-1);
   };

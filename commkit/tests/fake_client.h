@@ -27,11 +27,11 @@ struct FakeClient {
 
   FakeClient();
   ~FakeClient();
-  void Feed(const std::string &bytes) { incoming.insert(incoming.end(), bytes.begin(), bytes.end()); }
+  void Feed(const std::string& bytes) { incoming.insert(incoming.end(), bytes.begin(), bytes.end()); }
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT Notice(UINT code, NoticeBlock *block, LPARAM lParam);
+  LRESULT Notice(UINT code, NoticeBlock* block, LPARAM lParam);
 };
 
 // A fresh directory under the temporary directory, removed with its files.
@@ -39,7 +39,7 @@ struct TempDir {
   std::string path;
   TempDir();
   ~TempDir();
-  std::string File(const char *name) const { return path + "\\" + name; }
+  std::string File(const char* name) const { return path + "\\" + name; }
 };
 
-std::string ReadWholeFile(const std::string &name);
+std::string ReadWholeFile(const std::string& name);

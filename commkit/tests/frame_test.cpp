@@ -8,10 +8,10 @@
 #include "port/port.h"
 
 namespace {
-std::string Take(char *text) {
+std::string Take(char* text) {
   if (!text) return "(none)";
   std::string copy = text;
-  ZrtMemFree(reinterpret_cast<void **>(&text));
+  ZrtMemFree(reinterpret_cast<void**>(&text));
   return copy;
 }
 }  // namespace
@@ -19,7 +19,7 @@ std::string Take(char *text) {
 TEST(Strings, ZrtLoadStrTable) {
   struct Case {
     unsigned id;
-    const char *text;
+    const char* text;
   };
   const Case cases[] = {
       {512, "Out of memory"},
@@ -37,7 +37,7 @@ TEST(Strings, ZrtLoadStrTable) {
       {569, "NETWORK: No ports matched"},
       {999, ""},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     char buffer[100];
     int length = ZrtLoadStr(c.id, buffer, sizeof buffer);
     EXPECT_STREQ(buffer, c.text) << c.id;
@@ -69,16 +69,14 @@ TEST(Strings, WinsockErrorTableMapsBothWays) {
   }
 }
 
-TEST(Strings, VersionText) {
-  EXPECT_EQ(Take(VersionText()), "Dravenet Connection Toolbox, Apr  9 1997 11:09:36");
-}
+TEST(Strings, VersionText) { EXPECT_EQ(Take(VersionText()), "Dravenet Connection Toolbox, Apr  9 1997 11:09:36"); }
 
 TEST(PortErrorText, TextsByError) {
   struct Case {
     uint32_t error;
-    const char *portName;
+    const char* portName;
     uint32_t tapiResult;
-    const char *text;
+    const char* text;
     uint32_t errorAfter;
   };
   std::string longName(80, 'N');
@@ -98,8 +96,8 @@ TEST(PortErrorText, TextsByError) {
       {544, "", 0x80001234, "TAPI: error 0x80001234", 0},
       {527, "", 0, "Connection aborted by user", 0},
   };
-  for (const Case &c : cases) {
-    PortObject *port = PortCreate(nullptr);
+  for (const Case& c : cases) {
+    PortObject* port = PortCreate(nullptr);
     strcpy(port->settings.portName, c.portName);
     port->error = c.error;
     port->tapiLastResult = c.tapiResult;
@@ -113,7 +111,7 @@ TEST(PortErrorText, TextsByError) {
   EXPECT_EQ(PortErrorText(nullptr), nullptr);
 
   // An 80-character port name is formatted in full, never overrunning.
-  PortObject *port = PortCreate(nullptr);
+  PortObject* port = PortCreate(nullptr);
   memcpy(port->settings.portName, longName.c_str(), 81);
   port->error = 513;
   EXPECT_EQ(Take(PortErrorText(port)), "Invalid port name: " + longName);
@@ -135,24 +133,24 @@ TEST(ChoiceList, KindsRowsAndRefusals) {
     std::vector<std::string> texts;
   };
   const Case cases[] = {
-      {1, {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "TELEPHONY", "INT 14",
-           "NCSI", "NASI", "WINSOCK"}},
-      {2, {"300", "1200", "2400", "4800", "9600", "14400", "19200", "28800", "38400", "57600",
-           "115200"}},
+      {1,
+       {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "TELEPHONY", "INT 14", "NCSI", "NASI",
+        "WINSOCK"}},
+      {2, {"300", "1200", "2400", "4800", "9600", "14400", "19200", "28800", "38400", "57600", "115200"}},
       {3, {"7", "8"}},
       {4, {"None", "Odd", "Even", "Mark", "Space"}},
       {5, {"1", "1.5"}},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     uint16_t count = 99;
-    ChoiceRow *rows = ChoiceList(nullptr, c.kind, &count);
+    ChoiceRow* rows = ChoiceList(nullptr, c.kind, &count);
     ASSERT_NE(rows, nullptr) << c.kind;
     ASSERT_EQ(count, c.texts.size()) << c.kind;
     for (uint16_t i = 0; i < count; ++i) {
       EXPECT_EQ(rows[i].text, c.texts[i]) << c.kind;
       EXPECT_EQ(rows[i].item, i) << c.kind;
     }
-    void *block = rows;
+    void* block = rows;
     ZrtMemFree(&block);
   }
   for (int refused : {-1, 6, 8, 100}) {
@@ -164,15 +162,15 @@ TEST(ChoiceList, KindsRowsAndRefusals) {
 
 TEST(ChoiceList, AvailablePortsAndMethodsFilterRows) {
   FakeClient client;
-  PortObject *port = PortCreate(client.window);
+  PortObject* port = PortCreate(client.window);
   // Forwarded, every probe goes to the client, which says present.
   PortSetForwarded(port, 1);
   PortSetKeepFirstFour(port, 0);
   uint16_t count = 0;
-  ChoiceRow *rows = ChoiceList(port, 0, &count);
+  ChoiceRow* rows = ChoiceList(port, 0, &count);
   EXPECT_EQ(count, 13);
   EXPECT_EQ(client.notices[kNoticeFwdProbe], 13);
-  ZrtMemFree(reinterpret_cast<void **>(&rows));
+  ZrtMemFree(reinterpret_cast<void**>(&rows));
 
   client.handleForwarded = false;  // nothing answers: only the kept four remain
   PortSetKeepFirstFour(port, 1);
@@ -180,7 +178,7 @@ TEST(ChoiceList, AvailablePortsAndMethodsFilterRows) {
   ASSERT_EQ(count, 4);
   EXPECT_STREQ(rows[3].text, "COM4");
   EXPECT_EQ(rows[3].item, 3);
-  ZrtMemFree(reinterpret_cast<void **>(&rows));
+  ZrtMemFree(reinterpret_cast<void**>(&rows));
 
   // Methods: the default always, the dialler only with the service's winsock library.
   TempDir service;
@@ -189,7 +187,7 @@ TEST(ChoiceList, AvailablePortsAndMethodsFilterRows) {
   ASSERT_GE(count, 1);
   EXPECT_STREQ(rows[0].text, "Default WINSOCK");
   for (uint16_t i = 0; i < count; ++i) EXPECT_NE(rows[i].item, 1);
-  ZrtMemFree(reinterpret_cast<void **>(&rows));
+  ZrtMemFree(reinterpret_cast<void**>(&rows));
   CreateDirectoryA(service.File("qbr").c_str(), nullptr);
   std::string library = service.File("qbr\\WSOCK32.DLL");
   HANDLE file = ZrtFileCreate(library.c_str());
@@ -198,7 +196,7 @@ TEST(ChoiceList, AvailablePortsAndMethodsFilterRows) {
   ASSERT_GE(count, 2);
   EXPECT_STREQ(rows[1].text, "Dravenet Dialer");
   EXPECT_EQ(rows[1].item, 1);
-  ZrtMemFree(reinterpret_cast<void **>(&rows));
+  ZrtMemFree(reinterpret_cast<void**>(&rows));
   DeleteFileA(library.c_str());
   RemoveDirectoryA(service.File("qbr").c_str());
   WritePrivateProfileStringA("General", nullptr, nullptr, "dranet.ini");
@@ -207,17 +205,17 @@ TEST(ChoiceList, AvailablePortsAndMethodsFilterRows) {
 
 TEST(ChoiceList, ChoiceIndexMatchesWithoutCaseBelowTheLimit) {
   struct Case {
-    const char *text;
+    const char* text;
     int kind;
     uint16_t limit, index;
   };
   const Case cases[] = {
-      {"even", 4, 5, 2}, {"SPACE", 4, 5, 4}, {"Parity", 4, 5, 5}, {"Space", 4, 4, 4},
+      {"even", 4, 5, 2},  {"SPACE", 4, 5, 4},  {"Parity", 4, 5, 5},    {"Space", 4, 4, 4},
       {"com5", 1, 13, 4}, {"COM9", 1, 13, 13}, {"winsock", 1, 13, 12}, {nullptr, 4, 5, 5},
   };
-  for (const Case &c : cases)
+  for (const Case& c : cases)
     EXPECT_EQ(ChoiceIndex(nullptr, c.text, c.kind, c.limit), c.index) << (c.text ? c.text : "-");
-  PortObject *port = PortCreate(nullptr);
+  PortObject* port = PortCreate(nullptr);
   EXPECT_EQ(ChoiceIndex(port, "x", 6, 9), 9);  // the list cannot be made
   EXPECT_EQ(port->error, 512u);
   PortDestroy(port);

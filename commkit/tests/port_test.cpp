@@ -10,22 +10,21 @@
 namespace {
 struct ForwardedPort : ::testing::Test {
   FakeClient client;
-  PortObject *port = nullptr;
+  PortObject* port = nullptr;
   void SetUp() override {
     port = PortCreate(client.window);
     ASSERT_NE(port, nullptr);
     PortSetForwarded(port, 1);
   }
   void TearDown() override { PortDestroy(port); }
-  bool Open(int32_t speed = 9600, const char *parity = "None", const char *log = nullptr,
-            const char *name = "COM2") {
+  bool Open(int32_t speed = 9600, const char* parity = "None", const char* log = nullptr, const char* name = "COM2") {
     return PortOpen(port, name, speed, 8, parity, 0, 2, 1, log) == 1;
   }
 };
 
-std::string Take(char *text) {
+std::string Take(char* text) {
   std::string copy = text ? text : "(none)";
-  ZrtMemFree(reinterpret_cast<void **>(&text));
+  ZrtMemFree(reinterpret_cast<void**>(&text));
   return copy;
 }
 
@@ -35,7 +34,7 @@ std::string Untimed(std::string line) {
   return line;
 }
 
-std::vector<std::string> Lines(const std::string &text) {
+std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   size_t at = 0;
   while (at < text.size()) {
@@ -67,17 +66,16 @@ TEST_F(ForwardedPort, CreateStartsClosedWithDefaults) {
 TEST_F(ForwardedPort, OpenHandsTheClientTheSettingsAndMapsSpeeds) {
   struct Case {
     int32_t speed;
-    const char *parity;
+    const char* parity;
     bool opens;
     int32_t lineSpeed, parityIndex;
     uint16_t error;
   };
   const Case cases[] = {
-      {9600, "None", true, 9600, 0, 0},     {14400, "even", true, 19200, 2, 0},
-      {28800, "ODD", true, 38400, 1, 0},    {115200, "Space", true, 115200, 4, 0},
-      {2000, "None", false, 0, 0, 516},     {9600, "Parity", false, 0, 0, 517},
+      {9600, "None", true, 9600, 0, 0},      {14400, "even", true, 19200, 2, 0}, {28800, "ODD", true, 38400, 1, 0},
+      {115200, "Space", true, 115200, 4, 0}, {2000, "None", false, 0, 0, 516},   {9600, "Parity", false, 0, 0, 517},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     client.notices.clear();
     EXPECT_EQ(Open(c.speed, c.parity), c.opens) << c.speed << c.parity;
     EXPECT_EQ(PortGetError(port), c.error) << c.speed << c.parity;
@@ -256,8 +254,7 @@ TEST_F(ForwardedPort, DataLogGoldenLines) {
   std::vector<std::string> lines = Lines(ReadWholeFile(log));
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[3], std::string(60, ' '));
-  EXPECT_EQ(lines[4],
-            "hh:mm:ss=> 30.31.32.33.34.35.36.37.38.39.41.42.43.44.45.46. 0123456789ABCDEF");
+  EXPECT_EQ(lines[4], "hh:mm:ss=> 30.31.32.33.34.35.36.37.38.39.41.42.43.44.45.46. 0123456789ABCDEF");
   EXPECT_EQ(lines[5], std::string(11, ' ') + "47." + std::string(46, ' ') + "G");
   EXPECT_EQ(lines[6], std::string(11, ' ') + "80." + std::string(46, ' ') + ".");
 }
@@ -289,7 +286,7 @@ TEST_F(ForwardedPort, MemoryLogKeepsWhatFitsAndWritesItOut) {
   client.Feed("two");
   char buffer[4];
   PortRead(port, buffer, 4);
-  PortWrite(port, "three", 5);  // turning writes the received line out
+  PortWrite(port, "three", 5);              // turning writes the received line out
   PortWrite(port, "0123456789ABCDEF", 16);  // this line does not fit any more
   PortWrite(port, "!", 1);
   TempDir dir;
@@ -320,24 +317,22 @@ TEST(PortSettingsRecord, DefaultsAndAccessorsCutTextsToTheirFields) {
   EXPECT_EQ(settings.unused2[255], 0);
 
   struct TextField {
-    void(ZRTAPI *set)(PortSettings *, const char *);
-    char *(ZRTAPI *get)(PortSettings *);
+    void(ZRTAPI* set)(PortSettings*, const char*);
+    char*(ZRTAPI* get)(PortSettings*);
     size_t longest;
   };
   const TextField fields[] = {
-      {SettingsSetPortName, SettingsGetPortName, 80},
-      {SettingsSetParity, SettingsGetParity, 10},
-      {SettingsSetHostName, SettingsGetHostName, 256},
-      {SettingsSetHostAddress, SettingsGetHostAddress, 15},
+      {SettingsSetPortName, SettingsGetPortName, 80},  {SettingsSetParity, SettingsGetParity, 10},
+      {SettingsSetHostName, SettingsGetHostName, 256}, {SettingsSetHostAddress, SettingsGetHostAddress, 15},
       {SettingsSetDunEntry, SettingsGetDunEntry, 80},
   };
   std::string tooLong(400, 'q');
-  for (const TextField &field : fields) {
+  for (const TextField& field : fields) {
     field.set(&settings, tooLong.c_str());
-    char *got = field.get(&settings);
+    char* got = field.get(&settings);
     ASSERT_NE(got, nullptr);
     EXPECT_EQ(strlen(got), field.longest);
-    ZrtMemFree(reinterpret_cast<void **>(&got));
+    ZrtMemFree(reinterpret_cast<void**>(&got));
     field.set(&settings, nullptr);  // a missing text stores an empty one
     got = field.get(&settings);
     if (field.get == SettingsGetDunEntry) {
@@ -345,7 +340,7 @@ TEST(PortSettingsRecord, DefaultsAndAccessorsCutTextsToTheirFields) {
     } else {
       EXPECT_STREQ(got, "");
     }
-    ZrtMemFree(reinterpret_cast<void **>(&got));
+    ZrtMemFree(reinterpret_cast<void**>(&got));
   }
   // Nothing beyond the fields was touched.
   EXPECT_EQ(settings.speed, 0);
@@ -371,7 +366,7 @@ TEST(PortSettingsRecord, DefaultsAndAccessorsCutTextsToTheirFields) {
   EXPECT_EQ(SettingsGetMethod(&settings), 1);
   EXPECT_EQ(SettingsGetConnectTimeout(&settings), 45);
   EXPECT_EQ(SettingsGetTcpPort(&settings), 4144);
-  const uint8_t *bytes = reinterpret_cast<const uint8_t *>(&settings);
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&settings);
   EXPECT_EQ(bytes[92] | bytes[93] << 8 | bytes[94] << 16, 57600);  // little-endian at 92
   EXPECT_EQ(bytes[698] | bytes[699] << 8, 4144);
   EXPECT_EQ(bytes[697], 45);
@@ -379,7 +374,7 @@ TEST(PortSettingsRecord, DefaultsAndAccessorsCutTextsToTheirFields) {
 
 TEST(PortLife, DestroyingAnOpenPortClosesItsLine) {
   FakeClient client;
-  PortObject *port = PortCreate(client.window);
+  PortObject* port = PortCreate(client.window);
   PortSetForwarded(port, 1);
   ASSERT_EQ(PortOpen(port, "COM1", 9600, 8, "None", 0, 0, 0, nullptr), 1);
   PortDestroy(port);

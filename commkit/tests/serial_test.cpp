@@ -10,7 +10,7 @@
 
 namespace {
 int ComNumber() {
-  const char *value = getenv("COMMKIT_TEST_COM");
+  const char* value = getenv("COMMKIT_TEST_COM");
   return value ? atoi(value) : 0;
 }
 
@@ -18,7 +18,7 @@ std::string ComName() { return "COM" + std::to_string(ComNumber()); }
 
 // Collects what the line sends until `wanted` shows up; gives up after
 // `seconds` so a broken line fails the test instead of hanging it.
-std::string ReadUntil(PortObject *port, const std::string &wanted, int seconds = 10) {
+std::string ReadUntil(PortObject* port, const std::string& wanted, int seconds = 10) {
   std::string got;
   uint32_t deadline = TimeoutStart(uint16_t(seconds * 10));
   while (got.find(wanted) == std::string::npos && !TimeoutPassed(deadline)) {
@@ -28,13 +28,13 @@ std::string ReadUntil(PortObject *port, const std::string &wanted, int seconds =
   return got;
 }
 
-bool Say(PortObject *port, const std::string &text) {
+bool Say(PortObject* port, const std::string& text) {
   return PortWrite(port, text.data(), uint16_t(text.size())) == text.size();
 }
 
 struct SerialLine : ::testing::Test {
   FakeClient client;
-  PortObject *port = nullptr;
+  PortObject* port = nullptr;
   void SetUp() override {
     if (ComNumber() <= 0) GTEST_SKIP() << "no line: run through with_fake_modem.sh";
     port = PortCreate(client.window);
@@ -46,7 +46,7 @@ struct SerialLine : ::testing::Test {
       PortDestroy(port);
     }
   }
-  bool Open(const char *log = nullptr, int32_t flow = 0) {
+  bool Open(const char* log = nullptr, int32_t flow = 0) {
     return PortOpen(port, ComName().c_str(), 9600, 8, "None", 0, flow, 0, log) == 1;
   }
 };
@@ -91,9 +91,9 @@ TEST_F(SerialLine, PortInUseAndMissingPorts) {
   EXPECT_EQ(PortOpen(port, busyName.c_str(), 9600, 8, "None", 0, 0, 0, nullptr), 0);
   EXPECT_EQ(PortGetError(port), 522);
   EXPECT_EQ(PortIsOpen(port), 0);
-  char *text = PortErrorText(port);
+  char* text = PortErrorText(port);
   EXPECT_STREQ(text, (busyName + " already open").c_str());
-  ZrtMemFree(reinterpret_cast<void **>(&text));
+  ZrtMemFree(reinterpret_cast<void**>(&text));
   EXPECT_EQ(PortProbe(port, busyIndex), 1);  // held, but present
   // COM8 is mapped to nothing in the test prefix.
   EXPECT_EQ(PortProbe(port, 7), 0);
@@ -103,7 +103,7 @@ TEST_F(SerialLine, PortInUseAndMissingPorts) {
   EXPECT_EQ(PortProbe(port, ComNumber() - 1), 1);
   uint16_t count = 0;
   PortSetKeepFirstFour(port, 0);
-  ChoiceRow *rows = ChoiceList(port, 0, &count);
+  ChoiceRow* rows = ChoiceList(port, 0, &count);
   bool listed = false, busyListed = false;
   for (uint16_t i = 0; i < count; ++i) {
     listed |= rows[i].item == ComNumber() - 1;
@@ -112,7 +112,7 @@ TEST_F(SerialLine, PortInUseAndMissingPorts) {
   }
   EXPECT_TRUE(listed);
   EXPECT_TRUE(busyListed);
-  ZrtMemFree(reinterpret_cast<void **>(&rows));
+  ZrtMemFree(reinterpret_cast<void**>(&rows));
 }
 
 TEST_F(SerialLine, LineSettingsReachTheDevice) {
@@ -141,8 +141,8 @@ TEST_F(SerialLine, LineSettingsReachTheDevice) {
 TEST_F(SerialLine, ExternalHandleIsUsedAsGivenAndLeftOpen) {
   char device[16];
   snprintf(device, sizeof device, "\\\\.\\COM%d", ComNumber());
-  HANDLE line = CreateFileA(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_OVERLAPPED, nullptr);
+  HANDLE line =
+      CreateFileA(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   ASSERT_NE(line, INVALID_HANDLE_VALUE);
   DCB before = {};
   before.DCBlength = sizeof before;

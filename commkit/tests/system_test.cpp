@@ -8,13 +8,13 @@
 
 namespace {
 int g_customAllocs, g_customFrees;
-void *ZRTAPI CustomAlloc(uint32_t size) {
+void* ZRTAPI CustomAlloc(uint32_t size) {
   ++g_customAllocs;
-  void *block = malloc(size);
+  void* block = malloc(size);
   if (block) memset(block, 0xCC, size);  // ZrtMemAlloc must zero it
   return block;
 }
-void ZRTAPI CustomRelease(void *block) {
+void ZRTAPI CustomRelease(void* block) {
   ++g_customFrees;
   free(block);
 }
@@ -23,18 +23,18 @@ void ZRTAPI CustomRelease(void *block) {
 TEST(Memory, DefaultBlockHasTheWholeRequestedSizeZeroed) {
   // 70000 is past 16 bits: the block must not shrink to 4464 bytes.
   for (uint32_t size : {1u, 4464u, 65535u, 65536u, 70000u, 300000u}) {
-    auto *block = static_cast<uint8_t *>(ZrtMemAlloc(size));
+    auto* block = static_cast<uint8_t*>(ZrtMemAlloc(size));
     ASSERT_NE(block, nullptr) << size;
     EXPECT_GE(GlobalSize(GlobalHandle(block)), size) << size;
     bool allZero = true;
     for (uint32_t i = 0; i < size; ++i) allZero &= block[i] == 0;
     EXPECT_TRUE(allZero) << size;
     memset(block, 0xAB, size);  // the whole block is ours to write
-    void *pointer = block;
+    void* pointer = block;
     ZrtMemFree(&pointer);
     EXPECT_EQ(pointer, nullptr);
   }
-  void *none = nullptr;
+  void* none = nullptr;
   ZrtMemFree(&none);
   ZrtMemFree(nullptr);
 }
@@ -45,22 +45,22 @@ TEST(Memory, RegisteredAllocatorServesThisProcessUntilCleared) {
   g_customAllocs = g_customFrees = 0;
   ASSERT_EQ(ZrtSetAllocator(CustomAlloc, CustomRelease), 1);
   ASSERT_EQ(ZrtSetAllocator(CustomAlloc, CustomRelease), 1);  // replaces, no second node
-  char *copy = StrDup("hello");
+  char* copy = StrDup("hello");
   ASSERT_NE(copy, nullptr);
   EXPECT_STREQ(copy, "hello");
-  auto *block = static_cast<uint8_t *>(ZrtMemAlloc(70000));
+  auto* block = static_cast<uint8_t*>(ZrtMemAlloc(70000));
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(block[0], 0);
   EXPECT_EQ(block[69999], 0);
-  ZrtMemFree(reinterpret_cast<void **>(&copy));
-  void *pointer = block;
+  ZrtMemFree(reinterpret_cast<void**>(&copy));
+  void* pointer = block;
   ZrtMemFree(&pointer);
   EXPECT_EQ(g_customAllocs, 2);
   EXPECT_EQ(g_customFrees, 2);
   ZrtClearAllocator();
   ZrtClearAllocator();  // nothing left to clear
-  char *again = StrDup("x");
-  ZrtMemFree(reinterpret_cast<void **>(&again));
+  char* again = StrDup("x");
+  ZrtMemFree(reinterpret_cast<void**>(&again));
   EXPECT_EQ(g_customAllocs, 2);
   EXPECT_EQ(StrDup(nullptr), nullptr);
 }
@@ -70,11 +70,10 @@ TEST(Paths, MakePathAddBackslashAndSplitPath) {
     const char *directory, *name, *joined;
   };
   const Case joins[] = {
-      {"C:", "a.txt", "C:a.txt"},         {"C:\\x", "a.txt", "C:\\x\\a.txt"},
-      {"C:\\x\\", "a.txt", "C:\\x\\a.txt"}, {"", "a.txt", "a.txt"},
-      {nullptr, "a.txt", "a.txt"},
+      {"C:", "a.txt", "C:a.txt"}, {"C:\\x", "a.txt", "C:\\x\\a.txt"}, {"C:\\x\\", "a.txt", "C:\\x\\a.txt"},
+      {"", "a.txt", "a.txt"},     {nullptr, "a.txt", "a.txt"},
   };
-  for (const Case &c : joins) {
+  for (const Case& c : joins) {
     char out[64] = "junk";
     EXPECT_EQ(MakePath(out, c.directory, c.name), 1);
     EXPECT_STREQ(out, c.joined) << (c.directory ? c.directory : "(none)");
@@ -85,7 +84,7 @@ TEST(Paths, MakePathAddBackslashAndSplitPath) {
     const char *in, *out;
   };
   const Backslash backslashes[] = {{"C:\\x", "C:\\x\\"}, {"C:\\x\\", "C:\\x\\"}, {"C:", "C:"}, {"", ""}};
-  for (const Backslash &b : backslashes) {
+  for (const Backslash& b : backslashes) {
     char path[32];
     strcpy(path, b.in);
     AddBackslash(path);
@@ -102,7 +101,7 @@ TEST(Paths, MakePathAddBackslashAndSplitPath) {
       {"C:file", "C:", "file", 1},
       {"dir\\", "dir\\", "", 1},
   };
-  for (const Split &s : splits) {
+  for (const Split& s : splits) {
     char directory[64] = "junk", name[64] = "junk";
     EXPECT_EQ(SplitPath(s.path, directory, name), s.result) << s.path;
     EXPECT_STREQ(directory, s.directory) << s.path;
@@ -126,25 +125,25 @@ TEST(Paths, InternalHelpers) {
     const char *path, *result;
   };
   const Case cases[] = {{"x.scr", ".\\x.scr"}, {"d\\x.scr", "d\\x.scr"}, {"C:x", "C:x"}, {"\\x", ".\\\\x"}};
-  for (const Case &c : cases) {
-    char *made = PathWithDir(c.path);
+  for (const Case& c : cases) {
+    char* made = PathWithDir(c.path);
     EXPECT_STREQ(made, c.result) << c.path;
-    ZrtMemFree(reinterpret_cast<void **>(&made));
+    ZrtMemFree(reinterpret_cast<void**>(&made));
   }
 
   uint32_t error = 0;
-  char *script = SessionScriptPath("C:\\scripts", "D:\\old\\logon.scr", &error);
+  char* script = SessionScriptPath("C:\\scripts", "D:\\old\\logon.scr", &error);
   EXPECT_STREQ(script, "C:\\scripts\\logon.scr");
   EXPECT_GE(GlobalSize(GlobalHandle(script)), 261u);
-  ZrtMemFree(reinterpret_cast<void **>(&script));
+  ZrtMemFree(reinterpret_cast<void**>(&script));
   script = SessionScriptPath("", "D:\\old\\logon.scr", &error);
   EXPECT_STREQ(script, "D:\\old\\logon.scr");
-  ZrtMemFree(reinterpret_cast<void **>(&script));
+  ZrtMemFree(reinterpret_cast<void**>(&script));
   std::string longName(600, 'n');
   script = SessionScriptPath("C:\\s", longName.c_str(), &error);
   ASSERT_NE(script, nullptr);
   EXPECT_LT(strlen(script), 261u);
-  ZrtMemFree(reinterpret_cast<void **>(&script));
+  ZrtMemFree(reinterpret_cast<void**>(&script));
   EXPECT_EQ(error, 0u);
 
   char code[4];
@@ -166,13 +165,13 @@ TEST(Files, OpenModesAccessAndSharing) {
     bool opens, canRead, canWrite, atEnd, othersMayRead;
   };
   const Case cases[] = {
-      {0x0001, true, false, true, false, false},  {0x0002, true, true, false, false, false},
-      {0x0003, true, true, true, false, false},   {0x0105, true, false, true, true, false},
-      {0x0007, true, true, true, true, false},    {0x0802, true, true, false, false, true},
-      {0x0202, true, true, false, false, true},   {0x0004, false, false, false, false, false},
+      {0x0001, true, false, true, false, false},   {0x0002, true, true, false, false, false},
+      {0x0003, true, true, true, false, false},    {0x0105, true, false, true, true, false},
+      {0x0007, true, true, true, true, false},     {0x0802, true, true, false, false, true},
+      {0x0202, true, true, false, false, true},    {0x0004, false, false, false, false, false},
       {0x0006, false, false, false, false, false}, {0x0000, false, false, false, false, false},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     HANDLE file = ZrtFileOpen(name.c_str(), c.mode);
     ASSERT_EQ(file != INVALID_HANDLE_VALUE, c.opens) << std::hex << c.mode;
     if (!c.opens) continue;
@@ -180,8 +179,8 @@ TEST(Files, OpenModesAccessAndSharing) {
     char byte;
     ZrtFileSeek(file, 0, 0);
     EXPECT_EQ(ZrtFileRead(file, &byte, 1) == 1, c.canRead) << std::hex << c.mode;
-    HANDLE other = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE other =
+        CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(other != INVALID_HANDLE_VALUE, c.othersMayRead) << std::hex << c.mode;
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
     ZrtFileClose(file);

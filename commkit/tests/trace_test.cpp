@@ -6,7 +6,7 @@
 TEST(Trace, RecordsAppendInTheirFormats) {
   TempDir dir;
   std::string file = dir.File("trace.log");
-  const char *name = file.c_str();
+  const char* name = file.c_str();
   EXPECT_NE(TraceEnter(name, "conn.c", 12, "ConnOpen"), 0);
   TraceExit(name, "conn.c", 40, "ConnOpen");
   TraceString(name, "conn.c", 13, "host", "qvx");

@@ -14,8 +14,8 @@ namespace {
 std::vector<std::string> g_errors;
 bool g_failWrites = false;
 bool g_failReads = false;
-int g_writesBeforeFailure = -1;   // >= 0: that many writes succeed, then one fails
-uint64_t g_memory = 0;   // 0: the build's own answer
+int g_writesBeforeFailure = -1;  // >= 0: that many writes succeed, then one fails
+uint64_t g_memory = 0;           // 0: the build's own answer
 
 VirtualArrayHooks g_saved;
 
@@ -134,7 +134,7 @@ TEST_F(VirtualArrayTest, PoolOfThreeSwapsChunksAndBringsThemBackIntact) {
   PoolOfThree();
   for (int elementSize : {4, 160, 4097}) {
     VirtualArray a("swap", elementSize);
-    const int n = a.PerChunk() * 9 + 2;   // 10 chunks
+    const int n = a.PerChunk() * 9 + 2;  // 10 chunks
     ASSERT_TRUE(a.SetSize(n));
     EXPECT_EQ(a.BufferCount(), 3);
     EXPECT_TRUE(a.HasTempFile());
@@ -158,15 +158,22 @@ TEST_F(VirtualArrayTest, PoolOfThreeSwapsChunksAndBringsThemBackIntact) {
 TEST_F(VirtualArrayTest, SearchesSortedAndUnsortedArrays) {
   VirtualArray a("search", 4, CompareU32);
   std::vector<uint32_t> values;
-  for (uint32_t i = 0; i < 40000; ++i) values.push_back(i * 2 + 10);   // even keys from 10
+  for (uint32_t i = 0; i < 40000; ++i) values.push_back(i * 2 + 10);  // even keys from 10
   FillU32(a, values);
   ASSERT_TRUE(a.Sorted());
   struct Case {
     uint32_t key;
     int expected;
-  } cases[] = {{10, 0},         {11, 1},          {9, 0},           {0, 0},
-               {10 + 2 * 16319, 16319}, {10 + 2 * 16320, 16320}, {11 + 2 * 16319, 16320},
-               {10 + 2 * 39999, 39999}, {11 + 2 * 39999, 40000}, {0xFFFFFFFF, 40000}};
+  } cases[] = {{10, 0},
+               {11, 1},
+               {9, 0},
+               {0, 0},
+               {10 + 2 * 16319, 16319},
+               {10 + 2 * 16320, 16320},
+               {11 + 2 * 16319, 16320},
+               {10 + 2 * 39999, 39999},
+               {11 + 2 * 39999, 40000},
+               {0xFFFFFFFF, 40000}};
   for (const Case& c : cases) {
     EXPECT_EQ(a.BinarySearch(&c.key), c.expected) << c.key;
     EXPECT_EQ(a.Find(&c.key), c.key % 2 == 0 && c.expected < 40000 && values[c.expected] == c.key ? c.expected : -1)
@@ -216,7 +223,7 @@ TEST_F(VirtualArrayTest, InsertAndRemoveShiftAcrossChunkBoundaries) {
     g_memory = swap ? 1 : 0;
     VirtualArray a("shift", 160);
     std::vector<uint32_t> model;
-    for (uint32_t i = 0; i < 408 * 5; ++i) {   // five full chunks
+    for (uint32_t i = 0; i < 408 * 5; ++i) {  // five full chunks
       auto r = MakeRecord(160, i);
       ASSERT_TRUE(a.Append(r.data()));
       model.push_back(i);
@@ -227,8 +234,8 @@ TEST_F(VirtualArrayTest, InsertAndRemoveShiftAcrossChunkBoundaries) {
     ASSERT_TRUE(a.InsertAt(408, r.data()));
     model.insert(model.begin() + 408, 100000);
     EXPECT_EQ(a.ChunkCount(), 6);
-    const uint32_t kZero = 0xFFFFFFFF;   // stands for the zero-filled element
-    ASSERT_TRUE(a.InsertAt(a.Count(), nullptr));   // appends a zero element
+    const uint32_t kZero = 0xFFFFFFFF;            // stands for the zero-filled element
+    ASSERT_TRUE(a.InsertAt(a.Count(), nullptr));  // appends a zero element
     model.push_back(kZero);
     std::mt19937 rng(3);
     for (int step = 0; step < 400; ++step) {
@@ -274,7 +281,7 @@ TEST_F(VirtualArrayTest, SmartPointersFollowTheirElement) {
   EXPECT_EQ(KeyOf(VirtArrTouch(last)), 16319u);
 
   uint32_t v = 999999;
-  ASSERT_TRUE(a.InsertAt(5, &v));   // every pointer moves up one
+  ASSERT_TRUE(a.InsertAt(5, &v));  // every pointer moves up one
   EXPECT_EQ(last.Index(a), 16320);
   EXPECT_EQ(first.Index(a), 16321);
   EXPECT_EQ(middle.Index(a), 16320 * 4 + 8);
@@ -289,10 +296,10 @@ TEST_F(VirtualArrayTest, SmartPointersFollowTheirElement) {
   EXPECT_GT(a.BufferCount(), 3);
   EXPECT_EQ(KeyOf(middle.element), 16320u * 4 + 7);
 
-  ASSERT_TRUE(a.RemoveAt(0));   // back down across the boundary
+  ASSERT_TRUE(a.RemoveAt(0));  // back down across the boundary
   EXPECT_EQ(last.Index(a), 16319);
   EXPECT_EQ(first.Index(a), 16320);
-  ASSERT_TRUE(a.RemoveAt(16319));   // removes the element `last` is on
+  ASSERT_TRUE(a.RemoveAt(16319));  // removes the element `last` is on
   EXPECT_FALSE(last.Bound());
   EXPECT_EQ(last.element, nullptr);
   EXPECT_EQ(last.Index(a), -1);
@@ -314,7 +321,7 @@ TEST_F(VirtualArrayTest, SmartPointersFollowTheirElement) {
   uint32_t plain = 5;
   spare.Attach(&plain);
   EXPECT_EQ(spare.Index(a), -1);
-  a.Sort(CompareU32);   // sorting unbinds every pointer
+  a.Sort(CompareU32);  // sorting unbinds every pointer
   EXPECT_FALSE(first.Bound());
   EXPECT_FALSE(middle.Bound());
 }
@@ -345,7 +352,7 @@ TEST_F(VirtualArrayTest, SortMatchesStdSortForEveryPoolAndSize) {
     std::mt19937 rng(c.count);
     std::vector<uint32_t> keys;
     for (int i = 0; i < c.count; ++i) {
-      uint32_t k = rng() % (c.count / 2);   // plenty of equal keys
+      uint32_t k = rng() % (c.count / 2);  // plenty of equal keys
       keys.push_back(k);
       auto r = MakeRecord(c.elementSize, k);
       ASSERT_TRUE(a.Append(r.data()));
@@ -384,7 +391,7 @@ TEST_F(VirtualArrayTest, CheckOrderAtClearsSortedWhenAnElementMovesOutOfPlace) {
   EXPECT_FALSE(a.Sorted());
   a.Sort();
   EXPECT_EQ(Contents(a), (std::vector<uint32_t>{1, 2, 3, 7}));
-  *static_cast<uint32_t*>(a.At(0)) = 4;   // now above its right neighbour
+  *static_cast<uint32_t*>(a.At(0)) = 4;  // now above its right neighbour
   EXPECT_EQ(a.CheckOrderAt(0), 0);
   VirtualArray plain("plain", 4);
   FillU32(plain, {1});
@@ -451,7 +458,7 @@ TEST_F(VirtualArrayTest, SaveAndLoadRoundTripTheStoredForm) {
 TEST_F(VirtualArrayTest, ReadElementsClearsSortedOnAnEqualPairAtAChunkBoundary) {
   std::vector<unsigned char> bytes;
   for (uint32_t i = 0; i < 16321; ++i) {
-    uint32_t v = i == 16320 ? 16319 : i;   // first of chunk 1 equals last of chunk 0
+    uint32_t v = i == 16320 ? 16319 : i;  // first of chunk 1 equals last of chunk 0
     for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<unsigned char>(v >> (8 * k)));
   }
   TempStream t;
@@ -549,7 +556,7 @@ TEST_F(VirtualArrayTest, GrowthThatNeedsAnUncreatableSwapFileFailsAndKeepsTheArr
   VirtualArray a("no file", 4);
   std::vector<uint32_t> values(16320 * 3);
   for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<uint32_t>(i + 11);
-  FillU32(a, values);   // three chunks fit the pool without a file
+  FillU32(a, values);  // three chunks fit the pool without a file
   EXPECT_TRUE(g_errors.empty());
   uint32_t more = 1;
   EXPECT_FALSE(a.Append(&more));
@@ -588,7 +595,7 @@ TEST_F(VirtualArrayTest, RemoveThatFailsHalfwayPutsTheElementBack) {
   FillU32(a, values);
   for (int allowed : {0, 2, 4}) {
     g_errors.clear();
-    ASSERT_NE(a.At(7), nullptr);   // the walk starts from a resident chunk 0
+    ASSERT_NE(a.At(7), nullptr);  // the walk starts from a resident chunk 0
     g_writesBeforeFailure = allowed;
     EXPECT_EQ(a.RemoveAt(7), 0) << allowed;
     g_writesBeforeFailure = -1;
@@ -604,7 +611,7 @@ TEST_F(VirtualArrayTest, RemoveThatFailsHalfwayPutsTheElementBack) {
 
 TEST_F(VirtualArrayTest, PointersStayOnTheirElementThroughRandomEdits) {
   PoolOfThree();
-  VirtualArray a("random edits", 4097);   // 15 per chunk: many boundaries
+  VirtualArray a("random edits", 4097);  // 15 per chunk: many boundaries
   std::vector<uint32_t> model;
   uint32_t nextKey = 1;
   for (int i = 0; i < 200; ++i) {

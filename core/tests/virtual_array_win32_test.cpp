@@ -27,7 +27,7 @@ int CountSwapFiles(const std::string& dir) {
   if (h == INVALID_HANDLE_VALUE) return 0;
   do {
     std::string name = found.cFileName;
-    if (name.size() == 12) ++n;   // "msw" + five digits + ".tmp"
+    if (name.size() == 12) ++n;  // "msw" + five digits + ".tmp"
   } while (FindNextFileA(h, &found));
   FindClose(h);
   return n;
@@ -57,13 +57,13 @@ TEST(VirtualArraySwapFile, LivesInTempWhileNeededAndGoesWhenTheArrayEmpties) {
   {
     VirtualArray a("swap file", 160);
     ASSERT_TRUE(a.SetSize(408 * 3));
-    EXPECT_EQ(CountSwapFiles(dir.path()), 0);   // one buffer per chunk, no file
+    EXPECT_EQ(CountSwapFiles(dir.path()), 0);  // one buffer per chunk, no file
     ASSERT_TRUE(a.SetSize(408 * 8));
     EXPECT_EQ(CountSwapFiles(dir.path()), 1);
     for (int i = 0; i < a.Count(); i += 50) memset(a.At(i), i & 0xFF, 160);
     for (int i = 0; i < a.Count(); i += 50) ASSERT_EQ(static_cast<unsigned char*>(a.At(i))[159], i & 0xFF);
     a.Sort([](const void* x, const void* y) { return memcmp(x, y, 160); });
-    EXPECT_EQ(CountSwapFiles(dir.path()), 1);   // the sorted array took over the merge's file
+    EXPECT_EQ(CountSwapFiles(dir.path()), 1);  // the sorted array took over the merge's file
     ASSERT_TRUE(a.SetSize(0));
     EXPECT_EQ(CountSwapFiles(dir.path()), 0);
     ASSERT_TRUE(a.SetSize(408 * 8));
@@ -105,7 +105,8 @@ TEST(VirtualArrayErrors, ShowAsWarningBoxes) {
   ASSERT_EQ(g_boxes.size(), 2u);
   EXPECT_EQ(g_boxes[0], "Array access out of range-7: Virtual array Conferences - virtar32");
   EXPECT_EQ(g_boxes[1].rfind("Virtar32-", 0), 0u) << g_boxes[1];
-  EXPECT_NE(g_boxes[1].find(": Virtual array Conferences - SmartPointer, Array access out of range"), std::string::npos);
+  EXPECT_NE(g_boxes[1].find(": Virtual array Conferences - SmartPointer, Array access out of range"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -173,9 +173,9 @@ TEST_F(IndexFiles, LogInCountsUnreadFromTheUsersFilesOfFoldersWithNews) {
     uint32_t lastSeen;
   };
   const Folder folders[] = {
-      {"quorl:conf/locked", "locked.log", 0, 0},             // unread lock on 11, read mark on 13
-      {"quorl:conf/plain", "plain.log", 0, 0},               // no user file: the read mark applies
-      {"quorl:conf/seen", "seen.log", 0, 14},                // nothing new since last seen
+      {"quorl:conf/locked", "locked.log", 0, 0},  // unread lock on 11, read mark on 13
+      {"quorl:conf/plain", "plain.log", 0, 0},    // no user file: the read mark applies
+      {"quorl:conf/seen", "seen.log", 0, 14},     // nothing new since last seen
       {"quorl:conf/resigned", "resigned.log", CONF_RESIGNED, 0},
       {"CSI:someone", "csi.log", 0, 0},
   };

@@ -345,7 +345,8 @@ TEST(HeaderLineScan, CutsFieldsAtTheCallersBuffers) {
   EXPECT_EQ(std::string(b.guard1, 4), "####");
   EXPECT_EQ(std::string(b.guard2, 4), "####");
   char none[1];
-  EXPECT_EQ(ScanHeaderLine("f #1, from a, 2 chars, d", none, sizeof none, &number, b.author, sizeof b.author, &size), 0);
+  EXPECT_EQ(ScanHeaderLine("f #1, from a, 2 chars, d", none, sizeof none, &number, b.author, sizeof b.author, &size),
+            0);
 }
 
 // A log of lines that are hard on a reader: candidates of every kind, CR

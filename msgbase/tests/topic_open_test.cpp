@@ -150,7 +150,8 @@ TEST_F(TopicOpenTest, MissingIndexIsRebuiltAndTheNextOpenUsesIt) {
     std::string index = ReadWholeFile(Path((std::string(c.file) + ".ind").c_str()));
     ASSERT_GE(index.size(), 2u);
     EXPECT_EQ(static_cast<uint8_t>(index[0]) | (static_cast<uint8_t>(index[1]) << 8), 11007);
-    EXPECT_EQ(FileExists(Path((std::string(c.file) + ".id").c_str())), !c.scrambled) << "news folders keep a message-id list";
+    EXPECT_EQ(FileExists(Path((std::string(c.file) + ".id").c_str())), !c.scrambled)
+        << "news folders keep a message-id list";
 
     Recorded() = UiRecord{};
     ASSERT_EQ(Open(c.name), 1);
@@ -203,7 +204,8 @@ TEST_F(TopicOpenTest, DamagedIndexIsRebuiltAndTheLogLeftAlone) {
       {"cut in its header", good.substr(0, 5)},
       {"cut in its records", good.substr(0, good.size() - 7)},
       {"unknown version", IndexFile(12000, 10, 12, entries)},
-      {"count past the file", IndexFile(11007, 10, 12, entries).replace(10, 6, std::string("\xFF\xFF\x00\x00\x10\x00", 6))},
+      {"count past the file",
+       IndexFile(11007, 10, 12, entries).replace(10, 6, std::string("\xFF\xFF\x00\x00\x10\x00", 6))},
       {"offset past the log", IndexFile(11007, 10, 12, pastEnd)},
       {"thread record past the thread file", IndexFile(11007, 10, 12, badThread)},
       {"no messages", IndexFile(11007, 10, 12, {})},
@@ -223,7 +225,8 @@ TEST_F(TopicOpenTest, DamagedIndexIsRebuiltAndTheLogLeftAlone) {
 
 TEST_F(TopicOpenTest, TruncatedLogsOpenWithWhatTheyHold) {
   std::string whole = NewsLog();
-  std::string lastMessage = SeparatorMessage(kNews, 12, "zed@x.org", kDate, "From: Zed <zed@x.org>\nSubject: Other\n\nMy answer.\n");
+  std::string lastMessage =
+      SeparatorMessage(kNews, 12, "zed@x.org", kDate, "From: Zed <zed@x.org>\nSubject: Other\n\nMy answer.\n");
   std::string firstTwo = whole.substr(0, whole.size() - lastMessage.size());
   struct Cut {
     const char* what;
@@ -477,8 +480,8 @@ TEST_F(TopicOpenTest, IndexThatPointsAtTheWrongMessageIsRebuiltByTheFirstRead) {
 
 // The file's write time moved by the given number of seconds.
 void ShiftFileTime(const std::string& path, long long seconds) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
+  HANDLE h =
+      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   FILETIME written;
   GetFileTime(h, nullptr, nullptr, &written);
@@ -498,8 +501,9 @@ TEST_F(TopicOpenTest, MarksMadeAfterARebuildOfTheOpenTopicAreKeptAtClose) {
   ASSERT_EQ(Open(kNews), 1);
 
   // The import program rewrote the log meanwhile: every message moved.
-  WriteWholeFile(Path("clc.log"), SeparatorMessage(kNews, 9, "eve@x.org", kDate, "From: eve@x.org\nSubject: First\n\nHi.\n") +
-                                      NewsLog());
+  WriteWholeFile(
+      Path("clc.log"),
+      SeparatorMessage(kNews, 9, "eve@x.org", kDate, "From: eve@x.org\nSubject: First\n\nHi.\n") + NewsLog());
   ASSERT_EQ(scanmsg(12), 1) << "the miss rebuilds the index and finds the message";
   int slot = msgindex(12, 1);
   ASSERT_GE(slot, 0);
@@ -529,9 +533,9 @@ TEST_F(TopicOpenTest, RebuildTakesSubjectsOfAnyLength) {
   // The rebuild keeps each subject for threading by subject; a long one once
   // ran past a buffer on the stack.
   std::string subject(180, 's');
-  WriteWholeFile(Path("clc.log"), SeparatorMessage(kNews, 10, "bob@example.com", kDate,
-                                                   "From: Bob <bob@example.com>\nSubject: Re: " + subject +
-                                                       "\n\nText.\n"));
+  WriteWholeFile(Path("clc.log"),
+                 SeparatorMessage(kNews, 10, "bob@example.com", kDate,
+                                  "From: Bob <bob@example.com>\nSubject: Re: " + subject + "\n\nText.\n"));
   ASSERT_EQ(Open(kNews), 1);
   EXPECT_TRUE(Rebuilt());
   ASSERT_EQ(LogCva.Count(), 1);
@@ -652,7 +656,10 @@ TEST_F(TopicOpenTest, OwnMessagesAreFoundByNumberFromTheirFromField) {
 
 TEST_F(TopicOpenTest, OpenRefreshesTheOutbasketGhostsOnlyWhenTheyChanged) {
   WriteWholeFile(Path("clc.log"), NewsLog());
-  g_topicOpenHooks.ghostsChanged = [] { ++g_ghostChecks; return g_ghostsChanged; };
+  g_topicOpenHooks.ghostsChanged = [] {
+    ++g_ghostChecks;
+    return g_ghostsChanged;
+  };
   g_topicOpenHooks.refreshGhosts = [] { ++g_ghostRefreshes; };
   for (bool changed : {false, true}) {
     g_ghostChecks = g_ghostRefreshes = 0;

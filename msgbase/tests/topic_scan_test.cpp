@@ -52,8 +52,8 @@ class TopicScanTest : public ::testing::Test {
 
 TEST_F(TopicScanTest, ConferencingLogListsEveryMessage) {
   std::string m1 = SeparatorMessage("quorl:chat/general", 1, "ann", "1000", "Welcome to the topic.\r\n");
-  std::string m2 = SeparatorMessage("quorl:chat/general", 2, "bob", "2000", "Hi Ann,\r\n\r\nGlad to be here.\r\n",
-                                    "Comment to 1");
+  std::string m2 =
+      SeparatorMessage("quorl:chat/general", 2, "bob", "2000", "Hi Ann,\r\n\r\nGlad to be here.\r\n", "Comment to 1");
   std::string m3 = ">>>quorl:chat/general 3 cy(10)5Mar96 14:07 c2\nShort one\n";
   std::string m4 = SeparatorMessage("quorl:chat/general", 4, "dee", "", "No date.\n", "Comment to 0");
   MemoryLog log;
@@ -119,8 +119,9 @@ TEST_F(TopicScanTest, MailAndNewsFlags) {
   EXPECT_EQ(Walk(info, OptionsFor("net:actions/information"))[0].flags, 0);
 
   // Mail to the user shows the recipient, marked with "!".
-  std::string mail = SeparatorMessage("net:mail/inbox", 5, "me@home.org", "",
-                                      "From: Me <me@home.org>\nTo: \"Ann Example\" <me@home.org>\nSubject: Note\n\nhi\n");
+  std::string mail =
+      SeparatorMessage("net:mail/inbox", 5, "me@home.org", "",
+                       "From: Me <me@home.org>\nTo: \"Ann Example\" <me@home.org>\nSubject: Note\n\nhi\n");
   std::string mail2 = SeparatorMessage("net:mail/inbox", 6, "ann@x.org", "",
                                        "From: Ann <ann@x.org>\nTo: Bob <bob@x.org>\nSubject: Note\n\nhi\n");
   MemoryLog mails;
@@ -162,17 +163,18 @@ TEST_F(TopicScanTest, DamagedLogsNeverCrashAndKeepWhatIsGood) {
   };
   const DamageCase cases[] = {
       {"truncated inside a header", good + "==========\nbix:c/t #2, from bob, 5 chars, d\nComment to", {1}, 0},
-      {"truncated inside a body", good + SeparatorMessage("bix:c/t", 2, "bob", "", "Only part of the bo", "", 500),
-       {1, 2}, 0},
-      {"size past the end of the file", SeparatorMessage("bix:c/t", 1, "ann", "", "Text.\n", "", 99999999),
-       {1}, 0},
-      {"size swallowing the next separator", SeparatorMessage("bix:c/t", 1, "ann", "", "x\n", "", 40) + after,
-       {1}, 0},
+      {"truncated inside a body",
+       good + SeparatorMessage("bix:c/t", 2, "bob", "", "Only part of the bo", "", 500),
+       {1, 2},
+       0},
+      {"size past the end of the file", SeparatorMessage("bix:c/t", 1, "ann", "", "Text.\n", "", 99999999), {1}, 0},
+      {"size swallowing the next separator", SeparatorMessage("bix:c/t", 1, "ann", "", "x\n", "", 40) + after, {1}, 0},
       {"header of 10 KB", good + bigHeader + after, {1, 3}, 1},
       {"bare CR runs",
        good + std::string(20000, '\r') + "\n" +
            SeparatorMessage("bix:c/t", 3, "cy", "", "a" + std::string(9000, '\r') + "b\n") + after,
-       {1, 3, 3}, 0},
+       {1, 3, 3},
+       0},
       {"last message without final LF", good + SeparatorMessage("bix:c/t", 2, "bob", "", "no LF"), {1, 2}, 0},
       {"empty log", "", {}, 0},
       {"separators only", "==========\n==========\n>>>\n", {}, 0},
@@ -259,7 +261,7 @@ TEST_F(TopicScanTest, HeaderOnlyNoticesAreFoundWhereverTheBlocksEnd) {
     switch (i % 6) {
       case 0: body += "Only the header of this message was collected\r\n"; break;
       case 1: body += "*** Header Only ***\n"; break;
-      case 2: body += "\tOnly the header of this message was collected\r\n"; break;   // stored as a blank first
+      case 2: body += "\tOnly the header of this message was collected\r\n"; break;  // stored as a blank first
       case 3: body += " *** Header Only ***\r\n"; break;
       // The line limit splits this line: the notice starts the second part.
       case 4: body += std::string(4095, 'L') + "*** Header Only ***\n"; break;

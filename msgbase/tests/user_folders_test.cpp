@@ -33,7 +33,9 @@ TEST(FolderOrder, PairsCompareByTheFolderRules) {
       {"quorl:Conf/Topic", "quorl:conf/topic", 0},
       {"quorl:conf/a", "quorl:conf/b", -1},
       // A composite folder (0xFF) moves its first character after the "/".
-      {"quorl:a/\xff" "b", "quorl:a/z", 1},
+      {"quorl:a/\xff"
+       "b",
+       "quorl:a/z", 1},
       // "_" at the start of a part never reaches outside the name.
       {"_", "a", -1},
       {"q:_x", "q:_y", -1},
@@ -226,7 +228,7 @@ TEST_F(MergeFixture, NewFoldersJoinBesideJoinedTopicsAndVanishedOnesGo) {
   Add(conf, MakeConf("quorl:other/topic", "other.log", 5, 9));
   Add(conf, MakeConf("quorl:conf/one", "one.log"));
   Add(conf, MakeConf("quorl:conf/two", "two.log", 3, 8));
-  Add(conf, MakeConf("quorl:service", "svc.log"));   // not a folder
+  Add(conf, MakeConf("quorl:service", "svc.log"));  // not a folder
 
   UserMergeResult r = Merge();
   ASSERT_TRUE(r.ok);
@@ -264,11 +266,11 @@ TEST_F(MergeFixture, JoinRulesFollowTheUsersSettings) {
 
 TEST_F(MergeFixture, MembershipFoldersMailAndModeratedTopics) {
   Add(user, MakeConf("quorl:joined/one", "j1.log"));
-  Add(user, MakeConf("quorl:mail/bob", "mb.log"));   // someone else's, with their own folder file
+  Add(user, MakeConf("quorl:mail/bob", "mb.log"));  // someone else's, with their own folder file
   Add(conf, MakeConf("quorl:joined/one", "j1.log"));
-  for (const char* name : {"quorl:joined/members", "quorl:closed/members", "quorl:closed/moderated",
-                           "quorl:mail/alice", "quorl:mail/bob", "quorl:mail/carol", "local:mail/carol",
-                           "msmail:alice/inbox", "msmail:bob/inbox"})
+  for (const char* name :
+       {"quorl:joined/members", "quorl:closed/members", "quorl:closed/moderated", "quorl:mail/alice", "quorl:mail/bob",
+        "quorl:mail/carol", "local:mail/carol", "msmail:alice/inbox", "msmail:bob/inbox"})
     Add(conf, MakeConf(name, "x.log", 1, 3, CONF_NEEDS_MEMBERSHIP));
   s_moderated = {"quorl:closed/moderated"};
 

@@ -170,8 +170,8 @@ TEST_F(UserFolders, CheckUserFileComparesTheStoredName) {
   struct Case {
     const char* name;
     bool expected;
-  } cases[] = {{"alice", true},          {"ALICE", true}, {"bob", true},  {"christopher", true},
-               {"christophe", false},    {"carol", false}, {"dora", false}, {"", false}};
+  } cases[] = {{"alice", true},       {"ALICE", true},  {"bob", true},   {"christopher", true},
+               {"christophe", false}, {"carol", false}, {"dora", false}, {"", false}};
   for (const Case& c : cases) EXPECT_EQ(CheckUserFile(c.name), c.expected) << c.name;
 }
 

@@ -22,7 +22,9 @@ namespace {
 using testfs::ReadWholeFile;
 using testwin::WindowsPath;
 
-void WriteText(const std::string& path, const std::string& text) { ASSERT_TRUE(testfs::WriteWholeFile(path, text)) << path; }
+void WriteText(const std::string& path, const std::string& text) {
+  ASSERT_TRUE(testfs::WriteWholeFile(path, text)) << path;
+}
 
 struct FoundWindow {
   DWORD process;

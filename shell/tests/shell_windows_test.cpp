@@ -40,8 +40,12 @@ using testwin::WindowsPath;
 
 std::string ShotPath(const char* name) { return WindowsPath(SHOT_DIR) + "\\" + name; }
 
-void WriteText(const std::string& path, const std::string& text) { ASSERT_TRUE(testfs::WriteWholeFile(path, text)) << path; }
-void AppendText(const std::string& path, const std::string& text) { ASSERT_TRUE(testfs::AppendToFile(path, text)) << path; }
+void WriteText(const std::string& path, const std::string& text) {
+  ASSERT_TRUE(testfs::WriteWholeFile(path, text)) << path;
+}
+void AppendText(const std::string& path, const std::string& text) {
+  ASSERT_TRUE(testfs::AppendToFile(path, text)) << path;
+}
 
 void Pump(int ms) {
   DWORD end = GetTickCount() + ms;

@@ -13,9 +13,9 @@
 namespace {
 
 const std::vector<std::string> kSmallDictionary = {
-    "a",     "I",     "is",    "it",   "the",   "house", "dog",   "dog's", "cat",  "well", "known",
-    "form",  "from",  "some",  "thing", "apple", "Paris", "can't", "any",   "one",  "receive", "separate",
-    "there", "their", "they",  "then", "them",  "these", "quick", "brown", "fox",  "jumps", "over", "lazy"};
+    "a",    "I",    "is",    "it",    "the",   "house", "dog", "dog's", "cat",     "well",     "known", "form",
+    "from", "some", "thing", "apple", "Paris", "can't", "any", "one",   "receive", "separate", "there", "their",
+    "they", "then", "them",  "these", "quick", "brown", "fox", "jumps", "over",    "lazy"};
 
 // A session over a compressed lexicon packed from a small word list.
 class Engine : public ::testing::Test {
@@ -173,14 +173,23 @@ TEST(SpellScores, WordSimilarity) {
     int16_t score;
   };
   const Case cases[] = {
-      {"form", "from", 87},          {"form", "form", 100},       {"teh", "the", 83},
-      {"The", "the", 99},            {"cafe", "caf\xE9", 98},     {"aple", "apple", 90},
-      {"cat", "cot", 83},            {"cat", "cst", 66},          {"cat", "category", 0},
-      {"recieve", "receive", 92},    {"international", "international", 100},
-      {"internationally", "internationalyl", 96},                 {"", "", 100},
+      {"form", "from", 87},
+      {"form", "form", 100},
+      {"teh", "the", 83},
+      {"The", "the", 99},
+      {"cafe", "caf\xE9", 98},
+      {"aple", "apple", 90},
+      {"cat", "cot", 83},
+      {"cat", "cst", 66},
+      {"cat", "category", 0},
+      {"recieve", "receive", 92},
+      {"international", "international", 100},
+      {"internationally", "internationalyl", 96},
+      {"", "", 100},
       {"abcdefgh", "zyxwvuts", 31},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.score, WordSimilarity(c.word, c.candidate, 0)) << c.word << "/" << c.candidate;
+  for (const Case& c : cases)
+    EXPECT_EQ(c.score, WordSimilarity(c.word, c.candidate, 0)) << c.word << "/" << c.candidate;
 }
 
 TEST(SpellScores, AnagramScore) {
@@ -215,9 +224,8 @@ TEST(SpellScores, Possessives) {
     const char* shown;
   };
   const Case cases[] = {
-      {"teh", "the", "the"},        {"Teh", "the", "The"},     {"TEH", "the", "THE"},
-      {"teh's", "the", "the's"},    {"dgos'", "dog", "dogs'"}, {"paris", "Paris", "Paris"},
-      {"PARIS", "paris", "PARIS"},
+      {"teh", "the", "the"},     {"Teh", "the", "The"},       {"TEH", "the", "THE"},       {"teh's", "the", "the's"},
+      {"dgos'", "dog", "dogs'"}, {"paris", "Paris", "Paris"}, {"PARIS", "paris", "PARIS"},
   };
   for (const Case& c : cases) {
     char candidate[SORN_WORD_SIZE];
@@ -298,9 +306,9 @@ TEST_F(Engine, IdsAreCheckedAndSlotsLimited) {
   EXPECT_EQ(-13, SORN_GetLex(session, mainLex, nullptr, 0));
   EXPECT_EQ(-9, SORN_ClearLex(session, mainLex));
   std::string text = ReadFileText(log);
-  for (const char* line : {"SORN_OpenLex: bad session id 16", "SORN_CloseLex: bad lex id 9",
-                           "SORN_CloseBlock: bad block id 3", "SORN_CreateLex: bad lex type 4",
-                           "SORN_GetLex: unsupported action"})
+  for (const char* line :
+       {"SORN_OpenLex: bad session id 16", "SORN_CloseLex: bad lex id 9", "SORN_CloseBlock: bad block id 3",
+        "SORN_CreateLex: bad lex type 4", "SORN_GetLex: unsupported action"})
     EXPECT_NE(std::string::npos, text.find(line)) << line;
 
   std::vector<int16_t> sessions;

@@ -12,15 +12,16 @@
 #include "spell/clex.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path =
-      (std::filesystem::temp_directory_path() / ("fuzz-clex-" + std::to_string(
+  static const std::string path = (std::filesystem::temp_directory_path() / ("fuzz-clex-" +
+                                                                             std::to_string(
 #if defined(_WIN32)
-                                                     0
+                                                                                 0
 #else
-                                                     ::getpid()
+                                                                                 ::getpid()
 #endif
-                                                     ) + ".clx"))
-          .string();
+                                                                                 ) +
+                                                                             ".clx"))
+                                      .string();
   FILE* f = fopen(path.c_str(), "wb");
   if (!f) return 0;
   fwrite(data, 1, size, f);

@@ -17,8 +17,8 @@ const char* const kWordListPath = "/usr/share/dict/american-english";
 ScratchDir::ScratchDir() {
   static std::atomic<unsigned> counter{0};
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  fs::path p = fs::temp_directory_path() /
-               ("spelltest-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++));
+  fs::path p =
+      fs::temp_directory_path() / ("spelltest-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++));
   fs::create_directories(p);
   dir_ = p.string();
 }

@@ -105,11 +105,19 @@ TEST_F(TextLexicon, LoadsAndSavesWithOrWithoutHeader) {
     const char* savedAfterAddingZebra;
   };
   const Case cases[] = {
-      {"no header", "pear\napple\n\n# comment\nmango\n", 1, 1033, {"apple", "mango", "pear"},
+      {"no header",
+       "pear\napple\n\n# comment\nmango\n",
+       1,
+       1033,
+       {"apple", "mango", "pear"},
        "apple\nmango\npear\nzebra\n"},
       {"header, accept", "#LID 2057 1 2\nteh\nabc\n", 1, 2057, {"abc", "teh"}, "#LID 2057 1 3\nabc\nteh\nzebra\n"},
-      {"pairs with one bare word", "#LID 1033 0 3\nteh:the\nadn:and\nalone\n", 0, 1033,
-       {"adn:and", "alone", "teh:the"}, "#LID 1033 0 4\nadn:and\nalone\nteh:the\nzebra:Z\n"},
+      {"pairs with one bare word",
+       "#LID 1033 0 3\nteh:the\nadn:and\nalone\n",
+       0,
+       1033,
+       {"adn:and", "alone", "teh:the"},
+       "#LID 1033 0 4\nadn:and\nalone\nteh:the\nzebra:Z\n"},
       {"header with missing tokens is no header", "#LID 1033\nword\n", 1, 1033, {"word"}, "word\nzebra\n"},
       {"empty file", "", 1, 1033, {}, "zebra\n"},
   };
@@ -227,8 +235,8 @@ TEST_F(TextLexicon, CheckExactAndInAnyCase) {
     int16_t expected;
   };
   const Case cases[] = {
-      {"Paris", true, 0},        {"paris", true, -3},       {"paris", false, 0},     {"COLOUR", false, 0},
-      {"COLOUR", true, -3},      {"\xE9t\xE9", false, 0},   {"\xE9t\xE9", true, -3}, {"colours", false, -3},
+      {"Paris", true, 0},   {"paris", true, -3},     {"paris", false, 0},     {"COLOUR", false, 0},
+      {"COLOUR", true, -3}, {"\xE9t\xE9", false, 0}, {"\xE9t\xE9", true, -3}, {"colours", false, -3},
   };
   for (const Case& c : cases) EXPECT_EQ(c.expected, TLex_Check(&lex, c.word, 0, c.exact, nullptr, 0)) << c.word;
   TLex_Close(&lex);

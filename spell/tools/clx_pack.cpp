@@ -35,7 +35,8 @@ Fragments ChooseFragments(const std::vector<std::string>& words) {
   std::vector<std::pair<uint64_t, std::string>> ranked;
   for (auto& [text, count] : counts)
     if (count >= 8) ranked.push_back({uint64_t(count) * (text.size() - 1), text});
-  std::sort(ranked.begin(), ranked.end(), [](auto& x, auto& y) { return x.first != y.first ? x.first > y.first : x.second < y.second; });
+  std::sort(ranked.begin(), ranked.end(),
+            [](auto& x, auto& y) { return x.first != y.first ? x.first > y.first : x.second < y.second; });
   Fragments f;
   for (auto& r : ranked) {
     if (f.a.size() < kClxFragmentsA)
@@ -54,7 +55,8 @@ void EncodeTail(const std::string& w, size_t from, const Fragments& f, std::vect
     int bestCode = -1, bestIndex = -1;
     for (size_t k = 0; k < f.a.size(); ++k) {
       const std::string& s = f.a[k];
-      if (s.size() > bestLen && w.compare(i, s.size(), s) == 0) bestLen = s.size(), bestCode = 6 + int(k), bestIndex = -1;
+      if (s.size() > bestLen && w.compare(i, s.size(), s) == 0)
+        bestLen = s.size(), bestCode = 6 + int(k), bestIndex = -1;
     }
     for (size_t k = 0; k < f.b.size(); ++k) {
       const std::string& s = f.b[k];
@@ -97,8 +99,8 @@ void EncodeSubBlock(const std::vector<std::string>& words, const Fragments& f, s
 
 }  // namespace
 
-bool ClxPack(const std::vector<std::string>& input, uint16_t language, std::vector<uint8_t>& image,
-             ClxPackStats& stats, std::string& error) {
+bool ClxPack(const std::vector<std::string>& input, uint16_t language, std::vector<uint8_t>& image, ClxPackStats& stats,
+             std::string& error) {
   stats = ClxPackStats();
   std::vector<std::string> words;
   for (const std::string& w : input) {

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "clxpack: %s\n", error.c_str());
     return 1;
   }
-  printf("clxpack: %u words (%u small) in %u segments, largest %u bytes; %u left out\n", stats.words,
-         stats.smallWords, stats.segments, stats.largestSegment, stats.skipped);
+  printf("clxpack: %u words (%u small) in %u segments, largest %u bytes; %u left out\n", stats.words, stats.smallWords,
+         stats.segments, stats.largestSegment, stats.skipped);
   return 0;
 }

@@ -17,7 +17,7 @@ struct JournalLog {
 };
 
 struct JournalFolder {
-  bool existed = false;   // false: the import made the folder
+  bool existed = false;  // false: the import made the folder
   long first = 0, last = 0, waiting = 0;
   std::string baseName;
   std::string name;

@@ -140,8 +140,7 @@ bool ParseCommentLine(std::string_view line, long* parent) {
   return true;
 }
 
-const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // ">>>folder number author(size)dMonyy hh:mm [cParent]"
 bool ParseSingleLine(std::string_view line, ImportedMessage* m, long* size) {
@@ -184,9 +183,7 @@ bool ParseSingleLine(std::string_view line, ImportedMessage* m, long* size) {
   return true;
 }
 
-bool IsSeparator(std::string_view line) {
-  return line.size() >= 9 && line.find_first_not_of('=') >= 9;
-}
+bool IsSeparator(std::string_view line) { return line.size() >= 9 && line.find_first_not_of('=') >= 9; }
 
 // Whether the text at pos starts an element of import text (blank lines
 // before it passed over), or is the end.
@@ -275,8 +272,10 @@ BodyHeaders ReadBodyHeaders(std::string_view body) {
   Cursor c{body};
   std::string_view line;
   while (c.Next(&line) && !line.empty()) {
-    if (StartsWithNoCase(line, "From:") && out.from.empty()) out.from = std::string(Trim(line.substr(5)));
-    else if (StartsWithNoCase(line, "Date:") && out.date.empty()) out.date = Clip(line.substr(5), kMaxDate);
+    if (StartsWithNoCase(line, "From:") && out.from.empty())
+      out.from = std::string(Trim(line.substr(5)));
+    else if (StartsWithNoCase(line, "Date:") && out.date.empty())
+      out.date = Clip(line.substr(5), kMaxDate);
     else if (StartsWithNoCase(line, "Newsgroups:") && out.newsgroups.empty())
       out.newsgroups = std::string(Trim(line.substr(11)));
   }
@@ -288,7 +287,8 @@ std::string AuthorFromAddress(std::string_view from) {
   size_t open = from.find('<');
   if (open != std::string_view::npos) {
     size_t close = from.find('>', open);
-    if (close != std::string_view::npos && close > open + 1) return OneWord(from.substr(open + 1, close - open - 1), kMaxAuthor);
+    if (close != std::string_view::npos && close > open + 1)
+      return OneWord(from.substr(open + 1, close - open - 1), kMaxAuthor);
   }
   from = Trim(from);
   size_t blank = from.find_first_of(" \t");
@@ -346,11 +346,16 @@ class Parser {
     if (StartsWith(line, ">>>") && SingleLineMessage(line)) return;
     if (!out_.error.empty()) return;
     if (options_.logForm) return;  // not a message: passed over
-    if (StartsWith(line, "#pragma ")) Pragma(line.substr(8));
-    else if (StartsWith(line, "!start ")) Block(line.substr(7));
-    else if (StartsWith(line, "#! rnews ")) Batch(line, true);
-    else if (StartsWith(line, "Memo #")) Batch(line, false);
-    else Fail("unexpected line \"" + std::string(line.substr(0, 80)) + "\"");
+    if (StartsWith(line, "#pragma "))
+      Pragma(line.substr(8));
+    else if (StartsWith(line, "!start "))
+      Block(line.substr(7));
+    else if (StartsWith(line, "#! rnews "))
+      Batch(line, true);
+    else if (StartsWith(line, "Memo #"))
+      Batch(line, false);
+    else
+      Fail("unexpected line \"" + std::string(line.substr(0, 80)) + "\"");
   }
 
   void Fail(std::string text) {
@@ -406,7 +411,8 @@ class Parser {
         cursor_.pos = headerStart;
         return false;
       }
-      Fail(header.empty() ? "message without a header line" : "bad header line \"" + std::string(header.substr(0, 80)) + "\"");
+      Fail(header.empty() ? "message without a header line"
+                          : "bad header line \"" + std::string(header.substr(0, 80)) + "\"");
       return false;
     }
     std::string_view line;
@@ -447,8 +453,7 @@ class Parser {
     for (;;) {
       Cursor look = cursor_;
       std::string_view line;
-      while (look.Next(&line) && line.empty()) {
-      }
+      while (look.Next(&line) && line.empty()) {}
       if (!StartsWith(line, "begin ") || line.size() < 10) return;
       std::string attachment = std::string(line) + "\r\n";
       bool ended = false;
@@ -560,7 +565,7 @@ class Parser {
   std::string service_;
   std::string override_;
   bool renumber_ = false;
-  bool urgent_ = false;  // the next message is urgent
+  bool urgent_ = false;                                 // the next message is urgent
   std::map<std::pair<std::string, long>, int> pasted_;  // (stated folder, number) -> message
   Cursor cursor_;
   ImportFile out_;

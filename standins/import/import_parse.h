@@ -9,12 +9,12 @@
 #include <vector>
 
 struct ImportedMessage {
-  std::string folder;   // full folder name (service prefix unless local)
-  long number = 0;      // 0: the folder's next number
-  std::string author;   // one word, as the log's header pattern reads it
+  std::string folder;  // full folder name (service prefix unless local)
+  long number = 0;     // 0: the folder's next number
+  std::string author;  // one word, as the log's header pattern reads it
   std::string date;
-  long commentTo = 0;   // 0: no "Comment to" line
-  int parentIndex = -1; // renumbered: the message of this batch it comments on
+  long commentTo = 0;       // 0: no "Comment to" line
+  int parentIndex = -1;     // renumbered: the message of this batch it comments on
   std::string extraHeader;  // further header lines, each ending in CR LF
   // A pasted message keeping its number must not overwrite another message
   // that holds it: it takes the next number instead.

@@ -25,8 +25,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   char key[64] = "";
   std::sscanf(commandLine ? commandLine : "", "%63s", key);
   if (!*key) {
-    MessageBoxA(nullptr,
-                "Give a service key (such as local) to set up its directory in the current data directory.",
+    MessageBoxA(nullptr, "Give a service key (such as local) to set up its directory in the current data directory.",
                 "Service set-up", MB_OK | MB_ICONINFORMATION);
     return 0;
   }

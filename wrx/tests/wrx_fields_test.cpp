@@ -66,8 +66,13 @@ TEST_F(WrxFieldsTest, AFootnoteInsertsItsMarkItsOwnMarkAndItsText) {
     const char* note;
     std::vector<std::pair<char, DWORD>> inserted;
   } cases[] = {
-      {"one-character mark", "1", "see", {{'1', 0x410}, {'1', 0x810}, {' ', 0x800}, {'s', 0x800}, {'e', 0x800}, {'e', 0x800}}},
-      {"a longer mark continues after the note", "12", "n",
+      {"one-character mark",
+       "1",
+       "see",
+       {{'1', 0x410}, {'1', 0x810}, {' ', 0x800}, {'s', 0x800}, {'e', 0x800}, {'e', 0x800}}},
+      {"a longer mark continues after the note",
+       "12",
+       "n",
        {{'1', 0x410}, {'1', 0x810}, {'2', 0x810}, {' ', 0x800}, {'n', 0x800}, {'2', 0x1010}}},
       {"a mark without text", "*", "", {{'*', 0x410}}},
   };

@@ -185,7 +185,7 @@ TEST_F(WrxFileTest, ReadsAVersionTwoDocument) {
   d += wrxfmt::kMarkerLine;
   d += "\r\n";
   auto i32 = [&d](int32_t v) { d.append(reinterpret_cast<const char*>(&v), 4); };
-  d += '\x01', d += '\x00';                  // line 0: shared id 0
+  d += '\x01', d += '\x00';                            // line 0: shared id 0
   d += '\x03', d += '\x01', d += '\x00', d += '\x01';  // line 1: ids 1, 0, 1
   d += char(wrxfmt::kTableMarker), d += '\x02';
   for (int id = 0; id < 2; ++id) {

@@ -173,7 +173,7 @@ TEST(WrxNativeFormat, ReadsAVersionTwoDocument) {
   // Version 2: one-byte font-id counts per line, four-byte paragraph ids, no
   // cell or frame ids, 40-byte paragraphs, 164-byte tabs, 48-byte frames.
   std::vector<uint8_t> d;
-  d.push_back(1), d.push_back(0);               // line 0 ("hi"): shared id 0
+  d.push_back(1), d.push_back(0);                  // line 0 ("hi"): shared id 0
   d.push_back(2), d.push_back(1), d.push_back(0);  // line 1 ("ab"): ids 1, 0
   d.push_back(kTableMarker);
   d.push_back(2);
@@ -222,7 +222,7 @@ TEST(WrxNativeFormat, ReadsAVersionTwoDocument) {
 TEST(WrxNativeFormat, RepairsOutOfRangeIdsAndClampsCounts) {
   Formatting f = SampleFormatting();
   f.idPool = {0, 255, 2};  // 255 names no font
-  f.lines[1].para = 7;      // beyond the paragraph table
+  f.lines[1].para = 7;     // beyond the paragraph table
   f.lines[0].cell = 3;
   f.paras[1].tabId = 40;
   f.frames.resize(2001);

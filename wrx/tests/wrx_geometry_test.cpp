@@ -113,10 +113,8 @@ TEST_F(WrxGeometryTest, GoingToALineCentresItOrPutsItFirst) {
     int keep;
     int32_t cursor, first;
   } cases[] = {
-      {3, 0, 3, 0},     // too near the top to be centred
-      {50, 0, 50, 30},
-      {50, 1, 50, 50},
-      {500, 1, 99, 99},  // beyond the document: the last line
+      {3, 0, 3, 0},                                        // too near the top to be centred
+      {50, 0, 50, 30}, {50, 1, 50, 50}, {500, 1, 99, 99},  // beyond the document: the last line
       {-4, 0, 0, 0},
   };
   for (const Case& c : cases) {
@@ -234,10 +232,10 @@ TEST_F(WrxGeometryTest, ParagraphBordersMergeOverLinesOfTheSameBox) {
     int32_t line;
     int sides;
   } cases[] = {
-      {0, 16 | 64 | 128},        // top of the box
-      {1, 64 | 128},             // inside it
-      {2, 32 | 64 | 128},        // another paragraph of the same format: still the same box
-      {3, 16 | 32 | 64 | 128},   // an indent of its own makes its own box
+      {0, 16 | 64 | 128},       // top of the box
+      {1, 64 | 128},            // inside it
+      {2, 32 | 64 | 128},       // another paragraph of the same format: still the same box
+      {3, 16 | 32 | 64 | 128},  // an indent of its own makes its own box
       {4, 0},
   };
   for (const Case& c : cases) EXPECT_EQ(MergeParaBorders(w, c.line), c.sides) << c.line;

@@ -36,7 +36,8 @@ class WrxLinesTest : public ::testing::Test {
   }
   std::vector<std::string> Lines(WrxWindow* w) {
     std::vector<std::string> out;
-    for (int32_t i = 0; i < w->lineCount; ++i) out.emplace_back(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
+    for (int32_t i = 0; i < w->lineCount; ++i)
+      out.emplace_back(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
     return out;
   }
   std::vector<HWND> windows_;
@@ -75,8 +76,11 @@ TEST_F(WrxLinesTest, AbsolutePositionsCountLineEndsOnlyWithoutWordWrap) {
     int32_t line, col;
     long pos;
   } cases[] = {
-      {0, 0, 0, 0}, {0, 1, 1, 5}, {0, 0, 99, 3},  // past the end: the implicit LF
-      {WRX_WORDWRAP, 1, 1, 4}, {WRX_WORDWRAP, 0, 99, 2},
+      {0, 0, 0, 0},
+      {0, 1, 1, 5},
+      {0, 0, 99, 3},  // past the end: the implicit LF
+      {WRX_WORDWRAP, 1, 1, 4},
+      {WRX_WORDWRAP, 0, 99, 2},
   };
   for (const Case& c : cases) {
     WrxWindow* w = Make("ab\r\ncd\r\n", c.style);

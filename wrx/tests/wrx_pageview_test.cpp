@@ -257,8 +257,18 @@ TEST_F(WrxPageViewTest, FramesCutAGapIntoTheLinesBesideThem) {
       {"the distance from the text widens it", 1440, 720, 0, 1440, 0, 0, 180, {0, 0, 576, 20}, 84, 72, 0},
       {"a line below the frame", 1440, 720, 0, 1440, 0, 0, 0, {0, 96, 576, 116}, 0, 0, 0},
       {"a frame across the line blocks it down to its bottom", 0, 8640, 0, 1440, 0, 0, 0, {0, 40, 576, 60}, 0, 0, 56},
-      {"a frame sticking out on the right is cut at the line's end", 7200, 2880, 0, 1440, 0, 0, 0, {0, 0, 576, 20},
-       480, 96, 0},
+      {"a frame sticking out on the right is cut at the line's end",
+       7200,
+       2880,
+       0,
+       1440,
+       0,
+       0,
+       0,
+       {0, 0, 576, 20},
+       480,
+       96,
+       0},
       {"a drawing object does not push text", 1440, 720, 0, 1440, 0x200, 0, 0, {0, 0, 576, 20}, 0, 0, 0},
       {"a frame on another page", 1440, 720, 0, 1440, 0, 1, 0, {0, 0, 576, 20}, 0, 0, 0},
   };
@@ -346,7 +356,7 @@ class WrxPageModeTest : public WrxPageViewTest {
     for (int32_t line = 0; line < w->lineCount; ++line) w->lines[line]->height = 40;
     w->lines[2]->height = 60;  // 30 on the screen
     AddTextFrame(w, 0, 0, 0, 0, 200, 5);
-    w->textFrames[0].noText = 1;                 // space above: no lines
+    w->textFrames[0].noText = 1;  // space above: no lines
     top_ = AddTextFrame(w, 0, 3, 10, 5, 200, 100, 0);
     w->textFrames[top_].spaceAbove = 5;
     left_ = AddTextFrame(w, 4, 7, 10, 110, 90, 100, 4);
@@ -369,9 +379,9 @@ TEST_F(WrxPageModeTest, LinesAndPointsMapBothWaysOverTheFramesOfAPage) {
   struct Case {
     int32_t line, y, x;  // y of the line's top, and an x inside its frame
   } cases[] = {
-      {0, 10, 50}, {1, 30, 50}, {2, 50, 50}, {3, 80, 50},     // below the top frame's space above
-      {4, 110, 50}, {5, 130, 50}, {7, 170, 50},                // left column
-      {8, 110, 150}, {9, 130, 150}, {11, 170, 150},            // right column
+      {0, 10, 50},   {1, 30, 50},   {2, 50, 50},    {3, 80, 50},  // below the top frame's space above
+      {4, 110, 50},  {5, 130, 50},  {7, 170, 50},                 // left column
+      {8, 110, 150}, {9, 130, 150}, {11, 170, 150},               // right column
   };
   for (const Case& c : cases) {
     EXPECT_EQ(GetLineHeight(w, c.line), c.line == 2 ? 30 : 20) << c.line;
@@ -404,7 +414,7 @@ TEST_F(WrxPageModeTest, LinesAndPointsMapBothWaysOverTheFramesOfAPage) {
 
 TEST_F(WrxPageModeTest, ColumnsTakeTheirRowsOffsetOnThePage) {
   WrxWindow* w = Page();
-  w->textFrames[left_].pageX = 300;  // the page lies right of another
+  w->textFrames[left_].pageX = 300;                         // the page lies right of another
   w->screenLines.x[w->textFrames[left_].rowBase + 1] = 25;  // line 5's row
   w->screenLines.height[w->textFrames[left_].rowBase + 1] = 20;
   EXPECT_EQ(GetScreenLineX(w, 5), 25);

@@ -110,10 +110,10 @@ TEST_F(WrxProcTest, AMousePressPlacesTheCursorAndADragSelects) {
     int x, y;
     int32_t line, col;
   } cases[] = {
-      {35, 25, 1, 3},    // inside the fourth character of line 1
+      {35, 25, 1, 3},  // inside the fourth character of line 1
       {0, 0, 0, 0},
-      {500, 5, 0, 11},   // beyond the end of the text: after its last character
-      {15, 500, 2, 1},   // below the text: the last line
+      {500, 5, 0, 11},  // beyond the end of the text: after its last character
+      {15, 500, 2, 1},  // below the text: the last line
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, Point(c.x, c.y)), 0);
@@ -199,8 +199,10 @@ TEST_F(WrxProcTest, AHostThatClosesTheWindowOnALinkLeavesNothingBehind) {
     HWND hwnd = w->hwnd;
     SetWrxNotifyProc(hwnd, CloseOnLink);
     if (click == WM_LBUTTONDOWN) w->linkDoubleClick = 0;
-    if (click == WM_RBUTTONUP) SendMessageA(hwnd, WM_RBUTTONDOWN, MK_RBUTTON, Point(125, 5));
-    else if (click == WM_LBUTTONDBLCLK) SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, Point(125, 5));
+    if (click == WM_RBUTTONUP)
+      SendMessageA(hwnd, WM_RBUTTONDOWN, MK_RBUTTON, Point(125, 5));
+    else if (click == WM_LBUTTONDBLCLK)
+      SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, Point(125, 5));
     EXPECT_EQ(SendMessageA(hwnd, click, 0, Point(125, 5)), 0) << click;
     EXPECT_FALSE(IsWindow(hwnd)) << click;
     windows_.pop_back();
@@ -217,11 +219,10 @@ TEST_F(WrxProcTest, TheLinkTestFollowsTheWindowsMaskAndColour) {
     int isLink;
   } cases[] = {
       {0x4000, RGB(0, 0, 255), 0x100, 0, 0},  // the mask's bit is missing
-      {0x4100, RGB(0, 0, 255), 0x100, 0, 1},
-      {0x0100, RGB(0, 0, 255), 0x100, 0, 0},
-      {0x0100, RGB(0, 0, 0), 0x100, 0, 1},      // the link colour
-      {0x0180, RGB(0, 0, 255), 0x100, 0, 1},    // an object with all the mask's bits
-      {0x4000, RGB(0, 0, 255), 0, 0, 1},        // no mask: the hyperlink bit decides
+      {0x4100, RGB(0, 0, 255), 0x100, 0, 1}, {0x0100, RGB(0, 0, 255), 0x100, 0, 0},
+      {0x0100, RGB(0, 0, 0), 0x100, 0, 1},    // the link colour
+      {0x0180, RGB(0, 0, 255), 0x100, 0, 1},  // an object with all the mask's bits
+      {0x4000, RGB(0, 0, 255), 0, 0, 1},      // no mask: the hyperlink bit decides
       {0x0000, RGB(0, 0, 255), 0, 0, 0},
   };
   for (const Case& c : cases) {

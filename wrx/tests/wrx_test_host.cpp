@@ -50,8 +50,8 @@ class HostEnvironment : public ::testing::Environment {
     wc.hInstance = instance;
     wc.lpszClassName = "WrxTestHost";
     RegisterClassA(&wc);
-    g_host = CreateWindowExA(0, "WrxTestHost", "host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
-                             instance, nullptr);
+    g_host = CreateWindowExA(0, "WrxTestHost", "host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr, instance,
+                             nullptr);
     ASSERT_NE(g_host, nullptr);
     SetWrxMessageBoxProc(RecordBox);
     SetWrxErrorObserver(RecordError);

@@ -23,11 +23,11 @@ struct Box {
 };
 
 extern std::vector<Notice> g_notices;
-extern std::vector<int> g_errors;           // every reported code
+extern std::vector<int> g_errors;            // every reported code
 extern std::vector<std::string> g_routines;  // and its routine
-extern std::vector<Box> g_boxes;            // error boxes that would have shown
-extern std::vector<Box> g_questions;        // questions put to the user
-extern int g_answer;                        // and the answer they get (No)
+extern std::vector<Box> g_boxes;             // error boxes that would have shown
+extern std::vector<Box> g_questions;         // questions put to the user
+extern int g_answer;                         // and the answer they get (No)
 
 HWND HostWindow();
 void ResetRecords();

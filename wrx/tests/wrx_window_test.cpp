@@ -206,8 +206,8 @@ TEST_F(WrxWindowTest, CursorPositionsClampAndConvertAbsolutePositions) {
     int wantCol;
   } cases[] = {
       {0, 1, 2, 1, 2},
-      {0, 9, 0, 2, 5},                 // beyond the text: end of the last line
-      {WRX_WORDWRAP, 9, 0, 2, 5},      // before the paragraph end
+      {0, 9, 0, 2, 5},             // beyond the text: end of the last line
+      {WRX_WORDWRAP, 9, 0, 2, 5},  // before the paragraph end
       {0, -3, 7, 0, 0},
       {0, 1, 99, 1, 3},
   };

@@ -28,7 +28,8 @@ class WrxWrapTest : public WrxHostTest {
   }
   static std::vector<std::string> Lines(WrxWindow* w) {
     std::vector<std::string> out;
-    for (int32_t i = 0; i < w->lineCount; ++i) out.emplace_back(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
+    for (int32_t i = 0; i < w->lineCount; ++i)
+      out.emplace_back(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
     return out;
   }
 };
@@ -177,16 +178,31 @@ TEST_F(WrxWrapTest, TypingRewrapsOnlyWhatTheCursorLineNeeds) {
     int32_t cursorLine;
     std::vector<std::string> before, after;
   } cases[] = {
-      {"level 1, the line still fits: nothing moves", 1, 1,
-       {"aaaa ", "bb\x15", "dddd eeee ffff\x15"}, {"aaaa ", "bb\x15", "dddd eeee ffff\x15"}},
-      {"level 1, the line grew too wide: its paragraph is rewrapped", 1, 1,
-       {"aaaa bbbb ", "cccc dddd eeee\x15", "ff\x15"}, {"aaaa bbbb ", "cccc dddd ", "eeee\x15", "ff\x15"}},
-      {"level 2 stops after the cursor's paragraph", 2, 0,
-       {"aaaa bbbb cccc\x15", "dddd eeee ffff\x15"}, {"aaaa bbbb ", "cccc\x15", "dddd eeee ffff\x15"}},
-      {"level 2 starts on the line before when it continues there", 2, 1,
-       {"aaaa ", "bbbb cccc\x15", "dddd eeee ffff\x15"}, {"aaaa bbbb ", "cccc\x15", "dddd eeee ffff\x15"}},
-      {"level 3 takes the whole range", 3, 0,
-       {"aaaa bbbb cccc\x15", "dddd eeee ffff\x15"}, {"aaaa bbbb ", "cccc\x15", "dddd eeee ", "ffff\x15"}},
+      {"level 1, the line still fits: nothing moves",
+       1,
+       1,
+       {"aaaa ", "bb\x15", "dddd eeee ffff\x15"},
+       {"aaaa ", "bb\x15", "dddd eeee ffff\x15"}},
+      {"level 1, the line grew too wide: its paragraph is rewrapped",
+       1,
+       1,
+       {"aaaa bbbb ", "cccc dddd eeee\x15", "ff\x15"},
+       {"aaaa bbbb ", "cccc dddd ", "eeee\x15", "ff\x15"}},
+      {"level 2 stops after the cursor's paragraph",
+       2,
+       0,
+       {"aaaa bbbb cccc\x15", "dddd eeee ffff\x15"},
+       {"aaaa bbbb ", "cccc\x15", "dddd eeee ffff\x15"}},
+      {"level 2 starts on the line before when it continues there",
+       2,
+       1,
+       {"aaaa ", "bbbb cccc\x15", "dddd eeee ffff\x15"},
+       {"aaaa bbbb ", "cccc\x15", "dddd eeee ffff\x15"}},
+      {"level 3 takes the whole range",
+       3,
+       0,
+       {"aaaa bbbb cccc\x15", "dddd eeee ffff\x15"},
+       {"aaaa bbbb ", "cccc\x15", "dddd eeee ", "ffff\x15"}},
   };
   for (const Case& c : cases) {
     WrxWindow* w = Wrapped("x\r\n");
@@ -253,8 +269,12 @@ TEST_F(WrxWrapTest, FieldTextIsBoxedOnEveryLineItReaches) {
     std::vector<std::vector<uint8_t>> boxes;  // per line, empty = none
   } cases[] = {
       {"a field inside a line", "abFIELDcd", 2, 7, {"abFIELDcd\x15"}, {{0, 0, 1, 0, 0, 0, 2, 0, 0, 0}}},
-      {"a field cut by the wrap is closed and opened again", "aaaa bbbb cccc", 0, 14,
-       {"aaaa bbbb ", "cccc\x15"}, {{1, 0, 0, 0, 0, 0, 0, 0, 0, 2}, {1, 0, 0, 0, 2}}},
+      {"a field cut by the wrap is closed and opened again",
+       "aaaa bbbb cccc",
+       0,
+       14,
+       {"aaaa bbbb ", "cccc\x15"},
+       {{1, 0, 0, 0, 0, 0, 0, 0, 0, 2}, {1, 0, 0, 0, 2}}},
       {"no field, no boxes", "plain", 0, 0, {"plain\x15"}, {{}}},
   };
   for (const Case& c : cases) {
@@ -343,7 +363,8 @@ TEST_F(WrxWrapTest, RunningOutOfMemoryKeepsTheText) {
   for (int i = 0; i < 30; ++i) text += "word" + std::to_string(i) + " more words here\r\n";
   auto joined = [](WrxWindow* w) {
     std::string all;
-    for (int32_t i = 0; i < w->lineCount; ++i) all.append(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
+    for (int32_t i = 0; i < w->lineCount; ++i)
+      all.append(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
     return all;
   };
   for (long budget : {0L, 3L, 17L, 40L}) {

@@ -71,8 +71,7 @@ TEST_F(EnginePair, EveryByteValueCrossesInEachCheckMethod) {
         ++etx;
       }
       ASSERT_LT(etx, wire.size());
-      EXPECT_EQ(etx, 3 + 256 + (quoteMode == 3 ? 64 : 7))
-          << "quoted bytes";
+      EXPECT_EQ(etx, 3 + 256 + (quoteMode == 3 ? 64 : 7)) << "quoted bytes";
       int accepted = 0;
       for (uint8_t c : wire) accepted += BpFeed(b, c);
       EXPECT_EQ(accepted, 1);
@@ -196,8 +195,9 @@ TEST_F(EnginePair, X25MethodFollowsEverySignalWithThe30Byte) {
 }
 
 TEST_F(EnginePair, PacketSizeRoundsToBlocksOf128PlusOne) {
-  struct { unsigned asked, got; } cases[] = {
-      {300, 257}, {5000, 2049}, {2048, 2049}, {2047, 1921}, {129, 129}, {50, 129}};
+  struct {
+    unsigned asked, got;
+  } cases[] = {{300, 257}, {5000, 2049}, {2048, 2049}, {2047, 1921}, {129, 129}, {50, 129}};
   for (auto c : cases) {
     BpSetPacketSize(a, c.asked);
     EXPECT_EQ(a->packetSize, c.got) << c.asked;
@@ -205,8 +205,11 @@ TEST_F(EnginePair, PacketSizeRoundsToBlocksOf128PlusOne) {
 }
 
 TEST_F(EnginePair, AckDeadlineFollowsTheLineSpeedButIsNeverUnder30Seconds) {
-  struct { uint32_t speed; unsigned length; uint32_t seconds; } cases[] = {
-      {110, 1000, 30}, {110, 2049, 30}, {300, 1000, 66}, {9600, 2000, 30}, {0, 1025, 30}};
+  struct {
+    uint32_t speed;
+    unsigned length;
+    uint32_t seconds;
+  } cases[] = {{110, 1000, 30}, {110, 2049, 30}, {300, 1000, 66}, {9600, 2000, 30}, {0, 1025, 30}};
   for (auto c : cases) {
     line.end[0].speed = c.speed;
     std::vector<uint8_t> data(c.length, 'a');
@@ -247,17 +250,20 @@ TEST_F(EnginePair, FailurePacketIsTakenOutOfSequenceAndItsAckRecognised) {
 }
 
 TEST_F(EnginePair, FailureTextOfAReceivedPacket) {
-  struct Case { int flag; std::string bytes; const char* text; uint16_t error; bool failureSent; } cases[] = {
-      {1, "Fxhello", nullptr, kBpErrSequence, true},
-      {0, "", nullptr, kBpErrNotResponding, false},
-      {0, "Nxx", nullptr, kBpErrUnexpectedType, true},
-      {0, "F", nullptr, kBpErrEmptyFailure, false},
+  struct Case {
+    int flag;
+    std::string bytes;
+    const char* text;
+    uint16_t error;
+    bool failureSent;
+  } cases[] = {
+      {1, "Fxhello", nullptr, kBpErrSequence, true},   {0, "", nullptr, kBpErrNotResponding, false},
+      {0, "Nxx", nullptr, kBpErrUnexpectedType, true}, {0, "F", nullptr, kBpErrEmptyFailure, false},
       {0, "FCdisk full", "Cdisk full", 0, false},
   };
   for (const Case& c : cases) {
     BpInit(a, &clientA, 1, &line.end[0]);
-    char* t = BpFailureText(a, c.flag, unsigned(c.bytes.size()),
-                            reinterpret_cast<const uint8_t*>(c.bytes.data()));
+    char* t = BpFailureText(a, c.flag, unsigned(c.bytes.size()), reinterpret_cast<const uint8_t*>(c.bytes.data()));
     if (c.text) {
       ASSERT_NE(t, nullptr);
       EXPECT_STREQ(t, c.text);
@@ -271,9 +277,16 @@ TEST_F(EnginePair, FailureTextOfAReceivedPacket) {
 }
 
 TEST_F(EnginePair, ErrorTextFollowsTheErrorBand) {
-  struct { uint16_t error; const char* text; } cases[] = {
-      {0, nullptr}, {1040, nullptr}, {1042, nullptr}, {700, nullptr},
-      {1024, "Out of memory"}, {1033, "Remote is not responding"}, {1041, "Host aborted transfer"}};
+  struct {
+    uint16_t error;
+    const char* text;
+  } cases[] = {{0, nullptr},
+               {1040, nullptr},
+               {1042, nullptr},
+               {700, nullptr},
+               {1024, "Out of memory"},
+               {1033, "Remote is not responding"},
+               {1041, "Host aborted transfer"}};
   for (auto c : cases) {
     a->error = c.error;
     char* t = BpErrorText(a);
@@ -293,14 +306,17 @@ TEST_F(EnginePair, ErrorTextTakesTheSystemsTextsFirst) {
   BpSystem s = BpSys();
   s.loadText = [](unsigned id, char* buffer, int size) -> int {
     if (id == 1033) return 0;
-    return std::snprintf(buffer, size_t(size), "text %u %s", id, "padding to overrun a small buffer....................................................");
+    return std::snprintf(buffer, size_t(size), "text %u %s", id,
+                         "padding to overrun a small buffer....................................................");
   };
   BpSetSystem(s);
-  struct { uint16_t error; const char* text; } cases[] = {
-      {1028, "text 1028 padding to overrun a small buffer"},
-      {1033, "Remote is not responding"},
-      {1040, nullptr},
-      {0, nullptr}};
+  struct {
+    uint16_t error;
+    const char* text;
+  } cases[] = {{1028, "text 1028 padding to overrun a small buffer"},
+               {1033, "Remote is not responding"},
+               {1040, nullptr},
+               {0, nullptr}};
   for (auto c : cases) {
     a->error = c.error;
     char* t = BpErrorText(a);
@@ -335,13 +351,13 @@ TEST_F(EnginePair, NegotiationIsAdoptedAtTheAcknowledgementOfOurPlusPacket) {
   ASSERT_EQ(own.size(), 18u);
   EXPECT_EQ(own[0], '+');
   EXPECT_EQ(own[2], 3);
-  EXPECT_EQ(own[3], 4);   // 513 / 128
+  EXPECT_EQ(own[3], 4);  // 513 / 128
   EXPECT_EQ(own[4], 2);
-  EXPECT_EQ(own[5], 3);   // 30 is quoted by the initial table: quote level 3
+  EXPECT_EQ(own[5], 3);  // 30 is quoted by the initial table: quote level 3
   EXPECT_EQ(own[6], 1);
-  EXPECT_EQ(own[7], 0x14);  // characters 3 and 5 (most significant bit: 0)...
-  EXPECT_EQ(own[9], 0xD4);  // ...and 16, 17, 19, 21
-  EXPECT_EQ(own[10], 0x02);  // 30
+  EXPECT_EQ(own[7], 0x14);         // characters 3 and 5 (most significant bit: 0)...
+  EXPECT_EQ(own[9], 0xD4);         // ...and 16, 17, 19, 21
+  EXPECT_EQ(own[10], 0x02);        // 30
   EXPECT_EQ(a->quoteTable[0], 0);  // a short host packet adds no quoting
   FeedArrived(0, a);
   EXPECT_EQ(a->method, kBpCrcX25);
@@ -396,8 +412,7 @@ TEST_F(EnginePair, RestartAnswersTheHostsEnq) {
   EXPECT_TRUE(b->options & kOptPlusUnacked);
   std::vector<uint8_t> out = Arrived(0);
   ASSERT_GT(out.size(), 4u);
-  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 4),
-            (std::vector<uint8_t>{ENQ, DLE, 'B', '1'}));
+  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 4), (std::vector<uint8_t>{ENQ, DLE, 'B', '1'}));
   int accepted = 0;
   for (size_t i = 1; i < out.size(); ++i) accepted += BpFeed(a, out[i]);
   EXPECT_EQ(accepted, 1);

@@ -91,8 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       s.timeoutSeconds = 60;
       if (QvxBpStart(&s)) {
         uint8_t buf[600];
-        while (g_at < g_size && QvxBpReceive(&s, buf, sizeof buf, 1) >= 0) {
-        }
+        while (g_at < g_size && QvxBpReceive(&s, buf, sizeof buf, 1) >= 0) {}
       }
       QvxBpClose(&s);
       break;

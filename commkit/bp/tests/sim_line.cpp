@@ -83,8 +83,14 @@ void SimLine::Write(int from, std::vector<uint8_t> bytes) {
   std::vector<std::vector<uint8_t>> units;
   if (faultsOn) {
     bool data = IsDataPacket(bytes);
-    if (u(rng) < faults.drop) { ++dropped; return; }
-    if (!data && u(rng) < faults.ackLoss) { ++acksLost; return; }
+    if (u(rng) < faults.drop) {
+      ++dropped;
+      return;
+    }
+    if (!data && u(rng) < faults.ackLoss) {
+      ++acksLost;
+      return;
+    }
     if (data && u(rng) < faults.corrupt) {
       // Somewhere in the body, never the frame start.
       size_t at = 3 + rng() % (bytes.size() - 3);
@@ -92,7 +98,10 @@ void SimLine::Write(int from, std::vector<uint8_t> bytes) {
       ++corrupted;
     }
     units.push_back(bytes);
-    if (u(rng) < faults.duplicate) { units.push_back(bytes); ++duplicated; }
+    if (u(rng) < faults.duplicate) {
+      units.push_back(bytes);
+      ++duplicated;
+    }
     if (!holding[from] && u(rng) < faults.reorder) {
       holding[from] = true;
       held[from] = std::move(units.back());
@@ -128,12 +137,15 @@ bool SimLine::InFlight() const { return !flight[0].empty() || !flight[1].empty()
 
 void SimLine::Step(int waiting) {
   ++steps;
-  if (!stalled && (steps > maxSteps || now > maxSimulatedMs ||
-                   ((steps & 4095) == 0 &&
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() > maxRealSeconds))) {
+  if (!stalled &&
+      (steps > maxSteps || now > maxSimulatedMs ||
+       ((steps & 4095) == 0 &&
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() > maxRealSeconds))) {
     stalled = true;
-    std::fprintf(stderr, "the simulated line was waited on %ld times over %.0f simulated seconds: the engine stalls; "
-                 "the line is cut so the test ends\n", steps, now / 1000);
+    std::fprintf(stderr,
+                 "the simulated line was waited on %ld times over %.0f simulated seconds: the engine stalls; "
+                 "the line is cut so the test ends\n",
+                 steps, now / 1000);
     end[0].lost = end[1].lost = true;
   }
   Deliver();
@@ -144,10 +156,11 @@ void SimLine::Step(int waiting) {
   // Nothing to read: move the clock to the next arrival, or on by a step.
   double next = -1;
   for (int to = 0; to < 2; ++to)
-    if (!flight[to].empty() && (next < 0 || flight[to].front().deliverAt < next))
-      next = flight[to].front().deliverAt;
-  if (next < 0) now += idleStepMs;
-  else if (next > now) now = next;
+    if (!flight[to].empty() && (next < 0 || flight[to].front().deliverAt < next)) next = flight[to].front().deliverAt;
+  if (next < 0)
+    now += idleStepMs;
+  else if (next > now)
+    now = next;
   // A held (reordered) unit that nothing followed goes out late.
   for (int s = 0; s < 2; ++s) {
     if (holding[s] && flight[1 - s].empty()) {
@@ -175,8 +188,8 @@ void SimInstall(SimLine* line) {
 SimLine* SimCurrent() { return g_line; }
 
 BpPortOps SimPortOps() {
-  return BpPortOps{BufferByte, FlushBuffer, GetChar,         WaitChar,  GetError,
-                   GetSpeed,   IsQuiet,     PollClient,      SetClientWindow, ErrorText};
+  return BpPortOps{BufferByte, FlushBuffer, GetChar,    WaitChar,        GetError,
+                   GetSpeed,   IsQuiet,     PollClient, SetClientWindow, ErrorText};
 }
 
 intptr_t SimClient::On(unsigned code, intptr_t lParam) {
@@ -184,9 +197,7 @@ intptr_t SimClient::On(unsigned code, intptr_t lParam) {
   return handler ? handler(code, lParam) : 0;
 }
 
-int SimClient::Count(unsigned code) const {
-  return int(std::count(notices.begin(), notices.end(), code));
-}
+int SimClient::Count(unsigned code) const { return int(std::count(notices.begin(), notices.end(), code)); }
 
 #include <cstring>
 
@@ -267,6 +278,5 @@ void HostPeer::Step() {
   }
   BpCheckAckTimer(e);
   if (beforeSend) beforeSend();
-  while (!outbox.empty() && BpSendPacket(e, outbox.front().data(), unsigned(outbox.front().size())))
-    outbox.pop_front();
+  while (!outbox.empty() && BpSendPacket(e, outbox.front().data(), unsigned(outbox.front().size()))) outbox.pop_front();
 }

@@ -22,8 +22,8 @@ struct SimLine;
 struct SimEnd {
   SimLine* line = nullptr;
   int side = 0;
-  std::vector<uint8_t> out;   // the port's output buffer
-  std::deque<uint8_t> in;     // arrived, not yet read
+  std::vector<uint8_t> out;  // the port's output buffer
+  std::deque<uint8_t> in;    // arrived, not yet read
   int error = 0;
   uint32_t speed = 115200;
   bool quiet = false;
@@ -40,10 +40,10 @@ struct SimUnit {
 
 struct SimLine {
   SimEnd end[2];
-  double now = 0;              // milliseconds
-  double bitsPerSecond = 0;    // 0: no rate limit
+  double now = 0;            // milliseconds
+  double bitsPerSecond = 0;  // 0: no rate limit
   double latencyMs = 0;
-  double idleStepMs = 100;     // clock step when nothing is on the way
+  double idleStepMs = 100;  // clock step when nothing is on the way
   SimFaults faults;
   bool faultsOn = false;
   std::mt19937 rng{4242};
@@ -93,8 +93,8 @@ struct HostPeer {
   SimEnd* port = nullptr;
   SimClient client;
   BpEngine* e = nullptr;
-  std::deque<std::vector<uint8_t>> outbox;        // packets to send, in order
-  std::vector<std::vector<uint8_t>> messages;     // complete "M"/"L" messages
+  std::deque<std::vector<uint8_t>> outbox;     // packets to send, in order
+  std::vector<std::vector<uint8_t>> messages;  // complete "M"/"L" messages
   std::vector<uint8_t> assembling;
   // Raw packets other than "+", "M" and "L"; return false to stop reading.
   std::function<void(const uint8_t* packet, size_t length)> onPacket;
@@ -103,7 +103,7 @@ struct HostPeer {
 
   explicit HostPeer(SimEnd* end);
   ~HostPeer();
-  void Start();          // ENQ, as at the start of the link
+  void Start();  // ENQ, as at the start of the link
   void Step();
   void QueueMessage(const std::vector<uint8_t>& message);
   // In shared-sequence mode a packet from the other side acknowledges ours.

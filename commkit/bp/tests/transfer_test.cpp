@@ -277,8 +277,10 @@ TEST_F(TransferFixture, ExistingFileAnsweredWithCancelSendsFailureC) {
 }
 
 TEST_F(TransferFixture, BadRequestsFailWithAnNPacket) {
-  struct Case { std::string request; uint16_t error; } cases[] = {
-      {"TXBname", kBpErrBadDirection}, {"TDQname", kBpErrBadTransferType}, {"Qabc", kBpErrBadType}};
+  struct Case {
+    std::string request;
+    uint16_t error;
+  } cases[] = {{"TXBname", kBpErrBadDirection}, {"TDQname", kBpErrBadTransferType}, {"Qabc", kBpErrBadType}};
   for (const Case& c : cases) {
     NewLine();
     DownloadScript script(*host, {}, c.request);
@@ -350,7 +352,10 @@ TEST_F(TransferFixture, ShortWriteFailsWithI) {
 }
 
 TEST_F(TransferFixture, HostFileNamesStayInTheDownloadDirectory) {
-  struct Case { const char* host; const char* local; } cases[] = {
+  struct Case {
+    const char* host;
+    const char* local;
+  } cases[] = {
       {"report.txt", "report.txt"},
       {"..\\..\\autoexec.bat", "autoexec.bat"},
       {"../../etc/passwd", "passwd"},

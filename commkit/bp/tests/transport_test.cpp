@@ -88,8 +88,10 @@ TEST_F(LinkFixture, StartStopsOnTheClientsAbort) {
 TEST_F(LinkFixture, MessageSplitsIntoPacketsAtThePacketSize) {
   StartLink();
   const unsigned piece = s.engine->packetSize - 1;
-  struct Case { unsigned length; size_t packets; } cases[] = {
-      {0, 1}, {1, 1}, {piece, 1}, {piece + 1, 2}, {3 * piece, 3}, {3 * piece + 5, 4}};
+  struct Case {
+    unsigned length;
+    size_t packets;
+  } cases[] = {{0, 1}, {1, 1}, {piece, 1}, {piece + 1, 2}, {3 * piece, 3}, {3 * piece + 5, 4}};
   for (const Case& c : cases) {
     std::vector<uint8_t> msg(c.length);
     for (unsigned i = 0; i < c.length; ++i) msg[i] = uint8_t(i * 7 + c.length);
@@ -102,7 +104,9 @@ TEST_F(LinkFixture, MessageSplitsIntoPacketsAtThePacketSize) {
   // The packet types on the wire, as the host sees them.
   std::vector<char> types;
   std::vector<uint8_t> msg(piece + 1, 'x');
-  host->onPacket = [&](const uint8_t* p, size_t n) { if (n) types.push_back(char(p[0])); };
+  host->onPacket = [&](const uint8_t* p, size_t n) {
+    if (n) types.push_back(char(p[0]));
+  };
   ASSERT_EQ(QvxBpSend(&s, msg.data(), unsigned(msg.size())), 0);
   Settle();
   EXPECT_EQ(types, (std::vector<char>{'M', 'L'}));
@@ -218,10 +222,10 @@ TEST_F(LinkFixture, TenThousandMessagesSurviveAFaultyLine) {
     std::vector<uint8_t> m(rng() % 2200);
     for (auto& b : m) b = uint8_t(rng());
     ASSERT_EQ(QvxBpSend(&s, m.data(), unsigned(m.size())), 0)
-        << "message " << i << " state " << s.engine->state << " err " << s.engine->error
-        << " enq " << s.engine->enqRetries << " out " << s.engine->outstanding << " opt "
-        << s.engine->options << " host state " << host->e->state << " host out " << host->e->outstanding
-        << " host opt " << host->e->options << " host err " << host->e->error;
+        << "message " << i << " state " << s.engine->state << " err " << s.engine->error << " enq "
+        << s.engine->enqRetries << " out " << s.engine->outstanding << " opt " << s.engine->options << " host state "
+        << host->e->state << " host out " << host->e->outstanding << " host opt " << host->e->options << " host err "
+        << host->e->error;
     sent.push_back(std::move(m));
     if (i % 10 == 0) {  // traffic the other way too
       std::vector<uint8_t> h(rng() % 1500);

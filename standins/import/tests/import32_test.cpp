@@ -122,12 +122,12 @@ TEST_F(Import32Test, QueuedFilesLandInTheirTopicsInOrder) {
   // An existing topic with one message; the batch continues its numbering.
   ConfRec chat = MakeConf("quorl:news/chat", "chat.log", 7, 7);
   WriteConf({chat});
-  WriteWholeFile(Path("chat.log"),
-                 SeparatorMessage("quorl:news/chat", 7, "old", kDate, "Earlier\n"));
+  WriteWholeFile(Path("chat.log"), SeparatorMessage("quorl:news/chat", 7, "old", kDate, "Earlier\n"));
   WriteWholeFile(Path("chat.ind"), "stale");
 
-  WriteWholeFile(Path("local.tmp"), NewFolderPragma("notes", "mine") +
-                                        ImportMessageText({"notes/mine", 0, "alice", kDate, 0}, "Shopping\r\nmilk\r\n"));
+  WriteWholeFile(Path("local.tmp"),
+                 NewFolderPragma("notes", "mine") +
+                     ImportMessageText({"notes/mine", 0, "alice", kDate, 0}, "Shopping\r\nmilk\r\n"));
   WriteWholeFile(Path("bad.tmp"), "==========\r\nnot a header at all\r\n----------\r\n");
   WriteWholeFile(Path("batch.tmp"),
                  ImportMessageText({"quorl:news/chat", 0, "bob", kDate, 0}, "First topic\r\nbody one\r\n") +
@@ -140,8 +140,11 @@ TEST_F(Import32Test, QueuedFilesLandInTheirTopicsInOrder) {
                      ImportMessageText({"net:comp.test/all", 0, "fay@x.org", kDate, 1}, "Re: Asking\r\nanswer\r\n") +
                      ImportMessageText({"net:comp.test/all", 0, "gus@x.org", kDate, 1},
                                        "Re: Asking\r\nOnly the header of this message was collected\r\n"));
-  Queue({{"local.tmp", "local", IMPORT_DELETE_AFTER}, {"bad.tmp", "quorl", IMPORT_DELETE_AFTER},
-         {"batch.tmp", "quorl", 0}, {"withdraw.tmp", "local", IMPORT_DELETE_AFTER}, {"news.tmp", "net", 0}});
+  Queue({{"local.tmp", "local", IMPORT_DELETE_AFTER},
+         {"bad.tmp", "quorl", IMPORT_DELETE_AFTER},
+         {"batch.tmp", "quorl", 0},
+         {"withdraw.tmp", "local", IMPORT_DELETE_AFTER},
+         {"news.tmp", "net", 0}});
 
   ASSERT_EQ(Run(), 0u);
 
@@ -152,7 +155,7 @@ TEST_F(Import32Test, QueuedFilesLandInTheirTopicsInOrder) {
 
   EXPECT_FALSE(FileExists(Path("local.tmp")));  // asked to be deleted
   EXPECT_TRUE(FileExists(Path("batch.tmp")));
-  EXPECT_TRUE(FileExists(Path("bad.tmp")));     // malformed: kept for a look
+  EXPECT_TRUE(FileExists(Path("bad.tmp")));  // malformed: kept for a look
   EXPECT_TRUE(FileExists(Path("confnew.ww")));
   EXPECT_FALSE(FileExists(Path("chat.ind")));
   std::string report = ReadWholeFile(Path("import.log"));
@@ -210,11 +213,13 @@ TEST_F(Import32Test, QueuedFilesLandInTheirTopicsInOrder) {
 TEST_F(Import32Test, KnownNumberReplacesItsMessageInAScrambledTopic) {
   ConfRec chat = MakeConf("quorl:news/secret", "secret.log", 3, 4, CONF_SCRAMBLED);
   WriteConf({chat});
-  WriteWholeFile(Path("secret.log"),
-                 Scramble(SeparatorMessage("quorl:news/secret", 3, "dave", kDate, "Oops\nsent too soon\n") +
-                          SeparatorMessage("quorl:news/secret", 4, "erin", kDate, "Re: Oops\nsaw it\n", "Comment to 3.")));
-  WriteWholeFile(Path("erase.tmp"), WithdrawalText({"quorl:news/secret", 3, "dave", kDate, 0}, false) +
-                                        ImportMessageText({"quorl:news/secret", 0, "fred", kDate, 4}, "Re: Oops\r\nme too\r\n"));
+  WriteWholeFile(
+      Path("secret.log"),
+      Scramble(SeparatorMessage("quorl:news/secret", 3, "dave", kDate, "Oops\nsent too soon\n") +
+               SeparatorMessage("quorl:news/secret", 4, "erin", kDate, "Re: Oops\nsaw it\n", "Comment to 3.")));
+  WriteWholeFile(Path("erase.tmp"),
+                 WithdrawalText({"quorl:news/secret", 3, "dave", kDate, 0}, false) +
+                     ImportMessageText({"quorl:news/secret", 0, "fred", kDate, 4}, "Re: Oops\r\nme too\r\n"));
   Queue({{"erase.tmp", "quorl", 0}});
 
   // The program reads the open topic's log while the import writes it.
@@ -356,10 +361,9 @@ TEST_F(Import32Test, AKilledImportLosesAndRepeatsNothing) {
     const char* point;
     const char* thenAt;
   };
-  const Kill kills[] = {{"journal", nullptr}, {"rewritten", nullptr},  {"swap", nullptr},
-                        {"append", nullptr},  {"flushed", nullptr},    {"conf", nullptr},
-                        {"committed", nullptr}, {"removed", nullptr},  {"swap", "undoing"},
-                        {"conf", "undoing"}};
+  const Kill kills[] = {{"journal", nullptr}, {"rewritten", nullptr}, {"swap", nullptr},      {"append", nullptr},
+                        {"flushed", nullptr}, {"conf", nullptr},      {"committed", nullptr}, {"removed", nullptr},
+                        {"swap", "undoing"},  {"conf", "undoing"}};
   for (const Kill& kill : kills) {
     const char* point = kill.point;
     SCOPED_TRACE(std::string(point) + (kill.thenAt ? std::string(" then ") + kill.thenAt : ""));
@@ -370,13 +374,14 @@ TEST_F(Import32Test, AKilledImportLosesAndRepeatsNothing) {
                        SeparatorMessage("quorl:news/chat", 8, "erin", kDate, "Re: Oops\nsaw it\n", "Comment to 7."));
     // The first file withdraws a message (the topic's log is rewritten) and
     // starts a new folder (its log is appended to); the second adds to both.
-    WriteWholeFile(Path("one.tmp"), NewFolderPragma("notes", "mine") +
-                                        WithdrawalText({"quorl:news/chat", 7, "dave", kDate, 0}, false) +
-                                        ImportMessageText({"quorl:news/chat", 0, "bob", kDate, 8}, "Re: Oops\r\nbob\r\n") +
-                                        ImportMessageText({"quorl:notes/mine", 0, "al", kDate, 0}, "List\r\nmilk\r\n") +
-                                        ImportMessageText({"quorl:notes/mine", 0, "cy", kDate, 1}, "Re: List\r\neggs\r\n"));
-    WriteWholeFile(Path("two.tmp"), ImportMessageText({"quorl:news/chat", 0, "fred", kDate, 9}, "Re: Oops\r\nfred\r\n") +
-                                        ImportMessageText({"quorl:notes/mine", 0, "gus", kDate, 0}, "Other\r\ngus\r\n"));
+    WriteWholeFile(Path("one.tmp"),
+                   NewFolderPragma("notes", "mine") + WithdrawalText({"quorl:news/chat", 7, "dave", kDate, 0}, false) +
+                       ImportMessageText({"quorl:news/chat", 0, "bob", kDate, 8}, "Re: Oops\r\nbob\r\n") +
+                       ImportMessageText({"quorl:notes/mine", 0, "al", kDate, 0}, "List\r\nmilk\r\n") +
+                       ImportMessageText({"quorl:notes/mine", 0, "cy", kDate, 1}, "Re: List\r\neggs\r\n"));
+    WriteWholeFile(Path("two.tmp"),
+                   ImportMessageText({"quorl:news/chat", 0, "fred", kDate, 9}, "Re: Oops\r\nfred\r\n") +
+                       ImportMessageText({"quorl:notes/mine", 0, "gus", kDate, 0}, "Other\r\ngus\r\n"));
     Queue({{"one.tmp", "quorl", IMPORT_DELETE_AFTER}, {"two.tmp", "quorl", 0}});
 
     EXPECT_EQ(RunDyingAt(point), 99u);
@@ -440,7 +445,8 @@ TEST_F(Import32Test, StopsCleanlyWhenAskedThroughItsWindow) {
   WriteWholeFile(Path("one.tmp"), ImportMessageText({"quorl:news/chat", 0, "al", kDate, 0}, "Hello\r\n"));
   Queue({{"one.tmp", "quorl", 0}});
   // While another instance holds the conference list, the import waits for it.
-  HANDLE held = CreateFileA(Path("conf.ww").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE held =
+      CreateFileA(Path("conf.ww").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   PROCESS_INFORMATION pi = Start();
   ASSERT_TRUE(pi.hProcess);
@@ -537,16 +543,18 @@ TEST_F(Import32Test, PastesRethreadsAndSavedBatchesLandWhereTheyBelong) {
   WriteWholeFile(Path("keep.log"), SeparatorMessage("notes/keep", 1, "me", kDate, "Mine\nmine\n"));
   // Copied messages as the copy buffer holds them (log headers, sizes
   // without CR); the second comments on the first.
-  std::string copied = "==========\r\nquorl:news/chat #1, from al, 8 chars, Mon\r\n----------\r\nOne\r\none\r\n"
-                       "==========\r\nquorl:news/chat #2, from bo, 8 chars, Mon\r\nComment to 1.\r\n----------\r\n"
-                       "Two\r\ntwo\r\n";
+  std::string copied =
+      "==========\r\nquorl:news/chat #1, from al, 8 chars, Mon\r\n----------\r\nOne\r\none\r\n"
+      "==========\r\nquorl:news/chat #2, from bo, 8 chars, Mon\r\nComment to 1.\r\n----------\r\n"
+      "Two\r\ntwo\r\n";
   WriteWholeFile(Path("paste.tmp"), "#pragma overridenumber=yes\r\n#pragma override=notes/keep\r\n\r\n" + copied);
   WriteWholeFile(Path("asis.tmp"), "#pragma override=notes/keep\r\n\r\n" + copied);
   // Message 2 made a root again, in its own single-line form.
-  WriteWholeFile(Path("thread.tmp"), "#pragma thread=no\r\n>>>quorl:news/chat 2 bo(8)10Dec26 14:00\r\nTwo\r\ntwo\r\n\r\n");
+  WriteWholeFile(Path("thread.tmp"),
+                 "#pragma thread=no\r\n>>>quorl:news/chat 2 bo(8)10Dec26 14:00\r\nTwo\r\ntwo\r\n\r\n");
   std::string article = "From: Cy <cy@example.org>\nNewsgroups: comp.misc\nSubject: hi\n\nhello\n";
-  WriteWholeFile(Path("news.tmp"), "#pragma newfolder=bench.group01/all\r\n#! rnews " + std::to_string(article.size()) +
-                                       "\n" + article);
+  WriteWholeFile(Path("news.tmp"),
+                 "#pragma newfolder=bench.group01/all\r\n#! rnews " + std::to_string(article.size()) + "\n" + article);
   Queue({{"paste.tmp", "local", 0}, {"asis.tmp", "local", 0}, {"thread.tmp", "quorl", 0}, {"news.tmp", "net", 0}});
 
   ASSERT_EQ(Run(), 0u);
@@ -557,7 +565,7 @@ TEST_F(Import32Test, PastesRethreadsAndSavedBatchesLandWhereTheyBelong) {
   EXPECT_EQ(keep[1].author, "me");  // never overwritten by a paste
   EXPECT_EQ(keep[2].author, "al");
   EXPECT_EQ(keep[3].author, "bo");
-  EXPECT_EQ(keep[3].parent, 2);  // follows its parent's new number
+  EXPECT_EQ(keep[3].parent, 2);     // follows its parent's new number
   EXPECT_EQ(keep[4].author, "al");  // 1 was taken: the next number
   EXPECT_EQ(keep[5].author, "bo");
   EXPECT_EQ(keep[5].parent, 1);  // kept as stated

@@ -75,8 +75,9 @@ TEST(ImportParse, EveryWriterOfTheProgramReadsBack) {
 // after the body), the mail collector (attachment lines counted), a message
 // joined from parts (LF lines, count padded with blanks), a mailing (memo).
 TEST(ImportParse, EditorCollectorAndMailingFormsRead) {
-  std::string editor = "==========\r\nnotes/mine #0, from Ann_Smith, 22 chars, Thu\r\nComment to 3.\r\n----------\r\n"
-                       "Subject: Hi\r\n\r\nbody\r\ntext\r\n\r\nbegin 644 a.bin\r\n#86)C\r\n`\r\nend\r\n";
+  std::string editor =
+      "==========\r\nnotes/mine #0, from Ann_Smith, 22 chars, Thu\r\nComment to 3.\r\n----------\r\n"
+      "Subject: Hi\r\n\r\nbody\r\ntext\r\n\r\nbegin 644 a.bin\r\n#86)C\r\n`\r\nend\r\n";
   ImportFile f = Parse(editor, "local");
   ASSERT_EQ(f.error, "");
   ASSERT_EQ(f.messages.size(), 1u);
@@ -84,16 +85,18 @@ TEST(ImportParse, EditorCollectorAndMailingFormsRead) {
   EXPECT_EQ(std::string(f.messages[0].Body()),
             "Subject: Hi\r\n\r\nbody\r\ntext\r\nbegin 644 a.bin\r\n#86)C\r\n`\r\nend\r\n");
 
-  std::string collected = "==========\r\nmail/ann #0, from Bo_Lee, 31 chars, Thu\r\n----------\r\n"
-                          "Attachment: C:\\x (x)\r\nHello Ann\r\n\r\n";
+  std::string collected =
+      "==========\r\nmail/ann #0, from Bo_Lee, 31 chars, Thu\r\n----------\r\n"
+      "Attachment: C:\\x (x)\r\nHello Ann\r\n\r\n";
   f = Parse(collected + collected, "msmail");
   ASSERT_EQ(f.error, "");
   ASSERT_EQ(f.messages.size(), 2u);
   EXPECT_EQ(f.messages[1].folder, "msmail:mail/ann");
   EXPECT_EQ(std::string(f.messages[1].Body()), "Attachment: C:\\x (x)\r\nHello Ann");
 
-  std::string joined = "==========\nnet:alt/bin #0, from cy, 12         chars, Thu, 10 Dec 2026 14:00\n----------\n"
-                       "part1\npart2\n";
+  std::string joined =
+      "==========\nnet:alt/bin #0, from cy, 12         chars, Thu, 10 Dec 2026 14:00\n----------\n"
+      "part1\npart2\n";
   f = Parse(joined, "net");
   ASSERT_EQ(f.error, "");
   ASSERT_EQ(f.messages.size(), 1u);
@@ -128,11 +131,12 @@ TEST(ImportParse, PragmasSteerWhatFollows) {
 TEST(ImportParse, PastedMessagesFollowTheirFolderAndNumbering) {
   // Two messages as the copy buffer holds them: log headers, CR LF lines,
   // sizes in characters without CR; the second comments on the first.
-  std::string copied = "==========\r\nquorl:news/chat #20, from bob, 6 chars, Mon\r\n----------\r\nfirst\r\n"
-                       "==========\r\nquorl:news/chat #21, from cy, 7 chars, Mon\r\nComment to 20.\r\n----------\r\n"
-                       "second\r\n"
-                       "==========\r\nquorl:news/chat #22, from di, 6 chars, Mon\r\nComment to 5.\r\n----------\r\n"
-                       "third\r\n";
+  std::string copied =
+      "==========\r\nquorl:news/chat #20, from bob, 6 chars, Mon\r\n----------\r\nfirst\r\n"
+      "==========\r\nquorl:news/chat #21, from cy, 7 chars, Mon\r\nComment to 20.\r\n----------\r\n"
+      "second\r\n"
+      "==========\r\nquorl:news/chat #22, from di, 6 chars, Mon\r\nComment to 5.\r\n----------\r\n"
+      "third\r\n";
   ImportFile renumbered = Parse("#pragma overridenumber=yes\r\n#pragma override=notes/paste\r\n\r\n" + copied, "local");
   ASSERT_EQ(renumbered.error, "");
   ASSERT_EQ(renumbered.messages.size(), 3u);
@@ -175,8 +179,9 @@ TEST(ImportParse, RethreadAndSingleLineFormsKeepTheirNumbers) {
 }
 
 TEST(ImportParse, SavedNewsAndMailBatchesFindTheirFolders) {
-  std::string article1 = "From: Al Bee <al@example.org>\nNewsgroups: comp.lang.c,comp.misc\nDate: Mon, 7 Dec 2026\n"
-                         "Subject: ptr\n\nbody one\n";
+  std::string article1 =
+      "From: Al Bee <al@example.org>\nNewsgroups: comp.lang.c,comp.misc\nDate: Mon, 7 Dec 2026\n"
+      "Subject: ptr\n\nbody one\n";
   std::string article2 = "From: cy@example.org (Cy)\nNewsgroups: misc\nSubject: x\n\nbody two\n";
   std::string news = "#! rnews " + std::to_string(article1.size()) + "\n" + article1 + "\n" + "#! rnews " +
                      std::to_string(article2.size()) + "\n" + article2 + "\n";
@@ -227,10 +232,11 @@ TEST(ImportParse, BadTextIsRefusedWhole) {
 }
 
 TEST(ImportParse, AHandedBackLogPassesOverWhatIsNoMessage) {
-  std::string log = "garbage before\r\n"
-                    "==========\r\nquorl:news/chat #3, from bob, 4 chars, Mon\r\n----------\r\nabc\r\n"
-                    "stray line\r\n=========\r\nnot a header\r\n"
-                    "==========\r\nquorl:news/chat #2, from cy, 10 chars, Tue\r\n----------\r\nlast one\r\n";
+  std::string log =
+      "garbage before\r\n"
+      "==========\r\nquorl:news/chat #3, from bob, 4 chars, Mon\r\n----------\r\nabc\r\n"
+      "stray line\r\n=========\r\nnot a header\r\n"
+      "==========\r\nquorl:news/chat #2, from cy, 10 chars, Tue\r\n----------\r\nlast one\r\n";
   ImportFile f = Parse(log, "quorl", "build", true);
   ASSERT_EQ(f.error, "");
   ASSERT_EQ(f.messages.size(), 2u);
