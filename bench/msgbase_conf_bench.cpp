@@ -20,17 +20,11 @@
 #include "core/user_settings.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/user_folders.h"
+#include "bench/bench_clock.h"
 
 namespace {
 constexpr int kFolders = 16000;
 constexpr int kRounds = 5;
-
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / f.QuadPart;
-}
 
 // The best of kRounds runs; `first` (when given) gets the first run's time,
 // which pays for the process's first touch of the memory it uses.

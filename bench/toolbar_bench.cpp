@@ -8,19 +8,9 @@
 #include "core/appstate.h"
 #include "shell/shell_state.h"
 #include "shell/toolbar.h"
+#include "bench/bench_clock.h"
 
 namespace {
-
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) / double(freq.QuadPart);
-}
 
 // The 100 buttons: every glyph-table id in turn, no separators.
 void FillButtons() {

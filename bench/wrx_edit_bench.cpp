@@ -11,19 +11,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "bench/bench_clock.h"
 
 namespace {
-
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) / double(freq.QuadPart);
-}
 
 template <typename Run>
 double Best(Run&& run) {

@@ -10,17 +10,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "bench/bench_clock.h"
 
-namespace {
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) / double(f.QuadPart);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
   const long megabytes = argc > 1 ? atol(argv[1]) : 20;

@@ -10,19 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include "bench/bench_clock.h"
 
 namespace {
-
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) / double(freq.QuadPart);
-}
 
 std::string MakeRtf(size_t size) {
   std::string r =

@@ -16,15 +16,9 @@
 #include <random>
 #include <string>
 #include <vector>
+#include "bench/bench_clock.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) / double(f.QuadPart);
-}
 
 template <typename F>
 double Best(F&& run) {
