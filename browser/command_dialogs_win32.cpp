@@ -33,18 +33,6 @@ namespace {
 
 HINSTANCE Module() { return g_app.instance ? g_app.instance : GetModuleHandleA(nullptr); }
 
-std::string WithoutService(const char* name) {
-  char copy[120];
-  lstrcpynA(copy, name, sizeof copy);
-  return stripservice(copy);
-}
-
-std::string ServiceKey(const char* name) {
-  char key[SERVICE_KEY_MAX + 1] = "";
-  getservice(key, name);
-  return key;
-}
-
 std::string DlgText(HWND dialog, int id) {
   char text[4097] = "";
   GetDlgItemTextA(dialog, id, text, sizeof text);
@@ -116,7 +104,7 @@ void FillSearchText(HWND dialog, int radio) {
 
 void OnSearchInit(HWND dialog, SearchRun* run) {
   SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(run));
-  SetDlgItemTextA(dialog, IDC_SEARCH_SECTIONS, SectionOfFolder(WithoutService(run->folder.c_str())).c_str());
+  SetDlgItemTextA(dialog, IDC_SEARCH_SECTIONS, SectionOfFolder(WithoutServiceKey(run->folder.c_str())).c_str());
   CheckRadioButton(dialog, IDC_SEARCH_FROM, IDC_SEARCH_SUBJECT, IDC_SEARCH_FROM);
   SendDlgItemMessageA(dialog, IDC_SEARCH_TEXT, EM_LIMITTEXT, 4096, 0);
   FillSearchText(dialog, IDC_SEARCH_FROM);
@@ -133,7 +121,7 @@ void OnSearchOk(HWND dialog) {
   const char* by = IsDlgButtonChecked(dialog, IDC_SEARCH_TO) == BST_CHECKED        ? "4"
                    : IsDlgButtonChecked(dialog, IDC_SEARCH_SUBJECT) == BST_CHECKED ? "2"
                                                                                    : "3";
-  run->result = RemoteSearchLines(g_app.userName, ForumOf(WithoutService(run->folder.c_str())),
+  run->result = RemoteSearchLines(g_app.userName, ForumOf(WithoutServiceKey(run->folder.c_str())),
                                   DlgText(dialog, IDC_SEARCH_SECTIONS), kSearchLimitCodes[limit], by,
                                   DlgText(dialog, IDC_SEARCH_TEXT));
   EndDialog(dialog, IDOK);
@@ -142,7 +130,7 @@ void OnSearchOk(HWND dialog) {
 void OnSearchBrowse(HWND dialog) {
   auto* run = reinterpret_cast<SearchRun*>(GetWindowLongPtrA(dialog, DWLP_USER));
   std::string sections = DlgText(dialog, IDC_SEARCH_SECTIONS);
-  const std::string forum = run ? ForumOf(WithoutService(run->folder.c_str())) : "";
+  const std::string forum = run ? ForumOf(WithoutServiceKey(run->folder.c_str())) : "";
   if (ChooseForumSections(&sections, forum.c_str())) SetDlgItemTextA(dialog, IDC_SEARCH_SECTIONS, sections.c_str());
 }
 
@@ -209,7 +197,7 @@ INT_PTR CALLBACK MsgListsSelProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 int ChooseForumSections(std::string* sections, const char* forum) {
   std::string empty;
   SectionsRun run = {sections ? sections : &empty,
-                     forum ? std::string(forum) : ForumOf(WithoutService(g_topic.openName))};
+                     forum ? std::string(forum) : ForumOf(WithoutServiceKey(g_topic.openName))};
   return static_cast<int>(g_ui.dialogBox(Module(), "MsgListsSel", GetActiveWindow(), MsgListsSelProc,
                                          reinterpret_cast<LPARAM>(&run))) == 1
              ? 1
@@ -240,9 +228,9 @@ INT_PTR CALLBACK DvnSearchProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 void RemoteSearch() {
   const char* folder = CurFolderName();
   if (!folder || !folder[0]) return;
-  const std::string key = ServiceKey(folder);
+  const std::string key = ServiceKeyOf(folder);
   if (!sameservice(folder, "dvn")) {
-    AddFolderScriptCmd(key.c_str(), WithoutService(folder).c_str(), "rsearch");
+    AddFolderScriptCmd(key.c_str(), WithoutServiceKey(folder).c_str(), "rsearch");
     return;
   }
   SearchRun run;

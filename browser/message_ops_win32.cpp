@@ -51,21 +51,9 @@ MsgIndexRec* Rec(int slot) {
   return slot >= 0 && slot < LogCva.Count() ? static_cast<MsgIndexRec*>(LogCva.At(slot)) : nullptr;
 }
 
-std::string WithoutService(const char* name) {
-  char copy[120];
-  lstrcpynA(copy, name, sizeof copy);
-  return stripservice(copy);
-}
-
-std::string ServiceKey(const char* name) {
-  char key[SERVICE_KEY_MAX + 1] = "";
-  getservice(key, name);
-  return key;
-}
-
 bool IsDravenet(const char* name) { return sameservice(name, "dvn"); }
 bool IsQuorl(const char* name) { return sameservice(name, "quorl"); }
-bool IsLocal(const char* name) { return ServiceKey(name).empty() || sameservice(name, "local"); }
+bool IsLocal(const char* name) { return ServiceKeyOf(name).empty() || sameservice(name, "local"); }
 
 std::string HeaderField(long number, const char* field) {
   char value[512] = "";
@@ -109,7 +97,7 @@ bool AppendActionLines(const std::string& key, const std::string& lines) {
 }
 
 void QueueReadnum(long number) {
-  std::string folder = WithoutService(g_topic.openName);
+  std::string folder = WithoutServiceKey(g_topic.openName);
   if (IsDravenet(g_topic.openName)) folder = ForumOf(folder);
   const std::string command = "readnum " + ActionField(folder) + " " + std::to_string(number);
   g_messageOpsHooks.makeScriptCmd(command.c_str());
@@ -156,17 +144,17 @@ void FetchOne(bool first, int slot, int) {
   FetchKind kind;
   if (!FetchKindOf(&kind)) return;
   std::string origin = HeaderField(number, "X-PL-Origin");
-  const std::string openKey = ServiceKey(g_topic.openName);
+  const std::string openKey = ServiceKeyOf(g_topic.openName);
   if (origin.empty()) {
     const std::string groups = HeaderField(number, "Newsgroups");
     origin = groups.empty() ? g_topic.openName : OriginOfNewsgroups(openKey, groups);
   }
-  std::string key = ServiceKey(origin.c_str());
+  std::string key = ServiceKeyOf(origin.c_str());
   if (key.empty()) key = openKey;
   FetchRequest request;
   request.kind = kind;
   request.user = g_app.userName;
-  request.folder = WithoutService(origin.c_str());
+  request.folder = WithoutServiceKey(origin.c_str());
   request.messageId = HeaderField(number, "Message-ID");
   request.number = number;
   request.commentTo = rec->commentTo;
@@ -323,7 +311,7 @@ void RelinkInOpenFolder(long parent, const std::string& startFolder) {
     EraseFile(path);
     return;
   }
-  QueueImport(ServiceKey(g_topic.openName).c_str(), path, "messages", 2048);
+  QueueImport(ServiceKeyOf(g_topic.openName).c_str(), path, "messages", 2048);
   RunImportProgram();
 }
 
@@ -381,7 +369,7 @@ void RelinkThread() {
   if (dravenet) {
     const std::string section = FindMessageSection(parent);
     if (!section.empty()) {
-      const std::string startFolder = WithoutService(g_topic.openName);
+      const std::string startFolder = WithoutServiceKey(g_topic.openName);
       FollowLink(("PL://" + section + "#" + std::to_string(parent)).c_str());
       PumpMessages();
       if (askyesno("Do you want to relink the broken thread?")) RelinkInOpenFolder(parent, startFolder);
@@ -401,7 +389,8 @@ bool CopyMessageAsImport(FILE* out, long number, const char* destination) {
   if (!MessageText(number, text, &header) || header.empty()) return false;
   std::string note;
   const std::string all =
-      ImportHeaderLine(header, WithoutService(g_topic.openName), destination, g_topic.openName, number, &note) + text;
+      ImportHeaderLine(header, WithoutServiceKey(g_topic.openName), destination, g_topic.openName, number, &note) +
+      text;
   std::string body;
   for (char c : all) {
     if (c == '\r') continue;  // a lone carriage return is dropped; "\n" gets its own
@@ -433,9 +422,9 @@ bool PasteMessages(const char* folder, int renumber) {
     msgnote("The messages on the clipboard were not copied in this window.\n\nPlease copy them again, then paste.");
     return false;
   }
-  std::string key = ServiceKey(folder);
+  std::string key = ServiceKeyOf(folder);
   if (key.empty()) key = "local";
-  const std::string name = WithoutService(folder);
+  const std::string name = WithoutServiceKey(folder);
   char path[MAX_PATH] = "";
   if (!pendingtmpname(path, sizeof path)[0]) return false;
   if (renumber == -1) {
@@ -475,7 +464,7 @@ std::string SendToRefusal(const std::string& name) {
       return "You have attempted to write to a folder that you are not allowed in.\n\nPlease choose another folder "
              "name.";
   }
-  const std::string key = ServiceKey(name.c_str());
+  const std::string key = ServiceKeyOf(name.c_str());
   for (int i = 0; i < Conferences.Count(); ++i) {
     auto* rec = static_cast<const ConfRec*>(Conferences.At(i));
     if (rec && !key.empty() && sameservice(rec->name, key.c_str())) return "";

@@ -38,6 +38,17 @@ char* stripservice(char* name) {
   return name;
 }
 
+std::string ServiceKeyOf(const char* name) {
+  char key[SERVICE_KEY_MAX + 1] = "";
+  getservice(key, name);
+  return key;
+}
+
+std::string WithoutServiceKey(const char* name) {
+  std::string copy = name ? name : "";
+  return stripservice(&copy[0]);
+}
+
 unsigned long ServiceFeatures(const char* key) {
   struct Row {
     const char* key;

@@ -1,6 +1,7 @@
 // Service keys of folder names and the feature mask of each service.
 // Portable: no Windows headers.
 #pragma once
+#include <string>
 
 enum : unsigned { SERVICE_KEY_MAX = 8 };
 
@@ -10,6 +11,9 @@ enum : unsigned { SERVICE_KEY_MAX = 8 };
 void getservice(char* key, const char* name);
 // Removes the service key and its ":" in place.
 char* stripservice(char* name);
+// The same two as strings, for names of any length.
+std::string ServiceKeyOf(const char* name);
+std::string WithoutServiceKey(const char* name);
 
 enum : unsigned long {
   FEATURE_RESUMES = 0x2,  // the service keeps user resumes

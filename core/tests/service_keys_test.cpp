@@ -75,3 +75,19 @@ TEST(ServiceKeys, FeatureMasks) {
   EXPECT_EQ(ServiceFeatures("work"), 0x3FC7u);
   g_folderNameSettings = FolderNameSettings();
 }
+
+TEST(ServiceKeys, StringFormsKeepNamesOfAnyLength) {
+  const std::string longName = "net:" + std::string(300, 'g');
+  struct Case {
+    std::string name, key, rest;
+  } cases[] = {
+      {"dvn:forum/topic", "dvn", "forum/topic"},
+      {"notes/local", "", "notes/local"},
+      {longName, "net", std::string(300, 'g')},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ServiceKeyOf(c.name.c_str()), c.key) << c.name;
+    EXPECT_EQ(WithoutServiceKey(c.name.c_str()), c.rest) << c.name;
+  }
+  EXPECT_EQ(WithoutServiceKey(nullptr), "");
+}
