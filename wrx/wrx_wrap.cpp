@@ -166,12 +166,22 @@ struct WrapTables {
   uint32_t fontInfoFlags[256] = {};  // ... and to its information flags
   bool anyFontLineFlags = false;
   const int32_t* widths[256] = {};
+  // Whether eight characters at a time may be added up before the width is
+  // checked: the font has no negative widths, and only characters below a
+  // blank need more than their width (a space aside).
+  bool eightAtOnce[256] = {};
 
   explicit WrapTables(const WrxWindow* w) {
     static const int32_t kNoWidths[256] = {};
+    bool nonNegative[256] = {};
+    for (int id = 0; id < std::min(w->fontCount, 256); ++id) {
+      const int32_t* v = w->fonts[id].widths;
+      nonNegative[id] = !v || std::all_of(v, v + 256, [](int32_t width) { return width >= 0; });
+    }
     for (int id = 0; id < 256; ++id) {
       const WrxFont& f = w->fonts[id < w->fontCount ? id : 0];
       widths[id] = f.widths ? f.widths : kNoWidths;
+      eightAtOnce[id] = nonNegative[id < w->fontCount ? id : 0];
       fieldFont[id] = (f.style & kFieldStyle) != 0;
       if (f.style & 0x400) fontLineFlags[id] |= LF_FOOTNOTE;
       if ((f.style & wrxfmt::kPictureStyle) && f.pictAlign == 2) fontLineFlags[id] |= LF_PICTREGION;
@@ -185,8 +195,29 @@ struct WrapTables {
     kind[WRX_TAB] |= K_TAB;
     kind[uint8_t(' ')] |= K_SPACE;
     kind[WRX_LINEMARK] |= K_LINEMARK;
+    bool quietAbove = true;
+    for (int c = 32; c < 256; ++c) quietAbove &= kind[c] == 0 || (c == ' ' && kind[c] == K_SPACE);
+    if (!quietAbove) std::fill(std::begin(eightAtOnce), std::end(eightAtOnce), false);
   }
 };
+
+// Whether any of eight bytes is below a blank.
+inline bool AnyBelowBlank(uint64_t v) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  return ((v - kOnes * 0x20) & ~v & kHigh) != 0;
+}
+
+// The high bit of each byte of v that is zero, and no other bit.
+inline uint64_t ZeroBytes(uint64_t v) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  return ~(((v & kLow7) + kLow7) | v | kLow7);
+}
+
+inline uint64_t Load8(const uint8_t* p) {
+  uint64_t v;
+  memcpy(&v, p, 8);
+  return v;
+}
 
 // The height of a new line in device pixels, as pagination will stack it.
 int32_t MeasureWrapLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& line, const wrxfmt::WrxParaRecord* para,
@@ -327,6 +358,36 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
         const uint8_t runId = ids[i];
         const int32_t* widths = widthsOf(runId);
         const int32_t limit = keepUnwrapped ? INT32_MAX : lineWidth;
+        if (t.eightAtOnce[runId] && !(x >= limit && i > pos)) {
+          // Eight at a time while none needs a look of its own and the line
+          // does not fill: the widths are added up and the last space kept
+          // without a branch per character.
+          const uint64_t sameId = 0x0101010101010101ull * runId;
+          int32_t spaces = line.spaces, spacesBefore = spacesAtBreak, xBreak = xAtBreak;
+          size_t at = breakAt;
+          while (i + 8 <= cap) {
+            const uint64_t v = Load8(text + i);
+            if (AnyBelowBlank(v) || Load8(ids + i) != sameId) break;
+            int32_t xs[8];
+            int32_t nx = x;
+            for (size_t k = 0; k < 8; ++k) xs[k] = nx += widths[text[i + k]];
+            if (nx >= limit) break;  // the line fills among these: one by one
+            if (const uint64_t blanks = ZeroBytes(v ^ 0x2020202020202020ull)) {
+              const int last = (63 - __builtin_clzll(blanks)) >> 3, count = __builtin_popcountll(blanks);
+              spacesBefore = spaces + count - 1;
+              spaces += count;
+              at = i + size_t(last) + 1;
+              xBreak = xs[last];
+            }
+            x = nx;
+            i += 8;
+          }
+          if (at != breakAt) {
+            tabsAtBreak = line.tabCount;
+            breakAt = at;
+          }
+          line.spaces = spaces, spacesAtBreak = spacesBefore, xAtBreak = xBreak;
+        }
         for (; i < cap && ids[i] == runId && !(x >= limit && i > pos); ++i) {
           const uint8_t c = text[i];
           if (kind[c] == K_SPACE) {

@@ -416,6 +416,23 @@ std::string ManyParagraphs() {
   return text;
 }
 
+// Words of every length from 1 to 19, so that spaces fall at every place of
+// a group of eight, with a '!' after a space, letters above 127 and a word
+// longer than any line among them.
+std::string EveryWordLength() {
+  std::string text;
+  for (int p = 0; p < 6; ++p) {
+    for (int k = 0; k < 40; ++k) {
+      const int length = 1 + (k * 7 + p) % 19;
+      text += std::string(size_t(length), char('a' + k % 26));
+      text += k % 9 == 4 ? " !" : k % 13 == 6 ? "\xE9\xFC " : " ";
+    }
+    if (p == 3) text += std::string(70, 'w');
+    text += "\r\n";
+  }
+  return text;
+}
+
 // The usual rewrap adds up runs of plain characters at once, stores a batch
 // of paragraphs at once, writes over the buffers of the lines it replaces and
 // gives a line of one font a shared id; the plain way steps through every
@@ -428,6 +445,7 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
     std::string text;
     bool mixedFonts, justified;
     int otherStyle = 0;  // of the second font
+    int run = 3;         // characters a font keeps in the first paragraph
   } docs[] = {
       {"words", "aaaa bbbb cccc dddd eeee ffff gggg hhhh\r\nii jj kk\r\nl\r\n", false, false},
       {"tabs", "a\tbb\tccc dddd\teeeee ffff gg\thh\r\n\tx\r\n", false, false},
@@ -447,6 +465,9 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
       {"field text", "aaaa bbbb cccc dddd eeee ffff\r\ngg hh ii jj kk ll mm nn\r\n", true, false, 0x2000},
       {"justified", "aa b cc dd eee f gg hhhh i jj\r\nkk ll\r\n", false, true},
       {"many paragraphs", ManyParagraphs(), false, false},
+      {"every word length", EveryWordLength(), false, false},
+      {"long runs of two fonts", EveryWordLength(), true, false, 0, 11},
+      {"every word length justified", EveryWordLength(), false, true},
   };
   struct Restore {
     ~Restore() { SetPlainWordWrap(false); }
@@ -465,7 +486,7 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
         for (int32_t line = 0; line < 2; ++line) {
           std::string text(w->lines[line]->text, size_t(w->lines[line]->length));
           std::vector<unsigned char> ids(text.size(), uint8_t(wide));
-          for (size_t k = 0; line == 0 && k < ids.size(); ++k) ids[k] = (k / 3) % 2 ? uint8_t(wide) : 0;
+          for (size_t k = 0; line == 0 && k < ids.size(); ++k) ids[k] = (k / size_t(d.run)) % 2 ? uint8_t(wide) : 0;
           ASSERT_EQ(SetWrxLine(w->hwnd, line, text.c_str(), ids.data()), 1) << d.name;
         }
       }
