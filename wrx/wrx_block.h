@@ -36,7 +36,7 @@ enum : uint32_t {
   LF_MARKED = 64,
   LF_LINEBREAK = 128,
   LF_NUMBERED = 0x100,
-  LF_ARENATEXT = 0x80000000,  // the text lives in a load arena, not its own heap block
+  LF_ARENATEXT = 0x80000000,  // the text lives in a block shared with other lines, not its own heap block
 };
 
 // Paragraph flag word.
@@ -98,6 +98,11 @@ struct WrxLineInfo {
   int32_t blockHeight;
 };
 
+// A block of many wrapped lines' texts, released with its last line.
+struct WrxTextArena {
+  int32_t lines;
+};
+
 struct WrxLine {
   char* text;         // length + 2 bytes, null when empty
   uintptr_t fontIds;  // array pointer, or 0xFFFF in the low half and the shared id in the third byte
@@ -109,6 +114,7 @@ struct WrxLine {
   int32_t cell;
   int32_t frame;
   uint32_t flags;
+  WrxTextArena* arena;  // with LF_ARENATEXT: the wrap arena, or null for the load arena
 };
 
 inline bool IsSharedIds(const WrxLine* l) { return (l->fontIds & 0xFFFF) == 0xFFFF; }
@@ -473,6 +479,9 @@ bool IsMarkerChar(const WrxWindow* w, uint8_t c);
 int AppendLine(WrxWindow* w, const char* text, int32_t length);
 int AppendLoadedLine(WrxWindow* w, const char* text, int32_t length);
 void ReleaseTextArenas(WrxWindow* w);
+// Frees a line's text or gives up its share of an arena; the line is left
+// without text.
+void ReleaseLineText(WrxLine* l);
 void FreeAllLines(WrxWindow* w);
 void SetLineFlagsFromText(WrxWindow* w, int32_t line);
 

@@ -68,7 +68,7 @@ int InitLine(WrxWindow* w, int32_t line) {
 int FreeLine(WrxWindow* w, int32_t line) {
   WrxLine* l = w->lines[line];
   if (!l) return 1;
-  if (!(l->flags & LF_ARENATEXT)) free(l->text);
+  ReleaseLineText(l);
   if (!IsSharedIds(l)) free(IdArray(l));
   if (l->info && (l->info->flags & LI_SECTBREAK)) w->sectionsStale = 1;
   FreeLineInfo(w, line);
@@ -81,7 +81,7 @@ void FreeAllLines(WrxWindow* w) {
   for (int32_t i = 0; i < w->lineCount; ++i) {
     WrxLine* l = w->lines[i];
     if (!l) continue;
-    if (!(l->flags & LF_ARENATEXT)) free(l->text);
+    ReleaseLineText(l);
     if (!IsSharedIds(l)) free(IdArray(l));
     if (l->info) {
       if (l->info->flags & LI_SECTBREAK) w->sectionsStale = 1;
@@ -97,6 +97,16 @@ void FreeAllLines(WrxWindow* w) {
   w->slabLeft = 0;
   w->slabNext = nullptr;
   ReleaseTextArenas(w);
+}
+
+void ReleaseLineText(WrxLine* l) {
+  if (!(l->flags & LF_ARENATEXT))
+    free(l->text);
+  else if (l->arena && --l->arena->lines == 0)
+    free(l->arena);
+  l->text = nullptr;
+  l->arena = nullptr;
+  l->flags &= ~LF_ARENATEXT;
 }
 
 void ReleaseTextArenas(WrxWindow* w) {
@@ -174,9 +184,7 @@ int LineAlloc(WrxWindow* w, int32_t line, int32_t oldLength, int32_t newLength) 
     l->fontIds = reinterpret_cast<uintptr_t>(ids);
   }
   if (newLength == 0) {
-    if (!(l->flags & LF_ARENATEXT)) free(l->text);
-    l->flags &= ~LF_ARENATEXT;
-    l->text = nullptr;
+    ReleaseLineText(l);
     FreeLineInfo(w, line);
   } else if (l->flags & LF_ARENATEXT) {
     // Arena text is followed by the next line's bytes: shorter fits where it
@@ -186,8 +194,8 @@ int LineAlloc(WrxWindow* w, int32_t line, int32_t oldLength, int32_t newLength) 
       if (!text) return WrxErrorBox(w, 108, "LineAlloc");
       memcpy(text, l->text, size_t(oldLength));
       text[newLength] = 0;
+      ReleaseLineText(l);
       l->text = text;
-      l->flags &= ~LF_ARENATEXT;
     }
   } else if (newLength != oldLength || !l->text) {
     char* text = static_cast<char*>(l->text ? sReAlloc(l->text, newLength + 2) : sAlloc(newLength + 2));

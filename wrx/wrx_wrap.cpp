@@ -19,7 +19,9 @@ bool g_plainWordWrap = false;
 
 struct WrapBuffer {
   std::vector<char> text;
-  std::vector<uint8_t> ids;
+  std::vector<uint8_t> ids;      // filled only when the fonts differ
+  const uint8_t* idp = nullptr;  // the font id of each character
+  bool oneFont = false;
   int32_t input = 0;  // last source line consumed
   int32_t para = 0, cell = 0, frame = 0;
   int32_t section = 0;
@@ -57,9 +59,34 @@ bool EndsFill(const WrxWindow* w, uint8_t c) {
 
 int32_t Capacity(const WrxWindow* w) { return std::max(w->wrapBufSize, 2 * WRX_MAXLINELEN + 2048); }
 
-void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b) {
+// One font id over and over, for the paragraphs of a pass that are in one
+// font: their ids need not be gathered. One buffer per id, never moved, so
+// that every paragraph of a batch may point into it.
+class SameIds {
+ public:
+  explicit SameIds(const WrxWindow* w) : size_(size_t(Capacity(w)) + WRX_MAXLINELEN + 2) {}
+  // Null when `count` is more than a buffer holds.
+  const uint8_t* Get(uint8_t id, size_t count) {
+    if (count > size_) return nullptr;
+    if (buffers_[id].empty()) buffers_[id].assign(size_, id);
+    return buffers_[id].data();
+  }
+
+ private:
+  size_t size_;
+  std::vector<uint8_t> buffers_[256];
+};
+
+void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b, SameIds& same) {
   b.text.clear();
   b.ids.clear();
+  // The paragraph's one font so far, -1 before the first character, -2 once
+  // it has two and its ids are gathered.
+  int32_t oneId = -1;
+  auto gatherFromHere = [&](size_t textBefore) {
+    if (oneId >= 0) b.ids.assign(textBefore, uint8_t(oneId));
+    oneId = -2;
+  };
   b.para = b.cell = b.frame = 0;
   b.section = 0;
   b.input = first;
@@ -70,11 +97,15 @@ void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b) {
         (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM))
       break;
     if (l->length > 0) {
+      const size_t before = b.text.size();
       b.text.insert(b.text.end(), l->text, l->text + l->length);
       if (IsSharedIds(l)) {
         const uint8_t id = SharedId(l) < w->fontCount ? SharedId(l) : 0;
-        b.ids.insert(b.ids.end(), size_t(l->length), id);
+        if (oneId == -1) oneId = id;
+        if (oneId != id) gatherFromHere(before);
+        if (oneId == -2) b.ids.insert(b.ids.end(), size_t(l->length), id);
       } else {
+        gatherFromHere(before);
         const uint8_t* ids = IdArray(l);
         b.ids.insert(b.ids.end(), ids, ids + l->length);
       }
@@ -90,10 +121,18 @@ void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b) {
   }
   b.endOfDocument = b.input >= w->lineCount - 1;
   if (b.endOfDocument && (b.text.empty() || uint8_t(b.text.back()) != w->paraEnd)) {
-    uint8_t id = b.ids.empty() ? 0 : b.ids.back();
+    uint8_t id = oneId >= 0 ? uint8_t(oneId) : b.ids.empty() ? 0 : b.ids.back();
     if (id >= w->fontCount || (w->fonts[id].style & wrxfmt::kPictureStyle)) id = 0;
+    if (oneId == -1) oneId = id;
+    if (oneId != id) gatherFromHere(b.text.size());
     b.text.push_back(char(w->paraEnd));
-    b.ids.push_back(id);
+    if (oneId == -2) b.ids.push_back(id);
+  }
+  b.oneFont = oneId >= 0;
+  b.idp = b.oneFont ? same.Get(uint8_t(oneId), b.text.size()) : b.ids.data();
+  if (!b.idp) {
+    b.ids.assign(b.text.size(), uint8_t(oneId));
+    b.idp = b.ids.data();
   }
 }
 
@@ -242,7 +281,7 @@ int32_t MeasureWrapLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& line,
   size_t count = line.length;
   if (count > 1 && last == w->paraEnd) --count;
   for (size_t k = line.start; k < line.start + count; ++k) {
-    const WrxFont& f = w->fonts[b.ids[k] < w->fontCount ? b.ids[k] : 0];
+    const WrxFont& f = w->fonts[b.idp[k] < w->fontCount ? b.idp[k] : 0];
     base = std::max(base, f.baseLine);
     below = std::max(below, f.lineHeight - f.baseLine - f.extLeading);
     leading = std::max(leading, f.extLeading);
@@ -281,7 +320,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
   const uint8_t* kind = t.kind;
   const bool* fieldFont = t.fieldFont;
   const uint8_t* text = reinterpret_cast<const uint8_t*>(b.text.data());
-  const uint8_t* ids = b.ids.data();
+  const uint8_t* ids = b.idp;
   auto widthsOf = [&t](uint8_t id) -> const int32_t* { return t.widths[id]; };
   enum : uint8_t {
     K_MARKER = WrapTables::K_MARKER,
@@ -290,10 +329,11 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     K_ENDS = WrapTables::K_ENDS,
     K_LINEMARK = WrapTables::K_LINEMARK,
   };
+  const int32_t firstStartX = Pixels(w, left + firstIndent), startXAfter = Pixels(w, left);
   while (pos < size) {
     WrapLine line;
     line.start = pos;
-    const int32_t startX = Pixels(w, left + (paraStart ? firstIndent : 0));
+    const int32_t startX = paraStart ? firstStartX : startXAfter;
     int32_t x = startX;
     int32_t lineWidth = width;
     int32_t gapAt = 0, gapEnd = 0;
@@ -483,15 +523,15 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     if (endedByMarker)
       x += settle(x, 0);
     else if (last == w->paraEnd || last == w->cellEnd)
-      x += settle(x, widthsOf(b.ids[i - 1])[last]);
+      x += settle(x, widthsOf(ids[i - 1])[last]);
     if (last == w->paraEnd || last == w->cellEnd) line.flags |= LF_PARAEND;
     if (last == WRX_LINEBREAK) line.flags |= LF_LINEBREAK;
     if (paraStart) line.flags |= LF_PARAFIRST;
     line.flags |= numbered;
     if (t.anyFontLineFlags)
       for (size_t k = pos; k < i; ++k) {
-        line.flags |= t.fontLineFlags[b.ids[k]];
-        line.infoFlags |= t.fontInfoFlags[b.ids[k]];
+        line.flags |= t.fontLineFlags[ids[k]];
+        line.infoFlags |= t.fontInfoFlags[ids[k]];
       }
     if (line.length == 1 && IsMarkerChar(w, last)) {
       line.flags |= LF_MARKER;
@@ -511,7 +551,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
       // Only lines that still hold field text after a break keep the mark.
       line.boxed = false;
       for (size_t k = line.start; k < line.start + line.length && !line.boxed; ++k)
-        line.boxed = (w->fonts[b.ids[k] < w->fontCount ? b.ids[k] : 0].style & kFieldStyle) != 0;
+        line.boxed = (w->fonts[ids[k] < w->fontCount ? ids[k] : 0].style & kFieldStyle) != 0;
     }
     // Justification spreads the slack over the spaces after the last tab.
     const int32_t n = line.spaces - line.spacesBeforeTab;
@@ -540,13 +580,20 @@ struct PreparedLine {
   char* text = nullptr;
   uint8_t* ids = nullptr;
   WrxLineInfo* info = nullptr;
+  WrxTextArena* arena = nullptr;  // holds the text
   bool reuseText = false, reuseIds = false, sharedIds = false;
   uint8_t sharedId = 0;
 };
 
-void FreePrepared(std::vector<PreparedLine>& prepared) {
+// The lines of a batch at least this large keep their texts in one arena:
+// one heap block instead of one per line. Smaller rewraps (typing) keep a
+// block per line, so that a few lines left over never hold a large arena.
+constexpr size_t kArenaFrom = 16 << 10;
+
+void FreePrepared(std::vector<PreparedLine>& prepared, WrxTextArena* arena) {
+  free(arena);
   for (PreparedLine& p : prepared) {
-    free(p.text);
+    if (!p.arena) free(p.text);
     free(p.ids);
     if (p.info) free(p.info->charFlags);
     free(p.info);
@@ -554,23 +601,42 @@ void FreePrepared(std::vector<PreparedLine>& prepared) {
   prepared.clear();
 }
 
-bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, const WrxLine* old, PreparedLine& p) {
+// Whether all `count` bytes equal the first.
+bool AllSame(const uint8_t* p, size_t count) {
+  if (count == 0) return true;
+  const uint64_t first = 0x0101010101010101ull * p[0];
+  size_t k = 0;
+  for (; k + 8 <= count; k += 8)
+    if (Load8(p + k) != first) return false;
+  for (; k < count; ++k)
+    if (p[k] != p[0]) return false;
+  return true;
+}
+
+// `arena` (with `next`, where the next text goes) holds the text when given.
+bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, const WrxLine* old, PreparedLine& p,
+                 WrxTextArena* arena, char*& next) {
   const int32_t length = int32_t(wl.length);
   const bool needInfo = wl.infoFlags || wl.boxed;
   if (!g_plainWordWrap && length > 0) {
     // As CompactFontCodes would leave it: one font and nothing that needs
     // each character's font.
-    const uint8_t* ids = b.ids.data() + wl.start;
-    if (!needInfo && !(wl.flags & LF_MARKED) &&
-        std::find_if(ids + 1, ids + length, [&](uint8_t id) { return id != ids[0]; }) == ids + length) {
+    const uint8_t* ids = b.idp + wl.start;
+    if (!needInfo && !(wl.flags & LF_MARKED) && (b.oneFont || AllSame(ids, size_t(length)))) {
       p.sharedIds = true;
       p.sharedId = ids[0];
     }
     const bool roomy = old && old->length >= length;
-    p.reuseText = roomy && old->text && !(old->flags & LF_ARENATEXT);
+    p.reuseText = !arena && roomy && old->text && !(old->flags & LF_ARENATEXT);
     p.reuseIds = roomy && !p.sharedIds && !IsSharedIds(old) && IdArray(old);
   }
-  if (!p.reuseText) p.text = static_cast<char*>(sAlloc(length + 2));
+  if (arena) {
+    p.arena = arena;
+    p.text = next;
+    next += length + 2;
+  } else if (!p.reuseText) {
+    p.text = static_cast<char*>(sAlloc(length + 2));
+  }
   if (!p.sharedIds && !p.reuseIds) p.ids = static_cast<uint8_t*>(sAlloc(length + 2));
   if (needInfo) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
   if ((!p.reuseText && !p.text) || (!p.sharedIds && !p.reuseIds && !p.ids) || (needInfo && !p.info)) return false;
@@ -579,7 +645,7 @@ bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, const Wr
     p.text[length] = 0;
   }
   if (p.ids) {
-    memcpy(p.ids, b.ids.data() + wl.start, size_t(length));
+    memcpy(p.ids, b.idp + wl.start, size_t(length));
     p.ids[length] = p.ids[length + 1] = length ? p.ids[length - 1] : 0;
   }
   if (p.info) {
@@ -602,7 +668,7 @@ bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, const Wr
       memset(p.info->charFlags, 0, size_t(length) + 1);
       p.info->charFlagCount = length;
       auto isField = [&](int32_t k) {
-        const uint8_t id = b.ids[wl.start + size_t(k)];
+        const uint8_t id = b.idp[wl.start + size_t(k)];
         return (w->fonts[id < w->fontCount ? id : 0].style & kFieldStyle) != 0;
       };
       for (int32_t k = 0; k < length; ++k) {
@@ -623,12 +689,14 @@ void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine&
     memcpy(l->text, b.text.data() + wl.start, length);
     l->text[length] = 0;
   } else {
-    if (!(l->flags & LF_ARENATEXT)) free(l->text);
+    ReleaseLineText(l);
     l->text = p.text;
+    if (p.arena) ++p.arena->lines;
+    l->arena = p.arena;
   }
   if (p.reuseIds) {
     uint8_t* ids = IdArray(l);
-    memcpy(ids, b.ids.data() + wl.start, length);
+    memcpy(ids, b.idp + wl.start, length);
     ids[length] = ids[length + 1] = ids[length - 1];
   } else {
     if (!IsSharedIds(l)) free(IdArray(l));
@@ -637,7 +705,7 @@ void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine&
   FreeLineInfo(w, slot);
   l->info = p.info;
   l->length = int32_t(length);
-  l->flags = wl.flags | (l->flags & LF_KEEP);
+  l->flags = wl.flags | (l->flags & LF_KEEP) | (l->arena ? LF_ARENATEXT : 0);
   l->para = b.para;
   l->cell = b.cell;
   l->frame = b.frame;
@@ -696,18 +764,30 @@ int StoreBatch(WrxWindow* w, int32_t line, WrappedPara* paras, size_t count, std
   int32_t consumed = 0, produced = 0;
   for (size_t j = 0; j < count; ++j) consumed += paras[j].consumed, produced += int32_t(paras[j].lines.size());
   prepared.assign(static_cast<size_t>(produced), PreparedLine{});
+  size_t textBytes = 0;
+  for (size_t j = 0; j < count; ++j)
+    for (const WrapLine& wl : paras[j].lines) textBytes += wl.length + 2;
+  WrxTextArena* arena = nullptr;
+  char* next = nullptr;
+  if (!g_plainWordWrap && textBytes >= kArenaFrom) {
+    arena = static_cast<WrxTextArena*>(sAlloc(long(sizeof(WrxTextArena) + textBytes)));
+    if (!arena) return 108;
+    arena->lines = 0;
+    next = reinterpret_cast<char*>(arena + 1);
+  }
   // The first lines go where the lines they were wrapped from stood.
   for (size_t j = 0, slot = 0; j < count; ++j)
     for (const WrapLine& wl : paras[j].lines) {
       const int32_t at = line + int32_t(slot);
-      if (!PrepareLine(w, paras[j].b, wl, at < line + consumed ? w->lines[at] : nullptr, prepared[slot++])) {
-        FreePrepared(prepared);
+      if (!PrepareLine(w, paras[j].b, wl, at < line + consumed ? w->lines[at] : nullptr, prepared[slot++], arena,
+                       next)) {
+        FreePrepared(prepared, arena);
         return 108;
       }
     }
   if (produced > consumed) {
     if (!InsertDeleteLines(w, line + consumed, produced - consumed)) {
-      FreePrepared(prepared);
+      FreePrepared(prepared, arena);
       return 88;
     }
   } else if (produced < consumed) {
@@ -754,6 +834,7 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   }
   long charsDone = 0;
   const WrapTables tables(w);
+  SameIds same(w);
   // Paragraphs are wrapped a batch at a time and their lines stored together,
   // so that a rewrap of the whole document moves the lines after a batch
   // once, not once for every paragraph. A batch stores exactly what storing
@@ -771,7 +852,7 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     while (in < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
       if (paras == batch.size()) batch.emplace_back();
       WrappedPara& p = batch[paras];
-      FillWrapBuffer(w, in, w->lineCount - in, p.b);
+      FillWrapBuffer(w, in, w->lineCount - in, p.b, same);
       p.consumed = p.b.input - in + 1;
       if (paras > 0 && SectionStartsWithin(w, line, in + p.consumed)) break;
       WrapParseBuffer(w, tables, p.b, (before & (LF_PARAEND | LF_MARKER)) != 0, line + produced, p.lines);
