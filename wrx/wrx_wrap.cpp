@@ -331,7 +331,8 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
   };
   const int32_t firstStartX = Pixels(w, left + firstIndent), startXAfter = Pixels(w, left);
   while (pos < size) {
-    WrapLine line;
+    // Made where it is kept: a line is large, for its tab widths.
+    WrapLine& line = out.emplace_back();
     line.start = pos;
     const int32_t startX = paraStart ? firstStartX : startXAfter;
     int32_t x = startX;
@@ -339,7 +340,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     int32_t gapAt = 0, gapEnd = 0;
     bool gapPending = false, besideFrame = false;
     if (aroundFrames) {
-      const int32_t slot = firstOutput + int32_t(out.size());
+      const int32_t slot = firstOutput + int32_t(out.size()) - 1;
       const int32_t known = slot < w->lineCount ? w->lines[slot]->height : 0;
       const int32_t height = known > 0 ? known : MulDiv(w->fonts[0].lineHeight, DeviceResY(w), w->resY ? w->resY : 96);
       const RECT r{MulDiv(startX, deviceX, screenX), pageY, MulDiv(width, deviceX, screenX),
@@ -351,7 +352,6 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
         line.infoFlags = LI_BLOCKED;
         line.blockHeight = blocked;
         line.height = blocked;
-        out.push_back(line);
         pageY += blocked;
         continue;
       }
@@ -562,10 +562,9 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
       line.justifyRemainder = slack - line.justifyExtra * n;
     }
     if (printerMetrics) {
-      line.height = MeasureWrapLine(w, b, line, para, firstOutput + int32_t(out.size()));
+      line.height = MeasureWrapLine(w, b, line, para, firstOutput + int32_t(out.size()) - 1);
       pageY += line.height;
     }
-    out.push_back(line);
     paraStart = (line.flags & (LF_PARAEND | LF_MARKER)) != 0;
     pos = i;
   }
@@ -599,6 +598,18 @@ void FreePrepared(std::vector<PreparedLine>& prepared, WrxTextArena* arena) {
     free(p.info);
   }
   prepared.clear();
+}
+
+// A line's worth of bytes copied in place: the runtime's copy costs more to
+// call than a short copy takes.
+void CopyShort(char* to, const char* from, size_t count) {
+  size_t k = 0;
+  for (; k + 8 <= count; k += 8) {
+    uint64_t v;
+    memcpy(&v, from + k, 8);
+    memcpy(to + k, &v, 8);
+  }
+  for (; k < count; ++k) to[k] = from[k];
 }
 
 // Whether all `count` bytes equal the first.
@@ -641,7 +652,7 @@ bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, const Wr
   if (needInfo) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
   if ((!p.reuseText && !p.text) || (!p.sharedIds && !p.reuseIds && !p.ids) || (needInfo && !p.info)) return false;
   if (p.text) {
-    memcpy(p.text, b.text.data() + wl.start, size_t(length));
+    CopyShort(p.text, b.text.data() + wl.start, size_t(length));
     p.text[length] = 0;
   }
   if (p.ids) {
