@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -134,4 +135,160 @@ TEST(RtfWriter, ParagraphWordsTabsAndBlocks) {
   rtf = Strip(wrxrtf::Write(doc.d));
   EXPECT_EQ(rtf.find("\\pard"), std::string::npos) << rtf;
   EXPECT_NE(rtf.find("ne}"), std::string::npos) << rtf;
+}
+
+namespace {
+
+// A document made from a seed: fonts of every kind (faces differing only in
+// case, scripts, pictures, colours), paragraphs with stops, bullets and
+// borders, a table row, sections, and lines of plain runs, escapes, high
+// bytes, control codes and words long enough to break output lines.
+struct SeededDoc {
+  wrxrtf::Document d;
+  std::vector<std::string> texts;
+  std::vector<std::vector<uint8_t>> ids;
+
+  explicit SeededDoc(uint32_t seed) {
+    uint32_t s = seed * 2654435761u + 1;
+    auto next = [&s](uint32_t n) {
+      s = s * 1664525u + 1013904223u;
+      return (s >> 8) % n;
+    };
+    static const char* const kFaces[] = {"Arial", "arial", "Times New Roman", "Symbol", "Courier New", ""};
+    static const uint32_t kStyles[] = {0, 2, 4, 1, 0x100, 8, 64, 0x200, 16, 32, 2 | 4, 2 | 16};
+    const int fonts = 1 + int(next(7));
+    for (int k = 0; k < fonts; ++k) {
+      wrxrtf::Font f;
+      f.inUse = next(8) != 0;
+      f.picture = k > 0 && next(9) == 0;
+      f.face = kFaces[next(6)];
+      f.pitchFamily = uint8_t(next(6) << 4 | 2);
+      f.pointSize = 8 + int32_t(next(4)) * 2;
+      f.style = kStyles[next(12)];
+      f.text = next(3) ? 0 : 0x0000FFu << (8 * next(3));
+      f.back = next(4) ? 0xFFFFFF : 0x00FF00;
+      d.fonts.push_back(f);
+    }
+    d.paras.push_back(wrxfmt::WrxParaRecord{});
+    for (int k = 0; k < 3; ++k) {
+      wrxfmt::WrxParaRecord p{};
+      static const int32_t kFlags[] = {0x0001, 0x0002, 0x0800,          0x0400,          0x0004,
+                                       0x0008, 0x00F0, 0x0030 | 0x0100, 0x0040 | 0x0200, 0x4000 | 0x8000};
+      p.flags = kFlags[next(10)] | (next(3) ? 0 : kFlags[next(10)]);
+      p.leftIndent = int32_t(next(4)) * 360, p.rightIndent = int32_t(next(3)) * 180;
+      p.firstIndent = int32_t(next(5)) * 180 - 360;
+      p.spaceBefore = int32_t(next(3)) * 60, p.spaceAfter = int32_t(next(3)) * 60;
+      p.lineSpacing = next(3) ? 0 : 300;
+      p.shading = next(4) ? 0 : 1000;
+      p.tabId = int32_t(next(3));
+      d.paras.push_back(p);
+    }
+    d.tabs.push_back(wrxpara::WrxTab{});
+    for (int k = 0; k < 2; ++k) {
+      wrxpara::WrxTab t{};
+      for (int stop = 0; stop < 1 + int(next(4)); ++stop)
+        wrxpara::SetStop(t, 720 * (stop + 1) + int32_t(next(300)), int32_t(next(4)), uint8_t(next(5)));
+      d.tabs.push_back(t);
+    }
+    d.rows.resize(2);
+    d.cells.resize(3);
+    d.rows[1].inUse = 1, d.rows[1].firstCell = 1, d.rows[1].gap = 108, d.rows[1].left = int32_t(next(200));
+    d.rows[1].flags = int32_t(next(3)), d.rows[1].minHeight = int32_t(next(2)) * 400;
+    for (int c = 1; c <= 2; ++c) {
+      wrxfmt::WrxCellRecord& cell = d.cells[size_t(c)];
+      cell.inUse = 1, cell.row = 1, cell.next = c == 1 ? 2 : -1, cell.width = 1500 + int32_t(next(1000));
+      cell.borderSides = int32_t(next(16)), cell.borderWidths[0] = 15, cell.borderWidths[2] = 30;
+      cell.shading = int32_t(next(3)) * 10;
+    }
+    for (int k = 0; k < 2; ++k) {
+      wrxrtf::Section x;
+      x.left = 0.5f + float(next(8)) * 0.13f, x.right = 1.0f + float(next(5)) * 0.071f;
+      x.columns = 1 + int32_t(next(3)), x.continuous = next(2) != 0;
+      d.sections.push_back(x);
+    }
+    d.background = next(3) ? 0xFFFFFF : 0xC0C0C0;
+    d.wordWrap = next(5) != 0;
+    static const char* const kPieces[] = {"plain words ",   "x",    "{braces}", "back\\slash", "caf\xE9 ",
+                                          "\x93quoted\x94", "\x96", "\t",       "\x0C",        "\x0E",
+                                          "\x0F",           "\x16", "  ",       "\x01\x1F",    "\xFF\x80"};
+    const int lines = 3 + int(next(40));
+    for (int k = 0; k < lines; ++k) {
+      std::string text;
+      std::vector<uint8_t> fontIds;
+      const int kind = int(next(12));
+      if (kind == 0) {
+        text = "\x14";  // a section break line
+      } else if (kind == 1) {
+        text = next(2) ? "\x10" : "\x11";
+      } else {
+        const int pieces = int(next(kind == 2 ? 400 : 12));
+        for (int p = 0; p < pieces; ++p) {
+          const std::string piece = kPieces[next(next(3) ? 2 : 15)];
+          const uint8_t id = uint8_t(next(4) ? fontIds.empty() ? 0 : fontIds.back() : next(uint32_t(fonts)));
+          text += piece;
+          fontIds.insert(fontIds.end(), piece.size(), id);
+        }
+        const int end = int(next(6));
+        text += end == 0 ? "\x13" : end == 1 ? "\x12" : "\x15";
+        fontIds.push_back(uint8_t(next(uint32_t(fonts))));
+      }
+      if (fontIds.size() < text.size()) fontIds.resize(text.size(), 0);
+      texts.push_back(text);
+      ids.push_back(fontIds);
+    }
+    for (size_t k = 0; k < texts.size(); ++k) {
+      wrxrtf::Line l;
+      l.text = texts[k].data(), l.length = int32_t(texts[k].size()), l.ids = ids[k].data();
+      l.para = int32_t(next(5)) % 4;
+      l.cell = next(6) == 0 ? 1 + int32_t(next(2)) : 0;
+      d.lines.push_back(l);
+    }
+    d.picture = [](wrxrtf::Output& o, int id) {
+      o.Open();
+      o.Word("pict");
+      o.Word("picw", id * 100);
+      for (int b = 0; b < 300 * id; ++b) o.Hex(uint8_t(b * 37));
+      o.Close();
+    };
+    if (next(4) == 0) {
+      d.block = true;
+      d.firstLine = int32_t(next(uint32_t(lines)));
+      d.lastLine = d.firstLine + int32_t(next(uint32_t(lines - d.firstLine)));
+      d.firstCol = int32_t(next(8)), d.lastCol = int32_t(next(30));
+    }
+  }
+};
+
+uint64_t Fnv(const std::string& s) {
+  uint64_t h = 14695981039346656037ull;
+  for (char c : s) h = (h ^ uint8_t(c)) * 1099511628211ull;
+  return h;
+}
+
+}  // namespace
+
+// Saved documents must not change by a byte when the writer is made faster:
+// these are the fingerprints of what it wrote before.
+TEST(RtfWriter, OutputStaysByteForByte) {
+  static const uint64_t kExpected[] = {
+      15569565518853243261ull, 6705074338200778491ull,  3409415279353488974ull,  10365730891693496367ull,
+      7894970793144720984ull,  11599568560936971843ull, 11499051061802863638ull, 15713020348917626830ull,
+      16370805970254289204ull, 6879123925394673344ull,  13974443587916962765ull, 16097668335157097527ull,
+      6141343063805267204ull,  2801228913160680755ull,  5386303532162992997ull,  10725575328806630424ull,
+      2566546552186201618ull,  12421636406310190828ull, 7415420112800989936ull,  3676533319903234910ull,
+      13492457788132809846ull, 12949572251094169906ull, 16125437683680661215ull, 2451382104096192285ull,
+      12821395963440649140ull, 8224816928909161709ull,  9948505864366850598ull,  18415972935321877826ull,
+      12284292058105951606ull, 7059092082238983776ull,  16800516353268457425ull, 225216747719600474ull,
+      9855184793734412961ull,  10717134052855875690ull, 7763309135555298863ull,  17411008159386048177ull,
+      17004737257926089920ull, 10991214399145565616ull, 4108677103423738732ull,  9030030584832561461ull,
+      11685812326838041251ull, 5651063588816268619ull,  16529207311534633433ull, 14483718870330789324ull,
+      696468755722845756ull,   5190524107070301091ull,  7614679100641005383ull,  3667606682880938377ull,
+      11932075732811902887ull, 10913805003306825522ull, 3969951453905370962ull,  4504763673588106910ull,
+      898439045796183298ull,   18266696986523863814ull, 13094313330818748293ull, 9085034141649106782ull,
+      15944893870697686104ull, 11377512747509701010ull, 12602080787476500311ull, 9588909965361316157ull,
+  };
+  for (uint32_t seed = 0; seed < std::size(kExpected); ++seed) {
+    SeededDoc doc(seed);
+    EXPECT_EQ(Fnv(wrxrtf::Write(doc.d)), kExpected[seed]) << "document " << seed;
+  }
 }
