@@ -16,15 +16,80 @@ constexpr int kMaxColours = 200;
 
 }  // namespace
 
+namespace {
+
+void CopyBytes(char* to, const char* from, size_t count) {
+  if (count >= 256) {
+    memcpy(to, from, count);
+  } else if (count >= 8) {
+    uint64_t v;
+    for (size_t k = 0; k + 8 <= count; k += 8) {
+      memcpy(&v, from + k, 8);
+      memcpy(to + k, &v, 8);
+    }
+    // The last eight again, overlapping: no byte at a time.
+    memcpy(&v, from + count - 8, 8);
+    memcpy(to + count - 8, &v, 8);
+  } else if (count >= 4) {
+    uint32_t a, b;
+    memcpy(&a, from, 4);
+    memcpy(&b, from + count - 4, 4);
+    memcpy(to, &a, 4);
+    memcpy(to + count - 4, &b, 4);
+  } else if (count > 0) {
+    to[0] = from[0];
+    if (count > 1) to[1] = from[1];
+    if (count > 2) to[2] = from[2];
+  }
+}
+
+}  // namespace
+
+void Output::Reserve(size_t bytes) {
+  if (bytes > capacity_) Grow(bytes - size_);
+}
+
+void Output::Grow(size_t count) {
+  const size_t capacity = std::max(capacity_ * 2, size_ + count + 64);
+  std::unique_ptr<char[]> bigger(new char[capacity]);
+  if (size_) memcpy(bigger.get(), buffer_.get(), size_);
+  buffer_ = std::move(bigger);
+  capacity_ = capacity;
+}
+
+void Output::Add(const char* s, size_t count) {
+  Room(count);
+  CopyBytes(buffer_.get() + size_, s, count);
+  size_ += count;
+}
+
 void Output::FlushLine() {
-  out_ += "\r\n";
-  lineStart_ = out_.size();
+  Add("\r\n", 2);
+  lineStart_ = passed_ + size_;
+}
+
+void Output::Pass() {
+  if (!failed_ && size_ && !(*sink_)(buffer_.get(), size_)) failed_ = true;
+  passed_ += size_;
+  size_ = 0;
 }
 
 void Output::Put(char c, bool breakable) {
-  const size_t length = out_.size() - lineStart_;
+  const size_t length = Column();
   if ((breakable && length >= kSoftBreak) || length >= kHardBreak) FlushLine();
-  out_.push_back(c);
+  Room(1);
+  buffer_[size_++] = c;
+}
+
+void Output::Append(const char* s, size_t count) {
+  // As Put would place them one by one, the first breakable.
+  const size_t length = Column();
+  if (length < kSoftBreak && length + count < kHardBreak) {
+    Add(s, count);
+    return;
+  }
+  Put(s[0], true);
+  for (size_t k = 1; k < count; ++k) Put(s[k], false);
 }
 
 void Output::Text(uint8_t c) {
@@ -36,14 +101,12 @@ void Output::Text(uint8_t c) {
   switch (c) {
     case '\\':
     case '{':
-    case '}':
-      Put('\\', true);
-      Put(char(c), false);
+    case '}': {
+      const char pair[2] = {'\\', char(c)};
+      Append(pair, 2);
       return;
-    case 14:
-      Put('\\', true);
-      Put('~', false);
-      return;
+    }
+    case 14: Append("\\~", 2); return;
     case 9: Word("tab"); return;
     case 12: Word("page"); return;
     case 22: Word("column"); return;
@@ -52,10 +115,8 @@ void Output::Text(uint8_t c) {
   if (c > 127 || c < 32) {
     // Other readers take raw high bytes in other code pages: always escape.
     static const char kDigits[] = "0123456789abcdef";
-    Put('\\', true);
-    Put('\'', false);
-    Put(kDigits[c >> 4], false);
-    Put(kDigits[c & 15], false);
+    const char escape[4] = {'\\', '\'', kDigits[c >> 4], kDigits[c & 15]};
+    Append(escape, 4);
     return;
   }
   Put(char(c), blank);
@@ -66,39 +127,87 @@ void Output::PlainText(const char* text, size_t count) {
     pendingSpace_ = false;
     Put(' ', false);
   }
+  // As Put would place them one by one, where only a blank may break a line
+  // past the soft limit.
   while (count) {
-    // Whole while the line stays short of a break; past that, character by
-    // character, so that a line breaks only before a blank.
-    const size_t length = out_.size() - lineStart_;
-    if (length + count < kSoftBreak) {
-      out_.append(text, count);
-      return;
+    const size_t length = Column();
+    if (length >= kHardBreak) {
+      FlushLine();
+      continue;
     }
-    Put(*text, *text == ' ');
-    ++text, --count;
+    if (length < kSoftBreak) {
+      const size_t n = std::min(count, kSoftBreak - length);
+      Add(text, n);
+      text += n, count -= n;
+      continue;
+    }
+    if (*text == ' ') {
+      FlushLine();
+      Add(" ", 1);
+      ++text, --count;
+      continue;
+    }
+    const void* blank = memchr(text, ' ', count);
+    const size_t word = blank ? size_t(static_cast<const char*>(blank) - text) : count;
+    const size_t n = std::min(word, kHardBreak - length);
+    Add(text, n);
+    text += n, count -= n;
   }
 }
 
+namespace {
+
+constexpr size_t kWordRoom = 40;
+
+// "\word" into `buffer`, returning its length; 0 for a word too long for it.
+size_t PutWord(char* buffer, const char* word) {
+  size_t n = 0;
+  buffer[n++] = '\\';
+  for (const char* p = word; *p; ++p) {
+    if (n == kWordRoom) return 0;
+    buffer[n++] = *p;
+  }
+  return n;
+}
+
+}  // namespace
+
 void Output::Word(const char* word) {
   pendingSpace_ = false;
-  Put('\\', true);
-  for (const char* p = word; *p; ++p) Put(*p, false);
+  char buffer[kWordRoom + 24];
+  if (const size_t n = PutWord(buffer, word)) {
+    Append(buffer, n);
+  } else {
+    Put('\\', true);
+    for (const char* p = word; *p; ++p) Put(*p, false);
+  }
   pendingSpace_ = true;
 }
 
 void Output::Word(const char* word, long param) {
-  Word(word);
   pendingSpace_ = false;
   // By hand: the C library's formatting is slow where it matters here.
+  char buffer[kWordRoom + 24];
+  size_t n = PutWord(buffer, word);
+  const bool alone = n == 0;
+  if (alone) {
+    // A word too long for the buffer goes first; its number follows.
+    Word(word);
+    pendingSpace_ = false;
+  }
   char digits[24];
-  int n = 0;
+  int count = 0;
   unsigned long v = param < 0 ? 0ul - static_cast<unsigned long>(param) : static_cast<unsigned long>(param);
   do {
-    digits[n++] = char('0' + v % 10);
+    digits[count++] = char('0' + v % 10);
     v /= 10;
   } while (v);
-  if (param < 0) Put('-', false);
-  while (n > 0) Put(digits[--n], false);
+  if (param < 0) buffer[n++] = '-';
+  while (count > 0) buffer[n++] = digits[--count];
+  if (alone)
+    for (size_t k = 0; k < n; ++k) Put(buffer[k], false);
+  else
+    Append(buffer, n);
   pendingSpace_ = true;
 }
 
@@ -119,7 +228,7 @@ void Output::Hex(uint8_t b) {
   // The blank ends a control word before the data.
   if (pendingSpace_) Put(' ', false);
   pendingSpace_ = false;
-  if (out_.size() - lineStart_ >= kSoftBreak) FlushLine();
+  if (Column() >= kSoftBreak) FlushLine();
   Put(kDigits[b >> 4], false);
   Put(kDigits[b & 15], false);
 }
@@ -131,8 +240,11 @@ void Output::Raw(const char* s) {
 
 std::string Output::Finish() {
   while (depth_ > 0) Close();
-  if (out_.size() > lineStart_) FlushLine();
-  return std::move(out_);
+  if (Column() > 0) FlushLine();
+  if (sink_) Pass();
+  std::string bytes(buffer_.get() ? buffer_.get() : "", size_);
+  size_ = 0;
+  return bytes;
 }
 
 namespace {
@@ -148,8 +260,10 @@ const char* FamilyWord(uint8_t pitchFamily) {
   }
 }
 
+// What a run's font puts in force. Faces that differ only in case share a
+// key; no face at all has key -1.
 struct CharState {
-  std::string face;
+  int32_t faceKey = -1;
   uint8_t family = 0;
   int32_t size = 0;
   uint32_t style = 0, text = 0, back = 0;
@@ -159,9 +273,14 @@ class Writer {
  public:
   explicit Writer(const Document& d) : d_(d) {
     size_t bytes = 0;
-    for (const Line& l : d.lines) bytes += size_t(l.length) + 2;
-    out_.Reserve(bytes + bytes / 2 + 4096);
+    for (int32_t i = 0; i < LineCount(); ++i) bytes += size_t(LineAt(i).length) + 2;
+    out_.Reserve(bytes * 2 + 4096);
   }
+  Writer(const Document& d, const Sink& sink, size_t chunk) : d_(d), out_(sink, chunk) {
+    out_.Reserve(chunk + (64 << 10));
+  }
+
+  bool failed() const { return out_.failed(); }
 
   std::string Run() {
     out_.Open();
@@ -169,6 +288,7 @@ class Writer {
     out_.Word("ansi");
     FontTable();
     ColourTable();
+    States();
     const Section first = d_.sections.empty() ? Section{} : d_.sections[0];
     out_.Word("margl", Twips(first.left));
     out_.Word("margr", Twips(first.right));
@@ -177,14 +297,13 @@ class Writer {
     SectionWords(first);
     out_.Word("plain");
     current_ = -1;
-    const int32_t last =
-        std::min<int32_t>(d_.block ? d_.lastLine : int32_t(d_.lines.size()) - 1, int32_t(d_.lines.size()) - 1);
+    const int32_t last = std::min<int32_t>(d_.block ? d_.lastLine : LineCount() - 1, LineCount() - 1);
     const int32_t from = d_.block ? std::max(0, d_.firstLine) : 0;
     // A block within one paragraph takes the formatting where it lands.
     bool paraWords = !d_.block || BlockHasParaEnd(from, last);
     int32_t section = 0;
     for (int32_t i = from; i <= last; ++i) {
-      const Line& l = d_.lines[size_t(i)];
+      const Line l = LineAt(i);
       int32_t c0 = 0, c1 = l.length;
       if (d_.block && i == from) c0 = std::clamp(d_.firstCol, 0, l.length);
       if (d_.block && i == last) c1 = std::clamp(d_.lastCol, c0, l.length);
@@ -234,6 +353,8 @@ class Writer {
         }
       }
       if (!d_.wordWrap && i < last) out_.Word("par");
+      out_.Drain();
+      if (out_.failed()) break;
     }
     CloseScripts();
     if (openRow_) {
@@ -246,6 +367,9 @@ class Writer {
   }
 
  private:
+  int32_t LineCount() const { return d_.lineAt ? d_.lineCount : int32_t(d_.lines.size()); }
+  Line LineAt(int32_t i) const { return d_.lineAt ? d_.lineAt(i) : d_.lines[size_t(i)]; }
+
   static bool IsPlain(uint8_t c) {
     static const struct Table {
       bool plain[256];
@@ -297,7 +421,7 @@ class Writer {
   bool BlockHasParaEnd(int32_t from, int32_t last) const {
     if (!d_.wordWrap) return from != last;
     for (int32_t i = from; i <= last; ++i) {
-      const Line& l = d_.lines[size_t(i)];
+      const Line l = LineAt(i);
       const int32_t c0 = i == from ? d_.firstCol : 0, c1 = i == last ? d_.lastCol : l.length;
       for (int32_t c = std::max(0, c0); c < std::min(c1, l.length); ++c)
         if (uint8_t(l.text[c]) == d_.paraEnd || uint8_t(l.text[c]) == d_.cellEnd) return true;
@@ -472,6 +596,32 @@ class Writer {
     havePlain_ = true;
   }
 
+  // Each font id's state, worked out once: the words between two runs come
+  // from comparing these.
+  void States() {
+    std::vector<const std::string*> faces;
+    auto keyOf = [&](const std::string& face) -> int32_t {
+      if (face.empty()) return -1;
+      for (size_t k = 0; k < faces.size(); ++k)
+        if (strcasecmp(faces[k]->c_str(), face.c_str()) == 0) return int32_t(k);
+      faces.push_back(&face);
+      return int32_t(faces.size()) - 1;
+    };
+    const Font& first = FontAt(0);
+    for (int id = 0; id < 256; ++id) {
+      const Font& f = FontAt(id);
+      CharState& b = states_[id];
+      b.faceKey = keyOf(f.picture ? first.face : f.face);
+      b.family = f.picture ? first.pitchFamily : f.pitchFamily;
+      b.size = f.picture ? first.pointSize : f.pointSize;
+      b.style = f.picture ? 0 : f.style;
+      b.text = f.text & 0xFFFFFF;
+      b.back = f.back & 0xFFFFFF;
+      textIndex_[id] = ColourIndex(b.text);
+      backIndex_[id] = ColourIndex(b.back);
+    }
+  }
+
   void CharWords(int id) {
     CloseScripts();
     CharState a;
@@ -482,29 +632,23 @@ class Writer {
       a = state_;
     }
     havePlain_ = false;
-    const Font& f = FontAt(id);
-    CharState b;
-    b.face = f.picture ? FontAt(0).face : f.face;
-    b.family = f.picture ? FontAt(0).pitchFamily : f.pitchFamily;
-    b.size = f.picture ? FontAt(0).pointSize : f.pointSize;
-    b.style = f.picture ? 0 : f.style;
-    b.text = f.text & 0xFFFFFF;
-    b.back = f.back & 0xFFFFFF;
-    if (strcasecmp(a.face.c_str(), b.face.c_str()) != 0 || a.family != b.family) out_.Word("f", id);
-    if (a.text != b.text) out_.Word("cf", ColourIndex(b.text));
-    if (a.back != b.back) out_.Word("cb", ColourIndex(b.back));
+    const CharState& b = states_[id & 255];
+    if (a.faceKey != b.faceKey || a.family != b.family) out_.Word("f", id);
+    if (a.text != b.text) out_.Word("cf", textIndex_[id & 255]);
+    if (a.back != b.back) out_.Word("cb", backIndex_[id & 255]);
     if (a.size != b.size) out_.Word("fs", long(b.size) * 2);
     static const struct {
       uint32_t bit;
       const char* word;
     } kBits[] = {{2, "b"}, {1, "ul"}, {0x100, "uldb"}, {4, "i"}, {64, "v"}, {8, "strike"}, {0x200, "protect"}};
-    for (const auto& k : kBits)
-      if ((a.style ^ b.style) & k.bit) {
-        if (b.style & k.bit)
-          out_.Word(k.word);
-        else
-          out_.Word(k.word, 0);
-      }
+    if ((a.style ^ b.style) & 0x34F)
+      for (const auto& k : kBits)
+        if ((a.style ^ b.style) & k.bit) {
+          if (b.style & k.bit)
+            out_.Word(k.word);
+          else
+            out_.Word(k.word, 0);
+        }
     state_ = b;
     current_ = id;
     if (b.style & 48) {
@@ -521,6 +665,8 @@ class Writer {
   Output out_;
   std::vector<uint32_t> colours_;
   CharState state_;
+  CharState states_[256];
+  long textIndex_[256] = {}, backIndex_[256] = {};
   int current_ = -1;
   bool scriptOpen_ = false;
   bool havePara_ = false;
@@ -532,5 +678,11 @@ class Writer {
 }  // namespace
 
 std::string Write(const Document& d) { return Writer(d).Run(); }
+
+bool WriteTo(const Document& d, const Sink& sink, size_t chunk) {
+  Writer w(d, sink, chunk);
+  w.Run();
+  return !w.failed();
+}
 
 }  // namespace wrxrtf

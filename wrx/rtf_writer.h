@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ struct Document {
   std::vector<wrxpara::WrxTab> tabs;
   std::vector<Section> sections;
   std::vector<Line> lines;
+  // Instead of `lines`, when set: that many lines, each given on request
+  // (a large document's lines are not copied first).
+  int32_t lineCount = 0;
+  std::function<Line(int32_t)> lineAt;
   // Table rows and cells, indexed by the lines' cell ids (slot 0 unused).
   std::vector<wrxfmt::WrxRowRecord> rows;
   std::vector<wrxfmt::WrxCellRecord> cells;
@@ -59,12 +64,18 @@ struct Document {
   std::function<void(Output&, int fontId)> picture;
 };
 
+// Takes the output a piece at a time; false stops the writing.
+using Sink = std::function<bool(const char*, size_t)>;
+
 // The low-level writer: escapes text, keeps the space after a control word
 // only where text follows, and breaks output lines past 682 characters only
 // before a control word, a group or a blank (never inside a word or a hex
 // pair), always before 2048.
 class Output {
  public:
+  Output() = default;
+  // Hands what is written to `sink` whenever `chunk` bytes are waiting.
+  Output(const Sink& sink, size_t chunk) : sink_(&sink), chunk_(chunk) {}
   void Text(uint8_t c);
   // Printable characters that need no escaping (32-126 but for \ { }), as
   // Text would write them one by one.
@@ -75,19 +86,42 @@ class Output {
   void Close();
   void Hex(uint8_t b);
   void Raw(const char* s);  // written as it is (no escaping)
-  std::string Finish();     // closes open groups and returns the bytes
+  std::string Finish();     // closes open groups and returns the bytes (none with a sink)
   int depth() const { return depth_; }
-  void Reserve(size_t bytes) { out_.reserve(bytes); }
+  void Reserve(size_t bytes);
+  // Passes the waiting bytes to the sink once there are enough of them.
+  void Drain() {
+    if (sink_ && size_ >= chunk_) Pass();
+  }
+  bool failed() const { return failed_; }
 
  private:
   void Put(char c, bool breakable);
+  void Append(const char* s, size_t count);  // where no line may break
   void FlushLine();
-  std::string out_;
-  size_t lineStart_ = 0;
+  void Pass();
+  size_t Column() const { return passed_ + size_ - lineStart_; }
+  void Room(size_t count) {
+    if (size_ + count > capacity_) Grow(count);
+  }
+  void Grow(size_t count);
+  void Add(const char* s, size_t count);  // appended as it is, no line break
+  // The bytes waiting; copied by hand, since the runtime's copy costs more
+  // to call than the few bytes of a word or a run take.
+  std::unique_ptr<char[]> buffer_;
+  size_t size_ = 0, capacity_ = 0;
+  size_t passed_ = 0;     // bytes already given to the sink
+  size_t lineStart_ = 0;  // counted from the first byte written
   bool pendingSpace_ = false;
   int depth_ = 0;
+  const Sink* sink_ = nullptr;
+  size_t chunk_ = 0;
+  bool failed_ = false;
 };
 
 std::string Write(const Document& d);
+// The same bytes as Write, handed to `sink` `chunk` bytes or so at a time;
+// false when the sink refused them.
+bool WriteTo(const Document& d, const Sink& sink, size_t chunk = size_t(1) << 20);
 
 }  // namespace wrxrtf

@@ -7,6 +7,7 @@
 #include "wrx/wrx_sectionmodel.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -801,6 +802,9 @@ int RtfRead(WrxWindow* w, int mode, const uint8_t* data, size_t size);
 // buffer, 2 the clipboard (opened by the caller), 4 bytes only; modes 2 and
 // 4 write the highlighted block.
 int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out);
+// The same bytes handed to `sink` a large piece at a time, never held whole;
+// 0 when the sink refused them or memory ran out.
+int RtfDocumentTo(WrxWindow* w, int mode, const std::function<bool(const char*, size_t)>& sink);
 int RtfWrite(WrxWindow* w, int mode, const char* fileName);
 
 // Loading and saving (wrx_file.cpp).

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -193,11 +194,12 @@ std::string BackupName(const std::string& name) {
   return name + ".BU";
 }
 
-bool WriteAll(HANDLE h, const std::vector<uint8_t>& bytes) {
+bool WriteAll(HANDLE h, const void* bytes, size_t size) {
   size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1 << 24)), written = 0;
-    if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr) || written != chunk) return false;
+  while (done < size) {
+    DWORD chunk = DWORD(std::min<size_t>(size - done, 1 << 24)), written = 0;
+    if (!WriteFile(h, static_cast<const char*>(bytes) + done, chunk, &written, nullptr) || written != chunk)
+      return false;
     done += written;
   }
   return true;
@@ -205,11 +207,11 @@ bool WriteAll(HANDLE h, const std::vector<uint8_t>& bytes) {
 
 // Writes the new document beside the old one and only then replaces it, so a
 // failed write never costs the old file; the old file becomes the backup.
-bool WriteDocumentFile(WrxWindow* w, const std::string& name, const std::vector<uint8_t>& bytes) {
+bool WriteDocumentFile(WrxWindow* w, const std::string& name, const std::function<bool(HANDLE)>& write) {
   const std::string temp = name + ".~WX";
   HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return WrxErrorBox(w, 28, "WrxSave") != 0;
-  const bool written = WriteAll(h, bytes);
+  const bool written = write(h);
   if (!CloseHandle(h) || !written) {
     DeleteFileA(temp.c_str());
     return WrxErrorBox(w, 31, "WrxSave") != 0;
@@ -439,6 +441,9 @@ int WrxSave(WrxWindow* w, const char* fileName) {
   // Text with line breaks writes the lines as they are wrapped now.
   if (t == 2 && w->arg.wordWrap) WordWrap(w, 0, w->lineCount);
   std::vector<uint8_t> out;
+  // RTF goes to a file as it is made, never whole in memory.
+  const bool streamRtf = t == 3 && toFile;
+  if (streamRtf) t = -1;
   if (t == 3) {
     std::string rtf;
     if (!RtfDocumentBytes(w, 0, rtf)) return 0;
@@ -483,7 +488,11 @@ int WrxSave(WrxWindow* w, const char* fileName) {
     return WrxErrorBox(w, 108, "WrxSave");
   }
   if (toFile) {
-    if (!WriteDocumentFile(w, name, out)) return 0;
+    const auto write = [&](HANDLE h) {
+      if (!streamRtf) return WriteAll(h, out.data(), out.size());
+      return RtfDocumentTo(w, 0, [h](const char* p, size_t n) { return WriteAll(h, p, n); }) != 0;
+    };
+    if (!WriteDocumentFile(w, name, write)) return 0;
     SetWindowTextA(w->hwnd, name.c_str());
   } else {
     // A new block first: the old one is released only once the new one holds

@@ -72,10 +72,13 @@ void WritePicture(WrxWindow* w, wrxrtf::Output& out, int id, bool references) {
 
 }  // namespace
 
-int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out) {
-  wrxrtf::Document d;
-  std::vector<std::vector<uint8_t>> idStore;
-  try {
+namespace {
+
+// The writer's view of the window: its tables and lines (the lines' texts
+// are not copied). `idStore` holds the filled id arrays of shared-id lines.
+// 0 when the block cannot be written.
+int DocumentOf(WrxWindow* w, int mode, wrxrtf::Document& d, std::vector<std::vector<uint8_t>>& idStore) {
+  {
     d.fonts.resize(size_t(w->fontCount));
     for (int id = 0; id < w->fontCount; ++id) {
       const WrxFont& f = w->fonts[id];
@@ -102,20 +105,22 @@ int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out) {
     d.wordWrap = w->arg.wordWrap != 0;
     d.paraEnd = w->paraEnd, d.cellEnd = w->cellEnd;
     idStore.resize(256);
-    d.lines.resize(size_t(w->lineCount));
-    for (int32_t i = 0; i < w->lineCount; ++i) {
+    d.lineCount = w->lineCount;
+    d.lineAt = [w, &idStore](int32_t i) {
       const WrxLine* l = w->lines[i];
-      wrxrtf::Line& x = d.lines[size_t(i)];
+      wrxrtf::Line x;
       x.text = l->text, x.length = l->length, x.para = l->para, x.cell = l->cell;
       if (IsSharedIds(l)) {
         // One filled array per shared id serves every line that has it.
         std::vector<uint8_t>& same = idStore[SharedId(l)];
-        if (same.empty()) same.assign(size_t(WRX_MAXLINELEN) + 2, SharedId(l));
+        if (same.size() < size_t(std::max(l->length, WRX_MAXLINELEN)) + 2)
+          same.assign(size_t(std::max(l->length, WRX_MAXLINELEN)) + 2, SharedId(l));
         x.ids = same.data();
       } else {
         x.ids = IdArray(l);
       }
-    }
+      return x;
+    };
     if (mode == 2 || mode == 4) {
       if (!NormalizeBlock(w)) return 0;
       d.block = true;
@@ -125,11 +130,33 @@ int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out) {
     }
     const bool references = mode == 4;
     d.picture = [w, references](wrxrtf::Output& o, int id) { WritePicture(w, o, id, references); };
+  }
+  return 1;
+}
+
+}  // namespace
+
+int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out) {
+  try {
+    wrxrtf::Document d;
+    std::vector<std::vector<uint8_t>> idStore;
+    if (!DocumentOf(w, mode, d, idStore)) return 0;
     out = wrxrtf::Write(d);
   } catch (const std::bad_alloc&) {
     return WrxErrorBox(w, 108, "RtfWrite");
   }
   return 1;
+}
+
+int RtfDocumentTo(WrxWindow* w, int mode, const wrxrtf::Sink& sink) {
+  try {
+    wrxrtf::Document d;
+    std::vector<std::vector<uint8_t>> idStore;
+    if (!DocumentOf(w, mode, d, idStore)) return 0;
+    return wrxrtf::WriteTo(d, sink) ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    return WrxErrorBox(w, 108, "RtfWrite");
+  }
 }
 
 int RtfWrite(WrxWindow* w, int mode, const char* fileName) {

@@ -292,3 +292,25 @@ TEST(RtfWriter, OutputStaysByteForByte) {
     EXPECT_EQ(Fnv(wrxrtf::Write(doc.d)), kExpected[seed]) << "document " << seed;
   }
 }
+
+// Written to a sink a piece at a time, the bytes are those of one piece; a
+// sink that refuses stops the writing and the writer says so.
+TEST(RtfWriter, PiecesMakeTheSameBytes) {
+  for (uint32_t seed = 0; seed < 60; seed += 3) {
+    SeededDoc doc(seed);
+    const std::string whole = wrxrtf::Write(doc.d);
+    for (size_t chunk : {size_t(1), size_t(7), size_t(700), size_t(1) << 20}) {
+      std::string pieces;
+      const wrxrtf::Sink sink = [&](const char* p, size_t n) {
+        pieces.append(p, n);
+        return true;
+      };
+      EXPECT_TRUE(wrxrtf::WriteTo(doc.d, sink, chunk));
+      EXPECT_EQ(pieces, whole) << "document " << seed << " in pieces of " << chunk;
+    }
+    int calls = 0;
+    const wrxrtf::Sink refusing = [&](const char*, size_t) { return ++calls > 1 ? false : true; };
+    EXPECT_EQ(wrxrtf::WriteTo(doc.d, refusing, 1), false) << "document " << seed;
+    EXPECT_EQ(calls, 2) << "document " << seed;
+  }
+}
