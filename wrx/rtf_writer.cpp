@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <strings.h>
 
 namespace wrxrtf {
@@ -17,6 +18,25 @@ constexpr int kMaxColours = 200;
 }  // namespace
 
 namespace {
+
+uint64_t Load8(const void* p) {
+  uint64_t v;
+  memcpy(&v, p, 8);
+  return v;
+}
+
+// Whether eight bytes are all printable characters that need no escaping
+// (32-126 but for \ { }).
+bool AllPlain(uint64_t v) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kLow7 = 0x7F7F7F7F7F7F7F7Full, kHigh = 0x8080808080808080ull;
+  const uint64_t below = (v - kOnes * 32) & ~v & kHigh;
+  const uint64_t above = (((v & kLow7) + kOnes) | v) & kHigh;
+  auto has = [&](uint8_t c) {
+    const uint64_t x = v ^ (kOnes * c);
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+  };
+  return (below | above | has('\\') | has('{') | has('}')) == 0;
+}
 
 void CopyBytes(char* to, const char* from, size_t count) {
   if (count >= 256) {
@@ -238,6 +258,24 @@ void Output::Raw(const char* s) {
   for (const char* p = s; *p; ++p) Put(*p, *p == '\\' || *p == '{' || *p == '}');
 }
 
+void Output::Words(const std::string& bytes, int opens) {
+  if (bytes.empty()) return;
+  pendingSpace_ = false;
+  if (Column() + bytes.size() < kSoftBreak)
+    Add(bytes.data(), bytes.size());
+  else
+    for (char c : bytes) Put(c, c == '\\' || c == '{');
+  depth_ += opens;
+  pendingSpace_ = true;
+}
+
+std::string Output::Take() {
+  std::string bytes(buffer_.get() ? buffer_.get() : "", size_);
+  size_ = 0;
+  passed_ = lineStart_ = 0;
+  return bytes;
+}
+
 std::string Output::Finish() {
   while (depth_ > 0) Close();
   if (Column() > 0) FlushLine();
@@ -271,11 +309,6 @@ struct CharState {
 
 class Writer {
  public:
-  explicit Writer(const Document& d) : d_(d) {
-    size_t bytes = 0;
-    for (int32_t i = 0; i < LineCount(); ++i) bytes += size_t(LineAt(i).length) + 2;
-    out_.Reserve(bytes * 2 + 4096);
-  }
   Writer(const Document& d, const Sink& sink, size_t chunk) : d_(d), out_(sink, chunk) {
     out_.Reserve(chunk + (64 << 10));
   }
@@ -331,6 +364,10 @@ class Writer {
         if (IsPlain(ch) && !FontAt(id).picture) {
           // A run of one font that needs no escaping goes out at once.
           int32_t end = c + 1;
+          if (l.ids)
+            while (end + 8 <= c1 && AllPlain(Load8(l.text + end)) &&
+                   Load8(l.ids + end) == 0x0101010101010101ull * uint8_t(id))
+              end += 8;
           while (end < c1 && IsPlain(uint8_t(l.text[end])) && (l.ids ? l.ids[end] : 0) == id) ++end;
           out_.PlainText(l.text + c, size_t(end - c));
           c = end - 1;
@@ -622,38 +659,23 @@ class Writer {
     }
   }
 
+  // The words from the run before (or a paragraph's start) to a run of
+  // font `id` are the same every time: worked out once, then copied.
   void CharWords(int id) {
     CloseScripts();
-    CharState a;
-    if (current_ < 0) {
-      a.back = d_.background;
-      if (havePlain_ == false) out_.Word("plain");
-    } else {
-      a = state_;
+    const int from = current_ >= 0 ? current_ : havePlain_ ? 256 : 257;
+    Transition& t = transitions_[size_t(from * 31 + id) % std::size(transitions_)];
+    if (t.from != from || t.to != id) {
+      t.from = from, t.to = id;
+      Output words;
+      t.opens = WordsTo(words, id);
+      t.bytes = words.Take();
     }
+    out_.Words(t.bytes, t.opens);
     havePlain_ = false;
-    const CharState& b = states_[id & 255];
-    if (a.faceKey != b.faceKey || a.family != b.family) out_.Word("f", id);
-    if (a.text != b.text) out_.Word("cf", textIndex_[id & 255]);
-    if (a.back != b.back) out_.Word("cb", backIndex_[id & 255]);
-    if (a.size != b.size) out_.Word("fs", long(b.size) * 2);
-    static const struct {
-      uint32_t bit;
-      const char* word;
-    } kBits[] = {{2, "b"}, {1, "ul"}, {0x100, "uldb"}, {4, "i"}, {64, "v"}, {8, "strike"}, {0x200, "protect"}};
-    if ((a.style ^ b.style) & 0x34F)
-      for (const auto& k : kBits)
-        if ((a.style ^ b.style) & k.bit) {
-          if (b.style & k.bit)
-            out_.Word(k.word);
-          else
-            out_.Word(k.word, 0);
-        }
-    state_ = b;
+    state_ = states_[id & 255];
     current_ = id;
-    if (b.style & 48) {
-      out_.Open();
-      out_.Word((b.style & 16) ? "super" : "sub");
+    if (state_.style & 48) {
       scriptOpen_ = true;
       // The group ends with its run: the next run starts from what was in
       // force outside it.
@@ -661,12 +683,53 @@ class Writer {
     }
   }
 
+  // The words that change what is in force to font `id`'s state; the
+  // groups they open.
+  int WordsTo(Output& o, int id) const {
+    CharState a;
+    if (current_ < 0) {
+      a.back = d_.background;
+      if (havePlain_ == false) o.Word("plain");
+    } else {
+      a = state_;
+    }
+    const CharState& b = states_[id & 255];
+    if (a.faceKey != b.faceKey || a.family != b.family) o.Word("f", id);
+    if (a.text != b.text) o.Word("cf", textIndex_[id & 255]);
+    if (a.back != b.back) o.Word("cb", backIndex_[id & 255]);
+    if (a.size != b.size) o.Word("fs", long(b.size) * 2);
+    static const struct {
+      uint32_t bit;
+      const char* word;
+    } kBits[] = {{2, "b"}, {1, "ul"}, {0x100, "uldb"}, {4, "i"}, {64, "v"}, {8, "strike"}, {0x200, "protect"}};
+    for (const auto& k : kBits)
+      if ((a.style ^ b.style) & k.bit) {
+        if (b.style & k.bit)
+          o.Word(k.word);
+        else
+          o.Word(k.word, 0);
+      }
+    if (b.style & 48) {
+      o.Open();
+      o.Word((b.style & 16) ? "super" : "sub");
+      return 1;
+    }
+    return 0;
+  }
+
+  struct Transition {
+    int from = -1, to = -1;
+    int opens = 0;
+    std::string bytes;
+  };
+
   const Document& d_;
   Output out_;
   std::vector<uint32_t> colours_;
   CharState state_;
   CharState states_[256];
   long textIndex_[256] = {}, backIndex_[256] = {};
+  Transition transitions_[64];
   int current_ = -1;
   bool scriptOpen_ = false;
   bool havePara_ = false;
@@ -677,7 +740,18 @@ class Writer {
 
 }  // namespace
 
-std::string Write(const Document& d) { return Writer(d).Run(); }
+std::string Write(const Document& d) {
+  size_t bytes = 0;
+  const int32_t count = d.lineAt ? d.lineCount : int32_t(d.lines.size());
+  for (int32_t i = 0; i < count; ++i) bytes += size_t(d.lineAt ? d.lineAt(i).length : d.lines[size_t(i)].length) + 2;
+  std::string out;
+  out.reserve(bytes + bytes / 2 + 4096);
+  WriteTo(d, [&out](const char* p, size_t n) {
+    out.append(p, n);
+    return true;
+  });
+  return out;
+}
 
 bool WriteTo(const Document& d, const Sink& sink, size_t chunk) {
   Writer w(d, sink, chunk);

@@ -86,7 +86,12 @@ class Output {
   void Close();
   void Hex(uint8_t b);
   void Raw(const char* s);  // written as it is (no escaping)
-  std::string Finish();     // closes open groups and returns the bytes (none with a sink)
+  // Control words (and group openings, `opens` of them) as Word and Open
+  // would write them one after another.
+  void Words(const std::string& bytes, int opens);
+  // What was written so far, as it stands (no group closed), and no more.
+  std::string Take();
+  std::string Finish();  // closes open groups and returns the bytes (none with a sink)
   int depth() const { return depth_; }
   void Reserve(size_t bytes);
   // Passes the waiting bytes to the sink once there are enough of them.

@@ -259,6 +259,58 @@ struct SeededDoc {
   }
 };
 
+// Long lines whose font changes every few characters between fonts that
+// differ in many ways at once, so that runs of control words meet the place
+// where output lines break.
+struct SwitchingDoc {
+  wrxrtf::Document d;
+  std::vector<std::string> texts;
+  std::vector<std::vector<uint8_t>> ids;
+
+  explicit SwitchingDoc(uint32_t seed) {
+    uint32_t s = seed * 40503u + 7;
+    auto next = [&s](uint32_t n) {
+      s = s * 1103515245u + 12345u;
+      return (s >> 10) % n;
+    };
+    static const char* const kFaces[] = {"Arial", "Times New Roman", "Courier New"};
+    static const uint32_t kStyles[] = {0, 2 | 4 | 1, 8 | 64, 0x100 | 0x200, 16 | 2, 32 | 4};
+    for (int k = 0; k < 6; ++k) {
+      wrxrtf::Font f;
+      f.inUse = true;
+      f.face = kFaces[k % 3];
+      f.pointSize = 9 + 3 * k;
+      f.style = kStyles[k];
+      f.text = uint32_t(k) * 0x203040u;
+      f.back = k % 2 ? 0xFFFFFF : 0xE0E0E0;
+      d.fonts.push_back(f);
+    }
+    d.paras.push_back(wrxfmt::WrxParaRecord{});
+    d.tabs.push_back(wrxpara::WrxTab{});
+    for (int line = 0; line < 4; ++line) {
+      std::string text;
+      std::vector<uint8_t> fontIds;
+      while (text.size() < 3000) {
+        const size_t run = 1 + next(5);
+        const uint8_t id = uint8_t(next(6));
+        for (size_t k = 0; k < run; ++k) {
+          text += next(6) ? char('a' + next(26)) : ' ';
+          fontIds.push_back(id);
+        }
+      }
+      text += "\x15";
+      fontIds.push_back(0);
+      texts.push_back(text);
+      ids.push_back(fontIds);
+    }
+    for (size_t k = 0; k < texts.size(); ++k) {
+      wrxrtf::Line l;
+      l.text = texts[k].data(), l.length = int32_t(texts[k].size()), l.ids = ids[k].data();
+      d.lines.push_back(l);
+    }
+  }
+};
+
 uint64_t Fnv(const std::string& s) {
   uint64_t h = 14695981039346656037ull;
   for (char c : s) h = (h ^ uint8_t(c)) * 1099511628211ull;
@@ -312,5 +364,16 @@ TEST(RtfWriter, PiecesMakeTheSameBytes) {
     const wrxrtf::Sink refusing = [&](const char*, size_t) { return ++calls > 1 ? false : true; };
     EXPECT_EQ(wrxrtf::WriteTo(doc.d, refusing, 1), false) << "document " << seed;
     EXPECT_EQ(calls, 2) << "document " << seed;
+  }
+}
+
+TEST(RtfWriter, FontSwitchesStayByteForByte) {
+  static const uint64_t kExpected[] = {
+      11858434256331455739ull, 3869091894100716495ull,  12713520386206877962ull, 13532203583292594162ull,
+      3401835179989140347ull,  14678367087261022887ull, 10970207007436000884ull, 14545096197222215932ull,
+  };
+  for (uint32_t seed = 0; seed < std::size(kExpected); ++seed) {
+    SwitchingDoc doc(seed);
+    EXPECT_EQ(Fnv(wrxrtf::Write(doc.d)), kExpected[seed]) << "document " << seed;
   }
 }
