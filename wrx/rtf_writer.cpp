@@ -25,17 +25,19 @@ uint64_t Load8(const void* p) {
   return v;
 }
 
-// Whether eight bytes are all printable characters that need no escaping
-// (32-126 but for \ { }).
-bool AllPlain(uint64_t v) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull, kLow7 = 0x7F7F7F7F7F7F7F7Full, kHigh = 0x8080808080808080ull;
+constexpr uint64_t kOnes = 0x0101010101010101ull, kLow7 = 0x7F7F7F7F7F7F7F7Full, kHigh = 0x8080808080808080ull;
+
+// The high bit of each byte of v that is not zero.
+uint64_t OtherBytes(uint64_t v) { return (((v & kLow7) + kLow7) | v) & kHigh; }
+
+// High bits marking the bytes of v that are not printable characters free of
+// escaping (32-126 but for \ { }). Exact up to the first one marked (a borrow
+// may mark bytes after it), which is all a scan for a run's end needs.
+uint64_t NotPlain(uint64_t v) {
   const uint64_t below = (v - kOnes * 32) & ~v & kHigh;
   const uint64_t above = (((v & kLow7) + kOnes) | v) & kHigh;
-  auto has = [&](uint8_t c) {
-    const uint64_t x = v ^ (kOnes * c);
-    return ~(((x & kLow7) + kLow7) | x | kLow7);
-  };
-  return (below | above | has('\\') | has('{') | has('}')) == 0;
+  auto has = [v](uint8_t c) { return ~OtherBytes(v ^ (kOnes * c)) & kHigh; };
+  return below | above | has('\\') | has('{') | has('}');
 }
 
 void CopyBytes(char* to, const char* from, size_t count) {
@@ -364,10 +366,15 @@ class Writer {
         if (IsPlain(ch) && !FontAt(id).picture) {
           // A run of one font that needs no escaping goes out at once.
           int32_t end = c + 1;
-          if (l.ids)
-            while (end + 8 <= c1 && AllPlain(Load8(l.text + end)) &&
-                   Load8(l.ids + end) == 0x0101010101010101ull * uint8_t(id))
-              end += 8;
+          const uint64_t sameId = kOnes * uint8_t(id);
+          while (l.ids && end + 8 <= c1) {
+            const uint64_t stops = NotPlain(Load8(l.text + end)) | OtherBytes(Load8(l.ids + end) ^ sameId);
+            if (stops) {
+              end += int32_t(__builtin_ctzll(stops) >> 3);
+              break;
+            }
+            end += 8;
+          }
           while (end < c1 && IsPlain(uint8_t(l.text[end])) && (l.ids ? l.ids[end] : 0) == id) ++end;
           out_.PlainText(l.text + c, size_t(end - c));
           c = end - 1;
@@ -745,7 +752,7 @@ std::string Write(const Document& d) {
   const int32_t count = d.lineAt ? d.lineCount : int32_t(d.lines.size());
   for (int32_t i = 0; i < count; ++i) bytes += size_t(d.lineAt ? d.lineAt(i).length : d.lines[size_t(i)].length) + 2;
   std::string out;
-  out.reserve(bytes + bytes / 2 + 4096);
+  out.reserve(bytes * 2 + 4096);  // formatting words and escapes rarely double a document
   WriteTo(d, [&out](const char* p, size_t n) {
     out.append(p, n);
     return true;

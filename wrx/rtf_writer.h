@@ -127,6 +127,6 @@ class Output {
 std::string Write(const Document& d);
 // The same bytes as Write, handed to `sink` `chunk` bytes or so at a time;
 // false when the sink refused them.
-bool WriteTo(const Document& d, const Sink& sink, size_t chunk = size_t(1) << 20);
+bool WriteTo(const Document& d, const Sink& sink, size_t chunk = size_t(256) << 10);
 
 }  // namespace wrxrtf
