@@ -11,14 +11,55 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
 
 bool g_plainWordWrap = false;
 
+// A line's worth of bytes copied in place: the runtime's copy costs more to
+// call than a short copy takes.
+void CopyShort(char* to, const char* from, size_t count) {
+  size_t k = 0;
+  for (; k + 8 <= count; k += 8) {
+    uint64_t v;
+    memcpy(&v, from + k, 8);
+    memcpy(to + k, &v, 8);
+  }
+  for (; k < count; ++k) to[k] = from[k];
+}
+
+// A paragraph's characters, gathered line by line without a runtime call
+// per line.
+class TextBytes {
+ public:
+  void clear() { size_ = 0; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const char* data() const { return bytes_.get(); }
+  char operator[](size_t k) const { return bytes_[k]; }
+  char back() const { return bytes_[size_ - 1]; }
+  void push_back(char c) { Append(&c, 1); }
+  void Append(const char* from, size_t count) {
+    if (size_ + count > capacity_) {
+      const size_t capacity = std::max(2 * capacity_, size_ + count + 4096);
+      std::unique_ptr<char[]> bigger(new char[capacity]);
+      if (size_) memcpy(bigger.get(), bytes_.get(), size_);
+      bytes_ = std::move(bigger);
+      capacity_ = capacity;
+    }
+    CopyShort(bytes_.get() + size_, from, count);
+    size_ += count;
+  }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  size_t size_ = 0, capacity_ = 0;
+};
+
 struct WrapBuffer {
-  std::vector<char> text;
+  TextBytes text;
   std::vector<uint8_t> ids;      // filled only when the fonts differ
   const uint8_t* idp = nullptr;  // the font id of each character
   bool oneFont = false;
@@ -30,11 +71,14 @@ struct WrapBuffer {
 
 // One output line, as positions into the parse buffer.
 struct WrapLine {
+  // The tab widths past the line's count are never read: left unset, which
+  // spares clearing them for every line.
+  WrapLine() {}
   size_t start = 0, length = 0;
   uint32_t flags = 0;
   uint32_t infoFlags = 0;
   int32_t tabCount = 0;
-  int32_t tabWidths[20] = {};
+  int32_t tabWidths[20];
   int32_t justifyExtra = 0, justifyRemainder = 0, spaces = 0, spacesBeforeTab = 0;
   bool boxed = false;                    // holds field text drawn in boxes
   int32_t gapColumn = -1, gapWidth = 0;  // x jumps over a frame before this character
@@ -98,7 +142,7 @@ void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b, S
       break;
     if (l->length > 0) {
       const size_t before = b.text.size();
-      b.text.insert(b.text.end(), l->text, l->text + l->length);
+      b.text.Append(l->text, size_t(l->length));
       if (IsSharedIds(l)) {
         const uint8_t id = SharedId(l) < w->fontCount ? SharedId(l) : 0;
         if (oneId == -1) oneId = id;
@@ -600,18 +644,6 @@ void FreePrepared(std::vector<PreparedLine>& prepared, WrxTextArena* arena) {
   prepared.clear();
 }
 
-// A line's worth of bytes copied in place: the runtime's copy costs more to
-// call than a short copy takes.
-void CopyShort(char* to, const char* from, size_t count) {
-  size_t k = 0;
-  for (; k + 8 <= count; k += 8) {
-    uint64_t v;
-    memcpy(&v, from + k, 8);
-    memcpy(to + k, &v, 8);
-  }
-  for (; k < count; ++k) to[k] = from[k];
-}
-
 // Whether all `count` bytes equal the first.
 bool AllSame(const uint8_t* p, size_t count) {
   if (count == 0) return true;
@@ -663,7 +695,7 @@ bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, const Wr
     memset(p.info, 0, sizeof *p.info);
     p.info->flags = wl.infoFlags;
     p.info->tabCount = (wl.flags & LF_MARKER) ? 0 : wl.tabCount;
-    memcpy(p.info->tabWidths, wl.tabWidths, sizeof p.info->tabWidths);
+    memcpy(p.info->tabWidths, wl.tabWidths, sizeof(int32_t) * size_t(std::clamp(p.info->tabCount, 0, 20)));
     p.info->section = (wl.infoFlags & LI_SECTBREAK) ? b.section : 0;
     p.info->justifyExtra = wl.justifyExtra;
     p.info->justifyRemainder = wl.justifyRemainder;
