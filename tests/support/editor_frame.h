@@ -6,9 +6,11 @@
 #pragma once
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "compose/compose.h"
+#include "core/user_settings.h"
 #include "shell/shell_state.h"
 
 namespace testwin {
@@ -18,6 +20,11 @@ class EditorFrame {
   // Registers the classes and makes the frame (760 by 560, shown) and its
   // client; false when either could not be made.
   bool Create(const char* frameClass) {
+    // Editors remember their places; each test starts from none and leaves
+    // the table as it found it.
+    std::copy(g_windowPlacements, g_windowPlacements + WINDOW_KIND_COUNT, savedPlacements_);
+    std::fill(g_windowPlacements, g_windowPlacements + WINDOW_KIND_COUNT,
+              WindowPlacement{CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, 1});
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA wc{};
     wc.lpfnWndProc = FrameProc;
@@ -45,6 +52,7 @@ class EditorFrame {
     if (frame_) DestroyWindow(frame_);
     frame_ = nullptr;
     g_shell.mdiClient = nullptr;
+    std::copy(savedPlacements_, savedPlacements_ + WINDOW_KIND_COUNT, g_windowPlacements);
   }
 
   HWND frame() const { return frame_; }
@@ -60,6 +68,7 @@ class EditorFrame {
 
   HWND frame_ = nullptr;
   std::vector<int> commands_;
+  WindowPlacement savedPlacements_[WINDOW_KIND_COUNT]{};
 };
 
 }  // namespace testwin
