@@ -207,6 +207,40 @@ TEST_F(ProgramTest, ASecondStartHandsItsSwitchesToTheRunningInstance) {
   EXPECT_EQ(WaitForExit(first), 0u);
 }
 
+// A second start while the first instance is closing (here held at its
+// question about the outbasket): the closing instance would take the
+// switches and then end, losing the start. The new start comes up itself
+// once the old one is gone.
+TEST_F(ProgramTest, ASecondStartWhileTheFirstClosesComesUpItself) {
+  WriteText(data_ + "demo.ini", "[Main]\r\nStatus Bar=1\r\nTip Of The Day=0\r\nWarn On Replys=1\r\n");
+  WriteText(data_ + "quorl\\quorl.bsc", ";-; id:\tdemo type:\tedit\r\nQueued\r\n");
+  PROCESS_INFORMATION first = Start("demo secret /nowin /NOBMP");
+  HWND frame = WaitForFrame(first, "Pelmora:demo");
+  ASSERT_TRUE(frame) << NewLog();
+  PostMessageA(frame, WM_CLOSE, 0, 0);
+  HWND question = nullptr;
+  for (int i = 0; i < 300 && !question; ++i) {
+    Sleep(100);
+    HWND box = WindowOf(first.dwProcessId, "#32770", "");
+    if (box && TextOfChildren(box).find("items in your outbasket") != std::string::npos) question = box;
+  }
+  ASSERT_TRUE(question) << NewLog();
+
+  PROCESS_INFORMATION second = Start("demo secret /readnews /nowin /NOBMP");
+  for (int i = 0; i < 300 && NewLog().find("WM_COPYDATA") == std::string::npos; ++i) {
+    if (WaitForSingleObject(second.hProcess, 0) != WAIT_TIMEOUT) break;
+    Sleep(100);
+  }
+  PostMessageA(question, WM_COMMAND, IDNO, 0);
+  EXPECT_EQ(WaitForExit(first), 0u);
+  HWND secondFrame = WaitForFrame(second, "Pelmora:demo");
+  ASSERT_TRUE(secondFrame) << "the second start was lost\n" << NewLog();
+  EXPECT_NE(NewLog().find("WM_COPYDATA: refused while closing"), std::string::npos) << NewLog();
+  DeleteFileA((data_ + "quorl\\quorl.bsc").c_str());
+  PostMessageA(secondFrame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForExit(second), 0u);
+}
+
 TEST_F(ProgramTest, ThreeWrongPasswordsInTheSignInDialogEndWithZero) {
   PROCESS_INFORMATION process = Start("/NOBMP");
   int dialogs = 0, boxes = 0;
