@@ -227,7 +227,7 @@ TEST_F(ProgramTest, ASecondStartWhileTheFirstClosesComesUpItself) {
   ASSERT_TRUE(question) << NewLog();
 
   PROCESS_INFORMATION second = Start("demo secret /readnews /nowin /NOBMP");
-  for (int i = 0; i < 300 && NewLog().find("WM_COPYDATA") == std::string::npos; ++i) {
+  for (int i = 0; i < 600 && NewLog().find("WM_COPYDATA") == std::string::npos; ++i) {
     if (WaitForSingleObject(second.hProcess, 0) != WAIT_TIMEOUT) break;
     Sleep(100);
   }
