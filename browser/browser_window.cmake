@@ -17,6 +17,8 @@ if(NOT PELMORA_NATIVE)
   pelmora_program_library(browser_window)
   pelmora_test(browser_window_tests SOURCES tests/browser_window_test.cpp tests/message_ops_test.cpp
                ${PROJECT_SOURCE_DIR}/resources/browser_dialogs.rc LIBS program_libs)
+  target_compile_definitions(browser_window_tests PRIVATE IMPORT32_EXE="$<TARGET_FILE:import32>")
+  add_dependencies(browser_window_tests import32)
 endif()
 # --- end of the browser window -----------------------------------------------
 # --- Message operations: the texts they queue (portable) --------------------------

@@ -16,6 +16,7 @@
 #include "core/resstr.h"
 #include "core/service_keys.h"
 #include "core/system_helpers.h"
+#include "core/user_settings.h"
 #include "msgbase/change_detect.h"
 #include "msgbase/import_queue.h"
 #include "msgbase/records.h"
@@ -53,6 +54,16 @@ bool ReadMessage(long number, std::string* header, std::string* body) {
   return true;
 }
 
+// The user's choice of the bare "#number" over the author and size.
+bool ShortFormSetting() {
+  uint32_t on = 0;
+  IniKey table[] = {{"ReThread Short Form", &on, INI_FLAG, 0}, {"", nullptr, 0, 0}};
+  char section[64];
+  SettingsSection("Main", section, sizeof section);
+  if (g_userIniName[0]) readini(g_userIniName, section, table);
+  return on != 0;
+}
+
 void SetNumber(HWND dialog, const char* text) {
   g_run.filling = true;
   SetDlgItemTextA(dialog, IDC_RETHREAD_NUMBER, text);
@@ -69,7 +80,8 @@ void OnInit(HWND dialog) {
   char folder[101] = "", author[201] = "";
   long number = 0, size = 0;
   const std::string headerLine = line == std::string::npos ? header : header.substr(line + 1);
-  if (ScanHeaderLine(headerLine.c_str(), folder, sizeof folder, &number, author, sizeof author, &size) >= 3)
+  if (!ShortFormSetting() &&
+      ScanHeaderLine(headerLine.c_str(), folder, sizeof folder, &number, author, sizeof author, &size) >= 3)
     snprintf(description, sizeof description, "#%ld from %s %ld chars", g_run.own, author, size);
   else
     snprintf(description, sizeof description, "#%ld", g_run.own);
@@ -77,7 +89,9 @@ void OnInit(HWND dialog) {
   Choose(dialog, IDC_RETHREAD_ROOT);
   SendDlgItemMessageA(dialog, IDC_RETHREAD_NUMBER, EM_LIMITTEXT, 8, 0);
   char start[81] = "";
-  if (const long hashed = FirstHashNumber(body)) snprintf(start, sizeof start, "%ld", hashed);
+  ViewSelectedText(start, 80);
+  if (!start[0])
+    if (const long hashed = FirstHashNumber(body)) snprintf(start, sizeof start, "%ld", hashed);
   SetNumber(dialog, start);
   HWND field = GetDlgItem(dialog, IDC_RETHREAD_NUMBER);
   SendMessageA(field, EM_SETSEL, 0, -1);

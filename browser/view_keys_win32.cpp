@@ -150,3 +150,12 @@ void SubclassMessageView(HWND view) {
       SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MessageViewSubclassProc)));
   if (previous != MessageViewSubclassProc) g_viewProc = previous;
 }
+
+void ViewSelectedText(char* out, size_t most) {
+  out[0] = 0;
+  if (!g_browser.view) return;
+  char* text = GetWrxSelText(g_browser.view);
+  if (!text) return;
+  lstrcpynA(out, text, static_cast<int>(most + 1));
+  WrxMemFree(text);
+}
