@@ -8,7 +8,9 @@
 #include <string>
 
 #include "browser/browser.h"
+#include "browser/link_target.h"
 #include "browser/message_actions.h"
+#include "browser/message_ops.h"
 #include "browser/rethread.h"
 #include "browser/thread_list.h"
 #include "core/appstate.h"
@@ -35,25 +37,6 @@ struct ReThreadRun {
   bool filling = false;  // the dialog sets the field itself
 } g_run;
 
-long FirstHashNumber(const std::string& text) {
-  for (size_t i = 0; i + 1 < text.size(); ++i)
-    if (text[i] == '#' && text[i + 1] >= '0' && text[i + 1] <= '9') return std::atol(text.c_str() + i + 1);
-  return 0;
-}
-
-bool ReadMessage(long number, std::string* header, std::string* body) {
-  if (!scanmsg(number)) return false;
-  header->assign(g_logReader.line, g_logReader.lineLength);
-  body->clear();
-  for (long guard = 0; g_logReader.remaining >= 1 && guard < 10000000; ++guard) {
-    const long n = readmsgline(g_logReader);
-    if (n <= 0) break;
-    g_logReader.remaining -= n;
-    body->append(g_logReader.line, g_logReader.lineLength);
-  }
-  return true;
-}
-
 // The user's choice of the bare "#number" over the author and size.
 bool ShortFormSetting() {
   uint32_t on = 0;
@@ -74,7 +57,7 @@ void Choose(HWND dialog, int radio) { CheckRadioButton(dialog, IDC_RETHREAD_ROOT
 
 void OnInit(HWND dialog) {
   std::string header, body;
-  ReadMessage(g_run.own, &header, &body);
+  ReadMessageText(g_run.own, body, &header);
   char description[300];
   const size_t line = header.find('\n');
   char folder[101] = "", author[201] = "";
@@ -91,7 +74,7 @@ void OnInit(HWND dialog) {
   char start[81] = "";
   ViewSelectedText(start, 80);
   if (!start[0])
-    if (const long hashed = FirstHashNumber(body)) snprintf(start, sizeof start, "%ld", hashed);
+    if (const long hashed = FirstHashNumber(body.data(), body.size())) snprintf(start, sizeof start, "%ld", hashed);
   SetNumber(dialog, start);
   HWND field = GetDlgItem(dialog, IDC_RETHREAD_NUMBER);
   SendMessageA(field, EM_SETSEL, 0, -1);
@@ -133,7 +116,7 @@ void FollowCurrentMessage(HWND dialog) {
 
 bool WriteImportText(const char* path, long parent) {
   std::string header, body;
-  if (!ReadMessage(g_run.own, &header, &body)) return false;
+  if (!ReadMessageText(g_run.own, body, &header)) return false;
   const std::string all = RethreadHeader(header, parent) + body;
   std::string text = "#pragma thread=no\r\n";
   for (char c : all) {
