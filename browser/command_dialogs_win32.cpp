@@ -109,7 +109,7 @@ void OnSearchInit(HWND dialog, SearchRun* run) {
   SendDlgItemMessageA(dialog, IDC_SEARCH_TEXT, EM_LIMITTEXT, 4096, 0);
   FillSearchText(dialog, IDC_SEARCH_FROM);
   char selected[81];
-  ViewSelectedText(selected, 80);
+  GetViewSelText(selected, sizeof selected);
   if (selected[0]) SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, selected);
   HWND combo = GetDlgItem(dialog, IDC_SEARCH_LIMIT);
   for (const char* name : kSearchLimitNames) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));

@@ -56,7 +56,7 @@ void GotoMessage(long number, const char* messageId) {
   }
   if (number == 0) {
     char answer[80] = "";
-    ViewSelectedText(answer, 79);
+    GetViewSelText(answer, sizeof answer);
     std::string text;
     if (!answer[0] && g_browser.currentMessage > 0 && ReadMessageText(g_browser.currentMessage, text))
       if (const long hashed = FirstHashNumber(text.data(), text.size()))

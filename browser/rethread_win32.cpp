@@ -72,7 +72,7 @@ void OnInit(HWND dialog) {
   Choose(dialog, IDC_RETHREAD_ROOT);
   SendDlgItemMessageA(dialog, IDC_RETHREAD_NUMBER, EM_LIMITTEXT, 8, 0);
   char start[81] = "";
-  ViewSelectedText(start, 80);
+  GetViewSelText(start, sizeof start);
   if (!start[0])
     if (const long hashed = FirstHashNumber(body.data(), body.size())) snprintf(start, sizeof start, "%ld", hashed);
   SetNumber(dialog, start);

@@ -151,11 +151,19 @@ void SubclassMessageView(HWND view) {
   if (previous != MessageViewSubclassProc) g_viewProc = previous;
 }
 
-void ViewSelectedText(char* out, size_t most) {
-  out[0] = 0;
-  if (!g_browser.view) return;
-  char* text = GetWrxSelText(g_browser.view);
-  if (!text) return;
-  lstrcpynA(out, text, static_cast<int>(most + 1));
+bool ViewCanCopy() {
+  char* text = g_browser.view ? GetWrxSelText(g_browser.view) : nullptr;
+  if (!text) return false;
   WrxMemFree(text);
+  return true;
+}
+
+bool GetViewSelText(char* out, int size) {
+  if (size <= 0) return false;
+  out[0] = 0;
+  char* text = g_browser.view ? GetWrxSelText(g_browser.view) : nullptr;
+  if (!text) return false;
+  lstrcpynA(out, text, size);
+  WrxMemFree(text);
+  return out[0] != 0;
 }

@@ -33,6 +33,7 @@
 #include "msgbase/topic_log.h"
 #include "msgbase/topic_open.h"
 #include "resources/browser_ids.h"
+#include "shell/commands_hooks.h"
 #include "shell/shell_state.h"
 #include "tests/support/files.h"
 #include "tests/support/window_fixture.h"
@@ -439,6 +440,10 @@ TEST_F(MessageOpsTest, ReThreadAndRemoteSearchStartFromTheViewsSelection) {
     Conferences.SetSize(0);
     Open(kForum, "s3.log", log);
     ASSERT_EQ(1, SelectMessage(50, g_browser.folder, 1));
+    char shared[4] = "";
+    EXPECT_EQ(c.length != 0, g_commandHooks.ViewCanCopy());
+    EXPECT_EQ(c.length != 0, g_commandHooks.GetViewSelText(shared, sizeof shared));
+    EXPECT_EQ(std::string(c.search).substr(0, c.length ? 3 : 0), shared) << "cut to the buffer";
     Drivers().push_back([&c](HWND d) {
       EXPECT_EQ(c.number, Field(d, IDC_RETHREAD_NUMBER));
       const std::string description = Field(d, IDC_RETHREAD_MESSAGE);
