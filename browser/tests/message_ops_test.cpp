@@ -479,7 +479,7 @@ TEST_F(MessageOpsTest, ReThreadAndRemoteSearchStartFromTheViewsSelection) {
 
 // The whole way: the import program takes the queued text and the reopened
 // folder shows the message under its new parent, or as a root.
-class ReThreadImportTest : public MessageOpsTest {
+class ImportRoundTripTest : public MessageOpsTest {
  protected:
   void RunImport() {
     std::string command = "import32.exe \"" + dir_ + "\"";
@@ -523,6 +523,35 @@ class ReThreadImportTest : public MessageOpsTest {
     } while (root > 0 && root < static_cast<int>(nodes.size()) && ++guard < 1000);
     return out;
   }
+  void EmptyConfList() {
+    VirtualArray empty("l", sizeof(ConfRec));
+    FILE* f = std::fopen(Path("conf.ww").c_str(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(WriteConfList(f, empty, 0));
+    std::fclose(f);
+  }
+  // A new folder "general/<topic>" with messages 1 to n, each "Message N.".
+  static std::string Seed(const std::string& topic, const std::vector<long>& parents) {
+    const std::string folder = "general/" + topic;
+    std::string seed = NewFolderPragma("general", topic);
+    for (size_t i = 0; i < parents.size(); ++i) {
+      const long n = static_cast<long>(i) + 1;
+      seed += ImportMessageText({folder, n, "ann", "Thu, 10 Dec 2026 14:00", parents[i]},
+                                "Message " + std::to_string(n) + ".\r\n");
+    }
+    return seed;
+  }
+  static std::string Body(long number) {
+    std::string text;
+    if (!scanmsg(number)) return text;
+    while (g_logReader.remaining > 0) {
+      const long k = readmsgline(g_logReader);
+      if (k <= 0) break;
+      g_logReader.remaining -= k;
+      text.append(g_logReader.line, g_logReader.lineLength);
+    }
+    return text;
+  }
   static void Choose(const char* parent) {
     Drivers().push_back([parent](HWND d) {
       if (parent) {
@@ -536,21 +565,10 @@ class ReThreadImportTest : public MessageOpsTest {
   }
 };
 
-TEST_F(ReThreadImportTest, TheReopenedFolderShowsTheNewParent) {
+TEST_F(ImportRoundTripTest, TheReopenedFolderShowsTheNewParent) {
   const char kFolder[] = "general/chat";
-  {
-    VirtualArray empty("l", sizeof(ConfRec));
-    FILE* f = std::fopen(Path("conf.ww").c_str(), "wb");
-    ASSERT_TRUE(f);
-    ASSERT_TRUE(WriteConfList(f, empty, 0));
-    std::fclose(f);
-  }
-  std::string seed = NewFolderPragma("general", "chat");
-  const long parents[] = {0, 1, 0, 3};
-  for (long n = 1; n <= 4; ++n)
-    seed += ImportMessageText({kFolder, n, "ann", "Thu, 10 Dec 2026 14:00", parents[n - 1]},
-                              "Message " + std::to_string(n) + ".\r\n");
-  Import(seed);
+  EmptyConfList();
+  Import(Seed("chat", {0, 1, 0, 3}));
   Reopen(kFolder);
   ASSERT_EQ("0:1 1:2 0:3 1:4", Display());
 
@@ -578,16 +596,35 @@ TEST_F(ReThreadImportTest, TheReopenedFolderShowsTheNewParent) {
     ASSERT_TRUE(rec);
     EXPECT_EQ(step.commentTo, rec->commentTo);
     EXPECT_EQ(g_topic.last, 4) << "re-threading adds no message";
-    ASSERT_TRUE(scanmsg(step.message));
-    std::string text;
-    while (g_logReader.remaining > 0) {
-      const long k = readmsgline(g_logReader);
-      if (k <= 0) break;
-      g_logReader.remaining -= k;
-      text.append(g_logReader.line, g_logReader.lineLength);
-    }
+    const std::string text = Body(step.message);
     EXPECT_NE(std::string::npos, text.find("Message " + std::to_string(step.message) + ".")) << text;
   }
+}
+
+TEST_F(ImportRoundTripTest, SendToAppendsTheSelectedThreadRenumberedInTheOtherFolder) {
+  EmptyConfList();
+  Import(Seed("chat", {0, 1, 0}) + Seed("other", {0, 0}));
+  Reopen("general/chat");
+  g_ui.dialogBox = DrivenDialogBox;
+  Drivers().push_back([](HWND d) {
+    SetDlgItemTextA(d, IDC_SENDTO_NAME, "local:general/other");
+    CheckDlgButton(d, IDC_SENDTO_APPEND, BST_CHECKED);
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  VlbCommand(g_browser.list, kVlbSelectRow, 0, 0);
+  SendMessageA(g_browser.list, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT,
+               MAKELPARAM(5, VlbStateOf(g_browser.list)->rowHeight + 2));
+  SendMessageA(g_browser.list, WM_LBUTTONUP, 0, 0);
+  SendToAnyFolder(nullptr);
+  ASSERT_EQ(1u, g_started.size());
+  RunImport();
+  Reopen("general/other");
+  EXPECT_EQ("0:1 0:2 0:3 1:4", Display()) << ReadWholeFile(Path("import.log"));
+  EXPECT_NE(std::string::npos, Body(3).find("Message 1.")) << Body(3);
+  EXPECT_NE(std::string::npos, Body(4).find("Message 2.")) << Body(4);
+  EXPECT_NE(std::string::npos, Body(1).find("Message 1.")) << "the folder's own messages stay";
+  Reopen("general/chat");
+  EXPECT_EQ("0:1 1:2 0:3", Display()) << "the original folder is unchanged";
 }
 
 }  // namespace
