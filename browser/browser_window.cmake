@@ -19,6 +19,7 @@ if(NOT PELMORA_NATIVE)
                ${PROJECT_SOURCE_DIR}/resources/browser_dialogs.rc LIBS program_libs)
   target_compile_definitions(browser_window_tests PRIVATE IMPORT32_EXE="$<TARGET_FILE:import32>")
   add_dependencies(browser_window_tests import32)
+  set_tests_properties(browser_window_tests PROPERTIES RUN_SERIAL TRUE)
 endif()
 # --- end of the browser window -----------------------------------------------
 # --- Message operations: the texts they queue (portable) --------------------------

@@ -20,6 +20,7 @@
 #include "browser/vlb.h"
 #include "core/appstate.h"
 #include "core/rights.h"
+#include "core/system_helpers.h"
 #include "core/tests/ui_recorder.h"
 #include "core/user_settings.h"
 #include "msgbase/change_detect.h"
@@ -598,6 +599,32 @@ TEST_F(ImportRoundTripTest, TheReopenedFolderShowsTheNewParent) {
     EXPECT_EQ(g_topic.last, 4) << "re-threading adds no message";
     const std::string text = Body(step.message);
     EXPECT_NE(std::string::npos, text.find("Message " + std::to_string(step.message) + ".")) << text;
+  }
+}
+
+// What Relink queues: messages copied as import text for a folder that
+// lacks them. The import program must take the raised counts and the note.
+TEST_F(ImportRoundTripTest, CopiesAsImportTextLandWithTheirNoteAndNumbers) {
+  EmptyConfList();
+  Import(Seed("chat", {0, 1, 2}) + Seed("other", {0}));
+  Reopen("general/chat");
+  char path[MAX_PATH] = "";
+  ASSERT_TRUE(pendingtmpname(path, sizeof path)[0]);
+  FILE* out = std::fopen(path, "wb");
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(CopyMessageAsImport(out, 2, "general/other"));
+  EXPECT_TRUE(CopyMessageAsImport(out, 3, "general/other"));
+  std::fclose(out);
+  ASSERT_TRUE(QueueImport("local", path, "messages", 2048));
+  RunImport();
+  Reopen("general/other");
+  EXPECT_EQ("0:1 1:2 2:3", Display()) << ReadWholeFile(Path("import.log"));
+  for (long n : {2L, 3L}) {
+    const std::string body = Body(n);
+    EXPECT_NE(std::string::npos, body.find("Message " + std::to_string(n) + ".")) << body;
+    EXPECT_NE(std::string::npos,
+              body.find("[This message was copied from PL://general/chat#" + std::to_string(n) + "]"))
+        << body;
   }
 }
 
