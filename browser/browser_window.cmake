@@ -25,7 +25,8 @@ endif()
 # --- Message operations: the texts they queue (portable) --------------------------
 add_library(browser_message_actions STATIC message_actions.cpp)
 target_include_directories(browser_message_actions PUBLIC ${PROJECT_SOURCE_DIR})
-pelmora_test(browser_message_actions_tests SOURCES tests/message_actions_test.cpp LIBS browser_message_actions)
+pelmora_test(browser_message_actions_tests SOURCES tests/message_actions_test.cpp LIBS browser_message_actions
+             msgbase_portable)
 pelmora_fuzz(fuzz_message_actions SOURCES tests/fuzz_message_actions.cpp LIBS browser_message_actions
              CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/message_actions RUNS 5000)
 if(NOT PELMORA_NATIVE)

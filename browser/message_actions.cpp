@@ -131,10 +131,20 @@ std::string RemoteSearchLines(const std::string& user, const std::string& forum,
 
 std::string RethreadHeader(const std::string& header, long parent) {
   if (header.compare(0, 3, ">>>") == 0) {
-    const size_t field = header.find(": ");
-    if (field == std::string::npos) return header;
-    const size_t end = header.find('\n', field);
-    std::string out = header.substr(0, field + 2) + (parent ? "c" + Num(parent) : "") + "\n";
+    // The parent is the line's fifth word, as the log reader takes it (folder,
+    // number, author with size and date, time); a folder's service colon
+    // comes before any time, so the words are counted, not the colons.
+    const size_t end = header.find('\n');
+    std::string line = header.substr(3, end == std::string::npos ? std::string::npos : end - 3);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t at = 0;
+    for (int word = 0; word < 4; ++word) {
+      at = line.find_first_not_of(" \t", at);
+      if (at == std::string::npos) return header;  // not a line the reader takes
+      at = line.find_first_of(" \t", at);
+      if (at == std::string::npos) at = line.size();
+    }
+    std::string out = ">>>" + line.substr(0, at) + (parent ? " c" + Num(parent) : "") + "\n";
     if (end != std::string::npos) out += header.substr(end + 1);
     return out;
   }

@@ -57,7 +57,7 @@ std::string RemoteSearchLines(const std::string& user, const std::string& forum,
 // The header block of a message given to the import program to attach it to
 // `parent` (0: make it a root): after the header line comes "Comment to N."
 // or nothing before the "----------" line; in the one-line ">>>" form the
-// field after the first ": " becomes "cN" or empty. "\n" line ends.
+// word after the time becomes "cN" or goes. "\n" line ends.
 std::string RethreadHeader(const std::string& header, long parent);
 // The parent typed into the re-thread dialog: it must begin with a digit and
 // lie below the message's own number.
