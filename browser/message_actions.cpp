@@ -86,6 +86,17 @@ std::string ImportHeaderLine(const std::string& header, const std::string& sourc
   if (LowerText(source) == LowerText(destination)) return line;
   *note = "\r\n[This message was copied from PL://" + openFolder + "#" + Num(number) + "]\r\n";
   // The count names the characters of the body, which the note lengthens.
+  if (line.compare(0, 3, ">>>") == 0) {
+    // The one-line form states it in brackets after the author.
+    const size_t open = line.find('(');
+    const size_t close = open == std::string::npos ? std::string::npos : line.find(')', open);
+    if (close == std::string::npos || close == open + 1 || close - open > 11) return line;
+    for (size_t i = open + 1; i < close; ++i)
+      if (line[i] < '0' || line[i] > '9') return line;
+    const long count = std::strtol(line.c_str() + open + 1, nullptr, 10) + static_cast<long>(note->size()) - 2;
+    line.replace(open + 1, close - open - 1, Num(count));
+    return line;
+  }
   const size_t at = line.find(" chars, ");
   if (at == std::string::npos) return line;
   size_t start = at;

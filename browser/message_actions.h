@@ -37,7 +37,8 @@ std::string OriginOfNewsgroups(const std::string& key, const std::string& groups
 // lower-cased, the source folder (without service prefix) replaced by the
 // destination (case-insensitively); when the two differ, `note` receives
 // "\r\n[This message was copied from PL://<openFolder>#<number>]\r\n" and the
-// ", N chars, " count is raised by the note's length less 2.
+// ", N chars, " count (in the one-line ">>>" form the "(N)" after the author)
+// is raised by the note's length less 2.
 std::string ImportHeaderLine(const std::string& header, const std::string& source, const std::string& destination,
                              const std::string& openFolder, long number, std::string* note);
 

@@ -85,6 +85,13 @@ TEST(MessageActionsTest, HeaderForAnotherFolderGetsTheNoteAndTheCount) {
             ImportHeaderLine("CHAT/GENERAL 12, from bob, 64 chars, x", "chat/general", "Chat/General",
                              "quorl:chat/general", 12, &note));
   EXPECT_TRUE(note.empty());
+  // The one-line form states its count in brackets.
+  EXPECT_EQ(">>>chat/other 12 bob(123)12Mar96 10:00 c3",
+            ImportHeaderLine(">>>Chat/General 12 bob(64)12Mar96 10:00 c3", "chat/general", "chat/other",
+                             "quorl:chat/general", 12, &note));
+  EXPECT_EQ(">>>chat/other 12 bob(x)12Mar96", ImportHeaderLine(">>>chat/general 12 bob(x)12Mar96", "chat/general",
+                                                               "chat/other", "quorl:chat/general", 12, &note))
+      << "no count to raise";
 }
 
 TEST(MessageActionsTest, SendToNames) {

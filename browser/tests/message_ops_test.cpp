@@ -628,6 +628,31 @@ TEST_F(ImportRoundTripTest, CopiesAsImportTextLandWithTheirNoteAndNumbers) {
   }
 }
 
+TEST_F(ImportRoundTripTest, CopiesOfOneLineMessagesLandWithTheirNote) {
+  EmptyConfList();
+  Import(Seed("other", {0}));
+  ASSERT_EQ(1, rdconf(0));
+  AddFolder("general/lines", "lines.log", 0);
+  WriteWholeFile(Path("lines.log"),
+                 ">>>general/lines 1 ann(11)12Mar96 10:00\r\nMessage 1.\r\n"
+                 ">>>general/lines 2 bob(11)12Mar96 10:05 c1\r\nMessage 2.\r\n");
+  lstrcpynA(g_topic.openName, "general/lines", sizeof g_topic.openName);
+  ASSERT_EQ(1, logopen());
+  char path[MAX_PATH] = "";
+  ASSERT_TRUE(pendingtmpname(path, sizeof path)[0]);
+  FILE* out = std::fopen(path, "wb");
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(CopyMessageAsImport(out, 2, "general/other"));
+  std::fclose(out);
+  ASSERT_TRUE(QueueImport("local", path, "messages", 2048));
+  RunImport();
+  Reopen("general/other");
+  EXPECT_EQ("0:1 1:2", Display()) << ReadWholeFile(Path("import.log"));
+  const std::string body = Body(2);
+  EXPECT_NE(std::string::npos, body.find("Message 2.")) << body;
+  EXPECT_NE(std::string::npos, body.find("[This message was copied from PL://general/lines#2]")) << body;
+}
+
 TEST_F(ImportRoundTripTest, SendToAppendsTheSelectedThreadRenumberedInTheOtherFolder) {
   EmptyConfList();
   Import(Seed("chat", {0, 1, 0}) + Seed("other", {0, 0}));
