@@ -307,6 +307,30 @@ int SetWrxPictSize(HWND hwnd, int id, int width, int height) {
   return 1;
 }
 
+int EditPictureParam(HWND hwnd, int width, int height, int alignment) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w) return 0;
+  const int32_t line = std::clamp(w->curLine, 0, w->lineCount - 1);
+  if (w->curCol < 0 || w->curCol >= w->lines[line]->length) return 0;
+  const int id = GetCharFont(w, line, w->curCol);
+  if (!IsPicture(w, id)) return 0;
+  auto inRange = [](int v) { return v < 0 || (v >= 10 && v <= 1500); };
+  if (!inRange(width) || !inRange(height) || alignment > 2) return WrxBeep(w), 0;
+  WrxPictData& p = *w->fonts[id].pict;
+  if (width >= 0) p.width = MulDiv(width, 72, 100);
+  if (height >= 0) p.height = MulDiv(height, 72, 100);
+  if (alignment >= 0) p.alignMode = alignment;
+  SizePictureForScreen(w, id);
+  if (p.control)
+    SetWindowPos(p.control, nullptr, 0, 0, MulDiv(p.width, ScreenResX(w), 72), MulDiv(p.height, ScreenResY(w), 72),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ++w->modified;
+  if (line < w->staleLine) w->staleLine = line;
+  if (w->arg.wordWrap) WordWrap(w, line, 1);
+  WrxRefreshWindow(hwnd, 1);
+  return 1;
+}
+
 int DetectPictureFile(WrxWindow* w, const char* fileName, int report) {
   FILE* f = fopen(fileName, "rb");
   if (!f) return report ? WrxErrorBox(w, 68, fileName) : 0;

@@ -336,3 +336,43 @@ TEST_F(WrxPictureTest, MetafileFailuresSayWhatWentWrong) {
   EXPECT_STREQ(WrxErrorText(56), "Error recreating meta file");
   GlobalFree(gone);
 }
+
+TEST_F(WrxPictureTest, PictureSizeAndAlignmentAtTheCursor) {
+  SetWrxFlags(hwnd_, WRXF_SILENT);
+  const int id = Extract(MakePacked(24, 40, 20, false));
+  ASSERT_GT(id, 0);
+  SetWrxCursorPos(hwnd_, 0, 0, 0);
+  ASSERT_EQ(InsertObjectChar(w_, id, 0), 1);
+  SetWrxCursorPos(hwnd_, 0, 0, 0);
+  const WrxPictData& p = *w_->fonts[id].pict;
+  struct Case {
+    int width, height, alignment;
+    int result;
+    int32_t points[2];  // width, height after
+    int alignmentAfter;
+  } cases[] = {
+      {100, 50, 1, 1, {72, 36}, 1},     // an inch by half an inch
+      {-1, 200, -1, 1, {72, 144}, 1},   // one side kept
+      {9, 50, 0, 0, {72, 144}, 1},      // below a tenth of an inch
+      {100, 1501, 0, 0, {72, 144}, 1},  // above fifteen inches
+      {100, 100, 3, 0, {72, 144}, 1},   // no such alignment
+      {1500, 10, 2, 1, {1080, 7}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " " + std::to_string(c.alignment));
+    const long modified = w_->modified;
+    EXPECT_EQ(EditPictureParam(hwnd_, c.width, c.height, c.alignment), c.result);
+    EXPECT_EQ(p.width, c.points[0]);
+    EXPECT_EQ(p.height, c.points[1]);
+    EXPECT_EQ(p.alignMode, c.alignmentAfter);
+    EXPECT_EQ(w_->modified, modified + c.result);
+    if (c.result) {
+      EXPECT_EQ(w_->fonts[id].widths['_'], MulDiv(c.points[0], w_->resX, 72)) << "screen width";
+      EXPECT_EQ(w_->fonts[id].lineHeight, MulDiv(c.points[1], w_->resY, 72)) << "screen height";
+    }
+  }
+  // Anywhere but on a picture, nothing changes.
+  SetWrxCursorPos(hwnd_, 0, 1, 0);
+  EXPECT_EQ(EditPictureParam(hwnd_, 200, 200, 0), 0);
+  EXPECT_EQ(p.width, 1080);
+}
