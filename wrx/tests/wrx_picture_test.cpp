@@ -376,3 +376,49 @@ TEST_F(WrxPictureTest, PictureSizeAndAlignmentAtTheCursor) {
   EXPECT_EQ(EditPictureParam(hwnd_, 200, 200, 0), 0);
   EXPECT_EQ(p.width, 1080);
 }
+
+TEST_F(WrxPictureTest, BmpFilesMadeByImageMagickLoadWithTheirSizesAndShortOnesFail) {
+  const std::string dir = MAGICK_BMP_DIR;
+  if (GetFileAttributesA((dir + "/BMP3_24.bmp").c_str()) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "no ImageMagick pictures";
+  SetWrxFlags(hwnd_, WRXF_SILENT);
+  for (const char* form : {"BMP2", "BMP3"})
+    for (int bits : {1, 4, 8, 24}) {
+      const std::string name = dir + "/" + form + "_" + std::to_string(bits) + ".bmp";
+      SCOPED_TRACE(name);
+      const std::string bytes = ReadFileBytes(name);
+      ASSERT_GT(bytes.size(), 54u);
+      // What ImageMagick made: the header form and bit count asked for.
+      const auto* head = reinterpret_cast<const uint8_t*>(bytes.data());
+      const bool core = wrxdib::Get32(head + 14) == 12;
+      EXPECT_EQ(core, std::string(form) == "BMP2");
+      EXPECT_EQ(wrxdib::Get16(head + (core ? 24 : 28)), bits);
+      const int id = WrxPictureFromFile(hwnd_, name.c_str(), 0, 0);
+      ASSERT_GT(id, 0);
+      const WrxPictData& p = *w_->fonts[id].pict;
+      const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(p.info.data());
+      EXPECT_EQ(info->biWidth, 37);
+      EXPECT_EQ(std::abs(info->biHeight), 23);
+      EXPECT_EQ(info->biSize, 40u) << "core headers are widened";
+      EXPECT_EQ(p.width, MulDiv(37, 72, w_->resX));
+      // Drawn through the display's bitmap: the black bar left, white at the
+      // top right, blue at the bottom right.
+      ASSERT_NE(p.bitmap.handle, nullptr);
+      const int back = Bitmap2DIB(w_, p.bitmap.handle);
+      ASSERT_GT(back, 0);
+      const std::vector<COLORREF> px = Decode(*w_->fonts[back].pict);
+      ASSERT_EQ(px.size(), size_t(37 * 23));
+      EXPECT_EQ(px[2 * 37 + 3], RGB(0, 0, 0));
+      EXPECT_GT(GetRValue(px[0 * 37 + 30]), 200);
+      if (bits > 1) EXPECT_GT(GetBValue(px[22 * 37 + 30]), GetRValue(px[22 * 37 + 30]) + 100);
+      // The same file cut short fails and makes no picture.
+      const std::string cut = TempDir() + "\\cut.bmp";
+      WriteFileBytes(cut, bytes.substr(0, bytes.size() - 20));
+      const int before = PicturesInUse();
+      g_errors.clear();
+      EXPECT_EQ(WrxPictureFromFile(hwnd_, cut.c_str(), 0, 0), 0);
+      EXPECT_EQ(g_errors, std::vector<int>{1});
+      EXPECT_EQ(PicturesInUse(), before);
+      DeleteFileA(cut.c_str());
+    }
+}
