@@ -109,6 +109,9 @@ int main(int argc, char** argv) {
     b.inputKind = 'B';  // empty, in memory
     b.fileName[0] = 0;
     b.saveType = 3;
+    // Laid out for the printer, so that tables can be inserted in it.
+    b.printView = 1;
+    b.style |= WRX_PRINTVIEW;
     g_second = CreateWrxWindow(&b);
     if (!g_second) return Fail("cannot open the second control");
     SetWindowLongPtrA(g_second, GWLP_ID, 2);
