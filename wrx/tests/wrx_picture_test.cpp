@@ -422,3 +422,52 @@ TEST_F(WrxPictureTest, BmpFilesMadeByImageMagickLoadWithTheirSizesAndShortOnesFa
       DeleteFileA(cut.c_str());
     }
 }
+
+TEST_F(WrxPictureTest, ClipboardMetafilePicturesTakeTheirSizeFromTheMappingMode) {
+  SetWrxFlags(hwnd_, WRXF_SILENT);
+  struct Case {
+    const char* what;
+    LONG mm, x, y;
+    int32_t width, height;  // pixels; 0: no picture
+  } cases[] = {
+      {"2500 anisotropic units are an inch", MM_ANISOTROPIC, 2500, 1250, w_->resX, w_->resY / 2},
+      {"text mode extents are pixels", MM_TEXT, 40, 20, 40, 20},
+      {"an isotropic picture has no size", MM_ISOTROPIC, 2500, 2500, 0, 0},
+      {"a zero extent", MM_ANISOTROPIC, 0, 2500, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HDC mdc = CreateMetaFileA(nullptr);
+    SetWindowExtEx(mdc, 10, 10, nullptr);
+    HGDIOBJ old = SelectObject(mdc, GetStockObject(BLACK_BRUSH));
+    Rectangle(mdc, 0, 0, 10, 10);
+    SelectObject(mdc, old);
+    HMETAFILE mf = CloseMetaFile(mdc);
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof(METAFILEPICT));
+    *static_cast<METAFILEPICT*>(GlobalLock(h)) = METAFILEPICT{c.mm, c.x, c.y, mf};
+    GlobalUnlock(h);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    ASSERT_NE(SetClipboardData(CF_METAFILEPICT, h), nullptr);
+    CloseClipboard();
+    g_errors.clear();
+    SetWrxCursorPos(hwnd_, 0, 0, 0);
+    const std::string before = LineText(hwnd_, 0);
+    CopyFromClipboard(w_, 0);
+    const int id = GetCharFont(w_, 0, 0);
+    if (!c.width) {
+      EXPECT_EQ(LineText(hwnd_, 0), before);
+      EXPECT_EQ(g_errors, std::vector<int>{11});
+      continue;
+    }
+    ASSERT_TRUE(w_->fonts[id].style & 128);
+    const WrxPictData& p = *w_->fonts[id].pict;
+    const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(p.info.data());
+    EXPECT_EQ(info->biWidth, c.width);
+    EXPECT_EQ(std::abs(info->biHeight), c.height);
+    // The metafile was drawn: its black fills the picture.
+    const std::vector<COLORREF> px = Decode(p);
+    EXPECT_EQ(px[size_t(c.height / 2) * size_t(c.width) + size_t(c.width / 2)], RGB(0, 0, 0));
+    EXPECT_TRUE(g_errors.empty());
+  }
+}
