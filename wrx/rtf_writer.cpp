@@ -236,6 +236,10 @@ class Writer {
       if (!d_.wordWrap && i < last) out_.Word("par");
     }
     CloseScripts();
+    while (!noteStates_.empty()) {
+      out_.Close();
+      noteStates_.pop_back();
+    }
     if (openRow_) {
       // A block that ends inside a row still closes it.
       out_.Word("kqtblend");
@@ -483,6 +487,7 @@ class Writer {
     }
     havePlain_ = false;
     const Font& f = FontAt(id);
+    FootnoteBraces(f.picture ? 0 : f.style, a);
     CharState b;
     b.face = f.picture ? FontAt(0).face : f.face;
     b.family = f.picture ? FontAt(0).pitchFamily : f.pitchFamily;
@@ -517,8 +522,41 @@ class Writer {
     }
   }
 
+  // A footnote goes out as "{", its mark, "{\\footnote", its text and "}}"
+  // (a mark of more characters closes the note before the rest of the mark).
+  // What a closed group had set is no longer in force.
+  void FootnoteBraces(uint32_t style, CharState& a) {
+    const uint32_t from = noteBits_, to = style & 0x1C00;
+    noteBits_ = to;
+    auto close = [&](int groups) {
+      for (; groups > 0 && !noteStates_.empty(); --groups) {
+        out_.Close();
+        a = noteStates_.back();
+        noteStates_.pop_back();
+      }
+    };
+    if ((from & 0x800) && (to & 0x1000) && !(to & 0x800))
+      close(1);
+    else if ((from & 0x1000) && !(from & 0x800) && !(to & 0x1800))
+      close(1);
+    else if ((from & 0x400) && !to)
+      close(1);
+    else if ((from & 0x800) && !(to & 0x1800))
+      close(2);
+    if (!(from & 0x400) && (to & 0x400)) {
+      noteStates_.push_back(a);
+      out_.Open();
+    } else if ((from & 0x400) && (to & 0x800)) {
+      noteStates_.push_back(a);
+      out_.Open();
+      out_.Word("footnote");
+    }
+  }
+
   const Document& d_;
   Output out_;
+  uint32_t noteBits_ = 0;
+  std::vector<CharState> noteStates_;  // in force where each open footnote group began
   std::vector<uint32_t> colours_;
   CharState state_;
   int current_ = -1;

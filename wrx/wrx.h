@@ -290,6 +290,10 @@ int GetWrxPictInfo(HWND hwnd, int id, DWORD* flags, RECT* rect, int* alignment, 
 int SetWrxPictInfo(HWND hwnd, int id, DWORD flags, int alignment, int aux);
 // Pixel sizes; a negative side is kept.
 int SetWrxPictSize(HWND hwnd, int id, int width, int height);
+// The picture at the cursor: width and height in hundredths of an inch (10 to
+// 1500; negative keeps the side) and alignment 0-2 (negative keeps it). 0
+// when the cursor character is no picture or a value is out of range.
+int EditPictureParam(HWND hwnd, int width, int height, int alignment);
 // A BMP or placeable WMF file (null name: asks). Returns the id, -1 when
 // cancelled or the file is no picture.
 int WrxInsertPictureFile(HWND hwnd, const char* fileName, int noLink, int alignment, int insert);

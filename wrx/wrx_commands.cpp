@@ -132,6 +132,7 @@ enum Action : uint8_t {
   A_BLOCK_COPY,
   A_BLOCK_MOVE,
   A_TABLE,
+  A_EDIT_PICTURE,
   A_SPLIT_CELL,
   A_DELETE_CELLS,
   A_INSERT_ROW,
@@ -238,7 +239,7 @@ const CommandRow kCommands[] = {
     {680, false, false, 0, C_RULER, 0, A_TOGGLE_RULER},
     {681, false, false, 0, C_TOOLBAR, 0, A_TOGGLE_TOOLBAR},
     {682, false, false, 0, C_STATUS, 0, A_TOGGLE_STATUS},
-    {685, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PICTURE, C_NONE, 0, A_NONE},
+    {685, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PICTURE, C_NONE, 0, A_EDIT_PICTURE},
     {686, false, false, N_EDITABLE, C_HIDDEN_SHOWN, 0, A_TOGGLE_HIDDEN},
     {690, true, false, N_EDITABLE, C_PROTECTION, 0, A_TOGGLE_PROTECTION},
     {691, true, false, N_PARA_FORMAT, C_BORDERS, 0, A_NONE},
@@ -537,6 +538,7 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_SECTION_BREAK: WrxSectBreakAt(w, 1); break;
     case A_BLOCK_COPY: w->hilight == 1 ? CopyLineBlock(w, 0) : CopyCharBlock(w, 0); break;
     case A_TABLE: TableInsert(w, 3, 2, 1); break;
+    case A_EDIT_PICTURE: EditPictureParam(w->hwnd, -1, -1, -1); break;
     case A_SPLIT_CELL: WrxSplitCell(w); break;
     case A_INSERT_ROW: InsertTableRow(w, 1, 1); break;
     case A_DELETE_CELLS: DeleteTableCells(w, 1); break;

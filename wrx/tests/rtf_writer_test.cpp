@@ -135,3 +135,39 @@ TEST(RtfWriter, ParagraphWordsTabsAndBlocks) {
   EXPECT_EQ(rtf.find("\\pard"), std::string::npos) << rtf;
   EXPECT_NE(rtf.find("ne}"), std::string::npos) << rtf;
 }
+
+TEST(RtfWriter, FootnotesAreGroupsAfterTheirMarks) {
+  struct Case {
+    const char* what;
+    std::string text;
+    std::vector<uint32_t> styles;  // per character
+    const char* expected;
+  } cases[] = {
+      {"a one-character mark", "a1n b", {0, 0x400, 0x800, 0, 0}, "a{1{\\footnote n}} b"},
+      {"a two-character mark", "a1n2b", {0, 0x400, 0x800, 0x1000, 0}, "a{1{\\footnote n}2}b"},
+      {"a note left open at the end", "a1n", {0, 0x400, 0x800}, "a{1{\\footnote n}}"},
+      // What the note set ends with its group: no \b0 is needed after it.
+      {"a bold note", "1nx", {0x400, 0x800 | 2, 0}, "1{\\footnote\\b n}}\\f0\\fs24 x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Doc doc;
+    std::vector<uint8_t> ids;
+    for (uint32_t style : c.styles) {
+      size_t k = 0;
+      while (k < doc.d.fonts.size() && doc.d.fonts[k].style != style) ++k;
+      if (k == doc.d.fonts.size()) {
+        wrxrtf::Font f = doc.d.fonts[0];
+        f.style = style;
+        doc.d.fonts.push_back(f);
+      }
+      ids.push_back(uint8_t(k));
+    }
+    doc.Add(c.text, ids);
+    const std::string rtf = Strip(doc.Write());
+    EXPECT_NE(rtf.find(c.expected), std::string::npos) << rtf;
+    int depth = 0;
+    for (const std::string& t : Tokens(rtf)) depth += t == "{" ? 1 : t == "}" ? -1 : 0;
+    EXPECT_EQ(depth, 0);
+  }
+}
