@@ -3,6 +3,7 @@
 // lines, and tables read from and written as RTF.
 #include "wrx/tests/wrx_test_host.h"
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_tables.h"
 
 #include <gtest/gtest.h>
 
@@ -331,4 +332,287 @@ TEST_F(WrxTablesTest, ACellWithoutARowStopsTheReadAndKeepsWhatWasRead) {
   EXPECT_EQ(g_errors.back(), 6);
   EXPECT_EQ(LineText(hwnd, 0).substr(0, 6), "before");
   for (int32_t i = 0; i < w->lineCount; ++i) EXPECT_EQ(w->lines[i]->cell, 0);
+}
+
+namespace {
+
+// Widths of a row's cells, left to right, and their x positions.
+std::vector<int32_t> Widths(WrxWindow* w, int32_t row) {
+  std::vector<int32_t> out;
+  for (int32_t c = w->rows[size_t(row)].firstCell; c > 0 && out.size() < 500; c = w->cells[size_t(c)].next)
+    out.push_back(w->cells[size_t(c)].width);
+  return out;
+}
+
+void Highlight(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2) {
+  w->hilight = 2, w->hlFirstLine = l1, w->hlFirstCol = c1, w->hlLastLine = l2, w->hlLastCol = c2;
+}
+
+}  // namespace
+
+// A 2 x 3 table whose cells hold "a".."f" with widths 1000, 2000, 3000.
+class WrxTableEditTest : public WrxTablesTest {
+ protected:
+  HWND Table() {
+    HWND hwnd = Make("end\r\n");
+    WrxWindow* w = GetWrxWindow(hwnd);
+    EXPECT_EQ(TableParam(hwnd, 2, 3, 0), 1);
+    const char* texts = "abc def";
+    for (int32_t line : {6, 5, 4, 2, 1, 0}) {
+      SetWrxCursorPos(hwnd, line, 0, 0);
+      SendMessageA(hwnd, WM_CHAR, WPARAM(uint8_t(texts[line])), 0);
+    }
+    for (int32_t line : {0, 1, 2, 4, 5, 6}) w->cells[size_t(w->lines[line]->cell)].width = 1000 * (line % 4 + 1);
+    CheckTableStructure(w);  // x from the widths
+    return hwnd;
+  }
+};
+
+TEST_F(WrxTableEditTest, MergingJoinsTheHighlightedCellsOfOneRowIntoTheLast) {
+  struct Case {
+    const char* name;
+    int32_t l1, c1, l2, c2;
+    bool merges;
+    std::string lines;
+    std::vector<int32_t> firstRow;
+  };
+  const std::string untouched = "a#@1|b#@2|c#@3|R@3|d#@4|e#@5|f#@6|R@6|end/@0|";
+  const Case cases[] = {
+      {"two of three", 0, 0, 1, 1, true, "a/@2|b#@2|c#@3|R@3|d#@4|e#@5|f#@6|R@6|end/@0|", {3000, 3000}},
+      {"the whole row", 0, 1, 2, 0, true, "a/@3|b/@3|c#@3|R@3|d#@4|e#@5|f#@6|R@6|end/@0|", {6000}},
+      {"across two rows", 1, 0, 4, 1, false, untouched, {1000, 2000, 3000}},
+      {"inside one cell", 0, 0, 0, 1, false, untouched, {1000, 2000, 3000}},
+      {"backward", 1, 1, 0, 0, true, "a/@2|b#@2|c#@3|R@3|d#@4|e#@5|f#@6|R@6|end/@0|", {3000, 3000}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND hwnd = Table();
+    WrxWindow* w = GetWrxWindow(hwnd);
+    ASSERT_EQ(Cells(hwnd), untouched);
+    const int32_t row = w->cells[1].row;
+    Highlight(w, c.l1, c.c1, c.l2, c.c2);
+    SendMessageA(hwnd, WM_COMMAND, 697, 0);
+    EXPECT_EQ(Cells(hwnd), c.lines);
+    EXPECT_EQ(Widths(w, row), c.firstRow);
+    EXPECT_EQ(w->cells[size_t(w->rows[size_t(row)].firstCell)].x, 0);
+    EXPECT_EQ(w->cells[size_t(w->rows[size_t(row)].firstCell)].previous, -1);
+    EXPECT_EQ(w->cells[1].inUse, c.merges ? 0 : 1);
+    EXPECT_EQ(Widths(w, w->cells[4].row), (std::vector<int32_t>{1000, 2000, 3000})) << "the other row keeps its cells";
+  }
+  // Nothing highlighted: nothing to merge.
+  HWND hwnd = Table();
+  SetWrxCursorPos(hwnd, 0, 0, 0);
+  EXPECT_EQ(WrxMergeCells(hwnd), 0);
+}
+
+TEST_F(WrxTableEditTest, ColumnsGoBeforeTheSelectedCellsOrAfterTheLastAndKeepTheirWidths) {
+  struct Case {
+    const char* name;
+    int32_t selectLine;  // -1: no highlight
+    std::string lines;
+    std::vector<int32_t> widths;  // of both rows
+  };
+  const Case cases[] = {
+      {"at the start", 0, "#@7|a#@1|b#@2|c#@3|R@3|#@8|d#@4|e#@5|f#@6|R@6|end/@0|", {1000, 1000, 2000, 3000}},
+      {"in the middle", 1, "a#@1|#@7|b#@2|c#@3|R@3|d#@4|#@8|e#@5|f#@6|R@6|end/@0|", {1000, 2000, 2000, 3000}},
+      {"at the end", -1, "a#@1|b#@2|c#@3|#@7|R@7|d#@4|e#@5|f#@6|#@8|R@8|end/@0|", {1000, 2000, 3000, 3000}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND hwnd = Table();
+    WrxWindow* w = GetWrxWindow(hwnd);
+    const int32_t first = w->cells[1].row, second = w->cells[4].row;
+    SetWrxCursorPos(hwnd, 5, 0, 0);  // in "e"
+    if (c.selectLine >= 0) Highlight(w, c.selectLine, 0, c.selectLine, 1);
+    SendMessageA(hwnd, WM_COMMAND, 704, 0);
+    // The new cells' ids depend on the order they were made in; compare
+    // against the case with the ids as the table gives them.
+    std::string lines = Cells(hwnd);
+    const int32_t a = w->lines[c.selectLine == 0 ? 0 : c.selectLine == 1 ? 1 : 3]->cell;
+    if (a == 8) {
+      for (char& ch : lines)
+        if (ch == '7')
+          ch = '8';
+        else if (ch == '8')
+          ch = '7';
+    }
+    EXPECT_EQ(lines, c.lines);
+    for (int32_t row : {first, second}) {
+      EXPECT_EQ(Widths(w, row), c.widths);
+      int32_t x = 0;
+      for (int32_t cell = w->rows[size_t(row)].firstCell; cell > 0; cell = w->cells[size_t(cell)].next) {
+        EXPECT_EQ(w->cells[size_t(cell)].x, x);
+        EXPECT_EQ(w->cells[size_t(cell)].row, row);
+        x += w->cells[size_t(cell)].width;
+      }
+    }
+    EXPECT_EQ(LineText(hwnd, w->curLine), "e\x13") << "the cursor stays in its cell";
+  }
+}
+
+TEST_F(WrxTableEditTest, BordersShadingHeightAndPositionGoToTheCellsAndRowsOfTheirScope) {
+  HWND hwnd = Table();
+  WrxWindow* w = GetWrxWindow(hwnd);
+  auto sides = [w](std::initializer_list<int32_t> cells) {
+    std::vector<int32_t> out;
+    for (int32_t c : cells) out.push_back(w->cells[size_t(c)].borderSides);
+    return out;
+  };
+  SetWrxCursorPos(hwnd, 1, 0, 0);  // cell 2, the middle column
+  ASSERT_EQ(CellBorderParam(hwnd, 4, 15, 15, 15, 15, 0), 1);
+  EXPECT_EQ(sides({1, 2, 3, 4, 5, 6}), (std::vector<int32_t>(6, 15))) << "the whole table";
+  ASSERT_EQ(CellBorderParam(hwnd, 2, 0, -1, 30, -1, 0), 1);
+  EXPECT_EQ(sides({1, 2, 3, 4, 5, 6}), (std::vector<int32_t>{15, 14, 15, 15, 14, 15})) << "the column: top cleared";
+  EXPECT_EQ(w->cells[5].borderWidths[2], 30);
+  EXPECT_EQ(w->cells[5].borderWidths[1], 15) << "a negative width keeps the cell's";
+  ASSERT_EQ(CellShadingParam(hwnd, 3, 25, 0), 1);
+  for (int32_t c : {1, 2, 3}) EXPECT_EQ(w->cells[size_t(c)].shading, 25) << "the row";
+  for (int32_t c : {4, 5, 6}) EXPECT_EQ(w->cells[size_t(c)].shading, 0);
+  EXPECT_EQ(CellShadingParam(hwnd, 0, 25, 0), 0) << "scope 0 asks, and there is no dialog";
+  ASSERT_EQ(RowHeightParam(hwnd, 500, 0, 0), 1);
+  EXPECT_EQ(w->rows[size_t(w->cells[1].row)].minHeight, 500);
+  EXPECT_EQ(w->rows[size_t(w->cells[4].row)].minHeight, 0);
+  w->rows[size_t(w->cells[4].row)].left = 200;
+  ASSERT_EQ(RowPositionParam(hwnd, 893, 891, 0), 1);  // centred, whole table
+  for (int32_t c : {1, 4}) {
+    EXPECT_EQ(w->rows[size_t(w->cells[size_t(c)].row)].flags & 3, 1);
+    EXPECT_EQ(w->rows[size_t(w->cells[size_t(c)].row)].left, 0);
+  }
+  for (int32_t c = 1; c <= 6; ++c) EXPECT_EQ(w->cells[size_t(c)].flags & 3, 0) << "no marks left behind";
+  // Outside a table nothing is changed.
+  SetWrxCursorPos(hwnd, 8, 0, 0);
+  EXPECT_EQ(CellBorderParam(hwnd, 4, 0, 0, 0, 0, 0), 0);
+  EXPECT_EQ(sides({1}), (std::vector<int32_t>{15}));
+}
+
+TEST_F(WrxTableEditTest, DeletingAColumnTakesTheLinedUpCellsOfEveryRow) {
+  HWND hwnd = Table();
+  WrxWindow* w = GetWrxWindow(hwnd);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(DeleteCellsParam(hwnd, 2, 0), 1);
+  EXPECT_EQ(Cells(hwnd), "a#@1|c#@3|R@3|d#@4|f#@6|R@6|end/@0|");
+  EXPECT_EQ(Widths(w, w->cells[1].row), (std::vector<int32_t>{1000, 3000}));
+  // The last column: the row ends move to the cells that now end the rows.
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(DeleteCellsParam(hwnd, 2, 0), 1);
+  EXPECT_EQ(Cells(hwnd), "a#@1|R@1|d#@4|R@4|end/@0|");
+}
+
+TEST_F(WrxTableEditTest, NeighbourLookupsFollowTheCellEdges) {
+  HWND hwnd = Table();
+  WrxWindow* w = GetWrxWindow(hwnd);
+  EXPECT_EQ(GetCellEndX(w, 2), 3000);
+  EXPECT_EQ(GetCellEndX(w, 99), 0);
+  EXPECT_EQ(FindCellBelow(w, 2), 5);
+  EXPECT_EQ(FindCellAbove(w, 6), 3);
+  EXPECT_EQ(FindCellBelow(w, 5), -1) << "the last row";
+  EXPECT_EQ(MatchingNeighbourCell(w, 2, 1), 5);
+  EXPECT_EQ(MatchingNeighbourCell(w, 5, 0), 2);
+  EXPECT_EQ(CellAboveByIndex(w, 5, 1), 2);
+  // The second row's middle cell 100 twips wider: edges no longer agree.
+  w->cells[5].width += 100;
+  CheckTableStructure(w);
+  EXPECT_EQ(FindCellBelow(w, 2), -1);
+  EXPECT_EQ(FindCellBelow(w, 3), -1);
+  EXPECT_EQ(FindCellBelow(w, 1), 4) << "the first column still lines up";
+  EXPECT_EQ(MatchingNeighbourCell(w, 2, 1), 0);
+  EXPECT_EQ(CellAboveByIndex(w, 5, 0), 2);
+  EXPECT_EQ(CellAboveByIndex(w, 5, 1), -1) << "strict: the widths differ";
+  EXPECT_EQ(CellAboveByIndex(w, 2, 0), -1) << "no row above";
+}
+
+TEST_F(WrxTableEditTest, AddedCellsTakeTheirModelsRecordAndTheGivenFormats) {
+  HWND hwnd = Make("x\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  const int32_t first = WrxAddTableCell(hwnd, 1, 0, 1, 100, 300, 0, 10, 15, 0, 0, 30, 1, 1, 32);
+  ASSERT_GT(first, 0);
+  const wrxfmt::WrxCellRecord& a = w->cells[size_t(first)];
+  EXPECT_EQ(a.width, 1000) << "no width: automatic";
+  EXPECT_EQ(a.flags, 8 | 32);
+  EXPECT_EQ(a.x, 100);
+  EXPECT_EQ(a.borderSides, 4 | 2);
+  EXPECT_EQ(w->rows[size_t(a.row)].flags & 3, 1);
+  EXPECT_EQ(w->rows[size_t(a.row)].minHeight, 300);
+  const int32_t second = WrxAddTableCell(hwnd, 0, first, 0, 0, 0, 2000, 0, 0, 0, 0, 0, 0, 0, 0);
+  ASSERT_GT(second, 0);
+  EXPECT_EQ(w->cells[size_t(second)].x, 1100);
+  EXPECT_EQ(w->cells[size_t(second)].flags, 16 | 64) << "spans below 1 continue merged cells";
+  EXPECT_EQ(w->cells[size_t(second)].rowSpan, 1);
+  EXPECT_EQ(w->rows[size_t(a.row)].lastCell, second);
+  EXPECT_EQ(WrxAddTableCell(hwnd, 0, first, 0, 0, 0, 2000, 0, 0, 0, 0, 0, 1, 1, 0), 0) << "not the row's last cell";
+  const int32_t below = WrxAddTableCell(hwnd, 1, second, 0, 0, 0, 500, 0, 0, 0, 0, 0, 1, 1, 0);
+  ASSERT_GT(below, 0);
+  EXPECT_EQ(w->rows[size_t(a.row)].next, w->cells[size_t(below)].row);
+  EXPECT_EQ(w->rows[size_t(w->cells[size_t(below)].row)].previous, a.row);
+  EXPECT_EQ(w->cells[size_t(below)].x, 0);
+  EXPECT_EQ(WrxAddTableCell(hwnd, 1, first, 0, 0, 0, 500, 0, 0, 0, 0, 0, 1, 1, 0), 0) << "not the table's last row";
+}
+
+TEST_F(WrxTableEditTest, ABlockLeavingACellTakesWholeRows) {
+  HWND hwnd = Table();
+  WrxWindow* w = GetWrxWindow(hwnd);
+  Highlight(w, 1, 0, 5, 1);  // from "b" into "e"
+  AdjustBlockToCells(w);
+  EXPECT_EQ(w->hlFirstLine, 0);
+  EXPECT_EQ(w->hlFirstCol, 0);
+  EXPECT_EQ(w->hlLastLine, 8) << "the line after the second row's end";
+  Highlight(w, 5, 1, 1, 0);  // the same, backward
+  AdjustBlockToCells(w);
+  EXPECT_EQ(w->hlLastLine, 0);
+  EXPECT_EQ(w->hlFirstLine, 8);
+  Highlight(w, 1, 0, 1, 1);  // inside one cell: kept
+  AdjustBlockToCells(w);
+  EXPECT_EQ(w->hlFirstLine, 1);
+  EXPECT_EQ(w->hlLastLine, 1);
+}
+
+TEST_F(WrxTablesTest, MergedRtfCellsFoldIntoTheCellBeforeThemAndWriteBackAsOne) {
+  struct Case {
+    const char* rtf;
+    std::string lines;
+  };
+  const Case cases[] = {
+      {"{\\rtf1\\trowd\\cellx1000\\clmrg\\cellx3000\\cellx5000 A\\cell\\cell C\\cell\\row after\\par}",
+       "A#@1|C#@3|R@3|after/@0|"},
+      {"{\\rtf1\\trowd\\cellx1000\\clmrg\\cellx3000\\cellx5000 A\\cell B\\cell C\\cell\\row after\\par}",
+       "A/@1|B#@1|C#@3|R@3|after/@0|"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rtf);
+    HWND hwnd = Make("x\r\n");
+    WrxWindow* w = GetWrxWindow(hwnd);
+    ASSERT_EQ(RtfRead(w, 1, reinterpret_cast<const uint8_t*>(c.rtf), strlen(c.rtf)), 1);
+    EXPECT_EQ(Cells(hwnd), c.lines);
+    EXPECT_EQ(RowCells(w, w->cells[1].row), (std::vector<int32_t>{1, 3}));
+    EXPECT_EQ(w->cells[1].width, 3000);
+    EXPECT_EQ(w->cells[3].x, 3000);
+    EXPECT_EQ(w->cells[2].inUse, 0);
+    std::string once;
+    ASSERT_TRUE(RtfDocumentBytes(w, 0, once));
+    EXPECT_NE(once.find("\\cellx3000\\cellx5000"), std::string::npos);
+    HWND copy = Make("y\r\n");
+    ASSERT_EQ(RtfRead(GetWrxWindow(copy), 1, reinterpret_cast<const uint8_t*>(once.data()), once.size()), 1);
+    std::string again = c.lines;  // a fresh window numbers the cells 1 and 2
+    for (size_t at = again.find("@3"); at != std::string::npos; at = again.find("@3")) again[at + 1] = '2';
+    EXPECT_EQ(Cells(copy), again);
+  }
+  // A cell that continues the one to its left is written merged, and read
+  // back as one cell with both texts.
+  HWND hwnd = Make("x\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(TableParam(hwnd, 1, 3, 0), 1);
+  for (int32_t line : {2, 1, 0}) {
+    SetWrxCursorPos(hwnd, line, 0, 0);
+    SendMessageA(hwnd, WM_CHAR, WPARAM('p' + line), 0);
+  }
+  w->cells[size_t(w->lines[1]->cell)].flags |= 64;
+  const int32_t left = w->cells[size_t(w->lines[0]->cell)].width, middle = w->cells[size_t(w->lines[1]->cell)].width;
+  std::string bytes;
+  ASSERT_TRUE(RtfDocumentBytes(w, 0, bytes));
+  EXPECT_NE(bytes.find("\\clmrg"), std::string::npos);
+  HWND copy = Make("y\r\n");
+  WrxWindow* v = GetWrxWindow(copy);
+  ASSERT_EQ(RtfRead(v, 1, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
+  EXPECT_EQ(Cells(copy), "p/@1|q#@1|r#@3|R@3|x/@0|");
+  EXPECT_EQ(v->cells[1].width, left + middle);
 }
