@@ -6,6 +6,7 @@
 #include "wrx/wrx_tables.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -628,21 +629,13 @@ int InsertTableColumn(WrxWindow* w, int fromSelection, int wholeColumns, int rep
     for (auto& c : w->cells) c.flags &= ~3;
     const std::vector<int32_t> cells = TableRowCells(w, w->cells[size_t(cursorCell)].row);
     if (cells.empty()) return 0;
-    const int32_t savedHilight = w->hilight;
-    w->hilight = 0;
     w->cells[size_t(cells.back())].flags |= 1;
-    const int32_t savedLine = w->curLine;
-    w->curLine = line;
     if (wholeColumns) {
-      for (int32_t r : TableRows(w, w->cells[size_t(cursorCell)].row)) {
-        if (r == w->cells[size_t(cursorCell)].row) continue;
-        const std::vector<int32_t> others = TableRowCells(w, r);
-        for (int32_t c : others)
-          if (std::abs(GetCellEndX(w, c) - GetCellEndX(w, cells.back())) <= kEdgeSlack) w->cells[size_t(c)].flags |= 2;
-      }
+      const int32_t edge = GetCellEndX(w, cells.back());
+      for (int32_t r : TableRows(w, w->cells[size_t(cursorCell)].row))
+        for (int32_t c : TableRowCells(w, r))
+          if (c != cells.back() && std::abs(GetCellEndX(w, c) - edge) <= kEdgeSlack) w->cells[size_t(c)].flags |= 2;
     }
-    w->hilight = savedHilight;
-    w->curLine = savedLine;
   }
   SetCellLineRanges(w);
   std::vector<int32_t> marked;
@@ -681,6 +674,7 @@ int InsertTableColumn(WrxWindow* w, int fromSelection, int wholeColumns, int rep
     firstChanged = std::min(firstChanged, where);
   }
   for (auto& c : w->cells) c.flags &= ~3;
+  w->hilight = 0;  // its lines have moved
   ++w->modified;
   if (firstChanged < w->staleLine) w->staleLine = std::max(0, firstChanged - 1);
   if (repaint) PaintWrx(w);

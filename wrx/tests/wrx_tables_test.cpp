@@ -1,12 +1,14 @@
 // Tables on real control windows: inserting, splitting and deleting cells,
 // moving from cell to cell, automatic widths, the repair of rows from their
 // lines, and tables read from and written as RTF.
+#include "wrx/tests/wrx_pixels.h"
 #include "wrx/tests/wrx_test_host.h"
 #include "wrx/wrx_block.h"
 #include "wrx/wrx_tables.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -615,4 +617,98 @@ TEST_F(WrxTablesTest, MergedRtfCellsFoldIntoTheCellBeforeThemAndWriteBackAsOne) 
   ASSERT_EQ(RtfRead(v, 1, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
   EXPECT_EQ(Cells(copy), "p/@1|q#@1|r#@3|R@3|x/@0|");
   EXPECT_EQ(v->cells[1].width, left + middle);
+}
+
+namespace {
+
+void PumpMessages() {
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+  }
+}
+
+}  // namespace
+
+// A table in page view: each cell a frame of its own beside the others of its
+// row, a merged cell as wide as the cells it took in, and the borders drawn.
+TEST_F(WrxTablesTest, PageViewShowsCellsSideBySideWithAMergedCell) {
+  const std::string text = "Before the table\r\nAfter the table\r\n";
+  WrxArgList a = HiddenArgs(WRX_WORDWRAP);
+  a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP;
+  a.x = 0, a.y = 0, a.width = 520, a.height = 240;
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  memcpy(GlobalLock(h), text.data(), text.size());
+  GlobalUnlock(h);
+  a.bufferHandle = h;
+  a.bufferSize = int32_t(text.size());
+  HWND hwnd = CreateWrxWindow(&a);
+  ASSERT_NE(hwnd, nullptr);
+  windows_.push_back(hwnd);
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, a.width, a.height, SWP_SHOWWINDOW);
+  SetFocus(nullptr);  // no caret in the picture
+  WrxWindow* w = GetWrxWindow(hwnd);
+  w->arg.printView = 1;
+  WrxRewrap(hwnd);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(TableParam(hwnd, 3, 3, 0), 1);
+  // Lines 1-12: three rows of three cells; the cells named by row and column.
+  const char* names[] = {"Merged A1", "", "C1", "A2", "B2", "C2", "A3", "B3", "C3"};
+  for (int k = 8; k >= 0; --k) {
+    const int32_t line = 1 + (k / 3) * 4 + k % 3;
+    SetWrxCursorPos(hwnd, line, 0, 0);
+    for (const char* p = names[k]; *p; ++p) SendMessageA(hwnd, WM_CHAR, WPARAM(uint8_t(*p)), 0);
+  }
+  for (size_t c = 1; c < w->cells.size(); ++c) w->cells[c].width = 2000;
+  CheckTableStructure(w);
+  w->hilight = 2, w->hlFirstLine = 1, w->hlFirstCol = 0, w->hlLastLine = 2, w->hlLastCol = 0;
+  SendMessageA(hwnd, WM_COMMAND, 697, 0);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(CellBorderParam(hwnd, 4, 15, 15, 15, 15, 0), 1);
+  WrxRewrap(hwnd);
+  const int32_t merged = w->lines[1]->cell;
+  ASSERT_EQ(w->cells[size_t(merged)].width, 4000);
+
+  // The page view with one text frame holding every line, as pagination lays
+  // out a page.
+  w->arg.pageMode = 1;
+  ASSERT_EQ(InitFrameSlot(w, 0), 1);
+  WrxTextFrame& page = w->textFrames[0];
+  page.firstLine = 0, page.lastLine = w->lineCount - 1;
+  page.screenX = 10, page.screenY = 4, page.screenWidth = 480, page.screenHeight = 220;
+  w->textFrameCount = 1;
+  PumpMessages();
+  WrxRefreshWindow(hwnd, 1);
+  GdiFlush();
+  const Pixels shot = CaptureClient(hwnd);
+  EXPECT_TRUE(SavePng(ScreenshotPath("wrx_table_pageview.png"), shot));
+
+  // A frame per cell, laid from the page frame's left edge.
+  std::vector<const WrxTextFrame*> cells;
+  for (int32_t f = 0; f < w->textFrameCount; ++f)
+    if (w->textFrames[f].cell) cells.push_back(&w->textFrames[f]);
+  ASSERT_EQ(cells.size(), 8u);
+  const int32_t unit = MulDiv(2000, w->resX, 1440), twoUnits = MulDiv(4000, w->resX, 1440);
+  EXPECT_EQ(cells[0]->cell, merged);
+  EXPECT_EQ(cells[0]->screenWidth, twoUnits);
+  EXPECT_EQ(cells[1]->screenX, 10 + twoUnits);
+  EXPECT_EQ(cells[3]->screenX, 10 + unit) << "the second row's middle cell";
+  EXPECT_EQ(cells[2]->screenY, cells[0]->screenY + cells[0]->screenHeight) << "rows one under the other";
+  EXPECT_EQ(&w->textFrames[GetLineFrameId(w, 5)], cells[2]) << "the second row's first cell holds its line";
+  // The text of each cell starts inside it; the merged cell's row has no
+  // border where the second column begins, the rows below have one.
+  const int32_t left = w->textRect.left + 10;
+  const int32_t rowOneMiddle = FrameTop(*cells[0]) + cells[0]->screenHeight / 2;
+  const int32_t rowTwoMiddle = FrameTop(*cells[2]) + cells[2]->screenHeight / 2;
+  auto column = [&](int32_t x, int32_t y) { return shot.Count(RECT{x - 1, y - 2, x + 1, y + 2}, 0x000000); };
+  EXPECT_EQ(column(left + unit, rowOneMiddle), 0);
+  EXPECT_GT(column(left + unit, rowTwoMiddle), 0);
+  EXPECT_GT(column(left + twoUnits, rowOneMiddle), 0);
+  EXPECT_GT(
+      shot.CountOther(RECT{left + twoUnits + 4, FrameTop(*cells[1]) + 2, left + twoUnits + unit - 4, rowOneMiddle + 6},
+                      0xFFFFFF),
+      10)
+      << "C1 drawn in its cell";
+  w->arg.pageMode = 0;
 }
