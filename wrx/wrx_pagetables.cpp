@@ -14,6 +14,18 @@ int32_t PxY(const WrxWindow* w, int32_t twips) { return MulDiv(twips, w->resY > 
 
 bool InTable(const WrxWindow* w, int32_t line) { return TableCellValid(w, w->lines[line]->cell); }
 
+// The cell's borders, and the grid when it is shown.
+void CellBorders(const WrxWindow* w, WrxTextFrame& f) {
+  const wrxfmt::WrxCellRecord& c = w->cells[size_t(f.cell)];
+  f.borderSides = c.borderSides;
+  for (int side = 0; side < 4; ++side) f.borderWidths[side] = c.borderWidths[side];
+  if (w->gridLines) {
+    f.borderSides |= 2 | 8;
+    if (FindCellAbove(w, f.cell) < 0) f.borderSides |= 1;
+    if (!TableCellValid(w, c.previous)) f.borderSides |= 4;
+  }
+}
+
 WrxTextFrame Piece(const WrxTextFrame& model, int32_t first, int32_t last, int32_t y) {
   WrxTextFrame f = model;
   f.noText = 0;
@@ -65,13 +77,7 @@ void PlaceRow(WrxWindow* w, const WrxTextFrame& page, int32_t& line, int32_t las
     f.screenX = x;
     f.screenWidth = std::max(1, Px(w, c.width));
     f.spaceLeft = f.spaceRight = Px(w, c.margin);
-    f.borderSides = c.borderSides;
-    for (int side = 0; side < 4; ++side) f.borderWidths[side] = c.borderWidths[side];
-    if (w->gridLines) {
-      f.borderSides |= 2 | 8;
-      if (FindCellAbove(w, cell) < 0) f.borderSides |= 1;
-      if (!TableCellValid(w, c.previous)) f.borderSides |= 4;
-    }
+    CellBorders(w, f);
     f.spaceAbove = (c.borderSides & 1) ? PxY(w, c.borderWidths[0]) : 0;
     f.background = uint32_t(c.colour);
     const int32_t bottom = (c.borderSides & 2) ? PxY(w, c.borderWidths[1]) : 0;
@@ -165,10 +171,12 @@ int32_t PlaceTableFrames(WrxWindow* w, int32_t drawable) {
       base += rows + 2;
     }
   }
-  // Each row starts at its frame's left, inside the cell's margin.
+  // Each row starts at its frame's left, inside the cell's margin; borders
+  // follow the cells' records and the grid switch.
   for (int32_t f = 0; f < drawable; ++f) {
-    const WrxTextFrame& fr = w->textFrames[f];
+    WrxTextFrame& fr = w->textFrames[f];
     if (fr.noText || fr.firstLine < 0) continue;
+    if (TableCellValid(w, fr.cell)) CellBorders(w, fr);
     const int32_t last = std::min(fr.lastLine, w->lineCount - 1);
     for (int32_t k = fr.firstLine; k <= last; ++k) {
       const int32_t row = fr.rowBase + (k - fr.firstLine);

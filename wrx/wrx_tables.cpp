@@ -415,6 +415,8 @@ int MeasureCellText(WrxWindow* w, int32_t cell, int32_t* minimum, int32_t* maxim
   const int32_t dpi = std::max(1, w->resX ? w->resX : 96);
   *minimum = MulDiv(widestWord, 1440, dpi);
   *maximum = MulDiv(widestRun, 1440, dpi);
+  // A word wider than the window breaks anyway.
+  if (w->textWidth > 0) *minimum = std::min(*minimum, MulDiv(w->textWidth, 1440, dpi));
   return 1;
 }
 

@@ -710,5 +710,18 @@ TEST_F(WrxTablesTest, PageViewShowsCellsSideBySideWithAMergedCell) {
                       0xFFFFFF),
       10)
       << "C1 drawn in its cell";
+  // Without borders the cell grid still shows where cells end, until it is
+  // switched off (command 699).
+  ASSERT_EQ(CellBorderParam(hwnd, 4, 0, 0, 0, 0, 0), 1);
+  ASSERT_TRUE(w->gridLines);
+  const RECT edge{left + twoUnits - 1, rowOneMiddle - 2, left + twoUnits + 1, rowOneMiddle + 2};
+  WrxRefreshWindow(hwnd, 1);
+  GdiFlush();
+  EXPECT_GT(CaptureClient(hwnd).Count(edge, 0x000000), 0) << "the grid";
+  SendMessageA(hwnd, WM_COMMAND, 699, 0);
+  EXPECT_FALSE(w->gridLines);
+  WrxRefreshWindow(hwnd, 1);
+  GdiFlush();
+  EXPECT_EQ(CaptureClient(hwnd).Count(edge, 0x000000), 0) << "neither borders nor grid";
   w->arg.pageMode = 0;
 }
