@@ -103,7 +103,6 @@ void FinishFormatChange(WrxWindow* w, int dropSlots, int repaint) {
   for (size_t c = 1; c < w->cells.size(); ++c) w->cells[c].flags &= ~3;
   ReleaseUndo(w);
   ++w->modified;
-  w->staleLine = 0;
   if (dropSlots) ClearPictSlots(w, 0);
   if (repaint) PaintWrx(w);
 }

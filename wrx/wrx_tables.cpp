@@ -702,13 +702,14 @@ int AdjustBlockToCells(WrxWindow* w) {
   // A block leaving a cell takes whole rows at both ends.
   const bool forward = RowColToAbs(w, endLine, w->hlLastCol) >= RowColToAbs(w, anchorLine, w->hlFirstCol);
   const int32_t top = forward ? anchorLine : endLine, bottom = forward ? endLine : anchorLine;
-  const int32_t from = rowStart(top);
+  const int32_t from = w->lines[top]->cell ? rowStart(top) : top;
+  const int32_t fromCol = w->lines[top]->cell ? 0 : (forward ? w->hlFirstCol : w->hlLastCol);
   const int32_t to = w->lines[bottom]->cell ? afterRow(bottom) : bottom;
   const int32_t toCol = w->lines[bottom]->cell ? 0 : (forward ? w->hlLastCol : w->hlFirstCol);
   if (forward) {
-    w->hlFirstLine = from, w->hlFirstCol = 0, w->hlLastLine = to, w->hlLastCol = toCol;
+    w->hlFirstLine = from, w->hlFirstCol = fromCol, w->hlLastLine = to, w->hlLastCol = toCol;
   } else {
-    w->hlLastLine = from, w->hlLastCol = 0, w->hlFirstLine = to, w->hlFirstCol = toCol;
+    w->hlLastLine = from, w->hlLastCol = fromCol, w->hlFirstLine = to, w->hlFirstCol = toCol;
   }
   if (w->hlFirstLine == w->hlLastLine && w->hlFirstCol == w->hlLastCol) {
     w->hilight = 0;

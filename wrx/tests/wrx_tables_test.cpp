@@ -562,6 +562,11 @@ TEST_F(WrxTableEditTest, ABlockLeavingACellTakesWholeRows) {
   AdjustBlockToCells(w);
   EXPECT_EQ(w->hlLastLine, 0);
   EXPECT_EQ(w->hlFirstLine, 8);
+  Highlight(w, 1, 1, 8, 2);  // from "b" out of the table
+  AdjustBlockToCells(w);
+  EXPECT_EQ(w->hlFirstLine, 0);
+  EXPECT_EQ(w->hlLastLine, 8);
+  EXPECT_EQ(w->hlLastCol, 2) << "the end outside the table stays";
   Highlight(w, 1, 0, 1, 1);  // inside one cell: kept
   AdjustBlockToCells(w);
   EXPECT_EQ(w->hlFirstLine, 1);
