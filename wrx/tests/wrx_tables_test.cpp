@@ -701,6 +701,9 @@ TEST_F(WrxTablesTest, PageViewShowsCellsSideBySideWithAMergedCell) {
   EXPECT_EQ(cells[3]->screenX, 10 + unit) << "the second row's middle cell";
   EXPECT_EQ(cells[2]->screenY, cells[0]->screenY + cells[0]->screenHeight) << "rows one under the other";
   EXPECT_EQ(&w->textFrames[GetLineFrameId(w, 5)], cells[2]) << "the second row's first cell holds its line";
+  // A point in a cell finds that cell's line, whatever the cells beside it.
+  EXPECT_EQ(YToLine(w, FrameLeft(*cells[1]) + 5, FrameTop(*cells[1]) + 3), 3) << "C1";
+  EXPECT_EQ(YToLine(w, FrameLeft(*cells[4]) + 5, FrameTop(*cells[4]) + 3), 7) << "C2";
   // The text of each cell starts inside it; the merged cell's row has no
   // border where the second column begins, the rows below have one.
   const int32_t left = w->textRect.left + 10;
