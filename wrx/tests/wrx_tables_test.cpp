@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -732,4 +734,98 @@ TEST_F(WrxTablesTest, PageViewShowsCellsSideBySideWithAMergedCell) {
   GdiFlush();
   EXPECT_EQ(CaptureClient(hwnd).Count(edge, 0x000000), 0) << "neither borders nor grid";
   w->arg.pageMode = 0;
+}
+
+namespace {
+
+// What every table must keep after any edit: each line names a cell in use
+// that its row links; a cell's lines end in a cell-end line and a row's in a
+// row-end line carrying the row's last cell; cells lie side by side from x 0.
+std::string StructureFault(WrxWindow* w) {
+  for (int32_t i = 0; i < w->lineCount; ++i) {
+    const int32_t c = w->lines[i]->cell;
+    if (!c) continue;
+    const std::string at = " at line " + std::to_string(i);
+    if (!TableCellValid(w, c) || !TableRowValid(w, w->cells[size_t(c)].row)) return "a free cell or row" + at;
+    const std::vector<int32_t> cells = TableRowCells(w, w->cells[size_t(c)].row);
+    if (std::find(cells.begin(), cells.end(), c) == cells.end()) return "a cell its row does not link" + at;
+    if (IsRowEndLine(w, i)) {
+      if (cells.back() != c) return "a row end without the row's last cell" + at;
+      continue;
+    }
+    if (i + 1 >= w->lineCount || !w->lines[i + 1]->cell) return "a row without its row end" + at;
+    if (w->lines[i + 1]->cell != c && !IsCellEndLine(w, i)) return "a cell without its cell end" + at;
+  }
+  for (size_t r = 1; r < w->rows.size(); ++r) {
+    int32_t x = 0;
+    for (int32_t c : w->rows[r].inUse ? TableRowCells(w, int32_t(r)) : std::vector<int32_t>{}) {
+      if (w->cells[size_t(c)].x != x) return "cells not side by side in row " + std::to_string(r);
+      x += w->cells[size_t(c)].width;
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST_F(WrxTablesTest, RandomEditsKeepTablesWholeInTheTextTheRtfAndThePageView) {
+  std::mt19937 random(7);
+  HWND copy = Make("x\r\n");
+  for (int round = 0; round < 40; ++round) {
+    HWND hwnd = Make("one\r\ntwo\r\nthree\r\n");
+    WrxWindow* w = GetWrxWindow(hwnd);
+    SetWrxCursorPos(hwnd, 1, 0, 0);
+    ASSERT_EQ(TableParam(hwnd, 1 + int(random() % 4), 1 + int(random() % 4), 0), 1);
+    for (int step = 0; step < 30; ++step) {
+      const int32_t l1 = int32_t(random() % uint32_t(w->lineCount)), l2 = int32_t(random() % uint32_t(w->lineCount));
+      SetWrxCursorPos(hwnd, l1, 0, 0);
+      auto block = [&](int32_t endCol) { Highlight(w, l1, 0, l2, endCol); };
+      const int op = int(random() % 8);
+      switch (op) {
+        case 0: block(0), MergeTableCells(w); break;
+        case 1: InsertTableColumn(w, 0, int(random() % 2), 0); break;
+        case 2: block(0), InsertTableColumn(w, 1, int(random() % 2), 0); break;
+        case 3: DeleteTableCells(w, 1 + int(random() % 3)); break;
+        case 4: block(1), DeleteTableCells(w, 2); break;
+        case 5: WrxSplitCell(w); break;
+        case 6: InsertTableRow(w, int(random() % 2), 0); break;
+        case 7: SendMessageA(hwnd, WM_CHAR, 'z', 0); break;
+      }
+      w->hilight = 0;
+      const std::string trace =
+          "round " + std::to_string(round) + ", step " + std::to_string(step) + ", edit " + std::to_string(op) + ": ";
+      ASSERT_EQ(StructureFault(w), "") << trace;
+      if (step % 5 == 0) {
+        std::string bytes;
+        ASSERT_TRUE(RtfDocumentBytes(w, 0, bytes));
+        ASSERT_EQ(RtfRead(GetWrxWindow(copy), 1, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
+        ASSERT_EQ(StructureFault(GetWrxWindow(copy)), "") << trace << "read back";
+      }
+      if (step % 3 == 0) {
+        // The page view puts every line of a cell in that cell's frame.
+        w->arg.pageMode = 1;
+        ASSERT_EQ(InitFrameSlot(w, 0), 1);
+        w->textFrames[0].firstLine = 0, w->textFrames[0].lastLine = w->lineCount - 1;
+        w->textFrames[0].screenWidth = 500, w->textFrames[0].screenHeight = 3000;
+        w->textFrameCount = 1;
+        const int32_t drawable = PlaceTableFrames(w, 1);
+        for (int32_t i = 0; i < w->lineCount; ++i) {
+          if (IsRowEndLine(w, i)) continue;
+          int holders = 0;
+          for (int32_t f = 0; f < w->textFrameCount; ++f) {
+            const WrxTextFrame& fr = w->textFrames[f];
+            if (fr.noText || i < fr.firstLine || i > fr.lastLine) continue;
+            ++holders;
+            EXPECT_EQ(fr.cell, w->lines[i]->cell) << trace << "line " << i;
+          }
+          ASSERT_EQ(holders, 1) << trace << "line " << i;
+        }
+        EXPECT_EQ(PlaceTableFrames(w, drawable), drawable) << "a second paint cuts nothing more";
+        w->arg.pageMode = 0;
+      }
+    }
+    SetWrxModify(hwnd, 0);
+    CloseWrx(hwnd, 0);
+    windows_.pop_back();
+  }
 }
