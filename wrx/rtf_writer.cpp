@@ -291,6 +291,7 @@ class Writer {
           out_.Word("brdrw", cell.borderWidths[side]);
         }
       if (cell.shading > 0) out_.Word("clshdng", long(cell.shading) * 100);
+      if (cell.flags & 64) out_.Word("clmrg");
       edge += cell.width;
       out_.Word("cellx", edge);
     }

@@ -437,6 +437,21 @@ class Reader {
     return paragraphs.back();
   }
 
+  // The end of a cell merged into `cell`: text read since that cell's end
+  // joins it, and the cell then ends after that text.
+  void MergedCellEnd(int32_t cell) {
+    size_t k = paragraphs.size();
+    while (k > 0 && paragraphs[k - 1].cell == cell &&
+           (paragraphs[k - 1].text.empty() || uint8_t(paragraphs[k - 1].text.back()) != w_->cellEnd))
+      --k;
+    if (k == 0 || paragraphs[k - 1].cell != cell) return;
+    const size_t after = paragraphs.size() - k;
+    if (after == 0 || (after == 1 && !ended_ && paragraphs.back().text.empty())) return;
+    paragraphs[k - 1].text.back() = char(w_->paraEnd);
+    Current().cell = cell;
+    EndParagraph(w_->cellEnd);
+  }
+
   void EndParagraph(uint8_t mark) {
     Paragraph& p = Current();
     p.text.push_back(char(mark));
@@ -638,6 +653,11 @@ class Reader {
       case W_CELL: {
         const int32_t cell = tables_.TextCell();
         if (!cell) return Emit(WRX_TAB);
+        if (tables_.CellMerged()) {
+          MergedCellEnd(cell);
+          tables_.EndCell();
+          return;
+        }
         Current().cell = cell;
         EndParagraph(w_->cellEnd);
         tables_.EndCell();
