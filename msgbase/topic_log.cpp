@@ -148,6 +148,8 @@ ByteScan SkipOrdinaryBytesScan() {
   return SkipOrdinaryBytesByWord;
 }
 
+char* BlockBuffer(LogReader& r) { return r.largeBlock ? r.largeBlock : r.block; }
+
 void ReportReadError(LogReader& r) {
   if (!r.endOrError && r.notices.box) r.notices.box(kReadErrorText);
   r.endOrError = true;
@@ -156,8 +158,9 @@ void ReportReadError(LogReader& r) {
 // Reads the next block at the source's position. 1 loaded, 0 end of file,
 // -1 read error.
 int LoadNextBlock(LogReader& r) {
-  long n = r.source.read ? r.source.read(r.source.context, r.block, kLogBlockSize) : -1;
-  if (n < 0 || n > static_cast<long>(kLogBlockSize)) {
+  char* block = BlockBuffer(r);
+  long n = r.source.read ? r.source.read(r.source.context, block, static_cast<size_t>(r.blockCapacity)) : -1;
+  if (n < 0 || n > r.blockCapacity) {
     r.blockLength = 0;
     r.position = 0;
     ReportReadError(r);
@@ -169,8 +172,8 @@ int LoadNextBlock(LogReader& r) {
   r.blockLength = n;
   r.position = 0;
   r.blockLoaded = true;
-  r.block[n] = 0;
-  if (r.scrambled) SwapBlockNibbles(r.block, n);
+  block[n] = 0;
+  if (r.scrambled) SwapBlockNibbles(block, n);
   return 1;
 }
 
@@ -408,6 +411,8 @@ bool ParseCommentLine(const char* text, long& parent) {
 }  // namespace
 
 void LogReaderOpen(LogReader& r, const LogSource& source, bool scrambled) {
+  r.largeBlock = nullptr;
+  r.blockCapacity = static_cast<long>(kLogBlockSize);
   r.source = source;
   r.scrambled = scrambled;
   r.open = true;
@@ -446,8 +451,9 @@ long readmsgline(LogReader& r) {
       }
       if (loaded == 0) break;  // end of file: what was gathered is still a line
     }
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(r.block) + r.position;
-    const unsigned char* end = reinterpret_cast<const unsigned char*>(r.block) + r.blockLength;
+    const unsigned char* const base = reinterpret_cast<const unsigned char*>(BlockBuffer(r));
+    const unsigned char* p = base + r.position;
+    const unsigned char* end = base + r.blockLength;
     while (p < end) {
       // Ordinary bytes (above CR) are copied in runs; only the few control
       // bytes take the slow path below.
@@ -483,7 +489,7 @@ long readmsgline(LogReader& r) {
         break;
       }
     }
-    r.position = static_cast<long>(p - reinterpret_cast<const unsigned char*>(r.block));
+    r.position = static_cast<long>(p - base);
   }
   line[stored] = 0;
   r.lineLength = stored;
@@ -493,7 +499,7 @@ long readmsgline(LogReader& r) {
 
 long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
   if (!r.open) return 0;
-  const unsigned char* base = reinterpret_cast<const unsigned char*>(r.block);
+  const unsigned char* base = reinterpret_cast<const unsigned char*>(BlockBuffer(r));
   const unsigned char* p = base + r.position;
   const unsigned char* const end = base + r.blockLength;
   long passed = 0;
@@ -538,6 +544,31 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
   return passed;
 }
 
+void LogReaderUseBlock(LogReader& r, char* buffer, long capacity) {
+  if (!buffer || capacity < 1) {
+    buffer = nullptr;
+    capacity = static_cast<long>(kLogBlockSize);
+  }
+  if (!r.open) {
+    r.largeBlock = buffer;
+    r.blockCapacity = capacity;
+    return;
+  }
+  // The loaded block belongs to the old buffer: the reader goes on from the
+  // same offset with nothing loaded.
+  const long offset = msgtell(r);
+  r.largeBlock = buffer;
+  r.blockCapacity = capacity;
+  r.blockLoaded = false;
+  r.blockLength = r.position = 0;
+  r.blockOffset = offset;
+  if (r.filePosition != offset) {
+    long at = r.source.seek ? r.source.seek(r.source.context, offset) : -1;
+    r.filePosition = at < 0 ? offset : at;
+    r.blockOffset = r.filePosition;
+  }
+}
+
 long msgtell(const LogReader& r) {
   if (!r.open) return 0;
   return r.blockOffset + r.position;
@@ -561,8 +592,9 @@ long msgseek(LogReader& r, long offset) {
     }
   }
   r.filePosition = at;
-  long n = r.source.read ? r.source.read(r.source.context, r.block, kLogBlockSize) : -1;
-  if (n < 0 || n > static_cast<long>(kLogBlockSize)) {
+  char* block = BlockBuffer(r);
+  long n = r.source.read ? r.source.read(r.source.context, block, static_cast<size_t>(r.blockCapacity)) : -1;
+  if (n < 0 || n > r.blockCapacity) {
     r.blockLength = r.position = 0;
     r.blockLoaded = false;
     ReportReadError(r);
@@ -573,8 +605,8 @@ long msgseek(LogReader& r, long offset) {
   r.blockLength = n;
   r.position = 0;
   r.blockLoaded = true;
-  r.block[n] = 0;
-  if (r.scrambled) SwapBlockNibbles(r.block, n);
+  block[n] = 0;
+  if (r.scrambled) SwapBlockNibbles(block, n);
   return r.blockOffset;
 }
 
