@@ -110,25 +110,35 @@ struct SortItem {
   uint32_t slot;  // the entry
 };
 struct SortBuffers {
-  std::vector<SortItem> items, scratch;
+  std::unique_ptr<SortItem[]> items, scratch;
+  size_t capacity = 0;
+  // Room for n items in both, left as it is: every item is written before
+  // it is read, and clearing would touch each page once more.
+  void Reserve(size_t n) {
+    if (n <= capacity) return;
+    items.reset(new SortItem[n]);
+    scratch.reset(new SortItem[n]);
+    capacity = n;
+  }
 };
 
-// Sorts items by their heads, keeping the order of equal heads: a byte a
-// pass, skipping the bytes every head shares.
-void RadixSortByHead(std::vector<SortItem>& items, std::vector<SortItem>& scratch) {
-  scratch.resize(items.size());
+// Sorts the first n items by their heads, keeping the order of equal
+// heads: a byte a pass, skipping the bytes every head shares.
+void RadixSortByHead(SortBuffers& buffers, size_t n) {
   for (int shift = 0; shift < 64; shift += 8) {
+    const SortItem* const from = buffers.items.get();
+    SortItem* const to = buffers.scratch.get();
     size_t counts[256] = {};
-    for (const SortItem& item : items) ++counts[(item.head >> shift) & 0xFF];
-    if (counts[(items[0].head >> shift) & 0xFF] == items.size()) continue;
+    for (size_t i = 0; i < n; ++i) ++counts[(from[i].head >> shift) & 0xFF];
+    if (counts[(from[0].head >> shift) & 0xFF] == n) continue;
     size_t at = 0;
     for (size_t& c : counts) {
-      const size_t n = c;
+      const size_t k = c;
       c = at;
-      at += n;
+      at += k;
     }
-    for (const SortItem& item : items) scratch[counts[(item.head >> shift) & 0xFF]++] = item;
-    items.swap(scratch);
+    for (size_t i = 0; i < n; ++i) to[counts[(from[i].head >> shift) & 0xFF]++] = from[i];
+    std::swap(buffers.items, buffers.scratch);
   }
 }
 
@@ -153,8 +163,7 @@ void ForEachSettled(const MsgIdAdditions& added, SortBuffers& buffers, Write wri
     while (i < common && kUpper.c[key[i]] == kUpper.c[first[i]]) ++i;
     common = i;
   }
-  std::vector<SortItem>& items = buffers.items;
-  items.resize(count);
+  buffers.Reserve(count);
   for (size_t i = 0; i < count; ++i) {
     const uint32_t at = added.entries[i].key;
     const unsigned char* key = bytes(at) + common;
@@ -164,7 +173,7 @@ void ForEachSettled(const MsgIdAdditions& added, SortBuffers& buffers, Write wri
       head = head << 8 | c;
       if (c) ++key;
     }
-    items[i] = {head, at, static_cast<uint32_t>(i)};
+    buffers.items[i] = {head, at, static_cast<uint32_t>(i)};
   }
   // Beyond equal heads that do not end their keys.
   auto compareTails = [&](const SortItem& a, const SortItem& b) {
@@ -178,12 +187,13 @@ void ForEachSettled(const MsgIdAdditions& added, SortBuffers& buffers, Write wri
     return a.head == b.head && (HasZeroByte(a.head) || compareTails(a, b) == 0);
   };
   // Stable throughout, so equal keys stay in the order they were added.
-  RadixSortByHead(items, buffers.scratch);
+  RadixSortByHead(buffers, count);
+  SortItem* const items = buffers.items.get();
   for (size_t i = 0; i < count;) {
     size_t j = i + 1;
     while (j < count && items[j].head == items[i].head) ++j;
     if (j - i > 1 && !HasZeroByte(items[i].head))
-      std::stable_sort(items.begin() + static_cast<std::ptrdiff_t>(i), items.begin() + static_cast<std::ptrdiff_t>(j),
+      std::stable_sort(items + i, items + j,
                        [&](const SortItem& a, const SortItem& b) { return compareTails(a, b) < 0; });
     i = j;
   }
