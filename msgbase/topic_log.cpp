@@ -29,7 +29,10 @@ void SwapBlockNibbles(char* bytes, long length) {
 // where the processor has 16-byte vectors (all it meets in practice) the
 // bulk goes by vectors; the word-at-a-time forms give the same answers
 // elsewhere and take what the vectors leave.
-using ByteScan = const unsigned char* (*)(const unsigned char* p, const unsigned char* end);
+// Copies the ordinary bytes (above CR) from p on to out, at most limit of
+// them and never past end: how many. Up to room bytes of out may be written,
+// past the bytes copied too.
+using OrdinaryCopy = long (*)(const unsigned char* p, const unsigned char* end, char* out, size_t room, long limit);
 
 constexpr std::uintptr_t kOnes = ~std::uintptr_t(0) / 255;
 constexpr std::uintptr_t kHigh = kOnes * 128;
@@ -51,6 +54,13 @@ const unsigned char* SkipOrdinaryBytesByWord(const unsigned char* p, const unsig
   return p;
 }
 
+long CopyOrdinaryBytesByWord(const unsigned char* p, const unsigned char* end, char* out, size_t, long limit) {
+  long n = static_cast<long>(SkipOrdinaryBytesByWord(p, end) - p);
+  if (n > limit) n = limit;
+  std::memcpy(out, p, static_cast<size_t>(n));
+  return n;
+}
+
 // The first CR or LF at or after p, or end.
 const unsigned char* FindLineBreakByWord(const unsigned char* p, const unsigned char* end) {
   using Word = std::uintptr_t;
@@ -66,17 +76,28 @@ const unsigned char* FindLineBreakByWord(const unsigned char* p, const unsigned 
 
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
 #define PELMORA_VECTOR_SCAN 1
-__attribute__((target("sse2"))) const unsigned char* SkipOrdinaryBytesByVector(const unsigned char* p,
-                                                                               const unsigned char* end) {
+// Stores each vector as it looks at it, so a line is copied in the same pass
+// that finds its end, with no call into the C library for the copy.
+__attribute__((target("sse2"))) long CopyOrdinaryBytesByVector(const unsigned char* p, const unsigned char* end,
+                                                               char* out, size_t room, long limit) {
   const __m128i cr = _mm_set1_epi8('\r');
-  while (end - p >= 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  long n = 0;
+  while (end - p - n >= 16 && room >= static_cast<size_t>(n) + 16 && n < limit) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), v);
     int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, cr), v));  // bytes up to CR
-    if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
-    p += 16;
+    if (mask) {
+      n += __builtin_ctz(static_cast<unsigned>(mask));
+      return n < limit ? n : limit;
+    }
+    n += 16;
   }
-  while (p<end&& * p> '\r') ++p;
-  return p;
+  if (n >= limit) return limit;
+  while (p + n < end && n < limit && p[n] > '\r') {
+    out[n] = static_cast<char>(p[n]);
+    ++n;
+  }
+  return n;
 }
 
 unsigned CountBits16(unsigned x) {
@@ -141,11 +162,11 @@ bool Vectors() {
 bool Vectors() { return false; }
 #endif
 
-ByteScan SkipOrdinaryBytesScan() {
+OrdinaryCopy CopyOrdinaryBytes() {
 #ifdef PELMORA_VECTOR_SCAN
-  if (Vectors()) return SkipOrdinaryBytesByVector;
+  if (Vectors()) return CopyOrdinaryBytesByVector;
 #endif
-  return SkipOrdinaryBytesByWord;
+  return CopyOrdinaryBytesByWord;
 }
 
 char* BlockBuffer(LogReader& r) { return r.largeBlock ? r.largeBlock : r.block; }
@@ -436,7 +457,7 @@ void LogReaderClose(LogReader& r) {
 
 long readmsgline(LogReader& r) {
   if (!r.open) return 0;
-  const ByteScan skipOrdinaryBytes = SkipOrdinaryBytesScan();
+  const OrdinaryCopy copyOrdinaryBytes = CopyOrdinaryBytes();
   size_t stored = 0;
   long count = 0, storedCRs = 0;
   bool done = false;
@@ -457,11 +478,8 @@ long readmsgline(LogReader& r) {
     while (p < end) {
       // Ordinary bytes (above CR) are copied in runs; only the few control
       // bytes take the slow path below.
-      const unsigned char* run = skipOrdinaryBytes(p, end);
-      if (run > p) {
-        long n = static_cast<long>(run - p);
-        if (n > kMaxLineCount - count) n = kMaxLineCount - count;
-        std::memcpy(line + stored, p, static_cast<size_t>(n));
+      const long n = copyOrdinaryBytes(p, end, line + stored, sizeof r.line - 1 - stored, kMaxLineCount - count);
+      if (n > 0) {
         stored += static_cast<size_t>(n);
         count += n;
         p += n;
