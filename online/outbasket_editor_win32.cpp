@@ -16,6 +16,8 @@
 namespace {
 
 const char kCannotOpen[] = "The queued message cannot be opened in the editor.";
+const char kNulInBody[] =
+    "The queued message holds characters the editor cannot show; it stays in the outbasket as it is.";
 const char kNotTaken[] = "The edited message could not be stored; the queued message stays as it was.";
 
 // The one edit under way. The editor keeps pointers to the lines and the body
@@ -57,11 +59,15 @@ HWND EditQueuedMessage(HWND owner, OutbasketAction* action) {
     msgwarn(kCannotOpen);
     return nullptr;
   }
+  // The editor ends a body at its first NUL: the rest would be lost on OK.
+  size_t length = action->text ? strnlen(action->text, action->textLength) : 0;
+  if (length < action->textLength) {
+    msgwarn(kNulInBody);
+    return nullptr;
+  }
   QueuedMessageEdit& edit = Edit();
   edit.lines.clear();
   free(edit.body);
-  // The editor reads the body up to its first NUL, as it shows it.
-  size_t length = action->text ? strnlen(action->text, action->textLength) : 0;
   edit.body = static_cast<char*>(malloc(length + 1));
   if (!edit.body) {
     msgwarn(kCannotOpen);

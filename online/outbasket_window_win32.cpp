@@ -595,7 +595,12 @@ void EditScriptAction(ReviewState* s, OutbasketAction* a) {
 void EditMessageAction(ReviewState* s, OutbasketAction* a) {
   HWND editor = g_outbasketWindowHooks.editMessage(s->window, a);
   MSG msg;
-  while (editor && IsWindow(editor) && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (editor && IsWindow(editor)) {
+    int got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop to end too
+      break;
+    }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

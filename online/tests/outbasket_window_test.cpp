@@ -577,6 +577,21 @@ TEST_F(QueuedMessageEditTest, ACancelledEditLeavesTheFileByteIdentical) {
   EXPECT_EQ(Read("quorl.bsc"), before);
 }
 
+TEST_F(QueuedMessageEditTest, AMessageTheEditorCannotShowWholeIsNotOpened) {
+  const std::string body("Before\0after", 12);
+  Write("quorl.bsc",
+        QueuedReply(12, "x").replace(QueuedReply(12, "x").find("Body: 1\r\nx"), 10, "Body: 12\r\n" + body));
+  Ui().selectedFolder = "quorl:chat/general";
+  Open();
+  Select({RowOf("Reply To Message")});
+  Command(kReviewEdit);
+  EXPECT_FALSE(ActiveEditorState());
+  ASSERT_EQ(Ui().boxes.size(), 1u);
+  EXPECT_NE(Ui().boxes[0].find("the editor cannot show"), std::string::npos) << Ui().boxes[0];
+  Command(IDOK);
+  EXPECT_NE(Read("quorl.bsc").find("Body: 12\r\n" + body + "\r\nMessageEnd:"), std::string::npos);
+}
+
 // --- The preview and the open folder ---------------------------------------------
 
 int g_ghostRepaints = 0;
