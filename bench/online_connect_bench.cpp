@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "online/engine_script.h"
 
 namespace {
@@ -40,24 +41,6 @@ std::string MakeFile(int actions) {
 }
 
 std::string g_dir;
-
-std::string ReadAll(const std::string& path) {
-  std::string bytes;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return bytes;
-  char block[65536];
-  size_t got;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);
-  std::fclose(file);
-  return bytes;
-}
-
-bool WriteAll(const std::string& path, const std::string& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
 
 // One plain pass: the file read line by line and every line written out.
 size_t PlainPass(const std::string& from, const std::string& to) {

@@ -16,6 +16,7 @@
 
 #include "online/action_file.h"
 #include "online/ghosts.h"
+#include "bench/bench_files.h"
 #include "online/outbasket_order.h"
 
 namespace {
@@ -54,24 +55,6 @@ Fixture MakeFile(int actions) {
     if (!repeat) f.distinct++;
   }
   return f;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::string bytes;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return bytes;
-  char block[65536];
-  size_t got;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);
-  std::fclose(file);
-  return bytes;
-}
-
-bool WriteAll(const std::string& path, const std::string& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
 }
 
 // The plain pass: the same bytes read, their lines sorted, written out.
