@@ -899,10 +899,10 @@ void PopReviewMenu(HWND window, POINT screen) {
   DestroyMenu(menu);
 }
 
+namespace {
 // What the frame's idle time does for the open folder, while the preview
 // keeps the main loop waiting: ghost marks of actions saved or queued, and a
 // thread list refill that waits.
-namespace {
 void RefreshOpenFolderView() {
   if (g_topicOpenHooks.ghostsChanged()) g_topicOpenHooks.refreshGhosts();
   if (g_shellHooks.threadListRefillPending()) g_shellHooks.fillThreadList();
