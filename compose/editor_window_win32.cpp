@@ -32,6 +32,7 @@
 #include "msgbase/topic_open.h"
 #include "msgbase/user_folders.h"
 #include "shell/shell_state.h"
+#include "shell/status_bar.h"
 
 namespace {
 
@@ -876,6 +877,85 @@ void CancelEditor(EditorState* s) {
 
 // --- the window procedure ---------------------------------------------------
 
+// Editors of a mode open where that mode's editor was last left. An edited
+// action or a reopened block has no place of its own: the kind numbered as
+// its mode belongs to another window (11 is the status window's).
+int PlacementSlot(int mode) {
+  switch (mode) {
+    case EDITOR_POST:
+    case EDITOR_REPLY:
+    case EDITOR_MAIL:
+    case EDITOR_REPLY_BY_MAIL:
+    case EDITOR_FAX:
+    case EDITOR_NOTES:
+    case EDITOR_PLAIN_FILE: return mode;
+    default: return 0;
+  }
+}
+
+void RememberPlacement(EditorState* s) {
+  int slot = PlacementSlot(s->nType);
+  if (slot && !IsIconic(s->window)) SaveWindowState(s->window, IsZoomed(s->window) ? 3 : 1, slot, false);
+}
+
+void FreeBrushes(EditorState* s) {
+  if (s->faceBrush) DeleteObject(s->faceBrush);
+  if (s->windowBrush) DeleteObject(s->windowBrush);
+  s->faceBrush = s->windowBrush = nullptr;
+}
+
+void MakeBrushes(EditorState* s) {
+  FreeBrushes(s);
+  s->faceBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+  s->windowBrush = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
+}
+
+HBRUSH FaceBrush(EditorState* s) { return s->faceBrush ? s->faceBrush : GetSysColorBrush(COLOR_BTNFACE); }
+HBRUSH WindowBrush(EditorState* s) { return s->windowBrush ? s->windowBrush : GetSysColorBrush(COLOR_WINDOW); }
+
+// Labels and buttons stand on the window's face colour; the brush origin
+// follows the window so a patterned face lines up across the controls.
+LRESULT OnControlColour(EditorState* s, HDC dc) {
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  POINT origin = {0, 0};
+  ClientToScreen(s->window, &origin);
+  SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+  return reinterpret_cast<LRESULT>(FaceBrush(s));
+}
+
+LRESULT OnListBoxColour(EditorState* s, HDC dc) {
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  return reinterpret_cast<LRESULT>(WindowBrush(s));
+}
+
+bool OnSetCursor(HWND control) {
+  char cls[16] = "";
+  if (!control || !GetClassNameA(control, cls, sizeof cls) || lstrcmpiA(cls, "Edit") != 0) return false;
+  SetCursor(LoadCursor(nullptr, IDC_IBEAM));
+  return true;
+}
+
+// Commands of the frame that the editor's keys and menu also reach.
+bool IsFrameCommand(int id) {
+  switch (id) {
+    case 1002:  // Address Book
+    case 1201:  // Review Outbasket
+    case 1259:  // macro: start or stop recording
+    case 1260:  // macro: play
+    case 1764:  // PGP Encryption
+      return true;
+    default: return false;
+  }
+}
+
+LRESULT PassToFrame(HWND window, WPARAM wParam, LPARAM lParam) {
+  HWND client = GetParent(window);
+  HWND frame = client ? GetParent(client) : nullptr;
+  return frame ? SendMessageA(frame, WM_COMMAND, wParam, lParam) : 0;
+}
+
 LRESULT OnCommand(HWND window, EditorState* s, WPARAM wParam, LPARAM lParam) {
   int id = LOWORD(wParam), code = HIWORD(wParam);
   switch (id) {
@@ -903,13 +983,14 @@ LRESULT OnCommand(HWND window, EditorState* s, WPARAM wParam, LPARAM lParam) {
     default: break;
   }
   if (EditorCommand(s, id, code, lParam)) return 0;
+  if (IsFrameCommand(id)) return PassToFrame(window, wParam, lParam);
   return DefMDIChildProcA(window, WM_COMMAND, wParam, lParam);
 }
 
-LRESULT OnPaint(HWND window) {
+LRESULT OnPaint(HWND window, EditorState* s) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
-  FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
+  FillRect(dc, &ps.rcPaint, FaceBrush(s));
   EndPaint(window, &ps);
   return 0;
 }
@@ -925,6 +1006,7 @@ LRESULT OnGetMinMaxInfo(LPARAM lParam) {
 void OnDestroy(HWND window) {
   EditorState* s = StateOf(window);
   SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+  FreeBrushes(s);
   delete s;
 }
 
@@ -941,15 +1023,25 @@ LRESULT EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   if (!s) return DefMDIChildProcA(window, message, wParam, lParam);
   switch (message) {
-    case WM_SIZE: Layout(s); break;
+    case WM_MOVE: RememberPlacement(s); break;
+    case WM_SIZE:
+      Layout(s);
+      RememberPlacement(s);
+      break;
     case WM_SETFOCUS: SetFocus(s->focusControl ? s->focusControl : s->bodyEdit); return 0;
-    case WM_PAINT: return OnPaint(window);
+    case WM_PAINT: return OnPaint(window, s);
     case WM_GETMINMAXINFO: return OnGetMinMaxInfo(lParam);
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
-      SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
-      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_CTLCOLORBTN: return OnControlColour(s, reinterpret_cast<HDC>(wParam));
+    case WM_CTLCOLORLISTBOX: return OnListBoxColour(s, reinterpret_cast<HDC>(wParam));
+    case WM_SETTINGCHANGE:
+    case WM_DISPLAYCHANGE:
+      MakeBrushes(s);
+      InvalidateRect(window, nullptr, TRUE);
+      break;
+    case WM_SETCURSOR:
+      if (OnSetCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
+      break;
     case WM_COMMAND: return OnCommand(window, s, wParam, lParam);
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) {
@@ -982,6 +1074,21 @@ LRESULT CALLBACK EditorClassProc(HWND window, UINT message, WPARAM wParam, LPARA
   return GuardedWndProc<EditorWndProc>(window, message, wParam, lParam);
 }
 
+// The fields are filled before the window has its size, so an edit only a
+// pixel wide scrolled to its text's end; once laid out they show their
+// starts again, the caret kept.
+void ShowFieldStarts(EditorState* s) {
+  for (HWND edit : {s->toEdit, s->ccEdit, s->bccEdit, s->subjectEdit}) {
+    if (!edit) continue;
+    DWORD start = 0, end = 0;
+    SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    SendMessageA(edit, EM_SETSEL, 0, 0);
+    SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+    SendMessageA(edit, EM_SETSEL, start, end);
+    SendMessageA(edit, EM_SCROLLCARET, 0, 0);
+  }
+}
+
 bool IsActiveChildMaximized() {
   BOOL maximized = FALSE;
   SendMessageA(g_shell.mdiClient, WM_MDIGETACTIVE, 0, reinterpret_cast<LPARAM>(&maximized));
@@ -995,14 +1102,26 @@ HWND OpenEditor(int mode, const char* subject, const char* parameters, int flag)
   auto* s = new (std::nothrow) EditorState;
   if (!s) return nullptr;
   s->nType = mode;
+  MakeBrushes(s);
   char title[110];
   StrCopyN(title, g_topic.log ? g_topic.openName : "", sizeof title - 1);
-  MDICREATESTRUCTA create = {kEditorClass,  title,           GetModuleHandleA(nullptr),
-                             CW_USEDEFAULT, CW_USEDEFAULT,   CW_USEDEFAULT,
-                             CW_USEDEFAULT, WS_CLIPCHILDREN, reinterpret_cast<LPARAM>(s)};
+  // A mode never opened before starts at the default place and size.
+  const WindowPlacement* place = PlacementSlot(mode) ? &g_windowPlacements[PlacementSlot(mode)] : nullptr;
+  bool remembered = place && place->width > 0 && place->height > 0 && place->left != CW_USEDEFAULT &&
+                    place->top != CW_USEDEFAULT && place->left != -1;
+  MDICREATESTRUCTA create = {kEditorClass,
+                             title,
+                             GetModuleHandleA(nullptr),
+                             remembered ? place->left : CW_USEDEFAULT,
+                             remembered ? place->top : CW_USEDEFAULT,
+                             remembered ? place->width : CW_USEDEFAULT,
+                             remembered ? place->height : CW_USEDEFAULT,
+                             WS_CLIPCHILDREN,
+                             reinterpret_cast<LPARAM>(s)};
   HWND window =
       reinterpret_cast<HWND>(SendMessageA(g_shell.mdiClient, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&create)));
   if (!window) {
+    FreeBrushes(s);
     delete s;
     return nullptr;
   }
@@ -1012,6 +1131,7 @@ HWND OpenEditor(int mode, const char* subject, const char* parameters, int flag)
   }
   ShowWindow(window, IsActiveChildMaximized() ? SW_SHOWMAXIMIZED : SW_SHOW);
   Layout(s);
+  ShowFieldStarts(s);
   RefreshEditorStatus(s);
   ShowAttachmentCount(s);
   SendMessageA(g_shell.mdiClient, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(window), 0);

@@ -53,5 +53,8 @@ struct FrameState {
   int splitPosition = 0;
   HCURSOR splitCursor = nullptr, splitThreadCursor = nullptr;
   int polls = 0;  // polls run, for tests of the poll period
+  // From the first question of a close until the frame is gone: a second
+  // start's switches are refused, or they would go down with the frame.
+  bool closing = false;
 };
 extern FrameState g_frame;

@@ -79,6 +79,7 @@ void OnCreate(HWND window) {
   GetClientRect(window, &rect);
   g_frame.splitPosition = rect.bottom / 2;
   g_frame.idle = true;
+  g_frame.closing = false;
 }
 
 void LayoutFrame(int width, int height) {
@@ -142,14 +143,19 @@ void OnSetCursor(HWND window) {
   RestoreCursor();
 }
 
-// The switches of a second start, as WM_COPYDATA hands them over.
-void OnCopyData(const COPYDATASTRUCT* data) {
-  if (!data || !data->lpData) return;
+// The switches of a second start, as WM_COPYDATA hands them over; 0 tells
+// the second start that this instance is closing and it must come up itself.
+LRESULT OnCopyData(const COPYDATASTRUCT* data) {
+  if (g_frame.closing) {
+    DebugLog("WM_COPYDATA: refused while closing\n");
+    return 0;
+  }
+  if (!data || !data->lpData) return 1;
   HandoffSwitches switches;
   ParseHandoffSwitches(static_cast<const char*>(data->lpData), data->cbData, &switches);
   if (switches.refused) {
     DebugLog("WM_COPYDATA: switches too long, refused\n");
-    return;
+    return 1;
   }
   DebugLogF("WM_COPYDATA: go='%s' readmail=%d readnews=%d compose=%d '%s'\n", switches.go, switches.readMail,
             switches.readNews, static_cast<int>(switches.compose), switches.composeText);
@@ -175,6 +181,7 @@ void OnCopyData(const COPYDATASTRUCT* data) {
     case COMPOSE_REPLY: g_shellHooks.replyToMessage(switches.composeText); break;
     case COMPOSE_NONE: break;
   }
+  return 1;
 }
 
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -375,11 +382,18 @@ LRESULT OnClose(HWND window) {
     msgwarnid(IDS_TERMINAL_SESSION);
     return 0;
   }
-  if (!QueryCloseChildren()) return 0;
-  g_frame.childMaximised = g_shell.mdiClient && IsActiveChildMaximized(g_shell.mdiClient);
-  g_user.maximisedMdi = g_frame.childMaximised;
-  DebugLog("DOWN: WindProc - WM_CLOSE #2\n");
-  if (g_user.warnOnReplys && !CheckOutbasketOnClose(window)) return 0;
+  g_frame.closing = true;
+  bool close = QueryCloseChildren();
+  if (close) {
+    g_frame.childMaximised = g_shell.mdiClient && IsActiveChildMaximized(g_shell.mdiClient);
+    g_user.maximisedMdi = g_frame.childMaximised;
+    DebugLog("DOWN: WindProc - WM_CLOSE #2\n");
+    close = !g_user.warnOnReplys || CheckOutbasketOnClose(window);
+  }
+  if (!close) {
+    g_frame.closing = false;
+    return 0;
+  }
   DebugLog("DOWN: WindProc - WM_CLOSE #3\n");
   if (UserLoggedIn())
     for (int slot = 0; slot < WINDOW_KIND_COUNT; ++slot) WriteWindowPlacements(slot);
@@ -486,7 +500,7 @@ LRESULT FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       g_shellHooks.showMvwMenu(window, point);
       return 0;
     }
-    case WM_COPYDATA: OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam)); return 1;
+    case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_TIMER:
       if (wParam == FRAME_TIMER) OnTimer(window);
       return 0;

@@ -7,7 +7,10 @@
 void LoginUser(const char* userName, const char* password);
 int LoginNamedUser(const char* userName, const char* password, int checkPassword);
 void InteractiveLogin(const char* userName);
-void ActivateRunningInstance();
+// Brings the user's running instance forward and hands it this start's
+// switches. True when that instance was closing and this start has taken the
+// user's lock after it: the log-in goes on here.
+bool ActivateRunningInstance();
 BOOL CALLBACK MatchRunningFrame(HWND window, LPARAM lParam);
 
 bool UserLoggedIn();

@@ -107,8 +107,7 @@ CheckResult CheckUser(const char* name, const char* password, bool checkPassword
   }
   SetUser(name, head.password);
   g_userFileName[0] = 0;
-  if (TakeUserLock()) return CHECK_OK;
-  ActivateRunningInstance();
+  if (TakeUserLock() || ActivateRunningInstance()) return CHECK_OK;
   g_app.userName[0] = 0;
   return CHECK_HELD;
 }
@@ -300,10 +299,7 @@ int LoginNamedUser(const char* userName, const char* password, int checkPassword
     }
     CreateAccount(name, pass);
     // The new account is held like any other, or a second start would share it.
-    if (!TakeUserLock()) {
-      ActivateRunningInstance();
-      Fail();
-    }
+    if (!TakeUserLock() && !ActivateRunningInstance()) Fail();
     return 1;
   }
   if (!checkPassword) msgwarnid(IDS_NO_ACCOUNT);
@@ -333,8 +329,7 @@ void InteractiveLogin(const char* userName) {
     }
     if (!RegisterNewUser(name, pass)) Fail();
     CreateAccount(name, pass);
-    if (TakeUserLock()) return;
-    ActivateRunningInstance();
+    if (TakeUserLock() || ActivateRunningInstance()) return;
     g_app.userName[0] = 0;
   }
   if (s_tempDir[0]) changedir(s_tempDir);
@@ -422,23 +417,49 @@ BOOL CALLBACK MatchRunningFrame(HWND window, LPARAM lParam) {
   return TRUE;
 }
 
-void ActivateRunningInstance() {
+namespace {
+
+enum HandOff { HANDED_OVER, NOT_RUNNING, CLOSING };
+
+HandOff OfferSwitches() {
   RunningSearch search = {};
-  if (g_shell.frame) ShowWindow(g_shell.frame, SW_HIDE);
   MainTitleFor(g_app.userName, search.title, sizeof search.title);
-  if (g_shell.frame) SetWindowTextA(g_shell.frame, "");
   EnumWindows(MatchRunningFrame, reinterpret_cast<LPARAM>(&search));
-  if (!search.found) {
-    msgwarnid(IDS_ALREADY_LOGGED_ON);
-    return;
-  }
+  if (!search.found) return NOT_RUNNING;
   if (IsIconic(search.found)) ShowWindow(search.found, SW_RESTORE);
   SetForegroundWindow(search.found);
   const char* slash = std::strchr(g_app.switches, '/');
-  if (!slash) return;
+  if (!slash) return HANDED_OVER;
   COPYDATASTRUCT data = {};
   data.dwData = 0;
   data.cbData = static_cast<DWORD>(std::strlen(slash) + 1);
   data.lpData = const_cast<char*>(slash);
-  SendMessageA(search.found, WM_COPYDATA, reinterpret_cast<WPARAM>(g_shell.frame), reinterpret_cast<LPARAM>(&data));
+  // 0 when the instance refuses them while closing, or is gone before it
+  // answers.
+  LRESULT taken =
+      SendMessageA(search.found, WM_COPYDATA, reinterpret_cast<WPARAM>(g_shell.frame), reinterpret_cast<LPARAM>(&data));
+  return taken ? HANDED_OVER : CLOSING;
+}
+
+}  // namespace
+
+bool ActivateRunningInstance() {
+  if (g_shell.frame) ShowWindow(g_shell.frame, SW_HIDE);
+  if (g_shell.frame) SetWindowTextA(g_shell.frame, "");
+  HandOff offer = OfferSwitches();
+  if (offer == HANDED_OVER) return false;
+  if (offer == CLOSING) {
+    // Its lock goes at its end; should the user call the close off, the
+    // switches are offered again.
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000;) {
+      Sleep(200);
+      if (TakeUserLock()) {
+        DebugLog("Login: the running instance closed; this start goes on\n");
+        return true;
+      }
+      if (OfferSwitches() == HANDED_OVER) return false;
+    }
+  }
+  msgwarnid(IDS_ALREADY_LOGGED_ON);
+  return false;
 }

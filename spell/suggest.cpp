@@ -111,10 +111,16 @@ int16_t AnagramScore(const char* word, const char* candidate, uint16_t) {
 
 namespace {
 
-bool EndsInPossessive(const char* w, size_t n) {
-  if (n < 2) return false;
+bool IsS(unsigned char c) { return c == 's' || c == 'S'; }
+
+// "'s" ("cat's", "James's"); the plural's "s'" ("parties'") is only an
+// apostrophe added to the word, so only the apostrophe counts as its ending.
+size_t PossessiveLength(const char* w, size_t n) {
+  if (n < 2) return 0;
   unsigned char a = static_cast<unsigned char>(w[n - 2]), b = static_cast<unsigned char>(w[n - 1]);
-  return (IsApostrophe(a) && (b == 's' || b == 'S')) || ((a == 's' || a == 'S') && IsApostrophe(b));
+  if (IsApostrophe(a) && IsS(b)) return 2;
+  if (IsS(a) && IsApostrophe(b)) return 1;
+  return 0;
 }
 
 }  // namespace
@@ -123,7 +129,7 @@ void StripPossessive(const char* word, uint16_t, uint32_t options, char* out) {
   size_t n = strnlen(word, SORN_WORD_SIZE - 1);
   memcpy(out, word, n);
   out[n] = 0;
-  if ((options & SORN_OPT_POSSESSIVE) && EndsInPossessive(out, n)) out[n - 2] = 0;
+  if (options & SORN_OPT_POSSESSIVE) out[n - PossessiveLength(out, n)] = 0;
 }
 
 void AddPossessive(const char* word, char* candidate, uint16_t cs) {
@@ -147,12 +153,11 @@ void AddPossessive(const char* word, char* candidate, uint16_t cs) {
     }
   }
   size_t n = strlen(word);
-  if (n >= 2 && EndsInPossessive(word, n)) {
-    size_t m = strlen(candidate);
-    if (m + 2 <= SORN_WORD_SIZE - 1 && !EndsInPossessive(candidate, m)) {
-      c[m] = w[n - 2];
-      c[m + 1] = w[n - 1];
-      c[m + 2] = 0;
-    }
-  }
+  size_t ending = PossessiveLength(word, n);
+  if (!ending) return;
+  size_t m = strlen(candidate);
+  bool hasIt = ending == 2 ? PossessiveLength(candidate, m) != 0 : m && IsApostrophe(c[m - 1]);
+  if (hasIt || m + ending > SORN_WORD_SIZE - 1) return;
+  memcpy(c + m, w + n - ending, ending);
+  c[m + ending] = 0;
 }

@@ -28,8 +28,8 @@ typedef int16_t (*ScoreFunction)(const char* word, const char* candidate, uint16
 int16_t WordSimilarity(const char* word, const char* candidate, uint16_t charSet);
 int16_t AnagramScore(const char* word, const char* candidate, uint16_t charSet);
 
-// Copies at most 63 characters; with SORN_OPT_POSSESSIVE a trailing "'s" or
-// "s'" (either apostrophe) is dropped from a word of two characters or more.
+// Copies at most 63 characters; with SORN_OPT_POSSESSIVE a trailing "'s" is
+// dropped, and of a trailing "s'" only the apostrophe (either apostrophe).
 void StripPossessive(const char* word, uint16_t charSet, uint32_t options, char* out);
 // Gives the candidate (in place, SORN_WORD_SIZE bytes) the word's case and possessive.
 void AddPossessive(const char* word, char* candidate, uint16_t charSet);

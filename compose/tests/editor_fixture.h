@@ -1,6 +1,6 @@
-// The editor's window tests share this: a frame with an MDI client, a data
-// directory with a news folder imported by import32.exe, and helpers to read
-// windows and files and to save what the screen shows.
+// The editor's window tests share this: the editor frame, a data directory
+// with a news folder imported by import32.exe, and helpers to read windows
+// and files and to save what the screen shows.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -17,26 +17,15 @@
 #include "msgbase/import_text.h"
 #include "msgbase/tests/topic_fixture.h"
 #include "shell/shell_state.h"
+#include "tests/support/editor_frame.h"
+#include "tests/support/files.h"
 #include "tests/support/window_fixture.h"
 
 namespace editor_test {
 
 constexpr char kFolder[] = "net:comp.test/all";
 
-inline LRESULT CALLBACK FrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  return DefFrameProcA(w, g_shell.mdiClient, m, wp, lp);
-}
-
-inline std::string FileText(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return "";
-  std::string out;
-  char b[4096];
-  size_t n;
-  while ((n = std::fread(b, 1, sizeof b, f)) > 0) out.append(b, n);
-  std::fclose(f);
-  return out;
-}
+inline std::string FileText(const std::string& path) { return testfs::ReadWholeFile(path); }
 
 inline std::string Text(HWND w) {
   if (!w) return "<none>";
@@ -86,32 +75,14 @@ class EditorWindow : public TopicFixture {
   void SetUp() override {
     TopicFixture::SetUp();
     lstrcpynA(g_app.userName, "demo", sizeof g_app.userName);
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = FrameProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = "EditorTestFrame";
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-    RegisterClassA(&wc);
-    WNDCLASSA ec{};
-    ec.lpfnWndProc = EditorClassProcedure();
-    ec.hInstance = instance;
-    ec.lpszClassName = "Bramblewick";
-    ec.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    RegisterClassA(&ec);
-    frame_ = CreateWindowExA(0, "EditorTestFrame", "frame", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
-                             760, 560, nullptr, nullptr, instance, nullptr);
-    CLIENTCREATESTRUCT ccs{nullptr, 50000};
-    g_shell.mdiClient = CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 740,
-                                        500, frame_, nullptr, instance, &ccs);
-    ASSERT_TRUE(g_shell.mdiClient);
+    ASSERT_TRUE(host_.Create("EditorTestFrame"));
+    frame_ = host_.frame();
     savedStart_ = g_importProgram;
     g_importProgram.start = [](const char*, UINT) -> UINT { return 33; };
   }
   void TearDown() override {
     g_importProgram = savedStart_;
-    DestroyWindow(frame_);
-    g_shell.mdiClient = nullptr;
+    host_.Destroy();
     TopicFixture::TearDown();
   }
   void RunImport() {
@@ -148,6 +119,7 @@ class EditorWindow : public TopicFixture {
     g_browser.currentMessage = g_topic.first;
     CreateDirectoryA(Path("net").c_str(), nullptr);
   }
+  testwin::EditorFrame host_;
   HWND frame_ = nullptr;
   ImportProgramSeam savedStart_;
 };

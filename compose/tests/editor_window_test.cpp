@@ -1,7 +1,11 @@
 // The editor window driven by messages: a reply to a news message imported by
 // import32.exe, sent to the outbasket and read back; the checks before
 // sending; a screenshot of the reply.
+#include <cstdlib>
+#include <vector>
+
 #include "compose/tests/editor_fixture.h"
+#include "core/user_settings.h"
 
 namespace {
 
@@ -149,6 +153,140 @@ TEST_F(EditorWindow, TypedWordsAreAutocorrectedAndThePanesFollowTheCaret) {
   SendMessageA(s->bodyEdit, EM_SETSEL, end, end);
   for (char c : std::string(" cta teh ")) SendMessageA(s->bodyEdit, WM_CHAR, static_cast<unsigned char>(c), 0);
   EXPECT_EQ(Text(s->bodyEdit), "the bat and dog. cat teh ");
+}
+
+// Where an editor stands, in the MDI client's coordinates.
+RECT PlaceOf(HWND editor) {
+  RECT r;
+  GetWindowRect(editor, &r);
+  MapWindowPoints(nullptr, g_shell.mdiClient, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+std::string Placed(const RECT& r) {
+  return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
+         std::to_string(r.bottom - r.top);
+}
+
+TEST_F(EditorWindow, EachModeReopensWhereItsEditorWasLastLeft) {
+  ImportNews();
+  const WindowPlacement statusBefore = g_windowPlacements[WINDOW_STATUS];
+  HWND mail = OpenEditor(EDITOR_MAIL, nullptr, "nobody?service=local", 0);
+  HWND post = OpenEditor(EDITOR_POST, nullptr, "?folder=net:comp.test/all", 0);
+  ASSERT_TRUE(mail && post);
+  MoveWindow(mail, 40, 30, 520, 400, TRUE);
+  MoveWindow(post, 120, 90, 480, 360, TRUE);
+  SendMessageA(g_shell.mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(mail), 0);
+  SendMessageA(g_shell.mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(post), 0);
+
+  mail = OpenEditor(EDITOR_MAIL, nullptr, "nobody?service=local", 0);
+  post = OpenEditor(EDITOR_POST, nullptr, "?folder=net:comp.test/all", 0);
+  ASSERT_TRUE(mail && post);
+  EXPECT_EQ(Placed(PlaceOf(mail)), "40 30 520 400");
+  EXPECT_EQ(Placed(PlaceOf(post)), "120 90 480 360");
+  // The recipient was filled in before the window had its size: the field
+  // still shows it from its start.
+  HWND to = GetDlgItem(mail, 3001);
+  EXPECT_EQ(Text(to), "nobody");
+  EXPECT_GE(static_cast<short>(LOWORD(SendMessageA(to, EM_POSFROMCHAR, 0, 0))), 0);
+  SetForegroundWindow(frame_);
+  RedrawWindow(frame_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+  testwin::PumpUntil([] { return false; }, 300);
+  EXPECT_TRUE(testwin::SaveWindowPng(frame_, std::string(SCREENSHOT_DIR) + "/editor_places.png"));
+
+  // The places reach the user's file under the keys of their window kinds.
+  const std::string savedIniName = g_userIniName;
+  const int savedSet = g_settingsSet;
+  SetSettingsUser("demo", 0);
+  WriteWindowPlacements(EDITOR_MAIL);
+  WriteWindowPlacements(EDITOR_POST);
+  SetSettingsUser(savedIniName.c_str(), savedSet);
+  lstrcpynA(g_userIniName, savedIniName.c_str(), sizeof g_userIniName);
+  std::string ini = FileText(Path("demo.ini"));
+  EXPECT_NE(ini.find("[Windows]"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("Mail=40 30 520 400 1"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("Say=120 90 480 360 1"), std::string::npos) << ini;
+
+  // An edited action has no place of its own: it leaves the status
+  // window's (kind 11) alone.
+  EditorState source;
+  source.nType = EDITOR_POST;
+  source.bSay = source.bNews = 1;
+  lstrcpynA(source.szService, "net", sizeof source.szService);
+  lstrcpynA(source.szFolders, "comp.test.all", sizeof source.szFolders);
+  lstrcpynA(source.szSubject, "Queued", sizeof source.szSubject);
+  CStrList lines;
+  char* body = nullptr;
+  ASSERT_EQ(WriteDraft(&source, nullptr, &lines, &body), 0);
+  HWND action =
+      OpenEditor(EDITOR_EDIT_ACTION, reinterpret_cast<const char*>(&lines), reinterpret_cast<const char*>(&body), 0);
+  ASSERT_TRUE(action);
+  MoveWindow(action, 10, 10, 450, 350, TRUE);
+  SendMessageA(g_shell.mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(action), 0);
+  std::free(body);
+  const WindowPlacement& status = g_windowPlacements[WINDOW_STATUS];
+  EXPECT_EQ(status.left, statusBefore.left);
+  EXPECT_EQ(status.width, statusBefore.width);
+}
+
+TEST_F(EditorWindow, FrameCommandsGoToTheFrameAndTheWindowPaintsWithItsOwnBrushes) {
+  ImportNews();
+  HWND editor = OpenEditor(EDITOR_MAIL, nullptr, "nobody?service=local", 0);
+  ASSERT_TRUE(editor);
+  EditorState* s = ActiveEditorState();
+  ASSERT_TRUE(s);
+
+  // Address Book, Review Outbasket, macro record and play, PGP: the frame's.
+  host_.commands().clear();
+  for (int id : {1002, 1201, 1259, 1260, 1764, 1990}) SendMessageA(editor, WM_COMMAND, id, 0);
+  EXPECT_EQ(host_.commands(), (std::vector<int>{1002, 1201, 1259, 1260, 1764})) << "1990 is the editor's own";
+  EXPECT_TRUE(IsWindow(editor));
+
+  // The I-beam over any of its edits, the class cursor elsewhere.
+  HCURSOR beam = LoadCursor(nullptr, IDC_IBEAM), arrow = LoadCursor(nullptr, IDC_ARROW);
+  for (HWND edit : {s->toEdit, s->subjectEdit, s->bodyEdit}) {
+    SetCursor(arrow);
+    EXPECT_TRUE(SendMessageA(editor, WM_SETCURSOR, reinterpret_cast<WPARAM>(edit), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_EQ(GetCursor(), beam);
+  }
+  SetCursor(arrow);
+  SendMessageA(editor, WM_SETCURSOR, reinterpret_cast<WPARAM>(s->okButton), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_NE(GetCursor(), beam);
+
+  auto colourOf = [](HBRUSH brush) {
+    LOGBRUSH b = {};
+    return GetObjectA(brush, sizeof b, &b) ? b.lbColor : CLR_INVALID;
+  };
+  HDC dc = GetDC(editor);
+  HBRUSH face = reinterpret_cast<HBRUSH>(
+      SendMessageA(editor, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(s->subjectLabel)));
+  EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(GetTextColor(dc), GetSysColor(COLOR_WINDOWTEXT));
+  EXPECT_EQ(colourOf(face), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(reinterpret_cast<HBRUSH>(SendMessageA(editor, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc),
+                                                  reinterpret_cast<LPARAM>(s->okButton))),
+            face);
+  HBRUSH window = reinterpret_cast<HBRUSH>(SendMessageA(editor, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dc), 0));
+  EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_WINDOW));
+  EXPECT_EQ(colourOf(window), GetSysColor(COLOR_WINDOW));
+  ReleaseDC(editor, dc);
+  EXPECT_NE(face, GetSysColorBrush(COLOR_BTNFACE)) << "the editor's own brush, not the shared one";
+
+  // New system colours make new brushes; the old ones are freed, and so are
+  // the last ones when the editor closes.
+  SendMessageA(editor, WM_SETTINGCHANGE, 0, 0);
+  EXPECT_EQ(GetObjectType(face), 0u);
+  EXPECT_EQ(GetObjectType(window), 0u);
+  HBRUSH newFace = s->faceBrush, newWindow = s->windowBrush;
+  EXPECT_EQ(colourOf(newFace), GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(colourOf(newWindow), GetSysColor(COLOR_WINDOW));
+  SendMessageA(editor, WM_DISPLAYCHANGE, 32, MAKELPARAM(760, 560));
+  EXPECT_EQ(GetObjectType(newFace), 0u);
+  newFace = s->faceBrush;
+  newWindow = s->windowBrush;
+  SendMessageA(g_shell.mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(editor), 0);
+  EXPECT_EQ(GetObjectType(newFace), 0u);
+  EXPECT_EQ(GetObjectType(newWindow), 0u);
 }
 
 }  // namespace

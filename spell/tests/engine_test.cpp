@@ -13,9 +13,10 @@
 namespace {
 
 const std::vector<std::string> kSmallDictionary = {
-    "a",    "I",    "is",    "it",    "the",   "house", "dog", "dog's", "cat",     "well",     "known", "form",
-    "from", "some", "thing", "apple", "Paris", "can't", "any", "one",   "receive", "separate", "there", "their",
-    "they", "then", "them",  "these", "quick", "brown", "fox", "jumps", "over",    "lazy"};
+    "a",       "I",        "is",    "it",    "the",     "house", "dog",   "dog's", "cat",   "well",
+    "known",   "form",     "from",  "some",  "thing",   "apple", "Paris", "can't", "any",   "one",
+    "receive", "separate", "there", "their", "they",    "then",  "them",  "these", "quick", "brown",
+    "fox",     "jumps",    "over",  "lazy",  "parties", "James", "and"};
 
 // A session over a compressed lexicon packed from a small word list.
 class Engine : public ::testing::Test {
@@ -77,6 +78,8 @@ TEST_F(Engine, ChecksWordsUnderTheirOptions) {
       {"The dog's house", SORN_OPT_POSSESSIVE, {}},
       {"The cat's house", SORN_OPT_POSSESSIVE, {}},
       {"The cat's house", base, {"cat's=1>cat's"}},
+      {"the parties' house and James's dog, 'parties'", SORN_OPT_POSSESSIVE, {}},
+      {"the parties' house", base, {"parties'=1>parties'"}},
       {"well-known thing", SORN_OPT_HYPHEN_PARTS, {}},
       {"well-known thing", base, {"well-known=1>well-known"}},
       {"something", SORN_OPT_RUN_TOGETHER, {}},
@@ -143,6 +146,9 @@ TEST_F(Engine, SuggestionsAreRankedAndKeepTheWordsForm) {
   n = SORN_Suggest(session, "dgo's", kCLexLevelAuto, buffer, sizeof buffer, scores, 8);
   ASSERT_GT(n, 0);
   EXPECT_STREQ("dog's", buffer);
+  n = SORN_Suggest(session, "prties'", kCLexLevelAuto, buffer, sizeof buffer, scores, 8);
+  ASSERT_GT(n, 0);
+  EXPECT_STREQ("parties'", buffer);
   n = SORN_Suggest(session, "HOUES", kCLexLevelAuto, buffer, sizeof buffer, scores, 8);
   ASSERT_GT(n, 0);
   EXPECT_STREQ("HOUSE", buffer);
@@ -217,15 +223,63 @@ TEST(SpellScores, SuggestionListOrderAndLimits) {
   SuggestListFree(list);
 }
 
-TEST(SpellScores, Possessives) {
+// The stripped word is what is looked up and what suggestions are made for;
+// giving the suggestion back its ending must restore the word as typed.
+TEST(SpellScores, PossessivesStripAndComeBack) {
+  struct Case {
+    const char* word;
+    const char* stripped;
+  };
+  const Case cases[] = {
+      {"cat's", "cat"},
+      {"parties'", "parties"},
+      {"James's", "James"},
+      {"James'", "James"},
+      {"DOG'S", "DOG"},
+      {"dogs\x92", "dogs"},
+      {"boss\x92s", "boss"},
+      {"'s", ""},
+      {"s'", "s"},
+      {"can't", "can't"},
+      {"'tis", "'tis"},
+      {"o'", "o'"},
+      {"x", "x"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    char out[SORN_WORD_SIZE];
+    StripPossessive(c.word, 0, SORN_OPT_POSSESSIVE, out);
+    EXPECT_STREQ(c.stripped, out) << c.word;
+    if (!out[0]) continue;
+    AddPossessive(c.word, out, 0);
+    EXPECT_STREQ(c.word, out) << c.word;
+    StripPossessive(c.word, 0, 0, out);
+    EXPECT_STREQ(c.word, out) << "kept without the option: " << c.word;
+  }
+  char out[SORN_WORD_SIZE];
+  StripPossessive(std::string(100, 'a').c_str(), 0, 0, out);
+  EXPECT_EQ(63u, strlen(out));
+}
+
+TEST(SpellScores, SuggestionsTakeTheWordsCaseAndEnding) {
   struct Case {
     const char* word;
     const char* candidate;
     const char* shown;
   };
   const Case cases[] = {
-      {"teh", "the", "the"},     {"Teh", "the", "The"},       {"TEH", "the", "THE"},       {"teh's", "the", "the's"},
-      {"dgos'", "dog", "dogs'"}, {"paris", "Paris", "Paris"}, {"PARIS", "paris", "PARIS"},
+      {"teh", "the", "the"},
+      {"Teh", "the", "The"},
+      {"TEH", "the", "THE"},
+      {"teh's", "the", "the's"},
+      {"dgos'", "dogs", "dogs'"},
+      {"partys'", "parties", "parties'"},
+      {"Jaems's", "james", "James's"},
+      {"paris", "Paris", "Paris"},
+      {"PARIS", "paris", "PARIS"},
+      // A candidate that has the ending already does not get it twice.
+      {"dgos'", "dogs'", "dogs'"},
+      {"dgo's", "dog's", "dog's"},
   };
   for (const Case& c : cases) {
     char candidate[SORN_WORD_SIZE];
@@ -233,15 +287,12 @@ TEST(SpellScores, Possessives) {
     AddPossessive(c.word, candidate, 0);
     EXPECT_STREQ(c.shown, candidate) << c.word;
   }
-  char out[SORN_WORD_SIZE];
-  StripPossessive("dog's", 0, SORN_OPT_POSSESSIVE, out);
-  EXPECT_STREQ("dog", out);
-  StripPossessive("dogs\x92", 0, SORN_OPT_POSSESSIVE, out);
-  EXPECT_STREQ("dog", out);
-  StripPossessive("dog's", 0, 0, out);
-  EXPECT_STREQ("dog's", out);
-  StripPossessive(std::string(100, 'a').c_str(), 0, 0, out);
-  EXPECT_EQ(63u, strlen(out));
+  // The ending never runs past the word's 63 characters.
+  char candidate[SORN_WORD_SIZE];
+  std::string full(63, 'a');
+  strcpy(candidate, full.c_str());
+  AddPossessive("aa's", candidate, 0);
+  EXPECT_EQ(full, candidate);
 }
 
 TEST_F(Engine, BlocksReplaceDeleteAndCount) {

@@ -17,9 +17,13 @@
 #include "shell/shell_state.h"
 #include "spell/spell_front_win32.h"
 #include "spell/tests/spell_fixtures.h"
+#include "tests/support/editor_frame.h"
+#include "tests/support/files.h"
 #include "tests/support/window_fixture.h"
 
 namespace {
+
+using testfs::ReadWholeFile;
 
 const std::vector<std::string> kWords = {"a",      "is",      "it",   "the",     "this",    "test", "of",      "line",
                                          "quoted", "meeting", "here", "results", "checker", "end",  "receive", "wrong"};
@@ -74,21 +78,6 @@ std::vector<std::string> ListRows(HWND dialog, int id, bool combo = false) {
   return rows;
 }
 
-std::string FileText(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return "";
-  std::string out;
-  char b[4096];
-  size_t n;
-  while ((n = std::fread(b, 1, sizeof b, f)) > 0) out.append(b, n);
-  std::fclose(f);
-  return out;
-}
-
-LRESULT CALLBACK FrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  return DefFrameProcA(w, g_shell.mdiClient, m, wp, lp);
-}
-
 class SpellCheckDialog : public TopicFixture {
  protected:
   void SetUp() override {
@@ -111,30 +100,12 @@ class SpellCheckDialog : public TopicFixture {
     s_dialogsRun = 0;
     Recorded().answer = IDOK;
 
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = FrameProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = "SpellTestFrame";
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-    RegisterClassA(&wc);
-    WNDCLASSA ec{};
-    ec.lpfnWndProc = EditorClassProcedure();
-    ec.hInstance = instance;
-    ec.lpszClassName = "Bramblewick";
-    ec.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    RegisterClassA(&ec);
-    frame_ = CreateWindowExA(0, "SpellTestFrame", "frame", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
-                             760, 560, nullptr, nullptr, instance, nullptr);
-    CLIENTCREATESTRUCT ccs{nullptr, 50000};
-    g_shell.mdiClient = CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 740,
-                                        500, frame_, nullptr, instance, &ccs);
-    ASSERT_TRUE(g_shell.mdiClient);
+    ASSERT_TRUE(host_.Create("SpellTestFrame"));
+    frame_ = host_.frame();
   }
   void TearDown() override {
     closeSORN();
-    DestroyWindow(frame_);
-    g_shell.mdiClient = nullptr;
+    host_.Destroy();
     g_editorSpellHooks = savedHooks_;
     g_user = savedUser_;
     g_windowPlacements[22] = savedPlacement_;
@@ -155,6 +126,7 @@ class SpellCheckDialog : public TopicFixture {
   // The editor's Spell Check command as it reaches the spell module.
   int SpellCheck(HWND editor) { return g_editorSpellHooks.checkEditor(editor); }
 
+  testwin::EditorFrame host_;
   HWND frame_ = nullptr;
   UserMainSettings savedUser_;
   WindowPlacement savedPlacement_{};
@@ -271,8 +243,9 @@ TEST_F(SpellCheckDialog, AddTakesChangeToForPairDictionariesAndRefusesAnEmptyOne
     Click(dialog, IDC_SPELL_ADD);
   });
   SpellCheck(editor);
-  EXPECT_NE(FileText(Path("suggest.tlx")).find("tset:test"), std::string::npos) << FileText(Path("suggest.tlx"));
-  EXPECT_NE(FileText(Path("ignore.tlx")).find("zorblax"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(Path("suggest.tlx")).find("tset:test"), std::string::npos)
+      << ReadWholeFile(Path("suggest.tlx"));
+  EXPECT_NE(ReadWholeFile(Path("ignore.tlx")).find("zorblax"), std::string::npos);
   EXPECT_EQ(Text(GetDlgItem(editor, 3000)), "tset zorblax") << "adding changes no text";
 }
 
@@ -293,7 +266,7 @@ TEST_F(SpellCheckDialog, AWordAddedThroughEditDictTakesEffectAtOnce) {
   });
   SpellCheck(editor);
   EXPECT_EQ(s_dialogsRun, 2u) << "the check ends once the word is in the dictionary";
-  EXPECT_NE(FileText(Path("ignore.tlx")).find("tset"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(Path("ignore.tlx")).find("tset"), std::string::npos);
   EXPECT_EQ(Text(GetDlgItem(editor, 3000)), "tset here");
 }
 
@@ -309,7 +282,7 @@ TEST_F(SpellCheckDialog, DictionaryEditorAddsDeletesAndClearsPairs) {
       Click(dialog, IDC_LEX_ADD);
     }
     EXPECT_EQ(ListRows(dialog, IDC_LEX_LIST), std::vector<std::string>({"recieve:receive", "teh:the"}));
-    std::string file = FileText(Path("autocorr.tlx"));
+    std::string file = ReadWholeFile(Path("autocorr.tlx"));
     EXPECT_NE(file.find("teh:the"), std::string::npos) << file;
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     testwin::PumpUntil([] { return false; }, 300);
@@ -332,7 +305,7 @@ TEST_F(SpellCheckDialog, DictionaryEditorAddsDeletesAndClearsPairs) {
   EditLexicon(frame_, DICT_AUTOCORRECT, false);
   EXPECT_EQ(s_dialogsRun, 1u);
   EXPECT_FALSE(SpellSessionOpen());
-  EXPECT_EQ(FileText(Path("autocorr.tlx")).find("recieve"), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(Path("autocorr.tlx")).find("recieve"), std::string::npos);
 }
 
 }  // namespace
