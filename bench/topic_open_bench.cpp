@@ -49,14 +49,16 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// One read of a file: open, read it through in 8 KB blocks, close.
-double PlainRead(const std::string& path) {
-  static char buffer[8192];
+// One read of a file: open, read it through in blocks of blockSize bytes
+// (8 KB, the log reader's own, unless given), close.
+double PlainRead(const std::string& path, DWORD blockSize = 8192) {
+  static char buffer[1 << 16];
+  if (blockSize > sizeof buffer) blockSize = sizeof buffer;
   auto start = std::chrono::steady_clock::now();
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return -1;
   DWORD got = 0;
-  while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) {}
+  while (ReadFile(h, buffer, blockSize, &got, nullptr) && got > 0) {}
   CloseHandle(h);
   return Seconds(start);
 }
@@ -212,12 +214,14 @@ int main(int argc, char** argv) {
   std::fclose(out);
 
   PlainRead(log);  // warm the file cache for both sides
-  double raw = 1e9, rebuild = 1e9, rawIndex = 1e9, open = 1e9, configuration = 1e9;
+  double raw = 1e9, rawLarge = 1e9, rebuild = 1e9, rawIndex = 1e9, open = 1e9, configuration = 1e9;
   long rebuilt = 0, opened = 0;
   for (int round = 0; round < 5; ++round) {
     DeleteFileA(ind.c_str());
     double r = PlainRead(log);
+    double rl = PlainRead(log, 1 << 16);
     double b = OpenAndClose(&rebuilt);
+    if (rl < rawLarge) rawLarge = rl;
     double ri = PlainRead(ind);
     double o = OpenAndClose(&opened);
     double c = ConfigurationReload();
@@ -256,6 +260,9 @@ int main(int argc, char** argv) {
   std::printf("messages: rebuilt %ld, opened %ld, first open in a fresh process %ld\n", rebuilt, opened, freshOpened);
   std::printf("rebuild through logopen %.3f s, plain read of the log %.3f s: ratio %.2f (goal within 3)\n", rebuild,
               raw, raw > 0 ? rebuild / raw : 0.0);
+  // The rebuild's walk reads the log in 64 KB blocks: the same reads, plainly.
+  std::printf("  plain read of the log in 64 KB reads %.3f s: ratio %.2f\n", rawLarge,
+              rawLarge > 0 ? rebuild / rawLarge : 0.0);
   std::printf("logopen of the index %.4f s, plain read of the index %.4f s: ratio %.2f (goal within 2)\n", open,
               rawIndex, rawIndex > 0 ? open / rawIndex : 0.0);
   // The configuration is the service configuration layer's, read file by

@@ -41,6 +41,10 @@ bool BrowsingVirtualFolder();
 void SetZoomMode(int mode);
 int ZoomModeOfCommand(int command);  // -1 for another command
 bool ViewHasFocus();
+// Whether the message view has highlighted text; that text, cut to size - 1
+// bytes (false, with out empty, without one).
+bool ViewCanCopy();
+bool GetViewSelText(char* out, int size);
 void ToggleBrowserFocus();
 // Copies the selected messages of the thread list to the clipboard (text,
 // "500_MESSAGE", "500_MESSAGE_LINK"); with cut, marks them for deletion.

@@ -89,6 +89,8 @@ void InstallBrowserCommands() {
   h.MessageSelected = Selected;
   h.ZoomMode = Zoom;
   h.CurFolderName = CurFolderName;
+  h.ViewCanCopy = ViewCanCopy;
+  h.GetViewSelText = GetViewSelText;
   h.TopicHasUnread = TopicHasUnread;
   h.NextNewMessage = NextNewMessage;
   h.GotoFolder = GotoOpenFolder;

@@ -17,12 +17,16 @@ if(NOT PELMORA_NATIVE)
   pelmora_program_library(browser_window)
   pelmora_test(browser_window_tests SOURCES tests/browser_window_test.cpp tests/message_ops_test.cpp
                ${PROJECT_SOURCE_DIR}/resources/browser_dialogs.rc LIBS program_libs)
+  target_compile_definitions(browser_window_tests PRIVATE IMPORT32_EXE="$<TARGET_FILE:import32>")
+  add_dependencies(browser_window_tests import32)
+  set_tests_properties(browser_window_tests PROPERTIES RUN_SERIAL TRUE)
 endif()
 # --- end of the browser window -----------------------------------------------
 # --- Message operations: the texts they queue (portable) --------------------------
 add_library(browser_message_actions STATIC message_actions.cpp)
 target_include_directories(browser_message_actions PUBLIC ${PROJECT_SOURCE_DIR})
-pelmora_test(browser_message_actions_tests SOURCES tests/message_actions_test.cpp LIBS browser_message_actions)
+pelmora_test(browser_message_actions_tests SOURCES tests/message_actions_test.cpp LIBS browser_message_actions
+             msgbase_portable)
 pelmora_fuzz(fuzz_message_actions SOURCES tests/fuzz_message_actions.cpp LIBS browser_message_actions
              CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/tests/corpus/message_actions RUNS 5000)
 if(NOT PELMORA_NATIVE)

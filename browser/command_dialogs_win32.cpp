@@ -108,6 +108,9 @@ void OnSearchInit(HWND dialog, SearchRun* run) {
   CheckRadioButton(dialog, IDC_SEARCH_FROM, IDC_SEARCH_SUBJECT, IDC_SEARCH_FROM);
   SendDlgItemMessageA(dialog, IDC_SEARCH_TEXT, EM_LIMITTEXT, 4096, 0);
   FillSearchText(dialog, IDC_SEARCH_FROM);
+  char selected[81];
+  GetViewSelText(selected, sizeof selected);
+  if (selected[0]) SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, selected);
   HWND combo = GetDlgItem(dialog, IDC_SEARCH_LIMIT);
   for (const char* name : kSearchLimitNames) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   SendMessageA(combo, CB_SETCURSEL, 0, 0);
@@ -250,8 +253,21 @@ void RemoteSearch() {
   fileclose(out);
 }
 
+namespace {
+// The entry a restricted list offers for the user's own Internet account;
+// empty without one. The caller's loaded service settings stay as they were.
+std::string OwnNetEntry() {
+  const ServiceAddress kept = g_serviceAddress;
+  std::string entry;
+  if (ReadServiceSettings("net") && g_serviceAddress.popAccount[0])
+    entry = std::string("net:") + g_serviceAddress.popAccount;
+  g_serviceAddress = kept;
+  return entry;
+}
+}  // namespace
+
 void ScanNetFolders(HWND combo, const char* leaveOut, bool restricted) {
-  if (restricted && !HasRight(32768)) return;
+  const bool allowed = !restricted || HasRight(32768);
   char pattern[MAX_PATH];
   if (!JoinPath(pattern, sizeof pattern, {g_app.dataDir, "*"})) return;
   WIN32_FIND_DATAA found;
@@ -265,8 +281,13 @@ void ScanNetFolders(HWND combo, const char* leaveOut, bool restricted) {
     lstrcpynA(name, found.cFileName, sizeof name);
     CharLowerA(name);
     if (leaveOut && std::strstr(leaveOut, (std::string(name) + ";").c_str())) continue;
+    const bool net = !lstrcmpA(name, "net");
     FixNameCase(name);
-    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    if (allowed) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    if (net && restricted) {
+      const std::string own = OwnNetEntry();
+      if (!own.empty()) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(own.c_str()));
+    }
   } while (FindNextFileA(search, &found));
   FindClose(search);
 }

@@ -8,6 +8,7 @@
 
 #include "browser/browser.h"
 #include "browser/link_target.h"
+#include "browser/message_ops.h"
 #include "browser/thread_list.h"
 #include "core/folder_names.h"
 #include "core/resstr.h"
@@ -55,6 +56,11 @@ void GotoMessage(long number, const char* messageId) {
   }
   if (number == 0) {
     char answer[80] = "";
+    GetViewSelText(answer, sizeof answer);
+    std::string text;
+    if (!answer[0] && g_browser.currentMessage > 0 && ReadMessageText(g_browser.currentMessage, text))
+      if (const long hashed = FirstHashNumber(text.data(), text.size()))
+        snprintf(answer, sizeof answer, "%lu", static_cast<unsigned long>(hashed));
     if (!askstr("Goto Message Number", answer) || !answer[0]) return;
     number = GotoInputNumber(answer);
     if (number <= 0) {

@@ -57,6 +57,19 @@ int SnapSplitY(int y, int top, int headerHeight, int lineHeight, int clientHeigh
   return y;
 }
 
+long FirstHashNumber(const char* text, size_t length) {
+  for (size_t i = 0; i + 1 < length; ++i)
+    if (text[i] == '#' && text[i + 1] >= '0' && text[i + 1] <= '9') {
+      long number = 0;
+      for (size_t at = i + 1; at < length && text[at] >= '0' && text[at] <= '9'; ++at) {
+        if (number > 99999999) return 0;
+        number = number * 10 + (text[at] - '0');
+      }
+      return number;
+    }
+  return 0;
+}
+
 long GotoInputNumber(const char* text) {
   if (!text) return 0;
   while (*text && (*text < '0' || *text > '9')) ++text;

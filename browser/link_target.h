@@ -25,3 +25,6 @@ int SnapSplitY(int y, int top, int headerHeight, int lineHeight, int clientHeigh
 // The message number typed into "Goto Message Number": the first number in
 // the text ("12 of 34" is 12, "#7" is 7); 0 when there is none.
 long GotoInputNumber(const char* text);
+// The number after the first "#" that a digit follows (what a message's text
+// points at); 0 when there is none or it is past any folder's numbers.
+long FirstHashNumber(const char* text, size_t length);

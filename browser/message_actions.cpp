@@ -86,6 +86,17 @@ std::string ImportHeaderLine(const std::string& header, const std::string& sourc
   if (LowerText(source) == LowerText(destination)) return line;
   *note = "\r\n[This message was copied from PL://" + openFolder + "#" + Num(number) + "]\r\n";
   // The count names the characters of the body, which the note lengthens.
+  if (line.compare(0, 3, ">>>") == 0) {
+    // The one-line form states it in brackets after the author.
+    const size_t open = line.find('(');
+    const size_t close = open == std::string::npos ? std::string::npos : line.find(')', open);
+    if (close == std::string::npos || close == open + 1 || close - open > 11) return line;
+    for (size_t i = open + 1; i < close; ++i)
+      if (line[i] < '0' || line[i] > '9') return line;
+    const long count = std::strtol(line.c_str() + open + 1, nullptr, 10) + static_cast<long>(note->size()) - 2;
+    line.replace(open + 1, close - open - 1, Num(count));
+    return line;
+  }
   const size_t at = line.find(" chars, ");
   if (at == std::string::npos) return line;
   size_t start = at;
@@ -131,10 +142,20 @@ std::string RemoteSearchLines(const std::string& user, const std::string& forum,
 
 std::string RethreadHeader(const std::string& header, long parent) {
   if (header.compare(0, 3, ">>>") == 0) {
-    const size_t field = header.find(": ");
-    if (field == std::string::npos) return header;
-    const size_t end = header.find('\n', field);
-    std::string out = header.substr(0, field + 2) + (parent ? "c" + Num(parent) : "") + "\n";
+    // The parent is the line's fifth word, as the log reader takes it (folder,
+    // number, author with size and date, time); a folder's service colon
+    // comes before any time, so the words are counted, not the colons.
+    const size_t end = header.find('\n');
+    std::string line = header.substr(3, end == std::string::npos ? std::string::npos : end - 3);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t at = 0;
+    for (int word = 0; word < 4; ++word) {
+      at = line.find_first_not_of(" \t", at);
+      if (at == std::string::npos) return header;  // not a line the reader takes
+      at = line.find_first_of(" \t", at);
+      if (at == std::string::npos) at = line.size();
+    }
+    std::string out = ">>>" + line.substr(0, at) + (parent ? " c" + Num(parent) : "") + "\n";
     if (end != std::string::npos) out += header.substr(end + 1);
     return out;
   }

@@ -37,7 +37,8 @@ std::string OriginOfNewsgroups(const std::string& key, const std::string& groups
 // lower-cased, the source folder (without service prefix) replaced by the
 // destination (case-insensitively); when the two differ, `note` receives
 // "\r\n[This message was copied from PL://<openFolder>#<number>]\r\n" and the
-// ", N chars, " count is raised by the note's length less 2.
+// ", N chars, " count (in the one-line ">>>" form the "(N)" after the author)
+// is raised by the note's length less 2.
 std::string ImportHeaderLine(const std::string& header, const std::string& source, const std::string& destination,
                              const std::string& openFolder, long number, std::string* note);
 
@@ -57,7 +58,7 @@ std::string RemoteSearchLines(const std::string& user, const std::string& forum,
 // The header block of a message given to the import program to attach it to
 // `parent` (0: make it a root): after the header line comes "Comment to N."
 // or nothing before the "----------" line; in the one-line ">>>" form the
-// field after the first ": " becomes "cN" or empty. "\n" line ends.
+// word after the time becomes "cN" or goes. "\n" line ends.
 std::string RethreadHeader(const std::string& header, long parent);
 // The parent typed into the re-thread dialog: it must begin with a digit and
 // lie below the message's own number.

@@ -16,6 +16,9 @@ bool FetchFullMessageOffered();
 // queued already; never in mail folders.
 void CancelMessage();
 void RelinkThread();
+// A message of the open folder: its header line and the lines after it, as
+// the log reader returns them. False when it cannot be found.
+bool ReadMessageText(long number, std::string& text, std::string* header = nullptr);
 // Writes one message of the open folder as import text for `destination`
 // (a folder name without service prefix). False when it cannot be read or
 // a write fails.

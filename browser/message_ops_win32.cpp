@@ -61,20 +61,6 @@ std::string HeaderField(long number, const char* field) {
   return value;
 }
 
-// The message's header block and its body as the reader returns them.
-bool MessageText(long number, std::string& text, std::string* header = nullptr) {
-  text.clear();
-  if (!scanmsg(number)) return false;
-  if (header) header->assign(g_logReader.line, g_logReader.lineLength);
-  for (long guard = 0; g_logReader.remaining >= 1 && guard < 10000000; ++guard) {
-    const long n = readmsgline(g_logReader);
-    if (n <= 0) break;
-    g_logReader.remaining -= n;
-    text.append(g_logReader.line, g_logReader.lineLength);
-  }
-  return true;
-}
-
 std::string ActionFilePath(const std::string& key) {
   char path[MAX_PATH] = "";
   const std::string file = key + ".bsc";
@@ -263,7 +249,7 @@ void OnSendToOk(HWND dialog) {
 
 long ParentFromSubject(long number) {
   std::string text;
-  if (!MessageText(number, text)) return 0;
+  if (!ReadMessageText(number, text)) return 0;
   static const char kPrefix[] = "subject: reply to #";
   size_t start = 0;
   while (start < text.size()) {
@@ -316,6 +302,19 @@ void RelinkInOpenFolder(long parent, const std::string& startFolder) {
 }
 
 }  // namespace
+
+bool ReadMessageText(long number, std::string& text, std::string* header) {
+  text.clear();
+  if (!scanmsg(number)) return false;
+  if (header) header->assign(g_logReader.line, g_logReader.lineLength);
+  for (long guard = 0; g_logReader.remaining >= 1 && guard < 10000000; ++guard) {
+    const long n = readmsgline(g_logReader);
+    if (n <= 0) break;
+    g_logReader.remaining -= n;
+    text.append(g_logReader.line, g_logReader.lineLength);
+  }
+  return true;
+}
 
 bool FetchFullMessageOffered() {
   return g_browser.open && g_topic.log && !(g_topic.openFlags & kFolderSpecial) && g_hconf.slots &&
@@ -386,7 +385,7 @@ void RelinkThread() {
 
 bool CopyMessageAsImport(FILE* out, long number, const char* destination) {
   std::string text, header;
-  if (!MessageText(number, text, &header) || header.empty()) return false;
+  if (!ReadMessageText(number, text, &header) || header.empty()) return false;
   std::string note;
   const std::string all =
       ImportHeaderLine(header, WithoutServiceKey(g_topic.openName), destination, g_topic.openName, number, &note) +

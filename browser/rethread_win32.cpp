@@ -8,7 +8,9 @@
 #include <string>
 
 #include "browser/browser.h"
+#include "browser/link_target.h"
 #include "browser/message_actions.h"
+#include "browser/message_ops.h"
 #include "browser/rethread.h"
 #include "browser/thread_list.h"
 #include "core/appstate.h"
@@ -16,6 +18,7 @@
 #include "core/resstr.h"
 #include "core/service_keys.h"
 #include "core/system_helpers.h"
+#include "core/user_settings.h"
 #include "msgbase/change_detect.h"
 #include "msgbase/import_queue.h"
 #include "msgbase/records.h"
@@ -34,23 +37,14 @@ struct ReThreadRun {
   bool filling = false;  // the dialog sets the field itself
 } g_run;
 
-long FirstHashNumber(const std::string& text) {
-  for (size_t i = 0; i + 1 < text.size(); ++i)
-    if (text[i] == '#' && text[i + 1] >= '0' && text[i + 1] <= '9') return std::atol(text.c_str() + i + 1);
-  return 0;
-}
-
-bool ReadMessage(long number, std::string* header, std::string* body) {
-  if (!scanmsg(number)) return false;
-  header->assign(g_logReader.line, g_logReader.lineLength);
-  body->clear();
-  for (long guard = 0; g_logReader.remaining >= 1 && guard < 10000000; ++guard) {
-    const long n = readmsgline(g_logReader);
-    if (n <= 0) break;
-    g_logReader.remaining -= n;
-    body->append(g_logReader.line, g_logReader.lineLength);
-  }
-  return true;
+// The user's choice of the bare "#number" over the author and size.
+bool ShortFormSetting() {
+  uint32_t on = 0;
+  IniKey table[] = {{"ReThread Short Form", &on, INI_FLAG, 0}, {"", nullptr, 0, 0}};
+  char section[64];
+  SettingsSection("Main", section, sizeof section);
+  if (g_userIniName[0]) readini(g_userIniName, section, table);
+  return on != 0;
 }
 
 void SetNumber(HWND dialog, const char* text) {
@@ -63,13 +57,14 @@ void Choose(HWND dialog, int radio) { CheckRadioButton(dialog, IDC_RETHREAD_ROOT
 
 void OnInit(HWND dialog) {
   std::string header, body;
-  ReadMessage(g_run.own, &header, &body);
+  ReadMessageText(g_run.own, body, &header);
   char description[300];
   const size_t line = header.find('\n');
   char folder[101] = "", author[201] = "";
   long number = 0, size = 0;
   const std::string headerLine = line == std::string::npos ? header : header.substr(line + 1);
-  if (ScanHeaderLine(headerLine.c_str(), folder, sizeof folder, &number, author, sizeof author, &size) >= 3)
+  if (!ShortFormSetting() &&
+      ScanHeaderLine(headerLine.c_str(), folder, sizeof folder, &number, author, sizeof author, &size) >= 3)
     snprintf(description, sizeof description, "#%ld from %s %ld chars", g_run.own, author, size);
   else
     snprintf(description, sizeof description, "#%ld", g_run.own);
@@ -77,7 +72,9 @@ void OnInit(HWND dialog) {
   Choose(dialog, IDC_RETHREAD_ROOT);
   SendDlgItemMessageA(dialog, IDC_RETHREAD_NUMBER, EM_LIMITTEXT, 8, 0);
   char start[81] = "";
-  if (const long hashed = FirstHashNumber(body)) snprintf(start, sizeof start, "%ld", hashed);
+  GetViewSelText(start, sizeof start);
+  if (!start[0])
+    if (const long hashed = FirstHashNumber(body.data(), body.size())) snprintf(start, sizeof start, "%ld", hashed);
   SetNumber(dialog, start);
   HWND field = GetDlgItem(dialog, IDC_RETHREAD_NUMBER);
   SendMessageA(field, EM_SETSEL, 0, -1);
@@ -119,7 +116,7 @@ void FollowCurrentMessage(HWND dialog) {
 
 bool WriteImportText(const char* path, long parent) {
   std::string header, body;
-  if (!ReadMessage(g_run.own, &header, &body)) return false;
+  if (!ReadMessageText(g_run.own, body, &header)) return false;
   const std::string all = RethreadHeader(header, parent) + body;
   std::string text = "#pragma thread=no\r\n";
   for (char c : all) {

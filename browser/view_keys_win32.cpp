@@ -150,3 +150,20 @@ void SubclassMessageView(HWND view) {
       SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MessageViewSubclassProc)));
   if (previous != MessageViewSubclassProc) g_viewProc = previous;
 }
+
+bool ViewCanCopy() {
+  char* text = g_browser.view ? GetWrxSelText(g_browser.view) : nullptr;
+  if (!text) return false;
+  WrxMemFree(text);
+  return true;
+}
+
+bool GetViewSelText(char* out, int size) {
+  if (size <= 0) return false;
+  out[0] = 0;
+  char* text = g_browser.view ? GetWrxSelText(g_browser.view) : nullptr;
+  if (!text) return false;
+  lstrcpynA(out, text, size);
+  WrxMemFree(text);
+  return out[0] != 0;
+}

@@ -80,5 +80,8 @@ struct ComposeHooks {
   void (*queuePutResume)();
   // Runs the notes program's command line (WinExec by default).
   UINT (*runNotesProgram)(const char* commandLine);
+  // The outbasket window whose queued action is being edited (its control
+  // 4246 names the editor's Hold button); null when none is open.
+  HWND (*outbasketWindow)();
 };
 extern ComposeHooks g_composeHooks;

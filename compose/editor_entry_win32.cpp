@@ -52,9 +52,10 @@ void NoActionEdited(bool) {}
 void NoResume() {}
 UINT RunWithWinExec(const char* commandLine) { return WinExec(commandLine, SW_SHOWNORMAL); }
 void NotesCommand() { OpenNotes(); }
+HWND NoOutbasketWindow() { return nullptr; }
 }  // namespace
 EditorSpellHooks g_editorSpellHooks = {NoSpellCheck};
-ComposeHooks g_composeHooks = {NoActionEdited, NoResume, RunWithWinExec};
+ComposeHooks g_composeHooks = {NoActionEdited, NoResume, RunWithWinExec, NoOutbasketWindow};
 
 HWND OpenNotes() {
   char notes[MAX_PATH];

@@ -239,6 +239,15 @@ namespace {
 
 void Layout(EditorState* s) { LayoutEditor(s); }
 
+// A queued action's Hold button says what the outbasket's own Hold button
+// says for it ("Re&lease" when the action is held already).
+std::string HoldCaption(EditorState* s) {
+  HWND outbasket = s->bEditAction ? g_composeHooks.outbasketWindow() : nullptr;
+  char caption[64] = "";
+  if (outbasket) GetDlgItemTextA(outbasket, 4246, caption, sizeof caption);
+  return caption[0] ? caption : "Ho&ld";
+}
+
 void CreateControls(EditorState* s) {
   bool mail = s->bMailing != 0;
   bool dvnPost = s->bSay && sameservice(s->szService, "dvn");
@@ -311,7 +320,7 @@ void CreateControls(EditorState* s) {
   if (!s->bPlainFile) s->optionsButton = MakeControl(s, "BUTTON", "O&ptions", BS_PUSHBUTTON, ID_OPTIONS);
   s->quoteButton = MakeControl(s, "BUTTON", "&Quote", BS_PUSHBUTTON, ID_QUOTE);
   if (mail || s->bNews) s->attachButton = MakeControl(s, "BUTTON", "&Attachments", BS_PUSHBUTTON, ID_ATTACH);
-  if (!s->bPlainFile) s->holdButton = MakeControl(s, "BUTTON", "Ho&ld", BS_PUSHBUTTON, ID_HOLD);
+  if (!s->bPlainFile) s->holdButton = MakeControl(s, "BUTTON", HoldCaption(s).c_str(), BS_PUSHBUTTON, ID_HOLD);
   s->cancelButton = MakeControl(s, "BUTTON", "Cancel", BS_PUSHBUTTON, ID_CANCEL);
   s->helpButton = MakeControl(s, "BUTTON", "&Help", BS_PUSHBUTTON, ID_HELP);
   for (HWND& pane : s->statusPane) pane = MakeControl(s, "STATIC", "", SS_CENTER | SS_SUNKEN, -1);

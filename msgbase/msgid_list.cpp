@@ -68,17 +68,29 @@ constexpr size_t kMaxKeyLength = sizeof(MsgIdEntry::key) - 1;
 void Add(MessageIdList& list, MsgIdAdditions& added, const char* key, long number, long date) {
   size_t n = 0;
   while (n < kMaxKeyLength && key[n]) ++n;
-  uint32_t at = static_cast<uint32_t>(added.keys.size());
-  added.keys.resize(at + n + 1);
-  std::memcpy(&added.keys[at], key, n);
-  added.keys[at + n] = 0;
-  added.entries.push_back({at, static_cast<int32_t>(number), static_cast<int32_t>(date)});
   list.settled = false;
+  // A key the same as the one just added (a reply after the message it
+  // answers): one entry holds both, the higher number and its date, as the
+  // settled list would keep.
+  if (!added.entries.empty()) {
+    MsgIdAdditions::Entry& last = added.entries.back();
+    const char* lastKey = added.Key(last.key);
+    size_t same = 0;
+    while (same < n && lastKey[same] == key[same]) ++same;
+    if (same == n && lastKey[n] == 0) {
+      if (number > last.number) {
+        last.number = static_cast<int32_t>(number);
+        last.date = static_cast<int32_t>(date);
+      }
+      return;
+    }
+  }
+  added.entries.push_back({added.Store(key, n), static_cast<int32_t>(number), static_cast<int32_t>(date)});
 }
 
 void MoveIntoArray(MessageIdList& list, MsgIdAdditions& added, VirtualArray* array) {
   if (array)
-    for (const MsgIdAdditions::Entry& e : added.entries) Append(list, array, &added.keys[e.key], e.number, e.date);
+    for (const MsgIdAdditions::Entry& e : added.entries) Append(list, array, added.Key(e.key), e.number, e.date);
   added.Clear();
 }
 
@@ -91,67 +103,110 @@ void SettleBoth(MessageIdList& list) {
   list.settled = true;
 }
 
-// The added entries in the arrays' order, one per key: of equal keys the
-// first added with the highest number, as adding them one by one to a
-// settled list would keep.
-std::vector<const MsgIdAdditions::Entry*> SettledOrder(const MsgIdAdditions& added) {
-  // Each key upper-cased once into whole 4-byte words, first byte highest
-  // and zeros after the key's end, so a comparison takes four bytes a step
-  // as one integer comparison. The first two words sit in the item and
-  // decide most comparisons by themselves.
-  std::vector<uint32_t> words;
-  struct Item {
-    uint32_t head[2];
-    uint32_t word;  // first word of the key in words
-    uint32_t slot;  // entry
-  };
-  std::vector<Item> items(added.entries.size());
-  words.reserve(added.keys.size() / 4 + 2 * items.size());
-  for (size_t i = 0; i < items.size(); ++i) {
-    const unsigned char* key = reinterpret_cast<const unsigned char*>(&added.keys[added.entries[i].key]);
-    const uint32_t first = static_cast<uint32_t>(words.size());
-    // At least two words, the last holding a zero.
-    for (bool ended = false; !ended || words.size() - first < 2;) {
-      uint32_t w = 0;
-      for (int b = 3; b >= 0; --b) {
-        unsigned char c = ended ? 0 : kUpper.c[*key];
-        if (!c) {
-          ended = true;
-          continue;
-        }
-        w |= static_cast<uint32_t>(c) << (8 * b);
-        ++key;
-      }
-      words.push_back(w);
-    }
-    items[i] = {{words[first], words[first + 1]}, first, static_cast<uint32_t>(i)};
+// What the sort of the additions works in, kept from one list to the next.
+struct SortItem {
+  uint64_t head;  // eight upper-cased bytes after the beginning all keys share, first highest
+  uint32_t key;   // the entry's key
+  uint32_t slot;  // the entry
+};
+struct SortBuffers {
+  std::unique_ptr<SortItem[]> items, scratch;
+  size_t capacity = 0;
+  // Room for n items in both, left as it is: every item is written before
+  // it is read, and clearing would touch each page once more.
+  void Reserve(size_t n) {
+    if (n <= capacity) return;
+    items.reset(new SortItem[n]);
+    scratch.reset(new SortItem[n]);
+    capacity = n;
   }
-  auto hasZero = [](uint32_t w) { return ((w - 0x01010101u) & ~w & 0x80808080u) != 0; };
-  auto compareKeys = [&](const Item& a, const Item& b) {
-    if (a.head[0] != b.head[0]) return a.head[0] < b.head[0] ? -1 : 1;
-    if (hasZero(a.head[0])) return 0;
-    if (a.head[1] != b.head[1]) return a.head[1] < b.head[1] ? -1 : 1;
-    if (hasZero(a.head[1])) return 0;
-    for (const uint32_t *x = &words[a.word + 2], *y = &words[b.word + 2];; ++x, ++y) {
-      if (*x != *y) return *x < *y ? -1 : 1;
-      if (hasZero(*x)) return 0;
+};
+
+// Sorts the first n items by their heads, keeping the order of equal
+// heads: a byte a pass, skipping the bytes every head shares.
+void RadixSortByHead(SortBuffers& buffers, size_t n) {
+  for (int shift = 0; shift < 64; shift += 8) {
+    const SortItem* const from = buffers.items.get();
+    SortItem* const to = buffers.scratch.get();
+    size_t counts[256] = {};
+    for (size_t i = 0; i < n; ++i) ++counts[(from[i].head >> shift) & 0xFF];
+    if (counts[(from[0].head >> shift) & 0xFF] == n) continue;
+    size_t at = 0;
+    for (size_t& c : counts) {
+      const size_t k = c;
+      c = at;
+      at += k;
+    }
+    for (size_t i = 0; i < n; ++i) to[counts[(from[i].head >> shift) & 0xFF]++] = from[i];
+    std::swap(buffers.items, buffers.scratch);
+  }
+}
+
+inline bool HasZeroByte(uint64_t w) { return ((w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull) != 0; }
+
+// Calls write(entry) for the added entries in the arrays' order, one per
+// key: of equal keys the first added with the highest number, as adding them
+// one by one to a settled list would keep.
+template <typename Write>
+void ForEachSettled(const MsgIdAdditions& added, SortBuffers& buffers, Write write) {
+  const size_t count = added.entries.size();
+  if (count == 0) return;
+  auto bytes = [&](uint32_t key) { return reinterpret_cast<const unsigned char*>(added.Key(key)); };
+  // Keys often share a long beginning (a site's Message-IDs, a series of
+  // subjects): the heads start after what every key shares.
+  const unsigned char* first = bytes(added.entries[0].key);
+  size_t common = 0;
+  while (first[common]) ++common;
+  for (const MsgIdAdditions::Entry& e : added.entries) {
+    const unsigned char* key = bytes(e.key);
+    size_t i = 0;
+    while (i < common && kUpper.c[key[i]] == kUpper.c[first[i]]) ++i;
+    common = i;
+  }
+  buffers.Reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t at = added.entries[i].key;
+    const unsigned char* key = bytes(at) + common;
+    uint64_t head = 0;
+    for (int b = 0; b < 8; ++b) {
+      const unsigned char c = kUpper.c[*key];
+      head = head << 8 | c;
+      if (c) ++key;
+    }
+    buffers.items[i] = {head, at, static_cast<uint32_t>(i)};
+  }
+  // Beyond equal heads that do not end their keys.
+  auto compareTails = [&](const SortItem& a, const SortItem& b) {
+    for (const unsigned char *x = bytes(a.key) + common + 8, *y = bytes(b.key) + common + 8;; ++x, ++y) {
+      const unsigned char cx = kUpper.c[*x], cy = kUpper.c[*y];
+      if (cx != cy) return cx < cy ? -1 : 1;
+      if (!cx) return 0;
     }
   };
-  // Stable, so equal keys stay in the order they were added.
-  std::stable_sort(items.begin(), items.end(), [&](const Item& a, const Item& b) { return compareKeys(a, b) < 0; });
-  std::vector<const MsgIdAdditions::Entry*> order;
-  order.reserve(items.size());
-  for (size_t i = 0; i < items.size();) {
+  auto sameKey = [&](const SortItem& a, const SortItem& b) {
+    return a.head == b.head && (HasZeroByte(a.head) || compareTails(a, b) == 0);
+  };
+  // Stable throughout, so equal keys stay in the order they were added.
+  RadixSortByHead(buffers, count);
+  SortItem* const items = buffers.items.get();
+  for (size_t i = 0; i < count;) {
+    size_t j = i + 1;
+    while (j < count && items[j].head == items[i].head) ++j;
+    if (j - i > 1 && !HasZeroByte(items[i].head))
+      std::stable_sort(items + i, items + j,
+                       [&](const SortItem& a, const SortItem& b) { return compareTails(a, b) < 0; });
+    i = j;
+  }
+  for (size_t i = 0; i < count;) {
     const MsgIdAdditions::Entry* best = &added.entries[items[i].slot];
     size_t j = i + 1;
-    for (; j < items.size() && compareKeys(items[i], items[j]) == 0; ++j) {
+    for (; j < count && sameKey(items[i], items[j]); ++j) {
       const MsgIdAdditions::Entry* e = &added.entries[items[j].slot];
       if (e->number > best->number) best = e;
     }
-    order.push_back(best);
+    write(*best);
     i = j;
   }
-  return order;
 }
 
 // A whole line of any length; false at the end of the stream.
@@ -262,6 +317,19 @@ long FindKey(VirtualArray* array, const char* key) {
 
 }  // namespace
 
+uint32_t MsgIdAdditions::Store(const char* key, size_t n) {
+  if (blocks.empty() || used + n + 1 > kBlockSize) {
+    blocks.emplace_back(new char[kBlockSize]);
+    used = 0;
+  }
+  const uint32_t at = static_cast<uint32_t>((blocks.size() - 1) * kBlockSize + used);
+  char* to = blocks.back().get() + used;
+  std::memcpy(to, key, n);
+  to[n] = 0;
+  used += n + 1;
+  return at;
+}
+
 int CompareMsgIdKeys(const void* a, const void* b) {
   const unsigned char* x = reinterpret_cast<const unsigned char*>(static_cast<const MsgIdEntry*>(a)->key);
   const unsigned char* y = reinterpret_cast<const unsigned char*>(static_cast<const MsgIdEntry*>(b)->key);
@@ -324,6 +392,7 @@ int MsgIdListSave(MessageIdList& list, FILE* stream) {
   const bool onlyAdded = (!list.msgid || list.msgid->Count() == 0) && (!list.subject || list.subject->Count() == 0);
   if (!onlyAdded) SettleBoth(list);
   EntryWriter out(stream);
+  SortBuffers sortBuffers;
   bool ok = true;
   long written = 0;
   const long oldest = list.expiryDays > 0 ? static_cast<long>(list.newestDate) - list.expiryDays * 86400L : 0;
@@ -342,7 +411,8 @@ int MsgIdListSave(MessageIdList& list, FILE* stream) {
   auto writeList = [&](VirtualArray* array, const MsgIdAdditions& added, auto write) {
     if (!array || !ok) return;
     if (onlyAdded) {
-      for (const MsgIdAdditions::Entry* e : SettledOrder(added)) write(&added.keys[e->key], e->number, e->date);
+      ForEachSettled(added, sortBuffers,
+                     [&](const MsgIdAdditions::Entry& e) { write(added.Key(e.key), e.number, e.date); });
       return;
     }
     for (int i = 0, n = array->Count(); i < n; ++i) {

@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <memory>
 #include <vector>
 
 #include "core/virtual_array.h"
@@ -25,17 +27,25 @@ int CompareMsgIdKeys(const void* a, const void* b);
 
 // Entries added since the arrays were last settled, packed: a rebuild adds a
 // short key or two per message, and the arrays' 208-byte records would cost
-// ten times the memory and a sort of large records.
+// ten times the memory and a sort of large records. Keys go into blocks that
+// never move and entries into a deque, so growing copies nothing: on the
+// target every page first touched is costly.
 struct MsgIdAdditions {
   struct Entry {
-    uint32_t key;  // offset of the key in keys
+    uint32_t key;  // where the key is (see Key)
     int32_t number;
     int32_t date;
   };
-  std::vector<char> keys;  // terminated keys, one after another
-  std::vector<Entry> entries;
+  static constexpr size_t kBlockSize = 1 << 18;
+  std::vector<std::unique_ptr<char[]>> blocks;  // terminated keys, one after another
+  size_t used = 0;                              // bytes of the last block in use
+  std::deque<Entry> entries;
+  const char* Key(uint32_t at) const { return blocks[at / kBlockSize].get() + at % kBlockSize; }
+  // Stores a key of n bytes (n < kBlockSize) and a terminator: where it is.
+  uint32_t Store(const char* key, size_t n);
   void Clear() {
-    keys.clear();
+    blocks.clear();
+    used = 0;
     entries.clear();
   }
 };

@@ -29,7 +29,10 @@ void SwapBlockNibbles(char* bytes, long length) {
 // where the processor has 16-byte vectors (all it meets in practice) the
 // bulk goes by vectors; the word-at-a-time forms give the same answers
 // elsewhere and take what the vectors leave.
-using ByteScan = const unsigned char* (*)(const unsigned char* p, const unsigned char* end);
+// Copies the ordinary bytes (above CR) from p on to out, at most limit of
+// them and never past end: how many. Up to room bytes of out may be written,
+// past the bytes copied too.
+using OrdinaryCopy = long (*)(const unsigned char* p, const unsigned char* end, char* out, size_t room, long limit);
 
 constexpr std::uintptr_t kOnes = ~std::uintptr_t(0) / 255;
 constexpr std::uintptr_t kHigh = kOnes * 128;
@@ -51,6 +54,13 @@ const unsigned char* SkipOrdinaryBytesByWord(const unsigned char* p, const unsig
   return p;
 }
 
+long CopyOrdinaryBytesByWord(const unsigned char* p, const unsigned char* end, char* out, size_t, long limit) {
+  long n = static_cast<long>(SkipOrdinaryBytesByWord(p, end) - p);
+  if (n > limit) n = limit;
+  std::memcpy(out, p, static_cast<size_t>(n));
+  return n;
+}
+
 // The first CR or LF at or after p, or end.
 const unsigned char* FindLineBreakByWord(const unsigned char* p, const unsigned char* end) {
   using Word = std::uintptr_t;
@@ -66,17 +76,28 @@ const unsigned char* FindLineBreakByWord(const unsigned char* p, const unsigned 
 
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
 #define PELMORA_VECTOR_SCAN 1
-__attribute__((target("sse2"))) const unsigned char* SkipOrdinaryBytesByVector(const unsigned char* p,
-                                                                               const unsigned char* end) {
+// Stores each vector as it looks at it, so a line is copied in the same pass
+// that finds its end, with no call into the C library for the copy.
+__attribute__((target("sse2"))) long CopyOrdinaryBytesByVector(const unsigned char* p, const unsigned char* end,
+                                                               char* out, size_t room, long limit) {
   const __m128i cr = _mm_set1_epi8('\r');
-  while (end - p >= 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  long n = 0;
+  while (end - p - n >= 16 && room >= static_cast<size_t>(n) + 16 && n < limit) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), v);
     int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, cr), v));  // bytes up to CR
-    if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
-    p += 16;
+    if (mask) {
+      n += __builtin_ctz(static_cast<unsigned>(mask));
+      return n < limit ? n : limit;
+    }
+    n += 16;
   }
-  while (p<end&& * p> '\r') ++p;
-  return p;
+  if (n >= limit) return limit;
+  while (p + n < end && n < limit && p[n] > '\r') {
+    out[n] = static_cast<char>(p[n]);
+    ++n;
+  }
+  return n;
 }
 
 unsigned CountBits16(unsigned x) {
@@ -141,12 +162,14 @@ bool Vectors() {
 bool Vectors() { return false; }
 #endif
 
-ByteScan SkipOrdinaryBytesScan() {
+OrdinaryCopy CopyOrdinaryBytes() {
 #ifdef PELMORA_VECTOR_SCAN
-  if (Vectors()) return SkipOrdinaryBytesByVector;
+  if (Vectors()) return CopyOrdinaryBytesByVector;
 #endif
-  return SkipOrdinaryBytesByWord;
+  return CopyOrdinaryBytesByWord;
 }
+
+char* BlockBuffer(LogReader& r) { return r.largeBlock ? r.largeBlock : r.block; }
 
 void ReportReadError(LogReader& r) {
   if (!r.endOrError && r.notices.box) r.notices.box(kReadErrorText);
@@ -156,8 +179,9 @@ void ReportReadError(LogReader& r) {
 // Reads the next block at the source's position. 1 loaded, 0 end of file,
 // -1 read error.
 int LoadNextBlock(LogReader& r) {
-  long n = r.source.read ? r.source.read(r.source.context, r.block, kLogBlockSize) : -1;
-  if (n < 0 || n > static_cast<long>(kLogBlockSize)) {
+  char* block = BlockBuffer(r);
+  long n = r.source.read ? r.source.read(r.source.context, block, static_cast<size_t>(r.blockCapacity)) : -1;
+  if (n < 0 || n > r.blockCapacity) {
     r.blockLength = 0;
     r.position = 0;
     ReportReadError(r);
@@ -169,8 +193,8 @@ int LoadNextBlock(LogReader& r) {
   r.blockLength = n;
   r.position = 0;
   r.blockLoaded = true;
-  r.block[n] = 0;
-  if (r.scrambled) SwapBlockNibbles(r.block, n);
+  block[n] = 0;
+  if (r.scrambled) SwapBlockNibbles(block, n);
   return 1;
 }
 
@@ -408,6 +432,8 @@ bool ParseCommentLine(const char* text, long& parent) {
 }  // namespace
 
 void LogReaderOpen(LogReader& r, const LogSource& source, bool scrambled) {
+  r.largeBlock = nullptr;
+  r.blockCapacity = static_cast<long>(kLogBlockSize);
   r.source = source;
   r.scrambled = scrambled;
   r.open = true;
@@ -431,7 +457,7 @@ void LogReaderClose(LogReader& r) {
 
 long readmsgline(LogReader& r) {
   if (!r.open) return 0;
-  const ByteScan skipOrdinaryBytes = SkipOrdinaryBytesScan();
+  const OrdinaryCopy copyOrdinaryBytes = CopyOrdinaryBytes();
   size_t stored = 0;
   long count = 0, storedCRs = 0;
   bool done = false;
@@ -446,16 +472,14 @@ long readmsgline(LogReader& r) {
       }
       if (loaded == 0) break;  // end of file: what was gathered is still a line
     }
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(r.block) + r.position;
-    const unsigned char* end = reinterpret_cast<const unsigned char*>(r.block) + r.blockLength;
+    const unsigned char* const base = reinterpret_cast<const unsigned char*>(BlockBuffer(r));
+    const unsigned char* p = base + r.position;
+    const unsigned char* end = base + r.blockLength;
     while (p < end) {
       // Ordinary bytes (above CR) are copied in runs; only the few control
       // bytes take the slow path below.
-      const unsigned char* run = skipOrdinaryBytes(p, end);
-      if (run > p) {
-        long n = static_cast<long>(run - p);
-        if (n > kMaxLineCount - count) n = kMaxLineCount - count;
-        std::memcpy(line + stored, p, static_cast<size_t>(n));
+      const long n = copyOrdinaryBytes(p, end, line + stored, sizeof r.line - 1 - stored, kMaxLineCount - count);
+      if (n > 0) {
         stored += static_cast<size_t>(n);
         count += n;
         p += n;
@@ -483,7 +507,7 @@ long readmsgline(LogReader& r) {
         break;
       }
     }
-    r.position = static_cast<long>(p - reinterpret_cast<const unsigned char*>(r.block));
+    r.position = static_cast<long>(p - base);
   }
   line[stored] = 0;
   r.lineLength = stored;
@@ -493,7 +517,7 @@ long readmsgline(LogReader& r) {
 
 long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
   if (!r.open) return 0;
-  const unsigned char* base = reinterpret_cast<const unsigned char*>(r.block);
+  const unsigned char* base = reinterpret_cast<const unsigned char*>(BlockBuffer(r));
   const unsigned char* p = base + r.position;
   const unsigned char* const end = base + r.blockLength;
   long passed = 0;
@@ -538,6 +562,31 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
   return passed;
 }
 
+void LogReaderUseBlock(LogReader& r, char* buffer, long capacity) {
+  if (!buffer || capacity < 1) {
+    buffer = nullptr;
+    capacity = static_cast<long>(kLogBlockSize);
+  }
+  if (!r.open) {
+    r.largeBlock = buffer;
+    r.blockCapacity = capacity;
+    return;
+  }
+  // The loaded block belongs to the old buffer: the reader goes on from the
+  // same offset with nothing loaded.
+  const long offset = msgtell(r);
+  r.largeBlock = buffer;
+  r.blockCapacity = capacity;
+  r.blockLoaded = false;
+  r.blockLength = r.position = 0;
+  r.blockOffset = offset;
+  if (r.filePosition != offset) {
+    long at = r.source.seek ? r.source.seek(r.source.context, offset) : -1;
+    r.filePosition = at < 0 ? offset : at;
+    r.blockOffset = r.filePosition;
+  }
+}
+
 long msgtell(const LogReader& r) {
   if (!r.open) return 0;
   return r.blockOffset + r.position;
@@ -561,8 +610,9 @@ long msgseek(LogReader& r, long offset) {
     }
   }
   r.filePosition = at;
-  long n = r.source.read ? r.source.read(r.source.context, r.block, kLogBlockSize) : -1;
-  if (n < 0 || n > static_cast<long>(kLogBlockSize)) {
+  char* block = BlockBuffer(r);
+  long n = r.source.read ? r.source.read(r.source.context, block, static_cast<size_t>(r.blockCapacity)) : -1;
+  if (n < 0 || n > r.blockCapacity) {
     r.blockLength = r.position = 0;
     r.blockLoaded = false;
     ReportReadError(r);
@@ -573,8 +623,8 @@ long msgseek(LogReader& r, long offset) {
   r.blockLength = n;
   r.position = 0;
   r.blockLoaded = true;
-  r.block[n] = 0;
-  if (r.scrambled) SwapBlockNibbles(r.block, n);
+  block[n] = 0;
+  if (r.scrambled) SwapBlockNibbles(block, n);
   return r.blockOffset;
 }
 

@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr long kScanBlockSize = 1 << 16;
+
 bool EqualsNoCase(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b)
     if (ToUpper1252(static_cast<unsigned char>(*a)) != ToUpper1252(static_cast<unsigned char>(*b))) return false;
@@ -79,6 +81,14 @@ bool TracksHeaderOnly(const ScanOptions& o) {
 
 long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, void* context) {
   if (!r.open) return 0;
+  // The whole log is read once from the start: large reads cost far fewer
+  // calls into the system than the reader's own block size.
+  static char largeBlock[kScanBlockSize + 1];
+  LogReaderUseBlock(r, largeBlock, kScanBlockSize);
+  struct OwnBlockAgain {
+    LogReader& r;
+    ~OwnBlockAgain() { LogReaderUseBlock(r, nullptr, 0); }
+  } ownBlockAgain{r};
   if (msgseek(r, 0) < 0) return 0;
   static ScannedMessage m;
   long found = 0;

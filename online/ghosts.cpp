@@ -21,16 +21,34 @@ struct GhostState {
 };
 GhostState g_ghosts;
 
-// Case-insensitive order of "%s#%08lu" (topic, number).
-int CompareKey(const char* topicA, uint32_t numberA, const char* topicB, uint32_t numberB) {
-  char a[128], b[128];
-  snprintf(a, sizeof a, "%s#%08lu", topicA, static_cast<unsigned long>(numberA));
-  snprintf(b, sizeof b, "%s#%08lu", topicB, static_cast<unsigned long>(numberB));
-  for (size_t i = 0;; i++) {
-    int ca = ToLower1252(static_cast<unsigned char>(a[i])), cb = ToLower1252(static_cast<unsigned char>(b[i]));
-    if (ca != cb) return ca < cb ? -1 : 1;
-    if (!ca) return 0;
+// The sort key "%s#%08lu" (topic, number) in lower case, so that keys
+// compare byte by byte as the case-insensitive keys do.
+struct GhostKey {
+  char text[128];
+};
+void MakeKey(const char* topic, uint32_t number, GhostKey* key) {
+  snprintf(key->text, sizeof key->text, "%s#%08lu", topic, static_cast<unsigned long>(number));
+  for (char* p = key->text; *p; p++) *p = static_cast<char>(ToLower1252(static_cast<unsigned char>(*p)));
+}
+
+// Sorts by the key, each key made once: a comparison that formatted both
+// keys anew made the sort the larger part of a refresh.
+void SortGhosts(std::vector<GhostEntry>* entries) {
+  struct Keyed {
+    GhostKey key;
+    size_t index;
+  };
+  std::vector<Keyed> keyed(entries->size());
+  for (size_t i = 0; i < entries->size(); i++) {
+    MakeKey((*entries)[i].topic, (*entries)[i].number, &keyed[i].key);
+    keyed[i].index = i;
   }
+  std::sort(keyed.begin(), keyed.end(),
+            [](const Keyed& a, const Keyed& b) { return strcmp(a.key.text, b.key.text) < 0; });
+  std::vector<GhostEntry> sorted;
+  sorted.reserve(entries->size());
+  for (const Keyed& k : keyed) sorted.push_back((*entries)[k.index]);
+  entries->swap(sorted);
 }
 
 void SetTopic(GhostEntry* ghost, const char* service, std::string folder) {
@@ -198,9 +216,7 @@ void RefreshGhosts() {
     BuildPaths(service, &outbasket, &append);
     ReadFileGhosts(outbasket.c_str(), service, &g_ghosts.outbasketTime);
     ReadFileGhosts(append.c_str(), service, &g_ghosts.appendTime);
-    std::sort(g_ghosts.entries.begin(), g_ghosts.entries.end(), [](const GhostEntry& a, const GhostEntry& b) {
-      return CompareKey(a.topic, a.number, b.topic, b.number) < 0;
-    });
+    SortGhosts(&g_ghosts.entries);
   }
   g_ghostHooks.refreshGhostRows();
 }
@@ -219,11 +235,16 @@ bool GhostsChanged() {
 int GetGhostKind(long number) {
   const char* topic = g_ghostHooks.openTopicName();
   if (!topic || number < 0) return 0;
-  uint32_t wanted = static_cast<uint32_t>(number);
-  auto found = std::lower_bound(g_ghosts.entries.begin(), g_ghosts.entries.end(), 0, [&](const GhostEntry& entry, int) {
-    return CompareKey(entry.topic, entry.number, topic, wanted) < 0;
-  });
-  if (found == g_ghosts.entries.end() || CompareKey(found->topic, found->number, topic, wanted) != 0) return 0;
+  GhostKey wanted;
+  MakeKey(topic, static_cast<uint32_t>(number), &wanted);
+  auto compare = [&](const GhostEntry& entry) {
+    GhostKey key;
+    MakeKey(entry.topic, entry.number, &key);
+    return strcmp(key.text, wanted.text);
+  };
+  auto found = std::lower_bound(g_ghosts.entries.begin(), g_ghosts.entries.end(), 0,
+                                [&](const GhostEntry& entry, int) { return compare(entry) < 0; });
+  if (found == g_ghosts.entries.end() || compare(*found) != 0) return 0;
   return found->reply ? 2 : 1;
 }
 

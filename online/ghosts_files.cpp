@@ -87,12 +87,20 @@ bool BodyCount(const std::string& line, unsigned long* count) {
   return true;
 }
 
+// A live script entry that may queue a withdrawal; the parser decides.
+bool MayBeWithdrawal(const std::string& header) {
+  return header.find("script:\tWithdraw Message") != std::string::npos ||
+         header.find("script:\tCancel Message") != std::string::npos;
+}
+
 }  // namespace
 
-// The entries of an action file with the bodies of its messages passed over
-// (their count lines then read 0): a ghost needs only the message block's
-// lines, and an outbasket of messages runs to megabytes that the frame's
-// timer may ask for every second.
+// The entries of an action file that can be ghosts (live messages and
+// withdrawals), with the bodies of the messages passed over (their count
+// lines then read 0): a ghost needs only the message block's lines, and an
+// outbasket of messages runs to megabytes that the frame's timer may ask for
+// every second. An entry ends at the next header, so leaving out the others
+// whole changes no ghost.
 bool GhostReadFile(const char* path, std::vector<char>* bytes) {
   FILE* file = fopen(path, "rb");
   if (!file) return false;
@@ -101,11 +109,13 @@ bool GhostReadFile(const char* path, std::vector<char>* bytes) {
   long size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
   bool ok = size >= 0 && fseek(file, 0, SEEK_SET) == 0;
   std::string line;
-  bool inMessage = false;
+  bool inMessage = false, keep = false;
   BlockReader reader(file);
   while (ok && reader.line(&line)) {
     if (IsEntryHeader(line)) {
+      // A held message is still followed, so its counted body is passed over.
       inMessage = line.find("type:\tedit") != std::string::npos;
+      keep = line[1] == '-' && (inMessage || MayBeWithdrawal(line));
     } else if (inMessage && FieldIs(line, "MessageEnd:")) {
       inMessage = false;
     } else if (unsigned long count; inMessage && BodyCount(line, &count)) {
@@ -114,11 +124,11 @@ bool GhostReadFile(const char* path, std::vector<char>* bytes) {
       if (count <= static_cast<unsigned long>(size - reader.position())) {
         ok = reader.skip(count);
         static const char kNoBody[] = "Body: 0\r\n";
-        bytes->insert(bytes->end(), kNoBody, kNoBody + sizeof kNoBody - 1);
+        if (keep) bytes->insert(bytes->end(), kNoBody, kNoBody + sizeof kNoBody - 1);
         continue;
       }
     }
-    bytes->insert(bytes->end(), line.begin(), line.end());
+    if (keep) bytes->insert(bytes->end(), line.begin(), line.end());
   }
   ok = ok && !ferror(file);
   fclose(file);

@@ -45,8 +45,10 @@ endif()
 
 # The outbasket window and its test, which drives it by messages under Wine.
 if(NOT PELMORA_NATIVE)
-  add_library(online_outbasket_window STATIC ${CMAKE_CURRENT_SOURCE_DIR}/outbasket_window_win32.cpp)
-  target_link_libraries(online_outbasket_window PUBLIC online_outbasket online_ghosts online_script_cmd online_connect shell)
+  add_library(online_outbasket_window STATIC ${CMAKE_CURRENT_SOURCE_DIR}/outbasket_window_win32.cpp
+                                              ${CMAKE_CURRENT_SOURCE_DIR}/outbasket_editor_win32.cpp)
+  target_link_libraries(online_outbasket_window PUBLIC online_outbasket online_ghosts online_script_cmd online_connect shell
+                                                       compose_editor)
   pelmora_program_library(online_outbasket_window)
   pelmora_test(online_outbasket_window_tests
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/outbasket_window_test.cpp

@@ -26,12 +26,13 @@ enum : int {
 };
 
 // What the window needs of other windows. The defaults: no message editor
-// (editing a queued message is refused), the MDI client of the frame, no
-// message-base selection.
+// (editing a queued message is refused until InstallOutbasketEditor), the MDI
+// client of the frame, no message-base selection.
 struct OutbasketWindowHooks {
-  // Opens a message editor on a queued message, which edits the record's
-  // lines and body in place; the window waits until it is gone. Null when
-  // none opened.
+  // Opens a message editor on a queued message. When the editor sends, the
+  // record's lines and body are rewritten and the window gets command 5812
+  // (argument 1 for the editor's Hold button); the window waits until the
+  // editor is gone. Null when none opened.
   HWND (*editMessage)(HWND owner, OutbasketAction* action);
   HWND (*mdiClient)();
   // The folder selected in the message-base window; "" when none.
@@ -54,5 +55,8 @@ void PopReviewMenu(HWND window, POINT screen);
 ActionList* OutbasketWindowList();
 
 // Puts the window's procedure into the class table and Review where the
-// dispatcher and the connection call it.
+// dispatcher and the connection call it; installs the editor below too.
 void InstallOutbasketWindow();
+// Edits queued messages in the program's message editor, through its
+// action-editing entry and hooks.
+void InstallOutbasketEditor();

@@ -27,6 +27,7 @@
 #include "online/script_template.h"
 #include "resources/online_ids.h"
 #include "shell/commands_hooks.h"
+#include "shell/shell_hooks.h"
 #include "shell/shell_state.h"
 #include "shell/startup.h"
 #include "shell/window_classes.h"
@@ -76,6 +77,7 @@ struct ReviewState {
   int baseX = 8, baseY = 16;  // dialog base units
   int ticks = 0;
   int firstSelected = -1;
+  int editingRecord = -1;  // the record an open edit belongs to
   bool swallowDoubleClick = false;
   bool preview = false, editing = false, changed = false;
   // Records of each service in its outbasket file as last loaded or saved;
@@ -593,7 +595,12 @@ void EditScriptAction(ReviewState* s, OutbasketAction* a) {
 void EditMessageAction(ReviewState* s, OutbasketAction* a) {
   HWND editor = g_outbasketWindowHooks.editMessage(s->window, a);
   MSG msg;
-  while (editor && IsWindow(editor) && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (editor && IsWindow(editor)) {
+    int got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop to end too
+      break;
+    }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
@@ -609,6 +616,7 @@ void EditSelection(ReviewState* s) {
   if (!a || a->heading) return;
   size_t index = static_cast<size_t>(a - s->basket.list.records.data());
   s->editing = true;
+  s->editingRecord = static_cast<int>(index);
   UpdateButtons(s);
   if (a->edit)
     EditMessageAction(s, a);
@@ -616,6 +624,7 @@ void EditSelection(ReviewState* s) {
     EditScriptAction(s, a);
   if (g_review != s) return;
   s->editing = false;
+  s->editingRecord = -1;
   FillList(s, {static_cast<int>(index)}, static_cast<int>(index));
 }
 
@@ -673,6 +682,23 @@ void OnTimer(ReviewState* s) {
   FillList(s, {}, -1);
 }
 
+// An edited action came back. The editor's Hold button bore this window's
+// Hold caption, so it does what that button would: hold a live action,
+// release a held one. The edited record is kept apart from the selection,
+// which the user may change while the editor is open.
+void OnMarkChanged(ReviewState* s, bool hold) {
+  MarkChanged(s);
+  if (!hold) return;
+  if (s->editingRecord >= 0 && static_cast<size_t>(s->editingRecord) < s->basket.list.records.size()) {
+    OutbasketAction& a = s->basket.list.records[static_cast<size_t>(s->editingRecord)];
+    a.held = a.held ? 0 : 1;
+  } else {
+    for (OutbasketAction* a : SelectedActions(s)) a->held = 1;
+  }
+  InvalidateRect(s->list, nullptr, TRUE);
+  UpdateButtons(s);
+}
+
 void OnListClick(ReviewState* s, int x, int y, bool doubleClick) {
   LRESULT hit = SendMessageA(s->list, LB_ITEMFROMPOINT, 0, MAKELPARAM(x, y));
   if (HIWORD(hit)) return;
@@ -721,10 +747,7 @@ void OnCommand(ReviewState* s, int id, int code, LPARAM lParam) {
       PostMessageA(s->window, WM_COMMAND, button ? focused : IDOK, 0);
       return;
     }
-    case kReviewMarkChanged:
-      MarkChanged(s);
-      if (lParam == 1 && s->firstSelected >= 0) s->basket.list.records[static_cast<size_t>(s->firstSelected)].held = 1;
-      return;
+    case kReviewMarkChanged: OnMarkChanged(s, lParam == 1); return;
   }
 }
 
@@ -876,6 +899,16 @@ void PopReviewMenu(HWND window, POINT screen) {
   DestroyMenu(menu);
 }
 
+namespace {
+// What the frame's idle time does for the open folder, while the preview
+// keeps the main loop waiting: ghost marks of actions saved or queued, and a
+// thread list refill that waits.
+void RefreshOpenFolderView() {
+  if (g_topicOpenHooks.ghostsChanged()) g_topicOpenHooks.refreshGhosts();
+  if (g_shellHooks.threadListRefillPending()) g_shellHooks.fillThreadList();
+}
+}  // namespace
+
 HWND OutbasketWindow() { return g_review ? g_review->window : nullptr; }
 
 ActionList* OutbasketWindowList() { return g_review ? &g_review->basket.list : nullptr; }
@@ -917,6 +950,7 @@ bool Review(const char* service, const char* fixedFile, int preview) {
   MSG msg;
   while (IsWindow(window)) {
     if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      RefreshOpenFolderView();
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
       continue;
     }
@@ -927,6 +961,8 @@ bool Review(const char* service, const char* fixedFile, int preview) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  // The main loop's idle refresh has not run meanwhile.
+  RefreshOpenFolderView();
   return g_lastReviewOk;
 }
 
@@ -945,6 +981,7 @@ const char* MessageBaseFolder() {
 
 void InstallOutbasketWindow() {
   g_windowClassProcs.outbasket = OutbasketWndProc;
+  InstallOutbasketEditor();
   g_outbasketWindowHooks.selectedFolder = MessageBaseFolder;
   g_commandHooks.Review = ReviewCommand;
   g_commandHooks.MakeScriptCmd = MakeScriptCmd;

@@ -401,6 +401,10 @@ class Writer {
       if (out_.failed()) break;
     }
     CloseScripts();
+    while (!noteStates_.empty()) {
+      out_.Close();
+      noteStates_.pop_back();
+    }
     if (openRow_) {
       // A block that ends inside a row still closes it.
       out_.Word("kqtblend");
@@ -455,6 +459,7 @@ class Writer {
           out_.Word("brdrw", cell.borderWidths[side]);
         }
       if (cell.shading > 0) out_.Word("clshdng", long(cell.shading) * 100);
+      if (cell.flags & 64) out_.Word("clmrg");
       edge += cell.width;
       out_.Word("cellx", edge);
     }
@@ -667,20 +672,30 @@ class Writer {
   }
 
   // The words from the run before (or a paragraph's start) to a run of
-  // font `id` are the same every time: worked out once, then copied.
+  // font `id` are the same every time: worked out once, then copied. Runs in
+  // or next to footnotes take the long way, through the footnote groups.
   void CharWords(int id) {
     CloseScripts();
-    const int from = current_ >= 0 ? current_ : havePlain_ ? 256 : 257;
-    Transition& t = transitions_[size_t(from * 31 + id) % std::size(transitions_)];
-    if (t.from != from || t.to != id) {
-      t.from = from, t.to = id;
-      Output words;
-      t.opens = WordsTo(words, id);
-      t.bytes = words.Take();
+    const CharState& b = states_[id & 255];
+    if (noteBits_ == 0 && (b.style & 0x1C00) == 0) {
+      const int from = current_ >= 0 ? current_ : havePlain_ ? 256 : 257;
+      Transition& t = transitions_[size_t(from * 31 + id) % std::size(transitions_)];
+      if (t.from != from || t.to != id) {
+        t.from = from, t.to = id;
+        Output words;
+        if (current_ < 0 && !havePlain_) words.Word("plain");
+        t.opens = WordsTo(words, current_ < 0 ? Initial() : state_, id);
+        t.bytes = words.Take();
+      }
+      out_.Words(t.bytes, t.opens);
+    } else {
+      CharState a = current_ < 0 ? Initial() : state_;
+      if (current_ < 0 && !havePlain_) out_.Word("plain");
+      FootnoteBraces(b.style, a);
+      WordsTo(out_, a, id);
     }
-    out_.Words(t.bytes, t.opens);
     havePlain_ = false;
-    state_ = states_[id & 255];
+    state_ = b;
     current_ = id;
     if (state_.style & 48) {
       scriptOpen_ = true;
@@ -690,16 +705,16 @@ class Writer {
     }
   }
 
+  // What is in force at a paragraph's start.
+  CharState Initial() const {
+    CharState a;
+    a.back = d_.background;
+    return a;
+  }
+
   // The words that change what is in force to font `id`'s state; the
   // groups they open.
-  int WordsTo(Output& o, int id) const {
-    CharState a;
-    if (current_ < 0) {
-      a.back = d_.background;
-      if (havePlain_ == false) o.Word("plain");
-    } else {
-      a = state_;
-    }
+  int WordsTo(Output& o, const CharState& a, int id) const {
     const CharState& b = states_[id & 255];
     if (a.faceKey != b.faceKey || a.family != b.family) o.Word("f", id);
     if (a.text != b.text) o.Word("cf", textIndex_[id & 255]);
@@ -730,8 +745,41 @@ class Writer {
     std::string bytes;
   };
 
+  // A footnote goes out as "{", its mark, "{\\footnote", its text and "}}"
+  // (a mark of more characters closes the note before the rest of the mark).
+  // What a closed group had set is no longer in force.
+  void FootnoteBraces(uint32_t style, CharState& a) {
+    const uint32_t from = noteBits_, to = style & 0x1C00;
+    noteBits_ = to;
+    auto close = [&](int groups) {
+      for (; groups > 0 && !noteStates_.empty(); --groups) {
+        out_.Close();
+        a = noteStates_.back();
+        noteStates_.pop_back();
+      }
+    };
+    if ((from & 0x800) && (to & 0x1000) && !(to & 0x800))
+      close(1);
+    else if ((from & 0x1000) && !(from & 0x800) && !(to & 0x1800))
+      close(1);
+    else if ((from & 0x400) && !to)
+      close(1);
+    else if ((from & 0x800) && !(to & 0x1800))
+      close(2);
+    if (!(from & 0x400) && (to & 0x400)) {
+      noteStates_.push_back(a);
+      out_.Open();
+    } else if ((from & 0x400) && (to & 0x800)) {
+      noteStates_.push_back(a);
+      out_.Open();
+      out_.Word("footnote");
+    }
+  }
+
   const Document& d_;
   Output out_;
+  uint32_t noteBits_ = 0;
+  std::vector<CharState> noteStates_;  // in force where each open footnote group began
   std::vector<uint32_t> colours_;
   CharState state_;
   CharState states_[256];

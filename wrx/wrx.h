@@ -290,6 +290,10 @@ int GetWrxPictInfo(HWND hwnd, int id, DWORD* flags, RECT* rect, int* alignment, 
 int SetWrxPictInfo(HWND hwnd, int id, DWORD flags, int alignment, int aux);
 // Pixel sizes; a negative side is kept.
 int SetWrxPictSize(HWND hwnd, int id, int width, int height);
+// The picture at the cursor: width and height in hundredths of an inch (10 to
+// 1500; negative keeps the side) and alignment 0-2 (negative keeps it). 0
+// when the cursor character is no picture or a value is out of range.
+int EditPictureParam(HWND hwnd, int width, int height, int alignment);
 // A BMP or placeable WMF file (null name: asks). Returns the id, -1 when
 // cancelled or the file is no picture.
 int WrxInsertPictureFile(HWND hwnd, const char* fileName, int noLink, int alignment, int insert);
@@ -322,6 +326,22 @@ int DeleteCellsParam(HWND hwnd, int scope, int repaint);
 int WrxInsertRow(HWND hwnd, int above, int repaint);
 int WrxSetTableWidth(HWND hwnd, int cell, int twips);
 int WrxFitTableColumns(HWND hwnd);
+// Merges the highlighted cells of one row into its last one; a column of
+// cells before each selected cell, or after the cursor row's last cell (in
+// every row of the column with whole columns).
+int WrxMergeCells(HWND hwnd);
+int WrxInsertColumn(HWND hwnd, int fromSelection, int wholeColumns, int repaint);
+// Row and cell formats of the highlight's (or cursor's) rows and cells; scope
+// 1 cells, 2 columns, 3 rows, 4 the table; a negative border width keeps it.
+int RowHeightParam(HWND hwnd, int height, int wholeTable, int repaint);
+int RowPositionParam(HWND hwnd, int alignment, int wholeTable, int repaint);
+int CellBorderParam(HWND hwnd, int scope, int top, int bottom, int left, int right, int repaint);
+int CellShadingParam(HWND hwnd, int scope, int shading, int repaint);
+// Appends a cell record after `cell` (the last of its row), or with newRow a
+// row after the cell's row (the table's last; cell 0 starts a table); the
+// new cell, 0 when refused.
+int WrxAddTableCell(HWND hwnd, int newRow, int cell, int alignment, int x, int minHeight, int width, int shading,
+                    int left, int right, int top, int bottom, int rowSpan, int columnSpan, int flags);
 
 // Inserts one picture or object character at the cursor; 0 for an id that is
 // no picture.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "wrx/wrx.h"
+#include "wrx/wrx_dib.h"
 #include "wrx/wrx_format.h"
 #include "wrx/wrx_sectionmodel.h"
 
@@ -124,6 +125,19 @@ inline uintptr_t MakeSharedIds(uint8_t id) { return 0xFFFF | (uintptr_t(id) << 1
 inline uint8_t* IdArray(const WrxLine* l) { return reinterpret_cast<uint8_t*>(l->fontIds); }
 
 // Picture payload of a font entry whose style has the picture bit.
+// A picture's device bitmap, deleted with the picture.
+struct WrxGdiBitmap {
+  HBITMAP handle = nullptr;
+  WrxGdiBitmap() = default;
+  WrxGdiBitmap(const WrxGdiBitmap&) = delete;
+  WrxGdiBitmap& operator=(const WrxGdiBitmap&) = delete;
+  ~WrxGdiBitmap() { Reset(nullptr); }
+  void Reset(HBITMAP h) {
+    if (handle) DeleteObject(handle);
+    handle = h;
+  }
+};
+
 struct WrxPictData {
   std::string linkName;
   int32_t height = 0, width = 0;
@@ -131,6 +145,10 @@ struct WrxPictData {
   std::vector<uint8_t> image, info, object;
   int32_t screenX = 0, screenY = 0;  // the last drawing, relative to the text area
   HWND control = nullptr;            // an embedded control's window
+  // Made from the DIB for the display (wrx_picture_win32.cpp).
+  WrxGdiBitmap bitmap;
+  uint32_t colours = 0;  // 0 for true colour
+  std::vector<wrxdib::PaletteEntry> palette;
 };
 
 // One undo step: its kind, the range's absolute positions (end inclusive),

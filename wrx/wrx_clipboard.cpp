@@ -3,6 +3,7 @@
 // Every picture is kept as a DIB (a metafile is drawn into one at its size).
 #include "wrx/wrx_block.h"
 #include "wrx/wrx_dib.h"
+#include "wrx/wrx_picture.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -89,27 +90,23 @@ bool RasteriseMetafile(WrxWindow* w, HMETAFILE mf, int32_t width, int32_t height
   return true;
 }
 
-// A device bitmap as a 24-bit DIB.
-bool BitmapToDib(HBITMAP bmp, wrxdib::Dib& out) {
-  BITMAP b{};
-  if (!GetObjectA(bmp, sizeof b, &b) || b.bmWidth <= 0 || b.bmHeight <= 0 || b.bmWidth > 32768 || b.bmHeight > 32768)
-    return false;
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = b.bmWidth;
-  bi.bmiHeader.biHeight = b.bmHeight;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  out.bits.assign(wrxdib::RowBytes(b.bmWidth, 24) * size_t(b.bmHeight), 0);
-  HDC screen = GetDC(nullptr);
-  const int rows = GetDIBits(screen, bmp, 0, UINT(b.bmHeight), out.bits.data(), &bi, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  if (rows <= 0) return false;
-  out.info.assign(wrxdib::kInfoHeaderSize, 0);
-  bi.bmiHeader.biSizeImage = DWORD(out.bits.size());
-  memcpy(out.info.data(), &bi.bmiHeader, wrxdib::kInfoHeaderSize);
-  out.width = b.bmWidth, out.height = b.bmHeight, out.bitCount = 24;
-  return true;
+// The picture's alignment and place in the text, once its entry is made.
+int PlacePicture(WrxWindow* w, int id, int alignment, int insert) {
+  if (id <= 0) return 0;
+  w->fonts[id].pict->alignMode = alignment;
+  SizePictureForScreen(w, id);
+  if (insert) InsertObjectChar(w, id, 0);
+  return id;
+}
+
+// A metafile drawn into a new picture at the given pixel size.
+int PictureFromMetafile(WrxWindow* w, HMETAFILE mf, int32_t width, int32_t height, const RECT* box, int alignment,
+                        int insert, const char* routine) {
+  wrxdib::Dib dib;
+  const bool ok = RasteriseMetafile(w, mf, width, height, box, dib);
+  DeleteMetaFile(mf);
+  if (!ok) return WrxErrorBox(w, 56, routine), 0;
+  return PictureFromDib(w, std::move(dib.info), std::move(dib.bits), width, height, alignment, insert, routine);
 }
 
 int MetafileToPicture(WrxWindow* w, HGLOBAL handle, int alignment, int insert) {
@@ -126,23 +123,36 @@ int MetafileToPicture(WrxWindow* w, HGLOBAL handle, int alignment, int insert) {
   GlobalUnlock(handle);
   if (width <= 0 || height <= 0) return 0;
   if (!copy) return WrxErrorBox(w, 53, "MetafileToPicture"), 0;
-  wrxdib::Dib dib;
-  const bool ok = RasteriseMetafile(w, copy, width, height, nullptr, dib);
-  DeleteMetaFile(copy);
-  if (!ok) return WrxErrorBox(w, 56, "MetafileToPicture"), 0;
-  return PictureFromDib(w, std::move(dib.info), std::move(dib.bits), width, height, alignment, insert,
-                        "MetafileToPicture");
+  // The copy's bits are taken out and made a metafile again, so that what is
+  // kept depends on no handle of the clipboard's owner.
+  HGLOBAL block = MetafileToBlock(copy);
+  if (!block) {
+    DeleteMetaFile(copy);
+    return WrxErrorBox(w, 51, "MetafileToPicture"), 0;
+  }
+  HMETAFILE mf = MetafileFromBlock(block);
+  if (!mf) {
+    GlobalFree(block);
+    return WrxErrorBox(w, 56, "MetafileToPicture"), 0;
+  }
+  return PictureFromMetafile(w, mf, width, height, nullptr, alignment, insert, "MetafileToPicture");
 }
 
-int PasteDib(WrxWindow* w, HGLOBAL handle, int alignment, int insert) {
-  const auto* data = static_cast<const uint8_t*>(GlobalLock(handle));
-  if (!data) return 0;
-  wrxdib::Dib dib;
-  const int rc = wrxdib::ParsePackedDib(data, GlobalSize(handle), dib);
-  GlobalUnlock(handle);
-  if (rc != wrxdib::kDibOk) return 0;
-  return PictureFromDib(w, std::move(dib.info), std::move(dib.bits), dib.width, dib.height, alignment, insert,
-                        "WrxPastePicture");
+// Bytes as a global block of metafile bits made a metafile; 0 for bits that
+// are no metafile (or no memory).
+HMETAFILE MetafileFromBytes(const uint8_t* bits, size_t size) {
+  const size_t bytes = wrxdib::MetafileBytes(bits, size);
+  HGLOBAL block = bytes ? GlobalAlloc(GMEM_MOVEABLE, bytes + 1) : nullptr;
+  void* p = block ? GlobalLock(block) : nullptr;
+  if (!p) {
+    if (block) GlobalFree(block);
+    return nullptr;
+  }
+  memcpy(p, bits, bytes);
+  GlobalUnlock(block);
+  HMETAFILE mf = MetafileFromBlock(block);
+  if (!mf) GlobalFree(block);
+  return mf;
 }
 
 }  // namespace
@@ -172,24 +182,13 @@ int SizePictureForScreen(WrxWindow* w, int id) {
 
 int PictureFromDib(WrxWindow* w, std::vector<uint8_t>&& info, std::vector<uint8_t>&& bits, int32_t widthPx,
                    int32_t heightPx, int alignment, int insert, const char* routine) {
-  const int id = NewPictureId(w);
-  if (id < 0) return 0;
-  WrxFont& f = w->fonts[id];
-  WrxPictData& p = *f.pict;
-  p.info = std::move(info);
-  p.image = std::move(bits);
-  p.width = std::max(1, MulDiv(widthPx, 72, ScreenResX(w)));
-  p.height = std::max(1, MulDiv(heightPx, 72, ScreenResY(w)));
-  p.alignMode = alignment;
-  f.kind = 0;
-  if (!SizePictureForScreen(w, id)) {
-    FreeFontEntry(w, id);
-    InitFontEntry(w, id);
-    WrxErrorBox(w, 108, routine);
-    return 0;
-  }
-  if (insert) InsertObjectChar(w, id, 0);
-  return id;
+  wrxdib::Dib dib;
+  dib.info = std::move(info);
+  dib.bits = std::move(bits);
+  dib.width = widthPx, dib.height = heightPx;
+  const int id = StoreDibPicture(w, std::move(dib));
+  (void)routine;
+  return id < 0 ? 0 : PlacePicture(w, id, alignment, insert);
 }
 
 int CreatePictControl(WrxWindow* w, int id) {
@@ -208,15 +207,10 @@ int CreatePictControl(WrxWindow* w, int id) {
 
 int PictureFromMetafileBits(WrxWindow* w, const uint8_t* bits, size_t size, int32_t width, int32_t height,
                             int alignment) {
-  const size_t bytes = wrxdib::MetafileBytes(bits, size);
-  if (!bytes || width <= 0 || height <= 0) return 0;
-  HMETAFILE mf = SetMetaFileBitsEx(UINT(bytes), bits);
+  if (width <= 0 || height <= 0) return 0;
+  HMETAFILE mf = MetafileFromBytes(bits, size);
   if (!mf) return 0;
-  wrxdib::Dib dib;
-  const bool ok = RasteriseMetafile(w, mf, width, height, nullptr, dib);
-  DeleteMetaFile(mf);
-  if (!ok) return 0;
-  return PictureFromDib(w, std::move(dib.info), std::move(dib.bits), width, height, alignment, 0, "WriteRtfMetafile");
+  return PictureFromMetafile(w, mf, width, height, nullptr, alignment, 0, "WriteRtfMetafile");
 }
 
 int WrxPastePicture(HWND hwnd, UINT format, HANDLE handle, int frameId, int alignment, int insert) {
@@ -240,14 +234,8 @@ int WrxPastePicture(HWND hwnd, UINT format, HANDLE handle, int frameId, int alig
   if (handle) {
     switch (format) {
       case CF_METAFILEPICT: id = MetafileToPicture(w, static_cast<HGLOBAL>(handle), alignment, insert); break;
-      case CF_DIB: id = PasteDib(w, static_cast<HGLOBAL>(handle), alignment, insert); break;
-      case CF_BITMAP: {
-        wrxdib::Dib dib;
-        if (BitmapToDib(static_cast<HBITMAP>(handle), dib))
-          id = PictureFromDib(w, std::move(dib.info), std::move(dib.bits), dib.width, dib.height, alignment, insert,
-                              "WrxPastePicture");
-        break;
-      }
+      case CF_DIB: id = PlacePicture(w, ExtractDIB(w, static_cast<HGLOBAL>(handle)), alignment, insert); break;
+      case CF_BITMAP: id = PlacePicture(w, Bitmap2DIB(w, static_cast<HBITMAP>(handle)), alignment, insert); break;
       default: break;
     }
   }
@@ -319,6 +307,30 @@ int SetWrxPictSize(HWND hwnd, int id, int width, int height) {
   return 1;
 }
 
+int EditPictureParam(HWND hwnd, int width, int height, int alignment) {
+  WrxWindow* w = GetWrxWindow(hwnd);
+  if (!w) return 0;
+  const int32_t line = std::clamp(w->curLine, 0, w->lineCount - 1);
+  if (w->curCol < 0 || w->curCol >= w->lines[line]->length) return 0;
+  const int id = GetCharFont(w, line, w->curCol);
+  if (!IsPicture(w, id)) return 0;
+  auto inRange = [](int v) { return v < 0 || (v >= 10 && v <= 1500); };
+  if (!inRange(width) || !inRange(height) || alignment > 2) return WrxBeep(w), 0;
+  WrxPictData& p = *w->fonts[id].pict;
+  if (width >= 0) p.width = MulDiv(width, 72, 100);
+  if (height >= 0) p.height = MulDiv(height, 72, 100);
+  if (alignment >= 0) p.alignMode = alignment;
+  SizePictureForScreen(w, id);
+  if (p.control)
+    SetWindowPos(p.control, nullptr, 0, 0, MulDiv(p.width, ScreenResX(w), 72), MulDiv(p.height, ScreenResY(w), 72),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ++w->modified;
+  if (line < w->staleLine) w->staleLine = line;
+  if (w->arg.wordWrap) WordWrap(w, line, 1);
+  WrxRefreshWindow(hwnd, 1);
+  return 1;
+}
+
 int DetectPictureFile(WrxWindow* w, const char* fileName, int report) {
   FILE* f = fopen(fileName, "rb");
   if (!f) return report ? WrxErrorBox(w, 68, fileName) : 0;
@@ -356,17 +368,12 @@ int WrxMetafileFromFile(HWND hwnd, const char* fileName, int alignment, int inse
   const uint8_t* body = bytes.data() + wrxdib::kPlaceableSize;
   const size_t bodySize = wrxdib::MetafileBytes(body, bytes.size() - wrxdib::kPlaceableSize);
   if (!bodySize) return WrxErrorBox(w, 55, "WrxMetafileFromFile"), 0;
-  HMETAFILE mf = SetMetaFileBitsEx(UINT(bodySize), body);
+  HMETAFILE mf = MetafileFromBytes(body, bodySize);
   if (!mf) return WrxErrorBox(w, 56, "WrxMetafileFromFile"), 0;
   const int32_t height = int32_t((long(head.bottom) - head.top) * ScreenResY(w) / head.unitsPerInch);
   const int32_t width = int32_t((long(head.right) - head.left) * ScreenResX(w) / head.unitsPerInch);
   const RECT box{head.left, head.top, head.right, head.bottom};
-  wrxdib::Dib dib;
-  const bool ok = RasteriseMetafile(w, mf, width, height, &box, dib);
-  DeleteMetaFile(mf);
-  if (!ok) return WrxErrorBox(w, 56, "WrxMetafileFromFile"), 0;
-  return PictureFromDib(w, std::move(dib.info), std::move(dib.bits), width, height, alignment, insert,
-                        "WrxMetafileFromFile");
+  return PictureFromMetafile(w, mf, width, height, &box, alignment, insert, "WrxMetafileFromFile");
 }
 
 int WrxInsertPictureFile(HWND hwnd, const char* fileName, int noLink, int alignment, int insert) {

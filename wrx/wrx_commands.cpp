@@ -2,6 +2,7 @@
 // conditions under which it is enabled and when it shows checked; commands
 // whose work has not joined the control yet are refused without effect.
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_tables.h"
 
 #include <algorithm>
 #include <cstring>
@@ -132,9 +133,12 @@ enum Action : uint8_t {
   A_BLOCK_COPY,
   A_BLOCK_MOVE,
   A_TABLE,
+  A_EDIT_PICTURE,
   A_SPLIT_CELL,
   A_DELETE_CELLS,
   A_INSERT_ROW,
+  A_MERGE_CELLS,
+  A_INSERT_COLUMN,
 };
 
 struct CommandRow {
@@ -238,7 +242,7 @@ const CommandRow kCommands[] = {
     {680, false, false, 0, C_RULER, 0, A_TOGGLE_RULER},
     {681, false, false, 0, C_TOOLBAR, 0, A_TOGGLE_TOOLBAR},
     {682, false, false, 0, C_STATUS, 0, A_TOGGLE_STATUS},
-    {685, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PICTURE, C_NONE, 0, A_NONE},
+    {685, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PICTURE, C_NONE, 0, A_EDIT_PICTURE},
     {686, false, false, N_EDITABLE, C_HIDDEN_SHOWN, 0, A_TOGGLE_HIDDEN},
     {690, true, false, N_EDITABLE, C_PROTECTION, 0, A_TOGGLE_PROTECTION},
     {691, true, false, N_PARA_FORMAT, C_BORDERS, 0, A_NONE},
@@ -246,14 +250,14 @@ const CommandRow kCommands[] = {
     {694, true, false, N_EDITABLE | N_NOT_FOOTNOTE | N_PRINT_VIEW | N_TABLE_START, C_NONE, 0, A_TABLE},
     {695, true, false, kAs695, C_NONE, 0, A_INSERT_ROW},
     {696, true, false, kAs695, C_NONE, 0, A_SPLIT_CELL},
-    {697, true, false, kAs695, C_NONE, 0, A_NONE},
+    {697, true, false, kAs695, C_NONE, 0, A_MERGE_CELLS},
     {698, true, false, kAs695, C_NONE, 0, A_DELETE_CELLS},
     {699, false, false, N_PAGE_MODE, C_GRID, 0, A_TOGGLE_GRID},
     {700, true, false, kAs695, C_NONE, 0, A_NONE},
     {701, true, false, kAs695, C_NONE, 0, A_NONE},
     {702, true, false, kAs695, C_NONE, 0, A_NONE},
     {703, true, false, kAs695, C_NONE, 0, A_NONE},
-    {704, true, false, kAs695, C_NONE, 0, A_NONE},
+    {704, true, false, kAs695, C_NONE, 0, A_INSERT_COLUMN},
     {710, false, false, 0, C_TRACKING, 0, A_TOGGLE_TRACKING},
     {715, false, false, 0, C_NONE, 0, A_MOTION},
     {716, false, false, 0, C_NONE, 0, A_MOTION},
@@ -491,7 +495,7 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
       w->breakLinesShown = !w->breakLinesShown;
       PaintWrx(w);
       break;
-    case A_TOGGLE_GRID: w->gridLines = !w->gridLines; break;
+    case A_TOGGLE_GRID: ToggleCellGrid(w); break;
     case A_TOGGLE_TRACKING: w->trackPointer = !w->trackPointer; break;
     case A_TOGGLE_SNAP: w->rulerSnap = !w->rulerSnap; break;
     case A_HELP_INDEX: WrxShowHelp(w->hwnd, HELP_INDEX, 0); break;
@@ -537,9 +541,12 @@ LRESULT WrxCommand(WrxWindow* w, WPARAM wp) {
     case A_SECTION_BREAK: WrxSectBreakAt(w, 1); break;
     case A_BLOCK_COPY: w->hilight == 1 ? CopyLineBlock(w, 0) : CopyCharBlock(w, 0); break;
     case A_TABLE: TableInsert(w, 3, 2, 1); break;
+    case A_EDIT_PICTURE: EditPictureParam(w->hwnd, -1, -1, -1); break;
     case A_SPLIT_CELL: WrxSplitCell(w); break;
     case A_INSERT_ROW: InsertTableRow(w, 1, 1); break;
     case A_DELETE_CELLS: DeleteTableCells(w, 1); break;
+    case A_MERGE_CELLS: MergeTableCells(w); break;
+    case A_INSERT_COLUMN: InsertTableColumn(w, 1, 1, 1); break;
     case A_BLOCK_MOVE: w->hilight == 1 ? CopyLineBlock(w, 1) : CopyCharBlock(w, 1); break;
   }
   if (w->open) WrxPostCommand(w, WM_COMMAND, wp);

@@ -6,6 +6,7 @@
 // text rectangle's left.
 #include "wrx/wrx_block.h"
 #include "wrx/wrx_paramodel.h"
+#include "wrx/wrx_tables.h"
 
 #include <algorithm>
 #include <cstring>
@@ -717,6 +718,7 @@ int BuildScreenLines(WrxWindow* w, int32_t onlyLine) {
     fr.rowBase = base;
     base += rows + 2;
   }
+  drawable = PlaceTableFrames(w, drawable);
   for (int pass = 0; pass < 4; ++pass) {
     for (int32_t f = 0; f < drawable; ++f) {
       WrxTextFrame& fr = w->textFrames[f];

@@ -90,9 +90,6 @@ bool StepForward(const WrxWindow* w, int32_t& line, int32_t& col) {
   return true;
 }
 
-// A position of the document clamped to a real character.
-long Position(WrxWindow* w, int32_t line, int32_t col) { return RowColToAbs(w, line, col); }
-
 bool Shifted() { return GetKeyState(VK_SHIFT) < 0; }
 
 HINSTANCE CursorModule() { return GetModuleHandleA(nullptr); }
@@ -668,30 +665,6 @@ int ToggleLineBlock(WrxWindow* w) {
     w->hlFirstLine = w->hlLastLine = w->curLine;
     w->hlFirstCol = w->hlLastCol = 0;
     w->selecting = 1;
-  }
-  return 1;
-}
-
-int AdjustBlockToCells(WrxWindow* w) {
-  if (!w->arg.wordWrap || w->hilight != 2) return 1;
-  const int32_t startCell = w->lines[std::clamp(w->hlFirstLine, 0, w->lineCount - 1)]->cell;
-  const int32_t endCell = w->lines[std::clamp(w->hlLastLine, 0, w->lineCount - 1)]->cell;
-  if (!startCell || startCell == endCell) return 1;
-  // A block leaving a cell takes whole rows.
-  if (Position(w, w->hlLastLine, w->hlLastCol) >= Position(w, w->hlFirstLine, w->hlFirstCol)) {
-    int32_t line = w->hlFirstLine;
-    while (line + 1 < w->lineCount && w->lines[line + 1]->cell == startCell) ++line;
-    line = std::min(line + 1, w->lineCount - 1);
-    if (w->lines[line]->cell && line + 1 < w->lineCount) ++line;
-    w->hlLastLine = line, w->hlLastCol = 0;
-  } else {
-    int32_t line = w->hlFirstLine;
-    while (line > 0 && w->lines[line - 1]->cell) --line;
-    w->hlFirstLine = line, w->hlFirstCol = 0;
-  }
-  if (w->hlFirstLine == w->hlLastLine && w->hlFirstCol == w->hlLastCol) {
-    w->hilight = 0;
-    Repaint(w, 3);
   }
   return 1;
 }

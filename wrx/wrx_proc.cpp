@@ -265,11 +265,23 @@ int WrxAccelFilter(WrxWindow* w, UINT msg, WPARAM wp, LPARAM lp, HACCEL table) {
   if (!StillOpen(hwnd, w)) return translated;  // the command closed the window
   w->translating = 0;
   if (!translated || w->refused) return 0;
-  // The key's own follow-up messages must not act a second time.
-  static const UINT kDropped[][2] = {
-      {WM_CHAR, WM_CHAR},           {WM_KEYUP, WM_KEYUP},         {WM_INITMENU, WM_INITMENUPOPUP},
-      {WM_MENUSELECT, WM_MENUCHAR}, {WM_SYSKEYDOWN, WM_SYSKEYUP}, {WM_SYSCOMMAND, WM_SYSCOMMAND},
-      {WM_SYSCHAR, WM_SYSCHAR}};
+  // The key's own character must not act a second time; it comes before any
+  // other key in the queue and carries the key's scan code and flags.
+  // Characters typed after it are the user's and stay.
+  if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) {
+    MSG next;
+    if (PeekMessageA(&next, hwnd, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE) &&
+        (next.message == WM_CHAR || next.message == WM_SYSCHAR || next.message == WM_DEADCHAR ||
+         next.message == WM_SYSDEADCHAR) &&
+        ((next.lParam ^ lp) & 0x01FF0000) == 0)
+      PeekMessageA(&next, hwnd, next.message, next.message, PM_REMOVE);
+  }
+  // Its release, and a menu the key would have opened, are not wanted.
+  static const UINT kDropped[][2] = {{WM_KEYUP, WM_KEYUP},
+                                     {WM_SYSKEYUP, WM_SYSKEYUP},
+                                     {WM_SYSCOMMAND, WM_SYSCOMMAND},
+                                     {WM_INITMENU, WM_INITMENUPOPUP},
+                                     {WM_MENUSELECT, WM_MENUCHAR}};
   MSG pending;
   for (const auto& range : kDropped)
     while (PeekMessageA(&pending, hwnd, range[0], range[1], PM_REMOVE)) {}

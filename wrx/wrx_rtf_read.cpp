@@ -44,6 +44,8 @@ struct GroupState {
   TabSet tabs;
   enum Dest : uint8_t { kText, kSkip, kFontTable, kColourTable, kPicture, kStyleSheet } dest = kText;
   uint8_t closes = 0;  // the page-header (17) or page-footer (16) group this group opened
+  DWORD noteBits = 0;  // 0x800 in a footnote's text, whatever \plain says
+  std::string heldDigits;  // of a footnote number, set when the group ends
 };
 
 struct Paragraph {
@@ -60,6 +62,8 @@ enum Word : uint8_t {
   W_FONTTBL,
   W_COLORTBL,
   W_SKIPDEST,
+  W_FOOTNOTE,
+  W_CHFTN,
   W_IGNORABLE,
   W_F,
   W_DEFF,
@@ -172,7 +176,8 @@ const WordRow kWords[] = {
     {"latentstyles", W_SKIPDEST},
     {"datastore", W_SKIPDEST},
     {"generator", W_SKIPDEST},
-    {"footnote", W_SKIPDEST},
+    {"footnote", W_FOOTNOTE},
+    {"chftn", W_CHFTN},
     {"*", W_IGNORABLE},
     {"f", W_F},
     {"deff", W_DEFF},
@@ -311,6 +316,7 @@ class Reader {
           if (Top().dest == GroupState::kPicture && stack_.size() == pictDepth_) EndPicture();
           if (Top().dest == GroupState::kStyleSheet) EndStyle();
           if (Top().closes) MarkerLine(Top().closes, DelimiterPara(Top().closes));
+          if (!Top().heldDigits.empty()) EndNoteNumber();
           stack_.pop_back();
           if (stack_.size() <= 1) {
             Finish();
@@ -327,6 +333,7 @@ class Reader {
   std::vector<Paragraph> paragraphs;
 
  private:
+  int32_t noteNumber_ = 0;  // footnotes numbered so far
   GroupState& Top() { return stack_.back(); }
 
   void Text(uint8_t c) {
@@ -364,6 +371,42 @@ class Reader {
     Emit(c);
   }
 
+  // The footnote's text follows; the character before it is its mark.
+  void BeginFootnote(GroupState& g) {
+    g.noteBits = 0x800;
+    g.chars.style &= ~DWORD(0x1000);
+    if (paragraphs.empty() || ended_ || paragraphs.back().ids.empty()) return;
+    uint8_t& id = paragraphs.back().ids.back();
+    if (id >= w_->fontCount) return;
+    const WrxFont f = w_->fonts[id];
+    if (f.style & (wrxfmt::kPictureStyle | 0x1C00)) return;
+    const std::string face(f.face, strnlen(f.face, sizeof f.face));
+    const int mark = FindOrAddFont(w_, w_->dc, -1, face.c_str(), f.pointSize, f.style | 0x400, f.textColor,
+                                   f.backColor, 0, 0, f.attribute, f.styleItem);
+    if (mark > 0 && mark < WRX_MAXFONTS) id = uint8_t(mark);
+  }
+
+  // In a footnote's text, the note's number; in the text, the next number:
+  // its first digit now, the others when the group ends.
+  void NoteNumber(GroupState& g) {
+    if (g.noteBits || (g.chars.style & 0x1000)) {
+      for (char c : std::to_string(std::max(1, noteNumber_))) Emit(uint8_t(c));
+      return;
+    }
+    const std::string digits = std::to_string(++noteNumber_);
+    Emit(uint8_t(digits[0]));
+    g.heldDigits += digits.substr(1);
+    g.chars.style |= 0x1000;
+  }
+
+  void EndNoteNumber() {
+    GroupState& g = Top();
+    g.noteBits = 0;
+    g.chars.style |= 0x1000;
+    for (char c : g.heldDigits) Emit(uint8_t(c));
+    g.heldDigits.clear();
+  }
+
   void EndFontName() {
     while (!fontName_.empty() && fontName_.back() == ' ') fontName_.pop_back();
     if (fontNumber_ >= 0) faces_[fontNumber_] = fontName_;
@@ -392,6 +435,21 @@ class Reader {
       ended_ = false;
     }
     return paragraphs.back();
+  }
+
+  // The end of a cell merged into `cell`: text read since that cell's end
+  // joins it, and the cell then ends after that text.
+  void MergedCellEnd(int32_t cell) {
+    size_t k = paragraphs.size();
+    while (k > 0 && paragraphs[k - 1].cell == cell &&
+           (paragraphs[k - 1].text.empty() || uint8_t(paragraphs[k - 1].text.back()) != w_->cellEnd))
+      --k;
+    if (k == 0 || paragraphs[k - 1].cell != cell) return;
+    const size_t after = paragraphs.size() - k;
+    if (after == 0 || (after == 1 && !ended_ && paragraphs.back().text.empty())) return;
+    paragraphs[k - 1].text.back() = char(w_->paraEnd);
+    Current().cell = cell;
+    EndParagraph(w_->cellEnd);
   }
 
   void EndParagraph(uint8_t mark) {
@@ -465,7 +523,8 @@ class Reader {
   }
 
   int FontId() {
-    const CharProps& c = Top().chars;
+    CharProps c = Top().chars;
+    c.style |= Top().noteBits;
     const int32_t number = c.font >= 0 ? c.font : defaultFont_;
     // Runs of text keep their properties: the last answer usually holds.
     const int32_t paraStyleNow = Top().para.styleId;
@@ -528,6 +587,8 @@ class Reader {
         return;
       case W_SKIPDEST:
       case W_PNTEXT: g.dest = GroupState::kSkip; return;
+      case W_FOOTNOTE: BeginFootnote(g); return;
+      case W_CHFTN: NoteNumber(g); return;
       case W_IGNORABLE: return;
       case W_F:
         if (g.dest == GroupState::kFontTable) {
@@ -550,7 +611,11 @@ class Reader {
       case W_NOSUPERSUB: setStyle(16 | 32, false); return;
       case W_PLAIN: g.chars = CharProps{-1, 0, 0, 0, g.chars.unicodeSkip, 1}; return;
       case W_CF: g.chars.colour = std::max(0, p); return;
-      case W_PAR: EndParagraph(w_->paraEnd); return;
+      case W_PAR:
+        // A footnote's text stays in its line.
+        if (g.noteBits) return Emit(' ');
+        EndParagraph(w_->paraEnd);
+        return;
       case W_PARD:
         paraBorder_ = false;
         {
@@ -588,6 +653,11 @@ class Reader {
       case W_CELL: {
         const int32_t cell = tables_.TextCell();
         if (!cell) return Emit(WRX_TAB);
+        if (tables_.CellMerged()) {
+          MergedCellEnd(cell);
+          tables_.EndCell();
+          return;
+        }
         Current().cell = cell;
         EndParagraph(w_->cellEnd);
         tables_.EndCell();

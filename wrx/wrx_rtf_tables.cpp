@@ -6,7 +6,8 @@
 
 namespace {
 constexpr int32_t kDefaultGap = 60;
-}
+constexpr int32_t kMerged = 64;  // the cell flag of a cell merged with the one to its left
+}  // namespace
 
 int32_t RtfTables::StartRow(const wrxfmt::WrxRowRecord* model) {
   if (failed_) return 0;
@@ -133,7 +134,7 @@ bool RtfTables::Word(const std::string& word, bool hasParam, int32_t param) {
     return true;
   }
   if (word == "clmrg") {
-    nextCell_.flags |= 64;
+    nextCell_.flags |= kMerged;
     return true;
   }
   return false;
@@ -149,7 +150,42 @@ int32_t RtfTables::TextCell() {
     // More cells than the definition gave: one more of the last one's width.
     if (!AddCell(edge_ + w_->cells[size_t(cells_.back())].width)) return cells_.back();
   }
-  return cells_[cellIndex_];
+  size_t k = cellIndex_;
+  while (k > 0 && (w_->cells[size_t(cells_[k])].flags & kMerged)) --k;
+  return cells_[k];
+}
+
+bool RtfTables::CellMerged() const {
+  return row_ && cellIndex_ > 0 && cellIndex_ < cells_.size() &&
+         (w_->cells[size_t(cells_[cellIndex_])].flags & kMerged);
+}
+
+void RtfTables::FoldMergedCells() {
+  std::vector<int32_t> kept;
+  for (size_t k = 0; k < cells_.size(); ++k) {
+    wrxfmt::WrxCellRecord& c = w_->cells[size_t(cells_[k])];
+    if (!(c.flags & kMerged)) {
+      kept.push_back(cells_[k]);
+      continue;
+    }
+    c.flags &= ~kMerged;
+    if (kept.empty()) {
+      kept.push_back(cells_[k]);  // nothing before it to merge with
+      continue;
+    }
+    w_->cells[size_t(kept.back())].width += c.width;
+    c.inUse = 0;
+  }
+  if (kept.size() == cells_.size()) return;
+  for (size_t k = 0; k < kept.size(); ++k) {
+    wrxfmt::WrxCellRecord& c = w_->cells[size_t(kept[k])];
+    c.previous = k ? kept[k - 1] : -1;
+    c.next = k + 1 < kept.size() ? kept[k + 1] : -1;
+  }
+  wrxfmt::WrxRowRecord& r = w_->rows[size_t(row_)];
+  r.firstCell = kept.front();
+  r.lastCell = kept.back();
+  cells_ = kept;
 }
 
 void RtfTables::EndCell() {
@@ -167,6 +203,7 @@ int32_t RtfTables::EndRow() {
     w_->cells[size_t(cells_.back())].next = -1;
     w_->rows[size_t(row)].lastCell = cells_.back();
   }
+  FoldMergedCells();
   const int32_t last = cells_.empty() ? 0 : cells_.back();
   pendingRow_ = w_->rows[size_t(row)];
   pendingCells_.clear();

@@ -15,6 +15,9 @@ class RtfTables {
   bool Word(const std::string& word, bool hasParam, int32_t param);
   // The cell the text read now belongs to; 0 outside a row.
   int32_t TextCell();
+  // The cell text is read into now was merged with the one before it
+  // (`clmrg`): its text belongs to that cell, which TextCell names.
+  bool CellMerged() const;
   // `cell`: the text moves on to the row's next cell.
   void EndCell();
   // `row`: the row's last cell (its row-end line carries it), 0 when no row
@@ -25,6 +28,8 @@ class RtfTables {
  private:
   int32_t StartRow(const wrxfmt::WrxRowRecord* model);
   int32_t AddCell(int32_t rightEdge);
+  // Merged cells go into the cell before them: widths added, links mended.
+  void FoldMergedCells();
 
   WrxWindow* w_;
   int32_t row_ = 0;             // the row being read, 0 none

@@ -3,6 +3,7 @@
 // clipboard. Pictures go out as metafiles.
 #include "wrx/rtf_writer.h"
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_picture.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,23 +11,19 @@
 namespace {
 
 // The bits of a placeable-less metafile that draws a stored DIB.
-bool DibToMetafileBits(WrxWindow* w, const WrxPictData& p, int32_t width, int32_t height, std::vector<uint8_t>& bits) {
-  if (p.info.size() < sizeof(BITMAPINFOHEADER) || p.image.empty()) return false;
-  HDC mdc = CreateMetaFileA(nullptr);
-  if (!mdc) return false;
-  const auto* info = reinterpret_cast<const BITMAPINFO*>(p.info.data());
-  SetWindowOrgEx(mdc, 0, 0, nullptr);
-  SetWindowExtEx(mdc, width, height, nullptr);
-  StretchDIBits(mdc, 0, 0, width, height, 0, 0, info->bmiHeader.biWidth, std::abs(info->bmiHeader.biHeight),
-                p.image.data(), info, DIB_RGB_COLORS, SRCCOPY);
-  HMETAFILE mf = CloseMetaFile(mdc);
-  if (!mf) return false;
-  const UINT size = GetMetaFileBitsEx(mf, 0, nullptr);
-  bits.resize(size);
-  const bool ok = size > 0 && GetMetaFileBitsEx(mf, size, bits.data()) == size;
-  DeleteMetaFile(mf);
-  (void)w;
-  return ok;
+bool DibToMetafileBits(WrxWindow* w, int id, std::vector<uint8_t>& bits) {
+  HMETAFILE mf = DibToMetafile(w, id);
+  HGLOBAL block = mf ? MetafileToBlock(mf) : nullptr;
+  if (!block) {
+    if (mf) DeleteMetaFile(mf);
+    return false;
+  }
+  const size_t size = MetafileBlockBytes(block);
+  const auto* p = static_cast<const uint8_t*>(GlobalLock(block));
+  if (p) bits.assign(p, p + size);
+  GlobalUnlock(block);
+  GlobalFree(block);
+  return p && size;
 }
 
 void WritePicture(WrxWindow* w, wrxrtf::Output& out, int id, bool references) {
@@ -54,7 +51,7 @@ void WritePicture(WrxWindow* w, wrxrtf::Output& out, int id, bool references) {
     return;
   }
   std::vector<uint8_t> bits;
-  if (!DibToMetafileBits(w, p, pxW, pxH, bits)) {
+  if (!DibToMetafileBits(w, id, bits)) {
     WrxErrorBox(w, 51, "WriteRtfMetafile");
     return;
   }

@@ -3,9 +3,10 @@
 // cell-end line and each row by a row-end line. Inserting tables, splitting
 // and deleting cells, moving from cell to cell, automatic column widths and
 // the repair of the records from the lines.
-#include "wrx/wrx_block.h"
+#include "wrx/wrx_tables.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -17,11 +18,28 @@ constexpr int32_t kEdgeSlack = 60;       // twips within which two cell edges ag
 constexpr int32_t kMaxFitColumns = 100;  // columns the automatic widths track
 constexpr int32_t kFitAllowance = 180;
 
-bool ValidRow(const WrxWindow* w, int32_t row) {
+// The first and last line holding a cell id (-1 when none).
+void CellLines(const WrxWindow* w, int32_t cell, int32_t* first, int32_t* last) {
+  *first = *last = -1;
+  for (int32_t i = 0; i < w->lineCount; ++i)
+    if (w->lines[i]->cell == cell) {
+      if (*first < 0) *first = i;
+      *last = i;
+    }
+}
+
+int32_t TextWidthTwips(WrxWindow* w, int32_t line) {
+  const int32_t px = GetLineTextWidth(w, line);
+  return std::max(1, MulDiv(px, 1440, std::max(1, DeviceResX(w))));
+}
+
+}  // namespace
+
+bool TableRowValid(const WrxWindow* w, int32_t row) {
   return row > 0 && size_t(row) < w->rows.size() && w->rows[size_t(row)].inUse;
 }
 
-bool ValidCell(const WrxWindow* w, int32_t cell) {
+bool TableCellValid(const WrxWindow* w, int32_t cell) {
   return cell > 0 && size_t(cell) < w->cells.size() && w->cells[size_t(cell)].inUse;
 }
 
@@ -35,32 +53,27 @@ bool IsRowEndLine(const WrxWindow* w, int32_t line) {
   return l->length == 1 && uint8_t(l->text[0]) == WRX_ROWEND;
 }
 
-void MarkInfo(WrxWindow* w, int32_t line, uint32_t flag) {
-  if (AllocLineInfo(w, line)) w->lines[line]->info->flags |= flag;
-}
-
-// The cells of a row in link order (bounded, so a damaged chain cannot loop).
-std::vector<int32_t> RowCells(const WrxWindow* w, int32_t row) {
+std::vector<int32_t> TableRowCells(const WrxWindow* w, int32_t row) {
   std::vector<int32_t> cells;
-  if (!ValidRow(w, row)) return cells;
-  for (int32_t c = w->rows[size_t(row)].firstCell; ValidCell(w, c) && cells.size() < w->cells.size();
+  if (!TableRowValid(w, row)) return cells;
+  for (int32_t c = w->rows[size_t(row)].firstCell; TableCellValid(w, c) && cells.size() < w->cells.size();
        c = w->cells[size_t(c)].next)
     cells.push_back(c);
   return cells;
 }
 
-// The first and last line holding a cell id (-1 when none).
-void CellLines(const WrxWindow* w, int32_t cell, int32_t* first, int32_t* last) {
-  *first = *last = -1;
-  for (int32_t i = 0; i < w->lineCount; ++i)
-    if (w->lines[i]->cell == cell) {
-      if (*first < 0) *first = i;
-      *last = i;
-    }
+std::vector<int32_t> TableRows(const WrxWindow* w, int32_t row) {
+  std::vector<int32_t> rows;
+  if (!TableRowValid(w, row)) return rows;
+  int32_t first = row;
+  for (size_t guard = 0; TableRowValid(w, w->rows[size_t(first)].previous) && guard < w->rows.size(); ++guard)
+    first = w->rows[size_t(first)].previous;
+  for (int32_t r = first; TableRowValid(w, r) && rows.size() < w->rows.size(); r = w->rows[size_t(r)].next)
+    rows.push_back(r);
+  return rows;
 }
 
-// Cells of one row laid side by side from x 0.
-void Relink(WrxWindow* w, int32_t row, const std::vector<int32_t>& cells) {
+void RelinkRowCells(WrxWindow* w, int32_t row, const std::vector<int32_t>& cells) {
   wrxfmt::WrxRowRecord& r = w->rows[size_t(row)];
   r.firstCell = cells.empty() ? -1 : cells.front();
   r.lastCell = cells.empty() ? -1 : cells.back();
@@ -74,13 +87,6 @@ void Relink(WrxWindow* w, int32_t row, const std::vector<int32_t>& cells) {
     x += c.width;
   }
 }
-
-int32_t TextWidthTwips(WrxWindow* w, int32_t line) {
-  const int32_t px = GetLineTextWidth(w, line);
-  return std::max(1, MulDiv(px, 1440, std::max(1, DeviceResX(w))));
-}
-
-}  // namespace
 
 int32_t NewRowSlot(WrxWindow* w) {
   if (w->rows.empty()) w->rows.push_back(wrxfmt::WrxRowRecord{});
@@ -117,7 +123,7 @@ int32_t NewCellSlot(WrxWindow* w, int allowSweep) {
     for (int32_t i = 0; i < w->lineCount; ++i)
       if (w->lines[i]->cell > 0 && size_t(w->lines[i]->cell) < used.size()) used[size_t(w->lines[i]->cell)] = 1;
     for (size_t i = 1; i < w->cells.size(); ++i)
-      if (!used[i] && !ValidRow(w, w->cells[i].row)) return fresh(i);
+      if (!used[i] && !TableRowValid(w, w->cells[i].row)) return fresh(i);
   }
   try {
     if (w->cells.size() == w->cells.capacity()) w->cells.reserve(w->cells.size() + w->cells.size() / 2 + 1);
@@ -199,14 +205,15 @@ int TableParam(HWND hwnd, int rows, int columns, int repaint) {
 
 int InsertTableRow(WrxWindow* w, int above, int repaint) {
   const int32_t cursorCell = w->lines[std::clamp(w->curLine, 0, w->lineCount - 1)]->cell;
-  if (!ValidCell(w, cursorCell)) return 0;
+  if (!TableCellValid(w, cursorCell)) return 0;
   int32_t model = w->cells[size_t(cursorCell)].row;
-  if (!ValidRow(w, model)) return 0;
+  if (!TableRowValid(w, model)) return 0;
   if (!above) {
     size_t guard = 0;
-    while (ValidRow(w, w->rows[size_t(model)].next) && guard++ < w->rows.size()) model = w->rows[size_t(model)].next;
+    while (TableRowValid(w, w->rows[size_t(model)].next) && guard++ < w->rows.size())
+      model = w->rows[size_t(model)].next;
   }
-  const std::vector<int32_t> cells = RowCells(w, model);
+  const std::vector<int32_t> cells = TableRowCells(w, model);
   if (cells.empty()) return 0;
   int32_t first = -1, unused = -1, rowEnd = -1;
   CellLines(w, cells.front(), &first, &unused);
@@ -221,7 +228,7 @@ int InsertTableRow(WrxWindow* w, int above, int repaint) {
   if (above) {
     copy.previous = w->rows[size_t(model)].previous;
     copy.next = model;
-    if (ValidRow(w, copy.previous)) w->rows[size_t(copy.previous)].next = row;
+    if (TableRowValid(w, copy.previous)) w->rows[size_t(copy.previous)].next = row;
     w->rows[size_t(model)].previous = row;
   } else {
     copy.previous = model;
@@ -244,7 +251,7 @@ int InsertTableRow(WrxWindow* w, int above, int repaint) {
     InsertMarkerLine(w, line++, w->cellEnd, GetCurrentFont(w), para, LI_CELLEND, cell);
   }
   if (added.empty()) return 0;
-  Relink(w, row, added);
+  RelinkRowCells(w, row, added);
   InsertMarkerLine(w, line, WRX_ROWEND, GetCurrentFont(w), para, LI_ROWEND, added.back());
   if (above && w->curLine >= firstNew) w->curLine += int32_t(added.size()) + 1;
   ++w->modified;
@@ -261,7 +268,7 @@ int WrxInsertRow(HWND hwnd, int above, int repaint) {
 int WrxSplitCell(WrxWindow* w) {
   const int32_t line = std::clamp(w->curLine, 0, w->lineCount - 1);
   const int32_t cell = w->lines[line]->cell;
-  if (!ValidCell(w, cell) || IsRowEndLine(w, line)) return 0;
+  if (!TableCellValid(w, cell) || IsRowEndLine(w, line)) return 0;
   if (w->cells[size_t(cell)].width <= 360) return WrxBeep(w), 0;
   int32_t end = line;
   while (end < w->lineCount && w->lines[end]->cell == cell && !IsCellEndLine(w, end)) ++end;
@@ -278,10 +285,11 @@ int WrxSplitCell(WrxWindow* w) {
   copy.previous = cell;
   copy.next = a.next;
   copy.firstLine = copy.lastLine = -1;
-  if (ValidCell(w, a.next)) w->cells[size_t(a.next)].previous = added;
+  if (TableCellValid(w, a.next)) w->cells[size_t(a.next)].previous = added;
   a.next = added;
   w->cells[size_t(added)] = copy;
-  if (ValidRow(w, copy.row) && w->rows[size_t(copy.row)].lastCell == cell) w->rows[size_t(copy.row)].lastCell = added;
+  if (TableRowValid(w, copy.row) && w->rows[size_t(copy.row)].lastCell == cell)
+    w->rows[size_t(copy.row)].lastCell = added;
   ReleaseUndo(w);
   InsertMarkerLine(w, end + 1, w->cellEnd, GetCharFont(w, end, w->lines[end]->length - 1), w->lines[end]->para,
                    LI_CELLEND, added);
@@ -292,50 +300,61 @@ int WrxSplitCell(WrxWindow* w) {
 }
 
 int DeleteTableCells(WrxWindow* w, int scope) {
-  const int32_t line = std::clamp(w->curLine, 0, w->lineCount - 1);
-  const int32_t cell = w->lines[line]->cell;
-  if (!ValidCell(w, cell)) return 0;
-  const int32_t row = w->cells[size_t(cell)].row;
+  static const int kScopes[] = {kTableScopeCells, kTableScopeColumns, kTableScopeRows};
+  if (scope < 1 || scope > 3 || !MarkTableCells(w, kScopes[scope - 1])) return 0;
+  SetCellLineRanges(w);
+  // Last lines first, so the ranges of the cells still to go stay right.
   std::vector<int32_t> doomed;
-  if (scope == 3)
-    doomed = RowCells(w, row);
-  else
-    doomed.push_back(cell);
+  for (size_t c = 1; c < w->cells.size(); ++c)
+    if (w->cells[c].inUse && (w->cells[c].flags & 3) && w->cells[c].firstLine >= 0) doomed.push_back(int32_t(c));
+  std::sort(doomed.begin(), doomed.end(),
+            [w](int32_t a, int32_t b) { return w->cells[size_t(a)].firstLine > w->cells[size_t(b)].firstLine; });
   ReleaseUndo(w);
+  int32_t firstChanged = w->lineCount;
   for (int32_t c : doomed) {
-    int32_t first, last;
-    CellLines(w, c, &first, &last);
-    std::vector<int32_t> left = RowCells(w, row);
+    wrxfmt::WrxCellRecord& cell = w->cells[size_t(c)];
+    const int32_t row = cell.row;
+    int32_t first = cell.firstLine, last = cell.lastLine;
+    std::vector<int32_t> left = TableRowCells(w, row);
     left.erase(std::remove(left.begin(), left.end(), c), left.end());
-    if (first >= 0) {
-      // The row's only cell takes its row-end line with it.
-      if (left.empty() && last + 1 < w->lineCount && IsRowEndLine(w, last + 1)) ++last;
-      const bool whole = first == 0 && last == w->lineCount - 1;
-      ShiftLines(w, first, last - first + 1, 'D');
-      if (whole) w->lines[0]->cell = 0;
-    }
-    w->cells[size_t(c)].inUse = 0;
+    // The row's only cell takes its row-end line with it.
+    if (left.empty() && last + 1 < w->lineCount && IsRowEndLine(w, last + 1)) ++last;
+    const bool whole = first == 0 && last == w->lineCount - 1;
+    ShiftLines(w, first, last - first + 1, 'D');
+    if (whole) w->lines[0]->cell = 0;
+    firstChanged = std::min(firstChanged, first);
+    cell.inUse = 0;
+    cell.flags &= ~3;
+    if (!TableRowValid(w, row)) continue;
     if (left.empty()) {
       wrxfmt::WrxRowRecord& r = w->rows[size_t(row)];
-      if (ValidRow(w, r.previous)) w->rows[size_t(r.previous)].next = r.next;
-      if (ValidRow(w, r.next)) w->rows[size_t(r.next)].previous = r.previous;
+      if (TableRowValid(w, r.previous)) w->rows[size_t(r.previous)].next = r.next;
+      if (TableRowValid(w, r.next)) w->rows[size_t(r.next)].previous = r.previous;
       r = wrxfmt::WrxRowRecord{};
-      break;
+      continue;
     }
-    Relink(w, row, left);
+    RelinkRowCells(w, row, left);
+    // A row end follows the row's last cell and carries its id.
+    if (first < w->lineCount && IsRowEndLine(w, first) && w->lines[first]->cell == c)
+      w->lines[first]->cell = left.back();
   }
+  for (size_t c = 1; c < w->cells.size(); ++c) w->cells[c].flags &= ~3;
   w->hilight = 0;
   w->curLine = std::clamp(w->curLine, 0, w->lineCount - 1);
   w->curCol = std::min(w->curCol, w->lines[w->curLine]->length);
   ++w->modified;
-  if (w->staleLine > 0) w->staleLine = std::max(0, std::min(w->staleLine, w->curLine - 1));
+  if (firstChanged < w->staleLine) w->staleLine = std::max(0, firstChanged - 1);
   PaintWrx(w);
   return 1;
 }
 
 int DeleteCellsParam(HWND hwnd, int scope, int repaint) {
   WrxWindow* w = GetWrxWindow(hwnd);
-  if (!w || scope < 1 || scope > 3) return 0;
+  if (!w || !w->arg.printView) return 0;
+  // The dialog's answers stand for the same scopes.
+  if (scope == kTableScopeCells) scope = 1;
+  if (scope == kTableScopeColumns) scope = 2;
+  if (scope == kTableScopeRows) scope = 3;
   (void)repaint;
   return DeleteTableCells(w, scope);
 }
@@ -368,7 +387,7 @@ int GoNextCell(WrxWindow* w) {
 
 int WrxSetTableWidth(HWND hwnd, int cell, int twips) {
   WrxWindow* w = GetWrxWindow(hwnd);
-  if (!w || !ValidCell(w, cell) || !ValidRow(w, w->cells[size_t(cell)].row)) return 0;
+  if (!w || !TableCellValid(w, cell) || !TableRowValid(w, w->cells[size_t(cell)].row)) return 0;
   w->rows[size_t(w->cells[size_t(cell)].row)].tableWidth = std::max(0, twips);
   return 1;
 }
@@ -396,15 +415,17 @@ int MeasureCellText(WrxWindow* w, int32_t cell, int32_t* minimum, int32_t* maxim
   const int32_t dpi = std::max(1, w->resX ? w->resX : 96);
   *minimum = MulDiv(widestWord, 1440, dpi);
   *maximum = MulDiv(widestRun, 1440, dpi);
+  // A word wider than the window breaks anyway.
+  if (w->textWidth > 0) *minimum = std::min(*minimum, MulDiv(w->textWidth, 1440, dpi));
   return 1;
 }
 
 int FitTableColumns(WrxWindow* w, int32_t availableDefault) {
   std::vector<char> seen(w->rows.size(), 0);
   for (size_t start = 1; start < w->rows.size(); ++start) {
-    if (!w->rows[start].inUse || seen[start] || ValidRow(w, w->rows[start].previous)) continue;
+    if (!w->rows[start].inUse || seen[start] || TableRowValid(w, w->rows[start].previous)) continue;
     std::vector<int32_t> tableRows;
-    for (int32_t r = int32_t(start); ValidRow(w, r) && !seen[size_t(r)]; r = w->rows[size_t(r)].next) {
+    for (int32_t r = int32_t(start); TableRowValid(w, r) && !seen[size_t(r)]; r = w->rows[size_t(r)].next) {
       seen[size_t(r)] = 1;
       tableRows.push_back(r);
     }
@@ -414,7 +435,7 @@ int FitTableColumns(WrxWindow* w, int32_t availableDefault) {
     for (int pass = 0; pass < 2; ++pass) {  // single cells first, then spanning ones
       for (int32_t r : tableRows) {
         int32_t column = 0;
-        for (int32_t c : RowCells(w, r)) {
+        for (int32_t c : TableRowCells(w, r)) {
           const wrxfmt::WrxCellRecord& cell = w->cells[size_t(c)];
           const int32_t span = std::max(1, cell.columnSpan);
           if (column >= kMaxFitColumns) break;  // further columns keep their minimum
@@ -457,7 +478,7 @@ int FitTableColumns(WrxWindow* w, int32_t availableDefault) {
     }
     for (int32_t r : tableRows) {
       int32_t column = 0, x = 0;
-      for (int32_t c : RowCells(w, r)) {
+      for (int32_t c : TableRowCells(w, r)) {
         wrxfmt::WrxCellRecord& cell = w->cells[size_t(c)];
         const int32_t span = std::max(1, cell.columnSpan);
         if (column < kMaxFitColumns) {
@@ -487,7 +508,7 @@ int CheckTableStructure(WrxWindow* w) {
   if (!any) return 1;
   // Lines with a cell id that names no cell leave the table.
   for (int32_t i = 0; i < w->lineCount; ++i)
-    if (w->lines[i]->cell && !ValidCell(w, w->lines[i]->cell)) w->lines[i]->cell = 0;
+    if (w->lines[i]->cell && !TableCellValid(w, w->lines[i]->cell)) w->lines[i]->cell = 0;
   // Row by row in line order: every cell's lines end in a cell-end line and
   // every row in a row-end line.
   int32_t i = 0;
@@ -501,7 +522,7 @@ int CheckTableStructure(WrxWindow* w) {
     const int32_t row = w->cells[size_t(w->lines[i]->cell)].row;
     std::vector<int32_t> cells;
     int32_t last = i;
-    while (last < w->lineCount && w->lines[last]->cell && ValidCell(w, w->lines[last]->cell) &&
+    while (last < w->lineCount && w->lines[last]->cell && TableCellValid(w, w->lines[last]->cell) &&
            w->cells[size_t(w->lines[last]->cell)].row == row) {
       const int32_t c = w->lines[last]->cell;
       if (cells.empty() || cells.back() != c) cells.push_back(c);
@@ -520,15 +541,179 @@ int CheckTableStructure(WrxWindow* w) {
       }
       InsertMarkerLine(w, last, WRX_ROWEND, 0, w->lines[last - 1]->para, LI_ROWEND, cells.back());
     }
-    if (ValidRow(w, row)) {
-      Relink(w, row, cells);
+    if (TableRowValid(w, row)) {
+      RelinkRowCells(w, row, cells);
       wrxfmt::WrxRowRecord& r = w->rows[size_t(row)];
       r.previous = previousRow;
       r.next = -1;
-      if (ValidRow(w, previousRow)) w->rows[size_t(previousRow)].next = row;
+      if (TableRowValid(w, previousRow)) w->rows[size_t(previousRow)].next = row;
       previousRow = row;
     }
     i = last + 1;
+  }
+  return 1;
+}
+
+int MergeTableCells(WrxWindow* w) {
+  if (!w->hilight) return 0;
+  const int32_t first = std::clamp(std::min(w->hlFirstLine, w->hlLastLine), 0, w->lineCount - 1);
+  const int32_t last = std::clamp(std::max(w->hlFirstLine, w->hlLastLine), 0, w->lineCount - 1);
+  // The cells of the block, which must lie side by side in one row.
+  std::vector<int32_t> cells;
+  for (int32_t i = first; i <= last; ++i) {
+    const int32_t c = w->lines[i]->cell;
+    if (!TableCellValid(w, c) || IsRowEndLine(w, i)) return 0;
+    if (cells.empty() || cells.back() != c) {
+      if (!cells.empty() && w->cells[size_t(cells.back())].next != c) return 0;
+      cells.push_back(c);
+    }
+  }
+  if (cells.size() < 2) return 0;
+  const int32_t row = w->cells[size_t(cells.front())].row;
+  if (!TableRowValid(w, row)) return 0;
+  const int32_t survivor = cells.back();
+  SetCellLineRanges(w);
+  const int32_t start = w->cells[size_t(cells.front())].firstLine;
+  if (start < 0) return 0;
+  ReleaseUndo(w);
+  // Last cell first: removing a line leaves the earlier ranges as they were.
+  int32_t width = w->cells[size_t(survivor)].width;
+  for (size_t k = cells.size() - 1; k-- > 0;) {
+    const int32_t c = cells[k];
+    const int32_t end = w->cells[size_t(c)].lastLine;
+    width += w->cells[size_t(c)].width;
+    if (end >= 0 && IsCellEndLine(w, end)) {
+      WrxLine* l = w->lines[end];
+      if (l->length == 1) {
+        ShiftLines(w, end, 1, 'D');
+      } else {
+        l->text[l->length - 1] = char(w->paraEnd);
+        if (l->info) l->info->flags &= ~uint32_t(LI_CELLEND);
+        SetLineFlagsFromText(w, end);
+      }
+    }
+    w->cells[size_t(c)].inUse = 0;
+    w->cells[size_t(c)].flags &= ~3;
+  }
+  for (int32_t i = start; i < w->lineCount; ++i) {
+    if (w->lines[i]->cell == survivor) break;
+    if (std::find(cells.begin(), cells.end(), w->lines[i]->cell) == cells.end()) break;
+    w->lines[i]->cell = survivor;
+  }
+  w->cells[size_t(survivor)].width = width;
+  std::vector<int32_t> kept = TableRowCells(w, row);
+  if (kept.empty() || std::find(kept.begin(), kept.end(), survivor) == kept.end()) {
+    // The chain began with a merged cell: rebuild it from the survivors.
+    kept.clear();
+    for (size_t c = 1; c < w->cells.size(); ++c)
+      if (w->cells[c].inUse && w->cells[c].row == row) kept.push_back(int32_t(c));
+    std::sort(kept.begin(), kept.end(),
+              [w](int32_t a, int32_t b) { return w->cells[size_t(a)].x < w->cells[size_t(b)].x; });
+  }
+  RelinkRowCells(w, row, kept);
+  w->hilight = 0;
+  w->curLine = std::clamp(start, 0, w->lineCount - 1), w->curCol = 0;
+  ++w->modified;
+  if (start < w->staleLine) w->staleLine = std::max(0, start - 1);
+  PaintWrx(w);
+  return 1;
+}
+
+int InsertTableColumn(WrxWindow* w, int fromSelection, int wholeColumns, int repaint) {
+  const int32_t line = std::clamp(w->curLine, 0, w->lineCount - 1);
+  const int32_t cursorCell = w->lines[line]->cell;
+  if (!TableCellValid(w, cursorCell) || !TableRowValid(w, w->cells[size_t(cursorCell)].row)) return 0;
+  const bool before = fromSelection && w->hilight;
+  if (before) {
+    if (!MarkTableCells(w, wholeColumns ? kTableScopeColumns : kTableScopeCells)) return 0;
+  } else {
+    // After the cursor row's last cell, in each row of its column.
+    for (auto& c : w->cells) c.flags &= ~3;
+    const std::vector<int32_t> cells = TableRowCells(w, w->cells[size_t(cursorCell)].row);
+    if (cells.empty()) return 0;
+    w->cells[size_t(cells.back())].flags |= 1;
+    if (wholeColumns) {
+      const int32_t edge = GetCellEndX(w, cells.back());
+      for (int32_t r : TableRows(w, w->cells[size_t(cursorCell)].row))
+        for (int32_t c : TableRowCells(w, r))
+          if (c != cells.back() && std::abs(GetCellEndX(w, c) - edge) <= kEdgeSlack) w->cells[size_t(c)].flags |= 2;
+    }
+  }
+  SetCellLineRanges(w);
+  std::vector<int32_t> marked;
+  for (size_t c = 1; c < w->cells.size(); ++c)
+    if (w->cells[c].inUse && (w->cells[c].flags & 3) && w->cells[c].firstLine >= 0) marked.push_back(int32_t(c));
+  if (marked.empty()) return 0;
+  std::sort(marked.begin(), marked.end(),
+            [w](int32_t a, int32_t b) { return w->cells[size_t(a)].firstLine > w->cells[size_t(b)].firstLine; });
+  if (!ExpandLineArray(w, w->lineCount + int32_t(marked.size()))) return 0;
+  ReleaseUndo(w);
+  int32_t firstChanged = w->lineCount;
+  for (int32_t model : marked) {
+    const int32_t added = NewCellSlot(w, 0);
+    if (added < 0) break;
+    wrxfmt::WrxCellRecord copy = w->cells[size_t(model)];
+    copy.flags &= ~3;
+    copy.firstLine = copy.lastLine = -1;
+    w->cells[size_t(added)] = copy;
+    const int32_t row = copy.row;
+    std::vector<int32_t> cells = TableRowCells(w, row);
+    auto at = std::find(cells.begin(), cells.end(), model);
+    if (at == cells.end()) {
+      w->cells[size_t(added)].inUse = 0;
+      continue;
+    }
+    const bool wasLast = at + 1 == cells.end();
+    cells.insert(before ? at : at + 1, added);
+    RelinkRowCells(w, row, cells);
+    const int32_t where = before ? w->cells[size_t(model)].firstLine : w->cells[size_t(model)].lastLine + 1;
+    const int32_t fontLine = before ? where : where - 1;
+    const int font = w->inputFont >= 0 && w->inputFont < w->fontCount ? w->inputFont : GetCharFont(w, fontLine, 0);
+    if (!InsertMarkerLine(w, where, w->cellEnd, font, w->lines[fontLine]->para, LI_CELLEND, added)) break;
+    // A new last cell of its row carries the row end.
+    if (!before && wasLast && where + 1 < w->lineCount && IsRowEndLine(w, where + 1)) w->lines[where + 1]->cell = added;
+    if (w->curLine >= where) ++w->curLine;
+    firstChanged = std::min(firstChanged, where);
+  }
+  for (auto& c : w->cells) c.flags &= ~3;
+  w->hilight = 0;  // its lines have moved
+  ++w->modified;
+  if (firstChanged < w->staleLine) w->staleLine = std::max(0, firstChanged - 1);
+  if (repaint) PaintWrx(w);
+  return 1;
+}
+
+int AdjustBlockToCells(WrxWindow* w) {
+  if (!w->arg.wordWrap || w->hilight != 2) return 1;
+  const int32_t anchorLine = std::clamp(w->hlFirstLine, 0, w->lineCount - 1);
+  const int32_t endLine = std::clamp(w->hlLastLine, 0, w->lineCount - 1);
+  const int32_t startCell = w->lines[anchorLine]->cell;
+  const int32_t endCell = w->lines[endLine]->cell;
+  if (!startCell || startCell == endCell) return 1;
+  // The first line of a line's row and the line after its row end.
+  auto rowStart = [w](int32_t line) {
+    while (line > 0 && w->lines[line - 1]->cell && !IsRowEndLine(w, line - 1)) --line;
+    return line;
+  };
+  auto afterRow = [w](int32_t line) {
+    while (line < w->lineCount && w->lines[line]->cell && !IsRowEndLine(w, line)) ++line;
+    return std::min(line + 1, w->lineCount - 1);
+  };
+  // A block leaving a cell takes whole rows at both ends.
+  const bool forward = RowColToAbs(w, endLine, w->hlLastCol) >= RowColToAbs(w, anchorLine, w->hlFirstCol);
+  const int32_t top = forward ? anchorLine : endLine, bottom = forward ? endLine : anchorLine;
+  const int32_t from = w->lines[top]->cell ? rowStart(top) : top;
+  const int32_t fromCol = w->lines[top]->cell ? 0 : (forward ? w->hlFirstCol : w->hlLastCol);
+  const int32_t to = w->lines[bottom]->cell ? afterRow(bottom) : bottom;
+  const int32_t toCol = w->lines[bottom]->cell ? 0 : (forward ? w->hlLastCol : w->hlFirstCol);
+  if (forward) {
+    w->hlFirstLine = from, w->hlFirstCol = fromCol, w->hlLastLine = to, w->hlLastCol = toCol;
+  } else {
+    w->hlLastLine = from, w->hlLastCol = fromCol, w->hlFirstLine = to, w->hlFirstCol = toCol;
+  }
+  if (w->hlFirstLine == w->hlLastLine && w->hlFirstCol == w->hlLastCol) {
+    w->hilight = 0;
+    PaintWrx(w);
   }
   return 1;
 }

@@ -629,7 +629,9 @@ TEST_F(BrowserWindowTest, GotoMessageTakesTheFirstNumberAndOffersToCollect) {
   WriteTopic("local.log", Section("notes/local", 1, 2));
   std::string quorl;
   for (long n = 1; n <= 4; ++n)
-    quorl += SeparatorMessage(kQuorl, n, "ann", kDate, "Subject: s\n\nText.\n", n > 1 ? "Comment to 1" : "");
+    quorl +=
+        SeparatorMessage(kQuorl, n, "ann", kDate, n == 4 ? "Subject: s\n\nSee # 2 or #3.\n" : "Subject: s\n\nText.\n",
+                         n > 1 ? "Comment to 1" : "");
   WriteTopic("quorl.log", quorl);
   g_messageOpsHooks.makeScriptCmd = [](const char* command) {
     g_commands.push_back(command);
@@ -668,6 +670,18 @@ TEST_F(BrowserWindowTest, GotoMessageTakesTheFirstNumberAndOffersToCollect) {
       if (!status.empty() && said.empty()) said = status;
     EXPECT_EQ(c.box, said) << c.typed;
     EXPECT_EQ(c.command, g_commands.empty() ? "" : g_commands.back()) << c.typed;
+  }
+  // The prompt proposes the number the current message points at, if any.
+  static std::string proposed;
+  g_prompt.answer = [](const char*, const char*, char* answer, size_t, bool) {
+    proposed = answer;
+    return true;
+  };
+  for (long current : {4L, 1L}) {
+    SelectMessage(current, g_browser.folder, 1);
+    GotoMessage(0, nullptr);
+    EXPECT_EQ(current == 4 ? "3" : "", proposed) << current;
+    EXPECT_EQ(current == 4 ? 3 : 1, g_browser.currentMessage) << "the proposal taken as it stands";
   }
   // A message id not in the folder is collected by id.
   Recorded().boxes.clear();

@@ -16,5 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string code = url.substr(0, half), text = url.substr(half);
   if (BrowserLinkText(code.c_str(), text.c_str(), link, sizeof link) && std::strlen(link) >= sizeof link)
     __builtin_trap();
+  if (FirstHashNumber(url.data(), url.size()) < 0) __builtin_trap();
   return 0;
 }

@@ -1,5 +1,5 @@
 // Arbitrary header lines, folder names and fields: an action line never
-// holds more line breaks than its form, and the header rewrite stays bounded.
+// holds more line breaks than its form, and the header rewrites stay bounded.
 #include <cstdint>
 #include <string>
 
@@ -16,6 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string note;
   const std::string line = ImportHeaderLine(header, source, dest, source, 5, &note);
   if (line.size() > header.size() + dest.size() + 32) __builtin_trap();
+  for (long parent : {0L, 49L}) {
+    const std::string rethreaded = RethreadHeader(in, parent);
+    if (rethreaded.size() > in.size() + 40) __builtin_trap();
+    if (in.compare(0, 3, ">>>") == 0 && rethreaded.compare(0, 3, ">>>") != 0) __builtin_trap();
+  }
   ValidSendToName(CleanFolderName(in));
   FetchRequest r;
   r.user = header;

@@ -89,4 +89,14 @@ TEST(GotoInputNumber, TakesTheFirstNumber) {
   for (const Case& c : cases) EXPECT_EQ(c.number, GotoInputNumber(c.text)) << c.text;
 }
 
+TEST(FirstHashNumber, TakesTheNumberAfterTheFirstHashThatADigitFollows) {
+  struct Case {
+    std::string text;
+    long number;
+  } cases[] = {{"See # 3 and #45, then #6", 45}, {"ends in #", 0},      {"#0 first", 0},
+               {std::string("nul\0#12", 7), 12}, {"#1234567890123", 0}, {"", 0}};
+  for (const Case& c : cases) EXPECT_EQ(c.number, FirstHashNumber(c.text.data(), c.text.size())) << c.text;
+  EXPECT_EQ(4, FirstHashNumber("#45", 2)) << "stops at the length";
+}
+
 }  // namespace

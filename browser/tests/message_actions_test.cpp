@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "msgbase/tests/memory_log.h"
+
 namespace {
 
 TEST(MessageActionsTest, FetchFormsByteForByte) {
@@ -83,6 +85,13 @@ TEST(MessageActionsTest, HeaderForAnotherFolderGetsTheNoteAndTheCount) {
             ImportHeaderLine("CHAT/GENERAL 12, from bob, 64 chars, x", "chat/general", "Chat/General",
                              "quorl:chat/general", 12, &note));
   EXPECT_TRUE(note.empty());
+  // The one-line form states its count in brackets.
+  EXPECT_EQ(">>>chat/other 12 bob(123)12Mar96 10:00 c3",
+            ImportHeaderLine(">>>Chat/General 12 bob(64)12Mar96 10:00 c3", "chat/general", "chat/other",
+                             "quorl:chat/general", 12, &note));
+  EXPECT_EQ(">>>chat/other 12 bob(x)12Mar96", ImportHeaderLine(">>>chat/general 12 bob(x)12Mar96", "chat/general",
+                                                               "chat/other", "quorl:chat/general", 12, &note))
+      << "no count to raise";
 }
 
 TEST(MessageActionsTest, SendToNames) {
@@ -111,8 +120,36 @@ TEST(MessageActionsTest, RethreadHeaderSaysTheNewParentOrNone) {
   EXPECT_EQ("==========\nnotes/demo #50, from ann, 9 chars, date\n----------\n", RethreadHeader(block, 0));
   EXPECT_EQ("==========\nnotes/demo #50, from ann, 9 chars, date\nComment to 49.\n----------\n",
             RethreadHeader(block, 49));
-  EXPECT_EQ(">>> 50 ann 1/2/96 10:00: c49\n", RethreadHeader(">>> 50 ann 1/2/96 10:00: c12\n", 49));
-  EXPECT_EQ(">>> 50 ann 1/2/96 10:00: \n", RethreadHeader(">>> 50 ann 1/2/96 10:00: c12\n", 0));
+  EXPECT_EQ(">>>x 1\n", RethreadHeader(">>>x 1\n", 49)) << "not a header the reader takes: left alone";
+}
+
+// The log reader reads back the parent each form was given, whatever the
+// folder's name holds.
+TEST(MessageActionsTest, RethreadHeadersReadBackWithTheirNewParent) {
+  const std::string separator = "==========\nnotes/demo #50, from ann, 9 chars, 12 Mar 1996 10:00\n";
+  struct Case {
+    std::string header;
+  } cases[] = {
+      {separator + "Comment to 12.\n----------\n"},
+      {separator + "----------\n"},
+      {">>>chat/general 50 ann(9)12Mar96 10:00 c12\n"},
+      {">>>dvn:forum/S3_talk 50 ann(9)12Mar96 10:00\r\n"},
+      {">>>dvn:forum/S3_talk 50 ann(9)12Mar96 10:00 c12 more\n"},
+  };
+  for (const Case& c : cases) {
+    for (long parent : {0L, 49L}) {
+      SCOPED_TRACE(c.header + " to " + std::to_string(parent));
+      MemoryLog log;
+      log.bytes = RethreadHeader(c.header, parent) + "Some text";
+      auto reader = OpenReader(log);
+      ASSERT_GT(readmsgline(*reader), 0);
+      MessageHeader header;
+      ASSERT_EQ(50, IsMessageStart(*reader, &header)) << log.bytes;
+      EXPECT_EQ(parent, header.parent < 0 ? 0 : header.parent) << log.bytes;
+      EXPECT_EQ(9, header.size);
+      EXPECT_STREQ("ann", header.author);
+    }
+  }
 }
 
 TEST(MessageActionsTest, RethreadTargetsBelowTheMessageOnly) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <string>
@@ -18,20 +19,26 @@
 #include "browser/thread_order.h"
 #include "browser/vlb.h"
 #include "core/appstate.h"
+#include "core/rights.h"
+#include "core/system_helpers.h"
 #include "core/tests/ui_recorder.h"
 #include "core/user_settings.h"
 #include "msgbase/change_detect.h"
 #include "msgbase/conf_list.h"
 #include "msgbase/import_queue.h"
+#include "msgbase/import_text.h"
 #include "msgbase/message_ops.h"
 #include "msgbase/service_config.h"
 #include "msgbase/tests/memory_log.h"
 #include "msgbase/tests/topic_fixture.h"
+#include "msgbase/topic_log.h"
 #include "msgbase/topic_open.h"
 #include "resources/browser_ids.h"
+#include "shell/commands_hooks.h"
 #include "shell/shell_state.h"
 #include "tests/support/files.h"
 #include "tests/support/window_fixture.h"
+#include "wrx/wrx.h"
 
 namespace {
 
@@ -376,6 +383,302 @@ TEST_F(MessageOpsTest, ReThreadRefusesLaterParentsAndQueuesTheNewHeader) {
   EXPECT_EQ(0, getmsghdr(50, 1)->commentTo);
 }
 
+// A message view whose text is "See 49 and Bob Smith.", with `selected`
+// characters from `at` highlighted (none when 0).
+int g_selectAt = 0, g_selectLength = 0;
+HWND SelectingView(HWND browser) {
+  const std::string text = "See 49 and Bob Smith.\r\n";
+  WrxArgList a = {};
+  a.width = 300;
+  a.height = 100;
+  a.initialLine = 1;
+  a.inputKind = 'B';
+  a.lineDelimiter = 13;
+  a.instance = GetModuleHandleA(nullptr);
+  a.parent = browser;
+  a.style = WS_CHILD | WRX_READONLY;
+  a.readOnly = 1;
+  lstrcpynA(a.typeface, "Arial", sizeof a.typeface);
+  a.pointSize = 10;
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  std::memcpy(GlobalLock(h), text.data(), text.size());
+  GlobalUnlock(h);
+  a.bufferHandle = h;
+  a.bufferSize = static_cast<int32_t>(text.size());
+  HWND view = CreateWrxWindow(&a);
+  if (view && g_selectLength) SelectWrxText(view, 0, g_selectAt, 0, g_selectAt + g_selectLength, 0);
+  return view;
+}
+
+TEST_F(MessageOpsTest, ReThreadAndRemoteSearchStartFromTheViewsSelection) {
+  RegisterWrxClass(GetModuleHandleA(nullptr));
+  const BrowserViewHooks savedView = g_browserViewHooks;
+  g_browserViewHooks.create = SelectingView;
+  char savedIni[sizeof g_userIniName];
+  lstrcpynA(savedIni, g_userIniName, sizeof savedIni);
+  SetSettingsUser("tester", 0);
+  const char kForum[] = "dvn:forum/S3_talk";
+  CreateDirectoryA(Path("dvn").c_str(), nullptr);
+  std::string log;
+  for (long n = 48; n <= 50; ++n) log += Msg(kForum, n, 0, n == 50 ? "From: Carl [carl]\nSee #7.\n" : "");
+  struct Case {
+    int at, length;  // the view's selection
+    bool shortForm;  // the user's setting
+    const char* number;
+    const char* description;  // its start
+    const char* search;
+  } cases[] = {
+      {4, 2, false, "49", "#50 from ann", "49"},
+      {0, 0, true, "7", "#50", "carl"},
+      {11, 9, true, "Bob Smith", "#50", "Bob Smith"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.search);
+    g_selectAt = c.at;
+    g_selectLength = c.length;
+    WriteWholeFile(Path("tester.ini"),
+                   std::string("[Main]\r\nReThread Short Form=") + (c.shortForm ? "YES" : "NO") + "\r\n");
+    Conferences.SetSize(0);
+    Open(kForum, "s3.log", log);
+    ASSERT_EQ(1, SelectMessage(50, g_browser.folder, 1));
+    char shared[4] = "";
+    EXPECT_EQ(c.length != 0, g_commandHooks.ViewCanCopy());
+    EXPECT_EQ(c.length != 0, g_commandHooks.GetViewSelText(shared, sizeof shared));
+    EXPECT_EQ(std::string(c.search).substr(0, c.length ? 3 : 0), shared) << "cut to the buffer";
+    Drivers().push_back([&c](HWND d) {
+      EXPECT_EQ(c.number, Field(d, IDC_RETHREAD_NUMBER));
+      const std::string description = Field(d, IDC_RETHREAD_MESSAGE);
+      EXPECT_EQ(0u, description.find(c.description)) << description;
+      if (!c.shortForm) EXPECT_NE(std::string::npos, description.find("chars")) << description;
+      if (c.shortForm) EXPECT_EQ(c.description, description);
+      if (c.shortForm && c.length) {
+        testwin::PumpUntil([] { return false; }, 300);
+        EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "rethread_short.png"));
+        EXPECT_EQ(c.number, Field(d, IDC_RETHREAD_NUMBER)) << "after pumping";
+      }
+      SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    SetTimer(nullptr, 0, 50, DriveTimer);
+    ReThreadMessages();
+    EXPECT_TRUE(Queue().empty()) << "cancelled";
+    g_ui.dialogBox = DrivenDialogBox;
+    Drivers().push_back([&c](HWND d) {
+      EXPECT_EQ(c.search, Field(d, IDC_SEARCH_TEXT));
+      EXPECT_EQ("3", Field(d, IDC_SEARCH_SECTIONS));
+      if (c.shortForm && c.length) {
+        testwin::PumpUntil([] { return false; }, 300);
+        EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "dvn_search_selection.png"));
+      }
+      SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    RemoteSearch();
+    logclose();
+  }
+  lstrcpynA(g_userIniName, savedIni, sizeof g_userIniName);
+  g_browserViewHooks = savedView;
+}
+
+// The whole way: the import program takes the queued text and the reopened
+// folder shows the message under its new parent, or as a root.
+class ImportRoundTripTest : public MessageOpsTest {
+ protected:
+  void RunImport() {
+    std::string command = "import32.exe \"" + dir_ + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(IMPORT32_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  void Import(const std::string& text) {
+    WriteWholeFile(Path("seed.tmp"), text);
+    ASSERT_TRUE(QueueImport("local", Path("seed.tmp").c_str(), "messages", 0));
+    RunImport();
+  }
+  void Reopen(const char* folder) {
+    CloseBrowser();
+    logclose();
+    Conferences.SetSize(0);
+    ASSERT_EQ(1, rdconf(0));
+    lstrcpynA(g_topic.openName, folder, sizeof g_topic.openName);
+    ASSERT_EQ(1, logopen()) << ReadWholeFile(Path("import.log"));
+    browse();
+    ASSERT_TRUE(g_browser.open);
+  }
+  // "level:number" in display order, threads in root order.
+  static std::string Display() {
+    std::string out;
+    const std::vector<SynNode>& nodes = CopyOfSynopsis();
+    if (nodes.empty()) return out;
+    int root = 0, guard = 0;
+    do {
+      int node = root;
+      do {
+        const SynNode& n = nodes[static_cast<size_t>(node)];
+        out += (out.empty() ? "" : " ") + std::to_string(n.level) + ":" + std::to_string(n.number);
+        node = n.next;
+      } while (node != root && node >= 0 && node < static_cast<int>(nodes.size()) && ++guard < 1000);
+      root = nodes[static_cast<size_t>(root)].nextRoot;
+    } while (root > 0 && root < static_cast<int>(nodes.size()) && ++guard < 1000);
+    return out;
+  }
+  void EmptyConfList() {
+    VirtualArray empty("l", sizeof(ConfRec));
+    FILE* f = std::fopen(Path("conf.ww").c_str(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(WriteConfList(f, empty, 0));
+    std::fclose(f);
+  }
+  // A new folder "general/<topic>" with messages 1 to n, each "Message N.".
+  static std::string Seed(const std::string& topic, const std::vector<long>& parents) {
+    const std::string folder = "general/" + topic;
+    std::string seed = NewFolderPragma("general", topic);
+    for (size_t i = 0; i < parents.size(); ++i) {
+      const long n = static_cast<long>(i) + 1;
+      seed += ImportMessageText({folder, n, "ann", "Thu, 10 Dec 2026 14:00", parents[i]},
+                                "Message " + std::to_string(n) + ".\r\n");
+    }
+    return seed;
+  }
+  static std::string Body(long number) {
+    std::string text;
+    if (!scanmsg(number)) return text;
+    while (g_logReader.remaining > 0) {
+      const long k = readmsgline(g_logReader);
+      if (k <= 0) break;
+      g_logReader.remaining -= k;
+      text.append(g_logReader.line, g_logReader.lineLength);
+    }
+    return text;
+  }
+  static void Choose(const char* parent) {
+    Drivers().push_back([parent](HWND d) {
+      if (parent) {
+        SetDlgItemTextA(d, IDC_RETHREAD_NUMBER, parent);
+      } else {
+        CheckRadioButton(d, IDC_RETHREAD_ROOT, IDC_RETHREAD_THREAD, IDC_RETHREAD_ROOT);
+      }
+      SendMessageA(d, WM_COMMAND, IDOK, 0);
+    });
+    SetTimer(nullptr, 0, 50, DriveTimer);
+  }
+};
+
+TEST_F(ImportRoundTripTest, TheReopenedFolderShowsTheNewParent) {
+  const char kFolder[] = "general/chat";
+  EmptyConfList();
+  Import(Seed("chat", {0, 1, 0, 3}));
+  Reopen(kFolder);
+  ASSERT_EQ("0:1 1:2 0:3 1:4", Display());
+
+  struct Step {
+    long message;
+    const char* parent;  // null: a root
+    long commentTo;
+    const char* display;
+  } steps[] = {
+      {4, "2", 2, "0:1 1:2 2:4 0:3"},
+      {2, nullptr, 0, "0:1 0:2 1:4 0:3"},
+      {3, "1", 1, "0:1 1:3 0:2 1:4"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.message);
+    ASSERT_EQ(1, SelectMessage(step.message, g_browser.folder, 1));
+    Choose(step.parent);
+    ReThreadMessages();
+    ASSERT_EQ(1u, g_started.size()) << "the import program is started";
+    g_started.clear();
+    RunImport();
+    Reopen(kFolder);
+    EXPECT_EQ(step.display, Display()) << ReadWholeFile(Path("import.log"));
+    MsgIndexRec* rec = getmsghdr(step.message, 1);
+    ASSERT_TRUE(rec);
+    EXPECT_EQ(step.commentTo, rec->commentTo);
+    EXPECT_EQ(g_topic.last, 4) << "re-threading adds no message";
+    const std::string text = Body(step.message);
+    EXPECT_NE(std::string::npos, text.find("Message " + std::to_string(step.message) + ".")) << text;
+  }
+}
+
+// What Relink queues: messages copied as import text for a folder that
+// lacks them. The import program must take the raised counts and the note.
+TEST_F(ImportRoundTripTest, CopiesAsImportTextLandWithTheirNoteAndNumbers) {
+  EmptyConfList();
+  Import(Seed("chat", {0, 1, 2}) + Seed("other", {0}));
+  Reopen("general/chat");
+  char path[MAX_PATH] = "";
+  ASSERT_TRUE(pendingtmpname(path, sizeof path)[0]);
+  FILE* out = std::fopen(path, "wb");
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(CopyMessageAsImport(out, 2, "general/other"));
+  EXPECT_TRUE(CopyMessageAsImport(out, 3, "general/other"));
+  std::fclose(out);
+  ASSERT_TRUE(QueueImport("local", path, "messages", 2048));
+  RunImport();
+  Reopen("general/other");
+  EXPECT_EQ("0:1 1:2 2:3", Display()) << ReadWholeFile(Path("import.log"));
+  for (long n : {2L, 3L}) {
+    const std::string body = Body(n);
+    EXPECT_NE(std::string::npos, body.find("Message " + std::to_string(n) + ".")) << body;
+    EXPECT_NE(std::string::npos,
+              body.find("[This message was copied from PL://general/chat#" + std::to_string(n) + "]"))
+        << body;
+  }
+}
+
+TEST_F(ImportRoundTripTest, CopiesOfOneLineMessagesLandWithTheirNote) {
+  EmptyConfList();
+  Import(Seed("other", {0}));
+  ASSERT_EQ(1, rdconf(0));
+  AddFolder("general/lines", "lines.log", 0);
+  WriteWholeFile(Path("lines.log"),
+                 ">>>general/lines 1 ann(11)12Mar96 10:00\r\nMessage 1.\r\n"
+                 ">>>general/lines 2 bob(11)12Mar96 10:05 c1\r\nMessage 2.\r\n");
+  lstrcpynA(g_topic.openName, "general/lines", sizeof g_topic.openName);
+  ASSERT_EQ(1, logopen());
+  char path[MAX_PATH] = "";
+  ASSERT_TRUE(pendingtmpname(path, sizeof path)[0]);
+  FILE* out = std::fopen(path, "wb");
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(CopyMessageAsImport(out, 2, "general/other"));
+  std::fclose(out);
+  ASSERT_TRUE(QueueImport("local", path, "messages", 2048));
+  RunImport();
+  Reopen("general/other");
+  EXPECT_EQ("0:1 1:2", Display()) << ReadWholeFile(Path("import.log"));
+  const std::string body = Body(2);
+  EXPECT_NE(std::string::npos, body.find("Message 2.")) << body;
+  EXPECT_NE(std::string::npos, body.find("[This message was copied from PL://general/lines#2]")) << body;
+}
+
+TEST_F(ImportRoundTripTest, SendToAppendsTheSelectedThreadRenumberedInTheOtherFolder) {
+  EmptyConfList();
+  Import(Seed("chat", {0, 1, 0}) + Seed("other", {0, 0}));
+  Reopen("general/chat");
+  g_ui.dialogBox = DrivenDialogBox;
+  Drivers().push_back([](HWND d) {
+    SetDlgItemTextA(d, IDC_SENDTO_NAME, "local:general/other");
+    CheckDlgButton(d, IDC_SENDTO_APPEND, BST_CHECKED);
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+  });
+  VlbCommand(g_browser.list, kVlbSelectRow, 0, 0);
+  SendMessageA(g_browser.list, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT,
+               MAKELPARAM(5, VlbStateOf(g_browser.list)->rowHeight + 2));
+  SendMessageA(g_browser.list, WM_LBUTTONUP, 0, 0);
+  SendToAnyFolder(nullptr);
+  ASSERT_EQ(1u, g_started.size());
+  RunImport();
+  Reopen("general/other");
+  EXPECT_EQ("0:1 0:2 0:3 1:4", Display()) << ReadWholeFile(Path("import.log"));
+  EXPECT_NE(std::string::npos, Body(3).find("Message 1.")) << Body(3);
+  EXPECT_NE(std::string::npos, Body(4).find("Message 2.")) << Body(4);
+  EXPECT_NE(std::string::npos, Body(1).find("Message 1.")) << "the folder's own messages stay";
+  Reopen("general/chat");
+  EXPECT_EQ("0:1 1:2 0:3", Display()) << "the original folder is unchanged";
+}
+
 }  // namespace
 
 namespace {
@@ -476,6 +779,45 @@ TEST_F(MessageOpsTest, ServiceDirectoriesLeaveOutTheListedAndHiddenOnes) {
     EXPECT_NE('%', n[0]);
   }
   EXPECT_EQ(2u, names.size()) << (names.empty() ? "" : names[0]);
+
+  // A restricted list: the directories only with the right; the user's own
+  // Internet account whenever it is set up, and the caller's loaded address
+  // settings left alone.
+  char savedIni[sizeof g_userIniName];
+  lstrcpynA(savedIni, g_userIniName, sizeof savedIni);
+  SetSettingsUser("tester", 0);
+  struct Case {
+    unsigned long rights;
+    const char* account;  // null: no Internet settings
+    const char* expected;
+  } cases[] = {
+      {RIGHTS_DEFAULT, nullptr, ""},
+      {RIGHTS_DEFAULT, "jdoe", "net:jdoe"},
+      {RIGHT_ADMINISTRATOR, nullptr, "Dvn Net Quorl"},
+      {RIGHT_ADMINISTRATOR, "jdoe", "Dvn Net net:jdoe Quorl"},
+  };
+  const UserRights savedRights = g_userRights;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    g_userRights.word = c.rights;
+    DeleteFileA(Path("tester.ini").c_str());
+    if (c.account)
+      WriteWholeFile(Path("tester.ini"), std::string("[Service net]\r\nPop Account=") + c.account + "\r\n");
+    lstrcpynA(g_serviceAddress.popAccount, "kept", sizeof g_serviceAddress.popAccount);
+    SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+    ScanNetFolders(combo, "", true);
+    std::string listed;
+    for (int i = 0; i < SendMessageA(combo, CB_GETCOUNT, 0, 0); ++i) {
+      char text[64] = "";
+      SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+      listed += (listed.empty() ? "" : " ") + std::string(text);
+    }
+    EXPECT_EQ(c.expected, listed);
+    EXPECT_STREQ("kept", g_serviceAddress.popAccount);
+  }
+  g_userRights = savedRights;
+  g_serviceAddress = ServiceAddress();
+  lstrcpynA(g_userIniName, savedIni, sizeof g_userIniName);
   DestroyWindow(combo);
 }
 

@@ -10,10 +10,12 @@ struct MemoryLog {
   std::string bytes;
   long position = 0;
   bool failReads = false;
+  size_t maxRead = 0;  // most bytes one read returns; 0 no limit
 
   static long Read(void* context, char* buffer, size_t size) {
     auto* log = static_cast<MemoryLog*>(context);
     if (log->failReads) return -1;
+    if (log->maxRead && size > log->maxRead) size = log->maxRead;
     long left = static_cast<long>(log->bytes.size()) - log->position;
     if (left <= 0) return 0;
     long n = left < static_cast<long>(size) ? left : static_cast<long>(size);

@@ -159,3 +159,72 @@ TEST_F(MsgIdListTest, OfEqualKeysAndNumbersTheFirstAddedStays) {
 }
 
 }  // namespace
+
+namespace {
+
+// The list written straight from its additions against the same additions
+// settled into the arrays (after every one when settleEach, so none is
+// merged with the one before), over sets of keys that take the fast path's
+// different turns.
+enum class Settle { never, atEnd, each };
+std::string SaveAfterAdding(const std::vector<std::pair<std::string, long>>& adds, Settle settle) {
+  VirtualArray ids{"msgid", sizeof(MsgIdEntry), CompareMsgIdKeys};
+  VirtualArray subjects{"subject", sizeof(MsgIdEntry), CompareMsgIdKeys};
+  MessageIdList list;
+  list.msgid = &ids;
+  list.subject = &subjects;
+  MsgIdListOpen(list, nullptr);
+  long date = 0;
+  for (const auto& [key, number] : adds) {
+    date += 40000;
+    MsgIdListAdd(list, ("<" + key + ">").c_str(), key.c_str(), number, date);
+    if (settle == Settle::each) MsgIdListFindSubject(list, "");
+  }
+  if (settle == Settle::atEnd) MsgIdListFindSubject(list, "");
+  FILE* f = std::tmpfile();
+  EXPECT_EQ(MsgIdListSave(list, f), 1);
+  std::rewind(f);
+  std::string text;
+  for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
+  std::fclose(f);
+  return text;
+}
+
+TEST(MsgIdListAddedPath, WritesWhatTheSettledListWrites) {
+  using Adds = std::vector<std::pair<std::string, long>>;
+  Adds inOrder, reversed, shuffled, sharedBeginning, manyBlocks;
+  for (int i = 0; i < 200; ++i) inOrder.push_back({"k" + std::to_string(1000 + i), i + 1});
+  reversed.assign(inOrder.rbegin(), inOrder.rend());
+  for (int i = 0; i < 200; ++i) shuffled.push_back({"k" + std::to_string(1000 + i * 37 % 200), i * 53 % 97 + 1});
+  for (int i = 0; i < 200; ++i)
+    sharedBeginning.push_back({"a-long-beginning-every-key-shares-" + std::to_string(i * 13 % 50), i % 7 + 1});
+  sharedBeginning.push_back({"a-long-beginning", 3});  // ends inside what the others share
+  sharedBeginning.push_back({"a-long-beginning-every-key-shares-", 4});
+  // More key bytes than one block holds, with repeats far apart.
+  for (int i = 0; i < 30000; ++i)
+    manyBlocks.push_back({"id-" + std::to_string(i * 7919 % 20011) + "@site.example", i * 31 % 1000 + 1});
+  const struct {
+    const char* name;
+    Adds adds;
+  } cases[] = {
+      {"in order", inOrder},
+      {"reversed", reversed},
+      {"shuffled with repeats", shuffled},
+      {"adjacent repeats",
+       {{"same", 5}, {"same", 9}, {"same", 9}, {"same", 2}, {"SAME", 9}, {"other", 1}, {"same", 9}}},
+      {"repeats only in case", {{"Case", 3}, {"CASE", 3}, {"case", 4}, {"cAsE", 4}}},
+      {"keys ending in the head", {{"abcdefg", 1}, {"ABCDEFG", 2}, {"abcdefgh", 3}, {"abcdef", 4}, {"a", 5}, {"", 6}}},
+      {"1252 letters", {{"\xe9t\xe9", 1}, {"\xc9T\xc9", 2}, {"ete", 3}, {"\xe9t\xe9z", 4}}},
+      {"shared beginning", sharedBeginning},
+      {"keys cut at their length", {{std::string(250, 'k'), 1}, {std::string(198, 'k') + "x", 2}, {"k", 3}}},
+      {"across key blocks", manyBlocks},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string added = SaveAfterAdding(c.adds, Settle::never);
+    EXPECT_EQ(added, SaveAfterAdding(c.adds, c.adds.size() > 1000 ? Settle::atEnd : Settle::each));
+    EXPECT_FALSE(added.empty());
+  }
+}
+
+}  // namespace

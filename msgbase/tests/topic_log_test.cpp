@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,54 @@ TEST_F(TopicLogTest, LinesAreSplitCountedAndCleaned) {
   EXPECT_EQ(lines[3].second, "last line without LF");
   EXPECT_EQ(readmsgline(*r), 0);
   EXPECT_TRUE(g_boxes.empty());
+}
+
+// The line rules byte by byte, as the reader's copying in runs must give them.
+std::vector<std::pair<long, std::string>> LinesByTheRules(const std::string& bytes) {
+  std::vector<std::pair<long, std::string>> lines;
+  std::string line;
+  long count = 0, crs = 0;
+  for (char ch : bytes) {
+    if (ch == '\r') {
+      if (crs < 4096) ++crs, line += '\r';
+      continue;
+    }
+    if (ch == '\0' || ch == '\t') ch = ' ';
+    line += ch;
+    if (ch == '\n' || ++count >= kMaxLineCount) {
+      lines.emplace_back(ch == '\n' ? count + 1 : count, line);
+      line.clear();
+      count = crs = 0;
+    }
+  }
+  if (count) lines.emplace_back(count, line);
+  return lines;
+}
+
+TEST_F(TopicLogTest, LinesCopiedInRunsFollowTheRulesByteByByte) {
+  // Runs of ordinary bytes of every length about the copy's 16-byte steps
+  // and the line limit, bytes above 127, control bytes and CRs between them,
+  // read whole and in reads that put block edges everywhere.
+  std::mt19937 random(17);
+  for (int round = 0; round < 30; ++round) {
+    std::string bytes;
+    while (bytes.size() < 40000) {
+      const int kind = static_cast<int>(random() % 10);
+      const size_t run = kind == 0 ? 4080 + random() % 40 : random() % 70;
+      for (size_t i = 0; i < run; ++i)
+        bytes += static_cast<char>(kind == 1 ? 0x80 + random() % 128 : 'a' + random() % 26);
+      const char controls[] = {'\n', '\n', '\r', '\t', '\0', '\x0e', '\x01'};
+      bytes += controls[random() % sizeof controls];
+    }
+    const auto expected = LinesByTheRules(bytes);
+    for (size_t maxRead : {size_t(0), size_t(8192), size_t(4099), size_t(17)}) {
+      MemoryLog log;
+      log.bytes = bytes;
+      log.maxRead = maxRead;
+      auto r = Open(log);
+      ASSERT_EQ(AllLines(*r), expected) << "round " << round << ", reads of " << maxRead;
+    }
+  }
 }
 
 TEST_F(TopicLogTest, RunsOfCarriageReturnsNeverOverrunTheLine) {

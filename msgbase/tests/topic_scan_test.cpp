@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -281,6 +282,74 @@ TEST_F(TopicScanTest, HeaderOnlyNoticesAreFoundWhereverTheBlocksEnd) {
       EXPECT_EQ(found[i].number, static_cast<long>(i + 1));
       EXPECT_EQ(found[i].offset, offsets[i]) << i;
       EXPECT_EQ((found[i].flags & kMsgHeaderOnly) != 0, headerOnly[i]) << "message " << i + 1;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+bool operator==(const Found& a, const Found& b) {
+  return a.number == b.number && a.parent == b.parent && a.offset == b.offset && a.size == b.size && a.date == b.date &&
+         a.dateText == b.dateText && a.author == b.author && a.subject == b.subject && a.flags == b.flags;
+}
+
+// The walk reads the log in large blocks; a source that returns no more
+// than the reader's own block size a read gives the blocks of the plain
+// reader, and small odd reads put block edges everywhere else.
+TEST_F(TopicScanTest, LargeBlocksFindWhatTheReadersOwnBlocksFind) {
+  auto news = [](long number, const std::string& text, const std::string& comment = "") {
+    std::string body = "From: Poster <p" + std::to_string(number % 7) +
+                       "@example.com>\r\nSubject: " + (comment.empty() ? "" : "Re: ") + "Topic " +
+                       std::to_string(number % 11) + "\r\nMessage-ID: <" + std::to_string(number) +
+                       "@example.com>\r\n\r\n" + text;
+    return SeparatorMessage("net:comp.lang.c/all", number, "p@example.com", "Tue, 5 Mar 1996 14:07:33 -0500", body,
+                            comment);
+  };
+  auto filler = [](long i) {
+    std::string text;
+    for (long k = 0; k < (i * 37) % 160; ++k) text += std::string(static_cast<size_t>((i + k * 7) % 83), 'a') + "\r\n";
+    return text;
+  };
+  std::string inOrder, outOfOrder, duplicates, damaged;
+  for (long i = 1; i <= 300; ++i) inOrder += news(i, filler(i) + (i % 9 == 0 ? "*** Header Only ***\r\n" : ""));
+  for (long i = 1; i <= 300; ++i) outOfOrder += news((i * 113) % 307 + 1, filler(i), i % 3 ? "Comment to 5" : "");
+  for (long i = 1; i <= 200; ++i) duplicates += news(i % 40 + 1, filler(i));
+  for (long i = 1; i <= 200; ++i) {
+    switch (i % 5) {
+      case 0: damaged += "==========\nnet:comp.lang.c/all #" + std::to_string(i) + ", from p, 5 chars, d\n"; break;
+      case 1: damaged += news(i, std::string(5000, '\r') + "x\r\n" + std::string(9000, 'L') + "\n"); break;
+      case 2: damaged += SeparatorMessage("net:comp.lang.c/all", i, "p", "", "short\n", "", 700); break;
+      default: damaged += news(i, filler(i)); break;
+    }
+  }
+  const std::pair<const char*, std::string> logs[] = {
+      {"in order", inOrder}, {"out of order", outOfOrder}, {"duplicates", duplicates}, {"damaged", damaged}};
+  for (const auto& [name, bytes] : logs) {
+    for (bool scrambled : {false, true}) {
+      MemoryLog plain;
+      plain.bytes = scrambled ? Scramble(bytes) : bytes;
+      plain.maxRead = kLogBlockSize;
+      const auto expected = Walk(plain, OptionsFor("net:comp.lang.c/all"), scrambled);
+      EXPECT_GT(expected.size(), 30u) << name;
+      for (size_t maxRead : {size_t(0), size_t(4093), size_t(100)}) {
+        MemoryLog log;
+        log.bytes = plain.bytes;
+        log.maxRead = maxRead;
+        // A reader that has a block of its own loaded, as the open before a rebuild leaves it.
+        auto r = OpenReader(log, scrambled);
+        ASSERT_EQ(msgseek(*r, 300), 300);
+        readmsgline(*r);
+        std::vector<Found> found;
+        ScanTopicLog(*r, OptionsFor("net:comp.lang.c/all"), Collect, &found);
+        EXPECT_EQ(msgtell(*r), static_cast<long>(bytes.size())) << name;
+        // The reader's own block serves the reads after the walk.
+        ASSERT_EQ(msgseek(*r, 0), 0);
+        EXPECT_EQ(r->blockLength, std::min<long>(static_cast<long>(kLogBlockSize),
+                                                 static_cast<long>(maxRead ? maxRead : bytes.size())));
+        EXPECT_TRUE(found == expected) << name << (scrambled ? ", scrambled" : "") << ", reads of " << maxRead;
+      }
     }
   }
 }

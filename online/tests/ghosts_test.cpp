@@ -140,6 +140,11 @@ TEST(GhostFiles, BodiesPassedOverGiveTheSameGhosts) {
       // "Body:" after the message ended, or in a script, is no count.
       ";-; id:\tann type:\tedit\r\nMessageEnd:\r\nBody: 500\r\n" + trap,
       ";-; id:\tann type:\tscript script:\tX\r\nBody: 500\r\n" + trap,
+      // Only entries that can be ghosts are kept: a cancellation among others.
+      ";-; id:\tann type:\tscript script:\tDownload messages priority:\t90\r\nDownload\r\nchat/general\r\n"
+      ";-; id:\tann type:\tscript script:\tCancel Message priority:\t60\r\nCancel\r\nchat/general\r\n-x\r\n12\r\n"
+      ";#; id:\tann type:\tscript script:\tWithdraw Message\r\nWithdraw\r\nchat/general\r\n13\r\n" +
+          reply(";-;", "ok", "2"),
       std::string(";-; id:\tann type:\tedit\r\nbReply: y\r\nszFolders: chat.other\r\nnComment: 3\r\nbody:   ") +
           std::to_string(big.size()) + "\r\n" + big + "\r\nMessageEnd:\r\n" + trap + std::string("\0tail", 5),
   };

@@ -1,7 +1,8 @@
 // The outbasket window driven by messages in this process: two services'
 // actions under their headings, folding, hold and release, delete, editing a
-// script action and a queued message, OK and the close question, actions
-// that arrive while it is open, and the preview that continues by itself.
+// script action and a queued message (in the real message editor too), OK
+// and the close question, actions that arrive while it is open, and the
+// preview that continues by itself and keeps the open folder's marks fresh.
 #include "online/outbasket_window.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "compose/compose.h"
 #include "core/appstate.h"
 #include "core/resstr.h"
 #include "core/rights.h"
 #include "core/settings.h"
 #include "core/ui_seams.h"
 #include "core/user_settings.h"
+#include "msgbase/topic_open.h"
+#include "online/ghosts.h"
 #include "online/outbasket.h"
 #include "resources/online_ids.h"
+#include "shell/shell_state.h"
 #include "tests/support/files.h"
 #include "tests/support/window_fixture.h"
 
@@ -108,11 +113,19 @@ class OutbasketWindowTest : public ::testing::Test {
     CLIENTCREATESTRUCT client = {nullptr, 100};
     s_client = CreateWindowA("MDICLIENT", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 700, 380, s_frame, nullptr,
                              g_app.instance, &client);
+    WNDCLASSA editor = {};
+    editor.lpfnWndProc = EditorClassProcedure();
+    editor.hInstance = g_app.instance;
+    editor.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    editor.lpszClassName = "Bramblewick";
+    RegisterClassA(&editor);
   }
 
   void SetUp() override {
     Ui() = Seen{};
     savedUi_ = g_ui;
+    savedCompose_ = g_composeHooks;
+    g_shell.mdiClient = s_client;
     g_ui.messageBox = RecordBox;
     g_ui.dialogBox = TypeIntoDialog;
     g_outbasketWindowHooks.mdiClient = [] { return s_client; };
@@ -148,6 +161,8 @@ class OutbasketWindowTest : public ::testing::Test {
     }
     PumpPending();
     g_ui = savedUi_;
+    g_composeHooks = savedCompose_;
+    g_shell.mdiClient = nullptr;
     g_outbasketWindowHooks = kDefaultOutbasketWindowHooks;
     g_userRights.administratorMode = false;
     ReleaseConnectLock();
@@ -207,6 +222,7 @@ class OutbasketWindowTest : public ::testing::Test {
   static HWND s_frame, s_client;
   std::string dir_;
   UiSeams savedUi_;
+  ComposeHooks savedCompose_;
 };
 HWND OutbasketWindowTest::s_frame = nullptr;
 HWND OutbasketWindowTest::s_client = nullptr;
@@ -395,6 +411,225 @@ TEST_F(OutbasketWindowTest, RefusalsAndThePreviewThatContinuesByItself) {
   EXPECT_FALSE(OutbasketWindow());
   EXPECT_EQ(GetFileAttributesA((dir_ + "connect.lck").c_str()), INVALID_FILE_ATTRIBUTES);
   g_userRights.word = RIGHTS_DEFAULT;
+}
+
+// --- A queued message in the real message editor -------------------------------
+
+// Entries beside the edited message that must come through its edit byte for
+// byte: a counted upload with a text block (one line escaped), and a held mail
+// whose counted body holds lines that would end a block or start an entry.
+const char kUpload[] =
+    ";-; id:\tann type:\tscript script:\tUpload file priority:\t50 #:\tchat/general #:\tnotes.txt\r\n"
+    "3UploadFile\r\nchat/general\r\nnotes.txt\r\nFirst line of the file\r\n..dotted line\r\n.\r\n";
+std::string HeldMail() {
+  std::string body = "Dear Bob,\r\n.\r\n;-; id:\tann type:\tscript script:\tX\r\nMessageEnd:\r\nBye.";
+  return ";#; id:\tann type:\tedit\r\nMessageStart: 1.0\r\nbMailing: yes\r\nszSubject: Hello\r\nTo: bob\r\nBody: " +
+         std::to_string(body.size()) + "\r\n" + body + "\r\nMessageEnd:\r\n";
+}
+
+// A reply as the editor queues it.
+std::string QueuedReply(long number, const char* body, bool held = false) {
+  std::string text = body;
+  return std::string(held ? ";#;" : ";-;") +
+         " id:\tann type:\tedit\r\nMessageStart: 1.0\r\nbWordWrap: yes\r\nbComment: yes\r\nnType: 2\r\nnComment: " +
+         std::to_string(number) +
+         "\r\nszService: quorl\r\nszReferences: 12\r\nszFolders: chat/general\r\nszSubject: About it\r\nTo: All\r\n"
+         "Body: " +
+         std::to_string(text.size()) + "\r\n" + text + "\r\nMessageEnd:\r\n";
+}
+
+// What the test does in the editor once it is open (the review waits on it).
+struct EditorScript {
+  int button = 3004;  // OK 3004, Hold 1315, Cancel 3006
+  std::string typed;
+  bool selectElsewhere = false;  // change the review's selection meanwhile
+  std::string shot;
+  std::string holdCaption, body;
+  bool opened = false;
+};
+EditorScript g_script;
+
+void CALLBACK DriveEditor(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EditorState* editor = ActiveEditorState();
+  if (!editor) return;
+  g_script.opened = true;
+  char text[256];
+  GetWindowTextA(editor->holdButton, text, sizeof text);
+  g_script.holdCaption = text;
+  GetWindowTextA(editor->bodyEdit, text, sizeof text);
+  g_script.body = text;
+  int end = GetWindowTextLengthA(editor->bodyEdit);
+  SendMessageA(editor->bodyEdit, EM_SETSEL, end, end);
+  for (char c : g_script.typed) SendMessageA(editor->bodyEdit, WM_CHAR, static_cast<unsigned char>(c), 0);
+  if (g_script.selectElsewhere) {
+    HWND list = GetDlgItem(OutbasketWindow(), kReviewList);
+    SendMessageA(list, LB_SETSEL, FALSE, -1);
+    SendMessageA(list, LB_SETSEL, TRUE, 0);
+    SendMessageA(OutbasketWindow(), WM_COMMAND, MAKEWPARAM(kReviewList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  }
+  PumpPending();
+  if (!g_script.shot.empty()) testwin::SaveWindowPng(GetAncestor(editor->window, GA_ROOT), g_script.shot);
+  SendMessageA(editor->window, WM_COMMAND, MAKEWPARAM(g_script.button, BN_CLICKED), 0);
+}
+
+class QueuedMessageEditTest : public OutbasketWindowTest {
+ protected:
+  void SetUp() override {
+    OutbasketWindowTest::SetUp();
+    InstallOutbasketEditor();
+    g_script = EditorScript{};
+  }
+  void WriteQuorl(bool replyHeld) {
+    Write("quorl.bsc", Script("#", "Download messages", "Download", "chat/general") + kUpload +
+                           QueuedReply(12, "Quite right.", replyHeld) + HeldMail());
+  }
+  // Opens the review and edits the reply in the editor as the script says;
+  // the review stays open.
+  void EditReply() {
+    Ui().selectedFolder = "quorl:chat/general";
+    Open();
+    Select({RowOf("Reply To Message")});
+    SetTimer(nullptr, 0, 50, DriveEditor);
+    Command(kReviewEdit);
+    EXPECT_TRUE(g_script.opened);
+    EXPECT_TRUE(OutbasketWindow());
+    EXPECT_FALSE(ActiveEditorState()) << "the review waited until the editor was gone";
+  }
+};
+
+TEST_F(QueuedMessageEditTest, OkAndHoldStoreTheEditAndLeaveEveryOtherEntryAsItWas) {
+  struct Case {
+    bool replyHeld;
+    int button;
+    const char* holdCaption;
+    bool heldAfter;
+  } cases[] = {
+      {false, 3004, "Ho&ld", false},    // OK keeps it live
+      {false, 1315, "Ho&ld", true},     // Hold holds it
+      {true, 1315, "Re&lease", false},  // the editor's Release releases it
+      {true, 3004, "Re&lease", true},   // OK keeps it held
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.holdCaption) + (c.button == 3004 ? " OK" : " Hold"));
+    g_script = EditorScript{};
+    g_script.button = c.button;
+    g_script.typed = "\r.\r/EXIT\rMessageEnd:\rAgreed.";
+    g_script.selectElsewhere = c.button == 1315;
+    if (c.replyHeld && c.button == 1315) g_script.shot = testwin::WindowsPath(SHOT_DIR) + "\\outbasket_editor.png";
+    WriteQuorl(c.replyHeld);
+    EditReply();
+    EXPECT_EQ(g_script.holdCaption, c.holdCaption);
+    EXPECT_EQ(g_script.body, "Quite right.");
+    ASSERT_TRUE(OutbasketWindow());
+    if (c.button == 1315 && !c.replyHeld) {
+      Select({RowOf("Reply To Message")});
+      PumpPending();
+      EXPECT_TRUE(testwin::SaveWindowPng(s_frame, testwin::WindowsPath(SHOT_DIR) + "\\outbasket_held_edit.png"));
+    }
+    Command(IDOK);
+    std::string saved = Read("quorl.bsc");
+    // Every other entry byte for byte; what is left is the edited message.
+    std::string rest = saved;
+    for (const std::string& other :
+         {Script("#", "Download messages", "Download", "chat/general"), std::string(kUpload), HeldMail()}) {
+      size_t at = rest.find(other);
+      ASSERT_NE(at, std::string::npos) << other << "\n--- in ---\n" << saved;
+      rest.erase(at, other.size());
+    }
+    const std::string body = "Quite right.\r\n.\r\n/EXIT\r\nMessageEnd:\r\nAgreed.";
+    const std::string header = std::string(c.heldAfter ? ";#;" : ";-;") + " id:\tann type:\tedit\r\n";
+    EXPECT_EQ(rest.substr(0, header.size()), header) << rest;
+    const std::string tail = "Body: " + std::to_string(body.size()) + "\r\n" + body + "\r\nMessageEnd:\r\n";
+    ASSERT_GE(rest.size(), tail.size());
+    EXPECT_EQ(rest.substr(rest.size() - tail.size()), tail) << rest;
+    for (const char* line : {"\r\nMessageStart: 1.0\r\n", "\r\nbComment: yes\r\n", "\r\nnType: 2\r\n",
+                             "\r\nnComment: 12\r\n", "\r\nszService: quorl\r\n", "\r\nszFolders: chat/general\r\n",
+                             "\r\nszSubject: About it\r\n", "\r\nszReferences: 12\r\n", "\r\nTo: All\r\n"})
+      EXPECT_NE(rest.find(line), std::string::npos) << line << " in\n" << rest;
+
+    // Read back: four entries, none damaged, the edit where it belongs.
+    ActionList list;
+    std::string problems;
+    EXPECT_EQ(ParseActionFile(saved.data(), saved.size(), "quorl", &list, &problems), 4);
+    EXPECT_EQ(problems, "");
+    int edited = 0;
+    for (const OutbasketAction& a : list.records)
+      if (a.edit && a.text && std::string(a.text, a.textLength) == body) {
+        edited++;
+        EXPECT_EQ(a.held, c.heldAfter ? 1u : 0u);
+      }
+    EXPECT_EQ(edited, 1);
+  }
+}
+
+TEST_F(QueuedMessageEditTest, ACancelledEditLeavesTheFileByteIdentical) {
+  // The file as the review writes it when nothing changed.
+  WriteQuorl(false);
+  Open();
+  Command(IDOK);
+  std::string before = Read("quorl.bsc");
+  g_script.button = 3006;
+  g_script.typed = "\rNot this.";
+  Ui().answer = IDYES;  // yes, lose the changes
+  EditReply();
+  Command(IDOK);
+  EXPECT_EQ(Read("quorl.bsc"), before);
+}
+
+TEST_F(QueuedMessageEditTest, AMessageTheEditorCannotShowWholeIsNotOpened) {
+  const std::string body("Before\0after", 12);
+  Write("quorl.bsc",
+        QueuedReply(12, "x").replace(QueuedReply(12, "x").find("Body: 1\r\nx"), 10, "Body: 12\r\n" + body));
+  Ui().selectedFolder = "quorl:chat/general";
+  Open();
+  Select({RowOf("Reply To Message")});
+  Command(kReviewEdit);
+  EXPECT_FALSE(ActiveEditorState());
+  ASSERT_EQ(Ui().boxes.size(), 1u);
+  EXPECT_NE(Ui().boxes[0].find("the editor cannot show"), std::string::npos) << Ui().boxes[0];
+  Command(IDOK);
+  EXPECT_NE(Read("quorl.bsc").find("Body: 12\r\n" + body + "\r\nMessageEnd:"), std::string::npos);
+}
+
+// --- The preview and the open folder ---------------------------------------------
+
+int g_ghostRepaints = 0;
+int g_ghostKindDuringPreview = -1;
+
+void CALLBACK QueueReplyMeanwhile(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  std::string reply = QueuedReply(7, "Me too.");
+  FILE* f = fopen((std::string(g_app.dataDir) + "quorl\\quorl.bsc").c_str(), "ab");
+  fwrite(reply.data(), 1, reply.size(), f);
+  fclose(f);
+}
+void CALLBACK LookAndCancel(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  g_ghostKindDuringPreview = GetGhostKind(7);
+  SendMessageA(OutbasketWindow(), WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(OutbasketWindowTest, ThePreviewKeepsTheOpenFoldersGhostMarksFresh) {
+  GhostHooks savedGhosts = g_ghostHooks;
+  g_ghostHooks.openTopicName = [] { return "quorl:chat/general"; };
+  g_ghostHooks.refreshGhostRows = [] { g_ghostRepaints++; };
+  InstallGhostHooks();
+  RefreshGhosts();
+  ASSERT_EQ(GetGhostKind(7), 0);
+  g_ghostRepaints = 0;
+  g_ghostKindDuringPreview = -1;
+  // A reply queued while the preview waits (before its own timer looks) is
+  // marked in the open folder's thread list at once.
+  SetTimer(nullptr, 0, 100, QueueReplyMeanwhile);
+  SetTimer(nullptr, 0, 600, LookAndCancel);
+  EXPECT_FALSE(Review("quorl", nullptr, 1));
+  EXPECT_FALSE(OutbasketWindow());
+  EXPECT_EQ(g_ghostKindDuringPreview, 2);
+  EXPECT_GE(g_ghostRepaints, 1);
+  g_ghostHooks = savedGhosts;
+  g_topicOpenHooks = kDefaultTopicOpenHooks;
+  ClearGhosts();
 }
 
 }  // namespace

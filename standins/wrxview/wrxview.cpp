@@ -1,7 +1,10 @@
 // wrxview.exe: a small host window for the rich-text control, for tests and
 // benchmarks. It shows the document it is given in one control filling its
-// client area, read-only with the message view's keys unless "--edit".
-//   wrxview [--edit] [--nowrap] [--size WxH] file
+// client area, read-only with the message view's keys unless "--edit". A
+// document read from RTF is saved as RTF. "--pair" shows a second, empty
+// control beside the first for copying between them; "--picture" inserts a
+// picture file at the start of the document.
+//   wrxview [--edit] [--nowrap] [--pair] [--picture file] [--size WxH] file
 #include "wrx/wrx.h"
 
 #include <cstdio>
@@ -11,12 +14,28 @@
 namespace {
 
 HWND g_control = nullptr;
+HWND g_second = nullptr;  // with --pair: the right half
+
+// The controls share the client area side by side.
+void Layout(int width, int height) {
+  const int half = g_second ? width / 2 : width;
+  if (g_control) MoveWindow(g_control, 0, 0, g_second ? half - 2 : width, height, TRUE);
+  if (g_second) MoveWindow(g_second, half + 2, 0, width - half - 2, height, TRUE);
+}
+
+// What a user saves is what they opened: an RTF file stays RTF.
+bool IsRtfFile(const char* name) {
+  char head[5] = {};
+  FILE* f = fopen(name, "rb");
+  if (!f) return false;
+  const size_t n = fread(head, 1, sizeof head, f);
+  fclose(f);
+  return n == sizeof head && memcmp(head, "{\\rtf", 5) == 0;
+}
 
 LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_SIZE:
-      if (g_control) MoveWindow(g_control, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
-      return 0;
+    case WM_SIZE: Layout(LOWORD(lp), HIWORD(lp)); return 0;
     case WM_SETFOCUS:
       if (g_control) SetFocus(g_control);
       return 0;
@@ -33,12 +52,17 @@ int Fail(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool edit = false, wrap = true;
+  bool edit = false, wrap = true, pair = false;
   int width = 640, height = 480;
   const char* file = nullptr;
+  const char* picture = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (!strcmp(argv[i], "--edit"))
       edit = true;
+    else if (!strcmp(argv[i], "--pair"))
+      pair = true;
+    else if (!strcmp(argv[i], "--picture") && i + 1 < argc)
+      picture = argv[++i];
     else if (!strcmp(argv[i], "--nowrap"))
       wrap = false;
     else if (!strcmp(argv[i], "--size") && i + 1 < argc)
@@ -46,7 +70,7 @@ int main(int argc, char** argv) {
     else
       file = argv[i];
   }
-  if (!file) return Fail("usage: wrxview [--edit] [--nowrap] [--size WxH] file");
+  if (!file) return Fail("usage: wrxview [--edit] [--nowrap] [--pair] [--picture file] [--size WxH] file");
   HINSTANCE instance = GetModuleHandleA(nullptr);
   if (!RegisterWrxClass(instance)) return Fail("cannot register the control");
   WNDCLASSA wc{};
@@ -70,7 +94,7 @@ int main(int argc, char** argv) {
   a.inputKind = 'F';
   snprintf(a.fileName, sizeof a.fileName, "%s", file);
   a.lineDelimiter = 13;
-  a.saveType = 4;
+  a.saveType = IsRtfFile(file) ? 3 : 4;
   a.instance = instance;
   a.parent = frame;
   a.style = WS_CHILD | WS_VSCROLL | WRX_VSCROLL | (wrap ? WRX_WORDWRAP : 0) | (edit ? 0 : WRX_READONLY);
@@ -79,6 +103,21 @@ int main(int argc, char** argv) {
   g_control = CreateWrxWindow(&a);
   if (!g_control) return Fail("cannot open the document");
   if (!edit) WrxSetHostData(g_control, LoadAcceleratorsA(instance, "ViewAcc"));
+  if (picture && WrxInsertPictureFile(g_control, picture, 1, 0, 1) <= 0) return Fail("cannot insert the picture");
+  if (pair) {
+    WrxArgList b = a;
+    b.inputKind = 'B';  // empty, in memory
+    b.fileName[0] = 0;
+    b.saveType = 3;
+    // Laid out for the printer, so that tables can be inserted in it.
+    b.printView = 1;
+    b.style |= WRX_PRINTVIEW;
+    g_second = CreateWrxWindow(&b);
+    if (!g_second) return Fail("cannot open the second control");
+    SetWindowLongPtrA(g_second, GWLP_ID, 2);
+    SetWindowLongPtrA(g_control, GWLP_ID, 1);
+    Layout(client.right, client.bottom);
+  }
   ShowWindow(frame, SW_SHOW);
   SetFocus(g_control);
   MSG m;

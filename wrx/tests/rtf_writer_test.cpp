@@ -137,6 +137,42 @@ TEST(RtfWriter, ParagraphWordsTabsAndBlocks) {
   EXPECT_NE(rtf.find("ne}"), std::string::npos) << rtf;
 }
 
+TEST(RtfWriter, FootnotesAreGroupsAfterTheirMarks) {
+  struct Case {
+    const char* what;
+    std::string text;
+    std::vector<uint32_t> styles;  // per character
+    const char* expected;
+  } cases[] = {
+      {"a one-character mark", "a1n b", {0, 0x400, 0x800, 0, 0}, "a{1{\\footnote n}} b"},
+      {"a two-character mark", "a1n2b", {0, 0x400, 0x800, 0x1000, 0}, "a{1{\\footnote n}2}b"},
+      {"a note left open at the end", "a1n", {0, 0x400, 0x800}, "a{1{\\footnote n}}"},
+      // What the note set ends with its group: no \b0 is needed after it.
+      {"a bold note", "1nx", {0x400, 0x800 | 2, 0}, "1{\\footnote\\b n}}\\f0\\fs24 x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Doc doc;
+    std::vector<uint8_t> ids;
+    for (uint32_t style : c.styles) {
+      size_t k = 0;
+      while (k < doc.d.fonts.size() && doc.d.fonts[k].style != style) ++k;
+      if (k == doc.d.fonts.size()) {
+        wrxrtf::Font f = doc.d.fonts[0];
+        f.style = style;
+        doc.d.fonts.push_back(f);
+      }
+      ids.push_back(uint8_t(k));
+    }
+    doc.Add(c.text, ids);
+    const std::string rtf = Strip(doc.Write());
+    EXPECT_NE(rtf.find(c.expected), std::string::npos) << rtf;
+    int depth = 0;
+    for (const std::string& t : Tokens(rtf)) depth += t == "{" ? 1 : t == "}" ? -1 : 0;
+    EXPECT_EQ(depth, 0);
+  }
+}
+
 namespace {
 
 // A document made from a seed: fonts of every kind (faces differing only in
@@ -267,7 +303,8 @@ struct SwitchingDoc {
   std::vector<std::string> texts;
   std::vector<std::vector<uint8_t>> ids;
 
-  explicit SwitchingDoc(uint32_t seed) {
+  // With `notes`, the fonts mark footnotes and their texts.
+  explicit SwitchingDoc(uint32_t seed, bool notes = false) {
     uint32_t s = seed * 40503u + 7;
     auto next = [&s](uint32_t n) {
       s = s * 1103515245u + 12345u;
@@ -275,12 +312,13 @@ struct SwitchingDoc {
     };
     static const char* const kFaces[] = {"Arial", "Times New Roman", "Courier New"};
     static const uint32_t kStyles[] = {0, 2 | 4 | 1, 8 | 64, 0x100 | 0x200, 16 | 2, 32 | 4};
+    static const uint32_t kNoteStyles[] = {0, 0x400, 0x800 | 2, 0x1000, 0x800, 0x400 | 16};
     for (int k = 0; k < 6; ++k) {
       wrxrtf::Font f;
       f.inUse = true;
       f.face = kFaces[k % 3];
       f.pointSize = 9 + 3 * k;
-      f.style = kStyles[k];
+      f.style = notes ? kNoteStyles[k] : kStyles[k];
       f.text = uint32_t(k) * 0x203040u;
       f.back = k % 2 ? 0xFFFFFF : 0xE0E0E0;
       d.fonts.push_back(f);
@@ -374,6 +412,17 @@ TEST(RtfWriter, FontSwitchesStayByteForByte) {
   };
   for (uint32_t seed = 0; seed < std::size(kExpected); ++seed) {
     SwitchingDoc doc(seed);
+    EXPECT_EQ(Fnv(wrxrtf::Write(doc.d)), kExpected[seed]) << "document " << seed;
+  }
+}
+
+TEST(RtfWriter, FootnoteSwitchesStayByteForByte) {
+  static const uint64_t kExpected[] = {
+      7996161968419611385ull,  934335003826838720ull,  11443714277685338974ull, 11299208723808935753ull,
+      17226223231574060713ull, 3282862401846023681ull, 15210680175016086624ull, 8760007322661907136ull,
+  };
+  for (uint32_t seed = 0; seed < std::size(kExpected); ++seed) {
+    SwitchingDoc doc(seed, true);
     EXPECT_EQ(Fnv(wrxrtf::Write(doc.d)), kExpected[seed]) << "document " << seed;
   }
 }

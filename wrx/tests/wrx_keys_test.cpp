@@ -264,3 +264,32 @@ TEST_F(WrxKeysTest, StringRoutines) {
 }
 
 }  // namespace
+
+TEST_F(WrxKeysTest, TypingQueuedAfterAnAcceleratorIsKept) {
+  WrxWindow* w = Window("xyz\r\n");
+  HWND hwnd = w->hwnd;
+  ACCEL keys[] = {{FVIRTKEY, VK_F5, 606}};  // F5 deletes the character at the cursor
+  HACCEL table = CreateAcceleratorTableA(keys, 1);
+  ASSERT_NE(table, nullptr);
+  w->accel = table;
+  SetWrxCursorPos(hwnd, 0, 0, 0);
+  const LPARAM f5 = 1 | (0x3F << 16), a = 1 | (0x1E << 16), b = 1 | (0x30 << 16);
+  // The key's own character (same scan code) follows it; the user's typing
+  // follows that.
+  PostMessageA(hwnd, WM_KEYDOWN, VK_F5, f5);
+  PostMessageA(hwnd, WM_CHAR, '?', f5);
+  PostMessageA(hwnd, WM_CHAR, 'a', a);
+  PostMessageA(hwnd, WM_KEYUP, VK_F5, f5 | (1u << 30) | (1u << 31));
+  PostMessageA(hwnd, WM_CHAR, 'b', b);
+  MSG m;
+  while (PeekMessageA(&m, hwnd, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  EXPECT_EQ(LineText(hwnd, 0), "abyz");
+  // A character that is no follow-up of the key, straight after it, stays.
+  SetWrxCursorPos(hwnd, 0, 0, 0);
+  PostMessageA(hwnd, WM_KEYDOWN, VK_F5, f5);
+  PostMessageA(hwnd, WM_CHAR, 'c', a);
+  while (PeekMessageA(&m, hwnd, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  EXPECT_EQ(LineText(hwnd, 0), "cbyz");
+  w->accel = nullptr;
+  DestroyAcceleratorTable(table);
+}

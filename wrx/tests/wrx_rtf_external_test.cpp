@@ -53,6 +53,9 @@ const Fixture kFixtures[] = {
      "\\trowd\\trgaph108\\cellx3000\\cellx6000\\pard\\intbl Name\\cell Value\\cell\\row"
      "\\trowd\\trgaph108\\cellx3000\\cellx6000\\pard\\intbl Apples\\cell Seven\\cell\\row"
      "\\pard After the table.\\par}"},
+    {"footnote",
+     "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 A sentence with a note{\\super\\chftn}{\\*\\footnote\\pard\\plain"
+     "{\\super\\chftn} The note itself.} and the rest of it.\\par Second paragraph.\\par}"},
 };
 
 }  // namespace
@@ -66,9 +69,10 @@ TEST_F(WrxHostTest, DocumentsAreSavedAsRtfForOtherReaders) {
     WrxWindow* w = GetWrxWindow(hwnd);
     std::string rtf;
     ASSERT_TRUE(RtfDocumentBytes(w, 0, rtf));
-    std::string text, paragraph;
+    std::string text, paragraph, notes;
     auto endParagraph = [&] {
       while (!paragraph.empty() && paragraph.back() == ' ') paragraph.pop_back();
+      while (!paragraph.empty() && paragraph.front() == ' ') paragraph.erase(0, 1);
       if (!paragraph.empty()) text += paragraph + "\n";
       paragraph.clear();
     };
@@ -76,7 +80,14 @@ TEST_F(WrxHostTest, DocumentsAreSavedAsRtfForOtherReaders) {
       const WrxLine* l = w->lines[i];
       for (int32_t c = 0; c < l->length; ++c) {
         const uint8_t ch = uint8_t(l->text[c]);
-        if (ch == w->paraEnd || ch == w->cellEnd || ch == WRX_ROWEND) {
+        const DWORD style = w->fonts[GetCharFont(w, i, c)].style;
+        if (style & 0x1400) {
+          // Readers show a note's mark and number their own way: the texts on
+          // either side are looked for apart, and the note's text on its own.
+          endParagraph();
+        } else if (style & 0x800) {
+          if (!(style & 16)) notes.push_back(char(ch));
+        } else if (ch == w->paraEnd || ch == w->cellEnd || ch == WRX_ROWEND) {
           endParagraph();
         } else if (ch == ' ' || ch == WRX_TAB) {
           if (!paragraph.empty() && paragraph.back() != ' ') paragraph.push_back(' ');
@@ -86,7 +97,15 @@ TEST_F(WrxHostTest, DocumentsAreSavedAsRtfForOtherReaders) {
       }
     }
     endParagraph();
+    if (!notes.empty()) {
+      paragraph = notes;
+      endParagraph();
+    }
     ASSERT_FALSE(text.empty());
+    if (std::string(f.name) == "footnote") {
+      EXPECT_NE(rtf.find("\\footnote"), std::string::npos);
+      EXPECT_EQ(text, "A sentence with a note\nand the rest of it.\nSecond paragraph.\nThe note itself.\n");
+    }
     if (std::string(f.name) == "table") {
       EXPECT_NE(rtf.find("\\cellx"), std::string::npos);
       EXPECT_NE(text.find("Apples\nSeven\n"), std::string::npos) << text;

@@ -100,8 +100,11 @@ TEST_F(WrxRtfWriteTest, AFormattedDocumentComesBackTheSameAndWritesStably) {
   SetParaSpacing(hwnd, 120, 240, -300, 0);
   SetWrxCursorPos(hwnd, 4, 0, 0);
   SetWrxParaFlags(hwnd, PF_DOUBLESPACE | PF_JUSTIFIED, 1, 0);
+  SetWrxCursorPos(hwnd, 4, 2, 0);
+  ASSERT_EQ(FootnoteParam(hwnd, "1", "A note", 16, 0), 1);
   WrxRewrap(hwnd);
   const std::string first = Rtf(hwnd);
+  EXPECT_NE(first.find("{\\footnote{\\super 1} A note}}"), std::string::npos) << first;
   HWND second = Load(first);
   WrxRewrap(second);
   EXPECT_EQ(Describe(second), Describe(hwnd)) << first;

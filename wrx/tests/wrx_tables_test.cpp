@@ -1,11 +1,16 @@
 // Tables on real control windows: inserting, splitting and deleting cells,
 // moving from cell to cell, automatic widths, the repair of rows from their
 // lines, and tables read from and written as RTF.
+#include "wrx/tests/wrx_pixels.h"
 #include "wrx/tests/wrx_test_host.h"
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_tables.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -331,4 +336,496 @@ TEST_F(WrxTablesTest, ACellWithoutARowStopsTheReadAndKeepsWhatWasRead) {
   EXPECT_EQ(g_errors.back(), 6);
   EXPECT_EQ(LineText(hwnd, 0).substr(0, 6), "before");
   for (int32_t i = 0; i < w->lineCount; ++i) EXPECT_EQ(w->lines[i]->cell, 0);
+}
+
+namespace {
+
+// Widths of a row's cells, left to right, and their x positions.
+std::vector<int32_t> Widths(WrxWindow* w, int32_t row) {
+  std::vector<int32_t> out;
+  for (int32_t c = w->rows[size_t(row)].firstCell; c > 0 && out.size() < 500; c = w->cells[size_t(c)].next)
+    out.push_back(w->cells[size_t(c)].width);
+  return out;
+}
+
+void Highlight(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2) {
+  w->hilight = 2, w->hlFirstLine = l1, w->hlFirstCol = c1, w->hlLastLine = l2, w->hlLastCol = c2;
+}
+
+}  // namespace
+
+// A 2 x 3 table whose cells hold "a".."f" with widths 1000, 2000, 3000.
+class WrxTableEditTest : public WrxTablesTest {
+ protected:
+  HWND Table() {
+    HWND hwnd = Make("end\r\n");
+    WrxWindow* w = GetWrxWindow(hwnd);
+    EXPECT_EQ(TableParam(hwnd, 2, 3, 0), 1);
+    const char* texts = "abc def";
+    for (int32_t line : {6, 5, 4, 2, 1, 0}) {
+      SetWrxCursorPos(hwnd, line, 0, 0);
+      SendMessageA(hwnd, WM_CHAR, WPARAM(uint8_t(texts[line])), 0);
+    }
+    for (int32_t line : {0, 1, 2, 4, 5, 6}) w->cells[size_t(w->lines[line]->cell)].width = 1000 * (line % 4 + 1);
+    CheckTableStructure(w);  // x from the widths
+    return hwnd;
+  }
+};
+
+TEST_F(WrxTableEditTest, MergingJoinsTheHighlightedCellsOfOneRowIntoTheLast) {
+  struct Case {
+    const char* name;
+    int32_t l1, c1, l2, c2;
+    bool merges;
+    std::string lines;
+    std::vector<int32_t> firstRow;
+  };
+  const std::string untouched = "a#@1|b#@2|c#@3|R@3|d#@4|e#@5|f#@6|R@6|end/@0|";
+  const Case cases[] = {
+      {"two of three", 0, 0, 1, 1, true, "a/@2|b#@2|c#@3|R@3|d#@4|e#@5|f#@6|R@6|end/@0|", {3000, 3000}},
+      {"the whole row", 0, 1, 2, 0, true, "a/@3|b/@3|c#@3|R@3|d#@4|e#@5|f#@6|R@6|end/@0|", {6000}},
+      {"across two rows", 1, 0, 4, 1, false, untouched, {1000, 2000, 3000}},
+      {"inside one cell", 0, 0, 0, 1, false, untouched, {1000, 2000, 3000}},
+      {"backward", 1, 1, 0, 0, true, "a/@2|b#@2|c#@3|R@3|d#@4|e#@5|f#@6|R@6|end/@0|", {3000, 3000}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND hwnd = Table();
+    WrxWindow* w = GetWrxWindow(hwnd);
+    ASSERT_EQ(Cells(hwnd), untouched);
+    const int32_t row = w->cells[1].row;
+    Highlight(w, c.l1, c.c1, c.l2, c.c2);
+    SendMessageA(hwnd, WM_COMMAND, 697, 0);
+    EXPECT_EQ(Cells(hwnd), c.lines);
+    EXPECT_EQ(Widths(w, row), c.firstRow);
+    EXPECT_EQ(w->cells[size_t(w->rows[size_t(row)].firstCell)].x, 0);
+    EXPECT_EQ(w->cells[size_t(w->rows[size_t(row)].firstCell)].previous, -1);
+    EXPECT_EQ(w->cells[1].inUse, c.merges ? 0 : 1);
+    EXPECT_EQ(Widths(w, w->cells[4].row), (std::vector<int32_t>{1000, 2000, 3000})) << "the other row keeps its cells";
+  }
+  // Nothing highlighted: nothing to merge.
+  HWND hwnd = Table();
+  SetWrxCursorPos(hwnd, 0, 0, 0);
+  EXPECT_EQ(WrxMergeCells(hwnd), 0);
+}
+
+TEST_F(WrxTableEditTest, ColumnsGoBeforeTheSelectedCellsOrAfterTheLastAndKeepTheirWidths) {
+  struct Case {
+    const char* name;
+    int32_t selectLine;  // -1: no highlight
+    std::string lines;
+    std::vector<int32_t> widths;  // of both rows
+  };
+  const Case cases[] = {
+      {"at the start", 0, "#@7|a#@1|b#@2|c#@3|R@3|#@8|d#@4|e#@5|f#@6|R@6|end/@0|", {1000, 1000, 2000, 3000}},
+      {"in the middle", 1, "a#@1|#@7|b#@2|c#@3|R@3|d#@4|#@8|e#@5|f#@6|R@6|end/@0|", {1000, 2000, 2000, 3000}},
+      {"at the end", -1, "a#@1|b#@2|c#@3|#@7|R@7|d#@4|e#@5|f#@6|#@8|R@8|end/@0|", {1000, 2000, 3000, 3000}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND hwnd = Table();
+    WrxWindow* w = GetWrxWindow(hwnd);
+    const int32_t first = w->cells[1].row, second = w->cells[4].row;
+    SetWrxCursorPos(hwnd, 5, 0, 0);  // in "e"
+    if (c.selectLine >= 0) Highlight(w, c.selectLine, 0, c.selectLine, 1);
+    SendMessageA(hwnd, WM_COMMAND, 704, 0);
+    // The new cells' ids depend on the order they were made in; compare
+    // against the case with the ids as the table gives them.
+    std::string lines = Cells(hwnd);
+    const int32_t a = w->lines[c.selectLine == 0 ? 0 : c.selectLine == 1 ? 1 : 3]->cell;
+    if (a == 8) {
+      for (char& ch : lines)
+        if (ch == '7')
+          ch = '8';
+        else if (ch == '8')
+          ch = '7';
+    }
+    EXPECT_EQ(lines, c.lines);
+    for (int32_t row : {first, second}) {
+      EXPECT_EQ(Widths(w, row), c.widths);
+      int32_t x = 0;
+      for (int32_t cell = w->rows[size_t(row)].firstCell; cell > 0; cell = w->cells[size_t(cell)].next) {
+        EXPECT_EQ(w->cells[size_t(cell)].x, x);
+        EXPECT_EQ(w->cells[size_t(cell)].row, row);
+        x += w->cells[size_t(cell)].width;
+      }
+    }
+    EXPECT_EQ(LineText(hwnd, w->curLine), "e\x13") << "the cursor stays in its cell";
+  }
+}
+
+TEST_F(WrxTableEditTest, BordersShadingHeightAndPositionGoToTheCellsAndRowsOfTheirScope) {
+  HWND hwnd = Table();
+  WrxWindow* w = GetWrxWindow(hwnd);
+  auto sides = [w](std::initializer_list<int32_t> cells) {
+    std::vector<int32_t> out;
+    for (int32_t c : cells) out.push_back(w->cells[size_t(c)].borderSides);
+    return out;
+  };
+  SetWrxCursorPos(hwnd, 1, 0, 0);  // cell 2, the middle column
+  ASSERT_EQ(CellBorderParam(hwnd, 4, 15, 15, 15, 15, 0), 1);
+  EXPECT_EQ(sides({1, 2, 3, 4, 5, 6}), (std::vector<int32_t>(6, 15))) << "the whole table";
+  ASSERT_EQ(CellBorderParam(hwnd, 2, 0, -1, 30, -1, 0), 1);
+  EXPECT_EQ(sides({1, 2, 3, 4, 5, 6}), (std::vector<int32_t>{15, 14, 15, 15, 14, 15})) << "the column: top cleared";
+  EXPECT_EQ(w->cells[5].borderWidths[2], 30);
+  EXPECT_EQ(w->cells[5].borderWidths[1], 15) << "a negative width keeps the cell's";
+  ASSERT_EQ(CellShadingParam(hwnd, 3, 25, 0), 1);
+  for (int32_t c : {1, 2, 3}) EXPECT_EQ(w->cells[size_t(c)].shading, 25) << "the row";
+  for (int32_t c : {4, 5, 6}) EXPECT_EQ(w->cells[size_t(c)].shading, 0);
+  EXPECT_EQ(CellShadingParam(hwnd, 0, 25, 0), 0) << "scope 0 asks, and there is no dialog";
+  ASSERT_EQ(RowHeightParam(hwnd, 500, 0, 0), 1);
+  EXPECT_EQ(w->rows[size_t(w->cells[1].row)].minHeight, 500);
+  EXPECT_EQ(w->rows[size_t(w->cells[4].row)].minHeight, 0);
+  w->rows[size_t(w->cells[4].row)].left = 200;
+  ASSERT_EQ(RowPositionParam(hwnd, 893, 891, 0), 1);  // centred, whole table
+  for (int32_t c : {1, 4}) {
+    EXPECT_EQ(w->rows[size_t(w->cells[size_t(c)].row)].flags & 3, 1);
+    EXPECT_EQ(w->rows[size_t(w->cells[size_t(c)].row)].left, 0);
+  }
+  for (int32_t c = 1; c <= 6; ++c) EXPECT_EQ(w->cells[size_t(c)].flags & 3, 0) << "no marks left behind";
+  // Outside a table nothing is changed.
+  SetWrxCursorPos(hwnd, 8, 0, 0);
+  EXPECT_EQ(CellBorderParam(hwnd, 4, 0, 0, 0, 0, 0), 0);
+  EXPECT_EQ(sides({1}), (std::vector<int32_t>{15}));
+}
+
+TEST_F(WrxTableEditTest, DeletingAColumnTakesTheLinedUpCellsOfEveryRow) {
+  HWND hwnd = Table();
+  WrxWindow* w = GetWrxWindow(hwnd);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(DeleteCellsParam(hwnd, 2, 0), 1);
+  EXPECT_EQ(Cells(hwnd), "a#@1|c#@3|R@3|d#@4|f#@6|R@6|end/@0|");
+  EXPECT_EQ(Widths(w, w->cells[1].row), (std::vector<int32_t>{1000, 3000}));
+  // The last column: the row ends move to the cells that now end the rows.
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(DeleteCellsParam(hwnd, 2, 0), 1);
+  EXPECT_EQ(Cells(hwnd), "a#@1|R@1|d#@4|R@4|end/@0|");
+}
+
+TEST_F(WrxTableEditTest, NeighbourLookupsFollowTheCellEdges) {
+  HWND hwnd = Table();
+  WrxWindow* w = GetWrxWindow(hwnd);
+  EXPECT_EQ(GetCellEndX(w, 2), 3000);
+  EXPECT_EQ(GetCellEndX(w, 99), 0);
+  EXPECT_EQ(FindCellBelow(w, 2), 5);
+  EXPECT_EQ(FindCellAbove(w, 6), 3);
+  EXPECT_EQ(FindCellBelow(w, 5), -1) << "the last row";
+  EXPECT_EQ(MatchingNeighbourCell(w, 2, 1), 5);
+  EXPECT_EQ(MatchingNeighbourCell(w, 5, 0), 2);
+  EXPECT_EQ(CellAboveByIndex(w, 5, 1), 2);
+  // The second row's middle cell 100 twips wider: edges no longer agree.
+  w->cells[5].width += 100;
+  CheckTableStructure(w);
+  EXPECT_EQ(FindCellBelow(w, 2), -1);
+  EXPECT_EQ(FindCellBelow(w, 3), -1);
+  EXPECT_EQ(FindCellBelow(w, 1), 4) << "the first column still lines up";
+  EXPECT_EQ(MatchingNeighbourCell(w, 2, 1), 0);
+  EXPECT_EQ(CellAboveByIndex(w, 5, 0), 2);
+  EXPECT_EQ(CellAboveByIndex(w, 5, 1), -1) << "strict: the widths differ";
+  EXPECT_EQ(CellAboveByIndex(w, 2, 0), -1) << "no row above";
+}
+
+TEST_F(WrxTableEditTest, AddedCellsTakeTheirModelsRecordAndTheGivenFormats) {
+  HWND hwnd = Make("x\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  const int32_t first = WrxAddTableCell(hwnd, 1, 0, 1, 100, 300, 0, 10, 15, 0, 0, 30, 1, 1, 32);
+  ASSERT_GT(first, 0);
+  const wrxfmt::WrxCellRecord& a = w->cells[size_t(first)];
+  EXPECT_EQ(a.width, 1000) << "no width: automatic";
+  EXPECT_EQ(a.flags, 8 | 32);
+  EXPECT_EQ(a.x, 100);
+  EXPECT_EQ(a.borderSides, 4 | 2);
+  EXPECT_EQ(w->rows[size_t(a.row)].flags & 3, 1);
+  EXPECT_EQ(w->rows[size_t(a.row)].minHeight, 300);
+  const int32_t second = WrxAddTableCell(hwnd, 0, first, 0, 0, 0, 2000, 0, 0, 0, 0, 0, 0, 0, 0);
+  ASSERT_GT(second, 0);
+  EXPECT_EQ(w->cells[size_t(second)].x, 1100);
+  EXPECT_EQ(w->cells[size_t(second)].flags, 16 | 64) << "spans below 1 continue merged cells";
+  EXPECT_EQ(w->cells[size_t(second)].rowSpan, 1);
+  EXPECT_EQ(w->rows[size_t(a.row)].lastCell, second);
+  EXPECT_EQ(WrxAddTableCell(hwnd, 0, first, 0, 0, 0, 2000, 0, 0, 0, 0, 0, 1, 1, 0), 0) << "not the row's last cell";
+  const int32_t below = WrxAddTableCell(hwnd, 1, second, 0, 0, 0, 500, 0, 0, 0, 0, 0, 1, 1, 0);
+  ASSERT_GT(below, 0);
+  EXPECT_EQ(w->rows[size_t(a.row)].next, w->cells[size_t(below)].row);
+  EXPECT_EQ(w->rows[size_t(w->cells[size_t(below)].row)].previous, a.row);
+  EXPECT_EQ(w->cells[size_t(below)].x, 0);
+  EXPECT_EQ(WrxAddTableCell(hwnd, 1, first, 0, 0, 0, 500, 0, 0, 0, 0, 0, 1, 1, 0), 0) << "not the table's last row";
+}
+
+TEST_F(WrxTableEditTest, ABlockLeavingACellTakesWholeRows) {
+  HWND hwnd = Table();
+  WrxWindow* w = GetWrxWindow(hwnd);
+  Highlight(w, 1, 0, 5, 1);  // from "b" into "e"
+  AdjustBlockToCells(w);
+  EXPECT_EQ(w->hlFirstLine, 0);
+  EXPECT_EQ(w->hlFirstCol, 0);
+  EXPECT_EQ(w->hlLastLine, 8) << "the line after the second row's end";
+  Highlight(w, 5, 1, 1, 0);  // the same, backward
+  AdjustBlockToCells(w);
+  EXPECT_EQ(w->hlLastLine, 0);
+  EXPECT_EQ(w->hlFirstLine, 8);
+  Highlight(w, 1, 1, 8, 2);  // from "b" out of the table
+  AdjustBlockToCells(w);
+  EXPECT_EQ(w->hlFirstLine, 0);
+  EXPECT_EQ(w->hlLastLine, 8);
+  EXPECT_EQ(w->hlLastCol, 2) << "the end outside the table stays";
+  Highlight(w, 1, 0, 1, 1);  // inside one cell: kept
+  AdjustBlockToCells(w);
+  EXPECT_EQ(w->hlFirstLine, 1);
+  EXPECT_EQ(w->hlLastLine, 1);
+}
+
+TEST_F(WrxTablesTest, MergedRtfCellsFoldIntoTheCellBeforeThemAndWriteBackAsOne) {
+  struct Case {
+    const char* rtf;
+    std::string lines;
+  };
+  const Case cases[] = {
+      {"{\\rtf1\\trowd\\cellx1000\\clmrg\\cellx3000\\cellx5000 A\\cell\\cell C\\cell\\row after\\par}",
+       "A#@1|C#@3|R@3|after/@0|"},
+      {"{\\rtf1\\trowd\\cellx1000\\clmrg\\cellx3000\\cellx5000 A\\cell B\\cell C\\cell\\row after\\par}",
+       "A/@1|B#@1|C#@3|R@3|after/@0|"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rtf);
+    HWND hwnd = Make("x\r\n");
+    WrxWindow* w = GetWrxWindow(hwnd);
+    ASSERT_EQ(RtfRead(w, 1, reinterpret_cast<const uint8_t*>(c.rtf), strlen(c.rtf)), 1);
+    EXPECT_EQ(Cells(hwnd), c.lines);
+    EXPECT_EQ(RowCells(w, w->cells[1].row), (std::vector<int32_t>{1, 3}));
+    EXPECT_EQ(w->cells[1].width, 3000);
+    EXPECT_EQ(w->cells[3].x, 3000);
+    EXPECT_EQ(w->cells[2].inUse, 0);
+    std::string once;
+    ASSERT_TRUE(RtfDocumentBytes(w, 0, once));
+    EXPECT_NE(once.find("\\cellx3000\\cellx5000"), std::string::npos);
+    HWND copy = Make("y\r\n");
+    ASSERT_EQ(RtfRead(GetWrxWindow(copy), 1, reinterpret_cast<const uint8_t*>(once.data()), once.size()), 1);
+    std::string again = c.lines;  // a fresh window numbers the cells 1 and 2
+    for (size_t at = again.find("@3"); at != std::string::npos; at = again.find("@3")) again[at + 1] = '2';
+    EXPECT_EQ(Cells(copy), again);
+  }
+  // A cell that continues the one to its left is written merged, and read
+  // back as one cell with both texts.
+  HWND hwnd = Make("x\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(TableParam(hwnd, 1, 3, 0), 1);
+  for (int32_t line : {2, 1, 0}) {
+    SetWrxCursorPos(hwnd, line, 0, 0);
+    SendMessageA(hwnd, WM_CHAR, WPARAM('p' + line), 0);
+  }
+  w->cells[size_t(w->lines[1]->cell)].flags |= 64;
+  const int32_t left = w->cells[size_t(w->lines[0]->cell)].width, middle = w->cells[size_t(w->lines[1]->cell)].width;
+  std::string bytes;
+  ASSERT_TRUE(RtfDocumentBytes(w, 0, bytes));
+  EXPECT_NE(bytes.find("\\clmrg"), std::string::npos);
+  HWND copy = Make("y\r\n");
+  WrxWindow* v = GetWrxWindow(copy);
+  ASSERT_EQ(RtfRead(v, 1, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
+  EXPECT_EQ(Cells(copy), "p/@1|q#@1|r#@3|R@3|x/@0|");
+  EXPECT_EQ(v->cells[1].width, left + middle);
+}
+
+namespace {
+
+void PumpMessages() {
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+  }
+}
+
+}  // namespace
+
+// A table in page view: each cell a frame of its own beside the others of its
+// row, a merged cell as wide as the cells it took in, and the borders drawn.
+TEST_F(WrxTablesTest, PageViewShowsCellsSideBySideWithAMergedCell) {
+  const std::string text = "Before the table\r\nAfter the table\r\n";
+  WrxArgList a = HiddenArgs(WRX_WORDWRAP);
+  a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP;
+  a.x = 0, a.y = 0, a.width = 520, a.height = 240;
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  memcpy(GlobalLock(h), text.data(), text.size());
+  GlobalUnlock(h);
+  a.bufferHandle = h;
+  a.bufferSize = int32_t(text.size());
+  HWND hwnd = CreateWrxWindow(&a);
+  ASSERT_NE(hwnd, nullptr);
+  windows_.push_back(hwnd);
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, a.width, a.height, SWP_SHOWWINDOW);
+  SetFocus(nullptr);  // no caret in the picture
+  WrxWindow* w = GetWrxWindow(hwnd);
+  w->arg.printView = 1;
+  WrxRewrap(hwnd);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(TableParam(hwnd, 3, 3, 0), 1);
+  // Lines 1-12: three rows of three cells; the cells named by row and column.
+  const char* names[] = {"Merged A1", "", "C1", "A2", "B2", "C2", "A3", "B3", "C3"};
+  for (int k = 8; k >= 0; --k) {
+    const int32_t line = 1 + (k / 3) * 4 + k % 3;
+    SetWrxCursorPos(hwnd, line, 0, 0);
+    for (const char* p = names[k]; *p; ++p) SendMessageA(hwnd, WM_CHAR, WPARAM(uint8_t(*p)), 0);
+  }
+  for (size_t c = 1; c < w->cells.size(); ++c) w->cells[c].width = 2000;
+  CheckTableStructure(w);
+  w->hilight = 2, w->hlFirstLine = 1, w->hlFirstCol = 0, w->hlLastLine = 2, w->hlLastCol = 0;
+  SendMessageA(hwnd, WM_COMMAND, 697, 0);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(CellBorderParam(hwnd, 4, 15, 15, 15, 15, 0), 1);
+  WrxRewrap(hwnd);
+  const int32_t merged = w->lines[1]->cell;
+  ASSERT_EQ(w->cells[size_t(merged)].width, 4000);
+
+  // The page view with one text frame holding every line, as pagination lays
+  // out a page.
+  w->arg.pageMode = 1;
+  ASSERT_EQ(InitFrameSlot(w, 0), 1);
+  WrxTextFrame& page = w->textFrames[0];
+  page.firstLine = 0, page.lastLine = w->lineCount - 1;
+  page.screenX = 10, page.screenY = 4, page.screenWidth = 480, page.screenHeight = 220;
+  w->textFrameCount = 1;
+  PumpMessages();
+  WrxRefreshWindow(hwnd, 1);
+  GdiFlush();
+  const Pixels shot = CaptureClient(hwnd);
+  EXPECT_TRUE(SavePng(ScreenshotPath("wrx_table_pageview.png"), shot));
+
+  // A frame per cell, laid from the page frame's left edge.
+  std::vector<const WrxTextFrame*> cells;
+  for (int32_t f = 0; f < w->textFrameCount; ++f)
+    if (w->textFrames[f].cell) cells.push_back(&w->textFrames[f]);
+  ASSERT_EQ(cells.size(), 8u);
+  const int32_t unit = MulDiv(2000, w->resX, 1440), twoUnits = MulDiv(4000, w->resX, 1440);
+  EXPECT_EQ(cells[0]->cell, merged);
+  EXPECT_EQ(cells[0]->screenWidth, twoUnits);
+  EXPECT_EQ(cells[1]->screenX, 10 + twoUnits);
+  EXPECT_EQ(cells[3]->screenX, 10 + unit) << "the second row's middle cell";
+  EXPECT_EQ(cells[2]->screenY, cells[0]->screenY + cells[0]->screenHeight) << "rows one under the other";
+  EXPECT_EQ(&w->textFrames[GetLineFrameId(w, 5)], cells[2]) << "the second row's first cell holds its line";
+  // A point in a cell finds that cell's line, whatever the cells beside it.
+  EXPECT_EQ(YToLine(w, FrameLeft(*cells[1]) + 5, FrameTop(*cells[1]) + 3), 3) << "C1";
+  EXPECT_EQ(YToLine(w, FrameLeft(*cells[4]) + 5, FrameTop(*cells[4]) + 3), 7) << "C2";
+  // The text of each cell starts inside it; the merged cell's row has no
+  // border where the second column begins, the rows below have one.
+  const int32_t left = w->textRect.left + 10;
+  const int32_t rowOneMiddle = FrameTop(*cells[0]) + cells[0]->screenHeight / 2;
+  const int32_t rowTwoMiddle = FrameTop(*cells[2]) + cells[2]->screenHeight / 2;
+  auto column = [&](int32_t x, int32_t y) { return shot.Count(RECT{x - 1, y - 2, x + 1, y + 2}, 0x000000); };
+  EXPECT_EQ(column(left + unit, rowOneMiddle), 0);
+  EXPECT_GT(column(left + unit, rowTwoMiddle), 0);
+  EXPECT_GT(column(left + twoUnits, rowOneMiddle), 0);
+  EXPECT_GT(
+      shot.CountOther(RECT{left + twoUnits + 4, FrameTop(*cells[1]) + 2, left + twoUnits + unit - 4, rowOneMiddle + 6},
+                      0xFFFFFF),
+      10)
+      << "C1 drawn in its cell";
+  // Without borders the cell grid still shows where cells end, until it is
+  // switched off (command 699).
+  ASSERT_EQ(CellBorderParam(hwnd, 4, 0, 0, 0, 0, 0), 1);
+  ASSERT_TRUE(w->gridLines);
+  const RECT edge{left + twoUnits - 1, rowOneMiddle - 2, left + twoUnits + 1, rowOneMiddle + 2};
+  WrxRefreshWindow(hwnd, 1);
+  GdiFlush();
+  EXPECT_GT(CaptureClient(hwnd).Count(edge, 0x000000), 0) << "the grid";
+  SendMessageA(hwnd, WM_COMMAND, 699, 0);
+  EXPECT_FALSE(w->gridLines);
+  WrxRefreshWindow(hwnd, 1);
+  GdiFlush();
+  EXPECT_EQ(CaptureClient(hwnd).Count(edge, 0x000000), 0) << "neither borders nor grid";
+  w->arg.pageMode = 0;
+}
+
+namespace {
+
+// What every table must keep after any edit: each line names a cell in use
+// that its row links; a cell's lines end in a cell-end line and a row's in a
+// row-end line carrying the row's last cell; cells lie side by side from x 0.
+std::string StructureFault(WrxWindow* w) {
+  for (int32_t i = 0; i < w->lineCount; ++i) {
+    const int32_t c = w->lines[i]->cell;
+    if (!c) continue;
+    const std::string at = " at line " + std::to_string(i);
+    if (!TableCellValid(w, c) || !TableRowValid(w, w->cells[size_t(c)].row)) return "a free cell or row" + at;
+    const std::vector<int32_t> cells = TableRowCells(w, w->cells[size_t(c)].row);
+    if (std::find(cells.begin(), cells.end(), c) == cells.end()) return "a cell its row does not link" + at;
+    if (IsRowEndLine(w, i)) {
+      if (cells.back() != c) return "a row end without the row's last cell" + at;
+      continue;
+    }
+    if (i + 1 >= w->lineCount || !w->lines[i + 1]->cell) return "a row without its row end" + at;
+    if (w->lines[i + 1]->cell != c && !IsCellEndLine(w, i)) return "a cell without its cell end" + at;
+  }
+  for (size_t r = 1; r < w->rows.size(); ++r) {
+    int32_t x = 0;
+    for (int32_t c : w->rows[r].inUse ? TableRowCells(w, int32_t(r)) : std::vector<int32_t>{}) {
+      if (w->cells[size_t(c)].x != x) return "cells not side by side in row " + std::to_string(r);
+      x += w->cells[size_t(c)].width;
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST_F(WrxTablesTest, RandomEditsKeepTablesWholeInTheTextTheRtfAndThePageView) {
+  std::mt19937 random(7);
+  HWND copy = Make("x\r\n");
+  for (int round = 0; round < 40; ++round) {
+    HWND hwnd = Make("one\r\ntwo\r\nthree\r\n");
+    WrxWindow* w = GetWrxWindow(hwnd);
+    SetWrxCursorPos(hwnd, 1, 0, 0);
+    ASSERT_EQ(TableParam(hwnd, 1 + int(random() % 4), 1 + int(random() % 4), 0), 1);
+    for (int step = 0; step < 30; ++step) {
+      const int32_t l1 = int32_t(random() % uint32_t(w->lineCount)), l2 = int32_t(random() % uint32_t(w->lineCount));
+      SetWrxCursorPos(hwnd, l1, 0, 0);
+      auto block = [&](int32_t endCol) { Highlight(w, l1, 0, l2, endCol); };
+      const int op = int(random() % 8);
+      switch (op) {
+        case 0: block(0), MergeTableCells(w); break;
+        case 1: InsertTableColumn(w, 0, int(random() % 2), 0); break;
+        case 2: block(0), InsertTableColumn(w, 1, int(random() % 2), 0); break;
+        case 3: DeleteTableCells(w, 1 + int(random() % 3)); break;
+        case 4: block(1), DeleteTableCells(w, 2); break;
+        case 5: WrxSplitCell(w); break;
+        case 6: InsertTableRow(w, int(random() % 2), 0); break;
+        case 7: SendMessageA(hwnd, WM_CHAR, 'z', 0); break;
+      }
+      w->hilight = 0;
+      const std::string trace =
+          "round " + std::to_string(round) + ", step " + std::to_string(step) + ", edit " + std::to_string(op) + ": ";
+      ASSERT_EQ(StructureFault(w), "") << trace;
+      if (step % 5 == 0) {
+        std::string bytes;
+        ASSERT_TRUE(RtfDocumentBytes(w, 0, bytes));
+        ASSERT_EQ(RtfRead(GetWrxWindow(copy), 1, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
+        ASSERT_EQ(StructureFault(GetWrxWindow(copy)), "") << trace << "read back";
+      }
+      if (step % 3 == 0) {
+        // The page view puts every line of a cell in that cell's frame.
+        w->arg.pageMode = 1;
+        ASSERT_EQ(InitFrameSlot(w, 0), 1);
+        w->textFrames[0].firstLine = 0, w->textFrames[0].lastLine = w->lineCount - 1;
+        w->textFrames[0].screenWidth = 500, w->textFrames[0].screenHeight = 3000;
+        w->textFrameCount = 1;
+        const int32_t drawable = PlaceTableFrames(w, 1);
+        for (int32_t i = 0; i < w->lineCount; ++i) {
+          if (IsRowEndLine(w, i)) continue;
+          int holders = 0;
+          for (int32_t f = 0; f < w->textFrameCount; ++f) {
+            const WrxTextFrame& fr = w->textFrames[f];
+            if (fr.noText || i < fr.firstLine || i > fr.lastLine) continue;
+            ++holders;
+            EXPECT_EQ(fr.cell, w->lines[i]->cell) << trace << "line " << i;
+          }
+          ASSERT_EQ(holders, 1) << trace << "line " << i;
+        }
+        EXPECT_EQ(PlaceTableFrames(w, drawable), drawable) << "a second paint cuts nothing more";
+        w->arg.pageMode = 0;
+      }
+    }
+    SetWrxModify(hwnd, 0);
+    CloseWrx(hwnd, 0);
+    windows_.pop_back();
+  }
 }

@@ -191,7 +191,10 @@ TEST(WrxViewTest, EditsTypedTextUndoesAndSavesRtf) {
     while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) saved.append(buffer, n);
     fclose(in);
   }
-  const std::string text = saved.substr(0, saved.find("~`!@#"));
+  // Loaded from RTF, saved as RTF.
+  EXPECT_EQ(saved.rfind("{\\rtf1", 0), 0u) << saved.substr(0, 40);
+  EXPECT_EQ(saved.find("~`!@#"), std::string::npos) << "no native trailer";
+  const std::string& text = saved;
   EXPECT_NE(text.find("Typed words"), std::string::npos) << text;
   EXPECT_NE(text.find("and more"), std::string::npos) << text;
   EXPECT_EQ(text.find("moreX"), std::string::npos) << text;
@@ -202,6 +205,62 @@ TEST(WrxViewTest, EditsTypedTextUndoesAndSavesRtf) {
   DeleteFileA(file.c_str());
   std::string backup = file.substr(0, file.size() - 4) + ".BU";
   DeleteFileA(backup.c_str());
+}
+
+TEST(WrxViewTest, PairCopiesAFormattedParagraphWithItsPictureToTheOtherControl) {
+  const std::string picture = std::string(WRXDEMO_DIR) + "/picture.bmp";
+  if (GetFileAttributesA(picture.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no ImageMagick picture";
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string file = std::string(temp) + "wrxpair_" + std::to_string(GetCurrentProcessId()) + ".rtf";
+  FILE* f = fopen(file.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fputs(
+      "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue160;}"
+      "\\pard\\qc\\f0\\fs28\\b\\cf1  A centred blue title\\par"
+      "\\pard\\plain\\fs22 Plain words and {\\i italic ones} beside the picture.\\par}",
+      f);
+  fclose(f);
+  const int width = 900, height = 320;
+  std::string command = "wrxview.exe --edit --pair --size " + std::to_string(width) + "x" + std::to_string(height) +
+                        " --picture \"" + picture + "\" \"" + file + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  ChildGuard child;
+  PROCESS_INFORMATION& pi = child.pi;
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  HWND frame = FindView(pi.dwProcessId);
+  ASSERT_NE(frame, nullptr);
+  SetWindowPos(frame, HWND_TOPMOST, 0, 0, width, height, SWP_SHOWWINDOW);
+  HWND left = GetDlgItem(frame, 1), right = GetDlgItem(frame, 2);
+  ASSERT_NE(left, nullptr);
+  ASSERT_NE(right, nullptr);
+  // Everything in the left view, copied, and pasted into the empty right one.
+  SendMessageA(left, WM_COMMAND, 625, 0);
+  SendMessageA(left, WM_COMMAND, 629, 0);
+  SendMessageA(right, WM_COMMAND, 630, 0);
+  SendMessageA(right, WM_COMMAND, 694, 0);  // a table of 3 rows and 2 columns after it
+  // A click below the text drops the left view's highlight.
+  SendMessageA(left, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 200));
+  SendMessageA(left, WM_LBUTTONUP, 0, MAKELPARAM(200, 200));
+  Sleep(700);
+  RECT r;
+  GetClientRect(frame, &r);
+  MapWindowPoints(frame, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  const Pixels shot = CaptureScreen(r);
+  EXPECT_TRUE(SavePng(ScreenshotPath("wrxview_pair.png"), shot));
+  RECT rightHalf;
+  GetWindowRect(right, &rightHalf);
+  OffsetRect(&rightHalf, -r.left, -r.top);
+  const RECT leftHalf{0, 0, rightHalf.left, shot.height};
+  for (const RECT& half : {leftHalf, rightHalf}) {
+    EXPECT_GT(shot.Count(half, 0x00A000), 1500) << "the picture's green";
+    EXPECT_GT(shot.Count(half, 0xC00000), 800) << "its red square";
+    EXPECT_GT(shot.Count(half, 0x0000A0), 20) << "the blue title";
+  }
+  PostMessageA(frame, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+  DeleteFileA(file.c_str());
 }
 
 }  // namespace
