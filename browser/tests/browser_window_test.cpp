@@ -536,7 +536,9 @@ TEST_F(BrowserWindowTest, TheSplitBarMovesInWholeLinesAndEscRestoresAColumn) {
     EXPECT_EQ(0, (at - header) % line) << y;
     EXPECT_GE(at, header + line) << y;
     EXPECT_LE(at, client.bottom - line) << y;
-    if (y == 150) EXPECT_LE(std::abs(at - 150), line / 2 + 1);
+    if (y == 150) {
+      EXPECT_LE(std::abs(at - 150), line / 2 + 1);
+    }
   }
   g_user.threadFrom = 172;
   PostMessageA(g_browser.window, WM_MOUSEMOVE, 0, MAKELPARAM(260, 5));

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(out);
   if (text.compare(0, 22, "!start mail/demo File\r") != 0) __builtin_trap();
   if (text.size() < 7 ||
-      text.compare(text.size() - 7, 7, "!end\r\n") != 0 && text.compare(text.size() - 6, 6, "!end\r\n") != 0)
+      (text.compare(text.size() - 7, 7, "!end\r\n") != 0 && text.compare(text.size() - 6, 6, "!end\r\n") != 0))
     __builtin_trap();
   for (size_t i = 0; i < text.size(); ++i)
     if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {

@@ -57,7 +57,9 @@ TEST(BrowserLinkText, CodeOrTextWithItsRewrites) {
   for (const Case& c : cases) {
     char out[300] = "";
     EXPECT_EQ(c.follows, BrowserLinkText(c.code, c.text, out, sizeof out)) << c.code << "|" << c.text;
-    if (c.follows) EXPECT_STREQ(c.link, out);
+    if (c.follows) {
+      EXPECT_STREQ(c.link, out);
+    }
   }
   char small[8];
   EXPECT_FALSE(BrowserLinkText("http://too.long/", "", small, sizeof small));

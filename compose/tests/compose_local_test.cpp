@@ -17,6 +17,7 @@
 #include "msgbase/import_queue_file.h"
 #include "msgbase/import_text.h"
 #include "msgbase/tests/topic_fixture.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -61,16 +62,7 @@ class ComposeLocal : public TopicFixture {
     g_importProgram = saved_;
     TopicFixture::TearDown();
   }
-  void RunImport() {
-    std::string command = "import32.exe \"" + dir_ + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(IMPORT32_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
+  void RunImport() { ASSERT_NE(testproc::RunAndWait(IMPORT32_EXE, "import32.exe \"" + dir_ + "\""), -1); }
   // The bodies of the messages of a folder, read through the message base.
   std::vector<std::string> Messages(const char* folder) {
     std::vector<std::string> out;

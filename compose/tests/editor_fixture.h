@@ -19,6 +19,7 @@
 #include "shell/shell_state.h"
 #include "tests/support/editor_frame.h"
 #include "tests/support/files.h"
+#include "tests/support/process.h"
 #include "tests/support/window_fixture.h"
 
 namespace editor_test {
@@ -85,16 +86,7 @@ class EditorWindow : public TopicFixture {
     host_.Destroy();
     TopicFixture::TearDown();
   }
-  void RunImport() {
-    std::string command = "import32.exe \"" + dir_ + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(IMPORT32_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
+  void RunImport() { ASSERT_NE(testproc::RunAndWait(IMPORT32_EXE, "import32.exe \"" + dir_ + "\""), -1); }
   void ImportNews(const std::string& extraHeader = "") {
     VirtualArray list("l", sizeof(ConfRec));
     FILE* f = std::fopen(Path("conf.ww").c_str(), "wb");

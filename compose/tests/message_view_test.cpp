@@ -11,12 +11,13 @@
 
 #include "compose/attachments.h"
 #include "compose/message_view.h"
-#include "msgbase/change_detect.h"
 #include "compose/tests/mime_test_util.h"
 #include "core/user_settings.h"
+#include "msgbase/change_detect.h"
 #include "msgbase/import_queue_file.h"
 #include "msgbase/import_text.h"
 #include "msgbase/tests/topic_fixture.h"
+#include "tests/support/process.h"
 #include "wrx/wrx.h"
 
 namespace {
@@ -82,16 +83,7 @@ class MessageViewTest : public TopicFixture {
     control_ = ResetMessageView(host_);
     ASSERT_TRUE(control_);
   }
-  void RunImport() {
-    std::string command = "import32.exe \"" + dir_ + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(IMPORT32_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
+  void RunImport() { ASSERT_NE(testproc::RunAndWait(IMPORT32_EXE, "import32.exe \"" + dir_ + "\""), -1); }
   // Each display on a view of its own, as a view window makes it.
   std::vector<std::string> Show(long number) {
     if (control_) CloseWrx(control_, 0);

@@ -21,8 +21,12 @@ TEST(Text1252, CaseMapsAndClasses) {
   EXPECT_TRUE(IsAlnum1252('7'));
   // Every cased letter round-trips through the other case.
   for (int c = 0; c < 256; ++c) {
-    if (IsUpper1252(c)) EXPECT_EQ(ToUpper1252(ToLower1252(c)), c) << c;
-    if (IsLower1252(c) && c != 131) EXPECT_EQ(ToLower1252(ToUpper1252(c)), c) << c;
+    if (IsUpper1252(c)) {
+      EXPECT_EQ(ToUpper1252(ToLower1252(c)), c) << c;
+    }
+    if (IsLower1252(c) && c != 131) {
+      EXPECT_EQ(ToLower1252(ToUpper1252(c)), c) << c;
+    }
   }
 }
 

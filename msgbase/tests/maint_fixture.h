@@ -16,9 +16,10 @@
 #include "core/settings.h"
 #include "core/ui_seams.h"
 #include "msgbase/maintenance.h"
-#include "msgbase/user_folders.h"
 #include "msgbase/tests/memory_log.h"
 #include "msgbase/tests/topic_fixture.h"
+#include "msgbase/user_folders.h"
+#include "tests/support/process.h"
 
 inline std::vector<std::string>& StatusLines() {
   static std::vector<std::string> lines;
@@ -108,16 +109,7 @@ class MaintFixture : public TopicFixture {
   }
   static bool RunImport32(const char* commandLine) {
 #ifdef IMPORT32_EXE
-    std::string command = commandLine;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(IMPORT32_EXE, command.data(), nullptr, nullptr, FALSE, 0, nullptr, g_app.dataDir, &si, &pi))
-      return false;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return true;
+    return testproc::RunAndWait(IMPORT32_EXE, commandLine, g_app.dataDir) != -1;
 #else
     return false;
 #endif

@@ -410,7 +410,9 @@ TEST_F(WrxPictureTest, BmpFilesMadeByImageMagickLoadWithTheirSizesAndShortOnesFa
       ASSERT_EQ(px.size(), size_t(37 * 23));
       EXPECT_EQ(px[2 * 37 + 3], RGB(0, 0, 0));
       EXPECT_GT(GetRValue(px[0 * 37 + 30]), 200);
-      if (bits > 1) EXPECT_GT(GetBValue(px[22 * 37 + 30]), GetRValue(px[22 * 37 + 30]) + 100);
+      if (bits > 1) {
+        EXPECT_GT(GetBValue(px[22 * 37 + 30]), GetRValue(px[22 * 37 + 30]) + 100);
+      }
       // The same file cut short fails and makes no picture.
       const std::string cut = TempDir() + "\\cut.bmp";
       WriteFileBytes(cut, bytes.substr(0, bytes.size() - 20));

@@ -166,7 +166,9 @@ class HtmlReaderTest : public ::testing::Test {
     a.pointSize = 12;
     control_ = CreateWrxWindow(&a);
     EXPECT_TRUE(control_);
-    if (attach) EXPECT_EQ(HtmlAttach(control_, Host()), 1);
+    if (attach) {
+      EXPECT_EQ(HtmlAttach(control_, Host()), 1);
+    }
     return control_;
   }
 
