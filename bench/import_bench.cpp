@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "core/appstate.h"
 #include "core/settings.h"
 #include "core/ui_seams.h"
@@ -206,17 +207,6 @@ long RunImportProgram(const std::string& program, const std::string& dir, double
   return static_cast<long>(code);
 }
 
-std::string ReadText(const std::string& path) {
-  std::string out;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
-  std::fclose(f);
-  return out;
-}
-
 // Removes a directory with everything below it ("dir" ends in a backslash).
 void RemoveDirectoryTree(const std::string& dir) {
   WIN32_FIND_DATAA found;
@@ -351,14 +341,14 @@ int Bench(const std::string& dir, long count, const std::string& program) {
   long code = RunImportProgram(program, dir, &importSeconds);
   if (code != 0) {
     std::fprintf(stderr, "%s %s (exit code %ld)\n", program.c_str(), code < 0 ? "did not start" : "failed", code);
-    std::fprintf(stderr, "%s", ReadText(dir + "import.log").c_str());
+    std::fprintf(stderr, "%s", ReadAll(dir + "import.log").c_str());
     return 1;
   }
   if (!ImportQueueEmpty()) {
-    std::fprintf(stderr, "the import queue still holds entries\n%s", ReadText(dir + "import.log").c_str());
+    std::fprintf(stderr, "the import queue still holds entries\n%s", ReadAll(dir + "import.log").c_str());
     return 1;
   }
-  std::string report = ReadText(dir + "import.log");
+  std::string report = ReadAll(dir + "import.log");
   if (report.find("not imported") != std::string::npos || report.find("stopped") != std::string::npos) {
     std::fprintf(stderr, "import.log reports a failure:\n%s", report.c_str());
     return 1;

@@ -142,6 +142,13 @@ class MessageOpsTest : public TopicFixture {
     const int slot = findmsgidx(static_cast<int32_t>(number));
     return slot >= 0 ? static_cast<MsgIndexRec*>(LogCva.At(slot))->flags : 0;
   }
+  // The first row, then the second with Shift as a user clicks it.
+  static void SelectTheFirstTwoRows() {
+    VlbCommand(g_browser.list, kVlbSelectRow, 0, 0);
+    SendMessageA(g_browser.list, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT,
+                 MAKELPARAM(5, VlbStateOf(g_browser.list)->rowHeight + 2));
+    SendMessageA(g_browser.list, WM_LBUTTONUP, 0, 0);
+  }
   std::vector<ImportQueueEntry> Queue() {
     std::vector<ImportQueueEntry> out;
     if (!LockImportQueue(false)) return out;
@@ -244,10 +251,7 @@ TEST_F(MessageOpsTest, SendToPastesTheSelectionThroughTheImportQueue) {
     EXPECT_TRUE(testwin::SaveWindowPng(d, testwin::ScreenshotDirectory() + "send_to_any.png"));
     SendMessageA(d, WM_COMMAND, IDOK, 0);
   });
-  VlbCommand(g_browser.list, kVlbSelectRow, 0, 0);
-  SendMessageA(g_browser.list, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT,
-               MAKELPARAM(5, VlbStateOf(g_browser.list)->rowHeight + 2));
-  SendMessageA(g_browser.list, WM_LBUTTONUP, 0, 0);
+  SelectTheFirstTwoRows();
   SendToAnyFolder(nullptr);
   const std::vector<ImportQueueEntry> queue = Queue();
   ASSERT_EQ(1u, queue.size());
@@ -658,10 +662,7 @@ TEST_F(ImportRoundTripTest, SendToAppendsTheSelectedThreadRenumberedInTheOtherFo
     CheckDlgButton(d, IDC_SENDTO_APPEND, BST_CHECKED);
     SendMessageA(d, WM_COMMAND, IDOK, 0);
   });
-  VlbCommand(g_browser.list, kVlbSelectRow, 0, 0);
-  SendMessageA(g_browser.list, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT,
-               MAKELPARAM(5, VlbStateOf(g_browser.list)->rowHeight + 2));
-  SendMessageA(g_browser.list, WM_LBUTTONUP, 0, 0);
+  SelectTheFirstTwoRows();
   SendToAnyFolder(nullptr);
   ASSERT_EQ(1u, g_started.size());
   RunImport();
