@@ -227,7 +227,21 @@ void LayoutEditor(EditorState* s) {
   place(s->bodyEdit, 0, y, width, bottom - y);
   int px = x + 3;
   HWND panes[] = {s->statusPane[0], s->statusPane[1], s->statusPane[2], s->statusPane4, s->attachPane};
-  int widths[] = {2 * b / 3, b / 2, 2 * b / 3, 2 * b / 3, 3 * b / 2};
+  // The attachment pane is as wide as its longest text in its own font, so
+  // a wider face than the dialog units suggest does not wrap it.
+  int attachWidth = 3 * b / 2;
+  if (s->attachPane) {
+    HDC dc = GetDC(s->attachPane);
+    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(s->attachPane, WM_GETFONT, 0, 0));
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    SIZE extent = {};
+    static const char kLongest[] = "99 Attached Files";
+    if (GetTextExtentPoint32A(dc, kLongest, sizeof kLongest - 1, &extent) && extent.cx + x > attachWidth)
+      attachWidth = extent.cx + x;
+    if (old) SelectObject(dc, old);
+    ReleaseDC(s->attachPane, dc);
+  }
+  int widths[] = {2 * b / 3, b / 2, 2 * b / 3, 2 * b / 3, attachWidth};
   for (int i = 0; i < 5; ++i) {
     if (!panes[i]) continue;
     place(panes[i], px, bottom + 1, widths[i], paneHeight);
