@@ -234,8 +234,7 @@ void PasteAsQuoted(EditorState* s) {
     int margin = g_user.rightMargin ? static_cast<int>(g_user.rightMargin) : 72;
     WrapText(&text[0], margin - 3);
   }
-  std::string quoted = QuotedText(text.c_str(), bracket);
-  if (!quoted.empty()) EditorInsertText(s->window, quoted.c_str(), false);
+  QuoteText(s, text, bracket);
 }
 
 void PasteAsReference(EditorState* s) {

@@ -26,6 +26,8 @@ void LayoutEditor(EditorState* s);
 // and subclass.
 void CreateBodyEdit(EditorState* s);
 void SetEditorTitle(EditorState* s);
+// Inserts the text quoted at the caret ("> " or bracket style).
+void QuoteText(EditorState* s, const std::string& text, bool bracket);
 void ShowAttachmentCount(EditorState* s);
 // A control's text, trailing blanks removed.
 std::string EditorFieldText(HWND edit);

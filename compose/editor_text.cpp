@@ -125,6 +125,17 @@ std::string QuotedText(const char* text, bool bracketStyle) {
   return out;
 }
 
+std::string WithoutSignature(const std::string& text) {
+  static const char* const kMarks[] = {
+      "\r\n-- \r\n", "\r\n----------------------- Internet Header --------------------------------\r\n"};
+  std::string t = text;
+  for (const char* mark : kMarks) {
+    size_t at = t.rfind(mark);
+    if (at != std::string::npos && at != 0) t.erase(at);
+  }
+  return t;
+}
+
 int LongestLine(const char* text) {
   int longest = 0, column = 0;
   for (const char* p = text ? text : ""; *p; ++p) {

@@ -23,6 +23,9 @@ EditorParams ParseEditorParams(const char* text);
 // the end, or "<< ... >>" followed by an empty line. Empty when the text
 // holds nothing but blanks and line breaks.
 std::string QuotedText(const char* text, bool bracketStyle);
+// The text cut at its last signature line ("-- ") and at the last header
+// block appended after the body, whichever comes first.
+std::string WithoutSignature(const std::string& text);
 // Length of the longest line of a text (lines end at LF; CR not counted).
 int LongestLine(const char* text);
 // Word-wraps in place by turning the blank before a word that reaches the

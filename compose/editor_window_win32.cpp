@@ -33,6 +33,7 @@
 #include "msgbase/user_folders.h"
 #include "shell/shell_state.h"
 #include "shell/status_bar.h"
+#include "wrx/wrx.h"
 
 namespace {
 
@@ -170,6 +171,25 @@ void ShowAttachmentCount(EditorState* s) {
   SetWindowTextA(s->attachPane, text);
 }
 
+// Wrapped text breaks at the wrap column, not at the window's edge; once the
+// user drags the window to a new size the body's new width is the wrap width.
+void ApplyWrapWidth(EditorState* s) {
+  if (!s->bodyEdit || !s->bWordWrap) return;
+  RECT format = {};
+  SendMessageA(s->bodyEdit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  RECT client;
+  GetClientRect(s->bodyEdit, &client);
+  DWORD margins = static_cast<DWORD>(SendMessageA(s->bodyEdit, EM_GETMARGINS, 0, 0));
+  format.left = client.left + LOWORD(margins);
+  format.right = client.right - HIWORD(margins);
+  int available = format.right - format.left;
+  if (available <= 0) return;
+  if (s->bSizing && !IsZoomed(s->window)) s->wrapWidth = available;
+  // Never wider than the body: text past its edge could not be seen.
+  if (s->wrapWidth > 0 && s->wrapWidth < available) format.right = format.left + s->wrapWidth;
+  SendMessageA(s->bodyEdit, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&format));
+}
+
 void LayoutEditor(EditorState* s) {
   RECT rc;
   GetClientRect(s->window, &rc);
@@ -225,6 +245,7 @@ void LayoutEditor(EditorState* s) {
   int paneHeight = 3 * h / 4 + 1;
   int bottom = rc.bottom - paneHeight - 2;
   place(s->bodyEdit, 0, y, width, bottom - y);
+  ApplyWrapWidth(s);
   int px = x + 3;
   HWND panes[] = {s->statusPane[0], s->statusPane[1], s->statusPane[2], s->statusPane4, s->attachPane};
   // The attachment pane is as wide as its longest text in its own font, so
@@ -423,10 +444,35 @@ void QuoteCurrentMessage(EditorState* s, long number) {
       if (!line.empty()) InsertText(s, line, false);
     }
   }
-  bool bracket = sameservice(s->szService, "dvn");
-  std::string quoted = QuotedText(body.c_str(), bracket);
-  if (!quoted.empty()) InsertText(s, quoted, false);
+  bool bracket = sameservice(s->szService, "dvn") && !g_user.alwaysInternetQuote;
+  // A selection in the message view is what the user means to quote; the
+  // whole message goes without its signature and appended Internet header.
+  std::string text;
+  if (char* selected = g_browser.view ? GetWrxSelText(g_browser.view) : nullptr) {
+    text = selected;
+    WrxMemFree(selected);
+  } else {
+    text = WithoutSignature(body);
+  }
+  QuoteText(s, text, bracket);
 }
+
+}  // namespace
+
+void QuoteText(EditorState* s, const std::string& text, bool bracket) {
+  std::string quoted = QuotedText(text.c_str(), bracket);
+  if (quoted.empty()) return;
+  // The editor widens to the longest quoted line, so quoting breaks no line.
+  int longest = LongestLine(quoted.c_str());
+  if (!bracket && longest + 3 > s->nWrapChars) {
+    s->nWrapChars = longest + 3;
+    s->wrapWidth = s->nWrapChars * s->charWidth;
+    LayoutEditor(s);
+  }
+  InsertText(s, quoted, false);
+}
+
+namespace {
 
 void FillReplyRecipients(EditorState* s, long number, bool fromOnly, const std::string& recipientWord) {
   if (s->bComment && !s->bDvnComment) {
@@ -1078,6 +1124,7 @@ LRESULT EditorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       PostMessageA(window, WM_CLOSE, 0, 0);
       return TRUE;
     case WM_SIZING: s->bSizing = 1; break;
+    case WM_EXITSIZEMOVE: s->bSizing = 0; break;
     case WM_DESTROY: OnDestroy(window); break;
     default: break;
   }

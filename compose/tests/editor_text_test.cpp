@@ -32,6 +32,23 @@ TEST(Quoting, BothStylesAndTheLongestLine) {
   EXPECT_EQ(LongestLine("ab\r\nabcd\r\nabc"), 4);
 }
 
+TEST(Quoting, TheWholeMessageIsQuotedWithoutItsSignatureAndAppendedHeader) {
+  const std::string header = "\r\n----------------------- Internet Header --------------------------------\r\n";
+  struct Case {
+    std::string text, quoted;
+  } cases[] = {
+      {"body\r\n-- \r\nAnn\r\n", "body"},
+      // The last signature line counts: an earlier one was quoted text.
+      {"a\r\n-- \r\nold\r\nb\r\n-- \r\nAnn", "a\r\n-- \r\nold\r\nb"},
+      {"body" + header + "Path: x\r\n", "body"},
+      {"body\r\n-- \r\nAnn" + header + "Path: x", "body"},
+      // A text that is nothing but a signature keeps it.
+      {"-- \r\nAnn", "-- \r\nAnn"},
+      {"no signature--\r\n", "no signature--\r\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WithoutSignature(c.text), c.quoted) << c.text;
+}
+
 TEST(Quoting, WrapTurnsTheBlankBeforeAnOverlongWordIntoALineBreak) {
   char text[] = "one two three four five six";
   WrapText(text, 10);

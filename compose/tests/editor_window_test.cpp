@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "compose/editor_internal.h"
 #include "compose/tests/editor_fixture.h"
 #include "core/user_settings.h"
 
@@ -53,6 +54,52 @@ TEST_F(EditorWindow, ReplyQuotesTheMessageAndOkAppendsABlockToTheOutbasket) {
   EXPECT_STREQ(back.szSubject, "Re: Bread recipes");
   ASSERT_TRUE(back.bodyText);
   EXPECT_NE(std::string(back.bodyText).find("> Let it rise.\r\n>\r\nThanks, it works."), std::string::npos);
+}
+
+// The body wraps at the wrap column, not at the window's edge, until the user
+// drags the window to a new size; a quoted line longer than the column widens it.
+TEST_F(EditorWindow, TheBodyWrapsAtTheWrapColumnUntilTheUserSizesTheWindow) {
+  const uint32_t savedMargin = g_user.rightMargin;
+  g_user.rightMargin = 20;
+  ImportNews();
+  HWND editor = NewMessage(nullptr);
+  ASSERT_TRUE(editor);
+  EditorState* s = ActiveEditorState();
+  ASSERT_TRUE(s && s->bWordWrap);
+  MoveWindow(editor, 0, 0, 640, 400, TRUE);
+  auto formatWidth = [&] {
+    RECT format = {};
+    SendMessageA(s->bodyEdit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    return static_cast<int>(format.right - format.left);
+  };
+  auto lines = [&] { return static_cast<int>(SendMessageA(s->bodyEdit, EM_GETLINECOUNT, 0, 0)); };
+  EXPECT_EQ(s->nWrapChars, 20);
+  EXPECT_EQ(formatWidth(), 20 * s->charWidth);
+  SetWindowTextA(s->bodyEdit, "one two three four five six seven eight");
+  EXPECT_GE(lines(), 2);
+
+  // The user's drag: the body's new width becomes the wrap width.
+  RECT drag = {0, 0, 700, 400};
+  SendMessageA(editor, WM_ENTERSIZEMOVE, 0, 0);
+  SendMessageA(editor, WM_SIZING, WMSZ_RIGHT, reinterpret_cast<LPARAM>(&drag));
+  MoveWindow(editor, 0, 0, 700, 400, TRUE);
+  SendMessageA(editor, WM_EXITSIZEMOVE, 0, 0);
+  EXPECT_GT(s->wrapWidth, 20 * s->charWidth);
+  EXPECT_EQ(formatWidth(), s->wrapWidth);
+  EXPECT_EQ(lines(), 1);
+  // A later size change by the program keeps the user's width.
+  MoveWindow(editor, 0, 0, 900, 400, TRUE);
+  EXPECT_EQ(formatWidth(), s->wrapWidth);
+
+  s->wrapWidth = 20 * s->charWidth;
+  LayoutEditor(s);
+  QuoteText(s, std::string(30, 'x'), false);
+  EXPECT_EQ(s->nWrapChars, 35) << "the quoted line of 32 characters and 3 more";
+  EXPECT_EQ(s->wrapWidth, 35 * s->charWidth);
+  EXPECT_EQ(formatWidth(), s->wrapWidth);
+  g_user.rightMargin = savedMargin;
+  SendMessageA(s->bodyEdit, EM_SETMODIFY, FALSE, 0);
+  s->bChanged = 0;
 }
 
 TEST_F(EditorWindow, HoldWritesAHeldEntryAndChecksStopBadSends) {
