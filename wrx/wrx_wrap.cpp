@@ -450,13 +450,40 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
           const uint64_t sameId = 0x0101010101010101ull * runId;
           int32_t spaces = line.spaces, spacesBefore = spacesAtBreak, xBreak = xAtBreak;
           size_t at = breakAt;
+          // Where the line ends when it fills among eight characters and no
+          // earlier place to break is left (0 = it did not fill).
+          size_t cutAt = 0;
+          int32_t cutX = 0;
           while (i + 8 <= cap) {
             const uint64_t v = Load8(text + i);
-            if (AnyBelowBlank(v) || Load8(ids + i) != sameId) break;
-            int32_t xs[8];
-            int32_t nx = x;
-            for (size_t k = 0; k < 8; ++k) xs[k] = nx += widths[text[i + k]];
-            if (nx >= limit) break;  // the line fills among these: one by one
+            // A paragraph in one font needs no look at its ids.
+            if (AnyBelowBlank(v) || (!b.oneFont && Load8(ids + i) != sameId)) break;
+            // Summed as a tree rather than one after another, so that the
+            // additions do not wait on each other.
+            const uint8_t* c = text + i;
+            const int32_t w0 = widths[c[0]], w2 = widths[c[2]], w4 = widths[c[4]], w6 = widths[c[6]];
+            const int32_t p1 = w0 + widths[c[1]], p3 = p1 + (w2 + widths[c[3]]);
+            const int32_t p5 = p3 + (w4 + widths[c[5]]), p7 = p5 + (w6 + widths[c[7]]);
+            const int32_t xs[8] = {x + w0, x + p1, x + p1 + w2, x + p3, x + p3 + w4, x + p5, x + p5 + w6, x + p7};
+            const int32_t nx = xs[7];
+            if (nx >= limit) {
+              // The line fills among these: it breaks after the last space
+              // before the first character that starts at the width or
+              // beyond, as one step at a time would; without one, there.
+              int k = 1;
+              while (xs[k - 1] < limit) ++k;
+              uint64_t blanks = ZeroBytes(v ^ 0x2020202020202020ull);
+              if (k < 8) blanks &= (uint64_t(1) << (8 * k)) - 1;
+              if (blanks) {
+                const int last = (63 - __builtin_clzll(blanks)) >> 3;
+                spacesBefore = spaces + __builtin_popcountll(blanks) - 1;
+                at = i + size_t(last) + 1;
+                xBreak = xs[last];
+              }
+              cutAt = i + size_t(k);
+              cutX = xs[k - 1];
+              break;
+            }
             if (const uint64_t blanks = ZeroBytes(v ^ 0x2020202020202020ull)) {
               const int last = (63 - __builtin_clzll(blanks)) >> 3, count = __builtin_popcountll(blanks);
               spacesBefore = spaces + count - 1;
@@ -472,6 +499,19 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
             breakAt = at;
           }
           line.spaces = spaces, spacesAtBreak = spacesBefore, xAtBreak = xBreak;
+          if (cutAt) {
+            if (breakAt > pos) {
+              i = breakAt;
+              x = xAtBreak;
+              line.spaces = spacesAtBreak;
+              line.tabCount = tabsAtBreak;
+              if (line.gapColumn >= int32_t(i - pos)) line.gapColumn = -1, line.gapWidth = 0;
+            } else {
+              i = cutAt;
+              x = cutX;
+            }
+            break;
+          }
         }
         for (; i < cap && ids[i] == runId && !(x >= limit && i > pos); ++i) {
           const uint8_t c = text[i];
@@ -789,6 +829,14 @@ namespace {
 class Digest {
  public:
   void Word(uint64_t v) { a_ = Round(a_, v); }
+  // Four words at once, one to each lane, so that they do not wait on each
+  // other.
+  void Words(uint64_t v0, uint64_t v1, uint64_t v2, uint64_t v3) {
+    a_ = Round(a_, v0);
+    b_ = Round(b_, v1);
+    c_ = Round(c_, v2);
+    d_ = Round(d_, v3);
+  }
   void Bytes(const void* data, size_t count) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     size_t k = 0;
@@ -798,11 +846,14 @@ class Digest {
       c_ = Round(c_, Load8(p + k + 16));
       d_ = Round(d_, Load8(p + k + 24));
     }
-    for (; k + 8 <= count; k += 8) b_ = Round(b_, Load8(p + k));
+    // Up to three words left, each to a lane of its own, then the last
+    // bytes with the count, which the callers' lengths carry in full.
+    if (k + 8 <= count) a_ = Round(a_, Load8(p + k)), k += 8;
+    if (k + 8 <= count) b_ = Round(b_, Load8(p + k)), k += 8;
+    if (k + 8 <= count) c_ = Round(c_, Load8(p + k)), k += 8;
     uint64_t tail = 0;
     if (k < count) memcpy(&tail, p + k, count - k);
-    c_ = Round(c_, tail);
-    d_ = Round(d_, count);
+    d_ = Round(d_, tail ^ uint64_t(count) << 56);
   }
   uint64_t Value() const {
     uint64_t h = Round(Round(Round(a_, b_), c_), d_);
@@ -855,14 +906,12 @@ uint64_t UnitStamp(const WrxWindow* w, uint64_t pass, int32_t first, bool paraSt
     if (l->length > 0 && size > 0 && (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM))
       break;
     const size_t length = l->text && l->length > 0 ? size_t(l->length) : 0;
-    d.Word(uint64_t(length) | uint64_t(l->flags & ~uint32_t(LF_KEEP | LF_ARENATEXT)) << 32);
-    d.Word(uint64_t(uint32_t(l->para)) | uint64_t(uint32_t(l->cell)) << 32);
-    d.Word(uint64_t(uint32_t(l->frame)) | uint64_t(l->info != nullptr) << 32);
+    d.Words(uint64_t(length) | uint64_t(l->flags & ~uint32_t(LF_KEEP | LF_ARENATEXT)) << 32,
+            uint64_t(uint32_t(l->para)) | uint64_t(uint32_t(l->cell)) << 32,
+            uint64_t(uint32_t(l->frame)) | uint64_t(l->info != nullptr) << 32,
+            IsSharedIds(l) ? uint64_t(l->fontIds) : uint64_t(IdArray(l) != nullptr));
     d.Bytes(l->text, length);
-    if (IsSharedIds(l))
-      d.Word(l->fontIds);
-    else if (IdArray(l))
-      d.Bytes(IdArray(l), length);
+    if (!IsSharedIds(l) && IdArray(l)) d.Bytes(IdArray(l), length);
     if (const WrxLineInfo* info = l->info) {
       d.Bytes(info, offsetof(WrxLineInfo, charFlags));
       d.Word(uint64_t(uint32_t(info->gapColumn)) | uint64_t(uint32_t(info->gapWidth)) << 32);
