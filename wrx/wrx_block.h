@@ -314,6 +314,9 @@ struct WrxWindow {
   // The bytes of a loaded document, which its lines' texts point into;
   // released when the whole document goes.
   std::vector<char*> textArenas;
+  // The width word wrap last wrapped at: it stamps the lines it stores only
+  // when the width repeats, so that resizing does not pay for stamps.
+  int32_t wrapWidth;
   uint8_t paraEnd, cellEnd;
   uint8_t markers[7];
   int32_t maxLineLength;

@@ -18,6 +18,7 @@
 namespace {
 
 bool g_plainWordWrap = false;
+long g_linesPassedBy = 0;
 
 // A line's worth of bytes copied in place: the runtime's copy costs more to
 // call than a short copy takes.
@@ -1072,8 +1073,13 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   // Lines that a wrap at this width left and nothing changed since are
   // passed by. Print view reads the pages around each line, so it always
   // wraps.
-  const bool stamping = !g_plainWordWrap && !w->arg.printView;
-  const uint64_t pass = stamping ? PassDigest(w) : 0;
+  const bool passingBy = !g_plainWordWrap && !w->arg.printView;
+  const uint64_t pass = passingBy ? PassDigest(w) : 0;
+  // Stamps cost a digest of every line stored; they pay only where the next
+  // wrap is at the same width, which is likelier once a width repeats.
+  const int32_t width = GetLineTextWidth(w, first);
+  const bool stamping = passingBy && width == w->wrapWidth;
+  w->wrapWidth = width;
   std::vector<WrappedPara> batch;
   std::vector<PreparedLine> prepared;
   int32_t line = first, done = 0;
@@ -1083,13 +1089,14 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     uint32_t before = line == 0 ? uint32_t(LF_PARAEND) : w->lines[line - 1]->flags;
     while (in < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
       const bool paraStart = (before & (LF_PARAEND | LF_MARKER)) != 0;
-      if (const int32_t unchanged = stamping ? UnchangedLines(w, pass, in, paraStart) : 0) {
+      if (const int32_t unchanged = passingBy ? UnchangedLines(w, pass, in, paraStart) : 0) {
         if (paras > 0) break;  // the batch so far is stored first
         for (int32_t k = in; k < in + unchanged; ++k) charsDone += w->lines[k]->length;
         in += unchanged;
         line = in;
         done += unchanged;
         w->linesWrapped += unchanged;
+        g_linesPassedBy += unchanged;
         before = w->lines[in - 1]->flags;
         continue;
       }
@@ -1159,6 +1166,8 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
 }
 
 void SetPlainWordWrap(bool plain) { g_plainWordWrap = plain; }
+
+long WordWrapLinesPassedBy() { return g_linesPassedBy; }
 
 int WrxRewrap(HWND hwnd) {
   WrxWindow* w = GetWrxWindow(hwnd);

@@ -491,9 +491,11 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
         }
       }
     }
-    // Twice at a width in a row: the second time the usual way passes by
-    // the paragraphs it left.
-    for (int32_t width : {100, 100, 60, 170, 170, 100, 30, 1000, 1000, 100}) {
+    // Three times at a width in a row: the usual way stamps the lines it
+    // stores once a width repeats, and passes by the ones left unchanged the
+    // next time.
+    const long passedBy = WordWrapLinesPassedBy();
+    for (int32_t width : {100, 100, 100, 60, 170, 170, 170, 100, 30, 1000, 1000, 1000, 100}) {
       std::vector<std::string> got[2];
       for (int way = 0; way < 2; ++way) {
         SetPlainWordWrap(way == 0);
@@ -509,6 +511,7 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
       }
       EXPECT_EQ(got[1], got[0]) << d.name << " at width " << width;
     }
+    EXPECT_GT(WordWrapLinesPassedBy(), passedBy) << d.name;
   }
 }
 
@@ -556,10 +559,13 @@ TEST_F(WrxWrapTest, ARewrapAfterAChangeMatchesThePlainWrap) {
       ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
       // A line with a tab, whose width the line keeps.
       SetWrxLine(w->hwnd, w->lineCount - 1, "a\tb\x15", nullptr);
+      ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;  // stamps, the width repeating
+      const long passedBy = WordWrapLinesPassedBy();
       ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
-      ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
-      if (way == 1)
+      if (way == 1) {
+        EXPECT_EQ(WordWrapLinesPassedBy() - passedBy, w->lineCount) << c.name << ": nothing changed, nothing wrapped";
         for (int32_t i = 0; i < w->lineCount; ++i) before.push_back(LineSnapshot(w, i));
+      }
       c.change(w);
       ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
       for (int32_t i = 0; i < w->lineCount; ++i) got[way].push_back(LineSnapshot(w, i));
