@@ -890,7 +890,7 @@ uint64_t PassDigest(const WrxWindow* w) {
 }
 
 // The width a stamp carries in its top bits, so that a rewrap at another
-// width passes by without a digest.
+// width tells it from its own without a digest.
 constexpr int kStampWidthShift = 48;
 
 // The stamp of the lines a fill of the parse buffer would take from `first`
@@ -934,6 +934,7 @@ uint64_t UnitStamp(const WrxWindow* w, uint64_t pass, int32_t first, bool paraSt
       d.Bytes(w->tabs[size_t(r.tabId)].bytes, sizeof w->tabs[0].bytes);
   }
   d.Word(uint64_t(uint32_t(*count)) | uint64_t(paraStart) << 32 | uint64_t(last >= w->lineCount - 1) << 33);
+  d.Word(uint64_t(uint32_t(width)));  // the top bits hold only part of it
   const uint64_t stamp = (d.Value() & ((uint64_t(1) << kStampWidthShift) - 1)) | 1;
   return stamp | uint64_t(uint16_t(width)) << kStampWidthShift;
 }
@@ -1077,7 +1078,7 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   const uint64_t pass = passingBy ? PassDigest(w) : 0;
   // Stamps cost a digest of every line stored; they pay only where the next
   // wrap is at the same width, which is likelier once a width repeats.
-  const int32_t width = GetLineTextWidth(w, first);
+  const int32_t width = passingBy ? GetLineTextWidth(w, first) : 0;
   const bool stamping = passingBy && width == w->wrapWidth;
   w->wrapWidth = width;
   std::vector<WrappedPara> batch;

@@ -545,6 +545,8 @@ TEST_F(WrxWrapTest, ARewrapAfterAChangeMatchesThePlainWrap) {
       {"a paragraph's indent", [](WrxWindow* w) { w->paras[0].leftIndent = 300; }},
       {"a paragraph justified", [](WrxWindow* w) { w->paras[0].flags |= 0x800; }},
       {"the tab width", [](WrxWindow* w) { w->defTabWidth = 1440; }},
+      // Stamps hold only the low bits of the width beside their digest.
+      {"a width 65,536 pixels wider", [](WrxWindow* w) { w->textRect.right += 65536; }},
   };
   struct Restore {
     ~Restore() { SetPlainWordWrap(false); }
