@@ -117,6 +117,10 @@ struct WrxLine {
   int32_t frame;
   uint32_t flags;
   WrxTextArena* arena;  // with LF_ARENATEXT: the wrap arena, or null for the load arena
+  // Set by word wrap on the first line of what it wrapped together: a digest
+  // of those lines and of everything their wrap depended on, so that a
+  // rewrap that would leave them as they are can pass them by. 0 = none.
+  uint64_t wrapStamp;
 };
 
 inline bool IsSharedIds(const WrxLine* l) { return (l->fontIds & 0xFFFF) == 0xFFFF; }
@@ -310,6 +314,9 @@ struct WrxWindow {
   // The bytes of a loaded document, which its lines' texts point into;
   // released when the whole document goes.
   std::vector<char*> textArenas;
+  // The width word wrap last wrapped at: it stamps the lines it stores only
+  // when the width repeats, so that resizing does not pay for stamps.
+  int32_t wrapWidth;
   uint8_t paraEnd, cellEnd;
   uint8_t markers[7];
   int32_t maxLineLength;

@@ -8,6 +8,7 @@
 #include "wrx/wrx_wrap.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 namespace {
 
 bool g_plainWordWrap = false;
+long g_linesPassedBy = 0;
 
 // A line's worth of bytes copied in place: the runtime's copy costs more to
 // call than a short copy takes.
@@ -449,13 +451,40 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
           const uint64_t sameId = 0x0101010101010101ull * runId;
           int32_t spaces = line.spaces, spacesBefore = spacesAtBreak, xBreak = xAtBreak;
           size_t at = breakAt;
+          // Where the line ends when it fills among eight characters and no
+          // earlier place to break is left (0 = it did not fill).
+          size_t cutAt = 0;
+          int32_t cutX = 0;
           while (i + 8 <= cap) {
             const uint64_t v = Load8(text + i);
-            if (AnyBelowBlank(v) || Load8(ids + i) != sameId) break;
-            int32_t xs[8];
-            int32_t nx = x;
-            for (size_t k = 0; k < 8; ++k) xs[k] = nx += widths[text[i + k]];
-            if (nx >= limit) break;  // the line fills among these: one by one
+            // A paragraph in one font needs no look at its ids.
+            if (AnyBelowBlank(v) || (!b.oneFont && Load8(ids + i) != sameId)) break;
+            // Summed as a tree rather than one after another, so that the
+            // additions do not wait on each other.
+            const uint8_t* c = text + i;
+            const int32_t w0 = widths[c[0]], w2 = widths[c[2]], w4 = widths[c[4]], w6 = widths[c[6]];
+            const int32_t p1 = w0 + widths[c[1]], p3 = p1 + (w2 + widths[c[3]]);
+            const int32_t p5 = p3 + (w4 + widths[c[5]]), p7 = p5 + (w6 + widths[c[7]]);
+            const int32_t xs[8] = {x + w0, x + p1, x + p1 + w2, x + p3, x + p3 + w4, x + p5, x + p5 + w6, x + p7};
+            const int32_t nx = xs[7];
+            if (nx >= limit) {
+              // The line fills among these: it breaks after the last space
+              // before the first character that starts at the width or
+              // beyond, as one step at a time would; without one, there.
+              int k = 1;
+              while (xs[k - 1] < limit) ++k;
+              uint64_t blanks = ZeroBytes(v ^ 0x2020202020202020ull);
+              if (k < 8) blanks &= (uint64_t(1) << (8 * k)) - 1;
+              if (blanks) {
+                const int last = (63 - __builtin_clzll(blanks)) >> 3;
+                spacesBefore = spaces + __builtin_popcountll(blanks) - 1;
+                at = i + size_t(last) + 1;
+                xBreak = xs[last];
+              }
+              cutAt = i + size_t(k);
+              cutX = xs[k - 1];
+              break;
+            }
             if (const uint64_t blanks = ZeroBytes(v ^ 0x2020202020202020ull)) {
               const int last = (63 - __builtin_clzll(blanks)) >> 3, count = __builtin_popcountll(blanks);
               spacesBefore = spaces + count - 1;
@@ -471,6 +500,19 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
             breakAt = at;
           }
           line.spaces = spaces, spacesAtBreak = spacesBefore, xAtBreak = xBreak;
+          if (cutAt) {
+            if (breakAt > pos) {
+              i = breakAt;
+              x = xAtBreak;
+              line.spaces = spacesAtBreak;
+              line.tabCount = tabsAtBreak;
+              if (line.gapColumn >= int32_t(i - pos)) line.gapColumn = -1, line.gapWidth = 0;
+            } else {
+              i = cutAt;
+              x = cutX;
+            }
+            break;
+          }
         }
         for (; i < cap && ids[i] == runId && !(x >= limit && i > pos); ++i) {
           const uint8_t c = text[i];
@@ -753,6 +795,7 @@ void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine&
   l->cell = b.cell;
   l->frame = b.frame;
   if (wl.height >= 0) l->height = wl.height;
+  l->wrapStamp = 0;
   p = PreparedLine{};
   CompactFontCodes(w, slot);
 }
@@ -781,12 +824,140 @@ bool CursorLineNeedsWrap(WrxWindow* w) {
 
 namespace {
 
+// A 64-bit digest, four lanes at a time over long runs of bytes so that it
+// keeps up with memory. Not for security: it tells changed lines from the
+// ones a wrap left.
+class Digest {
+ public:
+  void Word(uint64_t v) { a_ = Round(a_, v); }
+  // Four words at once, one to each lane, so that they do not wait on each
+  // other.
+  void Words(uint64_t v0, uint64_t v1, uint64_t v2, uint64_t v3) {
+    a_ = Round(a_, v0);
+    b_ = Round(b_, v1);
+    c_ = Round(c_, v2);
+    d_ = Round(d_, v3);
+  }
+  void Bytes(const void* data, size_t count) {
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    size_t k = 0;
+    for (; k + 32 <= count; k += 32) {
+      a_ = Round(a_, Load8(p + k));
+      b_ = Round(b_, Load8(p + k + 8));
+      c_ = Round(c_, Load8(p + k + 16));
+      d_ = Round(d_, Load8(p + k + 24));
+    }
+    // Up to three words left, each to a lane of its own, then the last
+    // bytes with the count, which the callers' lengths carry in full.
+    if (k + 8 <= count) a_ = Round(a_, Load8(p + k)), k += 8;
+    if (k + 8 <= count) b_ = Round(b_, Load8(p + k)), k += 8;
+    if (k + 8 <= count) c_ = Round(c_, Load8(p + k)), k += 8;
+    uint64_t tail = 0;
+    if (k < count) memcpy(&tail, p + k, count - k);
+    d_ = Round(d_, tail ^ uint64_t(count) << 56);
+  }
+  uint64_t Value() const {
+    uint64_t h = Round(Round(Round(a_, b_), c_), d_);
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 29);
+  }
+
+ private:
+  static uint64_t Round(uint64_t h, uint64_t v) {
+    h = (h ^ v) * 0x9E3779B97F4A7C15ull;
+    return (h << 31) | (h >> 33);
+  }
+  uint64_t a_ = 0x243F6A8885A308D3ull, b_ = 0x13198A2E03707344ull, c_ = 0xA4093822299F31D0ull,
+           d_ = 0x082EFA98EC4E6C89ull;
+};
+
+// What a wrap pass reads besides the lines and their paragraph: the fonts'
+// widths and kinds, the break characters, the resolution and tab defaults.
+uint64_t PassDigest(const WrxWindow* w) {
+  Digest d;
+  d.Word(uint64_t(uint32_t(w->fontCount)) | uint64_t(uint32_t(Capacity(w))) << 32);
+  for (int id = 0; id < std::min(w->fontCount, 256); ++id) {
+    const WrxFont& f = w->fonts[id];
+    if (f.widths) d.Bytes(f.widths, 256 * sizeof(int32_t));
+    d.Word(uint64_t(uint32_t(f.style)) | uint64_t(uint32_t(f.pictAlign)) << 32);
+    d.Word(uint64_t(uint32_t(f.kind)) | uint64_t(f.widths != nullptr) << 32);
+  }
+  d.Bytes(w->markers, sizeof w->markers);
+  d.Word(uint64_t(w->paraEnd) | uint64_t(w->cellEnd) << 8 | uint64_t(uint32_t(w->resX)) << 16);
+  d.Word(uint64_t(uint32_t(w->defTabWidth)));
+  return d.Value();
+}
+
+// The width a stamp carries in its top bits, so that a rewrap at another
+// width tells it from its own without a digest.
+constexpr int kStampWidthShift = 48;
+
+// The stamp of the lines a fill of the parse buffer would take from `first`
+// (their count in `count`), wrapped from a paragraph start or not at `width`.
+// It covers each line as the wrap leaves it (text, fonts, flags, what the
+// line information holds) and the paragraph's record and tab stops.
+uint64_t UnitStamp(const WrxWindow* w, uint64_t pass, int32_t first, bool paraStart, int32_t width, int32_t* count) {
+  Digest d;
+  d.Word(pass);
+  size_t size = 0;
+  int32_t last = first;
+  for (int32_t line = first; line < w->lineCount && int32_t(size) <= Capacity(w) - WRX_MAXLINELEN; ++line) {
+    const WrxLine* l = w->lines[line];
+    if (l->length > 0 && size > 0 && (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM))
+      break;
+    const size_t length = l->text && l->length > 0 ? size_t(l->length) : 0;
+    d.Words(uint64_t(length) | uint64_t(l->flags & ~uint32_t(LF_KEEP | LF_ARENATEXT)) << 32,
+            uint64_t(uint32_t(l->para)) | uint64_t(uint32_t(l->cell)) << 32,
+            uint64_t(uint32_t(l->frame)) | uint64_t(l->info != nullptr) << 32,
+            IsSharedIds(l) ? uint64_t(l->fontIds) : uint64_t(IdArray(l) != nullptr));
+    d.Bytes(l->text, length);
+    if (!IsSharedIds(l) && IdArray(l)) d.Bytes(IdArray(l), length);
+    if (const WrxLineInfo* info = l->info) {
+      d.Bytes(info, offsetof(WrxLineInfo, charFlags));
+      d.Word(uint64_t(uint32_t(info->gapColumn)) | uint64_t(uint32_t(info->gapWidth)) << 32);
+      d.Word(uint64_t(uint32_t(info->blockHeight)) | uint64_t(info->charFlags != nullptr) << 32);
+      if (info->charFlags) d.Bytes(info->charFlags, size_t(std::max(0, info->charFlagCount)));
+    }
+    size += length;
+    last = line;
+    const uint8_t end = length ? uint8_t(l->text[length - 1]) : 0;
+    if (end == WRX_SECTBREAK && l->info && (l->info->flags & LI_SECTBREAK)) break;
+    if (length && EndsFill(w, end)) break;
+  }
+  *count = last - first + 1;
+  const int32_t para = w->lines[last]->para;
+  if (para >= 0 && size_t(para) < w->paras.size()) {
+    const wrxfmt::WrxParaRecord& r = w->paras[size_t(para)];
+    d.Bytes(&r, sizeof r);
+    if (r.tabId > 0 && size_t(r.tabId) < w->tabs.size())
+      d.Bytes(w->tabs[size_t(r.tabId)].bytes, sizeof w->tabs[0].bytes);
+  }
+  d.Word(uint64_t(uint32_t(*count)) | uint64_t(paraStart) << 32 | uint64_t(last >= w->lineCount - 1) << 33);
+  d.Word(uint64_t(uint32_t(width)));  // the top bits hold only part of it
+  const uint64_t stamp = (d.Value() & ((uint64_t(1) << kStampWidthShift) - 1)) | 1;
+  return stamp | uint64_t(uint16_t(width)) << kStampWidthShift;
+}
+
+// The lines from `first` on that a rewrap would leave as they are, or 0.
+int32_t UnchangedLines(const WrxWindow* w, uint64_t pass, int32_t first, bool paraStart) {
+  const uint64_t stamp = w->lines[first]->wrapStamp;
+  if (!stamp) return 0;
+  // Outside print view every line has the window's width.
+  const int32_t width = GetLineTextWidth(const_cast<WrxWindow*>(w), first);
+  if (stamp >> kStampWidthShift != uint16_t(width)) return 0;
+  int32_t count = 0;
+  return UnitStamp(w, pass, first, paraStart, width, &count) == stamp ? count : 0;
+}
+
 // One paragraph wrapped but not stored yet: its parse buffer, its lines, and
 // how many of the document's lines it was taken from.
 struct WrappedPara {
   WrapBuffer b;
   std::vector<WrapLine> lines;
   int32_t consumed = 0;
+  bool paraStart = false;  // wrapped as a paragraph's start
+  int32_t width = 0;       // the width it was wrapped at
 };
 
 constexpr size_t kBatchBytes = 64 << 10;
@@ -846,6 +1017,21 @@ int StoreBatch(WrxWindow* w, int32_t line, WrappedPara* paras, size_t count, std
   return 0;
 }
 
+// Stamps the first line of each paragraph just stored from `line` on, when
+// wrapping those lines again would read what this wrap read.
+void StampBatch(WrxWindow* w, uint64_t pass, int32_t line, const WrappedPara* paras, size_t count) {
+  for (size_t j = 0; j < count; ++j) {
+    const int32_t n = int32_t(paras[j].lines.size());
+    const bool paraStart = line == 0 || (w->lines[line - 1]->flags & (LF_PARAEND | LF_MARKER));
+    if (n > 0 && paraStart == paras[j].paraStart && GetLineTextWidth(w, line) == paras[j].width) {
+      int32_t covered = 0;
+      const uint64_t stamp = UnitStamp(w, pass, line, paraStart, paras[j].width, &covered);
+      if (covered == n) w->lines[line]->wrapStamp = stamp;
+    }
+    line += n;
+  }
+}
+
 }  // namespace
 
 int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
@@ -885,6 +1071,16 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   // metrics read the lines stored before, a line limit, a section that starts
   // inside), paragraphs go one at a time.
   const bool batching = !g_plainWordWrap && !w->arg.printView && w->arg.maxLines <= 0;
+  // Lines that a wrap at this width left and nothing changed since are
+  // passed by. Print view reads the pages around each line, so it always
+  // wraps.
+  const bool passingBy = !g_plainWordWrap && !w->arg.printView;
+  const uint64_t pass = passingBy ? PassDigest(w) : 0;
+  // Stamps cost a digest of every line stored; they pay only where the next
+  // wrap is at the same width, which is likelier once a width repeats.
+  const int32_t width = passingBy ? GetLineTextWidth(w, first) : 0;
+  const bool stamping = passingBy && width == w->wrapWidth;
+  w->wrapWidth = width;
   std::vector<WrappedPara> batch;
   std::vector<PreparedLine> prepared;
   int32_t line = first, done = 0;
@@ -893,12 +1089,26 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     int32_t in = line, produced = 0;
     uint32_t before = line == 0 ? uint32_t(LF_PARAEND) : w->lines[line - 1]->flags;
     while (in < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
+      const bool paraStart = (before & (LF_PARAEND | LF_MARKER)) != 0;
+      if (const int32_t unchanged = passingBy ? UnchangedLines(w, pass, in, paraStart) : 0) {
+        if (paras > 0) break;  // the batch so far is stored first
+        for (int32_t k = in; k < in + unchanged; ++k) charsDone += w->lines[k]->length;
+        in += unchanged;
+        line = in;
+        done += unchanged;
+        w->linesWrapped += unchanged;
+        g_linesPassedBy += unchanged;
+        before = w->lines[in - 1]->flags;
+        continue;
+      }
       if (paras == batch.size()) batch.emplace_back();
       WrappedPara& p = batch[paras];
       FillWrapBuffer(w, in, w->lineCount - in, p.b, same);
       p.consumed = p.b.input - in + 1;
       if (paras > 0 && SectionStartsWithin(w, line, in + p.consumed)) break;
-      WrapParseBuffer(w, tables, p.b, (before & (LF_PARAEND | LF_MARKER)) != 0, line + produced, p.lines);
+      p.paraStart = paraStart;
+      p.width = GetLineTextWidth(w, p.b.input);
+      WrapParseBuffer(w, tables, p.b, paraStart, line + produced, p.lines);
       ++paras;
       in += p.consumed;
       done += p.consumed;
@@ -918,10 +1128,12 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
     int error = 0;
     if (together) {
       error = StoreBatch(w, line, batch.data(), paras, prepared);
+      if (!error && stamping) StampBatch(w, pass, line, batch.data(), paras);
       if (!error) line += produced;
     } else {
       for (size_t k = 0; k < paras && !error; ++k) {
         error = StoreBatch(w, line, &batch[k], 1, prepared);
+        if (!error && stamping) StampBatch(w, pass, line, &batch[k], 1);
         if (!error) line += int32_t(batch[k].lines.size());
       }
     }
@@ -955,6 +1167,8 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
 }
 
 void SetPlainWordWrap(bool plain) { g_plainWordWrap = plain; }
+
+long WordWrapLinesPassedBy() { return g_linesPassedBy; }
 
 int WrxRewrap(HWND hwnd) {
   WrxWindow* w = GetWrxWindow(hwnd);

@@ -6,3 +6,7 @@
 #pragma once
 
 void SetPlainWordWrap(bool plain);
+
+// How many lines word wrap has passed by, in all windows, because a wrap at
+// the same width left them and nothing changed since.
+long WordWrapLinesPassedBy();

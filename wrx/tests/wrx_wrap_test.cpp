@@ -491,7 +491,11 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
         }
       }
     }
-    for (int32_t width : {100, 60, 170, 100, 30, 1000, 100}) {
+    // Three times at a width in a row: the usual way stamps the lines it
+    // stores once a width repeats, and passes by the ones left unchanged the
+    // next time.
+    const long passedBy = WordWrapLinesPassedBy();
+    for (int32_t width : {100, 100, 100, 60, 170, 170, 170, 100, 30, 1000, 1000, 1000, 100}) {
       std::vector<std::string> got[2];
       for (int way = 0; way < 2; ++way) {
         SetPlainWordWrap(way == 0);
@@ -507,5 +511,68 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
       }
       EXPECT_EQ(got[1], got[0]) << d.name << " at width " << width;
     }
+    EXPECT_GT(WordWrapLinesPassedBy(), passedBy) << d.name;
+  }
+}
+
+// The usual way passes by paragraphs that a wrap at the same width left and
+// nothing changed since. Whatever changed, in the lines or in what their wrap
+// reads, the rewrap must come out as the plain way's from the same state.
+TEST_F(WrxWrapTest, ARewrapAfterAChangeMatchesThePlainWrap) {
+  const std::string text = "aaaa bbbb cccc dddd\r\nee ff gg hh ii\r\njj kk\r\n";
+  struct Case {
+    const char* name;
+    void (*change)(WrxWindow* w);
+  } cases[] = {
+      {"a character overtyped in place, as wide as a word", [](WrxWindow* w) { w->lines[0]->text[1] = 'W'; }},
+      {"a paragraph end overtyped in place joins two paragraphs",
+       [](WrxWindow* w) {
+         WrxLine* l = w->lines[w->lineCount - 2];
+         l->text[l->length - 1] = ' ';
+       }},
+      {"a line's text set anew, as long as before",
+       [](WrxWindow* w) { SetWrxLine(w->hwnd, 1, "cccc zzzz\x15", nullptr); }},
+      {"a character in a wider font",
+       [](WrxWindow* w) {
+         const int wide = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, 0, 0, 0xFFFFFF, 0, 0);
+         for (int ch = 0; ch < 256; ++ch) w->fonts[wide].widths[ch] = 17;
+         const std::string line(w->lines[0]->text, size_t(w->lines[0]->length));
+         std::vector<unsigned char> ids(line.size(), 0);
+         ids[0] = uint8_t(wide);
+         SetWrxLine(w->hwnd, 0, line.c_str(), ids.data());
+       }},
+      {"a font's widths", [](WrxWindow* w) { w->fonts[0].widths[uint8_t('e')] = 25; }},
+      {"a paragraph's indent", [](WrxWindow* w) { w->paras[0].leftIndent = 300; }},
+      {"a paragraph justified", [](WrxWindow* w) { w->paras[0].flags |= 0x800; }},
+      {"the tab width", [](WrxWindow* w) { w->defTabWidth = 1440; }},
+      // Stamps hold only the low bits of the width beside their digest.
+      {"a width 65,536 pixels wider", [](WrxWindow* w) { w->textRect.right += 65536; }},
+  };
+  struct Restore {
+    ~Restore() { SetPlainWordWrap(false); }
+  } restore;
+  for (const Case& c : cases) {
+    std::vector<std::string> got[2];
+    std::vector<std::string> before;
+    for (int way = 0; way < 2; ++way) {
+      SetPlainWordWrap(way == 0);
+      WrxWindow* w = Wrapped(text);
+      w->fonts[0].widths[uint8_t('W')] = 40;
+      ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
+      // A line with a tab, whose width the line keeps.
+      SetWrxLine(w->hwnd, w->lineCount - 1, "a\tb\x15", nullptr);
+      ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;  // stamps, the width repeating
+      const long passedBy = WordWrapLinesPassedBy();
+      ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
+      if (way == 1) {
+        EXPECT_EQ(WordWrapLinesPassedBy() - passedBy, w->lineCount) << c.name << ": nothing changed, nothing wrapped";
+        for (int32_t i = 0; i < w->lineCount; ++i) before.push_back(LineSnapshot(w, i));
+      }
+      c.change(w);
+      ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
+      for (int32_t i = 0; i < w->lineCount; ++i) got[way].push_back(LineSnapshot(w, i));
+    }
+    EXPECT_EQ(got[1], got[0]) << c.name;
+    EXPECT_NE(got[1], before) << c.name << ": the change shows in the lines";
   }
 }
