@@ -118,14 +118,9 @@ int DeleteCharBlock(WrxWindow* w, int repaint) {
     w->hilight = 0;
     return 1;
   }
-  for (int32_t line = l1; line <= l2; ++line) {
-    const WrxLine* l = w->lines[line];
-    const int32_t from = line == l1 ? c1 : 0, to = line == l2 ? std::min(c2, l->length) : l->length;
-    for (int32_t c = from; c < to; ++c)
-      if (IsProtectedPos(w, line, c)) {
-        WrxErrorBox(w, 32, "Text Protection Error");
-        return 0;
-      }
+  if (IsProtectedBlock(w, l1, c1, l2, c2)) {
+    WrxErrorBox(w, 32, "Text Protection Error");
+    return 0;
   }
   SaveUndo(w, l1, c1, l2, c2 - 1, 'D');
   DeleteRange(w, l1, c1, l2, c2);
@@ -270,6 +265,7 @@ int CheckHdrFtrDelete(WrxWindow* w, int report) {
     return 1;
   };
   const int32_t l1 = w->hlFirstLine, l2 = w->hlLastLine, last = w->lineCount - 1;
+  const WrxStyleMask protectedText = MakeStyleMask(w, 0x200);
   const bool lineBlock = w->hilight == 1;
   const bool everything =
       l1 == 0 && l2 == last && (lineBlock || (w->hlFirstCol == 0 && w->hlLastCol >= w->lines[last]->length));
@@ -284,8 +280,7 @@ int CheckHdrFtrDelete(WrxWindow* w, int report) {
     if (l->info && (l->info->flags & (LI_HEADER | LI_FOOTER))) return refuse(91);
     const int32_t from = lineBlock || line > l1 ? 0 : w->hlFirstCol;
     const int32_t to = lineBlock || line < l2 ? l->length : std::min(w->hlLastCol, l->length);
-    for (int32_t c = from; c < to; ++c)
-      if (CharStyle(w, line, c) & 0x200) return refuse(32);
+    if (LineHasStyle(w, protectedText, line, from, to)) return refuse(32);
     if (IsSharedIds(l) && l->length == 0 && (w->fonts[SharedId(l)].style & 0x200)) return refuse(32);
   }
   return 0;

@@ -4,10 +4,27 @@
 #include "wrx/wrx_block.h"
 
 #include <algorithm>
+#include <new>
+#include <vector>
 
 namespace {
 constexpr size_t kMaxUndo = 20;
+
+void AddIds(std::vector<WrxIdRun>& runs, uint8_t id, uint32_t count) {
+  if (count == 0) return;
+  if (!runs.empty() && runs.back().id == id)
+    runs.back().count += count;
+  else
+    runs.push_back({count, id});
 }
+
+std::vector<uint8_t> ExpandIds(const std::vector<WrxIdRun>& runs) {
+  std::vector<uint8_t> ids;
+  for (const WrxIdRun& r : runs) ids.insert(ids.end(), r.count, r.id);
+  return ids;
+}
+
+}  // namespace
 
 int SaveUndo(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2, char kind) {
   if (w->undoBusy) return 1;
@@ -20,13 +37,26 @@ int SaveUndo(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2, char 
   r.end = c2 < 0 ? RowColToAbs(w, l2, 0) : RowColToAbs(w, l2, c2);
   try {
     if (kind == 'D') {
+      // A block of many lines is sized once and copied a line at a time.
+      size_t total = 0;
+      for (int32_t line = l1; line <= l2; ++line) total += size_t(w->lines[line]->length) + 2;
+      r.text.reserve(total);
+      r.paras.reserve(size_t(l2 - l1 + 1));
       for (int32_t line = l1; line <= l2; ++line) {
         const WrxLine* l = w->lines[line];
         const int32_t from = line == l1 ? std::max(0, c1) : 0;
         const int32_t to = line == l2 ? std::min(c2, l->length - 1) : l->length - 1;
-        for (int32_t c = from; c <= to; ++c) {
-          r.text.push_back(l->text[c]);
-          r.ids.push_back(uint8_t(GetCharFont(w, line, c)));
+        if (to >= from) {
+          const size_t count = size_t(to - from + 1);
+          r.text.append(l->text + from, count);
+          // An id past the font table reads as the default font.
+          auto known = [w](uint8_t id) { return id < w->fontCount ? id : uint8_t(0); };
+          if (IsSharedIds(l)) {
+            AddIds(r.ids, known(SharedId(l)), uint32_t(count));
+          } else {
+            const uint8_t* ids = IdArray(l);
+            for (int32_t c = from; c <= to; ++c) AddIds(r.ids, known(ids[c]), 1);
+          }
         }
         r.paras.push_back(l->para);
         // Without word wrap a range through a line's end takes the line end.
@@ -34,15 +64,14 @@ int SaveUndo(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2, char 
           int id = l->length ? GetCharFont(w, line, l->length - 1) : 0;
           if (w->fonts[id].style & wrxfmt::kPictureStyle) id = 0;
           r.text += "\r\n";
-          r.ids.push_back(uint8_t(id));
-          r.ids.push_back(uint8_t(id));
+          AddIds(r.ids, uint8_t(id), 2);
         }
       }
     } else if (kind == 'R') {
       const WrxLine* l = w->lines[l1];
       const bool inside = c1 >= 0 && c1 < l->length;
       r.text.push_back(inside ? l->text[c1] : ' ');
-      r.ids.push_back(inside ? uint8_t(GetCharFont(w, l1, c1)) : 0);
+      AddIds(r.ids, inside ? uint8_t(GetCharFont(w, l1, c1)) : 0, 1);
     }
     w->undo.push_back(std::move(r));
   } catch (...) {
@@ -65,7 +94,8 @@ int Undo(WrxWindow* w) {
   w->undoBusy = 1;
   const int32_t group = w->undo.back().group;
   int32_t firstTouched = w->lineCount;
-  while (!w->undo.empty() && w->undo.back().group == group) {
+  bool stopped = false;
+  while (!stopped && !w->undo.empty() && w->undo.back().group == group) {
     WrxUndoRecord r = std::move(w->undo.back());
     w->undo.pop_back();
     int32_t line, col;
@@ -74,7 +104,21 @@ int Undo(WrxWindow* w) {
     w->hilight = 0;
     w->curLine = line, w->curCol = col;
     switch (r.kind) {
-      case 'D': InsertTextAt(w, r.text.data(), int32_t(r.text.size()), r.ids.data(), &r.paras, 1); break;
+      case 'D': {
+        std::vector<uint8_t> ids;
+        try {
+          ids = ExpandIds(r.ids);
+        } catch (const std::bad_alloc&) {
+          // The step stays in the store (its slot is still there) and the
+          // undo stops after the steps already taken back.
+          w->undo.push_back(std::move(r));
+          WrxErrorBox(w, 108, "Undo");
+          stopped = true;
+          break;
+        }
+        InsertTextAt(w, r.text.data(), int32_t(r.text.size()), ids.data(), &r.paras, 1);
+        break;
+      }
       case 'I': {
         int32_t l2, c2;
         AbsToRowCol(w, r.end + 1, &l2, &c2);
@@ -87,7 +131,7 @@ int Undo(WrxWindow* w) {
         WrxLine* l = w->lines[line];
         if (col < l->length && !r.text.empty() && ExpandFontCodes(w, line)) {
           l->text[col] = r.text[0];
-          IdArray(l)[col] = r.ids.empty() ? 0 : r.ids[0];
+          IdArray(l)[col] = r.ids.empty() ? 0 : r.ids[0].id;
           CompactFontCodes(w, line);
           SetLineFlagsFromText(w, line);
         }
@@ -95,6 +139,7 @@ int Undo(WrxWindow* w) {
       }
       default: break;
     }
+    if (stopped) break;
     w->curLine = line, w->curCol = col;
   }
   w->undoBusy = 0;
