@@ -158,12 +158,19 @@ struct WrxIdRun {
   uint32_t count;
   uint8_t id;
 };
+// A deleted block's characters may stay where the loaded document holds them
+// (lines the deletion freed), instead of being copied.
+struct WrxUndoPiece {
+  const char* lent;  // null: the next `length` bytes of the step's `text`
+  uint32_t length;
+};
 struct WrxUndoRecord {
   char kind = 0;
   long start = 0, end = 0;
   int32_t group = 0;
   std::string text;
-  std::vector<WrxIdRun> ids;  // one id per character of `text`
+  std::vector<WrxUndoPiece> pieces;  // empty when `text` holds every character
+  std::vector<WrxIdRun> ids;         // one id per character
   std::vector<int32_t> paras;
 };
 
@@ -714,6 +721,9 @@ void GetParaLineRange(WrxWindow* w, int32_t* first, int32_t* last);
 // Undo (wrx_undo.cpp). Kinds 'D' deleted (recorded before), 'I' inserted
 // (with the final range), 'R' overtyped.
 int SaveUndo(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2, char kind);
+// SaveUndo of a 'D' step whose caller frees lines goneFirst..goneLast right
+// after, before anything else changes: their loaded text is kept where it is.
+int SaveDeleteUndo(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2, int32_t goneFirst, int32_t goneLast);
 // Empties the undo store: formatting changes cannot be undone.
 void ReleaseUndo(WrxWindow* w);
 void DropOldestUndo(WrxWindow* w);

@@ -122,7 +122,8 @@ int DeleteCharBlock(WrxWindow* w, int repaint) {
     WrxErrorBox(w, 32, "Text Protection Error");
     return 0;
   }
-  SaveUndo(w, l1, c1, l2, c2 - 1, 'D');
+  // The range's lines after the first go with it.
+  SaveDeleteUndo(w, l1, c1, l2, c2 - 1, l1 + 1, l2);
   DeleteRange(w, l1, c1, l2, c2);
   w->hilight = 0;
   w->curLine = l1, w->curCol = c1;
@@ -134,8 +135,10 @@ int DeleteCharBlock(WrxWindow* w, int repaint) {
 int DeleteLineBlock(WrxWindow* w, int repaint) {
   if (w->hilight != 1 || !NormalizeBlock(w)) return 0;
   const int32_t l1 = w->hlFirstLine, l2 = w->hlLastLine;
-  SaveUndo(w, l1, 0, l2, w->lines[l2]->length, 'D');
-  if (l2 < w->lineCount - 1 || l1 > 0) {
+  const bool whole = l2 >= w->lineCount - 1 && l1 == 0;
+  // Every line goes, but the first when the block is the whole document.
+  SaveDeleteUndo(w, l1, 0, l2, w->lines[l2]->length, whole ? l1 + 1 : l1, l2);
+  if (!whole) {
     ShiftLines(w, l1, l2 - l1 + 1, 'D');
   } else {
     DeleteRange(w, 0, 0, l2, w->lines[l2]->length);
