@@ -157,12 +157,24 @@ struct WrxPictData {
 
 // One undo step: its kind, the range's absolute positions (end inclusive),
 // its group, and for a deletion the characters, font ids and line paragraphs.
+// The ids are kept as runs: a large block of few fonts takes little memory.
+struct WrxIdRun {
+  uint32_t count;
+  uint8_t id;
+};
+// A deleted block's characters may stay where the loaded document holds them
+// (lines the deletion freed), instead of being copied.
+struct WrxUndoPiece {
+  const char* lent;  // null: the next `length` bytes of the step's `text`
+  uint32_t length;
+};
 struct WrxUndoRecord {
   char kind = 0;
   long start = 0, end = 0;
   int32_t group = 0;
   std::string text;
-  std::vector<uint8_t> ids;
+  std::vector<WrxUndoPiece> pieces;  // empty when `text` holds every character
+  std::vector<WrxIdRun> ids;         // one id per character
   std::vector<int32_t> paras;
 };
 
@@ -716,6 +728,9 @@ void GetParaLineRange(WrxWindow* w, int32_t* first, int32_t* last);
 // Undo (wrx_undo.cpp). Kinds 'D' deleted (recorded before), 'I' inserted
 // (with the final range), 'R' overtyped.
 int SaveUndo(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2, char kind);
+// SaveUndo of a 'D' step whose caller frees lines goneFirst..goneLast right
+// after, before anything else changes: their loaded text is kept where it is.
+int SaveDeleteUndo(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2, int32_t goneFirst, int32_t goneLast);
 // Empties the undo store: formatting changes cannot be undone.
 void ReleaseUndo(WrxWindow* w);
 void DropOldestUndo(WrxWindow* w);
@@ -744,6 +759,18 @@ int DeleteCharBlock(WrxWindow* w, int repaint);
 int DeleteLineBlock(WrxWindow* w, int repaint);
 int IsProtectedPos(WrxWindow* w, int32_t line, int32_t col);
 int IsEditablePos(WrxWindow* w, int32_t line, int32_t col);
+// Which font ids, read as GetCharFont reads them, carry any of a set of style
+// bits: lets a block be checked a line at a time instead of a character at a
+// time.
+struct WrxStyleMask {
+  bool any = false;
+  bool hit[256] = {};
+};
+WrxStyleMask MakeStyleMask(WrxWindow* w, DWORD bits);
+bool LineHasStyle(WrxWindow* w, const WrxStyleMask& mask, int32_t line, int32_t from, int32_t to);
+// 1 when IsProtectedPos holds for any character of the range (l1, c1) up to,
+// not including, (l2, c2).
+int IsProtectedBlock(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2);
 // Typing and editing keys; each returns 1 when done, 0 when refused.
 int InsertChar(WrxWindow* w, uint8_t c);
 int InsertReturn(WrxWindow* w, int shift);

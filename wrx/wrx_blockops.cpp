@@ -118,16 +118,12 @@ int DeleteCharBlock(WrxWindow* w, int repaint) {
     w->hilight = 0;
     return 1;
   }
-  for (int32_t line = l1; line <= l2; ++line) {
-    const WrxLine* l = w->lines[line];
-    const int32_t from = line == l1 ? c1 : 0, to = line == l2 ? std::min(c2, l->length) : l->length;
-    for (int32_t c = from; c < to; ++c)
-      if (IsProtectedPos(w, line, c)) {
-        WrxErrorBox(w, 32, "Text Protection Error");
-        return 0;
-      }
+  if (IsProtectedBlock(w, l1, c1, l2, c2)) {
+    WrxErrorBox(w, 32, "Text Protection Error");
+    return 0;
   }
-  SaveUndo(w, l1, c1, l2, c2 - 1, 'D');
+  // The range's lines after the first go with it.
+  SaveDeleteUndo(w, l1, c1, l2, c2 - 1, l1 + 1, l2);
   DeleteRange(w, l1, c1, l2, c2);
   w->hilight = 0;
   w->curLine = l1, w->curCol = c1;
@@ -139,8 +135,10 @@ int DeleteCharBlock(WrxWindow* w, int repaint) {
 int DeleteLineBlock(WrxWindow* w, int repaint) {
   if (w->hilight != 1 || !NormalizeBlock(w)) return 0;
   const int32_t l1 = w->hlFirstLine, l2 = w->hlLastLine;
-  SaveUndo(w, l1, 0, l2, w->lines[l2]->length, 'D');
-  if (l2 < w->lineCount - 1 || l1 > 0) {
+  const bool whole = l2 >= w->lineCount - 1 && l1 == 0;
+  // Every line goes, but the first when the block is the whole document.
+  SaveDeleteUndo(w, l1, 0, l2, w->lines[l2]->length, whole ? l1 + 1 : l1, l2);
+  if (!whole) {
     ShiftLines(w, l1, l2 - l1 + 1, 'D');
   } else {
     DeleteRange(w, 0, 0, l2, w->lines[l2]->length);
@@ -270,6 +268,7 @@ int CheckHdrFtrDelete(WrxWindow* w, int report) {
     return 1;
   };
   const int32_t l1 = w->hlFirstLine, l2 = w->hlLastLine, last = w->lineCount - 1;
+  const WrxStyleMask protectedText = MakeStyleMask(w, 0x200);
   const bool lineBlock = w->hilight == 1;
   const bool everything =
       l1 == 0 && l2 == last && (lineBlock || (w->hlFirstCol == 0 && w->hlLastCol >= w->lines[last]->length));
@@ -284,8 +283,7 @@ int CheckHdrFtrDelete(WrxWindow* w, int report) {
     if (l->info && (l->info->flags & (LI_HEADER | LI_FOOTER))) return refuse(91);
     const int32_t from = lineBlock || line > l1 ? 0 : w->hlFirstCol;
     const int32_t to = lineBlock || line < l2 ? l->length : std::min(w->hlLastCol, l->length);
-    for (int32_t c = from; c < to; ++c)
-      if (CharStyle(w, line, c) & 0x200) return refuse(32);
+    if (LineHasStyle(w, protectedText, line, from, to)) return refuse(32);
     if (IsSharedIds(l) && l->length == 0 && (w->fonts[SharedId(l)].style & 0x200)) return refuse(32);
   }
   return 0;

@@ -21,6 +21,23 @@ bool HdrFtrBlocked(WrxWindow* w, int32_t line) {
   return false;
 }
 
+// Whether any of the n bytes at p is a or b, eight bytes at a time.
+bool HasEitherByte(const uint8_t* p, size_t n, uint8_t a, uint8_t b) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  const uint64_t pa = kOnes * a, pb = kOnes * b;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x;
+    memcpy(&x, p + i, 8);
+    const uint64_t xa = x ^ pa, xb = x ^ pb;
+    // A zero byte in xa or xb is a byte equal to a or b.
+    if (((xa - kOnes) & ~xa & kHighs) | ((xb - kOnes) & ~xb & kHighs)) return true;
+  }
+  for (; i < n; ++i)
+    if (p[i] == a || p[i] == b) return true;
+  return false;
+}
+
 // Rewraps the paragraph around a changed line and repaints.
 void AfterEdit(WrxWindow* w, int32_t line) {
   if (w->arg.wordWrap) WordWrap(w, std::max(0, line - 1), 3);
@@ -48,6 +65,49 @@ int IsProtectedPos(WrxWindow* w, int32_t line, int32_t col) {
   if (l->cell && c == w->paraEnd && col == l->length - 1 &&
       (line + 1 >= w->lineCount || w->lines[line + 1]->cell != l->cell))
     return 1;
+  return 0;
+}
+
+WrxStyleMask MakeStyleMask(WrxWindow* w, DWORD bits) {
+  WrxStyleMask mask;
+  for (int id = 0; id < 256; ++id) {
+    mask.hit[id] = (w->fonts[id < w->fontCount ? id : 0].style & bits) != 0;
+    mask.any = mask.any || mask.hit[id];
+  }
+  return mask;
+}
+
+bool LineHasStyle(WrxWindow* w, const WrxStyleMask& mask, int32_t line, int32_t from, int32_t to) {
+  if (!mask.any) return false;
+  const WrxLine* l = w->lines[line];
+  from = std::max(from, 0), to = std::min(to, l->length);
+  if (from >= to) return false;
+  if (IsSharedIds(l)) return mask.hit[SharedId(l)];
+  const uint8_t* ids = IdArray(l);
+  for (int32_t c = from; c < to; ++c)
+    if (mask.hit[ids[c]]) return true;
+  return false;
+}
+
+int IsProtectedBlock(WrxWindow* w, int32_t l1, int32_t c1, int32_t l2, int32_t c2) {
+  // Most lines hold none of the styles or characters that protect text;
+  // only the others are looked at a character at a time.
+  const WrxStyleMask guarded = MakeStyleMask(w, 0x200 | 0x400 | 0x800 | 0x1000);
+  for (int32_t line = l1; line <= l2; ++line) {
+    const WrxLine* l = w->lines[line];
+    const int32_t from = line == l1 ? c1 : 0, to = line == l2 ? std::min(c2, l->length) : l->length;
+    if (from >= to) continue;
+    if (HdrFtrBlocked(w, line)) return 1;
+    bool plain = !l->cell && !LineHasStyle(w, guarded, line, from, to);
+    if (plain) {
+      const int32_t lo = std::max(from, 0), end = std::min(to, l->length);
+      plain = end <= lo ||
+              !HasEitherByte(reinterpret_cast<const uint8_t*>(l->text) + lo, size_t(end - lo), w->cellEnd, WRX_ROWEND);
+    }
+    if (plain) continue;
+    for (int32_t c = from; c < to; ++c)
+      if (IsProtectedPos(w, line, c)) return 1;
+  }
   return 0;
 }
 

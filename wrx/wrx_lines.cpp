@@ -76,6 +76,9 @@ int FreeLine(WrxWindow* w, int32_t line) {
 }
 
 void FreeAllLines(WrxWindow* w) {
+  // Undo steps may hold text in the document's bytes, and their positions
+  // mean nothing in another document.
+  ReleaseUndo(w);
   // Every record goes at once, so the slabs go whole instead of record by
   // record through the pool.
   for (int32_t i = 0; i < w->lineCount; ++i) {

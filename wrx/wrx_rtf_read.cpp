@@ -43,8 +43,9 @@ struct GroupState {
   wrxfmt::WrxParaRecord para{};
   TabSet tabs;
   enum Dest : uint8_t { kText, kSkip, kFontTable, kColourTable, kPicture, kStyleSheet } dest = kText;
-  uint8_t closes = 0;  // the page-header (17) or page-footer (16) group this group opened
-  DWORD noteBits = 0;  // 0x800 in a footnote's text, whatever \plain says
+  uint8_t closes = 0;      // the page-header (17) or page-footer (16) group this group opened
+  DWORD noteBits = 0;      // 0x800 in a footnote's text, whatever \plain says
+  int32_t emitted = 0;     // characters read in this group itself
   std::string heldDigits;  // of a footnote number, set when the group ends
 };
 
@@ -310,6 +311,7 @@ class Reader {
         case rtf::TokenKind::kGroupOpen:
           stack_.push_back(stack_.back());
           stack_.back().closes = 0;
+          stack_.back().emitted = 0;
           break;
         case rtf::TokenKind::kGroupClose:
           if (Top().dest == GroupState::kFontTable && !fontName_.empty()) EndFontName();
@@ -317,7 +319,11 @@ class Reader {
           if (Top().dest == GroupState::kStyleSheet) EndStyle();
           if (Top().closes) MarkerLine(Top().closes, DelimiterPara(Top().closes));
           if (!Top().heldDigits.empty()) EndNoteNumber();
-          stack_.pop_back();
+          {
+            const int32_t inner = Top().emitted;
+            stack_.pop_back();
+            if (!stack_.empty()) Top().emitted += inner;
+          }
           if (stack_.size() <= 1) {
             Finish();
             return true;
@@ -381,9 +387,15 @@ class Reader {
     const WrxFont f = w_->fonts[id];
     if (f.style & (wrxfmt::kPictureStyle | 0x1C00)) return;
     const std::string face(f.face, strnlen(f.face, sizeof f.face));
-    const int mark = FindOrAddFont(w_, w_->dc, -1, face.c_str(), f.pointSize, f.style | 0x400, f.textColor,
-                                   f.backColor, 0, 0, f.attribute, f.styleItem);
+    const int mark = FindOrAddFont(w_, w_->dc, -1, face.c_str(), f.pointSize, f.style | 0x400, f.textColor, f.backColor,
+                                   0, 0, f.attribute, f.styleItem);
     if (mark > 0 && mark < WRX_MAXFONTS) id = uint8_t(mark);
+    // A group holding only the mark before the note is a marker of ours: what
+    // follows the note in it is the rest of the marker.
+    if (stack_.size() >= 4) {
+      GroupState& markGroup = stack_[stack_.size() - 2];
+      if (markGroup.emitted == 1 && !markGroup.noteBits) markGroup.noteBits = 0x1000;
+    }
   }
 
   // In a footnote's text, the note's number; in the text, the next number:
@@ -425,6 +437,7 @@ class Reader {
     Paragraph& q = Current();
     q.text.push_back(char(c));
     q.ids.push_back(uint8_t(FontId()));
+    ++Top().emitted;
   }
 
   Paragraph& Current() {
@@ -613,7 +626,7 @@ class Reader {
       case W_CF: g.chars.colour = std::max(0, p); return;
       case W_PAR:
         // A footnote's text stays in its line.
-        if (g.noteBits) return Emit(' ');
+        if (g.noteBits & 0x800) return Emit(' ');
         EndParagraph(w_->paraEnd);
         return;
       case W_PARD:

@@ -263,3 +263,66 @@ TEST_F(WrxBlocksTest, LineBlocksCopyAndMoveByCommand) {
   SendMessageA(second, WM_COMMAND, 624, 0);
   EXPECT_EQ(All(second), "one|two|one|two|four|three|");
 }
+
+// A deleted block's lines are kept by the undo step where the loaded document
+// holds them; edited lines and mixed fonts among them must come back exactly,
+// whatever is typed next to the gap before the undo.
+TEST_F(WrxBlocksTest, LargeBlockDeletesUndoToTheSameTextAndFonts) {
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "line " + std::to_string(i) + " of the loaded text\r\n";
+  struct Case {
+    int kind;  // 1 line block, 2 character block
+    int32_t l1, c1, l2, c2;
+  };
+  const Case cases[] = {
+      {2, 2, 3, 30, 4},  // inside lines at both ends
+      {2, 0, 0, 12, 0},  // from the top to a line start
+      {2, 4, 0, 40, 0},  // to the end of the text
+      {1, 3, 0, 20, 0},  // whole lines
+      {1, 0, 0, 40, 0},  // every line
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.kind << ": " << c.l1 << "," << c.c1 << "-" << c.l2 << "," << c.c2);
+    HWND hwnd = Make(text);
+    WrxWindow* w = GetWrxWindow(hwnd);
+    const int bold = SetWrxFont(hwnd, -1, 1, "Arial", 12, 2, 0, 0xFFFFFF, 0, 0);
+    std::vector<uint8_t> ids(LineText(hwnd, 5).size(), 0);
+    for (size_t k = 3; k < 9; ++k) ids[k] = uint8_t(bold);
+    SetWrxLine(hwnd, 5, LineText(hwnd, 5).c_str(), ids.data());  // its own text and mixed fonts
+    SetWrxCursorPos(hwnd, 8, 2, 0);
+    SendMessageA(hwnd, WM_CHAR, 'Q', 0);  // an edited line
+    auto snapshot = [&] {
+      std::string s;
+      for (int32_t i = 0; i < w->lineCount; ++i) {
+        s += LineText(hwnd, i) + "|";
+        for (int32_t k = 0; k < w->lines[i]->length; ++k) s += char('0' + GetCharFont(w, i, k));
+        s += "\n";
+      }
+      return s;
+    };
+    const std::string before = snapshot();
+    w->undo.clear();
+    w->hilight = c.kind, w->hlFirstLine = c.l1, w->hlFirstCol = c.c1;
+    w->hlLastLine = std::min(c.l2, w->lineCount - 1), w->hlLastCol = c.c2;
+    ASSERT_EQ(WrxDeleteBlock(hwnd), 1);
+    ASSERT_LT(w->lineCount, 40);
+    ASSERT_EQ(w->undo.size(), 1u);
+    EXPECT_FALSE(w->undo.back().pieces.empty()) << "the loaded lines are kept where they are";
+    // Typing where the block was writes into the text beside it.
+    SendMessageA(hwnd, WM_CHAR, 'z', 0);
+    SendMessageA(hwnd, WM_CHAR, 'y', 0);
+    while (!w->undo.empty()) ASSERT_EQ(Undo(w), 1);
+    EXPECT_EQ(snapshot(), before);
+  }
+}
+
+TEST_F(WrxBlocksTest, ReadingTheDocumentAgainEmptiesTheUndoStore) {
+  HWND hwnd = Make("one\r\ntwo\r\nthree\r\nfour\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  SelectWrxText(hwnd, 0, 1, 3, 1, 0);
+  ASSERT_EQ(WrxDeleteBlock(hwnd), 1);
+  ASSERT_FALSE(w->undo.empty());
+  ASSERT_EQ(WrxRead(w, nullptr), 1);
+  EXPECT_TRUE(w->undo.empty()) << "the step's text and positions belong to the old document";
+  EXPECT_EQ(LineText(hwnd, 1), "two");
+}

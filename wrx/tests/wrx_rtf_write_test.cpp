@@ -151,3 +151,28 @@ TEST_F(WrxRtfWriteTest, PicturesTravelAsMetafilesAndSavingWritesRtf) {
   DeleteFileA(name.c_str());
   RemoveDirectoryA(dir.c_str());
 }
+
+// A marker of several characters is its first character, the note, then the
+// rest of the marker after the note; all of it must come back as a mark.
+TEST_F(WrxRtfWriteTest, FootnoteMarkersOfSeveralCharactersComeBackAsMarks) {
+  for (const char* marker : {"7", "12", "ab*"}) {
+    SCOPED_TRACE(marker);
+    HWND hwnd = Load("see here and on\r\nnext\r\n");
+    WrxRewrap(hwnd);
+    SetWrxCursorPos(hwnd, 0, 3, 0);
+    ASSERT_EQ(FootnoteParam(hwnd, marker, "A note", 16, 0), 1);
+    WrxRewrap(hwnd);
+    const std::string rtf = Rtf(hwnd);
+    HWND back = Load(rtf);
+    WrxRewrap(back);
+    EXPECT_EQ(Describe(back), Describe(hwnd)) << rtf;
+  }
+  // Text after a note in a group that held more than its mark stays text.
+  HWND other = Load("{\\rtf1 {\\b ab{\\footnote n} cd}}");
+  WrxRewrap(other);
+  WrxWindow* w = GetWrxWindow(other);
+  ASSERT_EQ(LineText(other, 0).substr(0, 3), "abn");
+  EXPECT_EQ(w->fonts[GetCharFont(w, 0, 1)].style & 0x1C00, 0x400u) << "the mark";
+  EXPECT_EQ(w->fonts[GetCharFont(w, 0, 2)].style & 0x1C00, 0x800u) << "the note";
+  for (int32_t c = 3; c < 6; ++c) EXPECT_EQ(w->fonts[GetCharFont(w, 0, c)].style & 0x1C00, 0u) << c;
+}
