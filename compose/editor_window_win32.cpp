@@ -188,6 +188,16 @@ void ApplyWrapWidth(EditorState* s) {
   // Never wider than the body: text past its edge could not be seen.
   if (s->wrapWidth > 0 && s->wrapWidth < available) format.right = format.left + s->wrapWidth;
   SendMessageA(s->bodyEdit, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  // Some edit controls take the rectangle as an outer one and shrink it by
+  // their border and margins: ask again for what is left over.
+  RECT got = {};
+  SendMessageA(s->bodyEdit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&got));
+  if (got.left > format.left || got.right < format.right) {
+    RECT wider = format;
+    wider.left -= got.left - format.left;
+    wider.right += format.right - got.right;
+    SendMessageA(s->bodyEdit, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&wider));
+  }
 }
 
 void LayoutEditor(EditorState* s) {
