@@ -55,3 +55,8 @@ int ToggleCellGrid(WrxWindow* w);
 // frame for the text after; fills the screen-line offsets of the new
 // frames. Returns the count of frames to draw after `drawable`.
 int32_t PlaceTableFrames(WrxWindow* w, int32_t drawable);
+// The colour a cell's shading paints its background, false when the cell is
+// not shaded: a percentage over the window background is a grey, over a
+// colour of its own that colour scaled; a colour without a percentage is
+// used as it is.
+bool CellShadeColour(const WrxWindow* w, int32_t cell, COLORREF* colour);

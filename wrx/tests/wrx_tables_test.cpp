@@ -83,7 +83,9 @@ TEST_F(WrxTablesTest, ATableOnAnUnendedLineEndsItAndOpensCellAndRowEndLines) {
   for (int r = 0; r < 3; ++r) {
     const int32_t row = RowOfLine(w, line);
     EXPECT_EQ(w->rows[size_t(row)].previous, previousRow);
-    if (previousRow > 0) EXPECT_EQ(w->rows[size_t(previousRow)].next, row);
+    if (previousRow > 0) {
+      EXPECT_EQ(w->rows[size_t(previousRow)].next, row);
+    }
     const std::vector<int32_t> cells = RowCells(w, row);
     ASSERT_EQ(cells.size(), 2u);
     for (int c = 0; c < 2; ++c, ++line) {
