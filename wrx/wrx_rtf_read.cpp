@@ -43,8 +43,8 @@ struct GroupState {
   wrxfmt::WrxParaRecord para{};
   TabSet tabs;
   enum Dest : uint8_t { kText, kSkip, kFontTable, kColourTable, kPicture, kStyleSheet } dest = kText;
-  uint8_t closes = 0;  // the page-header (17) or page-footer (16) group this group opened
-  DWORD noteBits = 0;  // 0x800 in a footnote's text, whatever \plain says
+  uint8_t closes = 0;      // the page-header (17) or page-footer (16) group this group opened
+  DWORD noteBits = 0;      // 0x800 in a footnote's text, whatever \plain says
   std::string heldDigits;  // of a footnote number, set when the group ends
 };
 
@@ -381,8 +381,8 @@ class Reader {
     const WrxFont f = w_->fonts[id];
     if (f.style & (wrxfmt::kPictureStyle | 0x1C00)) return;
     const std::string face(f.face, strnlen(f.face, sizeof f.face));
-    const int mark = FindOrAddFont(w_, w_->dc, -1, face.c_str(), f.pointSize, f.style | 0x400, f.textColor,
-                                   f.backColor, 0, 0, f.attribute, f.styleItem);
+    const int mark = FindOrAddFont(w_, w_->dc, -1, face.c_str(), f.pointSize, f.style | 0x400, f.textColor, f.backColor,
+                                   0, 0, f.attribute, f.styleItem);
     if (mark > 0 && mark < WRX_MAXFONTS) id = uint8_t(mark);
   }
 
@@ -875,7 +875,7 @@ class Reader {
   int32_t styleNumber_ = 0, styleKind_ = wrxstyle::kParaStyle;
   bool styleTableFull_ = false;
   std::map<int32_t, int> paraStyles_, charStyles_;  // the document's numbers to the window's items
-  RtfTables tables_{w_};
+  RtfTables tables_{w_, &colours_};
 };
 
 // Puts paragraphs into lines at `line` (replacing nothing), for a window

@@ -47,7 +47,7 @@ int32_t RtfTables::AddCell(int32_t rightEdge) {
   c = nextCell_;
   c.inUse = 1;
   c.row = row_;
-  c.colour = nextCell_.colour ? nextCell_.colour : colour;
+  c.colour = colourSet_ ? nextCell_.colour : colour;
   c.rowSpan = c.columnSpan = 1;
   c.firstLine = c.lastLine = -1;
   c.margin = std::clamp(r.gap, 0, 1440);
@@ -61,6 +61,7 @@ int32_t RtfTables::AddCell(int32_t rightEdge) {
   r.lastCell = cell;
   cells_.push_back(cell);
   nextCell_ = wrxfmt::WrxCellRecord{};
+  colourSet_ = false;
   side_ = -1;
   return cell;
 }
@@ -131,6 +132,15 @@ bool RtfTables::Word(const std::string& word, bool hasParam, int32_t param) {
   }
   if (word == "clshdng") {
     nextCell_.shading = std::clamp(p / 100, 0, 100);
+    return true;
+  }
+  if (word == "clcfpat" || word == "clcbpat") {
+    // The shading's colour; the background pattern colour is what other
+    // writers give a filled cell.
+    if (colours_ && p > 0 && size_t(p) < colours_->size()) {
+      nextCell_.colour = int32_t((*colours_)[size_t(p)] & 0xFFFFFF);
+      colourSet_ = true;
+    }
     return true;
   }
   if (word == "clmrg") {

@@ -770,6 +770,113 @@ std::string StructureFault(WrxWindow* w) {
 
 }  // namespace
 
+TEST_F(WrxTablesTest, ShadedCellsFillInBothViewsAndKeepTheirShadingThroughRtf) {
+  const std::string text = "Before\r\nAfter\r\n";
+  WrxArgList a = HiddenArgs(WRX_WORDWRAP);
+  a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP;
+  a.x = 0, a.y = 0, a.width = 520, a.height = 200;
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  memcpy(GlobalLock(h), text.data(), text.size());
+  GlobalUnlock(h);
+  a.bufferHandle = h;
+  a.bufferSize = int32_t(text.size());
+  HWND hwnd = CreateWrxWindow(&a);
+  ASSERT_NE(hwnd, nullptr);
+  windows_.push_back(hwnd);
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, a.width, a.height, SWP_SHOWWINDOW);
+  SetFocus(nullptr);
+  WrxWindow* w = GetWrxWindow(hwnd);
+  w->arg.printView = 1;
+  WrxRewrap(hwnd);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(TableParam(hwnd, 1, 2, 0), 1);
+  const int32_t left = w->lines[1]->cell, right = w->lines[2]->cell;
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(CellShadingParam(hwnd, 889, 25, 0), 1);  // the cursor's cell at 25 percent
+  w->cells[size_t(right)].colour = int32_t(RGB(0, 0, 200));
+  for (size_t c = 1; c < w->cells.size(); ++c) w->cells[c].width = 2880;
+  CheckTableStructure(w);
+  WrxRewrap(hwnd);
+
+  COLORREF colour = 0;
+  struct Case {
+    int32_t shading;
+    COLORREF own;
+    bool shaded;
+    COLORREF expected;
+  } cases[] = {
+      {0, w->backColor, false, 0},
+      {25, w->backColor, true, RGB(192, 192, 192)},
+      {100, w->backColor, true, RGB(0, 0, 0)},
+      {0, RGB(0, 0, 200), true, RGB(0, 0, 200)},
+      {50, RGB(0, 0, 200), true, RGB(0, 0, 100)},
+      {300, w->backColor, true, RGB(0, 0, 0)},  // past 100 counts as 100
+  };
+  const wrxfmt::WrxCellRecord saved = w->cells[size_t(left)];
+  for (const Case& c : cases) {
+    w->cells[size_t(left)].shading = c.shading, w->cells[size_t(left)].colour = int32_t(c.own);
+    EXPECT_EQ(CellShadeColour(w, left, &colour), c.shaded) << c.shading;
+    if (c.shaded) {
+      EXPECT_EQ(colour, c.expected) << c.shading;
+    }
+  }
+  EXPECT_FALSE(CellShadeColour(w, 0, &colour)) << "no cell";
+  w->cells[size_t(left)] = saved;
+
+  // Normal view: the shaded cell's line; page view (one page laid out by
+  // itself): the whole cell, beside a cell in its own colour.
+  const COLORREF grey = RGB(192, 192, 192);
+  WrxRefreshWindow(hwnd, 1);
+  GdiFlush();
+  Pixels shot = CaptureClient(hwnd);
+  EXPECT_TRUE(SavePng(ScreenshotPath("wrx_table_shading_normal.png"), shot));
+  const int32_t top = w->screenLines.top[1] + 2;
+  ASSERT_EQ(Cells(hwnd), "Before/@0|#@" + std::to_string(left) + "|#@" + std::to_string(right) + "|R@" +
+                             std::to_string(right) + "|After/@0|");
+  EXPECT_GT(shot.Count(RECT{0, top, shot.width, top + 10}, 0xC0C0C0), 200) << "the shaded line in normal view";
+  w->arg.pageMode = 1;
+  WrxRefreshWindow(hwnd, 1);
+  GdiFlush();
+  shot = CaptureClient(hwnd);
+  EXPECT_TRUE(SavePng(ScreenshotPath("wrx_table_shading.png"), shot));
+  const int32_t f1 = GetLineFrameId(w, 1), f2 = GetLineFrameId(w, 2);
+  ASSERT_GE(f1, 0);
+  ASSERT_GE(f2, 0);
+  auto inside = [&](const WrxTextFrame& f) {
+    const int32_t x = w->textRect.left + FrameLeft(f), y = FrameTop(f);
+    return RECT{x + 2, y + 2, x + f.screenWidth - 2, y + f.screenHeight - 2};
+  };
+  const RECT cell1 = inside(w->textFrames[f1]), cell2 = inside(w->textFrames[f2]);
+  const int area1 = (cell1.right - cell1.left) * (cell1.bottom - cell1.top);
+  const int area2 = (cell2.right - cell2.left) * (cell2.bottom - cell2.top);
+  ASSERT_GT(area1, 100);
+  EXPECT_GT(shot.Count(cell1, grey & 0xFFFFFF), area1 * 9 / 10) << "the shaded cell, edge to edge";
+  EXPECT_GT(shot.Count(cell2, 0x0000C8), area2 * 9 / 10) << "the coloured cell";
+  w->arg.pageMode = 0;
+
+  // Written as shading and colour, read back the same.
+  std::string bytes;
+  ASSERT_TRUE(RtfDocumentBytes(w, 0, bytes));
+  EXPECT_NE(bytes.find("\\clshdng2500"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("\\clcfpat"), std::string::npos) << bytes;
+  HWND copy = Make("y\r\n");
+  WrxWindow* v = GetWrxWindow(copy);
+  ASSERT_EQ(RtfRead(v, 1, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
+  const int32_t readLeft = v->lines[1]->cell, readRight = v->lines[2]->cell;
+  EXPECT_NE(readLeft, readRight);
+  ASSERT_TRUE(TableCellValid(v, readLeft) && TableCellValid(v, readRight));
+  EXPECT_EQ(v->cells[size_t(readLeft)].shading, 25);
+  EXPECT_EQ(uint32_t(v->cells[size_t(readLeft)].colour), uint32_t(v->backColor));
+  EXPECT_EQ(uint32_t(v->cells[size_t(readRight)].colour), uint32_t(RGB(0, 0, 200)));
+  // Another writer's background pattern colour is the cell's colour too.
+  const char other[] =
+      "{\\rtf1{\\colortbl;\\red0\\green128\\blue0;}\\trowd\\clcbpat1\\cellx2000\\cellx4000\\intbl A\\cell "
+      "B\\cell\\row}";
+  ASSERT_EQ(RtfRead(v, 1, reinterpret_cast<const uint8_t*>(other), sizeof other - 1), 1);
+  EXPECT_EQ(uint32_t(v->cells[size_t(v->lines[0]->cell)].colour), uint32_t(RGB(0, 128, 0)));
+  EXPECT_EQ(uint32_t(v->cells[size_t(v->lines[2]->cell)].colour), uint32_t(v->backColor));
+}
+
 TEST_F(WrxTablesTest, RandomEditsKeepTablesWholeInTheTextTheRtfAndThePageView) {
   std::mt19937 random(7);
   HWND copy = Make("x\r\n");
