@@ -768,7 +768,10 @@ int CopyLineBlock(WrxWindow* w, int move);
 int CopyCharBlock(WrxWindow* w, int move);
 
 // Tables (wrx_tables.cpp). Slots come back zeroed, -1 when none can be had.
-int32_t NewRowSlot(WrxWindow* w);
+// A free row or cell slot, or -1. With the sweep allowed, when the table is
+// full the slots no line uses are taken back before it grows; readers that
+// build records ahead of their lines do not allow it.
+int32_t NewRowSlot(WrxWindow* w, int allowSweep);
 int32_t NewCellSlot(WrxWindow* w, int allowSweep);
 int TableInsert(WrxWindow* w, int rows, int columns, int repaint);
 int WrxSplitCell(WrxWindow* w);

@@ -1,5 +1,6 @@
 // Rows and cells of RTF tables, built while the reader reads.
 #include "wrx/wrx_rtf_tables.h"
+#include "wrx/wrx_tables.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,7 +12,7 @@ constexpr int32_t kMerged = 64;  // the cell flag of a cell merged with the one 
 
 int32_t RtfTables::StartRow(const wrxfmt::WrxRowRecord* model) {
   if (failed_) return 0;
-  const int32_t row = NewRowSlot(w_);
+  const int32_t row = NewRowSlot(w_, 0);  // rows come before their lines
   if (row < 0) {
     WrxErrorBox(w_, 112, "CopyRtfRow");
     failed_ = true;
@@ -235,5 +236,5 @@ int FinishRtfTables(WrxWindow* w) {
     const uint32_t flag = last == w->cellEnd ? LI_CELLEND : (l->length == 1 && last == WRX_ROWEND) ? LI_ROWEND : 0;
     if (flag && AllocLineInfo(w, i)) l->info->flags |= flag;
   }
-  return CheckTableStructure(w);
+  return RepairTables(w, true);
 }

@@ -279,6 +279,84 @@ TEST_F(WrxTablesTest, TheStructureCheckPutsBackMissingRowEnds) {
   EXPECT_EQ(w->rows[size_t(second)].previous, first);
 }
 
+TEST_F(WrxTablesTest, TheStructureCheckGivesEachLineTheCellItsRunEndsIn) {
+  // "text", then cells a and b of one row (a's text line, its cell-end line,
+  // b's cell-end line, the row end), then "after".
+  struct Case {
+    const char* name;
+    int32_t line;    // the line whose cell is changed first
+    int32_t cell;    // to this (0: the other cell, -1: a freed cell)
+    bool reading;    // a document is being read in
+    int32_t expect;  // its cell afterwards (0 none, 1 a, 2 b)
+  } cases[] = {
+      {"a line below the row end leaves the table", 5, 1, false, 0},
+      {"a line whose cell is gone joins the cell its run ends in", 1, -1, false, 1},
+      {"a line of another cell keeps it outside reading", 1, 0, false, 2},
+      {"and takes its run's cell while reading", 1, 0, true, 1},
+  };
+  for (const Case& c : cases) {
+    HWND hwnd = Make("text\r\nafter\r\n");
+    WrxWindow* w = GetWrxWindow(hwnd);
+    SetWrxCursorPos(hwnd, 1, 0, 0);
+    ASSERT_EQ(TableParam(hwnd, 1, 2, 0), 1);
+    SetWrxCursorPos(hwnd, 1, 0, 0);
+    for (char ch : std::string("ab\r")) SendMessageA(hwnd, WM_CHAR, WPARAM(uint8_t(ch)), 0);
+    const int32_t a = w->lines[1]->cell, b = w->lines[3]->cell;
+    ASSERT_EQ(Cells(hwnd), "text/@0|ab/@" + std::to_string(a) + "|#@" + std::to_string(a) + "|#@" + std::to_string(b) +
+                               "|R@" + std::to_string(b) + "|after/@0|")
+        << c.name;
+    int32_t cell = c.cell == 1 ? a : c.cell == 0 ? b : 0;
+    if (c.cell == -1) {
+      // A cell record no other line uses, then freed.
+      const int32_t spare = NewCellSlot(w, 0);
+      w->cells[size_t(spare)].inUse = 0;
+      cell = spare;
+    }
+    w->lines[c.line]->cell = cell;
+    RepairTables(w, c.reading);
+    const int32_t expected = c.expect == 1 ? a : c.expect == 2 ? b : 0;
+    EXPECT_EQ(w->lines[c.line]->cell, expected) << c.name;
+    EXPECT_EQ(w->lines[2]->cell, a) << c.name << ": the markers keep theirs";
+    SetWrxModify(hwnd, 0);
+  }
+}
+
+TEST_F(WrxTablesTest, FullRecordTablesTakeBackSlotsNoLineUsesBeforeGrowingByHalf) {
+  HWND hwnd = Make("one\r\ntwo\r\nthree\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(TableParam(hwnd, 2, 2, 0), 1);  // lines 1-6
+  const int32_t firstRow = w->cells[size_t(w->lines[1]->cell)].row;
+  const int32_t secondRow = w->cells[size_t(w->lines[4]->cell)].row;
+  ASSERT_EQ(w->rows[size_t(firstRow)].next, secondRow);
+  // The second row's lines go (as a block deletion leaves it): its records
+  // stay in use until a full table needs them.
+  ShiftLines(w, 4, 3, 'D');
+  w->rows.shrink_to_fit();
+  w->cells.shrink_to_fit();
+  const size_t rows = w->rows.size(), cells = w->cells.size();
+  ASSERT_EQ(w->rows.capacity(), rows);
+  ASSERT_EQ(w->cells.capacity(), cells);
+  SetWrxCursorPos(hwnd, w->lineCount - 1, 0, 0);
+  ASSERT_EQ(TableParam(hwnd, 1, 2, 0), 1);
+  const int32_t newRow = w->cells[size_t(w->lines[w->lineCount - 4]->cell)].row;
+  EXPECT_EQ(newRow, secondRow) << "the row no line used is taken again";
+  EXPECT_EQ(w->rows.size(), rows);
+  EXPECT_EQ(w->cells.size(), cells) << "so are its cells";
+  EXPECT_EQ(w->rows[size_t(firstRow)].next, -1) << "the first table no longer leads into the new one";
+  EXPECT_EQ(w->rows[size_t(newRow)].previous, -1);
+  // Every slot in use: the table grows by half.
+  const size_t full = w->cells.size();
+  w->cells.shrink_to_fit();
+  ASSERT_EQ(w->cells.capacity(), full);
+  const int32_t grown = NewCellSlot(w, 1);
+  EXPECT_EQ(size_t(grown), full);
+  EXPECT_EQ(w->cells.capacity(), full + full / 2 + 1);
+  EXPECT_EQ(uint32_t(w->cells[size_t(grown)].colour), uint32_t(w->backColor));
+  w->cells[size_t(grown)].inUse = 0;
+  SetWrxModify(hwnd, 0);
+}
+
 namespace {
 
 // A Markdown table as pandoc writes it (`pandoc -f markdown -t rtf -s`).
