@@ -408,6 +408,44 @@ TEST_F(WrxTablesTest, RtfTablesReadAsRowsAndCellsAndWriteBackTheSame) {
   EXPECT_EQ(twice, once);
 }
 
+TEST_F(WrxTablesTest, APandocTableReadsAsRowsOfCells) {
+  std::string path = std::string("Z:") + PANDOC_RTF_DIR + "/tables.rtf";
+  std::replace(path.begin(), path.end(), '/', '\\');
+  const std::string rtf = ReadFileBytes(path);
+  if (rtf.empty()) GTEST_SKIP() << "no pandoc";
+  HWND hwnd = Make("x\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(RtfRead(w, 1, reinterpret_cast<const uint8_t*>(rtf.data()), rtf.size()), 1);
+  WrxRewrap(hwnd);
+  // Three rows of two cells, each cell its text and its cell end, each row
+  // closed by its row end; the text around the table in no cell.
+  std::string shape;
+  for (int32_t i = 0; i < w->lineCount; ++i) {
+    const int32_t c = w->lines[i]->cell;
+    shape += IsRowEndLine(w, i) ? "R" : IsCellEndLine(w, i) ? "#" : c ? "t" : "-";
+  }
+  EXPECT_EQ(shape.substr(0, 1), "-");
+  EXPECT_NE(shape.find("t#t#Rt#t#Rt#t#R"), std::string::npos) << shape;
+  std::vector<int32_t> rows;
+  for (int32_t i = 0; i < w->lineCount; ++i)
+    if (IsRowEndLine(w, i)) rows.push_back(RowOfLine(w, i));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(w->rows[size_t(rows[0])].next, rows[1]);
+  EXPECT_EQ(w->rows[size_t(rows[2])].previous, rows[1]);
+  for (int32_t row : rows) {
+    const std::vector<int32_t> cells = RowCells(w, row);
+    ASSERT_EQ(cells.size(), 2u);
+    EXPECT_EQ(w->cells[size_t(cells[0])].width, 4320);
+    EXPECT_EQ(w->cells[size_t(cells[1])].x, 4320);
+  }
+  std::string texts;
+  for (int32_t i = 0; i < w->lineCount; ++i)
+    if (w->lines[i]->cell && !IsRowEndLine(w, i)) texts += LineText(hwnd, i).substr(0, 5) + "|";
+  EXPECT_NE(texts.find("Name"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("12.50"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("Ink"), std::string::npos) << texts;
+}
+
 TEST_F(WrxTablesTest, ACellWithoutARowStopsTheReadAndKeepsWhatWasRead) {
   HWND hwnd = Make("x\r\n");
   WrxWindow* w = GetWrxWindow(hwnd);
