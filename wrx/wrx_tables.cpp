@@ -617,6 +617,16 @@ int RepairTables(WrxWindow* w, bool reading) {
       if (IsRowEndLine(w, last)) break;
       ++last;
     }
+    if (last < w->lineCount && last > i && IsRowEndLine(w, last) && !IsCellEndLine(w, last - 1)) {
+      // The row ends right after a cell's text: that cell is closed first,
+      // and the row end names it.
+      const int32_t open = w->lines[last - 1]->cell;
+      InsertMarkerLine(w, last, w->cellEnd, 0, w->lines[last - 1]->para, LI_CELLEND, open);
+      ++last;
+      w->lines[last]->cell = open;
+      if (cells.back() != open) cells.pop_back();
+      if (cells.empty() || cells.back() != open) cells.push_back(open);
+    }
     if (last >= w->lineCount || !IsRowEndLine(w, last) || w->lines[last]->cell != cells.back()) {
       // The row end is missing: it goes after the row's last line.
       const int32_t at = last;

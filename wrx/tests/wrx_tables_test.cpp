@@ -277,6 +277,20 @@ TEST_F(WrxTablesTest, TheStructureCheckPutsBackMissingRowEnds) {
   const int32_t first = RowOfLine(w, 0), second = RowOfLine(w, 3);
   EXPECT_EQ(w->rows[size_t(first)].next, second);
   EXPECT_EQ(w->rows[size_t(second)].previous, first);
+
+  // A row end right after a cell's text: the cell gets its cell end back, and
+  // the row end names it.
+  HWND other = Make("text\r\n");
+  WrxWindow* v = GetWrxWindow(other);
+  ASSERT_EQ(TableParam(other, 1, 2, 0), 1);  // a#, b#, R
+  SetWrxCursorPos(other, 1, 0, 0);
+  for (char c : std::string("words")) SendMessageA(other, WM_CHAR, WPARAM(uint8_t(c)), 0);
+  const int32_t a = v->lines[0]->cell, b = v->lines[1]->cell;
+  SetWrxLine(other, 1, "words\x15", nullptr);  // b's mark lost: its text runs into the row end
+  CheckTableStructure(v);
+  EXPECT_EQ(Cells(other), "#@" + std::to_string(a) + "|words/@" + std::to_string(b) + "|#@" + std::to_string(b) +
+                              "|R@" + std::to_string(b) + "|text/@0|");
+  SetWrxModify(other, 0);
 }
 
 TEST_F(WrxTablesTest, TheStructureCheckGivesEachLineTheCellItsRunEndsIn) {
