@@ -518,8 +518,10 @@ class Writer {
     colours_.push_back(0);
     for (const Font& f : d_.fonts)
       if (f.inUse) AddColour(f.text), AddColour(f.back);
+    // Cell colours that are written: those other than the background.
     for (size_t c = 1; c < d_.cells.size(); ++c)
-      if (d_.cells[c].inUse) AddColour(uint32_t(d_.cells[c].colour));
+      if (d_.cells[c].inUse && ((uint32_t(d_.cells[c].colour) ^ d_.background) & 0xFFFFFF))
+        AddColour(uint32_t(d_.cells[c].colour));
     out_.Open();
     out_.Word("colortbl");
     out_.Text(';');
