@@ -1068,3 +1068,43 @@ TEST_F(WrxTablesTest, RandomEditsKeepTablesWholeInTheTextTheRtfAndThePageView) {
     windows_.pop_back();
   }
 }
+
+// In page mode without pages, a click into an empty cell puts the cursor in
+// that cell, before its cell mark, and typing fills it.
+TEST_F(WrxTablesTest, AClickIntoACellOfThePageViewTypesIntoThatCell) {
+  const std::string text = "Title line\r\nPlain words here.\r\n";
+  WrxArgList a = HiddenArgs(WRX_WORDWRAP);
+  a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP | WRX_PRINTVIEW | WRX_PAGEMODE;
+  a.printView = a.pageMode = 1;
+  a.x = 0, a.y = 0, a.width = 440, a.height = 300;
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  memcpy(GlobalLock(h), text.data(), text.size());
+  GlobalUnlock(h);
+  a.bufferHandle = h;
+  a.bufferSize = int32_t(text.size());
+  HWND hwnd = CreateWrxWindow(&a);
+  ASSERT_NE(hwnd, nullptr);
+  windows_.push_back(hwnd);
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, a.width, a.height, SWP_SHOWWINDOW);
+  WrxWindow* w = GetWrxWindow(hwnd);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  SendMessageA(hwnd, WM_COMMAND, 694, 0);  // 3 rows of 2 cells before "Plain words"
+  PumpMessages();
+  WrxRefreshWindow(hwnd, 1);
+  const int32_t target = 8;  // the last row's second cell: its cell-end line
+  ASSERT_TRUE(IsCellEndLine(w, target));
+  const int32_t f = GetLineFrameId(w, target);
+  ASSERT_GE(f, 0);
+  const WrxTextFrame& cell = w->textFrames[f];
+  ASSERT_EQ(cell.cell, w->lines[target]->cell) << "the cell is a frame of its own";
+  const int32_t x = w->textRect.left + FrameLeft(cell) + cell.screenWidth / 2 - w->hOffset;
+  const int32_t y = FrameTop(cell) + 4 - w->vScrollPos;
+  SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  EXPECT_EQ(w->curLine, target);
+  EXPECT_EQ(w->curCol, 0) << "before the cell mark, not past it into the row end";
+  for (char c : std::string("in a cell")) SendMessageA(hwnd, WM_CHAR, WPARAM(uint8_t(c)), 0);
+  EXPECT_EQ(LineText(hwnd, target), "in a cell\x13");
+  EXPECT_EQ(LineText(hwnd, target + 2), "Plain words here.\x15");
+  SetWrxModify(hwnd, 0);
+}

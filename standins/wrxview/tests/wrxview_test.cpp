@@ -271,6 +271,10 @@ TEST(WrxViewTest, PairCopiesAFormattedParagraphWithItsPictureToTheOtherControl) 
   EXPECT_EQ(Drive(frame, 2, 'F', "absent"), 65536 * 1 + 0) << "String Not Found, answered without a box";
   EXPECT_EQ(Drive(frame, 2, 'R', "e", "E", "YNC"), 65536 * 3 + 1);
   SendMessageA(right, WM_COMMAND, 612, 0);  // back to the top, where the picture is
+  // A click into the first row's second cell, and words typed there.
+  SendMessageA(right, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 90));
+  SendMessageA(right, WM_LBUTTONUP, 0, MAKELPARAM(300, 90));
+  for (char c : std::string("in a cell")) SendMessageA(right, WM_CHAR, WPARAM(uint8_t(c)), 0);
   // A click below the text drops the left view's highlight.
   SendMessageA(left, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 200));
   SendMessageA(left, WM_LBUTTONUP, 0, MAKELPARAM(200, 200));
