@@ -459,6 +459,8 @@ class Writer {
           out_.Word("brdrw", cell.borderWidths[side]);
         }
       if (cell.shading > 0) out_.Word("clshdng", long(cell.shading) * 100);
+      if ((uint32_t(cell.colour) & 0xFFFFFF) != (d_.background & 0xFFFFFF))
+        out_.Word("clcfpat", ColourIndex(uint32_t(cell.colour)));
       if (cell.flags & 64) out_.Word("clmrg");
       edge += cell.width;
       out_.Word("cellx", edge);
@@ -516,6 +518,10 @@ class Writer {
     colours_.push_back(0);
     for (const Font& f : d_.fonts)
       if (f.inUse) AddColour(f.text), AddColour(f.back);
+    // Cell colours that are written: those other than the background.
+    for (size_t c = 1; c < d_.cells.size(); ++c)
+      if (d_.cells[c].inUse && ((uint32_t(d_.cells[c].colour) ^ d_.background) & 0xFFFFFF))
+        AddColour(uint32_t(d_.cells[c].colour));
     out_.Open();
     out_.Word("colortbl");
     out_.Text(';');

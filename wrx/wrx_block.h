@@ -268,6 +268,8 @@ struct WrxRunState {
   bool valid;
   int32_t para;
   int32_t shading;  // hundredths of a percent
+  bool cellShaded;  // the row's table cell is shaded: its background is cellShade
+  COLORREF cellShade;
   uint32_t boxFlags;
   int32_t boxLeft, boxRight;
   int32_t spaceBefore, spaceAfter;
@@ -389,6 +391,7 @@ struct WrxWindow {
   int32_t pageCount;  // 0 until pages are laid out
   int32_t pageTableCapacity;
   WrxTextFrame* textFrames;  // global memory
+  int32_t standInFrames;     // the frames are the stand-in layout's, made again on each full paint
   int32_t textFrameCount, textFrameCapacity;
   ScreenLineTable screenLines;
   int32_t vScrollPos;        // page mode: document pixels above the window
@@ -665,6 +668,9 @@ int32_t GetLinePage(WrxWindow* w, int32_t line);
 int32_t GetPageLineNumber(WrxWindow* w);
 int InitFrameSlot(WrxWindow* w, int32_t index);
 void FreeTextFrames(WrxWindow* w);
+// Until pages are laid out, page mode shows the document as one page: a
+// frame of the lines around the cursor. Frames set by other means are kept.
+int LayOutStandInFrames(WrxWindow* w);
 int32_t GetLineFrameId(WrxWindow* w, int32_t line);
 int32_t GetScreenLineX(WrxWindow* w, int32_t line);
 int32_t GetScreenLineEntry(WrxWindow* w, int32_t line);
@@ -796,7 +802,10 @@ int CopyLineBlock(WrxWindow* w, int move);
 int CopyCharBlock(WrxWindow* w, int move);
 
 // Tables (wrx_tables.cpp). Slots come back zeroed, -1 when none can be had.
-int32_t NewRowSlot(WrxWindow* w);
+// A free row or cell slot, or -1. With the sweep allowed, when the table is
+// full the slots no line uses are taken back before it grows; readers that
+// build records ahead of their lines do not allow it.
+int32_t NewRowSlot(WrxWindow* w, int allowSweep);
 int32_t NewCellSlot(WrxWindow* w, int allowSweep);
 int TableInsert(WrxWindow* w, int rows, int columns, int repaint);
 int WrxSplitCell(WrxWindow* w);

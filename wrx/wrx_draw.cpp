@@ -115,6 +115,8 @@ int SetRunColours(WrxWindow* w, HDC dc, int kind, int fontId) {
     kind = 'T';
   }
   const int32_t shading = w->run.shading;
+  // A shaded cell shows through wherever the text has no background of its own.
+  if (w->run.cellShaded && back == w->backColor && (kind == 'T' || kind == 'H')) back = w->run.cellShade;
   if (kind == 'T') {
     const bool dim = (w->protection && w->protectedMarked && (f.style & 0x200)) ||
                      (w->hdrFtrEdit && !w->hdrFtrShown && w->run.para >= 0 && size_t(w->run.para) < w->paras.size() &&
@@ -523,6 +525,7 @@ void DrawRow(WrxWindow* w, HDC dc, RowGeometry& g, int32_t hlBegLine, int32_t hl
   }
   w->run.para = l->para;
   w->run.shading = p ? std::clamp(p->shading, 0, 10000) : 0;
+  w->run.cellShaded = CellShadeColour(w, l->cell, &w->run.cellShade);
   w->run.spaceBefore = g.before, w->run.spaceAfter = g.after;
   if (p) {
     w->run.boxLeft = w->textRect.left + TwipsX(w, p->leftIndent - 50);
@@ -540,7 +543,9 @@ void DrawRow(WrxWindow* w, HDC dc, RowGeometry& g, int32_t hlBegLine, int32_t hl
     EraseRow(w, dc, frameLeft, g.top, w->run.boxLeft - 1, g.height);
     FillBand(w, dc, RECT{std::max(frameLeft, w->run.boxLeft), g.top, textStart, g.top + g.height}, w->run.back);
   } else {
-    EraseRow(w, dc, frameLeft, g.top, textStart - 1, g.height);
+    // Before the text: the cell's shading, else the background.
+    const COLORREF fill = w->run.cellShaded ? w->run.cellShade : w->backColor;
+    FillBand(w, dc, RECT{frameLeft, g.top, textStart, g.top + g.height}, fill);
   }
   w->run.valid = false;
   // The bullet of a bulleted paragraph's first line.
@@ -705,6 +710,7 @@ int BuildScreenLines(WrxWindow* w, int32_t onlyLine) {
   // Scope 6 redraws the rows of the changed range: the cursor's paragraph.
   int32_t onlyFirst = onlyLine, onlyLast = onlyLine;
   if (onlyLine >= 0 && w->paintScope == 6) GetParaLineRange(w, &onlyFirst, &onlyLast);
+  if (onlyLine < 0 || w->textFrameCount == 0) LayOutStandInFrames(w);
   // Each frame's rows have their place in the table in frame order, whatever
   // pass draws it; frames past the table's end stay undrawn.
   int32_t drawable = 0;
@@ -730,10 +736,24 @@ int BuildScreenLines(WrxWindow* w, int32_t onlyLine) {
         ResetRunState(w);
         continue;
       }
-      if (fr.noText) continue;
       const int32_t frameLeft = w->textRect.left + FrameLeft(fr);
       const int32_t right =
           (fr.flags & 1) || f == w->textFrameCount - 1 ? w->textRect.right + w->hOffset : frameLeft + fr.screenWidth;
+      const int32_t frameBottom = frameTop + std::max(0, fr.screenHeight);
+      if (fr.noText) {
+        // An empty frame (beside or below a table) shows the background.
+        if (onlyLine < 0 && fr.screenWidth > 0)
+          FillBand(w, dc, RECT{frameLeft, frameTop, right, frameBottom}, w->backColor);
+        continue;
+      }
+      COLORREF fill = w->backColor;
+      if (fr.cell) CellShadeColour(w, fr.cell, &fill);
+      if (onlyLine < 0) {
+        FillBand(w, dc, RECT{frameLeft, frameTop, right, FrameTextTop(fr)}, fill);
+        // Right of a row's last cell, up to the window's edge.
+        if (TableCellValid(w, fr.cell) && !TableCellValid(w, w->cells[size_t(fr.cell)].next))
+          FillBand(w, dc, RECT{right, frameTop, w->textRect.right + w->hOffset, frameBottom}, w->backColor);
+      }
       int32_t y = FrameTextTop(fr);
       const int32_t first = std::clamp(fr.firstLine, 0, w->lineCount - 1);
       const int32_t last = std::clamp(fr.lastLine, first, w->lineCount - 1);
@@ -758,6 +778,7 @@ int BuildScreenLines(WrxWindow* w, int32_t onlyLine) {
         y += g.height;
       }
       ResetRunState(w);
+      if (onlyLine < 0) FillBand(w, dc, RECT{frameLeft, y, right, frameBottom}, fill);
       DrawFrameBorders(w, dc, fr, right);
       // A frame that ends a page shows the page break under it.
       if (((fr.flags & 2) || fr.endsAtBreak) && onlyLine < 0) {

@@ -508,7 +508,10 @@ int MouseToLineCol(WrxWindow* w, LPARAM position, int pageFlag) {
     }
   }
   int32_t cap = length;
-  if (w->arg.wordWrap && length > 0 && CharAt(w, line, length - 1) == w->paraEnd) cap = length - 1;
+  // Not past a line's paragraph or cell mark: past a cell mark is the next cell.
+  if (w->arg.wordWrap && length > 0 &&
+      (CharAt(w, line, length - 1) == w->paraEnd || CharAt(w, line, length - 1) == w->cellEnd))
+    cap = length - 1;
   w->mouseLine = line;
   w->mouseCol = std::clamp(col, 0, std::max(0, cap));
   return 1;

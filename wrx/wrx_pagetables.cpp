@@ -135,6 +135,26 @@ std::vector<WrxTextFrame> CutFrame(WrxWindow* w, const WrxTextFrame& page) {
   return out;
 }
 
+// The room a centred or right-aligned line leaves before its text in its
+// frame: a cell's lines are aligned within the cell.
+int32_t AlignmentRoom(WrxWindow* w, const WrxTextFrame& f, int32_t line) {
+  const WrxLine* l = w->lines[line];
+  if (!w->arg.wordWrap || l->para < 0 || size_t(l->para) >= w->paras.size()) return 0;
+  const wrxfmt::WrxParaRecord& p = w->paras[size_t(l->para)];
+  if (!(p.flags & (PF_CENTRED | PF_RIGHT))) return 0;
+  int32_t end = l->length;
+  while (end > 0) {
+    const uint8_t c = uint8_t(l->text[end - 1]);
+    if (c != ' ' && c != WRX_TAB && c != w->paraEnd && c != w->cellEnd && c != WRX_LINEBREAK) break;
+    --end;
+  }
+  const int32_t text = GetColumnX(w, end, line, 0) - GetColumnX(w, -1, line, 0);
+  const int32_t inner = f.cell ? f.screenWidth - f.spaceLeft - f.spaceRight : GetLineTextWidth(w, line);
+  const int32_t room = inner - Px(w, p.rightIndent) - LineStartX(w, line) - text;
+  if (room <= 0) return 0;
+  return (p.flags & PF_CENTRED) ? room / 2 : room;
+}
+
 bool HoldsTable(WrxWindow* w, const WrxTextFrame& f) {
   if (f.noText || f.cell || f.row || f.paraFrame > 0 || (f.flags & 8) || f.firstLine < 0) return false;
   const int32_t last = std::min(f.lastLine, w->lineCount - 1);
@@ -145,10 +165,29 @@ bool HoldsTable(WrxWindow* w, const WrxTextFrame& f) {
 
 }  // namespace
 
+bool CellShadeColour(const WrxWindow* w, int32_t cell, COLORREF* colour) {
+  if (!TableCellValid(w, cell)) return false;
+  const wrxfmt::WrxCellRecord& c = w->cells[size_t(cell)];
+  const int32_t percent = std::clamp(c.shading, 0, 100);
+  const COLORREF own = COLORREF(c.colour) & 0xFFFFFF, back = w->backColor & 0xFFFFFF;
+  if (percent == 0) {
+    if (own == back) return false;
+    *colour = own;
+    return true;
+  }
+  if (own == back) {
+    const int32_t g = std::clamp(255 - percent * 255 / 100, 0, 255);
+    *colour = RGB(g, g, g);
+  } else {
+    *colour = RGB(GetRValue(own) * percent / 100, GetGValue(own) * percent / 100, GetBValue(own) * percent / 100);
+  }
+  return true;
+}
+
 int32_t PlaceTableFrames(WrxWindow* w, int32_t drawable) {
-  if (!w->arg.pageMode || w->cells.size() < 2 || w->lineCount < 1) return drawable;
+  if (!w->arg.pageMode || w->lineCount < 1) return drawable;
   bool cut = false;
-  for (int32_t f = 0; f < w->textFrameCount; ++f) {
+  for (int32_t f = 0; f < w->textFrameCount && w->cells.size() > 1; ++f) {
     if (!HoldsTable(w, w->textFrames[f])) continue;
     const std::vector<WrxTextFrame> pieces = CutFrame(w, w->textFrames[f]);
     const int32_t extra = int32_t(pieces.size()) - 1;
@@ -180,7 +219,8 @@ int32_t PlaceTableFrames(WrxWindow* w, int32_t drawable) {
     const int32_t last = std::min(fr.lastLine, w->lineCount - 1);
     for (int32_t k = fr.firstLine; k <= last; ++k) {
       const int32_t row = fr.rowBase + (k - fr.firstLine);
-      if (row >= 0 && row < WRX_SCREENROWS) w->screenLines.x[row] = fr.screenX + fr.spaceLeft + LineStartX(w, k);
+      if (row >= 0 && row < WRX_SCREENROWS)
+        w->screenLines.x[row] = fr.screenX + fr.spaceLeft + LineStartX(w, k) + AlignmentRoom(w, fr, k);
     }
   }
   return drawable;

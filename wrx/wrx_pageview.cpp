@@ -147,6 +147,38 @@ void FreeTextFrames(WrxWindow* w) {
   OurFree(w->textFrames);
   w->textFrames = nullptr;
   w->textFrameCount = w->textFrameCapacity = 0;
+  w->standInFrames = 0;
+}
+
+namespace {
+
+// Lines the stand-in frame holds: few enough that their rows, and those of
+// the cell frames a table is cut into, fit the screen-line table.
+constexpr int32_t kStandInLines = 600;
+
+}  // namespace
+
+int LayOutStandInFrames(WrxWindow* w) {
+  if (!w->arg.pageMode || w->pageCount > 0 || w->lineCount < 1) return 0;
+  if (w->textFrameCount > 0 && !w->standInFrames) return 0;
+  const int32_t cursor = std::clamp(w->curLine, 0, w->lineCount - 1);
+  const int32_t first = std::clamp(cursor - kStandInLines / 2, 0, std::max(0, w->lineCount - kStandInLines));
+  const int32_t last = std::min(w->lineCount - 1, first + kStandInLines - 1);
+  if (!InitFrameSlot(w, 0)) return 0;
+  int32_t y = w->textRect.top, height = 0;
+  for (int32_t k = 0; k < first; ++k) y += GetLineHeight(w, k);
+  for (int32_t k = first; k <= last; ++k) height += GetLineHeight(w, k);
+  WrxTextFrame& f = w->textFrames[0];
+  f.firstLine = first, f.lastLine = last;
+  f.screenY = f.y = y;
+  f.screenWidth = f.width = std::max<int32_t>(1, w->textWidth);
+  // The last lines' frame reaches the window's bottom, which shows the background.
+  const int32_t viewBottom = w->vScrollPos + w->textRect.bottom;
+  f.screenHeight = f.height = last == w->lineCount - 1 ? std::max(height, viewBottom - y) : height;
+  f.flags = 1;  // reaches the window's right edge
+  w->textFrameCount = 1;
+  w->standInFrames = 1;
+  return 1;
 }
 
 int32_t FrameTop(const WrxTextFrame& f) { return f.screenY + f.originY; }

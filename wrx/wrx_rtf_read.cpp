@@ -888,7 +888,7 @@ class Reader {
   int32_t styleNumber_ = 0, styleKind_ = wrxstyle::kParaStyle;
   bool styleTableFull_ = false;
   std::map<int32_t, int> paraStyles_, charStyles_;  // the document's numbers to the window's items
-  RtfTables tables_{w_};
+  RtfTables tables_{w_, &colours_};
 };
 
 // Puts paragraphs into lines at `line` (replacing nothing), for a window

@@ -1,5 +1,6 @@
 // Rows and cells of RTF tables, built while the reader reads.
 #include "wrx/wrx_rtf_tables.h"
+#include "wrx/wrx_tables.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,7 +12,7 @@ constexpr int32_t kMerged = 64;  // the cell flag of a cell merged with the one 
 
 int32_t RtfTables::StartRow(const wrxfmt::WrxRowRecord* model) {
   if (failed_) return 0;
-  const int32_t row = NewRowSlot(w_);
+  const int32_t row = NewRowSlot(w_, 0);  // rows come before their lines
   if (row < 0) {
     WrxErrorBox(w_, 112, "CopyRtfRow");
     failed_ = true;
@@ -47,7 +48,7 @@ int32_t RtfTables::AddCell(int32_t rightEdge) {
   c = nextCell_;
   c.inUse = 1;
   c.row = row_;
-  c.colour = nextCell_.colour ? nextCell_.colour : colour;
+  c.colour = colourSet_ ? nextCell_.colour : colour;
   c.rowSpan = c.columnSpan = 1;
   c.firstLine = c.lastLine = -1;
   c.margin = std::clamp(r.gap, 0, 1440);
@@ -61,6 +62,7 @@ int32_t RtfTables::AddCell(int32_t rightEdge) {
   r.lastCell = cell;
   cells_.push_back(cell);
   nextCell_ = wrxfmt::WrxCellRecord{};
+  colourSet_ = false;
   side_ = -1;
   return cell;
 }
@@ -131,6 +133,15 @@ bool RtfTables::Word(const std::string& word, bool hasParam, int32_t param) {
   }
   if (word == "clshdng") {
     nextCell_.shading = std::clamp(p / 100, 0, 100);
+    return true;
+  }
+  if (word == "clcfpat" || word == "clcbpat") {
+    // The shading's colour; the background pattern colour is what other
+    // writers give a filled cell.
+    if (colours_ && p > 0 && size_t(p) < colours_->size()) {
+      nextCell_.colour = int32_t((*colours_)[size_t(p)] & 0xFFFFFF);
+      colourSet_ = true;
+    }
     return true;
   }
   if (word == "clmrg") {
@@ -225,5 +236,5 @@ int FinishRtfTables(WrxWindow* w) {
     const uint32_t flag = last == w->cellEnd ? LI_CELLEND : (l->length == 1 && last == WRX_ROWEND) ? LI_ROWEND : 0;
     if (flag && AllocLineInfo(w, i)) l->info->flags |= flag;
   }
-  return CheckTableStructure(w);
+  return RepairTables(w, true);
 }

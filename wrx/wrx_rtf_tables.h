@@ -10,7 +10,8 @@
 
 class RtfTables {
  public:
-  explicit RtfTables(WrxWindow* w) : w_(w) {}
+  // `colours`: the document's colour table as it is read, for cell colours.
+  explicit RtfTables(WrxWindow* w, const std::vector<COLORREF>* colours = nullptr) : w_(w), colours_(colours) {}
   // A table word: true when it was one (and has been taken).
   bool Word(const std::string& word, bool hasParam, int32_t param);
   // The cell the text read now belongs to; 0 outside a row.
@@ -32,6 +33,8 @@ class RtfTables {
   void FoldMergedCells();
 
   WrxWindow* w_;
+  const std::vector<COLORREF>* colours_;
+  bool colourSet_ = false;      // the next cell's colour was given
   int32_t row_ = 0;             // the row being read, 0 none
   std::vector<int32_t> cells_;  // its cells in order
   size_t cellIndex_ = 0;        // the cell text goes to

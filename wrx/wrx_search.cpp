@@ -205,6 +205,7 @@ int ReplaceParam(HWND hwnd, const char* find, const char* with, int confirm, int
     // Past what the store can hold the steps are not recorded: the store is
     // emptied at the end, and positions need not be counted for each hit.
     if (replaced * 2 >= 20) w->undoBusy = 1;
+    const int32_t linesBefore = w->lineCount;
     const bool done = ReplaceInLine(w, line, col, pattern.size(), replacement);
     w->undoBusy = 0;
     if (!done) {
@@ -213,7 +214,15 @@ int ReplaceParam(HWND hwnd, const char* find, const char* with, int confirm, int
       continue;
     }
     ++replaced;
-    if (mode == 'R' && line == l2) c2 += int32_t(replacement.size()) - int32_t(pattern.size());
+    // The end of the range moves with the text: a longer replacement would
+    // otherwise push the last matches out of it.
+    if (mode == 'E') {
+      l2 = w->lineCount - 1;
+      c2 = std::max(0, w->lines[l2]->length - 1);
+    } else {
+      l2 = std::max(line, l2 + w->lineCount - linesBefore);
+      if (line == l2) c2 += int32_t(replacement.size()) - int32_t(pattern.size());
+    }
     w->curLine = line, w->curCol = col;
     StepPast(w, replacement.size());
     lastLine = line, lastCol = col;

@@ -292,7 +292,7 @@ int WrxAddTableCell(HWND hwnd, int newRow, int cell, int alignment, int x, int m
   if (cell && newRow && TableRowValid(w, w->rows[size_t(row)].next)) return 0;      // not the table's last row
   int32_t target = row;
   if (newRow) {
-    target = NewRowSlot(w);
+    target = NewRowSlot(w, 0);  // its cells get their lines later
     if (target < 0) return 0;
     wrxfmt::WrxRowRecord& r = w->rows[size_t(target)];
     if (row) r = w->rows[size_t(row)];

@@ -88,50 +88,107 @@ void RelinkRowCells(WrxWindow* w, int32_t row, const std::vector<int32_t>& cells
   }
 }
 
-int32_t NewRowSlot(WrxWindow* w) {
-  if (w->rows.empty()) w->rows.push_back(wrxfmt::WrxRowRecord{});
-  w->rows[0].inUse = 1;
+namespace {
+
+// Which rows and cells the lines still use; slot 0 always counts as used.
+void UsedSlots(const WrxWindow* w, std::vector<char>* rows, std::vector<char>* cells) {
+  if (rows) rows->assign(w->rows.size(), 0);
+  if (cells) cells->assign(w->cells.size(), 0);
+  for (int32_t i = 0; i < w->lineCount; ++i) {
+    const int32_t c = w->lines[i]->cell;
+    if (c <= 0 || size_t(c) >= w->cells.size()) continue;
+    if (cells) (*cells)[size_t(c)] = 1;
+    const int32_t r = w->cells[size_t(c)].row;
+    if (rows && r > 0 && size_t(r) < w->rows.size()) (*rows)[size_t(r)] = 1;
+  }
+  if (rows && !rows->empty()) (*rows)[0] = 1;
+  if (cells && !cells->empty()) (*cells)[0] = 1;
+}
+
+// Rows no line uses any more are free again. Links to them from the rows
+// kept are cut, so that a reused slot does not join their table.
+void SweepRows(WrxWindow* w) {
+  std::vector<char> used;
+  UsedSlots(w, &used, nullptr);
   for (size_t i = 1; i < w->rows.size(); ++i)
-    if (!w->rows[i].inUse) {
-      w->rows[i] = wrxfmt::WrxRowRecord{};
-      return int32_t(i);
-    }
+    if (!used[i]) w->rows[i].inUse = 0;
+  auto live = [w](int32_t r) { return r > 0 && size_t(r) < w->rows.size() && w->rows[size_t(r)].inUse; };
+  for (size_t i = 1; i < w->rows.size(); ++i) {
+    wrxfmt::WrxRowRecord& r = w->rows[i];
+    if (!r.inUse) continue;
+    if (!live(r.previous)) r.previous = -1;
+    if (!live(r.next)) r.next = -1;
+  }
+}
+
+// The same for cells, and the rows' first and last cells.
+void SweepCells(WrxWindow* w) {
+  std::vector<char> used;
+  UsedSlots(w, nullptr, &used);
+  for (size_t i = 1; i < w->cells.size(); ++i)
+    if (!used[i]) w->cells[i].inUse = 0;
+  auto live = [w](int32_t c) { return c > 0 && size_t(c) < w->cells.size() && w->cells[size_t(c)].inUse; };
+  for (size_t i = 1; i < w->cells.size(); ++i) {
+    wrxfmt::WrxCellRecord& c = w->cells[i];
+    if (!c.inUse) continue;
+    if (!live(c.previous)) c.previous = -1;
+    if (!live(c.next)) c.next = -1;
+  }
+  for (size_t i = 1; i < w->rows.size(); ++i) {
+    wrxfmt::WrxRowRecord& r = w->rows[i];
+    if (!r.inUse) continue;
+    if (!live(r.firstCell)) r.firstCell = -1;
+    if (!live(r.lastCell)) r.lastCell = -1;
+  }
+}
+
+// Room for one more record: a free slot, else (when allowed) the slots the
+// lines no longer use, else the table grows by half.
+template <typename Record>
+int32_t FreeSlot(WrxWindow* w, std::vector<Record>& table, bool sweep, void (*sweeper)(WrxWindow*)) {
+  if (table.empty()) table.push_back(Record{});
+  table[0].inUse = 1;
+  auto search = [&table]() -> int32_t {
+    for (size_t i = 1; i < table.size(); ++i)
+      if (!table[i].inUse) return int32_t(i);
+    return -1;
+  };
+  if (const int32_t i = search(); i > 0) return i;
+  // Slots past the end of the records are free too.
+  if (table.size() < table.capacity()) {
+    table.push_back(Record{});
+    return int32_t(table.size() - 1);
+  }
+  if (sweep) {
+    sweeper(w);
+    if (const int32_t i = search(); i > 0) return i;
+  }
   try {
-    if (w->rows.size() == w->rows.capacity()) w->rows.reserve(w->rows.size() + w->rows.size() / 2 + 1);
-    w->rows.push_back(wrxfmt::WrxRowRecord{});
+    if (table.size() == table.capacity()) table.reserve(table.size() + table.size() / 2 + 1);
+    table.push_back(Record{});
   } catch (...) {
     return -1;
   }
-  return int32_t(w->rows.size() - 1);
+  return int32_t(table.size() - 1);
+}
+
+}  // namespace
+
+int32_t NewRowSlot(WrxWindow* w, int allowSweep) {
+  const int32_t i = FreeSlot(w, w->rows, allowSweep != 0, SweepRows);
+  if (i > 0) w->rows[size_t(i)] = wrxfmt::WrxRowRecord{};
+  return i;
 }
 
 int32_t NewCellSlot(WrxWindow* w, int allowSweep) {
-  if (w->cells.empty()) w->cells.push_back(wrxfmt::WrxCellRecord{});
-  w->cells[0].inUse = 1;
-  auto fresh = [w](size_t i) {
-    w->cells[i] = wrxfmt::WrxCellRecord{};
-    w->cells[i].colour = int32_t(w->backColor);
-    w->cells[i].rowSpan = w->cells[i].columnSpan = 1;
-    w->cells[i].firstLine = w->cells[i].lastLine = -1;
-    return int32_t(i);
-  };
-  for (size_t i = 1; i < w->cells.size(); ++i)
-    if (!w->cells[i].inUse) return fresh(i);
-  if (allowSweep) {
-    // Cells no line refers to any more are free again.
-    std::vector<char> used(w->cells.size(), 0);
-    for (int32_t i = 0; i < w->lineCount; ++i)
-      if (w->lines[i]->cell > 0 && size_t(w->lines[i]->cell) < used.size()) used[size_t(w->lines[i]->cell)] = 1;
-    for (size_t i = 1; i < w->cells.size(); ++i)
-      if (!used[i] && !TableRowValid(w, w->cells[i].row)) return fresh(i);
-  }
-  try {
-    if (w->cells.size() == w->cells.capacity()) w->cells.reserve(w->cells.size() + w->cells.size() / 2 + 1);
-    w->cells.push_back(wrxfmt::WrxCellRecord{});
-  } catch (...) {
-    return -1;
-  }
-  return fresh(w->cells.size() - 1);
+  const int32_t i = FreeSlot(w, w->cells, allowSweep != 0, SweepCells);
+  if (i <= 0) return i;
+  wrxfmt::WrxCellRecord& c = w->cells[size_t(i)];
+  c = wrxfmt::WrxCellRecord{};
+  c.colour = int32_t(w->backColor);
+  c.rowSpan = c.columnSpan = 1;
+  c.firstLine = c.lastLine = -1;
+  return i;
 }
 
 int TableInsert(WrxWindow* w, int rows, int columns, int repaint) {
@@ -163,7 +220,7 @@ int TableInsert(WrxWindow* w, int rows, int columns, int repaint) {
   const int32_t first = line;
   int32_t previousRow = -1;
   for (int r = 0; r < rows; ++r) {
-    const int32_t row = NewRowSlot(w);
+    const int32_t row = NewRowSlot(w, 1);
     if (row < 0) break;
     wrxfmt::WrxRowRecord& rr = w->rows[size_t(row)];
     rr.inUse = 1, rr.previous = previousRow, rr.next = -1, rr.firstCell = rr.lastCell = -1, rr.gap = kRowGap;
@@ -171,7 +228,7 @@ int TableInsert(WrxWindow* w, int rows, int columns, int repaint) {
     previousRow = row;
     int32_t previousCell = -1, x = 0;
     for (int c = 0; c < columns; ++c) {
-      const int32_t cell = NewCellSlot(w, 0);
+      const int32_t cell = NewCellSlot(w, 1);
       if (cell < 0) break;
       wrxfmt::WrxCellRecord& cc = w->cells[size_t(cell)];
       cc.inUse = 1, cc.row = row, cc.width = width, cc.margin = kCellMargin, cc.x = x;
@@ -221,7 +278,7 @@ int InsertTableRow(WrxWindow* w, int above, int repaint) {
     if (IsRowEndLine(w, i) && w->lines[i]->cell == cells.back()) rowEnd = i;
   if (first < 0 || rowEnd < 0) return 0;
   if (!ExpandLineArray(w, w->lineCount + int32_t(cells.size()) + 1)) return 0;
-  const int32_t row = NewRowSlot(w);
+  const int32_t row = NewRowSlot(w, 1);
   if (row < 0) return 0;
   wrxfmt::WrxRowRecord copy = w->rows[size_t(model)];
   copy.firstCell = copy.lastCell = -1;
@@ -242,7 +299,7 @@ int InsertTableRow(WrxWindow* w, int above, int repaint) {
   const int32_t para = w->lines[first]->para;
   std::vector<int32_t> added;
   for (int32_t c : cells) {
-    const int32_t cell = NewCellSlot(w, 0);
+    const int32_t cell = NewCellSlot(w, 1);
     if (cell < 0) break;
     w->cells[size_t(cell)] = w->cells[size_t(c)];
     w->cells[size_t(cell)].firstLine = w->cells[size_t(cell)].lastLine = -1;
@@ -273,7 +330,7 @@ int WrxSplitCell(WrxWindow* w) {
   int32_t end = line;
   while (end < w->lineCount && w->lines[end]->cell == cell && !IsCellEndLine(w, end)) ++end;
   if (end >= w->lineCount - 1 || w->lines[end]->cell != cell) return WrxErrorBox(w, 90, "WrxSplitCell");
-  const int32_t added = NewCellSlot(w, 0);
+  const int32_t added = NewCellSlot(w, 1);
   if (added < 0) return 0;
   wrxfmt::WrxCellRecord& a = w->cells[size_t(cell)];
   wrxfmt::WrxCellRecord copy = a;
@@ -502,13 +559,44 @@ int WrxFitTableColumns(HWND hwnd) {
   return FitTableColumns(w, TextWidthTwips(w, 0));
 }
 
-int CheckTableStructure(WrxWindow* w) {
+int CheckTableStructure(WrxWindow* w) { return RepairTables(w, false); }
+
+int RepairTables(WrxWindow* w, bool reading) {
   bool any = false;
   for (size_t i = 1; i < w->cells.size() && !any; ++i) any = w->cells[i].inUse != 0;
+  for (size_t i = 1; i < w->rows.size() && !any; ++i) any = w->rows[i].inUse != 0;
   if (!any) return 1;
-  // Lines with a cell id that names no cell leave the table.
-  for (int32_t i = 0; i < w->lineCount; ++i)
-    if (w->lines[i]->cell && !TableCellValid(w, w->lines[i]->cell)) w->lines[i]->cell = 0;
+  // From the end up: a cell's lines run up from its cell-end (or the row's
+  // row-end) line. A line in no such run leaves the table; one whose cell is
+  // gone joins the cell of its run, and so does every line of the run while
+  // a document is read in.
+  int32_t changed = -1, runCell = 0;
+  bool inRun = false;
+  auto set = [w, &changed](int32_t i, int32_t cell) {
+    if (w->lines[i]->cell == cell) return;
+    w->lines[i]->cell = cell;
+    changed = i;
+  };
+  for (int32_t i = w->lineCount - 1; i >= 0; --i) {
+    const int32_t cell = w->lines[i]->cell;
+    if (!cell) {
+      inRun = false;
+      continue;
+    }
+    const bool valid = TableCellValid(w, cell);
+    if (IsCellEndLine(w, i) || IsRowEndLine(w, i)) {
+      inRun = true;
+      runCell = valid ? cell : 0;
+      if (!valid) set(i, 0);
+    } else if (!inRun) {
+      set(i, 0);
+    } else if ((reading || !valid) && runCell) {
+      set(i, runCell);
+    } else if (!valid) {
+      set(i, 0);
+    }
+  }
+  if (changed >= 0 && changed < w->staleLine) w->staleLine = changed;
   // Row by row in line order: every cell's lines end in a cell-end line and
   // every row in a row-end line.
   int32_t i = 0;
@@ -528,6 +616,16 @@ int CheckTableStructure(WrxWindow* w) {
       if (cells.empty() || cells.back() != c) cells.push_back(c);
       if (IsRowEndLine(w, last)) break;
       ++last;
+    }
+    if (last < w->lineCount && last > i && IsRowEndLine(w, last) && !IsCellEndLine(w, last - 1)) {
+      // The row ends right after a cell's text: that cell is closed first,
+      // and the row end names it.
+      const int32_t open = w->lines[last - 1]->cell;
+      InsertMarkerLine(w, last, w->cellEnd, 0, w->lines[last - 1]->para, LI_CELLEND, open);
+      ++last;
+      w->lines[last]->cell = open;
+      if (cells.back() != open) cells.pop_back();
+      if (cells.empty() || cells.back() != open) cells.push_back(open);
     }
     if (last >= w->lineCount || !IsRowEndLine(w, last) || w->lines[last]->cell != cells.back()) {
       // The row end is missing: it goes after the row's last line.

@@ -55,3 +55,11 @@ int ToggleCellGrid(WrxWindow* w);
 // frame for the text after; fills the screen-line offsets of the new
 // frames. Returns the count of frames to draw after `drawable`.
 int32_t PlaceTableFrames(WrxWindow* w, int32_t drawable);
+// CheckTableStructure; `reading`: a document is being read in, and every
+// line takes the cell of the cell-end or row-end line that closes its run.
+int RepairTables(WrxWindow* w, bool reading);
+// The colour a cell's shading paints its background, false when the cell is
+// not shaded: a percentage over the window background is a grey, over a
+// colour of its own that colour scaled; a colour without a percentage is
+// used as it is.
+bool CellShadeColour(const WrxWindow* w, int32_t cell, COLORREF* colour);

@@ -2,19 +2,58 @@
 // benchmarks. It shows the document it is given in one control filling its
 // client area, read-only with the message view's keys unless "--edit". A
 // document read from RTF is saved as RTF. "--pair" shows a second, empty
-// control beside the first for copying between them; "--picture" inserts a
-// picture file at the start of the document.
+// control beside the first for copying between them, laid out as pages;
+// "--picture" inserts a picture file at the start of the document.
 //   wrxview [--edit] [--nowrap] [--pair] [--picture file] [--size WxH] file
+// A test drives find and replace by WM_COPYDATA to the frame: dwData is the
+// control's id times 256 plus 'F' (find the text forward) or 'R' (replace,
+// asking: the data holds the text, the replacement and the answers, each
+// ended by a zero). The control's questions are answered from those answers
+// (Y, N or C; OK for a notice), never by a box on the screen; the result is
+// the number of questions asked times 65536 plus what the call returned.
 #include "wrx/wrx.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
 HWND g_control = nullptr;
 HWND g_second = nullptr;  // with --pair: the right half
+
+std::string g_answers;  // what the next questions are answered
+int g_asked = 0;
+
+int AnswerFromScript(HWND, const char*, const char*, UINT type) {
+  ++g_asked;
+  if ((type & 0xF) == MB_OK) return IDOK;
+  const char answer = g_answers.empty() ? 'C' : g_answers[0];
+  if (!g_answers.empty()) g_answers.erase(0, 1);
+  return answer == 'Y' ? IDYES : answer == 'N' ? IDNO : IDCANCEL;
+}
+
+LRESULT Drive(const COPYDATASTRUCT* data) {
+  HWND control = (data->dwData >> 8) == 2 ? g_second : g_control;
+  if (!control || !data->lpData || !data->cbData) return 0;
+  const char* bytes = static_cast<const char*>(data->lpData);
+  if (bytes[data->cbData - 1] != 0) return 0;
+  const char* find = bytes;
+  const char* end = bytes + data->cbData;
+  const char* with = find + strlen(find) + 1;
+  const char* answers = with < end ? with + strlen(with) + 1 : end;
+  g_answers = answers < end ? answers : "";
+  g_asked = 0;
+  WrxMessageBoxProc old = SetWrxMessageBoxProc(AnswerFromScript);
+  int result = 0;
+  switch (data->dwData & 0xFF) {
+    case 'F': result = SearchParam(control, find, 'E', 0); break;
+    case 'R': result = with < end ? ReplaceParam(control, find, with, 1, 0) : 0; break;
+  }
+  SetWrxMessageBoxProc(old);
+  return LRESULT(g_asked) * 65536 + result;
+}
 
 // The controls share the client area side by side.
 void Layout(int width, int height) {
@@ -39,6 +78,7 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS:
       if (g_control) SetFocus(g_control);
       return 0;
+    case WM_COPYDATA: return Drive(reinterpret_cast<const COPYDATASTRUCT*>(lp));
     case WM_DESTROY: PostQuitMessage(0); return 0;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
@@ -109,9 +149,10 @@ int main(int argc, char** argv) {
     b.inputKind = 'B';  // empty, in memory
     b.fileName[0] = 0;
     b.saveType = 3;
-    // Laid out for the printer, so that tables can be inserted in it.
-    b.printView = 1;
-    b.style |= WRX_PRINTVIEW;
+    // Laid out for the printer and shown as pages, so that tables can be
+    // inserted in it and show their cells.
+    b.printView = b.pageMode = 1;
+    b.style |= WRX_PRINTVIEW | WRX_PAGEMODE;
     g_second = CreateWrxWindow(&b);
     if (!g_second) return Fail("cannot open the second control");
     SetWindowLongPtrA(g_second, GWLP_ID, 2);

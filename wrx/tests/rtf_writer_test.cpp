@@ -243,6 +243,7 @@ struct SeededDoc {
       d.sections.push_back(x);
     }
     d.background = next(3) ? 0xFFFFFF : 0xC0C0C0;
+    for (int c = 1; c <= 2; ++c) d.cells[size_t(c)].colour = int32_t(d.background);  // as the control makes cells
     d.wordWrap = next(5) != 0;
     static const char* const kPieces[] = {"plain words ",   "x",    "{braces}", "back\\slash", "caf\xE9 ",
                                           "\x93quoted\x94", "\x96", "\t",       "\x0C",        "\x0E",

@@ -490,3 +490,39 @@ TEST_F(WrxPageViewTest, PrinterMetricLinesStoreTheirHeightsInDevicePixels) {
   ASSERT_EQ(WrxRewrap(plain->hwnd), 1);
   EXPECT_EQ(plain->lines[0]->height, 7);
 }
+
+// Until pages are laid out, page mode shows one frame of the lines around
+// the cursor, placed where those lines stand; a layout's own frames are kept.
+TEST_F(WrxPageViewTest, WithoutPagesPageModeShowsTheLinesAroundTheCursorAsOneFrame) {
+  WrxWindow* w = PrintWindow(Numbered(1000));
+  WrxRewrap(w->hwnd);
+  w->arg.pageMode = 1;
+  for (int32_t k = 0; k < w->lineCount; ++k) w->lines[k]->height = 20;  // printer rows of 20 pixels
+  struct Case {
+    int32_t cursor, first, last;
+  } cases[] = {{0, 0, 599}, {500, 200, 799}, {w->lineCount - 1, w->lineCount - 600, w->lineCount - 1}};
+  for (const Case& c : cases) {
+    w->curLine = c.cursor;
+    ASSERT_EQ(LayOutStandInFrames(w), 1) << c.cursor;
+    ASSERT_EQ(w->textFrameCount, 1);
+    const WrxTextFrame& f = w->textFrames[0];
+    EXPECT_EQ(f.firstLine, c.first) << c.cursor;
+    EXPECT_EQ(f.lastLine, c.last) << c.cursor;
+    EXPECT_EQ(FrameTop(f), w->textRect.top + c.first * 20) << "where its first line stands";
+    EXPECT_EQ(GetLineFrameId(w, c.cursor), 0);
+    EXPECT_EQ(CalcLineY(w, c.cursor), w->textRect.top + c.cursor * 20);
+  }
+  // Pages laid out, or frames set by other means: nothing is changed.
+  const int32_t table[] = {0};
+  ASSERT_EQ(SetPageTable(w, table, 1), 1);
+  EXPECT_EQ(LayOutStandInFrames(w), 0);
+  WrxWindow* v = PrintWindow("a\r\nb\r\n");
+  v->arg.pageMode = 1;
+  ASSERT_EQ(InitFrameSlot(v, 0), 1);
+  v->textFrames[0].firstLine = 1, v->textFrames[0].lastLine = 1;
+  v->textFrameCount = 1;
+  EXPECT_EQ(LayOutStandInFrames(v), 0);
+  EXPECT_EQ(v->textFrames[0].firstLine, 1);
+  v->arg.pageMode = 0;
+  EXPECT_EQ(LayOutStandInFrames(v), 0) << "not in page mode";
+}

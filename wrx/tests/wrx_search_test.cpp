@@ -78,6 +78,40 @@ TEST_F(WrxSearchTest, ReplacesSkipsProtectedTextAndUndoesWhole) {
   EXPECT_NE(std::find(g_errors.begin(), g_errors.end(), 85), g_errors.end());
 }
 
+TEST_F(WrxSearchTest, UndoAfterAReplaceRestoresTheTextOrHasNothingToUndo) {
+  HWND hwnd = Make("one two\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  // Typing before the replacement: an Undo after it must not replay the
+  // typing's positions over the replaced text.
+  SetWrxCursorPos(hwnd, 0, 0, 0);
+  for (char c : std::string("typed ")) SendMessageA(hwnd, WM_CHAR, WPARAM(uint8_t(c)), 0);
+  ASSERT_EQ(LineText(hwnd, 0), "typed one two");
+  EXPECT_EQ(ReplaceParam(hwnd, "o", "OO", 0, 0), 2);
+  EXPECT_EQ(LineText(hwnd, 0), "typed OOne twOO");
+  ASSERT_EQ(Undo(w), 1);
+  EXPECT_EQ(LineText(hwnd, 0), "typed one two");
+  g_errors.clear();
+  EXPECT_EQ(Undo(w), 0) << "the typing before it is not undone over other text";
+  EXPECT_EQ(LineText(hwnd, 0), "typed one two");
+  EXPECT_EQ(g_errors.back(), 38);
+  // More replacements than the store holds: none can be undone, and Undo
+  // says so instead of undoing a part.
+  SetWrxLine(hwnd, 0, "a a a a a a a a a a a a a a a", nullptr);
+  EXPECT_EQ(ReplaceParam(hwnd, "a", "bb", 0, 0), 15);
+  const std::string replaced = LineText(hwnd, 0);
+  g_errors.clear();
+  EXPECT_EQ(Undo(w), 0);
+  EXPECT_EQ(LineText(hwnd, 0), replaced);
+  ASSERT_FALSE(g_errors.empty());
+  EXPECT_EQ(g_errors.back(), 38);
+  // Asked one by one, the accepted ones go back together.
+  SetWrxLine(hwnd, 0, "ab ab ab", nullptr);
+  g_answer = IDYES;
+  EXPECT_EQ(ReplaceParam(hwnd, "ab", "X", 1, 0), 3);
+  ASSERT_EQ(Undo(w), 1);
+  EXPECT_EQ(LineText(hwnd, 0), "ab ab ab");
+}
+
 TEST_F(WrxSearchTest, AskingBeforeEachReplacement) {
   HWND hwnd = Make("ab ab ab\r\n");
   g_answer = IDNO;

@@ -83,7 +83,9 @@ TEST_F(WrxTablesTest, ATableOnAnUnendedLineEndsItAndOpensCellAndRowEndLines) {
   for (int r = 0; r < 3; ++r) {
     const int32_t row = RowOfLine(w, line);
     EXPECT_EQ(w->rows[size_t(row)].previous, previousRow);
-    if (previousRow > 0) EXPECT_EQ(w->rows[size_t(previousRow)].next, row);
+    if (previousRow > 0) {
+      EXPECT_EQ(w->rows[size_t(previousRow)].next, row);
+    }
     const std::vector<int32_t> cells = RowCells(w, row);
     ASSERT_EQ(cells.size(), 2u);
     for (int c = 0; c < 2; ++c, ++line) {
@@ -275,6 +277,98 @@ TEST_F(WrxTablesTest, TheStructureCheckPutsBackMissingRowEnds) {
   const int32_t first = RowOfLine(w, 0), second = RowOfLine(w, 3);
   EXPECT_EQ(w->rows[size_t(first)].next, second);
   EXPECT_EQ(w->rows[size_t(second)].previous, first);
+
+  // A row end right after a cell's text: the cell gets its cell end back, and
+  // the row end names it.
+  HWND other = Make("text\r\n");
+  WrxWindow* v = GetWrxWindow(other);
+  ASSERT_EQ(TableParam(other, 1, 2, 0), 1);  // a#, b#, R
+  SetWrxCursorPos(other, 1, 0, 0);
+  for (char c : std::string("words")) SendMessageA(other, WM_CHAR, WPARAM(uint8_t(c)), 0);
+  const int32_t a = v->lines[0]->cell, b = v->lines[1]->cell;
+  SetWrxLine(other, 1, "words\x15", nullptr);  // b's mark lost: its text runs into the row end
+  CheckTableStructure(v);
+  EXPECT_EQ(Cells(other), "#@" + std::to_string(a) + "|words/@" + std::to_string(b) + "|#@" + std::to_string(b) +
+                              "|R@" + std::to_string(b) + "|text/@0|");
+  SetWrxModify(other, 0);
+}
+
+TEST_F(WrxTablesTest, TheStructureCheckGivesEachLineTheCellItsRunEndsIn) {
+  // "text", then cells a and b of one row (a's text line, its cell-end line,
+  // b's cell-end line, the row end), then "after".
+  struct Case {
+    const char* name;
+    int32_t line;    // the line whose cell is changed first
+    int32_t cell;    // to this (0: the other cell, -1: a freed cell)
+    bool reading;    // a document is being read in
+    int32_t expect;  // its cell afterwards (0 none, 1 a, 2 b)
+  } cases[] = {
+      {"a line below the row end leaves the table", 5, 1, false, 0},
+      {"a line whose cell is gone joins the cell its run ends in", 1, -1, false, 1},
+      {"a line of another cell keeps it outside reading", 1, 0, false, 2},
+      {"and takes its run's cell while reading", 1, 0, true, 1},
+  };
+  for (const Case& c : cases) {
+    HWND hwnd = Make("text\r\nafter\r\n");
+    WrxWindow* w = GetWrxWindow(hwnd);
+    SetWrxCursorPos(hwnd, 1, 0, 0);
+    ASSERT_EQ(TableParam(hwnd, 1, 2, 0), 1);
+    SetWrxCursorPos(hwnd, 1, 0, 0);
+    for (char ch : std::string("ab\r")) SendMessageA(hwnd, WM_CHAR, WPARAM(uint8_t(ch)), 0);
+    const int32_t a = w->lines[1]->cell, b = w->lines[3]->cell;
+    ASSERT_EQ(Cells(hwnd), "text/@0|ab/@" + std::to_string(a) + "|#@" + std::to_string(a) + "|#@" + std::to_string(b) +
+                               "|R@" + std::to_string(b) + "|after/@0|")
+        << c.name;
+    int32_t cell = c.cell == 1 ? a : c.cell == 0 ? b : 0;
+    if (c.cell == -1) {
+      // A cell record no other line uses, then freed.
+      const int32_t spare = NewCellSlot(w, 0);
+      w->cells[size_t(spare)].inUse = 0;
+      cell = spare;
+    }
+    w->lines[c.line]->cell = cell;
+    RepairTables(w, c.reading);
+    const int32_t expected = c.expect == 1 ? a : c.expect == 2 ? b : 0;
+    EXPECT_EQ(w->lines[c.line]->cell, expected) << c.name;
+    EXPECT_EQ(w->lines[2]->cell, a) << c.name << ": the markers keep theirs";
+    SetWrxModify(hwnd, 0);
+  }
+}
+
+TEST_F(WrxTablesTest, FullRecordTablesTakeBackSlotsNoLineUsesBeforeGrowingByHalf) {
+  HWND hwnd = Make("one\r\ntwo\r\nthree\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(TableParam(hwnd, 2, 2, 0), 1);  // lines 1-6
+  const int32_t firstRow = w->cells[size_t(w->lines[1]->cell)].row;
+  const int32_t secondRow = w->cells[size_t(w->lines[4]->cell)].row;
+  ASSERT_EQ(w->rows[size_t(firstRow)].next, secondRow);
+  // The second row's lines go (as a block deletion leaves it): its records
+  // stay in use until a full table needs them.
+  ShiftLines(w, 4, 3, 'D');
+  w->rows.shrink_to_fit();
+  w->cells.shrink_to_fit();
+  const size_t rows = w->rows.size(), cells = w->cells.size();
+  ASSERT_EQ(w->rows.capacity(), rows);
+  ASSERT_EQ(w->cells.capacity(), cells);
+  SetWrxCursorPos(hwnd, w->lineCount - 1, 0, 0);
+  ASSERT_EQ(TableParam(hwnd, 1, 2, 0), 1);
+  const int32_t newRow = w->cells[size_t(w->lines[w->lineCount - 4]->cell)].row;
+  EXPECT_EQ(newRow, secondRow) << "the row no line used is taken again";
+  EXPECT_EQ(w->rows.size(), rows);
+  EXPECT_EQ(w->cells.size(), cells) << "so are its cells";
+  EXPECT_EQ(w->rows[size_t(firstRow)].next, -1) << "the first table no longer leads into the new one";
+  EXPECT_EQ(w->rows[size_t(newRow)].previous, -1);
+  // Every slot in use: the table grows by half.
+  const size_t full = w->cells.size();
+  w->cells.shrink_to_fit();
+  ASSERT_EQ(w->cells.capacity(), full);
+  const int32_t grown = NewCellSlot(w, 1);
+  EXPECT_EQ(size_t(grown), full);
+  EXPECT_EQ(w->cells.capacity(), full + full / 2 + 1);
+  EXPECT_EQ(uint32_t(w->cells[size_t(grown)].colour), uint32_t(w->backColor));
+  w->cells[size_t(grown)].inUse = 0;
+  SetWrxModify(hwnd, 0);
 }
 
 namespace {
@@ -326,6 +420,44 @@ TEST_F(WrxTablesTest, RtfTablesReadAsRowsAndCellsAndWriteBackTheSame) {
   EXPECT_EQ(v->cells[1].borderSides, 2);
   ASSERT_TRUE(RtfDocumentBytes(v, 0, twice));
   EXPECT_EQ(twice, once);
+}
+
+TEST_F(WrxTablesTest, APandocTableReadsAsRowsOfCells) {
+  std::string path = std::string("Z:") + PANDOC_RTF_DIR + "/tables.rtf";
+  std::replace(path.begin(), path.end(), '/', '\\');
+  const std::string rtf = ReadFileBytes(path);
+  if (rtf.empty()) GTEST_SKIP() << "no pandoc";
+  HWND hwnd = Make("x\r\n");
+  WrxWindow* w = GetWrxWindow(hwnd);
+  ASSERT_EQ(RtfRead(w, 1, reinterpret_cast<const uint8_t*>(rtf.data()), rtf.size()), 1);
+  WrxRewrap(hwnd);
+  // Three rows of two cells, each cell its text and its cell end, each row
+  // closed by its row end; the text around the table in no cell.
+  std::string shape;
+  for (int32_t i = 0; i < w->lineCount; ++i) {
+    const int32_t c = w->lines[i]->cell;
+    shape += IsRowEndLine(w, i) ? "R" : IsCellEndLine(w, i) ? "#" : c ? "t" : "-";
+  }
+  EXPECT_EQ(shape.substr(0, 1), "-");
+  EXPECT_NE(shape.find("t#t#Rt#t#Rt#t#R"), std::string::npos) << shape;
+  std::vector<int32_t> rows;
+  for (int32_t i = 0; i < w->lineCount; ++i)
+    if (IsRowEndLine(w, i)) rows.push_back(RowOfLine(w, i));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(w->rows[size_t(rows[0])].next, rows[1]);
+  EXPECT_EQ(w->rows[size_t(rows[2])].previous, rows[1]);
+  for (int32_t row : rows) {
+    const std::vector<int32_t> cells = RowCells(w, row);
+    ASSERT_EQ(cells.size(), 2u);
+    EXPECT_EQ(w->cells[size_t(cells[0])].width, 4320);
+    EXPECT_EQ(w->cells[size_t(cells[1])].x, 4320);
+  }
+  std::string texts;
+  for (int32_t i = 0; i < w->lineCount; ++i)
+    if (w->lines[i]->cell && !IsRowEndLine(w, i)) texts += LineText(hwnd, i).substr(0, 5) + "|";
+  EXPECT_NE(texts.find("Name"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("12.50"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("Ink"), std::string::npos) << texts;
 }
 
 TEST_F(WrxTablesTest, ACellWithoutARowStopsTheReadAndKeepsWhatWasRead) {
@@ -768,6 +900,113 @@ std::string StructureFault(WrxWindow* w) {
 
 }  // namespace
 
+TEST_F(WrxTablesTest, ShadedCellsFillInBothViewsAndKeepTheirShadingThroughRtf) {
+  const std::string text = "Before\r\nAfter\r\n";
+  WrxArgList a = HiddenArgs(WRX_WORDWRAP);
+  a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP;
+  a.x = 0, a.y = 0, a.width = 520, a.height = 200;
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  memcpy(GlobalLock(h), text.data(), text.size());
+  GlobalUnlock(h);
+  a.bufferHandle = h;
+  a.bufferSize = int32_t(text.size());
+  HWND hwnd = CreateWrxWindow(&a);
+  ASSERT_NE(hwnd, nullptr);
+  windows_.push_back(hwnd);
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, a.width, a.height, SWP_SHOWWINDOW);
+  SetFocus(nullptr);
+  WrxWindow* w = GetWrxWindow(hwnd);
+  w->arg.printView = 1;
+  WrxRewrap(hwnd);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(TableParam(hwnd, 1, 2, 0), 1);
+  const int32_t left = w->lines[1]->cell, right = w->lines[2]->cell;
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  ASSERT_EQ(CellShadingParam(hwnd, 889, 25, 0), 1);  // the cursor's cell at 25 percent
+  w->cells[size_t(right)].colour = int32_t(RGB(0, 0, 200));
+  for (size_t c = 1; c < w->cells.size(); ++c) w->cells[c].width = 2880;
+  CheckTableStructure(w);
+  WrxRewrap(hwnd);
+
+  COLORREF colour = 0;
+  struct Case {
+    int32_t shading;
+    COLORREF own;
+    bool shaded;
+    COLORREF expected;
+  } cases[] = {
+      {0, w->backColor, false, 0},
+      {25, w->backColor, true, RGB(192, 192, 192)},
+      {100, w->backColor, true, RGB(0, 0, 0)},
+      {0, RGB(0, 0, 200), true, RGB(0, 0, 200)},
+      {50, RGB(0, 0, 200), true, RGB(0, 0, 100)},
+      {300, w->backColor, true, RGB(0, 0, 0)},  // past 100 counts as 100
+  };
+  const wrxfmt::WrxCellRecord saved = w->cells[size_t(left)];
+  for (const Case& c : cases) {
+    w->cells[size_t(left)].shading = c.shading, w->cells[size_t(left)].colour = int32_t(c.own);
+    EXPECT_EQ(CellShadeColour(w, left, &colour), c.shaded) << c.shading;
+    if (c.shaded) {
+      EXPECT_EQ(colour, c.expected) << c.shading;
+    }
+  }
+  EXPECT_FALSE(CellShadeColour(w, 0, &colour)) << "no cell";
+  w->cells[size_t(left)] = saved;
+
+  // Normal view: the shaded cell's line; page view (one page laid out by
+  // itself): the whole cell, beside a cell in its own colour.
+  const COLORREF grey = RGB(192, 192, 192);
+  WrxRefreshWindow(hwnd, 1);
+  GdiFlush();
+  Pixels shot = CaptureClient(hwnd);
+  EXPECT_TRUE(SavePng(ScreenshotPath("wrx_table_shading_normal.png"), shot));
+  const int32_t top = w->screenLines.top[1] + 2;
+  ASSERT_EQ(Cells(hwnd), "Before/@0|#@" + std::to_string(left) + "|#@" + std::to_string(right) + "|R@" +
+                             std::to_string(right) + "|After/@0|");
+  EXPECT_GT(shot.Count(RECT{0, top, shot.width, top + 10}, 0xC0C0C0), 200) << "the shaded line in normal view";
+  w->arg.pageMode = 1;
+  WrxRefreshWindow(hwnd, 1);
+  GdiFlush();
+  shot = CaptureClient(hwnd);
+  EXPECT_TRUE(SavePng(ScreenshotPath("wrx_table_shading.png"), shot));
+  const int32_t f1 = GetLineFrameId(w, 1), f2 = GetLineFrameId(w, 2);
+  ASSERT_GE(f1, 0);
+  ASSERT_GE(f2, 0);
+  auto inside = [&](const WrxTextFrame& f) {
+    const int32_t x = w->textRect.left + FrameLeft(f), y = FrameTop(f);
+    return RECT{x + 2, y + 2, x + f.screenWidth - 2, y + f.screenHeight - 2};
+  };
+  const RECT cell1 = inside(w->textFrames[f1]), cell2 = inside(w->textFrames[f2]);
+  const int area1 = (cell1.right - cell1.left) * (cell1.bottom - cell1.top);
+  const int area2 = (cell2.right - cell2.left) * (cell2.bottom - cell2.top);
+  ASSERT_GT(area1, 100);
+  EXPECT_GT(shot.Count(cell1, grey & 0xFFFFFF), area1 * 9 / 10) << "the shaded cell, edge to edge";
+  EXPECT_GT(shot.Count(cell2, 0x0000C8), area2 * 9 / 10) << "the coloured cell";
+  w->arg.pageMode = 0;
+
+  // Written as shading and colour, read back the same.
+  std::string bytes;
+  ASSERT_TRUE(RtfDocumentBytes(w, 0, bytes));
+  EXPECT_NE(bytes.find("\\clshdng2500"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("\\clcfpat"), std::string::npos) << bytes;
+  HWND copy = Make("y\r\n");
+  WrxWindow* v = GetWrxWindow(copy);
+  ASSERT_EQ(RtfRead(v, 1, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 1);
+  const int32_t readLeft = v->lines[1]->cell, readRight = v->lines[2]->cell;
+  EXPECT_NE(readLeft, readRight);
+  ASSERT_TRUE(TableCellValid(v, readLeft) && TableCellValid(v, readRight));
+  EXPECT_EQ(v->cells[size_t(readLeft)].shading, 25);
+  EXPECT_EQ(uint32_t(v->cells[size_t(readLeft)].colour), uint32_t(v->backColor));
+  EXPECT_EQ(uint32_t(v->cells[size_t(readRight)].colour), uint32_t(RGB(0, 0, 200)));
+  // Another writer's background pattern colour is the cell's colour too.
+  const char other[] =
+      "{\\rtf1{\\colortbl;\\red0\\green128\\blue0;}\\trowd\\clcbpat1\\cellx2000\\cellx4000\\intbl A\\cell "
+      "B\\cell\\row}";
+  ASSERT_EQ(RtfRead(v, 1, reinterpret_cast<const uint8_t*>(other), sizeof other - 1), 1);
+  EXPECT_EQ(uint32_t(v->cells[size_t(v->lines[0]->cell)].colour), uint32_t(RGB(0, 128, 0)));
+  EXPECT_EQ(uint32_t(v->cells[size_t(v->lines[2]->cell)].colour), uint32_t(v->backColor));
+}
+
 TEST_F(WrxTablesTest, RandomEditsKeepTablesWholeInTheTextTheRtfAndThePageView) {
   std::mt19937 random(7);
   HWND copy = Make("x\r\n");
@@ -828,4 +1067,44 @@ TEST_F(WrxTablesTest, RandomEditsKeepTablesWholeInTheTextTheRtfAndThePageView) {
     CloseWrx(hwnd, 0);
     windows_.pop_back();
   }
+}
+
+// In page mode without pages, a click into an empty cell puts the cursor in
+// that cell, before its cell mark, and typing fills it.
+TEST_F(WrxTablesTest, AClickIntoACellOfThePageViewTypesIntoThatCell) {
+  const std::string text = "Title line\r\nPlain words here.\r\n";
+  WrxArgList a = HiddenArgs(WRX_WORDWRAP);
+  a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP | WRX_PRINTVIEW | WRX_PAGEMODE;
+  a.printView = a.pageMode = 1;
+  a.x = 0, a.y = 0, a.width = 440, a.height = 300;
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  memcpy(GlobalLock(h), text.data(), text.size());
+  GlobalUnlock(h);
+  a.bufferHandle = h;
+  a.bufferSize = int32_t(text.size());
+  HWND hwnd = CreateWrxWindow(&a);
+  ASSERT_NE(hwnd, nullptr);
+  windows_.push_back(hwnd);
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, a.width, a.height, SWP_SHOWWINDOW);
+  WrxWindow* w = GetWrxWindow(hwnd);
+  SetWrxCursorPos(hwnd, 1, 0, 0);
+  SendMessageA(hwnd, WM_COMMAND, 694, 0);  // 3 rows of 2 cells before "Plain words"
+  PumpMessages();
+  WrxRefreshWindow(hwnd, 1);
+  const int32_t target = 8;  // the last row's second cell: its cell-end line
+  ASSERT_TRUE(IsCellEndLine(w, target));
+  const int32_t f = GetLineFrameId(w, target);
+  ASSERT_GE(f, 0);
+  const WrxTextFrame& cell = w->textFrames[f];
+  ASSERT_EQ(cell.cell, w->lines[target]->cell) << "the cell is a frame of its own";
+  const int32_t x = w->textRect.left + FrameLeft(cell) + cell.screenWidth / 2 - w->hOffset;
+  const int32_t y = FrameTop(cell) + 4 - w->vScrollPos;
+  SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  EXPECT_EQ(w->curLine, target);
+  EXPECT_EQ(w->curCol, 0) << "before the cell mark, not past it into the row end";
+  for (char c : std::string("in a cell")) SendMessageA(hwnd, WM_CHAR, WPARAM(uint8_t(c)), 0);
+  EXPECT_EQ(LineText(hwnd, target), "in a cell\x13");
+  EXPECT_EQ(LineText(hwnd, target + 2), "Plain words here.\x15");
+  SetWrxModify(hwnd, 0);
 }

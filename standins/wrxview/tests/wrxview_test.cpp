@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -207,6 +208,30 @@ TEST(WrxViewTest, EditsTypedTextUndoesAndSavesRtf) {
   DeleteFileA(backup.c_str());
 }
 
+// Find and replace in one of wrxview's controls, its questions answered from
+// `answers`: the questions asked times 65536 plus the call's result.
+LRESULT Drive(HWND frame, int control, char op, const std::string& find, const std::string& with = "",
+              const std::string& answers = "") {
+  std::string data = find + '\0' + with + '\0' + answers + '\0';
+  COPYDATASTRUCT cd{};
+  cd.dwData = ULONG_PTR(control * 256 + op);
+  cd.cbData = DWORD(data.size());
+  cd.lpData = &data[0];
+  return SendMessageA(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cd));
+}
+
+// The longest run of `colour` down one column of `r`, and across one row.
+int LongestColumn(const Pixels& p, const RECT& r, uint32_t colour) {
+  int best = 0;
+  for (LONG x = r.left; x < r.right; ++x) best = std::max(best, p.Count(RECT{x, r.top, x + 1, r.bottom}, colour));
+  return best;
+}
+int LongestRow(const Pixels& p, const RECT& r, uint32_t colour) {
+  int best = 0;
+  for (LONG y = r.top; y < r.bottom; ++y) best = std::max(best, p.Count(RECT{r.left, y, r.right, y + 1}, colour));
+  return best;
+}
+
 TEST(WrxViewTest, PairCopiesAFormattedParagraphWithItsPictureToTheOtherControl) {
   const std::string picture = std::string(WRXDEMO_DIR) + "/picture.bmp";
   if (GetFileAttributesA(picture.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no ImageMagick picture";
@@ -240,24 +265,50 @@ TEST(WrxViewTest, PairCopiesAFormattedParagraphWithItsPictureToTheOtherControl) 
   SendMessageA(left, WM_COMMAND, 629, 0);
   SendMessageA(right, WM_COMMAND, 630, 0);
   SendMessageA(right, WM_COMMAND, 694, 0);  // a table of 3 rows and 2 columns after it
+  // Found, not found (a notice), and replaced with each answer: the first "e"
+  // yes, the second no, and the third ends it.
+  EXPECT_EQ(Drive(frame, 2, 'F', "italic"), 1);
+  EXPECT_EQ(Drive(frame, 2, 'F', "absent"), 65536 * 1 + 0) << "String Not Found, answered without a box";
+  EXPECT_EQ(Drive(frame, 2, 'R', "e", "E", "YNC"), 65536 * 3 + 1);
+  SendMessageA(right, WM_COMMAND, 612, 0);  // back to the top, where the picture is
+  // A click into the first row's second cell, and words typed there.
+  SendMessageA(right, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 90));
+  SendMessageA(right, WM_LBUTTONUP, 0, MAKELPARAM(300, 90));
+  for (char c : std::string("in a cell")) SendMessageA(right, WM_CHAR, WPARAM(uint8_t(c)), 0);
   // A click below the text drops the left view's highlight.
   SendMessageA(left, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 200));
   SendMessageA(left, WM_LBUTTONUP, 0, MAKELPARAM(200, 200));
-  Sleep(700);
   RECT r;
   GetClientRect(frame, &r);
   MapWindowPoints(frame, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  const Pixels shot = CaptureScreen(r);
-  EXPECT_TRUE(SavePng(ScreenshotPath("wrxview_pair.png"), shot));
   RECT rightHalf;
   GetWindowRect(right, &rightHalf);
   OffsetRect(&rightHalf, -r.left, -r.top);
-  const RECT leftHalf{0, 0, rightHalf.left, shot.height};
+  const RECT leftHalf{0, 0, rightHalf.left, r.bottom - r.top};
+  // The page view shows the table as cells: borders down the rows and across
+  // the cells, below the text, where the plain view has no such lines. A
+  // loaded machine may still be painting: the screen is read again a while.
+  const int textBottom = 80;
+  RECT below = rightHalf;
+  below.top = textBottom, below.right -= 20;  // not the scroll bar
+  Pixels shot;
+  int down = 0, across = 0;
+  for (int tries = 0; tries < 20; ++tries) {
+    Sleep(tries ? 300 : 700);
+    shot = CaptureScreen(r);
+    down = LongestColumn(shot, below, 0x000000), across = LongestRow(shot, below, 0x000000);
+    if (down >= 30 && across >= 300 && shot.Count(rightHalf, 0x00A000) > 1500) break;
+  }
+  EXPECT_TRUE(SavePng(ScreenshotPath("wrxview_pair.png"), shot));
   for (const RECT& half : {leftHalf, rightHalf}) {
     EXPECT_GT(shot.Count(half, 0x00A000), 1500) << "the picture's green";
     EXPECT_GT(shot.Count(half, 0xC00000), 800) << "its red square";
     EXPECT_GT(shot.Count(half, 0x0000A0), 20) << "the blue title";
   }
+  EXPECT_GE(down, 30) << "a cell border down the rows";
+  EXPECT_GE(across, 300) << "a row border across the cells";
+  const RECT leftBelow{0, textBottom, leftHalf.right - 20, shot.height};
+  EXPECT_LT(LongestRow(shot, leftBelow, 0x000000), 50);
   PostMessageA(frame, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
   DeleteFileA(file.c_str());
