@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/text1252.h"
+#include "msgbase/scan_text.h"
 
 namespace {
 
@@ -324,7 +325,7 @@ uint32_t MsgIdAdditions::Store(const char* key, size_t n) {
   }
   const uint32_t at = static_cast<uint32_t>((blocks.size() - 1) * kBlockSize + used);
   char* to = blocks.back().get() + used;
-  std::memcpy(to, key, n);
+  CopyScanBytes(to, key, n);
   to[n] = 0;
   used += n + 1;
   return at;
@@ -379,7 +380,7 @@ int MsgIdListAdd(MessageIdList& list, const char* messageId, const char* subject
   if (subject && subject[0]) {
     char key[200];
     SubjectKey(subject, key, sizeof key);
-    if (std::strcmp(key, "[<No Subject>]") != 0 && std::strcmp(key, "[== No Subject ==]") != 0 && list.subject)
+    if (!SameScanText(key, "[<No Subject>]") && !SameScanText(key, "[== No Subject ==]") && list.subject)
       Add(list, list.addedSubjects, key, number, date);
   }
   return 1;
