@@ -94,10 +94,24 @@ struct LineTraits {
   bool monthWord = false;    // one of " Jan " to " Dec ": an attribution with a date
 };
 
+// The characters TraitsOf looks at more closely; most of a line is other
+// characters, which only count.
+struct TraitBytes {
+  bool special[256];
+  constexpr TraitBytes() : special() {
+    for (unsigned char c : {'\r', ' ', ',', ';', ':', 'w', '^', 's'}) special[c] = true;
+  }
+};
+constexpr TraitBytes kTraitBytes;
+
 LineTraits TraitsOf(const char* line) {
   static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
   LineTraits t;
   for (const char* p = line; *p; ++p) {
+    if (!kTraitBytes.special[static_cast<unsigned char>(*p)]) {
+      ++t.withLineEnd;
+      continue;
+    }
     switch (*p) {
       case '\r': continue;
       case ' ':

@@ -56,10 +56,17 @@ class NameMatcher {
   // MatchNameList(name, list).
   bool Matches(const char* name) const {
     if (!name || !*name || patterns_.empty()) return false;
-    char subject[kLongest + 1];
+    // Most names hold no "_" and are matched where they are.
     size_t n = 0;
-    for (; n < kLongest && name[n]; ++n) subject[n] = name[n] == '_' ? ' ' : name[n];
-    subject[n] = 0;
+    bool underscore = false;
+    for (; n < kLongest && name[n]; ++n) underscore |= name[n] == '_';
+    const char* subject = name;
+    char copy[kLongest + 1];
+    if (underscore || name[n]) {
+      for (size_t i = 0; i < n; ++i) copy[i] = name[i] == '_' ? ' ' : name[i];
+      copy[n] = 0;
+      subject = copy;
+    }
     for (const std::string& pattern : patterns_)
       if (WildMatch(subject, pattern.c_str())) return true;
     return false;
