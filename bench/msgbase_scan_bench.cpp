@@ -272,10 +272,12 @@ int main(int argc, char** argv) {
   std::printf("lines only: %.3f s (%ld lines)  walk: %.3f s\n", lineRead, lines, walk);
   std::printf("walk with the message-id list filled and saved: %.3f s\n", walkIds);
   std::printf("ratio lines/read: %.1f  ratio walk/read: %.1f\n", lineRead / raw, walk / raw);
-  std::printf("ratio walk+ids/read in 8 KB reads: %.2f (goal within 3)  walk+ids/read in 64 KB reads: %.2f\n",
-              walkIds / raw, walkIds / rawLarge);
-  std::printf("first round: walk+ids %.3f s, ratios %.2f and %.2f\n", firstWalkIds, firstWalkIds / firstRaw,
-              firstWalkIds / firstRawLarge);
+  // The walk reads 64 KB blocks, so the like-for-like read is the 64 KB one;
+  // the reader's own 8 KB blocks cost more calls and are shown beside it.
+  std::printf("ratio walk+ids/read in 64 KB reads (the walk's blocks): %.2f (goal within 3)  in 8 KB reads: %.2f\n",
+              walkIds / rawLarge, walkIds / raw);
+  std::printf("first round: walk+ids %.3f s, ratios %.2f (64 KB) and %.2f (8 KB)\n", firstWalkIds,
+              firstWalkIds / firstRawLarge, firstWalkIds / firstRaw);
   std::printf("result: %zu index entries, %zu bytes of ids, %s the plain path's\n", fast.index.size(), fast.ids.size(),
               sameIndex && sameIds ? "the same as" : "DIFFERENT from");
   if (messages != count || fastMessages != count || plainMessages != count || !sameIndex || !sameIds) {

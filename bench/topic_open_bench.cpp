@@ -258,11 +258,14 @@ int main(int argc, char** argv) {
   bool found = logopen() && scanmsg(count / 2 + 1) == 1 && g_logReader.remaining > 0;
   logclose();
   std::printf("messages: rebuilt %ld, opened %ld, first open in a fresh process %ld\n", rebuilt, opened, freshOpened);
-  std::printf("rebuild through logopen %.3f s, plain read of the log %.3f s: ratio %.2f (goal within 3)\n", rebuild,
-              raw, raw > 0 ? rebuild / raw : 0.0);
-  // The rebuild's walk reads the log in 64 KB blocks: the same reads, plainly.
-  std::printf("  plain read of the log in 64 KB reads %.3f s: ratio %.2f\n", rawLarge,
-              rawLarge > 0 ? rebuild / rawLarge : 0.0);
+  // The rebuild's walk reads the log in 64 KB blocks: the same reads, plainly,
+  // are the like-for-like baseline; 8 KB reads (the reader's own blocks, more
+  // calls) are shown beside it.
+  std::printf(
+      "rebuild through logopen %.3f s, plain read of the log in 64 KB reads (the walk's blocks) %.3f s: ratio %.2f "
+      "(goal within 3)\n",
+      rebuild, rawLarge, rawLarge > 0 ? rebuild / rawLarge : 0.0);
+  std::printf("  plain read of the log in 8 KB reads %.3f s: ratio %.2f\n", raw, raw > 0 ? rebuild / raw : 0.0);
   std::printf("logopen of the index %.4f s, plain read of the index %.4f s: ratio %.2f (goal within 2)\n", open,
               rawIndex, rawIndex > 0 ? open / rawIndex : 0.0);
   // The configuration is the service configuration layer's, read file by

@@ -8,6 +8,7 @@
 #include "core/folder_names.h"
 #include "core/small_text.h"
 #include "core/text1252.h"
+#include "msgbase/scan_text.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ void TrimLineEnd(char* text) { TrimLineEnd(text, Length(text)); }
 void CopyValue(char* dest, size_t size, const char* text, size_t length) {
   size_t n = TextLength(text, length);
   if (n > size - 1) n = size - 1;
-  std::memcpy(dest, text, n);
+  CopyScanBytes(dest, text, n);
   dest[n] = 0;
   TrimLineEnd(dest, n);
 }
@@ -93,10 +94,24 @@ struct LineTraits {
   bool monthWord = false;    // one of " Jan " to " Dec ": an attribution with a date
 };
 
+// The characters TraitsOf looks at more closely; most of a line is other
+// characters, which only count.
+struct TraitBytes {
+  bool special[256];
+  constexpr TraitBytes() : special() {
+    for (unsigned char c : {'\r', ' ', ',', ';', ':', 'w', '^', 's'}) special[c] = true;
+  }
+};
+constexpr TraitBytes kTraitBytes;
+
 LineTraits TraitsOf(const char* line) {
   static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
   LineTraits t;
   for (const char* p = line; *p; ++p) {
+    if (!kTraitBytes.special[static_cast<unsigned char>(*p)]) {
+      ++t.withLineEnd;
+      continue;
+    }
     switch (*p) {
       case '\r': continue;
       case ' ':
@@ -131,7 +146,7 @@ bool RejectedAsSummary(const char* line, size_t length, const FolderKind& kind) 
   for (const char* p : {">", "|", ":", ")", "<<", "\r", "\n"})
     if (StartsWith(line, p)) return true;
   for (const char* p : {"<G>", "<BG>", "<VBG>", ":-", "In-Reply-To:", "X-No-Archive:"})
-    if (StartsWithNoCase(line, p)) return true;
+    if (StartsWithAsciiNoCase(line, p)) return true;
   for (const char* p : {"->", " >", "In article ", "======", "--", "Excerpts from ", "begin ",
                         "Message text written by ", "From:", "**COPIED FROM: >>>"})
     if (StartsWith(line, p)) return true;
@@ -153,39 +168,79 @@ bool RejectedAsSummary(const char* line, size_t length, const FolderKind& kind) 
   if (!t.blank && t.punctuation) return true;
   if (kind.mail || kind.news) {
     if (t.attribution) return true;
-    if (StartsWithNoCase(line, "In newsgroup ") || StartsWithNoCase(line, "In message ")) return true;
+    if (StartsWithAsciiNoCase(line, "In newsgroup ") || StartsWithAsciiNoCase(line, "In message ")) return true;
   }
   return t.monthWord;
 }
 
+// The header keywords the fields come from. A line's keyword ends at its
+// first colon, so one look at the line names it.
+enum class HeaderKey {
+  kNone,
+  kMimeVersion,
+  kContentType,
+  kTransferEncoding,
+  kFrom,
+  kFm,
+  kTo,
+  kSubject,
+  kSubj,
+  kMessageId,
+  kDate
+};
+
+HeaderKey KeyOf(const char* line) {
+  struct Keyword {
+    const char* text;  // with its colon
+    size_t length;
+    HeaderKey key;
+  };
+  static const Keyword kKeywords[] = {
+      {"Mime-Version:", 13, HeaderKey::kMimeVersion},
+      {"Content-Type:", 13, HeaderKey::kContentType},
+      {"Content-Transfer-Encoding:", 26, HeaderKey::kTransferEncoding},
+      {"From:", 5, HeaderKey::kFrom},
+      {"Fm:", 3, HeaderKey::kFm},
+      {"To:", 3, HeaderKey::kTo},
+      {"Subject:", 8, HeaderKey::kSubject},
+      {"Subj:", 5, HeaderKey::kSubj},
+      {"Message-Id:", 11, HeaderKey::kMessageId},
+      {"Date:", 5, HeaderKey::kDate},
+  };
+  constexpr size_t kLongest = 26;
+  size_t colon = 0;
+  while (colon < kLongest && line[colon] && line[colon] != ':') ++colon;
+  if (line[colon] != ':') return HeaderKey::kNone;
+  for (const Keyword& k : kKeywords)
+    if (k.length == colon + 1 && StartsWithAsciiNoCase(line, k.text)) return k.key;
+  return HeaderKey::kNone;
+}
+
 // The one-line fields of a header: the first of each kind counts.
-void TakeHeaderField(const char* line, size_t lineLength, MessageFields& f) {
-  if (StartsWithNoCase(line, "From:")) {
-    FillOnce(f.sender, sizeof f.sender, line, lineLength, 5);
-  } else if (StartsWithNoCase(line, "Fm:")) {
-    FillOnce(f.sender, sizeof f.sender, line, lineLength, 3);
-  } else if (StartsWithNoCase(line, "To:")) {
-    FillOnce(f.recipients, sizeof f.recipients, line, lineLength, 3);
-  } else if (StartsWithNoCase(line, "Subject:")) {
-    FillOnce(f.subject, sizeof f.subject, line, lineLength, 8);
-  } else if (StartsWithNoCase(line, "Subj:")) {
-    FillOnce(f.subject, sizeof f.subject, line, lineLength, 5);
-  } else if (StartsWithNoCase(line, "Message-Id:")) {
-    if (!f.messageId[0]) {
-      CopyValue(f.messageId, sizeof f.messageId, ValueOf(line, 11));
-      if (std::strcmp(f.messageId, "<>") == 0) f.messageId[0] = 0;
-    }
-  } else if (StartsWithNoCase(line, "Date:")) {
-    FillOnce(f.date, sizeof f.date, line, lineLength, 5);
+void TakeHeaderField(HeaderKey key, const char* line, size_t lineLength, MessageFields& f) {
+  switch (key) {
+    case HeaderKey::kFrom: FillOnce(f.sender, sizeof f.sender, line, lineLength, 5); break;
+    case HeaderKey::kFm: FillOnce(f.sender, sizeof f.sender, line, lineLength, 3); break;
+    case HeaderKey::kTo: FillOnce(f.recipients, sizeof f.recipients, line, lineLength, 3); break;
+    case HeaderKey::kSubject: FillOnce(f.subject, sizeof f.subject, line, lineLength, 8); break;
+    case HeaderKey::kSubj: FillOnce(f.subject, sizeof f.subject, line, lineLength, 5); break;
+    case HeaderKey::kMessageId:
+      if (!f.messageId[0]) {
+        FillOnce(f.messageId, sizeof f.messageId, line, lineLength, 11);
+        if (SameScanText(f.messageId, "<>")) f.messageId[0] = 0;
+      }
+      break;
+    case HeaderKey::kDate: FillOnce(f.date, sizeof f.date, line, lineLength, 5); break;
+    default: break;
   }
 }
 
 // The summary without a "TITLE: " or "Subject: " label; a header-only notice
 // gives way to the subject.
 void FinishSummary(MessageFields& f) {
-  if (StartsWithNoCase(f.summary, "TITLE: "))
+  if (StartsWithAsciiNoCase(f.summary, "TITLE: "))
     std::memmove(f.summary, f.summary + 7, std::strlen(f.summary + 7) + 1);
-  else if (StartsWithNoCase(f.summary, "Subject: "))
+  else if (StartsWithAsciiNoCase(f.summary, "Subject: "))
     std::memmove(f.summary, f.summary + 9, std::strlen(f.summary + 9) + 1);
   if (StartsWith(f.summary, "*** Header Only ***")) std::memcpy(f.summary, f.subject, sizeof f.summary);
   TrimLineEnd(f.summary);
@@ -292,7 +347,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
 
   auto bodyBegins = [&]() {
     headerMode = false;
-    return !StartsWithNoCase(encoding, "base64");
+    return !StartsWithAsciiNoCase(encoding, "base64");
   };
 
   for (;;) {
@@ -323,9 +378,10 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
         if (!bodyBegins()) break;
         // falls through to the text rules below
       } else {
-        if (StartsWithNoCase(line, "Mime-Version:")) {
+        const HeaderKey key = KeyOf(line);
+        if (key == HeaderKey::kMimeVersion) {
           mime = true;
-        } else if (StartsWithNoCase(line, "Content-Type:")) {
+        } else if (key == HeaderKey::kContentType) {
           CopyValue(contentType, sizeof contentType, ValueOf(line, 13));
           while (next()) {
             if (line[0] != ' ' && line[0] != '\t') {
@@ -346,11 +402,11 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
               std::strcat(partSeparator, boundary);
             }
           }
-        } else if (StartsWithNoCase(line, "Content-Transfer-Encoding:")) {
+        } else if (key == HeaderKey::kTransferEncoding) {
           CopyValue(encoding, sizeof encoding, ValueOf(line, 26));
           if (stristr(encoding, "quoted-printable")) quotedPrintable = true;
         } else {
-          TakeHeaderField(line, lineLength, f);
+          TakeHeaderField(key, line, lineLength, f);
         }
         continue;
       }

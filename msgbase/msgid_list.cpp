@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/text1252.h"
+#include "msgbase/scan_text.h"
 
 namespace {
 
@@ -72,25 +73,21 @@ void Add(MessageIdList& list, MsgIdAdditions& added, const char* key, long numbe
   // A key the same as the one just added (a reply after the message it
   // answers): one entry holds both, the higher number and its date, as the
   // settled list would keep.
-  if (!added.entries.empty()) {
-    MsgIdAdditions::Entry& last = added.entries.back();
-    const char* lastKey = added.Key(last.key);
+  if (added.count) {
+    const char* lastKey = added.Key(added.last);
     size_t same = 0;
     while (same < n && lastKey[same] == key[same]) ++same;
     if (same == n && lastKey[n] == 0) {
-      if (number > last.number) {
-        last.number = static_cast<int32_t>(number);
-        last.date = static_cast<int32_t>(date);
-      }
+      if (number > added.Number(added.last))
+        added.SetNumberAndDate(added.last, static_cast<int32_t>(number), static_cast<int32_t>(date));
       return;
     }
   }
-  added.entries.push_back({added.Store(key, n), static_cast<int32_t>(number), static_cast<int32_t>(date)});
+  added.Store(key, n, static_cast<int32_t>(number), static_cast<int32_t>(date));
 }
 
 void MoveIntoArray(MessageIdList& list, MsgIdAdditions& added, VirtualArray* array) {
-  if (array)
-    for (const MsgIdAdditions::Entry& e : added.entries) Append(list, array, added.Key(e.key), e.number, e.date);
+  if (array) added.ForEach([&](uint32_t at) { Append(list, array, added.Key(at), added.Number(at), added.Date(at)); });
   added.Clear();
 }
 
@@ -103,12 +100,15 @@ void SettleBoth(MessageIdList& list) {
   list.settled = true;
 }
 
-// What the sort of the additions works in, kept from one list to the next.
+// What the sort of the additions works in, kept from one list to the next;
+// packed, as every byte of it is memory touched afresh.
+#pragma pack(push, 4)
 struct SortItem {
   uint64_t head;  // eight upper-cased bytes after the beginning all keys share, first highest
-  uint32_t key;   // the entry's key
-  uint32_t slot;  // the entry
+  uint32_t at;    // the entry
 };
+#pragma pack(pop)
+static_assert(sizeof(SortItem) == 12);
 struct SortBuffers {
   std::unique_ptr<SortItem[]> items, scratch;
   size_t capacity = 0;
@@ -144,28 +144,28 @@ void RadixSortByHead(SortBuffers& buffers, size_t n) {
 
 inline bool HasZeroByte(uint64_t w) { return ((w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull) != 0; }
 
-// Calls write(entry) for the added entries in the arrays' order, one per
-// key: of equal keys the first added with the highest number, as adding them
-// one by one to a settled list would keep.
+// Calls write(at) for the added entries in the arrays' order, one per key:
+// of equal keys the first added with the highest number, as adding them one
+// by one to a settled list would keep.
 template <typename Write>
 void ForEachSettled(const MsgIdAdditions& added, SortBuffers& buffers, Write write) {
-  const size_t count = added.entries.size();
+  const size_t count = added.count;
   if (count == 0) return;
-  auto bytes = [&](uint32_t key) { return reinterpret_cast<const unsigned char*>(added.Key(key)); };
+  auto bytes = [&](uint32_t at) { return reinterpret_cast<const unsigned char*>(added.Key(at)); };
   // Keys often share a long beginning (a site's Message-IDs, a series of
   // subjects): the heads start after what every key shares.
-  const unsigned char* first = bytes(added.entries[0].key);
+  const unsigned char* first = bytes(0);
   size_t common = 0;
   while (first[common]) ++common;
-  for (const MsgIdAdditions::Entry& e : added.entries) {
-    const unsigned char* key = bytes(e.key);
+  added.ForEach([&](uint32_t at) {
+    const unsigned char* key = bytes(at);
     size_t i = 0;
     while (i < common && kUpper.c[key[i]] == kUpper.c[first[i]]) ++i;
     common = i;
-  }
+  });
   buffers.Reserve(count);
-  for (size_t i = 0; i < count; ++i) {
-    const uint32_t at = added.entries[i].key;
+  size_t filled = 0;
+  added.ForEach([&](uint32_t at) {
     const unsigned char* key = bytes(at) + common;
     uint64_t head = 0;
     for (int b = 0; b < 8; ++b) {
@@ -173,11 +173,11 @@ void ForEachSettled(const MsgIdAdditions& added, SortBuffers& buffers, Write wri
       head = head << 8 | c;
       if (c) ++key;
     }
-    buffers.items[i] = {head, at, static_cast<uint32_t>(i)};
-  }
+    buffers.items[filled++] = {head, at};
+  });
   // Beyond equal heads that do not end their keys.
   auto compareTails = [&](const SortItem& a, const SortItem& b) {
-    for (const unsigned char *x = bytes(a.key) + common + 8, *y = bytes(b.key) + common + 8;; ++x, ++y) {
+    for (const unsigned char *x = bytes(a.at) + common + 8, *y = bytes(b.at) + common + 8;; ++x, ++y) {
       const unsigned char cx = kUpper.c[*x], cy = kUpper.c[*y];
       if (cx != cy) return cx < cy ? -1 : 1;
       if (!cx) return 0;
@@ -198,13 +198,11 @@ void ForEachSettled(const MsgIdAdditions& added, SortBuffers& buffers, Write wri
     i = j;
   }
   for (size_t i = 0; i < count;) {
-    const MsgIdAdditions::Entry* best = &added.entries[items[i].slot];
+    uint32_t best = items[i].at;
     size_t j = i + 1;
-    for (; j < count && sameKey(items[i], items[j]); ++j) {
-      const MsgIdAdditions::Entry* e = &added.entries[items[j].slot];
-      if (e->number > best->number) best = e;
-    }
-    write(*best);
+    for (; j < count && sameKey(items[i], items[j]); ++j)
+      if (added.Number(items[j].at) > added.Number(best)) best = items[j].at;
+    write(best);
     i = j;
   }
 }
@@ -317,17 +315,27 @@ long FindKey(VirtualArray* array, const char* key) {
 
 }  // namespace
 
-uint32_t MsgIdAdditions::Store(const char* key, size_t n) {
-  if (blocks.empty() || used + n + 1 > kBlockSize) {
+uint32_t MsgIdAdditions::Store(const char* key, size_t n, int32_t number, int32_t date) {
+  if (blocks.empty() || blockUsed.back() + kHead + n + 1 > kBlockSize) {
     blocks.emplace_back(new char[kBlockSize]);
-    used = 0;
+    blockUsed.push_back(0);
   }
-  const uint32_t at = static_cast<uint32_t>((blocks.size() - 1) * kBlockSize + used);
-  char* to = blocks.back().get() + used;
-  std::memcpy(to, key, n);
-  to[n] = 0;
-  used += n + 1;
+  const uint32_t at = static_cast<uint32_t>((blocks.size() - 1) * kBlockSize + blockUsed.back());
+  char* to = blocks.back().get() + blockUsed.back();
+  std::memcpy(to, &number, sizeof number);
+  std::memcpy(to + 4, &date, sizeof date);
+  CopyScanBytes(to + kHead, key, n);
+  to[kHead + n] = 0;
+  blockUsed.back() += kHead + n + 1;
+  ++count;
+  last = at;
   return at;
+}
+
+void MsgIdAdditions::SetNumberAndDate(uint32_t at, int32_t number, int32_t date) {
+  char* to = blocks[at / kBlockSize].get() + at % kBlockSize;
+  std::memcpy(to, &number, sizeof number);
+  std::memcpy(to + 4, &date, sizeof date);
 }
 
 int CompareMsgIdKeys(const void* a, const void* b) {
@@ -379,7 +387,7 @@ int MsgIdListAdd(MessageIdList& list, const char* messageId, const char* subject
   if (subject && subject[0]) {
     char key[200];
     SubjectKey(subject, key, sizeof key);
-    if (std::strcmp(key, "[<No Subject>]") != 0 && std::strcmp(key, "[== No Subject ==]") != 0 && list.subject)
+    if (!SameScanText(key, "[<No Subject>]") && !SameScanText(key, "[== No Subject ==]") && list.subject)
       Add(list, list.addedSubjects, key, number, date);
   }
   return 1;
@@ -411,8 +419,7 @@ int MsgIdListSave(MessageIdList& list, FILE* stream) {
   auto writeList = [&](VirtualArray* array, const MsgIdAdditions& added, auto write) {
     if (!array || !ok) return;
     if (onlyAdded) {
-      ForEachSettled(added, sortBuffers,
-                     [&](const MsgIdAdditions::Entry& e) { write(added.Key(e.key), e.number, e.date); });
+      ForEachSettled(added, sortBuffers, [&](uint32_t at) { write(added.Key(at), added.Number(at), added.Date(at)); });
       return;
     }
     for (int i = 0, n = array->Count(); i < n; ++i) {

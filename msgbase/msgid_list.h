@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
-#include <deque>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -27,26 +27,49 @@ int CompareMsgIdKeys(const void* a, const void* b);
 
 // Entries added since the arrays were last settled, packed: a rebuild adds a
 // short key or two per message, and the arrays' 208-byte records would cost
-// ten times the memory and a sort of large records. Keys go into blocks that
-// never move and entries into a deque, so growing copies nothing: on the
-// target every page first touched is costly.
+// ten times the memory and a sort of large records. Each entry is its number,
+// its date and its terminated key, one after another in blocks that never
+// move, so growing copies nothing and no other memory is touched per entry:
+// on the target every page first touched is costly.
 struct MsgIdAdditions {
-  struct Entry {
-    uint32_t key;  // where the key is (see Key)
-    int32_t number;
-    int32_t date;
-  };
   static constexpr size_t kBlockSize = 1 << 18;
-  std::vector<std::unique_ptr<char[]>> blocks;  // terminated keys, one after another
-  size_t used = 0;                              // bytes of the last block in use
-  std::deque<Entry> entries;
-  const char* Key(uint32_t at) const { return blocks[at / kBlockSize].get() + at % kBlockSize; }
-  // Stores a key of n bytes (n < kBlockSize) and a terminator: where it is.
-  uint32_t Store(const char* key, size_t n);
+  static constexpr size_t kHead = 8;  // number and date before the key
+  std::vector<std::unique_ptr<char[]>> blocks;
+  std::vector<size_t> blockUsed;  // bytes in use of each block
+  size_t count = 0;               // entries
+  uint32_t last = 0;              // where the newest entry is, when count
+  const char* Key(uint32_t at) const { return blocks[at / kBlockSize].get() + at % kBlockSize + kHead; }
+  int32_t Number(uint32_t at) const { return Field(at, 0); }
+  int32_t Date(uint32_t at) const { return Field(at, 4); }
+  void SetNumberAndDate(uint32_t at, int32_t number, int32_t date);
+  // Stores an entry with a key of n bytes (n + kHead < kBlockSize): where it is.
+  uint32_t Store(const char* key, size_t n, int32_t number, int32_t date);
+  // Calls visit(at) for every entry in the order they were added.
+  template <typename Visit>
+  void ForEach(Visit visit) const {
+    for (size_t b = 0; b < blocks.size(); ++b) {
+      const char* block = blocks[b].get();
+      for (size_t at = 0; at < blockUsed[b];) {
+        visit(static_cast<uint32_t>(b * kBlockSize + at));
+        const char* key = block + at + kHead;
+        size_t n = 0;
+        while (key[n]) ++n;
+        at += kHead + n + 1;
+      }
+    }
+  }
   void Clear() {
     blocks.clear();
-    used = 0;
-    entries.clear();
+    blockUsed.clear();
+    count = 0;
+    last = 0;
+  }
+
+ private:
+  int32_t Field(uint32_t at, size_t offset) const {
+    int32_t value;
+    std::memcpy(&value, blocks[at / kBlockSize].get() + at % kBlockSize + offset, sizeof value);
+    return value;
   }
 };
 

@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "msgbase/scan_text.h"
+
 namespace {
 
 constexpr const char kReadErrorText[] = "Unable to read message file.  Possible index file error.";
@@ -251,7 +253,7 @@ long ParseDecimal(const char* text, const char** end) {
 // reach its limit, which makes the header invalid.
 bool AppendToHeader(char* header, size_t& used, const char* line, size_t n) {
   if (used + n >= kHeaderBufferSize) return false;
-  std::memcpy(header + used, line, n + 1);
+  CopyScanBytes(header + used, line, n + 1);
   used += n;
   return true;
 }
@@ -268,8 +270,9 @@ int MonthFromName(const char* name) {
 }
 
 bool ValidHeader(const MessageHeader& h, long statedNumber) {
-  const char* slash = std::strchr(h.folder, '/');
-  if (!slash || !slash[1]) return false;
+  const char* slash = h.folder;
+  while (*slash && *slash != '/') ++slash;
+  if (!*slash || !slash[1]) return false;
   if (!h.author[0]) return false;
   // A negative number would sort before every real message; the log never
   // states one, so it is hostile or damaged text.
@@ -664,7 +667,7 @@ long ParseMessageHeader(LogReader& r, MessageHeader* out) {
     }
   }
   if (h.number == 0) h.number = -1;
-  std::memcpy(r.line, header, used + 1);
+  CopyScanBytes(r.line, header, used + 1);
   r.lineLength = used;
   r.remaining = h.size;
   if (out) *out = h;
@@ -682,7 +685,7 @@ long IsMessageStart(LogReader& r, MessageHeader* header) {
   long offset = msgtell(r);
   char* saved = r.savedLine;
   size_t savedLength = TextLength(r.line);
-  std::memcpy(saved, r.line, savedLength + 1);
+  CopyScanBytes(saved, r.line, savedLength + 1);
   long number = ParseMessageHeader(r, header);
   if (!number) {
     msgseek(r, offset);

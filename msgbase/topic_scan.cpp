@@ -1,32 +1,98 @@
 #include "msgbase/topic_scan.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "core/text1252.h"
+#include "msgbase/scan_text.h"
 
 namespace {
 
 constexpr long kScanBlockSize = 1 << 16;
 
+// The code page's upper-case map as a table: the walk compares names on
+// every message.
+struct UpperMap {
+  unsigned char c[256];
+  UpperMap() {
+    for (int i = 0; i < 256; ++i) c[i] = ToUpper1252(static_cast<unsigned char>(i));
+  }
+};
+const UpperMap& Upper() {
+  static const UpperMap map;
+  return map;
+}
+
 bool EqualsNoCase(const char* a, const char* b) {
+  const unsigned char* upper = Upper().c;
   for (; *a && *b; ++a, ++b)
-    if (ToUpper1252(static_cast<unsigned char>(*a)) != ToUpper1252(static_cast<unsigned char>(*b))) return false;
+    if (upper[static_cast<unsigned char>(*a)] != upper[static_cast<unsigned char>(*b)]) return false;
   return *a == *b;
 }
+
+// The service's name patterns (MatchNameList's ";"-separated list), split
+// and prepared once for the whole walk rather than once per name matched.
+class NameMatcher {
+ public:
+  explicit NameMatcher(const char* list) {
+    if (!list) return;
+    for (const char* p = list; *p;) {
+      const char* end = p;
+      while (*end && *end != ';') ++end;
+      // A pattern is cut as MatchNameList cuts it.
+      std::string pattern(p, std::min<size_t>(static_cast<size_t>(end - p), kLongest));
+      for (char& c : pattern)
+        if (c == '_') c = ' ';
+      if (!pattern.empty()) patterns_.push_back(std::move(pattern));
+      if (!*end) break;
+      p = end + 1;
+    }
+  }
+  bool Empty() const { return patterns_.empty(); }
+  // MatchNameList(name, list).
+  bool Matches(const char* name) const {
+    if (!name || !*name || patterns_.empty()) return false;
+    // Most names hold no "_" and are matched where they are.
+    size_t n = 0;
+    bool underscore = false;
+    for (; n < kLongest && name[n]; ++n) underscore |= name[n] == '_';
+    const char* subject = name;
+    char copy[kLongest + 1];
+    if (underscore || name[n]) {
+      for (size_t i = 0; i < n; ++i) copy[i] = name[i] == '_' ? ' ' : name[i];
+      copy[n] = 0;
+      subject = copy;
+    }
+    for (const std::string& pattern : patterns_)
+      if (WildMatch(subject, pattern.c_str())) return true;
+    return false;
+  }
+
+ private:
+  static constexpr size_t kLongest = 511;
+  std::vector<std::string> patterns_;
+};
 
 // The date text the index is built from. In the separator form, separators
 // inside the date ("12-Mar-1996", "3/5/96", "Tue,") become blanks; a "-" that
 // starts a word before a digit is a zone's sign and stays.
 void MessageDateText(const MessageHeader& h, char* out, size_t size) {
-  StrCopyN(out, h.dateText, size - 1);
+  CopyScanText(out, h.dateText, size - 1);
   if (h.singleLine) return;
   for (char* p = out; *p; ++p) {
     bool zoneSign = *p == '-' && (p == out || p[-1] == ' ') && p[1] >= '0' && p[1] <= '9';
     if ((*p == '-' && !zoneSign) || *p == '/' || *p == ',') *p = ' ';
   }
-  ltrim(out);
+  // ltrim
+  size_t lead = 0;
+  while (out[lead] == ' ') ++lead;
+  if (lead)
+    for (size_t i = 0;; ++i)
+      if (!(out[i] = out[i + lead])) break;
 }
 
 // Who a mail message was sent to, as the thread list shows it: the name, or
@@ -46,7 +112,7 @@ void RecipientText(const ScanOptions& o, const char* recipients, char* text, siz
   }
 }
 
-uint16_t InvolvementFlags(const ScanOptions& o, const ScannedMessage& m) {
+uint16_t InvolvementFlags(const ScanOptions& o, const NameMatcher& names, const ScannedMessage& m) {
   // Nothing to match against: the sender need not be parsed.
   if (!(o.nameList && o.nameList[0]) && !(o.identity && o.identity[0]) && !(o.personalAddress && o.personalAddress[0]))
     return 0;
@@ -54,9 +120,8 @@ uint16_t InvolvementFlags(const ScanOptions& o, const ScannedMessage& m) {
   ParseAddress(m.fields.sender, senderName, sizeof senderName, senderAddress, sizeof senderAddress);
   uint16_t flags = 0;
   const char* author = m.header.author;
-  if (o.nameList && o.nameList[0] &&
-      (MatchNameList(author, o.nameList) || (senderName[0] && MatchNameList(senderName, o.nameList)) ||
-       (senderAddress[0] && MatchNameList(senderAddress, o.nameList))))
+  if (!names.Empty() && (names.Matches(author) || (senderName[0] && names.Matches(senderName)) ||
+                         (senderAddress[0] && names.Matches(senderAddress))))
     flags |= kMsgConcernsUser;
   bool byUser = false;
   if (o.identity && o.identity[0] && (EqualsNoCase(o.identity, author) || EqualsNoCase(o.identity, senderAddress)))
@@ -93,6 +158,7 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
   static ScannedMessage m;
   long found = 0;
   const bool tracksHeaderOnly = TracksHeaderOnly(o);
+  const NameMatcher names(o.nameList);
   for (;;) {
     // Only a line beginning "=" or ">" can open a message.
     SkipUnwantedLines(r, "=>", nullptr);
@@ -123,9 +189,9 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
       if (IsHeaderOnlyLine(r.line)) headerOnly = true;
     }
 
-    StrCopyN(m.thread.author, m.header.author, sizeof m.thread.author - 1);
+    CopyScanText(m.thread.author, m.header.author, sizeof m.thread.author - 1);
     if (m.parent < 1) {
-      StrCopyN(m.thread.subject, m.fields.subject, sizeof m.thread.subject - 1);
+      CopyScanText(m.thread.subject, m.fields.subject, sizeof m.thread.subject - 1);
       if (o.kind.mail) {
         char text[100], address[100];
         RecipientText(o, m.fields.recipients, text, sizeof text, address, sizeof address);
@@ -133,14 +199,14 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
                       (o.kind.dravenet && EqualsNoCase(address, "you"));
         if (toUser) {
           m.thread.author[0] = '!';
-          StrCopyN(m.thread.author + 1, text, 23);
+          CopyScanText(m.thread.author + 1, text, 23);
         }
       }
     } else {
-      StrCopyN(m.thread.subject, m.fields.summary, sizeof m.thread.subject - 1);
+      CopyScanText(m.thread.subject, m.fields.summary, sizeof m.thread.subject - 1);
     }
 
-    m.flags = InvolvementFlags(o, m);
+    m.flags = InvolvementFlags(o, names, m);
     if (tracksHeaderOnly && headerOnly) m.flags |= kMsgHeaderOnly;
     ++found;
     if (callback) callback(context, m);

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
+#include "core/text1252.h"
+#include "msgbase/scan_text.h"
 #include "msgbase/tests/memory_log.h"
 
 namespace {
@@ -124,6 +127,82 @@ TEST(MessageFields, HeaderCasesOfEveryService) {
     EXPECT_STREQ(f.date, c.date) << c.name;
     EXPECT_STREQ(f.summary, c.summary) << c.name;
   }
+}
+
+// Header keywords are told apart by where their colon falls, in any case;
+// lines that only resemble a keyword leave the fields alone.
+TEST(MessageFields, HeaderKeywordsInAnyCaseAndTheirLookalikes) {
+  const FieldCase cases[] = {
+      {"keywords in other cases, the first of each kind counts", "net:mail/inbox",
+       "FROM: A <a@b.c>\nfrom: Second <c@d.e>\nSUBJECT:  Caps  \nsubj: later\nmessage-id: <X@Y>\n"
+       "DATE: 1 Apr 1997\nTO: x@y.z\n\nbody text\n",
+       "A <a@b.c>", "x@y.z", "Caps", "<X@Y>", "1 Apr 1997", "body text"},
+      {"lookalike keywords", "net:mail/inbox",
+       "From-Address: z@z.z\nX-From: y@y.y\nSubjects: no\nMessage-Ids: <no@no>\nTo:\tTabbed\nFm:Short\n\ntext\n",
+       "Short", "Tabbed", "", "", "", "text"},
+      {"a blank before the colon is prose", "net:mail/inbox", "Subject : spaced\nSubject: late\n", "", "", "", "", "",
+       "Subject : spaced"},
+      {"an empty id gives way to the next", "net:comp.lang.c/all",
+       "Message-ID: <>\nMessage-Id: <real@x>\nMessage-ID: <third@x>\n\nwords\n", "", "", "", "<real@x>", "", "words"},
+      {"quoted and commented addresses are kept as written", "net:mail/inbox",
+       "From: \"Doe, Jane\" (the boss) <jane@x.org>\nTo: 'Bob' <bob@y.org>, ann@z.org (Ann)\r\n"
+       "Date: Sat, 29 Feb 2000 23:59:60 +1400 (odd)\n\nx y\n",
+       "\"Doe, Jane\" (the boss) <jane@x.org>", "'Bob' <bob@y.org>, ann@z.org (Ann)", "", "",
+       "Sat, 29 Feb 2000 23:59:60 +1400 (odd)", "x y"},
+      {"keyword cases of the encoding", "net:mail/inbox",
+       "Subject: Enc\nCONTENT-TRANSFER-ENCODING: BASE64\n\nSGVsbG8=\n", "", "", "Enc", "", "", ""},
+      {"a longer keyword than any is no encoding", "net:mail/inbox",
+       "Content-Transfer-Encodings: base64\nContent-Transfer-Encoding\xE9: base64\n\nplain words\n", "", "", "", "", "",
+       "plain words"},
+      {"folded type with its boundary on the next line", "net:mail/inbox",
+       "MIME-VERSION: 1.0\ncontent-type: MULTIPART/mixed;\n boundary=\"b 1\"\nsubject: s\n\n--b 1\n"
+       "content-transfer-encoding: Quoted-Printable\n\nSoft =\nbreak\n--b 1--\n",
+       "", "", "s", "", "", "Soft break"},
+      {"an eight-bit keyword is none", "net:mail/inbox",
+       "Subj\xE9"
+       "ct: x\nFrom: f@g.h\n\nok\n",
+       "f@g.h", "", "", "", "", "ok"},
+  };
+  for (const FieldCase& c : cases) {
+    MessageFields f = FieldsOf(c.folder, c.body);
+    EXPECT_STREQ(f.sender, c.sender) << c.name;
+    EXPECT_STREQ(f.recipients, c.recipients) << c.name;
+    EXPECT_STREQ(f.subject, c.subject) << c.name;
+    EXPECT_STREQ(f.messageId, c.messageId) << c.name;
+    EXPECT_STREQ(f.date, c.date) << c.name;
+    EXPECT_STREQ(f.summary, c.summary) << c.name;
+  }
+}
+
+// The walk's inline text helpers give what the general ones give.
+TEST(MessageFields, ScanTextMatchesTheGeneralHelpers) {
+  // Every byte of the text against every ASCII prefix character, also as the
+  // second character of the prefix.
+  for (int p = 1; p < 128; ++p)
+    for (int t = 0; t < 256; ++t) {
+      const char prefix[] = {static_cast<char>(p), 0};
+      const char text[] = {static_cast<char>(t), 0};
+      ASSERT_EQ(StartsWithAsciiNoCase(text, prefix), StartsWithNoCase(text, prefix)) << p << " " << t;
+      const char prefix2[] = {'x', static_cast<char>(p), 0};
+      const char text2[] = {'X', static_cast<char>(t), 0};
+      ASSERT_EQ(StartsWithAsciiNoCase(text2, prefix2), StartsWithNoCase(text2, prefix2)) << p << " " << t;
+    }
+  const std::string source = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  for (size_t length = 0; length <= 70; ++length)
+    for (size_t n = 0; n <= 72; ++n) {
+      const std::string text = source.substr(0, length);
+      std::string expected(80, '#'), got(80, '#');
+      StrCopyN(expected.data(), text.c_str(), n);
+      CopyScanText(got.data(), text.c_str(), n);
+      ASSERT_EQ(got, expected) << length << " " << n;
+    }
+  for (size_t n = 0; n <= 70; ++n) {
+    std::string to(80, '#');
+    CopyScanBytes(to.data() + 1, source.data(), n);
+    ASSERT_EQ(to, "#" + source.substr(0, n) + std::string(79 - n, '#')) << n;
+  }
+  for (const char* other : {"", "a", "ab", "abc", "abd", "b"})
+    EXPECT_EQ(SameScanText("abc", other), !std::strcmp("abc", other));
 }
 
 TEST(MessageFields, LinesThatAreNeverASummary) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "core/text1252.h"
 #include "msgbase/tests/memory_log.h"
 
 namespace {
@@ -148,6 +150,47 @@ TEST_F(TopicScanTest, MailAndNewsFlags) {
   auto qf = Walk(q, qo);
   ASSERT_EQ(qf.size(), 1u);
   EXPECT_EQ(qf[0].flags, kMsgByUser);
+}
+
+// The service's name list marks a message by its author, its sender's name
+// or its sender's address, with the patterns as MatchNameList reads them.
+TEST_F(TopicScanTest, NameListsMarkWhatMatchNameListMatches) {
+  const char* const lists[] = {
+      "Zed_*", "nobody;Zed?Smith", ";;zed@x.org;", "*@X.ORG", "[a-c]*;Dee", "pat_doe", "Q*", "", "jane", "*Jane*"};
+  struct Sender {
+    const char* author;
+    const char* from;
+  };
+  const Sender senders[] = {
+      {"zed@x.org", "Zed Smith <zed@x.org>"},
+      {"ann@y.org", "\"Doe, Jane\" (the boss) <jane@x.org>"},
+      {"pat@q.example", "pat@q.example (Pat_Doe)"},
+      {"dee", "Dee"},
+      {"cy@z.org", "=?iso-8859-1?q?Cy_Young?= <cy@z.org>"},
+      {"Quentin", ""},
+  };
+  // Patterns and names longer than MatchNameList's 511 characters are cut.
+  const std::string longLists[] = {std::string(600, 'z') + ";" + std::string(520, '*') + "x", std::string(600, '*')};
+  std::vector<const char*> allLists(std::begin(lists), std::end(lists));
+  for (const std::string& l : longLists) allLists.push_back(l.c_str());
+  for (const char* list : allLists) {
+    MemoryLog log;
+    for (size_t i = 0; i < std::size(senders); ++i) {
+      std::string body = std::string(senders[i].from[0] ? "From: " : "") + senders[i].from + "\nSubject: s\n\nx\n";
+      log.bytes += SeparatorMessage("net:comp.lang.c/all", static_cast<long>(i + 1), senders[i].author, "", body);
+    }
+    ScanOptions o = OptionsFor("net:comp.lang.c/all");
+    o.nameList = list;
+    auto found = Walk(log, o);
+    ASSERT_EQ(found.size(), std::size(senders)) << list;
+    for (size_t i = 0; i < std::size(senders); ++i) {
+      char name[100], address[100];
+      ParseAddress(senders[i].from, name, sizeof name, address, sizeof address);
+      const bool expected = MatchNameList(senders[i].author, list) || (name[0] && MatchNameList(name, list)) ||
+                            (address[0] && MatchNameList(address, list));
+      EXPECT_EQ((found[i].flags & kMsgConcernsUser) != 0, expected) << list << " / " << senders[i].from;
+    }
+  }
 }
 
 TEST_F(TopicScanTest, DamagedLogsNeverCrashAndKeepWhatIsGood) {
