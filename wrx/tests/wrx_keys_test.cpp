@@ -192,11 +192,7 @@ TEST_F(WrxKeysTest, ADragBelowTheWindowScrollsToTheEndAndStops) {
   a.style = WS_POPUP | WS_VISIBLE;
   a.width = 300, a.height = 120;
   const std::string text = Lines(200);
-  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-  memcpy(GlobalLock(h), text.data(), text.size());
-  GlobalUnlock(h);
-  a.bufferHandle = h;
-  a.bufferSize = int32_t(text.size());
+  SetArgsText(a, text);
   HWND hwnd = CreateWrxWindow(&a);
   ASSERT_NE(hwnd, nullptr);
   windows_.push_back(hwnd);

@@ -25,11 +25,7 @@ class WrxPageViewTest : public WrxHostTest {
   WrxWindow* PrintWindow(const std::string& text) {
     WrxArgList a = HiddenArgs(WRX_WORDWRAP);
     a.printView = 1;
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    memcpy(GlobalLock(h), text.data(), text.size());
-    GlobalUnlock(h);
-    a.bufferHandle = h;
-    a.bufferSize = int32_t(text.size());
+    SetArgsText(a, text);
     HWND hwnd = CreateWrxWindow(&a);
     windows_.push_back(hwnd);
     return Measured(hwnd);

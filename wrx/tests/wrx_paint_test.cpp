@@ -31,11 +31,7 @@ class WrxPaintTest : public WrxHostTest {
     WrxArgList a = HiddenArgs(controlStyle);
     a.style = WS_POPUP | WS_VISIBLE | controlStyle;
     a.x = 0, a.y = 0, a.width = width, a.height = height;
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    memcpy(GlobalLock(h), text.data(), text.size());
-    GlobalUnlock(h);
-    a.bufferHandle = h;
-    a.bufferSize = int32_t(text.size());
+    SetArgsText(a, text);
     HWND hwnd = CreateWrxWindow(&a);
     EXPECT_NE(hwnd, nullptr);
     windows_.push_back(hwnd);

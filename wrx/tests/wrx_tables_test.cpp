@@ -777,11 +777,7 @@ TEST_F(WrxTablesTest, PageViewShowsCellsSideBySideWithAMergedCell) {
   WrxArgList a = HiddenArgs(WRX_WORDWRAP);
   a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP;
   a.x = 0, a.y = 0, a.width = 520, a.height = 240;
-  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-  memcpy(GlobalLock(h), text.data(), text.size());
-  GlobalUnlock(h);
-  a.bufferHandle = h;
-  a.bufferSize = int32_t(text.size());
+  SetArgsText(a, text);
   HWND hwnd = CreateWrxWindow(&a);
   ASSERT_NE(hwnd, nullptr);
   windows_.push_back(hwnd);
@@ -905,11 +901,7 @@ TEST_F(WrxTablesTest, ShadedCellsFillInBothViewsAndKeepTheirShadingThroughRtf) {
   WrxArgList a = HiddenArgs(WRX_WORDWRAP);
   a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP;
   a.x = 0, a.y = 0, a.width = 520, a.height = 200;
-  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-  memcpy(GlobalLock(h), text.data(), text.size());
-  GlobalUnlock(h);
-  a.bufferHandle = h;
-  a.bufferSize = int32_t(text.size());
+  SetArgsText(a, text);
   HWND hwnd = CreateWrxWindow(&a);
   ASSERT_NE(hwnd, nullptr);
   windows_.push_back(hwnd);
@@ -1077,11 +1069,7 @@ TEST_F(WrxTablesTest, AClickIntoACellOfThePageViewTypesIntoThatCell) {
   a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP | WRX_PRINTVIEW | WRX_PAGEMODE;
   a.printView = a.pageMode = 1;
   a.x = 0, a.y = 0, a.width = 440, a.height = 300;
-  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-  memcpy(GlobalLock(h), text.data(), text.size());
-  GlobalUnlock(h);
-  a.bufferHandle = h;
-  a.bufferSize = int32_t(text.size());
+  SetArgsText(a, text);
   HWND hwnd = CreateWrxWindow(&a);
   ASSERT_NE(hwnd, nullptr);
   windows_.push_back(hwnd);

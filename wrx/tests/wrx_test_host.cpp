@@ -102,13 +102,16 @@ HWND CreateHidden(WrxArgList& args) { return CreateWrxWindow(&args); }
 HWND CreateFromText(const std::string& text, DWORD controlStyle, char delimiter) {
   WrxArgList a = HiddenArgs(controlStyle);
   a.lineDelimiter = delimiter;
+  SetArgsText(a, text);
+  return CreateWrxWindow(&a);
+}
+
+void SetArgsText(WrxArgList& a, const std::string& text) {
   HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-  char* p = static_cast<char*>(GlobalLock(h));
-  memcpy(p, text.data(), text.size());
+  memcpy(GlobalLock(h), text.data(), text.size());
   GlobalUnlock(h);
   a.bufferHandle = h;  // the window owns it from here
   a.bufferSize = int32_t(text.size());
-  return CreateWrxWindow(&a);
 }
 
 std::string TempDir() {

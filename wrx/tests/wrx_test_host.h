@@ -36,6 +36,8 @@ void ResetRecords();
 WrxArgList HiddenArgs(DWORD controlStyle = 0);
 HWND CreateHidden(WrxArgList& args);
 HWND CreateFromText(const std::string& text, DWORD controlStyle = 0, char delimiter = 13);
+// Hands the text to the window the record makes, as its document buffer.
+void SetArgsText(WrxArgList& a, const std::string& text);
 
 std::string TempDir();
 std::string ReadFileBytes(const std::string& path);
