@@ -847,6 +847,9 @@ int32_t NextDefaultStop(WrxWindow* w, int32_t leftIndent, int32_t x);
 int NextTabStop(WrxWindow* w, int32_t para, int32_t tabId, int32_t x, int32_t* position, int32_t* type, int screen);
 int32_t DefaultTabWidth(WrxWindow* w, int32_t line, int32_t tabIndex, int32_t x);
 int32_t LineStartX(WrxWindow* w, int32_t line);
+// The room a centred or right-aligned line leaves before its text when its
+// text may take `inner` pixels; 0 for other lines.
+int32_t AlignmentRoomWithin(WrxWindow* w, int32_t line, int32_t inner);
 int32_t GetColumnX(WrxWindow* w, int32_t column, int32_t line, int mode);
 int32_t XToColumn(WrxWindow* w, int32_t x, int32_t line);
 // The x of every column of a line as drawn, xs[0..count] (count at most the

@@ -138,21 +138,8 @@ std::vector<WrxTextFrame> CutFrame(WrxWindow* w, const WrxTextFrame& page) {
 // The room a centred or right-aligned line leaves before its text in its
 // frame: a cell's lines are aligned within the cell.
 int32_t AlignmentRoom(WrxWindow* w, const WrxTextFrame& f, int32_t line) {
-  const WrxLine* l = w->lines[line];
-  if (!w->arg.wordWrap || l->para < 0 || size_t(l->para) >= w->paras.size()) return 0;
-  const wrxfmt::WrxParaRecord& p = w->paras[size_t(l->para)];
-  if (!(p.flags & (PF_CENTRED | PF_RIGHT))) return 0;
-  int32_t end = l->length;
-  while (end > 0) {
-    const uint8_t c = uint8_t(l->text[end - 1]);
-    if (c != ' ' && c != WRX_TAB && c != w->paraEnd && c != w->cellEnd && c != WRX_LINEBREAK) break;
-    --end;
-  }
-  const int32_t text = GetColumnX(w, end, line, 0) - GetColumnX(w, -1, line, 0);
   const int32_t inner = f.cell ? f.screenWidth - f.spaceLeft - f.spaceRight : GetLineTextWidth(w, line);
-  const int32_t room = inner - Px(w, p.rightIndent) - LineStartX(w, line) - text;
-  if (room <= 0) return 0;
-  return (p.flags & PF_CENTRED) ? room / 2 : room;
+  return AlignmentRoomWithin(w, line, inner);
 }
 
 bool HoldsTable(WrxWindow* w, const WrxTextFrame& f) {

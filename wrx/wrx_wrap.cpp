@@ -1229,10 +1229,9 @@ struct ColumnWalker {
 
 }  // namespace
 
-namespace {
-
-// The room a centred or right-aligned line leaves before its text.
-int32_t AlignmentOffset(WrxWindow* w, int32_t line) {
+// The room a centred or right-aligned line leaves before its text when its
+// text may take `inner` pixels (the window's text width, or a cell's).
+int32_t AlignmentRoomWithin(WrxWindow* w, int32_t line, int32_t inner) {
   const WrxLine* l = w->lines[line];
   if (!w->arg.wordWrap || l->para < 0 || size_t(l->para) >= w->paras.size()) return 0;
   const wrxfmt::WrxParaRecord& p = w->paras[size_t(l->para)];
@@ -1245,11 +1244,14 @@ int32_t AlignmentOffset(WrxWindow* w, int32_t line) {
   }
   ColumnWalker walk{w, line, 0};
   for (int32_t k = 0; k < end; ++k) walk.x += walk.Width(k);
-  const int32_t start = LineStartX(w, line);
-  const int32_t room = GetLineTextWidth(w, line) - Pixels(w, p.rightIndent) - start - walk.x;
+  const int32_t room = inner - Pixels(w, p.rightIndent) - LineStartX(w, line) - walk.x;
   if (room <= 0) return 0;
   return (p.flags & PF_CENTRED) ? room / 2 : room;
 }
+
+namespace {
+
+int32_t AlignmentOffset(WrxWindow* w, int32_t line) { return AlignmentRoomWithin(w, line, GetLineTextWidth(w, line)); }
 
 // Where a line's text starts: in page mode its row of the page view (the
 // frame's left, indents and alignment) on its page, else its indent and

@@ -8,6 +8,17 @@
 
 namespace {
 
+// The text a list writes.
+std::string SavedTextOf(MessageIdList& list) {
+  FILE* f = std::tmpfile();
+  EXPECT_EQ(MsgIdListSave(list, f), 1);
+  std::rewind(f);
+  std::string text;
+  for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
+  std::fclose(f);
+  return text;
+}
+
 class MsgIdListTest : public ::testing::Test {
  protected:
   VirtualArray ids{"msgid", sizeof(MsgIdEntry), CompareMsgIdKeys};
@@ -18,16 +29,7 @@ class MsgIdListTest : public ::testing::Test {
     list.subject = &subjects;
     MsgIdListOpen(list, nullptr);
   }
-  // The text the list writes.
-  std::string SavedText() {
-    FILE* f = std::tmpfile();
-    EXPECT_EQ(MsgIdListSave(list, f), 1);
-    std::rewind(f);
-    std::string text;
-    for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
-    std::fclose(f);
-    return text;
-  }
+  std::string SavedText() { return SavedTextOf(list); }
   void OpenText(const std::string& text) {
     FILE* f = std::tmpfile();
     std::fputs(text.c_str(), f);
@@ -181,13 +183,7 @@ std::string SaveAfterAdding(const std::vector<std::pair<std::string, long>>& add
     if (settle == Settle::each) MsgIdListFindSubject(list, "");
   }
   if (settle == Settle::atEnd) MsgIdListFindSubject(list, "");
-  FILE* f = std::tmpfile();
-  EXPECT_EQ(MsgIdListSave(list, f), 1);
-  std::rewind(f);
-  std::string text;
-  for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
-  std::fclose(f);
-  return text;
+  return SavedTextOf(list);
 }
 
 TEST(MsgIdListAddedPath, WritesWhatTheSettledListWrites) {

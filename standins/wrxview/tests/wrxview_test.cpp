@@ -50,6 +50,18 @@ HWND FindView(DWORD processId) {
   return nullptr;
 }
 
+// Starts wrxview with the command line and places its window at the top left
+// in the given size; null when it could not be started or shown.
+HWND StartView(ChildGuard& child, std::string command, int width, int height) {
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &child.pi))
+    return nullptr;
+  HWND frame = FindView(child.pi.dwProcessId);
+  if (frame) SetWindowPos(frame, HWND_TOPMOST, 0, 0, width, height, SWP_SHOWWINDOW);
+  return frame;
+}
+
 // Paragraph formatting as a reader sees it: a header group, centred, indented,
 // bordered and shaded paragraphs, tab columns and a bulleted list.
 const char kParagraphs[] =
@@ -77,15 +89,10 @@ Pixels ShowAndCapture(const char* document, const char* shot, int width, int hei
   fclose(f);
   std::string command =
       "wrxview.exe --size " + std::to_string(width) + "x" + std::to_string(height) + " \"" + file + "\"";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
   ChildGuard child;
-  PROCESS_INFORMATION& pi = child.pi;
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return Pixels{};
-  HWND frame = FindView(pi.dwProcessId);
+  HWND frame = StartView(child, command, width, height);
   Pixels pixels;
   if (frame) {
-    SetWindowPos(frame, HWND_TOPMOST, 0, 0, width, height, SWP_SHOWWINDOW);
     Sleep(700);  // its first paint
     HWND control = GetWindow(frame, GW_CHILD);
     if (control) {
@@ -96,7 +103,7 @@ Pixels ShowAndCapture(const char* document, const char* shot, int width, int hei
       SavePng(ScreenshotPath(shot), pixels);
     }
     PostMessageA(frame, WM_CLOSE, 0, 0);
-    WaitForSingleObject(pi.hProcess, 10000);
+    WaitForSingleObject(child.pi.hProcess, 10000);
   }
   DeleteFileA(file.c_str());
   return pixels;
@@ -119,14 +126,10 @@ TEST(WrxViewTest, ShowsAnRtfDocument) {
   fputs(kDocument, f);
   fclose(f);
   std::string command = "wrxview.exe --size 560x300 \"" + file + "\"";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
   ChildGuard child;
   PROCESS_INFORMATION& pi = child.pi;
-  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  HWND frame = FindView(pi.dwProcessId);
+  HWND frame = StartView(child, command, 560, 300);
   ASSERT_NE(frame, nullptr);
-  SetWindowPos(frame, HWND_TOPMOST, 0, 0, 560, 300, SWP_SHOWWINDOW);
   Sleep(700);  // its first paint
   HWND control = GetWindow(frame, GW_CHILD);
   ASSERT_NE(control, nullptr);
@@ -152,14 +155,10 @@ TEST(WrxViewTest, EditsTypedTextUndoesAndSavesRtf) {
   fputs("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 First line of the document.\\par Second line.\\par}", f);
   fclose(f);
   std::string command = "wrxview.exe --edit --size 560x300 \"" + file + "\"";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
   ChildGuard child;
   PROCESS_INFORMATION& pi = child.pi;
-  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  HWND frame = FindView(pi.dwProcessId);
+  HWND frame = StartView(child, command, 560, 300);
   ASSERT_NE(frame, nullptr);
-  SetWindowPos(frame, HWND_TOPMOST, 0, 0, 560, 300, SWP_SHOWWINDOW);
   HWND control = GetWindow(frame, GW_CHILD);
   ASSERT_NE(control, nullptr);
   // Typed at the start: characters, Enter, Backspace and Delete, then an
@@ -249,14 +248,10 @@ TEST(WrxViewTest, PairCopiesAFormattedParagraphWithItsPictureToTheOtherControl) 
   const int width = 900, height = 320;
   std::string command = "wrxview.exe --edit --pair --size " + std::to_string(width) + "x" + std::to_string(height) +
                         " --picture \"" + picture + "\" \"" + file + "\"";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
   ChildGuard child;
   PROCESS_INFORMATION& pi = child.pi;
-  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  HWND frame = FindView(pi.dwProcessId);
+  HWND frame = StartView(child, command, width, height);
   ASSERT_NE(frame, nullptr);
-  SetWindowPos(frame, HWND_TOPMOST, 0, 0, width, height, SWP_SHOWWINDOW);
   HWND left = GetDlgItem(frame, 1), right = GetDlgItem(frame, 2);
   ASSERT_NE(left, nullptr);
   ASSERT_NE(right, nullptr);
