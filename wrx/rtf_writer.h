@@ -60,7 +60,8 @@ struct Document {
   // instead of the whole document.
   bool block = false;
   int32_t firstLine = 0, firstCol = 0, lastLine = 0, lastCol = 0;
-  // Writes a picture character's group; null writes nothing for it.
+  // Writes a picture character's group; null writes nothing for it. It
+  // calls Output::Fail when the picture cannot be written.
   std::function<void(Output&, int fontId)> picture;
 };
 
@@ -99,6 +100,9 @@ class Output {
     if (sink_ && size_ >= chunk_) Pass();
   }
   bool failed() const { return failed_; }
+  // A part of the document could not be written: nothing more reaches the
+  // sink, so a caller never keeps a document that lacks it.
+  void Fail() { failed_ = true; }
 
  private:
   void Put(char c, bool breakable);

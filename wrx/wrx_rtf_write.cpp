@@ -3,6 +3,7 @@
 // clipboard. Pictures go out as metafiles.
 #include "wrx/rtf_writer.h"
 #include "wrx/wrx_block.h"
+#include "wrx/wrx_dib.h"
 #include "wrx/wrx_picture.h"
 
 #include <algorithm>
@@ -10,20 +11,26 @@
 
 namespace {
 
-// The bits of a placeable-less metafile that draws a stored DIB.
+// The bits of a placeable-less metafile that draws a stored DIB. Reports
+// what goes wrong, once: the conversion reports its own failures.
 bool DibToMetafileBits(WrxWindow* w, int id, std::vector<uint8_t>& bits) {
+  const WrxPictData* pict = w->fonts[id].pict;
+  if (!pict || pict->image.empty() || pict->info.size() < wrxdib::kInfoHeaderSize)
+    return WrxErrorBox(w, 51, "WriteRtfMetafile"), false;
   HMETAFILE mf = DibToMetafile(w, id);
-  HGLOBAL block = mf ? MetafileToBlock(mf) : nullptr;
+  if (!mf) return false;
+  HGLOBAL block = MetafileToBlock(mf);
   if (!block) {
-    if (mf) DeleteMetaFile(mf);
-    return false;
+    DeleteMetaFile(mf);
+    return WrxErrorBox(w, 51, "WriteRtfMetafile"), false;
   }
   const size_t size = MetafileBlockBytes(block);
   const auto* p = static_cast<const uint8_t*>(GlobalLock(block));
   if (p) bits.assign(p, p + size);
   GlobalUnlock(block);
   GlobalFree(block);
-  return p && size;
+  if (!p || !size) return WrxErrorBox(w, 51, "WriteRtfMetafile"), false;
+  return true;
 }
 
 void WritePicture(WrxWindow* w, wrxrtf::Output& out, int id, bool references) {
@@ -50,11 +57,10 @@ void WritePicture(WrxWindow* w, wrxrtf::Output& out, int id, bool references) {
     out.Close();
     return;
   }
+  if (out.failed()) return;  // the first picture that failed was reported
   std::vector<uint8_t> bits;
-  if (!DibToMetafileBits(w, id, bits)) {
-    WrxErrorBox(w, 51, "WriteRtfMetafile");
-    return;
-  }
+  // A document saved without its picture would replace the one that has it.
+  if (!DibToMetafileBits(w, id, bits)) return out.Fail();
   out.Open();
   out.Word("pict");
   out.Word("wmetafile", 8);
@@ -138,7 +144,9 @@ int RtfDocumentBytes(WrxWindow* w, int mode, std::string& out) {
     wrxrtf::Document d;
     std::vector<std::vector<uint8_t>> idStore;
     if (!DocumentOf(w, mode, d, idStore)) return 0;
-    out = wrxrtf::Write(d);
+    std::string bytes;
+    if (!wrxrtf::WriteTo(d, [&bytes](const char* p, size_t n) { return bytes.append(p, n), true; })) return 0;
+    out.swap(bytes);
   } catch (const std::bad_alloc&) {
     return WrxErrorBox(w, 108, "RtfWrite");
   }

@@ -152,6 +152,52 @@ TEST_F(WrxRtfWriteTest, PicturesTravelAsMetafilesAndSavingWritesRtf) {
   RemoveDirectoryA(dir.c_str());
 }
 
+// A picture that cannot become a metafile fails the write, with one box for
+// it: a document saved without the picture would replace the one that has it.
+TEST_F(WrxRtfWriteTest, APictureThatCannotBeWrittenFailsTheSaveAndKeepsTheOldFile) {
+  HWND hwnd = Load("two pictures: \r\n");
+  WrxRewrap(hwnd);
+  const size_t row = wrxdib::RowBytes(2, 24);
+  std::string dib(40 + row * 2, '\0');
+  auto* p = reinterpret_cast<uint8_t*>(&dib[0]);
+  wrxdib::Put32(p, 40), wrxdib::Put32(p + 4, 2), wrxdib::Put32(p + 8, 2);
+  wrxdib::Put16(p + 12, 1), wrxdib::Put16(p + 14, 24);
+  WrxWindow* w = GetWrxWindow(hwnd);
+  for (int k = 0; k < 2; ++k) {
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, dib.size());
+    memcpy(GlobalLock(h), dib.data(), dib.size());
+    GlobalUnlock(h);
+    SetWrxCursorPos(hwnd, 0, 14, 0);
+    const int id = WrxPastePicture(hwnd, CF_DIB, h, 0, 0, 1);
+    GlobalFree(h);
+    ASSERT_GT(id, 0);
+    w->fonts[id].pict->image.clear();  // its bits lost
+  }
+  ResetRecords();
+  std::string bytes = "untouched";
+  EXPECT_FALSE(RtfDocumentBytes(w, 0, bytes));
+  EXPECT_EQ(bytes, "untouched");
+  EXPECT_EQ(g_errors, std::vector<int>{51}) << "one box, for the first picture";
+
+  const std::string dir = TempDir(), name = dir + "\\kept.rtf";
+  const std::string old = "{\\rtf1 the old document\\par}";
+  HANDLE f = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(f, old.data(), DWORD(old.size()), &written, nullptr);
+  CloseHandle(f);
+  ResetRecords();
+  w->arg.saveType = 3;
+  w->arg.inputKind = 'F';
+  EXPECT_FALSE(WrxSave(w, name.c_str()));
+  w->arg.inputKind = 'B';
+  EXPECT_EQ(ReadFileBytes(name), old);
+  EXPECT_EQ(g_errors, (std::vector<int>{51, 31})) << "the picture, then the save";
+  ResetRecords();
+  DeleteFileA(name.c_str());
+  DeleteFileA((name + ".~WX").c_str());
+  RemoveDirectoryA(dir.c_str());
+}
+
 // A marker of several characters is its first character, the note, then the
 // rest of the marker after the note; all of it must come back as a mark.
 TEST_F(WrxRtfWriteTest, FootnoteMarkersOfSeveralCharactersComeBackAsMarks) {
