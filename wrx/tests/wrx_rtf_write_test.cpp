@@ -22,6 +22,23 @@ class WrxRtfWriteTest : public WrxHostTest {
     windows_.push_back(hwnd);
     return hwnd;
   }
+  // A red 24-bit DIB of the size given, pasted from a handle at a column of
+  // the first line; its picture id.
+  static int PasteRedDib(HWND hwnd, int width, int height, int column) {
+    const size_t row = wrxdib::RowBytes(width, 24);
+    std::string dib(40 + row * size_t(height), '\0');
+    auto* p = reinterpret_cast<uint8_t*>(&dib[0]);
+    wrxdib::Put32(p, 40), wrxdib::Put32(p + 4, uint32_t(width)), wrxdib::Put32(p + 8, uint32_t(height));
+    wrxdib::Put16(p + 12, 1), wrxdib::Put16(p + 14, 24);
+    for (size_t k = 40; k < dib.size(); k += 3) p[k + 2 < dib.size() ? k + 2 : k] = 255;
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, dib.size());
+    memcpy(GlobalLock(h), dib.data(), dib.size());
+    GlobalUnlock(h);
+    SetWrxCursorPos(hwnd, 0, column, 0);
+    const int id = WrxPastePicture(hwnd, CF_DIB, h, 0, 0, 1);
+    GlobalFree(h);
+    return id;
+  }
   static std::string Rtf(HWND hwnd) {
     std::string out;
     EXPECT_TRUE(RtfDocumentBytes(GetWrxWindow(hwnd), 0, out));
@@ -118,21 +135,7 @@ TEST_F(WrxRtfWriteTest, AFormattedDocumentComesBackTheSameAndWritesStably) {
 TEST_F(WrxRtfWriteTest, PicturesTravelAsMetafilesAndSavingWritesRtf) {
   HWND hwnd = Load("a picture: \r\n");
   WrxRewrap(hwnd);
-  // A 16 x 8 red DIB pasted from a handle.
-  const int width = 16, height = 8;
-  const size_t row = wrxdib::RowBytes(width, 24);
-  std::string dib(40 + row * height, '\0');
-  auto* p = reinterpret_cast<uint8_t*>(&dib[0]);
-  wrxdib::Put32(p, 40), wrxdib::Put32(p + 4, width), wrxdib::Put32(p + 8, height);
-  wrxdib::Put16(p + 12, 1), wrxdib::Put16(p + 14, 24);
-  for (size_t k = 40; k < dib.size(); k += 3) p[k + 2 < dib.size() ? k + 2 : k] = 255;
-  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, dib.size());
-  memcpy(GlobalLock(h), dib.data(), dib.size());
-  GlobalUnlock(h);
-  SetWrxCursorPos(hwnd, 0, 11, 0);
-  const int id = WrxPastePicture(hwnd, CF_DIB, h, 0, 0, 1);
-  GlobalFree(h);
-  ASSERT_GT(id, 0);
+  ASSERT_GT(PasteRedDib(hwnd, 16, 8, 11), 0);
   const std::string rtf = Rtf(hwnd);
   EXPECT_NE(rtf.find("\\wmetafile8"), std::string::npos);
   HWND back = Load(rtf);
@@ -157,19 +160,9 @@ TEST_F(WrxRtfWriteTest, PicturesTravelAsMetafilesAndSavingWritesRtf) {
 TEST_F(WrxRtfWriteTest, APictureThatCannotBeWrittenFailsTheSaveAndKeepsTheOldFile) {
   HWND hwnd = Load("two pictures: \r\n");
   WrxRewrap(hwnd);
-  const size_t row = wrxdib::RowBytes(2, 24);
-  std::string dib(40 + row * 2, '\0');
-  auto* p = reinterpret_cast<uint8_t*>(&dib[0]);
-  wrxdib::Put32(p, 40), wrxdib::Put32(p + 4, 2), wrxdib::Put32(p + 8, 2);
-  wrxdib::Put16(p + 12, 1), wrxdib::Put16(p + 14, 24);
   WrxWindow* w = GetWrxWindow(hwnd);
   for (int k = 0; k < 2; ++k) {
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, dib.size());
-    memcpy(GlobalLock(h), dib.data(), dib.size());
-    GlobalUnlock(h);
-    SetWrxCursorPos(hwnd, 0, 14, 0);
-    const int id = WrxPastePicture(hwnd, CF_DIB, h, 0, 0, 1);
-    GlobalFree(h);
+    const int id = PasteRedDib(hwnd, 2, 2, 14);
     ASSERT_GT(id, 0);
     w->fonts[id].pict->image.clear();  // its bits lost
   }

@@ -32,6 +32,22 @@ class WrxTablesTest : public WrxHostTest {
     SetWrxBeepProc(nullptr);
     WrxHostTest::TearDown();
   }
+  // A visible page-view window 520 pixels wide at the screen's corner, for
+  // the tests that look at what is drawn; no caret in the picture.
+  HWND MakeShown(const std::string& text, int height) {
+    WrxArgList a = HiddenArgs(WRX_WORDWRAP);
+    a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP;
+    a.x = 0, a.y = 0, a.width = 520, a.height = height;
+    SetArgsText(a, text);
+    HWND hwnd = CreateWrxWindow(&a);
+    if (!hwnd) return nullptr;
+    windows_.push_back(hwnd);
+    SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, a.width, a.height, SWP_SHOWWINDOW);
+    SetFocus(nullptr);
+    GetWrxWindow(hwnd)->arg.printView = 1;
+    WrxRewrap(hwnd);
+    return hwnd;
+  }
   HWND Make(const std::string& text) {
     HWND hwnd = CreateFromText(text, WRX_WORDWRAP);
     windows_.push_back(hwnd);
@@ -773,19 +789,9 @@ void PumpMessages() {
 // A table in page view: each cell a frame of its own beside the others of its
 // row, a merged cell as wide as the cells it took in, and the borders drawn.
 TEST_F(WrxTablesTest, PageViewShowsCellsSideBySideWithAMergedCell) {
-  const std::string text = "Before the table\r\nAfter the table\r\n";
-  WrxArgList a = HiddenArgs(WRX_WORDWRAP);
-  a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP;
-  a.x = 0, a.y = 0, a.width = 520, a.height = 240;
-  SetArgsText(a, text);
-  HWND hwnd = CreateWrxWindow(&a);
+  HWND hwnd = MakeShown("Before the table\r\nAfter the table\r\n", 240);
   ASSERT_NE(hwnd, nullptr);
-  windows_.push_back(hwnd);
-  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, a.width, a.height, SWP_SHOWWINDOW);
-  SetFocus(nullptr);  // no caret in the picture
   WrxWindow* w = GetWrxWindow(hwnd);
-  w->arg.printView = 1;
-  WrxRewrap(hwnd);
   SetWrxCursorPos(hwnd, 1, 0, 0);
   ASSERT_EQ(TableParam(hwnd, 3, 3, 0), 1);
   // Lines 1-12: three rows of three cells; the cells named by row and column.
@@ -897,19 +903,9 @@ std::string StructureFault(WrxWindow* w) {
 }  // namespace
 
 TEST_F(WrxTablesTest, ShadedCellsFillInBothViewsAndKeepTheirShadingThroughRtf) {
-  const std::string text = "Before\r\nAfter\r\n";
-  WrxArgList a = HiddenArgs(WRX_WORDWRAP);
-  a.style = WS_POPUP | WS_VISIBLE | WRX_WORDWRAP;
-  a.x = 0, a.y = 0, a.width = 520, a.height = 200;
-  SetArgsText(a, text);
-  HWND hwnd = CreateWrxWindow(&a);
+  HWND hwnd = MakeShown("Before\r\nAfter\r\n", 200);
   ASSERT_NE(hwnd, nullptr);
-  windows_.push_back(hwnd);
-  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, a.width, a.height, SWP_SHOWWINDOW);
-  SetFocus(nullptr);
   WrxWindow* w = GetWrxWindow(hwnd);
-  w->arg.printView = 1;
-  WrxRewrap(hwnd);
   SetWrxCursorPos(hwnd, 1, 0, 0);
   ASSERT_EQ(TableParam(hwnd, 1, 2, 0), 1);
   const int32_t left = w->lines[1]->cell, right = w->lines[2]->cell;
