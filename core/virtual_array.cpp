@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <memory>
 #include <vector>
 
