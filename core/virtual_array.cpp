@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -781,28 +781,255 @@ int VirtualArray::Load(FILE* stream) {
 }
 
 // ---- Sort -----------------------------------------------------------------
+// A stable merge sort. The compare function is opaque and reached through a
+// pointer, and what its calls cost is mostly the branch inside it that the
+// processor guesses wrong: half the time when the outcome is a coin toss, as
+// in an even merge or a quicksort's partition. So the merges are uneven, a
+// run of a quarter's length into one of three quarters: the outcome leans to
+// the long run and is guessed right more often, which more than pays for the
+// extra comparisons. Equal keys keep their order, so a second sort by another
+// key keeps the first order among equals.
 
 namespace {
 
-template <size_t N>
-struct Record {
-  unsigned char bytes[N];
-};
+// Runs this short are sorted by insertion before the merging starts.
+constexpr size_t kInsertionRun = 16;
 
+// The shorter run's share of an uneven merge.
+size_t ShortRun(size_t n) { return std::max<size_t>(1, n / 4); }
+
+// N is the record width for the common small records, so that every move is a
+// fixed-size copy; 0 takes the width `es` at run time.
 template <size_t N>
-void SortRecords(unsigned char* data, int n, VirtualArrayCompare cmp) {
-  auto* first = reinterpret_cast<Record<N>*>(data);
-  std::sort(first, first + n, [cmp](const Record<N>& a, const Record<N>& b) { return cmp(&a, &b) < 0; });
+constexpr size_t WidthOf(size_t es) {
+  return N ? N : es;
 }
 
-// Any element size: sort slot numbers (the chunk is cache-sized), then
-// permute through a scratch chunk.
-void SortBySlots(unsigned char* data, int n, size_t es, VirtualArrayCompare cmp, unsigned char* scratch) {
-  std::vector<uint32_t> slots(n);
-  for (int i = 0; i < n; ++i) slots[i] = i;
-  std::sort(slots.begin(), slots.end(), [&](uint32_t a, uint32_t b) { return cmp(data + a * es, data + b * es) < 0; });
-  for (int i = 0; i < n; ++i) memcpy(scratch + i * es, data + slots[i] * es, es);
-  memcpy(data, scratch, n * es);
+// Straight insertion: its comparisons mostly come out the same way, so they
+// are cheap, and the moves stay within a short run. `hold` takes one record.
+template <size_t N>
+void InsertionSort(unsigned char* a, size_t n, size_t es, VirtualArrayCompare cmp, unsigned char* hold) {
+  const size_t w = WidthOf<N>(es);
+  for (size_t i = 1; i < n; ++i) {
+    unsigned char* p = a + i * w;
+    if (cmp(p - w, p) <= 0) continue;
+    memcpy(hold, p, w);
+    do {
+      memcpy(p, p - w, w);
+      p -= w;
+    } while (p != a && cmp(p - w, hold) > 0);
+    memcpy(p, hold, w);
+  }
+}
+
+// Merges two sorted runs into `out`, the left one first among equal keys.
+template <size_t N>
+void MergeRuns(const unsigned char* l, const unsigned char* lEnd, const unsigned char* r, const unsigned char* rEnd,
+               unsigned char* out, size_t es, VirtualArrayCompare cmp) {
+  const size_t w = WidthOf<N>(es);
+  const size_t leftBytes = lEnd - l, rightBytes = rEnd - r;
+  // Runs already in order across their seam, either way round, cost one or
+  // two comparisons: sorted and reversed input sort in linear time.
+  if (!leftBytes || !rightBytes || cmp(lEnd - w, r) <= 0) {
+    memcpy(out, l, leftBytes);
+    memcpy(out + leftBytes, r, rightBytes);
+    return;
+  }
+  if (cmp(rEnd - w, l) < 0) {
+    memcpy(out, r, rightBytes);
+    memcpy(out + rightBytes, l, leftBytes);
+    return;
+  }
+  while (l < lEnd && r < rEnd) {
+    if (cmp(r, l) < 0) {
+      memcpy(out, r, w);
+      r += w;
+    } else {
+      memcpy(out, l, w);
+      l += w;
+    }
+    out += w;
+  }
+  memcpy(out, l, lEnd - l);
+  memcpy(out + (lEnd - l), r, rEnd - r);
+}
+
+// Sorts the n records at `a`, leaving them at `a` or, with `intoB`, at `b`;
+// each holds n records and the other one is scratch.
+template <size_t N>
+void MergeSortInto(unsigned char* a, unsigned char* b, size_t n, bool intoB, size_t es, VirtualArrayCompare cmp) {
+  const size_t w = WidthOf<N>(es);
+  if (n <= kInsertionRun) {
+    InsertionSort<N>(a, n, es, cmp, b);
+    if (intoB) memcpy(b, a, n * w);
+    return;
+  }
+  const size_t m = ShortRun(n);
+  MergeSortInto<N>(a, b, m, !intoB, es, cmp);
+  MergeSortInto<N>(a + m * w, b + m * w, n - m, !intoB, es, cmp);
+  unsigned char* from = intoB ? a : b;
+  MergeRuns<N>(from, from + m * w, from + m * w, from + n * w, intoB ? b : a, es, cmp);
+}
+
+// Sorts n records in place; `scratch` holds n records.
+template <size_t N>
+void MergeSort(unsigned char* data, size_t n, size_t es, VirtualArrayCompare cmp, unsigned char* scratch) {
+  const size_t w = WidthOf<N>(es);
+  size_t ordered = 1;
+  while (ordered < n && cmp(data + (ordered - 1) * w, data + ordered * w) <= 0) ++ordered;
+  if (ordered < n) MergeSortInto<N>(data, scratch, n, false, es, cmp);
+}
+
+// Merges sorted chunks into one run, in the chunks' own blocks: a block read
+// to its end takes the next records out, so two spare blocks are all the
+// merge needs beyond the array (a fresh block the size of the array would
+// cost a page fault for each of its pages).
+template <size_t N>
+class ChunkMerger {
+ public:
+  ChunkMerger(size_t es, size_t perChunk, size_t count, VirtualArrayCompare cmp)
+      : w_(WidthOf<N>(es)), perChunk_(perChunk), count_(count), cmp_(cmp) {}
+
+  // `blocks` holds the chunks in order, each sorted, and on return the
+  // merged order; `spare` holds at least two blocks, and as many on return.
+  void Merge(std::vector<unsigned char*>& blocks, std::vector<unsigned char*>& spare) {
+    blocks_ = &blocks;
+    spare_ = &spare;
+    out_.resize(blocks.size());
+    MergeRange(0, blocks.size());
+  }
+
+ private:
+  // A run's next record, in the run's blocks [block, endBlock).
+  struct Cursor {
+    size_t block, endBlock;
+    const unsigned char* at;
+    const unsigned char* end;
+  };
+
+  void MergeRange(size_t first, size_t last) {
+    if (last - first < 2) return;
+    const size_t middle = first + ShortRun(last - first);
+    MergeRange(first, middle);
+    MergeRange(middle, last);
+    MergePair(first, middle, last);
+  }
+
+  size_t BlockBytes(size_t block) const { return std::min(perChunk_, count_ - block * perChunk_) * w_; }
+  Cursor Start(size_t block, size_t endBlock) const {
+    const unsigned char* at = (*blocks_)[block];
+    return {block, endBlock, at, at + BlockBytes(block)};
+  }
+  // Past a block read to its end: the block is free for output. False at
+  // the run's end.
+  bool NextBlock(Cursor& c) {
+    spare_->push_back((*blocks_)[c.block]);
+    if (++c.block == c.endBlock) return false;
+    c.at = (*blocks_)[c.block];
+    c.end = c.at + BlockBytes(c.block);
+    return true;
+  }
+  // The next output block, and its end in `end`. Each block taken here was
+  // freed by the runs first, but for the two spares: output can lead what
+  // the runs have freed by a block of each.
+  unsigned char* NextOutput(unsigned char** end) {
+    unsigned char* at = spare_->back();
+    spare_->pop_back();
+    out_[++outBlock_] = at;
+    *end = at + BlockBytes(outBlock_);
+    return at;
+  }
+  // Copies the rest of a run out, from `at` on.
+  void Drain(Cursor& c, unsigned char* at, unsigned char* end) {
+    for (;;) {
+      if (at == end) at = NextOutput(&end);
+      const size_t bytes = std::min<size_t>(c.end - c.at, end - at);
+      memcpy(at, c.at, bytes);
+      at += bytes;
+      c.at += bytes;
+      if (c.at == c.end && !NextBlock(c)) return;
+    }
+  }
+
+  void MergePair(size_t first, size_t middle, size_t last) {
+    std::vector<unsigned char*>& blocks = *blocks_;
+    // Runs already in order across their seam keep their blocks.
+    if (cmp_(blocks[middle - 1] + BlockBytes(middle - 1) - w_, blocks[middle]) <= 0) return;
+    Cursor l = Start(first, middle), r = Start(middle, last);
+    const VirtualArrayCompare cmp = cmp_;
+    const size_t w = WidthOf<N>(w_);  // a constant for the typed widths
+    outBlock_ = first - 1;
+    unsigned char* end = nullptr;
+    unsigned char* at = NextOutput(&end);
+    for (;;) {
+      // The cursors stay in locals here: the compare function could, for all
+      // the compiler knows, reach any member.
+      const unsigned char* lAt = l.at;
+      const unsigned char* rAt = r.at;
+      const unsigned char* lEnd = l.end;
+      const unsigned char* rEnd = r.end;
+      const unsigned char* outEnd = end;
+      while (at != outEnd) {
+        if (cmp(rAt, lAt) < 0) {
+          memcpy(at, rAt, w);
+          at += w;
+          rAt += w;
+          if (rAt == rEnd) break;
+        } else {
+          memcpy(at, lAt, w);
+          at += w;
+          lAt += w;
+          if (lAt == lEnd) break;
+        }
+      }
+      l.at = lAt;
+      r.at = rAt;
+      if (rAt == rEnd && !NextBlock(r)) {
+        Drain(l, at, end);
+        break;
+      }
+      if (lAt == lEnd && !NextBlock(l)) {
+        Drain(r, at, end);
+        break;
+      }
+      if (at == end) at = NextOutput(&end);
+    }
+    std::copy(out_.begin() + first, out_.begin() + last, blocks.begin() + first);
+  }
+
+  const size_t w_, perChunk_, count_;
+  const VirtualArrayCompare cmp_;
+  std::vector<unsigned char*>* blocks_ = nullptr;
+  std::vector<unsigned char*>* spare_ = nullptr;
+  std::vector<unsigned char*> out_;
+  size_t outBlock_ = 0;
+};
+
+void SortRecords(unsigned char* data, int n, size_t es, VirtualArrayCompare cmp, unsigned char* scratch) {
+  switch (es) {
+    case 4: MergeSort<4>(data, n, es, cmp, scratch); return;
+    case 8: MergeSort<8>(data, n, es, cmp, scratch); return;
+    case 12: MergeSort<12>(data, n, es, cmp, scratch); return;
+    case 16: MergeSort<16>(data, n, es, cmp, scratch); return;
+    case 20: MergeSort<20>(data, n, es, cmp, scratch); return;
+    case 24: MergeSort<24>(data, n, es, cmp, scratch); return;
+    case 32: MergeSort<32>(data, n, es, cmp, scratch); return;
+    default: MergeSort<0>(data, n, es, cmp, scratch); return;
+  }
+}
+
+void MergeChunks(std::vector<unsigned char*>& blocks, std::vector<unsigned char*>& spare, size_t es, size_t perChunk,
+                 size_t count, VirtualArrayCompare cmp) {
+  switch (es) {
+    case 4: ChunkMerger<4>(es, perChunk, count, cmp).Merge(blocks, spare); return;
+    case 8: ChunkMerger<8>(es, perChunk, count, cmp).Merge(blocks, spare); return;
+    case 12: ChunkMerger<12>(es, perChunk, count, cmp).Merge(blocks, spare); return;
+    case 16: ChunkMerger<16>(es, perChunk, count, cmp).Merge(blocks, spare); return;
+    case 20: ChunkMerger<20>(es, perChunk, count, cmp).Merge(blocks, spare); return;
+    case 24: ChunkMerger<24>(es, perChunk, count, cmp).Merge(blocks, spare); return;
+    case 32: ChunkMerger<32>(es, perChunk, count, cmp).Merge(blocks, spare); return;
+    default: ChunkMerger<0>(es, perChunk, count, cmp).Merge(blocks, spare); return;
+  }
 }
 
 // One sorted run of the merge: the current element lies in the resident
@@ -817,147 +1044,42 @@ struct Run {
 
 }  // namespace
 
-namespace {
-// Element sizes sorted as whole records; the others go by slot numbers.
-bool SortTyped(unsigned char* data, int n, int elementSize, VirtualArrayCompare cmp) {
-  switch (elementSize) {
-    case 4: SortRecords<4>(data, n, cmp); return true;
-    case 8: SortRecords<8>(data, n, cmp); return true;
-    case 12: SortRecords<12>(data, n, cmp); return true;
-    case 16: SortRecords<16>(data, n, cmp); return true;
-    case 20: SortRecords<20>(data, n, cmp); return true;
-    case 24: SortRecords<24>(data, n, cmp); return true;
-    case 32: SortRecords<32>(data, n, cmp); return true;
-    default: return false;
-  }
-}
-}  // namespace
-
-void VirtualArray::SortChunkInPlace(unsigned char* data, int n, unsigned char* scratch) {
-  if (n < 2) return;
-  if (!SortTyped(data, n, elementSize_, compare_)) SortBySlots(data, n, elementSize_, compare_, scratch);
-}
-
-namespace {
-// A record's place across the chunks of a resident array, usable as a
-// random-access iterator: the sort then works in the chunks themselves,
-// with no gathered copy (a fresh block the size of the array costs a page
-// fault for each of its pages) and no copy back.
-template <size_t N>
-struct ChunkPlace {
-  using iterator_category = std::random_access_iterator_tag;
-  using value_type = Record<N>;
-  using difference_type = ptrdiff_t;
-  using pointer = Record<N>*;
-  using reference = Record<N>&;
-
-  unsigned char* const* bases;  // each chunk's data, and one null past the last
-  ptrdiff_t perChunk;
-  ptrdiff_t chunk;
-  ptrdiff_t slot;
-  unsigned char* at;  // the record itself: the sort's inner loops only step and look
-
-  ptrdiff_t Index() const { return chunk * perChunk + slot; }
-  ChunkPlace At(ptrdiff_t index) const {
-    ptrdiff_t c = index / perChunk, s = index % perChunk;
-    return {bases, perChunk, c, s, bases[c] ? bases[c] + s * N : nullptr};
-  }
-  reference operator*() const { return *reinterpret_cast<Record<N>*>(at); }
-  pointer operator->() const { return reinterpret_cast<Record<N>*>(at); }
-  reference operator[](ptrdiff_t n) const { return *(*this + n); }
-  ChunkPlace& operator++() {
-    at += N;
-    if (++slot == perChunk) {
-      slot = 0;
-      at = bases[++chunk];
-    }
-    return *this;
-  }
-  ChunkPlace& operator--() {
-    if (slot == 0) {
-      slot = perChunk;
-      at = bases[--chunk] + perChunk * N;
-    }
-    --slot;
-    at -= N;
-    return *this;
-  }
-  ChunkPlace operator++(int) {
-    ChunkPlace was = *this;
-    ++*this;
-    return was;
-  }
-  ChunkPlace operator--(int) {
-    ChunkPlace was = *this;
-    --*this;
-    return was;
-  }
-  ChunkPlace& operator+=(ptrdiff_t n) { return *this = At(Index() + n); }
-  ChunkPlace& operator-=(ptrdiff_t n) { return *this = At(Index() - n); }
-  friend ChunkPlace operator+(ChunkPlace p, ptrdiff_t n) { return p += n; }
-  friend ChunkPlace operator+(ptrdiff_t n, ChunkPlace p) { return p += n; }
-  friend ChunkPlace operator-(ChunkPlace p, ptrdiff_t n) { return p -= n; }
-  friend ptrdiff_t operator-(const ChunkPlace& a, const ChunkPlace& b) { return a.Index() - b.Index(); }
-  friend bool operator==(const ChunkPlace& a, const ChunkPlace& b) { return a.chunk == b.chunk && a.slot == b.slot; }
-  friend bool operator!=(const ChunkPlace& a, const ChunkPlace& b) { return !(a == b); }
-  friend bool operator<(const ChunkPlace& a, const ChunkPlace& b) { return a.Index() < b.Index(); }
-  friend bool operator>(const ChunkPlace& a, const ChunkPlace& b) { return b < a; }
-  friend bool operator<=(const ChunkPlace& a, const ChunkPlace& b) { return !(b < a); }
-  friend bool operator>=(const ChunkPlace& a, const ChunkPlace& b) { return !(a < b); }
-};
-
-template <size_t N>
-void SortAcrossChunks(unsigned char* const* bases, int perChunk, int count, VirtualArrayCompare cmp) {
-  ChunkPlace<N> first{bases, perChunk, 0, 0, bases[0]};
-  std::sort(first, first.At(count), [cmp](const Record<N>& a, const Record<N>& b) { return cmp(&a, &b) < 0; });
-}
-
-bool SortTypedAcrossChunks(unsigned char* const* bases, int perChunk, int count, int elementSize,
-                           VirtualArrayCompare cmp) {
-  switch (elementSize) {
-    case 4: SortAcrossChunks<4>(bases, perChunk, count, cmp); return true;
-    case 8: SortAcrossChunks<8>(bases, perChunk, count, cmp); return true;
-    case 12: SortAcrossChunks<12>(bases, perChunk, count, cmp); return true;
-    case 16: SortAcrossChunks<16>(bases, perChunk, count, cmp); return true;
-    case 20: SortAcrossChunks<20>(bases, perChunk, count, cmp); return true;
-    case 24: SortAcrossChunks<24>(bases, perChunk, count, cmp); return true;
-    case 32: SortAcrossChunks<32>(bases, perChunk, count, cmp); return true;
-    default: return false;
-  }
-}
-}  // namespace
-
-// When every chunk is in memory and the records have a typed sort, one sort
-// over all of them in place beats sorting runs and merging them.
-bool VirtualArray::SortResidentWhole() {
-  if (bufferCount_ < chunkCount_ || !SortTyped(nullptr, 0, elementSize_, compare_)) return false;
-  for (int k = 0; k < chunkCount_; ++k)
-    if (!chunks_[k].buffer) return false;
-  std::vector<unsigned char*> bases(static_cast<size_t>(chunkCount_) + 1, nullptr);
-  for (int k = 0; k < chunkCount_; ++k) bases[static_cast<size_t>(k)] = chunks_[k].buffer->data;
-  return SortTypedAcrossChunks(bases.data(), perChunk_, count_, elementSize_, compare_);
-}
-
 void VirtualArray::Sort(VirtualArrayCompare compare) {
   for (int i = 0; i < bufferCount_; ++i) DropLocks(buffers_[i]);
   if (compare) compare_ = compare;
   if (!compare_) return;
   sorted_ = 1;
   if (chunkCount_ == 0) return;
-  if (SortResidentWhole()) return;
   const size_t es = elementSize_;
-  std::vector<unsigned char> scratch(chunkBytes_);
+  std::unique_ptr<unsigned char, decltype(&free)> scratch(static_cast<unsigned char*>(malloc(chunkBytes_)), free);
+  if (!scratch) {
+    Fail(kModule, __LINE__, "Out of memory for sorting");
+    sorted_ = 0;
+    return;
+  }
+  std::vector<unsigned char> previousLast(es);
 
-  // Runs: every chunk sorted in place.
+  // Runs: every chunk sorted in place. Chunks that follow on in order need
+  // no merge, so sorting a sorted array reads it once.
+  bool inOrder = true;
   for (int k = 0; k < chunkCount_; ++k) {
     VirtualArrayBuffer* b = LoadChunk(k);
     if (!b) {
       sorted_ = 0;  // reported; the elements are all still there
       return;
     }
-    SortChunkInPlace(b->data, ChunkElements(k), scratch.data());
+    const int n = ChunkElements(k);
+    SortRecords(b->data, n, es, compare_, scratch.get());
+    if (k > 0 && inOrder && compare_(previousLast.data(), b->data) > 0) inOrder = false;
+    memcpy(previousLast.data(), b->data + (n - 1) * es, es);
   }
-  if (chunkCount_ == 1) return;
+  if (chunkCount_ == 1 || inOrder) return;
+  {
+    unsigned char* block = scratch.release();
+    const bool merged = MergeResidentChunks(&block);
+    scratch.reset(block);
+    if (merged) return;
+  }
 
   // Merge through a loser tree, reading swapped runs in windows.
   const int runs = chunkCount_;
@@ -1085,6 +1207,30 @@ void VirtualArray::Sort(VirtualArrayCompare compare) {
   std::swap(tempFile_, merged.tempFile_);
   lastChunk_ = merged.lastChunk_;
   merged.lastChunk_ = -1;
+}
+
+// When every chunk is in memory, the sorted chunks merge in their own blocks
+// and the buffers take the blocks in their new order; false, with nothing
+// changed, leaves the merge that goes run by run through the swap file.
+// `scratch` is a block of the caller's, which may come back as another one.
+bool VirtualArray::MergeResidentChunks(unsigned char** scratch) {
+  if (bufferCount_ < chunkCount_) return false;
+  std::vector<unsigned char*> blocks(chunkCount_);
+  for (int k = 0; k < chunkCount_; ++k) {
+    if (!chunks_[k].buffer) return false;
+    blocks[k] = chunks_[k].buffer->data;
+  }
+  auto* extra = static_cast<unsigned char*>(malloc(chunkBytes_));
+  if (!extra) return false;
+  std::vector<unsigned char*> spare = {*scratch, extra};
+  MergeChunks(blocks, spare, elementSize_, perChunk_, count_, compare_);
+  for (int k = 0; k < chunkCount_; ++k) {
+    VirtualArrayBuffer* b = chunks_[k].buffer;
+    b->memory = b->data = blocks[k];
+  }
+  *scratch = spare[0];
+  free(spare[1]);
+  return true;
 }
 
 // ---- SmartPointer -----------------------------------------------------------

@@ -129,8 +129,7 @@ class VirtualArray {
     return chunks_[chunk].buffer->data + static_cast<size_t>(slot) * elementSize_;
   }
   int ChunkElements(int chunk) const { return chunk < chunkCount_ - 1 ? perChunk_ : (count_ - 1) % perChunk_ + 1; }
-  void SortChunkInPlace(unsigned char* data, int n, unsigned char* scratch);
-  bool SortResidentWhole();
+  bool MergeResidentChunks(unsigned char** scratch);
   bool ReadStreamElements(FILE* stream, int n);
 
   const char* name_;

@@ -337,8 +337,8 @@ TEST_F(VirtualArrayTest, SortMatchesStdSortForEveryPoolAndSize) {
                {160, 3000, false},
                {4097, 100, true},
                {12, 5000, false},
-               // Sorted in place across resident chunks: counts that end on,
-               // just before and just after a chunk's end.
+               // Merged across resident chunks: counts that end on, just
+               // before and just after a chunk's end.
                {8, 2 * 8160, false},
                {16, 3 * 4080 + 1, false},
                {20, 3264 - 1, false},
@@ -380,6 +380,65 @@ TEST_F(VirtualArrayTest, SortMatchesStdSortForEveryPoolAndSize) {
   EXPECT_EQ(U32(same, 0), 1u);
   EXPECT_EQ(U32(same, 16320), 2u);
   EXPECT_EQ(U32(same, 3 * 16320 - 1), 3u);
+}
+
+// Records keyed by their first 4 bytes and numbered in the next 4 by their
+// place before the sort; the rest is filler that follows the number.
+std::vector<unsigned char> NumberedRecord(int size, uint32_t key, uint32_t number) {
+  std::vector<unsigned char> r(size);
+  for (int i = 8; i < size; ++i) r[i] = static_cast<unsigned char>(number * 13 + i);
+  memcpy(r.data(), &key, 4);
+  memcpy(r.data() + 4, &number, 4);
+  return r;
+}
+
+// Equal keys keep the order they had: a second sort by another key keeps the
+// first one among equals. Checked against std::stable_sort over counts around
+// chunk ends, on orders that take the merge's short cuts and one that does not,
+// with every chunk in memory and with chunks swapping through a pool of three.
+TEST_F(VirtualArrayTest, SortIsStableAndMatchesStableSortAroundChunkEnds) {
+  enum Order { kAscending, kDescending, kAllEqual, kRandom, kSawtooth };
+  for (int elementSize : {12, 10, 4097}) {
+    const int perChunk = VirtualArray("geometry", elementSize).PerChunk();
+    for (int count : {0, 1, 2, perChunk - 1, perChunk, perChunk + 1, 9 * perChunk + perChunk / 3}) {
+      for (Order order : {kAscending, kDescending, kAllEqual, kRandom, kSawtooth}) {
+        for (bool poolOfThree : {false, true}) {
+          SCOPED_TRACE(::testing::Message() << "size " << elementSize << " count " << count << " order " << order
+                                            << (poolOfThree ? " pool of three" : " all in memory"));
+          g_memory = poolOfThree ? 1 : 0;
+          std::mt19937 rng(count * 7 + order);
+          VirtualArray a("stable", elementSize);
+          std::vector<std::vector<unsigned char>> expected;
+          for (int i = 0; i < count; ++i) {
+            uint32_t key = 0;
+            switch (order) {
+              case kAscending: key = i / 3; break;
+              case kDescending: key = (count - i) / 3; break;
+              case kAllEqual: key = 7; break;
+              case kRandom: key = rng() % (count / 4 + 1); break;
+              case kSawtooth: key = i % 1000 / 2; break;  // sorted runs that span chunk ends
+            }
+            expected.push_back(NumberedRecord(elementSize, key, i));
+            ASSERT_TRUE(a.Append(expected.back().data()));
+          }
+          a.Sort(CompareU32);
+          std::stable_sort(expected.begin(), expected.end(),
+                           [](const auto& x, const auto& y) { return KeyOf(x.data()) < KeyOf(y.data()); });
+          EXPECT_TRUE(a.Sorted());
+          ASSERT_EQ(a.Count(), count);
+          for (int i = 0; i < count; ++i) {
+            const void* e = a.At(i);
+            ASSERT_NE(e, nullptr);
+            ASSERT_EQ(memcmp(e, expected[i].data(), elementSize), 0) << "at " << i;
+          }
+          if (poolOfThree && a.ChunkCount() > 3) {
+            EXPECT_EQ(a.BufferCount(), 3);
+          }
+          EXPECT_TRUE(g_errors.empty());
+        }
+      }
+    }
+  }
 }
 
 TEST_F(VirtualArrayTest, CheckOrderAtClearsSortedWhenAnElementMovesOutOfPlace) {
