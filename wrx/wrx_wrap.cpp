@@ -21,15 +21,32 @@ bool g_plainWordWrap = false;
 long g_linesPassedBy = 0;
 
 // A line's worth of bytes copied in place: the runtime's copy costs more to
-// call than a short copy takes.
+// call than a short copy takes. The last word is copied where it ends,
+// over bytes already copied, so that no count needs a byte at a time.
 void CopyShort(char* to, const char* from, size_t count) {
-  size_t k = 0;
-  for (; k + 8 <= count; k += 8) {
+  if (count >= 8) {
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+      uint64_t v[2];
+      memcpy(v, from + k, 16);
+      memcpy(to + k, v, 16);
+    }
     uint64_t v;
-    memcpy(&v, from + k, 8);
-    memcpy(to + k, &v, 8);
+    if (k + 8 <= count) {
+      memcpy(&v, from + k, 8);
+      memcpy(to + k, &v, 8);
+    }
+    memcpy(&v, from + count - 8, 8);
+    memcpy(to + count - 8, &v, 8);
+  } else if (count >= 4) {
+    uint32_t first, last;
+    memcpy(&first, from, 4);
+    memcpy(&last, from + count - 4, 4);
+    memcpy(to, &first, 4);
+    memcpy(to + count - 4, &last, 4);
+  } else {
+    for (size_t k = 0; k < count; ++k) to[k] = from[k];
   }
-  for (; k < count; ++k) to[k] = from[k];
 }
 
 // A paragraph's characters, gathered line by line without a runtime call
@@ -298,6 +315,11 @@ inline uint64_t ZeroBytes(uint64_t v) {
   return ~(((v & kLow7) + kLow7) | v | kLow7);
 }
 
+// How many bytes ZeroBytes marked. The target has no population-count
+// instruction, and the runtime's count is a call that cost as much as the
+// widths added up beside it.
+inline int CountMarkedBytes(uint64_t marks) { return int(((marks >> 7) * 0x0101010101010101ull) >> 56); }
+
 inline uint64_t Load8(const uint8_t* p) {
   uint64_t v;
   memcpy(&v, p, 8);
@@ -376,6 +398,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     K_LINEMARK = WrapTables::K_LINEMARK,
   };
   const int32_t firstStartX = Pixels(w, left + firstIndent), startXAfter = Pixels(w, left);
+  const int32_t box = Pixels(w, kBoxAllowanceTwips);
   while (pos < size) {
     // Made where it is kept: a line is large, for its tab widths.
     WrapLine& line = out.emplace_back();
@@ -431,7 +454,6 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     };
     bool endedByMarker = false;
     bool inField = false;
-    const int32_t box = Pixels(w, kBoxAllowanceTwips);
     size_t breakAt = 0;  // 0 = no break opportunity yet
     int32_t spacesAtBreak = 0, tabsAtBreak = 0, xAtBreak = x;
     size_t i = pos;
@@ -477,7 +499,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
               if (k < 8) blanks &= (uint64_t(1) << (8 * k)) - 1;
               if (blanks) {
                 const int last = (63 - __builtin_clzll(blanks)) >> 3;
-                spacesBefore = spaces + __builtin_popcountll(blanks) - 1;
+                spacesBefore = spaces + CountMarkedBytes(blanks) - 1;
                 at = i + size_t(last) + 1;
                 xBreak = xs[last];
               }
@@ -486,7 +508,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
               break;
             }
             if (const uint64_t blanks = ZeroBytes(v ^ 0x2020202020202020ull)) {
-              const int last = (63 - __builtin_clzll(blanks)) >> 3, count = __builtin_popcountll(blanks);
+              const int last = (63 - __builtin_clzll(blanks)) >> 3, count = CountMarkedBytes(blanks);
               spacesBefore = spaces + count - 1;
               spaces += count;
               at = i + size_t(last) + 1;
