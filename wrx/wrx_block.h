@@ -106,7 +106,9 @@ struct WrxTextArena {
 };
 
 struct WrxLine {
-  char* text;         // length + 2 bytes, null when empty
+  // A block of its own of length + 2 bytes, or with LF_ARENATEXT `length`
+  // bytes in a shared block, unterminated; null when empty.
+  char* text;
   uintptr_t fontIds;  // array pointer, or 0xFFFF in the low half and the shared id in the third byte
   int32_t length;
   WrxLineInfo* info;

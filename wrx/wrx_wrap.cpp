@@ -21,29 +21,60 @@ bool g_plainWordWrap = false;
 long g_linesPassedBy = 0;
 
 // A line's worth of bytes copied in place: the runtime's copy costs more to
-// call than a short copy takes.
+// call than a short copy takes. The last word is copied where it ends,
+// over bytes already copied, so that no count needs a byte at a time.
 void CopyShort(char* to, const char* from, size_t count) {
-  size_t k = 0;
-  for (; k + 8 <= count; k += 8) {
+  if (count >= 8) {
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+      uint64_t v[2];
+      memcpy(v, from + k, 16);
+      memcpy(to + k, v, 16);
+    }
     uint64_t v;
-    memcpy(&v, from + k, 8);
-    memcpy(to + k, &v, 8);
+    if (k + 8 <= count) {
+      memcpy(&v, from + k, 8);
+      memcpy(to + k, &v, 8);
+    }
+    memcpy(&v, from + count - 8, 8);
+    memcpy(to + count - 8, &v, 8);
+  } else if (count >= 4) {
+    uint32_t first, last;
+    memcpy(&first, from, 4);
+    memcpy(&last, from + count - 4, 4);
+    memcpy(to, &first, 4);
+    memcpy(to + count - 4, &last, 4);
+  } else {
+    for (size_t k = 0; k < count; ++k) to[k] = from[k];
   }
-  for (; k < count; ++k) to[k] = from[k];
 }
 
 // A paragraph's characters, gathered line by line without a runtime call
-// per line.
+// per line. Where the lines' texts already lie one after another in a shared
+// block, the bytes are read where they lie instead (borrowed).
 class TextBytes {
  public:
-  void clear() { size_ = 0; }
+  void clear() { size_ = 0, borrowed_ = nullptr; }
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
-  const char* data() const { return bytes_.get(); }
-  char operator[](size_t k) const { return bytes_[k]; }
-  char back() const { return bytes_[size_ - 1]; }
+  bool borrowed() const { return borrowed_ != nullptr; }
+  const char* data() const { return borrowed_ ? borrowed_ : bytes_.get(); }
+  char operator[](size_t k) const { return data()[k]; }
+  char back() const { return data()[size_ - 1]; }
   void push_back(char c) { Append(&c, 1); }
+  // Only into an empty buffer.
+  void Borrow(const char* from, size_t count) { borrowed_ = from, size_ = count; }
+  // Whether `from` lies right after the borrowed bytes, which it may lengthen.
+  bool Continues(const char* from) const { return borrowed_ && from == borrowed_ + size_; }
+  void Lengthen(size_t count) { size_ += count; }
   void Append(const char* from, size_t count) {
+    if (borrowed_) {
+      // Gathered after all: the borrowed bytes are copied first.
+      const char* before = borrowed_;
+      const size_t length = size_;
+      borrowed_ = nullptr, size_ = 0;
+      Append(before, length);
+    }
     if (size_ + count > capacity_) {
       const size_t capacity = std::max(2 * capacity_, size_ + count + 4096);
       std::unique_ptr<char[]> bigger(new char[capacity]);
@@ -57,13 +88,15 @@ class TextBytes {
 
  private:
   std::unique_ptr<char[]> bytes_;
+  const char* borrowed_ = nullptr;
   size_t size_ = 0, capacity_ = 0;
 };
 
 struct WrapBuffer {
   TextBytes text;
-  std::vector<uint8_t> ids;      // filled only when the fonts differ
-  const uint8_t* idp = nullptr;  // the font id of each character
+  WrxTextArena* arena = nullptr;  // of borrowed text; null for the document's bytes
+  std::vector<uint8_t> ids;       // filled only when the fonts differ
+  const uint8_t* idp = nullptr;   // the font id of each character
   bool oneFont = false;
   int32_t input = 0;  // last source line consumed
   int32_t para = 0, cell = 0, frame = 0;
@@ -125,6 +158,7 @@ class SameIds {
 
 void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b, SameIds& same) {
   b.text.clear();
+  b.arena = nullptr;
   b.ids.clear();
   // The paragraph's one font so far, -1 before the first character, -2 once
   // it has two and its ids are gathered.
@@ -144,7 +178,17 @@ void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b, S
       break;
     if (l->length > 0) {
       const size_t before = b.text.size();
-      b.text.Append(l->text, size_t(l->length));
+      // A wrapped paragraph's lines lie one after another in their block,
+      // and a loaded one is a line of the document's bytes.
+      const bool shared = !g_plainWordWrap && (l->flags & LF_ARENATEXT);
+      if (shared && b.text.empty()) {
+        b.text.Borrow(l->text, size_t(l->length));
+        b.arena = l->arena;
+      } else if (shared && l->arena == b.arena && b.text.Continues(l->text)) {
+        b.text.Lengthen(size_t(l->length));
+      } else {
+        b.text.Append(l->text, size_t(l->length));
+      }
       if (IsSharedIds(l)) {
         const uint8_t id = SharedId(l) < w->fontCount ? SharedId(l) : 0;
         if (oneId == -1) oneId = id;
@@ -298,6 +342,11 @@ inline uint64_t ZeroBytes(uint64_t v) {
   return ~(((v & kLow7) + kLow7) | v | kLow7);
 }
 
+// How many bytes ZeroBytes marked. The target has no population-count
+// instruction, and the runtime's count is a call that cost as much as the
+// widths added up beside it.
+inline int CountMarkedBytes(uint64_t marks) { return int(((marks >> 7) * 0x0101010101010101ull) >> 56); }
+
 inline uint64_t Load8(const uint8_t* p) {
   uint64_t v;
   memcpy(&v, p, 8);
@@ -376,6 +425,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     K_LINEMARK = WrapTables::K_LINEMARK,
   };
   const int32_t firstStartX = Pixels(w, left + firstIndent), startXAfter = Pixels(w, left);
+  const int32_t box = Pixels(w, kBoxAllowanceTwips);
   while (pos < size) {
     // Made where it is kept: a line is large, for its tab widths.
     WrapLine& line = out.emplace_back();
@@ -431,7 +481,6 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     };
     bool endedByMarker = false;
     bool inField = false;
-    const int32_t box = Pixels(w, kBoxAllowanceTwips);
     size_t breakAt = 0;  // 0 = no break opportunity yet
     int32_t spacesAtBreak = 0, tabsAtBreak = 0, xAtBreak = x;
     size_t i = pos;
@@ -455,6 +504,12 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
           // earlier place to break is left (0 = it did not fill).
           size_t cutAt = 0;
           int32_t cutX = 0;
+          // The x after the last space is added up once the run ends, from
+          // the start of its eight (`groupAt`, at `groupX`): keeping it for
+          // every eight cost more than the widths themselves.
+          size_t groupAt = 0;
+          int32_t groupX = 0;
+          bool groupPending = false;
           while (i + 8 <= cap) {
             const uint64_t v = Load8(text + i);
             // A paragraph in one font needs no look at its ids.
@@ -463,37 +518,43 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
             // additions do not wait on each other.
             const uint8_t* c = text + i;
             const int32_t w0 = widths[c[0]], w2 = widths[c[2]], w4 = widths[c[4]], w6 = widths[c[6]];
-            const int32_t p1 = w0 + widths[c[1]], p3 = p1 + (w2 + widths[c[3]]);
-            const int32_t p5 = p3 + (w4 + widths[c[5]]), p7 = p5 + (w6 + widths[c[7]]);
-            const int32_t xs[8] = {x + w0, x + p1, x + p1 + w2, x + p3, x + p3 + w4, x + p5, x + p5 + w6, x + p7};
-            const int32_t nx = xs[7];
+            const int32_t p1 = w0 + widths[c[1]], q3 = w2 + widths[c[3]];
+            const int32_t q5 = w4 + widths[c[5]], q7 = w6 + widths[c[7]];
+            const int32_t nx = x + ((p1 + q3) + (q5 + q7));
             if (nx >= limit) {
               // The line fills among these: it breaks after the last space
               // before the first character that starts at the width or
               // beyond, as one step at a time would; without one, there.
+              const int32_t p3 = p1 + q3, p5 = p3 + q5;
+              const int32_t xs[8] = {x + w0, x + p1, x + p1 + w2, x + p3, x + p3 + w4, x + p5, x + p5 + w6, nx};
               int k = 1;
               while (xs[k - 1] < limit) ++k;
               uint64_t blanks = ZeroBytes(v ^ 0x2020202020202020ull);
               if (k < 8) blanks &= (uint64_t(1) << (8 * k)) - 1;
               if (blanks) {
                 const int last = (63 - __builtin_clzll(blanks)) >> 3;
-                spacesBefore = spaces + __builtin_popcountll(blanks) - 1;
+                spacesBefore = spaces + CountMarkedBytes(blanks) - 1;
                 at = i + size_t(last) + 1;
                 xBreak = xs[last];
+                groupPending = false;
               }
               cutAt = i + size_t(k);
               cutX = xs[k - 1];
               break;
             }
             if (const uint64_t blanks = ZeroBytes(v ^ 0x2020202020202020ull)) {
-              const int last = (63 - __builtin_clzll(blanks)) >> 3, count = __builtin_popcountll(blanks);
+              const int last = (63 - __builtin_clzll(blanks)) >> 3, count = CountMarkedBytes(blanks);
               spacesBefore = spaces + count - 1;
               spaces += count;
               at = i + size_t(last) + 1;
-              xBreak = xs[last];
+              groupAt = i, groupX = x, groupPending = true;
             }
             x = nx;
             i += 8;
+          }
+          if (groupPending) {
+            xBreak = groupX;
+            for (size_t k = groupAt; k < at; ++k) xBreak += widths[text[k]];
           }
           if (at != breakAt) {
             tabsAtBreak = line.tabCount;
@@ -657,15 +718,19 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
 }
 
 // A wrapped line made ready in memory of its own, so that a pass that runs
-// out of memory stops before it has touched the document. A line that will
-// take the place of an old line at least as long writes over the old line's
-// buffers instead, and a line of one font keeps no font array: nothing to
-// allocate, and nothing that can fail.
+// out of memory stops before it has touched the document. A line whose
+// paragraph was borrowed where it lies keeps its text there, and holds its
+// share of that block from here on, so that the lines it replaces cannot
+// free it. A line that will take the place of an old line at least as long
+// writes over the old line's buffers instead, and a line of one font keeps
+// no font array: nothing to allocate, and nothing that can fail.
 struct PreparedLine {
   char* text = nullptr;
   uint8_t* ids = nullptr;
   WrxLineInfo* info = nullptr;
   WrxTextArena* arena = nullptr;  // holds the text
+  bool inBlock = false;           // the text lies in a shared block
+  bool borrowed = false;          // ... the one it was read from
   bool reuseText = false, reuseIds = false, sharedIds = false;
   uint8_t sharedId = 0;
 };
@@ -678,7 +743,11 @@ constexpr size_t kArenaFrom = 16 << 10;
 void FreePrepared(std::vector<PreparedLine>& prepared, WrxTextArena* arena) {
   free(arena);
   for (PreparedLine& p : prepared) {
-    if (!p.arena) free(p.text);
+    if (p.borrowed) {
+      if (p.arena && --p.arena->lines == 0) free(p.arena);
+    } else if (!p.inBlock) {
+      free(p.text);
+    }
     free(p.ids);
     if (p.info) free(p.info->charFlags);
     free(p.info);
@@ -712,22 +781,31 @@ bool PrepareLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& wl, const Wr
       p.sharedId = ids[0];
     }
     const bool roomy = old && old->length >= length;
-    p.reuseText = !arena && roomy && old->text && !(old->flags & LF_ARENATEXT);
+    p.borrowed = b.text.borrowed();
+    p.reuseText = !p.borrowed && !arena && roomy && old->text && !(old->flags & LF_ARENATEXT);
     p.reuseIds = roomy && !p.sharedIds && !IsSharedIds(old) && IdArray(old);
   }
-  if (arena) {
+  if (p.borrowed) {
+    p.inBlock = true;
+    p.arena = b.arena;
+    p.text = const_cast<char*>(b.text.data()) + wl.start;
+    if (p.arena) ++p.arena->lines;
+  } else if (arena) {
+    // One after another, as they were read, so that the next rewrap of the
+    // paragraph borrows them.
+    p.inBlock = true;
     p.arena = arena;
     p.text = next;
-    next += length + 2;
+    next += length;
   } else if (!p.reuseText) {
     p.text = static_cast<char*>(sAlloc(length + 2));
   }
   if (!p.sharedIds && !p.reuseIds) p.ids = static_cast<uint8_t*>(sAlloc(length + 2));
   if (needInfo) p.info = static_cast<WrxLineInfo*>(sAlloc(sizeof(WrxLineInfo)));
   if ((!p.reuseText && !p.text) || (!p.sharedIds && !p.reuseIds && !p.ids) || (needInfo && !p.info)) return false;
-  if (p.text) {
+  if (p.text && !p.borrowed) {
     CopyShort(p.text, b.text.data() + wl.start, size_t(length));
-    p.text[length] = 0;
+    if (!p.inBlock) p.text[length] = 0;
   }
   if (p.ids) {
     memcpy(p.ids, b.idp + wl.start, size_t(length));
@@ -774,9 +852,10 @@ void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine&
     memcpy(l->text, b.text.data() + wl.start, length);
     l->text[length] = 0;
   } else {
+    // A borrowed block's share was taken when the line was made ready.
     ReleaseLineText(l);
     l->text = p.text;
-    if (p.arena) ++p.arena->lines;
+    if (p.arena && !p.borrowed) ++p.arena->lines;
     l->arena = p.arena;
   }
   if (p.reuseIds) {
@@ -790,7 +869,7 @@ void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine&
   FreeLineInfo(w, slot);
   l->info = p.info;
   l->length = int32_t(length);
-  l->flags = wl.flags | (l->flags & LF_KEEP) | (l->arena ? LF_ARENATEXT : 0);
+  l->flags = wl.flags | (l->flags & LF_KEEP) | (p.inBlock ? LF_ARENATEXT : 0);
   l->para = b.para;
   l->cell = b.cell;
   l->frame = b.frame;
@@ -980,7 +1059,8 @@ int StoreBatch(WrxWindow* w, int32_t line, WrappedPara* paras, size_t count, std
   prepared.assign(static_cast<size_t>(produced), PreparedLine{});
   size_t textBytes = 0;
   for (size_t j = 0; j < count; ++j)
-    for (const WrapLine& wl : paras[j].lines) textBytes += wl.length + 2;
+    if (!paras[j].b.text.borrowed())
+      for (const WrapLine& wl : paras[j].lines) textBytes += wl.length;
   WrxTextArena* arena = nullptr;
   char* next = nullptr;
   if (!g_plainWordWrap && textBytes >= kArenaFrom) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -367,8 +368,18 @@ TEST_F(WrxWrapTest, RunningOutOfMemoryKeepsTheText) {
       all.append(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
     return all;
   };
+  struct Restore {
+    ~Restore() { SetPlainWordWrap(false); }
+  } restore;
+  // Lines in blocks of their own (as the plain way leaves them) need new
+  // blocks when the wrap cuts them.
   for (long budget : {0L, 3L, 17L, 40L}) {
     WrxWindow* w = Wrapped(text);
+    w->textRect.right = 1000;
+    SetPlainWordWrap(true);
+    ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+    SetPlainWordWrap(false);
+    w->textRect.right = 100;
     const std::string before = joined(w);
     WrxFailAllocationsAfter(budget);
     const int result = WrxRewrap(w->hwnd);
@@ -379,6 +390,18 @@ TEST_F(WrxWrapTest, RunningOutOfMemoryKeepsTheText) {
     EXPECT_EQ(joined(w), before);
   }
   EXPECT_EQ(g_errors.back(), 108);
+  // Lines that lie in the document's bytes are cut where they lie: joining
+  // them into fewer lines needs no memory at all.
+  WrxWindow* w = Wrapped(text);
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  const std::string before = joined(w);
+  w->textRect.right = 1000;
+  WrxFailAllocationsAfter(0);
+  const int result = WrxRewrap(w->hwnd);
+  WrxFailAllocationsAfter(-1);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(w->lineCount, 30);
+  EXPECT_EQ(joined(w), before);
 }
 
 namespace {
@@ -387,9 +410,13 @@ namespace {
 std::string LineSnapshot(WrxWindow* w, int32_t i) {
   const WrxLine* l = w->lines[i];
   std::ostringstream out;
-  out << std::string(l->text ? l->text : "", size_t(l->length)) << '|' << l->length << " flags " << l->flags << " para "
-      << l->para << (IsSharedIds(l) ? " shared " : " ids ");
-  if (l->text) out << (l->text[l->length] == 0 ? "" : "unterminated ");
+  // Whether the text lies in a block of its own or in one shared with the
+  // lines around it (unterminated, as the document's bytes) is the store's
+  // business; nothing reads past a line's length.
+  const bool ownBlock = !(l->flags & LF_ARENATEXT);
+  out << std::string(l->text ? l->text : "", size_t(l->length)) << '|' << l->length << " flags "
+      << (l->flags & ~uint32_t(LF_ARENATEXT)) << " para " << l->para << (IsSharedIds(l) ? " shared " : " ids ");
+  if (l->text && ownBlock) out << (l->text[l->length] == 0 ? "" : "unterminated ");
   for (int32_t k = 0; k < l->length; ++k) out << GetCharFont(w, i, k) << ',';
   if (const WrxLineInfo* info = l->info) {
     out << " info " << info->flags << ' ' << info->tabCount << ' ' << info->justifyExtra << ' '
@@ -433,10 +460,22 @@ std::string EveryWordLength() {
   return text;
 }
 
+// Some 40 KB of paragraphs of every length: more than a rewrap stores in
+// blocks of their own.
+std::string LargeDocument() {
+  std::string text;
+  for (int p = 0; p < 300; ++p) {
+    for (int k = 0; k < (p * 13) % 41; ++k) text += std::string(size_t(1 + (p + k) % 9), char('a' + k % 26)) + ' ';
+    text += "\r\n";
+  }
+  return text;
+}
+
 // The usual rewrap adds up runs of plain characters at once, stores a batch
-// of paragraphs at once, writes over the buffers of the lines it replaces and
-// gives a line of one font a shared id; the plain way steps through every
-// character and stores each paragraph on its own into fresh buffers. Both
+// of paragraphs at once, cuts lines that lie one after another where they
+// lie, writes over the buffers of the lines it replaces and gives a line of
+// one font a shared id; the plain way steps through every character and
+// stores each paragraph on its own into fresh buffers. Both
 // must leave every line the same, through a series of widths that makes
 // lines longer and shorter and paragraphs gain and lose lines.
 TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
@@ -446,6 +485,9 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
     bool mixedFonts, justified;
     int otherStyle = 0;  // of the second font
     int run = 3;         // characters a font keeps in the first paragraph
+    // Lines first stored in blocks of their own (by the plain way at a wide
+    // width) rather than left in the document's bytes.
+    bool ownBlocks = false;
   } docs[] = {
       {"words", "aaaa bbbb cccc dddd eeee ffff gggg hhhh\r\nii jj kk\r\nl\r\n", false, false},
       {"tabs", "a\tbb\tccc dddd\teeeee ffff gg\thh\r\n\tx\r\n", false, false},
@@ -468,6 +510,12 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
       {"every word length", EveryWordLength(), false, false},
       {"long runs of two fonts", EveryWordLength(), true, false, 0, 11},
       {"every word length justified", EveryWordLength(), false, true},
+      {"lines in blocks of their own", EveryWordLength(), false, false, 0, 3, true},
+      {"lines of two fonts in blocks of their own", EveryWordLength(), true, false, 0, 11, true},
+      // Enough text for the first rewrap to gather it into one shared block,
+      // which the later ones cut where it lies.
+      {"a large document in blocks of their own", LargeDocument(), false, false, 0, 3, true},
+      {"a large document", LargeDocument(), false, false},
   };
   struct Restore {
     ~Restore() { SetPlainWordWrap(false); }
@@ -489,6 +537,11 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
           for (size_t k = 0; line == 0 && k < ids.size(); ++k) ids[k] = (k / size_t(d.run)) % 2 ? uint8_t(wide) : 0;
           ASSERT_EQ(SetWrxLine(w->hwnd, line, text.c_str(), ids.data()), 1) << d.name;
         }
+      }
+      if (d.ownBlocks) {
+        SetPlainWordWrap(true);
+        w->textRect.right = 100000;
+        ASSERT_EQ(WrxRewrap(w->hwnd), 1) << d.name;
       }
     }
     // Three times at a width in a row: the usual way stamps the lines it
@@ -512,6 +565,79 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
       EXPECT_EQ(got[1], got[0]) << d.name << " at width " << width;
     }
     EXPECT_GT(WordWrapLinesPassedBy(), passedBy) << d.name;
+  }
+}
+
+// The usual way cuts a paragraph's lines where its text lies when the lines
+// lie one after another, in the document's bytes or in a block that many
+// lines share and that goes with the last of them. Through rewraps and
+// edits each block must count exactly the lines in it (else it is freed
+// under a line, or never), and the text must stay what it was.
+TEST_F(WrxWrapTest, ASharedBlockCountsTheLinesInIt) {
+  WrxWindow* w = Wrapped(LargeDocument());
+  // First in blocks of their own, so that the next rewrap gathers them.
+  w->textRect.right = 100000;
+  SetPlainWordWrap(true);
+  ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+  SetPlainWordWrap(false);
+  auto joined = [w] {
+    std::string all;
+    for (int32_t i = 0; i < w->lineCount; ++i)
+      all.append(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
+    return all;
+  };
+  // The blocks the lines lie in, each checked against its count.
+  auto blocks = [w](const char* step) {
+    std::map<const WrxTextArena*, int32_t> lines;
+    for (int32_t i = 0; i < w->lineCount; ++i)
+      if ((w->lines[i]->flags & LF_ARENATEXT) && w->lines[i]->arena) ++lines[w->lines[i]->arena];
+    for (const auto& [block, count] : lines) EXPECT_EQ(block->lines, count) << step;
+    return lines.size();
+  };
+  // A line in the middle of a paragraph.
+  auto inside = [](WrxWindow* w) {
+    int32_t i = w->lineCount / 2;
+    while (w->lines[i]->flags & LF_PARAEND) ++i;
+    return i;
+  };
+  struct Step {
+    const char* name;
+    int32_t width;
+    void (*change)(WrxWindow* w, int32_t line);
+  } steps[] = {
+      {"gathered", 100, nullptr},
+      {"a narrower width", 60, nullptr},
+      {"a wider width", 170, nullptr},
+      {"a character overtyped in place", 100, [](WrxWindow* w, int32_t line) { w->lines[line]->text[0] = 'Z'; }},
+      {"a line set longer", 60,
+       [](WrxWindow* w, int32_t line) {
+         const std::string text = std::string(w->lines[line]->text, size_t(w->lines[line]->length)) + "more ";
+         SetWrxLine(w->hwnd, line, text.c_str(), nullptr);
+       }},
+      {"a line set shorter", 170,
+       [](WrxWindow* w, int32_t line) {
+         const std::string text(w->lines[line]->text + 1, size_t(w->lines[line]->length - 1));
+         SetWrxLine(w->hwnd, line, text.c_str(), nullptr);
+       }},
+      {"lines deleted", 100, [](WrxWindow* w, int32_t line) { ShiftLines(w, line, 3, 'D'); }},
+      {"back to a width seen before", 60, nullptr},
+  };
+  struct Restore {
+    ~Restore() { SetPlainWordWrap(false); }
+  } restore;
+  size_t before = 0;
+  for (const Step& step : steps) {
+    if (step.change) step.change(w, inside(w));
+    const std::string text = joined();
+    w->textRect.right = step.width;
+    ASSERT_EQ(WrxRewrap(w->hwnd), 1) << step.name;
+    EXPECT_EQ(joined(), text) << step.name;
+    const size_t now = blocks(step.name);
+    if (!step.change && before) {
+      EXPECT_EQ(now, before) << step.name << ": cut where they lie, nothing gathered anew";
+    }
+    EXPECT_GT(now, 0u) << step.name;
+    before = now;
   }
 }
 
@@ -545,6 +671,9 @@ TEST_F(WrxWrapTest, ARewrapAfterAChangeMatchesThePlainWrap) {
       {"a paragraph's indent", [](WrxWindow* w) { w->paras[0].leftIndent = 300; }},
       {"a paragraph justified", [](WrxWindow* w) { w->paras[0].flags |= 0x800; }},
       {"the tab width", [](WrxWindow* w) { w->defTabWidth = 1440; }},
+      // A paragraph whose lines no longer lie one after another.
+      {"a line set longer", [](WrxWindow* w) { SetWrxLine(w->hwnd, 0, "aaaa bbbb ccc ", nullptr); }},
+      {"a line set shorter", [](WrxWindow* w) { SetWrxLine(w->hwnd, 0, "aaa bbbb ", nullptr); }},
       // Stamps hold only the low bits of the width beside their digest.
       {"a width 65,536 pixels wider", [](WrxWindow* w) { w->textRect.right += 65536; }},
   };
