@@ -102,7 +102,8 @@ time_t ParseDate(const char* text) {
   int zone = 0;
   // The earliest month in the year whose name appears anywhere, in any case;
   // one pass over the text instead of one search per month.
-  const unsigned char* low = Lower().c;
+  const LowerMap& lower = Lower();  // once: each call asks whether it is built yet
+  const unsigned char* low = lower.c;
   for (const char* p = text; p[0] && p[1] && p[2] && month != 1; ++p) {
     unsigned char a = low[static_cast<unsigned char>(p[0])];
     if (a < 'a' || a > 's') continue;
@@ -118,7 +119,7 @@ time_t ParseDate(const char* text) {
 
   for (const char* p = text; *p;) {
     unsigned char c = static_cast<unsigned char>(*p);
-    if (Lower().alpha[c]) {
+    if (lower.alpha[c]) {
       bool matched = false;
       const unsigned char first = low[c];
       for (const ZoneName& z : kZones) {
@@ -135,7 +136,7 @@ time_t ParseDate(const char* text) {
         }
       }
       if (!matched)
-        while (Lower().alpha[static_cast<unsigned char>(*p)]) ++p;
+        while (lower.alpha[static_cast<unsigned char>(*p)]) ++p;
       continue;
     }
     if ((c == '+' || c == '-') && (p[1] == '0' || p[1] == '1') && IsDigit(p[2]) && IsDigit(p[3]) && IsDigit(p[4]) &&

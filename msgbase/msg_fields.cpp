@@ -95,14 +95,20 @@ struct LineTraits {
 };
 
 // The characters TraitsOf looks at more closely; most of a line is other
-// characters, which only count.
+// characters, which only count. Letters are not among them: an attribution
+// word is found from the colon that ends it.
 struct TraitBytes {
   bool special[256];
   constexpr TraitBytes() : special() {
-    for (unsigned char c : {'\r', ' ', ',', ';', ':', 'w', '^', 's'}) special[c] = true;
+    for (unsigned char c : {'\r', ' ', ',', ';', ':', '^'}) special[c] = true;
   }
 };
 constexpr TraitBytes kTraitBytes;
+
+// True when the size characters before p (from line on) are word.
+bool Before(const char* line, const char* p, const char* word, size_t size) {
+  return static_cast<size_t>(p - line) >= size && std::memcmp(p - size, word, size) == 0;
+}
 
 LineTraits TraitsOf(const char* line) {
   static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
@@ -116,21 +122,22 @@ LineTraits TraitsOf(const char* line) {
       case '\r': continue;
       case ' ':
         t.blank = true;
-        if (!t.monthWord && p[1] && p[2] && p[3] && p[4] == ' ')
+        // Every month name starts with a capital from A to S.
+        if (!t.monthWord && p[1] >= 'A' && p[1] <= 'S' && p[2] && p[3] && p[4] == ' ')
           for (int m = 0; m < 12; ++m)
             if (p[1] == kMonths[3 * m] && p[2] == kMonths[3 * m + 1] && p[3] == kMonths[3 * m + 2]) t.monthWord = true;
         break;
-      case ',':
-      case ';':
-      case ':': t.punctuation = true; break;
-      case 'w':
-        if (StartsWith(p, "wrote:") || StartsWith(p, "writes:")) t.attribution = true;
+      case ':':
+        t.punctuation = true;
+        // "wrote:", "writes:", "said:" or "say:" ending here.
+        if (Before(line, p, "wrote", 5) || Before(line, p, "writes", 6) || Before(line, p, "said", 4) ||
+            Before(line, p, "say", 3))
+          t.attribution = true;
         break;
+      case ',':
+      case ';': t.punctuation = true; break;
       case '^':
         if (StartsWith(p, "^^^^")) t.attribution = true;
-        break;
-      case 's':
-        if (StartsWith(p, "said:") || StartsWith(p, "say:")) t.attribution = true;
         break;
       default: break;
     }
