@@ -314,6 +314,8 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   static char decoded[kHeaderBufferSize + 1];
 
   bool headerMode = false, mime = false, haveSummary = false;
+  bool quotedPrintable = false, firstLine = true;
+  bool textRules = false;  // the loop below runs, not the composite rule
   char partSeparator[260];
   partSeparator[0] = 0;
 
@@ -325,6 +327,11 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
     // passed over without being copied.
     if (haveSummary && !headerMode) {
       SkipUnwantedLines(r, mime && partSeparator[0] ? "O*-" : "O*", &r.remaining);
+      if (r.remaining <= 0) return false;
+    } else if (textRules && !headerMode && !quotedPrintable) {
+      // Quoted text is never the summary, never a notice or a part
+      // separator, and no header line: it is passed without being copied.
+      if (SkipLinesStartingWith(r, '>', &r.remaining) > 0) firstLine = false;
       if (r.remaining <= 0) return false;
     }
     long n = readmsgline(r);
@@ -345,8 +352,8 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   }
 
   headerMode = kind.mail || (!kind.local && (kind.news || kind.dravenet));
-  bool quotedPrintable = false, inIncluded = false;
-  bool firstLine = true, pending = false;
+  bool inIncluded = false, pending = false;
+  textRules = true;
   static char contentType[kUnfoldLimit + 1];
   char encoding[100];
   std::strcpy(contentType, kDefaultContentType);

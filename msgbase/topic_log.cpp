@@ -217,6 +217,17 @@ __attribute__((target("sse2"))) const unsigned char* PassBodyByVector(const unsi
   return at;
 }
 
+__attribute__((target("sse2"))) const unsigned char* FindLineBreakByVector(const unsigned char* p,
+                                                                           const unsigned char* end) {
+  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+  for (; end - p >= 16; p += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+    if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
+  }
+  return FindLineBreakByWord(p, end);
+}
+
 bool HaveVectors() {
 #if defined(__SSE2__)
   return true;
@@ -233,6 +244,14 @@ bool Vectors() {
 #else
 bool Vectors() { return false; }
 #endif
+
+// The first CR or LF at or after p, or end.
+const unsigned char* FindLineBreak(const unsigned char* p, const unsigned char* end) {
+#ifdef PELMORA_VECTOR_SCAN
+  if (Vectors()) return FindLineBreakByVector(p, end);
+#endif
+  return FindLineBreakByWord(p, end);
+}
 
 OrdinaryCopy CopyOrdinaryBytes() {
 #ifdef PELMORA_VECTOR_SCAN
@@ -629,13 +648,41 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
     const unsigned char* q = p;
     long crs = 0;
     for (;;) {
-      q = FindLineBreakByWord(q, limit);
+      q = FindLineBreak(q, limit);
       if (q >= limit || *q == '\n') break;
       ++crs;
       ++q;
     }
     if (q >= limit) break;
     long count = static_cast<long>(q + 1 - p) - crs;
+    p = q + 1;
+    passed += count;
+    if (remaining) *remaining -= count;
+  }
+  r.position = static_cast<long>(p - base);
+  if (passed) r.endOrError = false;
+  return passed;
+}
+
+long SkipLinesStartingWith(LogReader& r, char first, long* remaining) {
+  if (!r.open) return 0;
+  const unsigned char* base = reinterpret_cast<const unsigned char*>(BlockBuffer(r));
+  const unsigned char* p = base + r.position;
+  const unsigned char* const end = base + r.blockLength;
+  long passed = 0;
+  while (p < end && *p == static_cast<unsigned char>(first) && (!remaining || *remaining > 0)) {
+    // As SkipUnwantedLines counts and bounds a line.
+    const unsigned char* limit = end - p > kMaxLineCount ? p + kMaxLineCount : end;
+    const unsigned char* q = p;
+    long crs = 0;
+    for (;;) {
+      q = FindLineBreak(q, limit);
+      if (q >= limit || *q == '\n') break;
+      ++crs;
+      ++q;
+    }
+    if (q >= limit) break;
+    const long count = static_cast<long>(q + 1 - p) - crs;
     p = q + 1;
     passed += count;
     if (remaining) *remaining -= count;
