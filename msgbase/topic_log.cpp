@@ -147,6 +147,13 @@ __attribute__((target("sse2"))) const unsigned char* PassLinesByVector(const uns
   return line;
 }
 
+// Adds up the per-lane counts and clears them.
+__attribute__((target("sse2"))) inline long SettleByteCounts(__m128i& counts) {
+  const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+  counts = _mm_setzero_si128();
+  return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+}
+
 // The bulk of a body for PassLinesByVector: 64 bytes a step, with no look
 // at single lines. A step is taken whole while no line in it starts with a
 // wanted byte, the characters through its end stay below *remaining and no
@@ -170,10 +177,8 @@ __attribute__((target("sse2"))) const unsigned char* PassBodyByVector(const unsi
   long crs = 0;                               // CRs in line..q
   __m128i crCounts = _mm_setzero_si128();     // CRs of the steps not yet in crs, per byte lane
   int stepsCounted = 0;
-  auto settleCrs = [&]() {
-    const __m128i sums = _mm_sad_epu8(crCounts, _mm_setzero_si128());
-    crs += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
-    crCounts = _mm_setzero_si128();
+  auto settleCrs = [&]() __attribute__((target("sse2"))) {
+    crs += SettleByteCounts(crCounts);
     stepsCounted = 0;
   };
   // One byte past each step is read: the wanted test looks at the byte after a LF.
