@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 ClockHooks g_clockHooks = {LocalZoneOffsetNow};
 namespace {
@@ -64,12 +65,19 @@ bool ReadNumber(const char*& p, long& value) {
 
 struct ZoneName {
   const char* name;
+  size_t length;
   int minutes;
 };
 // "UT" and "UTC" are what many mailers write for Greenwich time.
-const ZoneName kZones[] = {{"GMT0", 0},   {"BST-1", 60}, {"BST", 60},   {"GMT", 0},    {"UTC", 0},
-                           {"UT", 0},     {"EST", -300}, {"CST", -360}, {"MST", -420}, {"PST", -480},
-                           {"EDT", -240}, {"CDT", -300}, {"MDT", -360}, {"PDT", -420}};
+constexpr ZoneName kZones[] = {{"GMT0", 4, 0},   {"BST-1", 5, 60}, {"BST", 3, 60},   {"GMT", 3, 0},    {"UTC", 3, 0},
+                               {"UT", 2, 0},     {"EST", 3, -300}, {"CST", 3, -360}, {"MST", 3, -420}, {"PST", 3, -480},
+                               {"EDT", 3, -240}, {"CDT", 3, -300}, {"MDT", 3, -360}, {"PDT", 3, -420}};
+constexpr bool ZoneLengthsRight() {
+  for (const ZoneName& z : kZones)
+    if (std::char_traits<char>::length(z.name) != z.length) return false;
+  return true;
+}
+static_assert(ZoneLengthsRight());
 
 }  // namespace
 
@@ -94,7 +102,8 @@ time_t ParseDate(const char* text) {
   int zone = 0;
   // The earliest month in the year whose name appears anywhere, in any case;
   // one pass over the text instead of one search per month.
-  const unsigned char* low = Lower().c;
+  const LowerMap& lower = Lower();  // once: each call asks whether it is built yet
+  const unsigned char* low = lower.c;
   for (const char* p = text; p[0] && p[1] && p[2] && month != 1; ++p) {
     unsigned char a = low[static_cast<unsigned char>(p[0])];
     if (a < 'a' || a > 's') continue;
@@ -110,12 +119,12 @@ time_t ParseDate(const char* text) {
 
   for (const char* p = text; *p;) {
     unsigned char c = static_cast<unsigned char>(*p);
-    if (Lower().alpha[c]) {
+    if (lower.alpha[c]) {
       bool matched = false;
       const unsigned char first = low[c];
       for (const ZoneName& z : kZones) {
         if (low[static_cast<unsigned char>(z.name[0])] != first) continue;
-        size_t len = std::strlen(z.name);
+        const size_t len = z.length;
         if (StartsWithNoCase(p, z.name) && !IsAlnum1252(static_cast<unsigned char>(p[len]))) {
           if (!zoneSet) {
             zone = z.minutes;
@@ -127,7 +136,7 @@ time_t ParseDate(const char* text) {
         }
       }
       if (!matched)
-        while (Lower().alpha[static_cast<unsigned char>(*p)]) ++p;
+        while (lower.alpha[static_cast<unsigned char>(*p)]) ++p;
       continue;
     }
     if ((c == '+' || c == '-') && (p[1] == '0' || p[1] == '1') && IsDigit(p[2]) && IsDigit(p[3]) && IsDigit(p[4]) &&
@@ -195,17 +204,34 @@ time_t ParseDate(const char* text) {
 const char* StripReplyPrefix(const char* subject) { return StripReplyPrefix(subject, nullptr, 0); }
 
 const char* StripReplyPrefix(const char* subject, char* replySubject, size_t replySize) {
+  // Every subject of a rebuild comes here: copied and measured in one pass,
+  // with no calls into the C library.
   static char buffer[200];
-  StrCopyN(buffer, subject ? subject : "", sizeof buffer - 1);
-  size_t len = std::strlen(buffer);
+  const char* from = subject ? subject : "";
+  size_t len = 0;
+  for (; len < sizeof buffer - 1 && from[len]; ++len) buffer[len] = from[len];
+  buffer[len] = 0;
   if (len > 8 && StartsWithNoCase(buffer + len - 8, " - reply")) buffer[len - 8] = 0;
 
-  static const char* const kPrefixes[] = {"FW:", "FWD:", "Re: Reply to:", "Reply to:", "Re:", "AW:", "SV:"};
+  struct Prefix {
+    const char* text;
+    size_t length;
+  };
+  static constexpr Prefix kPrefixes[] = {{"FW:", 3}, {"FWD:", 4}, {"Re: Reply to:", 13}, {"Reply to:", 9}, {"Re:", 3},
+                                         {"AW:", 3}, {"SV:", 3}};
   struct Numbered {
     const char* open;
+    size_t length;
     char close;
   };
-  static const Numbered kNumbered[] = {{"Re[", ']'}, {"Re(", ')'}, {"Re (", ')'}};
+  static constexpr Numbered kNumbered[] = {{"Re[", 3, ']'}, {"Re(", 3, ')'}, {"Re (", 4, ')'}};
+  static_assert([] {
+    for (const Prefix& prefix : kPrefixes)
+      if (std::char_traits<char>::length(prefix.text) != prefix.length) return false;
+    for (const Numbered& form : kNumbered)
+      if (std::char_traits<char>::length(form.open) != form.length) return false;
+    return true;
+  }());
   char* p = buffer;
   for (bool removed = true; removed;) {
     removed = false;
@@ -214,9 +240,9 @@ const char* StripReplyPrefix(const char* subject, char* replySubject, size_t rep
       removed = true;
       continue;
     }
-    for (const char* prefix : kPrefixes) {
-      if (StartsWithNoCase(p, prefix)) {
-        p += std::strlen(prefix);
+    for (const Prefix& prefix : kPrefixes) {
+      if (StartsWithNoCase(p, prefix.text)) {
+        p += prefix.length;
         removed = true;
         break;
       }
@@ -224,7 +250,7 @@ const char* StripReplyPrefix(const char* subject, char* replySubject, size_t rep
     if (removed) continue;
     for (const Numbered& form : kNumbered) {
       if (!StartsWithNoCase(p, form.open)) continue;
-      char* q = p + std::strlen(form.open);
+      char* q = p + form.length;
       char* digits = q;
       while (IsDigit(*q)) ++q;
       if (q == digits) break;
@@ -241,7 +267,9 @@ const char* StripReplyPrefix(const char* subject, char* replySubject, size_t rep
       break;
     }
   }
-  std::memmove(buffer, p, std::strlen(p) + 1);
+  if (p != buffer)
+    for (size_t i = 0;; ++i)
+      if (!(buffer[i] = p[i])) break;
 
   // Inside the subject, a doubled "Re: Re: " (a reply whose prefix was added
   // twice after other text) shrinks to one; a single one is the author's.

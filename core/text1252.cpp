@@ -49,7 +49,9 @@ const Tables& T() {
 }
 
 inline unsigned char U(char c) { return static_cast<unsigned char>(c); }
-inline int AsciiUpper(char c) { return std::toupper(U(c)); }
+// toupper in the C locale, which the program never leaves: only a-z change.
+// Kept in line, as the library's is a call into another module on the target.
+inline int AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? U(c) - 32 : U(c); }
 
 }  // namespace
 
@@ -100,13 +102,17 @@ bool SameText1252(const char* a, const char* b) {
 }
 
 char* stristr(const char* text, const char* needle) {
-  size_t tl = std::strlen(text), nl = std::strlen(needle);
-  if (nl > tl) return nullptr;
+  // One pass, without measuring either string first: a match cut short by
+  // the end of the text means no later one fits either.
   const unsigned char* up = T().upper;
-  for (size_t i = 0; i + nl <= tl; ++i) {
-    size_t j = 0;
-    while (j < nl && up[U(text[i + j])] == up[U(needle[j])]) ++j;
-    if (j == nl) return const_cast<char*>(text + i);
+  if (!*needle) return const_cast<char*>(text);
+  const unsigned char first = up[U(*needle)];
+  for (const char* t = text; *t; ++t) {
+    if (up[U(*t)] != first) continue;
+    size_t j = 1;
+    while (needle[j] && t[j] && up[U(t[j])] == up[U(needle[j])]) ++j;
+    if (!needle[j]) return const_cast<char*>(t);
+    if (!t[j]) return nullptr;
   }
   return nullptr;
 }
@@ -144,19 +150,43 @@ int strirepl(char* text, const char* oldText, const char* newText) {
   return ReplaceAt(text, stristr(text, oldText), std::strlen(oldText), newText);
 }
 
-char* rtrim(char* text) {
-  size_t n = std::strlen(text);
+namespace {
+// The trims of every address and name of a rebuild: in line, with the
+// length found once.
+size_t TrimRight(char* text, size_t n) {
   while (n > 0 && text[n - 1] == ' ') text[--n] = 0;
+  return n;
+}
+size_t TrimLeft(char* text, size_t n) {
+  size_t lead = 0;
+  while (text[lead] == ' ') ++lead;
+  if (lead)
+    for (size_t i = lead; i <= n; ++i) text[i - lead] = text[i];
+  return n - lead;
+}
+size_t Length(const char* text) {
+  const char* p = text;
+  while (*p) ++p;
+  return static_cast<size_t>(p - text);
+}
+// strtrim for text of n characters: the length left.
+size_t Trim(char* text, size_t n) { return TrimLeft(text, TrimRight(text, n)); }
+}  // namespace
+
+char* rtrim(char* text) {
+  TrimRight(text, Length(text));
   return text;
 }
 
 char* ltrim(char* text) {
-  size_t lead = std::strspn(text, " ");
-  if (lead) std::memmove(text, text + lead, std::strlen(text + lead) + 1);
+  TrimLeft(text, Length(text));
   return text;
 }
 
-char* strtrim(char* text) { return ltrim(rtrim(text)); }
+char* strtrim(char* text) {
+  Trim(text, Length(text));
+  return text;
+}
 
 void StrCatN(char* dest, const char* source, size_t n) { std::strncat(dest, source, n); }
 
@@ -394,7 +424,7 @@ void CopyOut(char* dest, size_t destSize, const char* from, size_t len) {
 bool AllAccountChars(const char* s) {
   if (!*s) return false;
   for (; *s; ++s)
-    if (!std::strchr("[0123456789,]", *s)) return false;
+    if (!((*s >= '0' && *s <= '9') || *s == '[' || *s == ']' || *s == ',')) return false;
   return true;
 }
 
@@ -410,11 +440,11 @@ char ParseAddress(const char* line, char* name, size_t nameSize, char* address, 
   if (addressSize) address[0] = 0;
   if (!line) return 0;
   char buf[4096];
-  StrCopyN(buf, line, sizeof buf - 1);
-  size_t n = std::strlen(buf);
+  size_t n = 0;
+  for (; n < sizeof buf - 1 && line[n]; ++n) buf[n] = line[n];
+  buf[n] = 0;
   while (n && (buf[n - 1] == '\r' || buf[n - 1] == '\n')) buf[--n] = 0;
-  strtrim(buf);
-  n = std::strlen(buf);
+  n = Trim(buf, n);
 
   // Only the terminators are set: clearing 4 KB per address showed up in
   // every reindex.
@@ -422,11 +452,22 @@ char ParseAddress(const char* line, char* name, size_t nameSize, char* address, 
   char nameTmp[4096];
   work[0] = 0;
   nameTmp[0] = 0;
-  char* lt = std::strrchr(buf, '<');
-  char* gt = std::strrchr(buf, '>');
+  // The last "<", ">" and blank and the first "(", in one pass: every
+  // sender of a rebuild comes here.
+  char *lt = nullptr, *gt = nullptr, *lastBlank = nullptr, *firstOpen = nullptr;
+  for (char* p = buf; p < buf + n; ++p) {
+    switch (*p) {
+      case '<': lt = p; break;
+      case '>': gt = p; break;
+      case ' ': lastBlank = p; break;
+      case '(':
+        if (!firstOpen) firstOpen = p;
+        break;
+      default: break;
+    }
+  }
   bool angle = lt && gt && lt < gt;
   bool angleAt = angle && std::memchr(lt, '@', static_cast<size_t>(gt - lt));
-  char* lastBlank = std::strrchr(buf, ' ');
   const char* lastWord = lastBlank ? lastBlank + 1 : buf;
 
   auto angleRule = [&] {
@@ -439,8 +480,8 @@ char ParseAddress(const char* line, char* name, size_t nameSize, char* address, 
 
   if (angleAt) {
     angleRule();
-  } else if (n && buf[n - 1] == ')' && std::strchr(buf, '(')) {
-    char* open = std::strchr(buf, '(');
+  } else if (n && buf[n - 1] == ')' && firstOpen) {
+    char* open = firstOpen;
     CopyOut(nameTmp, sizeof nameTmp, open + 1, static_cast<size_t>(buf + n - 1 - open - 1));
     CopyOut(work, sizeof work, buf, static_cast<size_t>(open - buf));
   } else if (AllAccountChars(lastWord)) {
@@ -459,10 +500,13 @@ char ParseAddress(const char* line, char* name, size_t nameSize, char* address, 
     std::strcpy(work, buf);
   }
 
-  strtrim(work);
+  size_t addrLength = Trim(work, Length(work));
   const char* addr = work;
-  if (stristr(addr, "INTERNET:") == addr) addr += 9;
-  CopyOut(address, addressSize, addr, std::strlen(addr));
+  if (StartsWithNoCase(addr, "INTERNET:")) {
+    addr += 9;
+    addrLength -= 9;
+  }
+  CopyOut(address, addressSize, addr, addrLength);
 
   strtrim(nameTmp);
   DecodeEncodedWords(nameTmp);

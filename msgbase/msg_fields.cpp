@@ -95,14 +95,20 @@ struct LineTraits {
 };
 
 // The characters TraitsOf looks at more closely; most of a line is other
-// characters, which only count.
+// characters, which only count. Letters are not among them: an attribution
+// word is found from the colon that ends it.
 struct TraitBytes {
   bool special[256];
   constexpr TraitBytes() : special() {
-    for (unsigned char c : {'\r', ' ', ',', ';', ':', 'w', '^', 's'}) special[c] = true;
+    for (unsigned char c : {'\r', ' ', ',', ';', ':', '^'}) special[c] = true;
   }
 };
 constexpr TraitBytes kTraitBytes;
+
+// True when the size characters before p (from line on) are word.
+bool Before(const char* line, const char* p, const char* word, size_t size) {
+  return static_cast<size_t>(p - line) >= size && std::memcmp(p - size, word, size) == 0;
+}
 
 LineTraits TraitsOf(const char* line) {
   static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
@@ -116,21 +122,22 @@ LineTraits TraitsOf(const char* line) {
       case '\r': continue;
       case ' ':
         t.blank = true;
-        if (!t.monthWord && p[1] && p[2] && p[3] && p[4] == ' ')
+        // Every month name starts with a capital from A to S.
+        if (!t.monthWord && p[1] >= 'A' && p[1] <= 'S' && p[2] && p[3] && p[4] == ' ')
           for (int m = 0; m < 12; ++m)
             if (p[1] == kMonths[3 * m] && p[2] == kMonths[3 * m + 1] && p[3] == kMonths[3 * m + 2]) t.monthWord = true;
         break;
-      case ',':
-      case ';':
-      case ':': t.punctuation = true; break;
-      case 'w':
-        if (StartsWith(p, "wrote:") || StartsWith(p, "writes:")) t.attribution = true;
+      case ':':
+        t.punctuation = true;
+        // "wrote:", "writes:", "said:" or "say:" ending here.
+        if (Before(line, p, "wrote", 5) || Before(line, p, "writes", 6) || Before(line, p, "said", 4) ||
+            Before(line, p, "say", 3))
+          t.attribution = true;
         break;
+      case ',':
+      case ';': t.punctuation = true; break;
       case '^':
         if (StartsWith(p, "^^^^")) t.attribution = true;
-        break;
-      case 's':
-        if (StartsWith(p, "said:") || StartsWith(p, "say:")) t.attribution = true;
         break;
       default: break;
     }
@@ -307,6 +314,8 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   static char decoded[kHeaderBufferSize + 1];
 
   bool headerMode = false, mime = false, haveSummary = false;
+  bool quotedPrintable = false, firstLine = true;
+  bool textRules = false;  // the loop below runs, not the composite rule
   char partSeparator[260];
   partSeparator[0] = 0;
 
@@ -318,6 +327,11 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
     // passed over without being copied.
     if (haveSummary && !headerMode) {
       SkipUnwantedLines(r, mime && partSeparator[0] ? "O*-" : "O*", &r.remaining);
+      if (r.remaining <= 0) return false;
+    } else if (textRules && !headerMode && !quotedPrintable) {
+      // Quoted text is never the summary, never a notice or a part
+      // separator, and no header line: it is passed without being copied.
+      if (SkipLinesStartingWith(r, '>', &r.remaining) > 0) firstLine = false;
       if (r.remaining <= 0) return false;
     }
     long n = readmsgline(r);
@@ -338,8 +352,8 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   }
 
   headerMode = kind.mail || (!kind.local && (kind.news || kind.dravenet));
-  bool quotedPrintable = false, inIncluded = false;
-  bool firstLine = true, pending = false;
+  bool inIncluded = false, pending = false;
+  textRules = true;
   static char contentType[kUnfoldLimit + 1];
   char encoding[100];
   std::strcpy(contentType, kDefaultContentType);

@@ -58,12 +58,10 @@ struct MsgIdAdditions {
       }
     }
   }
-  void Clear() {
-    blocks.clear();
-    blockUsed.clear();
-    count = 0;
-    last = 0;
-  }
+  // Empties the additions; their blocks are kept for the next list's (up to
+  // a bound), as a rebuild that runs again would otherwise touch every page
+  // afresh.
+  void Clear();
 
  private:
   int32_t Field(uint32_t at, size_t offset) const {

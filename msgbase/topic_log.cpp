@@ -147,6 +147,92 @@ __attribute__((target("sse2"))) const unsigned char* PassLinesByVector(const uns
   return line;
 }
 
+// Adds up the per-lane counts and clears them.
+__attribute__((target("sse2"))) inline long SettleByteCounts(__m128i& counts) {
+  const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+  counts = _mm_setzero_si128();
+  return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+}
+
+// The bulk of a body for PassLinesByVector: 64 bytes a step, with no look
+// at single lines. A step is taken whole while no line in it starts with a
+// wanted byte, the characters through its end stay below *remaining and no
+// line can reach the line limit; any other step is left, from the line it
+// falls in, to the exact walk. line starts a line that may be passed (its
+// first byte is checked by the caller); returns the start of a line, with
+// *passed and *remaining counting the lines passed before it. end - line
+// must leave a readable byte after every step (the block's terminator).
+__attribute__((target("sse2"))) const unsigned char* PassBodyByVector(const unsigned char* const line,
+                                                                      const unsigned char* end, const char* wanted,
+                                                                      long* remaining, long* passed) {
+  size_t kinds = 0;
+  while (wanted[kinds]) ++kinds;
+  if (kinds == 0 || kinds > 3) return line;
+  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+  const __m128i w0 = _mm_set1_epi8(wanted[0]), w1 = _mm_set1_epi8(wanted[kinds > 1 ? 1 : 0]),
+                w2 = _mm_set1_epi8(wanted[kinds > 2 ? 2 : 0]);
+  const long budget = remaining ? *remaining : LONG_MAX;
+  const unsigned char* q = line;
+  const unsigned char* lastBreakStep = line;  // a step holding a LF, or the start
+  long crs = 0;                               // CRs in line..q
+  __m128i crCounts = _mm_setzero_si128();     // CRs of the steps not yet in crs, per byte lane
+  int stepsCounted = 0;
+  auto settleCrs = [&]() __attribute__((target("sse2"))) {
+    crs += SettleByteCounts(crCounts);
+    stepsCounted = 0;
+  };
+  // One byte past each step is read: the wanted test looks at the byte after a LF.
+  while (end - q > 64) {
+    // A line ending in this step began after a LF of lastBreakStep or
+    // later (or at line): it may be passed only when it cannot exceed the
+    // limit, at which the plain reader splits it.
+    if (q + 64 - lastBreakStep > kMaxLineCount) break;
+    if (q + 64 - line - crs > budget - 1) {
+      settleCrs();
+      if (q + 64 - line - crs > budget - 1) break;
+    }
+    __m128i stop = _mm_setzero_si128(), breaks = _mm_setzero_si128(), crStep = _mm_setzero_si128();
+    for (int i = 0; i < 64; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + i));
+      const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + i + 1));
+      const __m128i isLf = _mm_cmpeq_epi8(v, lf);
+      const __m128i isWanted =
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(after, w0), _mm_cmpeq_epi8(after, w1)), _mm_cmpeq_epi8(after, w2));
+      stop = _mm_or_si128(stop, _mm_and_si128(isLf, isWanted));
+      breaks = _mm_or_si128(breaks, isLf);
+      crStep = _mm_sub_epi8(crStep, _mm_cmpeq_epi8(v, cr));
+    }
+    if (_mm_movemask_epi8(stop)) break;
+    crCounts = _mm_add_epi8(crCounts, crStep);
+    if (++stepsCounted == 60) settleCrs();  // each lane gains at most 4 a step
+    if (_mm_movemask_epi8(breaks)) lastBreakStep = q;
+    q += 64;
+  }
+  settleCrs();
+  // Back to the start of the line q stands in: the exact walk goes on from
+  // there, and those bytes are not passed yet.
+  const unsigned char* at = q;
+  while (at > line && at[-1] != '\n') {
+    --at;
+    if (*at == '\r') --crs;
+  }
+  const long count = static_cast<long>(at - line) - crs;
+  *passed += count;
+  if (remaining) *remaining -= count;
+  return at;
+}
+
+__attribute__((target("sse2"))) const unsigned char* FindLineBreakByVector(const unsigned char* p,
+                                                                           const unsigned char* end) {
+  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+  for (; end - p >= 16; p += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+    if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
+  }
+  return FindLineBreakByWord(p, end);
+}
+
 bool HaveVectors() {
 #if defined(__SSE2__)
   return true;
@@ -163,6 +249,14 @@ bool Vectors() {
 #else
 bool Vectors() { return false; }
 #endif
+
+// The first CR or LF at or after p, or end.
+const unsigned char* FindLineBreak(const unsigned char* p, const unsigned char* end) {
+#ifdef PELMORA_VECTOR_SCAN
+  if (Vectors()) return FindLineBreakByVector(p, end);
+#endif
+  return FindLineBreakByWord(p, end);
+}
 
 OrdinaryCopy CopyOrdinaryBytes() {
 #ifdef PELMORA_VECTOR_SCAN
@@ -524,7 +618,7 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
   const unsigned char* p = base + r.position;
   const unsigned char* const end = base + r.blockLength;
   long passed = 0;
-  bool vectorsTried = !Vectors();
+  bool bodyTried = !Vectors(), vectorsTried = !Vectors();
   while (p < end && (!remaining || *remaining > 0)) {
     // The plain reader stores a NUL or TAB first byte as a blank, which no
     // caller wants, so the raw byte decides.
@@ -532,6 +626,16 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
     for (const char* w = wanted; *w && !stop; ++w) stop = *p == static_cast<unsigned char>(*w);
     if (stop) break;
 #ifdef PELMORA_VECTOR_SCAN
+    if (!bodyTried) {
+      // Long runs of body text go by whole steps first; they stop at a
+      // line start, whose first byte is tested above like any other.
+      bodyTried = true;
+      const unsigned char* at = PassBodyByVector(p, end, wanted, remaining, &passed);
+      if (at != p) {
+        p = at;
+        continue;
+      }
+    }
     if (!vectorsTried) {
       // The bulk goes by vectors; the lines they leave (near the block's
       // end, or one they stop before) by the loop below.
@@ -549,13 +653,41 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
     const unsigned char* q = p;
     long crs = 0;
     for (;;) {
-      q = FindLineBreakByWord(q, limit);
+      q = FindLineBreak(q, limit);
       if (q >= limit || *q == '\n') break;
       ++crs;
       ++q;
     }
     if (q >= limit) break;
     long count = static_cast<long>(q + 1 - p) - crs;
+    p = q + 1;
+    passed += count;
+    if (remaining) *remaining -= count;
+  }
+  r.position = static_cast<long>(p - base);
+  if (passed) r.endOrError = false;
+  return passed;
+}
+
+long SkipLinesStartingWith(LogReader& r, char first, long* remaining) {
+  if (!r.open) return 0;
+  const unsigned char* base = reinterpret_cast<const unsigned char*>(BlockBuffer(r));
+  const unsigned char* p = base + r.position;
+  const unsigned char* const end = base + r.blockLength;
+  long passed = 0;
+  while (p < end && *p == static_cast<unsigned char>(first) && (!remaining || *remaining > 0)) {
+    // As SkipUnwantedLines counts and bounds a line.
+    const unsigned char* limit = end - p > kMaxLineCount ? p + kMaxLineCount : end;
+    const unsigned char* q = p;
+    long crs = 0;
+    for (;;) {
+      q = FindLineBreak(q, limit);
+      if (q >= limit || *q == '\n') break;
+      ++crs;
+      ++q;
+    }
+    if (q >= limit) break;
+    const long count = static_cast<long>(q + 1 - p) - crs;
     p = q + 1;
     passed += count;
     if (remaining) *remaining -= count;

@@ -97,6 +97,13 @@ long readmsgline(LogReader& reader);
 // line buffer keeps what it held. Callers that look only at the starts of
 // the lines they read use it to pass the rest without copying them.
 long SkipUnwantedLines(LogReader& reader, const char* wanted, long* remaining);
+// Moves the reader past the lines that readmsgline would return next, as
+// long as each lies wholly in the loaded block, is shorter than the line
+// limit and begins with the byte first; with remaining given, also once
+// *remaining (less each line's count) is used up. Returns the characters
+// passed, counted as readmsgline counts them. The summary rules pass quoted
+// text ("> ...") this way, as no such line is ever a summary.
+long SkipLinesStartingWith(LogReader& reader, char first, long* remaining);
 // File offset of the next unread byte; 0 when no log is open.
 long msgtell(const LogReader& reader);
 // Moves the reader to a byte offset: the block's file offset, or -1.

@@ -210,6 +210,88 @@ TEST(Text1252, ParseAddressTable) {
   }
 }
 
+// The search and trims every header goes through run in line; they give
+// what the plain forms built on the C library give.
+TEST(Text1252, InLineSearchAndTrimsAgreeWithThePlainForms) {
+  auto plainSearch = [](const char* text, const char* needle) -> const char* {
+    size_t tl = std::strlen(text), nl = std::strlen(needle);
+    for (size_t i = 0; i + nl <= tl; ++i) {
+      size_t j = 0;
+      while (j < nl &&
+             ToUpper1252(static_cast<unsigned char>(text[i + j])) == ToUpper1252(static_cast<unsigned char>(needle[j])))
+        ++j;
+      if (j == nl) return text + i;
+    }
+    return nullptr;
+  };
+  const char* const texts[] = {"",     "a",       "Re: Re: x", "re: rE: Re: x", "xRe: Re",      "Re: Re:",
+                               "aaab", "abababc", "\xe9t\xe9", "\xc9T\xc9 a",   "INTERNET:a@b", "   pad  ",
+                               "ab",   "abc",     "k\xf6ln",   "\xff\x9f",      "partial Re: R"};
+  const char* const needles[] = {"", "a", "ab", "abc", "Re: Re: ", "\xc9t", "\x9f\xff", "INTERNET:", "R", "x"};
+  for (const char* text : texts)
+    for (const char* needle : needles)
+      EXPECT_EQ(stristr(text, needle), plainSearch(text, needle)) << text << "|" << needle;
+
+  for (const char* text : {"", " ", "   ", "a", " a", "a ", "  a b  ", "\ta \t", "a\r\n  ", "  \xa0x\xa0  "}) {
+    std::string expected = text;
+    while (!expected.empty() && expected.back() == ' ') expected.pop_back();
+    std::string both = expected;
+    both.erase(0, both.find_first_not_of(' ') == std::string::npos ? both.size() : both.find_first_not_of(' '));
+    std::string left = text;
+    left.erase(0, left.find_first_not_of(' ') == std::string::npos ? left.size() : left.find_first_not_of(' '));
+    char r[32], l[32], t[32];
+    std::strcpy(r, text);
+    std::strcpy(l, text);
+    std::strcpy(t, text);
+    EXPECT_EQ(rtrim(r), r);
+    EXPECT_EQ(std::string(r), expected) << "[" << text << "]";
+    EXPECT_EQ(std::string(ltrim(l)), left) << "[" << text << "]";
+    EXPECT_EQ(std::string(strtrim(t)), both) << "[" << text << "]";
+  }
+}
+
+// Addresses with comments, quotes, several brackets and odd blanks, as the
+// library-based reader read them.
+TEST(Text1252, ParseAddressCommentsQuotesAndBrackets) {
+  struct Case {
+    const char* line;
+    const char* name;
+    const char* address;
+  } cases[] = {
+      {"  Joe   Bloggs   <joe@example.com>  \r\n", "Joe   Bloggs", "joe@example.com"},
+      {"joe@example.com (Joe (the) Bloggs)", "Joe (the) Bloggs", "joe@example.com"},
+      {"(Joe) joe@example.com", "", "(Joe) joe@example.com"},
+      {"Joe <a@b> <c@d>", "Joe <a@b>", "c@d"},
+      {"Joe > x < y@z", "", "Joe > x < y@z"},
+      {"Joe <x y@z>", "Joe", "x y@z"},
+      {"<@>", "", "@"},
+      {"internet:Joe@Example.com", "", "Joe@Example.com"},
+      {"  INTERNET:joe@example.com  ", "", "joe@example.com"},
+      {"Joe Bloggs INTERNET:joe@example.com", "", "Joe Bloggs INTERNET:joe@example.com"},
+      {"\"Bloggs (Joe)\" <joe@example.com>", "Bloggs (Joe)", "joe@example.com"},
+      {"'Joe' 'x' <j@e>", "Joe", "j@e"},
+      {"\"unterminated <j@e>", "unterminated", "j@e"},
+      {"a (b) c)", "b) c", "a"},
+      {"Jane Doe [76543,210]", "Jane Doe", "76543,210"},
+      {"Jane Doe [host.example]", "Jane Doe", "host.example"},
+      {"Joe Bloggs 76543,210", "Joe Bloggs", "76543,210"},
+      {"Poster 12 <poster12@example.com>", "Poster 12", "poster12@example.com"},
+      {"   ", "", ""},
+      {"\r\n", "", ""},
+      {"=?utf-8?B?Sm9l?= <joe@example.com>", "Joe", "joe@example.com"},
+      {"Joe <joe@example.com> (comment)", "Joe  (comment)", "joe@example.com"},
+      {"Joe\t<joe@example.com>", "Joe\t", "joe@example.com"},
+      {"<joe@example.com>", "", "joe@example.com"},
+  };
+  for (auto& c : cases) {
+    char name[128], address[128];
+    char first = ParseAddress(c.line, name, sizeof name, address, sizeof address);
+    EXPECT_STREQ(name, c.name) << c.line;
+    EXPECT_STREQ(address, c.address) << c.line;
+    EXPECT_EQ(first, c.address[0]) << c.line;
+  }
+}
+
 TEST(Text1252, ParseAddressBoundsOutputAndHostileInput) {
   std::string longLine(1000, 'x');
   longLine += " <" + std::string(1000, 'y') + "@z>";

@@ -249,6 +249,10 @@ TEST(MessageFields, LinesThatAreNeverASummary) {
       "they say: yes",
       "in newsgroup comp.x someone",
       "In message <a@b> x",
+      "wrote: at the start",
+      "an essay: mine",
+      "mid Sep here",
+      "so Dec was cold",
   };
   for (const char* line : rejected) {
     MessageFields f = FieldsOf("net:comp.x/y", std::string("\n") + line + "\nAccepted line here.\n");
@@ -260,6 +264,12 @@ TEST(MessageFields, LinesThatAreNeverASummary) {
       {"quorl:a/b", "Ann wrote: indeed"},
       {"quorl:a/b", "He said: no"},
   };
+  // Near the attribution and date rules without meeting them.
+  for (const char* line : {"He wrote it down then", "It was marked Mars today", "Jane writes well, I think", "a ^^^ b",
+                           "The sayer: spoke", "in jan we go", "ends in Mar", "the Mar-5 plan"}) {
+    MessageFields f = FieldsOf("net:comp.x/y", std::string("\n") + line + "\nSecond line here.\n");
+    EXPECT_STREQ(f.summary, line) << line;
+  }
   for (const auto& [folder, line] : accepted) {
     MessageFields f = FieldsOf(folder, std::string(line) + "\nsecond line\n");
     EXPECT_STREQ(f.summary, line) << line;

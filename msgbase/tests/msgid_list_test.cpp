@@ -188,7 +188,7 @@ std::string SaveAfterAdding(const std::vector<std::pair<std::string, long>>& add
 
 TEST(MsgIdListAddedPath, WritesWhatTheSettledListWrites) {
   using Adds = std::vector<std::pair<std::string, long>>;
-  Adds inOrder, reversed, shuffled, sharedBeginning, manyBlocks;
+  Adds inOrder, reversed, shuffled, sharedBeginning, manyBlocks, shorterInUsedBlocks;
   for (int i = 0; i < 200; ++i) inOrder.push_back({"k" + std::to_string(1000 + i), i + 1});
   reversed.assign(inOrder.rbegin(), inOrder.rend());
   for (int i = 0; i < 200; ++i) shuffled.push_back({"k" + std::to_string(1000 + i * 37 % 200), i * 53 % 97 + 1});
@@ -199,6 +199,8 @@ TEST(MsgIdListAddedPath, WritesWhatTheSettledListWrites) {
   // More key bytes than one block holds, with repeats far apart.
   for (int i = 0; i < 30000; ++i)
     manyBlocks.push_back({"id-" + std::to_string(i * 7919 % 20011) + "@site.example", i * 31 % 1000 + 1});
+  // Then shorter keys in the blocks the list before filled and gave back.
+  for (int i = 0; i < 40000; ++i) shorterInUsedBlocks.push_back({std::to_string(i * 7 % 9001), i % 13 + 1});
   const struct {
     const char* name;
     Adds adds;
@@ -214,6 +216,7 @@ TEST(MsgIdListAddedPath, WritesWhatTheSettledListWrites) {
       {"shared beginning", sharedBeginning},
       {"keys cut at their length", {{std::string(250, 'k'), 1}, {std::string(198, 'k') + "x", 2}, {"k", 3}}},
       {"across key blocks", manyBlocks},
+      {"shorter keys in used blocks", shorterInUsedBlocks},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

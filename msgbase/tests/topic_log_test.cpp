@@ -439,6 +439,79 @@ std::string TrickyLog(unsigned seed, size_t size, bool final) {
   return log;
 }
 
+// Long runs of ordinary body text, where whole stretches are passed at once:
+// a rare wanted line (right after a LF, or after a CR that does not end the
+// line), CR runs and lone CRs inside the runs, and lines growing to the line
+// limit and past it, which must be handed back whole to be split.
+std::string ProseLog(unsigned seed, size_t size) {
+  std::string log;
+  while (log.size() < size) {
+    seed = seed * 1103515245u + 12345u;
+    unsigned pick = (seed >> 16) % 64;
+    size_t n = 1 + (seed >> 8) % 120;
+    std::string line(n, 'p');
+    if (pick == 0) line[0] = 'O';
+    if (pick == 1) line[0] = '=';
+    if (pick == 2) line[0] = '*';
+    if (pick == 3) line = "\r*** Header Only ***";
+    if (pick == 4) line += std::string((seed >> 4) % 700, '\r');
+    if (pick == 5) line[n / 2] = '\r';
+    if (pick == 6) {
+      // Split by the plain reader at the limit; the piece after it may look wanted.
+      line = std::string(4030 + (seed >> 4) % 140, 'L');
+      if (line.size() > 4095) line[4095] = 'O';
+    }
+    if (pick == 7) line = std::string((seed >> 4) % 3, '-') + "--";
+    log += line + ((seed >> 12) & 1 ? "\r\n" : "\n");
+  }
+  return log;
+}
+
+TEST_F(TopicLogTest, LongBodiesPassedInBulkEndOnTheLinesThePlainReaderReads) {
+  std::vector<std::string> logs;
+  for (unsigned seed = 1; seed <= 12; ++seed) logs.push_back(ProseLog(seed, 70000 + seed * 2111));
+  // A body of plain lines only, with the wanted line alone at the end, just
+  // after the first block edge, and right after the step the bulk takes.
+  for (size_t at : {size_t{kLogBlockSize} - 1, size_t{kLogBlockSize}, size_t{kLogBlockSize} + 1, size_t{64 * 7 + 1},
+                    size_t{65536} - 1, size_t{65536}, size_t{65537}}) {
+    std::string log;
+    while (log.size() + 40 < at) log += "plain line of body text, all ordinary\r\n";
+    log += std::string(at - log.size() - 1, 'q') + "\n";
+    logs.push_back(log + "Only the header of this message was collected\r\n==========\n" + log);
+  }
+  // A line at the limit or just past it, after a short line of every
+  // length up to a step and more: passed whole or split, as the plain reader does.
+  for (size_t before = 0; before < 70; ++before)
+    for (size_t bytes : {4095, 4096, 4097}) {
+      std::string log = before ? std::string(before - 1, 'b') + "\n" : "";
+      std::string line(bytes - 1, 'L');
+      if (line.size() > 4095) line[4095] = 'O';
+      logs.push_back(log + line + "\n" + std::string(200, 'c') + "\n");
+    }
+  for (size_t i = 0; i < logs.size(); ++i) {
+    for (long blockSize : {0L, 65536L}) {
+      for (const char* wanted : {"O*", "=>", "O*-", "O"}) {
+        // The whole log, and bodies that end anywhere: inside a run, at a
+        // line end and one character on.
+        for (long size : {0L, 63L, 64L, 65L, 777L, 4159L, 8191L, 33333L, 65536L, 65600L, 100000L}) {
+          MemoryLog plainLog, skippingLog;
+          plainLog.bytes = skippingLog.bytes = logs[i];
+          auto a = Open(plainLog);
+          auto b = Open(skippingLog);
+          std::vector<char> bufferA(static_cast<size_t>(blockSize) + 1), bufferB(static_cast<size_t>(blockSize) + 1);
+          if (blockSize) {
+            LogReaderUseBlock(*a, bufferA.data(), blockSize);
+            LogReaderUseBlock(*b, bufferB.data(), blockSize);
+          }
+          std::string difference = CompareWalks(WalkLines(*a, nullptr, size), WalkLines(*b, wanted, size), wanted);
+          ASSERT_EQ(difference, "") << "log " << i << " block " << blockSize << " wanted " << wanted << " size "
+                                    << size;
+        }
+      }
+    }
+  }
+}
+
 TEST_F(TopicLogTest, SkippedLinesAreExactlyTheOnesThePlainReaderWouldPassOver) {
   std::vector<std::string> logs;
   for (unsigned seed = 1; seed <= 40; ++seed) logs.push_back(TrickyLog(seed, 30000 + seed * 517, seed % 3 != 0));

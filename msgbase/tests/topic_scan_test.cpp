@@ -398,3 +398,90 @@ TEST_F(TopicScanTest, LargeBlocksFindWhatTheReadersOwnBlocksFind) {
 }
 
 }  // namespace
+
+namespace {
+
+// Everything a walk gives for a message, fields included.
+struct Scanned {
+  long number, parent;
+  uint32_t offset;
+  time_t date;
+  uint16_t flags;
+  std::string text;
+  bool operator==(const Scanned&) const = default;
+};
+
+void CollectAll(void* context, const ScannedMessage& m) {
+  const MessageFields& f = m.fields;
+  static_cast<std::vector<Scanned>*>(context)->push_back({m.number, m.parent, m.logOffset, m.date, m.flags,
+                                                          std::string(m.dateText) + "|" + m.thread.author + "|" +
+                                                              m.thread.subject + "|" + f.date + "|" + f.sender + "|" +
+                                                              f.recipients + "|" + f.subject + "|" + f.messageId + "|" +
+                                                              f.summary + "|" + (f.headerOnlyMarker ? "H" : "-")});
+}
+
+// The walk with its passes over unwanted lines, against the same walk when
+// every read returns one byte, so no line ever lies whole in a block and each
+// is read and judged one by one.
+TEST_F(TopicScanTest, PassedLinesChangeNothingALineByLineWalkFinds) {
+  const std::string quoted = "> quoted text of the message before\r\n>> and older\r\n>\r\n";
+  const std::string bodies[] = {
+      // Quoted text before the summary, after it, and filling the whole body.
+      "From: Ann <ann@example.com>\r\nSubject: Re: pointers\r\n\r\n" + quoted + "My own words.\r\n" + quoted,
+      "From: Ann <ann@example.com>\r\nSubject: only quotes\r\n\r\n" + quoted + quoted,
+      // Folded headers, a boundary-like line inside the body, LF ends.
+      "From: \"Bloggs, Joe\" (the one)\n <joe@example.com>\nSubject: folded\n\tsubject line\nContent-Type: "
+      "multipart/mixed;\n boundary=\"xyz\"\nMime-Version: 1.0\n\n--xyz\nContent-Type: text/plain\n\n> quoted\n"
+      "--xyz-not\nText in the part.\n--xyz\n\n> more\nOnly the header of this message was collected\n",
+      // The first body line quoted, in a folder read without headers first.
+      "> first line quoted\r\nFrom: not a header after it\r\nReal summary\r\n",
+      // Quoted-printable text joins lines, quoted or not.
+      "Subject: qp\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n> soft=\r\nbreak\r\nThe summ=\r\nary\r\n",
+      // An empty body, odd dates and addresses with comments and quotes.
+      "",
+      "From: joe@example.com (Joe (the) Bloggs)\r\nDate: 31 Feb 1999\r\nSubject: odd date\r\n\r\n>\r\n> \r\nx\r\n",
+      "From: 'Single' <s@example.com>\r\nSubject: long quote\r\n\r\n>" + std::string(5000, 'q') + "\r\nAfter it\r\n",
+      // A header-only notice after quoted text, and a separator-like line in it.
+      "From: a@b\r\nSubject: s\r\n\r\n" + quoted + "==========\r\n*** Header Only ***\r\n",
+  };
+  const char* const dates[] = {"Tue, 5 Mar 1996 14:07:33 -0500", "5-Mar-96 14:07", "", "Mar 5 1996 99:99",
+                               "Sun, 31 Dec 2000 23:59:60 +1400"};
+  for (const char* folder :
+       {"net:comp.lang.c/all", "net:mail/inbox", "conf:local/topic", "local:x/y", "local:x\xFF/y"}) {
+    std::string log;
+    long number = 1;
+    // Messages of every body, placed so some start, end or quote across
+    // the edges of 64 KB blocks.
+    for (int round = 0; round < 60; ++round) {
+      for (size_t i = 0; i < std::size(bodies); ++i, ++number) {
+        std::string body = bodies[i];
+        for (int k = 0; k < (round * 7 + static_cast<int>(i)) % 40; ++k) body += quoted + "filler line\r\n";
+        log += SeparatorMessage(folder, number, "poster@example.com", dates[number % 5], body,
+                                number % 3 ? "" : "Comment to " + std::to_string(number - 1));
+      }
+    }
+    // A truncated last message: its stated size runs past the end of the log.
+    log += SeparatorMessage(folder, number, "p@x", dates[0], "From: p@x\r\n\r\n" + quoted, "", 5000);
+    for (bool scrambled : {false, true}) {
+      MemoryLog whole, byteByByte;
+      whole.bytes = byteByByte.bytes = scrambled ? Scramble(log) : log;
+      byteByByte.maxRead = 1;
+      ScanOptions options = OptionsFor(folder);
+      options.identity = "ann@example.com";
+      options.nameList = "Poster*;joe*";
+      std::vector<Scanned> fast, plain;
+      auto a = OpenReader(whole, scrambled);
+      auto b = OpenReader(byteByByte, scrambled);
+      ScanTopicLog(*a, options, CollectAll, &fast);
+      ScanTopicLog(*b, options, CollectAll, &plain);
+      ASSERT_EQ(fast.size(), static_cast<size_t>(number)) << folder;
+      ASSERT_EQ(fast.size(), plain.size()) << folder;
+      for (size_t i = 0; i < fast.size(); ++i)
+        ASSERT_TRUE(fast[i] == plain[i]) << folder << " message " << i + 1 << ":\n"
+                                         << fast[i].text << "\n"
+                                         << plain[i].text;
+    }
+  }
+}
+
+}  // namespace
