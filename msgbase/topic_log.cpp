@@ -258,6 +258,24 @@ const unsigned char* FindLineBreak(const unsigned char* p, const unsigned char* 
   return FindLineBreakByWord(p, end);
 }
 
+// The line at p when it lies whole before end, and the place after it; its
+// count is its bytes less its CRs. Null for a line that may reach the line
+// limit or runs past end: the plain reader takes those, and splits them.
+const unsigned char* PassWholeLine(const unsigned char* p, const unsigned char* end, long* count) {
+  const unsigned char* limit = end - p > kMaxLineCount ? p + kMaxLineCount : end;
+  const unsigned char* q = p;
+  long crs = 0;
+  for (;;) {
+    q = FindLineBreak(q, limit);
+    if (q >= limit || *q == '\n') break;
+    ++crs;
+    ++q;
+  }
+  if (q >= limit) return nullptr;
+  *count = static_cast<long>(q + 1 - p) - crs;
+  return q + 1;
+}
+
 OrdinaryCopy CopyOrdinaryBytes() {
 #ifdef PELMORA_VECTOR_SCAN
   if (Vectors()) return CopyOrdinaryBytesByVector;
@@ -647,20 +665,10 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
       }
     }
 #endif
-    // The line's count is its bytes less its CRs; a line that may reach the
-    // line limit is left whole to the plain reader, which splits it.
-    const unsigned char* limit = end - p > kMaxLineCount ? p + kMaxLineCount : end;
-    const unsigned char* q = p;
-    long crs = 0;
-    for (;;) {
-      q = FindLineBreak(q, limit);
-      if (q >= limit || *q == '\n') break;
-      ++crs;
-      ++q;
-    }
-    if (q >= limit) break;
-    long count = static_cast<long>(q + 1 - p) - crs;
-    p = q + 1;
+    long count = 0;
+    const unsigned char* next = PassWholeLine(p, end, &count);
+    if (!next) break;
+    p = next;
     passed += count;
     if (remaining) *remaining -= count;
   }
@@ -676,19 +684,10 @@ long SkipLinesStartingWith(LogReader& r, char first, long* remaining) {
   const unsigned char* const end = base + r.blockLength;
   long passed = 0;
   while (p < end && *p == static_cast<unsigned char>(first) && (!remaining || *remaining > 0)) {
-    // As SkipUnwantedLines counts and bounds a line.
-    const unsigned char* limit = end - p > kMaxLineCount ? p + kMaxLineCount : end;
-    const unsigned char* q = p;
-    long crs = 0;
-    for (;;) {
-      q = FindLineBreak(q, limit);
-      if (q >= limit || *q == '\n') break;
-      ++crs;
-      ++q;
-    }
-    if (q >= limit) break;
-    const long count = static_cast<long>(q + 1 - p) - crs;
-    p = q + 1;
+    long count = 0;
+    const unsigned char* next = PassWholeLine(p, end, &count);
+    if (!next) break;
+    p = next;
     passed += count;
     if (remaining) *remaining -= count;
   }
