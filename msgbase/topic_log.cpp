@@ -258,10 +258,11 @@ const unsigned char* FindLineBreak(const unsigned char* p, const unsigned char* 
   return FindLineBreakByWord(p, end);
 }
 
-// The line at p when it lies whole before end, and the place after it; its
-// count is its bytes less its CRs. Null for a line that may reach the line
-// limit or runs past end: the plain reader takes those, and splits them.
-const unsigned char* PassWholeLine(const unsigned char* p, const unsigned char* end, long* count) {
+// The place after the line at p when it lies whole before end, its count
+// (its bytes less its CRs) added to passed and taken from remaining. Null
+// for a line that may reach the line limit or runs past end: the plain
+// reader takes those, and splits them.
+const unsigned char* PassWholeLine(const unsigned char* p, const unsigned char* end, long* passed, long* remaining) {
   const unsigned char* limit = end - p > kMaxLineCount ? p + kMaxLineCount : end;
   const unsigned char* q = p;
   long crs = 0;
@@ -272,7 +273,9 @@ const unsigned char* PassWholeLine(const unsigned char* p, const unsigned char* 
     ++q;
   }
   if (q >= limit) return nullptr;
-  *count = static_cast<long>(q + 1 - p) - crs;
+  const long count = static_cast<long>(q + 1 - p) - crs;
+  *passed += count;
+  if (remaining) *remaining -= count;
   return q + 1;
 }
 
@@ -665,12 +668,9 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
       }
     }
 #endif
-    long count = 0;
-    const unsigned char* next = PassWholeLine(p, end, &count);
+    const unsigned char* next = PassWholeLine(p, end, &passed, remaining);
     if (!next) break;
     p = next;
-    passed += count;
-    if (remaining) *remaining -= count;
   }
   r.position = static_cast<long>(p - base);
   if (passed) r.endOrError = false;
@@ -684,12 +684,9 @@ long SkipLinesStartingWith(LogReader& r, char first, long* remaining) {
   const unsigned char* const end = base + r.blockLength;
   long passed = 0;
   while (p < end && *p == static_cast<unsigned char>(first) && (!remaining || *remaining > 0)) {
-    long count = 0;
-    const unsigned char* next = PassWholeLine(p, end, &count);
+    const unsigned char* next = PassWholeLine(p, end, &passed, remaining);
     if (!next) break;
     p = next;
-    passed += count;
-    if (remaining) *remaining -= count;
   }
   r.position = static_cast<long>(p - base);
   if (passed) r.endOrError = false;

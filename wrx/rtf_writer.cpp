@@ -1,4 +1,5 @@
 #include "wrx/rtf_writer.h"
+#include "wrx/short_copy.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,28 +42,10 @@ uint64_t NotPlain(uint64_t v) {
 }
 
 void CopyBytes(char* to, const char* from, size_t count) {
-  if (count >= 256) {
+  if (count >= 256)
     memcpy(to, from, count);
-  } else if (count >= 8) {
-    uint64_t v;
-    for (size_t k = 0; k + 8 <= count; k += 8) {
-      memcpy(&v, from + k, 8);
-      memcpy(to + k, &v, 8);
-    }
-    // The last eight again, overlapping: no byte at a time.
-    memcpy(&v, from + count - 8, 8);
-    memcpy(to + count - 8, &v, 8);
-  } else if (count >= 4) {
-    uint32_t a, b;
-    memcpy(&a, from, 4);
-    memcpy(&b, from + count - 4, 4);
-    memcpy(to, &a, 4);
-    memcpy(to + count - 4, &b, 4);
-  } else if (count > 0) {
-    to[0] = from[0];
-    if (count > 1) to[1] = from[1];
-    if (count > 2) to[2] = from[2];
-  }
+  else
+    CopyShort(to, from, count);
 }
 
 }  // namespace

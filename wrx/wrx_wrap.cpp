@@ -6,6 +6,7 @@
 // frames of their page and get their heights in formatting-device pixels.
 #include "wrx/wrx_block.h"
 #include "wrx/wrx_wrap.h"
+#include "wrx/short_copy.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -19,35 +20,6 @@ namespace {
 
 bool g_plainWordWrap = false;
 long g_linesPassedBy = 0;
-
-// A line's worth of bytes copied in place: the runtime's copy costs more to
-// call than a short copy takes. The last word is copied where it ends,
-// over bytes already copied, so that no count needs a byte at a time.
-void CopyShort(char* to, const char* from, size_t count) {
-  if (count >= 8) {
-    size_t k = 0;
-    for (; k + 16 <= count; k += 16) {
-      uint64_t v[2];
-      memcpy(v, from + k, 16);
-      memcpy(to + k, v, 16);
-    }
-    uint64_t v;
-    if (k + 8 <= count) {
-      memcpy(&v, from + k, 8);
-      memcpy(to + k, &v, 8);
-    }
-    memcpy(&v, from + count - 8, 8);
-    memcpy(to + count - 8, &v, 8);
-  } else if (count >= 4) {
-    uint32_t first, last;
-    memcpy(&first, from, 4);
-    memcpy(&last, from + count - 4, 4);
-    memcpy(to, &first, 4);
-    memcpy(to + count - 4, &last, 4);
-  } else {
-    for (size_t k = 0; k < count; ++k) to[k] = from[k];
-  }
-}
 
 // A paragraph's characters, gathered line by line without a runtime call
 // per line. Where the lines' texts already lie one after another in a shared
@@ -484,6 +456,14 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     size_t breakAt = 0;  // 0 = no break opportunity yet
     int32_t spacesAtBreak = 0, tabsAtBreak = 0, xAtBreak = x;
     size_t i = pos;
+    // Back to the last break opportunity; a gap past it is not on the line.
+    auto backToBreak = [&] {
+      i = breakAt;
+      x = xAtBreak;
+      line.spaces = spacesAtBreak;
+      line.tabCount = tabsAtBreak;
+      if (line.gapColumn >= int32_t(i - pos)) line.gapColumn = -1, line.gapWidth = 0;
+    };
     const size_t cap = std::min(size, pos + WRX_MAXLINELEN);
     for (; i < size; ++i) {
       if (!g_plainWordWrap && !gapPending && pending.slot < 0 && fieldFont[ids[i]] == inField) {
@@ -563,11 +543,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
           line.spaces = spaces, spacesAtBreak = spacesBefore, xAtBreak = xBreak;
           if (cutAt) {
             if (breakAt > pos) {
-              i = breakAt;
-              x = xAtBreak;
-              line.spaces = spacesAtBreak;
-              line.tabCount = tabsAtBreak;
-              if (line.gapColumn >= int32_t(i - pos)) line.gapColumn = -1, line.gapWidth = 0;
+              backToBreak();
             } else {
               i = cutAt;
               x = cutX;
@@ -604,12 +580,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
       const bool atCap = int32_t(i - pos) >= WRX_MAXLINELEN;
       if (atCap || (!keepUnwrapped && x >= lineWidth && i > pos)) {
         if (breakAt > pos) {
-          // Back to the last break opportunity.
-          i = breakAt;
-          x = xAtBreak;
-          line.spaces = spacesAtBreak;
-          line.tabCount = tabsAtBreak;
-          if (line.gapColumn >= int32_t(i - pos)) line.gapColumn = -1, line.gapWidth = 0;
+          backToBreak();
           break;
         }
         if (atCap || c != w->paraEnd) break;  // a paragraph end still goes on the line
