@@ -8,12 +8,15 @@
 #include "wrx/wrx_wrap.h"
 #include "wrx/short_copy.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace {
@@ -300,7 +303,41 @@ struct WrapTables {
     for (int c = 32; c < 256; ++c) quietAbove &= kind[c] == 0 || (c == ' ' && kind[c] == K_SPACE);
     if (!quietAbove) std::fill(std::begin(eightAtOnce), std::end(eightAtOnce), false);
   }
+
+  // The widths of two printable ASCII characters at once, indexed by the two
+  // bytes as they lie in memory, less kPairBase: half the lookups of one at a
+  // time, and lookups are what adding up a line waits on. Made the first
+  // time a font's run asks, so that a short rewrap (typing) pays only for
+  // the fonts it meets; null when a width does not fit.
+  static constexpr size_t kPairBase = 0x2020;
+  const uint16_t* Pairs(uint8_t id) const {
+    if (!pairsMade[id]) MakePairs(id);
+    return pairs[id].get();
+  }
+
+ private:
+  mutable std::unique_ptr<uint16_t[]> pairs[256];
+  mutable bool pairsMade[256] = {};
+
+  void MakePairs(uint8_t id) const {
+    pairsMade[id] = true;
+    const int32_t* v = widths[id];
+    for (int c = 0x20; c < 0x80; ++c)
+      if (v[c] < 0 || v[c] > 0x7FFF) return;
+    pairs[id].reset(new (std::nothrow) uint16_t[0x7F7F - kPairBase + 1]);
+    uint16_t* p = pairs[id].get();
+    if (!p) return;
+    for (int second = 0x20; second < 0x80; ++second)
+      for (int first = 0x20; first < 0x80; ++first)
+        p[size_t(second << 8 | first) - kPairBase] = uint16_t(v[first] + v[second]);
+  }
 };
+
+inline uint32_t Load16(const uint8_t* p) {
+  uint16_t v;
+  memcpy(&v, p, 2);
+  return v;
+}
 
 // Whether any of eight bytes is below a blank.
 inline bool AnyBelowBlank(uint64_t v) {
@@ -308,16 +345,33 @@ inline bool AnyBelowBlank(uint64_t v) {
   return ((v - kOnes * 0x20) & ~v & kHigh) != 0;
 }
 
-// The high bit of each byte of v that is zero, and no other bit.
-inline uint64_t ZeroBytes(uint64_t v) {
-  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-  return ~(((v & kLow7) + kLow7) | v | kLow7);
+// The blanks among `count` bytes, 16 at a time.
+__attribute__((target("sse2"))) int32_t CountSpaces(const uint8_t* p, size_t count) {
+  const __m128i blank = _mm_set1_epi8(' '), zero = _mm_setzero_si128();
+  int32_t spaces = 0;
+  size_t k = 0;
+  while (k + 16 <= count) {
+    // A byte lane counts to 255 at most before the lanes are added up.
+    const size_t stop = std::min(count & ~size_t(15), k + 255 * 16);
+    __m128i lanes = zero;
+    for (; k < stop; k += 16)
+      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)), blank));
+    const __m128i sums = _mm_sad_epu8(lanes, zero);
+    spaces += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+  }
+  if (k < count && count >= 16) {
+    // The bytes left, as the end of a whole 16 less the ones counted.
+    static const uint8_t kLast[32] = {0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                      0,    0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + count - 16));
+    const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLast + (count - k)));
+    const __m128i sums = _mm_sad_epu8(_mm_sub_epi8(zero, _mm_and_si128(_mm_cmpeq_epi8(tail, blank), keep)), zero);
+    return spaces + _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+  }
+  for (; k < count; ++k) spaces += p[k] == ' ';
+  return spaces;
 }
-
-// How many bytes ZeroBytes marked. The target has no population-count
-// instruction, and the runtime's count is a call that cost as much as the
-// widths added up beside it.
-inline int CountMarkedBytes(uint64_t marks) { return int(((marks >> 7) * 0x0101010101010101ull) >> 56); }
 
 inline uint64_t Load8(const uint8_t* p) {
   uint64_t v;
@@ -475,72 +529,67 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
         const int32_t limit = keepUnwrapped ? INT32_MAX : lineWidth;
         if (t.eightAtOnce[runId] && !(x >= limit && i > pos)) {
           // Eight at a time while none needs a look of its own and the line
-          // does not fill: the widths are added up and the last space kept
-          // without a branch per character.
+          // does not fill: only the widths are added up. The spaces and the
+          // last break place are found once the run ends, from what it
+          // passed: noting them for every eight cost as much as the widths.
           const uint64_t sameId = 0x0101010101010101ull * runId;
-          int32_t spaces = line.spaces, spacesBefore = spacesAtBreak, xBreak = xAtBreak;
-          size_t at = breakAt;
-          // Where the line ends when it fills among eight characters and no
-          // earlier place to break is left (0 = it did not fill).
+          const uint16_t* pairs = t.Pairs(runId);
+          const size_t runStart = i;
+          // Where the line ends when it fills among eight characters, and
+          // the x there (0 = it did not fill).
           size_t cutAt = 0;
           int32_t cutX = 0;
-          // The x after the last space is added up once the run ends, from
-          // the start of its eight (`groupAt`, at `groupX`): keeping it for
-          // every eight cost more than the widths themselves.
-          size_t groupAt = 0;
-          int32_t groupX = 0;
-          bool groupPending = false;
           while (i + 8 <= cap) {
             const uint64_t v = Load8(text + i);
-            // A paragraph in one font needs no look at its ids.
-            if (AnyBelowBlank(v) || (!b.oneFont && Load8(ids + i) != sameId)) break;
+            // Printable ASCII (the high bits clear, nothing below a blank)
+            // is added up by pairs where the font has them. A paragraph in
+            // one font needs no look at its ids.
+            const bool odd = ((v | (v - 0x2020202020202020ull)) & 0x8080808080808080ull) != 0;
+            if ((odd && AnyBelowBlank(v)) || (!b.oneFont && Load8(ids + i) != sameId)) break;
             // Summed as a tree rather than one after another, so that the
             // additions do not wait on each other.
             const uint8_t* c = text + i;
-            const int32_t w0 = widths[c[0]], w2 = widths[c[2]], w4 = widths[c[4]], w6 = widths[c[6]];
-            const int32_t p1 = w0 + widths[c[1]], q3 = w2 + widths[c[3]];
-            const int32_t q5 = w4 + widths[c[5]], q7 = w6 + widths[c[7]];
-            const int32_t nx = x + ((p1 + q3) + (q5 + q7));
+            int32_t nx;
+            if (pairs && !odd) {
+              nx = x + ((pairs[Load16(c) - WrapTables::kPairBase] + pairs[Load16(c + 2) - WrapTables::kPairBase]) +
+                        (pairs[Load16(c + 4) - WrapTables::kPairBase] + pairs[Load16(c + 6) - WrapTables::kPairBase]));
+            } else {
+              const int32_t q1 = widths[c[0]] + widths[c[1]], q3 = widths[c[2]] + widths[c[3]];
+              const int32_t q5 = widths[c[4]] + widths[c[5]], q7 = widths[c[6]] + widths[c[7]];
+              nx = x + ((q1 + q3) + (q5 + q7));
+            }
             if (nx >= limit) {
-              // The line fills among these: it breaks after the last space
-              // before the first character that starts at the width or
-              // beyond, as one step at a time would; without one, there.
+              // The line fills among these, before the first character
+              // that starts at the width or beyond, as one step at a time
+              // would find it.
+              const int32_t w0 = widths[c[0]], w2 = widths[c[2]], w4 = widths[c[4]], w6 = widths[c[6]];
+              const int32_t p1 = w0 + widths[c[1]], q3 = w2 + widths[c[3]];
+              const int32_t q5 = w4 + widths[c[5]];
               const int32_t p3 = p1 + q3, p5 = p3 + q5;
               const int32_t xs[8] = {x + w0, x + p1, x + p1 + w2, x + p3, x + p3 + w4, x + p5, x + p5 + w6, nx};
               int k = 1;
               while (xs[k - 1] < limit) ++k;
-              uint64_t blanks = ZeroBytes(v ^ 0x2020202020202020ull);
-              if (k < 8) blanks &= (uint64_t(1) << (8 * k)) - 1;
-              if (blanks) {
-                const int last = (63 - __builtin_clzll(blanks)) >> 3;
-                spacesBefore = spaces + CountMarkedBytes(blanks) - 1;
-                at = i + size_t(last) + 1;
-                xBreak = xs[last];
-                groupPending = false;
-              }
               cutAt = i + size_t(k);
               cutX = xs[k - 1];
               break;
             }
-            if (const uint64_t blanks = ZeroBytes(v ^ 0x2020202020202020ull)) {
-              const int last = (63 - __builtin_clzll(blanks)) >> 3, count = CountMarkedBytes(blanks);
-              spacesBefore = spaces + count - 1;
-              spaces += count;
-              at = i + size_t(last) + 1;
-              groupAt = i, groupX = x, groupPending = true;
-            }
             x = nx;
             i += 8;
           }
-          if (groupPending) {
-            xBreak = groupX;
-            for (size_t k = groupAt; k < at; ++k) xBreak += widths[text[k]];
-          }
-          if (at != breakAt) {
+          // The last space of what the run added up is a break place, with
+          // the x after it: back from the end, a word at most as a rule.
+          const size_t end = cutAt ? cutAt : i;
+          size_t k = end;
+          int32_t xBreak = cutAt ? cutX : x;
+          while (k > runStart && text[k - 1] != ' ') xBreak -= widths[text[--k]];
+          if (k > runStart) {
+            const int32_t count = CountSpaces(text + runStart, end - runStart);
+            spacesAtBreak = line.spaces + count - 1;  // the break uncounts its own space
+            line.spaces += count;
             tabsAtBreak = line.tabCount;
-            breakAt = at;
+            breakAt = k;
+            xAtBreak = xBreak;
           }
-          line.spaces = spaces, spacesAtBreak = spacesBefore, xAtBreak = xBreak;
           if (cutAt) {
             if (breakAt > pos) {
               backToBreak();

@@ -488,6 +488,10 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
     // Lines first stored in blocks of their own (by the plain way at a wide
     // width) rather than left in the document's bytes.
     bool ownBlocks = false;
+    // The fonts' widths: every character as wide (10 and 17 pixels), or
+    // widths of every size from none up, or those with one letter wider
+    // than any line.
+    enum Widths { kEven, kEverySize, kOneHuge } widths = kEven;
   } docs[] = {
       {"words", "aaaa bbbb cccc dddd eeee ffff gggg hhhh\r\nii jj kk\r\nl\r\n", false, false},
       {"tabs", "a\tbb\tccc dddd\teeeee ffff gg\thh\r\n\tx\r\n", false, false},
@@ -516,20 +520,43 @@ TEST_F(WrxWrapTest, TheUsualWrapLeavesWhatThePlainWrapLeaves) {
       // which the later ones cut where it lies.
       {"a large document in blocks of their own", LargeDocument(), false, false, 0, 3, true},
       {"a large document", LargeDocument(), false, false},
+      // Characters of different widths: runs added up two at a time must
+      // find the same place where a line fills as one at a time, and the
+      // same spaces before it.
+      {"widths of every size", EveryWordLength(), false, false, 0, 3, false, Doc::kEverySize},
+      {"widths of every size, justified", EveryWordLength(), false, true, 0, 3, false, Doc::kEverySize},
+      {"widths of every size, fonts that change within words", EveryWordLength(), true, false, 0, 3, false,
+       Doc::kEverySize},
+      {"widths of every size, long runs of two fonts, justified", EveryWordLength(), true, true, 0, 11, false,
+       Doc::kEverySize},
+      {"widths of every size, tabs and breaks", ManyParagraphs(), false, true, 0, 3, false, Doc::kEverySize},
+      {"widths of every size, a large document", LargeDocument(), false, true, 0, 3, true, Doc::kEverySize},
+      {"a letter wider than any line", EveryWordLength(), false, true, 0, 3, false, Doc::kOneHuge},
+      {"a letter wider than any line, two fonts", EveryWordLength(), true, false, 0, 11, false, Doc::kOneHuge},
   };
   struct Restore {
     ~Restore() { SetPlainWordWrap(false); }
   } restore;
+  auto setWidths = [](WrxFont& f, Doc::Widths kind, int even, int seed) {
+    for (int ch = 0; ch < 256; ++ch) {
+      if (kind == Doc::kEven)
+        f.widths[ch] = even;
+      else
+        f.widths[ch] = ch % 11 == 0 ? 0 : 3 + (ch * seed) % 29;
+    }
+    if (kind == Doc::kOneHuge) f.widths[uint8_t('q')] = 40000;
+  };
   for (const Doc& d : docs) {
     WrxWindow* both[2];
     for (int way = 0; way < 2; ++way) {
       WrxWindow* w = Wrapped(d.text);
       both[way] = w;
+      setWidths(w->fonts[0], d.widths, 10, 37);
       if (d.justified) w->paras[0].flags |= 0x800;
       if (d.mixedFonts) {
         const int wide = SetWrxFont(w->hwnd, -1, 0, "Arial", 12, d.otherStyle, 0, 0xFFFFFF, 0, 0);
         ASSERT_GT(wide, 0);
-        for (int ch = 0; ch < 256; ++ch) w->fonts[wide].widths[ch] = 17;
+        setWidths(w->fonts[wide], d.widths, 17, 13);
         // The second paragraph in one other font, the first in both by turns.
         for (int32_t line = 0; line < 2; ++line) {
           std::string text(w->lines[line]->text, size_t(w->lines[line]->length));
