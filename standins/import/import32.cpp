@@ -34,6 +34,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -106,7 +107,7 @@ bool WriteAll(FILE* f, const char* bytes, size_t size) {
   return std::fwrite(bytes, 1, size, f) == size && std::fflush(f) == 0;
 }
 
-bool Durable(FILE* f) { return std::fflush(f) == 0 && _commit(_fileno(f)) == 0; }
+bool Durable(FILE* f, SyncKind kind) { return std::fflush(f) == 0 && Commit(_fileno(f), kind); }
 
 bool ReadSmallFile(const std::string& path, std::string* out) {
   FILE* f = fileopen(path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
@@ -122,11 +123,11 @@ bool ReadSmallFile(const std::string& path, std::string* out) {
 
 // Written beside the old file and then put in its place, so a reader finds
 // the old or the new one whole.
-bool ReplaceFileWith(const std::string& path, const std::string& bytes) {
+bool ReplaceFileWith(const std::string& path, const std::string& bytes, SyncKind kind) {
   std::string temp = path + ".new";
   FILE* f = fileopen(temp.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!f) return false;
-  bool ok = WriteAll(f, bytes.data(), bytes.size()) && Durable(f);
+  bool ok = WriteAll(f, bytes.data(), bytes.size()) && Durable(f, kind);
   fileclose(f);
   if (ok) ok = MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   if (!ok) DeleteFileA(temp.c_str());
@@ -267,7 +268,7 @@ bool ReadHeldQueue(FILE* q, VirtualArray& queue) {
   }
   int skipped = 0;
   SalvageImportQueue(q, queue, &skipped);
-  if (!WriteImportQueue(q, queue) || _commit(_fileno(q)) != 0) {
+  if (!WriteImportQueue(q, queue) || !Commit(_fileno(q), SyncKind::Queue)) {
     AppendReport("import.dat: damaged, and can't be written again");
     return false;
   }
@@ -279,6 +280,7 @@ bool ReadHeldQueue(FILE* q, VirtualArray& queue) {
 
 // Under the queue's lock: the oldest entry, or false when none is left.
 bool FirstEntry(ImportQueueEntry* entry) {
+  StageTimer timer(Stage::QueueRead);
   FILE* q = fileopen(DataFile("import.dat").c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!q) return false;
   VirtualArray queue("Import queue", sizeof(ImportQueueEntry));
@@ -291,6 +293,7 @@ bool FirstEntry(ImportQueueEntry* entry) {
 // Under the queue's lock: removes the first entry with this path; with
 // onlyIfHash, only while the file still holds the bytes that were imported.
 bool RemoveEntry(const char* path, const uint32_t* onlyIfHash) {
+  StageTimer timer(Stage::QueueRemove);
   FILE* q = fileopen(DataFile("import.dat").c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!q) return false;
   VirtualArray queue("Import queue", sizeof(ImportQueueEntry));
@@ -304,7 +307,7 @@ bool RemoveEntry(const char* path, const uint32_t* onlyIfHash) {
     }
     queue.RemoveAt(i);
     std::fseek(q, 0, SEEK_SET);
-    ok = WriteImportQueue(q, queue) && _commit(_fileno(q)) == 0;
+    ok = WriteImportQueue(q, queue) && Commit(_fileno(q), SyncKind::Queue);
     break;
   }
   fileclose(q);
@@ -534,6 +537,7 @@ class LogWriter {
   }
   bool Full() const { return buffer_.size() >= kWriteChunk; }
   bool Flush() {
+    StageTimer timer(Stage::LogWrites);
     bool ok = buffer_.empty() || WriteAll(file_, buffer_.data(), buffer_.size());
     buffer_.clear();
     return ok;
@@ -684,7 +688,7 @@ bool CopyInto(const std::string& source, const std::string& target) {
   std::fseek(in, 0, SEEK_END);
   long length = std::ftell(in);
   bool ok = length >= 0 && std::fseek(out, 0, SEEK_SET) == 0 && CopyRange(in, out, 0, length) &&
-            std::fflush(out) == 0 && _chsize(_fileno(out), length) == 0 && _commit(_fileno(out)) == 0;
+            std::fflush(out) == 0 && _chsize(_fileno(out), length) == 0 && Commit(_fileno(out), SyncKind::Log);
   fileclose(out);
   fileclose(in);
   return ok;
@@ -734,7 +738,7 @@ std::string RewriteLog(const ImportFile& parsed, const Plan& plan, const LogWork
     if (writer.Full()) ok = ok && writer.Flush();
     progress.Step();
   }
-  ok = ok && writer.Flush() && Durable(out);
+  ok = ok && writer.Flush() && Durable(out, SyncKind::Log);
   fileclose(out);
   fileclose(in);
   for (size_t i = replacement.size() + appended.size(); i < w.messages.size(); ++i) progress.Step();
@@ -786,7 +790,10 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
       return skip(std::string("not imported: it is the import program's own ") + own);
   }
   MappedFile file;
-  if (!file.Open(path)) {
+  std::optional<StageTimer> parseTimer(Stage::Map);
+  bool mapped = file.Open(path);
+  parseTimer.reset();
+  if (!mapped) {
     if (g_stop) return EntryResult::Stopped;
     // A file that is there but held elsewhere waits for the next run.
     if (Exists(path)) {
@@ -801,19 +808,26 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   options.kind = entry.kind;
   options.now = now;
   options.logForm = build;
+  parseTimer.emplace(Stage::Parse);
   ImportFile parsed = ParseImportText(file.Bytes(), options);
+  parseTimer.reset();
   if (!parsed.error.empty()) return skip("not imported: " + parsed.error);
   if (g_stop) return EntryResult::Stopped;
 
   ConfFile conf;
   std::string error;
-  if (!conf.Open(&error)) {
+  std::optional<StageTimer> stageTimer(Stage::ConfRead);
+  bool confOpen = conf.Open(&error);
+  stageTimer.reset();
+  if (!confOpen) {
     if (g_stop) return EntryResult::Stopped;
     AppendReport(std::string(entry.path) + ": stopped: " + error);
     return EntryResult::Failed;
   }
   Plan plan;
+  stageTimer.emplace(Stage::Plan);
   error = PlanImport(parsed, conf, build, path, &plan);
+  stageTimer.reset();
   if (!error.empty()) {
     conf.Close();
     if (!plan.busy) return skip("not imported: " + error);
@@ -827,7 +841,10 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   j.entrySize = static_cast<long long>(bytes.size());
   j.entryHash = IdentityOf(bytes);
   j.messages = static_cast<long>(parsed.messages.size());
-  if (!WriteJournal(j)) {
+  stageTimer.emplace(Stage::Journal);
+  bool journalled = WriteJournal(j);
+  stageTimer.reset();
+  if (!journalled) {
     AppendReport(std::string(entry.path) + ": stopped: can't write import.jnl");
     return EntryResult::Failed;
   }
@@ -837,12 +854,17 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   for (size_t k = 0; k < plan.logs.size() && error.empty(); ++k) {
     LogWork& w = plan.logs[k];
     if (w.rewrite) CloseLog(w.path);
+    stageTimer.emplace(Stage::Append);
     error = w.rewrite ? RewriteLog(parsed, plan, w, progress) : AppendToLog(parsed, plan, w, progress);
+    stageTimer.emplace(Stage::IndexDelete);
     if (error.empty()) DeleteFileA(IndexPathOf(w.path).c_str());
+    stageTimer.reset();
   }
   DieAt("flushed");
+  stageTimer.emplace(Stage::ConfSave);
   if (error.empty() && !conf.Save()) error = "can't write conf.ww";
   conf.Close();
+  stageTimer.reset();
   if (!error.empty()) {
     CloseAllLogs();  // undoing opens them again
     // Nothing of this file stays: the logs go back, the entry stays queued.
@@ -855,19 +877,29 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   DieAt("conf");
 
   j.committed = true;
-  if (!WriteJournal(j)) return EntryResult::Failed;  // still pending: the next run undoes it
+  stageTimer.emplace(Stage::Journal);
+  journalled = WriteJournal(j);
+  stageTimer.reset();
+  if (!journalled) return EntryResult::Failed;  // still pending: the next run undoes it
   DieAt("committed");
+  stageTimer.emplace(Stage::Postits);
   AppendPostits(parsed, plan);
+  stageTimer.reset();
   if (!RemoveEntry(entry.path)) return EntryResult::Failed;
   DieAt("removed");
   file.Close();
+  stageTimer.emplace(Stage::Finish);
   Finish(j);
+  stageTimer.reset();
   if (build) ++g_buildsDone;
   return EntryResult::Imported;
 }
 
 int RunQueue() {
-  if (!Recover()) {
+  std::optional<StageTimer> recoverTimer(Stage::Recover);
+  bool recovered = Recover();
+  recoverTimer.reset();
+  if (!recovered) {
     AppendReport("import.jnl: the interrupted import could not be undone yet");
     return 1;
   }
@@ -884,6 +916,7 @@ int RunQueue() {
     }
     if (result == EntryResult::Stopped) break;
   }
+  StageTimer timer(Stage::CloseLogs);
   CloseAllLogs();
   return code;
 }
@@ -920,6 +953,7 @@ bool IsAbsoluteDirectory(const std::string& text) {
 using namespace import32;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
+  StatsStart();
   std::string dir;
   for (const std::string& word : Arguments(commandLine)) {
     if (!_stricmp(word.c_str(), "build"))
@@ -954,6 +988,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
   BeginBuildMode();
   int code = RunQueue();
   EndBuildMode();
+  StatsWrite();
   // The windows and their thread go with the process.
   CloseHandle(lock);
   return code;
