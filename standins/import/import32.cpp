@@ -554,13 +554,39 @@ class LogWriter {
   std::string& buffer_;
 };
 
+void AppendNumber(std::string& out, long value) {
+  char digits[24];
+  size_t at = sizeof digits;
+  unsigned long v = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  do {
+    digits[--at] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v);
+  if (value < 0) digits[--at] = '-';
+  out.append(digits + at, sizeof digits - at);
+}
+
 void PutMessage(LogWriter& out, const ImportedMessage& m, long number, long parent) {
   std::string_view body = m.Body();
-  long chars = static_cast<long>(body.size());
-  for (size_t cr = body.find('\r'); cr != std::string_view::npos; cr = body.find('\r', cr + 1)) --chars;
-  std::string head = "==========\r\n" + m.folder + " #" + std::to_string(number) + ", from " + m.author + ", " +
-                     std::to_string(chars) + " chars, " + m.date + "\r\n";
-  if (parent > 0) head += "Comment to " + std::to_string(parent) + ".\r\n";
+  long chars = static_cast<long>(body.size() - CountCarriageReturns(body));
+  // Built in one string kept for the run: a batch has a head per message.
+  static std::string head;
+  head.assign("==========\r\n");
+  head += m.folder;
+  head += " #";
+  AppendNumber(head, number);
+  head += ", from ";
+  head += m.author;
+  head += ", ";
+  AppendNumber(head, chars);
+  head += " chars, ";
+  head += m.date;
+  head += "\r\n";
+  if (parent > 0) {
+    head += "Comment to ";
+    AppendNumber(head, parent);
+    head += ".\r\n";
+  }
   head += m.extraHeader;
   head += "----------\r\n";
   out.Put(head);
