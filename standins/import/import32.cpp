@@ -35,6 +35,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <functional>
+#include <thread>
 #include <set>
 #include <string>
 #include <vector>
@@ -167,11 +169,22 @@ class MappedFile {
   bool Open(const std::string& path) {
     file_ = fileopen(path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
     if (!file_) return false;
+    return Map(path, reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_))));
+  }
+  // Off the main thread: the file layer's open waits for locks by pumping the
+  // thread's messages and keeps a table of its own, so this one opens the
+  // file directly, with the same sharing, and gives up at once when it is
+  // held.
+  bool OpenAtOnce(const std::string& path) {
+    handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) return false;
+    return Map(path, handle_);
+  }
+  bool Map(const std::string& path, HANDLE handle) {
     long long size = SizeOf(path);
     if (size < 0 || size > 0x70000000LL) return false;
     size_ = static_cast<size_t>(size);
     if (size_ == 0) return true;
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_)));
     mapping_ = CreateFileMappingA(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (!mapping_) return false;
     data_ = static_cast<const char*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
@@ -181,14 +194,17 @@ class MappedFile {
     if (data_) UnmapViewOfFile(data_);
     if (mapping_) CloseHandle(mapping_);
     if (file_) fileclose(file_);
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
     data_ = nullptr;
     mapping_ = nullptr;
     file_ = nullptr;
+    handle_ = INVALID_HANDLE_VALUE;
   }
   std::string_view Bytes() const { return data_ ? std::string_view(data_, size_) : std::string_view(); }
 
  private:
   FILE* file_ = nullptr;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
   HANDLE mapping_ = nullptr;
   const char* data_ = nullptr;
   size_t size_ = 0;
@@ -279,13 +295,20 @@ bool ReadHeldQueue(FILE* q, VirtualArray& queue) {
 }
 
 // Under the queue's lock: the oldest entry, or false when none is left.
-bool FirstEntry(ImportQueueEntry* entry) {
+// Under the queue's lock: the oldest entry, or false when none is left; and
+// the one after it, if any (*hasNext), so that it can be read ahead.
+bool FirstEntry(ImportQueueEntry* entry, ImportQueueEntry* next, bool* hasNext) {
   StageTimer timer(Stage::QueueRead);
+  *hasNext = false;
   FILE* q = fileopen(DataFile("import.dat").c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!q) return false;
   VirtualArray queue("Import queue", sizeof(ImportQueueEntry));
   bool found = ReadHeldQueue(q, queue) && queue.Count() > 0;
   if (found) *entry = *static_cast<ImportQueueEntry*>(queue.At(0));
+  if (found && queue.Count() > 1) {
+    *next = *static_cast<ImportQueueEntry*>(queue.At(1));
+    *hasNext = true;
+  }
   fileclose(q);
   return found;
 }
@@ -605,6 +628,7 @@ struct Progress {
   std::string file;
   size_t done = 0, total = 1;
   int shown = 0;
+  DWORD pumped = GetTickCount();
   void Step() {
     ++done;
     int percent = static_cast<int>(done * 100 / (total ? total : 1));
@@ -612,7 +636,12 @@ struct Progress {
       shown = percent;
       ShowProgress(file, percent);
     }
-    if (done % 256 == 0) PumpAll();
+    // Every few hundred messages, at most every 20 ms: a look at the queue
+    // costs a call to the server.
+    if (done % 256 == 0 && GetTickCount() - pumped >= 20) {
+      PumpAll();
+      pumped = GetTickCount();
+    }
   }
 };
 
@@ -792,7 +821,57 @@ std::string RewriteLog(const ImportFile& parsed, const Plan& plan, const LogWork
 
 enum class EntryResult { Imported, Skipped, Stopped, Failed };
 
-EntryResult ImportEntry(const ImportQueueEntry& entry) {
+// A queued file mapped and parsed, on the main thread or ahead of its turn on
+// a thread of its own.
+struct PreparedFile {
+  ImportQueueEntry entry = {};
+  MappedFile file;
+  bool mapped = false;
+  ImportFile parsed;
+  uint32_t identity = 0;
+};
+
+void Parse(const ImportQueueEntry& entry, PreparedFile* prepared) {
+  std::string now = NowText();
+  ImportParseOptions options;
+  options.service = entry.service;
+  options.kind = entry.kind;
+  options.now = now;
+  options.logForm = !_stricmp(entry.kind, "build");
+  std::string_view bytes = prepared->file.Bytes();
+  prepared->parsed = ParseImportText(bytes, options);
+  prepared->identity = IdentityOf(bytes);
+}
+
+// Ahead of its turn: only reads. The pages the parse passed over are touched
+// too, so that writing the file's messages finds them all in memory.
+void PrepareAhead(PreparedFile* prepared) {
+  prepared->mapped = prepared->file.OpenAtOnce(EntryFile(prepared->entry.path));
+  if (!prepared->mapped) return;
+  Parse(prepared->entry, prepared);
+  std::string_view bytes = prepared->file.Bytes();
+  volatile char sink = 0;
+  for (size_t at = 0; at < bytes.size(); at += 4096) sink = static_cast<char>(sink + bytes[at]);
+}
+
+// Why a queued entry can never be read, or empty: a directory, or one of
+// this program's own files, which it holds itself.
+std::string Unreadable(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return "not imported: it is a directory";
+  for (const char* own : {"import.dat", "import.jnl", "import.lck", "import.log", "conf.ww"}) {
+    char full[MAX_PATH], ownFull[MAX_PATH];
+    if (_fullpath(full, path.c_str(), sizeof full) && _fullpath(ownFull, DataFile(own).c_str(), sizeof ownFull) &&
+        !_stricmp(full, ownFull))
+      return std::string("not imported: it is the import program's own ") + own;
+  }
+  return {};
+}
+
+// prepared: the file read ahead, or null. startNext is called once the file
+// is read, to read the next one meanwhile.
+EntryResult ImportEntry(const ImportQueueEntry& entry, PreparedFile* prepared, const std::function<void()>& startNext) {
   std::string path = EntryFile(entry.path);
   bool build = !_stricmp(entry.kind, "build");
   Progress progress;
@@ -804,22 +883,18 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
     return RemoveEntry(entry.path) ? EntryResult::Skipped : EntryResult::Failed;
   };
 
-  // Entries that can never be read would stop every run: a directory, or one
-  // of this program's own files, which it holds itself.
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-    return skip("not imported: it is a directory");
-  for (const char* own : {"import.dat", "import.jnl", "import.lck", "import.log", "conf.ww"}) {
-    char full[MAX_PATH], ownFull[MAX_PATH];
-    if (_fullpath(full, path.c_str(), sizeof full) && _fullpath(ownFull, DataFile(own).c_str(), sizeof ownFull) &&
-        !_stricmp(full, ownFull))
-      return skip(std::string("not imported: it is the import program's own ") + own);
+  // Entries that can never be read would stop every run.
+  if (std::string why = Unreadable(path); !why.empty()) return skip(why);
+  if (prepared && !prepared->mapped) prepared = nullptr;  // held when it was tried: opened here
+  std::unique_ptr<PreparedFile> own;
+  if (!prepared) {
+    own = std::make_unique<PreparedFile>();
+    prepared = own.get();
+    StageTimer timer(Stage::Map);
+    prepared->mapped = prepared->file.Open(path);
   }
-  MappedFile file;
-  std::optional<StageTimer> parseTimer(Stage::Map);
-  bool mapped = file.Open(path);
-  parseTimer.reset();
-  if (!mapped) {
+  MappedFile& file = prepared->file;
+  if (!prepared->mapped) {
     if (g_stop) return EntryResult::Stopped;
     // A file that is there but held elsewhere waits for the next run.
     if (Exists(path)) {
@@ -828,15 +903,13 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
     }
     return skip("can't read the file");
   }
-  std::string now = NowText();
-  ImportParseOptions options;
-  options.service = entry.service;
-  options.kind = entry.kind;
-  options.now = now;
-  options.logForm = build;
-  parseTimer.emplace(Stage::Parse);
-  ImportFile parsed = ParseImportText(file.Bytes(), options);
-  parseTimer.reset();
+  if (own) {
+    StageTimer timer(Stage::Parse);
+    Parse(entry, prepared);
+  }
+  ImportFile& parsed = prepared->parsed;
+  // The next file is read while this one is written.
+  startNext();
   if (!parsed.error.empty()) return skip("not imported: " + parsed.error);
   if (g_stop) return EntryResult::Stopped;
 
@@ -865,7 +938,7 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   j.entryFlags = entry.flags;
   std::string_view bytes = file.Bytes();
   j.entrySize = static_cast<long long>(bytes.size());
-  j.entryHash = IdentityOf(bytes);
+  j.entryHash = prepared->identity;
   j.messages = static_cast<long>(parsed.messages.size());
   stageTimer.emplace(Stage::Journal);
   bool journalled = WriteJournal(j);
@@ -929,12 +1002,42 @@ int RunQueue() {
     AppendReport("import.jnl: the interrupted import could not be undone yet");
     return 1;
   }
-  ImportQueueEntry entry;
+  ImportQueueEntry entry, next;
+  bool hasNext = false;
   int code = 0;
+  // The next queued file is mapped and parsed on a thread of its own while
+  // the one in hand is written; that thread only reads. Used when it is still
+  // the first entry once this one has left the queue.
+  std::unique_ptr<PreparedFile> ahead;
+  std::thread reader;
+  auto takeAhead = [&](const ImportQueueEntry& wanted) {
+    if (reader.joinable()) {
+      StageTimer timer(Stage::AheadWait);
+      reader.join();
+    }
+    std::unique_ptr<PreparedFile> taken = std::move(ahead);
+    if (taken && (_stricmp(taken->entry.path, wanted.path) || _stricmp(taken->entry.service, wanted.service) ||
+                  _stricmp(taken->entry.kind, wanted.kind) || taken->entry.flags != wanted.flags))
+      taken.reset();
+    return taken;
+  };
   while (!g_stop) {
     PumpAll();
-    if (g_stop || !FirstEntry(&entry)) break;
-    EntryResult result = ImportEntry(entry);
+    if (g_stop || !FirstEntry(&entry, &next, &hasNext)) break;
+    std::unique_ptr<PreparedFile> prepared = takeAhead(entry);
+    auto startNext = [&] {
+      if (!hasNext || !Unreadable(EntryFile(next.path)).empty()) return;
+      char full[MAX_PATH], nextFull[MAX_PATH];
+      // The same file queued twice is read again once the first is done with.
+      if (!_fullpath(full, EntryFile(entry.path).c_str(), sizeof full) ||
+          !_fullpath(nextFull, EntryFile(next.path).c_str(), sizeof nextFull) || !_stricmp(full, nextFull))
+        return;
+      ahead = std::make_unique<PreparedFile>();
+      ahead->entry = next;
+      reader = std::thread(PrepareAhead, ahead.get());
+    };
+    EntryResult result = ImportEntry(entry, prepared.get(), startNext);
+    prepared.reset();
     ShowProgress("", 0);
     if (result == EntryResult::Failed) {
       code = 1;  // the entry stays queued for the next run
@@ -942,6 +1045,7 @@ int RunQueue() {
     }
     if (result == EntryResult::Stopped) break;
   }
+  takeAhead(entry);
   StageTimer timer(Stage::CloseLogs);
   CloseAllLogs();
   return code;

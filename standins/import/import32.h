@@ -35,6 +35,7 @@ enum class Stage {
   QueueRead,
   Map,
   Parse,
+  AheadWait,
   ConfRead,
   Plan,
   Journal,

@@ -18,9 +18,10 @@ struct Slot {
   long count = 0;
 };
 
-const char* const kStageNames[] = {"recover",      "queue read", "map",          "parse",        "conf read", "plan",
-                                   "journal",      "log append", "log writes",   "index delete", "conf save", "postits",
-                                   "queue remove", "finish",     "entry delete", "close logs"};
+const char* const kStageNames[] = {"recover",      "queue read", "map",     "parse",        "read-ahead wait",
+                                   "conf read",    "plan",       "journal", "log append",   "log writes",
+                                   "index delete", "conf save",  "postits", "queue remove", "finish",
+                                   "entry delete", "close logs"};
 const char* const kSyncNames[] = {"sync journal", "sync conf", "sync queue", "sync log"};
 static_assert(sizeof kStageNames / sizeof *kStageNames == static_cast<size_t>(Stage::Count));
 static_assert(sizeof kSyncNames / sizeof *kSyncNames == static_cast<size_t>(SyncKind::Count));
