@@ -1,18 +1,23 @@
 // Imports a batch of news messages of about 3 KB (100,000 by default, spread
 // over 50 topics in 20 files) through the import queue and import32.exe, beside
 // a plain copy of the same bytes; then opens one of the topics through logopen
-// (the index rebuild) and checks its message count.
+// (the index rebuild) and checks its message count and texts. Three rounds,
+// each on a fresh data directory and freshly written batch files (written
+// back to disk before anything is timed); the best round of each is shown,
+// with where the import program's time went in its best round.
 // Usage: import_bench [messages] [path of import32.exe]
 // Without a path the program looks beside itself, then where the build put it.
 #include <windows.h>
 
 #include <chrono>
+#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
 #include "bench/bench_files.h"
 #include "core/appstate.h"
 #include "core/settings.h"
@@ -77,11 +82,14 @@ std::string NewsMessage(long topic, long k) {
   return ImportMessageText(m, NewsBody(topic, k));
 }
 
+// Written back to disk before it is closed, so that neither the copy nor the
+// import pays for writing the fixture.
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   DWORD put = 0;
   bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size();
+  ok = FlushFileBuffers(h) && ok;
   return CloseHandle(h) && ok;
 }
 
@@ -185,8 +193,9 @@ std::string FindImportProgram(const char* given) {
 }
 
 // Runs the import program on the data directory; its exit code, or -1 when
-// it could not be started.
-long RunImportProgram(const std::string& program, const std::string& dir, double* seconds) {
+// it could not be started. *started is the clock when it was started, on the
+// clock the program's own figures use.
+long RunImportProgram(const std::string& program, const std::string& dir, double* seconds, double* started) {
   std::string command = "import32.exe \"" + dir + "\"";
   STARTUPINFOA si = {};
   si.cb = sizeof si;
@@ -195,11 +204,11 @@ long RunImportProgram(const std::string& program, const std::string& dir, double
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = SW_SHOWMINNOACTIVE;
   PROCESS_INFORMATION pi = {};
-  auto start = Clock::now();
+  *started = Now();
   if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return -1;
   WaitForSingleObject(pi.hProcess, INFINITE);
-  *seconds = Seconds(start);
+  *seconds = Now() - *started;
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hThread);
@@ -298,6 +307,173 @@ double BestRun(const std::string& program, const std::string& arguments) {
   return best;
 }
 
+// One round's import: its time, the program's own split of it and the
+// index rebuild's time.
+struct ImportRound {
+  double seconds = -1;
+  double started = 0;                                  // the bench's clock at CreateProcess
+  std::vector<std::pair<std::string, double>> stages;  // as the program wrote them, in order
+  std::map<std::string, long> counts;
+  double openSeconds = 0;
+
+  double Stage(const std::string& name) const {
+    for (auto& [n, seconds] : stages)
+      if (n == name) return seconds;
+    return 0;
+  }
+  double Syncs() const {
+    double total = 0;
+    for (auto& [n, seconds] : stages)
+      if (n.compare(0, 5, "sync ") == 0) total += seconds;
+    return total;
+  }
+};
+
+// "name<TAB>seconds<TAB>count" lines, as import32.exe writes them when
+// IMPORT32_STATS names a file.
+bool ReadStats(const std::string& path, ImportRound* run) {
+  std::string text = ReadAll(path);
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    pos = end == std::string::npos ? text.size() : end + 1;
+    size_t tab = line.find('\t'), tab2 = tab == std::string::npos ? tab : line.find('\t', tab + 1);
+    if (tab2 == std::string::npos) return false;
+    std::string name = line.substr(0, tab);
+    run->stages.push_back({name, std::atof(line.c_str() + tab + 1)});
+    run->counts[name] = std::atol(line.c_str() + tab2 + 1);
+  }
+  return run->Stage("main end") > 0;
+}
+
+// Where the import program's time went: process start, each stage of the
+// run (what a stage holds is indented under it), the syncs by kind, exit.
+void PrintSplit(const ImportRound& run) {
+  double mainStart = run.Stage("main start"), mainEnd = run.Stage("main end");
+  std::printf("  split of the best import run (seconds, times):\n");
+  std::printf("    process start to WinMain     %.3f\n", mainStart - run.started);
+  const char* const topLevel[] = {"recover",   "queue read", "map",          "parse",      "read-ahead wait",
+                                  "conf read", "plan",       "journal",      "log append", "index delete",
+                                  "conf save", "postits",    "queue remove", "finish",     "close logs"};
+  double accounted = 0;
+  for (const char* name : topLevel) {
+    double seconds = run.Stage(name);
+    accounted += seconds;
+    std::printf("    %-28s %.3f  %ld\n", name, seconds, run.counts.count(name) ? run.counts.at(name) : 0L);
+    const char* inner = !std::strcmp(name, "log append")     ? "log writes"
+                        : !std::strcmp(name, "finish")       ? "entry delete"
+                        : !std::strcmp(name, "journal")      ? "sync journal"
+                        : !std::strcmp(name, "conf save")    ? "sync conf"
+                        : !std::strcmp(name, "queue remove") ? "sync queue"
+                                                             : nullptr;
+    if (inner)
+      std::printf("      %-26s %.3f  %ld\n", inner, run.Stage(inner),
+                  run.counts.count(inner) ? run.counts.at(inner) : 0L);
+  }
+  std::printf("    sync log (rewrites, undo)    %.3f  %ld\n", run.Stage("sync log"),
+              run.counts.count("sync log") ? run.counts.at("sync log") : 0L);
+  std::printf("    rest of WinMain              %.3f\n", mainEnd - mainStart - accounted);
+  std::printf("    WinMain's end to exit        %.3f\n", run.started + run.seconds - mainEnd);
+}
+
+// Writes the batch into a fresh data directory, copies it plainly, then
+// imports it and checks the result. False, with the reason on stderr, on any
+// failure.
+bool Round(const std::string& dir, long count, long topics, long files, const std::string& program, ImportRound* run,
+           CopyTimes* copy, long long* bytes) {
+  lstrcpynA(g_app.dataDir, dir.c_str(), sizeof g_app.dataDir);
+  std::vector<std::string> batch;
+  *bytes = WriteBatch(dir, count, topics, files, &batch);
+  if (*bytes < 0) return false;
+
+  long long copied = 0;
+  *copy = PlainCopy(dir, batch, &copied);
+  RemoveCopies(dir);
+  if (copy->copy < 0 || copied != *bytes) {
+    std::fprintf(stderr, "plain copy failed (%lld of %lld bytes)\n", copied, *bytes);
+    return false;
+  }
+
+  for (const std::string& path : batch) {
+    if (!QueueImport("net", path.c_str(), "messages", kDownloadedBatch)) {
+      std::fprintf(stderr, "cannot queue %s\n", path.c_str());
+      return false;
+    }
+  }
+  std::string stats = dir + "import.sta";
+  SetEnvironmentVariableA("IMPORT32_STATS", stats.c_str());
+  long code = RunImportProgram(program, dir, &run->seconds, &run->started);
+  SetEnvironmentVariableA("IMPORT32_STATS", nullptr);
+  if (code != 0) {
+    std::fprintf(stderr, "%s %s (exit code %ld)\n", program.c_str(), code < 0 ? "did not start" : "failed", code);
+    std::fprintf(stderr, "%s", ReadAll(dir + "import.log").c_str());
+    return false;
+  }
+  if (!ReadStats(stats, run)) {
+    std::fprintf(stderr, "import32.exe wrote no figures to %s\n", stats.c_str());
+    return false;
+  }
+  if (!ImportQueueEmpty()) {
+    std::fprintf(stderr, "the import queue still holds entries\n%s", ReadAll(dir + "import.log").c_str());
+    return false;
+  }
+  std::string report = ReadAll(dir + "import.log");
+  if (report.find("not imported") != std::string::npos || report.find("stopped") != std::string::npos) {
+    std::fprintf(stderr, "import.log reports a failure:\n%s", report.c_str());
+    return false;
+  }
+  for (const std::string& path : batch) {
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      std::fprintf(stderr, "%s was imported but not deleted\n", path.c_str());
+      return false;
+    }
+  }
+
+  if (rdconf(0) != 1) {
+    std::fprintf(stderr, "conf.ww cannot be read after the import\n");
+    return false;
+  }
+  bool ok = true;
+  // Every topic holds its share, numbered from 1; topic 1's messages are
+  // read back and compared with what was sent.
+  for (long t = 0; t < topics && ok; ++t) {
+    long expected = (count - t + topics - 1) / topics;  // messages t, t + topics, t + 2 * topics ...
+    std::string folder = TopicName(t);
+    const ConfRec* rec = nullptr;
+    for (int i = 0; i < Conferences.Count() && !rec; ++i)
+      if (!lstrcmpiA(static_cast<const ConfRec*>(Conferences.At(i))->name, folder.c_str()))
+        rec = static_cast<const ConfRec*>(Conferences.At(i));
+    if (!rec || rec->first != 1 || rec->last != expected) {
+      std::fprintf(stderr, "%s: %s\n", folder.c_str(), rec ? "wrong range in conf.ww" : "missing from conf.ww");
+      ok = false;
+    }
+  }
+  long expected = (count + topics - 1) / topics;
+  std::string folder = TopicName(0);
+  lstrcpynA(g_topic.openName, folder.c_str(), sizeof g_topic.openName);
+  double openStart = Now();
+  int opened = ok ? logopen() : 0;
+  run->openSeconds = Now() - openStart;
+  long messages = opened ? LogCva.Count() : -1;
+  if (ok && messages != expected) {
+    std::fprintf(stderr, "%s holds %ld messages, expected %ld\n", folder.c_str(), messages, expected);
+    ok = false;
+  }
+  for (long k = 1; ok && k <= expected; ++k) {
+    std::string stored = StoredBody(g_topic.first + k - 1);
+    std::string wanted = WithoutCarriageReturns(NewsBody(0, k));
+    if (stored.compare(0, wanted.size(), wanted) != 0 || stored.size() > wanted.size() + 2) {
+      std::fprintf(stderr, "message %ld of %s differs from the text imported (%zu bytes stored, %zu sent)\n",
+                   g_topic.first + k - 1, folder.c_str(), stored.size(), wanted.size());
+      ok = false;
+    }
+  }
+  logclose();
+  Conferences.SetSize(0);
+  return ok;
+}
+
 int Bench(const std::string& dir, long count, const std::string& program) {
   // The fixed cost before the first message: the import program on an empty
   // queue, beside a process that exits at once (this program with --exit).
@@ -312,96 +488,44 @@ int Bench(const std::string& dir, long count, const std::string& program) {
 
   long topics = count < kTopics ? count : kTopics;
   long files = count < kFiles ? count : kFiles;
-  std::vector<std::string> batch;
-  long long bytes = WriteBatch(dir, count, topics, files, &batch);
-  if (bytes < 0) return 1;
-  std::printf("batch: %ld messages in %ld files over %ld topics, %lld bytes\n", count, files, topics, bytes);
-
-  // The best of three copies: the first also warms the file cache for the import.
   CopyTimes copy;
-  for (int round = 0; round < 3; ++round) {
-    long long copied = 0;
-    CopyTimes times = PlainCopy(dir, batch, &copied);
-    RemoveCopies(dir);
-    if (times.copy < 0 || copied != bytes) {
-      std::fprintf(stderr, "plain copy failed (%lld of %lld bytes)\n", copied, bytes);
-      return 1;
-    }
+  ImportRound import;
+  long long bytes = 0;
+  for (int round = 1; round <= 3; ++round) {
+    std::string roundDir = dir + "round" + std::to_string(round) + "\\";
+    ImportRound run;
+    CopyTimes times;
+    bool ok = CreateDirectoryA(roundDir.c_str(), nullptr) &&
+              Round(roundDir, count, topics, files, program, &run, &times, &bytes);
+    RemoveDirectoryTree(roundDir);
+    if (!ok) return 1;
     if (copy.copy < 0 || times.copy < copy.copy) copy.copy = times.copy;
     if (copy.flush < 0 || times.flush < copy.flush) copy.flush = times.flush;
+    if (import.seconds < 0 || run.seconds < import.seconds) import = run;
   }
-
-  for (const std::string& path : batch) {
-    if (!QueueImport("net", path.c_str(), "messages", kDownloadedBatch)) {
-      std::fprintf(stderr, "cannot queue %s\n", path.c_str());
-      return 1;
-    }
-  }
-  double importSeconds = 0;
-  long code = RunImportProgram(program, dir, &importSeconds);
-  if (code != 0) {
-    std::fprintf(stderr, "%s %s (exit code %ld)\n", program.c_str(), code < 0 ? "did not start" : "failed", code);
-    std::fprintf(stderr, "%s", ReadAll(dir + "import.log").c_str());
-    return 1;
-  }
-  if (!ImportQueueEmpty()) {
-    std::fprintf(stderr, "the import queue still holds entries\n%s", ReadAll(dir + "import.log").c_str());
-    return 1;
-  }
-  std::string report = ReadAll(dir + "import.log");
-  if (report.find("not imported") != std::string::npos || report.find("stopped") != std::string::npos) {
-    std::fprintf(stderr, "import.log reports a failure:\n%s", report.c_str());
-    return 1;
-  }
-
-  if (rdconf(0) != 1) {
-    std::fprintf(stderr, "conf.ww cannot be read after the import\n");
-    return 1;
-  }
-  long expected = (count + topics - 1) / topics;  // topic 1 holds messages 0, topics, 2 * topics ...
-  std::string folder = TopicName(0);
-  lstrcpynA(g_topic.openName, folder.c_str(), sizeof g_topic.openName);
-  auto openStart = Clock::now();
-  int opened = logopen();
-  double openSeconds = Seconds(openStart);
-  long messages = opened ? LogCva.Count() : -1;
-  // The imported text, message by message: first, middle and last of the topic.
-  long wrongBodies = 0;
-  if (opened && messages == expected) {
-    for (long k : {1L, (expected + 1) / 2, expected}) {
-      std::string stored = StoredBody(g_topic.first + k - 1);
-      std::string wanted = WithoutCarriageReturns(NewsBody(0, k));
-      if (stored.compare(0, wanted.size(), wanted) != 0 || stored.size() > wanted.size() + 2) {
-        std::fprintf(stderr, "message %ld of %s differs from the text imported (%zu bytes stored, %zu sent)\n",
-                     g_topic.first + k - 1, folder.c_str(), stored.size(), wanted.size());
-        ++wrongBodies;
-      }
-    }
-  }
-  logclose();
-  Conferences.SetSize(0);
-
-  double importRate = MegabytesPerSecond(bytes, importSeconds);
-  double copyRate = MegabytesPerSecond(bytes, copy.copy);
-  std::printf("bytes: %lld (%.1f MB)\n", bytes, static_cast<double>(bytes) / (1024.0 * 1024.0));
+  std::printf("batch: %ld messages in %ld files over %ld topics, %lld bytes (%.1f MB)\n", count, files, topics, bytes,
+              static_cast<double>(bytes) / (1024.0 * 1024.0));
   std::printf("plain copy (ReadFile/WriteFile, 64 KB, into %ld files, best of 3): %.3f s, %.1f MB/s\n", kCopyOutputs,
-              copy.copy, copyRate);
-  std::printf("  one flush of each copy output afterwards: %.3f s more\n", copy.flush);
-  std::printf("import32.exe (start to exit): %.3f s, %.1f MB/s, %.0f messages/s\n", importSeconds, importRate,
-              importSeconds > 0 ? count / importSeconds : 0.0);
+              copy.copy, MegabytesPerSecond(bytes, copy.copy));
+  std::printf("  one flush of each copy output afterwards: %.3f s more (best of 3)\n", copy.flush);
+  std::printf(
+      "import32.exe (start to exit, best of 3, a fresh data directory each): %.3f s, %.1f MB/s, %.0f messages/s\n",
+      import.seconds, MegabytesPerSecond(bytes, import.seconds), import.seconds > 0 ? count / import.seconds : 0.0);
   std::printf("import32.exe on an empty queue (start to exit, best of 3): %.1f ms\n", empty * 1000);
   std::printf("  a process that exits at once: %.1f ms; the import program's own fixed cost: %.1f ms (goal under 50)\n",
               bare * 1000, (empty - bare) * 1000);
-  std::printf("ratio import/copy: %.2f (goal within 4)\n", copy.copy > 0 ? importSeconds / copy.copy : 0.0);
+  PrintSplit(import);
+  double syncs = import.Syncs();
+  std::printf("ratio import/copy: %.2f (goal within 4)\n", copy.copy > 0 ? import.seconds / copy.copy : 0.0);
   std::printf("ratio import/(copy + flush): %.2f\n",
-              copy.copy + copy.flush > 0 ? importSeconds / (copy.copy + copy.flush) : 0.0);
-  std::printf("logopen of %s (index rebuild): %.3f s, %ld messages (expected %ld)\n", folder.c_str(), openSeconds,
-              messages, expected);
-  if (messages != expected) {
-    std::fprintf(stderr, "wrong message count in %s\n", folder.c_str());
-    return 1;
-  }
-  if (wrongBodies) return 1;
+              copy.copy + copy.flush > 0 ? import.seconds / (copy.copy + copy.flush) : 0.0);
+  std::printf("syncs the import must pay: %.3f s, beside one flush of the copy's outputs: %.3f s\n", syncs, copy.flush);
+  std::printf("ratio (import - its syncs)/copy: %.2f\n", copy.copy > 0 ? (import.seconds - syncs) / copy.copy : 0.0);
+  // The copy runs inside this process; the import pays a process's start
+  // and exit, which a process that exits at once measures.
+  std::printf("ratio (import - its syncs - a bare process)/copy: %.2f\n",
+              copy.copy > 0 ? (import.seconds - syncs - bare) / copy.copy : 0.0);
+  std::printf("logopen of %s (index rebuild, in the best round): %.3f s\n", TopicName(0).c_str(), import.openSeconds);
   return 0;
 }
 

@@ -34,6 +34,9 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <optional>
+#include <functional>
+#include <thread>
 #include <set>
 #include <string>
 #include <vector>
@@ -106,7 +109,7 @@ bool WriteAll(FILE* f, const char* bytes, size_t size) {
   return std::fwrite(bytes, 1, size, f) == size && std::fflush(f) == 0;
 }
 
-bool Durable(FILE* f) { return std::fflush(f) == 0 && _commit(_fileno(f)) == 0; }
+bool Durable(FILE* f, SyncKind kind) { return std::fflush(f) == 0 && Commit(_fileno(f), kind); }
 
 bool ReadSmallFile(const std::string& path, std::string* out) {
   FILE* f = fileopen(path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
@@ -122,11 +125,11 @@ bool ReadSmallFile(const std::string& path, std::string* out) {
 
 // Written beside the old file and then put in its place, so a reader finds
 // the old or the new one whole.
-bool ReplaceFileWith(const std::string& path, const std::string& bytes) {
+bool ReplaceFileWith(const std::string& path, const std::string& bytes, SyncKind kind) {
   std::string temp = path + ".new";
   FILE* f = fileopen(temp.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, "wb", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!f) return false;
-  bool ok = WriteAll(f, bytes.data(), bytes.size()) && Durable(f);
+  bool ok = WriteAll(f, bytes.data(), bytes.size()) && Durable(f, kind);
   fileclose(f);
   if (ok) ok = MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   if (!ok) DeleteFileA(temp.c_str());
@@ -166,11 +169,22 @@ class MappedFile {
   bool Open(const std::string& path) {
     file_ = fileopen(path.c_str(), _O_RDONLY | _O_BINARY, "rb", LOCK_DENY_WRITE | LOCK_QUIET);
     if (!file_) return false;
+    return Map(path, reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_))));
+  }
+  // Off the main thread: the file layer's open waits for locks by pumping the
+  // thread's messages and keeps a table of its own, so this one opens the
+  // file directly, with the same sharing, and gives up at once when it is
+  // held.
+  bool OpenAtOnce(const std::string& path) {
+    handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) return false;
+    return Map(path, handle_);
+  }
+  bool Map(const std::string& path, HANDLE handle) {
     long long size = SizeOf(path);
     if (size < 0 || size > 0x70000000LL) return false;
     size_ = static_cast<size_t>(size);
     if (size_ == 0) return true;
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_)));
     mapping_ = CreateFileMappingA(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (!mapping_) return false;
     data_ = static_cast<const char*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
@@ -180,14 +194,17 @@ class MappedFile {
     if (data_) UnmapViewOfFile(data_);
     if (mapping_) CloseHandle(mapping_);
     if (file_) fileclose(file_);
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
     data_ = nullptr;
     mapping_ = nullptr;
     file_ = nullptr;
+    handle_ = INVALID_HANDLE_VALUE;
   }
   std::string_view Bytes() const { return data_ ? std::string_view(data_, size_) : std::string_view(); }
 
  private:
   FILE* file_ = nullptr;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
   HANDLE mapping_ = nullptr;
   const char* data_ = nullptr;
   size_t size_ = 0;
@@ -267,7 +284,7 @@ bool ReadHeldQueue(FILE* q, VirtualArray& queue) {
   }
   int skipped = 0;
   SalvageImportQueue(q, queue, &skipped);
-  if (!WriteImportQueue(q, queue) || _commit(_fileno(q)) != 0) {
+  if (!WriteImportQueue(q, queue) || !Commit(_fileno(q), SyncKind::Queue)) {
     AppendReport("import.dat: damaged, and can't be written again");
     return false;
   }
@@ -278,12 +295,20 @@ bool ReadHeldQueue(FILE* q, VirtualArray& queue) {
 }
 
 // Under the queue's lock: the oldest entry, or false when none is left.
-bool FirstEntry(ImportQueueEntry* entry) {
+// Under the queue's lock: the oldest entry, or false when none is left; and
+// the one after it, if any (*hasNext), so that it can be read ahead.
+bool FirstEntry(ImportQueueEntry* entry, ImportQueueEntry* next, bool* hasNext) {
+  StageTimer timer(Stage::QueueRead);
+  *hasNext = false;
   FILE* q = fileopen(DataFile("import.dat").c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!q) return false;
   VirtualArray queue("Import queue", sizeof(ImportQueueEntry));
   bool found = ReadHeldQueue(q, queue) && queue.Count() > 0;
   if (found) *entry = *static_cast<ImportQueueEntry*>(queue.At(0));
+  if (found && queue.Count() > 1) {
+    *next = *static_cast<ImportQueueEntry*>(queue.At(1));
+    *hasNext = true;
+  }
   fileclose(q);
   return found;
 }
@@ -291,6 +316,7 @@ bool FirstEntry(ImportQueueEntry* entry) {
 // Under the queue's lock: removes the first entry with this path; with
 // onlyIfHash, only while the file still holds the bytes that were imported.
 bool RemoveEntry(const char* path, const uint32_t* onlyIfHash) {
+  StageTimer timer(Stage::QueueRemove);
   FILE* q = fileopen(DataFile("import.dat").c_str(), _O_RDWR | _O_BINARY, "r+b", LOCK_EXCLUSIVE | LOCK_QUIET);
   if (!q) return false;
   VirtualArray queue("Import queue", sizeof(ImportQueueEntry));
@@ -304,7 +330,7 @@ bool RemoveEntry(const char* path, const uint32_t* onlyIfHash) {
     }
     queue.RemoveAt(i);
     std::fseek(q, 0, SEEK_SET);
-    ok = WriteImportQueue(q, queue) && _commit(_fileno(q)) == 0;
+    ok = WriteImportQueue(q, queue) && Commit(_fileno(q), SyncKind::Queue);
     break;
   }
   fileclose(q);
@@ -534,6 +560,7 @@ class LogWriter {
   }
   bool Full() const { return buffer_.size() >= kWriteChunk; }
   bool Flush() {
+    StageTimer timer(Stage::LogWrites);
     bool ok = buffer_.empty() || WriteAll(file_, buffer_.data(), buffer_.size());
     buffer_.clear();
     return ok;
@@ -550,13 +577,39 @@ class LogWriter {
   std::string& buffer_;
 };
 
+void AppendNumber(std::string& out, long value) {
+  char digits[24];
+  size_t at = sizeof digits;
+  unsigned long v = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  do {
+    digits[--at] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v);
+  if (value < 0) digits[--at] = '-';
+  out.append(digits + at, sizeof digits - at);
+}
+
 void PutMessage(LogWriter& out, const ImportedMessage& m, long number, long parent) {
   std::string_view body = m.Body();
-  long chars = static_cast<long>(body.size());
-  for (size_t cr = body.find('\r'); cr != std::string_view::npos; cr = body.find('\r', cr + 1)) --chars;
-  std::string head = "==========\r\n" + m.folder + " #" + std::to_string(number) + ", from " + m.author + ", " +
-                     std::to_string(chars) + " chars, " + m.date + "\r\n";
-  if (parent > 0) head += "Comment to " + std::to_string(parent) + ".\r\n";
+  long chars = static_cast<long>(body.size() - CountCarriageReturns(body));
+  // Built in one string kept for the run: a batch has a head per message.
+  static std::string head;
+  head.assign("==========\r\n");
+  head += m.folder;
+  head += " #";
+  AppendNumber(head, number);
+  head += ", from ";
+  head += m.author;
+  head += ", ";
+  AppendNumber(head, chars);
+  head += " chars, ";
+  head += m.date;
+  head += "\r\n";
+  if (parent > 0) {
+    head += "Comment to ";
+    AppendNumber(head, parent);
+    head += ".\r\n";
+  }
   head += m.extraHeader;
   head += "----------\r\n";
   out.Put(head);
@@ -575,6 +628,7 @@ struct Progress {
   std::string file;
   size_t done = 0, total = 1;
   int shown = 0;
+  DWORD pumped = GetTickCount();
   void Step() {
     ++done;
     int percent = static_cast<int>(done * 100 / (total ? total : 1));
@@ -582,7 +636,12 @@ struct Progress {
       shown = percent;
       ShowProgress(file, percent);
     }
-    if (done % 256 == 0) PumpAll();
+    // Every few hundred messages, at most every 20 ms: a look at the queue
+    // costs a call to the server.
+    if (done % 256 == 0 && GetTickCount() - pumped >= 20) {
+      PumpAll();
+      pumped = GetTickCount();
+    }
   }
 };
 
@@ -684,7 +743,7 @@ bool CopyInto(const std::string& source, const std::string& target) {
   std::fseek(in, 0, SEEK_END);
   long length = std::ftell(in);
   bool ok = length >= 0 && std::fseek(out, 0, SEEK_SET) == 0 && CopyRange(in, out, 0, length) &&
-            std::fflush(out) == 0 && _chsize(_fileno(out), length) == 0 && _commit(_fileno(out)) == 0;
+            std::fflush(out) == 0 && _chsize(_fileno(out), length) == 0 && Commit(_fileno(out), SyncKind::Log);
   fileclose(out);
   fileclose(in);
   return ok;
@@ -734,7 +793,7 @@ std::string RewriteLog(const ImportFile& parsed, const Plan& plan, const LogWork
     if (writer.Full()) ok = ok && writer.Flush();
     progress.Step();
   }
-  ok = ok && writer.Flush() && Durable(out);
+  ok = ok && writer.Flush() && Durable(out, SyncKind::Log);
   fileclose(out);
   fileclose(in);
   for (size_t i = replacement.size() + appended.size(); i < w.messages.size(); ++i) progress.Step();
@@ -762,7 +821,57 @@ std::string RewriteLog(const ImportFile& parsed, const Plan& plan, const LogWork
 
 enum class EntryResult { Imported, Skipped, Stopped, Failed };
 
-EntryResult ImportEntry(const ImportQueueEntry& entry) {
+// A queued file mapped and parsed, on the main thread or ahead of its turn on
+// a thread of its own.
+struct PreparedFile {
+  ImportQueueEntry entry = {};
+  MappedFile file;
+  bool mapped = false;
+  ImportFile parsed;
+  uint32_t identity = 0;
+};
+
+void Parse(const ImportQueueEntry& entry, PreparedFile* prepared) {
+  std::string now = NowText();
+  ImportParseOptions options;
+  options.service = entry.service;
+  options.kind = entry.kind;
+  options.now = now;
+  options.logForm = !_stricmp(entry.kind, "build");
+  std::string_view bytes = prepared->file.Bytes();
+  prepared->parsed = ParseImportText(bytes, options);
+  prepared->identity = IdentityOf(bytes);
+}
+
+// Ahead of its turn: only reads. The pages the parse passed over are touched
+// too, so that writing the file's messages finds them all in memory.
+void PrepareAhead(PreparedFile* prepared) {
+  prepared->mapped = prepared->file.OpenAtOnce(EntryFile(prepared->entry.path));
+  if (!prepared->mapped) return;
+  Parse(prepared->entry, prepared);
+  std::string_view bytes = prepared->file.Bytes();
+  volatile char sink = 0;
+  for (size_t at = 0; at < bytes.size(); at += 4096) sink = static_cast<char>(sink + bytes[at]);
+}
+
+// Why a queued entry can never be read, or empty: a directory, or one of
+// this program's own files, which it holds itself.
+std::string Unreadable(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return "not imported: it is a directory";
+  for (const char* own : {"import.dat", "import.jnl", "import.lck", "import.log", "conf.ww"}) {
+    char full[MAX_PATH], ownFull[MAX_PATH];
+    if (_fullpath(full, path.c_str(), sizeof full) && _fullpath(ownFull, DataFile(own).c_str(), sizeof ownFull) &&
+        !_stricmp(full, ownFull))
+      return std::string("not imported: it is the import program's own ") + own;
+  }
+  return {};
+}
+
+// prepared: the file read ahead, or null. startNext is called once the file
+// is read, to read the next one meanwhile.
+EntryResult ImportEntry(const ImportQueueEntry& entry, PreparedFile* prepared, const std::function<void()>& startNext) {
   std::string path = EntryFile(entry.path);
   bool build = !_stricmp(entry.kind, "build");
   Progress progress;
@@ -774,19 +883,18 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
     return RemoveEntry(entry.path) ? EntryResult::Skipped : EntryResult::Failed;
   };
 
-  // Entries that can never be read would stop every run: a directory, or one
-  // of this program's own files, which it holds itself.
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-    return skip("not imported: it is a directory");
-  for (const char* own : {"import.dat", "import.jnl", "import.lck", "import.log", "conf.ww"}) {
-    char full[MAX_PATH], ownFull[MAX_PATH];
-    if (_fullpath(full, path.c_str(), sizeof full) && _fullpath(ownFull, DataFile(own).c_str(), sizeof ownFull) &&
-        !_stricmp(full, ownFull))
-      return skip(std::string("not imported: it is the import program's own ") + own);
+  // Entries that can never be read would stop every run.
+  if (std::string why = Unreadable(path); !why.empty()) return skip(why);
+  if (prepared && !prepared->mapped) prepared = nullptr;  // held when it was tried: opened here
+  std::unique_ptr<PreparedFile> own;
+  if (!prepared) {
+    own = std::make_unique<PreparedFile>();
+    prepared = own.get();
+    StageTimer timer(Stage::Map);
+    prepared->mapped = prepared->file.Open(path);
   }
-  MappedFile file;
-  if (!file.Open(path)) {
+  MappedFile& file = prepared->file;
+  if (!prepared->mapped) {
     if (g_stop) return EntryResult::Stopped;
     // A file that is there but held elsewhere waits for the next run.
     if (Exists(path)) {
@@ -795,25 +903,30 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
     }
     return skip("can't read the file");
   }
-  std::string now = NowText();
-  ImportParseOptions options;
-  options.service = entry.service;
-  options.kind = entry.kind;
-  options.now = now;
-  options.logForm = build;
-  ImportFile parsed = ParseImportText(file.Bytes(), options);
+  if (own) {
+    StageTimer timer(Stage::Parse);
+    Parse(entry, prepared);
+  }
+  ImportFile& parsed = prepared->parsed;
+  // The next file is read while this one is written.
+  startNext();
   if (!parsed.error.empty()) return skip("not imported: " + parsed.error);
   if (g_stop) return EntryResult::Stopped;
 
   ConfFile conf;
   std::string error;
-  if (!conf.Open(&error)) {
+  std::optional<StageTimer> stageTimer(Stage::ConfRead);
+  bool confOpen = conf.Open(&error);
+  stageTimer.reset();
+  if (!confOpen) {
     if (g_stop) return EntryResult::Stopped;
     AppendReport(std::string(entry.path) + ": stopped: " + error);
     return EntryResult::Failed;
   }
   Plan plan;
+  stageTimer.emplace(Stage::Plan);
   error = PlanImport(parsed, conf, build, path, &plan);
+  stageTimer.reset();
   if (!error.empty()) {
     conf.Close();
     if (!plan.busy) return skip("not imported: " + error);
@@ -825,9 +938,12 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   j.entryFlags = entry.flags;
   std::string_view bytes = file.Bytes();
   j.entrySize = static_cast<long long>(bytes.size());
-  j.entryHash = IdentityOf(bytes);
+  j.entryHash = prepared->identity;
   j.messages = static_cast<long>(parsed.messages.size());
-  if (!WriteJournal(j)) {
+  stageTimer.emplace(Stage::Journal);
+  bool journalled = WriteJournal(j);
+  stageTimer.reset();
+  if (!journalled) {
     AppendReport(std::string(entry.path) + ": stopped: can't write import.jnl");
     return EntryResult::Failed;
   }
@@ -837,12 +953,17 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   for (size_t k = 0; k < plan.logs.size() && error.empty(); ++k) {
     LogWork& w = plan.logs[k];
     if (w.rewrite) CloseLog(w.path);
+    stageTimer.emplace(Stage::Append);
     error = w.rewrite ? RewriteLog(parsed, plan, w, progress) : AppendToLog(parsed, plan, w, progress);
+    stageTimer.emplace(Stage::IndexDelete);
     if (error.empty()) DeleteFileA(IndexPathOf(w.path).c_str());
+    stageTimer.reset();
   }
   DieAt("flushed");
+  stageTimer.emplace(Stage::ConfSave);
   if (error.empty() && !conf.Save()) error = "can't write conf.ww";
   conf.Close();
+  stageTimer.reset();
   if (!error.empty()) {
     CloseAllLogs();  // undoing opens them again
     // Nothing of this file stays: the logs go back, the entry stays queued.
@@ -855,28 +976,68 @@ EntryResult ImportEntry(const ImportQueueEntry& entry) {
   DieAt("conf");
 
   j.committed = true;
-  if (!WriteJournal(j)) return EntryResult::Failed;  // still pending: the next run undoes it
+  stageTimer.emplace(Stage::Journal);
+  journalled = WriteJournal(j);
+  stageTimer.reset();
+  if (!journalled) return EntryResult::Failed;  // still pending: the next run undoes it
   DieAt("committed");
+  stageTimer.emplace(Stage::Postits);
   AppendPostits(parsed, plan);
+  stageTimer.reset();
   if (!RemoveEntry(entry.path)) return EntryResult::Failed;
   DieAt("removed");
   file.Close();
+  stageTimer.emplace(Stage::Finish);
   Finish(j);
+  stageTimer.reset();
   if (build) ++g_buildsDone;
   return EntryResult::Imported;
 }
 
 int RunQueue() {
-  if (!Recover()) {
+  std::optional<StageTimer> recoverTimer(Stage::Recover);
+  bool recovered = Recover();
+  recoverTimer.reset();
+  if (!recovered) {
     AppendReport("import.jnl: the interrupted import could not be undone yet");
     return 1;
   }
-  ImportQueueEntry entry;
+  ImportQueueEntry entry, next;
+  bool hasNext = false;
   int code = 0;
+  // The next queued file is mapped and parsed on a thread of its own while
+  // the one in hand is written; that thread only reads. Used when it is still
+  // the first entry once this one has left the queue.
+  std::unique_ptr<PreparedFile> ahead;
+  std::thread reader;
+  auto takeAhead = [&](const ImportQueueEntry& wanted) {
+    if (reader.joinable()) {
+      StageTimer timer(Stage::AheadWait);
+      reader.join();
+    }
+    std::unique_ptr<PreparedFile> taken = std::move(ahead);
+    if (taken && (_stricmp(taken->entry.path, wanted.path) || _stricmp(taken->entry.service, wanted.service) ||
+                  _stricmp(taken->entry.kind, wanted.kind) || taken->entry.flags != wanted.flags))
+      taken.reset();
+    return taken;
+  };
   while (!g_stop) {
     PumpAll();
-    if (g_stop || !FirstEntry(&entry)) break;
-    EntryResult result = ImportEntry(entry);
+    if (g_stop || !FirstEntry(&entry, &next, &hasNext)) break;
+    std::unique_ptr<PreparedFile> prepared = takeAhead(entry);
+    auto startNext = [&] {
+      if (!hasNext || !Unreadable(EntryFile(next.path)).empty()) return;
+      char full[MAX_PATH], nextFull[MAX_PATH];
+      // The same file queued twice is read again once the first is done with.
+      if (!_fullpath(full, EntryFile(entry.path).c_str(), sizeof full) ||
+          !_fullpath(nextFull, EntryFile(next.path).c_str(), sizeof nextFull) || !_stricmp(full, nextFull))
+        return;
+      ahead = std::make_unique<PreparedFile>();
+      ahead->entry = next;
+      reader = std::thread(PrepareAhead, ahead.get());
+    };
+    EntryResult result = ImportEntry(entry, prepared.get(), startNext);
+    prepared.reset();
     ShowProgress("", 0);
     if (result == EntryResult::Failed) {
       code = 1;  // the entry stays queued for the next run
@@ -884,6 +1045,8 @@ int RunQueue() {
     }
     if (result == EntryResult::Stopped) break;
   }
+  takeAhead(entry);
+  StageTimer timer(Stage::CloseLogs);
   CloseAllLogs();
   return code;
 }
@@ -920,6 +1083,7 @@ bool IsAbsoluteDirectory(const std::string& text) {
 using namespace import32;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
+  StatsStart();
   std::string dir;
   for (const std::string& word : Arguments(commandLine)) {
     if (!_stricmp(word.c_str(), "build"))
@@ -954,6 +1118,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
   BeginBuildMode();
   int code = RunQueue();
   EndBuildMode();
+  StatsWrite();
   // The windows and their thread go with the process.
   CloseHandle(lock);
   return code;

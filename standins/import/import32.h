@@ -29,6 +29,29 @@ extern int g_buildsDone, g_buildsFailed;
 extern std::atomic<HWND> g_window;  // set once the windows exist
 extern std::string g_dieAt;         // test hook: the point at which to end the process hard
 
+// Where a run's time goes, for the benchmark (import32_stats.cpp).
+enum class Stage {
+  Recover,
+  QueueRead,
+  Map,
+  Parse,
+  AheadWait,
+  ConfRead,
+  Plan,
+  Journal,
+  Append,
+  LogWrites,
+  IndexDelete,
+  ConfSave,
+  Postits,
+  QueueRemove,
+  Finish,
+  EntryDelete,
+  CloseLogs,
+  Count
+};
+enum class SyncKind { Journal, Conf, Queue, Log, Count };
+
 std::string DataFile(const char* name);
 // Tests stop the program dead at a named point, as a crash or a kill would.
 void DieAt(const char* point);
@@ -39,11 +62,11 @@ long long SizeOf(const std::string& path);
 // Small file helpers (import32.cpp).
 void AppendReport(const std::string& line);
 bool WriteAll(FILE* f, const char* bytes, size_t size);
-bool Durable(FILE* f);
+bool Durable(FILE* f, SyncKind kind);
 bool ReadSmallFile(const std::string& path, std::string* out);
 // Written beside the old file and then put in its place, so a reader finds
 // the old or the new one whole.
-bool ReplaceFileWith(const std::string& path, const std::string& bytes);
+bool ReplaceFileWith(const std::string& path, const std::string& bytes, SyncKind kind);
 void Touch(const char* name);
 std::string IndexPathOf(const std::string& logPath);
 // A queued path: "~" stands for the data directory.
@@ -100,6 +123,25 @@ std::string FileNameOf(const std::string& path);
 void Finish(const Journal& j);
 // At start: a journal left behind means the last run died inside a file.
 bool Recover();
+
+// The stages' clock.
+double ClockSeconds();
+class StageTimer {
+ public:
+  explicit StageTimer(Stage stage) : stage_(stage), start_(ClockSeconds()) {}
+  ~StageTimer();
+  StageTimer(const StageTimer&) = delete;
+  StageTimer& operator=(const StageTimer&) = delete;
+
+ private:
+  Stage stage_;
+  double start_;
+};
+// _commit, counted by kind.
+bool Commit(int fd, SyncKind kind);
+void StatsStart();
+// To the file IMPORT32_STATS names, when it names one.
+void StatsWrite();
 
 // The rebuild mode, "build" on the command line (import32_build.cpp).
 bool RebuildTarget(const std::string& copyPath, std::string* baseName);

@@ -75,7 +75,7 @@ bool ConfFile::Write(const std::string& bytes) {
   int fd = _fileno(file);
   return std::fflush(file) == 0 && _lseek(fd, 0, SEEK_SET) == 0 &&
          _write(fd, bytes.data(), static_cast<unsigned>(bytes.size())) == static_cast<int>(bytes.size()) &&
-         _commit(fd) == 0;
+         Commit(fd, SyncKind::Conf);
 }
 
 bool ConfFile::Save() {

@@ -17,7 +17,9 @@ namespace import32 {
 
 std::string JournalPath() { return DataFile("import.jnl"); }
 
-bool WriteJournal(const Journal& journal) { return ReplaceFileWith(JournalPath(), FormatJournal(journal)); }
+bool WriteJournal(const Journal& journal) {
+  return ReplaceFileWith(JournalPath(), FormatJournal(journal), SyncKind::Journal);
+}
 
 // Undoes what a journal's import wrote: each log back to its length, each
 // rewritten log back to its old copy, each folder's numbers back. Only bytes
@@ -41,7 +43,7 @@ bool RollBack(const Journal& j, bool restoreConf) {
       uint32_t hash = 0;
       bool ours = size >= log.length && TailHash(f, log.length, &hash) && hash == log.tailHash;
       bool ok = true;
-      if (ours && size > log.length) ok = _chsize(_fileno(f), log.length) == 0 && _commit(_fileno(f)) == 0;
+      if (ours && size > log.length) ok = _chsize(_fileno(f), log.length) == 0 && Commit(_fileno(f), SyncKind::Log);
       fileclose(f);
       if (!ours) AppendReport(log.path + ": changed since the interrupted import; left as it is");
       if (!ok) return false;
@@ -84,6 +86,7 @@ void Finish(const Journal& j) {
   if (j.entryFlags & IMPORT_DELETE_AFTER) {
     std::string path = EntryFile(j.entryPath.c_str());
     bool readable = false;
+    StageTimer timer(Stage::EntryDelete);
     if (HashOfFile(path, &readable) == j.entryHash && readable) DeleteFileA(path.c_str());
   }
   DeleteFileA(JournalPath().c_str());

@@ -3,6 +3,7 @@
 // which the program knows the import runs).
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "core/appstate.h"
@@ -19,8 +20,12 @@ constexpr UINT kShowProgress = WM_APP + 1;
 
 CRITICAL_SECTION g_progressLock;
 std::string g_progressItem, g_progressTitle = kTitle;
+// A figure posted and not yet shown: later ones only replace the texts, so
+// a fast import posts no more than the window can show.
+std::atomic<bool> g_progressPosted{false};
 
 void ApplyProgress(HWND window) {
+  g_progressPosted = false;
   EnterCriticalSection(&g_progressLock);
   std::string item = g_progressItem, title = g_progressTitle;
   LeaveCriticalSection(&g_progressLock);
@@ -125,7 +130,9 @@ void ShowProgress(const std::string& file, int percent) {
   g_progressItem = item;
   g_progressTitle = title;
   LeaveCriticalSection(&g_progressLock);
-  if (HWND window = g_window) PostMessageA(window, kShowProgress, 0, 0);
+  HWND window = g_window;
+  if (window && !g_progressPosted.exchange(true) && !PostMessageA(window, kShowProgress, 0, 0))
+    g_progressPosted = false;
 }
 
 }  // namespace import32

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -581,4 +582,20 @@ std::string ServiceFolderName(std::string_view service, std::string_view name) {
 
 ImportFile ParseImportText(std::string_view text, const ImportParseOptions& options) {
   return Parser(text, options).Run();
+}
+
+size_t CountCarriageReturns(std::string_view text) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  const char* p = text.data();
+  size_t n = text.size(), count = 0, i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    uint64_t x = word ^ (kOnes * '\r');
+    // The top bit of each byte of x that is not zero; the rest are CRs.
+    uint64_t nonzero = (((x & kLow7) + kLow7) | x) & ~kLow7;
+    count += static_cast<size_t>(((~nonzero & ~kLow7) >> 7) * kOnes >> 56);
+  }
+  for (; i < n; ++i) count += p[i] == '\r';
+  return count;
 }

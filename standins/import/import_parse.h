@@ -46,5 +46,9 @@ struct ImportParseOptions {
 // The body views point into text, which must outlive the result.
 ImportFile ParseImportText(std::string_view text, const ImportParseOptions& options);
 
+// The CRs of a text, eight bytes at a time: the runtime's byte search is
+// slow, and every body of a batch is counted for its header.
+size_t CountCarriageReturns(std::string_view text);
+
 // The folder name a service's file gives a bare "conference/topic".
 std::string ServiceFolderName(std::string_view service, std::string_view name);

@@ -646,4 +646,85 @@ TEST_F(Import32Test, AFailedWriteUndoesTheWholeFile) {
   EXPECT_EQ(ReadLog(*mine)[1].author, "bo");
 }
 
+// The next queued file is read while one is written: what it holds, and
+// what becomes of it, are the same as when it is read in its turn.
+TEST_F(Import32Test, AFileReadAheadImportsAsInItsTurn) {
+  const std::string hello = ImportMessageText({"quorl:news/chat", 0, "al", kDate, 0}, "Hello\r\n");
+  const std::string again = ImportMessageText({"quorl:news/chat", 0, "bo", kDate, 0}, "Again\r\n");
+  struct Case {
+    const char* name;
+    std::vector<std::pair<const char*, std::string>> files;
+    std::vector<Queued> queue;
+    bool blockNewFolder;  // the first file's new folder can't be made: its import fails
+    DWORD code;
+    std::vector<const char*> reported;
+    std::vector<std::string> authors;  // of quorl:news/chat, in number order
+    bool queueEmpty;
+  };
+  const Case cases[] = {
+      {"the same file queued twice, deleted after the first",
+       {{"one.tmp", hello}},
+       {{"one.tmp", "quorl", IMPORT_DELETE_AFTER}, {"one.tmp", "quorl", 0}},
+       false,
+       0,
+       {"one.tmp: 1 messages imported", "one.tmp: can't read the file"},
+       {"al"},
+       true},
+      {"a damaged file next, then a good one",
+       {{"one.tmp", hello}, {"bad.tmp", "==========\r\nno header\r\n"}, {"two.tmp", again}},
+       {{"one.tmp", "quorl", 0}, {"bad.tmp", "quorl", 0}, {"two.tmp", "quorl", 0}},
+       false,
+       0,
+       {"one.tmp: 1 messages imported", "bad.tmp: not imported", "two.tmp: 1 messages imported"},
+       {"al", "bo"},
+       true},
+      {"the first file fails: the one read ahead waits for the next run",
+       {{"one.tmp", hello + ImportMessageText({"quorl:notes/mine", 0, "cy", kDate, 0}, "Mine\r\n")},
+        {"two.tmp", again}},
+       {{"one.tmp", "quorl", 0}, {"two.tmp", "quorl", IMPORT_DELETE_AFTER}},
+       true,
+       1,
+       {"one.tmp: stopped: "},
+       {},
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteConf({MakeConf("quorl:news/chat", "chat.log", 0, 0)});
+    for (auto& [name, text] : c.files) WriteWholeFile(Path(name), text);
+    Queue(c.queue);
+    if (c.blockNewFolder) {
+      CreateDirectoryA(Path("quorl").c_str(), nullptr);
+      WriteWholeFile(Path("quorl\\notes"), "in the way");
+    }
+    EXPECT_EQ(Run(), c.code);
+    std::string report = ReadWholeFile(Path("import.log"));
+    for (const char* line : c.reported) EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    EXPECT_EQ(QueueEmpty(), c.queueEmpty);
+    EXPECT_FALSE(FileExists(Path("import.jnl")));
+    ASSERT_EQ(rdconf(0), 1);
+    std::vector<std::string> authors;
+    for (auto& [number, seen] : ReadLog(*Record("quorl:news/chat"))) authors.push_back(seen.author);
+    EXPECT_EQ(authors, c.authors);
+    if (c.blockNewFolder) {
+      // The file read ahead is still there, whole, and imports once the way is clear.
+      EXPECT_EQ(ReadWholeFile(Path("two.tmp")), again);
+      DeleteFileA(Path("quorl\\notes").c_str());
+      ASSERT_EQ(Run(), 0u) << ReadWholeFile(Path("import.log"));
+      EXPECT_TRUE(QueueEmpty());
+      EXPECT_FALSE(FileExists(Path("two.tmp")));
+      ASSERT_EQ(rdconf(0), 1);
+      authors.clear();
+      for (auto& [number, seen] : ReadLog(*Record("quorl:news/chat"))) authors.push_back(seen.author);
+      EXPECT_EQ(authors, (std::vector<std::string>{"al", "bo"}));
+    }
+    Conferences.SetSize(0);
+    for (const char* name : {"conf.ww", "chat.log", "chat.ind", "import.dat", "import.log", "one.tmp", "bad.tmp",
+                             "two.tmp", "quorl\\notes\\mine", "quorl\\notes\\mine.ind"})
+      DeleteFileA(Path(name).c_str());
+    RemoveDirectoryA(Path("quorl\\notes").c_str());
+    RemoveDirectoryA(Path("quorl").c_str());
+  }
+}
+
 }  // namespace

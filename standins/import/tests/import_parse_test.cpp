@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -259,4 +260,26 @@ TEST(ImportParse, UrgentMarksOnlyTheNextMessage) {
   EXPECT_TRUE(parsed.messages[0].urgent);
   EXPECT_FALSE(parsed.messages[1].urgent);
   EXPECT_FALSE(parsed.messages[2].urgent);
+}
+
+// The word-at-a-time count against a plain one, at every start and length
+// over bytes that differ from CR only in the top bit or the lowest bits.
+TEST(ImportParse, CarriageReturnsAreCountedAtEveryAlignment) {
+  std::string text;
+  const char kBytes[] = {'\r',
+                         '\n',
+                         'a',
+                         static_cast<char>(0x8D),
+                         static_cast<char>(0x0C),
+                         static_cast<char>(0x0E),
+                         static_cast<char>(0xFF),
+                         '\0'};
+  for (int i = 0; i < 300; ++i) text += kBytes[(i * 7 + i / 11) % 8];
+  text += std::string(40, '\r');
+  for (size_t from = 0; from < 17; ++from)
+    for (size_t length = 0; from + length <= text.size(); ++length) {
+      std::string_view piece(text.data() + from, length);
+      size_t plain = static_cast<size_t>(std::count(piece.begin(), piece.end(), '\r'));
+      ASSERT_EQ(CountCarriageReturns(piece), plain) << "from " << from << ", " << length << " bytes";
+    }
 }
