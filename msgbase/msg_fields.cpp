@@ -34,10 +34,6 @@ size_t TextLength(const char* line, size_t length) {
 }
 size_t TextLength(const char* line) { return TextLength(line, Length(line)); }
 
-// Lines come as the reader hands them out, where they lie in its block: of
-// a given length and not terminated. Every look at one stays within it; a
-// prefix test may run up to the line's LF, which no prefix holds.
-
 void TrimLineEnd(char* text, size_t length) {
   size_t n = length;
   while (n && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '\t')) --n;
@@ -54,6 +50,7 @@ void CopyValue(char* dest, size_t size, const char* text, size_t length) {
   dest[n] = 0;
   TrimLineEnd(dest, n);
 }
+void CopyValue(char* dest, size_t size, const char* text) { CopyValue(dest, size, text, Length(text)); }
 
 // The value of a header line: after the keyword and any blanks after it.
 const char* ValueOf(const char* line, size_t keywordLength) {
@@ -62,31 +59,27 @@ const char* ValueOf(const char* line, size_t keywordLength) {
   return p;
 }
 
-// The value of a header line of length bytes, copied as CopyValue does.
-void CopyValueOf(char* dest, size_t size, const char* line, size_t length, size_t keywordLength) {
+// A line of length bytes.
+void FillOnce(char* dest, size_t size, const char* line, size_t length, size_t keywordLength) {
+  if (dest[0]) return;
   const char* value = ValueOf(line, keywordLength);
   CopyValue(dest, size, value, length - static_cast<size_t>(value - line));
 }
 
-void FillOnce(char* dest, size_t size, const char* line, size_t length, size_t keywordLength) {
-  if (!dest[0]) CopyValueOf(dest, size, line, length, keywordLength);
-}
-
 // A blank before the first ":" (or a blank and no ":" at all): the line is
 // prose, not a header.
-bool BlankBeforeColon(const char* line, size_t length) {
-  for (const char *p = line, *end = line + length; p < end && *p; ++p) {
+bool BlankBeforeColon(const char* line) {
+  for (const char* p = line; *p; ++p) {
     if (*p == ' ') return true;
     if (*p == ':') return false;
   }
   return false;
 }
 
-// Plain substring search in a line of length bytes (the needle holds no
-// LF); the summary rules run it on every candidate line, so it stays linear
-// whatever the C library does.
-bool Contains(const char* text, size_t length, const char* needle) {
-  for (const char *p = text, *end = text + length; p < end && *p; ++p)
+// Plain substring search; the summary rules run it on every candidate line,
+// so it stays linear whatever the C library does.
+bool Contains(const char* text, const char* needle) {
+  for (const char* p = text; *p; ++p)
     if (*p == needle[0] && StartsWith(p, needle)) return true;
   return false;
 }
@@ -117,11 +110,10 @@ bool Before(const char* line, const char* p, const char* word, size_t size) {
   return static_cast<size_t>(p - line) >= size && std::memcmp(p - size, word, size) == 0;
 }
 
-LineTraits TraitsOf(const char* line, size_t length) {
+LineTraits TraitsOf(const char* line) {
   static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
   LineTraits t;
-  const char* const end = line + length;
-  for (const char* p = line; p < end && *p; ++p) {
+  for (const char* p = line; *p; ++p) {
     if (!kTraitBytes.special[static_cast<unsigned char>(*p)]) {
       ++t.withLineEnd;
       continue;
@@ -131,7 +123,7 @@ LineTraits TraitsOf(const char* line, size_t length) {
       case ' ':
         t.blank = true;
         // Every month name starts with a capital from A to S.
-        if (!t.monthWord && end - p > 4 && p[1] >= 'A' && p[1] <= 'S' && p[2] && p[3] && p[4] == ' ')
+        if (!t.monthWord && p[1] >= 'A' && p[1] <= 'S' && p[2] && p[3] && p[4] == ' ')
           for (int m = 0; m < 12; ++m)
             if (p[1] == kMonths[3 * m] && p[2] == kMonths[3 * m + 1] && p[3] == kMonths[3 * m + 2]) t.monthWord = true;
         break;
@@ -172,12 +164,12 @@ bool RejectedAsSummary(const char* line, size_t length, const FolderKind& kind) 
   auto exactly = [&](std::string_view text) { return textLength == text.size() && StartsWith(line, text.data()); };
   if (exactly("There is 1 reply")) return true;
   if (StartsWith(line, "There are ") && std::isdigit(static_cast<unsigned char>(line[10])) &&
-      Contains(line, length, " replies"))
+      Contains(line, " replies"))
     return true;
   if (exactly("Only the header of this message was collected") ||
       exactly("Only the header of this message was collected.") || exactly("[Mark the message for collection]"))
     return true;
-  const LineTraits t = TraitsOf(line, length);
+  const LineTraits t = TraitsOf(line);
   for (const char* p : {"Dear ", "Hello ", "Hi ", "Yo "})
     if (StartsWith(line, p) && t.withLineEnd <= 24) return true;
   if (!t.blank && t.punctuation) return true;
@@ -204,7 +196,7 @@ enum class HeaderKey {
   kDate
 };
 
-HeaderKey KeyOf(const char* line, size_t length) {
+HeaderKey KeyOf(const char* line) {
   struct Keyword {
     const char* text;  // with its colon
     size_t length;
@@ -223,10 +215,9 @@ HeaderKey KeyOf(const char* line, size_t length) {
       {"Date:", 5, HeaderKey::kDate},
   };
   constexpr size_t kLongest = 26;
-  const size_t look = length < kLongest ? length : kLongest;
   size_t colon = 0;
-  while (colon < look && line[colon] && line[colon] != ':') ++colon;
-  if (colon >= length || line[colon] != ':') return HeaderKey::kNone;
+  while (colon < kLongest && line[colon] && line[colon] != ':') ++colon;
+  if (line[colon] != ':') return HeaderKey::kNone;
   for (const Keyword& k : kKeywords)
     if (k.length == colon + 1 && StartsWithAsciiNoCase(line, k.text)) return k.key;
   return HeaderKey::kNone;
@@ -262,11 +253,11 @@ void FinishSummary(MessageFields& f) {
   TrimLineEnd(f.summary);
 }
 
-// A quoted-printable line (of have bytes) joined with the lines its soft
-// line breaks continue into, decoded into decoded (kHeaderBufferSize + 1 bytes).
-char* JoinQuotedPrintable(LogReader& r, const char* first, size_t have, char* decoded, MessageFields& f) {
-  std::memcpy(decoded, first, have);
-  decoded[have] = 0;
+// The reader's quoted-printable line joined with the lines its soft line
+// breaks continue into, decoded into decoded (kHeaderBufferSize + 1 bytes).
+char* JoinQuotedPrintable(LogReader& r, char* decoded, MessageFields& f) {
+  size_t have = r.lineLength;
+  std::memcpy(decoded, r.line, have + 1);
   char* line = decoded;
   while (have >= 2 && TextLength(line) && line[TextLength(line) - 1] == '=' && r.remaining > 0) {
     long n = readmsgline(r);
@@ -301,19 +292,14 @@ FolderKind FolderKindFromName(const char* name) {
   return kind;
 }
 
-namespace {
-// IsHeaderLine for a line of length bytes.
-bool IsHeaderLine(const char* line, size_t length) {
-  if (StartsWithNoCase(line, "From ") && Contains(line, length, "@")) return true;
+bool IsHeaderLine(const char* line) {
+  if (StartsWithNoCase(line, "From ") && std::strchr(line, '@')) return true;
   static const char* const kKeywords[] = {
       "Mime-Version:", "Return-Path:", "Newsgroups:", "Received:", "Article:", "Subject:", "From:", "Date:", "Path:"};
   for (const char* k : kKeywords)
-    if (StartsWithNoCase(line, k)) return Contains(line, length, ": ") || Contains(line, length, ":\t");
+    if (StartsWithNoCase(line, k)) return Contains(line, ": ") || Contains(line, ":\t");
   return false;
 }
-}  // namespace
-
-bool IsHeaderLine(const char* line) { return IsHeaderLine(line, Length(line)); }
 
 bool IsHeaderOnlyLine(const char* line) {
   return StartsWith(line, "Only the header of this message was collected") || StartsWith(line, "*** Header Only ***");
@@ -321,9 +307,9 @@ bool IsHeaderOnlyLine(const char* line) {
 
 int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   std::memset(&f, 0, sizeof f);
-  // The current line: where the reader hands it out, or the joined and
-  // decoded copy of a quoted-printable line.
-  const char* line = r.line;
+  // The current line: the reader's own, or the joined and decoded copy of a
+  // quoted-printable line.
+  char* line = r.line;
   size_t lineLength = 0;  // bytes in line
   static char decoded[kHeaderBufferSize + 1];
 
@@ -348,20 +334,19 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
       if (SkipLinesStartingWith(r, '>', &r.remaining) > 0) firstLine = false;
       if (r.remaining <= 0) return false;
     }
-    LogLine read;
-    long n = ReadLogLine(r, &read);
+    long n = readmsgline(r);
     if (n <= 0) return false;
     r.remaining -= n;
-    line = read.text;
-    lineLength = read.length;
+    line = r.line;
+    lineLength = r.lineLength;
     if (IsHeaderOnlyLine(line)) f.headerOnlyMarker = true;
     return true;
   };
 
   if (kind.composite) {
     if (next()) {
-      CopyValue(f.subject, sizeof f.subject, line, lineLength);
-      CopyValue(f.summary, sizeof f.summary, line, lineLength);
+      CopyValue(f.subject, sizeof f.subject, line);
+      CopyValue(f.summary, sizeof f.summary, line);
     }
     return 1;
   }
@@ -382,7 +367,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   for (;;) {
     if (!pending && !next()) break;
     pending = false;
-    if (firstLine && !headerMode && IsHeaderLine(line, lineLength)) headerMode = true;
+    if (firstLine && !headerMode && IsHeaderLine(line)) headerMode = true;
     firstLine = false;
 
     if (mime && partSeparator[0] && StartsWith(line, partSeparator)) {
@@ -402,16 +387,16 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
       // the colons of its time must not end the header.
       if (StartsWith(line, "From ")) continue;
       if (StartsWith(line, "-- PRIVATE MESSAGE --") || StartsWith(line, "-- HOLD MESSAGE --")) continue;
-      bool prose = line[0] != ' ' && line[0] != '\t' && line[0] != '>' && BlankBeforeColon(line, lineLength);
+      bool prose = line[0] != ' ' && line[0] != '\t' && line[0] != '>' && BlankBeforeColon(line);
       if (prose) {
         if (!bodyBegins()) break;
         // falls through to the text rules below
       } else {
-        const HeaderKey key = KeyOf(line, lineLength);
+        const HeaderKey key = KeyOf(line);
         if (key == HeaderKey::kMimeVersion) {
           mime = true;
         } else if (key == HeaderKey::kContentType) {
-          CopyValueOf(contentType, sizeof contentType, line, lineLength, 13);
+          CopyValue(contentType, sizeof contentType, ValueOf(line, 13));
           while (next()) {
             if (line[0] != ' ' && line[0] != '\t') {
               pending = true;
@@ -420,7 +405,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
             size_t have = std::strlen(contentType);
             if (have < kUnfoldLimit) {
               char piece[kUnfoldLimit + 1];
-              CopyValue(piece, sizeof piece, line, lineLength);
+              CopyValue(piece, sizeof piece, line);
               StrCatN(contentType, piece, kUnfoldLimit - have);
             }
           }
@@ -432,7 +417,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
             }
           }
         } else if (key == HeaderKey::kTransferEncoding) {
-          CopyValueOf(encoding, sizeof encoding, line, lineLength, 26);
+          CopyValue(encoding, sizeof encoding, ValueOf(line, 26));
           if (stristr(encoding, "quoted-printable")) quotedPrintable = true;
         } else {
           TakeHeaderField(key, line, lineLength, f);
@@ -443,7 +428,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
 
     // Text mode.
     if (quotedPrintable) {
-      line = JoinQuotedPrintable(r, line, lineLength, decoded, f);
+      line = JoinQuotedPrintable(r, decoded, f);
       lineLength = Length(line);
     }
     if (haveSummary) continue;

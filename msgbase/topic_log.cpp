@@ -56,8 +56,6 @@ const unsigned char* SkipOrdinaryBytesByWord(const unsigned char* p, const unsig
   return p;
 }
 
-using OrdinarySkip = const unsigned char* (*)(const unsigned char* p, const unsigned char* end);
-
 long CopyOrdinaryBytesByWord(const unsigned char* p, const unsigned char* end, char* out, size_t, long limit) {
   long n = static_cast<long>(SkipOrdinaryBytesByWord(p, end) - p);
   if (n > limit) n = limit;
@@ -102,18 +100,6 @@ __attribute__((target("sse2"))) long CopyOrdinaryBytesByVector(const unsigned ch
     ++n;
   }
   return n;
-}
-
-// SkipOrdinaryBytesByWord by vectors.
-__attribute__((target("sse2"))) const unsigned char* SkipOrdinaryBytesByVector(const unsigned char* p,
-                                                                               const unsigned char* end) {
-  const __m128i cr = _mm_set1_epi8('\r');
-  for (; end - p >= 16; p += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, cr), v));  // bytes up to CR
-    if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
-  }
-  return SkipOrdinaryBytesByWord(p, end);
 }
 
 unsigned CountBits16(unsigned x) {
@@ -300,13 +286,6 @@ OrdinaryCopy CopyOrdinaryBytes() {
   return CopyOrdinaryBytesByWord;
 }
 
-OrdinarySkip SkipOrdinaryBytes() {
-#ifdef PELMORA_VECTOR_SCAN
-  if (Vectors()) return SkipOrdinaryBytesByVector;
-#endif
-  return SkipOrdinaryBytesByWord;
-}
-
 char* BlockBuffer(LogReader& r) { return r.largeBlock ? r.largeBlock : r.block; }
 
 void ReportReadError(LogReader& r) {
@@ -389,9 +368,8 @@ long ParseDecimal(const char* text, const char** end) {
 // reach its limit, which makes the header invalid.
 bool AppendToHeader(char* header, size_t& used, const char* line, size_t n) {
   if (used + n >= kHeaderBufferSize) return false;
-  CopyScanBytes(header + used, line, n);
+  CopyScanBytes(header + used, line, n + 1);
   used += n;
-  header[used] = 0;
   return true;
 }
 
@@ -655,35 +633,6 @@ long readmsgline(LogReader& r) {
   return count;
 }
 
-long ReadLogLine(LogReader& r, LogLine* out) {
-  if (r.open && r.position < r.blockLength) {
-    const OrdinarySkip skipOrdinaryBytes = SkipOrdinaryBytes();
-    const unsigned char* const p = reinterpret_cast<const unsigned char*>(BlockBuffer(r)) + r.position;
-    const long left = r.blockLength - r.position;
-    // Within the limit's bytes the count stays below it, so the plain reader
-    // would not split the line either.
-    const unsigned char* const limit = p + (left > kMaxLineCount ? kMaxLineCount : left);
-    long crs = 0;
-    for (const unsigned char* q = p;; ++q) {
-      q = skipOrdinaryBytes(q, limit);
-      if (q >= limit || *q == 0 || *q == '\t') break;  // the plain reader's
-      if (*q == '\r') ++crs;
-      if (*q == '\n') {
-        const long bytes = static_cast<long>(q + 1 - p);
-        r.position += bytes;
-        r.endOrError = false;
-        out->text = reinterpret_cast<const char*>(p);
-        out->length = static_cast<size_t>(bytes);
-        return bytes - crs;
-      }
-    }
-  }
-  const long n = readmsgline(r);
-  out->text = r.line;
-  out->length = r.lineLength;
-  return n;
-}
-
 long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
   if (!r.open) return 0;
   const unsigned char* base = reinterpret_cast<const unsigned char*>(BlockBuffer(r));
@@ -822,19 +771,14 @@ long ParseMessageHeader(LogReader& r, MessageHeader* out) {
     if (!ParseSingleLine(r.line + 3, h, stated) || !ValidHeader(h, stated)) return 0;
     h.singleLine = true;
   } else {
-    // Each line is read where it lies and parsed from its copy in the
-    // header block.
-    LogLine line;
-    if (ReadLogLine(r, &line) == 0) return 0;
-    const char* text = header + used;
-    if (!AppendToHeader(header, used, line.text, line.length)) return 0;
-    if (!ParseHeaderLine(text, h, stated) || !ValidHeader(h, stated)) return 0;
+    if (readmsgline(r) == 0) return 0;
+    if (!AppendToHeader(header, used, r.line, r.lineLength)) return 0;
+    if (!ParseHeaderLine(r.line, h, stated) || !ValidHeader(h, stated)) return 0;
     bool warned = false;
     bool first = true;
     for (;;) {
-      if (ReadLogLine(r, &line) == 0) return 0;  // the log ends inside the header
-      text = header + used;
-      if (!AppendToHeader(header, used, line.text, line.length)) return 0;
+      if (readmsgline(r) == 0) return 0;  // the log ends inside the header
+      if (!AppendToHeader(header, used, r.line, r.lineLength)) return 0;
       if (used >= kHeaderBufferSize - 50 && !warned && !r.suppressHeaderWarning) {
         warned = true;
         if (r.notices.box) {
@@ -845,9 +789,9 @@ long ParseMessageHeader(LogReader& r, MessageHeader* out) {
       }
       if (first) {
         first = false;
-        if (ParseCommentLine(text, h.parent)) continue;
+        if (ParseCommentLine(r.line, h.parent)) continue;
       }
-      if (text[0] == '-') break;
+      if (r.line[0] == '-') break;
     }
   }
   if (h.number == 0) h.number = -1;

@@ -88,19 +88,6 @@ void LogReaderUseBlock(LogReader& reader, char* buffer, long capacity);
 // included. 0 at the end of the file, on a read error or when no log is open.
 // The last line of a log without a final LF is returned too.
 long readmsgline(LogReader& reader);
-// A line where it lies: its bytes as readmsgline stores them, CR and LF
-// included, not terminated. Valid until the reader reads or moves again.
-struct LogLine {
-  const char* text = nullptr;
-  size_t length = 0;
-};
-// readmsgline without the copy: the same count and the same line, handed
-// out where it lies in the loaded block when it lies wholly there, ends in
-// LF, is shorter than the line limit and holds no NUL or TAB (which the
-// plain reader stores as blanks). Any other line is read by readmsgline and
-// handed out in reader.line; reader.line is left as it was otherwise. The
-// header and field rules, which look at each line once, read this way.
-long ReadLogLine(LogReader& reader, LogLine* line);
 // Moves the reader past the lines that readmsgline would return next, as
 // long as each lies wholly in the loaded block, is shorter than the line
 // limit and begins with none of the bytes of `wanted` (printable characters

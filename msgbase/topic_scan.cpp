@@ -183,11 +183,10 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
     while (r.remaining > 0) {
       SkipUnwantedLines(r, "O*", &r.remaining);  // lines that cannot be the notice
       if (r.remaining <= 0) break;
-      LogLine line;
-      long n = ReadLogLine(r, &line);
+      long n = readmsgline(r);
       if (n <= 0) break;
       r.remaining -= n;
-      if (IsHeaderOnlyLine(line.text)) headerOnly = true;
+      if (IsHeaderOnlyLine(r.line)) headerOnly = true;
     }
 
     CopyScanText(m.thread.author, m.header.author, sizeof m.thread.author - 1);

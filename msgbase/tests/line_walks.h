@@ -24,8 +24,7 @@ struct LineWalk {
 // Reads lines from the reader's position to the end of the file or, when
 // size is above 0, until size characters (less each line's count) are used
 // up, as a body is read. With wanted set, unwanted lines are passed first.
-// With views, lines are read where they lie (ReadLogLine) instead of copied.
-inline LineWalk WalkLines(LogReader& r, const char* wanted, long size, bool views = false) {
+inline LineWalk WalkLines(LogReader& r, const char* wanted, long size) {
   LineWalk w;
   w.remaining = size;
   for (;;) {
@@ -36,12 +35,11 @@ inline LineWalk WalkLines(LogReader& r, const char* wanted, long size, bool view
       if (size > 0 && w.remaining <= 0) break;
     }
     long offset = msgtell(r);
-    LogLine line;
-    long n = views ? ReadLogLine(r, &line) : readmsgline(r);
+    long n = readmsgline(r);
     if (n <= 0) break;
     w.characters += n;
     if (size > 0) w.remaining -= n;
-    w.lines.push_back({offset, n, views ? std::string(line.text, line.length) : std::string(r.line)});
+    w.lines.push_back({offset, n, r.line});
   }
   w.endOffset = msgtell(r);
   return w;

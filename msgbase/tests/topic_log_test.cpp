@@ -512,47 +512,6 @@ TEST_F(TopicLogTest, LongBodiesPassedInBulkEndOnTheLinesThePlainReaderReads) {
   }
 }
 
-TEST_F(TopicLogTest, LinesReadWhereTheyLieAreTheLinesThePlainReaderCopies) {
-  std::vector<std::string> logs;
-  for (unsigned seed = 1; seed <= 30; ++seed) logs.push_back(TrickyLog(seed, 30000 + seed * 517, seed % 3 != 0));
-  for (unsigned seed = 1; seed <= 6; ++seed) logs.push_back(ProseLog(seed, 70000 + seed * 2111));
-  // Lines across both block edges, LF and CRLF, a CR run and a TAB or NUL
-  // at the last byte before the edge; lines at the limit, folded header lines.
-  for (size_t edge : {size_t{kLogBlockSize}, size_t{65536}})
-    for (int shift = -3; shift <= 3; ++shift)
-      for (const char* crossing : {"across the edge\n", "across the edge\r\n", "\r\r\r\r\r\n", "\tx\n", "\0x\n"}) {
-        std::string before(static_cast<size_t>(static_cast<long>(edge) + shift), 'z');
-        for (size_t i = 70; i < before.size(); i += 71) before[i] = '\n';
-        logs.push_back(before + std::string(crossing, std::strlen(crossing) + (crossing[0] ? 0 : 3)) + "after\n");
-      }
-  for (size_t bytes : {4094, 4095, 4096, 4097})
-    for (const char* end : {"\n", "\r\n"})
-      logs.push_back(std::string(bytes - std::strlen(end), 'L') + end + "Subject: a\r\n folded\r\n\tagain\n");
-  logs.push_back("");
-  logs.push_back("no line end at all");
-  logs.push_back("line\nlast line without its end");
-  for (size_t i = 0; i < logs.size(); ++i)
-    for (bool scrambled : {false, true})
-      for (long blockSize : {0L, 65536L})
-        for (const char* wanted : {"", "O*"})
-          for (long size : {0L, 100L, 8193L}) {
-            MemoryLog plainLog, viewLog;
-            plainLog.bytes = viewLog.bytes = scrambled ? Scramble(logs[i]) : logs[i];
-            auto a = Open(plainLog, scrambled);
-            auto b = Open(viewLog, scrambled);
-            std::vector<char> bufferA(static_cast<size_t>(blockSize) + 1), bufferB(static_cast<size_t>(blockSize) + 1);
-            if (blockSize) {
-              LogReaderUseBlock(*a, bufferA.data(), blockSize);
-              LogReaderUseBlock(*b, bufferB.data(), blockSize);
-            }
-            const char* skip = wanted[0] ? wanted : nullptr;
-            std::string difference = CompareWalks(WalkLines(*a, skip, size), WalkLines(*b, skip, size, true), wanted);
-            ASSERT_EQ(difference, "") << "log " << i << " scrambled " << scrambled << " block " << blockSize
-                                      << " wanted " << wanted << " size " << size;
-          }
-  EXPECT_TRUE(g_boxes.empty());
-}
-
 TEST_F(TopicLogTest, SkippedLinesAreExactlyTheOnesThePlainReaderWouldPassOver) {
   std::vector<std::string> logs;
   for (unsigned seed = 1; seed <= 40; ++seed) logs.push_back(TrickyLog(seed, 30000 + seed * 517, seed % 3 != 0));
