@@ -240,6 +240,9 @@ const char* StripReplyPrefix(const char* subject, char* replySubject, size_t rep
       removed = true;
       continue;
     }
+    // Every prefix begins with F, R, A or S: most subjects are done here.
+    const unsigned char first = ToLower1252(static_cast<unsigned char>(*p));
+    if (first != 'f' && first != 'r' && first != 'a' && first != 's') break;
     for (const Prefix& prefix : kPrefixes) {
       if (StartsWithNoCase(p, prefix.text)) {
         p += prefix.length;

@@ -88,6 +88,15 @@ int msgindex(long number, int quiet);
 // The message's record; a missing one gives a stand-by record {number, 0, 0x0004}.
 MsgIndexRec* getmsghdr(long number, int quiet);
 
+// Where the last rebuild of the open topic's index spent its time, in
+// seconds: the log walk with each message's records (thread record, index
+// slots, id list entry), then the thread file's last writes, the id list's
+// sort and save, and the index file.
+struct RebuildTimes {
+  double walk = 0, threadFile = 0, idList = 0, index = 0;
+};
+extern RebuildTimes g_lastRebuildTimes;
+
 // Thrown by a lookup that meets a missing message while a topic opens;
 // logopen catches it and offers to repair the folder.
 struct TopicRecovery {};

@@ -35,6 +35,7 @@
 
 OpenTopicState g_topic;
 LogReader g_logReader;
+RebuildTimes g_lastRebuildTimes;
 namespace {
 void Nothing() {}
 bool No() { return false; }
@@ -247,6 +248,17 @@ void AddScanned(void* context, const ScannedMessage& m) {
   }
 }
 
+double SecondsNow() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 void CantOpen(const char* path) {
   char text[MAX_PATH + 32];
   std::snprintf(text, sizeof text, "Can't open '%s'", path);
@@ -313,10 +325,20 @@ int ReindexOpenTopic() {
   build.thr.bytes.reserve(ThreadFileWriter::kFlushSize + sizeof(ThreadRecord));
   build.scrambled = (rec->flags & CONF_SCRAMBLED) != 0;
   build.ids = keepIds ? &list : nullptr;
+  RebuildTimes& times = g_lastRebuildTimes;
+  double at = SecondsNow(), was = at;
+  auto lap = [&](double& into) {
+    at = SecondsNow();
+    into = at - was;
+    was = at;
+  };
   ScanTopicLog(g_logReader, options, AddScanned, &build);
+  lap(times.walk);
 
   if (!thr.Finish(build.thr.Flush() && build.ok)) CantOpen(thrPath);
+  lap(times.threadFile);
   if (keepIds && !ids.Finish(MsgIdListSave(list, ids.file) == 1)) CantOpen(idPath);
+  lap(times.idList);
 
   if (LogCva.Count() > 0) {
     g_topic.first = build.first;
@@ -332,6 +354,7 @@ int ReindexOpenTopic() {
   // make close take it for another instance's and skip later changes.
   if (WriteIndexFile(indexPath, g_topic.first > g_topic.last ? 0 : g_topic.first, g_topic.last))
     g_topic.indexTime = FileTimeOf(indexPath);
+  lap(times.index);
   g_topic.indexChanged = true;
   if (browserWasOpen) Call(g_topicOpenHooks.browse);
   EndWait();

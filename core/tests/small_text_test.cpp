@@ -100,6 +100,9 @@ TEST(StripReplyPrefix, PrefixesAndEndings) {
       {"Budget - REPLY", "Budget"},
       {" - reply", "- reply"},  // 8 characters: the ending stays, the blank goes
       {"Report", "Report"},
+      {"aw: sv: Fw: Answer", "Answer"},
+      {"Sven's answer", "Sven's answer"},
+      {"\xC4W: \xE4w: word", "\xC4W: \xE4w: word"},  // letters that only look like a prefix's
       {"Lunch (was Re: Re: dinner)", "Lunch (was Re: dinner)"},
       {"Lunch (was Re: dinner)", "Lunch (was Re: dinner)"},
       {"", ""},
