@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
 #include <emmintrin.h>
@@ -639,7 +640,14 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
   const unsigned char* p = base + r.position;
   const unsigned char* const end = base + r.blockLength;
   long passed = 0;
-  bool bodyTried = !Vectors(), vectorsTried = !Vectors();
+#ifdef PELMORA_VECTOR_SCAN
+  // Long runs of body text go by whole steps first, then the bulk of the
+  // lines by vectors, each tried once; the lines they leave (near the
+  // block's end, or one they stop before) go by the loop below.
+  using VectorPass = const unsigned char* (*)(const unsigned char*, const unsigned char*, const char*, long*, long*);
+  static constexpr VectorPass kVectorPasses[] = {PassBodyByVector, PassLinesByVector};
+  size_t vectorPass = Vectors() ? 0 : std::size(kVectorPasses);
+#endif
   while (p < end && (!remaining || *remaining > 0)) {
     // The plain reader stores a NUL or TAB first byte as a blank, which no
     // caller wants, so the raw byte decides.
@@ -647,25 +655,14 @@ long SkipUnwantedLines(LogReader& r, const char* wanted, long* remaining) {
     for (const char* w = wanted; *w && !stop; ++w) stop = *p == static_cast<unsigned char>(*w);
     if (stop) break;
 #ifdef PELMORA_VECTOR_SCAN
-    if (!bodyTried) {
-      // Long runs of body text go by whole steps first; they stop at a
-      // line start, whose first byte is tested above like any other.
-      bodyTried = true;
-      const unsigned char* at = PassBodyByVector(p, end, wanted, remaining, &passed);
-      if (at != p) {
-        p = at;
-        continue;
-      }
-    }
-    if (!vectorsTried) {
-      // The bulk goes by vectors; the lines they leave (near the block's
-      // end, or one they stop before) by the loop below.
-      vectorsTried = true;
-      const unsigned char* at = PassLinesByVector(p, end, wanted, remaining, &passed);
-      if (at != p) {
-        p = at;
-        continue;
-      }
+    // A pass stops at a line start, whose first byte is tested above like
+    // any other.
+    const unsigned char* at = p;
+    while (at == p && vectorPass < std::size(kVectorPasses))
+      at = kVectorPasses[vectorPass++](p, end, wanted, remaining, &passed);
+    if (at != p) {
+      p = at;
+      continue;
     }
 #endif
     const unsigned char* next = PassWholeLine(p, end, &passed, remaining);

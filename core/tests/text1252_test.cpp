@@ -182,12 +182,30 @@ TEST(Text1252, QuotedPrintable) {
   EXPECT_STREQ(qpdecode(w, true), "a b");
 }
 
+namespace {
+
+struct AddressCase {
+  const char* line;
+  const char* name;
+  const char* address;
+};
+
+// Each line parses to its name and address, and the first byte returned is the address's.
+template <size_t N>
+void ExpectParsedAddresses(const AddressCase (&cases)[N]) {
+  for (const AddressCase& c : cases) {
+    char name[128], address[128];
+    char first = ParseAddress(c.line, name, sizeof name, address, sizeof address);
+    EXPECT_STREQ(name, c.name) << c.line;
+    EXPECT_STREQ(address, c.address) << c.line;
+    EXPECT_EQ(first, c.address[0]) << c.line;
+  }
+}
+
+}  // namespace
+
 TEST(Text1252, ParseAddressTable) {
-  struct Case {
-    const char* line;
-    const char* name;
-    const char* address;
-  } cases[] = {
+  const AddressCase cases[] = {
       {"Joe Bloggs <joe@example.com>", "Joe Bloggs", "joe@example.com"},
       {"\"Bloggs, Joe\" <joe@example.com>\r\n", "Bloggs, Joe", "joe@example.com"},
       {"76543,210", "", "76543,210"},
@@ -201,13 +219,7 @@ TEST(Text1252, ParseAddressTable) {
       {"'Single' <s@example.com>", "Single", "s@example.com"},
       {"", "", ""},
   };
-  for (auto& c : cases) {
-    char name[128], address[128];
-    char first = ParseAddress(c.line, name, sizeof name, address, sizeof address);
-    EXPECT_STREQ(name, c.name) << c.line;
-    EXPECT_STREQ(address, c.address) << c.line;
-    EXPECT_EQ(first, c.address[0]) << c.line;
-  }
+  ExpectParsedAddresses(cases);
 }
 
 // The search and trims every header goes through run in line; they give
@@ -253,11 +265,7 @@ TEST(Text1252, InLineSearchAndTrimsAgreeWithThePlainForms) {
 // Addresses with comments, quotes, several brackets and odd blanks, as the
 // library-based reader read them.
 TEST(Text1252, ParseAddressCommentsQuotesAndBrackets) {
-  struct Case {
-    const char* line;
-    const char* name;
-    const char* address;
-  } cases[] = {
+  const AddressCase cases[] = {
       {"  Joe   Bloggs   <joe@example.com>  \r\n", "Joe   Bloggs", "joe@example.com"},
       {"joe@example.com (Joe (the) Bloggs)", "Joe (the) Bloggs", "joe@example.com"},
       {"(Joe) joe@example.com", "", "(Joe) joe@example.com"},
@@ -283,13 +291,7 @@ TEST(Text1252, ParseAddressCommentsQuotesAndBrackets) {
       {"Joe\t<joe@example.com>", "Joe\t", "joe@example.com"},
       {"<joe@example.com>", "", "joe@example.com"},
   };
-  for (auto& c : cases) {
-    char name[128], address[128];
-    char first = ParseAddress(c.line, name, sizeof name, address, sizeof address);
-    EXPECT_STREQ(name, c.name) << c.line;
-    EXPECT_STREQ(address, c.address) << c.line;
-    EXPECT_EQ(first, c.address[0]) << c.line;
-  }
+  ExpectParsedAddresses(cases);
 }
 
 TEST(Text1252, ParseAddressBoundsOutputAndHostileInput) {
