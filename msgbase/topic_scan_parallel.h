@@ -15,7 +15,8 @@
 #include "msgbase/topic_log.h"
 #include "msgbase/topic_scan.h"
 
-// What a rebuild keeps of each message, handed over in log order.
+// What a rebuild keeps of each message, handed over in log order. The texts
+// stay valid until the callback returns.
 struct ScanRecord {
   long number = 0;
   long parent = 0;  // 0 none; -1 a comment to an unknown message
