@@ -16,7 +16,8 @@
 
 namespace {
 
-constexpr int kMostAutomaticThreads = 4;
+// Four workers beside the calling thread.
+constexpr int kMostAutomaticThreads = 5;
 constexpr int kMostThreads = 16;
 // Smaller pieces cost more in starting workers than they save.
 constexpr long kSmallestAutomaticPiece = 2L << 20;
@@ -381,9 +382,13 @@ class PieceReader {
   explicit PieceReader(Piece& piece) : piece_(piece) {}
   // Waits until the piece's walk has begun (or ended): its first place.
   long Start() {
-    std::unique_lock<std::mutex> lock(piece_.mutex);
-    piece_.changed.wait(lock, [&] { return piece_.started || piece_.done; });
-    return piece_.started ? piece_.start : -1;
+    if (!startKnown_) {
+      std::unique_lock<std::mutex> lock(piece_.mutex);
+      piece_.changed.wait(lock, [&] { return piece_.started || piece_.done; });
+      start_ = piece_.started ? piece_.start : -1;
+      startKnown_ = true;
+    }
+    return start_;
   }
   // The next record without passing it; false once the walk has ended
   // and every record was read.
@@ -427,6 +432,8 @@ class PieceReader {
     }
   }
   Piece& piece_;
+  bool startKnown_ = false;
+  long start_ = -1;
   size_t block_ = 0;
   const char* bytes_ = nullptr;
   size_t at_ = 0, available_ = 0, nextAt_ = 0;
@@ -440,6 +447,8 @@ Meeting MeetAt(PieceReader& reader, long at) {
   const long start = reader.Start();
   if (start < 0) return Meeting::kPassed;
   if (start == at) return Meeting::kMet;
+  // Every place of the piece's walk lies at or after its start.
+  if (at < start) return Meeting::kNotYet;
   RecordView v;
   while (reader.Peek(v)) {
     if (v.head.start == at) return Meeting::kMet;
@@ -496,22 +505,23 @@ struct Delivery {
   }
 };
 
-// Where each piece begins. The calling thread takes the first piece's
-// messages while they are found and everything else after it, so the first
-// piece is half the size of the others: its worker is done sooner and the
-// calling thread starts sooner on what the others have ready.
+// Where each worker's piece begins; the calling thread walks the log up to
+// the first of them itself, handing its messages over as it finds them, and
+// then takes the workers' messages. Its piece is half the size of theirs, as
+// handing over costs it about as much again as the walk. None for a walk on
+// the calling thread alone.
 std::vector<long> PieceStarts(const ParallelScanSetup& setup, int threads) {
   const long logSize = std::max(0L, setup.logSize);
-  std::vector<long> starts = {0};
+  std::vector<long> starts;
   if (threads <= 1) return starts;
   if (setup.pieceBytes > 0) {
     for (long at = setup.pieceBytes; at < logSize && at > 0; at += setup.pieceBytes) starts.push_back(at);
     return starts;
   }
-  const long pieces = std::min<long>(threads, logSize / kSmallestAutomaticPiece);
-  if (pieces <= 1) return starts;
-  const long half = logSize / (2 * pieces - 1);
-  for (long k = 1; k < pieces; ++k) starts.push_back(half * (2 * k - 1));
+  const long pieces = std::min<long>(threads - 1, logSize / kSmallestAutomaticPiece - 1);
+  if (pieces < 1) return starts;
+  const long unit = static_cast<long>(static_cast<double>(logSize) / (static_cast<double>(pieces) + 0.5));
+  for (long k = 0; k < pieces; ++k) starts.push_back(unit / 2 + k * unit);
   return starts;
 }
 
@@ -553,8 +563,8 @@ long ScanTopicLogParallel(LogReader& r, const ScanOptions& o, const ParallelScan
       for (std::thread& t : workers) t.join();
     }
   } stopWorkers{w, workers};
-  if (threads > 1 && pieceCount > 1) {
-    const long smallest = setup.pieceBytes > 0 ? setup.pieceBytes : starts[1];
+  if (pieceCount > 0) {
+    const long smallest = setup.pieceBytes > 0 ? setup.pieceBytes : starts[0];
     const size_t blockBytes = std::clamp(static_cast<size_t>(smallest / 8), kSmallestBlockBytes, kUsualBlockBytes);
     for (size_t k = 0; k < starts.size(); ++k) {
       auto piece = std::make_unique<Piece>();
@@ -564,7 +574,7 @@ long ScanTopicLogParallel(LogReader& r, const ScanOptions& o, const ParallelScan
       w.pieces.push_back(std::move(piece));
     }
     auto& kits = Kits();
-    const size_t wanted = static_cast<size_t>(std::min<long>(threads, pieceCount));
+    const size_t wanted = static_cast<size_t>(std::min<long>(threads - 1, pieceCount));
     while (kits.size() < wanted) kits.push_back(std::make_unique<WorkerKit>());
     for (size_t i = 0; i < wanted; ++i) {
       try {

@@ -1,7 +1,7 @@
 // The log walk of a rebuild on several threads. The log is cut into pieces;
-// each piece is walked by a worker with its own source and reader from the
-// first line start after its cut, while the calling thread takes the
-// messages in log order. A piece's messages count from the first offset at
+// the calling thread walks the first, and each other piece is walked by a
+// worker with its own source and reader from the first line start after its
+// cut, while the calling thread takes the messages in log order. A piece's messages count from the first offset at
 // which the walk that reached its cut (the one before it, or the calling
 // thread) and the piece's own walk both stood between messages: from there
 // on both read the same bytes from the same place. Where they never meet,
@@ -42,14 +42,16 @@ struct LogSourceOpener {
 struct ParallelScanSetup {
   LogSourceOpener opener;
   long logSize = 0;  // bytes in the log as the walk begins
-  int threads = 0;   // workers; 0 from the processor count, 1 the calling thread alone
+  // Threads that walk, the calling thread among them: 0 from the processor
+  // count (at most four workers beside it), 1 the calling thread alone.
+  int threads = 0;
   // Bytes per piece; 0 sizes them from the log (small logs are one piece).
   // Tests make it tiny so the cuts fall everywhere.
   long pieceBytes = 0;
 };
 
-// The workers a walk of the log would use: 1 when it runs on the calling
-// thread alone.
+// The threads a walk of the log would use, the calling thread among them:
+// 1 when it runs on the calling thread alone.
 int ParallelScanThreads(const ParallelScanSetup& setup);
 
 // Walks the log from offset 0 to its end as ScanTopicLog does and calls
