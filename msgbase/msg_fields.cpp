@@ -311,7 +311,8 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   // quoted-printable line.
   char* line = r.line;
   size_t lineLength = 0;  // bytes in line
-  static char decoded[kHeaderBufferSize + 1];
+  // Not static: walks on several threads read fields at once.
+  char decoded[kHeaderBufferSize + 1];
 
   bool headerMode = false, mime = false, haveSummary = false;
   bool quotedPrintable = false, firstLine = true;
@@ -354,7 +355,7 @@ int GetMessageFields(LogReader& r, const FolderKind& kind, MessageFields& f) {
   headerMode = kind.mail || (!kind.local && (kind.news || kind.dravenet));
   bool inIncluded = false, pending = false;
   textRules = true;
-  static char contentType[kUnfoldLimit + 1];
+  char contentType[kUnfoldLimit + 1];
   char encoding[100];
   std::strcpy(contentType, kDefaultContentType);
   std::strcpy(encoding, kDefaultEncoding);

@@ -94,8 +94,18 @@ MsgIndexRec* getmsghdr(long number, int quiet);
 // sort and save, and the index file.
 struct RebuildTimes {
   double walk = 0, threadFile = 0, idList = 0, index = 0;
+  int threads = 1;  // the threads that walked the log
 };
 extern RebuildTimes g_lastRebuildTimes;
+
+// How a rebuild walks the log: threads 0 as many as the processors allow,
+// 1 on the calling thread alone; pieceBytes 0 cuts the log by its size.
+// The bench and the tests set them.
+struct RebuildWalkSettings {
+  int threads = 0;
+  long pieceBytes = 0;
+};
+extern RebuildWalkSettings g_rebuildWalk;
 
 // Thrown by a lookup that meets a missing message while a topic opens;
 // logopen catches it and offers to repair the folder.

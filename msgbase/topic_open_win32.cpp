@@ -30,12 +30,14 @@
 #include "msgbase/service_config.h"
 #include "msgbase/topic_index.h"
 #include "msgbase/topic_scan.h"
+#include "msgbase/topic_scan_parallel.h"
 #include "msgbase/user_folders.h"
 #include "msgbase/user_info.h"
 
 OpenTopicState g_topic;
 LogReader g_logReader;
 RebuildTimes g_lastRebuildTimes;
+RebuildWalkSettings g_rebuildWalk;
 namespace {
 void Nothing() {}
 bool No() { return false; }
@@ -212,7 +214,7 @@ void DropOldest(Rebuild& b) {
   if (LogCva.Count() > 0) b.first = NumberAt(0);
 }
 
-void AddScanned(void* context, const ScannedMessage& m) {
+void AddScanned(void* context, const ScanRecord& m) {
   Rebuild& b = *static_cast<Rebuild*>(context);
   IndexRec index = {m.logOffset, 0, static_cast<int32_t>(m.date)};
   index.thrOffset = b.thrLength;
@@ -244,7 +246,7 @@ void AddScanned(void* context, const ScannedMessage& m) {
     if (m.number > b.last) b.last = m.number;
   }
   if (b.ids) {
-    MsgIdListAdd(*b.ids, m.fields.messageId, StripReplyPrefix(m.fields.subject), m.number, static_cast<long>(m.date));
+    MsgIdListAdd(*b.ids, m.messageId, StripReplyPrefix(m.subject), m.number, static_cast<long>(m.date));
   }
 }
 
@@ -258,6 +260,29 @@ double SecondsNow() {
   QueryPerformanceCounter(&now);
   return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
+
+// The rebuild's workers each read the log through a handle of their own.
+// Shared as the import program and other instances need it; when the log
+// was opened denying all sharing, none opens and the walk keeps to one thread.
+long ReadHandle(void* context, char* buffer, size_t size) {
+  DWORD got = 0;
+  if (!ReadFile(static_cast<HANDLE>(context), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+  return static_cast<long>(got);
+}
+long SeekHandle(void* context, long offset) {
+  DWORD at = SetFilePointer(static_cast<HANDLE>(context), offset, nullptr, FILE_BEGIN);
+  return at == INVALID_SET_FILE_POINTER ? -1 : static_cast<long>(at);
+}
+bool OpenLogAgain(void*, LogSource* source) {
+  HANDLE h = CreateFileA(g_topic.logPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  source->context = h;
+  source->read = ReadHandle;
+  source->seek = SeekHandle;
+  return true;
+}
+void CloseLogAgain(void*, LogSource* source) { CloseHandle(static_cast<HANDLE>(source->context)); }
 
 void CantOpen(const char* path) {
   char text[MAX_PATH + 32];
@@ -332,7 +357,14 @@ int ReindexOpenTopic() {
     into = at - was;
     was = at;
   };
-  ScanTopicLog(g_logReader, options, AddScanned, &build);
+  ParallelScanSetup walk;
+  walk.opener.open = OpenLogAgain;
+  walk.opener.close = CloseLogAgain;
+  walk.logSize = static_cast<long>(_filelength(_fileno(g_topic.log)));
+  walk.threads = g_rebuildWalk.threads;
+  walk.pieceBytes = g_rebuildWalk.pieceBytes;
+  times.threads = ParallelScanThreads(walk);
+  ScanTopicLogParallel(g_logReader, options, walk, AddScanned, &build);
   lap(times.walk);
 
   if (!thr.Finish(build.thr.Flush() && build.ok)) CantOpen(thrPath);

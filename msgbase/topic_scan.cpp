@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr long kScanBlockSize = 1 << 16;
-
 // The code page's upper-case map as a table: the walk compares names on
 // every message.
 struct UpperMap {
@@ -144,6 +142,73 @@ bool TracksHeaderOnly(const ScanOptions& o) {
 
 }  // namespace
 
+struct TopicLogWalker::Prepared {
+  explicit Prepared(const ScanOptions& o) : names(o.nameList), tracksHeaderOnly(TracksHeaderOnly(o)) {}
+  const NameMatcher names;
+  const bool tracksHeaderOnly;
+};
+
+TopicLogWalker::TopicLogWalker(const ScanOptions& options)
+    : options_(options), prepared_(std::make_unique<Prepared>(options)) {}
+
+TopicLogWalker::~TopicLogWalker() = default;
+
+int TopicLogWalker::Step(LogReader& r, ScannedMessage& m, long* start, void (*headerParsed)(void*),
+                         void* context) const {
+  const ScanOptions& o = options_;
+  // Only a line beginning "=" or ">" can open a message.
+  SkipUnwantedLines(r, "=>", nullptr);
+  long offset = msgtell(r);
+  if (readmsgline(r) == 0) return -1;
+  long number = IsMessageStart(r, &m.header);
+  if (!number) return 0;
+  if (headerParsed) headerParsed(context);
+  if (start) *start = offset;
+  // Every other member is set below; the thread record's fields are
+  // filled by prefix, so it starts clear.
+  m.thread = ThreadRecord();
+  m.number = number;
+  m.parent = m.header.parent;
+  m.logOffset = static_cast<uint32_t>(offset);
+  m.size = m.header.size;
+  MessageDateText(m.header, m.dateText, sizeof m.dateText);
+  m.date = o.parseDate && m.dateText[0] ? o.parseDate(m.dateText) : 0;
+
+  GetMessageFields(r, o.kind, m.fields);
+  // Lines GetMessageFields left unread (it stops at a base64 body) still
+  // count for the header-only mark.
+  bool headerOnly = m.fields.headerOnlyMarker;
+  while (r.remaining > 0) {
+    SkipUnwantedLines(r, "O*", &r.remaining);  // lines that cannot be the notice
+    if (r.remaining <= 0) break;
+    long n = readmsgline(r);
+    if (n <= 0) break;
+    r.remaining -= n;
+    if (IsHeaderOnlyLine(r.line)) headerOnly = true;
+  }
+
+  CopyScanText(m.thread.author, m.header.author, sizeof m.thread.author - 1);
+  if (m.parent < 1) {
+    CopyScanText(m.thread.subject, m.fields.subject, sizeof m.thread.subject - 1);
+    if (o.kind.mail) {
+      char text[100], address[100];
+      RecipientText(o, m.fields.recipients, text, sizeof text, address, sizeof address);
+      bool toUser = (o.identity && o.identity[0] && EqualsNoCase(address, o.identity)) ||
+                    (o.kind.dravenet && EqualsNoCase(address, "you"));
+      if (toUser) {
+        m.thread.author[0] = '!';
+        CopyScanText(m.thread.author + 1, text, 23);
+      }
+    }
+  } else {
+    CopyScanText(m.thread.subject, m.fields.summary, sizeof m.thread.subject - 1);
+  }
+
+  m.flags = InvolvementFlags(o, prepared_->names, m);
+  if (prepared_->tracksHeaderOnly && headerOnly) m.flags |= kMsgHeaderOnly;
+  return 1;
+}
+
 long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, void* context) {
   if (!r.open) return 0;
   // The whole log is read once from the start: large reads cost far fewer
@@ -157,57 +222,11 @@ long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, voi
   if (msgseek(r, 0) < 0) return 0;
   static ScannedMessage m;
   long found = 0;
-  const bool tracksHeaderOnly = TracksHeaderOnly(o);
-  const NameMatcher names(o.nameList);
+  const TopicLogWalker walker(o);
   for (;;) {
-    // Only a line beginning "=" or ">" can open a message.
-    SkipUnwantedLines(r, "=>", nullptr);
-    long offset = msgtell(r);
-    if (readmsgline(r) == 0) break;
-    long number = IsMessageStart(r, &m.header);
-    if (!number) continue;
-    // Every other member is set below; the thread record's fields are
-    // filled by prefix, so it starts clear.
-    m.thread = ThreadRecord();
-    m.number = number;
-    m.parent = m.header.parent;
-    m.logOffset = static_cast<uint32_t>(offset);
-    m.size = m.header.size;
-    MessageDateText(m.header, m.dateText, sizeof m.dateText);
-    m.date = o.parseDate && m.dateText[0] ? o.parseDate(m.dateText) : 0;
-
-    GetMessageFields(r, o.kind, m.fields);
-    // Lines GetMessageFields left unread (it stops at a base64 body) still
-    // count for the header-only mark.
-    bool headerOnly = m.fields.headerOnlyMarker;
-    while (r.remaining > 0) {
-      SkipUnwantedLines(r, "O*", &r.remaining);  // lines that cannot be the notice
-      if (r.remaining <= 0) break;
-      long n = readmsgline(r);
-      if (n <= 0) break;
-      r.remaining -= n;
-      if (IsHeaderOnlyLine(r.line)) headerOnly = true;
-    }
-
-    CopyScanText(m.thread.author, m.header.author, sizeof m.thread.author - 1);
-    if (m.parent < 1) {
-      CopyScanText(m.thread.subject, m.fields.subject, sizeof m.thread.subject - 1);
-      if (o.kind.mail) {
-        char text[100], address[100];
-        RecipientText(o, m.fields.recipients, text, sizeof text, address, sizeof address);
-        bool toUser = (o.identity && o.identity[0] && EqualsNoCase(address, o.identity)) ||
-                      (o.kind.dravenet && EqualsNoCase(address, "you"));
-        if (toUser) {
-          m.thread.author[0] = '!';
-          CopyScanText(m.thread.author + 1, text, 23);
-        }
-      }
-    } else {
-      CopyScanText(m.thread.subject, m.fields.summary, sizeof m.thread.subject - 1);
-    }
-
-    m.flags = InvolvementFlags(o, names, m);
-    if (tracksHeaderOnly && headerOnly) m.flags |= kMsgHeaderOnly;
+    int step = walker.Step(r, m);
+    if (step < 0) break;
+    if (step == 0) continue;
     ++found;
     if (callback) callback(context, m);
   }

@@ -4,11 +4,16 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <memory>
 
 #include "core/small_text.h"
 #include "msgbase/msg_fields.h"
 #include "msgbase/records.h"
 #include "msgbase/topic_log.h"
+
+// The walk's reads: large blocks cost far fewer calls into the system than
+// the reader's own.
+constexpr long kScanBlockSize = 1 << 16;
 
 struct ScanOptions {
   const char* folderName = "";
@@ -41,3 +46,28 @@ using ScanCallback = void (*)(void* context, const ScannedMessage& message);
 // Reads the log from offset 0 to its end and calls back once per message, in
 // log order. Returns the number of messages found.
 long ScanTopicLog(LogReader& reader, const ScanOptions& options, ScanCallback callback, void* context);
+
+// One walk's options prepared once (the name patterns split, the folder's
+// rules looked up) and stepped from state to state. A walk's whole state
+// between steps is the reader's position: two walks that stand at the same
+// offset of the same bytes go on alike. Shared by the walks on one and on
+// several threads; Step is safe to call from several threads at once, each
+// with its own reader and message.
+class TopicLogWalker {
+ public:
+  explicit TopicLogWalker(const ScanOptions& options);
+  ~TopicLogWalker();
+  TopicLogWalker(const TopicLogWalker&) = delete;
+  TopicLogWalker& operator=(const TopicLogWalker&) = delete;
+  // One step from the reader's position: 1 with a message in m (its
+  // separator's offset in *start when given), 0 past a line that opens
+  // none, -1 at the end of the log or a read error. headerParsed, when
+  // given, is called once a message's header is read, before its body.
+  int Step(LogReader& reader, ScannedMessage& m, long* start = nullptr, void (*headerParsed)(void*) = nullptr,
+           void* context = nullptr) const;
+
+ private:
+  struct Prepared;
+  const ScanOptions& options_;
+  std::unique_ptr<Prepared> prepared_;
+};

@@ -672,3 +672,65 @@ TEST_F(TopicOpenTest, OpenRefreshesTheOutbasketGhostsOnlyWhenTheyChanged) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rebuild's walk on several threads, with pieces small enough that the
+// cuts fall in headers and bodies, writes the files a walk on one thread
+// writes and tells the same notices.
+TEST_F(TopicOpenTest, RebuildOnSeveralThreadsWritesWhatOneThreadWrites) {
+  std::string log;
+  for (long i = 1; i <= 300; ++i) {
+    std::string body = "From: Poster " + std::to_string(i % 5) + " <p" + std::to_string(i % 5) +
+                       "@example.com>\nSubject: " + (i % 2 ? "Re: " : "") + "Topic " + std::to_string(i % 13) +
+                       "\nMessage-ID: <" + std::to_string(i) + "@example.com>\n\n";
+    for (long k = 0; k < i % 9; ++k) body += std::string(static_cast<size_t>(i * k % 120), 'w') + "\n";
+    if (i % 17 == 0) body += "==========\n";  // a separator line inside a body
+    if (i % 23 == 0) body += "Only the header of this message was collected\n";
+    log += SeparatorMessage(kNews, (i * 37) % 311 + 1, "p@example.com", kDate, body,
+                            i % 3 ? "Comment to " + std::to_string(i - 1) : "", i % 29 == 0 ? 40 : -1);
+    if (i == 150) {
+      // A header the reader warns about and keeps.
+      std::string header = "==========\n" + std::string(kNews) + " #999, from w@x, 5 chars, 1\n";
+      while (header.size() < 8150) header += "X-Pad: padding text\n";
+      log += header + "----------\nwarn\n";
+    }
+  }
+  const std::string kFiles[] = {".ind", ".thr", ".id"};
+  for (FolderCase c : {FolderCase{kNews, "clc", false}, FolderCase{kChat, "chat", true}}) {
+    SCOPED_TRACE(c.name);
+    WriteWholeFile(Path((std::string(c.file) + ".log").c_str()), c.scrambled ? Scrambled(log) : log);
+    // On one thread; on several; on several with the log held denying all
+    // sharing, where no worker can open it and the calling thread walks alone.
+    struct Walked {
+      RebuildWalkSettings settings;
+      bool exclusive;
+    };
+    const Walked walks[] = {{{1, 0}, false}, {{4, 97}, false}, {{4, 97}, true}};
+    std::vector<std::string> written[std::size(walks)], boxes[std::size(walks)];
+    for (size_t w = 0; w < std::size(walks); ++w) {
+      for (const std::string& extension : kFiles) DeleteFileA(Path((c.file + extension).c_str()).c_str());
+      Recorded() = UiRecord{};
+      g_rebuildWalk = walks[w].settings;
+      g_topic.exclusiveOpen = walks[w].exclusive;
+      const int opened = Open(c.name);
+      g_rebuildWalk = RebuildWalkSettings();
+      ASSERT_EQ(opened, 1);
+      EXPECT_TRUE(Rebuilt());
+      EXPECT_EQ(g_lastRebuildTimes.threads, walks[w].settings.threads);
+      logclose();
+      for (const std::string& extension : kFiles)
+        written[w].push_back(ReadWholeFile(Path((c.file + extension).c_str())));
+      boxes[w] = Recorded().boxes;
+    }
+    EXPECT_GT(written[0][1].size(), 125u * 250);
+    for (size_t w = 1; w < std::size(walks); ++w) {
+      for (size_t f = 0; f < std::size(kFiles); ++f)
+        EXPECT_TRUE(written[0][f] == written[w][f]) << kFiles[f] << " " << w;
+      EXPECT_EQ(boxes[w], boxes[0]) << w;
+    }
+    EXPECT_EQ(boxes[0].size(), 1u) << "the damaged header's warning";
+  }
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 
 #include "core/text1252.h"
 #include "msgbase/tests/memory_log.h"
+#include "msgbase/tests/parallel_walk.h"
 
 namespace {
 
@@ -32,12 +33,33 @@ time_t NumberDate(const char* text) { return static_cast<time_t>(std::atol(text)
 std::vector<std::string> g_boxes;
 void RecordBox(const char* text) { g_boxes.push_back(text); }
 
+int g_zone = 0;
+int FixedZone() { return g_zone; }
+
+// The walk on several threads, with pieces small enough that the cuts fall
+// in headers and bodies, finds what the walk on one thread finds.
+void ExpectSameOnThreads(const std::string& bytes, const ScanOptions& options, bool scrambled) {
+  // The local zone is asked of the C library, not safe on several threads
+  // at once in every runtime: the same zone, fixed.
+  int (*zone)() = g_clockHooks.localZoneOffset;
+  g_zone = zone();
+  g_clockHooks.localZoneOffset = FixedZone;
+  const std::vector<std::string> expected = OneThreadWalk(bytes, options, scrambled);
+  for (long piece : {7L, 300L}) {
+    SharedLog shared(bytes);
+    const long bytesPerPiece = std::max(piece, static_cast<long>(bytes.size() / 400));
+    EXPECT_EQ(ParallelWalk(shared, options, scrambled, 3, bytesPerPiece), expected) << "pieces of " << bytesPerPiece;
+  }
+  g_clockHooks.localZoneOffset = zone;
+}
+
 std::vector<Found> Walk(MemoryLog& log, ScanOptions options, bool scrambled = false) {
   auto r = OpenReader(log, scrambled);
   r->notices.box = RecordBox;
   std::vector<Found> found;
   long n = ScanTopicLog(*r, options, Collect, &found);
   EXPECT_EQ(n, static_cast<long>(found.size()));
+  ExpectSameOnThreads(log.bytes, options, scrambled);
   return found;
 }
 
