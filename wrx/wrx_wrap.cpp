@@ -900,6 +900,7 @@ struct PreparedLine {
   bool borrowed = false;          // ... the one it was read from
   bool reuseText = false, reuseIds = false, sharedIds = false;
   uint8_t sharedId = 0;
+  uint32_t kept = 0;  // LF_KEEP of the paragraph's own line whose place it takes
 };
 
 // The lines of a batch at least this large keep their texts in one arena:
@@ -1036,7 +1037,7 @@ void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine&
   FreeLineInfo(w, slot);
   l->info = p.info;
   l->length = int32_t(length);
-  l->flags = wl.flags | (l->flags & LF_KEEP) | (p.inBlock ? LF_ARENATEXT : 0);
+  l->flags = wl.flags | p.kept | (p.inBlock ? LF_ARENATEXT : 0);
   l->para = b.para;
   l->cell = b.cell;
   l->frame = b.frame;
@@ -1243,15 +1244,19 @@ int StoreBatch(WrxWindow* w, LineGap& lines, bool gapped, int32_t toRead, int32_
     arena->lines = 0;
     next = reinterpret_cast<char*>(arena + 1);
   }
-  // The first lines go where the lines they were wrapped from stood.
-  for (size_t j = 0, slot = 0; j < count; ++j)
-    for (const WrapLine& wl : paras[j].lines) {
+  // The first lines go where the lines they were wrapped from stood. A kept
+  // mark stays with its own paragraph, as storing the paragraphs one by one
+  // leaves it, rather than with whatever line takes its slot.
+  for (size_t j = 0, slot = 0, from = size_t(line); j < count; from += size_t(paras[j++].consumed))
+    for (size_t k = 0; k < paras[j].lines.size(); ++k) {
       const int32_t at = line + int32_t(slot);
-      if (!PrepareLine(w, paras[j].b, wl, at < line + consumed ? lines.Line(at) : nullptr, prepared[slot++], arena,
+      PreparedLine& p = prepared[slot++];
+      if (!PrepareLine(w, paras[j].b, paras[j].lines[k], at < line + consumed ? lines.Line(at) : nullptr, p, arena,
                        next)) {
         FreePrepared(prepared, arena);
         return 108;
       }
+      if (k < size_t(paras[j].consumed)) p.kept = lines.Line(int32_t(from + k))->flags & LF_KEEP;
     }
   if (gapped) {
     if (!lines.Store(line, consumed, produced, toRead)) {
