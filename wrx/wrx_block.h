@@ -478,6 +478,15 @@ long RoundToMultiple(long value, long step);
 void SwapInts(int32_t* a, int32_t* b);
 int RangeHasParaEnd(WrxWindow* w, int32_t line1, int32_t col1, int32_t line2, int32_t col2);
 int WrxErrorBox(WrxWindow* w, int code, const char* routine);
+// While held, error reports are kept (the first few, in order) instead of
+// shown: a message box runs a message loop, and a paint from it would read a
+// line array that is not whole. Releasing gives the kept ones in order.
+void HoldErrorReports();
+void ReleaseErrorReports();
+// How many reports are held, and forgetting those after the first `keep`
+// (of an attempt that a second one made good).
+int HeldErrorReports();
+void DropHeldErrorReports(int keep);
 int WrxAsk(WrxWindow* w, int code, const char* title, UINT type);
 void WrxFatalError(const char* message);
 const char* WrxErrorText(int code);

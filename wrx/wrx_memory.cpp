@@ -17,6 +17,18 @@ WrxMessageBoxProc g_messageBox = nullptr;
 WrxErrorObserver g_observer = nullptr;
 long g_allocsLeft = -1;
 
+// Reports kept while held; more than this are dropped (a failing pass stops
+// after a few).
+struct HeldReport {
+  WrxWindow* w;
+  int code;
+  char routine[64];
+};
+constexpr int kHeldReports = 8;
+HeldReport g_held[kHeldReports];
+int g_heldCount = 0;
+bool g_holding = false;
+
 int ShowBox(HWND owner, const char* text, const char* title, UINT type) {
   if (g_messageBox) return g_messageBox(owner, text, title, type);
   return MessageBoxA(owner, text, title, type);
@@ -205,7 +217,32 @@ int RangeHasParaEnd(WrxWindow* w, int32_t line1, int32_t col1, int32_t line2, in
   return 0;
 }
 
+void HoldErrorReports() { g_holding = true; }
+
+void ReleaseErrorReports() {
+  g_holding = false;
+  const int count = g_heldCount;
+  g_heldCount = 0;
+  for (int i = 0; i < count; ++i) WrxErrorBox(g_held[i].w, g_held[i].code, g_held[i].routine);
+}
+
+int HeldErrorReports() { return g_heldCount; }
+
+void DropHeldErrorReports(int keep) {
+  if (keep >= 0 && keep < g_heldCount) g_heldCount = keep;
+}
+
 int WrxErrorBox(WrxWindow* w, int code, const char* routine) {
+  if (g_holding) {
+    if (g_heldCount < kHeldReports) {
+      HeldReport& r = g_held[g_heldCount++];
+      r.w = w;
+      r.code = code;
+      strncpy(r.routine, routine ? routine : "", sizeof r.routine - 1);
+      r.routine[sizeof r.routine - 1] = 0;
+    }
+    return 0;
+  }
   if (g_observer) g_observer(code, routine ? routine : "");
   DWORD flags = w ? w->flags : g_wrxSharedFlags;
   if (flags & WRXF_SILENT) {

@@ -67,6 +67,152 @@ class TextBytes {
   size_t size_ = 0, capacity_ = 0;
 };
 
+// A rewrap of many paragraphs keeps a gap of empty slots in the line array
+// between the lines it has stored and the lines it has still to read, so
+// that a batch that adds or removes lines moves only its own lines instead
+// of every line after it. The lines before `at_` lie where the document
+// numbers them, the others `size_` slots further on; the wrap reads every
+// line through Line(). The document outside the pass never sees the gap:
+// error reports are held while it is open (a message box would paint from
+// the array) and it closes on every way out of the pass.
+class LineGap {
+ public:
+  explicit LineGap(WrxWindow* w) : w_(w) {}
+  LineGap(const LineGap&) = delete;
+  LineGap& operator=(const LineGap&) = delete;
+  ~LineGap() { Close(); }
+
+  WrxLine* Line(int32_t k) const { return w_->lines[k < at_ ? k : k + size_]; }
+  WrxLine* operator[](int32_t k) const { return Line(k); }
+  // The lines from the first one still to read on, indexed as the document
+  // numbers them: one array for the loops that read only those.
+  WrxLine* const* Unread() const { return w_->lines + size_; }
+
+  // Lines from `first` (the first line still to read) that stay as they are
+  // cross the gap to the stored side.
+  void PassBy(int32_t first, int32_t count) {
+    if (size_ == 0) return;
+    WrxLine** lines = w_->lines;
+    memmove(lines + first, lines + first + size_, size_t(count) * sizeof *lines);
+    std::fill(lines + first + count, lines + first + count + size_, nullptr);
+    at_ = first + count;
+  }
+
+  // Stands for InsertDeleteLines after a batch read from `line` on: its
+  // `consumed` lines become `produced`, taking new slots from the gap or
+  // giving the ones left over to it, with the same effects on the count, the
+  // sections, the stale line, the cursor and the first line shown. `toRead`
+  // is about how many lines the pass has still to read, for the room the gap
+  // opens with. False when memory ran out, with the document as it was.
+  bool Store(int32_t line, int32_t consumed, int32_t produced, int32_t toRead) {
+    if (size_ == 0) at_ = line;
+    const int32_t change = produced - consumed;
+    if (change > size_ && !Widen(change, toRead)) return false;
+    PassBy(line, consumed);
+    at_ = line + consumed;
+    consumedSoFar_ += consumed;
+    producedSoFar_ += produced;
+    if (change > 0) {
+      if (!Open(change)) return false;
+    } else if (change < 0) {
+      Remove(line + produced, -change);
+    }
+    w_->wrapInput += change;
+    return true;
+  }
+
+  // Puts the lines still to read back after the stored ones.
+  void Close() {
+    if (size_ > 0) {
+      WrxLine** lines = w_->lines;
+      memmove(lines + at_, lines + at_ + size_, size_t(w_->lineCount - at_) * sizeof *lines);
+      std::fill(lines + w_->lineCount, lines + w_->lineCount + size_, nullptr);
+      size_ = 0;
+    }
+    if (holding_) {
+      holding_ = false;
+      ReleaseErrorReports();
+    }
+  }
+
+ private:
+  void Hold() {
+    if (!holding_) HoldErrorReports(), holding_ = true;
+  }
+
+  // Makes the gap at least `need` slots, with room for as many more lines as
+  // the pass has made so far per line read (a quarter at least), so that it
+  // seldom needs widening again.
+  bool Widen(int32_t need, int32_t toRead) {
+    Hold();
+    const int64_t read = std::max<int64_t>(1, consumedSoFar_);
+    const int64_t grown = std::max<int64_t>(0, producedSoFar_ - consumedSoFar_);
+    const int64_t rest = std::max<int64_t>(0, toRead);
+    const double expected = double(rest) * double(grown) / double(read) * 1.25;
+    const int64_t room = std::min(4 * rest, std::max(rest / 4, int64_t(std::min(expected, 1e15))));
+    const int64_t wanted = std::min<int64_t>(need + room + 64, INT32_MAX / 2 - w_->lineCount);
+    const int held = HeldErrorReports();
+    int32_t size = int32_t(wanted);
+    if (size < need || !ExpandLineArray(w_, w_->lineCount + size)) {
+      // Without the room, as the per-batch move would have grown the array.
+      DropHeldErrorReports(held);
+      size = need;
+      if (!ExpandLineArray(w_, w_->lineCount + size)) return false;
+    }
+    WrxLine** lines = w_->lines;
+    memmove(lines + at_ + size, lines + at_ + size_, size_t(w_->lineCount - at_) * sizeof *lines);
+    std::fill(lines + at_ + size_, lines + at_ + size, nullptr);
+    size_ = size;
+    return true;
+  }
+
+  // As ShiftLines opens `count` lines at `at_`, from the gap.
+  bool Open(int32_t count) {
+    const int32_t at = at_;
+    w_->lineCount += count;
+    for (int32_t i = at; i < at + count; ++i) {
+      if (!InitLine(w_, i)) {
+        for (int32_t k = at; k < i; ++k) FreeLine(w_, k);
+        w_->lineCount -= count;
+        return false;
+      }
+    }
+    at_ += count;
+    size_ -= count;
+    if (at < w_->staleLine) w_->staleLine = at;
+    AdjustSectionLines(w_, at - 1, count);
+    return true;
+  }
+
+  // As ShiftLines deletes `count` lines from `from` (just before `at_`),
+  // their slots joining the gap instead of the lines after them moving.
+  void Remove(int32_t from, int32_t count) {
+    Hold();
+    for (int32_t i = from; i < from + count; ++i) FreeLine(w_, i);
+    at_ = from;
+    size_ += count;
+    w_->lineCount -= count;
+    if (std::max(0, from - 1) < w_->staleLine) w_->staleLine = std::max(0, from - 1);
+    AdjustSectionLines(w_, from, -count);
+    if (w_->lineCount == 0) {
+      Close();
+      w_->lineCount = 1;
+      if (!InitLine(w_, 0)) return;
+    }
+    if (w_->curLine >= w_->lineCount) {
+      w_->curLine = w_->lineCount - 1;
+      const WrxLine* l = Line(w_->curLine);
+      w_->curCol = l ? l->length : 0;
+    }
+    if (w_->firstLine >= w_->lineCount) w_->firstLine = w_->lineCount - 1;
+  }
+
+  WrxWindow* w_;
+  int32_t at_ = 0, size_ = 0;
+  int64_t consumedSoFar_ = 0, producedSoFar_ = 0;
+  bool holding_ = false;
+};
+
 struct WrapBuffer {
   TextBytes text;
   WrxTextArena* arena = nullptr;  // of borrowed text; null for the document's bytes
@@ -131,7 +277,8 @@ class SameIds {
   std::vector<uint8_t> buffers_[256];
 };
 
-void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b, SameIds& same) {
+// `lines` from `first` on, as LineGap::Unread gives them.
+void FillWrapBuffer(WrxWindow* w, WrxLine* const* lines, int32_t first, int32_t count, WrapBuffer& b, SameIds& same) {
   b.text.clear();
   b.arena = nullptr;
   b.ids.clear();
@@ -147,7 +294,7 @@ void FillWrapBuffer(WrxWindow* w, int32_t first, int32_t count, WrapBuffer& b, S
   b.input = first;
   int32_t line = first;
   for (; line < w->lineCount && count >= 1 && int32_t(b.text.size()) <= Capacity(w) - WRX_MAXLINELEN; ++line, --count) {
-    const WrxLine* l = w->lines[line];
+    const WrxLine* l = lines[line];
     if (l->length > 0 && !b.text.empty() &&
         (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM))
       break;
@@ -380,8 +527,8 @@ inline uint64_t Load8(const uint8_t* p) {
 }
 
 // The height of a new line in device pixels, as pagination will stack it.
-int32_t MeasureWrapLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& line, const wrxfmt::WrxParaRecord* para,
-                        int32_t slot) {
+int32_t MeasureWrapLine(WrxWindow* w, const LineGap& lines, const WrapBuffer& b, const WrapLine& line,
+                        const wrxfmt::WrxParaRecord* para, int32_t slot) {
   if (line.infoFlags & LI_BLOCKED) return line.blockHeight;
   const int32_t screenY = w->resY ? w->resY : 96, deviceY = DeviceResY(w);
   const uint8_t last = uint8_t(b.text[line.start + line.length - 1]);
@@ -392,8 +539,8 @@ int32_t MeasureWrapLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& line,
   }
   if (line.length == 1 && para && (para->flags & 0x3000) && !w->hdrFtrShown) {
     // The empty line of a header or footer that is not shown takes no room.
-    auto isDelimiter = [w](int32_t k) {
-      const WrxLine* l = k >= 0 && k < w->lineCount ? w->lines[k] : nullptr;
+    auto isDelimiter = [w, &lines](int32_t k) {
+      const WrxLine* l = k >= 0 && k < w->lineCount ? lines.Line(k) : nullptr;
       return l && l->length > 0 && (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM);
     };
     if (isDelimiter(slot - 1) && isDelimiter(b.input + 1)) return 0;
@@ -413,8 +560,8 @@ int32_t MeasureWrapLine(WrxWindow* w, const WrapBuffer& b, const WrapLine& line,
   return text + before + after;
 }
 
-void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, bool firstOfParagraph, int32_t firstOutput,
-                     std::vector<WrapLine>& out) {
+void WrapParseBuffer(WrxWindow* w, const LineGap& lines, const WrapTables& t, const WrapBuffer& b,
+                     bool firstOfParagraph, int32_t firstOutput, std::vector<WrapLine>& out) {
   out.clear();
   const wrxfmt::WrxParaRecord* para =
       b.para >= 0 && size_t(b.para) < w->paras.size() ? &w->paras[size_t(b.para)] : nullptr;
@@ -434,7 +581,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
   const int32_t firstSlot = std::clamp(firstOutput, 0, w->lineCount - 1);
   const int32_t page = aroundFrames ? PageOfLine(w, firstSlot) : 0;
   const int32_t section = aroundFrames ? GetLineSection(w, firstSlot) : 0;
-  int32_t pageY = w->lines[firstSlot]->pageY;
+  int32_t pageY = lines.Line(firstSlot)->pageY;
   size_t pos = 0;
   bool paraStart = firstOfParagraph;
   const uint32_t numbered = IsNumberedParaKind(w, b.para) ? LF_NUMBERED : 0;
@@ -463,7 +610,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
     bool gapPending = false, besideFrame = false;
     if (aroundFrames) {
       const int32_t slot = firstOutput + int32_t(out.size()) - 1;
-      const int32_t known = slot < w->lineCount ? w->lines[slot]->height : 0;
+      const int32_t known = slot < w->lineCount ? lines.Line(slot)->height : 0;
       const int32_t height = known > 0 ? known : MulDiv(w->fonts[0].lineHeight, DeviceResY(w), w->resY ? w->resY : 96);
       const RECT r{MulDiv(startX, deviceX, screenX), pageY, MulDiv(width, deviceX, screenX),
                    pageY + std::max(1, height)};
@@ -729,7 +876,7 @@ void WrapParseBuffer(WrxWindow* w, const WrapTables& t, const WrapBuffer& b, boo
       line.justifyRemainder = slack - line.justifyExtra * n;
     }
     if (printerMetrics) {
-      line.height = MeasureWrapLine(w, b, line, para, firstOutput + int32_t(out.size()) - 1);
+      line.height = MeasureWrapLine(w, lines, b, line, para, firstOutput + int32_t(out.size()) - 1);
       pageY += line.height;
     }
     paraStart = (line.flags & (LF_PARAEND | LF_MARKER)) != 0;
@@ -753,6 +900,7 @@ struct PreparedLine {
   bool borrowed = false;          // ... the one it was read from
   bool reuseText = false, reuseIds = false, sharedIds = false;
   uint8_t sharedId = 0;
+  uint32_t kept = 0;  // LF_KEEP of the paragraph's own line whose place it takes
 };
 
 // The lines of a batch at least this large keep their texts in one arena:
@@ -889,7 +1037,7 @@ void CommitLine(WrxWindow* w, int32_t slot, const WrapBuffer& b, const WrapLine&
   FreeLineInfo(w, slot);
   l->info = p.info;
   l->length = int32_t(length);
-  l->flags = wl.flags | (l->flags & LF_KEEP) | (p.inBlock ? LF_ARENATEXT : 0);
+  l->flags = wl.flags | p.kept | (p.inBlock ? LF_ARENATEXT : 0);
   l->para = b.para;
   l->cell = b.cell;
   l->frame = b.frame;
@@ -996,13 +1144,16 @@ constexpr int kStampWidthShift = 48;
 // (their count in `count`), wrapped from a paragraph start or not at `width`.
 // It covers each line as the wrap leaves it (text, fonts, flags, what the
 // line information holds) and the paragraph's record and tab stops.
-uint64_t UnitStamp(const WrxWindow* w, uint64_t pass, int32_t first, bool paraStart, int32_t width, int32_t* count) {
+// `lines` are a LineGap, or from `first` on an array as LineGap::Unread gives.
+template <typename Lines>
+uint64_t UnitStamp(const WrxWindow* w, const Lines& lines, uint64_t pass, int32_t first, bool paraStart, int32_t width,
+                   int32_t* count) {
   Digest d;
   d.Word(pass);
   size_t size = 0;
   int32_t last = first;
   for (int32_t line = first; line < w->lineCount && int32_t(size) <= Capacity(w) - WRX_MAXLINELEN; ++line) {
-    const WrxLine* l = w->lines[line];
+    const WrxLine* l = lines[line];
     if (l->length > 0 && size > 0 && (uint8_t(l->text[0]) == WRX_HEADERDELIM || uint8_t(l->text[0]) == WRX_FOOTERDELIM))
       break;
     const size_t length = l->text && l->length > 0 ? size_t(l->length) : 0;
@@ -1025,7 +1176,7 @@ uint64_t UnitStamp(const WrxWindow* w, uint64_t pass, int32_t first, bool paraSt
     if (length && EndsFill(w, end)) break;
   }
   *count = last - first + 1;
-  const int32_t para = w->lines[last]->para;
+  const int32_t para = lines[last]->para;
   if (para >= 0 && size_t(para) < w->paras.size()) {
     const wrxfmt::WrxParaRecord& r = w->paras[size_t(para)];
     d.Bytes(&r, sizeof r);
@@ -1039,14 +1190,15 @@ uint64_t UnitStamp(const WrxWindow* w, uint64_t pass, int32_t first, bool paraSt
 }
 
 // The lines from `first` on that a rewrap would leave as they are, or 0.
-int32_t UnchangedLines(const WrxWindow* w, uint64_t pass, int32_t first, bool paraStart) {
-  const uint64_t stamp = w->lines[first]->wrapStamp;
+// `lines` from `first` on, as LineGap::Unread gives them.
+int32_t UnchangedLines(const WrxWindow* w, WrxLine* const* lines, uint64_t pass, int32_t first, bool paraStart) {
+  const uint64_t stamp = lines[first]->wrapStamp;
   if (!stamp) return 0;
   // Outside print view every line has the window's width.
   const int32_t width = GetLineTextWidth(const_cast<WrxWindow*>(w), first);
   if (stamp >> kStampWidthShift != uint16_t(width)) return 0;
   int32_t count = 0;
-  return UnitStamp(w, pass, first, paraStart, width, &count) == stamp ? count : 0;
+  return UnitStamp(w, lines, pass, first, paraStart, width, &count) == stamp ? count : 0;
 }
 
 // One paragraph wrapped but not stored yet: its parse buffer, its lines, and
@@ -1072,8 +1224,11 @@ bool SectionStartsWithin(const WrxWindow* w, int32_t from, int32_t to) {
 
 // Stores wrapped paragraphs in the lines from `line` on, in place of the
 // lines they were taken from: 0, or the error to report. Running out of
-// memory leaves these paragraphs as they were.
-int StoreBatch(WrxWindow* w, int32_t line, WrappedPara* paras, size_t count, std::vector<PreparedLine>& prepared) {
+// memory leaves these paragraphs as they were. With `gapped` the lines
+// taken and given go through the gap in `lines` (`toRead` as for
+// LineGap::Store) instead of moving the lines after them.
+int StoreBatch(WrxWindow* w, LineGap& lines, bool gapped, int32_t toRead, int32_t line, WrappedPara* paras,
+               size_t count, std::vector<PreparedLine>& prepared) {
   int32_t consumed = 0, produced = 0;
   for (size_t j = 0; j < count; ++j) consumed += paras[j].consumed, produced += int32_t(paras[j].lines.size());
   prepared.assign(static_cast<size_t>(produced), PreparedLine{});
@@ -1089,17 +1244,26 @@ int StoreBatch(WrxWindow* w, int32_t line, WrappedPara* paras, size_t count, std
     arena->lines = 0;
     next = reinterpret_cast<char*>(arena + 1);
   }
-  // The first lines go where the lines they were wrapped from stood.
-  for (size_t j = 0, slot = 0; j < count; ++j)
-    for (const WrapLine& wl : paras[j].lines) {
+  // The first lines go where the lines they were wrapped from stood. A kept
+  // mark stays with its own paragraph, as storing the paragraphs one by one
+  // leaves it, rather than with whatever line takes its slot.
+  for (size_t j = 0, slot = 0, from = size_t(line); j < count; from += size_t(paras[j++].consumed))
+    for (size_t k = 0; k < paras[j].lines.size(); ++k) {
       const int32_t at = line + int32_t(slot);
-      if (!PrepareLine(w, paras[j].b, wl, at < line + consumed ? w->lines[at] : nullptr, prepared[slot++], arena,
+      PreparedLine& p = prepared[slot++];
+      if (!PrepareLine(w, paras[j].b, paras[j].lines[k], at < line + consumed ? lines.Line(at) : nullptr, p, arena,
                        next)) {
         FreePrepared(prepared, arena);
         return 108;
       }
+      if (k < size_t(paras[j].consumed)) p.kept = lines.Line(int32_t(from + k))->flags & LF_KEEP;
     }
-  if (produced > consumed) {
+  if (gapped) {
+    if (!lines.Store(line, consumed, produced, toRead)) {
+      FreePrepared(prepared, arena);
+      return 88;
+    }
+  } else if (produced > consumed) {
     if (!InsertDeleteLines(w, line + consumed, produced - consumed)) {
       FreePrepared(prepared, arena);
       return 88;
@@ -1119,14 +1283,15 @@ int StoreBatch(WrxWindow* w, int32_t line, WrappedPara* paras, size_t count, std
 
 // Stamps the first line of each paragraph just stored from `line` on, when
 // wrapping those lines again would read what this wrap read.
-void StampBatch(WrxWindow* w, uint64_t pass, int32_t line, const WrappedPara* paras, size_t count) {
+void StampBatch(WrxWindow* w, const LineGap& lines, uint64_t pass, int32_t line, const WrappedPara* paras,
+                size_t count) {
   for (size_t j = 0; j < count; ++j) {
     const int32_t n = int32_t(paras[j].lines.size());
-    const bool paraStart = line == 0 || (w->lines[line - 1]->flags & (LF_PARAEND | LF_MARKER));
+    const bool paraStart = line == 0 || (lines.Line(line - 1)->flags & (LF_PARAEND | LF_MARKER));
     if (n > 0 && paraStart == paras[j].paraStart && GetLineTextWidth(w, line) == paras[j].width) {
       int32_t covered = 0;
-      const uint64_t stamp = UnitStamp(w, pass, line, paraStart, paras[j].width, &covered);
-      if (covered == n) w->lines[line]->wrapStamp = stamp;
+      const uint64_t stamp = UnitStamp(w, lines, pass, line, paraStart, paras[j].width, &covered);
+      if (covered == n) lines.Line(line)->wrapStamp = stamp;
     }
     line += n;
   }
@@ -1181,34 +1346,39 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
   const int32_t width = passingBy ? GetLineTextWidth(w, first) : 0;
   const bool stamping = passingBy && width == w->wrapWidth;
   w->wrapWidth = width;
+  // A rewrap of a range (not typing) may run over many batches: their lines
+  // go through a gap in the line array.
+  const bool gapped = batching && level == 3;
+  LineGap lines(w);
   std::vector<WrappedPara> batch;
   std::vector<PreparedLine> prepared;
   int32_t line = first, done = 0;
   while (line < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
     size_t paras = 0, bytes = 0;
     int32_t in = line, produced = 0;
-    uint32_t before = line == 0 ? uint32_t(LF_PARAEND) : w->lines[line - 1]->flags;
+    uint32_t before = line == 0 ? uint32_t(LF_PARAEND) : lines.Line(line - 1)->flags;
     while (in < w->lineCount && done < count && !(level == 2 && charsDone > cursorOffset)) {
       const bool paraStart = (before & (LF_PARAEND | LF_MARKER)) != 0;
-      if (const int32_t unchanged = passingBy ? UnchangedLines(w, pass, in, paraStart) : 0) {
+      if (const int32_t unchanged = passingBy ? UnchangedLines(w, lines.Unread(), pass, in, paraStart) : 0) {
         if (paras > 0) break;  // the batch so far is stored first
-        for (int32_t k = in; k < in + unchanged; ++k) charsDone += w->lines[k]->length;
+        for (int32_t k = in; k < in + unchanged; ++k) charsDone += lines.Line(k)->length;
+        lines.PassBy(in, unchanged);
         in += unchanged;
         line = in;
         done += unchanged;
         w->linesWrapped += unchanged;
         g_linesPassedBy += unchanged;
-        before = w->lines[in - 1]->flags;
+        before = lines.Line(in - 1)->flags;
         continue;
       }
       if (paras == batch.size()) batch.emplace_back();
       WrappedPara& p = batch[paras];
-      FillWrapBuffer(w, in, w->lineCount - in, p.b, same);
+      FillWrapBuffer(w, lines.Unread(), in, w->lineCount - in, p.b, same);
       p.consumed = p.b.input - in + 1;
       if (paras > 0 && SectionStartsWithin(w, line, in + p.consumed)) break;
       p.paraStart = paraStart;
       p.width = GetLineTextWidth(w, p.b.input);
-      WrapParseBuffer(w, tables, p.b, paraStart, line + produced, p.lines);
+      WrapParseBuffer(w, lines, tables, p.b, paraStart, line + produced, p.lines);
       ++paras;
       in += p.consumed;
       done += p.consumed;
@@ -1225,23 +1395,26 @@ int WordWrap(WrxWindow* w, int32_t first, int32_t count) {
       lines += int32_t(batch[size_t(k)].lines.size()) - batch[size_t(k)].consumed;
       together = lines > w->firstLine;
     }
+    const int32_t toRead = std::max(0, std::min(w->lineCount - in, count - done));
     int error = 0;
     if (together) {
-      error = StoreBatch(w, line, batch.data(), paras, prepared);
-      if (!error && stamping) StampBatch(w, pass, line, batch.data(), paras);
+      error = StoreBatch(w, lines, gapped, toRead, line, batch.data(), paras, prepared);
+      if (!error && stamping) StampBatch(w, lines, pass, line, batch.data(), paras);
       if (!error) line += produced;
     } else {
       for (size_t k = 0; k < paras && !error; ++k) {
-        error = StoreBatch(w, line, &batch[k], 1, prepared);
-        if (!error && stamping) StampBatch(w, pass, line, &batch[k], 1);
+        error = StoreBatch(w, lines, gapped, toRead, line, &batch[k], 1, prepared);
+        if (!error && stamping) StampBatch(w, lines, pass, line, &batch[k], 1);
         if (!error) line += int32_t(batch[k].lines.size());
       }
     }
     if (error) {
+      lines.Close();
       w->modified = savedModified;
       return WrxErrorBox(w, error, "WrapParseBuffer");
     }
   }
+  lines.Close();
   int32_t curLine = w->lineCount - 1, curCol = std::max(0, w->lines[w->lineCount - 1]->length - 1);
   long rest = cursorOffset;
   for (int32_t k = first; k < w->lineCount; ++k) {

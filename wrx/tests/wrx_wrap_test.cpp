@@ -732,3 +732,183 @@ TEST_F(WrxWrapTest, ARewrapAfterAChangeMatchesThePlainWrap) {
     EXPECT_NE(got[1], before) << c.name << ": the change shows in the lines";
   }
 }
+
+namespace {
+
+// The text of a long document: some 160 KB of paragraphs, which a rewrap
+// stores in several batches.
+std::string LongText() {
+  std::string text;
+  for (int copy = 0; copy < 4; ++copy) text += LargeDocument();
+  return text;
+}
+
+// Breaks end three sections inside a long document, sections 1 and 2 get a header and a footer,
+// and row ends (kept lines) stand between paragraphs.
+void MakeLongDocument(WrxWindow* w) {
+  ASSERT_GT(w->lineCount, 1000);
+  for (int32_t section : {1, 2, 3}) {
+    const int32_t at = section * w->lineCount / 4;
+    if (w->sections.size() <= size_t(section)) w->sections.resize(size_t(section) + 1);
+    InitSection(w, section);
+    ASSERT_EQ(InsertMarkerLine(w, at, WRX_SECTBREAK, 0, 0, LI_SECTBREAK, -1), 1);
+    w->lines[at]->info->section = section;
+  }
+  for (int32_t at : {40, w->lineCount / 3, w->lineCount - 20}) {
+    ASSERT_EQ(InsertMarkerLine(w, at, WRX_ROWEND, 0, 0, LI_ROWEND, -1), 1);
+    w->lines[at]->flags |= LF_KEEP;
+  }
+  RecalcSections(w);
+  ASSERT_EQ(CreateHdrFtr(w, 256, 1), 1);
+  ASSERT_EQ(CreateHdrFtr(w, 512, 2), 1);
+  RecalcSections(w);
+}
+
+// What a pass leaves besides the lines: cursor, view, stale line, counts,
+// sections and their header and footer entries.
+std::string WrapState(WrxWindow* w) {
+  std::ostringstream state;
+  state << "cursor " << w->curLine << ':' << w->curCol << " first " << w->firstLine << " stale " << w->staleLine
+        << " wrapped " << w->linesWrapped << " input " << w->wrapInput << " count " << w->lineCount;
+  for (const auto& sec : w->sections) state << " section " << sec.firstLine << '-' << sec.lastLine;
+  for (const auto& p : w->sectionPages)
+    state << " page " << p.hdrFirst << '-' << p.hdrLast << ' ' << p.ftrFirst << '-' << p.ftrLast;
+  return state.str();
+}
+
+}  // namespace
+
+// A rewrap over many batches stores them through a gap in the line array
+// rather than moving the lines after each batch. Wherever the first line
+// shown and the cursor stand, and whether the lines grow or shrink in
+// number, it must leave what the plain way leaves, sections and all.
+TEST_F(WrxWrapTest, ALongRewrapLeavesWhatThePlainWrapLeaves) {
+  struct Case {
+    const char* name;
+    int firstLineShown;  // in 1000ths of the document
+    int cursorLine;      // likewise
+  } cases[] = {
+      {"at the top", 0, 0},
+      {"the first line shown halfway, the cursor far down", 500, 990},
+      {"the first line shown near the end", 995, 999},
+  };
+  struct Restore {
+    ~Restore() { SetPlainWordWrap(false); }
+  } restore;
+  for (const Case& c : cases) {
+    WrxWindow* both[2];
+    for (int way = 0; way < 2; ++way) {
+      WrxWindow* w = Wrapped(LongText());
+      both[way] = w;
+      MakeLongDocument(w);
+      if (HasFailure()) return;
+      w->firstLine = int32_t(int64_t(w->lineCount - 1) * c.firstLineShown / 1000);
+      w->curLine = int32_t(int64_t(w->lineCount - 1) * c.cursorLine / 1000);
+      w->curCol = 0;
+    }
+    for (int32_t width : {100, 60, 170, 170, 170, 30, 1000, 100}) {
+      std::vector<std::string> got[2];
+      for (int way = 0; way < 2; ++way) {
+        SetPlainWordWrap(way == 0);
+        WrxWindow* w = both[way];
+        w->textRect.right = width;
+        ASSERT_EQ(WrxRewrap(w->hwnd), 1) << c.name;
+        for (int32_t i = 0; i < w->lineCount; ++i) got[way].push_back(LineSnapshot(w, i));
+        got[way].push_back(WrapState(w));
+      }
+      ASSERT_EQ(got[1].size(), got[0].size()) << c.name << " at width " << width;
+      for (size_t i = 0; i < got[0].size(); ++i)
+        ASSERT_EQ(got[1][i], got[0][i]) << c.name << " at width " << width << ", line " << i;
+    }
+  }
+}
+
+namespace {
+
+WrxWindow* g_watched = nullptr;
+WrxErrorObserver g_nextObserver = nullptr;
+int g_reportsWithHoles = 0;
+
+// A report may show a message box, whose message loop paints the window:
+// its lines must be whole then.
+void WatchArray(int code, const char* routine) {
+  if (g_watched)
+    for (int32_t i = 0; i < g_watched->lineCount; ++i)
+      if (!g_watched->lines[i]) {
+        ++g_reportsWithHoles;
+        break;
+      }
+  if (g_nextObserver) g_nextObserver(code, routine);
+}
+
+}  // namespace
+
+// Running out of memory anywhere in a long rewrap, one that adds lines or
+// one that removes them, leaves the document whole (every line where it
+// was, the sections' numbers right) and reports only once it is; a rewrap
+// after that leaves what the plain way leaves.
+TEST_F(WrxWrapTest, RunningOutOfMemoryInALongRewrapLeavesTheDocumentWhole) {
+  struct Restore {
+    ~Restore() {
+      SetPlainWordWrap(false);
+      WrxFailAllocationsAfter(-1);
+      SetWrxErrorObserver(g_nextObserver);
+      g_watched = nullptr;
+    }
+  } restore;
+  g_nextObserver = SetWrxErrorObserver(WatchArray);
+  struct Case {
+    const char* name;
+    int32_t from, to;  // widths
+  } cases[] = {{"lines added", 170, 30}, {"lines removed", 30, 1000}};
+  for (const Case& c : cases) {
+    WrxWindow* plain = Wrapped(LongText());
+    MakeLongDocument(plain);
+    if (HasFailure()) return;
+    SetPlainWordWrap(true);
+    plain->textRect.right = c.to;
+    ASSERT_EQ(WrxRewrap(plain->hwnd), 1);
+    SetPlainWordWrap(false);
+    std::vector<std::string> expected;
+    for (int32_t i = 0; i < plain->lineCount; ++i) expected.push_back(LineSnapshot(plain, i));
+    int failed = 0, failedLate = 0;
+    for (long budget : {0L, 1L, 2L, 4L, 8L, 16L, 24L, 32L, 48L}) {
+      WrxWindow* w = Wrapped(LongText());
+      MakeLongDocument(w);
+      if (HasFailure()) return;
+      w->textRect.right = c.from;
+      ASSERT_EQ(WrxRewrap(w->hwnd), 1);
+      auto joined = [w] {
+        std::string all;
+        for (int32_t i = 0; i < w->lineCount; ++i)
+          if (w->lines[i]) all.append(w->lines[i]->text ? w->lines[i]->text : "", size_t(w->lines[i]->length));
+        return all;
+      };
+      const std::string before = joined();
+      const int32_t linesBefore = w->lineCount;
+      g_watched = w;
+      g_reportsWithHoles = 0;
+      w->textRect.right = c.to;
+      WrxFailAllocationsAfter(budget);
+      const int result = WrxRewrap(w->hwnd);
+      WrxFailAllocationsAfter(-1);
+      g_watched = nullptr;
+      failed += result == 0;
+      // Part of the document rewrapped before memory ran out.
+      failedLate += result == 0 && w->lineCount != linesBefore;
+      const std::string where = std::string(c.name) + ", budget " + std::to_string(budget);
+      EXPECT_EQ(g_reportsWithHoles, 0) << where;
+      for (int32_t i = 0; i < w->lineCount; ++i) ASSERT_NE(w->lines[i], nullptr) << where << ", line " << i;
+      for (int32_t i = w->lineCount; i <= w->lineCapacity; ++i)
+        ASSERT_EQ(w->lines[i], nullptr) << where << ", slot " << i;
+      EXPECT_EQ(joined(), before) << where;
+      EXPECT_EQ(RecalcSections(w), 0) << where << ": the sections' numbers were right";
+      ASSERT_EQ(WrxRewrap(w->hwnd), 1) << where;
+      std::vector<std::string> got;
+      for (int32_t i = 0; i < w->lineCount; ++i) got.push_back(LineSnapshot(w, i));
+      EXPECT_EQ(got, expected) << where;
+    }
+    EXPECT_GT(failedLate, 0) << c.name << ": memory ran out inside the rewrap";
+  }
+  EXPECT_EQ(g_errors.back(), 108);
+}
