@@ -209,17 +209,18 @@ int TopicLogWalker::Step(LogReader& r, ScannedMessage& m, long* start, void (*he
   return 1;
 }
 
+WholeLogReading::WholeLogReading(LogReader& reader) : reader_(reader) {
+  static char largeBlock[kScanBlockSize + 1];
+  LogReaderUseBlock(reader_, largeBlock, kScanBlockSize);
+  started_ = msgseek(reader_, 0) >= 0;
+}
+
+WholeLogReading::~WholeLogReading() { LogReaderUseBlock(reader_, nullptr, 0); }
+
 long ScanTopicLog(LogReader& r, const ScanOptions& o, ScanCallback callback, void* context) {
   if (!r.open) return 0;
-  // The whole log is read once from the start: large reads cost far fewer
-  // calls into the system than the reader's own block size.
-  static char largeBlock[kScanBlockSize + 1];
-  LogReaderUseBlock(r, largeBlock, kScanBlockSize);
-  struct OwnBlockAgain {
-    LogReader& r;
-    ~OwnBlockAgain() { LogReaderUseBlock(r, nullptr, 0); }
-  } ownBlockAgain{r};
-  if (msgseek(r, 0) < 0) return 0;
+  const WholeLogReading reading(r);
+  if (!reading.Started()) return 0;
   static ScannedMessage m;
   long found = 0;
   const TopicLogWalker walker(o);

@@ -43,6 +43,24 @@ struct ScannedMessage {
 
 using ScanCallback = void (*)(void* context, const ScannedMessage& message);
 
+// While it lives, the reader goes through the whole log from offset 0 in
+// blocks of kScanBlockSize: large reads cost far fewer calls into the system
+// than the reader's own block size. Afterwards it reads its own block again.
+// Started() is false when the log cannot be read from its start. One walk
+// at a time: the block is shared.
+class WholeLogReading {
+ public:
+  explicit WholeLogReading(LogReader& reader);
+  ~WholeLogReading();
+  WholeLogReading(const WholeLogReading&) = delete;
+  WholeLogReading& operator=(const WholeLogReading&) = delete;
+  bool Started() const { return started_; }
+
+ private:
+  LogReader& reader_;
+  bool started_;
+};
+
 // Reads the log from offset 0 to its end and calls back once per message, in
 // log order. Returns the number of messages found.
 long ScanTopicLog(LogReader& reader, const ScanOptions& options, ScanCallback callback, void* context);

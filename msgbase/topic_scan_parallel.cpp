@@ -537,13 +537,8 @@ int ParallelScanThreads(const ParallelScanSetup& setup) {
 long ScanTopicLogParallel(LogReader& r, const ScanOptions& o, const ParallelScanSetup& setup,
                           ScanRecordCallback callback, void* context) {
   if (!r.open) return 0;
-  static char largeBlock[kScanBlockSize + 1];
-  LogReaderUseBlock(r, largeBlock, kScanBlockSize);
-  struct OwnBlockAgain {
-    LogReader& r;
-    ~OwnBlockAgain() { LogReaderUseBlock(r, nullptr, 0); }
-  } ownBlockAgain{r};
-  if (msgseek(r, 0) < 0) return 0;
+  const WholeLogReading reading(r);
+  if (!reading.Started()) return 0;
   const TopicLogWalker walker(o);
   static ScannedMessage m;
   Delivery delivery(callback, context);
